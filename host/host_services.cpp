@@ -1,0 +1,81 @@
+#include "host/host_services.h"
+
+#include "host/settings_store.h"
+#include "pixmill/errors.h"
+#include "pixmill/user_interface.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace pixmill {
+
+CHostServices::CHostServices(SettingsStore& store, CUserInterface* service,
+                             std::string tempDirectory)
+    : memory(std::move(tempDirectory)), settings(store), ui(service) {}
+
+CHostServices::~CHostServices() = default;
+
+void CHostServices::RaiseImageError(int code) { throw CVImageError(code); }
+
+void CHostServices::MakeTempName(char* out, size_t capacity) {
+    const std::string name = memory.NextTempName();
+    std::snprintf(out, capacity, "%s", name.c_str());
+}
+
+void CHostServices::LoadSettings(const char* name, void* buffer, uint32_t size, int) {
+    const auto stored = settings.ReadBinary(SettingsStore::kSettingsSection, name);
+    // A value of another length belongs to another version of the block:
+    // the caller's defaults stay.
+    if (stored && stored->size() == size) {
+        std::memcpy(buffer, stored->data(), size);
+    }
+}
+
+void CHostServices::SaveSettings(const char* name, const void* buffer, uint32_t size, int) {
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    settings.WriteBinary(SettingsStore::kSettingsSection, name, Bytes(bytes, bytes + size));
+}
+
+SIZE CHostServices::FitSize(int width, int height, int maxWidth, int maxHeight) {
+    return FitSizeInBox(width, height, maxWidth, maxHeight);
+}
+
+void CHostServices::ScaleLines(const RECT* band, const uint8_t* rows) { scaler.Lines(band, rows); }
+
+void CHostServices::ScaleBegin(CVImage* image, SIZE sourceSize, bool bottomUp) {
+    scaler.Begin(image, sourceSize, bottomUp);
+}
+
+bool CHostServices::RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) {
+    // Without a user interface (headless runs) the stored settings apply.
+    return ui == nullptr ? true : ui->RunOperationDialog(plugin, image);
+}
+
+SIZE FitSizeInBox(int w, int h, int W, int H) {
+    if (w <= 0 || h <= 0 || W <= 0 || H <= 0) {
+        return SIZE{0, 0};
+    }
+    const int64_t a = (static_cast<int64_t>(w / h) << 16) + w % h;
+    const int64_t b = (static_cast<int64_t>(W / H) << 16) + W % H;
+    auto roundWidth = [&] {
+        return static_cast<int>(std::lround(w / (static_cast<double>(h) / H)));
+    };
+    auto roundHeight = [&] {
+        return static_cast<int>(std::lround(h / (static_cast<double>(w) / W)));
+    };
+    if (a < b) {
+        const int width = std::max(roundWidth(), 1);
+        if (width <= W) {
+            return SIZE{width, H};
+        }
+        return SIZE{W, roundHeight()};
+    }
+    const int height = std::max(roundHeight(), 1);
+    if (height <= H) {
+        return SIZE{W, height};
+    }
+    return SIZE{roundWidth(), H};
+}
+
+} // namespace pixmill

@@ -1,0 +1,58 @@
+// CHostServices: the program's one CPluginHost. Memory and scratch come from
+// the memory service; settings go to the settings store's "Settings" section;
+// the operation dialog goes to the user-interface service.
+#pragma once
+
+#include "host/band_scaler.h"
+#include "host/memory_service.h"
+#include "pixmill/plugin_host.h"
+
+namespace pixmill {
+
+class SettingsStore;
+class CUserInterface;
+
+class CHostServices : public CPluginHost {
+  public:
+    explicit CHostServices(SettingsStore& settings, CUserInterface* ui = nullptr,
+                           std::string tempDirectory = {});
+    ~CHostServices() override;
+
+    void* Alloc(size_t size) override { return memory.Alloc(size); }
+    void* Realloc(void* block, size_t size) override { return memory.Realloc(block, size); }
+    int Share(void* block) override { return memory.Share(block); }
+    int Free(void* block) override { return memory.Free(block); }
+    size_t GetSize(void* block) override { return memory.GetSize(block); }
+    uint8_t* GetScratchTail() override { return memory.Scratch() + kScratchTailOffset; }
+    uint8_t* GetScratch() override { return memory.Scratch(); }
+    uint8_t* ScratchAlloc(size_t n) override { return memory.ScratchAlloc(n); }
+    void ScratchRelease(void* block, size_t n) override { memory.ScratchRelease(block, n); }
+    void ScratchReset() override { memory.ScratchReset(); }
+    bool IsHostReady() override { return true; }
+    [[noreturn]] void RaiseImageError(int code) override;
+    void MakeTempName(char* out, size_t capacity) override;
+    void LoadSettings(const char* name, void* buffer, uint32_t size, int version) override;
+    void SaveSettings(const char* name, const void* buffer, uint32_t size, int version) override;
+    SIZE FitSize(int width, int height, int maxWidth, int maxHeight) override;
+    void ScaleLines(const RECT* band, const uint8_t* rows) override;
+    void ScaleBegin(CVImage* image, SIZE sourceSize, bool bottomUp) override;
+    bool RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) override;
+
+    CMemoryService& Memory() { return memory; }
+    SettingsStore& Settings() { return settings; }
+    CUserInterface* UserInterface() const { return ui; }
+    void SetUserInterfaceService(CUserInterface* service) { ui = service; }
+    std::string MakeTempName() { return memory.NextTempName(); }
+
+  private:
+    CMemoryService memory;
+    SettingsStore& settings;
+    CUserInterface* ui;
+    CBandScaler scaler;
+};
+
+// The size-fitting rule: keeps the aspect ratio and fills the box in one
+// dimension (rounding to nearest, halves away from zero).
+SIZE FitSizeInBox(int width, int height, int maxWidth, int maxHeight);
+
+} // namespace pixmill

@@ -1,0 +1,291 @@
+#include "host/memory_service.h"
+
+#include "pixmill/errors.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace pixmill {
+
+// Placed in front of every ordinary block; 16 bytes keep the data aligned.
+struct alignas(16) CMemoryService::BlockHeader {
+    size_t size;
+    uint32_t locks;
+    uint32_t reserved;
+};
+
+
+namespace {
+std::string SystemTempDirectory() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string result = dir != nullptr && *dir != '\0' ? dir : "/tmp";
+    if (result.back() != '/') {
+        result += '/';
+    }
+    return result;
+}
+} // namespace
+
+CMemoryService::CMemoryService(std::string dir)
+    : tempDirectory(dir.empty() ? SystemTempDirectory() : std::move(dir)),
+      scratch(new uint8_t[kScratchSize]) {
+    if (tempDirectory.back() != '/') {
+        tempDirectory += '/';
+    }
+    swapBlocks.reserve(10);
+}
+
+CMemoryService::~CMemoryService() {
+    while (!swapBlocks.empty()) {
+        ReleaseSwap(swapBlocks.size() - 1);
+    }
+    for (auto& [block, header] : ordinary) {
+        std::free(header);
+    }
+}
+
+std::string CMemoryService::NextTempName() {
+    char name[64];
+    std::snprintf(name, sizeof name, "~qorel%d.tmp", tempCounter++);
+    return tempDirectory + name;
+}
+
+// ------------------------------------------------------------ ordinary blocks
+
+CMemoryService::BlockHeader* CMemoryService::HeaderOf(void* block) {
+    auto it = ordinary.find(block);
+    return it == ordinary.end() ? nullptr : it->second;
+}
+
+void* CMemoryService::AllocOrdinary(size_t size) {
+    if (ordinaryFails || size > SIZE_MAX - sizeof(BlockHeader)) {
+        return nullptr;
+    }
+    auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
+    if (header == nullptr) {
+        return nullptr;
+    }
+    header->size = size;
+    header->locks = 1;
+    void* block = header + 1;
+    ordinary.emplace(block, header);
+    return block;
+}
+
+void* CMemoryService::ResizeOrdinary(void* block, size_t size) {
+    BlockHeader* header = HeaderOf(block);
+    if (ordinaryFails || size > SIZE_MAX - sizeof(BlockHeader)) {
+        return nullptr;
+    }
+    auto* moved = static_cast<BlockHeader*>(std::realloc(header, sizeof(BlockHeader) + size));
+    if (moved == nullptr) {
+        return nullptr;
+    }
+    ordinary.erase(block);
+    moved->size = size;
+    moved->locks = 1;
+    void* result = moved + 1;
+    ordinary.emplace(result, moved);
+    return result;
+}
+
+void CMemoryService::ReleaseOrdinary(void* block) {
+    BlockHeader* header = HeaderOf(block);
+    ordinary.erase(block);
+    std::free(header);
+}
+
+// ---------------------------------------------------------------- swap blocks
+
+long CMemoryService::FindSwap(const void* block) const {
+    for (size_t i = 0; i < swapBlocks.size(); ++i) {
+        if (swapBlocks[i].view == block) {
+            return static_cast<long>(i);
+        }
+    }
+    return -1;
+}
+
+std::string CMemoryService::SwapFileName(const void* block) const {
+    const long index = FindSwap(block);
+    return index < 0 ? std::string() : swapBlocks[index].fileName;
+}
+
+bool CMemoryService::MapSwap(SwapBlock& entry) {
+    // A mapping needs at least one byte; the recorded size stays as asked.
+    const size_t length = std::max<size_t>(entry.size, 1);
+    if (ftruncate(entry.fd, static_cast<off_t>(length)) != 0) {
+        return false;
+    }
+    void* view = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, entry.fd, 0);
+    if (view == MAP_FAILED) {
+        return false;
+    }
+    entry.view = view;
+    return true;
+}
+
+void* CMemoryService::AllocSwap(size_t size) {
+    if (swapBlocks.size() == swapBlocks.capacity()) {
+        swapBlocks.reserve(swapBlocks.capacity() + 5);
+    }
+    SwapBlock entry;
+    entry.size = size;
+    entry.shares = 1;
+    entry.fileName = NextTempName();
+    entry.fd = open(entry.fileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (entry.fd >= 0 && MapSwap(entry)) {
+        swapBlocks.push_back(entry);
+        return entry.view;
+    }
+    if (entry.fd >= 0) {
+        close(entry.fd);
+        unlink(entry.fileName.c_str());
+    }
+    return nullptr;
+}
+
+void CMemoryService::ReleaseSwap(size_t index) {
+    SwapBlock& entry = swapBlocks[index];
+    munmap(entry.view, std::max<size_t>(entry.size, 1));
+    close(entry.fd);
+    unlink(entry.fileName.c_str());
+    swapBlocks.erase(swapBlocks.begin() + static_cast<long>(index));
+}
+
+// ------------------------------------------------------------------ interface
+
+void* CMemoryService::Alloc(size_t size) {
+    if (void* block = AllocOrdinary(size)) {
+        return block;
+    }
+    if (void* block = AllocSwap(size)) {
+        return block;
+    }
+    throw CVMemoryError::Allocation(size);
+}
+
+int CMemoryService::Share(void* block) {
+    if (block == nullptr) {
+        return 0;
+    }
+    const long index = FindSwap(block);
+    if (index >= 0) {
+        return ++swapBlocks[index].shares;
+    }
+    if (BlockHeader* header = HeaderOf(block)) {
+        ++header->locks;
+        return 0;
+    }
+    throw CVMemoryError::CantShare(block);
+}
+
+int CMemoryService::Free(void* block) {
+    if (block == nullptr) {
+        return -1;
+    }
+    const long index = FindSwap(block);
+    if (index >= 0) {
+        const int remaining = --swapBlocks[index].shares;
+        if (remaining == 0) {
+            ReleaseSwap(static_cast<size_t>(index));
+        }
+        return remaining;
+    }
+    if (BlockHeader* header = HeaderOf(block)) {
+        if (--header->locks == 0) {
+            ReleaseOrdinary(block);
+        }
+        return -1;
+    }
+    throw CVMemoryError::CantShare(block);
+}
+
+size_t CMemoryService::GetSize(void* block) {
+    const long index = FindSwap(block);
+    if (index >= 0) {
+        return swapBlocks[index].size;
+    }
+    if (BlockHeader* header = HeaderOf(block)) {
+        return header->size;
+    }
+    throw CVMemoryError::CantShare(block);
+}
+
+void* CMemoryService::Realloc(void* block, size_t size) {
+    if (block == nullptr) {
+        return Alloc(size);
+    }
+    const long index = FindSwap(block);
+    bool oldShareReleased = false;
+    if (index >= 0) {
+        SwapBlock& entry = swapBlocks[index];
+        if (entry.shares == 1) {
+            munmap(entry.view, std::max<size_t>(entry.size, 1));
+            entry.view = nullptr;
+            entry.size = size;
+            if (MapSwap(entry)) {
+                return entry.view;
+            }
+            // The view is gone: drop the entry and its file.
+            ReleaseSwap(static_cast<size_t>(index));
+            throw CVMemoryError::Reallocation(block, size);
+        }
+    } else if (BlockHeader* header = HeaderOf(block)) {
+        if (header->locks > 1) {
+            --header->locks; // the caller's share; other holders keep the block
+            oldShareReleased = true;
+        } else if (void* resized = ResizeOrdinary(block, size)) {
+            return resized;
+        }
+    } else {
+        throw CVMemoryError::CantShare(block);
+    }
+
+    const size_t oldSize = GetSize(block);
+    void* fresh = nullptr;
+    try {
+        fresh = Alloc(size);
+    } catch (const CVMemoryError&) {
+        throw CVMemoryError::Reallocation(block, size);
+    }
+    std::memcpy(fresh, block, std::min(oldSize, size));
+    if (!oldShareReleased) {
+        Free(block);
+    }
+    return fresh;
+}
+
+// -------------------------------------------------------------- scratch arena
+
+uint8_t* CMemoryService::ScratchAlloc(size_t n) {
+    const long long before = scratchRemaining;
+    if (n > kScratchSize) {
+        scratchRemaining = -1;
+        return nullptr;
+    }
+    scratchRemaining -= static_cast<long long>(n);
+    if (scratchRemaining < 0 || before < 0) {
+        return nullptr;
+    }
+    return scratch.get() + (static_cast<long long>(kScratchSize) - before);
+}
+
+void CMemoryService::ScratchRelease(void* block, size_t n) {
+    // Gives n bytes at block back by moving the bytes carved after them down.
+    auto* start = static_cast<uint8_t*>(block);
+    uint8_t* used = scratch.get() + (static_cast<long long>(kScratchSize) -
+                                     std::max<long long>(scratchRemaining, 0));
+    if (start < scratch.get() || start + n > used || scratchRemaining < 0) {
+        return;
+    }
+    std::memmove(start, start + n, static_cast<size_t>(used - (start + n)));
+    scratchRemaining += static_cast<long long>(n);
+}
+
+} // namespace pixmill

@@ -1,0 +1,66 @@
+// The host's streams: files (every failure a CVFileError with the file's
+// name) and growable memory blocks from the memory service.
+#pragma once
+
+#include "pixmill/stream.h"
+
+#include <string>
+
+namespace pixmill {
+
+class CPluginHost;
+
+class CVFileStream : public CVStream {
+  public:
+    enum Mode { ForReading, ForWriting };
+    // Reading: the file must exist. Writing: created or truncated.
+    CVFileStream(const std::string& path, Mode mode);
+    ~CVFileStream() override;
+
+    size_t Read(void* buffer, size_t count) override;
+    size_t Write(const void* buffer, size_t count) override;
+    int64_t Seek(int64_t offset, int origin) override;
+    // Flushes to the disk; throws CVFileError when that fails.
+    void Sync();
+    void Close();
+    const std::string& Path() const { return path; }
+
+  private:
+    [[noreturn]] void Fail(int err) const;
+    std::string path;
+    int fd = -1;
+};
+
+class CVMemoryStream : public CVStream {
+  public:
+    // A new block of initialCapacity bytes that grows by at least growthStep.
+    CVMemoryStream(CPluginHost* host, size_t initialCapacity, size_t growthStep);
+    // Reads or appends to an existing host block of the given length; the
+    // stream takes over the caller's share.
+    CVMemoryStream(CPluginHost* host, void* block, size_t length, size_t growthStep);
+    ~CVMemoryStream() override;
+
+    size_t Read(void* buffer, size_t count) override;
+    size_t Write(const void* buffer, size_t count) override;
+    int64_t Seek(int64_t offset, int origin) override;
+
+    const uint8_t* Data() const { return data; }
+    size_t Length() const { return length; }
+    size_t Capacity() const { return capacity; }
+    size_t Position() const { return position; }
+    // Writes the whole stream into another stream with one Write.
+    void CopyTo(CVStream& target) const;
+    // Hands the block (and its share) to the caller; the stream is empty after.
+    void* Detach();
+
+  private:
+    void Grow(size_t needed);
+    CPluginHost* host;
+    uint8_t* data = nullptr;
+    size_t capacity = 0;
+    size_t length = 0;
+    size_t position = 0;
+    size_t growthStep;
+};
+
+} // namespace pixmill

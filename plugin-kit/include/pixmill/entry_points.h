@@ -1,0 +1,30 @@
+// The exported entry points of plug-in libraries (looked up by name).
+#pragma once
+
+#include "pixmill/settings_schema.h"
+
+#include <cstdint>
+
+namespace pixmill {
+class CPluginHost;
+class CFormatPlugin;
+class CProcessingPlugin;
+class CVImage;
+class CVProgress;
+} // namespace pixmill
+
+#define PIXMILL_ENTRY extern "C" __attribute__((visibility("default")))
+
+// Format libraries ("Formats/"): returns 1 and the library's format object.
+using GetFormatFn = int (*)(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out);
+// Processing libraries ("Processing/"): returns 1 and the library's object
+// (null when it could not be made). The same object on every call.
+using GetProcessingFn = int (*)(pixmill::CPluginHost* host, pixmill::CProcessingPlugin** out);
+// Colour conversion with a 20-byte conversion block that replaces the
+// plug-in's settings for the call; 0 when the plug-in object does not exist.
+using ChangeColorsFn = uint8_t (*)(const pixmill::CVImage* source, pixmill::CVImage* destination,
+                                   pixmill::CVProgress* progress, const void* conversion20);
+// Resampling to a size; 0 when the plug-in object does not exist.
+using ResampleImageFn = uint8_t (*)(const pixmill::CVImage* source, pixmill::CVImage* destination,
+                                    pixmill::CVProgress* progress, int width, int height,
+                                    uint8_t keepAspect, uint8_t mayOverwriteSource);

@@ -1,0 +1,88 @@
+// FormatCodecBase: what the JPEG and TIFF codecs share. The link to the host,
+// the stream and the image of the current operation, a 200000-byte output
+// buffer in the tail of the host's scratch arena, and the delivery of decoded
+// rows into the image: straight into its rows, or for reduced previews in
+// chunks through the host's band scaler.
+#pragma once
+
+#include "pixmill/format_plugin.h"
+#include "pixmill/win_types.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pixmill {
+
+class CPluginHost;
+class CVImage;
+class CVStream;
+class CVProgress;
+
+class FormatCodecBase : public CFormatCodec {
+  public:
+    static constexpr size_t kOutputBufferSize = 200000;
+    static constexpr size_t kChunkAreaOffset = 400000; // preview chunks: scratch + 400000
+    static constexpr size_t kChunkAreaSize = 400000;
+    static constexpr size_t kMinimumChunkBytes = 85000;
+
+    FormatCodecBase(CFormatPlugin* plugin, CPluginHost* host);
+
+    // Default write preparation: remembers the image, forgets the stream.
+    SIZE BeginWrite(const CVImage* image, const int* parameter) override;
+    int GetWrittenSize() override { return writtenSize; }
+
+    const RECT& Band() const { return band; }
+    int Checkpoint() const { return checkpoint; }
+    size_t RowSize() const { return rowSize; }
+    int RowsPerChunk() const { return rowsPerChunk; }
+
+  protected:
+    // At the start of every ReadHeader and BeginWrite: clears the per-operation
+    // state and takes the output buffer from the scratch arena's tail.
+    void Reset();
+    // Passes the buffered bytes to the stream and empties the buffer.
+    void Flush();
+    // Appends bytes to the output buffer, flushing it when full.
+    void Put(const void* data, size_t count);
+    void PutByte(uint8_t value) {
+        if (bufferPosition == bufferEnd) {
+            Flush();
+        }
+        *bufferPosition++ = value;
+        ++bufferBytes;
+    }
+    // End of ReadHeader: the image all white, the band scaler prepared in
+    // preview mode, the band and row count cleared.
+    void PrepareRows(int decodedWidth, int decodedHeight);
+    // Returns where the first decoded row goes; sets the first checkpoint.
+    uint8_t* BeginRows(CVProgress* progress, int firstPercent, int lastPercent, int totalRows,
+                       size_t decodedRowSize);
+    // Called when the row count reaches the checkpoint, and once at the end
+    // with the rest; returns where the next row goes.
+    uint8_t* RowsDone(uint8_t* row, int rows, CVProgress* progress);
+
+    CFormatPlugin* plugin;
+    CPluginHost* host;
+    CVStream* stream = nullptr;
+    CVImage* image = nullptr;
+
+    uint8_t* bufferStart = nullptr;
+    uint8_t* bufferPosition = nullptr;
+    uint8_t* bufferEnd = nullptr;
+    size_t bufferBytes = 0;
+
+    RECT band{};
+    int rowsPerChunk = 0;
+    size_t rowSize = 0;
+    bool preview = false;
+    bool bottomUp = false;
+    int checkpoint = 0;
+    int writtenSize = 0;
+    int totalRows = 0;
+    SIZE decodedSize{};
+
+  private:
+    uint8_t* chunkFirstRow() const;
+};
+
+} // namespace pixmill

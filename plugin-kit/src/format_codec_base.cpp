@@ -1,0 +1,130 @@
+#include "pixmill/format_codec_base.h"
+#include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/progress.h"
+#include "pixmill/stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pixmill {
+
+FormatCodecBase::FormatCodecBase(CFormatPlugin* plugin, CPluginHost* host)
+    : plugin(plugin), host(host) {
+    host->ScratchReset();
+    bufferStart = bufferPosition = host->GetScratchTail();
+    bufferEnd = bufferStart + kOutputBufferSize;
+}
+
+void FormatCodecBase::Reset() {
+    preview = false;
+    bufferBytes = 0;
+    writtenSize = 0;
+    host->ScratchReset();
+    bufferStart = bufferPosition = host->GetScratchTail();
+    bufferEnd = bufferStart + kOutputBufferSize;
+    // Reserve the tail so that later ScratchAlloc calls stay below it.
+    host->ScratchAlloc(kOutputBufferSize);
+}
+
+SIZE FormatCodecBase::BeginWrite(const CVImage* source, const int*) {
+    image = const_cast<CVImage*>(source);
+    stream = nullptr;
+    writtenSize = 0;
+    return SIZE{source->Width(), source->Height()};
+}
+
+void FormatCodecBase::Flush() {
+    if (bufferBytes > 0) {
+        const size_t written = stream->Write(bufferStart, bufferBytes);
+        if (written != bufferBytes) {
+            host->RaiseImageError(CVImageError::WriteError);
+        }
+    }
+    bufferBytes = 0;
+    bufferPosition = bufferStart;
+}
+
+void FormatCodecBase::Put(const void* data, size_t count) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    while (count > 0) {
+        if (bufferPosition == bufferEnd) {
+            Flush();
+        }
+        const size_t n = std::min<size_t>(count, bufferEnd - bufferPosition);
+        std::memcpy(bufferPosition, bytes, n);
+        bufferPosition += n;
+        bufferBytes += n;
+        bytes += n;
+        count -= n;
+    }
+}
+
+void FormatCodecBase::PrepareRows(int decodedWidth, int decodedHeight) {
+    rowSize = CVImage::StrideOf(image->BitCount(), decodedWidth);
+    decodedSize = SIZE{decodedWidth, decodedHeight};
+    std::memset(image->bits, 0xFF, image->ImageBytes());
+    if (preview) {
+        host->ScaleBegin(image, decodedSize, bottomUp);
+    }
+    const int h = image->Height();
+    if (bottomUp && !preview) {
+        band = RECT{0, h, 0, h};
+    } else {
+        band = RECT{0, 0, 0, 0};
+    }
+    totalRows = 0;
+}
+
+uint8_t* FormatCodecBase::chunkFirstRow() const {
+    uint8_t* chunk = host->GetScratch() + kChunkAreaOffset;
+    return bottomUp ? chunk + rowSize * static_cast<size_t>(rowsPerChunk - 1) : chunk;
+}
+
+uint8_t* FormatCodecBase::BeginRows(CVProgress* progress, int firstPercent, int lastPercent,
+                                    int rows, size_t decodedRowSize) {
+    rowSize = decodedRowSize;
+    totalRows = rows;
+    const int first = progress != nullptr ? progress->Begin(firstPercent, lastPercent, 0, rows)
+                                          : rows;
+    if (preview) {
+        rowsPerChunk = std::max<int>(1, static_cast<int>(kChunkAreaSize / rowSize));
+        checkpoint = std::min(first, rowsPerChunk - 2);
+        if (static_cast<size_t>(std::max(checkpoint, 0)) * rowSize < kMinimumChunkBytes) {
+            checkpoint = std::min(static_cast<int>(kMinimumChunkBytes / rowSize), rows);
+        }
+        // Very wide rows: at least one row, never more than a chunk.
+        checkpoint = std::clamp(checkpoint, 1, rowsPerChunk);
+        return chunkFirstRow();
+    }
+    checkpoint = first;
+    if (bottomUp) {
+        return image->bits + image->Stride() * static_cast<size_t>(image->Height() - 1);
+    }
+    return image->bits;
+}
+
+uint8_t* FormatCodecBase::RowsDone(uint8_t* row, int rows, CVProgress* progress) {
+    if (!preview) {
+        const int direction = bottomUp ? -1 : 1;
+        band.bottom += direction * rows;
+        checkpoint = progress != nullptr ? progress->Step(nullptr) : totalRows;
+        band.top += direction * rows;
+        return bottomUp ? row : row + rowSize * static_cast<size_t>(rows);
+    }
+    band.left = 0;
+    band.right = decodedSize.cx;
+    band.bottom += rows;
+    if (rows > 0) {
+        host->ScaleLines(&band, chunkFirstRow());
+    }
+    const int next = progress != nullptr ? progress->Step(nullptr) : totalRows;
+    const int minimumRows = static_cast<int>(kMinimumChunkBytes / rowSize);
+    checkpoint = std::max(next, band.bottom + minimumRows);
+    checkpoint = std::min(checkpoint, band.bottom + rowsPerChunk);
+    band.top = band.bottom;
+    return chunkFirstRow();
+}
+
+} // namespace pixmill

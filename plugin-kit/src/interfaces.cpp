@@ -1,0 +1,22 @@
+// Out-of-line destructors and small helpers of the contract's interfaces.
+#include "pixmill/format_plugin.h"
+#include "pixmill/image_kind_set.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/stream.h"
+
+namespace pixmill {
+
+CPluginHost::~CPluginHost() = default;
+CVStream::~CVStream() = default;
+CFormatCodec::~CFormatCodec() = default;
+
+uint16_t KindOf(const CVImage& image) {
+    switch (image.header.biBitCount) {
+    case 1: return KindBilevel;
+    case 4: return KindPaletted4;
+    case 8: return image.IsGray() ? KindGray8 : KindPaletted8;
+    default: return KindRgb24;
+    }
+}
+
+} // namespace pixmill

@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs everything Pixmill needs to build, test and run its demo on Debian 12.
+# Idempotent: packages already present are left as they are.
+set -e
+SUDO=""
+if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
+PKGS="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
+libjpeg62-turbo-dev libtiff-dev libgtest-dev libgmock-dev libjpeg-turbo-progs libtiff-tools"
+if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then
+  PKGS="$PKGS mate-backgrounds"
+fi
+missing=""
+for p in $PKGS; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  $SUDO apt-get update
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+fi

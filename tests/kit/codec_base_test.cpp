@@ -1,0 +1,145 @@
+// The format codec base: white image before rows arrive, direct and preview
+// row delivery through a codec that "decodes" a synthetic picture.
+#include "host/progress.h"
+#include "pixmill/cv_image.h"
+#include "pixmill/format_codec_base.h"
+#include "support/test_host.h"
+#include "support/test_images.h"
+
+#include <gtest/gtest.h>
+
+using namespace pixmill;
+using namespace pixmill::test;
+
+namespace {
+
+// The synthetic source picture: 24-bit, pixel (x, y) = x + 7y, y * 3, x ^ y.
+uint32_t SourcePixel(int x, int y) {
+    return static_cast<uint32_t>(((x + 7 * y) & 0xFF) | ((y * 3) & 0xFF) << 8 |
+                                 ((x ^ y) & 0xFF) << 16);
+}
+
+class SyntheticCodec : public FormatCodecBase {
+  public:
+    SyntheticCodec(CPluginHost* host, int width, int height)
+        : FormatCodecBase(nullptr, host), width(width), height(height) {}
+
+    SIZE ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize) override {
+        Reset();
+        image = target;
+        stream = input;
+        bottomUp = true;
+        if (maxSize != nullptr && (width > maxSize->cx || height > maxSize->cy)) {
+            preview = true;
+            const SIZE fit = host->FitSize(width, height, maxSize->cx, maxSize->cy);
+            image->Create(fit.cx, fit.cy, 24, 0, nullptr);
+        } else {
+            image->Create(width, height, 24, 0, nullptr);
+        }
+        PrepareRows(width, height);
+        return SIZE{width, height};
+    }
+    bool ReadPixels(CVProgress* progress) override {
+        uint8_t* row = BeginRows(progress, 0, 100, height, CVImage::StrideOf(24, width));
+        firstCheckpoint = checkpoint;
+        chunkRows = rowsPerChunk;
+        int sinceLast = 0;
+        for (int y = 0; y < rowsToDeliver(); ++y) {
+            for (int x = 0; x < width; ++x) {
+                const uint32_t v = SourcePixel(x, y);
+                row[3 * x] = static_cast<uint8_t>(v);
+                row[3 * x + 1] = static_cast<uint8_t>(v >> 8);
+                row[3 * x + 2] = static_cast<uint8_t>(v >> 16);
+            }
+            ++sinceLast;
+            // Bottom-up: the next row lies one row lower in memory.
+            row -= RowSize();
+            if (y + 1 == checkpoint) {
+                row = RowsDone(row, sinceLast, progress);
+                sinceLast = 0;
+                ++calls;
+            }
+        }
+        if (sinceLast > 0) {
+            RowsDone(row, sinceLast, progress);
+        }
+        return true;
+    }
+    bool Write(CVStream*, CVProgress*, CVImage*) override { return false; }
+    void FreeWorkBuffer() override {}
+    void Release() override { delete this; }
+
+    int rowsToDeliver() const { return stopAfter >= 0 ? stopAfter : height; }
+    int width, height;
+    int stopAfter = -1;
+    int firstCheckpoint = 0;
+    int chunkRows = 0;
+    int calls = 0;
+};
+
+} // namespace
+
+TEST(CodecBase, ImageIsWhiteBeforeAnyRowArrives) {
+    TestHost host;
+    CVImage image(host.get());
+    SyntheticCodec codec(host.get(), 40, 30);
+    codec.stopAfter = 10; // a "truncated file"
+    codec.ReadHeader(&image, nullptr, nullptr);
+    for (size_t i = 0; i < image.ImageBytes(); ++i) {
+        ASSERT_EQ(image.bits[i], 0xFF);
+    }
+    codec.ReadPixels(nullptr);
+    EXPECT_EQ(PixelAt(image, 5, 9), SourcePixel(5, 9));
+    EXPECT_EQ(PixelAt(image, 5, 10), 0xFFFFFFu) << "rows never delivered stay white";
+}
+
+TEST(CodecBase, DirectDeliveryFillsEveryRowWithProgress) {
+    TestHost host;
+    RecordingProgressDisplay display;
+    CHostProgress progress(&display, "Open test");
+    CVImage image(host.get());
+    SyntheticCodec codec(host.get(), 33, 57);
+    codec.ReadHeader(&image, nullptr, nullptr);
+    codec.ReadPixels(&progress);
+    for (int y = 0; y < 57; ++y) {
+        for (int x = 0; x < 33; ++x) {
+            ASSERT_EQ(PixelAt(image, x, y), SourcePixel(x, y)) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(codec.firstCheckpoint, 3) << "57 rows * 5 / 100 rounded";
+    EXPECT_EQ(codec.Band().top, 0) << "the band walked up to the top";
+    EXPECT_GE(codec.calls, 15);
+}
+
+TEST(CodecBase, PreviewChunksAtWidth1000) {
+    TestHost host;
+    RecordingProgressDisplay display;
+    CHostProgress progress(&display, "Open test");
+    CVImage image(host.get());
+    SyntheticCodec codec(host.get(), 1000, 700);
+    const SIZE box{100, 100};
+    codec.ReadHeader(&image, nullptr, &box);
+    ASSERT_EQ(image.Width(), 100);
+    ASSERT_EQ(image.Height(), 70);
+    codec.ReadPixels(&progress);
+    EXPECT_EQ(codec.chunkRows, 133);
+    EXPECT_GE(codec.firstCheckpoint, 28);
+    EXPECT_LE(codec.firstCheckpoint, 131);
+    // Nearest-pixel scaling with 16.16 steps of 10.
+    for (int y = 0; y < 70; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            ASSERT_EQ(PixelAt(image, x, y), SourcePixel(x * 10, y * 10)) << x << "," << y;
+        }
+    }
+}
+
+TEST(CodecBase, PreviewCheckpointNeverBeyondTheTotalRows) {
+    TestHost host;
+    CVImage image(host.get());
+    SyntheticCodec codec(host.get(), 1000, 20);
+    const SIZE box{50, 50};
+    codec.ReadHeader(&image, nullptr, &box);
+    codec.ReadPixels(nullptr);
+    EXPECT_LE(codec.firstCheckpoint, 20);
+    EXPECT_EQ(PixelAt(image, 10, 0), SourcePixel(200, 0));
+}

@@ -1,0 +1,115 @@
+#include "support/test_images.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace pixmill::test {
+
+void FillRandom(CVImage& image, std::mt19937& random) {
+    std::uniform_int_distribution<int> byte(0, 255);
+    const int bitCount = image.BitCount();
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            if (bitCount == 24) {
+                SetPixelAt(image, x, y,
+                           static_cast<uint32_t>(byte(random) | byte(random) << 8 |
+                                                 byte(random) << 16));
+            } else {
+                const int limit = image.paletteCount > 0 ? image.paletteCount : (1 << bitCount);
+                SetPixelAt(image, x, y, static_cast<uint32_t>(byte(random) % limit));
+            }
+        }
+    }
+}
+
+void SetGrayRamp(CVImage& image) {
+    for (int i = 0; i < 256; ++i) {
+        image.palette[i] = RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i),
+                                   static_cast<uint8_t>(i), 0};
+    }
+}
+
+uint32_t PixelAt(const CVImage& image, int x, int y) {
+    const uint8_t* row = image.Row(y);
+    switch (image.BitCount()) {
+    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+    case 8: return row[x];
+    default:
+        return static_cast<uint32_t>(row[3 * x]) | static_cast<uint32_t>(row[3 * x + 1]) << 8 |
+               static_cast<uint32_t>(row[3 * x + 2]) << 16;
+    }
+}
+
+void SetPixelAt(CVImage& image, int x, int y, uint32_t value) {
+    uint8_t* row = image.Row(y);
+    switch (image.BitCount()) {
+    case 1: {
+        const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
+        row[x >> 3] = static_cast<uint8_t>(value ? row[x >> 3] | mask : row[x >> 3] & ~mask);
+        break;
+    }
+    case 4: {
+        const int shift = (x & 1) ? 0 : 4;
+        row[x >> 1] =
+            static_cast<uint8_t>((row[x >> 1] & ~(0x0F << shift)) | ((value & 0x0F) << shift));
+        break;
+    }
+    case 8: row[x] = static_cast<uint8_t>(value); break;
+    default:
+        row[3 * x] = static_cast<uint8_t>(value);
+        row[3 * x + 1] = static_cast<uint8_t>(value >> 8);
+        row[3 * x + 2] = static_cast<uint8_t>(value >> 16);
+        break;
+    }
+}
+
+bool SamePixels(const CVImage& a, const CVImage& b, std::string* why) {
+    auto fail = [&](const std::string& reason) {
+        if (why != nullptr) {
+            *why = reason;
+        }
+        return false;
+    };
+    if (a.Width() != b.Width() || a.Height() != b.Height() || a.BitCount() != b.BitCount()) {
+        std::ostringstream out;
+        out << "size " << a.Width() << "x" << a.Height() << "x" << a.BitCount() << " vs "
+            << b.Width() << "x" << b.Height() << "x" << b.BitCount();
+        return fail(out.str());
+    }
+    for (int y = 0; y < a.Height(); ++y) {
+        for (int x = 0; x < a.Width(); ++x) {
+            if (PixelAt(a, x, y) != PixelAt(b, x, y)) {
+                std::ostringstream out;
+                out << "pixel (" << x << ", " << y << "): " << std::hex << PixelAt(a, x, y)
+                    << " vs " << PixelAt(b, x, y);
+                return fail(out.str());
+            }
+        }
+    }
+    return true;
+}
+
+void DumpImage(const CVImage& image, const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return;
+    }
+    std::fprintf(file, "P6\n%d %d\n255\n", image.Width(), image.Height());
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            uint32_t v = PixelAt(image, x, y);
+            if (image.BitCount() <= 8) {
+                const RGBQUAD& c = image.palette[v & 0xFF];
+                v = static_cast<uint32_t>(c.rgbBlue) | c.rgbGreen << 8 | c.rgbRed << 16;
+            }
+            const unsigned char rgb[3] = {static_cast<unsigned char>(v >> 16),
+                                          static_cast<unsigned char>(v >> 8),
+                                          static_cast<unsigned char>(v)};
+            std::fwrite(rgb, 1, 3, file);
+        }
+    }
+    std::fclose(file);
+}
+
+} // namespace pixmill::test

@@ -1,0 +1,25 @@
+// Image builders and comparisons for tests.
+#pragma once
+
+#include "pixmill/cv_image.h"
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace pixmill::test {
+
+// Fills every pixel (and the padding) with random bytes; for paletted images
+// pixel values stay below paletteCount.
+void FillRandom(CVImage& image, std::mt19937& random);
+// Sets a 256-entry grey ramp palette.
+void SetGrayRamp(CVImage& image);
+// Pixel value at (x, y), y from the top: the palette index, or 0xRRGGBB.
+uint32_t PixelAt(const CVImage& image, int x, int y);
+void SetPixelAt(CVImage& image, int x, int y, uint32_t value);
+// True when both images have the same size, depth and pixels (padding ignored).
+bool SamePixels(const CVImage& a, const CVImage& b, std::string* why = nullptr);
+// Writes the image as a binary PPM/PGM-like dump for looking at failures.
+void DumpImage(const CVImage& image, const std::string& path);
+
+} // namespace pixmill::test
