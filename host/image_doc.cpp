@@ -324,6 +324,7 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
     if (interactive && frontEnd != nullptr &&
         (format->GetCapabilities() & CapOptionsPane) != 0) {
         CSaveSession session(host, format, storable, progressDisplay, "Save " + target);
+        session.SetWriteParameter(writeParameter);
         if (!frontEnd->RunSaveDialog(session)) {
             *cancelled = true; // nothing written
             return false;
@@ -343,7 +344,7 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
     }
     codecLink.codec = codec;
     codec->FreeWorkBuffer();
-    codec->BeginWrite(&storable, nullptr);
+    codec->BeginWrite(&storable, writeParameter ? &*writeParameter : nullptr);
     CHostProgress progress(progressDisplay, "Save " + target);
     bool written;
     {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace pixmill {
@@ -131,6 +132,9 @@ class CQorelImageDoc {
     // The preference "&Progressive View".
     void SetProgressiveView(bool on) { progressiveView = on; }
     bool ProgressiveView() const { return progressiveView; }
+    // A format-specific write adjustment passed to the codec's BeginWrite
+    // (the JPEG codec takes a quality offset of -100..100); none by default.
+    void SetWriteParameter(std::optional<int> value) { writeParameter = value; }
     // Whether a history is kept (otherwise operations apply in place).
     void SetKeepHistory(bool keep) { keepHistory = keep; }
 
@@ -177,6 +181,7 @@ class CQorelImageDoc {
     DocumentFrontEnd* frontEnd = nullptr;
     ProgressDisplay* progressDisplay = nullptr;
     std::unique_ptr<CVStream> pendingStream; // progressive view: open until read
+    std::optional<int> writeParameter;
 };
 
 } // namespace pixmill

@@ -45,7 +45,7 @@ bool CSaveSession::Refresh() {
         }
     }
     codec->FreeWorkBuffer();
-    codec->BeginWrite(&image, nullptr);
+    codec->BeginWrite(&image, parameter ? &*parameter : nullptr);
     CHostProgress progress(display, caption);
     const bool written = codec->Write(&stream, &progress, HasPreview() ? &preview : nullptr);
     codec->FreeWorkBuffer();

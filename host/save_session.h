@@ -10,6 +10,7 @@
 #include "pixmill/cv_image.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace pixmill {
@@ -35,6 +36,7 @@ class CSaveSession {
     // The pane the dialog made with the format's CreateOptionsPane; its
     // controls are committed at every refresh.
     void SetPane(CPluginPane* pane) { this->pane = pane; }
+    void SetWriteParameter(std::optional<int> value) { parameter = value; }
 
     // Commits the pane, empties the stream and writes the image again.
     bool Refresh();
@@ -60,6 +62,7 @@ class CSaveSession {
     CVImage preview;
     CFormatCodec* codec = nullptr;
     CPluginPane* pane = nullptr;
+    std::optional<int> parameter;
 };
 
 } // namespace pixmill

@@ -29,10 +29,12 @@ constexpr uint16_t kSaveModes = 0x3F;
 
 CPluginHost* g_host = nullptr;
 
+#pragma pack(push, 1)
 struct Header {
     char magic[2];
     int32_t width, height, bitCount, paletteCount;
 };
+#pragma pack(pop)
 
 class RawCodec : public CFormatCodec {
   public:

@@ -1,12 +1,18 @@
 // A stand-in colour plug-in for the document tests: one ungrouped operation,
 // "Negate", and ChangeColors for the conversions the document asks for when
-// saving (4: grey ramp, 16: 24-bit, 8: a 3-3-2 palette).
+// saving (4: grey ramp, 16: 24-bit, 8: a 3-3-2 palette). A second operation,
+// "Slow", steps its progress for about twenty seconds, so that a break can be
+// tested.
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
 
+#include "pixmill/progress.h"
+
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 using namespace pixmill;
 
@@ -28,11 +34,25 @@ uint32_t ColorAt(const CVImage& image, int x, int y) {
 class NegatePlugin : public CProcessingPlugin {
   public:
     explicit NegatePlugin(CPluginHost* host) : CProcessingPlugin(host) {}
-    uint16_t GetOperationCount() override { return 1; }
-    const char* GetName(bool menuForm) override { return menuForm ? "&Negate" : "Negate"; }
+    uint16_t GetOperationCount() override { return 2; }
+    const char* GetName(bool menuForm) override {
+        if (currentOperation == 1) {
+            return menuForm ? "&Slow" : "Slow";
+        }
+        return menuForm ? "&Negate" : "Negate";
+    }
     const char* GetGroupName(bool) override { return nullptr; }
     const char* GetDescription() override { return "Negate the image"; }
-    bool Apply(const CVImage* source, CVImage* destination, CVProgress*) override {
+    bool Apply(const CVImage* source, CVImage* destination, CVProgress* progress) override {
+        if (currentOperation == 1) {
+            int due = progress != nullptr ? progress->Begin(0, 100, 0, 2000) : 2000;
+            for (int i = 0; i < 2000; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                if (progress != nullptr && i >= due) {
+                    due = progress->Step(nullptr);
+                }
+            }
+        }
         const TransparencyInfo transparency = source->Transparency();
         destination->Create(source->Width(), source->Height(), source->BitCount(),
                             source->paletteCount, &transparency);
