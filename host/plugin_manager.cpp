@@ -38,11 +38,13 @@ struct ModuleGuard {
 
 int ScanPluginDirectory(const std::string& directory, const char* entryName,
                         const std::function<bool(ModuleHandle, void*)>& accept) {
-    std::string prefix = directory;
-    if (!prefix.empty() && prefix.back() != '/') {
+    // dlopen takes a name without "/" as a library to search for, so the
+    // current folder is named explicitly.
+    std::string prefix = directory.empty() ? "./" : directory;
+    if (prefix.back() != '/') {
         prefix += '/';
     }
-    DIR* dir = opendir(prefix.empty() ? "." : prefix.c_str());
+    DIR* dir = opendir(prefix.c_str());
     if (dir == nullptr) {
         return 0;
     }
