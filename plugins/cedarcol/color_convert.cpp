@@ -177,6 +177,14 @@ void ConvertColors(CPluginHost* host, const CVImage& source, CVImage& destinatio
     if (sourceBits != 1 && sourceBits != 4 && sourceBits != 8 && sourceBits != 24) {
         host->RaiseImageError(CVImageError::UnsupportedFormat);
     }
+    // The size is checked before any pixel is read, not only when the
+    // destination is made.
+    if (source.Width() < 1 || source.Height() < 1) {
+        host->RaiseImageError(CVImageError::MismatchedFormat);
+    }
+    if (source.Width() > 65535 || source.Height() > 65535) {
+        host->RaiseImageError(CVImageError::DimensionsTooLarge);
+    }
 
     host->ScratchReset();
     auto* cells = reinterpret_cast<uint16_t*>(host->ScratchAlloc(kHistogramBytes));
