@@ -260,6 +260,93 @@ TEST(Reduction, DiffusionKeepsIndicesInThePaletteAndFollowsTheImage) {
     }
 }
 
+namespace {
+
+// Serpentine Floyd-Steinberg written the plain way: whole error rows, each
+// pixel's error handed to its four neighbours (in sixteenths), the nearest
+// entry found by searching the palette.
+std::vector<int> ReferenceDiffusion(const CVImage& image, const RGBQUAD* palette, int searched,
+                                    int level, bool oneBit, const RGBQUAD* transparent,
+                                    int transparentIndex) {
+    int limit[511];
+    BuildErrorLimit(level, oneBit, limit);
+    const int w = image.Width(), h = image.Height();
+    std::vector<int> indices(static_cast<size_t>(w) * h);
+    std::vector<int> incoming(static_cast<size_t>(w + 2) * 3, 0);
+    for (int row = 0; row < h; ++row) {
+        const int y = h - 1 - row; // storage order: the bottom row first
+        const int dir = row % 2 == 0 ? 1 : -1;
+        std::vector<int> next(static_cast<size_t>(w + 2) * 3, 0);
+        int carried[3] = {0, 0, 0};
+        for (int n = 0; n < w; ++n) {
+            const int x = dir > 0 ? n : w - 1 - n;
+            const RGBQUAD pixel = Unpacked(PixelAt(image, x, y));
+            const int in[3] = {pixel.rgbBlue, pixel.rgbGreen, pixel.rgbRed};
+            int index, err[3] = {0, 0, 0};
+            if (transparent != nullptr && Packed(pixel) == Packed(*transparent)) {
+                index = transparentIndex;
+            } else {
+                int value[3];
+                for (int c = 0; c < 3; ++c) {
+                    const int total = incoming[(x + 1) * 3 + c] + carried[c];
+                    value[c] = std::clamp(in[c] + limit[255 + ((total + 8) >> 4)], 0, 255);
+                }
+                index = BruteNearest(palette, searched, Rgb(value[2], value[1], value[0]));
+                err[0] = value[0] - palette[index].rgbBlue;
+                err[1] = value[1] - palette[index].rgbGreen;
+                err[2] = value[2] - palette[index].rgbRed;
+            }
+            for (int c = 0; c < 3; ++c) {
+                next[(x + 1 - dir) * 3 + c] += 3 * err[c];
+                next[(x + 1) * 3 + c] += 5 * err[c];
+                next[(x + 1 + dir) * 3 + c] += err[c];
+                carried[c] = 7 * err[c];
+            }
+            indices[static_cast<size_t>(y) * w + x] = index;
+        }
+        incoming = next;
+    }
+    return indices;
+}
+
+} // namespace
+
+TEST(Reduction, DiffusionMatchesThePlainFormulation) {
+    TestHost host;
+    std::mt19937 random(14);
+    CVImage image(host.get());
+    image.Create(45, 31, 24, 0, nullptr);
+    FillPhotoLike(image, random);
+    const RGBQUAD key = Unpacked(PixelAt(image, 3, 3));
+    struct Case {
+        int colors, bits, level;
+        bool transparent;
+    };
+    for (const Case c : {Case{16, 4, 5, false}, Case{256, 8, 10, false}, Case{2, 1, 10, false},
+                         Case{2, 1, 1, false}, Case{12, 4, 8, true}}) {
+        ReductionOptions options;
+        options.colors = c.colors;
+        options.bits = c.bits;
+        options.ditherLevel = c.level;
+        if (c.transparent) {
+            options.transparency = TransparencyInfo{key, 1};
+        }
+        CVImage reduced(host.get());
+        Reduce(host.get(), image, reduced, options);
+        const int searched = c.transparent ? c.colors - 1 : c.colors;
+        const std::vector<int> expected =
+            ReferenceDiffusion(image, reduced.palette, searched, c.level, c.bits == 1,
+                               c.transparent ? &key : nullptr, c.colors - 1);
+        for (int y = 0; y < image.Height(); ++y) {
+            for (int x = 0; x < image.Width(); ++x) {
+                ASSERT_EQ(PixelAt(reduced, x, y),
+                          static_cast<uint32_t>(expected[static_cast<size_t>(y) * 45 + x]))
+                    << c.colors << " colours, level " << c.level << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(Reduction, DiffusionSpreadsTheErrorOverNeighbours) {
     // A flat colour between two palette levels: mapped directly every pixel
     // takes the same entry; diffused, the mean comes close to the colour.
