@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     if (argc > 1) {
         picture = argv[1];
     } else {
-        picture = tmpDir + "/pixmill-bench-12mp.ppm";
+        picture = tmpDir + "/cedarcol-bench-wood-12mp.ppm";
         if (!Exists(picture)) {
             RunCommand("convert /usr/share/backgrounds/mate/nature/Wood.jpg -resize '4000x3000!' "
                        "-depth 8 '" +
@@ -166,12 +166,17 @@ int main(int argc, char** argv) {
         if (dither != 0) {
             ditheredMs = best;
         }
+        uint64_t hash = 1469598103934665603ull;
+        for (size_t i = 0; i < reduced.ImageBytes(); ++i) {
+            hash = (hash ^ reduced.bits[i]) * 1099511628211ull;
+        }
+        std::printf("  result hash %016llx\n", static_cast<unsigned long long>(hash));
         std::printf("pixmill adaptive 256, dither level %d: %8.1f ms  %6.1f MP/s  RMS %.2f\n",
                     dither, best, megapixels / (best / 1000), Rms(original, ColoursOf(reduced)));
     }
 
-    const std::string out = tmpDir + "/pixmill-bench-im-out.ppm";
-    const std::string copy = tmpDir + "/pixmill-bench-im-copy.ppm";
+    const std::string out = tmpDir + "/cedarcol-bench-im-out.ppm";
+    const std::string copy = tmpDir + "/cedarcol-bench-im-copy.ppm";
     const double ioMs = RunCommand("convert '" + picture + "' '" + copy + "'");
     const double imMs =
         RunCommand("convert '" + picture + "' -dither FloydSteinberg -colors 256 '" + out + "'");
