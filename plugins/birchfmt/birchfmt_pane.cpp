@@ -39,7 +39,8 @@ void TiffOptionsPane::Build(QWidget* root) {
 }
 
 void TiffOptionsPane::OnImage() {
-    const bool bilevel = image != nullptr && image->BitCount() == 1;
+    // Without an image yet nothing is offered or taken away.
+    const bool bilevel = image == nullptr || image->BitCount() == 1;
     if (!bilevel) {
         // CCITT cannot encode deeper images: hide it and fall back to LZW.
         buttons->setExclusive(false);

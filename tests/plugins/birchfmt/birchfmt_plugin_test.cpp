@@ -211,6 +211,18 @@ TEST_F(BirchPane, CompressionChoiceFollowsTheImageAndTheUser) {
         bilevel.Create(20, 20, 1, 2, nullptr);
         bilevel.palette[1] = RGBQUAD{255, 255, 255, 0};
 
+        {
+            // Before the host names an image nothing is hidden or switched.
+            Site empty;
+            CPluginPane* early = format->CreateOptionsPane(&empty);
+            QWidget* widget = early->Create();
+            auto* ccitt = widget->findChild<QRadioButton*>(QStringLiteral("id1003"));
+            ASSERT_NE(ccitt, nullptr);
+            EXPECT_FALSE(ccitt->isHidden());
+            EXPECT_TRUE(ccitt->isChecked());
+            format->DestroyOptionsPane(early);
+        }
+
         Site site;
         site.image = &gray;
         CPluginPane* pane = format->CreateOptionsPane(&site);
