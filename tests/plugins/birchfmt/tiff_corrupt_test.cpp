@@ -65,7 +65,7 @@ std::vector<ByteVector> ValidFiles() {
                             Variant{1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4},
                             Variant{1, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_CCITTRLE},
                             Variant{4, 1, PHOTOMETRIC_PALETTE, COMPRESSION_LZW},
-                            Variant{16, 3, PHOTOMETRIC_RGB, COMPRESSION_DEFLATE},
+                            Variant{16, 3, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE},
                             Variant{8, 2, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE}}) {
         TiffSpec spec;
         spec.width = 40;
