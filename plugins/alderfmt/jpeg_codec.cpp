@@ -153,16 +153,17 @@ void JpegCodec::ReadProgressive(CVProgress* progress) {
     for (int pass = 0; pass < 5; ++pass) {
         const int first = pass == 0 ? 0 : firstSpan + (pass - 1) * 20;
         const int last = std::min(100, pass == 0 ? firstSpan : first + 20);
-        int scan = targets[pass];
-        if (scan == kAll) {
-            while (!jpeg_input_complete(&info)) {
-                int result = 0;
-                if (!DecoderConsumeInput(decoder, &result)) {
-                    DecodingFailed();
-                }
+        // Take in the input up to the start of the target scan (or all of
+        // it), so that the pass knows which coefficients are still to come:
+        // block smoothing then never touches a picture that is complete.
+        const int target = targets[pass];
+        while (!jpeg_input_complete(&info) && (target == kAll || info.input_scan_number < target)) {
+            int result = 0;
+            if (!DecoderConsumeInput(decoder, &result)) {
+                DecodingFailed();
             }
-            scan = info.input_scan_number;
         }
+        const int scan = target == kAll ? info.input_scan_number : target;
         if (!DecoderStartOutput(decoder, scan)) {
             DecodingFailed();
         }

@@ -92,6 +92,56 @@ bool ReadRows(DecodeState* s, uint8_t* pixels, size_t stride, int stopAtScan) {
     return true;
 }
 
+bool StartBuffered(DecodeState* s, const uint8_t* data, size_t size) {
+    if (setjmp(s->jump)) {
+        return false;
+    }
+    jpeg_mem_src(&s->info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&s->info, TRUE);
+    if (s->info.out_color_space != JCS_GRAYSCALE) {
+        s->info.out_color_space = JCS_RGB;
+    }
+    s->info.buffered_image = TRUE;
+    s->info.do_block_smoothing = TRUE;
+    jpeg_start_decompress(&s->info);
+    return true;
+}
+
+// One output pass; *done is set when the pass showed the file's last scan.
+bool OutputPass(DecodeState* s, int target, uint8_t* pixels, size_t stride, bool* done) {
+    if (setjmp(s->jump)) {
+        return false;
+    }
+    jpeg_start_output(&s->info, target);
+    while (s->info.output_scanline < s->info.output_height) {
+        JSAMPROW row = pixels + stride * s->info.output_scanline;
+        jpeg_read_scanlines(&s->info, &row, 1);
+    }
+    jpeg_finish_output(&s->info);
+    *done =
+        jpeg_input_complete(&s->info) && s->info.output_scan_number >= s->info.input_scan_number;
+    return true;
+}
+
+// Input up to the start of scan (0: all of it).
+bool ConsumeTo(DecodeState* s, int scan) {
+    if (setjmp(s->jump)) {
+        return false;
+    }
+    while (!jpeg_input_complete(&s->info) && (scan == 0 || s->info.input_scan_number < scan)) {
+        jpeg_consume_input(&s->info);
+    }
+    return true;
+}
+
+bool FinishDecompress(DecodeState* s) {
+    if (setjmp(s->jump)) {
+        return false;
+    }
+    jpeg_finish_decompress(&s->info);
+    return true;
+}
+
 bool Compress(EncodeState* s, int width, int height, int components, const uint8_t* pixels,
               int quality, bool progressive, int restartRows) {
     if (setjmp(s->jump)) {
@@ -156,6 +206,40 @@ JudgedImage JudgeDecode(const std::vector<uint8_t>& file, const JudgeOptions& op
     jpeg_destroy_decompress(&state->info);
     delete state;
     return result;
+}
+
+std::vector<JudgedImage> JudgeDisplay(const std::vector<uint8_t>& file,
+                                      const std::vector<int>& targets) {
+    std::vector<JudgedImage> passes;
+    auto* state = new DecodeState{};
+    state->info.err = jpeg_std_error(&state->err);
+    state->err.error_exit = DecodeErrorExit;
+    state->err.emit_message = DecodeEmit;
+    jpeg_create_decompress(&state->info);
+    if (StartBuffered(state, file.data(), file.size())) {
+        for (int target : targets) {
+            JudgedImage pass;
+            pass.width = static_cast<int>(state->info.output_width);
+            pass.height = static_cast<int>(state->info.output_height);
+            pass.components = state->info.output_components;
+            const size_t stride = static_cast<size_t>(pass.width) * pass.components;
+            pass.pixels.assign(stride * pass.height, 0);
+            bool done = false;
+            pass.ok = ConsumeTo(state, target);
+            const int scan = target == 0 ? state->info.input_scan_number : target;
+            pass.ok = pass.ok && OutputPass(state, scan, pass.pixels.data(), stride, &done);
+            pass.scans = state->info.output_scan_number;
+            const bool ok = pass.ok;
+            passes.push_back(std::move(pass));
+            if (!ok || done) {
+                break;
+            }
+        }
+        FinishDecompress(state);
+    }
+    jpeg_destroy_decompress(&state->info);
+    delete state;
+    return passes;
 }
 
 std::vector<uint8_t> LibjpegEncode(int width, int height, int components,

@@ -37,6 +37,14 @@ struct JudgeOptions {
 
 JudgedImage JudgeDecode(const std::vector<uint8_t>& file, const JudgeOptions& options = {});
 
+// A progressive display with libjpeg's buffered-image mode and block
+// smoothing: one output pass per target scan (0: everything the file holds),
+// each started once the input reached the target scan, ending early once the
+// last pass showed the final scan. Returns the
+// picture after each pass.
+std::vector<JudgedImage> JudgeDisplay(const std::vector<uint8_t>& file,
+                                      const std::vector<int>& targets);
+
 // Encodes with libjpeg: components 1 (grey), 3 (RGB input) or 4 (CMYK input).
 std::vector<uint8_t> LibjpegEncode(int width, int height, int components,
                                    const std::vector<uint8_t>& pixels, int quality,
