@@ -339,7 +339,9 @@ std::vector<uint8_t> StreamBytes(const CVMemoryStream& stream) {
 }
 
 void LoadStream(CVMemoryStream& stream, const std::vector<uint8_t>& bytes) {
-    stream.Write(bytes.data(), bytes.size());
+    if (!bytes.empty()) {
+        stream.Write(bytes.data(), bytes.size());
+    }
     stream.Seek(0, CVStream::FromStart);
 }
 
