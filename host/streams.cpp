@@ -126,14 +126,22 @@ void CVMemoryStream::Grow(size_t needed) {
 }
 
 size_t CVMemoryStream::Read(void* buffer, size_t count) {
+    if (count == 0) {
+        return 0;
+    }
     const size_t available = position < length ? length - position : 0;
     const size_t n = std::min(count, available);
-    std::memcpy(buffer, data + position, n);
+    if (n > 0) {
+        std::memcpy(buffer, data + position, n);
+    }
     position += n;
     return n;
 }
 
 size_t CVMemoryStream::Write(const void* buffer, size_t count) {
+    if (count == 0) {
+        return 0; // nothing to copy (and the buffer may be null)
+    }
     Grow(position + count);
     std::memcpy(data + position, buffer, count);
     position += count;
