@@ -40,19 +40,22 @@ inline uint8_t Clamp(int v) {
 // ------------------------------------------------------------------ progress
 
 // Steps the caller's progress object whenever the work position reaches the
-// position it asked for. At most one step per call, so that a zero increment
-// cannot loop.
+// position it asked for, as often as needed when rows are few. The bar moves
+// in steps of 5, so a band never needs more steps than its width / 5; that
+// limit also ends the loop when the work range is empty.
 class WorkProgress {
   public:
     explicit WorkProgress(CVProgress* progress) : progress(progress) {}
     void Begin(int barFirst, int barLast, int workFirst, int workLast) {
         if (progress != nullptr) {
             next = progress->Begin(barFirst, barLast, workFirst, workLast);
+            stepsLeft = (barLast - barFirst) / 5;
         }
     }
     void At(int work) {
-        if (progress != nullptr && work >= next) {
+        while (progress != nullptr && work >= next && stepsLeft > 0) {
             next = progress->Step(nullptr);
+            --stepsLeft;
         }
     }
     void End() {
@@ -64,6 +67,7 @@ class WorkProgress {
   private:
     CVProgress* progress;
     int next = 0;
+    int stepsLeft = 0;
 };
 
 // ------------------------------------------------------------------ planes
@@ -392,7 +396,7 @@ inline int PairsBelow(const Neighbours& n, int l1, int l2) {
 
 void DespeckleGrey(const Plane& plane, int t, WorkProgress& bar) {
     const int first = 1;
-    const int last = plane.height - 1;
+    const int last = plane.height - 2; // the last interior row
     bar.Begin(0, 25, first, last);
     DespeckleSweep(
         plane, [t](int c, const Neighbours& n) { return Clamp(c + CountAbove(n, Clamp(c + t))); },
@@ -427,7 +431,7 @@ inline int PairVote(int a, int b, int l1, int l2) {
 
 void DespeckleColour(const Plane& plane, int t, WorkProgress& bar) {
     const int first = 1;
-    const int last = plane.height - 1;
+    const int last = plane.height - 2; // the last interior row
     bar.Begin(0, 40, first, last);
     DespeckleSweep(
         plane,
