@@ -347,41 +347,10 @@ TEST(Filters, DespeckleMatchesReference) {
     EXPECT_EQ(ep::DespeckleThreshold(100), 0);
 }
 
-TEST(Filters, NeutralSettingsLeaveImagesAlone) {
+// Strength 0, Median's copied border and the corner rules are covered by the
+// reference comparisons above; flat areas are a property of their own.
+TEST(Filters, FlatAreas) {
     ImageFactory factory;
-    for (int bitCount : {8, 24}) {
-        auto source = factory.Random(9, 7, bitCount);
-        const Values original = ValuesOf(*source);
-        const int last = source->Width() - 1;
-        const int channels = original.channels;
-
-        // Strength 0: only the two corners of the first stored row change.
-        for (auto filter : {ep::Smooth, ep::Sharpen}) {
-            CVImage destination(factory.host.get());
-            filter(*source, destination, 0, nullptr);
-            Values got = ValuesOf(destination);
-            for (int ch = 0; ch < channels; ++ch) {
-                got.At(0, 0, ch) = original.Get(0, 0, ch);
-                got.At(last, 0, ch) = original.Get(last, 0, ch);
-            }
-            EXPECT_EQ(got.v, original.v) << bitCount;
-        }
-
-        // Median keeps the outermost rows and columns.
-        CVImage median(factory.host.get());
-        ep::Median(*source, median, nullptr);
-        const Values filtered = ValuesOf(median);
-        for (int r = 0; r < original.height; ++r) {
-            for (int x = 0; x < original.width; ++x) {
-                if (r == 0 || x == 0 || r == original.height - 1 || x == last) {
-                    for (int ch = 0; ch < channels; ++ch) {
-                        EXPECT_EQ(filtered.Get(x, r, ch), original.Get(x, r, ch));
-                    }
-                }
-            }
-        }
-    }
-
     // Flat areas: Sharpen, Median and Despeckle leave a flat mid-grey picture
     // as it is. Smooth truncates w * N + (1 - 8w) * c with both weights held
     // as floats, so at most strengths a flat area comes out one level lower.
@@ -408,19 +377,6 @@ TEST(Filters, NeutralSettingsLeaveImagesAlone) {
             }
         }
     }
-}
-
-TEST(Filters, SharpenSaturatesTheFirstCorner) {
-    TestHost host;
-    CVImage image(host.get());
-    image.Create(3, 3, 24, 0, nullptr);
-    std::memset(image.bits, 0, image.ImageBytes());
-    image.bits[0] = 200; // first stored pixel, blue; its right neighbour is 0
-    CVImage result(host.get());
-    ep::Sharpen(image, result, 0, nullptr);
-    EXPECT_EQ(result.bits[0], 255);
-    EXPECT_EQ(result.bits[1], 0);
-    EXPECT_EQ(result.bits[3], 0) << "the middle of the first stored row follows the mirror rule";
 }
 
 TEST(Filters, GreyAndColourPathsAgreeOnGreyContent) {

@@ -124,10 +124,8 @@ int RowOf(bool all, int channel) {
     return all ? 0 : 1 + channel;
 }
 
-// The expected 0xRRGGBB of every pixel (24-bit) or palette entry (paletted),
-// followed by those of the extra colours, which do not count for the range.
-std::vector<uint32_t> ReferenceTone(const CVImage& image, const ot::AdjustSettings& s,
-                                    const std::vector<uint32_t>& extra = {}) {
+// The 0xRRGGBB of every pixel (24-bit) or palette entry (paletted).
+std::vector<uint32_t> ColoursOf(const CVImage& image) {
     std::vector<uint32_t> colours;
     if (image.BitCount() == 24) {
         for (int y = 0; y < image.Height(); ++y) {
@@ -141,6 +139,14 @@ std::vector<uint32_t> ReferenceTone(const CVImage& image, const ot::AdjustSettin
             colours.push_back(static_cast<uint32_t>(c.rgbRed) << 16 | c.rgbGreen << 8 | c.rgbBlue);
         }
     }
+    return colours;
+}
+
+// The expected 0xRRGGBB of every pixel (24-bit) or palette entry (paletted),
+// followed by those of the extra colours, which do not count for the range.
+std::vector<uint32_t> ReferenceTone(const CVImage& image, const ot::AdjustSettings& s,
+                                    const std::vector<uint32_t>& extra = {}) {
+    std::vector<uint32_t> colours = ColoursOf(image);
     const size_t count = colours.size();
     colours.insert(colours.end(), extra.begin(), extra.end());
     std::vector<uint32_t> result(colours.size(), 0);
@@ -160,23 +166,6 @@ std::vector<uint32_t> ReferenceTone(const CVImage& image, const ot::AdjustSettin
         }
     }
     return result;
-}
-
-std::vector<uint32_t> ColoursOf(const CVImage& image) {
-    std::vector<uint32_t> colours;
-    if (image.BitCount() == 24) {
-        for (int y = 0; y < image.Height(); ++y) {
-            for (int x = 0; x < image.Width(); ++x) {
-                colours.push_back(PixelAt(image, x, y));
-            }
-        }
-    } else {
-        for (int i = 0; i < image.paletteCount; ++i) {
-            const RGBQUAD& c = image.palette[i];
-            colours.push_back(static_cast<uint32_t>(c.rgbRed) << 16 | c.rgbGreen << 8 | c.rgbBlue);
-        }
-    }
-    return colours;
 }
 
 ot::AdjustSettings Neutral() {
