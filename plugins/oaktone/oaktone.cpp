@@ -13,12 +13,11 @@
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
-
-#include <dlfcn.h>
 
 using namespace pixmill;
 using namespace pixmill::oaktone;
@@ -45,16 +44,10 @@ const OperationTexts kOperations[OperationCount] = {
     {IdNameGamma, IdMenuGamma, IdDescriptionGamma, 56},
 };
 
-// Help pages lie in the program's folder as help/Pixmill/<topic>.html; the
-// library itself lies one folder below the program.
+// Help pages live beside the program, one page per topic.
 void OpenHelpTopic(int topic) {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&OpenHelpTopic), &info) == 0 || info.dli_fname == nullptr) {
-        return;
-    }
-    QDir folder = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteDir();
-    folder.cdUp();
-    const QString page = folder.filePath(QStringLiteral("help/Pixmill/%1.html").arg(topic));
+    const QString page = QDir(QCoreApplication::applicationDirPath())
+                             .filePath(QStringLiteral("help/%1.html").arg(topic));
     if (QFileInfo::exists(page)) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(page));
     }
