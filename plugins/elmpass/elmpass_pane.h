@@ -1,0 +1,41 @@
+// The strength pane shared by Smooth, Sharpen and Despeckle: a track bar and
+// an edit for the strength (0..100) and the filter's caption.
+#pragma once
+
+#include "filter_settings.h"
+
+#include "pixmill/pane_base.h"
+
+#include <string>
+
+namespace pixmill::elmpass {
+
+enum StrengthPaneControl : int {
+    IdStrengthTrackBar = 1000,
+    IdStrengthEdit = 1001,
+    IdStrengthCaption = 1002,
+};
+inline constexpr int kStrengthDialog = 101;
+
+class CStrengthPane : public CPaneBase {
+  public:
+    // settings: the plug-in's block, written by Commit; slot: which filter.
+    CStrengthPane(CPaneSite* site, FilterSettings* settings, int slot, const char* caption);
+
+    // Stores the pane's flag and strength into the settings block.
+    bool Commit() override;
+
+  protected:
+    void Build(QWidget* root) override;
+
+  private:
+    void TrackBarMoved(int position);
+    void EditTyped(const QString& text);
+
+    FilterSettings* settings;
+    int slot;
+    std::string caption;
+    bool syncing = false;
+};
+
+} // namespace pixmill::elmpass

@@ -1,0 +1,35 @@
+// The filter library's string table: texts by identifier.
+#pragma once
+
+#include <cstddef>
+
+namespace pixmill::elmpass {
+
+enum StringId : int {
+    IdNameNegative = 1,
+    IdNameSmooth = 2,
+    IdNameSharpen = 3,
+    IdNameMedian = 4,
+    IdGroup = 5,
+    IdMenuNegative = 6,
+    IdMenuSmooth = 7,
+    IdMenuSharpen = 8,
+    IdMenuMedian = 9,
+    IdGroupMenu = 10,
+    IdDescriptionNegative = 11,
+    IdDescriptionSmooth = 12,
+    IdDescriptionSharpen = 13,
+    IdDescriptionMedian = 14,
+    IdCaptionSmooth = 15,
+    IdCaptionSharpen = 16,
+    IdNameDespeckle = 17,
+    IdMenuDespeckle = 18,
+    IdDescriptionDespeckle = 19,
+    IdCaptionDespeckle = 20,
+};
+
+// Copies the text of id into buffer (at most capacity - 1 characters and a
+// terminating zero); an unknown id gives the empty text.
+void LoadString(int id, char* buffer, size_t capacity);
+
+} // namespace pixmill::elmpass
