@@ -1,0 +1,168 @@
+// Encodes a 12-megapixel photograph with our encoder (baseline and
+// progressive, level 128) and with cjpeg -optimize (and -progressive) given
+// the same quantisation tables, and prints milliseconds and file sizes.
+//
+//   alderfmt_bench [picture]
+//
+// Without an argument the picture is made from the desktop backgrounds:
+// one of them scaled to 4000 x 3000 with ImageMagick.
+#include "dct.h"
+#include "host/host_services.h"
+#include "host/settings_store.h"
+#include "host/streams.h"
+#include "jpeg_codec.h"
+#include "jpeg_encoder.h"
+#include "pixmill/cv_image.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace pixmill;
+using namespace pixmill::alder;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRuns = 3;
+constexpr int kLevel = 128;
+
+double Now() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool Run(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+// Reads a binary PPM (P6, maxval 255) into a 24-bit image.
+bool LoadPpm(const std::string& path, CVImage& image) {
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0, maxval = 0;
+    in >> magic >> width >> height >> maxval;
+    in.get();
+    if (magic != "P6" || maxval != 255 || width <= 0 || height <= 0) {
+        return false;
+    }
+    image.Create(width, height, 24, 0, nullptr, 2835, 2835);
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        in.read(reinterpret_cast<char*>(row.data()), static_cast<std::streamsize>(row.size()));
+        uint8_t* to = image.Row(y);
+        for (int x = 0; x < width; ++x) {
+            to[3 * x] = row[3 * x + 2];
+            to[3 * x + 1] = row[3 * x + 1];
+            to[3 * x + 2] = row[3 * x];
+        }
+    }
+    return static_cast<bool>(in);
+}
+
+struct Result {
+    double ms = 1e30;
+    size_t bytes = 0;
+};
+
+Result EncodeOurs(CPluginHost* host, const CVImage& image, bool progressive) {
+    JpegSettings settings{};
+    settings.luminance = kLevel;
+    settings.chrominance = kLevel;
+    settings.progressive = progressive ? 1 : 0;
+    Result result;
+    for (int run = 0; run < kRuns; ++run) {
+        JpegCodec codec(nullptr, host, &settings);
+        CVMemoryStream stream(host, image.ImageBytes() / 3 + 1024, image.ImageBytes() / 6 + 256);
+        const double start = Now();
+        codec.BeginWrite(&image, nullptr);
+        codec.Write(&stream, nullptr, nullptr);
+        result.ms = std::min(result.ms, Now() - start);
+        result.bytes = stream.Length();
+        codec.FreeWorkBuffer();
+    }
+    return result;
+}
+
+Result EncodeCjpeg(const std::string& ppm, const std::string& tables, const std::string& out,
+                   bool progressive) {
+    const std::string command = "cjpeg -optimize " +
+                                std::string(progressive ? "-progressive " : "") + "-qtables " +
+                                tables + " -outfile " + out + " " + ppm;
+    Result result;
+    for (int run = 0; run < kRuns; ++run) {
+        const double start = Now();
+        if (!Run(command)) {
+            std::fprintf(stderr, "failed: %s\n", command.c_str());
+            return result;
+        }
+        result.ms = std::min(result.ms, Now() - start);
+    }
+    result.bytes = fs::file_size(out);
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const fs::path work = fs::temp_directory_path() / "pixmill-alderfmt-bench";
+    fs::create_directories(work);
+    const std::string ppm = (work / "picture.ppm").string();
+    if (argc > 1) {
+        if (!Run("/usr/bin/convert '" + std::string(argv[1]) + "' " + ppm)) {
+            return 1;
+        }
+    } else if (!fs::exists(ppm)) {
+        const std::string source = "/usr/share/backgrounds/mate/nature/Wood.jpg";
+        std::printf("making a 12-megapixel picture from %s\n", source.c_str());
+        if (!Run("/usr/bin/convert " + source + " -resize 4000x3000! " + ppm)) {
+            return 1;
+        }
+    }
+
+    MemorySettingsStore store;
+    CHostServices host(store);
+    CVImage image(&host);
+    if (!LoadPpm(ppm, image)) {
+        std::fprintf(stderr, "cannot read %s\n", ppm.c_str());
+        return 1;
+    }
+
+    // The same tables for cjpeg: natural order, luminance then chrominance.
+    const std::string tables = (work / "tables.txt").string();
+    {
+        std::ofstream out(tables);
+        for (bool chrominance : {false, true}) {
+            uint8_t zigzag[64], natural[64];
+            QuantisationTable(kLevel, chrominance, zigzag);
+            for (int k = 0; k < 64; ++k) {
+                natural[kNaturalOrder[k]] = zigzag[k];
+            }
+            for (int i = 0; i < 64; ++i) {
+                out << static_cast<int>(natural[i]) << ((i % 8 == 7) ? "\n" : " ");
+            }
+            out << "\n";
+        }
+    }
+
+    std::printf("picture %d x %d (%.1f megapixels), level %d, best of %d runs\n", image.Width(),
+                image.Height(), image.Width() * static_cast<double>(image.Height()) / 1e6, kLevel,
+                kRuns);
+    std::printf("%-28s %10s %12s\n", "", "ms", "bytes");
+    for (bool progressive : {false, true}) {
+        const Result ours = EncodeOurs(&host, image, progressive);
+        const Result theirs = EncodeCjpeg(ppm, tables, (work / "cjpeg.jpg").string(), progressive);
+        const char* mode = progressive ? "progressive" : "baseline";
+        std::printf("ours %-23s %10.1f %12zu\n", mode, ours.ms, ours.bytes);
+        std::printf("cjpeg -optimize %-12s %10.1f %12zu\n", mode, theirs.ms, theirs.bytes);
+        std::printf("  size ratio %.3f, speed ratio %.2f (ours / cjpeg)\n",
+                    static_cast<double>(ours.bytes) / theirs.bytes, theirs.ms / ours.ms);
+    }
+    return 0;
+}

@@ -1,0 +1,88 @@
+// alderfmt: the JPEG format plug-in. The format object, its settings block
+// "JPEG_Parameters" and the exported entry points.
+#include "alderfmt_pane.h"
+#include "alderfmt_strings.h"
+#include "jpeg_codec.h"
+#include "jpeg_settings.h"
+#include "pixmill/cv_image.h"
+#include "pixmill/entry_points.h"
+#include "pixmill/format_plugin.h"
+#include "pixmill/image_kind_set.h"
+#include "pixmill/plugin_host.h"
+
+#include <new>
+
+using namespace pixmill;
+using namespace pixmill::alder;
+
+namespace {
+
+constexpr int kHelpTopic = 66;
+
+// 8-bit pictures are stored as one grey component only when the palette is
+// a full grey palette.
+bool IsGreyPicture(const CVImage* image) {
+    return image->BitCount() == 8 && image->paletteCount == 256 && image->IsGray();
+}
+
+class JpegFormat final : public CFormatPlugin {
+  public:
+    ~JpegFormat() {
+        if (host != nullptr) {
+            host->SaveSettings(kSettingsName, &settings, sizeof(settings), kSettingsVersion);
+        }
+    }
+
+    void Load(CPluginHost* newHost) {
+        host = newHost;
+        settings = JpegSettings{};
+        host->LoadSettings(kSettingsName, &settings, sizeof(settings), kSettingsVersion);
+    }
+
+    const char* GetName(bool) override { return Text(IdsName); }
+    const char* GetExtensions() override { return Text(IdsExtensions); }
+    uint16_t GetSignatureSize() override { return 3; }
+    bool Recognize(const uint8_t* bytes) override {
+        return bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+    }
+    int GetId() override { return 0; }
+    CFormatCodec* CreateCodec() override {
+        return new (std::nothrow) JpegCodec(this, host, &settings);
+    }
+    uint16_t GetCapabilities() override {
+        return CapFlag01 | CapOptionsPane | CapCanSave | CapSavePreview;
+    }
+    uint16_t GetSaveModes() override { return KindGray8 | KindRgb24; }
+    bool CanSave(const CVImage* image) override {
+        return image->BitCount() == 24 || IsGreyPicture(image);
+    }
+    bool AcceptsKinds(const ImageKindSet* kinds) override {
+        return kinds->special == 0 && (kinds->kinds & (KindGray8 | KindRgb24)) != 0;
+    }
+    CPluginPane* CreateOptionsPane(CPaneSite* site) override {
+        return new JpegOptionsPane(site, &settings);
+    }
+    void DestroyOptionsPane(CPluginPane* pane) override {
+        delete static_cast<JpegOptionsPane*>(pane);
+    }
+    void Help(QWidget*) override { OpenHelpTopic(kHelpTopic); }
+
+  private:
+    CPluginHost* host = nullptr;
+    JpegSettings settings{};
+};
+
+JpegFormat g_format;
+
+} // namespace
+
+PIXMILL_ENTRY int GetFormat(CPluginHost* host, CFormatPlugin** out) {
+    g_format.Load(host);
+    *out = &g_format;
+    return 1;
+}
+
+PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
+    *blocks = &JpegSettingsSchema();
+    return 1;
+}

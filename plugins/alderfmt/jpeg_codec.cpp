@@ -1,0 +1,242 @@
+#include "jpeg_codec.h"
+
+#include "jpeg_decoder.h"
+#include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/progress.h"
+#include "pixmill/stream.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pixmill::alder {
+
+JpegCodec::JpegCodec(CFormatPlugin* plugin, CPluginHost* host, const JpegSettings* settings)
+    : FormatCodecBase(plugin, host), settings(settings), encoder(host) {}
+
+JpegCodec::~JpegCodec() {
+    Discard();
+}
+
+void JpegCodec::Discard() {
+    DestroyDecoder(decoder);
+    decoder = nullptr;
+}
+
+void JpegCodec::DecodingFailed() {
+    std::exception_ptr streamError = decoder != nullptr ? decoder->streamError : nullptr;
+    Discard();
+    if (streamError) {
+        std::rethrow_exception(streamError);
+    }
+    host->RaiseImageError(CVImageError::ReadError);
+    throw CVImageError(CVImageError::ReadError); // not reached: the host raises
+}
+
+// ------------------------------------------------------------------ reading
+
+SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize) {
+    Discard();
+    Reset();
+    image = target;
+    stream = input;
+    bottomUp = true;
+    decoder = CreateDecoder(input, host->ScratchAlloc(kInputBufferSize));
+    if (decoder == nullptr) {
+        host->RaiseImageError(CVImageError::ReadError);
+    }
+    int result = 0;
+    if (!DecoderReadHeader(decoder, &result)) {
+        DecodingFailed();
+    }
+    if (result != JPEG_HEADER_OK) {
+        Discard();
+        host->RaiseImageError(CVImageError::ReadError);
+    }
+    jpeg_decompress_struct& info = decoder->info;
+    int bitCount = 24;
+    switch (info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+        info.out_color_space = JCS_GRAYSCALE;
+        bitCount = 8;
+        break;
+    case JCS_YCbCr:
+    case JCS_RGB:
+        info.out_color_space = JCS_EXT_BGR;
+        break;
+    default:
+        Discard();
+        host->RaiseImageError(CVImageError::UnsupportedFormat);
+    }
+    const int width = static_cast<int>(info.image_width);
+    const int height = static_cast<int>(info.image_height);
+    headerSize = SIZE{width, height};
+    try {
+        if (maxSize == nullptr) {
+            info.dct_method = JDCT_ISLOW;
+            int xDensity = info.X_density, yDensity = info.Y_density;
+            if (info.density_unit == 2) {
+                xDensity *= 100;
+                yDensity *= 100;
+            } else {
+                xDensity = static_cast<int>(std::lround(xDensity * 39.37007874015748));
+                yDensity = static_cast<int>(std::lround(yDensity * 39.37007874015748));
+            }
+            image->Create(width, height, bitCount, bitCount == 8 ? 256 : 0, nullptr, xDensity,
+                          yDensity);
+        } else {
+            info.dct_method = JDCT_IFAST;
+            preview = true;
+            SIZE fit{width, height};
+            if (maxSize->cx < width || maxSize->cy < height) {
+                fit = host->FitSize(width, height, maxSize->cx, maxSize->cy);
+                if (fit.cx > 0 && fit.cy > 0) {
+                    const double ratio = std::min(static_cast<double>(width) / fit.cx,
+                                                  static_cast<double>(height) / fit.cy);
+                    info.scale_num = 1;
+                    info.scale_denom = ratio >= 8 ? 8 : ratio >= 4 ? 4 : ratio >= 2 ? 2 : 1;
+                }
+            }
+            image->Create(fit.cx, fit.cy, bitCount, bitCount == 8 ? 256 : 0, nullptr);
+        }
+        if (bitCount == 8) {
+            RGBQUAD ramp[256];
+            for (int i = 0; i < 256; ++i) {
+                ramp[i] = RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i),
+                                  static_cast<uint8_t>(i), 0};
+            }
+            image->SetPalette(ramp);
+        }
+    } catch (...) {
+        Discard();
+        throw;
+    }
+    if (!DecoderCalcOutputDimensions(decoder)) {
+        DecodingFailed();
+    }
+    PrepareRows(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    return headerSize;
+}
+
+void JpegCodec::ReadRows(CVProgress* progress, int firstPercent, int lastPercent) {
+    const int rows = static_cast<int>(decoder->info.output_height);
+    uint8_t* row = BeginRows(progress, firstPercent, lastPercent, rows,
+                             CVImage::StrideOf(image->BitCount(), decodedSize.cx));
+    int sinceLast = 0;
+    for (int y = 0; y < rows; ++y) {
+        if (!DecoderReadRow(decoder, row)) {
+            DecodingFailed();
+        }
+        ++sinceLast;
+        row -= RowSize(); // bottom-up: the next row lies below in memory
+        if (y + 1 >= checkpoint) {
+            row = RowsDone(row, sinceLast, progress);
+            sinceLast = 0;
+        }
+    }
+    if (sinceLast > 0) {
+        RowsDone(row, sinceLast, progress);
+    }
+}
+
+// Buffered-image display of a multi-scan file: the picture is shown after
+// the target scans and then with everything the file holds.
+void JpegCodec::ReadProgressive(CVProgress* progress) {
+    jpeg_decompress_struct& info = decoder->info;
+    const bool greyPicture = info.out_color_space == JCS_GRAYSCALE;
+    constexpr int kAll = 0;
+    const int colourTargets[5] = {1, 5, 9, 12, kAll};
+    const int greyTargets[5] = {1, 2, 5, 12, kAll};
+    const int* targets = greyPicture ? greyTargets : colourTargets;
+    const int firstSpan = greyPicture ? 30 : 20;
+    for (int pass = 0; pass < 5; ++pass) {
+        const int first = pass == 0 ? 0 : firstSpan + (pass - 1) * 20;
+        const int last = std::min(100, pass == 0 ? firstSpan : first + 20);
+        // Take in the input up to the start of the target scan (or all of
+        // it), so that the pass knows which coefficients are still to come:
+        // block smoothing then never touches a picture that is complete.
+        const int target = targets[pass];
+        while (!jpeg_input_complete(&info) && (target == kAll || info.input_scan_number < target)) {
+            int result = 0;
+            if (!DecoderConsumeInput(decoder, &result)) {
+                DecodingFailed();
+            }
+        }
+        const int scan = target == kAll ? info.input_scan_number : target;
+        if (!DecoderStartOutput(decoder, scan)) {
+            DecodingFailed();
+        }
+        band = RECT{0, image->Height(), 0, image->Height()};
+        ReadRows(progress, first, last);
+        if (!DecoderFinishOutput(decoder)) {
+            DecodingFailed();
+        }
+        if (jpeg_input_complete(&info) && info.output_scan_number >= info.input_scan_number) {
+            break;
+        }
+    }
+}
+
+bool JpegCodec::ReadPixels(CVProgress* progress) {
+    if (decoder == nullptr) {
+        host->RaiseImageError(CVImageError::ReadError);
+    }
+    try {
+        jpeg_decompress_struct& info = decoder->info;
+        const bool buffered = !preview && jpeg_has_multiple_scans(&info);
+        if (buffered) {
+            info.buffered_image = TRUE;
+            info.do_block_smoothing = TRUE;
+        }
+        if (!DecoderStart(decoder)) {
+            DecodingFailed();
+        }
+        if (buffered) {
+            ReadProgressive(progress);
+        } else {
+            ReadRows(progress, 0, 100);
+        }
+        if (!DecoderFinish(decoder)) {
+            DecodingFailed();
+        }
+    } catch (...) {
+        Discard();
+        throw;
+    }
+    Discard();
+    if (progress != nullptr) {
+        progress->End();
+    }
+    writtenSize = static_cast<int>(stream->Seek(0, CVStream::FromEnd));
+    return true;
+}
+
+// ------------------------------------------------------------------ writing
+
+SIZE JpegCodec::BeginWrite(const CVImage* source, const int* parameter) {
+    Discard();
+    Reset();
+    FormatCodecBase::BeginWrite(source, parameter);
+    return encoder.Begin(source, parameter);
+}
+
+bool JpegCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewImage) {
+    if (image == nullptr) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    EncoderSettings current;
+    current.luminance = std::clamp<int>(settings->luminance, 0, 255);
+    current.chrominance = std::clamp<int>(settings->chrominance, 0, 255);
+    current.progressive = settings->progressive != 0;
+    current.sharpen = std::clamp<int>(settings->sharpen, 0, 100);
+    encoder.Write(current, output, progress, previewImage, bufferStart);
+    writtenSize = static_cast<int>(output->Seek(0, CVStream::FromEnd));
+    return true;
+}
+
+void JpegCodec::FreeWorkBuffer() {
+    encoder.FreeStore();
+}
+
+} // namespace pixmill::alder

@@ -1,0 +1,42 @@
+// JpegCodec: the CFormatCodec of the JPEG plug-in. Reads through libjpeg
+// (decoding only) and writes with JpegEncoder. Qt-free.
+#pragma once
+
+#include "jpeg_encoder.h"
+#include "jpeg_settings.h"
+#include "pixmill/format_codec_base.h"
+
+namespace pixmill::alder {
+
+struct JpegDecoder;
+
+class JpegCodec : public FormatCodecBase {
+  public:
+    // settings: the plug-in's current settings, read at every write.
+    JpegCodec(CFormatPlugin* plugin, CPluginHost* host, const JpegSettings* settings);
+    ~JpegCodec() override;
+
+    SIZE BeginWrite(const CVImage* image, const int* parameter) override;
+    SIZE ReadHeader(CVImage* image, CVStream* stream, const SIZE* maxSize) override;
+    bool ReadPixels(CVProgress* progress) override;
+    bool Write(CVStream* stream, CVProgress* progress, CVImage* preview) override;
+    void FreeWorkBuffer() override;
+    void Release() override { delete this; }
+
+    const JpegEncoder& Encoder() const { return encoder; }
+    bool PreviewMode() const { return preview; }
+    SIZE DecodedSize() const { return decodedSize; }
+
+  private:
+    [[noreturn]] void DecodingFailed();
+    void Discard();
+    void ReadRows(CVProgress* progress, int firstPercent, int lastPercent);
+    void ReadProgressive(CVProgress* progress);
+
+    const JpegSettings* settings;
+    JpegDecoder* decoder = nullptr;
+    SIZE headerSize{};
+    JpegEncoder encoder;
+};
+
+} // namespace pixmill::alder

@@ -1,0 +1,834 @@
+#include "jpeg_encoder.h"
+
+#include "dct.h"
+#include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/progress.h"
+#include "pixmill/stream.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace pixmill::alder {
+
+namespace {
+
+// The example tables of the JPEG standard (luminance, chrominance), row-major.
+const uint8_t kBaseLuminance[64] = {16,  11,  10,  16,  24, 40, 51,  61,  12,  12,  14,  19,  26,
+                                    58,  60,  55,  14,  13, 16, 24,  40,  57,  69,  56,  14,  17,
+                                    22,  29,  51,  87,  80, 62, 18,  22,  37,  56,  68,  109, 103,
+                                    77,  24,  35,  55,  64, 81, 104, 113, 92,  49,  64,  78,  87,
+                                    103, 121, 120, 101, 72, 92, 95,  98,  112, 100, 103, 99};
+const uint8_t kBaseChrominance[64] = {
+    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99, 24, 26, 56, 99, 99, 99,
+    99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+
+// Progressive scripts: components; Ss, Se; Ah, Al.
+const ScanInfo kColourFine[] = {{3, {0, 1, 2}, 0, 0, 0, 1}, {1, {0}, 1, 5, 0, 2},
+                                {1, {2}, 1, 63, 0, 1},      {1, {1}, 1, 63, 0, 1},
+                                {1, {0}, 6, 63, 0, 2},      {1, {0}, 1, 63, 2, 1},
+                                {3, {0, 1, 2}, 0, 0, 1, 0}, {1, {2}, 1, 63, 1, 0},
+                                {1, {1}, 1, 63, 1, 0},      {1, {0}, 1, 63, 1, 0}};
+const ScanInfo kColourMedium[] = {{3, {0, 1, 2}, 0, 0, 0, 0}, {1, {0}, 1, 5, 0, 1},
+                                  {1, {2}, 1, 63, 0, 0},      {1, {1}, 1, 63, 0, 0},
+                                  {1, {0}, 6, 63, 0, 1},      {1, {0}, 1, 63, 1, 0}};
+const ScanInfo kColourCoarse[] = {{3, {0, 1, 2}, 0, 0, 0, 0},
+                                  {1, {0}, 1, 63, 0, 0},
+                                  {1, {2}, 1, 63, 0, 0},
+                                  {1, {1}, 1, 63, 0, 0}};
+const ScanInfo kGreyFine[] = {{1, {0}, 0, 0, 0, 1},  {1, {0}, 1, 5, 0, 2}, {1, {0}, 6, 63, 0, 2},
+                              {1, {0}, 1, 63, 2, 1}, {1, {0}, 0, 0, 1, 0}, {1, {0}, 1, 63, 1, 0}};
+const ScanInfo kGreyMedium[] = {
+    {1, {0}, 0, 0, 0, 0}, {1, {0}, 1, 5, 0, 1}, {1, {0}, 6, 63, 0, 1}, {1, {0}, 1, 63, 1, 0}};
+const ScanInfo kGreyCoarse[] = {{1, {0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}};
+
+inline int BitLength(uint32_t value) {
+    return value == 0 ? 0 : 32 - __builtin_clz(value);
+}
+
+// The extra bits of a value of the given bit length: negative values are
+// sent as value - 1 in the low bits.
+inline uint32_t ExtraBits(int value, int bits) {
+    const int v = value < 0 ? value - 1 : value;
+    return static_cast<uint32_t>(v) & ((1u << bits) - 1);
+}
+
+// Maximum magnitudes that 8-bit samples allow (bit lengths 11 and 10).
+constexpr int kMaxDc = 2047;
+constexpr int kMaxAc = 1023;
+
+constexpr int kEndOfBandLimit = 0x7FFF;
+constexpr int kCorrectionLimit = 1000 - 64 + 1;
+
+} // namespace
+
+int AdjustLevel(int level, int offset) {
+    const int a = std::clamp(offset, -100, 100);
+    if (a >= 0) {
+        return level - (a * level + 50) / 100;
+    }
+    return level - ((255 - level) * a + 50) / 100;
+}
+
+void QuantisationTable(int level, bool chrominance, uint8_t out[64]) {
+    const int d = std::clamp(level, 1, 255);
+    const int s = std::max(1, d >= 128 ? 7 * d - 633 : 2 * d);
+    const uint8_t* base = chrominance ? kBaseChrominance : kBaseLuminance;
+    for (int k = 0; k < 64; ++k) {
+        const int entry = (base[kNaturalOrder[k]] * s + 128) / 256;
+        out[k] = static_cast<uint8_t>(std::clamp(entry, 1, 255));
+    }
+}
+
+int SharpenThreshold(int sharpen) {
+    const int s = std::clamp(sharpen, 0, 100);
+    return (600050 - ((s * 35) / 36) * 6000) / 100;
+}
+
+int ScanScript(bool grey, int luminanceLevel, ScanInfo out[10]) {
+    const ScanInfo* script;
+    int count;
+    if (grey) {
+        if (luminanceLevel < 50) {
+            script = kGreyFine, count = 6;
+        } else if (luminanceLevel < 80) {
+            script = kGreyMedium, count = 4;
+        } else {
+            script = kGreyCoarse, count = 2;
+        }
+    } else if (luminanceLevel < 50) {
+        script = kColourFine, count = 10;
+    } else if (luminanceLevel < 80) {
+        script = kColourMedium, count = 6;
+    } else {
+        script = kColourCoarse, count = 4;
+    }
+    std::copy(script, script + count, out);
+    return count;
+}
+
+// ------------------------------------------------------------------ helpers
+
+struct JpegEncoder::Counters {
+    uint32_t dc[2][kHuffmanCounters];
+    uint32_t ac[2][kHuffmanCounters];
+};
+
+// Work positions of one progress range; Step is called whenever the work
+// done reaches the position asked for last.
+struct JpegEncoder::Progress {
+    CVProgress* progress;
+    int next = INT_MAX;
+    void Begin(int first, int last, int units) {
+        if (progress != nullptr) {
+            next = progress->Begin(first, last, 0, std::max(units, 1));
+        }
+    }
+    void At(int done) {
+        // Small pictures have fewer work units than the bar has steps.
+        for (int steps = 0; progress != nullptr && done >= next && steps < 100; ++steps) {
+            next = progress->Step(nullptr);
+        }
+    }
+};
+
+JpegEncoder::JpegEncoder(CPluginHost* host) : host(host) {}
+
+JpegEncoder::~JpegEncoder() {
+    FreeStore();
+}
+
+void JpegEncoder::FreeStore() {
+    if (store != nullptr) {
+        host->Free(store);
+        store = nullptr;
+        storeBytes = 0;
+    }
+}
+
+SIZE JpegEncoder::Begin(const CVImage* source, const int* offset) {
+    image = source;
+    width = source->Width();
+    height = source->Height();
+    if (source->BitCount() == 24) {
+        grey = false;
+    } else if (source->BitCount() == 8 && source->paletteCount == 256 && source->IsGray()) {
+        grey = true;
+        // Grey levels come from the palette, so a grey palette that is not
+        // the identity ramp is still written as the picture shows.
+        for (int i = 0; i < 256; ++i) {
+            greyLevels[i] = source->palette[i].rgbRed;
+        }
+    } else {
+        host->RaiseImageError(CVImageError::UnsupportedFormat);
+    }
+    qualityOffset = offset != nullptr ? std::clamp(*offset, -100, 100) : 0;
+    mcuSize = grey ? 8 : 16;
+    blocksPerMcu = grey ? 1 : 6;
+    mcusX = (width + mcuSize - 1) / mcuSize;
+    mcusY = (height + mcuSize - 1) / mcuSize;
+    FreeStore();
+    const size_t bytes = static_cast<size_t>(mcusX) * mcusY * blocksPerMcu * 64 * sizeof(int16_t);
+    store = static_cast<int16_t*>(host->Alloc(bytes));
+    storeBytes = bytes;
+    return SIZE{width, height};
+}
+
+const int16_t* JpegEncoder::Block(int component, int bx, int by) const {
+    if (grey) {
+        return StoreBlock(by * mcusX + bx, 0);
+    }
+    if (component == 0) {
+        return StoreBlock((by / 2) * mcusX + bx / 2, (by % 2) * 2 + bx % 2);
+    }
+    return StoreBlock(by * mcusX + bx, 3 + component);
+}
+
+void JpegEncoder::BuildConversionTables() {
+    for (int i = 0; i < 256; ++i) {
+        yR[i] = i * 19595;
+        yG[i] = i * 38470;
+        yB[i] = i * 7471 - 8355840;
+        cbR[i] = i * -11059;
+        cbG[i] = 8388608 - i * 21709;
+        cbB[i] = i * 32768;
+        crR[i] = i * 32768;
+        crG[i] = i * -27439;
+        crB[i] = 8388608 - i * 5329;
+    }
+}
+
+// ------------------------------------------------------------------- output
+
+void JpegEncoder::FlushOutput() {
+    if (outputCount > 0) {
+        if (stream->Write(output, outputCount) != outputCount) {
+            host->RaiseImageError(CVImageError::WriteError);
+        }
+        outputCount = 0;
+    }
+}
+
+void JpegEncoder::PutBits(uint32_t value, int count) {
+    bitBuffer = (bitBuffer << count) | (value & ((1u << count) - 1));
+    bitCount += count;
+    while (bitCount >= 8) {
+        bitCount -= 8;
+        const uint8_t byte = static_cast<uint8_t>(bitBuffer >> bitCount);
+        PutByte(byte);
+        if (byte == 0xFF) {
+            PutByte(0);
+        }
+    }
+    bitBuffer &= (1u << bitCount) - 1;
+}
+
+void JpegEncoder::FlushBits() {
+    if (bitCount > 0) {
+        PutBits(0x7F, 7); // pad with 1-bits to the byte boundary
+    }
+    bitBuffer = 0;
+    bitCount = 0;
+}
+
+void JpegEncoder::WriteHeaders(bool progressive) {
+    PutWord(0xFFD8);
+    // JFIF 1.01, dots per inch.
+    PutWord(0xFFE0);
+    PutWord(16);
+    const uint8_t jfif[] = {'J', 'F', 'I', 'F', 0, 1, 1, 1};
+    for (uint8_t b : jfif) {
+        PutByte(b);
+    }
+    auto density = [](int32_t perMetre) {
+        return static_cast<int>(std::clamp(std::lround(perMetre * 2.54 * 0.01), 0L, 65535L));
+    };
+    PutWord(density(image->header.biXPelsPerMeter));
+    PutWord(density(image->header.biYPelsPerMeter));
+    PutByte(0);
+    PutByte(0);
+    for (int t = 0; t < (grey ? 1 : 2); ++t) {
+        PutWord(0xFFDB);
+        PutWord(67);
+        PutByte(static_cast<uint8_t>(t));
+        for (int k = 0; k < 64; ++k) {
+            PutByte(quantTable[t][k]);
+        }
+    }
+    PutWord(progressive ? 0xFFC2 : 0xFFC0);
+    PutWord(grey ? 11 : 17);
+    PutByte(8);
+    PutWord(height);
+    PutWord(width);
+    if (grey) {
+        const uint8_t component[] = {1, 1, 0x11, 0};
+        for (uint8_t b : component) {
+            PutByte(b);
+        }
+    } else {
+        const uint8_t components[] = {3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1};
+        for (uint8_t b : components) {
+            PutByte(b);
+        }
+    }
+}
+
+void JpegEncoder::WriteHuffmanTable(int classAndId, const HuffmanTable& table) {
+    PutWord(0xFFC4);
+    PutWord(19 + table.count);
+    PutByte(static_cast<uint8_t>(classAndId));
+    for (int l = 1; l <= 16; ++l) {
+        PutByte(table.bits[l]);
+    }
+    for (int i = 0; i < table.count; ++i) {
+        PutByte(table.values[i]);
+    }
+}
+
+void JpegEncoder::WriteScanHeader(const ScanInfo& scan) {
+    PutWord(0xFFDA);
+    PutWord(6 + 2 * scan.componentCount);
+    PutByte(static_cast<uint8_t>(scan.componentCount));
+    for (int i = 0; i < scan.componentCount; ++i) {
+        const int c = scan.components[i];
+        PutByte(static_cast<uint8_t>(c + 1));
+        PutByte(c == 0 ? 0x00 : 0x11);
+    }
+    PutByte(static_cast<uint8_t>(scan.ss));
+    PutByte(static_cast<uint8_t>(scan.se));
+    PutByte(static_cast<uint8_t>((scan.ah << 4) | scan.al));
+}
+
+// ---------------------------------------------------------------- transform
+
+void JpegEncoder::TransformGreyMcu(int mx, int my, int16_t* block) {
+    int16_t samples[64];
+    const int validX = std::min(8, width - mx * 8);
+    const int validY = std::min(8, height - my * 8);
+    for (int r = 0; r < 8; ++r) {
+        const uint8_t* row = image->Row(my * 8 + std::min(r, validY - 1)) + mx * 8;
+        for (int c = 0; c < 8; ++c) {
+            samples[8 * r + c] =
+                static_cast<int16_t>(greyLevels[row[std::min(c, validX - 1)]] - 128);
+        }
+    }
+    int16_t coefficients[64];
+    ForwardDct(samples, coefficients);
+    for (int k = 0; k < 64; ++k) {
+        block[k] = coefficients[kNaturalOrder[k]];
+    }
+}
+
+void JpegEncoder::TransformColourMcu(int mx, int my, int16_t* blocks) {
+    const int validX = std::min(16, width - mx * 16);
+    const int validY = std::min(16, height - my * 16);
+    int16_t ys[256];
+    int32_t cb[256], cr[256];
+    for (int r = 0; r < 16; ++r) {
+        const uint8_t* row = image->Row(my * 16 + std::min(r, validY - 1)) + mx * 48;
+        int16_t* y = ys + 16 * r;
+        int32_t* b = cb + 16 * r;
+        int32_t* d = cr + 16 * r;
+        for (int c = 0; c < 16; ++c) {
+            const uint8_t* p = row + 3 * std::min(c, validX - 1);
+            const int blue = p[0], green = p[1], red = p[2];
+            y[c] = static_cast<int16_t>((yR[red] + yG[green] + yB[blue]) >> 16);
+            b[c] = (cbR[red] + cbG[green] + cbB[blue]) >> 16;
+            d[c] = (crR[red] + crG[green] + crB[blue]) >> 16;
+        }
+    }
+    // Luminance: four blocks; those wholly in the padding carry only the DC
+    // of the block before them.
+    const bool padRight = validX <= 8;
+    const bool padBottom = validY <= 8;
+    int16_t samples[64], coefficients[64];
+    for (int index = 0; index < 4; ++index) {
+        int16_t* block = blocks + 64 * index;
+        const int bx = index & 1, by = index >> 1;
+        if ((bx == 1 && padRight) || (by == 1 && padBottom)) {
+            std::memset(block, 0, 64 * sizeof(int16_t));
+            block[0] = blocks[64 * (index - 1)];
+            continue;
+        }
+        for (int r = 0; r < 8; ++r) {
+            std::memcpy(samples + 8 * r, ys + 16 * (8 * by + r) + 8 * bx, 8 * sizeof(int16_t));
+        }
+        ForwardDct(samples, coefficients);
+        for (int k = 0; k < 64; ++k) {
+            block[k] = coefficients[kNaturalOrder[k]];
+        }
+    }
+    // Chrominance: the mean of each 2x2, with an alternating rounding bias
+    // inside the picture and a fixed one in partial MCUs.
+    const bool partial = validX < 16 || validY < 16;
+    for (int plane = 0; plane < 2; ++plane) {
+        const int32_t* source = plane == 0 ? cb : cr;
+        for (int sy = 0; sy < 8; ++sy) {
+            const int32_t* top = source + 32 * sy;
+            for (int sx = 0; sx < 8; ++sx) {
+                const int bias = partial ? 3 : (sx & 1) + 1;
+                const int32_t sum =
+                    top[2 * sx] + top[2 * sx + 1] + top[16 + 2 * sx] + top[16 + 2 * sx + 1];
+                samples[8 * sy + sx] = static_cast<int16_t>(((sum + bias) >> 2) - 128);
+            }
+        }
+        ForwardDct(samples, coefficients);
+        int16_t* block = blocks + 64 * (4 + plane);
+        for (int k = 0; k < 64; ++k) {
+            block[k] = coefficients[kNaturalOrder[k]];
+        }
+    }
+}
+
+void JpegEncoder::TransformPicture(Progress& progress) {
+    for (int my = 0; my < mcusY; ++my) {
+        for (int mx = 0; mx < mcusX; ++mx) {
+            int16_t* blocks = StoreBlock(my * mcusX + mx, 0);
+            if (grey) {
+                TransformGreyMcu(mx, my, blocks);
+            } else {
+                TransformColourMcu(mx, my, blocks);
+            }
+        }
+        progress.At(my + 1);
+    }
+}
+
+// ---------------------------------------------------------------- quantiser
+
+void JpegEncoder::QuantiseBlock(int16_t* block, int table) const {
+    const uint32_t* divisor = quantDivisor[table];
+    const uint64_t* reciprocal = quantReciprocal[table];
+    int energy = 0;
+    for (int k = 10; k < 64; ++k) {
+        energy += std::abs(block[k]);
+    }
+    // Busy blocks keep their detail when sharpening; all others get a dead
+    // zone of a whole step.
+    const bool rounding = energy > sharpenThreshold && sharpenThreshold < 6000;
+    for (int k = 0; k < 64; ++k) {
+        const int c = block[k];
+        const uint32_t magnitude = static_cast<uint32_t>(std::abs(c));
+        const uint32_t half = divisor[k] >> 1;
+        const uint32_t threshold = rounding ? divisor[k] - half : divisor[k];
+        if (magnitude < threshold) {
+            block[k] = 0;
+            continue;
+        }
+        int v = static_cast<int>(((magnitude + half) * reciprocal[k]) >> 32);
+        v = std::min(v, k == 0 ? kMaxDc : kMaxAc);
+        block[k] = static_cast<int16_t>(c < 0 ? -v : v);
+    }
+}
+
+void JpegEncoder::QuantiseAll(Progress& progress, int first, int last) {
+    progress.Begin(first, last, mcusY);
+    for (int my = 0; my < mcusY; ++my) {
+        for (int mx = 0; mx < mcusX; ++mx) {
+            const int mcu = my * mcusX + mx;
+            for (int b = 0; b < blocksPerMcu; ++b) {
+                QuantiseBlock(StoreBlock(mcu, b), b < 4 ? 0 : 1);
+            }
+        }
+        progress.At(my + 1);
+    }
+}
+
+// ----------------------------------------------------------------- baseline
+
+template <bool Gather> void JpegEncoder::BaselinePass(Progress& progress, Counters* counters) {
+    int predictor[3] = {0, 0, 0};
+    for (int my = 0; my < mcusY; ++my) {
+        for (int mx = 0; mx < mcusX; ++mx) {
+            const int mcu = my * mcusX + mx;
+            for (int b = 0; b < blocksPerMcu; ++b) {
+                const int component = b < 4 ? 0 : b - 3;
+                const int table = component == 0 ? 0 : 1;
+                int16_t* block = StoreBlock(mcu, b);
+                if constexpr (Gather) {
+                    QuantiseBlock(block, table);
+                }
+                const int diff = block[0] - predictor[component];
+                predictor[component] = block[0];
+                const int dcBits = BitLength(static_cast<uint32_t>(std::abs(diff)));
+                if constexpr (Gather) {
+                    ++counters->dc[table][dcBits];
+                } else {
+                    const HuffmanTable& dc = dcTable[table];
+                    PutBits(dc.code[dcBits], dc.size[dcBits]);
+                    if (dcBits != 0) {
+                        PutBits(ExtraBits(diff, dcBits), dcBits);
+                    }
+                }
+                const HuffmanTable& ac = acTable[table];
+                int run = 0;
+                for (int k = 1; k < 64; ++k) {
+                    const int c = block[k];
+                    if (c == 0) {
+                        ++run;
+                        continue;
+                    }
+                    while (run > 15) {
+                        if constexpr (Gather) {
+                            ++counters->ac[table][0xF0];
+                        } else {
+                            PutBits(ac.code[0xF0], ac.size[0xF0]);
+                        }
+                        run -= 16;
+                    }
+                    const int bits = BitLength(static_cast<uint32_t>(std::abs(c)));
+                    const int symbol = (run << 4) | bits;
+                    if constexpr (Gather) {
+                        ++counters->ac[table][symbol];
+                    } else {
+                        PutBits(ac.code[symbol], ac.size[symbol]);
+                        PutBits(ExtraBits(c, bits), bits);
+                    }
+                    run = 0;
+                }
+                if (run > 0) {
+                    if constexpr (Gather) {
+                        ++counters->ac[table][0x00];
+                    } else {
+                        PutBits(ac.code[0x00], ac.size[0x00]);
+                    }
+                }
+            }
+        }
+        progress.At(my + 1);
+    }
+}
+
+void JpegEncoder::EncodeBaseline(Progress& progress, int first, int middle, int last) {
+    Counters counters{};
+    progress.Begin(first, middle, mcusY);
+    BaselinePass<true>(progress, &counters);
+    const int tables = grey ? 1 : 2;
+    for (int t = 0; t < tables; ++t) {
+        if (!BuildHuffmanTable(counters.dc[t], dcTable[t]) ||
+            !BuildHuffmanTable(counters.ac[t], acTable[t])) {
+            host->RaiseImageError(CVImageError::WriteError);
+        }
+    }
+    WriteHuffmanTable(0x00, dcTable[0]);
+    WriteHuffmanTable(0x10, acTable[0]);
+    if (!grey) {
+        WriteHuffmanTable(0x01, dcTable[1]);
+        WriteHuffmanTable(0x11, acTable[1]);
+    }
+    ScanInfo scan{grey ? 1 : 3, {0, 1, 2}, 0, 63, 0, 0};
+    WriteScanHeader(scan);
+    progress.Begin(middle, last, mcusY);
+    BaselinePass<false>(progress, nullptr);
+    FlushBits();
+}
+
+// -------------------------------------------------------------- progressive
+
+template <bool Gather> void JpegEncoder::ProgressiveScan(const ScanInfo& scan, Counters* counters) {
+    eobRun = 0;
+    correctionCount = 0;
+    dcPredictor[0] = dcPredictor[1] = dcPredictor[2] = 0;
+    const bool dcScan = scan.ss == 0;
+    const int al = scan.al;
+    int acTableIndex = 0;
+
+    auto symbol = [&](bool dc, int table, int value) {
+        if constexpr (Gather) {
+            ++(dc ? counters->dc : counters->ac)[table][value];
+        } else {
+            const HuffmanTable& t = dc ? dcTable[table] : acTable[table];
+            PutBits(t.code[value], t.size[value]);
+        }
+    };
+    auto bits = [&](uint32_t value, int count) {
+        if constexpr (!Gather) {
+            PutBits(value, count);
+        }
+    };
+    auto corrections = [&](int start, int count) {
+        if constexpr (!Gather) {
+            for (int i = 0; i < count; ++i) {
+                PutBits(correctionBits[start + i], 1);
+            }
+        }
+    };
+    auto flushEndOfBand = [&] {
+        if (eobRun > 0) {
+            const int n = BitLength(static_cast<uint32_t>(eobRun)) - 1;
+            symbol(false, acTableIndex, n << 4);
+            if (n != 0) {
+                bits(static_cast<uint32_t>(eobRun), n);
+            }
+            eobRun = 0;
+            corrections(0, correctionCount);
+            correctionCount = 0;
+        }
+    };
+
+    auto encodeBlock = [&](const int16_t* block, int component) {
+        const int table = component == 0 ? 0 : 1;
+        if (dcScan) {
+            if (scan.ah == 0) {
+                const int value = block[0] >> al;
+                const int diff = value - dcPredictor[component];
+                dcPredictor[component] = value;
+                const int n = BitLength(static_cast<uint32_t>(std::abs(diff)));
+                symbol(true, table, n);
+                if (n != 0) {
+                    bits(ExtraBits(diff, n), n);
+                }
+            } else {
+                bits(static_cast<uint32_t>(block[0] >> al) & 1, 1);
+            }
+            return;
+        }
+        if (scan.ah == 0) {
+            int run = 0;
+            for (int k = scan.ss; k <= scan.se; ++k) {
+                const int c = block[k];
+                const int magnitude = std::abs(c) >> al;
+                if (magnitude == 0) {
+                    ++run;
+                    continue;
+                }
+                flushEndOfBand();
+                while (run > 15) {
+                    symbol(false, table, 0xF0);
+                    run -= 16;
+                }
+                const int n = BitLength(static_cast<uint32_t>(magnitude));
+                symbol(false, table, (run << 4) + n);
+                bits(ExtraBits(c < 0 ? -magnitude : magnitude, n), n);
+                run = 0;
+            }
+            if (run > 0) {
+                if (++eobRun == kEndOfBandLimit) {
+                    flushEndOfBand();
+                }
+            }
+            return;
+        }
+        // Refinement: coefficients already non-zero get one correction bit,
+        // newly non-zero ones (magnitude 1) a code and a sign bit.
+        int magnitudes[64];
+        int lastNew = 0;
+        for (int k = scan.ss; k <= scan.se; ++k) {
+            magnitudes[k] = std::abs(block[k]) >> al;
+            if (magnitudes[k] == 1) {
+                lastNew = k;
+            }
+        }
+        int run = 0;
+        int pendingStart = correctionCount;
+        int pending = 0;
+        for (int k = scan.ss; k <= scan.se; ++k) {
+            const int magnitude = magnitudes[k];
+            if (magnitude == 0) {
+                ++run;
+                continue;
+            }
+            while (run > 15 && k <= lastNew) {
+                flushEndOfBand();
+                symbol(false, table, 0xF0);
+                run -= 16;
+                corrections(pendingStart, pending);
+                pendingStart = correctionCount;
+                pending = 0;
+            }
+            if (magnitude > 1) {
+                correctionBits[pendingStart + pending++] = static_cast<uint8_t>(magnitude & 1);
+                continue;
+            }
+            flushEndOfBand();
+            symbol(false, table, (run << 4) + 1);
+            bits(block[k] < 0 ? 0 : 1, 1);
+            corrections(pendingStart, pending);
+            pendingStart = correctionCount;
+            pending = 0;
+            run = 0;
+        }
+        if (run > 0 || pending > 0) {
+            ++eobRun;
+            correctionCount += pending;
+            if (eobRun == kEndOfBandLimit || correctionCount > kCorrectionLimit) {
+                flushEndOfBand();
+            }
+        }
+    };
+
+    if (scan.componentCount > 1 || grey) {
+        // Interleaved (or the only component): MCU order.
+        for (int mcu = 0; mcu < mcusX * mcusY; ++mcu) {
+            for (int b = 0; b < blocksPerMcu; ++b) {
+                encodeBlock(StoreBlock(mcu, b), b < 4 ? 0 : b - 3);
+            }
+        }
+    } else if (scan.components[0] == 0) {
+        // Luminance alone: only the blocks that cover the picture.
+        acTableIndex = 0;
+        const int blocksX = (width + 7) / 8, blocksY = (height + 7) / 8;
+        for (int by = 0; by < blocksY; ++by) {
+            for (int bx = 0; bx < blocksX; ++bx) {
+                encodeBlock(StoreBlock((by / 2) * mcusX + bx / 2, (by % 2) * 2 + bx % 2), 0);
+            }
+        }
+    } else {
+        const int component = scan.components[0];
+        acTableIndex = 1;
+        for (int mcu = 0; mcu < mcusX * mcusY; ++mcu) {
+            encodeBlock(StoreBlock(mcu, 3 + component), component);
+        }
+    }
+    flushEndOfBand();
+}
+
+void JpegEncoder::EncodeProgressive(Progress& progress, int first, int last) {
+    const int quantised = first + (last - first) / 3;
+    QuantiseAll(progress, first, quantised);
+    ScanInfo script[10];
+    const int scans = ScanScript(grey, luminanceLevel, script);
+    progress.Begin(quantised, last, scans);
+    for (int i = 0; i < scans; ++i) {
+        const ScanInfo& scan = script[i];
+        const bool dcScan = scan.ss == 0;
+        if (!(dcScan && scan.ah != 0)) {
+            Counters counters;
+            std::memset(&counters, 0, sizeof(counters));
+            ProgressiveScan<true>(scan, &counters);
+            if (dcScan) {
+                const int tables = scan.componentCount > 1 ? 2 : 1;
+                for (int t = 0; t < tables; ++t) {
+                    if (!BuildHuffmanTable(counters.dc[t], dcTable[t])) {
+                        host->RaiseImageError(CVImageError::WriteError);
+                    }
+                    WriteHuffmanTable(0x00 | t, dcTable[t]);
+                }
+            } else {
+                const int t = scan.components[0] == 0 ? 0 : 1;
+                if (!BuildHuffmanTable(counters.ac[t], acTable[t])) {
+                    host->RaiseImageError(CVImageError::WriteError);
+                }
+                WriteHuffmanTable(0x10 | t, acTable[t]);
+            }
+        }
+        WriteScanHeader(scan);
+        ProgressiveScan<false>(scan, nullptr);
+        FlushBits();
+        progress.At(i + 1);
+    }
+}
+
+// ------------------------------------------------------------------ preview
+
+void JpegEncoder::DecodePreview(CVImage* preview, Progress& progress) {
+    preview->Create(width, height, grey ? 8 : 24, grey ? 256 : 0, nullptr);
+    if (grey) {
+        RGBQUAD ramp[256];
+        for (int i = 0; i < 256; ++i) {
+            ramp[i] = RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i),
+                              static_cast<uint8_t>(i), 0};
+        }
+        preview->SetPalette(ramp);
+    }
+    auto clamp = [](int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); };
+    auto decode = [&](const int16_t* block, int table, int32_t* out) {
+        int32_t coefficients[64];
+        for (int k = 0; k < 64; ++k) {
+            coefficients[kNaturalOrder[k]] = block[k] * quantTable[table][k];
+        }
+        InverseDct(coefficients, out);
+    };
+    int32_t samples[6][64];
+    for (int my = 0; my < mcusY; ++my) {
+        for (int mx = 0; mx < mcusX; ++mx) {
+            const int mcu = my * mcusX + mx;
+            for (int b = 0; b < blocksPerMcu; ++b) {
+                decode(StoreBlock(mcu, b), b < 4 ? 0 : 1, samples[b]);
+            }
+            const int validX = std::min(mcuSize, width - mx * mcuSize);
+            const int validY = std::min(mcuSize, height - my * mcuSize);
+            for (int r = 0; r < validY; ++r) {
+                uint8_t* row = preview->Row(my * mcuSize + r);
+                if (grey) {
+                    for (int c = 0; c < validX; ++c) {
+                        row[mx * 8 + c] = clamp(samples[0][8 * r + c] + 128);
+                    }
+                    continue;
+                }
+                const int32_t* ys = samples[(r >> 3) * 2] + 8 * (r & 7);
+                const int32_t* cbs = samples[4] + 8 * (r >> 1);
+                const int32_t* crs = samples[5] + 8 * (r >> 1);
+                uint8_t* p = row + mx * 48;
+                for (int c = 0; c < validX; ++c) {
+                    const int y = (c < 8 ? ys[c] : ys[64 + c - 8]) + 128;
+                    const int cb = cbs[c >> 1];
+                    const int cr = crs[c >> 1];
+                    p[3 * c] = clamp(y + ((116130 * cb + 32768) >> 16));
+                    p[3 * c + 1] = clamp(y + ((-22554 * cb - 46802 * cr + 32768) >> 16));
+                    p[3 * c + 2] = clamp(y + ((91882 * cr + 32768) >> 16));
+                }
+            }
+        }
+        progress.At(my + 1);
+    }
+}
+
+// -------------------------------------------------------------------- write
+
+void JpegEncoder::Write(const EncoderSettings& settings, CVStream* target, CVProgress* progress,
+                        CVImage* preview, uint8_t* outputBuffer) {
+    if (image == nullptr || store == nullptr) {
+        host->RaiseImageError(CVImageError::WriteError); // no Begin, or its store was freed
+    }
+    stream = target;
+    output = outputBuffer;
+    outputCount = 0;
+    bitBuffer = 0;
+    bitCount = 0;
+    luminanceLevel = AdjustLevel(settings.luminance, qualityOffset);
+    chrominanceLevel = AdjustLevel(settings.chrominance, qualityOffset);
+    QuantisationTable(luminanceLevel, false, quantTable[0]);
+    QuantisationTable(chrominanceLevel, true, quantTable[1]);
+    for (int t = 0; t < 2; ++t) {
+        for (int k = 0; k < 64; ++k) {
+            quantDivisor[t][k] = 8u * quantTable[t][k];
+            quantReciprocal[t][k] =
+                ((uint64_t{1} << 32) + quantDivisor[t][k] - 1) / quantDivisor[t][k];
+        }
+    }
+    sharpenThreshold = SharpenThreshold(settings.sharpen);
+    BuildConversionTables();
+
+    stream->Seek(0, CVStream::FromStart);
+    WriteHeaders(settings.progressive);
+    FlushOutput();
+
+    Progress steps{progress};
+    const bool withPreview = preview != nullptr;
+    const int transformEnd = withPreview ? 20 : 35;
+    const int codingEnd = withPreview ? 70 : 100;
+    steps.Begin(0, transformEnd, mcusY);
+    TransformPicture(steps);
+    if (settings.progressive) {
+        EncodeProgressive(steps, transformEnd, codingEnd);
+    } else {
+        EncodeBaseline(steps, transformEnd, (transformEnd + codingEnd) / 2, codingEnd);
+    }
+    PutWord(0xFFD9);
+    FlushOutput();
+    if (withPreview) {
+        steps.Begin(70, 100, mcusY);
+        DecodePreview(preview, steps);
+    }
+    if (progress != nullptr) {
+        progress->End();
+    }
+}
+
+} // namespace pixmill::alder

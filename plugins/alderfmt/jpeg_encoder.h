@@ -1,0 +1,153 @@
+// JpegEncoder: writes one CVImage as a JFIF file, baseline sequential or
+// progressive, with Huffman tables optimised for the picture. For the save
+// dialog it can instead decode the quantised coefficients straight back into
+// a preview image. Qt-free; the codec and the tests drive it directly.
+#pragma once
+
+#include "huffman.h"
+#include "pixmill/win_types.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pixmill {
+class CPluginHost;
+class CVImage;
+class CVStream;
+class CVProgress;
+} // namespace pixmill
+
+namespace pixmill::alder {
+
+struct EncoderSettings {
+    int luminance = 0;   // 0..255, 0 best
+    int chrominance = 0; // 0..255, 0 best
+    bool progressive = false;
+    int sharpen = 0; // 0..100
+};
+
+// One scan of a progressive script: components (0 Y, 1 Cb, 2 Cr), spectral
+// band and successive approximation bits.
+struct ScanInfo {
+    int componentCount;
+    int components[3];
+    int ss, se, ah, al;
+};
+
+// A level moved by the quality offset (-100..100): positive towards 0
+// (better), negative towards 255.
+int AdjustLevel(int level, int offset);
+// The quantisation table of a level, in zig-zag order, as written to the file.
+void QuantisationTable(int level, bool chrominance, uint8_t out[64]);
+// The high-frequency energy above which a block is rounded instead of
+// dead-zone quantised.
+int SharpenThreshold(int sharpen);
+// The progressive scan script for the output kind and luminance level;
+// returns the number of scans.
+int ScanScript(bool grey, int luminanceLevel, ScanInfo out[10]);
+
+class JpegEncoder {
+  public:
+    static constexpr size_t kOutputBufferSize = 200000;
+
+    explicit JpegEncoder(CPluginHost* host);
+    ~JpegEncoder();
+    JpegEncoder(const JpegEncoder&) = delete;
+    JpegEncoder& operator=(const JpegEncoder&) = delete;
+
+    // Decides grey or colour, lays out the MCU grid and allocates the
+    // coefficient store. Raises image error 3 for images the format cannot
+    // store. offset: quality offset, clamped to -100..100 (null: 0).
+    SIZE Begin(const CVImage* image, const int* offset);
+    // Writes the file into stream through the output buffer (capacity
+    // kOutputBufferSize); with a preview image, also decodes the coded
+    // coefficients into it.
+    void Write(const EncoderSettings& settings, CVStream* stream, CVProgress* progress,
+               CVImage* preview, uint8_t* outputBuffer);
+    // Returns the coefficient store to the host.
+    void FreeStore();
+
+    bool Grey() const { return grey; }
+    int LuminanceLevel() const { return luminanceLevel; }
+    int ChrominanceLevel() const { return chrominanceLevel; }
+    const uint8_t* LuminanceTable() const { return quantTable[0]; }
+    const uint8_t* ChrominanceTable() const { return quantTable[1]; }
+    // The quantised coefficients of a component's block (bx, by), zig-zag
+    // order, DC absolute; valid after Write.
+    const int16_t* Block(int component, int bx, int by) const;
+
+  private:
+    struct Counters;
+    struct Progress;
+
+    void BuildConversionTables();
+    void TransformPicture(Progress& progress);
+    void TransformColourMcu(int mx, int my, int16_t* blocks);
+    void TransformGreyMcu(int mx, int my, int16_t* block);
+    void QuantiseBlock(int16_t* block, int table) const;
+    void QuantiseAll(Progress& progress, int first, int last);
+    void EncodeBaseline(Progress& progress, int first, int middle, int last);
+    template <bool Gather> void BaselinePass(Progress& progress, Counters* counters);
+    void EncodeProgressive(Progress& progress, int first, int last);
+    template <bool Gather> void ProgressiveScan(const ScanInfo& scan, Counters* counters);
+    void DecodePreview(CVImage* preview, Progress& progress);
+
+    // Output.
+    void PutByte(uint8_t value) {
+        if (outputCount == kOutputBufferSize) {
+            FlushOutput();
+        }
+        output[outputCount++] = value;
+    }
+    void PutWord(int value) {
+        PutByte(static_cast<uint8_t>(value >> 8));
+        PutByte(static_cast<uint8_t>(value));
+    }
+    void FlushOutput();
+    void PutBits(uint32_t value, int count);
+    void FlushBits();
+    void WriteHeaders(bool progressive);
+    void WriteHuffmanTable(int classAndId, const HuffmanTable& table);
+    void WriteScanHeader(const ScanInfo& scan);
+
+    int16_t* StoreBlock(int mcu, int index) const {
+        return store + (static_cast<size_t>(mcu) * blocksPerMcu + index) * 64;
+    }
+
+    CPluginHost* host;
+    const CVImage* image = nullptr;
+    CVStream* stream = nullptr;
+    int width = 0, height = 0;
+    bool grey = false;
+    int qualityOffset = 0;
+    int luminanceLevel = 0, chrominanceLevel = 0;
+    int sharpenThreshold = 6000;
+    uint8_t quantTable[2][64] = {};
+    uint32_t quantDivisor[2][64] = {};    // 8 x table entry
+    uint64_t quantReciprocal[2][64] = {}; // ceil(2^32 / divisor)
+    uint8_t greyLevels[256] = {};         // palette index -> grey level
+
+    int mcuSize = 8, mcusX = 0, mcusY = 0, blocksPerMcu = 1;
+    int16_t* store = nullptr;
+    size_t storeBytes = 0;
+
+    // Colour conversion, 16.16 fixed point per input value.
+    int32_t yR[256], yG[256], yB[256];
+    int32_t cbR[256], cbG[256], cbB[256];
+    int32_t crR[256], crG[256], crB[256];
+
+    HuffmanTable dcTable[2], acTable[2];
+
+    uint8_t* output = nullptr;
+    size_t outputCount = 0;
+    uint32_t bitBuffer = 0; // pending bits, at most 24 between calls
+    int bitCount = 0;
+
+    // Progressive state.
+    int dcPredictor[3] = {};
+    int eobRun = 0;
+    int correctionCount = 0;
+    uint8_t correctionBits[1000] = {};
+};
+
+} // namespace pixmill::alder

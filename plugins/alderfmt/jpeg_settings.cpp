@@ -1,0 +1,42 @@
+#include "jpeg_settings.h"
+
+#include <cstddef>
+
+namespace pixmill::alder {
+
+namespace {
+
+// Before the stored record is loaded every field is 0: best quality,
+// sequential, unlocked, no sharpening.
+const SettingsField kFields[] = {
+    {"luminance", offsetof(JpegSettings, luminance), FieldType::I32, 0, 255, 0,
+     "luminance quality level, 0 best"},
+    {"chrominance", offsetof(JpegSettings, chrominance), FieldType::I32, 0, 255, 0,
+     "chrominance quality level, 0 best"},
+    {"progressive", offsetof(JpegSettings, progressive), FieldType::U8, 0, 1, 0,
+     "write progressive JPEG"},
+    {"lockSliders", offsetof(JpegSettings, lockSliders), FieldType::U8, 0, 1, 0,
+     "the two levels move together in the options pane"},
+    {"sharpen", offsetof(JpegSettings, sharpen), FieldType::I32, 0, 100, 0,
+     "keep high-frequency detail in busy blocks (0 off)"},
+};
+
+const SettingsBlockSchema kSchema = {kSettingsName, sizeof(JpegSettings), kSettingsVersion, kFields,
+                                     sizeof(kFields) / sizeof(kFields[0])};
+
+} // namespace
+
+const SettingsBlockSchema& JpegSettingsSchema() {
+    return kSchema;
+}
+const SettingsField& LuminanceField() {
+    return kFields[0];
+}
+const SettingsField& ChrominanceField() {
+    return kFields[1];
+}
+const SettingsField& SharpenField() {
+    return kFields[4];
+}
+
+} // namespace pixmill::alder
