@@ -1,0 +1,54 @@
+// Errors of the HTML code. They form their own family beside the host's
+// CQorelError: the HTML document catches both kinds when it parses.
+#pragma once
+
+#include "pixmill/win_types.h"
+
+#include <string>
+
+namespace pixmill {
+
+// Thrown by HtmlSource::GetChar when the file is exhausted.
+class PIXMILL_EXPORT Eof {};
+
+class PIXMILL_EXPORT HtmlError {
+  public:
+    HtmlError(std::string message, int code);
+    virtual ~HtmlError();
+
+    // Sets the title from the string table entry of the code (or
+    // "Error : errcode %d" when there is none); with show = true shows
+    // title + message in a message box captioned "Error". Returns
+    // title + message.
+    const char* Report(bool show);
+
+    const std::string& Message() const { return message; }
+    const std::string& Title() const { return title; }
+    int Code() const { return code; }
+
+    // The text of an HTML string-table entry, or null.
+    static const char* StringResource(int id);
+
+  protected:
+    std::string message;
+    std::string title;
+    int code;
+
+  private:
+    std::string report;
+};
+
+class PIXMILL_EXPORT HtmlParseError : public HtmlError {
+  public:
+    static constexpr int kCode = 62204;
+    // "in file:\n %s\n, line number %d" with the file name and the number
+    // of line feeds read so far.
+    HtmlParseError(const std::string& fileName, int line);
+    ~HtmlParseError() override;
+    int Line() const { return line; }
+
+  private:
+    int line;
+};
+
+} // namespace pixmill
