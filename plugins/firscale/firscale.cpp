@@ -25,7 +25,9 @@ namespace {
 constexpr int kHelpTopic = 91;
 
 // Target sides are taken modulo 65536.
-int LowBits(int value) { return static_cast<int>(static_cast<uint32_t>(value) & 0xFFFFu); }
+int LowBits(int value) {
+    return static_cast<int>(static_cast<uint32_t>(value) & 0xFFFFu);
+}
 
 void CopyText(char (&buffer)[256], int id) {
     std::snprintf(buffer, sizeof buffer, "%s", LoadText(id));
@@ -68,9 +70,9 @@ class ResampleOperation : public CProcessingPlugin {
     }
     void Help(QWidget*) override {
         // Help pages lie beside the program, one per topic.
-        QDesktopServices::openUrl(QUrl::fromLocalFile(
-            QCoreApplication::applicationDirPath() +
-            QStringLiteral("/help/Pixmill/%1.html").arg(kHelpTopic)));
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                QStringLiteral("/help/Pixmill/%1.html").arg(kHelpTopic)));
     }
 
     // The direct entry: keepAspect replaces the stored flag for this call
@@ -117,14 +119,14 @@ PIXMILL_ENTRY int GetProcessing(CPluginHost* host, CProcessingPlugin** out) {
 }
 
 PIXMILL_ENTRY uint8_t ResampleImage(const CVImage* source, CVImage* destination,
-                                    CVProgress* progress, int width, int height,
-                                    uint8_t keepAspect, uint8_t mayOverwriteSource) {
+                                    CVProgress* progress, int width, int height, uint8_t keepAspect,
+                                    uint8_t mayOverwriteSource) {
     ResampleOperation* operation = g_operation.Existing();
     if (operation == nullptr) {
         return 0;
     }
-    return operation->ResampleDirect(source, destination, progress, width, height,
-                                     keepAspect != 0, mayOverwriteSource != 0)
+    return operation->ResampleDirect(source, destination, progress, width, height, keepAspect != 0,
+                                     mayOverwriteSource != 0)
                ? 1
                : 0;
 }

@@ -22,16 +22,24 @@ namespace {
 constexpr int kPercentMinimum = 1;
 constexpr int kPercentMaximum = 9999;
 
-const SettingsField& Field(const char* name) { return *FindField(kResampleSchema, name); }
-int PixelMinimum() { return static_cast<int>(Field("width").minimum); }
-int PixelMaximum() { return static_cast<int>(Field("width").maximum); }
+const SettingsField& Field(const char* name) {
+    return *FindField(kResampleSchema, name);
+}
+int PixelMinimum() {
+    return static_cast<int>(Field("width").minimum);
+}
+int PixelMaximum() {
+    return static_cast<int>(Field("width").maximum);
+}
 
 int ClampPixels(long long value) {
     return static_cast<int>(std::clamp<long long>(value, PixelMinimum(), PixelMaximum()));
 }
 
 // Context help topics of the controls.
-void SetHelp(QWidget* control, int topic) { control->setProperty("helpId", topic); }
+void SetHelp(QWidget* control, int topic) {
+    control->setProperty("helpId", topic);
+}
 
 } // namespace
 
@@ -65,8 +73,7 @@ void ResamplePane::Build(QWidget* root) {
         auto* percent = new QLineEdit(group);
         SetControlId(percent, percentId);
         percent->setMaxLength(4);
-        percent->setValidator(
-            new QRegularExpressionValidator(QRegularExpression("\\d*"), percent));
+        percent->setValidator(new QRegularExpressionValidator(QRegularExpression("\\d*"), percent));
         auto* percentUpDown = new CUpDown(group);
         SetControlId(percentUpDown, percentUpDownId);
         percentUpDown->SetBuddy(percent);
@@ -135,8 +142,8 @@ void ResamplePane::Fill() {
     SetEditValue(kIdHeight, height);
     if (Image() != nullptr) {
         const auto percentOf = [](int pixels, int dimension) {
-            return static_cast<int>(std::clamp<long long>(
-                std::llround(pixels * 100.0 / dimension), 0, kPercentMaximum));
+            return static_cast<int>(std::clamp<long long>(std::llround(pixels * 100.0 / dimension),
+                                                          0, kPercentMaximum));
         };
         SetEditValue(kIdWidthPercent, percentOf(width, std::max(Image()->Width(), 1)));
         SetEditValue(kIdHeightPercent, percentOf(height, std::max(Image()->Height(), 1)));

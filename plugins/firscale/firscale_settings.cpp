@@ -15,9 +15,8 @@ const SettingsField kFields[] = {
 };
 } // namespace
 
-const SettingsBlockSchema kResampleSchema = {"Resample", sizeof(ResampleSettings),
-                                             kSettingsVersion, kFields,
-                                             sizeof kFields / sizeof kFields[0]};
+const SettingsBlockSchema kResampleSchema = {"Resample", sizeof(ResampleSettings), kSettingsVersion,
+                                             kFields, sizeof kFields / sizeof kFields[0]};
 
 ResampleSettings DefaultSettings() {
     ResampleSettings settings{};

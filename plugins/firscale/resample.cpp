@@ -21,7 +21,9 @@ SIZE FitTargetSize(int sourceWidth, int sourceHeight, int width, int height) {
     // Aspect ratios compared as integer part << 16 plus remainder.
     const int64_t sourceKey = (W / H) * 65536 + W % H;
     const int64_t boxKey = (w / h) * 65536 + w % h;
-    auto clampInt = [](long long v) { return static_cast<int>(std::clamp<long long>(v, 0, INT_MAX)); };
+    auto clampInt = [](long long v) {
+        return static_cast<int>(std::clamp<long long>(v, 0, INT_MAX));
+    };
     auto fittedWidth = [&] {
         return clampInt(std::llroundl(static_cast<long double>(W) /
                                       (static_cast<long double>(H) / static_cast<long double>(h))));
@@ -51,7 +53,7 @@ LinePlan::LinePlan(int inCount, int outCount)
         return;
     }
     const double unit = 1.0 / scale;
-    double frac = 1.0; // unused part of the current input sample
+    double frac = 1.0;  // unused part of the current input sample
     double need = unit; // input length still missing for the current output sample
     int index = 0;
     int produced = 0;
@@ -256,8 +258,8 @@ void RowPass(const Plane& in, const Plane& out, const PixelForm& form, PassProgr
         form.Unpack(in.Row(row), in.width, lineIn.data());
         plan.Run(lineIn.data(), lineOut.data(), 3);
         form.Pack(lineOut.data(), out.width, out.Row(row));
-        progress.Reached(static_cast<int>(static_cast<int64_t>(row + 1) * progress.Total() /
-                                          in.height));
+        progress.Reached(
+            static_cast<int>(static_cast<int64_t>(row + 1) * progress.Total() / in.height));
     }
 }
 
@@ -276,8 +278,8 @@ void ColumnPass(const Plane& in, const Plane& out, const PixelForm& form, PassPr
             if (in.Row(row) != out.Row(row)) {
                 std::memmove(out.Row(row), in.Row(row), bytes);
             }
-            progress.Reached(static_cast<int>(static_cast<int64_t>(row + 1) * progress.Total() /
-                                              in.height));
+            progress.Reached(
+                static_cast<int>(static_cast<int64_t>(row + 1) * progress.Total() / in.height));
         }
         return;
     }
@@ -337,16 +339,16 @@ void ColumnPass(const Plane& in, const Plane& out, const PixelForm& form, PassPr
                 form.Pack(outLine.data(), width, out.Row(produced));
             }
             ++produced;
-            progress.Reached(static_cast<int>(static_cast<int64_t>(produced) * progress.Total() /
-                                              out.height));
+            progress.Reached(
+                static_cast<int>(static_cast<int64_t>(produced) * progress.Total() / out.height));
         }
     }
 }
 
 } // namespace
 
-void Resample(CPluginHost* host, const CVImage* source, CVImage* destination,
-              CVProgress* progress, const ResampleRequest& request) {
+void Resample(CPluginHost* host, const CVImage* source, CVImage* destination, CVProgress* progress,
+              const ResampleRequest& request) {
     const int bitCount = source->BitCount();
     if (source->bits == nullptr) {
         host->RaiseImageError(CVImageError::MismatchedFormat);
@@ -388,8 +390,8 @@ void Resample(CPluginHost* host, const CVImage* source, CVImage* destination,
     const size_t sourceStride = source->Stride(), targetStride = destination->Stride();
     const Plane in{source->bits, sourceStride, W, H};
     const Plane out{destination->bits, targetStride, W2, H2};
-    Plane middle = columnsFirst ? Plane{nullptr, sourceStride, W, H2}
-                                : Plane{nullptr, targetStride, W2, H};
+    Plane middle =
+        columnsFirst ? Plane{nullptr, sourceStride, W, H2} : Plane{nullptr, targetStride, W2, H};
     if (growsBothWays) {
         // The first pass fills the destination's last H rows; the second
         // spreads them over the whole buffer.

@@ -30,12 +30,12 @@ class LinePlan {
     LinePlan(int inCount, int outCount);
 
     struct Step {
-        int32_t index;   // current input sample
-        bool last;       // the current sample is the last one: no blend
-        bool completes;       // this step completes an output sample
-        double keep;     // weight of the current sample in the blend (its unused part)
-        double take;     // weight of the next sample in the blend
-        double weight;   // how much of the blended value goes into the sum
+        int32_t index;  // current input sample
+        bool last;      // the current sample is the last one: no blend
+        bool completes; // this step completes an output sample
+        double keep;    // weight of the current sample in the blend (its unused part)
+        double take;    // weight of the next sample in the blend
+        double weight;  // how much of the blended value goes into the sum
     };
 
     bool IsCopy() const { return inCount == outCount; }
@@ -62,7 +62,7 @@ inline uint8_t FinishSample(double sum, double scale) {
 }
 
 struct ResampleRequest {
-    int width = 0;                  // target size; fitted when keepAspect is set
+    int width = 0; // target size; fitted when keepAspect is set
     int height = 0;
     bool keepAspect = false;
     bool mayOverwriteSource = false; // the source's pixels may serve as work space
@@ -71,7 +71,7 @@ struct ResampleRequest {
 // Resamples source into destination (an empty record that receives the
 // result). Raises image error 2 for a target side below 1 and 6 above 65535,
 // before any work space is taken.
-void Resample(CPluginHost* host, const CVImage* source, CVImage* destination,
-              CVProgress* progress, const ResampleRequest& request);
+void Resample(CPluginHost* host, const CVImage* source, CVImage* destination, CVProgress* progress,
+              const ResampleRequest& request);
 
 } // namespace pixmill::firscale

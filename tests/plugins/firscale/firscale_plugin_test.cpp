@@ -31,7 +31,9 @@ struct Library {
             dlclose(handle);
         }
     }
-    template <class F> F Entry(const char* name) { return reinterpret_cast<F>(dlsym(handle, name)); }
+    template <class F> F Entry(const char* name) {
+        return reinterpret_cast<F>(dlsym(handle, name));
+    }
     void* handle;
 };
 

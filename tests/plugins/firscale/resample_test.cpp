@@ -66,7 +66,8 @@ void ReferenceLine(const uint8_t* in, int S, uint8_t* out, int D, size_t step) {
     double frac = 1.0, need = 1 / s, acc = 0.5;
     int i = 0, o = 0;
     while (o < D) {
-        const double v = i == S - 1 ? in[i * step] : in[i * step] * frac + in[(i + 1) * step] * (1 - frac);
+        const double v =
+            i == S - 1 ? in[i * step] : in[i * step] * frac + in[(i + 1) * step] * (1 - frac);
         if (frac < need) {
             acc += v * frac;
             need -= frac;
@@ -184,9 +185,9 @@ TEST(Resample, MatchesTheLiteralLineAlgorithmInEveryDirectionAndDepth) {
     };
     // Shrink both, grow both, grow one and shrink the other (both ways),
     // one side unchanged, odd sizes and widths off byte boundaries.
-    const Case cases[] = {{37, 23, 11, 9},  {13, 9, 41, 31},  {17, 29, 45, 10}, {45, 11, 12, 33},
-                          {33, 21, 33, 8},  {19, 7, 19, 25},  {1, 1, 5, 3},     {9, 14, 1, 1},
-                          {64, 3, 63, 3},   {7, 40, 9, 39}};
+    const Case cases[] = {{37, 23, 11, 9}, {13, 9, 41, 31}, {17, 29, 45, 10}, {45, 11, 12, 33},
+                          {33, 21, 33, 8}, {19, 7, 19, 25}, {1, 1, 5, 3},     {9, 14, 1, 1},
+                          {64, 3, 63, 3},  {7, 40, 9, 39}};
     for (int bitCount : {24, 8, 4, 1}) {
         for (const Case& c : cases) {
             for (bool overwrite : {false, true}) {
@@ -199,8 +200,9 @@ TEST(Resample, MatchesTheLiteralLineAlgorithmInEveryDirectionAndDepth) {
                 CVImage result(host.get());
                 ResampleRequest request{c.w2, c.h2, false, overwrite};
                 Resample(host.get(), &source, &result, nullptr, request);
-                SCOPED_TRACE(testing::Message() << bitCount << "-bit " << c.w << "x" << c.h << " -> "
-                                                << c.w2 << "x" << c.h2 << " overwrite " << overwrite);
+                SCOPED_TRACE(testing::Message()
+                             << bitCount << "-bit " << c.w << "x" << c.h << " -> " << c.w2 << "x"
+                             << c.h2 << " overwrite " << overwrite);
                 ASSERT_EQ(result.Width(), c.w2);
                 ASSERT_EQ(result.Height(), c.h2);
                 ASSERT_EQ(result.BitCount(), bitCount);
