@@ -50,6 +50,8 @@ class CVMemoryStream : public CVStream {
     size_t Position() const { return position; }
     // Writes the whole stream into another stream with one Write.
     void CopyTo(CVStream& target) const;
+    // Forgets the bytes after the position (the stream ends there).
+    void Truncate() { length = position; }
     // Hands the block (and its share) to the caller; the stream is empty after.
     void* Detach();
 

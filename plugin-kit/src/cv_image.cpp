@@ -104,6 +104,13 @@ bool CVImage::AttachDib(uint8_t* packedDib) {
     }
     const uint32_t tableEntries = colors;
     colors = std::min<uint32_t>(colors, 256);
+    // The header, table and rows must lie inside the block: a short or
+    // inconsistent bitmap is refused instead of read past its end.
+    const uint64_t needed = static_cast<uint64_t>(dibHeaderSize) + uint64_t{tableEntries} * 4 +
+                            StrideOf(dib.biBitCount, dib.biWidth) * uint64_t(dib.biHeight);
+    if (dibHeaderSize < 40 || host->GetSize(packedDib) < needed) {
+        return false;
+    }
 
     header = dib;
     header.biSize = 40;

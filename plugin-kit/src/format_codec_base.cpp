@@ -86,9 +86,13 @@ uint8_t* FormatCodecBase::BeginRows(CVProgress* progress, int firstPercent, int 
                                     int rows, size_t decodedRowSize) {
     rowSize = decodedRowSize;
     totalRows = rows;
-    const int first = progress != nullptr ? progress->Begin(firstPercent, lastPercent, 0, rows)
-                                          : rows;
+    const int first =
+        progress != nullptr ? progress->Begin(firstPercent, lastPercent, 0, rows) : rows;
     if (preview) {
+        if (rowSize > kChunkAreaSize) {
+            // Not even one decoded row fits the chunk area.
+            host->RaiseImageError(CVImageError::DimensionsTooLarge);
+        }
         rowsPerChunk = std::max<int>(1, static_cast<int>(kChunkAreaSize / rowSize));
         checkpoint = std::min(first, rowsPerChunk - 2);
         if (static_cast<size_t>(std::max(checkpoint, 0)) * rowSize < kMinimumChunkBytes) {
@@ -98,7 +102,9 @@ uint8_t* FormatCodecBase::BeginRows(CVProgress* progress, int firstPercent, int 
         checkpoint = std::clamp(checkpoint, 1, rowsPerChunk);
         return chunkFirstRow();
     }
-    checkpoint = first;
+    // At least one row: a codec that waits for its row count to equal the
+    // checkpoint must reach it.
+    checkpoint = std::max(first, 1);
     if (bottomUp) {
         return image->bits + image->Stride() * static_cast<size_t>(image->Height() - 1);
     }
@@ -110,6 +116,8 @@ uint8_t* FormatCodecBase::RowsDone(uint8_t* row, int rows, CVProgress* progress)
         const int direction = bottomUp ? -1 : 1;
         band.bottom += direction * rows;
         checkpoint = progress != nullptr ? progress->Step(nullptr) : totalRows;
+        const int delivered = bottomUp ? image->Height() - band.bottom : band.bottom;
+        checkpoint = std::max(checkpoint, delivered + 1);
         band.top += direction * rows;
         return bottomUp ? row : row + rowSize * static_cast<size_t>(rows);
     }
@@ -120,7 +128,10 @@ uint8_t* FormatCodecBase::RowsDone(uint8_t* row, int rows, CVProgress* progress)
         host->ScaleLines(&band, chunkFirstRow());
     }
     const int next = progress != nullptr ? progress->Step(nullptr) : totalRows;
-    const int minimumRows = static_cast<int>(kMinimumChunkBytes / rowSize);
+    // At least one row beyond the band, also for rows wider than the minimum
+    // chunk: a checkpoint the codec has already passed would let it write
+    // past the chunk area.
+    const int minimumRows = std::max(1, static_cast<int>(kMinimumChunkBytes / rowSize));
     checkpoint = std::max(next, band.bottom + minimumRows);
     checkpoint = std::min(checkpoint, band.bottom + rowsPerChunk);
     band.top = band.bottom;

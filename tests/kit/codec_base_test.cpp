@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace pixmill;
 using namespace pixmill::test;
 
@@ -55,12 +57,14 @@ class SyntheticCodec : public FormatCodecBase {
             // Bottom-up: the next row lies one row lower in memory.
             row -= RowSize();
             if (y + 1 == checkpoint) {
+                maxRowsPerCall = std::max(maxRowsPerCall, sinceLast);
                 row = RowsDone(row, sinceLast, progress);
                 sinceLast = 0;
                 ++calls;
             }
         }
         if (sinceLast > 0) {
+            maxRowsPerCall = std::max(maxRowsPerCall, sinceLast);
             RowsDone(row, sinceLast, progress);
         }
         return true;
@@ -75,6 +79,7 @@ class SyntheticCodec : public FormatCodecBase {
     int firstCheckpoint = 0;
     int chunkRows = 0;
     int calls = 0;
+    int maxRowsPerCall = 0;
 };
 
 } // namespace
@@ -142,4 +147,27 @@ TEST(CodecBase, PreviewCheckpointNeverBeyondTheTotalRows) {
     codec.ReadPixels(nullptr);
     EXPECT_LE(codec.firstCheckpoint, 20);
     EXPECT_EQ(PixelAt(image, 10, 0), SourcePixel(200, 0));
+}
+
+TEST(CodecBase, WidePreviewRowsNeverOverrunTheChunk) {
+    // Rows wider than the 85000-byte minimum chunk, and so few rows that the
+    // progress object repeats its positions: every checkpoint must still lie
+    // ahead of the rows delivered, or the codec writes past the chunk area.
+    TestHost host;
+    RecordingProgressDisplay display;
+    CHostProgress progress(&display, "Open test");
+    CVImage image(host.get());
+    SyntheticCodec codec(host.get(), 30000, 15);
+    const SIZE box{20000, 100};
+    codec.ReadHeader(&image, nullptr, &box);
+    ASSERT_EQ(image.Width(), 20000);
+    ASSERT_EQ(image.Height(), 10);
+    codec.ReadPixels(&progress);
+    EXPECT_EQ(codec.chunkRows, 4);
+    EXPECT_LE(codec.maxRowsPerCall, codec.chunkRows);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 20000; x += 7) {
+            ASSERT_EQ(PixelAt(image, x, y), SourcePixel(x * 3 / 2, y * 3 / 2)) << x << "," << y;
+        }
+    }
 }

@@ -266,3 +266,17 @@ TEST(CVImage, SetPaletteCopiesPaletteCountEntries) {
     EXPECT_EQ(image.palette[2].rgbBlue, 2);
     EXPECT_EQ(image.palette[3].rgbBlue, 9);
 }
+
+TEST(CVImage, AttachDibRefusesABitmapLargerThanItsBlock) {
+    TestHost host;
+    auto* dib = static_cast<uint8_t*>(host->Alloc(40 + 8 + 16));
+    BITMAPINFOHEADER header{40, 100, 100, 1, 1, 0, 0, 0, 0, 0, 0}; // needs 1208 bytes
+    std::memcpy(dib, &header, 40);
+    CVImage image(host.get());
+    EXPECT_FALSE(image.AttachDib(dib));
+    header = BITMAPINFOHEADER{40, 2, 2, 1, 8, 0, 0, 0, 0, 0x7FFFFFFF, 0}; // absurd table
+    std::memcpy(dib, &header, 40);
+    EXPECT_FALSE(image.AttachDib(dib));
+    EXPECT_EQ(image.bits, nullptr);
+    host->Free(dib);
+}

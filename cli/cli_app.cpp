@@ -1,0 +1,569 @@
+#include "cli/cli_app.h"
+
+#include "cli/overlay_settings_store.h"
+#include "cli/schema_catalog.h"
+#include "cli/terminal.h"
+#include "host/host_services.h"
+#include "host/image_doc.h"
+#include "host/plugin_manager.h"
+#include "host/qsettings_store.h"
+#include "host/streams.h"
+#include "pixmill/errors.h"
+#include "pixmill/format_plugin.h"
+#include "pixmill/processing_plugin.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sys/stat.h>
+
+namespace pixmill::cli {
+
+const char* HelpText() {
+    return R"HELP(Usage: pixmill-cli COMMAND [OPTIONS] [ARGUMENTS]
+
+Opens, processes and saves images with Pixmill's plug-ins, without windows.
+
+Commands:
+  formats                 list every loaded format: name, long name, extensions,
+                          capabilities and the image kinds it can store
+  ops                     list every operation: command id, group, name,
+                          description, flags and kind
+  info FILE...            show format, size, depth, palette, transparency,
+                          resolution and file size of each file
+  convert IN OUT          open IN (by its content), run the --op operations in
+                          order, save OUT in the format of its extension
+                          (converting the image to a kind that format stores)
+  settings                list every plug-in settings record and field with its
+                          type, range and current value
+
+Options:
+  --op "NAME"             an operation by its menu name without "&": the group
+                          and the name ("Filter Sharpen", "Convert to Grayscale
+                          (8-bit)") or the name alone ("Resample"); repeatable
+  --set RECORD.FIELD=VALUE
+                          change one settings field for this run only (never
+                          written back), e.g. --set Resample.width=800
+  --quality-offset N      format-specific write adjustment (JPEG: -100..100)
+  --settings FILE         read settings from FILE instead of the program's
+                          settings file (default: $PIXMILL_SETTINGS, else
+                          ~/.config/QOREL Technologies/Pixmill.ini)
+  --json                  info: machine-readable output
+  --force                 convert: allow OUT to be the input file
+  -q, --quiet             no progress bar and no report of what was written
+  -h, --help              this text
+  --version               the program's version
+
+Progress is drawn on stderr when it is a terminal. Ctrl+C ends the current
+work with "User break"; a failed convert never leaves a partial OUT file.
+
+Environment:
+  PIXMILL_SETTINGS        the settings file to use
+  PIXMILL_PLUGIN_ROOT     the folder holding Formats/ and Processing/ (default:
+                          the program's own folder)
+
+Exit codes:
+  0  success
+  1  failure of some input (unreadable file, unsupported format, failed
+     operation or save, user break)
+  2  usage error (unknown command, option, operation or settings field)
+)HELP";
+}
+
+namespace {
+
+void PrintUsageError(const std::string& message) {
+    std::fprintf(stderr, "pixmill-cli: %s\nTry 'pixmill-cli --help'.\n", message.c_str());
+}
+
+std::string StripAmpersands(const std::string& text) {
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&') {
+            if (i + 1 < text.size() && text[i + 1] == '&') {
+                result += '&';
+                ++i;
+            }
+            continue;
+        }
+        result += text[i];
+    }
+    return result;
+}
+
+std::string PluginRoot() {
+    if (const char* root = std::getenv("PIXMILL_PLUGIN_ROOT"); root != nullptr && *root) {
+        std::string path = root;
+        return path.back() == '/' ? path : path + "/";
+    }
+    return ProgramDirectory();
+}
+
+// Everything a command needs, built in the order the program needs it: the
+// settings (with "--set" applied) before any plug-in object loads its block,
+// and the plug-ins unloaded before the host and the settings go.
+struct Session {
+    std::unique_ptr<QSettingsStore> fileStore;
+    std::unique_ptr<OverlaySettingsStore> store;
+    SchemaCatalog catalog;
+    CliUserInterface ui;
+    std::unique_ptr<TerminalProgress> progress;
+    std::unique_ptr<CHostServices> host;
+    std::unique_ptr<CPluginManager> plugins;
+
+    ~Session() {
+        plugins.reset();
+        host.reset();
+        SetUserInterface(nullptr);
+    }
+};
+
+int ApplySets(Session& session, const std::vector<std::string>& sets) {
+    for (const std::string& set : sets) {
+        const size_t dot = set.find('.');
+        const size_t equals = set.find('=');
+        if (dot == std::string::npos || equals == std::string::npos || equals < dot) {
+            PrintUsageError("--set takes RECORD.FIELD=VALUE, not '" + set + "'");
+            return ExitUsage;
+        }
+        const std::string record = set.substr(0, dot);
+        const std::string fieldName = set.substr(dot + 1, equals - dot - 1);
+        const std::string text = set.substr(equals + 1);
+        const BlockInfo* block = session.catalog.Find(record);
+        if (block == nullptr) {
+            PrintUsageError("unknown settings record '" + record +
+                            "' (see 'pixmill-cli settings')");
+            return ExitUsage;
+        }
+        const FieldInfo* field = block->Find(fieldName);
+        if (field == nullptr || field->type == FieldType::Bytes) {
+            PrintUsageError("unknown settings field '" + record + "." + fieldName +
+                            "' (see 'pixmill-cli settings')");
+            return ExitUsage;
+        }
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(value)) {
+            PrintUsageError("'" + text + "' is not a number for " + record + "." + fieldName);
+            return ExitUsage;
+        }
+        if (value < field->minimum || value > field->maximum) {
+            char range[128];
+            std::snprintf(range, sizeof range, "%g..%g", field->minimum, field->maximum);
+            PrintUsageError(record + "." + fieldName + " must lie in " + range);
+            return ExitUsage;
+        }
+        std::vector<uint8_t> bytes = SchemaCatalog::CurrentBlock(*block, *session.store);
+        WriteField(bytes.data(), field->AsField(), value);
+        session.store->WriteBinary(SettingsStore::kSettingsSection, record, bytes);
+    }
+    return ExitOk;
+}
+
+int OpenSession(Session& session, const Options& options) {
+    session.fileStore = std::make_unique<QSettingsStore>(options.settingsFile);
+    session.store = std::make_unique<OverlaySettingsStore>(*session.fileStore);
+    const std::string root = PluginRoot();
+    session.catalog.Scan({root + "Formats/", root + "Processing/"});
+    if (int code = ApplySets(session, options.sets); code != ExitOk) {
+        return code;
+    }
+    SetUserInterface(&session.ui);
+    session.progress = std::make_unique<TerminalProgress>(!options.quiet);
+    session.host = std::make_unique<CHostServices>(*session.store, &session.ui);
+    session.plugins = std::make_unique<CPluginManager>(session.host.get());
+    session.plugins->LoadFormats(root + "Formats/");
+    session.plugins->LoadProcessing(root + "Processing/");
+    if (session.plugins->FormatCount() == 0) {
+        std::fprintf(stderr, "pixmill-cli: no format plug-ins found in %sFormats/\n",
+                     root.c_str());
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+// "GROUP NAME" (or the name alone for ungrouped operations) -> command id.
+int FindOperation(CPluginManager& plugins, const std::string& wanted) {
+    for (int i = 0; i < plugins.ProcessorCount(); ++i) {
+        CProcessingPlugin* plugin = plugins.ProcessorAt(i);
+        for (int j = 0; j < plugins.OperationCountOf(i); ++j) {
+            plugin->SetOperation(static_cast<uint16_t>(j));
+            const std::string name = StripAmpersands(plugin->GetName(true));
+            const char* group = plugin->GetGroupName(true);
+            const std::string full =
+                group != nullptr ? StripAmpersands(group) + " " + name : name;
+            if (wanted == full || (group == nullptr && wanted == name)) {
+                return plugins.FirstCommandOf(i) + j;
+            }
+        }
+    }
+    return 0;
+}
+
+std::string Hex(unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%02X", value);
+    return text;
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+int CommandFormats(Session& session) {
+    CPluginManager& plugins = *session.plugins;
+    std::printf("%-6s %-28s %-34s %-6s %s\n", "NAME", "LONG NAME", "EXTENSIONS", "CAPS",
+                "SAVES");
+    for (int i = 0; i < plugins.FormatCount(); ++i) {
+        CFormatPlugin* format = plugins.FormatAt(i);
+        std::printf("%-6s %-28s %-34s %-6s %s\n", format->GetName(false), format->GetName(true),
+                    format->GetExtensions(), Hex(format->GetCapabilities()).c_str(),
+                    Hex(format->GetSaveModes()).c_str());
+    }
+    return ExitOk;
+}
+
+int CommandOps(Session& session) {
+    CPluginManager& plugins = *session.plugins;
+    std::printf("%-5s %-12s %-30s %-6s %-4s %s\n", "ID", "GROUP", "NAME", "FLAGS", "KIND",
+                "DESCRIPTION");
+    for (int i = 0; i < plugins.ProcessorCount(); ++i) {
+        CProcessingPlugin* plugin = plugins.ProcessorAt(i);
+        for (int j = 0; j < plugins.OperationCountOf(i); ++j) {
+            plugin->SetOperation(static_cast<uint16_t>(j));
+            const char* group = plugin->GetGroupName(false);
+            std::printf("%-5d %-12s %-30s %-6s %-4d %s\n", plugins.FirstCommandOf(i) + j,
+                        group != nullptr ? group : "-", plugin->GetName(false),
+                        Hex(plugin->GetFlags()).c_str(), plugin->GetKind(),
+                        plugin->GetDescription());
+        }
+    }
+    return ExitOk;
+}
+
+struct ImageInfo {
+    std::string file, format, error;
+    int width = 0, height = 0, bits = 0, palette = 0;
+    bool transparent = false;
+    RGBQUAD transparentColor{};
+    int dpiX = 0, dpiY = 0;
+    long long fileSize = 0;
+};
+
+ImageInfo ReadInfo(Session& session, const std::string& file) {
+    ImageInfo info;
+    info.file = file;
+    try {
+        CVFileStream stream(file, CVFileStream::ForReading);
+        CFormatPlugin* format = session.plugins->DetectFormat(&stream);
+        if (format == nullptr) {
+            throw CVImageError(CVImageError::UnsupportedFormat);
+        }
+        CFormatCodec* codec = format->CreateCodec();
+        if (codec == nullptr) {
+            throw CVImageError(CVImageError::OutOfMemory);
+        }
+        CVImage image(session.host.get());
+        try {
+            codec->ReadHeader(&image, &stream, nullptr);
+        } catch (...) {
+            codec->Release();
+            throw;
+        }
+        codec->Release();
+        info.format = format->GetName(false);
+        info.width = image.Width();
+        info.height = image.Height();
+        info.bits = image.BitCount();
+        info.palette = image.paletteCount;
+        info.transparent = image.hasTransparentColor != 0;
+        info.transparentColor = image.transparentColor;
+        info.dpiX = static_cast<int>(std::lround(image.header.biXPelsPerMeter / 39.37007874015748));
+        info.dpiY = static_cast<int>(std::lround(image.header.biYPelsPerMeter / 39.37007874015748));
+        struct stat st {};
+        if (stat(file.c_str(), &st) == 0) {
+            info.fileSize = st.st_size;
+        }
+    } catch (CQorelError& error) {
+        info.error = error.Report(false);
+    }
+    return info;
+}
+
+std::string ColorText(const RGBQUAD& c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", c.rgbRed, c.rgbGreen, c.rgbBlue);
+    return text;
+}
+
+int CommandInfo(Session& session, const Options& options) {
+    if (options.arguments.empty()) {
+        PrintUsageError("info needs at least one FILE");
+        return ExitUsage;
+    }
+    int status = ExitOk;
+    if (options.json) {
+        std::printf("[");
+    }
+    bool first = true;
+    for (const std::string& file : options.arguments) {
+        const ImageInfo info = ReadInfo(session, file);
+        if (!info.error.empty()) {
+            status = ExitFailure;
+            std::fprintf(stderr, "pixmill-cli: %s: %s\n", file.c_str(), info.error.c_str());
+        }
+        if (options.json) {
+            std::printf("%s\n  {\"file\": %s", first ? "" : ",", JsonString(file).c_str());
+            if (!info.error.empty()) {
+                std::printf(", \"error\": %s}", JsonString(info.error).c_str());
+            } else {
+                std::printf(", \"format\": %s, \"width\": %d, \"height\": %d, \"bits\": %d, "
+                            "\"paletteEntries\": %d, \"transparentColor\": %s, "
+                            "\"dpiX\": %d, \"dpiY\": %d, \"fileSize\": %lld}",
+                            JsonString(info.format).c_str(), info.width, info.height, info.bits,
+                            info.palette,
+                            info.transparent ? JsonString(ColorText(info.transparentColor)).c_str()
+                                             : "null",
+                            info.dpiX, info.dpiY, info.fileSize);
+            }
+            first = false;
+        } else if (info.error.empty()) {
+            std::printf("%s\n  format:       %s\n  size:         %d x %d\n"
+                        "  depth:        %d bit\n  palette:      %d entries\n"
+                        "  transparency: %s\n  resolution:   %d x %d dpi\n"
+                        "  file size:    %lld bytes\n",
+                        file.c_str(), info.format.c_str(), info.width, info.height, info.bits,
+                        info.palette,
+                        info.transparent ? ColorText(info.transparentColor).c_str() : "none",
+                        info.dpiX, info.dpiY, info.fileSize);
+        }
+    }
+    if (options.json) {
+        std::printf("\n]\n");
+    }
+    return status;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+int CommandConvert(Session& session, const Options& options) {
+    if (options.arguments.size() != 2) {
+        PrintUsageError("convert needs IN and OUT");
+        return ExitUsage;
+    }
+    const std::string& in = options.arguments[0];
+    const std::string& out = options.arguments[1];
+    if (!options.force && SameFile(in, out)) {
+        std::fprintf(stderr,
+                     "pixmill-cli: %s: refusing to overwrite the input file (use --force)\n",
+                     out.c_str());
+        return ExitUsage;
+    }
+    std::vector<int> commands;
+    for (const std::string& name : options.operations) {
+        const int id = FindOperation(*session.plugins, name);
+        if (id == 0) {
+            PrintUsageError("unknown operation '" + name + "' (see 'pixmill-cli ops')");
+            return ExitUsage;
+        }
+        commands.push_back(id);
+    }
+    if (session.plugins->FindFormatByExtension(out) == nullptr) {
+        std::fprintf(stderr, "pixmill-cli: %s: %s\n", out.c_str(),
+                     CVImageError::MessageOf(CVImageError::UnsupportedFormat));
+        return ExitFailure;
+    }
+
+    CQorelImageDoc doc(*session.host, *session.plugins);
+    doc.SetProgressDisplay(session.progress.get());
+    doc.SetKeepHistory(false);
+    if (options.hasQualityOffset) {
+        doc.SetWriteParameter(options.qualityOffset);
+    }
+    {
+        std::unique_ptr<CVFileStream> stream;
+        try {
+            stream = std::make_unique<CVFileStream>(in, CVFileStream::ForReading);
+        } catch (CQorelError& error) {
+            std::fprintf(stderr, "pixmill-cli: %s\n", error.Report(false));
+            return ExitFailure;
+        }
+        doc.SetPathForStream(in);
+        if (!doc.ReadFromStream(stream.get())) {
+            std::fprintf(stderr, "pixmill-cli: %s: %s\n", in.c_str(), doc.LastError().c_str());
+            return ExitFailure;
+        }
+    }
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (!session.plugins->CanApplyCommand(&doc.Image(), commands[i])) {
+            std::fprintf(stderr, "pixmill-cli: %s: '%s' cannot be applied to a %d-bit image\n",
+                         in.c_str(), options.operations[i].c_str(), doc.Image().BitCount());
+            return ExitFailure;
+        }
+        if (!doc.ApplyCommand(commands[i])) {
+            const std::string why =
+                doc.LastError().empty() ? "the operation failed" : doc.LastError();
+            std::fprintf(stderr, "pixmill-cli: %s: %s: %s\n", in.c_str(),
+                         options.operations[i].c_str(), why.c_str());
+            return ExitFailure;
+        }
+    }
+    if (!doc.OnSaveDocument(out)) {
+        std::fprintf(stderr, "pixmill-cli: %s: %s\n", out.c_str(), doc.LastError().c_str());
+        return ExitFailure;
+    }
+    if (!options.quiet) {
+        struct stat st {};
+        stat(out.c_str(), &st);
+        std::printf("%s: %d x %d, %d bit, %lld bytes\n", out.c_str(), doc.Image().Width(),
+                    doc.Image().Height(), doc.Image().BitCount(),
+                    static_cast<long long>(st.st_size));
+    }
+    return ExitOk;
+}
+
+int CommandSettings(Session& session) {
+    for (const BlockInfo& block : session.catalog.Blocks()) {
+        std::printf("%s (%u bytes, %s)\n", block.name.c_str(), block.size, block.library.c_str());
+        const std::vector<uint8_t> bytes = SchemaCatalog::CurrentBlock(block, *session.store);
+        for (const FieldInfo& field : block.fields) {
+            const std::string full = block.name + "." + field.name;
+            if (field.type == FieldType::Bytes) {
+                std::printf("  %-36s %-5s (%u bytes)  %s\n", full.c_str(), "bytes", field.length,
+                            field.description.c_str());
+                continue;
+            }
+            char range[64], value[32];
+            std::snprintf(range, sizeof range, "%g..%g", field.minimum, field.maximum);
+            std::snprintf(value, sizeof value, "%g", ReadField(bytes.data(), field.AsField()));
+            std::printf("  %-36s %-5s %-16s = %-10s %s\n", full.c_str(), FieldTypeName(field.type),
+                        range, value, field.description.c_str());
+        }
+    }
+    return ExitOk;
+}
+
+} // namespace
+
+bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption op("op", "", "NAME");
+    const QCommandLineOption set("set", "", "RECORD.FIELD=VALUE");
+    const QCommandLineOption quality("quality-offset", "", "N");
+    const QCommandLineOption settings("settings", "", "FILE");
+    const QCommandLineOption json("json");
+    const QCommandLineOption force("force");
+    const QCommandLineOption quiet(QStringList{"q", "quiet"});
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version("version");
+    parser.addOptions({op, set, quality, settings, json, force, quiet, help, version});
+    if (!parser.parse(arguments)) {
+        PrintUsageError(parser.errorText().toStdString());
+        exitCode = ExitUsage;
+        return false;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(HelpText(), stdout);
+        exitCode = ExitOk;
+        return false;
+    }
+    if (parser.isSet(version)) {
+        std::printf("pixmill-cli 0.1\n");
+        exitCode = ExitOk;
+        return false;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        PrintUsageError("no command given");
+        exitCode = ExitUsage;
+        return false;
+    }
+    options.command = positional.first().toStdString();
+    for (qsizetype i = 1; i < positional.size(); ++i) {
+        options.arguments.push_back(positional[i].toLocal8Bit().toStdString());
+    }
+    for (const QString& value : parser.values(op)) {
+        options.operations.push_back(value.toStdString());
+    }
+    for (const QString& value : parser.values(set)) {
+        options.sets.push_back(value.toStdString());
+    }
+    options.settingsFile = parser.value(settings).toLocal8Bit().toStdString();
+    options.json = parser.isSet(json);
+    options.quiet = parser.isSet(quiet);
+    options.force = parser.isSet(force);
+    if (parser.isSet(quality)) {
+        bool ok = false;
+        options.qualityOffset = parser.value(quality).toInt(&ok);
+        if (!ok || options.qualityOffset < -100 || options.qualityOffset > 100) {
+            PrintUsageError("--quality-offset takes a number from -100 to 100");
+            exitCode = ExitUsage;
+            return false;
+        }
+        options.hasQualityOffset = true;
+    }
+    static const char* const commands[] = {"formats", "ops", "info", "convert", "settings"};
+    bool known = false;
+    for (const char* name : commands) {
+        known = known || options.command == name;
+    }
+    if (!known) {
+        PrintUsageError("unknown command '" + options.command + "'");
+        exitCode = ExitUsage;
+        return false;
+    }
+    return true;
+}
+
+int Run(const Options& options) {
+    InstallBreakHandler();
+    Session session;
+    if (int code = OpenSession(session, options); code != ExitOk) {
+        return code;
+    }
+    if (options.command == "formats") {
+        return CommandFormats(session);
+    }
+    if (options.command == "ops") {
+        return CommandOps(session);
+    }
+    if (options.command == "info") {
+        return CommandInfo(session, options);
+    }
+    if (options.command == "convert") {
+        return CommandConvert(session, options);
+    }
+    return CommandSettings(session);
+}
+
+} // namespace pixmill::cli

@@ -1,0 +1,30 @@
+// pixmill-cli: the headless front end over the program's plug-in manager
+// and image documents.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pixmill::cli {
+
+enum ExitCode { ExitOk = 0, ExitFailure = 1, ExitUsage = 2 };
+
+struct Options {
+    std::string command;
+    std::vector<std::string> arguments;
+    std::vector<std::string> operations; // --op, in order
+    std::vector<std::string> sets;       // --set RECORD.FIELD=VALUE
+    std::string settingsFile;            // --settings
+    bool json = false;
+    bool quiet = false;
+    bool force = false;
+    bool hasQualityOffset = false;
+    int qualityOffset = 0;
+};
+
+// Parses argv; on a usage error prints it and returns false with exitCode set.
+bool ParseArguments(int argc, char** argv, Options& options, int& exitCode);
+int Run(const Options& options);
+const char* HelpText();
+
+} // namespace pixmill::cli

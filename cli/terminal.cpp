@@ -1,0 +1,81 @@
+#include "cli/terminal.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace pixmill::cli {
+
+namespace {
+std::atomic<int> g_breaks{0};
+
+void OnInterrupt(int) {
+    if (g_breaks.fetch_add(1) >= 1) {
+        _exit(130); // a second Ctrl+C: stop at once
+    }
+}
+} // namespace
+
+void InstallBreakHandler() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool BreakRequested() { return g_breaks.load() > 0; }
+
+void ClearBreak() { g_breaks.store(0); }
+
+TerminalProgress::TerminalProgress(bool enabled) : enabled(enabled && isatty(STDERR_FILENO)) {}
+
+TerminalProgress::~TerminalProgress() { Finish(); }
+
+void TerminalProgress::Start(int startPosition, int, const std::string& text) {
+    position = startPosition;
+    caption = text;
+    Draw();
+}
+
+void TerminalProgress::SetPosition(int newPosition) {
+    position = newPosition;
+    Draw();
+}
+
+void TerminalProgress::ShowText(const std::string&) {}
+
+void TerminalProgress::Draw() {
+    if (!enabled) {
+        return;
+    }
+    constexpr int kWidth = 30;
+    const int filled = position * kWidth / 100;
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.resize(kWidth, ' ');
+    std::string shown = caption.size() > 40 ? "..." + caption.substr(caption.size() - 37) : caption;
+    std::fprintf(stderr, "\r%-40s [%s] %3d%%", shown.c_str(), bar.c_str(), position);
+    std::fflush(stderr);
+    drawn = true;
+}
+
+void TerminalProgress::Finish() {
+    if (drawn) {
+        std::fprintf(stderr, "\r%*s\r", 80, "");
+        std::fflush(stderr);
+        drawn = false;
+    }
+}
+
+void CliUserInterface::ShowMessage(const char*, const char* text, MessageIcon) {
+    lastMessage = text;
+}
+
+bool CliUserInterface::AskYesNo(const char*, const char*, bool defaultAnswer) {
+    return defaultAnswer;
+}
+
+bool CliUserInterface::RunOperationDialog(CProcessingPlugin*, const CVImage*) { return true; }
+
+} // namespace pixmill::cli

@@ -1,0 +1,46 @@
+// The command line's progress bar and user interface. The bar is drawn on
+// stderr only when stderr is a terminal; Ctrl+C asks the current work to
+// stop, which ends it with "User break" at its next progress step.
+#pragma once
+
+#include "host/progress.h"
+#include "pixmill/user_interface.h"
+
+#include <string>
+
+namespace pixmill::cli {
+
+// Installs the Ctrl+C handler; a second Ctrl+C ends the program at once.
+void InstallBreakHandler();
+bool BreakRequested();
+void ClearBreak();
+
+class TerminalProgress : public ProgressDisplay {
+  public:
+    explicit TerminalProgress(bool enabled);
+    ~TerminalProgress() override;
+    void Start(int position, int step, const std::string& caption) override;
+    void SetPosition(int position) override;
+    void ShowText(const std::string& text) override;
+    void Finish() override;
+    bool PollBreak() override { return BreakRequested(); }
+
+  private:
+    void Draw();
+    bool enabled;
+    bool drawn = false;
+    int position = 0;
+    std::string caption;
+};
+
+// Messages are kept for the command to print with the file they concern;
+// questions get their default answer; settings dialogs apply stored settings.
+class CliUserInterface : public CUserInterface {
+  public:
+    void ShowMessage(const char* caption, const char* text, MessageIcon icon) override;
+    bool AskYesNo(const char* caption, const char* text, bool defaultAnswer) override;
+    bool RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) override;
+    std::string lastMessage;
+};
+
+} // namespace pixmill::cli

@@ -1,0 +1,54 @@
+#include "host/doc_template.h"
+
+#include "host/image_doc.h"
+#include "pixmill/format_plugin.h"
+
+namespace pixmill {
+
+DocumentStrings DocumentStringsOf(CFormatPlugin* format) {
+    DocumentStrings strings;
+    const std::string name = format->GetName(true);
+    const std::string extensions = format->GetExtensions();
+    strings.filterName = name + " (" + extensions + ")";
+    strings.filterExtension = extensions.empty() ? std::string() : extensions.substr(1);
+    strings.typeName = name;
+    for (char& c : strings.typeName) {
+        if (c == ' ') {
+            c = '_';
+        }
+    }
+    strings.full = "\n" + name + "\n\n" + strings.filterName + "\n" + strings.filterExtension +
+                   "\n" + strings.typeName + "\n" + strings.typeName;
+    return strings;
+}
+
+CVImageDocTemplate::CVImageDocTemplate(CHostServices& host, CPluginManager& plugins,
+                                       CFormatPlugin* format)
+    : host(host), plugins(plugins), format(format), strings(DocumentStringsOf(format)) {}
+
+std::string CVImageDocTemplate::NextUntitledTitle() {
+    ++untitledCount;
+    return "Untitled" + std::to_string(untitledCount);
+}
+
+std::unique_ptr<CQorelImageDoc> CVImageDocTemplate::OpenFromImage(const CVImage& image) {
+    auto document = std::make_unique<CQorelImageDoc>(host, plugins);
+    document->SetTitle(NextUntitledTitle());
+    document->TakeImage(image, format);
+    return document;
+}
+
+std::unique_ptr<CQorelImageDoc> CVImageDocTemplate::OpenFromStream(CVStream* stream,
+                                                                   const std::string& path) {
+    auto document = std::make_unique<CQorelImageDoc>(host, plugins);
+    document->SetTitle(path.empty() ? NextUntitledTitle() : path);
+    if (!path.empty()) {
+        document->SetPathForStream(path);
+    }
+    if (!document->ReadFromStream(stream)) {
+        return nullptr;
+    }
+    return document;
+}
+
+} // namespace pixmill

@@ -1,0 +1,580 @@
+#include "host/image_doc.h"
+
+#include "host/host_services.h"
+#include "host/plugin_manager.h"
+#include "host/progress.h"
+#include "host/save_session.h"
+#include "host/streams.h"
+#include "pixmill/errors.h"
+#include "pixmill/format_plugin.h"
+#include "pixmill/processing_plugin.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace pixmill {
+
+DocumentFrontEnd::~DocumentFrontEnd() = default;
+
+CQorelImageDoc::CQorelImageDoc(CHostServices& host, CPluginManager& plugins)
+    : host(host), plugins(plugins), image(&host), history(&host) {
+    codecLink.image = &image;
+    editContext.image = &image;
+    editContext.history = &history;
+}
+
+CQorelImageDoc::~CQorelImageDoc() { ReleaseCodec(); }
+
+void CQorelImageDoc::ReleaseCodec() {
+    if (codecLink.codec != nullptr) {
+        codecLink.codec->FreeWorkBuffer();
+        codecLink.codec->Release();
+        codecLink.codec = nullptr;
+    }
+}
+
+void CQorelImageDoc::Report(CQorelError& error) { lastError = error.Report(true); }
+
+void CQorelImageDoc::UpdateViews(int hint) {
+    if (frontEnd != nullptr) {
+        frontEnd->UpdateAllViews(hint);
+    }
+}
+
+void CQorelImageDoc::SetModified(bool modified) {
+    if (modified) {
+        if (state == savedState) {
+            savedState = -1; // no state matches: modified until the next save
+        }
+    } else {
+        savedState = state;
+    }
+}
+
+void CQorelImageDoc::SetSelection(const RECT& rect) {
+    selection = rect;
+    hasSelection = true;
+}
+
+// ------------------------------------------------------------------- titles
+
+std::string CQorelImageDoc::FirstExtension(CFormatPlugin* format) {
+    std::string extensions = format != nullptr ? format->GetExtensions() : "";
+    extensions = extensions.substr(0, extensions.find(';'));
+    if (!extensions.empty() && extensions[0] == '*') {
+        extensions.erase(0, 1);
+    }
+    return extensions;
+}
+
+std::string CQorelImageDoc::TitleWithExtension(const std::string& text, CFormatPlugin* format) {
+    if (text.find('.') != std::string::npos) {
+        return text;
+    }
+    return text + FirstExtension(format);
+}
+
+// ------------------------------------------------------------------ opening
+
+bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
+    lastError.clear();
+    try {
+        auto stream = std::make_unique<CVFileStream>(fileName, CVFileStream::ForReading);
+        CFormatPlugin* format = plugins.FindFormatByExtension(fileName);
+        if (format == nullptr) {
+            throw CVImageError(CVImageError::UnsupportedFormat);
+        }
+        ReleaseCodec();
+        CFormatCodec* codec = format->CreateCodec();
+        if (codec == nullptr) {
+            throw CVImageError(CVImageError::OutOfMemory);
+        }
+        codecLink.codec = codec;
+        if (progressiveView) {
+            // Header now, pixels when the view first shows the image; the
+            // stream stays open until then.
+            codec->ReadHeader(&image, stream.get(), nullptr);
+            pendingStream = std::move(stream);
+            pixelsPending = true;
+            codecLink.format = format;
+        } else {
+            // Read into a fresh record, so that a failure keeps the old image.
+            CVImage fresh(&host);
+            codec->ReadHeader(&fresh, stream.get(), nullptr);
+            CHostProgress progress(progressDisplay, "Open " + fileName);
+            const bool read = codec->ReadPixels(&progress);
+            ReleaseCodec();
+            if (!read) {
+                throw CVImageError(CVImageError::ReadError);
+            }
+            CVImage::CopyImage(&image, &fresh, nullptr);
+            codecLink.format = format;
+        }
+        AfterImageFromFile(fileName);
+        return true;
+    } catch (CQorelError& error) {
+        ReleaseCodec();
+        pendingStream.reset();
+        pixelsPending = false;
+        Report(error);
+        return false;
+    }
+}
+
+bool CQorelImageDoc::ReadPendingPixels() {
+    if (!pixelsPending) {
+        return true;
+    }
+    pixelsPending = false;
+    try {
+        CHostProgress progress(progressDisplay, "Open " + path);
+        const bool read = codecLink.codec != nullptr && codecLink.codec->ReadPixels(&progress);
+        ReleaseCodec();
+        pendingStream.reset();
+        if (!read) {
+            throw CVImageError(CVImageError::ReadError);
+        }
+        return true;
+    } catch (CQorelError& error) {
+        ReleaseCodec();
+        pendingStream.reset();
+        Report(error);
+        return false;
+    }
+}
+
+void CQorelImageDoc::AfterImageFromFile(const std::string& fileName) {
+    path = fileName;
+    const size_t slash = fileName.find_last_of('/');
+    title = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    history.Clear(CUndoHistory::UndoStack);
+    history.Clear(CUndoHistory::RedoStack);
+    hasSelection = false;
+    Touch();
+    savedState = state;
+}
+
+bool CQorelImageDoc::ReadFromStream(CVStream* stream) {
+    lastError.clear();
+    try {
+        CFormatPlugin* format = plugins.DetectFormat(stream);
+        if (format == nullptr) {
+            throw CVImageError(CVImageError::UnsupportedFormat);
+        }
+        ReleaseCodec();
+        CFormatCodec* codec = format->CreateCodec();
+        if (codec == nullptr) {
+            throw CVImageError(CVImageError::OutOfMemory);
+        }
+        codecLink.codec = codec;
+        CVImage fresh(&host);
+        codec->ReadHeader(&fresh, stream, nullptr);
+        CHostProgress progress(progressDisplay,
+                               path.empty() ? "Open image form clipboard" : "Open " + path);
+        const bool read = codec->ReadPixels(&progress);
+        ReleaseCodec();
+        if (!read) {
+            throw CVImageError(CVImageError::ReadError);
+        }
+        CVImage::CopyImage(&image, &fresh, nullptr);
+        codecLink.format = format;
+        Touch();
+        if (path.empty()) {
+            SetModified(true);
+        } else {
+            savedState = state;
+        }
+        title = TitleWithExtension(title, format);
+        if (path.empty()) {
+            path = title;
+        }
+        return true;
+    } catch (CQorelError& error) {
+        ReleaseCodec();
+        Report(error);
+        return false;
+    }
+}
+
+void CQorelImageDoc::TakeImage(const CVImage& source, CFormatPlugin* format) {
+    CVImage::CopyImage(&image, &source, nullptr);
+    codecLink.format = format;
+    Touch();
+    SetModified(true);
+    title = TitleWithExtension(title, format);
+    if (path.empty()) {
+        path = title;
+    }
+}
+
+// ------------------------------------------------------------------- saving
+
+bool CQorelImageDoc::MakeStorable(CHostServices& host, CPluginManager& plugins,
+                                  CFormatPlugin* format, CVImage& target, ProgressDisplay* display,
+                                  bool* converted) {
+    if (converted != nullptr) {
+        *converted = false;
+    }
+    if (format->CanSave(&target)) {
+        return true;
+    }
+    const uint16_t modes = format->GetSaveModes();
+    int code = 0;
+    switch (target.BitCount()) {
+    case 1:
+        if (modes & KindGray8) {
+            code = KindGray8;
+        }
+        break;
+    case 4:
+    case 8:
+        if (target.IsGray() && !target.IsGrayRamp()) {
+            if (modes & KindGray8) {
+                code = KindGray8;
+            }
+        } else if (modes & KindRgb24) {
+            code = KindRgb24;
+        }
+        break;
+    case 24:
+        if (modes & KindPaletted8) {
+            code = KindPaletted8;
+        }
+        break;
+    default:
+        break;
+    }
+    if (code == 0) {
+        return false;
+    }
+    // {conversion code, colour count, palette kind, 0, threshold, flag}
+    uint8_t block[20] = {};
+    const int32_t fields[3] = {code, 256, 2};
+    std::memcpy(block, fields, sizeof fields);
+    CVImage result(&host);
+    CHostProgress progress(display, "Convert to Paletted image");
+    if (!plugins.CallChangeColors(&target, &result, &progress, block) || result.bits == nullptr) {
+        return false;
+    }
+    CVImage::CopyImage(&target, &result, nullptr);
+    if (converted != nullptr) {
+        *converted = true;
+    }
+    return true;
+}
+
+namespace {
+
+// A temporary file next to the target, renamed over it once complete, so
+// that a failed save never leaves a half-written file in place of a good one.
+class AtomicFile {
+  public:
+    explicit AtomicFile(const std::string& target) : target(target) {
+        const size_t slash = target.find_last_of('/');
+        const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+        const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+        std::string pattern = dir + "." + name + ".pixmill-XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        const int fd = mkstemp(buffer.data());
+        if (fd < 0) {
+            throw CVFileError::FromErrno(errno, target.c_str());
+        }
+        close(fd);
+        temporary = buffer.data();
+    }
+    ~AtomicFile() {
+        if (!temporary.empty()) {
+            std::remove(temporary.c_str());
+        }
+    }
+    const std::string& Temporary() const { return temporary; }
+    void Commit() {
+        // Keep the permissions an existing file had.
+        struct stat info;
+        if (stat(target.c_str(), &info) == 0) {
+            chmod(temporary.c_str(), info.st_mode & 07777);
+        } else {
+            const mode_t mask = umask(0);
+            umask(mask);
+            chmod(temporary.c_str(), 0666 & ~mask);
+        }
+        if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+            throw CVFileError::FromErrno(errno, target.c_str());
+        }
+        temporary.clear();
+    }
+
+  private:
+    std::string target;
+    std::string temporary;
+};
+
+} // namespace
+
+bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
+                               CVImage& storable, bool interactive, bool* cancelled) {
+    AtomicFile file(target);
+    if (interactive && frontEnd != nullptr &&
+        (format->GetCapabilities() & CapOptionsPane) != 0) {
+        CSaveSession session(host, format, storable, progressDisplay, "Save " + target);
+        session.SetWriteParameter(writeParameter);
+        if (!frontEnd->RunSaveDialog(session)) {
+            *cancelled = true; // nothing written
+            return false;
+        }
+        CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
+        session.CopyTo(stream);
+        stream.Sync();
+        stream.Close();
+        writtenSize = session.WrittenSize();
+        file.Commit();
+        return true;
+    }
+    ReleaseCodec();
+    CFormatCodec* codec = format->CreateCodec();
+    if (codec == nullptr) {
+        throw CVImageError(CVImageError::OutOfMemory);
+    }
+    codecLink.codec = codec;
+    codec->FreeWorkBuffer();
+    codec->BeginWrite(&storable, writeParameter ? &*writeParameter : nullptr);
+    CHostProgress progress(progressDisplay, "Save " + target);
+    bool written;
+    {
+        CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
+        written = codec->Write(&stream, &progress, nullptr);
+        if (written) {
+            stream.Sync();
+            stream.Close();
+        }
+    }
+    codec->FreeWorkBuffer();
+    writtenSize = codec->GetWrittenSize();
+    ReleaseCodec();
+    if (written) {
+        file.Commit();
+    }
+    return written;
+}
+
+bool CQorelImageDoc::OnSaveDocument(const std::string& target, bool interactive) {
+    lastError.clear();
+    try {
+        CFormatPlugin* format = plugins.FindFormatByExtension(target);
+        if (format == nullptr) {
+            throw CVImageError(CVImageError::UnsupportedFormat);
+        }
+        CVImage storable(&host);
+        CVImage::CopyImage(&storable, &image, nullptr);
+        bool converted = false;
+        if (!MakeStorable(host, plugins, format, storable, progressDisplay, &converted)) {
+            // The format cannot hold this kind of image and no conversion
+            // suits it: say so instead of failing silently.
+            throw CVImageError(CVImageError::UnsupportedFormat);
+        }
+        bool cancelled = false;
+        if (!WriteFile(target, format, storable, interactive, &cancelled)) {
+            SetModified(true);
+            if (!cancelled) {
+                throw CVImageError(CVImageError::WriteError);
+            }
+            return false;
+        }
+        if (converted) {
+            CVImage::CopyImage(&image, &storable, nullptr);
+            Touch();
+        }
+        codecLink.format = format;
+        path = target;
+        const size_t slash = target.find_last_of('/');
+        title = slash == std::string::npos ? target : target.substr(slash + 1);
+        savedState = state;
+        UpdateViews(kHintImageChanged);
+        return true;
+    } catch (CQorelError& error) {
+        ReleaseCodec();
+        SetModified(true);
+        Report(error);
+        return false;
+    }
+}
+
+// ------------------------------------------------------------------ editing
+
+bool CQorelImageDoc::ApplyCommand(int commandId) {
+    lastError.clear();
+    CProcessingPlugin* plugin = plugins.SelectOperation(commandId);
+    if (plugin == nullptr) {
+        return false;
+    }
+    try {
+        ReadPendingPixels();
+        const uint16_t flags = plugin->GetFlags();
+        if (frontEnd != nullptr && frontEnd->HasParentWindow() && (flags & OpHasSettings) != 0) {
+            if (!host.RunOperationDialog(plugin, &image)) {
+                return false;
+            }
+        }
+        const std::string name = plugin->GetName(false);
+        CHostProgress progress(progressDisplay, name);
+        if (!keepHistory) {
+            if (!plugin->ApplyInPlace(&image, &progress)) {
+                return false;
+            }
+        } else {
+            CVImage result(&host);
+            if (!plugin->Apply(&image, &result, &progress)) {
+                return false;
+            }
+            history.Push(image, name.c_str(), selection, state, CUndoHistory::UndoStack);
+            undoName = name;
+            CVImage::CopyImage(&image, &result, nullptr);
+        }
+        const int64_t before = state;
+        Touch();
+        if (codecLink.format != nullptr &&
+            (codecLink.format->GetCapabilities() & CapCanSave) == 0 && savedState == before) {
+            savedState = state; // a format that cannot save keeps the document clean
+        }
+        UpdateViews(kHintImageChanged);
+        return true;
+    } catch (CQorelError& error) {
+        Report(error);
+        return false;
+    }
+}
+
+bool CQorelImageDoc::OnUndo() {
+    if (!CanUndo()) {
+        return false;
+    }
+    try {
+        const std::string name = history.TopName(CUndoHistory::UndoStack);
+        history.Push(image, name.c_str(), selection, state, CUndoHistory::RedoStack);
+        RECT restored{};
+        int64_t restoredState = 0;
+        history.Pop(image, &restored, &restoredState, CUndoHistory::UndoStack);
+        state = restoredState;
+        selection = restored;
+        hasSelection = restored.right > restored.left && restored.bottom > restored.top;
+        undoName = history.TopName(CUndoHistory::UndoStack);
+        UpdateViews(kHintImageChanged);
+        return true;
+    } catch (CQorelError& error) {
+        Report(error);
+        return false;
+    }
+}
+
+bool CQorelImageDoc::OnRedo() {
+    if (!CanRedo()) {
+        return false;
+    }
+    try {
+        const std::string name = history.TopName(CUndoHistory::RedoStack);
+        history.Push(image, name.c_str(), selection, state, CUndoHistory::UndoStack);
+        RECT restored{};
+        int64_t restoredState = 0;
+        history.Pop(image, &restored, &restoredState, CUndoHistory::RedoStack);
+        state = restoredState;
+        selection = restored;
+        hasSelection = restored.right > restored.left && restored.bottom > restored.top;
+        undoName = name;
+        UpdateViews(kHintImageChanged);
+        return true;
+    } catch (CQorelError& error) {
+        Report(error);
+        return false;
+    }
+}
+
+std::string CQorelImageDoc::UndoMenuText() const {
+    return CanUndo() ? std::string("&Undo ") + history.TopName(CUndoHistory::UndoStack)
+                     : std::string("&Undo");
+}
+
+std::string CQorelImageDoc::RedoMenuText() const {
+    return CanRedo() ? std::string("&Redo ") + history.TopName(CUndoHistory::RedoStack)
+                     : std::string("&Redo");
+}
+
+namespace {
+// The selection with left <= right and top <= bottom, inside the image.
+RECT NormalisedInside(const RECT& r, int width, int height) {
+    RECT n{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+           std::max(r.top, r.bottom)};
+    n.left = std::clamp(n.left, 0, width);
+    n.right = std::clamp(n.right, 0, width);
+    n.top = std::clamp(n.top, 0, height);
+    n.bottom = std::clamp(n.bottom, 0, height);
+    return n;
+}
+} // namespace
+
+bool CQorelImageDoc::OnCrop() {
+    if (!hasSelection || image.bits == nullptr) {
+        return false;
+    }
+    const RECT crop = NormalisedInside(selection, image.Width(), image.Height());
+    if (crop.right <= crop.left || crop.bottom <= crop.top) {
+        return false;
+    }
+    try {
+        CVImage result(&host);
+        CVImage::CopyImage(&result, &image, &crop);
+        history.Push(image, "Crop", selection, state, CUndoHistory::UndoStack);
+        undoName = "Crop";
+        CVImage::CopyImage(&image, &result, nullptr);
+        selection = RECT{0, 0, image.Width(), image.Height()};
+        Touch();
+        UpdateViews(kHintImageChanged);
+        return true;
+    } catch (CQorelError& error) {
+        Report(error);
+        return false;
+    }
+}
+
+void CQorelImageDoc::OnSelectAll() {
+    SetSelection(RECT{0, 0, image.Width(), image.Height()});
+    UpdateViews(0);
+}
+
+PackedDib CQorelImageDoc::OnCopy() {
+    if (!hasSelection || image.bits == nullptr) {
+        return {};
+    }
+    const RECT rect = NormalisedInside(selection, image.Width(), image.Height());
+    if (rect.right <= rect.left || rect.bottom <= rect.top) {
+        return {};
+    }
+    try {
+        CVImage part(&host);
+        CVImage::CopyImage(&part, &image, &rect);
+        const size_t colors = part.paletteCount;
+        const size_t pixels = part.ImageBytes();
+        PackedDib dib;
+        dib.size = 40 + 4 * colors + pixels;
+        dib.block = host.Alloc(dib.size);
+        auto* bytes = static_cast<uint8_t*>(dib.block);
+        BITMAPINFOHEADER header = part.header;
+        header.biSizeImage = static_cast<uint32_t>(pixels);
+        header.biClrUsed = header.biClrImportant = static_cast<uint32_t>(colors);
+        std::memcpy(bytes, &header, 40);
+        std::memcpy(bytes + 40, part.palette, 4 * colors);
+        std::memcpy(bytes + 40 + 4 * colors, part.bits, pixels);
+        return dib;
+    } catch (CQorelError& error) {
+        Report(error);
+        return {};
+    }
+}
+
+} // namespace pixmill

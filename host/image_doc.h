@@ -1,0 +1,187 @@
+// CQorelImageDoc: an open image. Holds one CVImage, the format it came from
+// or will be saved in, the codec of the current file operation and a
+// five-level undo/redo history in temporary files. Opens and saves through
+// the format plug-ins, applies processing operations with undo, crops to the
+// selection and builds the clipboard's packed bitmap. Qt-free: windows,
+// dialogs and the clipboard itself belong to the front ends, which talk to
+// the document through the listener and the save-dialog hook.
+#pragma once
+
+#include "host/undo_history.h"
+#include "pixmill/stream.h"
+#include "pixmill/cv_image.h"
+#include "pixmill/win_types.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pixmill {
+
+class CHostServices;
+class CPluginManager;
+class CFormatPlugin;
+class CFormatCodec;
+class CVStream;
+class ProgressDisplay;
+class CSaveSession;
+
+// The update hint sent to views when the image itself changed.
+constexpr int kHintImageChanged = 64;
+
+struct CodecLink {
+    CVImage* image = nullptr;
+    CFormatPlugin* format = nullptr;
+    CFormatCodec* codec = nullptr;
+};
+
+struct EditContext {
+    CVImage* image = nullptr;
+    CUndoHistory* history = nullptr;
+};
+
+// A packed device-independent bitmap in one host block (header, colour
+// table, rows), as the clipboard takes it. The caller owns one share.
+struct PackedDib {
+    void* block = nullptr;
+    size_t size = 0;
+};
+
+// What a front end offers the document for interactive work.
+class DocumentFrontEnd {
+  public:
+    virtual ~DocumentFrontEnd();
+    // Views refresh; hint 64: the image changed.
+    virtual void UpdateAllViews(int hint) { (void)hint; }
+    // The save-options dialog: refresh the session as the user changes the
+    // pane; true when the user confirmed (the document then writes the file).
+    virtual bool RunSaveDialog(CSaveSession& session) {
+        (void)session;
+        return true;
+    }
+    // Whether a parent window is available for settings dialogs.
+    virtual bool HasParentWindow() const { return false; }
+};
+
+class CQorelImageDoc {
+  public:
+    CQorelImageDoc(CHostServices& host, CPluginManager& plugins);
+    ~CQorelImageDoc();
+    CQorelImageDoc(const CQorelImageDoc&) = delete;
+    CQorelImageDoc& operator=(const CQorelImageDoc&) = delete;
+
+    // --- opening ---
+    // Opens a file by its extension. With progressive view the header is read
+    // now and the pixels when the view first needs them (ReadPendingPixels).
+    bool OnOpenDocument(const std::string& path);
+    // Opens from a stream by its content (clipboard, drag and drop).
+    bool ReadFromStream(CVStream* stream);
+    // Takes an image that did not come from a file (share-copy).
+    void TakeImage(const CVImage& source, CFormatPlugin* format);
+    bool PixelsPending() const { return pixelsPending; }
+    bool ReadPendingPixels();
+
+    // --- saving ---
+    // Saves through the format of the path's extension, converting the image
+    // to a kind the format can store. Interactive with a front end whose save
+    // dialog is shown when the format has an options pane.
+    bool OnSaveDocument(const std::string& path, bool interactive = false);
+
+    // --- editing ---
+    bool ApplyCommand(int commandId);
+    bool OnUndo();
+    bool OnRedo();
+    bool OnCrop();
+    void OnSelectAll();
+    // The selection as a packed bitmap (null block without a selection).
+    PackedDib OnCopy();
+    bool CanUndo() const { return !history.IsEmpty(CUndoHistory::UndoStack); }
+    bool CanRedo() const { return !history.IsEmpty(CUndoHistory::RedoStack); }
+    std::string UndoMenuText() const;
+    std::string RedoMenuText() const;
+
+    // --- state ---
+    CVImage& Image() { return image; }
+    const CVImage& Image() const { return image; }
+    CFormatPlugin* Format() const { return codecLink.format; }
+    const CodecLink& Link() const { return codecLink; }
+    const EditContext& Context() const { return editContext; }
+    const CUndoHistory& History() const { return history; }
+    const std::string& UndoName() const { return undoName; }
+    const std::string& Path() const { return path; }
+    const std::string& Title() const { return title; }
+    void SetTitle(const std::string& text) { title = text; }
+    // The name a stream-read document carries (it is then not modified).
+    void SetPathForStream(const std::string& name) { path = name; }
+    bool IsModified() const { return state != savedState; }
+    void SetModified(bool modified);
+    // The selection (the view's tracker); empty when hasSelection is false.
+    const RECT& Selection() const { return selection; }
+    bool HasSelection() const { return hasSelection; }
+    void SetSelection(const RECT& rect);
+    void ClearSelection() { hasSelection = false; }
+    // The written size of the last save (status bar "size on disk").
+    int WrittenSize() const { return writtenSize; }
+    // The message of the last error reported by a command ("" when none).
+    const std::string& LastError() const { return lastError; }
+
+    void SetFrontEnd(DocumentFrontEnd* frontEnd) { this->frontEnd = frontEnd; }
+    void SetProgressDisplay(ProgressDisplay* display) { progressDisplay = display; }
+    // The preference "&Progressive View".
+    void SetProgressiveView(bool on) { progressiveView = on; }
+    bool ProgressiveView() const { return progressiveView; }
+    // A format-specific write adjustment passed to the codec's BeginWrite
+    // (the JPEG codec takes a quality offset of -100..100); none by default.
+    void SetWriteParameter(std::optional<int> value) { writeParameter = value; }
+    // Whether a history is kept (otherwise operations apply in place).
+    void SetKeepHistory(bool keep) { keepHistory = keep; }
+
+    // Makes image storable by format (converting through the colour plug-in
+    // when needed). Returns false when the format cannot store it; converted
+    // (optional) tells whether a conversion happened.
+    static bool MakeStorable(CHostServices& host, CPluginManager& plugins, CFormatPlugin* format,
+                             CVImage& image, ProgressDisplay* display, bool* converted);
+    // The title rule: a title without "." gets the format's first extension.
+    static std::string TitleWithExtension(const std::string& title, CFormatPlugin* format);
+    // ".jpg" from "*.jpg;*.jif;...".
+    static std::string FirstExtension(CFormatPlugin* format);
+
+  private:
+    void ReleaseCodec();
+    void Report(class CQorelError& error);
+    void UpdateViews(int hint);
+    void Touch() { state = ++stateCounter; }
+    void AfterImageFromFile(const std::string& path);
+    bool WriteFile(const std::string& target, CFormatPlugin* format, CVImage& storable,
+                   bool interactive, bool* cancelled);
+
+    CHostServices& host;
+    CPluginManager& plugins;
+    CVImage image;
+    CodecLink codecLink;
+    CUndoHistory history;
+    EditContext editContext;
+    std::string undoName;
+    std::string path;
+    std::string title = "Untitled";
+    std::string lastError;
+    RECT selection{};
+    bool hasSelection = false;
+    bool pixelsPending = false;
+    bool progressiveView = false;
+    bool keepHistory = true;
+    int writtenSize = 0;
+    // Document states: every change of the image gets a new number; the
+    // document is modified when its state is not the saved one.
+    int64_t stateCounter = 0;
+    int64_t state = 0;
+    int64_t savedState = 0;
+    DocumentFrontEnd* frontEnd = nullptr;
+    ProgressDisplay* progressDisplay = nullptr;
+    std::unique_ptr<CVStream> pendingStream; // progressive view: open until read
+    std::optional<int> writeParameter;
+};
+
+} // namespace pixmill

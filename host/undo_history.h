@@ -1,0 +1,56 @@
+// CUndoHistory: undo and redo stacks of at most five images each, kept in
+// private temporary files. An undo file holds the image record (header,
+// pixel-pointer slot, palette, palette count, transparency) byte for byte,
+// followed by stride x height pixel bytes.
+#pragma once
+
+#include "pixmill/win_types.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace pixmill {
+
+class CPluginHost;
+class CVImage;
+
+class CUndoHistory {
+  public:
+    static constexpr int kCapacity = 5;
+    enum Stack { UndoStack = 0, RedoStack = 1 };
+
+    struct Entry {
+        char fileName[256];
+        char name[128];
+        RECT selection;
+        int64_t state; // the document state the image belongs to
+    };
+
+    explicit CUndoHistory(CPluginHost* host);
+    ~CUndoHistory(); // deletes every remaining file
+    CUndoHistory(const CUndoHistory&) = delete;
+    CUndoHistory& operator=(const CUndoHistory&) = delete;
+
+    // Records image under name; a full stack drops its oldest entry.
+    void Push(const CVImage& image, const char* name, const RECT& selection, int64_t state,
+              Stack stack);
+    // Reads the top entry into image; false when the stack is empty.
+    bool Pop(CVImage& image, RECT* selection, int64_t* state, Stack stack);
+    int Top(Stack stack) const { return top[stack]; }
+    bool IsEmpty(Stack stack) const { return top[stack] < 0; }
+    // The top entry's name ("" when empty), for the menu texts.
+    const char* TopName(Stack stack) const;
+    const Entry& At(Stack stack, int i) const { return entries[stack][static_cast<size_t>(i)]; }
+    void Clear(Stack stack);
+
+    static void WriteImageFile(const CVImage& image, const std::string& fileName);
+    static void ReadImageFile(CVImage& image, const std::string& fileName);
+
+  private:
+    CPluginHost* host;
+    std::array<std::array<Entry, kCapacity>, 2> entries{};
+    int top[2] = {-1, -1};
+};
+
+} // namespace pixmill

@@ -1,0 +1,77 @@
+// birchfmt: the TIFF format library. One format object per library; it keeps
+// the host and the stored settings, makes codecs and options panes.
+#include "birchfmt_pane.h"
+#include "birchfmt_strings.h"
+#include "pixmill/entry_points.h"
+#include "pixmill/format_plugin.h"
+#include "pixmill/plugin_host.h"
+#include "tiff_codec.h"
+#include "tiff_settings.h"
+
+namespace pixmill::birch {
+
+namespace {
+
+class TiffFormat : public CFormatPlugin {
+  public:
+    TiffFormat() = default;
+    TiffFormat(const TiffFormat&) = delete;
+    TiffFormat& operator=(const TiffFormat&) = delete;
+    // Runs when the library is unloaded: the settings go back to the host.
+    ~TiffFormat() {
+        if (host != nullptr) {
+            host->SaveSettings(kSettingsName, &settings, sizeof settings, kSettingsVersion);
+        }
+    }
+
+    // Every request for the format object reloads the stored settings.
+    void Attach(CPluginHost* newHost) {
+        host = newHost;
+        settings.compressionChoice = ChoiceNone;
+        host->LoadSettings(kSettingsName, &settings, sizeof settings, kSettingsVersion);
+    }
+
+    const char* GetName(bool longForm) override {
+        return LoadText(longForm ? IdsLongName : IdsShortName);
+    }
+    const char* GetExtensions() override { return LoadText(IdsExtensions); }
+    uint16_t GetSignatureSize() override { return 2; }
+    bool Recognize(const uint8_t* bytes) override {
+        return (bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M');
+    }
+    int GetId() override { return 0; }
+    CFormatCodec* CreateCodec() override { return new TiffCodec(this, host, &settings); }
+    uint16_t GetCapabilities() override { return CapOptionsPane | CapCanSave; }
+    uint16_t GetSaveModes() override { return 0x3F; }
+    bool CanSave(const CVImage*) override { return true; }
+    bool AcceptsKinds(const ImageKindSet* kinds) override { return kinds->special == 0; }
+    CPluginPane* CreateOptionsPane(CPaneSite* site) override {
+        return new TiffOptionsPane(site, &settings);
+    }
+    void DestroyOptionsPane(CPluginPane* pane) override {
+        delete static_cast<TiffOptionsPane*>(pane);
+    }
+    // The program has no help viewer for format topics yet (topic 105).
+    void Help(QWidget*) override {}
+
+  private:
+    CPluginHost* host = nullptr;
+    TiffSettings settings{ChoiceNone};
+};
+
+TiffFormat g_format;
+
+} // namespace
+
+} // namespace pixmill::birch
+
+PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
+    pixmill::birch::g_format.Attach(host);
+    *out = &pixmill::birch::g_format;
+    return 1;
+}
+
+PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
+    *blocks = &pixmill::birch::TiffSettingsSchema();
+    return 1;
+}

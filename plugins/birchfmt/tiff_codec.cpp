@@ -1,0 +1,604 @@
+#include "tiff_codec.h"
+
+#include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/progress.h"
+#include "pixmill/stream.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace pixmill::birch {
+
+namespace {
+
+constexpr uint32_t kMaxDimension = 65535;
+constexpr int kBlendLevel = 192;
+
+uint8_t HighByte(const uint8_t* sample) {
+    uint16_t value; // libtiff hands 16-bit samples over in the machine's byte order
+    std::memcpy(&value, sample, sizeof value);
+    return static_cast<uint8_t>(value >> 8);
+}
+
+uint8_t Blend(int value, int alpha) {
+    return static_cast<uint8_t>((value * alpha + kBlendLevel * (255 - alpha)) >> 8);
+}
+
+// A resolution tag as a whole number; nonsense values count as unknown.
+int RoundedResolution(float value) {
+    if (!(value > 0.0f) || value > 1.0e6f) {
+        return 0;
+    }
+    return static_cast<int>(std::lround(value));
+}
+
+RGBQUAD Gray(int level) {
+    const auto v = static_cast<uint8_t>(std::clamp(level, 0, 255));
+    return RGBQUAD{v, v, v, 0};
+}
+
+// How many bytes of a scan line one pixel of a layout occupies.
+uint64_t SourcePixelBytes(SampleLayout layout, uint16_t samplesPerPixel) {
+    switch (layout) {
+    case SampleLayout::Gray16:
+        return 2;
+    case SampleLayout::GrayAlpha:
+    case SampleLayout::Rgba:
+        return samplesPerPixel;
+    case SampleLayout::GrayAlpha16:
+    case SampleLayout::Rgba16:
+        return 2u * samplesPerPixel;
+    case SampleLayout::Rgb:
+        return 3;
+    case SampleLayout::Rgb16:
+        return 6;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+// ------------------------------------------------------------ classification
+
+TiffClassification ClassifyPicture(const TiffPicture& p) {
+    TiffClassification result;
+    const uint16_t bits = p.bitsPerSample;
+    if (p.photometric == 2) {
+        result.depth = 24;
+    } else if (bits <= 1) {
+        result.depth = 1;
+    } else if (bits <= 4) {
+        result.depth = 4;
+    } else if (bits <= 8) {
+        result.depth = 8;
+    } else {
+        result.depth = 24;
+    }
+    if (p.photometric > 4 || p.tiled || (p.planar == 2 && p.samplesPerPixel > 1)) {
+        return result; // separate planes and tiles are not read
+    }
+    SampleLayout layout = SampleLayout::Unsupported;
+    const uint16_t samples = p.samplesPerPixel;
+    if (p.photometric == 2) {
+        if (bits == 8 && samples == 3) {
+            layout = SampleLayout::Rgb;
+        } else if (bits == 8 && samples >= 4) {
+            layout = SampleLayout::Rgba;
+        } else if (bits == 16 && samples == 3) {
+            layout = SampleLayout::Rgb16;
+        } else if (bits == 16 && samples >= 4) {
+            layout = SampleLayout::Rgba16;
+        }
+    } else if (samples == 1) {
+        if (bits == 1 || bits == 4 || bits == 8) {
+            layout = SampleLayout::Packed;
+        } else if (bits == 2) {
+            layout = SampleLayout::TwoBit;
+        } else if (bits == 16 && p.photometric != 3) {
+            layout = SampleLayout::Gray16;
+            result.depth = 8;
+        }
+        if (p.photometric == 3 && !p.hasColorMap) {
+            layout = SampleLayout::Unsupported;
+        }
+    } else if (p.photometric != 3) {
+        if (bits == 8) {
+            layout = SampleLayout::GrayAlpha;
+        } else if (bits == 16) {
+            layout = SampleLayout::GrayAlpha16;
+            result.depth = 8;
+        }
+    }
+    // Never read past the end of a decoded scan line.
+    const uint64_t pixelBytes = SourcePixelBytes(layout, samples);
+    if (pixelBytes != 0 && p.scanlineSize < pixelBytes * p.width) {
+        layout = SampleLayout::Unsupported;
+    }
+    result.layout = layout;
+    return result;
+}
+
+void BuildGrayRamp(RGBQUAD* palette, uint32_t levels, uint16_t photometric, int minSample,
+                   int maxSample) {
+    int range = maxSample - minSample;
+    if (range <= 0) {
+        range = static_cast<int>(levels) - 1; // no usable range: the full one
+    }
+    if (range <= 0) {
+        range = 1;
+    }
+    for (uint32_t k = 0; k < levels && k < 256; ++k) {
+        const int level = static_cast<int>(k);
+        palette[k] =
+            Gray(photometric == 0 ? ((range - level) * 255) / range : (level * 255) / range);
+    }
+}
+
+uint32_t RowsPerStripFor(uint64_t scanlineSize) {
+    if (scanlineSize == 0) {
+        return 1;
+    }
+    return static_cast<uint32_t>(std::max<uint64_t>(1, 8192 / scanlineSize));
+}
+
+uint16_t WritePhotometricOf(const CVImage& image) {
+    // Black-is-zero and white-is-zero files carry no palette: the pixel values
+    // are the grey levels, so they are chosen only when the palette is
+    // exactly the ramp the reader will rebuild. Any other palette is written
+    // as a colour map, so no colour is lost.
+    const int depth = image.BitCount();
+    if (depth == 4) {
+        return 3;
+    }
+    const int count = depth == 1 ? 2 : std::min<int>(image.paletteCount, 256);
+    if (count == 0) {
+        return 1;
+    }
+    const int top = depth == 1 ? 1 : 255;
+    bool ascending = true;
+    bool descending = true;
+    for (int i = 0; i < count; ++i) {
+        const RGBQUAD& c = image.palette[i];
+        const int up = depth == 1 ? i * 255 : i;
+        const int down = depth == 1 ? (top - i) * 255 : top - i;
+        const bool gray = c.rgbRed == c.rgbGreen && c.rgbGreen == c.rgbBlue;
+        ascending = ascending && gray && c.rgbRed == up;
+        descending = descending && gray && c.rgbRed == down;
+    }
+    if (ascending) {
+        return 1;
+    }
+    if (descending) {
+        return 0;
+    }
+    return 3;
+}
+
+// --------------------------------------------------------------------- codec
+
+TiffCodec::TiffCodec(CFormatPlugin* plugin, CPluginHost* host, const TiffSettings* settings)
+    : FormatCodecBase(plugin, host), settings(settings) {}
+
+TiffCodec::~TiffCodec() {
+    FreeStripBuffer();
+}
+
+void TiffCodec::FreeStripBuffer() {
+    if (stripBuffer != nullptr) {
+        host->Free(stripBuffer);
+        stripBuffer = nullptr;
+    }
+}
+
+void TiffCodec::FreeWorkBuffer() {
+    FreeStripBuffer();
+    file.reset();
+}
+
+void TiffCodec::Release() {
+    delete this;
+}
+
+[[noreturn]] static void Fail(TiffCodec* codec, CPluginHost* host, int code) {
+    codec->FreeWorkBuffer();
+    host->RaiseImageError(code);
+    throw CVImageError(code); // not reached: the host throws
+}
+
+void TiffCodec::ReadTags() {
+    TIFF* tif = file->get();
+    TiffPicture p;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &p.width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &p.height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &p.resolutionUnit);
+    TIFFGetField(tif, TIFFTAG_XRESOLUTION, &p.xResolution);
+    TIFFGetField(tif, TIFFTAG_YRESOLUTION, &p.yResolution);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &p.bitsPerSample);
+    if (p.bitsPerSample == 0) {
+        p.bitsPerSample = 1;
+    }
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &p.samplesPerPixel);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &p.rowsPerStrip);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &p.photometric)) {
+        p.photometric = 1;
+    }
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &p.planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_MINSAMPLEVALUE, &p.minSample);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_MAXSAMPLEVALUE, &p.maxSample);
+    p.tiled = TIFFIsTiled(tif) != 0;
+    p.scanlineSize = TIFFScanlineSize64(tif);
+    p.bytesPerPixel = p.width > 0 ? std::max<uint64_t>(1, p.scanlineSize / p.width) : 1;
+    p.levels = p.bitsPerSample <= 8 ? 1u << p.bitsPerSample : 256u;
+
+    uint16_t* red = nullptr;
+    uint16_t* green = nullptr;
+    uint16_t* blue = nullptr;
+    if (p.photometric != 2 && p.bitsPerSample <= 8 &&
+        TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) && red != nullptr &&
+        green != nullptr && blue != nullptr) {
+        p.hasColorMap = true;
+        for (uint32_t i = 0; i < p.levels; ++i) {
+            p.mapRed[i] = red[i];
+            p.mapGreen[i] = green[i];
+            p.mapBlue[i] = blue[i];
+            if (red[i] >= 256 || green[i] >= 256 || blue[i] >= 256) {
+                p.colorMap16 = true;
+            }
+        }
+    }
+    picture = p;
+}
+
+SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize) {
+    FreeWorkBuffer();
+    Reset();
+    image = target;
+    stream = input;
+    bottomUp = true;
+    picture = TiffPicture{};
+
+    file = std::make_unique<TiffStreamFile>();
+    if (!file->OpenForReading(input)) {
+        Fail(this, host, CVImageError::ReadError);
+    }
+    ReadTags();
+    if (picture.width == 0 || picture.height == 0) {
+        Fail(this, host, CVImageError::MismatchedFormat);
+    }
+    if (picture.width > kMaxDimension || picture.height > kMaxDimension) {
+        Fail(this, host, CVImageError::DimensionsTooLarge);
+    }
+    const int width = static_cast<int>(picture.width);
+    const int height = static_cast<int>(picture.height);
+    const TiffClassification kind = ClassifyPicture(picture);
+    const int colors =
+        kind.depth <= 8 ? static_cast<int>(std::min<uint32_t>(picture.levels, 256)) : 0;
+
+    TransparencyInfo transparency{};
+    const SampleLayout layout = kind.layout;
+    if (layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16 ||
+        ((layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16) &&
+         picture.photometric != 0)) {
+        transparency = TransparencyInfo{RGBQUAD{191, 191, 191, 0}, 1};
+    } else if (layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16) {
+        transparency = TransparencyInfo{RGBQUAD{63, 63, 63, 0}, 1};
+    }
+
+    try {
+        if (maxSize == nullptr) {
+            image->Create(width, height, kind.depth, colors, &transparency);
+            image->SetResolution(RoundedResolution(picture.xResolution),
+                                 RoundedResolution(picture.yResolution),
+                                 picture.resolutionUnit == 3 ? 1 : 0);
+        } else if (width > maxSize->cx || height > maxSize->cy) {
+            preview = true;
+            const SIZE fit = host->FitSize(width, height, maxSize->cx, maxSize->cy);
+            image->Create(fit.cx, fit.cy, kind.depth, colors, &transparency);
+        } else {
+            image->Create(width, height, kind.depth, colors, &transparency);
+        }
+    } catch (...) {
+        FreeWorkBuffer();
+        throw;
+    }
+    PrepareRows(width, height);
+    return SIZE{width, height};
+}
+
+void TiffCodec::BuildPalette(const TiffClassification& kind) {
+    if (kind.depth > 8) {
+        return;
+    }
+    const TiffPicture& p = picture;
+    RGBQUAD* palette = image->palette;
+    const uint32_t count = std::min<uint32_t>(p.levels, 256);
+    if (p.photometric == 3) {
+        for (uint32_t i = 0; i < count; ++i) {
+            auto component = [&](uint16_t value) {
+                return static_cast<uint8_t>(p.colorMap16 ? value * 255u / 65535u : value & 0xFF);
+            };
+            palette[i] = RGBQUAD{component(p.mapBlue[i]), component(p.mapGreen[i]),
+                                 component(p.mapRed[i]), 0};
+        }
+    } else if (p.bitsPerSample == 1) {
+        const RGBQUAD black{0, 0, 0, 0};
+        const RGBQUAD white{255, 255, 255, 0};
+        palette[0] = p.photometric == 0 ? white : black;
+        palette[1] = p.photometric == 0 ? black : white;
+    } else if (kind.layout == SampleLayout::Gray16 || kind.layout == SampleLayout::GrayAlpha16) {
+        BuildGrayRamp(palette, 256, p.photometric, 0, 255); // high bytes of the samples
+    } else {
+        BuildGrayRamp(palette, count, p.photometric, p.minSample, p.maxSample);
+    }
+    image->paletteCount = static_cast<uint16_t>(count);
+}
+
+void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) const {
+    const uint32_t width = picture.width;
+    const uint64_t step = picture.samplesPerPixel; // bytes per pixel of 8-bit layouts
+    switch (layout) {
+    case SampleLayout::Packed:
+        std::memcpy(t, s, std::min<uint64_t>(picture.scanlineSize, rowSize));
+        break;
+    case SampleLayout::TwoBit: {
+        // Four 2-bit pixels per byte become two bytes of two 4-bit pixels.
+        const uint32_t targetBytes = (width + 1) / 2;
+        for (uint32_t i = 0; 2 * i < targetBytes; ++i) {
+            const uint8_t b = s[i];
+            t[2 * i] = static_cast<uint8_t>(((b >> 6) & 3) << 4 | ((b >> 4) & 3));
+            if (2 * i + 1 < targetBytes) {
+                t[2 * i + 1] = static_cast<uint8_t>(((b >> 2) & 3) << 4 | (b & 3));
+            }
+        }
+        break;
+    }
+    case SampleLayout::Gray16:
+        for (uint32_t x = 0; x < width; ++x) {
+            t[x] = HighByte(s + 2 * x);
+        }
+        break;
+    case SampleLayout::GrayAlpha:
+        for (uint32_t x = 0; x < width; ++x) {
+            const int v = s[x * step];
+            const int a = s[x * step + 1];
+            t[x] = static_cast<uint8_t>(((v - kBlendLevel) * a + 48960) >> 8);
+        }
+        break;
+    case SampleLayout::GrayAlpha16:
+        for (uint32_t x = 0; x < width; ++x) {
+            const int v = HighByte(s + 2 * step * x);
+            const int a = HighByte(s + 2 * step * x + 2);
+            t[x] = static_cast<uint8_t>(((v - kBlendLevel) * a + 48960) >> 8);
+        }
+        break;
+    case SampleLayout::Rgb:
+        for (uint32_t x = 0; x < width; ++x) {
+            t[3 * x] = s[3 * x + 2];
+            t[3 * x + 1] = s[3 * x + 1];
+            t[3 * x + 2] = s[3 * x];
+        }
+        break;
+    case SampleLayout::Rgb16:
+        for (uint32_t x = 0; x < width; ++x) {
+            t[3 * x] = HighByte(s + 6 * x + 4);
+            t[3 * x + 1] = HighByte(s + 6 * x + 2);
+            t[3 * x + 2] = HighByte(s + 6 * x);
+        }
+        break;
+    case SampleLayout::Rgba:
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint8_t* px = s + step * x;
+            const int a = px[3];
+            t[3 * x] = Blend(px[2], a);
+            t[3 * x + 1] = Blend(px[1], a);
+            t[3 * x + 2] = Blend(px[0], a);
+        }
+        break;
+    case SampleLayout::Rgba16:
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint8_t* px = s + 2 * step * x;
+            const int a = HighByte(px + 6);
+            t[3 * x] = Blend(HighByte(px + 4), a);
+            t[3 * x + 1] = Blend(HighByte(px + 2), a);
+            t[3 * x + 2] = Blend(HighByte(px), a);
+        }
+        break;
+    case SampleLayout::Unsupported:
+        break;
+    }
+}
+
+bool TiffCodec::ReadPixels(CVProgress* progress) {
+    try {
+        return ReadStrips(progress);
+    } catch (...) {
+        FreeWorkBuffer(); // a user break or a host error: nothing stays open
+        throw;
+    }
+}
+
+bool TiffCodec::ReadStrips(CVProgress* progress) {
+    if (!file || image == nullptr) {
+        host->RaiseImageError(CVImageError::ReadError);
+    }
+    const TiffClassification kind = ClassifyPicture(picture);
+    if (kind.layout == SampleLayout::Unsupported) {
+        Fail(this, host, CVImageError::UnsupportedFormat);
+    }
+    BuildPalette(kind);
+
+    TIFF* tif = file->get();
+    const uint32_t height = picture.height;
+    uint32_t rowsPerStrip = picture.rowsPerStrip;
+    if (rowsPerStrip == 0 || rowsPerStrip > height) {
+        rowsPerStrip = height;
+    }
+    const uint64_t scanline = picture.scanlineSize;
+    const uint64_t stripBytes = scanline * rowsPerStrip;
+    if (scanline == 0 || stripBytes > static_cast<uint64_t>(std::numeric_limits<tmsize_t>::max())) {
+        Fail(this, host, CVImageError::ReadError);
+    }
+    stripBuffer = static_cast<uint8_t*>(host->Alloc(static_cast<size_t>(stripBytes)));
+
+    const size_t targetRowSize = CVImage::StrideOf(kind.depth, static_cast<int>(picture.width));
+    uint8_t* row = BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
+    int rowsDone = 0;
+    int sinceLast = 0;
+    for (uint32_t top = 0; top < height; top += rowsPerStrip) {
+        const uint32_t rows = std::min(rowsPerStrip, height - top);
+        const auto wanted = static_cast<tmsize_t>(scanline * rows);
+        const tmsize_t got =
+            TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), stripBuffer, wanted);
+        if (got != wanted) {
+            Fail(this, host, CVImageError::ReadError);
+        }
+        for (uint32_t r = 0; r < rows; ++r) {
+            ConvertRow(stripBuffer + scanline * r, row, kind.layout);
+            row -= targetRowSize; // bottom-up: the next picture row lies lower in memory
+            ++rowsDone;
+            ++sinceLast;
+            if (rowsDone >= checkpoint) {
+                row = RowsDone(row, sinceLast, progress);
+                sinceLast = 0;
+            }
+        }
+    }
+    if (sinceLast > 0) {
+        RowsDone(row, sinceLast, progress);
+    }
+    file->Close();
+    file.reset();
+    FreeStripBuffer();
+    if (progress != nullptr) {
+        progress->End();
+    }
+    const int64_t length = stream->Seek(0, CVStream::FromEnd);
+    writtenSize = static_cast<int>(std::min<int64_t>(length, std::numeric_limits<int>::max()));
+    return true;
+}
+
+// ------------------------------------------------------------------- writing
+
+SIZE TiffCodec::BeginWrite(const CVImage* source, const int* parameter) {
+    FreeWorkBuffer();
+    Reset();
+    return FormatCodecBase::BeginWrite(source, parameter);
+}
+
+bool TiffCodec::Write(CVStream* output, CVProgress* progress, CVImage*) {
+    try {
+        return WriteStrips(output, progress);
+    } catch (...) {
+        FreeWorkBuffer();
+        throw;
+    }
+}
+
+bool TiffCodec::WriteStrips(CVStream* output, CVProgress* progress) {
+    if (image == nullptr) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    stream = output;
+    const int depth = image->BitCount();
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 24) {
+        host->RaiseImageError(CVImageError::UnsupportedFormat);
+    }
+    file = std::make_unique<TiffStreamFile>();
+    if (!file->OpenForWriting(output)) {
+        Fail(this, host, CVImageError::WriteError);
+    }
+    TIFF* tif = file->get();
+
+    const uint32_t width = static_cast<uint32_t>(image->Width());
+    const uint32_t height = static_cast<uint32_t>(image->Height());
+    const uint16_t bitsPerSample = depth == 24 ? 8 : static_cast<uint16_t>(depth);
+    const uint16_t samplesPerPixel = depth == 24 ? 3 : 1;
+    const uint16_t photometric = depth == 24 ? 2 : WritePhotometricOf(*image);
+    const uint16_t compression =
+        CompressionTagOf(settings != nullptr ? settings->compressionChoice : ChoiceNone);
+    const uint64_t scanline = (static_cast<uint64_t>(width) * depth + 7) / 8;
+    const uint32_t rowsPerStrip = RowsPerStripFor(scanline);
+    auto dotsPerInch = [](int32_t dotsPerMetre) {
+        return dotsPerMetre > 0 ? std::floor(dotsPerMetre * 2.54 * 0.01 + 0.5) : 0.0;
+    };
+
+    bool ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0) &&
+              TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) &&
+              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) &&
+              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bitsPerSample) &&
+              TIFFSetField(tif, TIFFTAG_COMPRESSION, compression) &&
+              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric) &&
+              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel) &&
+              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+              TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
+              TIFFSetField(tif, TIFFTAG_XRESOLUTION, dotsPerInch(image->header.biXPelsPerMeter)) &&
+              TIFFSetField(tif, TIFFTAG_YRESOLUTION, dotsPerInch(image->header.biYPelsPerMeter)) &&
+              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    if (ok && photometric == 3) {
+        const size_t entries = size_t{1} << depth;
+        auto* map = reinterpret_cast<uint16_t*>(host->ScratchAlloc(3 * entries * sizeof(uint16_t)));
+        if (map == nullptr) {
+            Fail(this, host, CVImageError::OutOfMemory);
+        }
+        uint16_t* red = map;
+        uint16_t* green = map + entries;
+        uint16_t* blue = map + 2 * entries;
+        for (size_t i = 0; i < entries; ++i) {
+            red[i] = static_cast<uint16_t>(image->palette[i].rgbRed * 257);
+            green[i] = static_cast<uint16_t>(image->palette[i].rgbGreen * 257);
+            blue[i] = static_cast<uint16_t>(image->palette[i].rgbBlue * 257);
+        }
+        ok = TIFFSetField(tif, TIFFTAG_COLORMAP, red, green, blue);
+    }
+    if (!ok) {
+        Fail(this, host, CVImageError::WriteError);
+    }
+
+    stripBuffer = static_cast<uint8_t*>(host->Alloc(static_cast<size_t>(scanline * rowsPerStrip)));
+    int next = progress != nullptr ? progress->Begin(0, 100, 0, static_cast<int>(height))
+                                   : static_cast<int>(height);
+    int rowsDone = 0;
+    for (uint32_t top = 0; top < height; top += rowsPerStrip) {
+        const uint32_t rows = std::min(rowsPerStrip, height - top);
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint8_t* from = image->Row(static_cast<int>(top + r));
+            uint8_t* to = stripBuffer + scanline * r;
+            if (depth == 24) {
+                for (uint32_t x = 0; x < width; ++x) {
+                    to[3 * x] = from[3 * x + 2];
+                    to[3 * x + 1] = from[3 * x + 1];
+                    to[3 * x + 2] = from[3 * x];
+                }
+            } else {
+                std::memcpy(to, from, static_cast<size_t>(scanline));
+            }
+            ++rowsDone;
+            if (progress != nullptr && rowsDone >= next) {
+                next = progress->Step(nullptr);
+            }
+        }
+        if (TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), stripBuffer,
+                                  static_cast<tmsize_t>(scanline * rows)) == -1) {
+            Fail(this, host, CVImageError::WriteError);
+        }
+    }
+    const bool closed = file->Close();
+    file.reset();
+    FreeStripBuffer();
+    if (!closed) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    const int64_t length = stream->Seek(0, CVStream::FromEnd);
+    writtenSize = static_cast<int>(std::min<int64_t>(length, std::numeric_limits<int>::max()));
+    if (progress != nullptr) {
+        progress->End();
+    }
+    return true;
+}
+
+} // namespace pixmill::birch

@@ -1,0 +1,38 @@
+#include "tiff_settings.h"
+
+#include <cstddef>
+
+namespace pixmill::birch {
+
+namespace {
+const SettingsField kFields[] = {
+    {"compressionChoice", offsetof(TiffSettings, compressionChoice), FieldType::I32, 0, 4, 0,
+     "compression of written files: 0 none, 1 LZW, 2 PackBits, 3 CCITT Group 4, "
+     "4 CCITT Huffman (CCITT only for 1-bit images)"},
+};
+const SettingsBlockSchema kSchema = {kSettingsName, sizeof(TiffSettings), kSettingsVersion, kFields,
+                                     1};
+} // namespace
+
+const SettingsBlockSchema& TiffSettingsSchema() {
+    return kSchema;
+}
+
+uint16_t CompressionTagOf(int32_t choice) {
+    switch (choice) {
+    case ChoiceNone:
+        return 1;
+    case ChoiceLzw:
+        return 5;
+    case ChoicePackBits:
+        return 32773;
+    case ChoiceCcitt:
+        return 4;
+    case ChoiceHuffman:
+        return 2;
+    default:
+        return 5;
+    }
+}
+
+} // namespace pixmill::birch

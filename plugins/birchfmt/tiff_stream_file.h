@@ -1,0 +1,59 @@
+// libtiff opened on a host stream through client procedures. libtiff's
+// warnings and errors are caught per handle and never printed; the last
+// error text is kept for diagnostics only. Exceptions of the stream never
+// travel through libtiff's C frames: the procedures turn them into failures.
+#pragma once
+
+#include <tiffio.h>
+
+#include <cstdint>
+#include <string>
+
+namespace pixmill {
+class CVStream;
+}
+
+namespace pixmill::birch {
+
+class TiffStreamFile {
+  public:
+    TiffStreamFile() = default;
+    TiffStreamFile(const TiffStreamFile&) = delete;
+    TiffStreamFile& operator=(const TiffStreamFile&) = delete;
+    // Frees the handle without writing anything more.
+    ~TiffStreamFile();
+
+    // Reads the header and the first directory; false when libtiff refuses.
+    bool OpenForReading(CVStream* stream);
+    // Creates a new file on the stream; false when libtiff refuses.
+    bool OpenForWriting(CVStream* stream);
+    // Writes what is pending (the directory, when writing) and closes;
+    // false when that failed.
+    bool Close();
+
+    TIFF* get() const { return tif; }
+    const std::string& LastError() const { return lastError; }
+
+  private:
+    bool Open(CVStream* stream, const char* mode);
+
+    static tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size);
+    static tmsize_t WriteProc(thandle_t handle, void* buffer, tmsize_t size);
+    static toff_t SeekProc(thandle_t handle, toff_t offset, int whence);
+    static int CloseProc(thandle_t handle);
+    static toff_t SizeProc(thandle_t handle);
+    static int MapProc(thandle_t handle, void** base, toff_t* size);
+    static void UnmapProc(thandle_t handle, void* base, toff_t size);
+    static int ErrorProc(TIFF* tif, void* user, const char* module, const char* format,
+                         va_list args);
+    static int WarningProc(TIFF* tif, void* user, const char* module, const char* format,
+                           va_list args);
+
+    CVStream* stream = nullptr;
+    TIFF* tif = nullptr;
+    bool reading = false;
+    int64_t length = 0; // reading: the stream's length, seeks beyond it fail
+    std::string lastError;
+};
+
+} // namespace pixmill::birch

@@ -1,0 +1,184 @@
+#include "color_plugin.h"
+
+#include "color_pane.h"
+#include "color_strings.h"
+#include "palette_reduce.h"
+
+#include "pixmill/cv_image.h"
+#include "pixmill/pane_base.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <cstring>
+
+namespace pixmill::cedarcol {
+
+namespace {
+
+void LoadText(char* buffer, int id) {
+    std::strncpy(buffer, LoadString(id), CColorPlugin::kTextSize);
+    buffer[CColorPlugin::kTextSize] = '\0';
+}
+
+// The conversion code each operation selects.
+constexpr int32_t kOperationCodes[kOperationCount] = {CodeBilevel, CodeGray, CodeColorCount,
+                                                      CodeRgb};
+constexpr uint16_t kOperationKinds[kOperationCount] = {KindBilevel, KindGray8,
+                                                       KindPaletted4 | KindPaletted8, KindRgb24};
+
+// Restores the stored settings block when a conversion with a caller's block
+// ends, however it ends.
+class SettingsRestorer {
+  public:
+    explicit SettingsRestorer(QorelColorInfo& settings) : settings(settings), saved(settings) {}
+    ~SettingsRestorer() { settings = saved; }
+    SettingsRestorer(const SettingsRestorer&) = delete;
+    SettingsRestorer& operator=(const SettingsRestorer&) = delete;
+
+  private:
+    QorelColorInfo& settings;
+    QorelColorInfo saved;
+};
+
+} // namespace
+
+CColorPlugin::CColorPlugin(CPluginHost* host) : CProcessingPlugin(host) {
+    for (int i = 0; i < kOperationCount; ++i) {
+        LoadText(names[i], IdsNameFirst + i);
+        LoadText(menuNames[i], IdsMenuNameFirst + i);
+        LoadText(descriptions[i], IdsDescriptionFirst + i);
+    }
+    LoadText(groupName, IdsGroupName);
+    LoadText(groupMenuName, IdsGroupMenuName);
+
+    settings = DefaultColorInfo();
+    BindSettings(kColorInfoSchema.name, settings, kColorInfoSchema.version);
+    // The planes are not stored: a remembered fixed palette is loaded again,
+    // so that it is not replaced by black entries.
+    if (settings.fixedPalette != 0) {
+        LoadFixedPalette(settings.paletteKind, planes);
+    }
+}
+
+const char* CColorPlugin::GetName(bool menuForm) {
+    const int op = currentOperation < kOperationCount ? currentOperation : 0;
+    return menuForm ? menuNames[op] : names[op];
+}
+
+const char* CColorPlugin::GetGroupName(bool menuForm) {
+    return menuForm ? groupMenuName : groupName;
+}
+
+const char* CColorPlugin::GetDescription() {
+    return descriptions[currentOperation < kOperationCount ? currentOperation : 0];
+}
+
+void CColorPlugin::Convert(const CVImage* source, CVImage* destination, CVProgress* progress) {
+    ConversionParameters params;
+    params.info = settings;
+    params.ditherLevel = ditherLevel;
+    params.tolerance = tolerance;
+    params.fixedPalette = planes;
+    ConvertColors(host, *source, *destination, progress, params);
+}
+
+bool CColorPlugin::Apply(const CVImage* source, CVImage* destination, CVProgress* progress) {
+    if (currentOperation < kOperationCount) {
+        settings.conversionCode = kOperationCodes[currentOperation];
+    }
+    Convert(source, destination, progress);
+    return true;
+}
+
+void CColorPlugin::ChangeColors(const CVImage* source, CVImage* destination, CVProgress* progress,
+                                const QorelColorInfo& block) {
+    SettingsRestorer restorer(settings);
+    settings = block;
+    Convert(source, destination, progress);
+}
+
+bool CColorPlugin::CanApply(const CVImage* image) {
+    switch (currentOperation) {
+    case OpBlackAndWhite:
+        return image->BitCount() != 1;
+    case OpGrayscale:
+        return !(image->BitCount() == 8 && image->IsGray());
+    case OpPaletted:
+        return true;
+    case OpRgb:
+        return image->BitCount() != 24;
+    default:
+        return false;
+    }
+}
+
+ImageKindSet* CColorPlugin::GetOutputKinds(const ImageKindSet* input) {
+    if (input == nullptr || input->special != 0 || currentOperation >= kOperationCount) {
+        return nullptr;
+    }
+    outputKinds = ImageKindSet{kOperationKinds[currentOperation], 0, 0, 0};
+    return &outputKinds;
+}
+
+uint16_t CColorPlugin::GetFlags() {
+    return currentOperation == OpBlackAndWhite || currentOperation == OpPaletted
+               ? static_cast<uint16_t>(OpLivePreview | OpHasSettings)
+               : 0;
+}
+
+int CColorPlugin::GetKind() {
+    return currentOperation == OpRgb ? KindImageOperation : KindColorConversion;
+}
+
+CPluginPane* CColorPlugin::CreateSettingsPane(CPaneSite* site) {
+    switch (currentOperation) {
+    case OpBlackAndWhite:
+        return new CBlackWhitePane(site, this);
+    case OpPaletted:
+        return new CPalettePane(site, this);
+    default:
+        return nullptr;
+    }
+}
+
+void CColorPlugin::DestroySettingsPane(CPluginPane* pane) {
+    delete static_cast<CPaneBase*>(pane);
+}
+
+int CColorPlugin::HelpTopic() const {
+    switch (currentOperation) {
+    case OpBlackAndWhite:
+        return 87;
+    case OpPaletted:
+        return 81;
+    default:
+        return 0;
+    }
+}
+
+void CColorPlugin::Help(QWidget*) {
+    const int topic = HelpTopic();
+    if (topic == 0) {
+        return;
+    }
+    // Help pages live beside the program, one page per topic.
+    const QString page = QDir(QCoreApplication::applicationDirPath())
+                             .filePath(QStringLiteral("help/%1.html").arg(topic));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+}
+
+void CColorPlugin::LoadPalette(int kind) {
+    const int count = LoadFixedPalette(kind, planes);
+    if (count > 0) {
+        settings.colorCount = count;
+        settings.fixedPalette = 1;
+    } else {
+        settings.fixedPalette = 0;
+    }
+}
+
+} // namespace pixmill::cedarcol

@@ -1,0 +1,54 @@
+// The colour-conversion plug-in's stored settings block and the per-run
+// values that live beside it.
+#pragma once
+
+#include "pixmill/settings_schema.h"
+
+#include <cstdint>
+
+namespace pixmill::cedarcol {
+
+#pragma pack(push, 1)
+struct QorelColorInfo {
+    int32_t conversionCode; // ConversionCode below
+    int32_t colorCount;     // colours for code 32
+    int32_t paletteKind;    // PaletteKind below
+    int32_t reserved;       // always 0
+    int16_t threshold;      // black-and-white threshold, 0..255
+    uint8_t fixedPalette;   // 1 when the palette planes hold a fixed palette
+    uint8_t reserved2;
+};
+#pragma pack(pop)
+static_assert(sizeof(QorelColorInfo) == 20, "stored settings block");
+
+enum ConversionCode : int32_t {
+    CodeBilevel = 1,
+    CodePaletted16 = 2,
+    CodeGray = 4,
+    CodePaletted256 = 8,
+    CodeRgb = 16,
+    CodeColorCount = 32, // target taken from the colour count
+};
+
+enum PaletteKind : int32_t {
+    PaletteWindows = 0,
+    PaletteMacintosh = 1,
+    PaletteAdaptive = 2,
+    PaletteNetscape = 3,
+    PaletteExplorer = 4,
+};
+constexpr int kPaletteKindCount = 5;
+
+// Per-run values, reset whenever the plug-in object is built.
+constexpr int kDefaultDitherLevel = 8;
+constexpr int kMaxDitherLevel = 10;
+constexpr int kDefaultTolerance = 0;
+constexpr int kMaxTolerance = 25;
+
+extern const SettingsBlockSchema kColorInfoSchema;
+const SettingsField& ColorInfoField(const char* name);
+
+// The block with every declared default.
+QorelColorInfo DefaultColorInfo();
+
+} // namespace pixmill::cedarcol

@@ -1,0 +1,170 @@
+// pixmill-cli driven as a subprocess: exit codes, messages and outputs, with
+// the test plug-ins (tests/test-plugins/document) as its plug-in folder.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class Cli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pixmill-cli-XXXXXX";
+        dir = mkdtemp(pattern);
+        settings = dir + "/settings.ini";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs pixmill-cli with args; interruptAfterMs >= 0 sends Ctrl+C then.
+    Result Run(const std::vector<std::string>& args, int interruptAfterMs = -1) {
+        const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("PIXMILL_PLUGIN_ROOT", PIXMILL_TEST_PLUGIN_DIR "/document", 1);
+            setenv("PIXMILL_SETTINGS", settings.c_str(), 1);
+            freopen(outPath.c_str(), "w", stdout);
+            freopen(errPath.c_str(), "w", stderr);
+            std::vector<char*> argv;
+            std::string program = PIXMILL_BIN_DIR "/pixmill-cli";
+            argv.push_back(program.data());
+            std::vector<std::string> copies = args;
+            for (auto& arg : copies) {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        if (interruptAfterMs >= 0) {
+            usleep(static_cast<useconds_t>(interruptAfterMs) * 1000);
+            kill(pid, SIGINT);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        Result result;
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.out = ReadAll(outPath);
+        result.err = ReadAll(errPath);
+        return result;
+    }
+
+    // A small raw test image made through the program itself.
+    std::string MakeImage(const std::string& name) {
+        const std::string path = dir + "/" + name;
+        std::ofstream file(path, std::ios::binary);
+        const char header[2] = {'R', 'W'};
+        const int32_t fields[4] = {4, 3, 24, 0};
+        file.write(header, 2);
+        file.write(reinterpret_cast<const char*>(fields), sizeof fields);
+        const char transparency[5] = {};
+        file.write(transparency, 5);
+        const std::string pixels(12 * 3, '\x40');
+        file.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+        return path;
+    }
+
+    std::string dir, settings;
+};
+
+} // namespace
+
+TEST_F(Cli, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(Run({}).exitCode, 2);
+    const Result unknown = Run({"frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("unknown command 'frobnicate'"), std::string::npos);
+    EXPECT_EQ(Run({"ops", "--no-such-option"}).exitCode, 2);
+    EXPECT_EQ(Run({"convert", "only-one"}).exitCode, 2);
+    EXPECT_EQ(Run({"convert", "a", "b", "--quality-offset", "500"}).exitCode, 2);
+    const Result help = Run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Exit codes:"), std::string::npos);
+}
+
+TEST_F(Cli, ListsFormatsAndOperations) {
+    const Result formats = Run({"formats"});
+    EXPECT_EQ(formats.exitCode, 0);
+    EXPECT_NE(formats.out.find("*.tjp;*.tjpeg"), std::string::npos);
+    EXPECT_NE(formats.out.find("0x3F"), std::string::npos);
+    const Result ops = Run({"ops"});
+    EXPECT_EQ(ops.exitCode, 0);
+    EXPECT_NE(ops.out.find("600"), std::string::npos);
+    EXPECT_NE(ops.out.find("Negate the image"), std::string::npos);
+}
+
+TEST_F(Cli, InfoInTextAndJson) {
+    const std::string image = MakeImage("a.trw");
+    const Result text = Run({"info", image});
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("4 x 3"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("24 bit"), std::string::npos);
+    const Result json = Run({"info", "--json", image, dir + "/missing.trw"});
+    EXPECT_EQ(json.exitCode, 1) << "one input failed";
+    EXPECT_NE(json.out.find("\"width\": 4"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"error\": \"The system cannot find the file"), std::string::npos);
+    EXPECT_NE(json.err.find("missing.trw"), std::string::npos);
+}
+
+TEST_F(Cli, ConvertRunsOperationsAndConverts) {
+    const std::string in = MakeImage("in.trw");
+    const std::string out = dir + "/out.tjp";
+    const Result result = Run({"convert", in, out, "--op", "Negate"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("4 x 3, 24 bit"), std::string::npos) << result.out;
+    const std::string written = ReadAll(out);
+    ASSERT_GT(written.size(), 30u);
+    EXPECT_EQ(static_cast<unsigned char>(written.back()), 0xBF) << "0x40 negated";
+
+    const Result unknownOp = Run({"convert", in, dir + "/x.tjp", "--op", "Blur"});
+    EXPECT_EQ(unknownOp.exitCode, 2);
+    EXPECT_NE(unknownOp.err.find("unknown operation 'Blur'"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir + "/x.tjp"));
+
+    const Result badOut = Run({"convert", in, dir + "/x.png"});
+    EXPECT_EQ(badOut.exitCode, 1);
+    EXPECT_NE(badOut.err.find("Unsupported image format"), std::string::npos);
+
+    const Result unreadable = Run({"convert", dir + "/none.trw", dir + "/y.trw"});
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_NE(unreadable.err.find("cannot find the file"), std::string::npos);
+}
+
+TEST_F(Cli, NeverOverwritesTheInputUnlessForced) {
+    const std::string in = MakeImage("same.trw");
+    const std::string before = ReadAll(in);
+    const Result refused = Run({"convert", in, in, "--op", "Negate"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("--force"), std::string::npos);
+    EXPECT_EQ(ReadAll(in), before);
+    EXPECT_EQ(Run({"convert", in, in, "--op", "Negate", "--force", "-q"}).exitCode, 0);
+    EXPECT_NE(ReadAll(in), before);
+}
+
+TEST_F(Cli, InterruptedRunIsAUserBreakAndLeavesNoOutput) {
+    const std::string in = MakeImage("slow.trw");
+    const std::string out = dir + "/slow-out.trw";
+    const Result result = Run({"convert", in, out, "--op", "Slow"}, 500);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("User break"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(out));
+}

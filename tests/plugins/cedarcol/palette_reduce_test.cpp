@@ -1,0 +1,481 @@
+// Colour reduction: fixed palettes, median cut, web snapping, error limits,
+// direct mapping and error diffusion, and the transparent entry.
+#include "color_settings.h"
+#include "color_test_util.h"
+#include "palette_reduce.h"
+
+#include "support/test_host.h"
+#include "support/test_images.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <vector>
+
+using namespace pixmill;
+using namespace pixmill::cedarcol;
+using namespace pixmill::cedarcol::test;
+using pixmill::test::FillRandom;
+using pixmill::test::PixelAt;
+using pixmill::test::SetPixelAt;
+using pixmill::test::TestHost;
+
+namespace {
+
+// A picture with smooth gradients and some noise: many distinct cells.
+void FillPhotoLike(CVImage& image, std::mt19937& random) {
+    std::uniform_int_distribution<int> noise(-6, 6);
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            const int r = std::clamp(255 * x / image.Width() + noise(random), 0, 255);
+            const int g = std::clamp(255 * y / image.Height() + noise(random), 0, 255);
+            const int b = std::clamp((r + g) / 3 + noise(random), 0, 255);
+            SetPixelAt(image, x, y, Packed(Rgb(r, g, b)));
+        }
+    }
+}
+
+std::vector<uint16_t> HistogramOf(const CVImage& image) {
+    std::vector<uint16_t> cells(kHistogramCells);
+    CountColors(image, cells.data(), nullptr);
+    return cells;
+}
+
+} // namespace
+
+TEST(FixedPalettes, EntriesSitAtTheirTabledPositions) {
+    RGBQUAD p[256] = {};
+    // Entries as (first plane, second plane, third plane) = blue, green, red.
+    auto planes = [](const RGBQUAD& c) {
+        return std::vector<int>{c.rgbBlue, c.rgbGreen, c.rgbRed};
+    };
+    using V = std::vector<int>;
+
+    ASSERT_EQ(LoadFixedPalette(PaletteWindows, p), 256);
+    EXPECT_EQ(planes(p[0]), (V{0, 0, 0}));
+    EXPECT_EQ(planes(p[1]), (V{128, 0, 0}));
+    EXPECT_EQ(planes(p[8]), (V{192, 220, 192}));
+    EXPECT_EQ(planes(p[9]), (V{166, 202, 240}));
+    EXPECT_EQ(planes(p[10 + 36 * 1 + 6 * 2 + 3]), (V{51, 102, 153}));
+    EXPECT_EQ(planes(p[225]), (V{255, 255, 255}));
+    EXPECT_EQ(planes(p[226]), (V{6, 6, 6}));
+    EXPECT_EQ(planes(p[236]), (V{137, 137, 137}));
+    EXPECT_EQ(planes(p[243]), (V{253, 253, 253}));
+    EXPECT_EQ(planes(p[245]), (V{253, 0, 0}));
+    EXPECT_EQ(planes(p[246]), (V{255, 251, 240}));
+    EXPECT_EQ(planes(p[247]), (V{160, 160, 164}));
+    EXPECT_EQ(planes(p[251]), (V{255, 255, 0}));
+    EXPECT_EQ(planes(p[255]), (V{255, 255, 255}));
+
+    ASSERT_EQ(LoadFixedPalette(PaletteMacintosh, p), 256);
+    EXPECT_EQ(planes(p[0]), (V{255, 255, 255}));
+    EXPECT_EQ(planes(p[1]), (V{255, 255, 204}));
+    EXPECT_EQ(planes(p[214]), (V{0, 0, 51}));
+    EXPECT_EQ(planes(p[215]), (V{238, 0, 0}));
+    EXPECT_EQ(planes(p[224]), (V{17, 0, 0}));
+    EXPECT_EQ(planes(p[225]), (V{0, 238, 0}));
+    EXPECT_EQ(planes(p[236]), (V{0, 0, 221}));
+    EXPECT_EQ(planes(p[254]), (V{17, 17, 17}));
+    EXPECT_EQ(planes(p[255]), (V{0, 0, 0}));
+
+    // The two web palettes hold the whole 6 x 6 x 6 cube, each in its order.
+    for (int kind : {PaletteNetscape, PaletteExplorer}) {
+        ASSERT_EQ(LoadFixedPalette(kind, p), 216);
+        std::set<uint32_t> distinct;
+        for (int i = 0; i < 216; ++i) {
+            EXPECT_EQ(p[i].rgbRed % 51 + p[i].rgbGreen % 51 + p[i].rgbBlue % 51, 0);
+            distinct.insert(Packed(p[i]));
+        }
+        EXPECT_EQ(distinct.size(), 216u);
+    }
+    LoadFixedPalette(PaletteNetscape, p);
+    EXPECT_EQ(planes(p[0]), (V{255, 255, 255}));
+    EXPECT_EQ(planes(p[36 + 12 + 3]), (V{204, 153, 102}));
+    EXPECT_EQ(planes(p[215]), (V{0, 0, 0}));
+    LoadFixedPalette(PaletteExplorer, p);
+    EXPECT_EQ(planes(p[1]), (V{51, 0, 0}));
+    EXPECT_EQ(planes(p[6]), (V{0, 51, 0}));
+    EXPECT_EQ(planes(p[36]), (V{0, 0, 51}));
+
+    const RGBQUAD before = p[0];
+    EXPECT_EQ(LoadFixedPalette(PaletteAdaptive, p), 0);
+    EXPECT_EQ(Packed(p[0]), Packed(before)) << "the adaptive kind loads nothing";
+}
+
+TEST(MedianCut, FewerDistinctCellsThanRequestedGiveOneExactEntryEach) {
+    TestHost host;
+    const RGBQUAD colours[5] = {Rgb(2, 2, 2), Rgb(250, 6, 10), Rgb(66, 130, 194), Rgb(66, 134, 194),
+                                Rgb(254, 254, 254)};
+    CVImage image(host.get());
+    image.Create(13, 9, 24, 0, nullptr);
+    for (int y = 0; y < 9; ++y) {
+        for (int x = 0; x < 13; ++x) {
+            SetPixelAt(image, x, y, Packed(colours[(x + 2 * y) % 5]));
+        }
+    }
+    // Colours at cell centres survive reduction unchanged, directly and with
+    // error diffusion (which then has no error to spread).
+    for (int requested : {16, 256}) {
+        RGBQUAD palette[256];
+        std::vector<uint16_t> cells = HistogramOf(image);
+        EXPECT_EQ(MedianCut(cells.data(), requested, palette), 5);
+        for (int dither : {0, 8}) {
+            ReductionOptions options;
+            options.colors = requested;
+            options.bits = requested > 16 ? 8 : 4;
+            options.ditherLevel = dither;
+            CVImage reduced(host.get());
+            Reduce(host.get(), image, reduced, options);
+            EXPECT_EQ(reduced.paletteCount, requested);
+            for (int y = 0; y < 9; ++y) {
+                for (int x = 0; x < 13; ++x) {
+                    const uint32_t index = PixelAt(reduced, x, y);
+                    ASSERT_LT(index, 5u);
+                    ASSERT_EQ(Packed(reduced.palette[index]), PixelAt(image, x, y))
+                        << requested << " colours, dither " << dither;
+                }
+            }
+        }
+    }
+}
+
+TEST(MedianCut, BoxColourIsTheWeightedMeanAndEmptyHistogramGivesBlack) {
+    std::vector<uint16_t> cells(kHistogramCells);
+    cells[(3 << 12) | (10 << 6) | 20] = 3; // centres 14, 42, 82
+    cells[(4 << 12) | (10 << 6) | 20] = 1; // blue centre 18
+    RGBQUAD palette[256];
+    ASSERT_EQ(MedianCut(cells.data(), 1, palette), 1);
+    EXPECT_EQ(palette[0].rgbBlue, 15); // (3 * 14 + 18 + 2) / 4
+    EXPECT_EQ(palette[0].rgbGreen, 42);
+    EXPECT_EQ(palette[0].rgbRed, 82);
+
+    std::vector<uint16_t> empty(kHistogramCells);
+    EXPECT_EQ(MedianCut(empty.data(), 256, palette), 1);
+    EXPECT_EQ(Packed(palette[0]), 0u);
+}
+
+TEST(WebSnapping, ToleranceDecidesWhichValuesMove) {
+    for (int v = 0; v < 256; ++v) {
+        EXPECT_EQ(SnapToWebLevel(v, 0), v);
+    }
+    for (int v = 230; v < 256; ++v) {
+        EXPECT_EQ(SnapToWebLevel(v, 25), 255);
+    }
+    for (int v = 0; v <= 25; ++v) {
+        EXPECT_EQ(SnapToWebLevel(v, 25), 0);
+    }
+    EXPECT_EQ(SnapToWebLevel(229, 25), 204);
+    EXPECT_EQ(SnapToWebLevel(76, 25), 51);
+    EXPECT_EQ(SnapToWebLevel(77, 25), 102);
+    EXPECT_EQ(SnapToWebLevel(92, 10), 102);
+    EXPECT_EQ(SnapToWebLevel(90, 10), 90);
+    EXPECT_EQ(SnapToWebLevel(8, 10), 0);
+}
+
+TEST(ErrorLimit, LevelsBoundTheDiffusedError) {
+    struct Case {
+        int level;
+        bool oneBit;
+        int bound;
+    };
+    for (const Case c : {Case{1, false, 2}, Case{10, false, 32}, Case{10, true, 80},
+                         Case{1, true, 8}, Case{8, false, 36}, Case{11, false, 36}}) {
+        int limit[511];
+        BuildErrorLimit(c.level, c.oneBit, limit);
+        const int* at = limit + 255;
+        EXPECT_EQ(at[0], 0);
+        EXPECT_EQ(at[1], 1) << "small errors pass unchanged";
+        EXPECT_EQ(at[255], c.bound) << "level " << c.level << (c.oneBit ? " 1-bit" : "");
+        for (int e = 1; e <= 255; ++e) {
+            ASSERT_EQ(at[-e], -at[e]);
+            ASSERT_GE(at[e], at[e - 1]);
+            ASSERT_LE(at[e], e);
+        }
+    }
+}
+
+TEST(Reduction, DirectMappingTakesTheNearestEntry) {
+    TestHost host;
+    std::mt19937 random(11);
+    CVImage image(host.get());
+    image.Create(37, 23, 24, 0, nullptr); // odd width: packed rows end mid-byte
+    FillRandom(image, random);
+    RGBQUAD windows[256] = {};
+    LoadFixedPalette(PaletteWindows, windows);
+    struct Case {
+        int colors, bits;
+        const RGBQUAD* fixed;
+    };
+    for (const Case c : {Case{256, 8, nullptr}, Case{16, 4, nullptr}, Case{7, 4, nullptr},
+                         Case{256, 8, windows}}) {
+        ReductionOptions options;
+        options.colors = c.colors;
+        options.bits = c.bits;
+        options.fixedPalette = c.fixed;
+        CVImage reduced(host.get());
+        Reduce(host.get(), image, reduced, options);
+        ASSERT_EQ(reduced.BitCount(), c.bits);
+        for (int y = 0; y < image.Height(); ++y) {
+            for (int x = 0; x < image.Width(); ++x) {
+                const RGBQUAD colour = Unpacked(PixelAt(image, x, y));
+                ASSERT_EQ(PixelAt(reduced, x, y),
+                          static_cast<uint32_t>(BruteNearest(reduced.palette, c.colors, colour)))
+                    << c.colors << " colours at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(Reduction, DiffusionKeepsIndicesInThePaletteAndFollowsTheImage) {
+    TestHost host;
+    std::mt19937 random(12);
+    CVImage image(host.get());
+    image.Create(61, 40, 24, 0, nullptr);
+    FillPhotoLike(image, random);
+    for (int bits : {1, 4, 8}) {
+        for (int level : {1, 5, 10}) {
+            ReductionOptions options;
+            options.colors = 1 << bits;
+            options.bits = bits;
+            options.ditherLevel = level;
+            CVImage reduced(host.get());
+            Reduce(host.get(), image, reduced, options);
+            long long error = 0;
+            for (int y = 0; y < image.Height(); ++y) {
+                for (int x = 0; x < image.Width(); ++x) {
+                    const uint32_t index = PixelAt(reduced, x, y);
+                    ASSERT_LT(index, reduced.paletteCount);
+                    const RGBQUAD a = Unpacked(PixelAt(image, x, y));
+                    const RGBQUAD b = reduced.palette[index];
+                    error += std::abs(a.rgbRed - b.rgbRed) + std::abs(a.rgbGreen - b.rgbGreen) +
+                             std::abs(a.rgbBlue - b.rgbBlue);
+                }
+            }
+            const double mean = static_cast<double>(error) / (3.0 * 61 * 40);
+            const double bound = bits == 1 ? 110 : bits == 4 ? 40 : 12;
+            EXPECT_LT(mean, bound) << bits << " bits, level " << level;
+        }
+    }
+}
+
+namespace {
+
+// Serpentine Floyd-Steinberg written the plain way: whole error rows, each
+// pixel's error handed to its four neighbours (in sixteenths), the nearest
+// entry found by searching the palette.
+std::vector<int> ReferenceDiffusion(const CVImage& image, const RGBQUAD* palette, int searched,
+                                    int level, bool oneBit, const RGBQUAD* transparent,
+                                    int transparentIndex) {
+    int limit[511];
+    BuildErrorLimit(level, oneBit, limit);
+    const int w = image.Width(), h = image.Height();
+    std::vector<int> indices(static_cast<size_t>(w) * h);
+    std::vector<int> incoming(static_cast<size_t>(w + 2) * 3, 0);
+    for (int row = 0; row < h; ++row) {
+        const int y = h - 1 - row; // storage order: the bottom row first
+        const int dir = row % 2 == 0 ? 1 : -1;
+        std::vector<int> next(static_cast<size_t>(w + 2) * 3, 0);
+        int carried[3] = {0, 0, 0};
+        for (int n = 0; n < w; ++n) {
+            const int x = dir > 0 ? n : w - 1 - n;
+            const RGBQUAD pixel = Unpacked(PixelAt(image, x, y));
+            const int in[3] = {pixel.rgbBlue, pixel.rgbGreen, pixel.rgbRed};
+            int index, err[3] = {0, 0, 0};
+            if (transparent != nullptr && Packed(pixel) == Packed(*transparent)) {
+                index = transparentIndex;
+            } else {
+                int value[3];
+                for (int c = 0; c < 3; ++c) {
+                    const int total = incoming[(x + 1) * 3 + c] + carried[c];
+                    value[c] = std::clamp(in[c] + limit[255 + ((total + 8) >> 4)], 0, 255);
+                }
+                index = BruteNearest(palette, searched, Rgb(value[2], value[1], value[0]));
+                err[0] = value[0] - palette[index].rgbBlue;
+                err[1] = value[1] - palette[index].rgbGreen;
+                err[2] = value[2] - palette[index].rgbRed;
+            }
+            for (int c = 0; c < 3; ++c) {
+                next[(x + 1 - dir) * 3 + c] += 3 * err[c];
+                next[(x + 1) * 3 + c] += 5 * err[c];
+                next[(x + 1 + dir) * 3 + c] += err[c];
+                carried[c] = 7 * err[c];
+            }
+            indices[static_cast<size_t>(y) * w + x] = index;
+        }
+        incoming = next;
+    }
+    return indices;
+}
+
+} // namespace
+
+TEST(Reduction, DiffusionMatchesThePlainFormulation) {
+    TestHost host;
+    std::mt19937 random(14);
+    CVImage image(host.get());
+    image.Create(45, 31, 24, 0, nullptr);
+    FillPhotoLike(image, random);
+    const RGBQUAD key = Unpacked(PixelAt(image, 3, 3));
+    struct Case {
+        int colors, bits, level;
+        bool transparent;
+    };
+    for (const Case c : {Case{16, 4, 5, false}, Case{256, 8, 10, false}, Case{2, 1, 10, false},
+                         Case{2, 1, 1, false}, Case{12, 4, 8, true}}) {
+        ReductionOptions options;
+        options.colors = c.colors;
+        options.bits = c.bits;
+        options.ditherLevel = c.level;
+        if (c.transparent) {
+            options.transparency = TransparencyInfo{key, 1};
+        }
+        CVImage reduced(host.get());
+        Reduce(host.get(), image, reduced, options);
+        const int searched = c.transparent ? c.colors - 1 : c.colors;
+        const std::vector<int> expected =
+            ReferenceDiffusion(image, reduced.palette, searched, c.level, c.bits == 1,
+                               c.transparent ? &key : nullptr, c.colors - 1);
+        for (int y = 0; y < image.Height(); ++y) {
+            for (int x = 0; x < image.Width(); ++x) {
+                ASSERT_EQ(PixelAt(reduced, x, y),
+                          static_cast<uint32_t>(expected[static_cast<size_t>(y) * 45 + x]))
+                    << c.colors << " colours, level " << c.level << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(Reduction, DiffusionSpreadsTheErrorOverNeighbours) {
+    // A flat colour between two palette levels: mapped directly every pixel
+    // takes the same entry; diffused, the mean comes close to the colour.
+    TestHost host;
+    RGBQUAD explorer[256] = {};
+    LoadFixedPalette(PaletteExplorer, explorer);
+    CVImage image(host.get());
+    image.Create(48, 48, 24, 0, nullptr);
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 48; ++x) {
+            SetPixelAt(image, x, y, Packed(Rgb(30, 30, 30)));
+        }
+    }
+    auto meanRed = [&](int level) {
+        ReductionOptions options;
+        options.colors = 216;
+        options.bits = 8;
+        options.fixedPalette = explorer;
+        options.ditherLevel = level;
+        CVImage reduced(host.get());
+        Reduce(host.get(), image, reduced, options);
+        double sum = 0;
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 48; ++x) {
+                sum += reduced.palette[PixelAt(reduced, x, y)].rgbRed;
+            }
+        }
+        return sum / (48 * 48);
+    };
+    EXPECT_DOUBLE_EQ(meanRed(0), 51);
+    EXPECT_NEAR(meanRed(10), 30, 4);
+}
+
+TEST(Reduction, TwoColourTargetsAreBlackAndWhite) {
+    TestHost host;
+    RGBQUAD netscape[256] = {};
+    LoadFixedPalette(PaletteNetscape, netscape);
+    CVImage image(host.get());
+    image.Create(5, 1, 24, 0, nullptr);
+    const int greys[5] = {0, 127, 128, 200, 255};
+    for (int x = 0; x < 5; ++x) {
+        SetPixelAt(image, x, 0, Packed(Rgb(greys[x], greys[x], greys[x])));
+    }
+    ReductionOptions options;
+    options.colors = 2;
+    options.bits = 1;
+    options.threshold = 128;
+    options.fixedPalette = netscape;
+    CVImage reduced(host.get());
+    Reduce(host.get(), image, reduced, options);
+    EXPECT_EQ(Packed(reduced.palette[0]), 0x000000u);
+    EXPECT_EQ(Packed(reduced.palette[1]), 0xFFFFFFu);
+    const uint32_t expected[5] = {0, 0, 1, 1, 1};
+    for (int x = 0; x < 5; ++x) {
+        EXPECT_EQ(PixelAt(reduced, x, 0), expected[x]) << "grey " << greys[x];
+    }
+    // The threshold compares the weighted luminance: pure red is 76.
+    SetPixelAt(image, 0, 0, Packed(Rgb(255, 0, 0)));
+    options.threshold = 76;
+    Reduce(host.get(), image, reduced, options);
+    EXPECT_EQ(PixelAt(reduced, 0, 0), 1u);
+    options.threshold = 77;
+    Reduce(host.get(), image, reduced, options);
+    EXPECT_EQ(PixelAt(reduced, 0, 0), 0u);
+}
+
+TEST(Reduction, TransparentColourKeepsTheLastRequestedEntry) {
+    TestHost host;
+    std::mt19937 random(13);
+    const RGBQUAD key = Rgb(250, 3, 7);
+    CVImage image(host.get());
+    image.Create(40, 30, 24, 0, nullptr);
+    FillPhotoLike(image, random);
+    std::vector<std::pair<int, int>> keyed;
+    for (int k = 0; k < 150; ++k) {
+        const int x = static_cast<int>(random() % 40), y = static_cast<int>(random() % 30);
+        SetPixelAt(image, x, y, Packed(key));
+        keyed.emplace_back(x, y);
+    }
+    RGBQUAD windows[256] = {};
+    LoadFixedPalette(PaletteWindows, windows);
+    for (const RGBQUAD* fixed :
+         {static_cast<const RGBQUAD*>(nullptr), static_cast<const RGBQUAD*>(windows)}) {
+        for (int dither : {0, 8}) {
+            const int requested = fixed ? 256 : 16;
+            ReductionOptions options;
+            options.colors = requested;
+            options.bits = requested > 16 ? 8 : 4;
+            options.ditherLevel = dither;
+            options.tolerance = 25; // snapping leaves the transparent entry alone
+            options.fixedPalette = fixed;
+            options.transparency = TransparencyInfo{key, 1};
+            CVImage reduced(host.get());
+            Reduce(host.get(), image, reduced, options);
+            const uint32_t last = static_cast<uint32_t>(requested - 1);
+            ASSERT_EQ(Packed(reduced.palette[last]), Packed(key));
+            EXPECT_EQ(reduced.hasTransparentColor, 1);
+            for (auto [x, y] : keyed) {
+                ASSERT_EQ(PixelAt(reduced, x, y), last);
+            }
+            int keyedPixels = 0;
+            for (int y = 0; y < 30; ++y) {
+                for (int x = 0; x < 40; ++x) {
+                    keyedPixels += PixelAt(reduced, x, y) == last ? 1 : 0;
+                    if (!fixed && PixelAt(reduced, x, y) != last) {
+                        const RGBQUAD c = reduced.palette[PixelAt(reduced, x, y)];
+                        ASSERT_EQ(c.rgbRed % 51 + c.rgbGreen % 51 + c.rgbBlue % 51, 0);
+                    }
+                }
+            }
+            std::set<std::pair<int, int>> distinct(keyed.begin(), keyed.end());
+            EXPECT_EQ(keyedPixels, static_cast<int>(distinct.size()))
+                << "only transparent pixels take the transparent entry";
+        }
+    }
+
+    // Every pixel transparent: an empty histogram still gives a palette.
+    CVImage flat(host.get());
+    flat.Create(4, 4, 24, 0, nullptr);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            SetPixelAt(flat, x, y, Packed(key));
+        }
+    }
+    ReductionOptions options;
+    options.colors = 256;
+    options.transparency = TransparencyInfo{key, 1};
+    CVImage reduced(host.get());
+    Reduce(host.get(), flat, reduced, options);
+    EXPECT_EQ(PixelAt(reduced, 2, 2), 255u);
+    EXPECT_EQ(Packed(reduced.palette[255]), Packed(key));
+}
