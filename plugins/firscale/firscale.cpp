@@ -1,0 +1,141 @@
+// The resample operation and the library's entry points. The host also
+// calls ResampleImage directly to resample records for its own purposes.
+#include "firscale_pane.h"
+#include "firscale_settings.h"
+#include "firscale_strings.h"
+#include "resample.h"
+
+#include "pixmill/cv_image.h"
+#include "pixmill/entry_points.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/processing_plugin.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QUrl>
+
+#include <cstdio>
+#include <cstring>
+
+using namespace pixmill;
+using namespace pixmill::firscale;
+
+namespace {
+
+constexpr int kHelpTopic = 91;
+
+// Target sides are taken modulo 65536.
+int LowBits(int value) {
+    return static_cast<int>(static_cast<uint32_t>(value) & 0xFFFFu);
+}
+
+void CopyText(char (&buffer)[256], int id) {
+    std::snprintf(buffer, sizeof buffer, "%s", LoadText(id));
+}
+
+class ResampleOperation : public CProcessingPlugin {
+  public:
+    explicit ResampleOperation(CPluginHost* host)
+        : CProcessingPlugin(host), settings(DefaultSettings()) {
+        CopyText(name, kStrName);
+        CopyText(menuName, kStrMenuName);
+        CopyText(description, kStrDescription);
+        BindSettings(kResampleSchema.name, settings, kSettingsVersion);
+    }
+
+    uint16_t GetOperationCount() override { return 1; }
+    const char* GetName(bool menuForm) override { return menuForm ? menuName : name; }
+    const char* GetGroupName(bool) override { return nullptr; }
+    const char* GetDescription() override { return description; }
+
+    bool Apply(const CVImage* source, CVImage* destination, CVProgress* progress) override {
+        return Run(source, destination, progress, settings.width, settings.height,
+                   settings.keepAspect != 0, false);
+    }
+    bool CanApply(const CVImage*) override { return true; }
+    ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
+        if (input == nullptr || input->special != 0) {
+            return nullptr;
+        }
+        kinds = *input;
+        return &kinds;
+    }
+    uint16_t GetFlags() override { return OpHasSettings; }
+    int GetKind() override { return KindImageOperation; }
+    CPluginPane* CreateSettingsPane(CPaneSite* site) override {
+        return new ResamplePane(site, settings);
+    }
+    void DestroySettingsPane(CPluginPane* pane) override {
+        delete static_cast<ResamplePane*>(pane);
+    }
+    void Help(QWidget*) override {
+        // Help pages lie beside the program, one per topic.
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                QStringLiteral("/help/Pixmill/%1.html").arg(kHelpTopic)));
+    }
+
+    // The direct entry: keepAspect replaces the stored flag for this call
+    // and the stored flag comes back afterwards, also when the call fails.
+    bool ResampleDirect(const CVImage* source, CVImage* destination, CVProgress* progress,
+                        int width, int height, bool keepAspect, bool mayOverwriteSource) {
+        struct Restore {
+            uint8_t& flag;
+            uint8_t saved;
+            ~Restore() { flag = saved; }
+        } restore{settings.keepAspect, settings.keepAspect};
+        settings.keepAspect = keepAspect ? 1 : 0;
+        return Run(source, destination, progress, width, height, settings.keepAspect != 0,
+                   mayOverwriteSource);
+    }
+
+    ResampleSettings settings;
+
+  private:
+    bool Run(const CVImage* source, CVImage* destination, CVProgress* progress, int width,
+             int height, bool keepAspect, bool mayOverwriteSource) {
+        ResampleRequest request;
+        request.width = LowBits(width);
+        request.height = LowBits(height);
+        request.keepAspect = keepAspect;
+        request.mayOverwriteSource = mayOverwriteSource;
+        Resample(host, source, destination, progress, request);
+        return true;
+    }
+
+    char name[256];
+    char menuName[256];
+    char description[256];
+    ImageKindSet kinds{};
+};
+
+CPluginInstance<ResampleOperation> g_operation;
+
+} // namespace
+
+PIXMILL_ENTRY int GetProcessing(CPluginHost* host, CProcessingPlugin** out) {
+    *out = g_operation.Get(host);
+    return 1;
+}
+
+PIXMILL_ENTRY uint8_t ResampleImage(const CVImage* source, CVImage* destination,
+                                    CVProgress* progress, int width, int height, uint8_t keepAspect,
+                                    uint8_t mayOverwriteSource) {
+    ResampleOperation* operation = g_operation.Existing();
+    if (operation == nullptr) {
+        return 0;
+    }
+    return operation->ResampleDirect(source, destination, progress, width, height, keepAspect != 0,
+                                     mayOverwriteSource != 0)
+               ? 1
+               : 0;
+}
+
+PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
+    *blocks = &kResampleSchema;
+    return 1;
+}
+
+static_assert(std::is_same_v<decltype(&ResampleImage), ResampleImageFn>);
+static_assert(std::is_same_v<decltype(&GetProcessing), GetProcessingFn>);
+static_assert(std::is_same_v<decltype(&GetSettingsSchema), GetSettingsSchemaFn>);

@@ -1,0 +1,53 @@
+// The resample options pane: target width and height in pixels and, with a
+// current image, in percent of it; the two are kept in step, and with the
+// aspect ratio maintained one side follows the other.
+#pragma once
+
+#include "firscale_settings.h"
+
+#include "pixmill/pane_base.h"
+
+namespace pixmill::firscale {
+
+enum ResampleControl {
+    kIdGroup = 1001,
+    kIdWidthLabel = 1002,
+    kIdHeightLabel = 1003,
+    kIdWidth = 1004,
+    kIdHeight = 1006,
+    kIdWidthPercentLabel = 1008,
+    kIdHeightPercentLabel = 1009,
+    kIdWidthPercent = 1010,
+    kIdHeightPercent = 1011,
+    kIdKeepAspect = 1018,
+    kIdWidthUpDown = 1020,
+    kIdWidthPercentUpDown = 1021,
+    kIdHeightUpDown = 1022,
+    kIdHeightPercentUpDown = 1023,
+};
+
+class ResamplePane : public CPaneBase {
+  public:
+    ResamplePane(CPaneSite* site, ResampleSettings& settings);
+    bool Commit() override;
+
+    int Width() const { return width; }
+    int Height() const { return height; }
+
+  protected:
+    void Build(QWidget* root) override;
+    void OnImage() override;
+
+  private:
+    enum class Side { Width, Height };
+    void EditChanged(int id, Side side, bool percent);
+    void Fill();
+    void SetEditValue(int id, int value);
+
+    ResampleSettings& settings;
+    int width;
+    int height;
+    bool keepAspect;
+};
+
+} // namespace pixmill::firscale

@@ -1,0 +1,27 @@
+#include "firscale_settings.h"
+
+#include <cstddef>
+
+namespace pixmill::firscale {
+
+namespace {
+const SettingsField kFields[] = {
+    {"width", offsetof(ResampleSettings, width), FieldType::I32, 1, 32767, 100,
+     "target width in pixels"},
+    {"height", offsetof(ResampleSettings, height), FieldType::I32, 1, 32767, 100,
+     "target height in pixels"},
+    {"keepAspect", offsetof(ResampleSettings, keepAspect), FieldType::Bool, 0, 1, 1,
+     "fit inside width x height keeping the aspect ratio"},
+};
+} // namespace
+
+const SettingsBlockSchema kResampleSchema = {"Resample", sizeof(ResampleSettings), kSettingsVersion,
+                                             kFields, sizeof kFields / sizeof kFields[0]};
+
+ResampleSettings DefaultSettings() {
+    ResampleSettings settings{};
+    FillDefaults(&settings, kResampleSchema);
+    return settings;
+}
+
+} // namespace pixmill::firscale

@@ -1,0 +1,427 @@
+#include "resample.h"
+
+#include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
+#include "pixmill/inverse_color_map.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/progress.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace pixmill::firscale {
+
+SIZE FitTargetSize(int sourceWidth, int sourceHeight, int width, int height) {
+    if (sourceWidth < 1 || sourceHeight < 1 || width < 1 || height < 1) {
+        return SIZE{width, height}; // nothing to fit; creating the destination refuses it
+    }
+    const int64_t W = sourceWidth, H = sourceHeight, w = width, h = height;
+    // Aspect ratios compared as integer part << 16 plus remainder.
+    const int64_t sourceKey = (W / H) * 65536 + W % H;
+    const int64_t boxKey = (w / h) * 65536 + w % h;
+    auto clampInt = [](long long v) {
+        return static_cast<int>(std::clamp<long long>(v, 0, INT_MAX));
+    };
+    auto fittedWidth = [&] {
+        return clampInt(std::llroundl(static_cast<long double>(W) /
+                                      (static_cast<long double>(H) / static_cast<long double>(h))));
+    };
+    auto fittedHeight = [&] {
+        return clampInt(std::llroundl(static_cast<long double>(H) /
+                                      (static_cast<long double>(W) / static_cast<long double>(w))));
+    };
+    if (sourceKey < boxKey) {
+        const int fitted = fittedWidth();
+        if (fitted <= width) {
+            return SIZE{fitted, height};
+        }
+        return SIZE{width, fittedHeight()};
+    }
+    const int fitted = fittedHeight();
+    if (fitted > height) {
+        return SIZE{fittedWidth(), height};
+    }
+    return SIZE{width, fitted};
+}
+
+LinePlan::LinePlan(int inCount, int outCount)
+    : inCount(inCount), outCount(outCount),
+      scale(static_cast<double>(outCount) / static_cast<double>(inCount)) {
+    if (inCount == outCount) {
+        return;
+    }
+    const double unit = 1.0 / scale;
+    double frac = 1.0;  // unused part of the current input sample
+    double need = unit; // input length still missing for the current output sample
+    int index = 0;
+    int produced = 0;
+    steps.reserve(static_cast<size_t>(inCount) + static_cast<size_t>(outCount) + 2);
+    while (produced < outCount) {
+        Step step{};
+        step.index = index;
+        step.last = index == inCount - 1;
+        step.keep = frac;
+        step.take = 1.0 - frac;
+        if (frac < need) {
+            step.weight = frac;
+            need -= frac;
+            frac = 1.0;
+            // Rounding may ask for a little more than the line holds: the
+            // last sample then serves again.
+            if (index < inCount - 1) {
+                ++index;
+            }
+        } else {
+            step.weight = need;
+            step.completes = true;
+            frac -= need;
+            need = unit;
+            ++produced;
+        }
+        steps.push_back(step);
+    }
+}
+
+void LinePlan::Run(const uint8_t* in, uint8_t* out, int channels) const {
+    if (IsCopy()) {
+        std::memmove(out, in, static_cast<size_t>(inCount) * static_cast<size_t>(channels));
+        return;
+    }
+    double sum[4] = {0.5, 0.5, 0.5, 0.5};
+    for (const Step& step : steps) {
+        const uint8_t* current = in + static_cast<size_t>(step.index) * channels;
+        if (step.last) {
+            for (int k = 0; k < channels; ++k) {
+                sum[k] += current[k] * step.weight;
+            }
+        } else {
+            const uint8_t* next = current + channels;
+            for (int k = 0; k < channels; ++k) {
+                sum[k] += (current[k] * step.keep + next[k] * step.take) * step.weight;
+            }
+        }
+        if (step.completes) {
+            for (int k = 0; k < channels; ++k) {
+                *out++ = FinishSample(sum[k], scale);
+                sum[k] = 0.5;
+            }
+        }
+    }
+}
+
+namespace {
+
+// The nearest-colour cache: a 256-byte plane table followed by 64 planes of
+// 8192 bytes, taken from the scratch arena.
+constexpr size_t kCacheBytes = 0x80100;
+constexpr size_t kCacheTableBytes = 256;
+// Work space up to this size comes from the scratch arena.
+constexpr size_t kScratchLimit = 1000000;
+
+// Pixels of a pass: memory row 0 at base, rows stride bytes apart.
+struct Plane {
+    uint8_t* base;
+    size_t stride;
+    int width;
+    int height;
+    uint8_t* Row(int row) const { return base + stride * static_cast<size_t>(row); }
+};
+
+// Memory taken for one resample and given back when it ends, also when the
+// user breaks off or the host raises an error.
+class WorkMemory {
+  public:
+    explicit WorkMemory(CPluginHost* host) : host(host) {}
+    WorkMemory(const WorkMemory&) = delete;
+    WorkMemory& operator=(const WorkMemory&) = delete;
+    ~WorkMemory() {
+        // Scratch blocks go back in the reverse order of taking them.
+        for (auto it = scratch.rbegin(); it != scratch.rend(); ++it) {
+            host->ScratchRelease(it->first, it->second);
+        }
+        for (void* block : blocks) {
+            host->Free(block);
+        }
+    }
+    // From the scratch arena when it has room, else from the host's memory.
+    uint8_t* Take(size_t bytes, bool scratchFirst) {
+        if (scratchFirst) {
+            if (uint8_t* block = host->ScratchAlloc(bytes)) {
+                scratch.emplace_back(block, bytes);
+                return block;
+            }
+        }
+        auto* block = static_cast<uint8_t*>(host->Alloc(bytes));
+        blocks.push_back(block);
+        return block;
+    }
+
+  private:
+    CPluginHost* host;
+    std::vector<std::pair<uint8_t*, size_t>> scratch;
+    std::vector<void*> blocks;
+};
+
+// Progress over one pass: work positions 0..total on the bar first..last.
+class PassProgress {
+  public:
+    PassProgress(CVProgress* progress, int first, int last, int total)
+        : progress(progress), total(total) {
+        if (progress != nullptr) {
+            next = progress->Begin(first, last, 0, total);
+        }
+    }
+    void Reached(int position) {
+        if (progress == nullptr || position < next) {
+            return;
+        }
+        const int previous = next;
+        next = progress->Step(nullptr);
+        // A tiny pass may not move the checkpoint: never spin on it.
+        if (next <= previous) {
+            next = previous + 1;
+        }
+    }
+    int Total() const { return total; }
+
+  private:
+    CVProgress* progress;
+    int total;
+    int next = INT_MAX;
+};
+
+// Turns rows into blue-green-red triplets and back: 24-bit rows as they are,
+// paletted rows through the palette and the nearest-colour cache.
+class PixelForm {
+  public:
+    PixelForm(int bitCount, const RGBQUAD* palette, InverseColorMap* map)
+        : bitCount(bitCount), palette(palette), map(map) {}
+
+    bool Direct() const { return bitCount == 24; }
+
+    void Unpack(const uint8_t* row, int width, uint8_t* triplets) const {
+        if (Direct()) {
+            std::memcpy(triplets, row, static_cast<size_t>(width) * 3);
+            return;
+        }
+        const int perByte = 8 / bitCount;
+        const int mask = (1 << bitCount) - 1;
+        for (int x = 0; x < width; ++x) {
+            const int shift = 8 - bitCount * (x % perByte + 1);
+            const RGBQUAD& color = palette[(row[x / perByte] >> shift) & mask];
+            *triplets++ = color.rgbBlue;
+            *triplets++ = color.rgbGreen;
+            *triplets++ = color.rgbRed;
+        }
+    }
+
+    void Pack(const uint8_t* triplets, int width, uint8_t* row) const {
+        if (Direct()) {
+            std::memcpy(row, triplets, static_cast<size_t>(width) * 3);
+            return;
+        }
+        const int perByte = 8 / bitCount;
+        uint8_t byte = 0;
+        for (int x = 0; x < width; ++x, triplets += 3) {
+            const int index = map->Nearest(triplets[2], triplets[1], triplets[0]);
+            byte = static_cast<uint8_t>(byte | (index << (8 - bitCount * (x % perByte + 1))));
+            if (x % perByte == perByte - 1) {
+                *row++ = byte;
+                byte = 0;
+            }
+        }
+        if (width % perByte != 0) {
+            *row = byte;
+        }
+    }
+
+    size_t RowBytes(int width) const {
+        return (static_cast<size_t>(width) * static_cast<size_t>(bitCount) + 7) / 8;
+    }
+
+  private:
+    int bitCount;
+    const RGBQUAD* palette;
+    InverseColorMap* map;
+};
+
+// Resamples every row of in (left to right) into the row of out with the
+// same number. Each row is read whole before its result is written, so out
+// may share memory with in when its rows are no longer.
+void RowPass(const Plane& in, const Plane& out, const PixelForm& form, PassProgress& progress) {
+    const LinePlan plan(in.width, out.width);
+    std::vector<uint8_t> lineIn(static_cast<size_t>(in.width) * 3);
+    std::vector<uint8_t> lineOut(static_cast<size_t>(out.width) * 3);
+    for (int row = 0; row < in.height; ++row) {
+        form.Unpack(in.Row(row), in.width, lineIn.data());
+        plan.Run(lineIn.data(), lineOut.data(), 3);
+        form.Pack(lineOut.data(), out.width, out.Row(row));
+        progress.Reached(
+            static_cast<int>(static_cast<int64_t>(row + 1) * progress.Total() / in.height));
+    }
+}
+
+// Resamples every column of in (from memory row 0 upwards) into the same
+// column of out. All columns advance together, row by row, with the same
+// arithmetic as one column at a time. out may share memory with in as long
+// as no output row lands on an input row that is still to be read: true
+// when the pass shrinks in place, and when it spreads rows that sit at the
+// end of the buffer over the whole of it.
+void ColumnPass(const Plane& in, const Plane& out, const PixelForm& form, PassProgress& progress) {
+    const LinePlan plan(in.height, out.height);
+    const int width = in.width;
+    if (plan.IsCopy()) {
+        const size_t bytes = form.RowBytes(width);
+        for (int row = 0; row < in.height; ++row) {
+            if (in.Row(row) != out.Row(row)) {
+                std::memmove(out.Row(row), in.Row(row), bytes);
+            }
+            progress.Reached(
+                static_cast<int>(static_cast<int64_t>(row + 1) * progress.Total() / in.height));
+        }
+        return;
+    }
+    const size_t values = static_cast<size_t>(width) * 3;
+    std::vector<double> sum(values, 0.5);
+    std::vector<uint8_t> outLine(form.Direct() ? 0 : values);
+
+    // Paletted rows are read as triplets; the two rows in use are kept.
+    struct Slot {
+        int row = -1;
+        std::vector<uint8_t> triplets;
+    };
+    Slot slots[2];
+    if (!form.Direct()) {
+        slots[0].triplets.resize(values);
+        slots[1].triplets.resize(values);
+    }
+    auto rowTriplets = [&](int row) -> const uint8_t* {
+        if (form.Direct()) {
+            return in.Row(row);
+        }
+        for (Slot& slot : slots) {
+            if (slot.row == row) {
+                return slot.triplets.data();
+            }
+        }
+        Slot& older = slots[0].row < slots[1].row ? slots[0] : slots[1];
+        form.Unpack(in.Row(row), width, older.triplets.data());
+        older.row = row;
+        return older.triplets.data();
+    };
+
+    const double scale = plan.Scale();
+    int produced = 0;
+    for (const LinePlan::Step& step : plan.Steps()) {
+        const uint8_t* current = rowTriplets(step.index);
+        double* s = sum.data();
+        if (step.last) {
+            const double weight = step.weight;
+            for (size_t p = 0; p < values; ++p) {
+                s[p] += current[p] * weight;
+            }
+        } else {
+            const uint8_t* next = rowTriplets(step.index + 1);
+            const double keep = step.keep, take = step.take, weight = step.weight;
+            for (size_t p = 0; p < values; ++p) {
+                s[p] += (current[p] * keep + next[p] * take) * weight;
+            }
+        }
+        if (step.completes) {
+            uint8_t* target = form.Direct() ? out.Row(produced) : outLine.data();
+            for (size_t p = 0; p < values; ++p) {
+                target[p] = FinishSample(s[p], scale);
+                s[p] = 0.5;
+            }
+            if (!form.Direct()) {
+                form.Pack(outLine.data(), width, out.Row(produced));
+            }
+            ++produced;
+            progress.Reached(
+                static_cast<int>(static_cast<int64_t>(produced) * progress.Total() / out.height));
+        }
+    }
+}
+
+} // namespace
+
+void Resample(CPluginHost* host, const CVImage* source, CVImage* destination, CVProgress* progress,
+              const ResampleRequest& request) {
+    const int bitCount = source->BitCount();
+    if (source->bits == nullptr) {
+        host->RaiseImageError(CVImageError::MismatchedFormat);
+    }
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24) {
+        host->RaiseImageError(CVImageError::UnsupportedFormat);
+    }
+    const int W = source->Width(), H = source->Height();
+    SIZE target{request.width, request.height};
+    if (request.keepAspect) {
+        target = FitTargetSize(W, H, request.width, request.height);
+    }
+    // Creating the destination checks the size before any work space is taken.
+    const TransparencyInfo transparency = source->Transparency();
+    destination->Create(target.cx, target.cy, bitCount, source->paletteCount, &transparency,
+                        source->header.biXPelsPerMeter, source->header.biYPelsPerMeter);
+    destination->SetPalette(source->palette);
+    const int W2 = target.cx, H2 = target.cy;
+
+    WorkMemory work(host);
+    InverseColorMap* map = nullptr;
+    uint16_t* cells = nullptr;
+    if (bitCount <= 8) {
+        host->ScratchReset();
+        cells = reinterpret_cast<uint16_t*>(work.Take(kCacheBytes, true) + kCacheTableBytes);
+    }
+    // Built only for paletted images; lives as long as the passes.
+    std::vector<InverseColorMap> mapHolder;
+    if (cells != nullptr) {
+        mapHolder.emplace_back(cells, destination->palette, destination->paletteCount);
+        map = &mapHolder.front();
+    }
+    const PixelForm form(bitCount, destination->palette, map);
+
+    // The pass that shrinks runs first when one direction grows and the
+    // other shrinks.
+    const bool columnsFirst = W2 > W && H2 < H;
+    const bool growsBothWays = W2 >= W && H2 >= H;
+    const size_t sourceStride = source->Stride(), targetStride = destination->Stride();
+    const Plane in{source->bits, sourceStride, W, H};
+    const Plane out{destination->bits, targetStride, W2, H2};
+    Plane middle =
+        columnsFirst ? Plane{nullptr, sourceStride, W, H2} : Plane{nullptr, targetStride, W2, H};
+    if (growsBothWays) {
+        // The first pass fills the destination's last H rows; the second
+        // spreads them over the whole buffer.
+        middle.base = destination->bits + targetStride * static_cast<size_t>(H2 - H);
+    } else if (request.mayOverwriteSource) {
+        middle.base = source->bits; // the caller gave the source's pixels up
+    } else {
+        // Never the source's own pixels here: they belong to the caller.
+        const size_t bytes = targetStride * static_cast<size_t>(H);
+        middle.base = work.Take(bytes, bytes <= kScratchLimit);
+    }
+
+    const int firstLines = columnsFirst ? W : H;
+    const int secondLines = columnsFirst ? H2 : W2;
+    const int split = static_cast<int>(
+        std::lround(100.0 * firstLines / (static_cast<double>(firstLines) + secondLines)));
+    {
+        PassProgress first(progress, 0, split, firstLines);
+        if (columnsFirst) {
+            ColumnPass(in, middle, form, first);
+        } else {
+            RowPass(in, middle, form, first);
+        }
+    }
+    PassProgress second(progress, split, 100, secondLines);
+    if (columnsFirst) {
+        RowPass(middle, out, form, second);
+    } else {
+        ColumnPass(middle, out, form, second);
+    }
+}
+
+} // namespace pixmill::firscale

@@ -1,0 +1,50 @@
+// The rotate settings pane: a custom angle or a quarter turn, or a flip,
+// and the background colour for the corners a rotation uncovers.
+#pragma once
+
+#include "pineturn_settings.h"
+
+#include "pixmill/pane_base.h"
+
+#include <QColor>
+
+class QPushButton;
+
+namespace pixmill::pineturn {
+
+enum RotateControl {
+    kId90 = 1000,
+    kId180 = 1001,
+    kId270 = 1002,
+    kIdCustom = 1003,
+    kIdAngle = 1004,
+    kIdAngleUpDown = 1005,
+    kIdHorizontal = 1006,
+    kIdVertical = 1007,
+    kIdBackgroundCustom = 1013,
+    kIdBackgroundSmart = 1014,
+    kIdSwatch = 1016,
+    kIdBackgroundGroup = 1018,
+};
+
+class RotatePane : public CPaneBase {
+  public:
+    RotatePane(CPaneSite* site, RotateSettings& settings);
+    bool Commit() override;
+
+  protected:
+    void Build(QWidget* root) override;
+    void OnImage() override;
+
+  private:
+    void Choose(int id);
+    void AngleTyped();
+    void ChooseColor();
+    void PaintSwatch();
+    double TypedAngle() const;
+
+    RotateSettings& settings;
+    RotateSettings state; // what the controls show; copied over on Commit
+};
+
+} // namespace pixmill::pineturn

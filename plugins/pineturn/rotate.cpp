@@ -1,0 +1,546 @@
+#include "rotate.h"
+
+#include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
+#include "pixmill/inverse_color_map.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/progress.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace pixmill::pineturn {
+
+namespace {
+
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+// Histogram and inverse colour map: a 256-byte plane table followed by 64
+// planes of 64 x 64 16-bit cells, from the scratch arena.
+constexpr size_t kCellBlockBytes = 0x80100;
+constexpr size_t kCellTableBytes = 256;
+// Columns sheared together, so that each pass over the rows reads whole
+// cache lines.
+constexpr int kColumnBlock = 16;
+
+// Progress of one phase: work positions 0..total on the bar first..last.
+class Phase {
+  public:
+    Phase(CVProgress* progress, int first, int last, int total)
+        : progress(progress), total(std::max(total, 1)) {
+        if (progress != nullptr) {
+            next = progress->Begin(first, last, 0, this->total);
+        }
+    }
+    void Reached(int position) {
+        if (progress == nullptr || position < next) {
+            return;
+        }
+        const int previous = next;
+        next = progress->Step(nullptr);
+        if (next <= previous) {
+            next = previous + 1; // a short phase may not move the checkpoint
+        }
+    }
+
+  private:
+    CVProgress* progress;
+    int total;
+    int next = INT_MAX;
+};
+
+// A host block given back when the rotation ends, also on an error.
+class HostBlock {
+  public:
+    HostBlock(CPluginHost* host, size_t bytes)
+        : host(host), data(static_cast<uint8_t*>(host->Alloc(bytes))) {}
+    HostBlock(const HostBlock&) = delete;
+    HostBlock& operator=(const HostBlock&) = delete;
+    ~HostBlock() { host->Free(data); }
+    uint8_t* Get() const { return data; }
+
+  private:
+    CPluginHost* host;
+    uint8_t* data;
+};
+
+// The 64 x 64 x 64 cells in the scratch arena, given back at the end.
+class CellBlock {
+  public:
+    explicit CellBlock(CPluginHost* host) : host(host) {
+        host->ScratchReset();
+        block = host->ScratchAlloc(kCellBlockBytes);
+        if (block == nullptr) {
+            host->RaiseImageError(CVImageError::OutOfMemory);
+        }
+    }
+    CellBlock(const CellBlock&) = delete;
+    CellBlock& operator=(const CellBlock&) = delete;
+    ~CellBlock() { host->ScratchRelease(block, kCellBlockBytes); }
+    uint16_t* Cells() const { return reinterpret_cast<uint16_t*>(block + kCellTableBytes); }
+
+  private:
+    CPluginHost* host;
+    uint8_t* block;
+};
+
+template <int Bits> inline uint32_t GetPixel(const uint8_t* row, int x) {
+    if constexpr (Bits == 24) {
+        const uint8_t* p = row + 3 * static_cast<size_t>(x);
+        return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+               static_cast<uint32_t>(p[2]) << 16;
+    } else if constexpr (Bits == 8) {
+        return row[x];
+    } else {
+        constexpr int perByte = 8 / Bits;
+        const int shift = 8 - Bits * (x % perByte + 1);
+        return (row[x / perByte] >> shift) & ((1u << Bits) - 1);
+    }
+}
+
+// Packed pixels are ORed into place: the destination row starts cleared.
+template <int Bits> inline void PutPixel(uint8_t* row, int x, uint32_t value) {
+    if constexpr (Bits == 24) {
+        uint8_t* p = row + 3 * static_cast<size_t>(x);
+        p[0] = static_cast<uint8_t>(value);
+        p[1] = static_cast<uint8_t>(value >> 8);
+        p[2] = static_cast<uint8_t>(value >> 16);
+    } else if constexpr (Bits == 8) {
+        row[x] = static_cast<uint8_t>(value);
+    } else {
+        constexpr int perByte = 8 / Bits;
+        const int shift = 8 - Bits * (x % perByte + 1);
+        row[x / perByte] = static_cast<uint8_t>(row[x / perByte] | (value << shift));
+    }
+}
+
+template <class F> void ForDepth(int bitCount, F&& body) {
+    switch (bitCount) {
+    case 1:
+        body(std::integral_constant<int, 1>{});
+        break;
+    case 4:
+        body(std::integral_constant<int, 4>{});
+        break;
+    case 8:
+        body(std::integral_constant<int, 8>{});
+        break;
+    default:
+        body(std::integral_constant<int, 24>{});
+        break;
+    }
+}
+
+void CheckDepth(const CVImage* image) {
+    const int bits = image->BitCount();
+    if (image->bits == nullptr) {
+        image->host->RaiseImageError(CVImageError::MismatchedFormat);
+    }
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) {
+        image->host->RaiseImageError(CVImageError::UnsupportedFormat);
+    }
+}
+
+// A record like source (depth, palette, transparency) of the given size,
+// with cleared pixels.
+void CreateLike(const CVImage* source, CVImage* destination, int width, int height, int xRes,
+                int yRes) {
+    const TransparencyInfo transparency = source->Transparency();
+    destination->Create(width, height, source->BitCount(), source->paletteCount, &transparency,
+                        xRes, yRes);
+    destination->SetPalette(source->palette);
+    std::memset(destination->bits, 0, destination->ImageBytes());
+}
+
+void ExpandTo24(const CVImage* source, CVImage* destination, Phase& phase) {
+    destination->Create(source->Width(), source->Height(), 24, 0, nullptr,
+                        source->header.biXPelsPerMeter, source->header.biYPelsPerMeter);
+    const size_t inStride = source->Stride(), outStride = destination->Stride();
+    ForDepth(source->BitCount(), [&](auto bits) {
+        constexpr int Bits = decltype(bits)::value;
+        for (int row = 0; row < source->Height(); ++row) {
+            const uint8_t* in = source->bits + inStride * static_cast<size_t>(row);
+            uint8_t* out = destination->bits + outStride * static_cast<size_t>(row);
+            for (int x = 0; x < source->Width(); ++x) {
+                const RGBQUAD& color = source->palette[GetPixel<Bits>(in, x) & 0xFF];
+                *out++ = color.rgbBlue;
+                *out++ = color.rgbGreen;
+                *out++ = color.rgbRed;
+            }
+            phase.Reached(row + 1);
+        }
+    });
+}
+
+} // namespace
+
+double NormalizeAngle(double degrees) {
+    if (!std::isfinite(degrees)) {
+        return 0.0;
+    }
+    double a = std::fmod(degrees, 360.0);
+    if (a < 0) {
+        a += 360.0;
+    }
+    return a >= 360.0 ? 0.0 : a; // -1e-20 + 360 rounds to 360
+}
+
+void Flip(const CVImage* source, CVImage* destination, bool horizontal, CVProgress* progress,
+          int barFirst, int barLast) {
+    CheckDepth(source);
+    const int W = source->Width(), H = source->Height();
+    const bool inPlace = source == destination;
+    if (!inPlace) {
+        CreateLike(source, destination, W, H, source->header.biXPelsPerMeter,
+                   source->header.biYPelsPerMeter);
+    }
+    const size_t stride = source->Stride();
+    Phase phase(progress, barFirst, barLast, H);
+    if (!horizontal) {
+        std::vector<uint8_t> line(stride);
+        for (int row = 0; row < H; ++row) {
+            const int mirror = H - 1 - row;
+            uint8_t* out = destination->bits + stride * static_cast<size_t>(mirror);
+            const uint8_t* in = source->bits + stride * static_cast<size_t>(row);
+            if (!inPlace) {
+                std::memcpy(out, in, stride);
+            } else if (row < mirror) {
+                std::memcpy(line.data(), out, stride);
+                std::memcpy(out, in, stride);
+                std::memcpy(destination->bits + stride * static_cast<size_t>(row), line.data(),
+                            stride);
+            }
+            phase.Reached(row + 1);
+        }
+        return;
+    }
+    std::vector<uint8_t> line(stride);
+    ForDepth(source->BitCount(), [&](auto bits) {
+        constexpr int Bits = decltype(bits)::value;
+        for (int row = 0; row < H; ++row) {
+            std::memcpy(line.data(), source->bits + stride * static_cast<size_t>(row), stride);
+            uint8_t* out = destination->bits + stride * static_cast<size_t>(row);
+            if (Bits < 8) {
+                std::memset(out, 0, stride);
+            }
+            for (int x = 0; x < W; ++x) {
+                PutPixel<Bits>(out, W - 1 - x, GetPixel<Bits>(line.data(), x));
+            }
+            phase.Reached(row + 1);
+        }
+    });
+}
+
+void QuarterTurn(const CVImage* source, CVImage* destination, bool clockwise,
+                 CVProgress* progress) {
+    CheckDepth(source);
+    const int W = source->Width(), H = source->Height();
+    // The picture turns, and so do its horizontal and vertical resolutions.
+    CreateLike(source, destination, H, W, source->header.biYPelsPerMeter,
+               source->header.biXPelsPerMeter);
+    const size_t inStride = source->Stride(), outStride = destination->Stride();
+    Phase phase(progress, 0, 100, H);
+    ForDepth(source->BitCount(), [&](auto bits) {
+        constexpr int Bits = decltype(bits)::value;
+        for (int y = 0; y < H; ++y) {
+            const uint8_t* in = source->bits + inStride * static_cast<size_t>(y);
+            for (int x = 0; x < W; ++x) {
+                // Storage coordinates (rows bottom-up): clockwise (x, y) goes to
+                // (y, W - 1 - x), counter-clockwise to (H - 1 - y, x).
+                const int outRow = clockwise ? W - 1 - x : x;
+                const int outX = clockwise ? y : H - 1 - y;
+                PutPixel<Bits>(destination->bits + outStride * static_cast<size_t>(outRow), outX,
+                               GetPixel<Bits>(in, x));
+            }
+            phase.Reached(y + 1);
+        }
+    });
+}
+
+ShearSizes ShearSizesFor(int width, int height, double degrees) {
+    const double theta = degrees * kRadiansPerDegree;
+    const double s = std::sin(theta), c = std::cos(theta), t = std::tan(theta / 2);
+    ShearSizes sizes{};
+    sizes.width = static_cast<int>(height * s + width * c + 0.5) + 1;
+    sizes.height = static_cast<int>(width * s + height * c + 0.5) + 1;
+    sizes.middleWidth = std::max(sizes.width, static_cast<int>(height * t) + width + 1);
+    return sizes;
+}
+
+void ShiftRow(const uint8_t* in, int n, uint8_t* out, int outCount, double shift, Bgr background) {
+    const int k = static_cast<int>(shift); // toward zero
+    const double phi = std::fabs(shift - k);
+    int position = 0;
+    auto putBackground = [&] {
+        if (position < outCount) {
+            uint8_t* p = out + 3 * static_cast<size_t>(position);
+            p[0] = background.blue;
+            p[1] = background.green;
+            p[2] = background.red;
+        }
+        ++position;
+    };
+    int count = n;
+    if (k >= 0) {
+        while (position < std::min(k, outCount)) {
+            putBackground();
+        }
+        position = k;
+    } else {
+        // A shift to the left starts -k pixels into the row.
+        count = n + k;
+        if (count > 0) {
+            in += 3 * static_cast<size_t>(-k);
+        }
+    }
+    if (count > 0 && position < outCount) {
+        if (phi == 0.0) {
+            const int copied = std::min(count, outCount - position);
+            std::memcpy(out + 3 * static_cast<size_t>(position), in,
+                        3 * static_cast<size_t>(copied));
+            position += copied;
+        } else {
+            // Weights of the next and the current source pixel.
+            double nextWeight = phi, currentWeight = 1.0 - phi;
+            if (shift > 0) {
+                nextWeight = 1.0 - phi;
+                currentWeight = phi;
+                putBackground(); // the first covered place keeps the background
+            }
+            const int pairs = std::min(count - 1, outCount - position);
+            uint8_t* o = out + 3 * static_cast<size_t>(std::min(position, outCount));
+            // The weighted values of every byte value, once per row: the same
+            // products as multiplying pixel by pixel.
+            double nextPart[256], currentPart[256];
+            for (int v = 0; v < 256; ++v) {
+                nextPart[v] = nextWeight * v;
+                currentPart[v] = currentWeight * v;
+            }
+            const size_t bytes = 3 * static_cast<size_t>(std::max(pairs, 0));
+            for (size_t b = 0; b < bytes; ++b) {
+                o[b] = static_cast<uint8_t>(nextPart[in[b + 3]] + currentPart[in[b]] + 0.5);
+            }
+            position += std::max(pairs, 0);
+        }
+    }
+    while (position < outCount) {
+        putBackground();
+    }
+}
+
+Bgr SmartBackground(const CVImage& image, uint16_t* cells) {
+    std::memset(cells, 0, InverseColorMap::kCellBytes);
+    const int W = image.Width(), H = image.Height();
+    const size_t stride = image.Stride();
+    auto pixel = [&](int x, int row) {
+        return image.bits + stride * static_cast<size_t>(row) + 3 * static_cast<size_t>(x);
+    };
+    auto cellOf = [](const uint8_t* p) {
+        return InverseColorMap::CellIndex(p[0] >> 2, p[1] >> 2, p[2] >> 2);
+    };
+    // Every border pixel: the first and last rows, the first and last columns.
+    auto forBorder = [&](auto&& visit) {
+        for (int row : {0, H - 1}) {
+            for (int x = 0; x < W; ++x) {
+                visit(pixel(x, row));
+            }
+        }
+        for (int x : {0, W - 1}) {
+            for (int row = 0; row < H; ++row) {
+                visit(pixel(x, row));
+            }
+        }
+    };
+    forBorder([&](const uint8_t* p) {
+        uint16_t& cell = cells[cellOf(p)];
+        if (cell < 65535) {
+            ++cell;
+        }
+    });
+    size_t winner = 0;
+    for (size_t i = 1; i < InverseColorMap::kCellCount; ++i) {
+        if (cells[i] > cells[winner]) {
+            winner = i; // the first in scan order wins ties
+        }
+    }
+    // The winning cell's border pixels, averaged: a plain border keeps its
+    // exact colour instead of the cell's corner.
+    uint64_t sums[3] = {0, 0, 0};
+    uint64_t count = 0;
+    forBorder([&](const uint8_t* p) {
+        if (cellOf(p) == winner) {
+            sums[0] += p[0];
+            sums[1] += p[1];
+            sums[2] += p[2];
+            ++count;
+        }
+    });
+    if (count == 0) {
+        return Bgr{static_cast<uint8_t>((winner >> 12) * 4),
+                   static_cast<uint8_t>(((winner >> 6) & 63) * 4),
+                   static_cast<uint8_t>((winner & 63) * 4)};
+    }
+    return Bgr{static_cast<uint8_t>((sums[0] + count / 2) / count),
+               static_cast<uint8_t>((sums[1] + count / 2) / count),
+               static_cast<uint8_t>((sums[2] + count / 2) / count)};
+}
+
+void ShearRotate(CPluginHost* host, const CVImage* source, CVImage* destination, double degrees,
+                 const RotateRequest& request, CVProgress* progress) {
+    CheckDepth(source);
+    const bool paletted = source->BitCount() <= 8;
+    const int W = source->Width(), H = source->Height();
+    const ShearSizes sizes = ShearSizesFor(W, H, degrees);
+    const int W2 = sizes.width, H2 = sizes.height, N = sizes.middleWidth;
+
+    // The result's record first: an oversized result is refused before any
+    // work space is taken.
+    const TransparencyInfo transparency = source->Transparency();
+    destination->Create(W2, H2, paletted ? source->BitCount() : 24, source->paletteCount,
+                        &transparency, source->header.biXPelsPerMeter,
+                        source->header.biYPelsPerMeter);
+    destination->SetPalette(source->palette);
+
+    CVImage expanded(host);
+    const CVImage* pixels = source;
+    if (paletted) {
+        Phase phase(progress, 0, 15, H);
+        ExpandTo24(source, &expanded, phase);
+        pixels = &expanded;
+    }
+
+    CellBlock cells(host);
+    Bgr background = request.customBackground;
+    if (source->hasTransparentColor) {
+        background = Bgr{source->transparentColor.rgbBlue, source->transparentColor.rgbGreen,
+                         source->transparentColor.rgbRed};
+    } else if (request.smartBackground) {
+        background = SmartBackground(*pixels, cells.Cells());
+    }
+
+    const double theta = degrees * kRadiansPerDegree;
+    const double s = std::sin(theta), t = std::tan(theta / 2);
+    const size_t middleStride = 3 * static_cast<size_t>(N);
+    const size_t middleBytes = middleStride * static_cast<size_t>(std::max(H, H2));
+    HostBlock first(host, middleBytes);
+    HostBlock second(host, middleBytes);
+
+    // Rows to the right by i * tan(theta / 2).
+    {
+        Phase phase(progress, paletted ? 15 : 0, 25, H);
+        const size_t inStride = pixels->Stride();
+        for (int i = 0; i < H; ++i) {
+            ShiftRow(pixels->bits + inStride * static_cast<size_t>(i), W,
+                     first.Get() + middleStride * static_cast<size_t>(i), N, i * t, background);
+            phase.Reached(i + 1);
+        }
+    }
+    // Columns by sin(theta) * (W - 1 - x), a block of columns at a time.
+    {
+        Phase phase(progress, 25, 55, N);
+        const double top = s * (W - 1);
+        std::vector<uint8_t> columnsIn(static_cast<size_t>(kColumnBlock) * H * 3);
+        std::vector<uint8_t> columnsOut(static_cast<size_t>(kColumnBlock) * H2 * 3);
+        for (int x0 = 0; x0 < N; x0 += kColumnBlock) {
+            const int count = std::min(kColumnBlock, N - x0);
+            for (int i = 0; i < H; ++i) {
+                const uint8_t* p = first.Get() + middleStride * static_cast<size_t>(i) +
+                                   3 * static_cast<size_t>(x0);
+                for (int b = 0; b < count; ++b, p += 3) {
+                    std::memcpy(&columnsIn[(static_cast<size_t>(b) * H + i) * 3], p, 3);
+                }
+            }
+            for (int b = 0; b < count; ++b) {
+                ShiftRow(&columnsIn[static_cast<size_t>(b) * H * 3], H,
+                         &columnsOut[static_cast<size_t>(b) * H2 * 3], H2, top - s * (x0 + b),
+                         background);
+            }
+            for (int j = 0; j < H2; ++j) {
+                uint8_t* p = second.Get() + middleStride * static_cast<size_t>(j) +
+                             3 * static_cast<size_t>(x0);
+                for (int b = 0; b < count; ++b, p += 3) {
+                    std::memcpy(p, &columnsOut[(static_cast<size_t>(b) * H2 + j) * 3], 3);
+                }
+            }
+            phase.Reached(x0 + count);
+        }
+    }
+    // Rows by tan(theta / 2) * (j - sin(theta) * (W - 1)) into the result.
+    CVImage result24(host);
+    CVImage* target = destination;
+    if (paletted) {
+        result24.Create(W2, H2, 24, 0, nullptr);
+        target = &result24;
+    }
+    {
+        Phase phase(progress, 55, paletted ? 90 : 100, H2);
+        const size_t outStride = target->Stride();
+        const double top = s * (W - 1);
+        for (int j = 0; j < H2; ++j) {
+            uint8_t* out = target->bits + outStride * static_cast<size_t>(j);
+            ShiftRow(second.Get() + middleStride * static_cast<size_t>(j), N, out, W2,
+                     t * (j - top), background);
+            std::memset(out + 3 * static_cast<size_t>(W2), 0,
+                        outStride - 3 * static_cast<size_t>(W2));
+            phase.Reached(j + 1);
+        }
+    }
+    if (!paletted) {
+        return;
+    }
+    // Back to the source's own palette.
+    Phase phase(progress, 90, 100, H2);
+    InverseColorMap map(cells.Cells(), destination->palette, destination->paletteCount);
+    std::memset(destination->bits, 0, destination->ImageBytes());
+    const size_t inStride = result24.Stride(), outStride = destination->Stride();
+    ForDepth(destination->BitCount(), [&](auto bits) {
+        constexpr int Bits = decltype(bits)::value;
+        for (int j = 0; j < H2; ++j) {
+            const uint8_t* in = result24.bits + inStride * static_cast<size_t>(j);
+            uint8_t* out = destination->bits + outStride * static_cast<size_t>(j);
+            for (int x = 0; x < W2; ++x, in += 3) {
+                PutPixel<Bits>(out, x, static_cast<uint32_t>(map.Nearest(in[2], in[1], in[0])));
+            }
+            phase.Reached(j + 1);
+        }
+    });
+}
+
+void Rotate(CPluginHost* host, const CVImage* source, CVImage* destination, CVProgress* progress,
+            const RotateRequest& request) {
+    CheckDepth(source);
+    if (request.flip == kFlipHorizontal || request.flip == kFlipVertical) {
+        Flip(source, destination, request.flip == kFlipHorizontal, progress, 0, 100);
+    } else {
+        const double a = NormalizeAngle(request.angle);
+        if (a == 0.0) {
+            CVImage::CopyImage(destination, source, nullptr);
+        } else if (a == 180.0) {
+            Flip(source, destination, true, progress, 0, 50);
+            Flip(destination, destination, false, progress, 50, 100);
+        } else if (a == 90.0 || a == 270.0) {
+            QuarterTurn(source, destination, a == 90.0, progress);
+        } else {
+            const double base = a > 270.0 ? 270.0 : a > 180.0 ? 180.0 : a > 90.0 ? 90.0 : 0.0;
+            if (base == 0.0) {
+                ShearRotate(host, source, destination, a, request, progress);
+            } else {
+                CVImage turned(host);
+                if (base == 180.0) {
+                    Flip(source, &turned, true, nullptr, 0, 0);
+                    Flip(&turned, &turned, false, nullptr, 0, 0);
+                } else {
+                    QuarterTurn(source, &turned, base == 90.0, nullptr);
+                }
+                ShearRotate(host, &turned, destination, a - base, request, progress);
+            }
+        }
+    }
+    if (progress != nullptr) {
+        progress->End();
+    }
+}
+
+} // namespace pixmill::pineturn
