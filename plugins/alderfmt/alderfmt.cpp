@@ -4,6 +4,7 @@
 #include "alderfmt_strings.h"
 #include "jpeg_codec.h"
 #include "jpeg_settings.h"
+#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"
@@ -65,7 +66,7 @@ class JpegFormat final : public CFormatPlugin {
     void DestroyOptionsPane(CPluginPane* pane) override {
         delete static_cast<JpegOptionsPane*>(pane);
     }
-    void Help(QWidget*) override { OpenHelpTopic(kHelpTopic); }
+    void Help(QWidget*) override { OpenHelpPage(kHelpTopic); }
 
   private:
     CPluginHost* host = nullptr;

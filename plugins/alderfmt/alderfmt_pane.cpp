@@ -1,11 +1,10 @@
 #include "alderfmt_pane.h"
 
 #include "alderfmt_strings.h"
+#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,7 +14,6 @@
 #include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QSpinBox>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -37,7 +35,7 @@ class HelpFilter : public QObject {
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
             const QVariant topic = watched->property(kHelpProperty);
             if (topic.isValid()) {
-                OpenHelpTopic(topic.toInt());
+                OpenHelpPage(topic.toInt());
                 return true;
             }
         }
@@ -51,12 +49,6 @@ int ReadNumber(const QString& text) {
 }
 
 } // namespace
-
-void OpenHelpTopic(int topic) {
-    const QString page =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/help/%1.html").arg(topic);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
-}
 
 JpegOptionsPane::JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings)
     : CPaneBase(site), pluginSettings(pluginSettings), values(*pluginSettings) {

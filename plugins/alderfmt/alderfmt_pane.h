@@ -23,8 +23,6 @@ enum PaneControl {
     IdSharpenUpDown = 1011,
 };
 
-// Opens a topic of the program's help pages.
-void OpenHelpTopic(int topic);
 
 class JpegOptionsPane : public CPaneBase {
   public:

@@ -4,14 +4,10 @@
 #include "color_strings.h"
 #include "palette_reduce.h"
 
+#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/pane_base.h"
 
-#include <QCoreApplication>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
-#include <QUrl>
 
 #include <cstring>
 
@@ -165,10 +161,7 @@ void CColorPlugin::Help(QWidget*) {
     if (topic == 0) {
         return;
     }
-    // Help pages live beside the program, one page per topic.
-    const QString page = QDir(QCoreApplication::applicationDirPath())
-                             .filePath(QStringLiteral("help/%1.html").arg(topic));
-    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    OpenHelpPage(topic);
 }
 
 void CColorPlugin::LoadPalette(int kind) {

@@ -5,6 +5,7 @@
 #include "filter_settings.h"
 #include "filters.h"
 
+#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
@@ -12,11 +13,6 @@
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
 
-#include <QCoreApplication>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
-#include <QUrl>
 
 using namespace pixmill;
 using namespace pixmill::elmpass;
@@ -52,15 +48,6 @@ const OperationTexts kOperations[OperationCount] = {
     {IdNameDespeckle, IdMenuDespeckle, IdDescriptionDespeckle, IdCaptionDespeckle, SlotDespeckle,
      201},
 };
-
-// Help pages live beside the program, one page per topic.
-void OpenHelpTopic(int topic) {
-    const QString page = QDir(QCoreApplication::applicationDirPath())
-                             .filePath(QStringLiteral("help/%1.html").arg(topic));
-    if (QFileInfo::exists(page)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
-    }
-}
 
 class CFilterPlugin : public CProcessingPlugin {
   public:
@@ -145,7 +132,7 @@ class CFilterPlugin : public CProcessingPlugin {
     }
     void Help(QWidget*) override {
         if (kOperations[Current()].helpTopic != 0) {
-            OpenHelpTopic(kOperations[Current()].helpTopic);
+            OpenHelpPage(kOperations[Current()].helpTopic);
         }
     }
 

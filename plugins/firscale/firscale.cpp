@@ -5,14 +5,12 @@
 #include "firscale_strings.h"
 #include "resample.h"
 
+#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
 
-#include <QCoreApplication>
-#include <QDesktopServices>
-#include <QUrl>
 
 #include <cstdio>
 #include <cstring>
@@ -69,10 +67,7 @@ class ResampleOperation : public CProcessingPlugin {
         delete static_cast<ResamplePane*>(pane);
     }
     void Help(QWidget*) override {
-        // Help pages lie beside the program, one per topic.
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                QStringLiteral("/help/Pixmill/%1.html").arg(kHelpTopic)));
+        OpenHelpPage(kHelpTopic);
     }
 
     // The direct entry: keepAspect replaces the stored flag for this call

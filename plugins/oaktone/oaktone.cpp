@@ -6,6 +6,7 @@
 #include "oaktone_strings.h"
 #include "tone.h"
 
+#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
@@ -13,11 +14,6 @@
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
 
-#include <QCoreApplication>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
-#include <QUrl>
 
 using namespace pixmill;
 using namespace pixmill::oaktone;
@@ -43,15 +39,6 @@ const OperationTexts kOperations[OperationCount] = {
     {IdNameTone, IdMenuTone, IdDescriptionTone, 48},
     {IdNameGamma, IdMenuGamma, IdDescriptionGamma, 56},
 };
-
-// Help pages live beside the program, one page per topic.
-void OpenHelpTopic(int topic) {
-    const QString page = QDir(QCoreApplication::applicationDirPath())
-                             .filePath(QStringLiteral("help/%1.html").arg(topic));
-    if (QFileInfo::exists(page)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
-    }
-}
 
 class CAdjustPlugin : public CProcessingPlugin {
   public:
@@ -115,7 +102,7 @@ class CAdjustPlugin : public CProcessingPlugin {
         return new CGammaPane(site, &settings, channelNameList);
     }
     void DestroySettingsPane(CPluginPane* pane) override { delete static_cast<CPaneBase*>(pane); }
-    void Help(QWidget*) override { OpenHelpTopic(kOperations[Current()].helpTopic); }
+    void Help(QWidget*) override { OpenHelpPage(kOperations[Current()].helpTopic); }
 
   private:
     int Current() const { return currentOperation == OpTone ? int{OpTone} : int{OpGamma}; }

@@ -4,14 +4,12 @@
 #include "pineturn_strings.h"
 #include "rotate.h"
 
+#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
 
-#include <QCoreApplication>
-#include <QDesktopServices>
-#include <QUrl>
 
 #include <cstdio>
 
@@ -65,10 +63,7 @@ class RotateOperation : public CProcessingPlugin {
     }
     void DestroySettingsPane(CPluginPane* pane) override { delete static_cast<RotatePane*>(pane); }
     void Help(QWidget*) override {
-        // Help pages lie beside the program, one per topic.
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                QStringLiteral("/help/Pixmill/%1.html").arg(kHelpTopic)));
+        OpenHelpPage(kHelpTopic);
     }
 
     RotateSettings settings;
