@@ -4,10 +4,10 @@
 #include "alderfmt_strings.h"
 #include "jpeg_codec.h"
 #include "jpeg_settings.h"
-#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"
+#include "pixmill/help.h"
 #include "pixmill/image_kind_set.h"
 #include "pixmill/plugin_host.h"
 
@@ -40,8 +40,8 @@ class JpegFormat final : public CFormatPlugin {
         host->LoadSettings(kSettingsName, &settings, sizeof(settings), kSettingsVersion);
     }
 
-    const char* GetName(bool) override { return Text(IdsName); }
-    const char* GetExtensions() override { return Text(IdsExtensions); }
+    const char* GetName(bool) override { return LookupString(kStrings, IdsName); }
+    const char* GetExtensions() override { return LookupString(kStrings, IdsExtensions); }
     uint16_t GetSignatureSize() override { return 3; }
     bool Recognize(const uint8_t* bytes) override {
         return bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;

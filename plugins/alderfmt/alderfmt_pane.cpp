@@ -1,8 +1,8 @@
 #include "alderfmt_pane.h"
 
 #include "alderfmt_strings.h"
-#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
+#include "pixmill/help.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -76,7 +76,7 @@ void JpegOptionsPane::Build(QWidget* root) {
 
     auto* outer = new QVBoxLayout(root);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* group = new QGroupBox(QString::fromUtf8(Text(IdsGroup)), root);
+    auto* group = new QGroupBox(QString::fromUtf8(LookupString(kStrings, IdsGroup)), root);
     outer->addWidget(group);
     auto* grid = new QGridLayout(group);
 
@@ -86,10 +86,10 @@ void JpegOptionsPane::Build(QWidget* root) {
     const int labelTexts[2] = {IdsLuminance, IdsChrominance};
     const int helpTopics[2] = {68, 70};
 
-    grid->addWidget(new QLabel(QString::fromUtf8(Text(IdsScale)), group), 0, 1);
+    grid->addWidget(new QLabel(QString::fromUtf8(LookupString(kStrings, IdsScale)), group), 0, 1);
     for (int i = 0; i < 2; ++i) {
         const int row = i == 0 ? 1 : 3;
-        auto* label = new QLabel(QString::fromUtf8(Text(labelTexts[i])), group);
+        auto* label = new QLabel(QString::fromUtf8(LookupString(kStrings, labelTexts[i])), group);
         auto* slider = new QSlider(Qt::Horizontal, group);
         SetControlId(slider, sliderIds[i]);
         slider->setRange(static_cast<int>(levelFields[i]->minimum),
@@ -118,20 +118,21 @@ void JpegOptionsPane::Build(QWidget* root) {
         QObject::connect(slider, &QSlider::valueChanged, root,
                          [this, chrominance](int position) { SliderMoved(chrominance, position); });
     }
-    grid->addWidget(new QLabel(QString::fromUtf8(Text(IdsNumbers)), group), 2, 1);
+    grid->addWidget(new QLabel(QString::fromUtf8(LookupString(kStrings, IdsNumbers)), group), 2, 1);
 
     auto* options = new QHBoxLayout;
-    auto* progressive = new QCheckBox(QString::fromUtf8(Text(IdsProgressive)), group);
+    auto* progressive =
+        new QCheckBox(QString::fromUtf8(LookupString(kStrings, IdsProgressive)), group);
     SetControlId(progressive, IdProgressive);
     withHelp(progressive, 71);
-    auto* smoothing = new QCheckBox(QString::fromUtf8(Text(IdsSmoothing)), group);
+    auto* smoothing = new QCheckBox(QString::fromUtf8(LookupString(kStrings, IdsSmoothing)), group);
     SetControlId(smoothing, IdBlockSmoothing);
     withHelp(smoothing, 72);
     smoothing->setVisible(false);
-    auto* lock = new QCheckBox(QString::fromUtf8(Text(IdsLock)), group);
+    auto* lock = new QCheckBox(QString::fromUtf8(LookupString(kStrings, IdsLock)), group);
     SetControlId(lock, IdLockSliders);
     withHelp(lock, 73);
-    auto* sharpenLabel = new QLabel(QString::fromUtf8(Text(IdsSharpen)), group);
+    auto* sharpenLabel = new QLabel(QString::fromUtf8(LookupString(kStrings, IdsSharpen)), group);
     auto* sharpen = new QSpinBox(group);
     SetControlId(sharpen, IdSharpenUpDown);
     SetControlId(sharpen->findChild<QLineEdit*>(), IdSharpenEdit);

@@ -4,12 +4,7 @@ namespace pixmill::alder {
 
 namespace {
 
-struct Entry {
-    int id;
-    const char* text;
-};
-
-const Entry kTable[] = {
+const StringEntry kEntries[] = {
     {IdsName, "JPEG"},
     {IdsExtensions, "*.jpg;*.jif;*.jpeg;*.jfif;*.jpe"},
     {IdsGroup, "JPEG compression parameters"},
@@ -25,13 +20,6 @@ const Entry kTable[] = {
 
 } // namespace
 
-const char* Text(int id) {
-    for (const Entry& entry : kTable) {
-        if (entry.id == id) {
-            return entry.text;
-        }
-    }
-    return "";
-}
+const StringTable kStrings{kEntries};
 
 } // namespace pixmill::alder

@@ -1,6 +1,8 @@
 // The texts of the JPEG plug-in, by identifier.
 #pragma once
 
+#include "pixmill/string_table.h"
+
 namespace pixmill::alder {
 
 enum StringId {
@@ -17,7 +19,7 @@ enum StringId {
     IdsSharpen,
 };
 
-// The text of an identifier ("" for an unknown one).
-const char* Text(int id);
+// The library's texts (read with LookupString).
+extern const StringTable kStrings;
 
 } // namespace pixmill::alder

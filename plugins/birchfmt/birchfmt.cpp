@@ -32,9 +32,9 @@ class TiffFormat : public CFormatPlugin {
     }
 
     const char* GetName(bool longForm) override {
-        return LoadText(longForm ? IdsLongName : IdsShortName);
+        return LookupString(kStrings, longForm ? IdsLongName : IdsShortName);
     }
-    const char* GetExtensions() override { return LoadText(IdsExtensions); }
+    const char* GetExtensions() override { return LookupString(kStrings, IdsExtensions); }
     uint16_t GetSignatureSize() override { return 2; }
     bool Recognize(const uint8_t* bytes) override {
         return (bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M');

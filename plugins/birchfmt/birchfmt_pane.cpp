@@ -21,12 +21,14 @@ TiffOptionsPane::TiffOptionsPane(CPaneSite* site, TiffSettings* settings)
 void TiffOptionsPane::Build(QWidget* root) {
     auto* outer = new QVBoxLayout(root);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* group = new QGroupBox(QString::fromUtf8(LoadText(IdsCompressionGroup)), root);
+    auto* group =
+        new QGroupBox(QString::fromUtf8(LookupString(kStrings, IdsCompressionGroup)), root);
     outer->addWidget(group);
     auto* layout = new QVBoxLayout(group);
     buttons = new QButtonGroup(root);
     for (int n = 0; n < 5; ++n) {
-        auto* button = new QRadioButton(QString::fromUtf8(LoadText(IdUncompressed + n)), group);
+        auto* button =
+            new QRadioButton(QString::fromUtf8(LookupString(kStrings, IdUncompressed + n)), group);
         SetControlId(button, IdUncompressed + n);
         button->setProperty("helpId", kHelpIds[n]);
         buttons->addButton(button, n);

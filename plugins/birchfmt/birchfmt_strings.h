@@ -1,6 +1,8 @@
 // The texts of the TIFF format library, by string identifier.
 #pragma once
 
+#include "pixmill/string_table.h"
+
 namespace pixmill::birch {
 
 enum StringId {
@@ -15,12 +17,7 @@ enum StringId {
     IdsHuffman = 1004,
 };
 
-struct StringEntry {
-    int id;
-    const char* text;
-};
-
-inline constexpr StringEntry kStrings[] = {
+inline constexpr StringEntry kStringEntries[] = {
     {IdsShortName, "TIFF"},
     {IdsLongName, "Tagged Image File Format"},
     {IdsExtensions, "*.tif;*.tiff"},
@@ -32,13 +29,7 @@ inline constexpr StringEntry kStrings[] = {
     {IdsHuffman, "&Huffman"},
 };
 
-inline const char* LoadText(int id) {
-    for (const StringEntry& entry : kStrings) {
-        if (entry.id == id) {
-            return entry.text;
-        }
-    }
-    return "";
-}
+// The library's texts (read with LookupString).
+inline constexpr StringTable kStrings{kStringEntries};
 
 } // namespace pixmill::birch

@@ -198,7 +198,7 @@ void CPalettePane::Build(QWidget* root) {
     kindBox = new QComboBox(root);
     SetControlId(kindBox, IdcPaletteKind);
     for (int kind = 0; kind < kPaletteKindCount; ++kind) {
-        kindBox->addItem(QString::fromUtf8(LoadString(IdsPaletteKindFirst + kind)));
+        kindBox->addItem(QString::fromUtf8(LookupString(kStrings, IdsPaletteKindFirst + kind)));
     }
     const int minColors = Limit("colorCount", false), maxColors = Limit("colorCount", true);
     colors.BuildWithUpDown(root, IdcColors, IdcColorsUpDown, minColors, maxColors, 3);

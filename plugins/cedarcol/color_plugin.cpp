@@ -4,21 +4,13 @@
 #include "color_strings.h"
 #include "palette_reduce.h"
 
-#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
+#include "pixmill/help.h"
 #include "pixmill/pane_base.h"
-
-
-#include <cstring>
 
 namespace pixmill::cedarcol {
 
 namespace {
-
-void LoadText(char* buffer, int id) {
-    std::strncpy(buffer, LoadString(id), CColorPlugin::kTextSize);
-    buffer[CColorPlugin::kTextSize] = '\0';
-}
 
 // The conversion code each operation selects.
 constexpr int32_t kOperationCodes[kOperationCount] = {CodeBilevel, CodeGray, CodeColorCount,
@@ -44,12 +36,12 @@ class SettingsRestorer {
 
 CColorPlugin::CColorPlugin(CPluginHost* host) : CProcessingPlugin(host) {
     for (int i = 0; i < kOperationCount; ++i) {
-        LoadText(names[i], IdsNameFirst + i);
-        LoadText(menuNames[i], IdsMenuNameFirst + i);
-        LoadText(descriptions[i], IdsDescriptionFirst + i);
+        LoadString(kStrings, IdsNameFirst + i, names[i], sizeof names[i]);
+        LoadString(kStrings, IdsMenuNameFirst + i, menuNames[i], sizeof menuNames[i]);
+        LoadString(kStrings, IdsDescriptionFirst + i, descriptions[i], sizeof descriptions[i]);
     }
-    LoadText(groupName, IdsGroupName);
-    LoadText(groupMenuName, IdsGroupMenuName);
+    LoadString(kStrings, IdsGroupName, groupName, sizeof groupName);
+    LoadString(kStrings, IdsGroupMenuName, groupMenuName, sizeof groupMenuName);
 
     settings = DefaultColorInfo();
     BindSettings(kColorInfoSchema.name, settings, kColorInfoSchema.version);

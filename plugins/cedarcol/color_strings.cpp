@@ -3,12 +3,7 @@
 namespace pixmill::cedarcol {
 
 namespace {
-struct StringEntry {
-    int id;
-    const char* text;
-};
-
-const StringEntry kStrings[] = {
+const StringEntry kEntries[] = {
     {1, "Windows system"},
     {2, "Macintosh system"},
     {3, "Adaptive"},
@@ -31,13 +26,6 @@ const StringEntry kStrings[] = {
 };
 } // namespace
 
-const char* LoadString(int id) {
-    for (const StringEntry& entry : kStrings) {
-        if (entry.id == id) {
-            return entry.text;
-        }
-    }
-    return "";
-}
+const StringTable kStrings{kEntries};
 
 } // namespace pixmill::cedarcol

@@ -1,6 +1,8 @@
 // The plug-in's string table: every text it shows, by identifier.
 #pragma once
 
+#include "pixmill/string_table.h"
+
 namespace pixmill::cedarcol {
 
 enum StringId : int {
@@ -12,7 +14,7 @@ enum StringId : int {
     IdsDescriptionFirst = 18, // 18..21
 };
 
-// The text of a string identifier ("" for an unknown one).
-const char* LoadString(int id);
+// The plug-in's texts (read with LookupString and LoadString).
+extern const StringTable kStrings;
 
 } // namespace pixmill::cedarcol

@@ -5,14 +5,13 @@
 #include "filter_settings.h"
 #include "filters.h"
 
-#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
+#include "pixmill/help.h"
 #include "pixmill/image_kind_set.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
-
 
 using namespace pixmill;
 using namespace pixmill::elmpass;
@@ -54,13 +53,13 @@ class CFilterPlugin : public CProcessingPlugin {
     explicit CFilterPlugin(CPluginHost* host) : CProcessingPlugin(host) {
         for (int i = 0; i < OperationCount; ++i) {
             const OperationTexts& texts = kOperations[i];
-            LoadString(texts.name, names[i], kTextSize);
-            LoadString(texts.menu, menuTexts[i], kTextSize);
-            LoadString(texts.description, descriptions[i], kTextSize);
-            LoadString(texts.caption, captions[i], kTextSize);
+            LoadString(kStrings, texts.name, names[i], kTextSize);
+            LoadString(kStrings, texts.menu, menuTexts[i], kTextSize);
+            LoadString(kStrings, texts.description, descriptions[i], kTextSize);
+            LoadString(kStrings, texts.caption, captions[i], kTextSize);
         }
-        LoadString(IdGroup, group, kTextSize);
-        LoadString(IdGroupMenu, groupMenu, kTextSize);
+        LoadString(kStrings, IdGroup, group, kTextSize);
+        LoadString(kStrings, IdGroupMenu, groupMenu, kTextSize);
         settings = DefaultFilterSettings();
         BindSettings(kFilterSettingsName, settings);
     }

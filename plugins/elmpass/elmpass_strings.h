@@ -1,7 +1,7 @@
 // The filter library's string table: texts by identifier.
 #pragma once
 
-#include <cstddef>
+#include "pixmill/string_table.h"
 
 namespace pixmill::elmpass {
 
@@ -28,8 +28,7 @@ enum StringId : int {
     IdCaptionDespeckle = 20,
 };
 
-// Copies the text of id into buffer (at most capacity - 1 characters and a
-// terminating zero); an unknown id gives the empty text.
-void LoadString(int id, char* buffer, size_t capacity);
+// The library's texts (read with LoadString).
+extern const StringTable kStrings;
 
 } // namespace pixmill::elmpass

@@ -5,15 +5,11 @@
 #include "firscale_strings.h"
 #include "resample.h"
 
-#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
+#include "pixmill/help.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
-
-
-#include <cstdio>
-#include <cstring>
 
 using namespace pixmill;
 using namespace pixmill::firscale;
@@ -27,17 +23,13 @@ int LowBits(int value) {
     return static_cast<int>(static_cast<uint32_t>(value) & 0xFFFFu);
 }
 
-void CopyText(char (&buffer)[256], int id) {
-    std::snprintf(buffer, sizeof buffer, "%s", LoadText(id));
-}
-
 class ResampleOperation : public CProcessingPlugin {
   public:
     explicit ResampleOperation(CPluginHost* host)
         : CProcessingPlugin(host), settings(DefaultSettings()) {
-        CopyText(name, kStrName);
-        CopyText(menuName, kStrMenuName);
-        CopyText(description, kStrDescription);
+        LoadString(kStrings, kStrName, name, sizeof name);
+        LoadString(kStrings, kStrMenuName, menuName, sizeof menuName);
+        LoadString(kStrings, kStrDescription, description, sizeof description);
         BindSettings(kResampleSchema.name, settings, kSettingsVersion);
     }
 
@@ -66,9 +58,7 @@ class ResampleOperation : public CProcessingPlugin {
     void DestroySettingsPane(CPluginPane* pane) override {
         delete static_cast<ResamplePane*>(pane);
     }
-    void Help(QWidget*) override {
-        OpenHelpPage(kHelpTopic);
-    }
+    void Help(QWidget*) override { OpenHelpPage(kHelpTopic); }
 
     // The direct entry: keepAspect replaces the stored flag for this call
     // and the stored flag comes back afterwards, also when the call fails.

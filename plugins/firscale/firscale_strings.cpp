@@ -3,24 +3,13 @@
 namespace pixmill::firscale {
 
 namespace {
-struct Entry {
-    int id;
-    const char* text;
-};
-constexpr Entry kTable[] = {
+constexpr StringEntry kEntries[] = {
     {kStrName, "Resample"},
     {kStrMenuName, "&Resample"},
     {kStrDescription, "Resample the current image"},
 };
 } // namespace
 
-const char* LoadText(int id) {
-    for (const Entry& entry : kTable) {
-        if (entry.id == id) {
-            return entry.text;
-        }
-    }
-    return "";
-}
+const StringTable kStrings{kEntries};
 
 } // namespace pixmill::firscale

@@ -1,11 +1,13 @@
 // The library's string table.
 #pragma once
 
+#include "pixmill/string_table.h"
+
 namespace pixmill::firscale {
 
 enum StringId { kStrName = 1, kStrMenuName = 2, kStrDescription = 3 };
 
-// The text of a string-table entry; empty for an unknown identifier.
-const char* LoadText(int id);
+// The library's texts (read with LoadString).
+extern const StringTable kStrings;
 
 } // namespace pixmill::firscale

@@ -6,14 +6,13 @@
 #include "oaktone_strings.h"
 #include "tone.h"
 
-#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
+#include "pixmill/help.h"
 #include "pixmill/image_kind_set.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
-
 
 using namespace pixmill;
 using namespace pixmill::oaktone;
@@ -44,14 +43,14 @@ class CAdjustPlugin : public CProcessingPlugin {
   public:
     explicit CAdjustPlugin(CPluginHost* host) : CProcessingPlugin(host) {
         for (int i = 0; i < OperationCount; ++i) {
-            LoadString(kOperations[i].name, names[i], kTextSize);
-            LoadString(kOperations[i].menu, menuTexts[i], kTextSize);
-            LoadString(kOperations[i].description, descriptions[i], kTextSize);
+            LoadString(kStrings, kOperations[i].name, names[i], kTextSize);
+            LoadString(kStrings, kOperations[i].menu, menuTexts[i], kTextSize);
+            LoadString(kStrings, kOperations[i].description, descriptions[i], kTextSize);
         }
-        LoadString(IdGroup, group, kTextSize);
-        LoadString(IdGroupMenu, groupMenu, kTextSize);
+        LoadString(kStrings, IdGroup, group, kTextSize);
+        LoadString(kStrings, IdGroupMenu, groupMenu, kTextSize);
         for (int i = 0; i < RowCount; ++i) {
-            LoadString(IdChannelAll + i, channelNames[i], kChannelNameSize);
+            LoadString(kStrings, IdChannelAll + i, channelNames[i], kChannelNameSize);
             channelNameList[i] = channelNames[i];
         }
         settings = DefaultAdjustSettings();

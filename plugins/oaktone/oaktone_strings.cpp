@@ -1,17 +1,9 @@
 #include "oaktone_strings.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace pixmill::oaktone {
 
 namespace {
-struct StringEntry {
-    int id;
-    const char* text;
-};
-
-const StringEntry kStrings[] = {
+const StringEntry kEntries[] = {
     {IdNameTone, "Brightness-Contrast-Intensity"},
     {IdMenuTone, "&Brightness-Contrast-Intensity"},
     {IdNameGamma, "Gamma"},
@@ -27,19 +19,6 @@ const StringEntry kStrings[] = {
 };
 } // namespace
 
-void LoadString(int id, char* buffer, size_t capacity) {
-    if (capacity == 0) {
-        return;
-    }
-    buffer[0] = '\0';
-    for (const StringEntry& entry : kStrings) {
-        if (entry.id == id) {
-            const size_t length = std::min(std::strlen(entry.text), capacity - 1);
-            std::memcpy(buffer, entry.text, length);
-            buffer[length] = '\0';
-            return;
-        }
-    }
-}
+const StringTable kStrings{kEntries};
 
 } // namespace pixmill::oaktone

@@ -1,7 +1,7 @@
 // The colour adjustment library's string table: texts by identifier.
 #pragma once
 
-#include <cstddef>
+#include "pixmill/string_table.h"
 
 namespace pixmill::oaktone {
 
@@ -20,8 +20,7 @@ enum StringId : int {
     IdChannelBlue = 12,
 };
 
-// Copies the text of id into buffer (at most capacity - 1 characters and a
-// terminating zero); an unknown id gives the empty text.
-void LoadString(int id, char* buffer, size_t capacity);
+// The library's texts (read with LoadString).
+extern const StringTable kStrings;
 
 } // namespace pixmill::oaktone

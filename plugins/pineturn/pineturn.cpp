@@ -4,14 +4,11 @@
 #include "pineturn_strings.h"
 #include "rotate.h"
 
-#include "pixmill/help.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
+#include "pixmill/help.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
-
-
-#include <cstdio>
 
 using namespace pixmill;
 using namespace pixmill::pineturn;
@@ -20,17 +17,13 @@ namespace {
 
 constexpr int kHelpTopic = 97;
 
-void CopyText(char (&buffer)[256], int id) {
-    std::snprintf(buffer, sizeof buffer, "%s", LoadText(id));
-}
-
 class RotateOperation : public CProcessingPlugin {
   public:
     explicit RotateOperation(CPluginHost* host)
         : CProcessingPlugin(host), settings(DefaultSettings()) {
-        CopyText(name, kStrName);
-        CopyText(menuName, kStrMenuName);
-        CopyText(description, kStrDescription);
+        LoadString(kStrings, kStrName, name, sizeof name);
+        LoadString(kStrings, kStrMenuName, menuName, sizeof menuName);
+        LoadString(kStrings, kStrDescription, description, sizeof description);
         BindSettings(kRotateSchema.name, settings, kSettingsVersion);
     }
 
@@ -62,9 +55,7 @@ class RotateOperation : public CProcessingPlugin {
         return new RotatePane(site, settings);
     }
     void DestroySettingsPane(CPluginPane* pane) override { delete static_cast<RotatePane*>(pane); }
-    void Help(QWidget*) override {
-        OpenHelpPage(kHelpTopic);
-    }
+    void Help(QWidget*) override { OpenHelpPage(kHelpTopic); }
 
     RotateSettings settings;
 

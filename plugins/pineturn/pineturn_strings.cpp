@@ -3,24 +3,13 @@
 namespace pixmill::pineturn {
 
 namespace {
-struct Entry {
-    int id;
-    const char* text;
-};
-constexpr Entry kTable[] = {
+constexpr StringEntry kEntries[] = {
     {kStrName, "Rotate"},
     {kStrMenuName, "R&otate"},
     {kStrDescription, "Rotate Image"},
 };
 } // namespace
 
-const char* LoadText(int id) {
-    for (const Entry& entry : kTable) {
-        if (entry.id == id) {
-            return entry.text;
-        }
-    }
-    return "";
-}
+const StringTable kStrings{kEntries};
 
 } // namespace pixmill::pineturn
