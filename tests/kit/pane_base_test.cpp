@@ -4,8 +4,8 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/pane_base.h"
 #include "support/test_host.h"
+#include "support/test_pane_site.h"
 
-#include <QApplication>
 #include <QSpinBox>
 #include <gtest/gtest.h>
 
@@ -13,16 +13,6 @@ using namespace pixmill;
 using namespace pixmill::test;
 
 namespace {
-
-class Site : public CPaneSite {
-  public:
-    void Changed(CPluginPane*) override { ++changes; }
-    QWidget* GetParentWindow() override { return &parent; }
-    const CVImage* GetImage() override { return image; }
-    QWidget parent;
-    const CVImage* image = nullptr;
-    int changes = 0;
-};
 
 class WidthPane : public CPaneBase {
   public:
@@ -50,14 +40,11 @@ class WidthPane : public CPaneBase {
 } // namespace
 
 TEST(PaneKit, PaneLivesInTheSiteWindow) {
-    int argc = 1;
-    char name[] = "pane_kit_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    EnsureApplication();
     TestHost host;
     CVImage image(host.get());
     image.Create(321, 10, 24, 0, nullptr);
-    Site site;
+    TestPaneSite site;
     site.image = &image;
     auto* pane = new WidthPane(&site);
     QWidget* widget = pane->Create();

@@ -5,6 +5,7 @@
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
 #include "pixmill/processing_plugin.h"
+#include "support/plugin_library.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 
@@ -19,22 +20,9 @@ using namespace pixmill::test;
 
 namespace {
 
-struct Library {
-    explicit Library(const char* path) : handle(dlopen(path, RTLD_NOW | RTLD_LOCAL)) {}
-    ~Library() { Close(); }
-    void Close() {
-        if (handle != nullptr) {
-            dlclose(handle);
-            handle = nullptr;
-        }
-    }
-    template <class F> F Entry(const char* name) {
-        return reinterpret_cast<F>(dlsym(handle, name));
-    }
-    void* handle;
-};
-
-const char* ProbePath() { return PIXMILL_TEST_PLUGIN_DIR "/kit_probe.so"; }
+const char* ProbePath() {
+    return PIXMILL_TEST_PLUGIN_DIR "/kit_probe.so";
+}
 
 int32_t StoredApplyCount(MemorySettingsStore& store) {
     auto stored = store.ReadBinary("Settings", "KitProbe");
@@ -51,7 +39,7 @@ int32_t StoredApplyCount(MemorySettingsStore& store) {
 TEST(ProcessingContract, PluginLibraryRoundTrip) {
     TestHost host;
     {
-        Library library(ProbePath());
+        PluginLibrary library(ProbePath());
         ASSERT_NE(library.handle, nullptr) << dlerror();
         auto getProcessing = library.Entry<GetProcessingFn>("GetProcessing");
         ASSERT_NE(getProcessing, nullptr);
@@ -100,7 +88,7 @@ TEST(ProcessingContract, PluginLibraryRoundTrip) {
 
     // The next load starts from the saved block.
     {
-        Library library(ProbePath());
+        PluginLibrary library(ProbePath());
         CProcessingPlugin* plugin = nullptr;
         library.Entry<GetProcessingFn>("GetProcessing")(host.get(), &plugin);
         CVImage image(host.get());
@@ -114,7 +102,7 @@ TEST(ProcessingContract, PluginLibraryRoundTrip) {
 TEST(ProcessingContract, SettingsOfTheWrongLengthLeaveTheDefaults) {
     TestHost host;
     host.settings.WriteBinary("Settings", "KitProbe", Bytes(7, 0x11));
-    Library library(ProbePath());
+    PluginLibrary library(ProbePath());
     CProcessingPlugin* plugin = nullptr;
     library.Entry<GetProcessingFn>("GetProcessing")(host.get(), &plugin);
     plugin->SetOperation(1);
@@ -130,7 +118,7 @@ TEST(ProcessingContract, SettingsOfTheWrongLengthLeaveTheDefaults) {
 }
 
 TEST(ProcessingContract, SchemaExportDescribesTheBlock) {
-    Library library(ProbePath());
+    PluginLibrary library(ProbePath());
     auto schemaOf = library.Entry<GetSettingsSchemaFn>("GetSettingsSchema");
     ASSERT_NE(schemaOf, nullptr);
     const SettingsBlockSchema* blocks = nullptr;

@@ -6,10 +6,11 @@
 #include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/pane.h"
+#include "support/plugin_library.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
+#include "support/test_pane_site.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSlider>
@@ -26,25 +27,6 @@ using namespace pixmill::test;
 namespace {
 
 const char* const kLibrary = PIXMILL_BIN_DIR "/Formats/alderfmt.so";
-
-class Library {
-  public:
-    Library() : handle(dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL)) {}
-    ~Library() { Close(); }
-    void Close() {
-        if (handle != nullptr) {
-            dlclose(handle);
-            handle = nullptr;
-        }
-    }
-    template <class F> F Get(const char* name) { return reinterpret_cast<F>(dlsym(handle, name)); }
-    CFormatPlugin* Format(CPluginHost* host) {
-        CFormatPlugin* format = nullptr;
-        EXPECT_EQ(Get<GetFormatFn>("GetFormat")(host, &format), 1);
-        return format;
-    }
-    void* handle;
-};
 
 JpegSettings Stored(TestHost& host) {
     JpegSettings settings{};
@@ -65,7 +47,7 @@ void Store(TestHost& host, const JpegSettings& settings) {
 
 TEST(AlderfmtLibrary, FormatAnswers) {
     TestHost host;
-    Library library;
+    PluginLibrary library(kLibrary);
     ASSERT_NE(library.handle, nullptr) << dlerror();
     CFormatPlugin* format = library.Format(host.get());
     ASSERT_NE(format, nullptr);
@@ -107,7 +89,7 @@ TEST(AlderfmtLibrary, FormatAnswers) {
     }
 
     const SettingsBlockSchema* blocks = nullptr;
-    ASSERT_EQ(library.Get<GetSettingsSchemaFn>("GetSettingsSchema")(&blocks), 1);
+    ASSERT_EQ(library.Entry<GetSettingsSchemaFn>("GetSettingsSchema")(&blocks), 1);
     EXPECT_STREQ(blocks->name, "JPEG_Parameters");
     EXPECT_EQ(blocks->size, 16u);
     EXPECT_EQ(blocks->version, 3);
@@ -126,7 +108,7 @@ TEST(AlderfmtLibrary, SavesWithStoredSettingsAndReadsBack) {
     stored.progressive = 1;
     Store(host, stored);
     {
-        Library library;
+        PluginLibrary library(kLibrary);
         CFormatPlugin* format = library.Format(host.get());
         CVImage image(host.get());
         image.Create(50, 30, 24, 0, nullptr);
@@ -166,38 +148,23 @@ TEST(AlderfmtLibrary, SavesWithStoredSettingsAndReadsBack) {
     EXPECT_EQ(saved.progressive, 1);
 }
 
-namespace {
-
-class Site : public CPaneSite {
-  public:
-    void Changed(CPluginPane*) override { ++changes; }
-    QWidget* GetParentWindow() override { return &parent; }
-    const CVImage* GetImage() override { return image; }
-    QWidget parent;
-    const CVImage* image = nullptr;
-    int changes = 0;
-};
-
-} // namespace
+namespace {} // namespace
 
 TEST(AlderfmtLibrary, OptionsPane) {
-    int argc = 1;
-    char name[] = "alderfmt_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    EnsureApplication();
     TestHost host;
     JpegSettings stored{};
     stored.luminance = 40;
     stored.chrominance = 90;
     stored.sharpen = 10;
     Store(host, stored);
-    Library library;
+    PluginLibrary library(kLibrary);
     CFormatPlugin* format = library.Format(host.get());
     CVImage colour(host.get()), grey(host.get());
     colour.Create(8, 8, 24, 0, nullptr);
     grey.Create(8, 8, 8, 256, nullptr);
     MakeGrey(grey);
-    Site site;
+    TestPaneSite site;
     site.image = &colour;
     CPluginPane* pane = format->CreateOptionsPane(&site);
     ASSERT_NE(pane, nullptr);

@@ -7,11 +7,12 @@
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/pane.h"
+#include "support/plugin_library.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
+#include "support/test_pane_site.h"
 #include "tiff_test_files.h"
 
-#include <QApplication>
 #include <QGroupBox>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -26,25 +27,7 @@ using namespace pixmill::test;
 
 namespace {
 
-constexpr const char* kLibrary = PIXMILL_BIN_DIR "/Formats/birchfmt.so";
-
-struct Library {
-    Library() : handle(dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL)) {}
-    ~Library() { Close(); }
-    void Close() {
-        if (handle != nullptr) {
-            dlclose(handle);
-            handle = nullptr;
-        }
-    }
-    CFormatPlugin* Format(CPluginHost* host) {
-        auto get = reinterpret_cast<GetFormatFn>(dlsym(handle, "GetFormat"));
-        CFormatPlugin* format = nullptr;
-        EXPECT_EQ(get(host, &format), 1);
-        return format;
-    }
-    void* handle;
-};
+const char* const kLibrary = PIXMILL_BIN_DIR "/Formats/birchfmt.so";
 
 void StoreChoice(TestHost& host, int32_t choice) {
     Bytes bytes(4);
@@ -74,21 +57,11 @@ ByteVector WriteThrough(CFormatPlugin* format, CPluginHost* host, const CVImage&
     return ByteVector(stream.Data(), stream.Data() + stream.Length());
 }
 
-class Site : public CPaneSite {
-  public:
-    void Changed(CPluginPane*) override { ++changes; }
-    QWidget* GetParentWindow() override { return &parent; }
-    const CVImage* GetImage() override { return image; }
-    QWidget parent;
-    const CVImage* image = nullptr;
-    int changes = 0;
-};
-
 } // namespace
 
 TEST(BirchLibrary, FormatAnswersAndSettingsDeclaration) {
     TestHost host;
-    Library library;
+    PluginLibrary library(kLibrary);
     ASSERT_NE(library.handle, nullptr) << dlerror();
     CFormatPlugin* format = library.Format(host.get());
     ASSERT_NE(format, nullptr);
@@ -115,8 +88,7 @@ TEST(BirchLibrary, FormatAnswersAndSettingsDeclaration) {
     kinds.special = 1;
     EXPECT_FALSE(format->AcceptsKinds(&kinds));
 
-    auto schemaOf =
-        reinterpret_cast<GetSettingsSchemaFn>(dlsym(library.handle, "GetSettingsSchema"));
+    auto schemaOf = library.Entry<GetSettingsSchemaFn>("GetSettingsSchema");
     ASSERT_NE(schemaOf, nullptr);
     const SettingsBlockSchema* blocks = nullptr;
     ASSERT_EQ(schemaOf(&blocks), 1);
@@ -135,7 +107,7 @@ TEST(BirchLibrary, CodecsOfTheLibraryUseTheStoredChoice) {
     TestHost host;
     StoreChoice(host, 2);
     {
-        Library library;
+        PluginLibrary library(kLibrary);
         ASSERT_NE(library.handle, nullptr) << dlerror();
         CFormatPlugin* format = library.Format(host.get());
         CVImage image(host.get());
@@ -183,25 +155,14 @@ TEST(BirchLibrary, CodecsOfTheLibraryUseTheStoredChoice) {
 
 class BirchPane : public testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "birchfmt_plugin_tests";
-        static char* argv[] = {name, nullptr};
-        app = new QApplication(argc, argv);
-    }
-    static void TearDownTestSuite() {
-        delete app;
-        app = nullptr;
-    }
-    static QApplication* app;
+    static void SetUpTestSuite() { EnsureApplication(); }
 };
-QApplication* BirchPane::app = nullptr;
 
 TEST_F(BirchPane, CompressionChoiceFollowsTheImageAndTheUser) {
     TestHost host;
     StoreChoice(host, 3); // CCITT, left from a 1-bit image
     {
-        Library library;
+        PluginLibrary library(kLibrary);
         ASSERT_NE(library.handle, nullptr) << dlerror();
         CFormatPlugin* format = library.Format(host.get());
         CVImage gray(host.get());
@@ -213,7 +174,7 @@ TEST_F(BirchPane, CompressionChoiceFollowsTheImageAndTheUser) {
 
         {
             // Before the host names an image nothing is hidden or switched.
-            Site empty;
+            TestPaneSite empty;
             CPluginPane* early = format->CreateOptionsPane(&empty);
             QWidget* widget = early->Create();
             auto* ccitt = widget->findChild<QRadioButton*>(QStringLiteral("id1003"));
@@ -223,7 +184,7 @@ TEST_F(BirchPane, CompressionChoiceFollowsTheImageAndTheUser) {
             format->DestroyOptionsPane(early);
         }
 
-        Site site;
+        TestPaneSite site;
         site.image = &gray;
         CPluginPane* pane = format->CreateOptionsPane(&site);
         QWidget* root = pane->Create();

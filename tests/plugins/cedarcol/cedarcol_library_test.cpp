@@ -8,6 +8,7 @@
 #include "pixmill/errors.h"
 #include "pixmill/image_kind_set.h"
 #include "pixmill/processing_plugin.h"
+#include "support/plugin_library.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 
@@ -25,23 +26,7 @@ using namespace pixmill::test;
 
 namespace {
 
-struct Library {
-    Library() : handle(dlopen(PIXMILL_BIN_DIR "/Processing/cedarcol.so", RTLD_NOW | RTLD_LOCAL)) {}
-    ~Library() {
-        if (handle != nullptr) {
-            dlclose(handle);
-        }
-    }
-    template <class F> F Entry(const char* name) {
-        return reinterpret_cast<F>(dlsym(handle, name));
-    }
-    CProcessingPlugin* Plugin(CPluginHost* host) {
-        CProcessingPlugin* plugin = nullptr;
-        Entry<GetProcessingFn>("GetProcessing")(host, &plugin);
-        return plugin;
-    }
-    void* handle;
-};
+const char* const kLibrary = PIXMILL_BIN_DIR "/Processing/cedarcol.so";
 
 QorelColorInfo StoredBlock(MemorySettingsStore& store) {
     QorelColorInfo block{};
@@ -70,7 +55,7 @@ TEST(CedarcolLibrary, OperationsAndEntryPoints) {
     TestHost host;
     std::mt19937 random(31);
     {
-        Library library;
+        PluginLibrary library(kLibrary);
         ASSERT_NE(library.handle, nullptr) << dlerror();
         auto changeColors = library.Entry<ChangeColorsFn>("ChangeColors");
         ASSERT_NE(changeColors, nullptr);
@@ -83,7 +68,7 @@ TEST(CedarcolLibrary, OperationsAndEntryPoints) {
             << "no object before GetProcessing";
         EXPECT_EQ(destination.bits, nullptr);
 
-        CProcessingPlugin* plugin = library.Plugin(host.get());
+        CProcessingPlugin* plugin = library.Processing(host.get());
         ASSERT_NE(plugin, nullptr);
         EXPECT_EQ(plugin->GetOperationCount(), 4);
         EXPECT_STREQ(plugin->GetGroupName(false), "Convert to");
@@ -192,8 +177,8 @@ TEST(CedarcolLibrary, RememberedFixedPaletteIsLoadedAgain) {
     std::memcpy(bytes.data(), &block, sizeof block);
     host.settings.WriteBinary("Settings", "QorelColorInfo", bytes);
     std::mt19937 random(32);
-    Library library;
-    CProcessingPlugin* plugin = library.Plugin(host.get());
+    PluginLibrary library(kLibrary);
+    CProcessingPlugin* plugin = library.Processing(host.get());
     plugin->SetOperation(2);
     CVImage source(host.get());
     source.Create(24, 24, 24, 0, nullptr);
@@ -213,7 +198,7 @@ TEST(CedarcolLibrary, RememberedFixedPaletteIsLoadedAgain) {
 }
 
 TEST(CedarcolLibrary, SettingsSchemaDescribesTheStoredBlock) {
-    Library library;
+    PluginLibrary library(kLibrary);
     auto getSchema = library.Entry<GetSettingsSchemaFn>("GetSettingsSchema");
     ASSERT_NE(getSchema, nullptr);
     const SettingsBlockSchema* blocks = nullptr;

@@ -6,8 +6,8 @@
 #include "palette_reduce.h"
 
 #include "support/test_host.h"
+#include "support/test_pane_site.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,31 +21,15 @@
 
 using namespace pixmill;
 using namespace pixmill::cedarcol;
+using pixmill::test::EnsureApplication;
 using pixmill::test::TestHost;
+using pixmill::test::TestPaneSite;
 
 namespace {
 
-class Site : public CPaneSite {
-  public:
-    void Changed(CPluginPane*) override { ++changes; }
-    QWidget* GetParentWindow() override { return &parent; }
-    const CVImage* GetImage() override { return nullptr; }
-    QWidget parent;
-    int changes = 0;
-};
-
 class PaneTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "cedarcol_pane_tests";
-        static char* argv[] = {name, nullptr};
-        app = new QApplication(argc, argv);
-    }
-    static void TearDownTestSuite() {
-        delete app;
-        app = nullptr;
-    }
+    static void SetUpTestSuite() { EnsureApplication(); }
     void SetUp() override { plugin = std::make_unique<CColorPlugin>(host.get()); }
 
     // Replaces an edit's text as a user would.
@@ -60,12 +44,10 @@ class PaneTest : public ::testing::Test {
         return control;
     }
 
-    static QApplication* app;
     TestHost host;
     std::unique_ptr<CColorPlugin> plugin;
-    Site site;
+    TestPaneSite site;
 };
-QApplication* PaneTest::app = nullptr;
 
 } // namespace
 

@@ -8,8 +8,10 @@
 #include "pixmill/errors.h"
 #include "pixmill/pane_base.h"
 #include "pixmill/processing_plugin.h"
+#include "support/plugin_library.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
+#include "support/test_pane_site.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -29,25 +31,7 @@ namespace ep = pixmill::elmpass;
 
 namespace {
 
-struct Library {
-    Library() : handle(dlopen(PIXMILL_BIN_DIR "/Processing/elmpass.so", RTLD_NOW | RTLD_LOCAL)) {}
-    ~Library() { Close(); }
-    void Close() {
-        if (handle != nullptr) {
-            dlclose(handle);
-            handle = nullptr;
-        }
-    }
-    CProcessingPlugin* Plugin(CPluginHost* host) {
-        auto entry = reinterpret_cast<GetProcessingFn>(dlsym(handle, "GetProcessing"));
-        CProcessingPlugin* plugin = nullptr;
-        if (entry == nullptr || entry(host, &plugin) != 1) {
-            return nullptr;
-        }
-        return plugin;
-    }
-    void* handle;
-};
+const char* const kLibrary = PIXMILL_BIN_DIR "/Processing/elmpass.so";
 
 #pragma pack(push, 1)
 struct StoredFilter {
@@ -86,24 +70,15 @@ std::unique_ptr<CVImage> Image(TestHost& host, int bitCount, bool grey, std::mt1
     return image;
 }
 
-class Site : public CPaneSite {
-  public:
-    void Changed(CPluginPane*) override { ++changes; }
-    QWidget* GetParentWindow() override { return &parent; }
-    const CVImage* GetImage() override { return nullptr; }
-    QWidget parent;
-    int changes = 0;
-};
-
 } // namespace
 
 TEST(ElmpassLibrary, DescribesItsFiveFilters) {
     TestHost host;
-    Library library;
+    PluginLibrary library(kLibrary);
     ASSERT_NE(library.handle, nullptr) << dlerror();
-    CProcessingPlugin* plugin = library.Plugin(host.get());
+    CProcessingPlugin* plugin = library.Processing(host.get());
     ASSERT_NE(plugin, nullptr);
-    EXPECT_EQ(plugin, library.Plugin(host.get())) << "one object per library";
+    EXPECT_EQ(plugin, library.Processing(host.get())) << "one object per library";
     ASSERT_EQ(plugin->GetOperationCount(), 5);
 
     struct Expected {
@@ -149,8 +124,7 @@ TEST(ElmpassLibrary, DescribesItsFiveFilters) {
         EXPECT_EQ(output->traits, 4);
     }
 
-    auto schemaOf =
-        reinterpret_cast<GetSettingsSchemaFn>(dlsym(library.handle, "GetSettingsSchema"));
+    auto schemaOf = library.Entry<GetSettingsSchemaFn>("GetSettingsSchema");
     ASSERT_NE(schemaOf, nullptr);
     const SettingsBlockSchema* blocks = nullptr;
     ASSERT_EQ(schemaOf(&blocks), 1);
@@ -174,8 +148,8 @@ TEST(ElmpassLibrary, AppliesWithTheStoredStrengthsAndSavesThem) {
     std::mt19937 random(4);
     auto source = Image(host, 24, false, random);
     {
-        Library library;
-        CProcessingPlugin* plugin = library.Plugin(host.get());
+        PluginLibrary library(kLibrary);
+        CProcessingPlugin* plugin = library.Processing(host.get());
         ASSERT_NE(plugin, nullptr);
         const std::function<void(const CVImage&, CVImage&)> direct[] = {
             [](const CVImage& s, CVImage& d) { ep::Negative(s, d, nullptr); },
@@ -221,8 +195,8 @@ TEST(ElmpassLibrary, StoredBlockOfTheWrongLengthLeavesTheDefaults) {
     TestHost host;
     host.settings.WriteBinary("Settings", "Filter", Bytes(15, 0x7F));
     {
-        Library library;
-        ASSERT_NE(library.Plugin(host.get()), nullptr);
+        PluginLibrary library(kLibrary);
+        ASSERT_NE(library.Processing(host.get()), nullptr);
     }
     auto saved = Stored(host.settings);
     ASSERT_TRUE(saved.has_value());
@@ -235,10 +209,10 @@ TEST(ElmpassLibrary, StrengthPane) {
     std::mt19937 random(6);
     auto source = Image(host, 24, false, random);
     {
-        Library library;
-        CProcessingPlugin* plugin = library.Plugin(host.get());
+        PluginLibrary library(kLibrary);
+        CProcessingPlugin* plugin = library.Processing(host.get());
         ASSERT_NE(plugin, nullptr);
-        Site site;
+        TestPaneSite site;
         for (uint16_t op : {0, 3}) {
             plugin->SetOperation(op);
             EXPECT_EQ(plugin->CreateSettingsPane(&site), nullptr);

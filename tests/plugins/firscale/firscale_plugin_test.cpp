@@ -7,10 +7,11 @@
 #include "pixmill/pane.h"
 #include "pixmill/processing_plugin.h"
 #include "pixmill/up_down.h"
+#include "support/plugin_library.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
+#include "support/test_pane_site.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <gtest/gtest.h>
@@ -24,18 +25,7 @@ using namespace pixmill::test;
 
 namespace {
 
-struct Library {
-    Library() : handle(dlopen(PIXMILL_BIN_DIR "/Processing/firscale.so", RTLD_NOW | RTLD_LOCAL)) {}
-    ~Library() {
-        if (handle != nullptr) {
-            dlclose(handle);
-        }
-    }
-    template <class F> F Entry(const char* name) {
-        return reinterpret_cast<F>(dlsym(handle, name));
-    }
-    void* handle;
-};
+const char* const kLibrary = PIXMILL_BIN_DIR "/Processing/firscale.so";
 
 #pragma pack(push, 1)
 struct Block {
@@ -61,35 +51,13 @@ Block Stored(TestHost& host) {
     return block;
 }
 
-class Site : public CPaneSite {
-  public:
-    void Changed(CPluginPane*) override { ++changes; }
-    QWidget* GetParentWindow() override { return &parent; }
-    const CVImage* GetImage() override { return image; }
-    QWidget parent;
-    const CVImage* image = nullptr;
-    int changes = 0;
-};
-
-template <class T> T* Find(QWidget* pane, int id) {
-    return pane->findChild<T*>(QStringLiteral("id%1").arg(id));
-}
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "firscale_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 } // namespace
 
 TEST(FirscaleLibrary, EntryPointsSettingsAndTheDirectResample) {
     TestHost host;
     Store(host, Block{300, 200, 1, {}});
     {
-        Library library;
+        PluginLibrary library(kLibrary);
         ASSERT_NE(library.handle, nullptr) << dlerror();
         auto resampleImage = library.Entry<ResampleImageFn>("ResampleImage");
         auto getProcessing = library.Entry<GetProcessingFn>("GetProcessing");
@@ -178,28 +146,28 @@ TEST(FirscaleLibrary, EntryPointsSettingsAndTheDirectResample) {
 }
 
 TEST(FirscalePane, PixelsAndPercentFollowEachOther) {
-    App();
+    EnsureApplication();
     TestHost host;
     Store(host, Block{200, 100, 1, {}});
     {
-        Library library;
+        PluginLibrary library(kLibrary);
         ASSERT_NE(library.handle, nullptr) << dlerror();
         CProcessingPlugin* plugin = nullptr;
         library.Entry<GetProcessingFn>("GetProcessing")(host.get(), &plugin);
 
         CVImage image(host.get());
         image.Create(400, 200, 24, 0, nullptr);
-        Site site;
+        TestPaneSite site;
         site.image = &image;
         CPluginPane* pane = plugin->CreateSettingsPane(&site);
         ASSERT_NE(pane, nullptr);
         QWidget* root = pane->Create();
         ASSERT_NE(root, nullptr);
-        auto* width = Find<QLineEdit>(root, 1004);
-        auto* height = Find<QLineEdit>(root, 1006);
-        auto* widthPercent = Find<QLineEdit>(root, 1010);
-        auto* heightPercent = Find<QLineEdit>(root, 1011);
-        auto* keep = Find<QCheckBox>(root, 1018);
+        auto* width = FindControl<QLineEdit>(root, 1004);
+        auto* height = FindControl<QLineEdit>(root, 1006);
+        auto* widthPercent = FindControl<QLineEdit>(root, 1010);
+        auto* heightPercent = FindControl<QLineEdit>(root, 1011);
+        auto* keep = FindControl<QCheckBox>(root, 1018);
         ASSERT_TRUE(width && height && widthPercent && heightPercent && keep);
         EXPECT_EQ(width->text(), "200");
         EXPECT_EQ(widthPercent->text(), "50");
@@ -208,12 +176,12 @@ TEST(FirscalePane, PixelsAndPercentFollowEachOther) {
         EXPECT_EQ(site.changes, 0);
         EXPECT_EQ(width->maxLength(), 5);
         EXPECT_EQ(widthPercent->maxLength(), 4);
-        auto* upDown = Find<CUpDown>(root, 1020);
+        auto* upDown = FindControl<CUpDown>(root, 1020);
         ASSERT_NE(upDown, nullptr);
         EXPECT_EQ(upDown->Minimum(), 1);
         EXPECT_EQ(upDown->Maximum(), 32767);
-        EXPECT_EQ(Find<CUpDown>(root, 1023)->Maximum(), 9999);
-        EXPECT_EQ(Find<QWidget>(root, 1010)->property("helpId").toInt(), 94);
+        EXPECT_EQ(FindControl<CUpDown>(root, 1023)->Maximum(), 9999);
+        EXPECT_EQ(FindControl<QWidget>(root, 1010)->property("helpId").toInt(), 94);
 
         // Width in pixels: its percent follows, and the height with the ratio.
         width->setText("100");
@@ -261,23 +229,23 @@ TEST(FirscalePane, PixelsAndPercentFollowEachOther) {
 }
 
 TEST(FirscalePane, WithoutAnImageThePercentControlsAreHidden) {
-    App();
+    EnsureApplication();
     TestHost host;
-    Library library;
+    PluginLibrary library(kLibrary);
     ASSERT_NE(library.handle, nullptr) << dlerror();
     CProcessingPlugin* plugin = nullptr;
     library.Entry<GetProcessingFn>("GetProcessing")(host.get(), &plugin);
-    Site site;
+    TestPaneSite site;
     CPluginPane* pane = plugin->CreateSettingsPane(&site);
     QWidget* root = pane->Create();
     site.parent.show();
     for (int id : {1008, 1010, 1021, 1009, 1011, 1023}) {
-        ASSERT_NE(Find<QWidget>(root, id), nullptr) << id;
-        EXPECT_FALSE(Find<QWidget>(root, id)->isVisible()) << id;
+        ASSERT_NE(FindControl<QWidget>(root, id), nullptr) << id;
+        EXPECT_FALSE(FindControl<QWidget>(root, id)->isVisible()) << id;
     }
-    EXPECT_TRUE(Find<QWidget>(root, 1004)->isVisible());
-    Find<QLineEdit>(root, 1004)->setText("640");
-    Find<QLineEdit>(root, 1006)->setText("0");
+    EXPECT_TRUE(FindControl<QWidget>(root, 1004)->isVisible());
+    FindControl<QLineEdit>(root, 1004)->setText("640");
+    FindControl<QLineEdit>(root, 1006)->setText("0");
     EXPECT_EQ(site.changes, 2);
     EXPECT_TRUE(pane->Commit());
     plugin->DestroySettingsPane(pane);

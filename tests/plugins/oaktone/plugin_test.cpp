@@ -9,8 +9,10 @@
 #include "pixmill/errors.h"
 #include "pixmill/pane_base.h"
 #include "pixmill/processing_plugin.h"
+#include "support/plugin_library.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
+#include "support/test_pane_site.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -31,25 +33,7 @@ namespace ot = pixmill::oaktone;
 
 namespace {
 
-struct Library {
-    Library() : handle(dlopen(PIXMILL_BIN_DIR "/Processing/oaktone.so", RTLD_NOW | RTLD_LOCAL)) {}
-    ~Library() { Close(); }
-    void Close() {
-        if (handle != nullptr) {
-            dlclose(handle);
-            handle = nullptr;
-        }
-    }
-    CProcessingPlugin* Plugin(CPluginHost* host) {
-        auto entry = reinterpret_cast<GetProcessingFn>(dlsym(handle, "GetProcessing"));
-        CProcessingPlugin* plugin = nullptr;
-        if (entry == nullptr || entry(host, &plugin) != 1) {
-            return nullptr;
-        }
-        return plugin;
-    }
-    void* handle;
-};
+const char* const kLibrary = PIXMILL_BIN_DIR "/Processing/oaktone.so";
 
 void Store(MemorySettingsStore& store, const ot::AdjustSettings& block) {
     Bytes bytes(sizeof block);
@@ -78,25 +62,15 @@ std::unique_ptr<CVImage> Image(TestHost& host, int bitCount, std::mt19937& rando
     return image;
 }
 
-class Site : public CPaneSite {
-  public:
-    void Changed(CPluginPane*) override { ++changes; }
-    QWidget* GetParentWindow() override { return &parent; }
-    const CVImage* GetImage() override { return nullptr; }
-    template <class T> T* Find(int id) { return parent.findChild<T*>(CPaneBase::ControlName(id)); }
-    QWidget parent;
-    int changes = 0;
-};
-
 } // namespace
 
 TEST(OaktoneLibrary, DescribesItsTwoOperations) {
     TestHost host;
-    Library library;
+    PluginLibrary library(kLibrary);
     ASSERT_NE(library.handle, nullptr) << dlerror();
-    CProcessingPlugin* plugin = library.Plugin(host.get());
+    CProcessingPlugin* plugin = library.Processing(host.get());
     ASSERT_NE(plugin, nullptr);
-    EXPECT_EQ(plugin, library.Plugin(host.get()));
+    EXPECT_EQ(plugin, library.Processing(host.get()));
     ASSERT_EQ(plugin->GetOperationCount(), 2);
     const char* names[] = {"Brightness-Contrast-Intensity", "Gamma"};
     const char* menus[] = {"&Brightness-Contrast-Intensity", "&Gamma"};
@@ -120,8 +94,7 @@ TEST(OaktoneLibrary, DescribesItsTwoOperations) {
         EXPECT_EQ(plugin->GetOutputKinds(&input)->kinds, KindPaletted8 | KindRgb24);
     }
 
-    auto schemaOf =
-        reinterpret_cast<GetSettingsSchemaFn>(dlsym(library.handle, "GetSettingsSchema"));
+    auto schemaOf = library.Entry<GetSettingsSchemaFn>("GetSettingsSchema");
     ASSERT_NE(schemaOf, nullptr);
     const SettingsBlockSchema* blocks = nullptr;
     ASSERT_EQ(schemaOf(&blocks), 1);
@@ -155,8 +128,8 @@ TEST(OaktoneLibrary, AppliesTheStoredValuesAndSavesThem) {
     Store(host.settings, stored);
     std::mt19937 random(5);
     {
-        Library library;
-        CProcessingPlugin* plugin = library.Plugin(host.get());
+        PluginLibrary library(kLibrary);
+        CProcessingPlugin* plugin = library.Processing(host.get());
         ASSERT_NE(plugin, nullptr);
         for (int bitCount : {8, 24}) {
             auto source = Image(host, bitCount, random);
@@ -192,11 +165,11 @@ TEST(OaktoneLibrary, TonePane) {
     stored.tone[2][1] = -30; // green contrast
     Store(host.settings, stored);
     {
-        Library library;
-        CProcessingPlugin* plugin = library.Plugin(host.get());
+        PluginLibrary library(kLibrary);
+        CProcessingPlugin* plugin = library.Processing(host.get());
         ASSERT_NE(plugin, nullptr);
         plugin->SetOperation(0);
-        Site site;
+        TestPaneSite site;
         CPluginPane* pane = plugin->CreateSettingsPane(&site);
         ASSERT_NE(pane, nullptr);
         ASSERT_NE(pane->Create(), nullptr);
@@ -276,11 +249,11 @@ TEST(OaktoneLibrary, GammaPane) {
     stored.gamma[1] = 0.5;
     Store(host.settings, stored);
     {
-        Library library;
-        CProcessingPlugin* plugin = library.Plugin(host.get());
+        PluginLibrary library(kLibrary);
+        CProcessingPlugin* plugin = library.Processing(host.get());
         ASSERT_NE(plugin, nullptr);
         plugin->SetOperation(1);
-        Site site;
+        TestPaneSite site;
         CPluginPane* pane = plugin->CreateSettingsPane(&site);
         ASSERT_NE(pane, nullptr);
         ASSERT_NE(pane->Create(), nullptr);

@@ -5,10 +5,11 @@
 #include "pixmill/pane.h"
 #include "pixmill/processing_plugin.h"
 #include "pixmill/up_down.h"
+#include "support/plugin_library.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
+#include "support/test_pane_site.h"
 
-#include <QApplication>
 #include <QColorDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,23 +25,7 @@ using namespace pixmill::test;
 
 namespace {
 
-struct Library {
-    Library() : handle(dlopen(PIXMILL_BIN_DIR "/Processing/pineturn.so", RTLD_NOW | RTLD_LOCAL)) {}
-    ~Library() {
-        if (handle != nullptr) {
-            dlclose(handle);
-        }
-    }
-    CProcessingPlugin* Plugin(TestHost& host) {
-        auto get = reinterpret_cast<GetProcessingFn>(dlsym(handle, "GetProcessing"));
-        CProcessingPlugin* plugin = nullptr;
-        if (get == nullptr || get(host.get(), &plugin) != 1) {
-            return nullptr;
-        }
-        return plugin;
-    }
-    void* handle;
-};
+const char* const kLibrary = PIXMILL_BIN_DIR "/Processing/pineturn.so";
 
 #pragma pack(push, 1)
 struct Block {
@@ -68,37 +53,15 @@ Block Stored(TestHost& host) {
     return block;
 }
 
-class Site : public CPaneSite {
-  public:
-    void Changed(CPluginPane*) override { ++changes; }
-    QWidget* GetParentWindow() override { return &parent; }
-    const CVImage* GetImage() override { return image; }
-    QWidget parent;
-    const CVImage* image = nullptr;
-    int changes = 0;
-};
-
-template <class T> T* Find(QWidget* pane, int id) {
-    return pane->findChild<T*>(QStringLiteral("id%1").arg(id));
-}
-
-void App() {
-    static int argc = 1;
-    static char name[] = "pineturn_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
-
 } // namespace
 
 TEST(PineturnLibrary, OperationSettingsAndApply) {
     TestHost host;
     Store(host, Block{1, 0, 45.0, {0, 0, 0, 0}, 1});
     {
-        Library library;
+        PluginLibrary library(kLibrary);
         ASSERT_NE(library.handle, nullptr) << dlerror();
-        auto getSchema =
-            reinterpret_cast<GetSettingsSchemaFn>(dlsym(library.handle, "GetSettingsSchema"));
+        auto getSchema = library.Entry<GetSettingsSchemaFn>("GetSettingsSchema");
         ASSERT_NE(getSchema, nullptr);
         const SettingsBlockSchema* schema = nullptr;
         ASSERT_EQ(getSchema(&schema), 1);
@@ -112,7 +75,7 @@ TEST(PineturnLibrary, OperationSettingsAndApply) {
         EXPECT_EQ(FindField(*schema, "angle")->offset, 8u);
         EXPECT_EQ(FindField(*schema, "smartBackground")->offset, 20u);
 
-        CProcessingPlugin* plugin = library.Plugin(host);
+        CProcessingPlugin* plugin = library.Processing(host.get());
         ASSERT_NE(plugin, nullptr);
         EXPECT_STREQ(plugin->GetName(false), "Rotate");
         EXPECT_STREQ(plugin->GetName(true), "R&otate");
@@ -138,57 +101,58 @@ TEST(PineturnLibrary, OperationSettingsAndApply) {
 }
 
 TEST(PineturnPane, ChoicesEditsAndTheColourChooser) {
-    App();
+    EnsureApplication();
     TestHost host;
     Store(host, Block{0, 0, 12.5, {0, 0, 0, 0}, 1});
-    Library library;
+    PluginLibrary library(kLibrary);
     ASSERT_NE(library.handle, nullptr) << dlerror();
-    CProcessingPlugin* plugin = library.Plugin(host);
+    CProcessingPlugin* plugin = library.Processing(host.get());
     ASSERT_NE(plugin, nullptr);
 
     CVImage image(host.get());
     image.Create(30, 20, 24, 0, nullptr);
     std::memset(image.bits, 200, image.ImageBytes());
-    Site site;
+    TestPaneSite site;
     site.image = &image;
     site.parent.show();
     CPluginPane* pane = plugin->CreateSettingsPane(&site);
     QWidget* root = pane->Create();
     ASSERT_NE(root, nullptr);
-    auto* custom = Find<QRadioButton>(root, 1003);
-    auto* angle = Find<QLineEdit>(root, 1004);
+    auto* custom = FindControl<QRadioButton>(root, 1003);
+    auto* angle = FindControl<QLineEdit>(root, 1004);
     ASSERT_TRUE(custom && angle);
     EXPECT_TRUE(custom->isChecked());
     EXPECT_EQ(angle->text(), "12.5");
     EXPECT_EQ(angle->maxLength(), 6);
-    auto* upDown = Find<CUpDown>(root, 1005);
+    auto* upDown = FindControl<CUpDown>(root, 1005);
     EXPECT_EQ(upDown->Minimum(), 0);
     EXPECT_EQ(upDown->Maximum(), 365);
-    EXPECT_FALSE(Find<QWidget>(root, 1018)->isHidden());
-    EXPECT_TRUE(Find<QRadioButton>(root, 1014)->isChecked());
+    EXPECT_FALSE(FindControl<QWidget>(root, 1018)->isHidden());
+    EXPECT_TRUE(FindControl<QRadioButton>(root, 1014)->isChecked());
     EXPECT_EQ(site.changes, 0);
 
-    Find<QRadioButton>(root, 1001)->click(); // 180 degrees
+    FindControl<QRadioButton>(root, 1001)->click(); // 180 degrees
     EXPECT_EQ(site.changes, 1);
     angle->setText("30"); // typing chooses the custom angle
     EXPECT_TRUE(custom->isChecked());
     EXPECT_EQ(site.changes, 2);
-    Find<QRadioButton>(root, 1006)->click(); // horizontal flip
-    Find<QRadioButton>(root, 1002)->click(); // 270: flip mode back to 0
-    upDown->StepBy(1);                       // reads 30 from the edit
+    FindControl<QRadioButton>(root, 1006)->click(); // horizontal flip
+    FindControl<QRadioButton>(root, 1002)->click(); // 270: flip mode back to 0
+    upDown->StepBy(1);                              // reads 30 from the edit
     EXPECT_EQ(angle->text(), "31");
     EXPECT_TRUE(custom->isChecked());
 
     // The swatch opens the colour chooser; a chosen colour is a change.
-    Find<QRadioButton>(root, 1013)->click();
+    FindControl<QRadioButton>(root, 1013)->click();
     const int before = site.changes;
-    Find<QPushButton>(root, 1016)->click();
+    FindControl<QPushButton>(root, 1016)->click();
     auto* chooser = root->findChild<QColorDialog*>();
     ASSERT_NE(chooser, nullptr);
     chooser->setCurrentColor(QColor(10, 20, 30));
     chooser->accept();
     EXPECT_EQ(site.changes, before + 1);
-    EXPECT_EQ(Find<QPushButton>(root, 1016)->property("color").value<QColor>(), QColor(10, 20, 30));
+    EXPECT_EQ(FindControl<QPushButton>(root, 1016)->property("color").value<QColor>(),
+              QColor(10, 20, 30));
 
     ASSERT_TRUE(pane->Commit());
     // Committed: 31 degrees on the custom background.
@@ -200,7 +164,7 @@ TEST(PineturnPane, ChoicesEditsAndTheColourChooser) {
     // An image with a transparent colour hides the background choice.
     image.hasTransparentColor = 1;
     pane->SetImage(&image);
-    EXPECT_TRUE(Find<QWidget>(root, 1018)->isHidden());
+    EXPECT_TRUE(FindControl<QWidget>(root, 1018)->isHidden());
     plugin->DestroySettingsPane(pane);
     EXPECT_TRUE(site.parent.findChildren<QWidget*>().isEmpty());
     result.FreeBits();
