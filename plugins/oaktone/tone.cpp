@@ -4,6 +4,7 @@
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
+#include "pixmill/work_progress.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,35 +19,6 @@ namespace {
 int Clamp(int v) {
     return std::clamp(v, 0, 255);
 }
-
-// Steps the caller's progress whenever the work position reaches the
-// position it asked for, as often as needed when rows are few; never more
-// than the 20 steps of 5 % that the bar has, which also ends the loop when
-// the work range is empty.
-class WorkProgress {
-  public:
-    WorkProgress(CVProgress* progress, int workLast) : progress(progress) {
-        if (progress != nullptr) {
-            next = progress->Begin(0, 100, 0, workLast);
-        }
-    }
-    void At(int work) {
-        while (progress != nullptr && work >= next && stepsLeft > 0) {
-            next = progress->Step(nullptr);
-            --stepsLeft;
-        }
-    }
-    void End() {
-        if (progress != nullptr) {
-            progress->End();
-        }
-    }
-
-  private:
-    CVProgress* progress;
-    int next = 0;
-    int stepsLeft = 20;
-};
 
 // Tables live in the host's scratch arena for the length of one run.
 class ScratchTables {
@@ -96,7 +68,8 @@ void MapThroughTables(const CVImage& source, CVImage& destination, const uint8_t
         const int height = source.Height();
         const size_t stride = source.Stride();
         const size_t rowBytes = static_cast<size_t>(width) * 3;
-        WorkProgress bar(progress, height);
+        WorkProgress bar(progress);
+        bar.Begin(0, 100, 0, height);
         for (int r = 0; r < height; ++r) {
             const uint8_t* from = source.bits + stride * static_cast<size_t>(r);
             uint8_t* to = destination.bits + stride * static_cast<size_t>(r);
@@ -111,7 +84,8 @@ void MapThroughTables(const CVImage& source, CVImage& destination, const uint8_t
         bar.End();
     } else {
         std::memcpy(destination.bits, source.bits, source.ImageBytes());
-        WorkProgress bar(progress, source.paletteCount);
+        WorkProgress bar(progress);
+        bar.Begin(0, 100, 0, source.paletteCount);
         for (int i = 0; i < source.paletteCount; ++i) {
             RGBQUAD& entry = destination.palette[i];
             entry.rgbRed = red[entry.rgbRed];
