@@ -332,3 +332,17 @@ TEST(SizeText, ShownAsTheStatusBarShowsIt) {
     EXPECT_EQ(SizeText(3 * 1048576 + 1), "3.000 Mb");
     EXPECT_EQ(SizeText(5ull * 1073741824ull), "5.000 Gb");
 }
+
+TEST_F(Document, AnUnreadableUndoFileKeepsTheImageAndTheStacks) {
+    auto doc = DocumentWith(6, 5, 24);
+    ASSERT_TRUE(doc->ApplyCommand(NegateCommand()));
+    CVImage negated(host.get());
+    CVImage::CopyImage(&negated, &doc->Image(), nullptr);
+    const auto& entry = doc->History().At(CUndoHistory::UndoStack, 0);
+    fs::resize_file(entry.fileName, 100); // damaged: the pixels are missing
+    EXPECT_FALSE(doc->OnUndo());
+    EXPECT_EQ(doc->LastError(), "Image file read error");
+    EXPECT_TRUE(SamePixels(doc->Image(), negated));
+    EXPECT_TRUE(doc->CanUndo());
+    EXPECT_FALSE(doc->CanRedo()) << "the redo entry made for the failed step is gone";
+}
