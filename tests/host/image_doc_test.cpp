@@ -73,7 +73,9 @@ class Document : public ::testing::Test, public DocumentFrontEnd {
     std::string dir, temp;
 };
 
-int NegateCommand() { return CPluginManager::kFirstCommandId; }
+int NegateCommand() {
+    return CPluginManager::kFirstCommandId;
+}
 
 } // namespace
 
@@ -197,9 +199,10 @@ TEST_F(Document, SixOperationsKeepFiveUndoLevels) {
     std::vector<std::string> files;
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(doc->ApplyCommand(NegateCommand()));
-        files.push_back(doc->History().At(CUndoHistory::UndoStack,
-                                          doc->History().Top(CUndoHistory::UndoStack))
-                            .fileName);
+        files.push_back(
+            doc->History()
+                .At(CUndoHistory::UndoStack, doc->History().Top(CUndoHistory::UndoStack))
+                .fileName);
     }
     EXPECT_EQ(doc->History().Top(CUndoHistory::UndoStack), 4);
     EXPECT_FALSE(fs::exists(files[0])) << "the oldest entry's file is gone";
