@@ -179,8 +179,7 @@ int OpenSession(Session& session, const Options& options) {
     session.plugins->LoadFormats(root + "Formats/");
     session.plugins->LoadProcessing(root + "Processing/");
     if (session.plugins->FormatCount() == 0) {
-        std::fprintf(stderr, "pixmill-cli: no format plug-ins found in %sFormats/\n",
-                     root.c_str());
+        std::fprintf(stderr, "pixmill-cli: no format plug-ins found in %sFormats/\n", root.c_str());
         return ExitFailure;
     }
     return ExitOk;
@@ -194,8 +193,7 @@ int FindOperation(CPluginManager& plugins, const std::string& wanted) {
             plugin->SetOperation(static_cast<uint16_t>(j));
             const std::string name = StripAmpersands(plugin->GetName(true));
             const char* group = plugin->GetGroupName(true);
-            const std::string full =
-                group != nullptr ? StripAmpersands(group) + " " + name : name;
+            const std::string full = group != nullptr ? StripAmpersands(group) + " " + name : name;
             if (wanted == full || (group == nullptr && wanted == name)) {
                 return plugins.FirstCommandOf(i) + j;
             }
@@ -214,10 +212,18 @@ std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char escaped[8];
@@ -233,8 +239,7 @@ std::string JsonString(const std::string& text) {
 
 int CommandFormats(Session& session) {
     CPluginManager& plugins = *session.plugins;
-    std::printf("%-6s %-28s %-34s %-6s %s\n", "NAME", "LONG NAME", "EXTENSIONS", "CAPS",
-                "SAVES");
+    std::printf("%-6s %-28s %-34s %-6s %s\n", "NAME", "LONG NAME", "EXTENSIONS", "CAPS", "SAVES");
     for (int i = 0; i < plugins.FormatCount(); ++i) {
         CFormatPlugin* format = plugins.FormatAt(i);
         std::printf("%-6s %-28s %-34s %-6s %s\n", format->GetName(false), format->GetName(true),
@@ -366,7 +371,8 @@ int CommandInfo(Session& session, const Options& options) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }

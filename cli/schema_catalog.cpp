@@ -8,7 +8,7 @@
 namespace pixmill {
 
 SettingsField FieldInfo::AsField() const {
-    SettingsField field{name.c_str(), offset, type, minimum, maximum, defaultValue,
+    SettingsField field{name.c_str(),        offset, type, minimum, maximum, defaultValue,
                         description.c_str(), length};
     return field;
 }
@@ -77,16 +77,26 @@ std::vector<uint8_t> SchemaCatalog::CurrentBlock(const BlockInfo& block, Setting
 
 const char* FieldTypeName(FieldType type) {
     switch (type) {
-    case FieldType::U8: return "u8";
-    case FieldType::I8: return "i8";
-    case FieldType::U16: return "u16";
-    case FieldType::I16: return "i16";
-    case FieldType::U32: return "u32";
-    case FieldType::I32: return "i32";
-    case FieldType::F32: return "f32";
-    case FieldType::F64: return "f64";
-    case FieldType::Bool: return "bool";
-    case FieldType::Bytes: return "bytes";
+    case FieldType::U8:
+        return "u8";
+    case FieldType::I8:
+        return "i8";
+    case FieldType::U16:
+        return "u16";
+    case FieldType::I16:
+        return "i16";
+    case FieldType::U32:
+        return "u32";
+    case FieldType::I32:
+        return "i32";
+    case FieldType::F32:
+        return "f32";
+    case FieldType::F64:
+        return "f64";
+    case FieldType::Bool:
+        return "bool";
+    case FieldType::Bytes:
+        return "bytes";
     }
     return "?";
 }

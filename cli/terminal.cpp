@@ -25,13 +25,19 @@ void InstallBreakHandler() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-bool BreakRequested() { return g_breaks.load() > 0; }
+bool BreakRequested() {
+    return g_breaks.load() > 0;
+}
 
-void ClearBreak() { g_breaks.store(0); }
+void ClearBreak() {
+    g_breaks.store(0);
+}
 
 TerminalProgress::TerminalProgress(bool enabled) : enabled(enabled && isatty(STDERR_FILENO)) {}
 
-TerminalProgress::~TerminalProgress() { Finish(); }
+TerminalProgress::~TerminalProgress() {
+    Finish();
+}
 
 void TerminalProgress::Start(int startPosition, int, const std::string& text) {
     position = startPosition;
@@ -76,6 +82,8 @@ bool CliUserInterface::AskYesNo(const char*, const char*, bool defaultAnswer) {
     return defaultAnswer;
 }
 
-bool CliUserInterface::RunOperationDialog(CProcessingPlugin*, const CVImage*) { return true; }
+bool CliUserInterface::RunOperationDialog(CProcessingPlugin*, const CVImage*) {
+    return true;
+}
 
 } // namespace pixmill::cli

@@ -18,9 +18,12 @@ void CBandScaler::Begin(CVImage* target, SIZE sourceSize, bool rowsBottomUp) {
 namespace {
 int PixelAt(const uint8_t* row, int x, int bitCount) {
     switch (bitCount) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-    default: return row[x];
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+    default:
+        return row[x];
     }
 }
 void SetPixel(uint8_t* row, int x, int bitCount, int value) {
@@ -52,8 +55,8 @@ void CBandScaler::Lines(const RECT* band, const uint8_t* rows) {
         if (sy >= band->bottom || sy >= source.cy) {
             break;
         }
-        const ptrdiff_t offset = static_cast<ptrdiff_t>(sy - band->top) *
-                                 static_cast<ptrdiff_t>(sourceStride);
+        const ptrdiff_t offset =
+            static_cast<ptrdiff_t>(sy - band->top) * static_cast<ptrdiff_t>(sourceStride);
         const uint8_t* from = bottomUp ? rows - offset : rows + offset;
         uint8_t* to = image->Row(y);
         for (int x = 0; x < width; ++x) {

@@ -16,7 +16,9 @@ CHostServices::CHostServices(SettingsStore& store, CUserInterface* service,
 
 CHostServices::~CHostServices() = default;
 
-void CHostServices::RaiseImageError(int code) { throw CVImageError(code); }
+void CHostServices::RaiseImageError(int code) {
+    throw CVImageError(code);
+}
 
 void CHostServices::MakeTempName(char* out, size_t capacity) {
     const std::string name = memory.NextTempName();
@@ -41,7 +43,9 @@ SIZE CHostServices::FitSize(int width, int height, int maxWidth, int maxHeight) 
     return FitSizeInBox(width, height, maxWidth, maxHeight);
 }
 
-void CHostServices::ScaleLines(const RECT* band, const uint8_t* rows) { scaler.Lines(band, rows); }
+void CHostServices::ScaleLines(const RECT* band, const uint8_t* rows) {
+    scaler.Lines(band, rows);
+}
 
 void CHostServices::ScaleBegin(CVImage* image, SIZE sourceSize, bool bottomUp) {
     scaler.Begin(image, sourceSize, bottomUp);

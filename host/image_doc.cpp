@@ -29,7 +29,9 @@ CQorelImageDoc::CQorelImageDoc(CHostServices& host, CPluginManager& plugins)
     editContext.history = &history;
 }
 
-CQorelImageDoc::~CQorelImageDoc() { ReleaseCodec(); }
+CQorelImageDoc::~CQorelImageDoc() {
+    ReleaseCodec();
+}
 
 void CQorelImageDoc::ReleaseCodec() {
     if (codecLink.codec != nullptr) {
@@ -39,7 +41,9 @@ void CQorelImageDoc::ReleaseCodec() {
     }
 }
 
-void CQorelImageDoc::Report(CQorelError& error) { lastError = error.Report(true); }
+void CQorelImageDoc::Report(CQorelError& error) {
+    lastError = error.Report(true);
+}
 
 void CQorelImageDoc::UpdateViews(int hint) {
     if (frontEnd != nullptr) {
@@ -318,11 +322,10 @@ class AtomicFile {
 
 } // namespace
 
-bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
-                               CVImage& storable, bool interactive, bool* cancelled) {
+bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format, CVImage& storable,
+                               bool interactive, bool* cancelled) {
     AtomicFile file(target);
-    if (interactive && frontEnd != nullptr &&
-        (format->GetCapabilities() & CapOptionsPane) != 0) {
+    if (interactive && frontEnd != nullptr && (format->GetCapabilities() & CapOptionsPane) != 0) {
         CSaveSession session(host, format, storable, progressDisplay, "Save " + target);
         session.SetWriteParameter(writeParameter);
         if (!frontEnd->RunSaveDialog(session)) {
@@ -452,41 +455,35 @@ bool CQorelImageDoc::ApplyCommand(int commandId) {
 }
 
 bool CQorelImageDoc::OnUndo() {
-    if (!CanUndo()) {
-        return false;
-    }
-    try {
-        const std::string name = history.TopName(CUndoHistory::UndoStack);
-        history.Push(image, name.c_str(), selection, state, CUndoHistory::RedoStack);
-        RECT restored{};
-        int64_t restoredState = 0;
-        history.Pop(image, &restored, &restoredState, CUndoHistory::UndoStack);
-        state = restoredState;
-        selection = restored;
-        hasSelection = restored.right > restored.left && restored.bottom > restored.top;
-        undoName = history.TopName(CUndoHistory::UndoStack);
-        UpdateViews(kHintImageChanged);
-        return true;
-    } catch (CQorelError& error) {
-        Report(error);
-        return false;
-    }
+    return CanUndo() && StepThroughHistory(CUndoHistory::UndoStack, CUndoHistory::RedoStack);
 }
 
 bool CQorelImageDoc::OnRedo() {
-    if (!CanRedo()) {
-        return false;
-    }
+    return CanRedo() && StepThroughHistory(CUndoHistory::RedoStack, CUndoHistory::UndoStack);
+}
+
+// Undo and redo are one move: the current image goes onto the other stack
+// under the name of the entry it trades places with, and the top entry of
+// this stack becomes the image, with its selection and document state.
+bool CQorelImageDoc::StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::Stack to) {
     try {
-        const std::string name = history.TopName(CUndoHistory::RedoStack);
-        history.Push(image, name.c_str(), selection, state, CUndoHistory::UndoStack);
-        RECT restored{};
+        const std::string name = history.TopName(from);
+        CVImage restored(&host);
+        RECT restoredSelection{};
         int64_t restoredState = 0;
-        history.Pop(image, &restored, &restoredState, CUndoHistory::RedoStack);
+        history.Push(image, name.c_str(), selection, state, to);
+        try {
+            history.Pop(restored, &restoredSelection, &restoredState, from);
+        } catch (...) {
+            history.Drop(to); // the image stays as it was: take back its entry
+            throw;
+        }
+        CVImage::CopyImage(&image, &restored, nullptr);
         state = restoredState;
-        selection = restored;
-        hasSelection = restored.right > restored.left && restored.bottom > restored.top;
-        undoName = name;
+        selection = restoredSelection;
+        hasSelection = selection.right > selection.left && selection.bottom > selection.top;
+        undoName =
+            from == CUndoHistory::UndoStack ? history.TopName(CUndoHistory::UndoStack) : name;
         UpdateViews(kHintImageChanged);
         return true;
     } catch (CQorelError& error) {

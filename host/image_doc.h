@@ -8,8 +8,8 @@
 #pragma once
 
 #include "host/undo_history.h"
-#include "pixmill/stream.h"
 #include "pixmill/cv_image.h"
+#include "pixmill/stream.h"
 #include "pixmill/win_types.h"
 
 #include <cstdint>
@@ -150,6 +150,7 @@ class CQorelImageDoc {
 
   private:
     void ReleaseCodec();
+    bool StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::Stack to);
     void Report(class CQorelError& error);
     void UpdateViews(int hint);
     void Touch() { state = ++stateCounter; }

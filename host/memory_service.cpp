@@ -19,7 +19,6 @@ struct alignas(16) CMemoryService::BlockHeader {
     uint32_t reserved;
 };
 
-
 namespace {
 std::string SystemTempDirectory() {
     const char* dir = std::getenv("TMPDIR");

@@ -42,9 +42,9 @@ std::string ProgramDirectory();
 
 // A Qt-free menu model: the GUI renders it, tests inspect it.
 struct MenuItem {
-    int commandId = 0;      // 0 for a submenu item
-    std::string text;       // "&Resample", or the submenu's "&Filter"
-    int submenu = -1;       // index into CPluginManager::Menus(), or -1
+    int commandId = 0; // 0 for a submenu item
+    std::string text;  // "&Resample", or the submenu's "&Filter"
+    int submenu = -1;  // index into CPluginManager::Menus(), or -1
 };
 struct Menu {
     std::vector<MenuItem> items;
@@ -85,8 +85,8 @@ class CPluginManager {
     bool IsOperationCommand(int commandId) const;
     bool CanApplyCommand(const CVImage* image, int commandId) const;
 
-    uint8_t CallResampleImage(const CVImage* source, CVImage* destination,
-                              CVProgress* progress, int width, int height, uint8_t keepAspect,
+    uint8_t CallResampleImage(const CVImage* source, CVImage* destination, CVProgress* progress,
+                              int width, int height, uint8_t keepAspect,
                               uint8_t mayOverwriteSource) const;
     uint8_t CallChangeColors(const CVImage* source, CVImage* destination, CVProgress* progress,
                              const void* conversion20) const;

@@ -30,9 +30,13 @@ QSettingsStore::QSettingsStore(const std::string& fileName) {
     }
 }
 
-QSettingsStore::~QSettingsStore() { settings->sync(); }
+QSettingsStore::~QSettingsStore() {
+    settings->sync();
+}
 
-std::string QSettingsStore::FileName() const { return settings->fileName().toStdString(); }
+std::string QSettingsStore::FileName() const {
+    return settings->fileName().toStdString();
+}
 
 std::optional<Bytes> QSettingsStore::ReadBinary(const std::string& section,
                                                 const std::string& name) {
@@ -46,9 +50,8 @@ std::optional<Bytes> QSettingsStore::ReadBinary(const std::string& section,
 
 void QSettingsStore::WriteBinary(const std::string& section, const std::string& name,
                                  const Bytes& value) {
-    settings->setValue(Key(section, name),
-                       QByteArray(reinterpret_cast<const char*>(value.data()),
-                                  static_cast<qsizetype>(value.size())));
+    settings->setValue(Key(section, name), QByteArray(reinterpret_cast<const char*>(value.data()),
+                                                      static_cast<qsizetype>(value.size())));
 }
 
 std::optional<std::string> QSettingsStore::ReadText(const std::string& section,
@@ -69,6 +72,8 @@ void QSettingsStore::Remove(const std::string& section, const std::string& name)
     settings->remove(Key(section, name));
 }
 
-void QSettingsStore::Flush() { settings->sync(); }
+void QSettingsStore::Flush() {
+    settings->sync();
+}
 
 } // namespace pixmill

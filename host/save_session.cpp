@@ -14,8 +14,7 @@ namespace pixmill {
 CSaveSession::CSaveSession(CHostServices& host, CFormatPlugin* format, const CVImage& image,
                            ProgressDisplay* display, std::string caption)
     : host(host), format(format), image(image), display(display), caption(std::move(caption)),
-      stream(&host, image.ImageBytes() / 3 + 1024, image.ImageBytes() / 6 + 256),
-      preview(&host) {}
+      stream(&host, image.ImageBytes() / 3 + 1024, image.ImageBytes() / 6 + 256), preview(&host) {}
 
 CSaveSession::~CSaveSession() {
     if (codec != nullptr) {
@@ -52,7 +51,9 @@ bool CSaveSession::Refresh() {
     return written;
 }
 
-int CSaveSession::WrittenSize() const { return static_cast<int>(stream.Length()); }
+int CSaveSession::WrittenSize() const {
+    return static_cast<int>(stream.Length());
+}
 
 double CSaveSession::Ratio() const {
     return FileSize() == 0 ? 0.0 : static_cast<double>(MemorySize()) / FileSize();
@@ -67,9 +68,13 @@ std::string Cut6(std::string text) {
 }
 } // namespace
 
-std::string CSaveSession::MemorySizeText() const { return Cut6(SizeText(MemorySize())); }
+std::string CSaveSession::MemorySizeText() const {
+    return Cut6(SizeText(MemorySize()));
+}
 
-std::string CSaveSession::FileSizeText() const { return Cut6(SizeText(FileSize())); }
+std::string CSaveSession::FileSizeText() const {
+    return Cut6(SizeText(FileSize()));
+}
 
 std::string CSaveSession::RatioText() const {
     char text[32];

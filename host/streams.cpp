@@ -31,7 +31,9 @@ CVFileStream::~CVFileStream() {
     }
 }
 
-void CVFileStream::Fail(int err) const { throw CVFileError::FromErrno(err, path.c_str()); }
+void CVFileStream::Fail(int err) const {
+    throw CVFileError::FromErrno(err, path.c_str());
+}
 
 size_t CVFileStream::Read(void* buffer, size_t count) {
     size_t done = 0;

@@ -64,6 +64,13 @@ void CUndoHistory::Push(const CVImage& image, const char* name, const RECT& sele
     }
 }
 
+void CUndoHistory::Drop(Stack stack) {
+    if (top[stack] >= 0) {
+        std::remove(entries[stack][static_cast<size_t>(top[stack])].fileName);
+        --top[stack];
+    }
+}
+
 bool CUndoHistory::Pop(CVImage& image, RECT* selection, int64_t* state, Stack stack) {
     if (top[stack] < 0) {
         return false;

@@ -37,6 +37,8 @@ class CUndoHistory {
               Stack stack);
     // Reads the top entry into image; false when the stack is empty.
     bool Pop(CVImage& image, RECT* selection, int64_t* state, Stack stack);
+    // Removes the top entry without reading it (its file is deleted).
+    void Drop(Stack stack);
     int Top(Stack stack) const { return top[stack]; }
     bool IsEmpty(Stack stack) const { return top[stack] < 0; }
     // The top entry's name ("" when empty), for the menu texts.

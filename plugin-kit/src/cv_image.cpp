@@ -14,7 +14,9 @@ CVImage::CVImage(CPluginHost* host)
     : host(host), header{}, bits(nullptr), palette{}, paletteCount(0), transparentColor{},
       hasTransparentColor(0) {}
 
-CVImage::~CVImage() { FreeBits(); }
+CVImage::~CVImage() {
+    FreeBits();
+}
 
 void CVImage::FreeBits() {
     if (bits != nullptr) {
@@ -211,7 +213,6 @@ void CVImage::CopyImage(CVImage* destination, const CVImage* source, const RECT*
                         source->paletteCount, &transparency, source->header.biXPelsPerMeter,
                         source->header.biYPelsPerMeter);
     std::memcpy(destination->palette, source->palette, sizeof destination->palette);
-
 
     const int width = destination->Width();
     const bool packed = source->paletteCount >= 1 && source->paletteCount <= 16;

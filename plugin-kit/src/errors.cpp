@@ -7,13 +7,19 @@
 
 namespace pixmill {
 
-CQorelError::CQorelError() { message[0] = '\0'; }
+CQorelError::CQorelError() {
+    message[0] = '\0';
+}
 
-CQorelError::CQorelError(const char* text) { SetMessage(text); }
+CQorelError::CQorelError(const char* text) {
+    SetMessage(text);
+}
 
 CQorelError::~CQorelError() = default;
 
-const char* CQorelError::Report(bool) { return message; }
+const char* CQorelError::Report(bool) {
+    return message;
+}
 
 void CQorelError::SetMessage(const char* text) {
     std::snprintf(message, sizeof message, "%s", text ? text : "");
@@ -34,9 +40,14 @@ const char* CQorelError::ShowAndReturn(bool show) {
 
 const char* CVImageError::MessageOf(int code) {
     static const char* const texts[] = {
-        "Image file write error",   "Image file read error",      "Mismatched image format",
-        "Unsupported image format", "Out of memory",              "File open error",
-        "Image dimensions too large", "User break",
+        "Image file write error",
+        "Image file read error",
+        "Mismatched image format",
+        "Unsupported image format",
+        "Out of memory",
+        "File open error",
+        "Image dimensions too large",
+        "User break",
     };
     return code >= 0 && code < 8 ? texts[code] : "";
 }
@@ -50,7 +61,9 @@ CVImageError::CVImageError(int code) : code(code) {
 
 CVImageError::~CVImageError() = default;
 
-const char* CVImageError::Report(bool show) { return ShowAndReturn(show); }
+const char* CVImageError::Report(bool show) {
+    return ShowAndReturn(show);
+}
 
 // --------------------------------------------------------------- memory errors
 
@@ -76,28 +89,45 @@ CVMemoryError CVMemoryError::CantShare(const void* block) {
 
 CVMemoryError::~CVMemoryError() = default;
 
-const char* CVMemoryError::Report(bool show) { return ShowAndReturn(show); }
+const char* CVMemoryError::Report(bool show) {
+    return ShowAndReturn(show);
+}
 
 // ----------------------------------------------------------------- file errors
 
 namespace {
 const char* FileMessageFormat(int code) {
     switch (code) {
-    case 183: return "Cannot create a file %s when that file already exists.";
-    case 2: return "The system cannot find the file %s";
-    case 3: return "The system cannot find the path %s";
-    case 4: return "The system cannot open the file %s";
-    case 5: return "Access to %s is denied.";
-    case 15: return "The system cannot find the drive %s";
-    case 19: return "The file %s is write protected.";
-    case 25: return "The file %s cannot locate a specific area.";
-    case 29: return "The system cannot write to the %s.";
-    case 30: return "The system cannot read from the %s";
-    case 32: return "The file %s is being used by another process.";
-    case 33: return "The file %s is locked by another process.";
-    case 38: return "Reached the end of the file %s.";
-    case 39: return "The disk is full.";
-    default: return nullptr;
+    case 183:
+        return "Cannot create a file %s when that file already exists.";
+    case 2:
+        return "The system cannot find the file %s";
+    case 3:
+        return "The system cannot find the path %s";
+    case 4:
+        return "The system cannot open the file %s";
+    case 5:
+        return "Access to %s is denied.";
+    case 15:
+        return "The system cannot find the drive %s";
+    case 19:
+        return "The file %s is write protected.";
+    case 25:
+        return "The file %s cannot locate a specific area.";
+    case 29:
+        return "The system cannot write to the %s.";
+    case 30:
+        return "The system cannot read from the %s";
+    case 32:
+        return "The file %s is being used by another process.";
+    case 33:
+        return "The file %s is locked by another process.";
+    case 38:
+        return "Reached the end of the file %s.";
+    case 39:
+        return "The disk is full.";
+    default:
+        return nullptr;
     }
 }
 } // namespace
@@ -115,29 +145,44 @@ CVFileError::~CVFileError() = default;
 
 int CVFileError::WindowsCodeOf(int err) {
     switch (err) {
-    case ENOENT: return 2;
-    case ENOTDIR: return 3;
-    case ENAMETOOLONG: return 3;
-    case ELOOP: return 3;
+    case ENOENT:
+        return 2;
+    case ENOTDIR:
+        return 3;
+    case ENAMETOOLONG:
+        return 3;
+    case ELOOP:
+        return 3;
     case EMFILE:
     case ENFILE:
-    case EISDIR: return 4;
+    case EISDIR:
+        return 4;
     case EACCES:
-    case EPERM: return 5;
+    case EPERM:
+        return 5;
     case ENXIO:
-    case ENODEV: return 15;
-    case EROFS: return 19;
+    case ENODEV:
+        return 15;
+    case EROFS:
+        return 19;
     case ESPIPE:
-    case EINVAL: return 25;
+    case EINVAL:
+        return 25;
     case EBUSY:
-    case ETXTBSY: return 32;
-    case EAGAIN: return 33;
+    case ETXTBSY:
+        return 32;
+    case EAGAIN:
+        return 33;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: return 39;
-    case EEXIST: return 183;
-    case EIO: return 30;
-    default: return 0;
+    case EFBIG:
+        return 39;
+    case EEXIST:
+        return 183;
+    case EIO:
+        return 30;
+    default:
+        return 0;
     }
 }
 
@@ -151,7 +196,9 @@ CVFileError CVFileError::FromErrno(int err, const char* name) {
     return e;
 }
 
-const char* CVFileError::Report(bool show) { return ShowAndReturn(show); }
+const char* CVFileError::Report(bool show) {
+    return ShowAndReturn(show);
+}
 
 // --------------------------------------------------------- user-interface hook
 
@@ -160,7 +207,11 @@ CUserInterface* g_userInterface = nullptr;
 }
 
 CUserInterface::~CUserInterface() = default;
-CUserInterface* GetUserInterface() { return g_userInterface; }
-void SetUserInterface(CUserInterface* ui) { g_userInterface = ui; }
+CUserInterface* GetUserInterface() {
+    return g_userInterface;
+}
+void SetUserInterface(CUserInterface* ui) {
+    g_userInterface = ui;
+}
 
 } // namespace pixmill

@@ -12,10 +12,14 @@ CFormatCodec::~CFormatCodec() = default;
 
 uint16_t KindOf(const CVImage& image) {
     switch (image.header.biBitCount) {
-    case 1: return KindBilevel;
-    case 4: return KindPaletted4;
-    case 8: return image.IsGray() ? KindGray8 : KindPaletted8;
-    default: return KindRgb24;
+    case 1:
+        return KindBilevel;
+    case 4:
+        return KindPaletted4;
+    case 8:
+        return image.IsGray() ? KindGray8 : KindPaletted8;
+    default:
+        return KindRgb24;
     }
 }
 

@@ -4,7 +4,9 @@ namespace pixmill {
 
 CPaneBase::CPaneBase(CPaneSite* site) : site(site) {}
 
-CPaneBase::~CPaneBase() { delete root.data(); }
+CPaneBase::~CPaneBase() {
+    delete root.data();
+}
 
 QWidget* CPaneBase::Create() {
     if (!root) {
@@ -35,7 +37,9 @@ void CPaneBase::SetControlId(QWidget* control, int id) {
     control->setProperty("controlId", id);
 }
 
-QString CPaneBase::ControlName(int id) { return QStringLiteral("id%1").arg(id); }
+QString CPaneBase::ControlName(int id) {
+    return QStringLiteral("id%1").arg(id);
+}
 
 void CPaneBase::NotifyChanged() {
     if (!filling && site != nullptr) {

@@ -21,13 +21,21 @@ void CProcessingPlugin::BindSettingsBytes(const char* name, void* block, uint32_
     host->LoadSettings(name, block, size, version);
 }
 
-uint16_t CProcessingPlugin::GetOperation() { return currentOperation; }
+uint16_t CProcessingPlugin::GetOperation() {
+    return currentOperation;
+}
 
-void CProcessingPlugin::SetOperation(uint16_t index) { currentOperation = index; }
+void CProcessingPlugin::SetOperation(uint16_t index) {
+    currentOperation = index;
+}
 
-int CProcessingPlugin::Query7() { return 0; }
+int CProcessingPlugin::Query7() {
+    return 0;
+}
 
-int CProcessingPlugin::Query14() { return 0; }
+int CProcessingPlugin::Query14() {
+    return 0;
+}
 
 bool CProcessingPlugin::ApplyInPlace(CVImage* image, CVProgress* progress) {
     CVImage temporary(host);
@@ -38,7 +46,9 @@ bool CProcessingPlugin::ApplyInPlace(CVImage* image, CVProgress* progress) {
     return true; // the temporary's share goes with it
 }
 
-CPluginPane* CProcessingPlugin::CreateSettingsPane(CPaneSite*) { return nullptr; }
+CPluginPane* CProcessingPlugin::CreateSettingsPane(CPaneSite*) {
+    return nullptr;
+}
 
 void CProcessingPlugin::DestroySettingsPane(CPluginPane*) {}
 

@@ -1,11 +1,17 @@
 // pixmill-cli driven as a subprocess: exit codes, messages and outputs, with
 // the test plug-ins (tests/test-plugins/document) as its plug-in folder.
+#include "host/image_doc.h"
+#include "host/plugin_manager.h"
+#include "support/test_host.h"
+#include "support/test_images.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,10 +43,17 @@ class Cli : public ::testing::Test {
 
     // Runs pixmill-cli with args; interruptAfterMs >= 0 sends Ctrl+C then.
     Result Run(const std::vector<std::string>& args, int interruptAfterMs = -1) {
+        return RunWith(PIXMILL_TEST_PLUGIN_DIR "/document", args, interruptAfterMs);
+    }
+    // The same with the program's own plug-ins.
+    Result RunReal(const std::vector<std::string>& args) { return RunWith(PIXMILL_BIN_DIR, args); }
+
+    Result RunWith(const std::string& pluginRoot, const std::vector<std::string>& args,
+                   int interruptAfterMs = -1) {
         const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
         const pid_t pid = fork();
         if (pid == 0) {
-            setenv("PIXMILL_PLUGIN_ROOT", PIXMILL_TEST_PLUGIN_DIR "/document", 1);
+            setenv("PIXMILL_PLUGIN_ROOT", pluginRoot.c_str(), 1);
             setenv("PIXMILL_SETTINGS", settings.c_str(), 1);
             freopen(outPath.c_str(), "w", stdout);
             freopen(errPath.c_str(), "w", stderr);
@@ -167,4 +180,46 @@ TEST_F(Cli, InterruptedRunIsAUserBreakAndLeavesNoOutput) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("User break"), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(Cli, SetChangesPluginSettingsForOneRunOnly) {
+    // An 80 x 50 TIFF made through the program's own document and plug-ins.
+    const std::string in = dir + "/photo.tif";
+    {
+        pixmill::test::TestHost host;
+        pixmill::CPluginManager plugins(host.get());
+        plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
+        pixmill::CVImage image(host.get());
+        image.Create(80, 50, 24, 0, nullptr);
+        std::mt19937 random(3);
+        pixmill::test::FillRandom(image, random);
+        pixmill::CQorelImageDoc doc(*host.host, plugins);
+        doc.TakeImage(image, plugins.FindFormatByExtension(in));
+        ASSERT_TRUE(doc.OnSaveDocument(in)) << doc.LastError();
+    }
+    const Result listing = RunReal({"settings"});
+    EXPECT_EQ(listing.exitCode, 0);
+    EXPECT_NE(listing.out.find("Resample.width"), std::string::npos);
+    EXPECT_NE(listing.out.find("JPEG_Parameters.progressive"), std::string::npos);
+
+    const std::string out = dir + "/small.jpg";
+    const Result converted =
+        RunReal({"convert", in, out, "--op", "Resample", "--set", "Resample.width=40", "--set",
+                 "Resample.height=32767", "--set", "Resample.keepAspect=1", "--set",
+                 "JPEG_Parameters.progressive=1"});
+    ASSERT_EQ(converted.exitCode, 0) << converted.err;
+    const Result info = RunReal({"info", "--json", out});
+    EXPECT_NE(info.out.find("\"width\": 40, \"height\": 25"), std::string::npos) << info.out;
+    const std::string written = ReadAll(out);
+    EXPECT_NE(written.find("\xFF\xC2"), std::string::npos) << "a progressive frame";
+
+    const Result after = RunReal({"settings"});
+    EXPECT_NE(after.out.find("Resample.width"), std::string::npos);
+    EXPECT_EQ(after.out.find("= 40 "), std::string::npos) << "nothing was written back";
+
+    EXPECT_EQ(RunReal({"convert", in, out, "--set", "Resample.width=0"}).exitCode, 2);
+    const Result unknown = RunReal({"convert", in, out, "--set", "Nope.width=3"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("unknown settings record 'Nope'"), std::string::npos);
+    EXPECT_EQ(RunReal({"convert", in, out, "--set", "Resample.width"}).exitCode, 2);
 }

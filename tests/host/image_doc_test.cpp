@@ -73,7 +73,9 @@ class Document : public ::testing::Test, public DocumentFrontEnd {
     std::string dir, temp;
 };
 
-int NegateCommand() { return CPluginManager::kFirstCommandId; }
+int NegateCommand() {
+    return CPluginManager::kFirstCommandId;
+}
 
 } // namespace
 
@@ -197,9 +199,10 @@ TEST_F(Document, SixOperationsKeepFiveUndoLevels) {
     std::vector<std::string> files;
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(doc->ApplyCommand(NegateCommand()));
-        files.push_back(doc->History().At(CUndoHistory::UndoStack,
-                                          doc->History().Top(CUndoHistory::UndoStack))
-                            .fileName);
+        files.push_back(
+            doc->History()
+                .At(CUndoHistory::UndoStack, doc->History().Top(CUndoHistory::UndoStack))
+                .fileName);
     }
     EXPECT_EQ(doc->History().Top(CUndoHistory::UndoStack), 4);
     EXPECT_FALSE(fs::exists(files[0])) << "the oldest entry's file is gone";
@@ -331,4 +334,18 @@ TEST(SizeText, ShownAsTheStatusBarShowsIt) {
     EXPECT_EQ(SizeText(1048576), "1024 Kb");
     EXPECT_EQ(SizeText(3 * 1048576 + 1), "3.000 Mb");
     EXPECT_EQ(SizeText(5ull * 1073741824ull), "5.000 Gb");
+}
+
+TEST_F(Document, AnUnreadableUndoFileKeepsTheImageAndTheStacks) {
+    auto doc = DocumentWith(6, 5, 24);
+    ASSERT_TRUE(doc->ApplyCommand(NegateCommand()));
+    CVImage negated(host.get());
+    CVImage::CopyImage(&negated, &doc->Image(), nullptr);
+    const auto& entry = doc->History().At(CUndoHistory::UndoStack, 0);
+    fs::resize_file(entry.fileName, 100); // damaged: the pixels are missing
+    EXPECT_FALSE(doc->OnUndo());
+    EXPECT_EQ(doc->LastError(), "Image file read error");
+    EXPECT_TRUE(SamePixels(doc->Image(), negated));
+    EXPECT_TRUE(doc->CanUndo());
+    EXPECT_FALSE(doc->CanRedo()) << "the redo entry made for the failed step is gone";
 }

@@ -19,9 +19,9 @@ TEST(Progress, BeginAndStepArithmetic) {
         EXPECT_EQ(display.position, 10);
         EXPECT_EQ(display.texts.back(), "row");
         // Fractions accumulate before rounding.
-        EXPECT_EQ(progress.Begin(0, 100, 0, 33), 2);  // 1.65
-        EXPECT_EQ(progress.Step(nullptr), 3);         // 3.3
-        EXPECT_EQ(progress.Step(nullptr), 5);         // 4.95
+        EXPECT_EQ(progress.Begin(0, 100, 0, 33), 2);    // 1.65
+        EXPECT_EQ(progress.Step(nullptr), 3);           // 3.3
+        EXPECT_EQ(progress.Step(nullptr), 5);           // 4.95
         EXPECT_EQ(progress.Begin(50, 100, 10, 20), 11); // 10 + 1
         progress.End();
         EXPECT_EQ(display.finished, 1);

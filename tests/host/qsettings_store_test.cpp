@@ -1,5 +1,5 @@
-#include "host/qsettings_store.h"
 #include "host/host_services.h"
+#include "host/qsettings_store.h"
 
 #include <gtest/gtest.h>
 

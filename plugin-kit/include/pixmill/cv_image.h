@@ -44,8 +44,7 @@ class PIXMILL_EXPORT CVImage {
     // Validates the size (image error 2 below 1, 6 above 65535), fills the
     // header, returns the old block and allocates stride * height + 1 bytes.
     void Create(int width, int height, int bitCount, int colorCount,
-                const TransparencyInfo* transparency, int xPelsPerMeter = 0,
-                int yPelsPerMeter = 0);
+                const TransparencyInfo* transparency, int xPelsPerMeter = 0, int yPelsPerMeter = 0);
     // As Create, but keeps an existing block whatever its size, and keeps the
     // transparent colour when transparency is null.
     void CreateKeepBuffer(int width, int height, int bitCount, int colorCount,

@@ -13,9 +13,9 @@ class CPluginPane;
 
 class PIXMILL_EXPORT CPaneSite {
   public:
-    virtual void Changed(CPluginPane* pane) = 0;    // slot 0: after every accepted change
-    virtual QWidget* GetParentWindow() = 0;         // slot 1
-    virtual const CVImage* GetImage() = 0;          // slot 2
+    virtual void Changed(CPluginPane* pane) = 0; // slot 0: after every accepted change
+    virtual QWidget* GetParentWindow() = 0;      // slot 1
+    virtual const CVImage* GetImage() = 0;       // slot 2
 
   protected:
     ~CPaneSite() = default;
@@ -24,10 +24,10 @@ class PIXMILL_EXPORT CPaneSite {
 class PIXMILL_EXPORT CPluginPane {
   public:
     // Creates the pane's widget as a child of the site's parent window.
-    virtual QWidget* Create() = 0;                       // slot 0
-    virtual void SetImage(const CVImage* image) = 0;     // slot 1
-    virtual bool Commit() = 0;                           // slot 2: controls -> settings
-    virtual int GetResultMemorySize() = 0;               // slot 3
+    virtual QWidget* Create() = 0;                   // slot 0
+    virtual void SetImage(const CVImage* image) = 0; // slot 1
+    virtual bool Commit() = 0;                       // slot 2: controls -> settings
+    virtual int GetResultMemorySize() = 0;           // slot 3
 
   protected:
     ~CPluginPane() = default;

@@ -19,33 +19,33 @@ class PIXMILL_EXPORT CPluginHost {
     static constexpr size_t kScratchSize = 1000000;
     static constexpr size_t kScratchTailOffset = 800000;
 
-    virtual void* Alloc(size_t size) = 0;                      // 0
-    virtual void* Realloc(void* block, size_t size) = 0;       // 1
-    virtual int Share(void* block) = 0;                        // 2
-    virtual int Free(void* block) = 0;                         // 3
-    virtual size_t GetSize(void* block) = 0;                   // 4
-    virtual uint8_t* GetScratchTail() = 0;                     // 5
-    virtual uint8_t* GetScratch() = 0;                         // 6
-    virtual uint8_t* ScratchAlloc(size_t n) = 0;               // 7
-    virtual void ScratchRelease(void* block, size_t n) = 0;    // 8
-    virtual void ScratchReset() = 0;                           // 9
-    virtual bool IsHostReady() = 0;                            // 10: always true
-    [[noreturn]] virtual void RaiseImageError(int code) = 0;   // 11
+    virtual void* Alloc(size_t size) = 0;                    // 0
+    virtual void* Realloc(void* block, size_t size) = 0;     // 1
+    virtual int Share(void* block) = 0;                      // 2
+    virtual int Free(void* block) = 0;                       // 3
+    virtual size_t GetSize(void* block) = 0;                 // 4
+    virtual uint8_t* GetScratchTail() = 0;                   // 5
+    virtual uint8_t* GetScratch() = 0;                       // 6
+    virtual uint8_t* ScratchAlloc(size_t n) = 0;             // 7
+    virtual void ScratchRelease(void* block, size_t n) = 0;  // 8
+    virtual void ScratchReset() = 0;                         // 9
+    virtual bool IsHostReady() = 0;                          // 10: always true
+    [[noreturn]] virtual void RaiseImageError(int code) = 0; // 11
     // Writes "<temp dir>~qorel<counter>.tmp" into out (capacity bytes).
     virtual void MakeTempName(char* out, size_t capacity) = 0; // 12
     virtual void LoadSettings(const char* name, void* buffer, uint32_t size,
                               int version) = 0; // 13
     virtual void SaveSettings(const char* name, const void* buffer, uint32_t size,
-                              int version) = 0;                                // 14
+                              int version) = 0;                                   // 14
     virtual SIZE FitSize(int width, int height, int maxWidth, int maxHeight) = 0; // 15
     // Scales a band of decoded source rows into the image prepared by
     // ScaleBegin. band: source columns left..right, source rows top..bottom
     // (top-down numbering); rows points at the band's first row. With the
     // bottom-up flag of ScaleBegin the band's next rows lie below it in memory.
-    virtual void ScaleLines(const RECT* band, const uint8_t* rows) = 0; // 16
-    virtual void ScaleBegin(CVImage* image, SIZE sourceSize, bool bottomUp) = 0; // 17
+    virtual void ScaleLines(const RECT* band, const uint8_t* rows) = 0;                   // 16
+    virtual void ScaleBegin(CVImage* image, SIZE sourceSize, bool bottomUp) = 0;          // 17
     virtual bool RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) = 0; // 18
-    virtual ~CPluginHost();                                                   // 19
+    virtual ~CPluginHost();                                                               // 19
 };
 
 } // namespace pixmill

@@ -34,25 +34,25 @@ class PIXMILL_EXPORT CProcessingPlugin {
   public:
     explicit CProcessingPlugin(CPluginHost* host);
     // Saves the settings block bound with BindSettings.
-    virtual ~CProcessingPlugin();                                                    // 0
-    virtual uint16_t GetOperationCount() = 0;                                        // 1
-    virtual uint16_t GetOperation();                                                 // 2
-    virtual void SetOperation(uint16_t index);                                       // 3
-    virtual const char* GetName(bool menuForm) = 0;                                  // 4
-    virtual const char* GetGroupName(bool menuForm) = 0;                             // 5
-    virtual const char* GetDescription() = 0;                                        // 6
-    virtual int Query7();                                                            // 7: 0
+    virtual ~CProcessingPlugin();                        // 0
+    virtual uint16_t GetOperationCount() = 0;            // 1
+    virtual uint16_t GetOperation();                     // 2
+    virtual void SetOperation(uint16_t index);           // 3
+    virtual const char* GetName(bool menuForm) = 0;      // 4
+    virtual const char* GetGroupName(bool menuForm) = 0; // 5
+    virtual const char* GetDescription() = 0;            // 6
+    virtual int Query7();                                // 7: 0
     virtual bool Apply(const CVImage* source, CVImage* destination, CVProgress* progress) = 0; // 8
     // Apply into a temporary record; on success the image takes its pixels.
-    virtual bool ApplyInPlace(CVImage* image, CVProgress* progress);                 // 9
-    virtual bool CanApply(const CVImage* image) = 0;                                 // 10
-    virtual ImageKindSet* GetOutputKinds(const ImageKindSet* input) = 0;             // 11
-    virtual uint16_t GetFlags() = 0;                                                 // 12
-    virtual int GetKind() = 0;                                                       // 13
-    virtual int Query14();                                                           // 14: 0
-    virtual CPluginPane* CreateSettingsPane(CPaneSite* site);                        // 15
-    virtual void DestroySettingsPane(CPluginPane* pane);                             // 16
-    virtual void Help(QWidget* window);                                              // 17
+    virtual bool ApplyInPlace(CVImage* image, CVProgress* progress);     // 9
+    virtual bool CanApply(const CVImage* image) = 0;                     // 10
+    virtual ImageKindSet* GetOutputKinds(const ImageKindSet* input) = 0; // 11
+    virtual uint16_t GetFlags() = 0;                                     // 12
+    virtual int GetKind() = 0;                                           // 13
+    virtual int Query14();                                               // 14: 0
+    virtual CPluginPane* CreateSettingsPane(CPaneSite* site);            // 15
+    virtual void DestroySettingsPane(CPluginPane* pane);                 // 16
+    virtual void Help(QWidget* window);                                  // 17
 
     CPluginHost* host;
     uint16_t currentOperation = 0;

@@ -10,8 +10,8 @@ namespace pixmill {
 class PIXMILL_EXPORT CVProgress {
   public:
     virtual int Begin(int barFirst, int barLast, int workFirst, int workLast) = 0; // slot 0
-    virtual int Step(const char* text) = 0;                                         // slot 1
-    virtual void End() = 0;                                                         // slot 2
+    virtual int Step(const char* text) = 0;                                        // slot 1
+    virtual void End() = 0;                                                        // slot 2
 
   protected:
     ~CVProgress() = default;

@@ -1,0 +1,91 @@
+// The document with the program's own format and colour plug-ins: the
+// storable conversions a JPEG save needs, and the TIFF template strings.
+#include "host/doc_template.h"
+#include "host/image_doc.h"
+#include "host/plugin_manager.h"
+#include "pixmill/format_plugin.h"
+#include "support/test_host.h"
+#include "support/test_images.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+using namespace pixmill;
+using namespace pixmill::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+class RealPlugins : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        plugins = std::make_unique<CPluginManager>(host.get());
+        plugins->LoadFormats(PIXMILL_BIN_DIR "/Formats/");
+        plugins->LoadProcessing(PIXMILL_BIN_DIR "/Processing/");
+        ASSERT_NE(plugins->FindFormatByExtension("a.jpg"), nullptr);
+        ASSERT_NE(plugins->FindFormatByExtension("a.tif"), nullptr);
+        ASSERT_TRUE(plugins->HasChangeColors());
+        char pattern[] = "/tmp/pixmill-realdoc-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    void TearDown() override {
+        plugins.reset();
+        fs::remove_all(dir);
+    }
+    std::unique_ptr<CQorelImageDoc> DocumentWith(int bitCount, int colors) {
+        CVImage image(host.get());
+        image.Create(24, 16, bitCount, colors, nullptr);
+        for (int i = 0; i < image.paletteCount; ++i) {
+            image.palette[i] = RGBQUAD{static_cast<uint8_t>(i * 15), static_cast<uint8_t>(i * 7),
+                                       static_cast<uint8_t>(255 - i * 9), 0};
+        }
+        FillRandom(image, random);
+        auto doc = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+        doc->TakeImage(image, plugins->FindFormatByExtension("a.tif"));
+        return doc;
+    }
+    TestHost host;
+    std::unique_ptr<CPluginManager> plugins;
+    std::mt19937 random{5};
+    std::string dir;
+};
+
+} // namespace
+
+TEST_F(RealPlugins, JpegSavesConvertWhatJpegCannotStore) {
+    struct Case {
+        int bitCount, colors, expectedBits;
+    };
+    for (const Case c : {Case{24, 0, 24}, Case{4, 16, 24}, Case{1, 2, 8}}) {
+        auto doc = DocumentWith(c.bitCount, c.colors);
+        const std::string path = dir + "/c" + std::to_string(c.bitCount) + ".jpg";
+        ASSERT_TRUE(doc->OnSaveDocument(path)) << doc->LastError();
+        EXPECT_EQ(doc->Image().BitCount(), c.expectedBits) << c.bitCount << "-bit source";
+        if (c.expectedBits == 8) {
+            EXPECT_TRUE(doc->Image().IsGrayRamp());
+        }
+        auto reopened = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+        ASSERT_TRUE(reopened->OnOpenDocument(path)) << reopened->LastError();
+        EXPECT_EQ(reopened->Image().Width(), 24);
+        EXPECT_EQ(reopened->Image().BitCount(), c.expectedBits);
+    }
+}
+
+TEST_F(RealPlugins, TiffKeepsEveryKindAndNamesItsTemplate) {
+    for (int bits : {1, 4, 8, 24}) {
+        auto doc = DocumentWith(bits, 0);
+        const std::string path = dir + "/k" + std::to_string(bits) + ".tif";
+        ASSERT_TRUE(doc->OnSaveDocument(path)) << doc->LastError();
+        auto reopened = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+        ASSERT_TRUE(reopened->OnOpenDocument(path)) << reopened->LastError();
+        std::string why;
+        EXPECT_TRUE(SamePixels(reopened->Image(), doc->Image(), &why)) << bits << ": " << why;
+    }
+    const DocumentStrings strings = DocumentStringsOf(plugins->FindFormatByExtension("x.tif"));
+    EXPECT_EQ(strings.filterName, "Tagged Image File Format (*.tif;*.tiff)");
+    EXPECT_EQ(strings.filterExtension, ".tif;*.tiff");
+    EXPECT_EQ(strings.typeName, "Tagged_Image_File_Format");
+    EXPECT_EQ(CQorelImageDoc::FirstExtension(plugins->FindFormatByExtension("x.jpeg")), ".jpg");
+}
