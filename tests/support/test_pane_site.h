@@ -10,8 +10,8 @@
 
 namespace pixmill::test {
 
-// Creates the program's QApplication on first use; it stays for the rest of
-// the program.
+// Creates the program's QApplication unless there is one; it lasts until the
+// test run ends.
 void EnsureApplication();
 
 // The control with dialog identifier id below root, or null.
