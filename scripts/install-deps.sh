@@ -9,6 +9,9 @@ libjpeg62-turbo-dev libtiff-dev libgtest-dev libgmock-dev libjpeg-turbo-progs li
 if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then
   PKGS="$PKGS mate-backgrounds"
 fi
+if [ "${PIXMILL_WITH_BENCH:-0}" = "1" ]; then
+  PKGS="$PKGS imagemagick libvips-tools"
+fi
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
