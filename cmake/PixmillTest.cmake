@@ -34,3 +34,13 @@ function(pixmill_add_test_plugin NAME)
   target_link_libraries(${NAME} PRIVATE pixmill_kit ${P_LIBS})
   target_link_options(${NAME} PRIVATE -Wl,--no-undefined)
 endfunction()
+
+# pixmill_keep_qt_loaded(TARGET)
+#   For tests that load the program's plug-ins: the plug-ins bring Qt with
+#   them; as in the program, Qt stays loaded for the whole process instead of
+#   being unloaded with the last plug-in (its start-up allocations would
+#   otherwise show as leaks in the sanitizer build).
+function(pixmill_keep_qt_loaded TARGET)
+  target_link_libraries(${TARGET} PRIVATE Qt6::Widgets)
+  target_link_options(${TARGET} PRIVATE -Wl,--no-as-needed)
+endfunction()
