@@ -91,15 +91,13 @@ struct Library {
 void Row(const char* what, double ours, double magick, double vips, double magickBase,
          double vipsBase) {
     std::printf("%-24s %9.1f %11.1f %9.1f %8.2f %8.2f   %8.2f %8.2f\n", what, ours, magick, vips,
-                magick / ours, vips / ours, (magick - magickBase) / ours,
-                (vips - vipsBase) / ours);
+                magick / ours, vips / ours, (magick - magickBase) / ours, (vips - vipsBase) / ours);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string photo =
-        argc > 1 ? argv[1] : "/usr/share/backgrounds/mate/nature/Wood.jpg";
+    const std::string photo = argc > 1 ? argv[1] : "/usr/share/backgrounds/mate/nature/Wood.jpg";
     const std::string work = argc > 2 ? argv[2] : "/tmp";
     const std::string ppm = work + "/pixmill-bench-12mp.ppm";
     if (std::system(("convert '" + photo + "' -resize 4000x3000! '" + ppm + "'").c_str()) != 0) {
@@ -157,7 +155,8 @@ int main(int argc, char** argv) {
     const std::string out = work + "/pixmill-bench-out";
     const double magickBase = Command("convert " + ppm + " " + out + ".ppm");
     const double vipsBase = Command("vips copy " + ppm + " " + out + ".ppm");
-    const double magickDown = Command("convert " + ppm + " -filter Box -resize 800x " + out + ".ppm");
+    const double magickDown =
+        Command("convert " + ppm + " -filter Box -resize 800x " + out + ".ppm");
     const double vipsDown = Command("vipsthumbnail " + ppm + " -s 800 -o " + out + ".ppm");
     const double magickUp = Command("convert " + ppm + " -filter Box -resize 200% " + out + ".ppm");
     const double vipsUp = Command("vips resize " + ppm + " " + out + ".ppm 2");

@@ -23,7 +23,6 @@ enum PaneControl {
     IdSharpenUpDown = 1011,
 };
 
-
 class JpegOptionsPane : public CPaneBase {
   public:
     JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings);

@@ -139,8 +139,7 @@ TEST(CVImage, CropOfEveryDepthMatchesPixelByPixelReference) {
             for (int y = 0; y < part.Height(); ++y) {
                 for (int x = 0; x < part.Width(); ++x) {
                     ASSERT_EQ(PixelAt(part, x, y), PixelAt(source, x + crop.left, y + crop.top))
-                        << bitCount << "-bit crop at (" << x << ", " << y << ") left "
-                        << crop.left;
+                        << bitCount << "-bit crop at (" << x << ", " << y << ") left " << crop.left;
                 }
             }
         }

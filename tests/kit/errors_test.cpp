@@ -10,10 +10,14 @@ using namespace pixmill;
 using namespace pixmill::test;
 
 TEST(Errors, ImageErrorMessages) {
-    const char* expected[] = {"Image file write error",   "Image file read error",
-                              "Mismatched image format",  "Unsupported image format",
-                              "Out of memory",            "File open error",
-                              "Image dimensions too large", "User break"};
+    const char* expected[] = {"Image file write error",
+                              "Image file read error",
+                              "Mismatched image format",
+                              "Unsupported image format",
+                              "Out of memory",
+                              "File open error",
+                              "Image dimensions too large",
+                              "User break"};
     for (int code = 0; code < 8; ++code) {
         CVImageError error(code);
         EXPECT_STREQ(error.Report(false), expected[code]);

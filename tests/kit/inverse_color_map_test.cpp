@@ -54,16 +54,16 @@ TEST(InverseColorMap, AgreesWithBruteForceOnRandomPalettes) {
 TEST(InverseColorMap, GreyRampTiesGoToTheLowerIndex) {
     RGBQUAD palette[256];
     for (int i = 0; i < 256; ++i) {
-        palette[i] = RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i),
-                             static_cast<uint8_t>(i), 0};
+        palette[i] =
+            RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
     }
     std::vector<uint16_t> cells(InverseColorMap::kCellCount);
     InverseColorMap map(cells.data(), palette, 256);
     EXPECT_EQ(map.Nearest(0, 0, 0), 2) << "cell centre 2";
     EXPECT_EQ(map.Nearest(255, 255, 255), 254);
     for (int v = 0; v < 256; ++v) {
-        EXPECT_EQ(map.Nearest(static_cast<uint8_t>(v), static_cast<uint8_t>(v),
-                              static_cast<uint8_t>(v)),
-                  BruteNearest(palette, 256, v, v, v));
+        EXPECT_EQ(
+            map.Nearest(static_cast<uint8_t>(v), static_cast<uint8_t>(v), static_cast<uint8_t>(v)),
+            BruteNearest(palette, 256, v, v, v));
     }
 }

@@ -6,9 +6,9 @@ using namespace pixmill;
 
 TEST(SettingsSchema, FieldsReadAndWriteAtTheirOffsets) {
     const SettingsField fields[] = {
-        {"a", 0, FieldType::U8, 0, 255, 7, ""},   {"b", 1, FieldType::I16, -5, 5, -3, ""},
+        {"a", 0, FieldType::U8, 0, 255, 7, ""},      {"b", 1, FieldType::I16, -5, 5, -3, ""},
         {"c", 3, FieldType::U32, 0, 1e9, 70000, ""}, {"d", 7, FieldType::F64, 0, 1, 0.25, ""},
-        {"e", 15, FieldType::Bool, 0, 1, 1, ""},  {"f", 16, FieldType::F32, 0, 9, 1.5, ""},
+        {"e", 15, FieldType::Bool, 0, 1, 1, ""},     {"f", 16, FieldType::F32, 0, 9, 1.5, ""},
     };
     const SettingsBlockSchema schema{"T", 20, 3, fields, 6};
     uint8_t block[20] = {};

@@ -25,8 +25,8 @@ class ScriptedUserInterface : public CUserInterface {
     bool RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) override;
 
     std::vector<Message> messages;
-    std::vector<bool> answers;   // answers to AskYesNo in order; default when exhausted
-    bool dialogResult = true;    // answer of RunOperationDialog
+    std::vector<bool> answers; // answers to AskYesNo in order; default when exhausted
+    bool dialogResult = true;  // answer of RunOperationDialog
     int dialogCalls = 0;
 };
 

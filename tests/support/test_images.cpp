@@ -11,9 +11,9 @@ void FillRandom(CVImage& image, std::mt19937& random) {
     for (int y = 0; y < image.Height(); ++y) {
         for (int x = 0; x < image.Width(); ++x) {
             if (bitCount == 24) {
-                SetPixelAt(image, x, y,
-                           static_cast<uint32_t>(byte(random) | byte(random) << 8 |
-                                                 byte(random) << 16));
+                SetPixelAt(
+                    image, x, y,
+                    static_cast<uint32_t>(byte(random) | byte(random) << 8 | byte(random) << 16));
             } else {
                 const int limit = image.paletteCount > 0 ? image.paletteCount : (1 << bitCount);
                 SetPixelAt(image, x, y, static_cast<uint32_t>(byte(random) % limit));
@@ -24,17 +24,20 @@ void FillRandom(CVImage& image, std::mt19937& random) {
 
 void SetGrayRamp(CVImage& image) {
     for (int i = 0; i < 256; ++i) {
-        image.palette[i] = RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i),
-                                   static_cast<uint8_t>(i), 0};
+        image.palette[i] =
+            RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
     }
 }
 
 uint32_t PixelAt(const CVImage& image, int x, int y) {
     const uint8_t* row = image.Row(y);
     switch (image.BitCount()) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-    case 8: return row[x];
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+    case 8:
+        return row[x];
     default:
         return static_cast<uint32_t>(row[3 * x]) | static_cast<uint32_t>(row[3 * x + 1]) << 8 |
                static_cast<uint32_t>(row[3 * x + 2]) << 16;
@@ -55,7 +58,9 @@ void SetPixelAt(CVImage& image, int x, int y, uint32_t value) {
             static_cast<uint8_t>((row[x >> 1] & ~(0x0F << shift)) | ((value & 0x0F) << shift));
         break;
     }
-    case 8: row[x] = static_cast<uint8_t>(value); break;
+    case 8:
+        row[x] = static_cast<uint8_t>(value);
+        break;
     default:
         row[3 * x] = static_cast<uint8_t>(value);
         row[3 * x + 1] = static_cast<uint8_t>(value >> 8);

@@ -76,7 +76,10 @@ class RawCodec : public CFormatCodec {
         if (progress != nullptr) {
             progress->Begin(0, 100, 0, 1);
         }
-        Header header{{kMagic[0], kMagic[1]}, image->Width(), image->Height(), image->BitCount(),
+        Header header{{kMagic[0], kMagic[1]},
+                      image->Width(),
+                      image->Height(),
+                      image->BitCount(),
                       image->paletteCount};
         const TransparencyInfo transparency = image->Transparency();
         written = output->Write(&header, sizeof header);
@@ -120,7 +123,9 @@ class RawFormat : public CFormatPlugin {
     bool AcceptsKinds(const ImageKindSet* kinds) override {
         return kinds->special == 0 && (kinds->kinds & kSaveModes) != 0;
     }
-    CPluginPane* CreateOptionsPane(CPaneSite*) override { return nullptr; }
+    CPluginPane* CreateOptionsPane(CPaneSite*) override {
+        return nullptr;
+    }
     void DestroyOptionsPane(CPluginPane*) override {}
     void Help(QWidget*) override {}
 };

@@ -22,10 +22,17 @@ uint32_t ColorAt(const CVImage& image, int x, int y) {
     const uint8_t* row = image.Row(y);
     int index;
     switch (image.BitCount()) {
-    case 1: index = (row[x >> 3] >> (7 - (x & 7))) & 1; break;
-    case 4: index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F; break;
-    case 8: index = row[x]; break;
-    default: return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+    case 1:
+        index = (row[x >> 3] >> (7 - (x & 7))) & 1;
+        break;
+    case 4:
+        index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+        break;
+    case 8:
+        index = row[x];
+        break;
+    default:
+        return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
     }
     const RGBQUAD& c = image.palette[index];
     return c.rgbBlue | c.rgbGreen << 8 | c.rgbRed << 16;
@@ -117,8 +124,8 @@ PIXMILL_ENTRY int GetProcessing(CPluginHost* host, CProcessingPlugin** out) {
     return 1;
 }
 
-PIXMILL_ENTRY uint8_t ChangeColors(const CVImage* source, CVImage* destination,
-                                   CVProgress*, const void* conversion20) {
+PIXMILL_ENTRY uint8_t ChangeColors(const CVImage* source, CVImage* destination, CVProgress*,
+                                   const void* conversion20) {
     NegatePlugin* plugin = g_plugin.Existing();
     if (plugin == nullptr) {
         return 0;
