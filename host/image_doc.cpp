@@ -41,6 +41,19 @@ void CQorelImageDoc::ReleaseCodec() {
     }
 }
 
+// The codec of a new file operation (the previous one is released first).
+CFormatCodec* CQorelImageDoc::NewCodec(CFormatPlugin* format) {
+    if (format == nullptr) {
+        throw CVImageError(CVImageError::UnsupportedFormat);
+    }
+    ReleaseCodec();
+    codecLink.codec = format->CreateCodec();
+    if (codecLink.codec == nullptr) {
+        throw CVImageError(CVImageError::OutOfMemory);
+    }
+    return codecLink.codec;
+}
+
 void CQorelImageDoc::Report(CQorelError& error) {
     lastError = error.Report(true);
 }
@@ -91,15 +104,7 @@ bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
     try {
         auto stream = std::make_unique<CVFileStream>(fileName, CVFileStream::ForReading);
         CFormatPlugin* format = plugins.FindFormatByExtension(fileName);
-        if (format == nullptr) {
-            throw CVImageError(CVImageError::UnsupportedFormat);
-        }
-        ReleaseCodec();
-        CFormatCodec* codec = format->CreateCodec();
-        if (codec == nullptr) {
-            throw CVImageError(CVImageError::OutOfMemory);
-        }
-        codecLink.codec = codec;
+        CFormatCodec* codec = NewCodec(format);
         if (progressiveView) {
             // Header now, pixels when the view first shows the image; the
             // stream stays open until then.
@@ -168,15 +173,7 @@ bool CQorelImageDoc::ReadFromStream(CVStream* stream) {
     lastError.clear();
     try {
         CFormatPlugin* format = plugins.DetectFormat(stream);
-        if (format == nullptr) {
-            throw CVImageError(CVImageError::UnsupportedFormat);
-        }
-        ReleaseCodec();
-        CFormatCodec* codec = format->CreateCodec();
-        if (codec == nullptr) {
-            throw CVImageError(CVImageError::OutOfMemory);
-        }
-        codecLink.codec = codec;
+        CFormatCodec* codec = NewCodec(format);
         CVImage fresh(&host);
         codec->ReadHeader(&fresh, stream, nullptr);
         CHostProgress progress(progressDisplay,
@@ -340,12 +337,7 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
         file.Commit();
         return true;
     }
-    ReleaseCodec();
-    CFormatCodec* codec = format->CreateCodec();
-    if (codec == nullptr) {
-        throw CVImageError(CVImageError::OutOfMemory);
-    }
-    codecLink.codec = codec;
+    CFormatCodec* codec = NewCodec(format);
     codec->FreeWorkBuffer();
     codec->BeginWrite(&storable, writeParameter ? &*writeParameter : nullptr);
     CHostProgress progress(progressDisplay, "Save " + target);

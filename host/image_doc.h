@@ -150,6 +150,7 @@ class CQorelImageDoc {
 
   private:
     void ReleaseCodec();
+    CFormatCodec* NewCodec(CFormatPlugin* format);
     bool StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::Stack to);
     void Report(class CQorelError& error);
     void UpdateViews(int hint);
