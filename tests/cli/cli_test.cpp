@@ -41,19 +41,22 @@ class Cli : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    // Runs pixmill-cli with args; interruptAfterMs >= 0 sends Ctrl+C then.
-    Result Run(const std::vector<std::string>& args, int interruptAfterMs = -1) {
-        return RunWith(PIXMILL_TEST_PLUGIN_DIR "/document", args, interruptAfterMs);
+    // Runs pixmill-cli with args; with interrupt, Ctrl+C comes once the
+    // test plug-in's slow operation has started.
+    Result Run(const std::vector<std::string>& args, bool interrupt = false) {
+        return RunWith(PIXMILL_TEST_PLUGIN_DIR "/document", args, interrupt);
     }
     // The same with the program's own plug-ins.
     Result RunReal(const std::vector<std::string>& args) { return RunWith(PIXMILL_BIN_DIR, args); }
 
     Result RunWith(const std::string& pluginRoot, const std::vector<std::string>& args,
-                   int interruptAfterMs = -1) {
+                   bool interrupt = false) {
+        const std::string marker = dir + "/slow-started";
         const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
         const pid_t pid = fork();
         if (pid == 0) {
             setenv("PIXMILL_PLUGIN_ROOT", pluginRoot.c_str(), 1);
+            setenv("PIXMILL_TEST_SLOW_MARKER", marker.c_str(), 1);
             setenv("PIXMILL_SETTINGS", settings.c_str(), 1);
             freopen(outPath.c_str(), "w", stdout);
             freopen(errPath.c_str(), "w", stderr);
@@ -68,8 +71,10 @@ class Cli : public ::testing::Test {
             execv(program.c_str(), argv.data());
             _exit(127);
         }
-        if (interruptAfterMs >= 0) {
-            usleep(static_cast<useconds_t>(interruptAfterMs) * 1000);
+        if (interrupt) {
+            for (int waited = 0; waited < 60000 && !fs::exists(marker); waited += 20) {
+                usleep(20 * 1000);
+            }
             kill(pid, SIGINT);
         }
         int status = 0;
@@ -176,7 +181,7 @@ TEST_F(Cli, NeverOverwritesTheInputUnlessForced) {
 TEST_F(Cli, InterruptedRunIsAUserBreakAndLeavesNoOutput) {
     const std::string in = MakeImage("slow.trw");
     const std::string out = dir + "/slow-out.trw";
-    const Result result = Run({"convert", in, out, "--op", "Slow"}, 500);
+    const Result result = Run({"convert", in, out, "--op", "Slow"}, true);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("User break"), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(out));

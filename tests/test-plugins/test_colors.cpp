@@ -2,7 +2,8 @@
 // "Negate", and ChangeColors for the conversions the document asks for when
 // saving (4: grey ramp, 16: 24-bit, 8: a 3-3-2 palette). A second operation,
 // "Slow", steps its progress for about twenty seconds, so that a break can be
-// tested.
+// tested; when PIXMILL_TEST_SLOW_MARKER names a file, it creates that file as
+// it starts, so that a test knows when to interrupt it.
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/plugin_host.h"
@@ -11,6 +12,8 @@
 #include "pixmill/progress.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -52,6 +55,11 @@ class NegatePlugin : public CProcessingPlugin {
     const char* GetDescription() override { return "Negate the image"; }
     bool Apply(const CVImage* source, CVImage* destination, CVProgress* progress) override {
         if (currentOperation == 1) {
+            if (const char* marker = std::getenv("PIXMILL_TEST_SLOW_MARKER")) {
+                if (std::FILE* file = std::fopen(marker, "w")) {
+                    std::fclose(file);
+                }
+            }
             int due = progress != nullptr ? progress->Begin(0, 100, 0, 2000) : 2000;
             for (int i = 0; i < 2000; ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
