@@ -2,7 +2,7 @@
 # Runs every benchmark against the optimised build (default build/). They
 # compare Pixmill's plug-ins with ImageMagick, vips, cjpeg and tiffcp on a
 # 12-megapixel picture made from the mate-backgrounds photographs; install
-# those with: sudo PIXMILL_WITH_DEMO=1 PIXMILL_WITH_BENCH=1 ./scripts/install-deps.sh
+# those with: PIXMILL_WITH_DEMO=1 PIXMILL_WITH_BENCH=1 ./scripts/install-deps.sh
 set -eu
 cd "$(dirname "$0")/.."
 build="${1:-build}"
