@@ -14,3 +14,14 @@ function(add_pixmill_plugin NAME KIND)
   target_link_options(${NAME} PRIVATE -Wl,--no-undefined)
   install(TARGETS ${NAME} LIBRARY DESTINATION lib/pixmill/${KIND})
 endfunction()
+
+# pixmill_install_program(TARGET)
+#   Installs a program into lib/pixmill/ (beside its Formats/ and Processing/
+#   folders, which it finds from its own location) and links it from bin/.
+function(pixmill_install_program TARGET)
+  install(TARGETS ${TARGET} RUNTIME DESTINATION lib/pixmill)
+  install(CODE "
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+    file(CREATE_LINK ../lib/pixmill/${TARGET}
+         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/${TARGET}\" SYMBOLIC)")
+endfunction()
