@@ -7,6 +7,7 @@
 #include "pixmill/format_plugin.h"
 #include "pixmill/pane.h"
 #include "support/plugin_library.h"
+#include "support/stored_block.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 #include "support/test_pane_site.h"
@@ -29,18 +30,13 @@ namespace {
 const char* const kLibrary = PIXMILL_BIN_DIR "/Formats/alderfmt.so";
 
 JpegSettings Stored(TestHost& host) {
-    JpegSettings settings{};
-    const auto bytes = host.settings.ReadBinary("Settings", kSettingsName);
-    EXPECT_TRUE(bytes.has_value());
-    if (bytes && bytes->size() == sizeof(settings)) {
-        std::memcpy(&settings, bytes->data(), sizeof(settings));
-    }
-    return settings;
+    const auto stored = StoredBlock<JpegSettings>(host.settings, kSettingsName);
+    EXPECT_TRUE(stored.has_value());
+    return stored.value_or(JpegSettings{});
 }
 
 void Store(TestHost& host, const JpegSettings& settings) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&settings);
-    host.settings.WriteBinary("Settings", kSettingsName, Bytes(p, p + sizeof(settings)));
+    StoreBlock(host.settings, kSettingsName, settings);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "pixmill/format_plugin.h"
 #include "pixmill/pane.h"
 #include "support/plugin_library.h"
+#include "support/stored_block.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 #include "support/test_pane_site.h"
@@ -30,19 +31,11 @@ namespace {
 const char* const kLibrary = PIXMILL_BIN_DIR "/Formats/birchfmt.so";
 
 void StoreChoice(TestHost& host, int32_t choice) {
-    Bytes bytes(4);
-    std::memcpy(bytes.data(), &choice, 4);
-    host.settings.WriteBinary("Settings", "TIFF_Parameters", bytes);
+    StoreBlock(host.settings, "TIFF_Parameters", choice);
 }
 
 int32_t StoredChoice(TestHost& host) {
-    const auto stored = host.settings.ReadBinary("Settings", "TIFF_Parameters");
-    if (!stored || stored->size() != 4) {
-        return -1;
-    }
-    int32_t choice;
-    std::memcpy(&choice, stored->data(), 4);
-    return choice;
+    return StoredBlock<int32_t>(host.settings, "TIFF_Parameters").value_or(-1);
 }
 
 // Writes an image through a codec of the library; returns the file.

@@ -9,6 +9,7 @@
 #include "pixmill/image_kind_set.h"
 #include "pixmill/processing_plugin.h"
 #include "support/plugin_library.h"
+#include "support/stored_block.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 
@@ -29,14 +30,9 @@ namespace {
 const char* const kLibrary = PIXMILL_BIN_DIR "/Processing/cedarcol.so";
 
 QorelColorInfo StoredBlock(MemorySettingsStore& store) {
-    QorelColorInfo block{};
-    auto stored = store.ReadBinary("Settings", "QorelColorInfo");
-    if (stored && stored->size() == sizeof block) {
-        std::memcpy(&block, stored->data(), sizeof block);
-    } else {
-        block.conversionCode = -1;
-    }
-    return block;
+    QorelColorInfo missing{};
+    missing.conversionCode = -1;
+    return pixmill::test::StoredBlock<QorelColorInfo>(store, "QorelColorInfo").value_or(missing);
 }
 
 void MakeImage(CVImage& image, int bits, bool greyPalette, std::mt19937& random) {

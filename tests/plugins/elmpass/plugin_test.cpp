@@ -9,6 +9,7 @@
 #include "pixmill/pane_base.h"
 #include "pixmill/processing_plugin.h"
 #include "support/plugin_library.h"
+#include "support/stored_block.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 #include "support/test_pane_site.h"
@@ -43,19 +44,11 @@ struct StoredFilter {
 static_assert(sizeof(StoredFilter) == 16);
 
 void Store(MemorySettingsStore& store, const StoredFilter& block) {
-    Bytes bytes(sizeof block);
-    std::memcpy(bytes.data(), &block, sizeof block);
-    store.WriteBinary("Settings", "Filter", bytes);
+    StoreBlock(store, "Filter", block);
 }
 
 std::optional<StoredFilter> Stored(MemorySettingsStore& store) {
-    auto bytes = store.ReadBinary("Settings", "Filter");
-    if (!bytes || bytes->size() != sizeof(StoredFilter)) {
-        return std::nullopt;
-    }
-    StoredFilter block;
-    std::memcpy(&block, bytes->data(), sizeof block);
-    return block;
+    return StoredBlock<StoredFilter>(store, "Filter");
 }
 
 std::unique_ptr<CVImage> Image(TestHost& host, int bitCount, bool grey, std::mt19937& random) {

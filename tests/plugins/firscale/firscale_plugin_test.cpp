@@ -8,6 +8,7 @@
 #include "pixmill/processing_plugin.h"
 #include "pixmill/up_down.h"
 #include "support/plugin_library.h"
+#include "support/stored_block.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 #include "support/test_pane_site.h"
@@ -37,18 +38,11 @@ struct Block {
 #pragma pack(pop)
 
 void Store(TestHost& host, Block block) {
-    host.settings.WriteBinary("Settings", "Resample",
-                              std::vector<uint8_t>(reinterpret_cast<uint8_t*>(&block),
-                                                   reinterpret_cast<uint8_t*>(&block) + 12));
+    StoreBlock(host.settings, "Resample", block);
 }
 
 Block Stored(TestHost& host) {
-    Block block{};
-    auto stored = host.settings.ReadBinary("Settings", "Resample");
-    if (stored && stored->size() == sizeof block) {
-        std::memcpy(&block, stored->data(), sizeof block);
-    }
-    return block;
+    return StoredBlock<Block>(host.settings, "Resample").value_or(Block{});
 }
 
 } // namespace

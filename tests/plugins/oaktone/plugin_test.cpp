@@ -10,6 +10,7 @@
 #include "pixmill/pane_base.h"
 #include "pixmill/processing_plugin.h"
 #include "support/plugin_library.h"
+#include "support/stored_block.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 #include "support/test_pane_site.h"
@@ -36,19 +37,11 @@ namespace {
 const char* const kLibrary = PIXMILL_BIN_DIR "/Processing/oaktone.so";
 
 void Store(MemorySettingsStore& store, const ot::AdjustSettings& block) {
-    Bytes bytes(sizeof block);
-    std::memcpy(bytes.data(), &block, sizeof block);
-    store.WriteBinary("Settings", "ColorAdjust", bytes);
+    StoreBlock(store, "ColorAdjust", block);
 }
 
 std::optional<ot::AdjustSettings> Stored(MemorySettingsStore& store) {
-    auto bytes = store.ReadBinary("Settings", "ColorAdjust");
-    if (!bytes || bytes->size() != 64) {
-        return std::nullopt;
-    }
-    ot::AdjustSettings block;
-    std::memcpy(&block, bytes->data(), sizeof block);
-    return block;
+    return StoredBlock<ot::AdjustSettings>(store, "ColorAdjust");
 }
 
 std::unique_ptr<CVImage> Image(TestHost& host, int bitCount, std::mt19937& random) {

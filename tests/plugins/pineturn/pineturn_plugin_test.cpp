@@ -6,6 +6,7 @@
 #include "pixmill/processing_plugin.h"
 #include "pixmill/up_down.h"
 #include "support/plugin_library.h"
+#include "support/stored_block.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 #include "support/test_pane_site.h"
@@ -39,18 +40,11 @@ struct Block {
 static_assert(sizeof(Block) == 24);
 
 void Store(TestHost& host, Block block) {
-    host.settings.WriteBinary("Settings", "RotateParam",
-                              std::vector<uint8_t>(reinterpret_cast<uint8_t*>(&block),
-                                                   reinterpret_cast<uint8_t*>(&block) + 24));
+    StoreBlock(host.settings, "RotateParam", block);
 }
 
 Block Stored(TestHost& host) {
-    Block block{};
-    auto stored = host.settings.ReadBinary("Settings", "RotateParam");
-    if (stored && stored->size() == sizeof block) {
-        std::memcpy(&block, stored->data(), sizeof block);
-    }
-    return block;
+    return StoredBlock<Block>(host.settings, "RotateParam").value_or(Block{});
 }
 
 } // namespace
