@@ -168,7 +168,11 @@ int OpenSession(Session& session, const Options& options) {
     session.fileStore = std::make_unique<QSettingsStore>(options.settingsFile);
     session.store = std::make_unique<OverlaySettingsStore>(*session.fileStore);
     const std::string root = PluginRoot();
-    session.catalog.Scan({root + "Formats/", root + "Processing/"});
+    // The declarations are read only when a command needs them: each library
+    // is opened for them once more before the plug-ins load.
+    if (!options.sets.empty() || options.command == "settings") {
+        session.catalog.Scan({root + "Formats/", root + "Processing/"});
+    }
     if (int code = ApplySets(session, options.sets); code != ExitOk) {
         return code;
     }

@@ -333,7 +333,7 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
         session.CopyTo(stream);
         stream.Sync();
         stream.Close();
-        writtenSize = session.WrittenSize();
+        writtenSize = static_cast<int>(session.FileSize());
         file.Commit();
         return true;
     }

@@ -43,7 +43,6 @@ int CHostProgress::Step(const char* text) {
         display->SetPosition(barPosition);
         if (text != nullptr && showTexts) {
             display->ShowText(text);
-            textShown = true;
         }
     }
     current += increment;

@@ -43,7 +43,6 @@ class CHostProgress : public CVProgress {
     std::string caption;
     bool showTexts;
     bool started = false;
-    bool textShown = false;
     int barPosition = 0;
     int barLast = 100;
     double increment = 0;

@@ -51,10 +51,6 @@ bool CSaveSession::Refresh() {
     return written;
 }
 
-int CSaveSession::WrittenSize() const {
-    return static_cast<int>(stream.Length());
-}
-
 double CSaveSession::Ratio() const {
     return FileSize() == 0 ? 0.0 : static_cast<double>(MemorySize()) / FileSize();
 }

@@ -48,7 +48,6 @@ class CSaveSession {
     std::string FileSizeText() const;
     std::string RatioText() const;
     const CVImage* Preview() const { return HasPreview() ? &preview : nullptr; }
-    int WrittenSize() const;
     // Writes the stream's bytes to target.
     void CopyTo(CVStream& target) const { stream.CopyTo(target); }
 

@@ -106,11 +106,7 @@ class CFilterPlugin : public CProcessingPlugin {
     }
 
     ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
-        if (input == nullptr || input->special != 0) {
-            return nullptr;
-        }
-        outputKinds = ImageKindSet{input->kinds, 0, 0, kTraits};
-        return &outputKinds;
+        return KeepKinds(input, kTraits, outputKinds);
     }
 
     uint16_t GetFlags() override {

@@ -44,11 +44,7 @@ class ResampleOperation : public CProcessingPlugin {
     }
     bool CanApply(const CVImage*) override { return true; }
     ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
-        if (input == nullptr || input->special != 0) {
-            return nullptr;
-        }
-        kinds = *input;
-        return &kinds;
+        return KeepKinds(input, input != nullptr ? input->traits : 0, kinds);
     }
     uint16_t GetFlags() override { return OpHasSettings; }
     int GetKind() override { return KindImageOperation; }

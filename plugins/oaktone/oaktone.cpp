@@ -84,11 +84,7 @@ class CAdjustPlugin : public CProcessingPlugin {
     }
 
     ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
-        if (input == nullptr || input->special != 0) {
-            return nullptr;
-        }
-        outputKinds = ImageKindSet{input->kinds, 0, 0, 0};
-        return &outputKinds;
+        return KeepKinds(input, 0, outputKinds);
     }
 
     uint16_t GetFlags() override { return OpHasSettings | OpLivePreview; }

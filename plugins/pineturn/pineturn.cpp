@@ -43,11 +43,7 @@ class RotateOperation : public CProcessingPlugin {
     }
     bool CanApply(const CVImage*) override { return true; }
     ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
-        if (input == nullptr || input->special != 0) {
-            return nullptr;
-        }
-        kinds = *input;
-        return &kinds;
+        return KeepKinds(input, input != nullptr ? input->traits : 0, kinds);
     }
     uint16_t GetFlags() override { return OpHasSettings | OpLivePreview; }
     int GetKind() override { return KindImageOperation; }
