@@ -3,7 +3,7 @@
 #include "alderfmt_pane.h"
 #include "alderfmt_strings.h"
 #include "jpeg_codec.h"
-#include "jpeg_settings.h"
+#include "alderfmt_settings.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"

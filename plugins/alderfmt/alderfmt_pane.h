@@ -3,7 +3,7 @@
 // save dialog and re-runs the encoder with a preview after every change.
 #pragma once
 
-#include "jpeg_settings.h"
+#include "alderfmt_settings.h"
 #include "pixmill/pane_base.h"
 
 class QLineEdit;

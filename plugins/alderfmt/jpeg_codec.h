@@ -3,7 +3,7 @@
 #pragma once
 
 #include "jpeg_encoder.h"
-#include "jpeg_settings.h"
+#include "alderfmt_settings.h"
 #include "pixmill/format_codec_base.h"
 
 namespace pixmill::alder {

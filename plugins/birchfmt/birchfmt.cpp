@@ -6,7 +6,7 @@
 #include "pixmill/format_plugin.h"
 #include "pixmill/plugin_host.h"
 #include "tiff_codec.h"
-#include "tiff_settings.h"
+#include "birchfmt_settings.h"
 
 namespace pixmill::birch {
 

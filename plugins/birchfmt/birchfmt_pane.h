@@ -3,7 +3,7 @@
 #pragma once
 
 #include "pixmill/pane_base.h"
-#include "tiff_settings.h"
+#include "birchfmt_settings.h"
 
 class QButtonGroup;
 

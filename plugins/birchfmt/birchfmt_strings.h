@@ -17,19 +17,7 @@ enum StringId {
     IdsHuffman = 1004,
 };
 
-inline constexpr StringEntry kStringEntries[] = {
-    {IdsShortName, "TIFF"},
-    {IdsLongName, "Tagged Image File Format"},
-    {IdsExtensions, "*.tif;*.tiff"},
-    {IdsCompressionGroup, "Compression format"},
-    {IdsUncompressed, "&Uncompressed"},
-    {IdsLzw, "&LZW"},
-    {IdsPackBits, "&PackBits"},
-    {IdsCcitt, "&CCITT"},
-    {IdsHuffman, "&Huffman"},
-};
-
 // The library's texts (read with LookupString).
-inline constexpr StringTable kStrings{kStringEntries};
+extern const StringTable kStrings;
 
 } // namespace pixmill::birch

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "pixmill/format_codec_base.h"
-#include "tiff_settings.h"
+#include "birchfmt_settings.h"
 #include "tiff_stream_file.h"
 
 #include <cstdint>

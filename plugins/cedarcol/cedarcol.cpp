@@ -1,7 +1,7 @@
 // The colour-conversion library: its one plug-in object and the exported
 // entry points.
 #include "color_plugin.h"
-#include "color_settings.h"
+#include "cedarcol_settings.h"
 
 #include "pixmill/entry_points.h"
 

@@ -3,7 +3,7 @@
 // that picks its path from the source and the target.
 #pragma once
 
-#include "color_settings.h"
+#include "cedarcol_settings.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/win_types.h"
 

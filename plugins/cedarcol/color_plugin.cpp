@@ -1,7 +1,7 @@
 #include "color_plugin.h"
 
-#include "color_pane.h"
-#include "color_strings.h"
+#include "cedarcol_pane.h"
+#include "cedarcol_strings.h"
 #include "palette_reduce.h"
 
 #include "pixmill/cv_image.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "color_convert.h"
-#include "color_settings.h"
+#include "cedarcol_settings.h"
 
 #include "pixmill/image_kind_set.h"
 #include "pixmill/processing_plugin.h"

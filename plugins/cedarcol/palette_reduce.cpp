@@ -1,6 +1,6 @@
 #include "palette_reduce.h"
 
-#include "color_settings.h"
+#include "cedarcol_settings.h"
 #include "progress_band.h"
 
 #include "pixmill/errors.h"

@@ -2,7 +2,7 @@
 // processing object, its texts, and the exported entry points.
 #include "elmpass_pane.h"
 #include "elmpass_strings.h"
-#include "filter_settings.h"
+#include "elmpass_settings.h"
 #include "filters.h"
 
 #include "pixmill/cv_image.h"

@@ -2,7 +2,7 @@
 // an edit for the strength (0..100) and the filter's caption.
 #pragma once
 
-#include "filter_settings.h"
+#include "elmpass_settings.h"
 
 #include "pixmill/pane_base.h"
 

@@ -1,7 +1,7 @@
 // oaktone: the "Adjust" group (brightness-contrast-intensity and gamma per
 // colour channel). The library's one processing object, its texts, and the
 // exported entry points.
-#include "adjust_settings.h"
+#include "oaktone_settings.h"
 #include "oaktone_pane.h"
 #include "oaktone_strings.h"
 #include "tone.h"

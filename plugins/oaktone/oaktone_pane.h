@@ -3,7 +3,7 @@
 // Each works on a copy of the settings and writes its part back in Commit.
 #pragma once
 
-#include "adjust_settings.h"
+#include "oaktone_settings.h"
 
 #include "pixmill/pane_base.h"
 

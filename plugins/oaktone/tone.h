@@ -5,7 +5,7 @@
 // transparent colour is adjusted like a pixel.
 #pragma once
 
-#include "adjust_settings.h"
+#include "oaktone_settings.h"
 
 #include <cstdint>
 

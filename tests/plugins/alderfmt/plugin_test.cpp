@@ -2,7 +2,7 @@
 // answers, its settings block, a save and open through its codecs, and the
 // options pane (offscreen Qt).
 #include "jpeg_judge.h"
-#include "jpeg_settings.h"
+#include "alderfmt_settings.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/pane.h"

@@ -1,7 +1,7 @@
 // The built library loaded as the program loads it: entry points, the four
 // operations' answers, conversions through Apply and ChangeColors, and the
 // settings block it stores when unloaded.
-#include "color_settings.h"
+#include "cedarcol_settings.h"
 
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"

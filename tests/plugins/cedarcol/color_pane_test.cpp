@@ -1,8 +1,8 @@
 // The settings panes with the offscreen platform, and the object's lifetime
 // rules for what the panes write into it.
-#include "color_pane.h"
+#include "cedarcol_pane.h"
 #include "color_plugin.h"
-#include "color_settings.h"
+#include "cedarcol_settings.h"
 #include "palette_reduce.h"
 
 #include "support/test_host.h"

@@ -1,6 +1,6 @@
 // Colour reduction: fixed palettes, median cut, web snapping, error limits,
 // direct mapping and error diffusion, and the transparent entry.
-#include "color_settings.h"
+#include "cedarcol_settings.h"
 #include "color_test_util.h"
 #include "palette_reduce.h"
 

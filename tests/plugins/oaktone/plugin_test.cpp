@@ -1,7 +1,7 @@
 // The built oaktone.so through dlopen: texts, flags, kinds, the stored
 // "ColorAdjust" block, Apply with the stored values, and both panes on the
 // offscreen platform.
-#include "adjust_settings.h"
+#include "oaktone_settings.h"
 #include "tone.h"
 
 #include "pixmill/cv_image.h"

@@ -1,4 +1,4 @@
-#include "tiff_settings.h"
+#include "birchfmt_settings.h"
 
 #include <cstddef>
 

@@ -1,8 +1,8 @@
-#include "color_pane.h"
+#include "cedarcol_pane.h"
 
 #include "color_plugin.h"
-#include "color_settings.h"
-#include "color_strings.h"
+#include "cedarcol_settings.h"
+#include "cedarcol_strings.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "adjust_settings.h"
+#include "oaktone_settings.h"
 
 namespace pixmill::oaktone {
 

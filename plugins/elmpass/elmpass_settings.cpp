@@ -1,4 +1,4 @@
-#include "filter_settings.h"
+#include "elmpass_settings.h"
 
 namespace pixmill::elmpass {
 

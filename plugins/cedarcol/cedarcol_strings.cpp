@@ -1,4 +1,4 @@
-#include "color_strings.h"
+#include "cedarcol_strings.h"
 
 namespace pixmill::cedarcol {
 

@@ -1,4 +1,4 @@
-#include "color_settings.h"
+#include "cedarcol_settings.h"
 
 #include <cstddef>
 #include <cstdlib>

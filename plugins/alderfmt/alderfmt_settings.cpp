@@ -1,4 +1,4 @@
-#include "jpeg_settings.h"
+#include "alderfmt_settings.h"
 
 #include <cstddef>
 
