@@ -19,8 +19,8 @@ void PreferencesModel::SetHtmlWorkingDirectory(const std::string& path) {
 
 void PreferencesModel::SetFont(const std::string& face, int pointSize) {
     SetFixedText(values.html.font.faceName, sizeof values.html.font.faceName, face);
-    // The inverse of the size shown: height = (1 - size) * 100 / 72.
-    values.html.font.height = (1 - pointSize) * 100 / 72;
+    // The height whose shown size 1 - height * 72 / 100 is pointSize.
+    values.html.font.height = -(((pointSize - 1) * 100 + 71) / 72);
 }
 
 std::string PreferencesModel::FontText() const {

@@ -31,6 +31,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -66,8 +67,13 @@ CMainFrame::CMainFrame(CPixmillApp& app) : app(app) {
     CreateStatusBar();
     CreateActions();
     CreateMenus();
+    // Without a stored placement the window takes most of the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        resize(available.width() * 4 / 5, available.height() * 4 / 5);
+        move(available.center() - rect().center());
+    }
     RestorePlace();
-    resize(size().expandedTo(QSize(640, 480)));
     UpdateCommandStates();
 }
 
