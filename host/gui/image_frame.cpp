@@ -21,6 +21,7 @@ CImageFrame::CImageFrame(std::unique_ptr<CQorelImageDoc> doc, CMainFrame& mainFr
     setWidget(view);
     connect(view, &CVImageView::ZoomChanged, this, [this] { UpdateTitle(); });
     connect(view, &CVImageView::StatusChanged, &mainFrame, &CMainFrame::UpdateStatusPanes);
+    connect(view, &CVImageView::SelectionChanged, &mainFrame, &CMainFrame::UpdateCommandStates);
     connect(view, &CVImageView::PixelsWanted, this, [this] {
         document->ReadPendingPixels();
         view->DocumentChanged();

@@ -74,6 +74,7 @@ void CVImageView::TrackerToDocument() {
         document.SetSelection(tracker.Rect());
     }
     emit StatusChanged();
+    emit SelectionChanged();
 }
 
 int CVImageView::HandleTolerance() const {

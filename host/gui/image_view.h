@@ -40,6 +40,8 @@ class CVImageView : public CImageCanvas {
 
   signals:
     void StatusChanged();
+    // The selection changed (commands that need one follow it).
+    void SelectionChanged();
     // The view met a document whose pixels still have to be read.
     void PixelsWanted();
 

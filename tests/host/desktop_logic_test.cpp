@@ -60,7 +60,7 @@ TEST(Zoom, ConvertsTruncatingAndScrollsToTheCentre) {
     EXPECT_EQ(CentreOffset(500, 300), 100);
     EXPECT_EQ(CentreOffset(300, 500), 0);
     EXPECT_EQ(ScrollToCentre(500, 100, 400, 1000), 300);
-    EXPECT_EQ(ScrollToCentre(10, 100, 400, 1000), 0);   // limited at the start
+    EXPECT_EQ(ScrollToCentre(10, 100, 400, 1000), 0);    // limited at the start
     EXPECT_EQ(ScrollToCentre(990, 100, 400, 1000), 600); // and at the end
     EXPECT_EQ(ScrollToCentre(500, 100, 400, 300), 0);    // the image fits
     EXPECT_EQ(FrameTitle("photo.jpg", 66.67), "photo.jpg (67%)");
@@ -116,8 +116,9 @@ TEST(RowRenderer, ShowsEveryDepthAtEveryZoomThroughTheGammaTable) {
         image.Create(37, 23, bits, bits == 24 ? 0 : 1 << bits, nullptr);
         test::FillRandom(image, random);
         for (int i = 0; i < image.paletteCount; ++i) {
-            image.palette[i] = RGBQUAD{static_cast<uint8_t>(random()), static_cast<uint8_t>(random()),
-                                       static_cast<uint8_t>(random()), 0};
+            image.palette[i] =
+                RGBQUAD{static_cast<uint8_t>(random()), static_cast<uint8_t>(random()),
+                        static_cast<uint8_t>(random()), 0};
         }
         for (double zoom : {5.0, 33.33, 66.67, 100.0, 300.0}) {
             const int width = ImageToScreen(image.Width(), zoom);
@@ -205,8 +206,8 @@ TEST(RecentFiles, KeepFiveNewestFirstWithoutRepeats) {
         recent.Add("/p/" + std::to_string(i) + ".jpg");
     }
     recent.Add("/p/4.jpg");
-    EXPECT_EQ(recent.Files(),
-              (std::vector<std::string>{"/p/4.jpg", "/p/7.jpg", "/p/6.jpg", "/p/5.jpg", "/p/3.jpg"}));
+    EXPECT_EQ(recent.Files(), (std::vector<std::string>{"/p/4.jpg", "/p/7.jpg", "/p/6.jpg",
+                                                        "/p/5.jpg", "/p/3.jpg"}));
     recent.Save(store);
     RecentFiles loaded;
     loaded.Load(store);
