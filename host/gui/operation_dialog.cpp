@@ -41,7 +41,7 @@ COperationDialog::COperationDialog(CProcessingPlugin* plugin, const CVImage* ima
     before->setObjectName(QStringLiteral("previewBefore"));
     after->setObjectName(QStringLiteral("previewAfter"));
     for (CImageCanvas* canvas : {before, after}) {
-        canvas->setMinimumSize(kPreviewBox / 2 + 40, kPreviewBox / 2 + 40);
+        canvas->setMinimumSize(kPreviewBox + 16, kPreviewBox + 16);
     }
     note = new QLabel(this);
     timer = new QTimer(this);
@@ -84,7 +84,7 @@ COperationDialog::COperationDialog(CProcessingPlugin* plugin, const CVImage* ima
     layout->addWidget(buttons);
 
     before->SetImage(&source);
-    before->SetZoom(PreviewZoom(source, kPreviewBox / 2 + 30));
+    before->SetZoom(PreviewZoom(source, kPreviewBox));
     RefreshPreview();
 }
 
@@ -119,7 +119,7 @@ void COperationDialog::RefreshPreview() {
     if (previewValid) {
         note->clear();
         after->SetImage(&result);
-        after->SetZoom(PreviewZoom(result, kPreviewBox / 2 + 30));
+        after->SetZoom(PreviewZoom(result, kPreviewBox));
     } else if (note->text().isEmpty()) {
         note->setText(tr("No preview for these settings."));
     }

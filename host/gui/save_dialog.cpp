@@ -76,6 +76,13 @@ CSaveDialog::CSaveDialog(CSaveSession& session, int previewDelay, QWidget* paren
             connect(from->verticalScrollBar(), &QScrollBar::valueChanged, target,
                     [target](int v) { target->verticalScrollBar()->setValue(v); });
         }
+        // Start on the middle of the picture, once the layout gave the sizes.
+        QTimer::singleShot(0, original, [this] {
+            QScrollBar* h = original->horizontalScrollBar();
+            QScrollBar* v = original->verticalScrollBar();
+            h->setValue(h->maximum() / 2);
+            v->setValue(v->maximum() / 2);
+        });
         top->addWidget(originalBox, 1);
         top->addWidget(writtenBox, 1);
     }
