@@ -78,14 +78,25 @@ COperationDialog::COperationDialog(CProcessingPlugin* plugin, const CVImage* ima
     right->addWidget(note);
     auto* top = new QHBoxLayout;
     top->addWidget(paneHolder);
-    top->addLayout(right, 1);
+    // Operations without a live preview get the plain settings dialog.
+    livePreview = (plugin->GetFlags() & OpLivePreview) != 0;
+    if (livePreview) {
+        top->addLayout(right, 1);
+    } else {
+        for (QWidget* widget : {static_cast<QWidget*>(beforeBox), static_cast<QWidget*>(afterBox),
+                                static_cast<QWidget*>(note)}) {
+            widget->hide();
+        }
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addWidget(buttons);
 
-    before->SetImage(&source);
-    before->SetZoom(PreviewZoom(source, kPreviewBox));
-    RefreshPreview();
+    if (livePreview) {
+        before->SetImage(&source);
+        before->SetZoom(PreviewZoom(source, kPreviewBox));
+        RefreshPreview();
+    }
 }
 
 COperationDialog::~COperationDialog() {
@@ -95,7 +106,9 @@ COperationDialog::~COperationDialog() {
 }
 
 void COperationDialog::Changed(CPluginPane*) {
-    timer->start();
+    if (livePreview) {
+        timer->start();
+    }
 }
 
 void COperationDialog::RefreshPreview() {

@@ -1,6 +1,7 @@
 // The operation dialog: the plug-in's settings pane beside a preview of the
 // result on the current image or selection (a reduced copy for large
-// images), refreshed after every accepted change of the pane.
+// images), refreshed after every accepted change of the pane. Operations
+// that offer no live preview get the pane alone.
 #pragma once
 
 #include "pixmill/cv_image.h"
@@ -53,6 +54,7 @@ class COperationDialog : public QDialog, public CPaneSite {
     QLabel* note;
     QTimer* timer;
     bool previewValid = false;
+    bool livePreview = false;
 };
 
 } // namespace pixmill

@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QProcess>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -150,6 +151,40 @@ TEST_F(Desktop, DoesNotStartWithoutFormatPlugins) {
     EXPECT_EQ(Start({}, empty.path().toStdString()), nullptr);
 }
 
+TEST_F(Desktop, TheProgramEndsAtOnceWithoutFormats) {
+    QTemporaryDir empty;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PIXMILL_PLUGIN_ROOT", empty.path());
+    program.setProcessEnvironment(environment);
+    program.start(PIXMILL_BIN_DIR "/pixmill", {photo});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+}
+
+TEST_F(Desktop, ProgressiveViewShowsTheWindowFirstAndReadsThePixelsAfter) {
+    {
+        QSettingsStore store(settingsFile.toStdString());
+        ImageProperty image;
+        image.progressiveView = 1;
+        WriteRecord(store, kImagePropertyName, image);
+        store.Flush();
+    }
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    CQorelImageDoc& document = Active()->Document();
+    EXPECT_TRUE(document.PixelsPending());
+    Active()->View()->viewport()->grab(); // paints as the screen would
+    QApplication::processEvents();
+    EXPECT_FALSE(document.PixelsPending());
+    // Several files at once are read whole.
+    const QString second = folder.filePath("second.jpg");
+    QFile::copy(photo, second);
+    frame->OpenFiles({photo, second});
+    EXPECT_FALSE(Active()->Document().PixelsPending());
+}
+
 TEST_F(Desktop, StartsWithoutDocumentsAndOffersEveryFormat) {
     CMainFrame* frame = Start();
     ASSERT_NE(frame, nullptr);
@@ -256,6 +291,27 @@ TEST_F(Desktop, RunsAnOperationThroughItsDialogWithUndoAndRedo) {
     services.dialogHandler = [](QDialog&) { return int(QDialog::Rejected); };
     frame->RunCommand(OperationId("Rotate"));
     EXPECT_EQ(document.Image().Width(), 60);
+}
+
+TEST_F(Desktop, ResamplesThroughThePlainSettingsDialog) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    bool plain = false;
+    services.dialogHandler = [&](QDialog& dialog) {
+        auto* width = dialog.findChild<QLineEdit*>("id1004");
+        if (width == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        // Resample has no live preview: the pane stands alone.
+        plain = !dialog.findChild<CImageCanvas*>("previewAfter")->isVisibleTo(&dialog);
+        width->setText("45");
+        dialog.accept();
+        return dialog.result();
+    };
+    frame->RunCommand(OperationId("Resample"));
+    EXPECT_TRUE(plain);
+    EXPECT_EQ(Active()->Document().Image().Width(), 45);
+    EXPECT_LE(Active()->Document().Image().Height(), 60);
 }
 
 TEST_F(Desktop, EscapeEndsWorkWithUserBreak) {
