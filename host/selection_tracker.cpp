@@ -2,36 +2,27 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <utility>
 
 namespace pixmill {
 
-namespace {
-
-RECT Normalised(RECT r, int width, int height) {
-    if (r.left > r.right) {
-        std::swap(r.left, r.right);
-    }
-    if (r.top > r.bottom) {
-        std::swap(r.top, r.bottom);
-    }
-    r.left = std::clamp(r.left, 0, width);
-    r.right = std::clamp(r.right, 0, width);
-    r.top = std::clamp(r.top, 0, height);
-    r.bottom = std::clamp(r.bottom, 0, height);
-    return r;
+RECT NormalisedInside(const RECT& r, int width, int height) {
+    RECT n{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+           std::max(r.top, r.bottom)};
+    n.left = std::clamp(n.left, 0, width);
+    n.right = std::clamp(n.right, 0, width);
+    n.top = std::clamp(n.top, 0, height);
+    n.bottom = std::clamp(n.bottom, 0, height);
+    return n;
 }
 
-} // namespace
-
 RECT SelectionTracker::Rect() const {
-    return empty ? RECT{} : Normalised(rect, width, height);
+    return empty ? RECT{} : NormalisedInside(rect, width, height);
 }
 
 void SelectionTracker::Set(const RECT& r, int imageWidth, int imageHeight) {
     width = imageWidth;
     height = imageHeight;
-    rect = Normalised(r, width, height);
+    rect = NormalisedInside(r, width, height);
     empty = rect.right <= rect.left || rect.bottom <= rect.top;
 }
 

@@ -7,6 +7,9 @@
 
 namespace pixmill {
 
+// r with left <= right and top <= bottom, inside a width x height image.
+RECT NormalisedInside(const RECT& r, int width, int height);
+
 class SelectionTracker {
   public:
     // What a point hits. Handles are numbered clockwise from the top left.

@@ -233,36 +233,28 @@ void CMainFrame::CreateActions() {
         {cmd::ZoomTool, [] { CVImageView::SetTool(ToolMode::Zoom); }},
         {cmd::SelectTool, [] { CVImageView::SetTool(ToolMode::Select); }},
         {cmd::Cascade, [this] { mdi->cascadeSubWindows(); }},
-        {cmd::TileHorizontally,
-         [this] {
-             // One row of windows side by side, each the full height.
-             const QList<QMdiSubWindow*> windows = mdi->subWindowList();
-             if (windows.isEmpty()) {
-                 return;
-             }
-             const QSize area = mdi->viewport()->size();
-             const int width = area.width() / static_cast<int>(windows.size());
-             for (int i = 0; i < windows.size(); ++i) {
-                 windows[i]->showNormal();
-                 windows[i]->setGeometry(i * width, 0, width, area.height());
-             }
-         }},
-        {cmd::TileVertically,
-         [this] {
-             const QList<QMdiSubWindow*> windows = mdi->subWindowList();
-             if (windows.isEmpty()) {
-                 return;
-             }
-             const QSize area = mdi->viewport()->size();
-             const int height = area.height() / static_cast<int>(windows.size());
-             for (int i = 0; i < windows.size(); ++i) {
-                 windows[i]->showNormal();
-                 windows[i]->setGeometry(0, i * height, area.width(), height);
-             }
-         }},
+        {cmd::TileHorizontally, [this] { Tile(true); }},
+        {cmd::TileVertically, [this] { Tile(false); }},
         {cmd::CloseAll, [this] { mdi->closeAllSubWindows(); }},
         {cmd::About, [this] { ShowAbout(); }},
     };
+}
+
+// Windows side by side (sideBySide) or one above the other, filling the area.
+void CMainFrame::Tile(bool sideBySide) {
+    const QList<QMdiSubWindow*> windows = mdi->subWindowList();
+    if (windows.isEmpty()) {
+        return;
+    }
+    const QSize area = mdi->viewport()->size();
+    const int count = static_cast<int>(windows.size());
+    const int width = sideBySide ? area.width() / count : area.width();
+    const int height = sideBySide ? area.height() : area.height() / count;
+    for (int i = 0; i < count; ++i) {
+        windows[i]->showNormal();
+        windows[i]->setGeometry(sideBySide ? i * width : 0, sideBySide ? 0 : i * height, width,
+                                height);
+    }
 }
 
 void CMainFrame::CreateMenus() {
@@ -355,7 +347,11 @@ void CMainFrame::UpdateRecentMenu() {
         const QString path = QString::fromStdString(files[i]);
         QAction* action = recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path));
         action->setStatusTip(Text(PromptText(*FindCommand(cmd::RecentFile))));
-        connect(action, &QAction::triggered, this, [this, path] { OpenFiles({path}); });
+        connect(action, &QAction::triggered, this, [this, path] {
+            if (!progress->Active() && OpenFile(path) == nullptr) {
+                app.Recent().Remove(path.toStdString()); // gone or unreadable
+            }
+        });
     }
     recentMenu->setEnabled(!files.empty());
 }
@@ -702,6 +698,9 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
+    if (progress->Active()) {
+        return;
+    }
     QStringList files;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {

@@ -78,6 +78,7 @@ class CMainFrame : public QMainWindow {
     QAction* AddCommand(QMenu* menu, int commandId);
     QString OpenFilters() const;
     void RunOperation(int commandId);
+    void Tile(bool sideBySide);
     void Copy();
     void Paste();
     void ShowPreferences();
