@@ -698,16 +698,20 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
+    event->acceptProposedAction();
+    OpenDropped(event->mimeData()->urls());
+}
+
+void CMainFrame::OpenDropped(const QList<QUrl>& urls) {
     if (progress->Active()) {
         return;
     }
     QStringList files;
-    for (const QUrl& url : event->mimeData()->urls()) {
+    for (const QUrl& url : urls) {
         if (url.isLocalFile()) {
             files << url.toLocalFile();
         }
     }
-    event->acceptProposedAction();
     OpenFiles(files);
 }
 

@@ -7,6 +7,7 @@
 #include "host/app_settings.h"
 
 #include <QMainWindow>
+#include <QUrl>
 
 #include <functional>
 #include <map>
@@ -47,6 +48,8 @@ class CMainFrame : public QMainWindow {
     // Opens files; a file that fails shows its message and opens nothing.
     void OpenFiles(const QStringList& paths);
     CImageFrame* OpenFile(const QString& path);
+    // Files dropped onto the window (local files only).
+    void OpenDropped(const QList<QUrl>& urls);
     CImageFrame* AddDocument(std::unique_ptr<CQorelImageDoc> document);
     bool SaveDocument(CImageFrame* frame, bool saveAs);
     // Asks about a modified document; true when it may close.

@@ -34,6 +34,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -428,6 +429,12 @@ TEST_F(Desktop, ABadFileShowsItsErrorAndChangesNothing) {
     EXPECT_EQ(&Active()->Document(), &document);
     EXPECT_EQ(document.Image().Width(), 90);
     EXPECT_EQ(app->Recent().Files().size(), 1u);
+
+    // Dropped files take the same way: the bad one is reported, the good one opens.
+    frame->OpenDropped({QUrl::fromLocalFile(bad), QUrl::fromLocalFile(photo)});
+    EXPECT_EQ(services.messages.size(), 3);
+    EXPECT_EQ(frame->Frames().size(), 2);
+    EXPECT_EQ(document.Image().Width(), 90);
 }
 
 TEST_F(Desktop, ZoomsInStepsAndShowsTheZoomInTheTitle) {
