@@ -98,7 +98,7 @@ void WriteRecord(SettingsStore& store, const char* name, const Record& record);
 struct AppSettings {
     ImageProperty image;
     HtmlProperty html;
-    GammaParameters gamma;
+    alignas(8) GammaParameters gamma; // its double lies on an 8-byte boundary
 
     void Load(SettingsStore& store, const std::string& currentDirectory);
     void Save(SettingsStore& store) const;

@@ -83,6 +83,7 @@ COperationDialog::COperationDialog(CProcessingPlugin* plugin, const CVImage* ima
     if (livePreview) {
         top->addLayout(right, 1);
     } else {
+        delete right; // the hidden preview widgets stay children of the dialog
         for (QWidget* widget : {static_cast<QWidget*>(beforeBox), static_cast<QWidget*>(afterBox),
                                 static_cast<QWidget*>(note)}) {
             widget->hide();

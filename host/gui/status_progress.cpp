@@ -8,7 +8,7 @@
 
 namespace pixmill {
 
-CStatusProgress::CStatusProgress(QStatusBar* bar) : bar(bar) {}
+CStatusProgress::CStatusProgress(QStatusBar* bar) : QObject(bar), bar(bar) {}
 
 CStatusProgress::~CStatusProgress() {
     if (active) {

@@ -420,7 +420,7 @@ TEST_F(Desktop, ABadFileShowsItsErrorAndChangesNothing) {
     const QString bad = folder.filePath("bad.jpg");
     QFile file(bad);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\xFF\xD8\xFF\xE0 not really a picture", 28);
+    file.write(QByteArray("\xFF\xD8\xFF\xE0 not really a picture"));
     file.close();
     CQorelImageDoc& document = Active()->Document();
     frame->OpenFiles({bad, folder.filePath("missing.tif")});
