@@ -186,6 +186,30 @@ TEST_F(Desktop, ProgressiveViewShowsTheWindowFirstAndReadsThePixelsAfter) {
     EXPECT_FALSE(Active()->Document().PixelsPending());
 }
 
+TEST_F(Desktop, NewWindowsFitTheAreaOrZoomToIt) {
+    const QString large = folder.filePath("large.jpg");
+    QImage picture(1600, 1200, QImage::Format_RGB32);
+    picture.fill(qRgb(40, 90, 160));
+    ASSERT_TRUE(picture.save(large, "JPG"));
+    CMainFrame* frame = Start({large});
+    ASSERT_NE(frame, nullptr);
+    const QSize area = frame->MdiArea()->viewport()->size();
+    // At 100 % the window is clipped to the area.
+    EXPECT_EQ(Active()->View()->Zoom(), 100.0);
+    EXPECT_LE(Active()->width(), area.width());
+    EXPECT_LE(Active()->height(), area.height());
+    // With "Zoom to window" the picture is zoomed to a step that fits.
+    app->Settings().image.zoomToWindow = 1;
+    frame->OpenFiles({large});
+    CVImageView* view = Active()->View();
+    EXPECT_LT(view->Zoom(), 100.0);
+    EXPECT_EQ(view->Zoom(), SnapZoom(view->Zoom()));
+    EXPECT_LE(ImageToScreen(1600, view->Zoom()), view->viewport()->width());
+    EXPECT_LE(ImageToScreen(1200, view->Zoom()), view->viewport()->height());
+    EXPECT_EQ(Active()->windowTitle(),
+              QString::fromStdString(FrameTitle("large.jpg", view->Zoom())));
+}
+
 TEST_F(Desktop, StartsWithoutDocumentsAndOffersEveryFormat) {
     CMainFrame* frame = Start();
     ASSERT_NE(frame, nullptr);
