@@ -2,6 +2,7 @@
 // an edit for the strength (0..100) and the filter's caption.
 #pragma once
 
+#include "elmpass_pane_model.h"
 #include "elmpass_settings.h"
 
 #include "pixmill/pane_base.h"
@@ -29,13 +30,9 @@ class CStrengthPane : public CPaneBase {
     void Build(QWidget* root) override;
 
   private:
-    void TrackBarMoved(int position);
-    void EditTyped(const QString& text);
-
     FilterSettings* settings;
-    int slot;
+    StrengthPaneModel model;
     std::string caption;
-    bool syncing = false;
 };
 
 } // namespace pixmill::elmpass

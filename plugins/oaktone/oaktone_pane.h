@@ -1,13 +1,16 @@
 // The two settings panes of the colour adjustment: brightness, contrast and
-// intensity per channel (dialog 101), and gamma per channel (dialog 102).
-// Each works on a copy of the settings and writes its part back in Commit.
+// intensity per channel (dialog 101), and gamma per channel (dialog 102),
+// bound to a TonePaneModel and a GammaPaneModel.
 #pragma once
 
+#include "oaktone_pane_model.h"
 #include "oaktone_settings.h"
 
 #include "pixmill/pane_base.h"
 
 #include <QString>
+
+class QGridLayout;
 
 namespace pixmill::oaktone {
 
@@ -27,54 +30,55 @@ enum GammaPaneControl : int {
 inline constexpr int kToneDialog = 101;
 inline constexpr int kGammaDialog = 102;
 
-// Track bar positions are the value + 100.
+// Tone track bar positions are the value + 100.
 inline constexpr int kTrackBarOffset = 100;
 
-// The gamma of a gamma track bar position: 10^((t - 100) * 0.01).
-double GammaOfPosition(int position);
-// The position nearest to a gamma.
-int PositionOfGamma(double gamma);
-
-class CTonePane : public CPaneBase {
+// The channel choice both panes share; each pane keeps its own channel.
+class CChannelPane : public CPaneBase {
   public:
     // channelNames: "All colors", "Red", "Green", "Blue".
+    CChannelPane(CPaneSite* site, const char* const channelNames[4]);
+
+  protected:
+    // Adds the channel combo box; a chosen row goes to ChooseChannel.
+    void AddChannelCombo(QWidget* parent, QGridLayout* grid, int row, int column);
+    virtual bool ChooseChannel(int row) = 0;
+    virtual int Channel() const = 0;
+    void OnRefresh() override;
+
+  private:
+    QString channelNames[4];
+};
+
+class CTonePane : public CChannelPane {
+  public:
     CTonePane(CPaneSite* site, AdjustSettings* settings, const char* const channelNames[4]);
     bool Commit() override;
 
   protected:
     void Build(QWidget* root) override;
+    bool ChooseChannel(int row) override { return model.SetChannel(row); }
+    int Channel() const override { return model.Channel(); }
 
   private:
-    void ShowChannel();
-    void TrackBarMoved(int value, int position);
-    void EditTyped(int value, const QString& text);
-    void ChannelChosen(int index);
-
     AdjustSettings* settings;
-    AdjustSettings working;
-    QString channelNames[4];
-    int channel = 0;
-    bool syncing = false;
+    TonePaneModel model;
 };
 
-class CGammaPane : public CPaneBase {
+class CGammaPane : public CChannelPane {
   public:
     CGammaPane(CPaneSite* site, AdjustSettings* settings, const char* const channelNames[4]);
     bool Commit() override;
 
   protected:
     void Build(QWidget* root) override;
+    bool ChooseChannel(int row) override { return model.SetChannel(row); }
+    int Channel() const override { return model.Channel(); }
+    void OnRefresh() override;
 
   private:
-    void ShowChannel();
-    void TrackBarMoved(int position);
-    void ChannelChosen(int index);
-
     AdjustSettings* settings;
-    AdjustSettings working;
-    QString channelNames[4];
-    int channel = 0;
-    bool syncing = false;
+    GammaPaneModel model;
 };
 
 } // namespace pixmill::oaktone

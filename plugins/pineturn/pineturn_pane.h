@@ -1,14 +1,12 @@
-// The rotate settings pane: a custom angle or a quarter turn, or a flip,
-// and the background colour for the corners a rotation uncovers.
+// The rotate settings pane: a custom angle or a quarter turn, or a flip, and
+// the background colour for the corners a rotation uncovers, bound to a
+// RotatePaneModel.
 #pragma once
 
+#include "pineturn_pane_model.h"
 #include "pineturn_settings.h"
 
 #include "pixmill/pane_base.h"
-
-#include <QColor>
-
-class QPushButton;
 
 namespace pixmill::pineturn {
 
@@ -35,16 +33,13 @@ class RotatePane : public CPaneBase {
   protected:
     void Build(QWidget* root) override;
     void OnImage() override;
+    void OnRefresh() override;
 
   private:
-    void Choose(int id);
-    void AngleTyped();
     void ChooseColor();
-    void PaintSwatch();
-    double TypedAngle() const;
 
     RotateSettings& settings;
-    RotateSettings state; // what the controls show; copied over on Commit
+    RotatePaneModel model;
 };
 
 } // namespace pixmill::pineturn
