@@ -49,9 +49,6 @@ constexpr TypingRules kLevelTyping = {false, true};
 
 } // namespace
 
-JpegOptionsPane::JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings)
-    : CPaneBase(site), pluginSettings(pluginSettings), model(*pluginSettings) {}
-
 void JpegOptionsPane::Build(QWidget* root) {
     auto* filter = new HelpFilter(root);
     auto withHelp = [filter](QWidget* control, int topic) {
@@ -132,11 +129,6 @@ void JpegOptionsPane::OnImage() {
 void JpegOptionsPane::OnRefresh() {
     Control<QCheckBox>(IdProgressive)->setChecked(model.Values().progressive != 0);
     Control<QCheckBox>(IdLockSliders)->setChecked(model.Values().lockSliders != 0);
-}
-
-bool JpegOptionsPane::Commit() {
-    model.Store(*pluginSettings);
-    return true;
 }
 
 } // namespace pixmill::alder

@@ -23,19 +23,15 @@ enum PaneControl {
     IdSharpenUpDown = 1011,
 };
 
-class JpegOptionsPane : public CPaneBase {
+class JpegOptionsPane : public CModelPane<JpegOptionsModel, JpegSettings> {
   public:
-    JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings);
-    bool Commit() override;
+    JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings)
+        : CModelPane(site, *pluginSettings) {}
 
   protected:
     void Build(QWidget* root) override;
     void OnImage() override;
     void OnRefresh() override;
-
-  private:
-    JpegSettings* pluginSettings;
-    JpegOptionsModel model;
 };
 
 } // namespace pixmill::alder

@@ -16,9 +16,6 @@ constexpr int kHelpIds[] = {106, 107, 108, 110, 109};
 constexpr int kChoiceCount = 5;
 } // namespace
 
-TiffOptionsPane::TiffOptionsPane(CPaneSite* site, TiffSettings* settings)
-    : CPaneBase(site), settings(settings), model(settings->compressionChoice) {}
-
 void TiffOptionsPane::Build(QWidget* root) {
     auto* outer = new QVBoxLayout(root);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -42,7 +39,7 @@ void TiffOptionsPane::Build(QWidget* root) {
 void TiffOptionsPane::OnImage() {
     if (model.SetImageBits(Image() != nullptr ? Image()->BitCount() : 0)) {
         // The fallback holds at once, as the save dialog may write without a commit.
-        settings->compressionChoice = model.Choice();
+        model.Store(settings);
     }
 }
 
@@ -56,11 +53,6 @@ void TiffOptionsPane::OnRefresh() {
         button->setChecked(n == model.Choice());
     }
     buttons->setExclusive(true);
-}
-
-bool TiffOptionsPane::Commit() {
-    settings->compressionChoice = model.Choice();
-    return true;
 }
 
 } // namespace pixmill::birch

@@ -18,12 +18,10 @@ enum PaneControl {
     IdHuffman = 1004,
 };
 
-class TiffOptionsPane : public CPaneBase {
+class TiffOptionsPane : public CModelPane<TiffOptionsModel, TiffSettings> {
   public:
     // settings: the format's stored settings, updated by SetImage and Commit.
-    TiffOptionsPane(CPaneSite* site, TiffSettings* settings);
-
-    bool Commit() override;
+    TiffOptionsPane(CPaneSite* site, TiffSettings* settings) : CModelPane(site, *settings) {}
 
   protected:
     void Build(QWidget* root) override;
@@ -31,8 +29,6 @@ class TiffOptionsPane : public CPaneBase {
     void OnRefresh() override;
 
   private:
-    TiffSettings* settings;
-    TiffOptionsModel model;
     QButtonGroup* buttons = nullptr;
 };
 

@@ -10,10 +10,11 @@ NumberRange ChoiceRange() {
 }
 } // namespace
 
-TiffOptionsModel::TiffOptionsModel(int32_t storedChoice)
+TiffOptionsModel::TiffOptionsModel(const TiffSettings& settings)
     // An unknown stored choice is written as LZW; show it as that.
-    : choice(storedChoice >= ChoiceRange().minimum && storedChoice <= ChoiceRange().maximum
-                 ? storedChoice
+    : choice(settings.compressionChoice >= ChoiceRange().minimum &&
+                     settings.compressionChoice <= ChoiceRange().maximum
+                 ? settings.compressionChoice
                  : ChoiceLzw) {}
 
 bool TiffOptionsModel::Offered(int candidate) const {

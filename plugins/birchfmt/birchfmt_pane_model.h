@@ -13,7 +13,7 @@ class TiffOptionsModel : public CPaneModel {
   public:
     enum Field { Compression };
 
-    explicit TiffOptionsModel(int32_t storedChoice);
+    explicit TiffOptionsModel(const TiffSettings& settings);
 
     // The bit count of the image to be written; 0 before the host names one,
     // when everything is offered. Returns whether the choice fell back.
@@ -25,6 +25,8 @@ class TiffOptionsModel : public CPaneModel {
     NumberRange Range(int field) const override;
     // Chooses a compression; one not offered is refused.
     bool Set(int field, double value) override;
+
+    void Store(TiffSettings& settings) const { settings.compressionChoice = choice; }
 
   private:
     int choice;

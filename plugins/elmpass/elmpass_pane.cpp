@@ -9,8 +9,7 @@ namespace pixmill::elmpass {
 
 CStrengthPane::CStrengthPane(CPaneSite* site, FilterSettings* settings, int slot,
                              const char* caption)
-    : CPaneBase(site), settings(settings), model(*settings, slot),
-      caption(caption != nullptr ? caption : "") {}
+    : CModelPane(site, *settings, slot), caption(caption != nullptr ? caption : "") {}
 
 void CStrengthPane::Build(QWidget* root) {
     auto* layout = new QGridLayout(root);
@@ -28,8 +27,7 @@ bool CStrengthPane::Commit() {
     if (Widget() == nullptr) {
         return false;
     }
-    model.Store(*settings);
-    return true;
+    return CModelPane::Commit();
 }
 
 } // namespace pixmill::elmpass

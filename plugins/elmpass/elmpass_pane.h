@@ -18,7 +18,7 @@ enum StrengthPaneControl : int {
 };
 inline constexpr int kStrengthDialog = 101;
 
-class CStrengthPane : public CPaneBase {
+class CStrengthPane : public CModelPane<StrengthPaneModel, FilterSettings> {
   public:
     // settings: the plug-in's block, written by Commit; slot: which filter.
     CStrengthPane(CPaneSite* site, FilterSettings* settings, int slot, const char* caption);
@@ -30,8 +30,6 @@ class CStrengthPane : public CPaneBase {
     void Build(QWidget* root) override;
 
   private:
-    FilterSettings* settings;
-    StrengthPaneModel model;
     std::string caption;
 };
 

@@ -29,9 +29,6 @@ constexpr TypingRules kWithoutImage = {false, true, TypingRules::Below::Keep,
 
 } // namespace
 
-ResamplePane::ResamplePane(CPaneSite* site, ResampleSettings& settings)
-    : CPaneBase(site), settings(settings), model(settings) {}
-
 void ResamplePane::Build(QWidget* root) {
     auto* outer = new QVBoxLayout(root);
     auto* group = new QGroupBox(QStringLiteral("Fit to (in pixels)"), root);
@@ -113,11 +110,6 @@ void ResamplePane::OnRefresh() {
         Control<QWidget>(id)->setVisible(model.HasImage());
     }
     Control<QCheckBox>(kIdKeepAspect)->setChecked(model.KeepAspect());
-}
-
-bool ResamplePane::Commit() {
-    model.Store(settings);
-    return true;
 }
 
 } // namespace pixmill::firscale

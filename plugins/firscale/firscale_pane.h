@@ -26,10 +26,9 @@ enum ResampleControl {
     kIdHeightPercentUpDown = 1023,
 };
 
-class ResamplePane : public CPaneBase {
+class ResamplePane : public CModelPane<ResamplePaneModel, ResampleSettings> {
   public:
-    ResamplePane(CPaneSite* site, ResampleSettings& settings);
-    bool Commit() override;
+    using CModelPane::CModelPane;
 
   protected:
     void Build(QWidget* root) override;
@@ -37,8 +36,6 @@ class ResamplePane : public CPaneBase {
     void OnRefresh() override;
 
   private:
-    ResampleSettings& settings;
-    ResamplePaneModel model;
     CNumberControl* numbers[4] = {};
 };
 

@@ -34,34 +34,38 @@ QGridLayout* AddFrame(QWidget* root, const QString& title) {
 
 // ------------------------------------------------------------- CChannelPane
 
-CChannelPane::CChannelPane(CPaneSite* site, const char* const names[4]) : CPaneBase(site) {
+template <class Model>
+CChannelPane<Model>::CChannelPane(CPaneSite* site, AdjustSettings* settings,
+                                  const char* const names[4])
+    : CModelPane<Model, AdjustSettings>(site, *settings) {
     for (int i = 0; i < RowCount; ++i) {
         channelNames[i] = QString::fromLatin1(names[i]);
     }
 }
 
-void CChannelPane::AddChannelCombo(QWidget* parent, QGridLayout* grid, int row, int column) {
+template <class Model>
+void CChannelPane<Model>::AddChannelCombo(QWidget* parent, QGridLayout* grid, int row, int column) {
     auto* combo = new QComboBox(parent);
-    SetControlId(combo, IdChannelCombo);
+    this->SetControlId(combo, IdChannelCombo);
     for (const QString& name : channelNames) {
         combo->addItem(name);
     }
     grid->addWidget(combo, row, column);
-    QObject::connect(combo, &QComboBox::currentIndexChanged, Widget(), [this](int index) {
-        if (!Filling()) {
-            Accept(ChooseChannel(index));
+    QObject::connect(combo, &QComboBox::currentIndexChanged, this->Widget(), [this](int index) {
+        if (!this->Filling()) {
+            this->Accept(this->model.SetChannel(index));
         }
     });
 }
 
-void CChannelPane::OnRefresh() {
-    Control<QComboBox>(IdChannelCombo)->setCurrentIndex(Channel());
+template <class Model> void CChannelPane<Model>::OnRefresh() {
+    this->template Control<QComboBox>(IdChannelCombo)->setCurrentIndex(this->model.Channel());
 }
 
-// ----------------------------------------------------------------- CTonePane
+template class CChannelPane<TonePaneModel>;
+template class CChannelPane<GammaPaneModel>;
 
-CTonePane::CTonePane(CPaneSite* site, AdjustSettings* settings, const char* const names[4])
-    : CChannelPane(site, names), settings(settings), model(*settings) {}
+// ----------------------------------------------------------------- CTonePane
 
 void CTonePane::Build(QWidget* root) {
     QGridLayout* grid = AddFrame(root, QStringLiteral("Color &adjustment"));
@@ -78,15 +82,7 @@ void CTonePane::Build(QWidget* root) {
     AddChannelCombo(frame, grid, 4, 1);
 }
 
-bool CTonePane::Commit() {
-    model.Store(*settings);
-    return true;
-}
-
 // ---------------------------------------------------------------- CGammaPane
-
-CGammaPane::CGammaPane(CPaneSite* site, AdjustSettings* settings, const char* const names[4])
-    : CChannelPane(site, names), settings(settings), model(*settings) {}
 
 void CGammaPane::Build(QWidget* root) {
     QGridLayout* grid = AddFrame(root, QStringLiteral("Gamma correction"));
@@ -106,11 +102,6 @@ void CGammaPane::Build(QWidget* root) {
 void CGammaPane::OnRefresh() {
     CChannelPane::OnRefresh();
     Control<QLineEdit>(IdGammaEdit)->setText(QString::asprintf("%.2f", model.Gamma()));
-}
-
-bool CGammaPane::Commit() {
-    model.Store(*settings);
-    return true;
 }
 
 } // namespace pixmill::oaktone

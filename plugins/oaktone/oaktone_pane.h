@@ -34,51 +34,35 @@ inline constexpr int kGammaDialog = 102;
 inline constexpr int kTrackBarOffset = 100;
 
 // The channel choice both panes share; each pane keeps its own channel.
-class CChannelPane : public CPaneBase {
+template <class Model> class CChannelPane : public CModelPane<Model, AdjustSettings> {
   public:
     // channelNames: "All colors", "Red", "Green", "Blue".
-    CChannelPane(CPaneSite* site, const char* const channelNames[4]);
+    CChannelPane(CPaneSite* site, AdjustSettings* settings, const char* const channelNames[4]);
 
   protected:
-    // Adds the channel combo box; a chosen row goes to ChooseChannel.
+    // Adds the channel combo box into the grid.
     void AddChannelCombo(QWidget* parent, QGridLayout* grid, int row, int column);
-    virtual bool ChooseChannel(int row) = 0;
-    virtual int Channel() const = 0;
     void OnRefresh() override;
 
   private:
     QString channelNames[4];
 };
 
-class CTonePane : public CChannelPane {
+class CTonePane : public CChannelPane<TonePaneModel> {
   public:
-    CTonePane(CPaneSite* site, AdjustSettings* settings, const char* const channelNames[4]);
-    bool Commit() override;
+    using CChannelPane::CChannelPane;
 
   protected:
     void Build(QWidget* root) override;
-    bool ChooseChannel(int row) override { return model.SetChannel(row); }
-    int Channel() const override { return model.Channel(); }
-
-  private:
-    AdjustSettings* settings;
-    TonePaneModel model;
 };
 
-class CGammaPane : public CChannelPane {
+class CGammaPane : public CChannelPane<GammaPaneModel> {
   public:
-    CGammaPane(CPaneSite* site, AdjustSettings* settings, const char* const channelNames[4]);
-    bool Commit() override;
+    using CChannelPane::CChannelPane;
 
   protected:
     void Build(QWidget* root) override;
-    bool ChooseChannel(int row) override { return model.SetChannel(row); }
-    int Channel() const override { return model.Channel(); }
     void OnRefresh() override;
-
-  private:
-    AdjustSettings* settings;
-    GammaPaneModel model;
 };
 
 } // namespace pixmill::oaktone

@@ -28,24 +28,31 @@ int PositionOfGamma(double gamma) {
     return static_cast<int>(std::clamp(position, 0L, 2L * kGammaNeutralPosition));
 }
 
+// --------------------------------------------------------- ChannelPaneModel
+
+ChannelPaneModel::ChannelPaneModel(const AdjustSettings& settings, uint8_t AdjustSettings::*usesAll)
+    : working(settings), channel(settings.*usesAll ? RowAll : RowRed), usesAll(usesAll) {
+    working.*usesAll = channel == RowAll ? 1 : 0;
+}
+
+bool ChannelPaneModel::SetChannel(int row) {
+    if (row < 0 || row >= RowCount || row == channel) {
+        return false;
+    }
+    channel = row;
+    working.*usesAll = row == RowAll ? 1 : 0;
+    return true;
+}
+
 // ------------------------------------------------------------ TonePaneModel
 
 TonePaneModel::TonePaneModel(const AdjustSettings& settings)
-    : working(settings), channel(settings.toneUsesAll ? RowAll : RowRed) {
+    : ChannelPaneModel(settings, &AdjustSettings::toneUsesAll) {
     for (auto& row : working.tone) {
         for (int16_t& value : row) {
             value = static_cast<int16_t>(ToneRange().ClampInt(value));
         }
     }
-}
-
-bool TonePaneModel::SetChannel(int row) {
-    if (row < 0 || row >= RowCount || row == channel) {
-        return false;
-    }
-    channel = row;
-    working.toneUsesAll = row == RowAll ? 1 : 0;
-    return true;
 }
 
 double TonePaneModel::Value(int field) const {
@@ -71,20 +78,11 @@ void TonePaneModel::Store(AdjustSettings& settings) const {
 // ----------------------------------------------------------- GammaPaneModel
 
 GammaPaneModel::GammaPaneModel(const AdjustSettings& settings)
-    : working(settings), channel(settings.gammaUsesAll ? RowAll : RowRed) {
+    : ChannelPaneModel(settings, &AdjustSettings::gammaUsesAll) {
     const SettingsField& field = *FindField(kAdjustSchema, "gammaAll");
     for (double& gamma : working.gamma) {
         gamma = std::isnan(gamma) ? field.defaultValue : RangeOf(field).Clamp(gamma);
     }
-}
-
-bool GammaPaneModel::SetChannel(int row) {
-    if (row < 0 || row >= RowCount || row == channel) {
-        return false;
-    }
-    channel = row;
-    working.gammaUsesAll = row == RowAll ? 1 : 0;
-    return true;
 }
 
 double GammaPaneModel::Value(int) const {

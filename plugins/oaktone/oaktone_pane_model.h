@@ -16,33 +16,41 @@ double GammaOfPosition(int position);
 // The position nearest to a gamma.
 int PositionOfGamma(double gamma);
 
-class TonePaneModel : public CPaneModel {
+// The channel choice both models share: each works on a copy of the block
+// and keeps its own "uses All colors" flag.
+class ChannelPaneModel : public CPaneModel {
+  public:
+    int Channel() const { return channel; }
+    bool SetChannel(int row);
+
+  protected:
+    ChannelPaneModel(const AdjustSettings& settings, uint8_t AdjustSettings::*usesAll);
+
+    AdjustSettings working;
+    int channel;
+
+  private:
+    uint8_t AdjustSettings::*usesAll;
+};
+
+class TonePaneModel : public ChannelPaneModel {
   public:
     // Fields: the ToneValue of the chosen channel.
     explicit TonePaneModel(const AdjustSettings& settings);
-
-    int Channel() const { return channel; }
-    bool SetChannel(int row);
 
     double Value(int field) const override;
     NumberRange Range(int field) const override;
     bool Set(int field, double value) override;
 
     void Store(AdjustSettings& settings) const;
-
-  private:
-    AdjustSettings working;
-    int channel;
 };
 
-class GammaPaneModel : public CPaneModel {
+class GammaPaneModel : public ChannelPaneModel {
   public:
     enum Field { Position };
 
     explicit GammaPaneModel(const AdjustSettings& settings);
 
-    int Channel() const { return channel; }
-    bool SetChannel(int row);
     double Gamma() const { return working.gamma[channel]; }
 
     double Value(int field) const override;
@@ -50,10 +58,6 @@ class GammaPaneModel : public CPaneModel {
     bool Set(int field, double position) override;
 
     void Store(AdjustSettings& settings) const;
-
-  private:
-    AdjustSettings working;
-    int channel;
 };
 
 } // namespace pixmill::oaktone

@@ -38,9 +38,6 @@ constexpr TypingRules kAngleTyping = {true, true, TypingRules::Below::Keep,
 
 } // namespace
 
-RotatePane::RotatePane(CPaneSite* site, RotateSettings& settings)
-    : CPaneBase(site), settings(settings), model(settings) {}
-
 void RotatePane::Build(QWidget* root) {
     auto* outer = new QVBoxLayout(root);
     auto* choices = new QButtonGroup(root);
@@ -135,11 +132,6 @@ void RotatePane::ChooseColor() {
                                    static_cast<uint8_t>(color.blue())));
     });
     dialog->open();
-}
-
-bool RotatePane::Commit() {
-    model.Store(settings);
-    return true;
 }
 
 } // namespace pixmill::pineturn

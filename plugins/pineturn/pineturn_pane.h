@@ -25,10 +25,9 @@ enum RotateControl {
     kIdBackgroundGroup = 1018,
 };
 
-class RotatePane : public CPaneBase {
+class RotatePane : public CModelPane<RotatePaneModel, RotateSettings> {
   public:
-    RotatePane(CPaneSite* site, RotateSettings& settings);
-    bool Commit() override;
+    using CModelPane::CModelPane;
 
   protected:
     void Build(QWidget* root) override;
@@ -37,9 +36,6 @@ class RotatePane : public CPaneBase {
 
   private:
     void ChooseColor();
-
-    RotateSettings& settings;
-    RotatePaneModel model;
 };
 
 } // namespace pixmill::pineturn

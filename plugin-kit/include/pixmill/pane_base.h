@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace pixmill {
@@ -93,6 +94,24 @@ class CPaneBase : public CPluginPane {
 
     bool filling = false;
     std::vector<std::unique_ptr<CNumberControl>> numbers;
+};
+
+// A pane over one settings block: its model starts from the block (and any
+// further arguments), and Commit stores the model back into the block.
+template <class Model, class Settings> class CModelPane : public CPaneBase {
+  public:
+    template <class... Extra>
+    CModelPane(CPaneSite* site, Settings& settings, Extra&&... extra)
+        : CPaneBase(site), settings(settings), model(settings, std::forward<Extra>(extra)...) {}
+
+    bool Commit() override {
+        model.Store(settings);
+        return true;
+    }
+
+  protected:
+    Settings& settings;
+    Model model;
 };
 
 } // namespace pixmill

@@ -15,7 +15,7 @@ using namespace pixmill::test;
 TEST(BirchfmtPaneModel, CcittOnlyForBilevelImages) {
     std::mt19937 random(5);
     for (int stored : {-3, 0, 1, 2, 3, 4, 7}) {
-        TiffOptionsModel model(stored);
+        TiffOptionsModel model(TiffSettings{stored});
         ExpectInRange(model, {TiffOptionsModel::Compression});
         EXPECT_EQ(model.Choice(), stored >= 0 && stored <= 4 ? stored : int{ChoiceLzw})
             << "an unknown choice is written as LZW and shown as that";
