@@ -1,11 +1,12 @@
 #include "palette_reduce.h"
 
 #include "cedarcol_settings.h"
-#include "progress_band.h"
 
 #include "pixmill/errors.h"
 #include "pixmill/inverse_color_map.h"
+#include "pixmill/packed_pixels.h"
 #include "pixmill/plugin_host.h"
+#include "pixmill/work_progress.h"
 
 #include <algorithm>
 #include <cstring>
@@ -314,22 +315,6 @@ void BuildErrorLimit(int level, bool oneBit, int* limit) {
 
 namespace {
 
-// Writes one index into a destination row, most significant bits first.
-// The row was cleared before.
-inline void PutIndex(uint8_t* row, int x, int bits, int index) {
-    switch (bits) {
-    case 1:
-        row[x >> 3] |= static_cast<uint8_t>(index << (7 - (x & 7)));
-        break;
-    case 4:
-        row[x >> 1] |= static_cast<uint8_t>(index << ((x & 1) ? 0 : 4));
-        break;
-    default:
-        row[x] = static_cast<uint8_t>(index);
-        break;
-    }
-}
-
 struct Luminance {
     int red[256], green[256], blue[256];
     Luminance() {
@@ -350,7 +335,7 @@ struct MappingContext {
     bool hasTransparent;
     RGBQUAD transparent;
     int transparentIndex;
-    ProgressBand& band;
+    WorkProgress& band;
 
     bool IsTransparent(const uint8_t* p) const {
         return hasTransparent && p[0] == transparent.rgbBlue && p[1] == transparent.rgbGreen &&
@@ -378,9 +363,9 @@ void MapDirectly(MappingContext& m, int threshold) {
             } else {
                 index = m.map.Nearest(p[2], p[1], p[0]);
             }
-            PutIndex(out, x, m.bits, index);
+            OrIndex(out, x, m.bits, index);
         }
-        m.band.RowDone(sourceStride);
+        m.band.Advance(sourceStride);
     }
 }
 
@@ -429,7 +414,7 @@ void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable)
                 below[c] = err[c];
                 carried[c] = 7 * err[c];
             }
-            PutIndex(out, x, m.bits, index);
+            OrIndex(out, x, m.bits, index);
         }
         // The last pixel's column gets what is left for it.
         int16_t* last = errors + 3 * static_cast<size_t>(x - direction + 1);
@@ -437,14 +422,14 @@ void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable)
             last[c] = static_cast<int16_t>(belowBehind[c]);
         }
         direction = -direction;
-        m.band.RowDone(sourceStride);
+        m.band.Advance(sourceStride);
     }
 }
 
 } // namespace
 
 void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVImage& destination,
-                  const ReductionOptions& options, ProgressBand& band) {
+                  const ReductionOptions& options, WorkProgress& band) {
     // A depth cannot hold more colours than its indices reach.
     const int requested = std::clamp(options.colors, 2, 1 << std::clamp(options.bits, 1, 8));
     int n = requested;

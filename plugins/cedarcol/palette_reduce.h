@@ -12,11 +12,10 @@
 
 namespace pixmill {
 class CPluginHost;
-}
+class WorkProgress;
+} // namespace pixmill
 
 namespace pixmill::cedarcol {
-
-class ProgressBand;
 
 // Histogram cells [blue >> 2][green >> 2][red >> 2], 16 bits each; after the
 // palette is chosen the same cells hold the inverse colour map.
@@ -57,6 +56,6 @@ struct ReductionOptions {
 // Reduces a 24-bit source into destination (created here). cells: the
 // histogram block. Raises image error 4 when scratch memory runs out.
 void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVImage& destination,
-                  const ReductionOptions& options, ProgressBand& band);
+                  const ReductionOptions& options, WorkProgress& band);
 
 } // namespace pixmill::cedarcol

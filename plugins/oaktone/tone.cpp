@@ -4,6 +4,7 @@
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
+#include "pixmill/scope_guards.h"
 #include "pixmill/work_progress.h"
 
 #include <algorithm>
@@ -20,24 +21,14 @@ int Clamp(int v) {
     return std::clamp(v, 0, 255);
 }
 
-// Tables live in the host's scratch arena for the length of one run.
+// Tables of 256 bytes in the host's scratch arena for the length of one run.
 class ScratchTables {
   public:
-    ScratchTables(CPluginHost* host, size_t count) : host(host), size(count * 256) {
-        tables = host->ScratchAlloc(size);
-        if (tables == nullptr) {
-            host->RaiseImageError(CVImageError::OutOfMemory);
-        }
-    }
-    ~ScratchTables() { host->ScratchRelease(tables, size); }
-    ScratchTables(const ScratchTables&) = delete;
-    ScratchTables& operator=(const ScratchTables&) = delete;
-    uint8_t* Table(size_t index) const { return tables + index * 256; }
+    ScratchTables(CPluginHost* host, size_t count) : block(host, count * 256) {}
+    uint8_t* Table(size_t index) const { return block.Get() + index * 256; }
 
   private:
-    CPluginHost* host;
-    size_t size;
-    uint8_t* tables;
+    ScratchBlock block;
 };
 
 void CheckSource(const CVImage& source, const CVImage& destination) {
