@@ -84,6 +84,13 @@ void CVImage::CreateKeepBuffer(int width, int height, int bitCount, int colorCou
     }
 }
 
+void CVImage::CreateLike(const CVImage& source) {
+    const TransparencyInfo transparency = source.Transparency();
+    Create(source.Width(), source.Height(), source.BitCount(), source.paletteCount, &transparency,
+           source.header.biXPelsPerMeter, source.header.biYPelsPerMeter);
+    std::memcpy(palette, source.palette, sizeof palette);
+}
+
 bool CVImage::AttachDib(uint8_t* packedDib) {
     BITMAPINFOHEADER dib;
     std::memcpy(&dib, packedDib, sizeof dib);

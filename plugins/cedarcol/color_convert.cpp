@@ -41,20 +41,6 @@ ConversionTarget TargetOf(int conversionCode, int colorCount) {
 
 namespace {
 
-struct GreyTables {
-    int red[256], green[256], blue[256];
-    GreyTables() {
-        for (int i = 0; i < 256; ++i) {
-            red[i] = 19595 * i;
-            green[i] = 38470 * i;
-            blue[i] = 7471 * i;
-        }
-    }
-    uint8_t Grey(int r, int g, int b) const {
-        return static_cast<uint8_t>((red[r] + green[g] + blue[b]) >> 16);
-    }
-};
-
 void CreateLike(CVImage& destination, const CVImage& source, int bits, int colors,
                 const TransparencyInfo& transparency) {
     destination.Create(source.Width(), source.Height(), bits, colors, &transparency,
@@ -103,7 +89,7 @@ void ExpandImage(const CVImage& source, CVImage& destination, int bits, int colo
 
 void ConvertToGrey(const CVImage& source, CVImage& destination,
                    const TransparencyInfo& transparency, WorkProgress& band) {
-    static const GreyTables tables;
+    static const LuminanceTables tables;
     CreateLike(destination, source, 8, 256, transparency);
     for (int i = 0; i < 256; ++i) {
         destination.palette[i] =

@@ -315,17 +315,6 @@ void BuildErrorLimit(int level, bool oneBit, int* limit) {
 
 namespace {
 
-struct Luminance {
-    int red[256], green[256], blue[256];
-    Luminance() {
-        for (int i = 0; i < 256; ++i) {
-            red[i] = 19595 * i;
-            green[i] = 38470 * i;
-            blue[i] = 7471 * i;
-        }
-    }
-};
-
 struct MappingContext {
     const CVImage& source;
     CVImage& destination;
@@ -344,7 +333,7 @@ struct MappingContext {
 };
 
 void MapDirectly(MappingContext& m, int threshold) {
-    static const Luminance luminance;
+    static const LuminanceTables luminance;
     const int width = m.source.Width();
     const size_t sourceStride = m.source.Stride();
     const size_t destinationStride = m.destination.Stride();
@@ -355,9 +344,7 @@ void MapDirectly(MappingContext& m, int threshold) {
         for (int x = 0; x < width; ++x, p += 3) {
             int index;
             if (m.bits == 1) {
-                const int grey =
-                    (luminance.red[p[2]] + luminance.green[p[1]] + luminance.blue[p[0]]) >> 16;
-                index = grey >= threshold ? 1 : 0;
+                index = luminance.Grey(p[2], p[1], p[0]) >= threshold ? 1 : 0;
             } else if (m.IsTransparent(p)) {
                 index = m.transparentIndex;
             } else {

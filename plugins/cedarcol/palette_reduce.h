@@ -22,6 +22,21 @@ namespace pixmill::cedarcol {
 constexpr size_t kHistogramCells = 64 * 64 * 64;
 constexpr size_t kHistogramBytes = kHistogramCells * sizeof(uint16_t);
 
+// Grey levels of colours, in 16.16 fixed point per component value.
+struct LuminanceTables {
+    int red[256], green[256], blue[256];
+    LuminanceTables() {
+        for (int i = 0; i < 256; ++i) {
+            red[i] = 19595 * i;
+            green[i] = 38470 * i;
+            blue[i] = 7471 * i;
+        }
+    }
+    uint8_t Grey(int r, int g, int b) const {
+        return static_cast<uint8_t>((red[r] + green[g] + blue[b]) >> 16);
+    }
+};
+
 // Fills planes with the fixed palette of a palette kind and returns its entry
 // count (256 or 216); 0 (planes untouched) for the adaptive kind or an
 // unknown one. Entries are written blue, green, red from the first, second

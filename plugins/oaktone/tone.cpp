@@ -42,18 +42,11 @@ void CheckSource(const CVImage& source, const CVImage& destination) {
     }
 }
 
-void CreateLike(const CVImage& source, CVImage& destination) {
-    const TransparencyInfo transparency = source.Transparency();
-    destination.Create(source.Width(), source.Height(), source.BitCount(), source.paletteCount,
-                       &transparency, source.header.biXPelsPerMeter, source.header.biYPelsPerMeter);
-    std::memcpy(destination.palette, source.palette, sizeof destination.palette);
-}
-
 // Maps the source through one table per channel (red, green, blue) into a
 // new destination: the pixels of a 24-bit image, else the palette entries.
 void MapThroughTables(const CVImage& source, CVImage& destination, const uint8_t* red,
                       const uint8_t* green, const uint8_t* blue, CVProgress* progress) {
-    CreateLike(source, destination);
+    destination.CreateLike(source);
     if (source.BitCount() == 24) {
         const int width = source.Width();
         const int height = source.Height();
