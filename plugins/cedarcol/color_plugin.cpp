@@ -7,6 +7,7 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/help.h"
 #include "pixmill/pane_base.h"
+#include "pixmill/scope_guards.h"
 
 namespace pixmill::cedarcol {
 
@@ -17,20 +18,6 @@ constexpr int32_t kOperationCodes[kOperationCount] = {CodeBilevel, CodeGray, Cod
                                                       CodeRgb};
 constexpr uint16_t kOperationKinds[kOperationCount] = {KindBilevel, KindGray8,
                                                        KindPaletted4 | KindPaletted8, KindRgb24};
-
-// Restores the stored settings block when a conversion with a caller's block
-// ends, however it ends.
-class SettingsRestorer {
-  public:
-    explicit SettingsRestorer(QorelColorInfo& settings) : settings(settings), saved(settings) {}
-    ~SettingsRestorer() { settings = saved; }
-    SettingsRestorer(const SettingsRestorer&) = delete;
-    SettingsRestorer& operator=(const SettingsRestorer&) = delete;
-
-  private:
-    QorelColorInfo& settings;
-    QorelColorInfo saved;
-};
 
 } // namespace
 
@@ -84,7 +71,8 @@ bool CColorPlugin::Apply(const CVImage* source, CVImage* destination, CVProgress
 
 void CColorPlugin::ChangeColors(const CVImage* source, CVImage* destination, CVProgress* progress,
                                 const QorelColorInfo& block) {
-    SettingsRestorer restorer(settings);
+    // The stored block comes back however the conversion ends.
+    RestoreOnExit restore(settings);
     settings = block;
     Convert(source, destination, progress);
 }
