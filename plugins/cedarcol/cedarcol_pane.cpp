@@ -1,6 +1,6 @@
 #include "cedarcol_pane.h"
 
-#include "color_plugin.h"
+#include "cedarcol.h"
 #include "cedarcol_settings.h"
 #include "cedarcol_strings.h"
 
