@@ -6,12 +6,18 @@
 
 namespace pixmill {
 
+namespace {
+
+// Zeros, the declared defaults, the stored value when its length matches,
+// then every field in its range.
 void LoadSettingsBlock(CPluginHost& host, const SettingsBlockSchema& schema, void* block) {
     std::memset(block, 0, schema.size);
     FillDefaults(block, schema);
     host.LoadSettings(schema.name, block, schema.size, schema.version);
     ClampToSchema(block, schema);
 }
+
+} // namespace
 
 CSettingsBinding::~CSettingsBinding() {
     Save();

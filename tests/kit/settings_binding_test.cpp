@@ -14,15 +14,14 @@ using namespace pixmill::test;
 
 namespace {
 
-#pragma pack(push, 1)
 struct Block {
-    int32_t width;   // 1..500, default 100
     double gamma;    // 0.1..10, default 1
+    int32_t width;   // 1..500, default 100
+    int16_t offset;  // -5..5, default -3
     uint8_t flag;    // Bool, default 1
     uint8_t unnamed; // not declared
-    int16_t offset;  // -5..5, default -3
 };
-#pragma pack(pop)
+static_assert(sizeof(Block) == 16);
 
 const SettingsField kFields[] = {
     {"width", offsetof(Block, width), FieldType::I32, 1, 500, 100, ""},
@@ -55,7 +54,7 @@ TEST(SettingsBinding, LoadsDefaultsThenTheStoredBlockClampedToItsRanges) {
     ASSERT_TRUE(StoredBlock<Block>(host.settings, "BindProbe"));
     EXPECT_EQ(StoredBlock<Block>(host.settings, "BindProbe")->width, 321) << "saved at the end";
 
-    const Block wild{-7, std::numeric_limits<double>::quiet_NaN(), 9, 44, 12};
+    const Block wild{std::numeric_limits<double>::quiet_NaN(), -7, 12, 9, 44};
     StoreBlock(host.settings, "BindProbe", wild);
     CSettingsBinding binding;
     binding.Bind(host.get(), kSchema, block);
@@ -67,7 +66,7 @@ TEST(SettingsBinding, LoadsDefaultsThenTheStoredBlockClampedToItsRanges) {
 
     // In-range values keep their bytes; a stored value of another length is
     // ignored and binding again reloads.
-    const Block inRange{500, 0.1, 0, 3, -5};
+    const Block inRange{0.1, 500, -5, 0, 3};
     StoreBlock(host.settings, "BindProbe", inRange);
     binding.Bind(host.get(), kSchema, block);
     EXPECT_EQ(std::memcmp(&block, &inRange, sizeof block), 0);

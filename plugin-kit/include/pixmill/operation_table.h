@@ -30,7 +30,7 @@ struct OperationGroup {
 // its texts are empty, it has no flags, kind 0, no help topic and no pane,
 // accepts no image, produces no kinds, and Apply answers false without
 // touching anything.
-class PIXMILL_EXPORT CTableProcessingPlugin : public CProcessingPlugin {
+class CTableProcessingPlugin : public CProcessingPlugin {
   public:
     CTableProcessingPlugin(CPluginHost* host, StringTable strings,
                            std::span<const OperationEntry> operations, OperationGroup group = {});
@@ -63,10 +63,12 @@ class PIXMILL_EXPORT CTableProcessingPlugin : public CProcessingPlugin {
   private:
     const char* Text(int id) const;
 
+    // First, so that the base ends on an 8-byte boundary and a packed
+    // settings block declared next in a plug-in keeps its fields aligned.
+    ImageKindSet outputKinds{};
     StringTable strings;
     std::span<const OperationEntry> operations;
     OperationGroup group;
-    ImageKindSet outputKinds{};
 };
 
 } // namespace pixmill

@@ -14,9 +14,6 @@ namespace pixmill {
 
 class CPluginHost;
 
-// Loads block as described above; block holds schema.size bytes.
-void LoadSettingsBlock(CPluginHost& host, const SettingsBlockSchema& schema, void* block);
-
 class CSettingsBinding {
   public:
     CSettingsBinding() = default;
