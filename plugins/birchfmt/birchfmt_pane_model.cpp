@@ -6,7 +6,7 @@ namespace pixmill::birch {
 
 namespace {
 NumberRange ChoiceRange() {
-    return RangeOf(TiffSettingsSchema().fields[0]);
+    return RangeOf(kTiffSchema.fields[0]);
 }
 } // namespace
 

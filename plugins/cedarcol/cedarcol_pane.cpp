@@ -1,8 +1,8 @@
 #include "cedarcol_pane.h"
 
+#include "cedarcol.h"
 #include "cedarcol_settings.h"
 #include "cedarcol_strings.h"
-#include "color_plugin.h"
 
 #include "pixmill/up_down.h"
 

@@ -68,7 +68,9 @@ class NegatePlugin : public CProcessingPlugin {
         }
         return true;
     }
-    bool CanApply(const CVImage* image) override { return image->bits != nullptr; }
+    bool CanApply(const CVImage* image) override {
+        return image != nullptr && image->bits != nullptr;
+    }
     ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
         kinds = *input;
         return input->special ? nullptr : &kinds;

@@ -39,7 +39,7 @@ TEST(AlderfmtPaneModel, LevelsStayInRangeAndLockedLevelsMoveTogether) {
     }
     JpegSettings stored{};
     model.Store(stored);
-    ExpectBlockInSchema(&stored, JpegSettingsSchema());
+    ExpectBlockInSchema(&stored, kJpegSchema);
 }
 
 TEST(AlderfmtPaneModel, GreyPicturesHaveNoChrominance) {

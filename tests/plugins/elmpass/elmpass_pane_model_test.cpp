@@ -13,7 +13,7 @@ using namespace pixmill::test;
 TEST(ElmpassPaneModel, StrengthStaysInRangeAndStoresOnlyItsSlot) {
     std::mt19937 random(7);
     for (int slot : {SlotSmooth, SlotSharpen, SlotDespeckle}) {
-        FilterSettings settings = DefaultFilterSettings();
+        FilterSettings settings = DefaultBlock<FilterSettings>(kFilterSchema);
         settings.paneFlag[slot] = 0;
         settings.strength[slot] = 5000; // a damaged block
         StrengthPaneModel model(settings, slot);
@@ -22,7 +22,7 @@ TEST(ElmpassPaneModel, StrengthStaysInRangeAndStoresOnlyItsSlot) {
             TypeAnything(model, {StrengthPaneModel::Strength}, random);
         }
         model.Set(StrengthPaneModel::Strength, 33);
-        FilterSettings stored = DefaultFilterSettings();
+        FilterSettings stored = DefaultBlock<FilterSettings>(kFilterSchema);
         model.Store(stored);
         ExpectBlockInSchema(&stored, kFilterSchema);
         for (int other = 0; other < 3; ++other) {

@@ -22,7 +22,7 @@ TEST(FirscalePaneModel, AnythingTypedKeepsTheSizesInRangeAndTheRatio) {
     std::mt19937 random(41);
     for (const SIZE image : {SIZE{0, 0}, SIZE{400, 200}, SIZE{1, 5000}, SIZE{32767, 3}}) {
         for (bool keep : {false, true}) {
-            ResampleSettings settings = DefaultSettings();
+            ResampleSettings settings = DefaultBlock<ResampleSettings>(kResampleSchema);
             settings.keepAspect = keep;
             M model(settings);
             model.SetImageSize(image.cx, image.cy);

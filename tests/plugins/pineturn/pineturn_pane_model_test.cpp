@@ -19,7 +19,7 @@ using Choice = M::Choice;
 
 TEST(PineturnPaneModel, TypedAnglesTurnAsTypedWithinTheRange) {
     std::mt19937 random(23);
-    RotateSettings settings = DefaultSettings();
+    RotateSettings settings = DefaultBlock<RotateSettings>(kRotateSchema);
     settings.angle = 1e5;
     settings.smartBackground = 7;
     M model(settings);
@@ -40,7 +40,7 @@ TEST(PineturnPaneModel, TypedAnglesTurnAsTypedWithinTheRange) {
 }
 
 TEST(PineturnPaneModel, ChoicesSetFlipAndAngle) {
-    RotateSettings settings = DefaultSettings();
+    RotateSettings settings = DefaultBlock<RotateSettings>(kRotateSchema);
     settings.angle = 12.5;
     M model(settings);
     EXPECT_EQ(model.Chosen(), Choice::Custom);
@@ -60,7 +60,7 @@ TEST(PineturnPaneModel, ChoicesSetFlipAndAngle) {
          {std::tuple{1, 0.0, Choice::FlipHorizontal}, std::tuple{2, 90.0, Choice::FlipVertical},
           std::tuple{0, 90.0, Choice::Turn90}, std::tuple{0, 270.0, Choice::Turn270},
           std::tuple{9, 45.0, Choice::Custom}}) {
-        RotateSettings stored = DefaultSettings();
+        RotateSettings stored = DefaultBlock<RotateSettings>(kRotateSchema);
         stored.flip = flip;
         stored.angle = angle;
         M loaded(stored);
