@@ -4,7 +4,7 @@
 #include "cli/schema_catalog.h"
 #include "cli/terminal.h"
 #include "host/host_services.h"
-#include "host/image_doc.h"
+#include "host/image_pipeline.h"
 #include "host/plugin_manager.h"
 #include "host/qsettings_store.h"
 #include "host/streams.h"
@@ -78,21 +78,6 @@ namespace {
 
 void PrintUsageError(const std::string& message) {
     std::fprintf(stderr, "pixmill-cli: %s\nTry 'pixmill-cli --help'.\n", message.c_str());
-}
-
-std::string StripAmpersands(const std::string& text) {
-    std::string result;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&') {
-            if (i + 1 < text.size() && text[i + 1] == '&') {
-                result += '&';
-                ++i;
-            }
-            continue;
-        }
-        result += text[i];
-    }
-    return result;
 }
 
 std::string PluginRoot() {
@@ -187,23 +172,6 @@ int OpenSession(Session& session, const Options& options) {
         return ExitFailure;
     }
     return ExitOk;
-}
-
-// "GROUP NAME" (or the name alone for ungrouped operations) -> command id.
-int FindOperation(CPluginManager& plugins, const std::string& wanted) {
-    for (int i = 0; i < plugins.ProcessorCount(); ++i) {
-        CProcessingPlugin* plugin = plugins.ProcessorAt(i);
-        for (int j = 0; j < plugins.OperationCountOf(i); ++j) {
-            plugin->SetOperation(static_cast<uint16_t>(j));
-            const std::string name = StripAmpersands(plugin->GetName(true));
-            const char* group = plugin->GetGroupName(true);
-            const std::string full = group != nullptr ? StripAmpersands(group) + " " + name : name;
-            if (wanted == full || (group == nullptr && wanted == name)) {
-                return plugins.FirstCommandOf(i) + j;
-            }
-        }
-    }
-    return 0;
 }
 
 std::string Hex(unsigned value) {
@@ -394,14 +362,14 @@ int CommandConvert(Session& session, const Options& options) {
                      out.c_str());
         return ExitUsage;
     }
-    std::vector<int> commands;
+    std::vector<ImagePipeline::Step> steps;
     for (const std::string& name : options.operations) {
-        const int id = FindOperation(*session.plugins, name);
+        const int id = ImagePipeline::FindOperation(*session.plugins, name);
         if (id == 0) {
             PrintUsageError("unknown operation '" + name + "' (see 'pixmill-cli ops')");
             return ExitUsage;
         }
-        commands.push_back(id);
+        steps.push_back({id, name});
     }
     if (session.plugins->FindFormatByExtension(out) == nullptr) {
         std::fprintf(stderr, "pixmill-cli: %s: %s\n", out.c_str(),
@@ -409,50 +377,20 @@ int CommandConvert(Session& session, const Options& options) {
         return ExitFailure;
     }
 
-    CQorelImageDoc doc(*session.host, *session.plugins);
-    doc.SetProgressDisplay(session.progress.get());
-    doc.SetKeepHistory(false);
+    ImagePipeline pipeline(*session.host, *session.plugins, session.progress.get());
     if (options.hasQualityOffset) {
-        doc.SetWriteParameter(options.qualityOffset);
+        pipeline.SetWriteParameter(options.qualityOffset);
     }
-    {
-        std::unique_ptr<CVFileStream> stream;
-        try {
-            stream = std::make_unique<CVFileStream>(in, CVFileStream::ForReading);
-        } catch (CQorelError& error) {
-            std::fprintf(stderr, "pixmill-cli: %s\n", error.Report(false));
-            return ExitFailure;
-        }
-        doc.SetPathForStream(in);
-        if (!doc.ReadFromStream(stream.get())) {
-            std::fprintf(stderr, "pixmill-cli: %s: %s\n", in.c_str(), doc.LastError().c_str());
-            return ExitFailure;
-        }
-    }
-    for (size_t i = 0; i < commands.size(); ++i) {
-        if (!session.plugins->CanApplyCommand(&doc.Image(), commands[i])) {
-            std::fprintf(stderr, "pixmill-cli: %s: '%s' cannot be applied to a %d-bit image\n",
-                         in.c_str(), options.operations[i].c_str(), doc.Image().BitCount());
-            return ExitFailure;
-        }
-        if (!doc.ApplyCommand(commands[i])) {
-            const std::string why =
-                doc.LastError().empty() ? "the operation failed" : doc.LastError();
-            std::fprintf(stderr, "pixmill-cli: %s: %s: %s\n", in.c_str(),
-                         options.operations[i].c_str(), why.c_str());
-            return ExitFailure;
-        }
-    }
-    if (!doc.OnSaveDocument(out)) {
-        std::fprintf(stderr, "pixmill-cli: %s: %s\n", out.c_str(), doc.LastError().c_str());
+    if (!pipeline.Run(in, steps, out)) {
+        std::fprintf(stderr, "pixmill-cli: %s\n", pipeline.Error().c_str());
         return ExitFailure;
     }
     if (!options.quiet) {
+        const CVImage& image = pipeline.Document().Image();
         struct stat st {};
         stat(out.c_str(), &st);
-        std::printf("%s: %d x %d, %d bit, %lld bytes\n", out.c_str(), doc.Image().Width(),
-                    doc.Image().Height(), doc.Image().BitCount(),
-                    static_cast<long long>(st.st_size));
+        std::printf("%s: %d x %d, %d bit, %lld bytes\n", out.c_str(), image.Width(),
+                    image.Height(), image.BitCount(), static_cast<long long>(st.st_size));
     }
     return ExitOk;
 }
