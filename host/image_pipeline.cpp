@@ -64,9 +64,8 @@ SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& imag
     return ReadImageWith(found, stream, image, maxSize, display, title);
 }
 
-int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream,
-               const int* parameter, ProgressDisplay* display, const std::string& title,
-               CFormatCodec* given) {
+int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, const int* parameter,
+               ProgressDisplay* display, const std::string& title, CFormatCodec* given) {
     CodecUse codec(format, given);
     codec->FreeWorkBuffer();
     codec->BeginWrite(&image, parameter);
@@ -77,8 +76,7 @@ int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream,
     return codec->GetWrittenSize();
 }
 
-ImagePipeline::ImagePipeline(CHostServices& host, CPluginManager& plugins,
-                             ProgressDisplay* display)
+ImagePipeline::ImagePipeline(CHostServices& host, CPluginManager& plugins, ProgressDisplay* display)
     : plugins(plugins), document(host, plugins) {
     document.SetProgressDisplay(display);
     document.SetKeepHistory(false);

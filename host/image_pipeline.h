@@ -35,8 +35,8 @@ SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& imag
 // Writes image into stream with codec (a new one of format when codec is
 // null); parameter is the format-specific write adjustment. Returns the
 // written size, or -1 when the codec reported failure. Errors are thrown.
-int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream,
-               const int* parameter, ProgressDisplay* display, const std::string& title,
+int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, const int* parameter,
+               ProgressDisplay* display, const std::string& title,
                class CFormatCodec* codec = nullptr);
 
 class ImagePipeline {
