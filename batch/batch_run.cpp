@@ -309,14 +309,23 @@ bool BatchRun::RunImageOperations() {
     }
 }
 
-CFormatPlugin* BatchRun::SlotFormat(const OutputSlot& slot) const {
+int BatchRun::SlotEntry(const OutputSlot& slot) const {
     if (slot.format >= 0) {
-        return job.Formats()[slot.format].format;
+        return slot.format;
     }
-    // Without a chosen format each image keeps its own, when that one saves.
-    return sourceFormat != nullptr && (sourceFormat->GetCapabilities() & CapCanSave) != 0
-               ? sourceFormat
-               : nullptr;
+    // Without a chosen format each image keeps its own, when that one saves,
+    // with the conversions chosen for it.
+    for (size_t f = 0; f < job.Formats().size(); ++f) {
+        if (sourceFormat != nullptr && job.Formats()[f].format == sourceFormat) {
+            return static_cast<int>(f);
+        }
+    }
+    return -1;
+}
+
+CFormatPlugin* BatchRun::SlotFormat(const OutputSlot& slot) const {
+    const int entry = SlotEntry(slot);
+    return entry >= 0 ? job.Formats()[entry].format : nullptr;
 }
 
 bool BatchRun::ConvertForSlot(OutputSlot& slot) {
@@ -327,9 +336,10 @@ bool BatchRun::ConvertForSlot(OutputSlot& slot) {
     auto converted = std::make_unique<CVImage>(&job.Host());
     bool ran = false;
     std::string name;
+    const int entryIndex = SlotEntry(slot);
     try {
-        if (slot.format >= 0) {
-            for (const BatchJob::Conversion& conversion : job.Formats()[slot.format].conversions) {
+        if (entryIndex >= 0) {
+            for (const BatchJob::Conversion& conversion : job.Formats()[entryIndex].conversions) {
                 if (!conversion.chosen) {
                     continue;
                 }
@@ -354,8 +364,8 @@ bool BatchRun::ConvertForSlot(OutputSlot& slot) {
         if (!ran) {
             CVImage::CopyImage(converted.get(), &resultImage, nullptr);
         }
-        if (slot.format >= 0) {
-            if (CPluginPane* pane = job.Formats()[slot.format].optionsPane) {
+        if (entryIndex >= 0) {
+            if (CPluginPane* pane = job.Formats()[entryIndex].optionsPane) {
                 pane->SetImage(converted.get());
                 pane->Commit();
             }
@@ -450,7 +460,8 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
     request.thumbnailExtension = thumbnailExtension.c_str();
     request.width = resultImage.Width();
     request.height = resultImage.Height();
-    request.formatInfo[0] = slot.format >= 0 ? job.Formats()[slot.format].pluginIndex : -1;
+    const int entryIndex = SlotEntry(slot);
+    request.formatInfo[0] = entryIndex >= 0 ? job.Formats()[entryIndex].pluginIndex : -1;
     request.formatInfo[1] = reinterpret_cast<intptr_t>(format);
 
     bool mainSaved = false, thumbnailSaved = false, complete = false;

@@ -118,6 +118,7 @@ class BatchRun {
     bool LoadItem(BatchItem* item);
     bool RunImageOperations();
     bool ConvertForSlot(OutputSlot& slot);
+    int SlotEntry(const OutputSlot& slot) const;
     CFormatPlugin* SlotFormat(const OutputSlot& slot) const;
     bool SaveToSlot(OutputSlot& slot);
     bool WriteTarget(OutputSlot& slot, int targetKind, void* target, const CVImage& image,

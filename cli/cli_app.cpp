@@ -1,5 +1,7 @@
 #include "cli/cli_app.h"
 
+#include "cli/batch_command.h"
+
 #include "cli/overlay_settings_store.h"
 #include "cli/schema_catalog.h"
 #include "cli/terminal.h"
@@ -40,6 +42,12 @@ Commands:
                           (converting the image to a kind that format stores)
   settings                list every plug-in settings record and field with its
                           type, range and current value
+  batch INPUT... --out DIR
+                          run one chain of operations over many images: files,
+                          or every file of a folder (--recursive: and of its
+                          sub-folders, whose tree is kept under DIR); each is
+                          saved in every --format (or in its own format) with
+                          an optional thumbnail, and a log is written
 
 Options:
   --op "NAME"             an operation by its menu name without "&": the group
@@ -53,6 +61,38 @@ Options:
                           settings file (default: $PIXMILL_SETTINGS, else
                           ~/.config/QOREL Technologies/Pixmill.ini)
   --json                  info: machine-readable output
+
+Batch options:
+  --out DIR               the folder the results go to (created when missing)
+  --profile FILE.prf      the formats, operations and log file of a batch
+                          profile saved by the desktop program
+  --format NAME           an output format by its short name ("JPEG", "TIFF");
+                          repeatable; none: each image keeps its own format
+  --op NAME               (with batch) an operation of the run, as for convert
+                          or by its profile name ("Filter Sharpen"); operations
+                          run in the program's fixed order; colour conversions
+                          run per output format that can store their result
+  --thumbs WxH            also write a thumbnail of at most W x H pixels
+  --thumb-name TEXT       what the thumbnail's name adds (default "_Thumb")
+  --fit                   thumbnails of exactly W x H (the aspect ratio is not
+                          kept)
+  --smart-cut             thumbnails of exactly W x H cut from the middle of
+                          the image (the aspect ratio is kept)
+  --thumbs-only           write thumbnails only, not the images themselves
+  --copy-original         the main file is the input file's bytes unchanged
+                          (thumbnails are still made from the result)
+  --log FILE              the log file (default: DIR/qorel.log, or the
+                          profile's log file)
+  --dest NAME             a destination library by its name (default: the
+                          built-in "Image files")
+  --recursive             descend into sub-folders of folder inputs
+  --jobs N                worker processes (default: one per core); each has
+                          its own plug-ins, the log keeps the input order
+  --shard I/N             process only every N-th image starting at I (0-based),
+                          to spread one collection over N machines
+  --fast-decode           decode JPEG files at 1/2, 1/4 or 1/8 of their size
+                          when the first operation shrinks them at least twice
+                          as much (faster, slightly less exact)
   --force                 convert: allow OUT to be the input file
   -q, --quiet             no progress bar and no report of what was written
   -h, --help              this text
@@ -60,16 +100,20 @@ Options:
 
 Progress is drawn on stderr when it is a terminal. Ctrl+C ends the current
 work with "User break"; a failed convert never leaves a partial OUT file.
+A batch run shows "Process Image N of Total M   Time Left H:M'S''" on stderr;
+Ctrl+C cancels it (the log ends with "Batch processing was interrupted.").
+Files are written under temporary names and renamed when complete.
 
 Environment:
   PIXMILL_SETTINGS        the settings file to use
-  PIXMILL_PLUGIN_ROOT     the folder holding Formats/ and Processing/ (default:
-                          the program's own folder)
+  PIXMILL_PLUGIN_ROOT     the folder holding Formats/, Processing/, Sources/
+                          and Destinations/ (default: the program's own folder)
 
 Exit codes:
   0  success
   1  failure of some input (unreadable file, unsupported format, failed
-     operation or save, user break)
+     operation or save, user break); batch: some image was not saved (the
+     log says which), or the run was cancelled
   2  usage error (unknown command, option, operation or settings field)
 )HELP";
 }
@@ -389,8 +433,8 @@ int CommandConvert(Session& session, const Options& options) {
         const CVImage& image = pipeline.Document().Image();
         struct stat st {};
         stat(out.c_str(), &st);
-        std::printf("%s: %d x %d, %d bit, %lld bytes\n", out.c_str(), image.Width(),
-                    image.Height(), image.BitCount(), static_cast<long long>(st.st_size));
+        std::printf("%s: %d x %d, %d bit, %lld bytes\n", out.c_str(), image.Width(), image.Height(),
+                    image.BitCount(), static_cast<long long>(st.st_size));
     }
     return ExitOk;
 }
@@ -434,7 +478,25 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     const QCommandLineOption quiet(QStringList{"q", "quiet"});
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version("version");
-    parser.addOptions({op, set, quality, settings, json, force, quiet, help, version});
+    const QCommandLineOption out("out", "", "DIR");
+    const QCommandLineOption profile("profile", "", "FILE");
+    const QCommandLineOption format("format", "", "NAME");
+    const QCommandLineOption thumbs("thumbs", "", "WxH");
+    const QCommandLineOption thumbName("thumb-name", "", "TEXT");
+    const QCommandLineOption fit("fit");
+    const QCommandLineOption smartCut("smart-cut");
+    const QCommandLineOption thumbsOnly("thumbs-only");
+    const QCommandLineOption copyOriginal("copy-original");
+    const QCommandLineOption logFile("log", "", "FILE");
+    const QCommandLineOption dest("dest", "", "NAME");
+    const QCommandLineOption jobs("jobs", "", "N");
+    const QCommandLineOption shard("shard", "", "I/N");
+    const QCommandLineOption recursive("recursive");
+    const QCommandLineOption fastDecode("fast-decode");
+    parser.addOptions({op,      set,       quality, settings, json,       force,
+                       quiet,   help,      version, out,      profile,    format,
+                       thumbs,  thumbName, fit,     smartCut, thumbsOnly, copyOriginal,
+                       logFile, dest,      jobs,    shard,    recursive,  fastDecode});
     if (!parser.parse(arguments)) {
         PrintUsageError(parser.errorText().toStdString());
         exitCode = ExitUsage;
@@ -480,7 +542,69 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
         }
         options.hasQualityOffset = true;
     }
-    static const char* const commands[] = {"formats", "ops", "info", "convert", "settings"};
+    auto usage = [&exitCode](const std::string& message) {
+        PrintUsageError(message);
+        exitCode = ExitUsage;
+        return false;
+    };
+    auto local = [&parser](const QCommandLineOption& option) {
+        return parser.value(option).toLocal8Bit().toStdString();
+    };
+    options.outDir = local(out);
+    options.profile = local(profile);
+    for (const QString& value : parser.values(format)) {
+        options.formats.push_back(value.toStdString());
+    }
+    if (parser.isSet(thumbs)) {
+        const QStringList sides = parser.value(thumbs).toLower().split('x');
+        bool okWidth = false, okHeight = false;
+        if (sides.size() == 2) {
+            options.thumbWidth = sides[0].toInt(&okWidth);
+            options.thumbHeight = sides[1].toInt(&okHeight);
+        }
+        if (!okWidth || !okHeight || options.thumbWidth < 1 || options.thumbWidth > 32000 ||
+            options.thumbHeight < 1 || options.thumbHeight > 32000) {
+            return usage("--thumbs takes WxH, each from 1 to 32000");
+        }
+    }
+    if (parser.isSet(thumbName)) {
+        options.thumbName = local(thumbName);
+    }
+    options.fit = parser.isSet(fit);
+    options.smartCut = parser.isSet(smartCut);
+    options.thumbsOnly = parser.isSet(thumbsOnly);
+    options.copyOriginal = parser.isSet(copyOriginal);
+    if ((options.fit || options.smartCut || options.thumbsOnly) && options.thumbWidth == 0) {
+        return usage("--fit, --smart-cut and --thumbs-only need --thumbs WxH");
+    }
+    if (options.thumbsOnly && options.copyOriginal) {
+        return usage("--thumbs-only and --copy-original exclude each other");
+    }
+    options.logFile = local(logFile);
+    options.destination = parser.value(dest).toStdString();
+    if (parser.isSet(jobs)) {
+        bool ok = false;
+        options.jobs = parser.value(jobs).toInt(&ok);
+        if (!ok || options.jobs < 1 || options.jobs > 256) {
+            return usage("--jobs takes a number from 1 to 256");
+        }
+    }
+    if (parser.isSet(shard)) {
+        const QStringList parts = parser.value(shard).split('/');
+        bool okIndex = false, okCount = false;
+        if (parts.size() == 2) {
+            options.shardIndex = parts[0].toInt(&okIndex);
+            options.shardCount = parts[1].toInt(&okCount);
+        }
+        if (!okIndex || !okCount || options.shardCount < 1 || options.shardIndex < 0 ||
+            options.shardIndex >= options.shardCount) {
+            return usage("--shard takes I/N with 0 <= I < N");
+        }
+    }
+    options.recursive = parser.isSet(recursive);
+    options.fastDecode = parser.isSet(fastDecode);
+    static const char* const commands[] = {"formats", "ops",      "info",
+                                           "convert", "settings", "batch"};
     bool known = false;
     for (const char* name : commands) {
         known = known || options.command == name;
@@ -510,6 +634,10 @@ int Run(const Options& options) {
     }
     if (options.command == "convert") {
         return CommandConvert(session, options);
+    }
+    if (options.command == "batch") {
+        return CommandBatch(*session.host, *session.plugins, session.progress.get(), PluginRoot(),
+                            options);
     }
     return CommandSettings(session);
 }
