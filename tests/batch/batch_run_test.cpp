@@ -221,3 +221,56 @@ TEST_F(BatchRunTest, DestinationLibraryFromDestinationsFolder) {
 
 } // namespace
 } // namespace pixmill::test
+
+namespace pixmill::test {
+namespace {
+
+// Reduced-size JPEG decoding before a shrinking resample: the same result
+// size, pixels close to the exact path's, and really another path.
+TEST_F(BatchRunTest, FastDecodeKeepsTheSizeAndStaysClose) {
+    {
+        CVImage image(host.get());
+        image.Create(640, 480, 24, 0, nullptr);
+        for (int y = 0; y < 480; ++y) {
+            for (int x = 0; x < 640; ++x) {
+                SetPixelAt(image, x, y,
+                           static_cast<uint32_t>((x * 255 / 639) << 16 | (y * 255 / 479) << 8 |
+                                                 ((x + y) * 255 / 1118)));
+            }
+        }
+        CQorelImageDoc doc(*host, *plugins);
+        doc.TakeImage(image, plugins->FindFormatByExtension("x.jpg"));
+        ASSERT_TRUE(doc.OnSaveDocument(dir + "smooth.jpg")) << doc.LastError();
+    }
+    CVImage results[2] = {CVImage(host.get()), CVImage(host.get())};
+    for (int fast = 0; fast < 2; ++fast) {
+        run.reset();
+        BatchRun& batch = NewRun({"smooth.jpg"});
+        Job().SelectFormat("TIFF");
+        ASSERT_TRUE(Job().ChooseOperation("Resample")); // 100 x 100 keeping the aspect
+        Job().SetFastDecode(fast != 0);
+        ASSERT_TRUE(batch.Start());
+        batch.ApplyToAll({}, {});
+        ASSERT_EQ(batch.Processed(), 1) << Log();
+        CQorelImageDoc doc(*host, *plugins);
+        ASSERT_TRUE(doc.OnOpenDocument(dir + "out/smooth.tif"));
+        CVImage::CopyImage(&results[fast], &doc.Image(), nullptr);
+    }
+    ASSERT_EQ(results[1].Width(), 100);
+    ASSERT_EQ(results[1].Height(), 75);
+    EXPECT_FALSE(SamePixels(results[0], results[1])) << "the reduced decoding was used";
+    double difference = 0;
+    for (int y = 0; y < 75; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            const uint32_t a = PixelAt(results[0], x, y), b = PixelAt(results[1], x, y);
+            for (int shift = 0; shift < 24; shift += 8) {
+                difference += std::abs(static_cast<int>(a >> shift & 255) -
+                                       static_cast<int>(b >> shift & 255));
+            }
+        }
+    }
+    EXPECT_LT(difference / (100 * 75 * 3), 3.0);
+}
+
+} // namespace
+} // namespace pixmill::test
