@@ -161,35 +161,33 @@ void BatchJob::LoadSourcesAndDestinations(const std::string& root) {
     }
 }
 
-bool BatchJob::AddPlugin(ModuleHandle module, void* entryPoint, int type) {
-    if (type == SourceType) {
-        if (sourceCount >= kMaxLibraries) {
-            return false;
-        }
-        SourceEntry& entry = sources[sourceCount];
-        entry.source = nullptr;
-        if (reinterpret_cast<GetBatchSourceFn>(entryPoint)(&entry.source) == 0 ||
-            entry.source == nullptr) {
-            entry.source = nullptr;
-            return false;
-        }
-        entry.module = module;
-        ++sourceCount;
-        return true;
-    }
-    if (destinationCount >= kMaxLibraries) {
+namespace {
+// Binds the next free entry of a list through the library's entry point.
+template <class Entry, class Interface>
+bool BindEntry(Entry* entries, int& count, ModuleHandle module, void* entryPoint,
+               Interface* Entry::*object) {
+    if (count >= BatchJob::kMaxLibraries) {
         return false;
     }
-    DestinationEntry& entry = destinations[destinationCount];
-    entry.destination = nullptr;
-    if (reinterpret_cast<GetBatchDestinationFn>(entryPoint)(&entry.destination) == 0 ||
-        entry.destination == nullptr) {
-        entry.destination = nullptr;
+    Entry& entry = entries[count];
+    entry.*object = nullptr;
+    using EntryPoint = int (*)(Interface**);
+    if (reinterpret_cast<EntryPoint>(entryPoint)(&(entry.*object)) == 0 ||
+        entry.*object == nullptr) {
+        entry.*object = nullptr;
         return false;
     }
     entry.module = module;
-    ++destinationCount;
+    ++count;
     return true;
+}
+} // namespace
+
+bool BatchJob::AddPlugin(ModuleHandle module, void* entryPoint, int type) {
+    return type == SourceType
+               ? BindEntry(sources, sourceCount, module, entryPoint, &SourceEntry::source)
+               : BindEntry(destinations, destinationCount, module, entryPoint,
+                           &DestinationEntry::destination);
 }
 
 // ----------------------------------------------------------- profile text

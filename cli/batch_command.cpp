@@ -110,10 +110,12 @@ class TextStream : public CVStream {
     std::string text;
 };
 
-bool WriteAll(int fd, const void* data, size_t size) {
-    const char* bytes = static_cast<const char*>(data);
+// Moves all size bytes through a pipe (reading or writing); false when the
+// other end is gone.
+bool Transfer(int fd, void* data, size_t size, bool reading) {
+    char* bytes = static_cast<char*>(data);
     while (size > 0) {
-        const ssize_t n = write(fd, bytes, size);
+        const ssize_t n = reading ? read(fd, bytes, size) : write(fd, bytes, size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -126,20 +128,12 @@ bool WriteAll(int fd, const void* data, size_t size) {
     return true;
 }
 
+bool WriteAll(int fd, const void* data, size_t size) {
+    return Transfer(fd, const_cast<void*>(data), size, false);
+}
+
 bool ReadAll(int fd, void* data, size_t size) {
-    char* bytes = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t n = read(fd, bytes, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return Transfer(fd, data, size, true);
 }
 
 std::string StartText(int total) {
