@@ -4,6 +4,7 @@
 
 #include "html/html_attribute_list.h"
 
+#include <cstdint>
 #include <string>
 
 namespace pixmill {
@@ -73,10 +74,64 @@ struct HtmlToken {
     HtmlAttributeListRef attributes;
 };
 
+// The grammar's actions: the parser's table names them and a builder carries
+// them out on the current token. The numbers are stable: a builder that
+// extends the document builder (the compound-image builder) handles the same
+// actions. "Close" actions run whether or not the end tag was written.
+enum class HtmlAction : int8_t {
+    None = -1,              // the table entry calls no action
+    StyleOpen = 1,          // STYLE in the head
+    ScriptOpen = 3,         // SCRIPT (in the head it is also listed there)
+    TitleOpen = 4,          // TITLE in the head
+    MisplacedTag = 5,       // a head-only tag in the body, dropped (a TITLE with its text)
+    DivOpen = 6,            // DIV
+    PlaintextOpen = 7,      // PLAINTEXT
+    AnchorOpen = 8,         // A
+    MapOpen = 9,            // MAP
+    SpanOpen = 10,          // SPAN
+    AppletOpen = 11,        // APPLET
+    Doctype = 12,           // !DOCTYPE
+    NoDoctype = 13,         // no !DOCTYPE
+    LineBreak = 14,         // a line break kept as layout
+    Comment = 15,           // a comment
+    HtmlOpen = 16,          // HTML
+    HtmlImplied = 17,       // no HTML tag: one is made
+    HeadOpen = 18,          // HEAD
+    HeadImplied = 19,       // no HEAD tag: one is made
+    Meta = 20,              // META
+    Isindex = 21,           // ISINDEX
+    Link = 22,              // LINK
+    Base = 23,              // BASE (only the first one counts)
+    TitleClose = 24,        // /TITLE
+    TitleUnclosed = 25,     // TITLE ended without /TITLE
+    ScriptClose = 26,       // /SCRIPT
+    ScriptUnclosed = 27,    // SCRIPT ended without /SCRIPT
+    StyleClose = 28,        // /STYLE
+    StyleUnclosed = 29,     // STYLE ended without /STYLE
+    RawText = 30,           // the raw text of TITLE, SCRIPT, STYLE or PLAINTEXT
+    HeadClose = 31,         // end of the head, with or without /HEAD
+    BodyOpen = 32,          // BODY
+    BodyImplied = 33,       // no BODY tag: one is made
+    BlockTag = 34,          // a block tag (P, BR, TABLE, ...)
+    OtherTag = 35,          // any other tag
+    Text = 36,              // text
+    DivClose = 37,          // end of DIV
+    PlaintextClose = 38,    // /PLAINTEXT
+    PlaintextUnclosed = 39, // PLAINTEXT ended without /PLAINTEXT
+    AnchorClose = 40,       // end of A
+    Param = 41,             // PARAM
+    AppletClose = 42,       // end of APPLET
+    SpanClose = 44,         // end of SPAN
+    Area = 45,              // AREA
+    MapClose = 46,          // end of MAP
+    BodyClose = 47,         // end of BODY
+    HtmlClose = 48,         // end of HTML
+};
+
 class HtmlBuilder {
   public:
-    // Carries out the numbered grammar action on the current token.
-    virtual void Action(int action, const HtmlToken& token) = 0;
+    // Carries out a grammar action on the current token.
+    virtual void Action(HtmlAction action, const HtmlToken& token) = 0;
     // Asks the builder to finish any work it keeps pending; the document
     // builds as it goes, and the grammar driver does not call it.
     virtual void Flush() {}

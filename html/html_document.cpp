@@ -106,9 +106,10 @@ void HtmlDocument::Close() {
     }
 }
 
-void HtmlDocument::Action(int action, const HtmlToken& token) {
+void HtmlDocument::Action(HtmlAction action, const HtmlToken& token) {
+    using A = HtmlAction;
     switch (action) {
-    case 1: { // STYLE in the head
+    case A::StyleOpen: {
         HtmlContainer* style = OpenFromToken(token);
         if (head) {
             head->AddStyle(style);
@@ -118,76 +119,77 @@ void HtmlDocument::Action(int action, const HtmlToken& token) {
         }
         break;
     }
-    case 3: { // SCRIPT
+    case A::ScriptOpen: {
         HtmlContainer* script = OpenFromToken(token);
         if (headOpen && head) {
             head->AddScript(script);
         }
         break;
     }
-    case 4: { // TITLE in the head
+    case A::TitleOpen: {
         HtmlContainer* title = OpenFromToken(token);
         if (head) {
             head->SetTitle(title);
         }
         break;
     }
-    case 5: // a misplaced tag in the body is dropped
+    case A::MisplacedTag:
         if (token.code == HtmlCode::Title) {
             ++ignoredTitles;
         }
         break;
-    case 6:  // DIV
-    case 7:  // PLAINTEXT
-    case 8:  // A
-    case 9:  // MAP
-    case 10: // SPAN
-    case 11: // APPLET
-    case 16: // HTML
+    case A::DivOpen:
+    case A::PlaintextOpen:
+    case A::AnchorOpen:
+    case A::MapOpen:
+    case A::SpanOpen:
+    case A::AppletOpen:
+    case A::HtmlOpen:
         OpenFromToken(token);
         break;
-    case 12: // !DOCTYPE
-    case 21: // ISINDEX
-    case 34: // block tag
-    case 35: // any other tag
-    case 41: // PARAM
-    case 45: // AREA
+    case A::Doctype:
+    case A::Isindex:
+    case A::BlockTag:
+    case A::OtherTag:
+    case A::Param:
+    case A::Area:
         LeafFromToken(token);
         break;
-    case 13: // no !DOCTYPE
+    case A::NoDoctype:
         break;
-    case 14:
+    case A::LineBreak:
         Append(std::make_unique<HtmlLineBreak>());
         break;
-    case 15:
+    case A::Comment:
         Append(std::make_unique<HtmlComment>(token.text));
         break;
-    case 17:
+    case A::HtmlImplied:
         Open(std::make_unique<HtmlContainer>("HTML"));
         break;
-    case 18:
-    case 19: {
-        auto element = action == 18 ? std::make_unique<HtmlHead>(token.text, token.attributes)
-                                    : std::make_unique<HtmlHead>("HEAD");
+    case A::HeadOpen:
+    case A::HeadImplied: {
+        auto element = action == A::HeadOpen
+                           ? std::make_unique<HtmlHead>(token.text, token.attributes)
+                           : std::make_unique<HtmlHead>("HEAD");
         headOpen = true;
         head = static_cast<HtmlHead*>(Open(std::move(element)));
         break;
     }
-    case 20: { // META
+    case A::Meta: {
         HtmlElement* meta = LeafFromToken(token);
         if (head) {
             head->AddMeta(meta);
         }
         break;
     }
-    case 22: { // LINK
+    case A::Link: {
         HtmlElement* link = LeafFromToken(token);
         if (head) {
             head->AddLink(link);
         }
         break;
     }
-    case 23: // BASE
+    case A::Base:
         if (head && head->Base()) {
             Warning("Two or more <BASE> tag on page, only first is accepted\n", 0);
         } else {
@@ -197,41 +199,42 @@ void HtmlDocument::Action(int action, const HtmlToken& token) {
             }
         }
         break;
-    case 24:
-    case 25: // end of TITLE
+    case A::TitleClose:
+    case A::TitleUnclosed:
         if (ignoredTitles > 0) {
             --ignoredTitles;
         } else {
             Close();
         }
         break;
-    case 26:
-    case 27: // SCRIPT
-    case 28:
-    case 29: // STYLE
-    case 37: // DIV
-    case 38:
-    case 39: // PLAINTEXT
-    case 40: // A
-    case 42: // APPLET
-    case 44: // SPAN
-    case 46: // MAP
-    case 47: // BODY
-    case 48: // HTML
+    case A::ScriptClose:
+    case A::ScriptUnclosed:
+    case A::StyleClose:
+    case A::StyleUnclosed:
+    case A::DivClose:
+    case A::PlaintextClose:
+    case A::PlaintextUnclosed:
+    case A::AnchorClose:
+    case A::AppletClose:
+    case A::SpanClose:
+    case A::MapClose:
+    case A::BodyClose:
+    case A::HtmlClose:
         Close();
         break;
-    case 30:
-    case 36:
+    case A::RawText:
+    case A::Text:
         Append(std::make_unique<HtmlText>(token.text));
         break;
-    case 31:
+    case A::HeadClose:
         headOpen = false;
         Close();
         break;
-    case 32:
-    case 33: {
-        auto element = action == 32 ? std::make_unique<HtmlContainer>(token.text, token.attributes)
-                                    : std::make_unique<HtmlContainer>("BODY");
+    case A::BodyOpen:
+    case A::BodyImplied: {
+        auto element = action == A::BodyOpen
+                           ? std::make_unique<HtmlContainer>(token.text, token.attributes)
+                           : std::make_unique<HtmlContainer>("BODY");
         body = Open(std::move(element));
         break;
     }

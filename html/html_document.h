@@ -44,7 +44,7 @@ class HtmlDocument : public HtmlBuilder {
     std::string ToString() const;
 
     // HtmlBuilder
-    void Action(int action, const HtmlToken& token) override;
+    void Action(HtmlAction action, const HtmlToken& token) override;
     void Warning(const char* message, int byte) override;
 
   protected:

@@ -11,166 +11,167 @@ namespace {
 using Entry = HtmlParser::Entry;
 namespace C = HtmlCode;
 using R = HtmlParser::Rule;
+using A = HtmlAction;
 
 struct Table {
     std::array<std::array<Entry, C::Count>, HtmlParser::kRuleCount> entries;
 
     Entry* Row(int rule) { return entries[static_cast<size_t>(rule - HtmlParser::Prolog)].data(); }
 
-    void Default(int rule, HtmlParser::Move move, int action) {
+    void Default(int rule, HtmlParser::Move move, HtmlAction action) {
         for (int code = 0; code < C::Count; ++code) {
-            Row(rule)[code] = Entry{move, static_cast<int8_t>(action)};
+            Row(rule)[code] = Entry{move, action};
         }
     }
-    void Set(int rule, int code, HtmlParser::Move move, int action) {
-        Row(rule)[code] = Entry{move, static_cast<int8_t>(action)};
+    void Set(int rule, int code, HtmlParser::Move move, HtmlAction action) {
+        Row(rule)[code] = Entry{move, action};
     }
     // A line break or a comment is kept wherever the rule allows layout.
     void Layout(int rule) {
-        Set(rule, C::LineBreak, HtmlParser::Stay, 14);
-        Set(rule, C::Comment, HtmlParser::Stay, 15);
+        Set(rule, C::LineBreak, HtmlParser::Stay, A::LineBreak);
+        Set(rule, C::Comment, HtmlParser::Stay, A::Comment);
     }
     // What may stand inside a DIV (and an APPLET).
     void FlowContent(int rule) {
         Layout(rule);
-        Set(rule, C::Isindex, HtmlParser::Stay, 21);
-        Set(rule, C::Block, HtmlParser::Stay, 34);
-        Set(rule, C::Text, HtmlParser::Stay, 36);
-        Set(rule, C::OtherTag, HtmlParser::Stay, 35);
-        Set(rule, C::Script, HtmlParser::Expand, 3);
-        Set(rule, C::Div, HtmlParser::Expand, 6);
-        Set(rule, C::Plaintext, HtmlParser::Expand, 7);
-        Set(rule, C::Anchor, HtmlParser::Expand, 8);
-        Set(rule, C::Applet, HtmlParser::Expand, 11);
-        Set(rule, C::Span, HtmlParser::Expand, 10);
-        Set(rule, C::Map, HtmlParser::Expand, 9);
+        Set(rule, C::Isindex, HtmlParser::Stay, A::Isindex);
+        Set(rule, C::Block, HtmlParser::Stay, A::BlockTag);
+        Set(rule, C::Text, HtmlParser::Stay, A::Text);
+        Set(rule, C::OtherTag, HtmlParser::Stay, A::OtherTag);
+        Set(rule, C::Script, HtmlParser::Expand, A::ScriptOpen);
+        Set(rule, C::Div, HtmlParser::Expand, A::DivOpen);
+        Set(rule, C::Plaintext, HtmlParser::Expand, A::PlaintextOpen);
+        Set(rule, C::Anchor, HtmlParser::Expand, A::AnchorOpen);
+        Set(rule, C::Applet, HtmlParser::Expand, A::AppletOpen);
+        Set(rule, C::Span, HtmlParser::Expand, A::SpanOpen);
+        Set(rule, C::Map, HtmlParser::Expand, A::MapOpen);
     }
 
     Table() {
         using M = HtmlParser::Move;
-        Default(R::Prolog, M::Leave, 13);
+        Default(R::Prolog, M::Leave, A::NoDoctype);
         Layout(R::Prolog);
-        Set(R::Prolog, C::Doctype, M::Finish, 12);
-        Set(R::Prolog, C::DivEnd, M::Error, -1);
+        Set(R::Prolog, C::Doctype, M::Finish, A::Doctype);
+        Set(R::Prolog, C::DivEnd, M::Error, A::None);
 
-        Default(R::HtmlStart, M::Leave, 17);
+        Default(R::HtmlStart, M::Leave, A::HtmlImplied);
         Layout(R::HtmlStart);
-        Set(R::HtmlStart, C::Html, M::Finish, 16);
-        Set(R::HtmlStart, C::DivEnd, M::Error, -1);
+        Set(R::HtmlStart, C::Html, M::Finish, A::HtmlOpen);
+        Set(R::HtmlStart, C::DivEnd, M::Error, A::None);
 
-        Default(R::HeadStart, M::Leave, 19);
+        Default(R::HeadStart, M::Leave, A::HeadImplied);
         Layout(R::HeadStart);
-        Set(R::HeadStart, C::Head, M::Finish, 18);
-        Set(R::HeadStart, C::DivEnd, M::Error, -1);
+        Set(R::HeadStart, C::Head, M::Finish, A::HeadOpen);
+        Set(R::HeadStart, C::DivEnd, M::Error, A::None);
 
-        Default(R::HeadContent, M::Leave, -1);
+        Default(R::HeadContent, M::Leave, A::None);
         Layout(R::HeadContent);
-        Set(R::HeadContent, C::Meta, M::Stay, 20);
-        Set(R::HeadContent, C::Isindex, M::Stay, 21);
-        Set(R::HeadContent, C::Link, M::Stay, 22);
-        Set(R::HeadContent, C::Base, M::Stay, 23);
-        Set(R::HeadContent, C::Title, M::Expand, 4);
-        Set(R::HeadContent, C::Script, M::Expand, 3);
-        Set(R::HeadContent, C::Style, M::Expand, 1);
-        Set(R::HeadContent, C::DivEnd, M::Error, -1);
+        Set(R::HeadContent, C::Meta, M::Stay, A::Meta);
+        Set(R::HeadContent, C::Isindex, M::Stay, A::Isindex);
+        Set(R::HeadContent, C::Link, M::Stay, A::Link);
+        Set(R::HeadContent, C::Base, M::Stay, A::Base);
+        Set(R::HeadContent, C::Title, M::Expand, A::TitleOpen);
+        Set(R::HeadContent, C::Script, M::Expand, A::ScriptOpen);
+        Set(R::HeadContent, C::Style, M::Expand, A::StyleOpen);
+        Set(R::HeadContent, C::DivEnd, M::Error, A::None);
 
-        Default(R::RawTextOpt, M::Leave, -1);
-        Set(R::RawTextOpt, C::RawText, M::Finish, 30);
+        Default(R::RawTextOpt, M::Leave, A::None);
+        Set(R::RawTextOpt, C::RawText, M::Finish, A::RawText);
 
-        Default(R::TitleEnd, M::Leave, 25);
-        Set(R::TitleEnd, C::TitleEnd, M::Finish, 24);
-        Default(R::ScriptEnd, M::Leave, 27);
-        Set(R::ScriptEnd, C::ScriptEnd, M::Finish, 26);
-        Default(R::StyleEnd, M::Leave, 29);
-        Set(R::StyleEnd, C::StyleEnd, M::Finish, 28);
+        Default(R::TitleEnd, M::Leave, A::TitleUnclosed);
+        Set(R::TitleEnd, C::TitleEnd, M::Finish, A::TitleClose);
+        Default(R::ScriptEnd, M::Leave, A::ScriptUnclosed);
+        Set(R::ScriptEnd, C::ScriptEnd, M::Finish, A::ScriptClose);
+        Default(R::StyleEnd, M::Leave, A::StyleUnclosed);
+        Set(R::StyleEnd, C::StyleEnd, M::Finish, A::StyleClose);
 
-        Default(R::HeadEnd, M::Leave, 31);
-        Set(R::HeadEnd, C::HeadEnd, M::Finish, 31);
+        Default(R::HeadEnd, M::Leave, A::HeadClose);
+        Set(R::HeadEnd, C::HeadEnd, M::Finish, A::HeadClose);
         for (int code : {C::Link, C::Style, C::DivEnd}) {
-            Set(R::HeadEnd, code, M::Error, -1);
+            Set(R::HeadEnd, code, M::Error, A::None);
         }
 
-        Default(R::BodyStart, M::Leave, 33);
+        Default(R::BodyStart, M::Leave, A::BodyImplied);
         Layout(R::BodyStart);
-        Set(R::BodyStart, C::Body, M::Finish, 32);
+        Set(R::BodyStart, C::Body, M::Finish, A::BodyOpen);
         for (int code : {C::Link, C::Style, C::DivEnd}) {
-            Set(R::BodyStart, code, M::Error, -1);
+            Set(R::BodyStart, code, M::Error, A::None);
         }
 
-        Default(R::BodyContent, M::Leave, -1);
+        Default(R::BodyContent, M::Leave, A::None);
         FlowContent(R::BodyContent);
         for (int code : {C::Doctype, C::Html, C::Head, C::Meta, C::Base, C::TitleEnd, C::ScriptEnd,
                          C::StyleEnd, C::HeadEnd, C::Body, C::PlaintextEnd, C::AnchorEnd,
                          C::SpanEnd, C::MapEnd, C::Area, C::Param, C::AppletEnd}) {
-            Set(R::BodyContent, code, M::Stay, 5);
+            Set(R::BodyContent, code, M::Stay, A::MisplacedTag);
         }
-        Set(R::BodyContent, C::Title, M::Expand, 5);
+        Set(R::BodyContent, C::Title, M::Expand, A::MisplacedTag);
         for (int code : {C::Link, C::Style, C::DivEnd}) {
-            Set(R::BodyContent, code, M::Error, -1);
+            Set(R::BodyContent, code, M::Error, A::None);
         }
 
-        Default(R::DivContent, M::Leave, -1);
+        Default(R::DivContent, M::Leave, A::None);
         FlowContent(R::DivContent);
-        Default(R::DivEnd, M::Leave, 37);
-        Set(R::DivEnd, C::DivEnd, M::Finish, 37);
+        Default(R::DivEnd, M::Leave, A::DivClose);
+        Set(R::DivEnd, C::DivEnd, M::Finish, A::DivClose);
 
-        Default(R::PlaintextEnd, M::Leave, 39);
-        Set(R::PlaintextEnd, C::PlaintextEnd, M::Finish, 38);
+        Default(R::PlaintextEnd, M::Leave, A::PlaintextUnclosed);
+        Set(R::PlaintextEnd, C::PlaintextEnd, M::Finish, A::PlaintextClose);
 
-        Default(R::AnchorContent, M::Leave, -1);
+        Default(R::AnchorContent, M::Leave, A::None);
         Layout(R::AnchorContent);
-        Set(R::AnchorContent, C::Text, M::Stay, 36);
-        Set(R::AnchorContent, C::OtherTag, M::Stay, 35);
-        Set(R::AnchorContent, C::Script, M::Expand, 3);
-        Set(R::AnchorContent, C::Applet, M::Expand, 11);
-        Set(R::AnchorContent, C::Span, M::Expand, 10);
-        Set(R::AnchorContent, C::Map, M::Expand, 9);
-        Default(R::AnchorEnd, M::Leave, 40);
-        Set(R::AnchorEnd, C::AnchorEnd, M::Finish, 40);
+        Set(R::AnchorContent, C::Text, M::Stay, A::Text);
+        Set(R::AnchorContent, C::OtherTag, M::Stay, A::OtherTag);
+        Set(R::AnchorContent, C::Script, M::Expand, A::ScriptOpen);
+        Set(R::AnchorContent, C::Applet, M::Expand, A::AppletOpen);
+        Set(R::AnchorContent, C::Span, M::Expand, A::SpanOpen);
+        Set(R::AnchorContent, C::Map, M::Expand, A::MapOpen);
+        Default(R::AnchorEnd, M::Leave, A::AnchorClose);
+        Set(R::AnchorEnd, C::AnchorEnd, M::Finish, A::AnchorClose);
 
-        Default(R::AppletContent, M::Leave, -1);
+        Default(R::AppletContent, M::Leave, A::None);
         FlowContent(R::AppletContent);
-        Set(R::AppletContent, C::Param, M::Stay, 41);
-        Default(R::AppletEnd, M::Leave, 42);
-        Set(R::AppletEnd, C::AppletEnd, M::Finish, 42);
+        Set(R::AppletContent, C::Param, M::Stay, A::Param);
+        Default(R::AppletEnd, M::Leave, A::AppletClose);
+        Set(R::AppletEnd, C::AppletEnd, M::Finish, A::AppletClose);
 
-        Default(R::SpanContent, M::Leave, -1);
+        Default(R::SpanContent, M::Leave, A::None);
         Layout(R::SpanContent);
-        Set(R::SpanContent, C::Text, M::Stay, 36);
-        Set(R::SpanContent, C::OtherTag, M::Stay, 35);
-        Set(R::SpanContent, C::Script, M::Expand, 3);
-        Set(R::SpanContent, C::Anchor, M::Expand, 8);
-        Set(R::SpanContent, C::Applet, M::Expand, 11);
-        Set(R::SpanContent, C::Span, M::Expand, 10);
-        Set(R::SpanContent, C::Map, M::Expand, 9);
-        Default(R::SpanEnd, M::Leave, 44);
-        Set(R::SpanEnd, C::SpanEnd, M::Finish, 44);
+        Set(R::SpanContent, C::Text, M::Stay, A::Text);
+        Set(R::SpanContent, C::OtherTag, M::Stay, A::OtherTag);
+        Set(R::SpanContent, C::Script, M::Expand, A::ScriptOpen);
+        Set(R::SpanContent, C::Anchor, M::Expand, A::AnchorOpen);
+        Set(R::SpanContent, C::Applet, M::Expand, A::AppletOpen);
+        Set(R::SpanContent, C::Span, M::Expand, A::SpanOpen);
+        Set(R::SpanContent, C::Map, M::Expand, A::MapOpen);
+        Default(R::SpanEnd, M::Leave, A::SpanClose);
+        Set(R::SpanEnd, C::SpanEnd, M::Finish, A::SpanClose);
 
-        Default(R::MapContent, M::Leave, -1);
+        Default(R::MapContent, M::Leave, A::None);
         Layout(R::MapContent);
-        Set(R::MapContent, C::Area, M::Stay, 45);
-        Default(R::MapEnd, M::Leave, 46);
-        Set(R::MapEnd, C::MapEnd, M::Finish, 46);
+        Set(R::MapContent, C::Area, M::Stay, A::Area);
+        Default(R::MapEnd, M::Leave, A::MapClose);
+        Set(R::MapEnd, C::MapEnd, M::Finish, A::MapClose);
 
-        Default(R::BodyEnd, M::Error, -1);
-        Set(R::BodyEnd, C::BodyEnd, M::Finish, 47);
+        Default(R::BodyEnd, M::Error, A::None);
+        Set(R::BodyEnd, C::BodyEnd, M::Finish, A::BodyClose);
         for (int code : {C::HtmlEnd, C::EndOfInput, C::LineBreak, C::Comment}) {
-            Set(R::BodyEnd, code, M::Leave, 47);
+            Set(R::BodyEnd, code, M::Leave, A::BodyClose);
         }
 
-        Default(R::HtmlEnd, M::Error, -1);
+        Default(R::HtmlEnd, M::Error, A::None);
         Layout(R::HtmlEnd);
-        Set(R::HtmlEnd, C::HtmlEnd, M::Finish, 48);
-        Set(R::HtmlEnd, C::EndOfInput, M::Leave, 48);
+        Set(R::HtmlEnd, C::HtmlEnd, M::Finish, A::HtmlClose);
+        Set(R::HtmlEnd, C::EndOfInput, M::Leave, A::HtmlClose);
 
-        Default(R::Epilogue, M::Error, -1);
+        Default(R::Epilogue, M::Error, A::None);
         Layout(R::Epilogue);
-        Set(R::Epilogue, C::EndOfInput, M::Leave, -1);
+        Set(R::Epilogue, C::EndOfInput, M::Leave, A::None);
 
         // Raw text can only follow TITLE, SCRIPT, STYLE and PLAINTEXT.
         for (int rule = HtmlParser::Prolog; rule < HtmlParser::RuleEnd; ++rule) {
             if (rule != R::RawTextOpt) {
-                Set(rule, C::RawText, M::Error, -1);
+                Set(rule, C::RawText, M::Error, A::None);
             }
         }
     }
@@ -181,41 +182,41 @@ const Table& TheTable() {
     return table;
 }
 
-// The sequences pushed by an expansion, by action number, in the order they
+// The sequences pushed by an expansion, by its action, in the order they
 // are processed.
 struct Expansion {
     int16_t first;
     int16_t second;
 };
 
-bool ExpansionOf(int action, Expansion& out) {
+bool ExpansionOf(HtmlAction action, Expansion& out) {
     switch (action) {
-    case 1:
+    case A::StyleOpen:
         out = {R::RawTextOpt, R::StyleEnd};
         return true;
-    case 3:
+    case A::ScriptOpen:
         out = {R::RawTextOpt, R::ScriptEnd};
         return true;
-    case 4:
-    case 5:
+    case A::TitleOpen:
+    case A::MisplacedTag:
         out = {R::RawTextOpt, R::TitleEnd};
         return true;
-    case 6:
+    case A::DivOpen:
         out = {R::DivContent, R::DivEnd};
         return true;
-    case 7:
+    case A::PlaintextOpen:
         out = {R::RawTextOpt, R::PlaintextEnd};
         return true;
-    case 8:
+    case A::AnchorOpen:
         out = {R::AnchorContent, R::AnchorEnd};
         return true;
-    case 9:
+    case A::MapOpen:
         out = {R::MapContent, R::MapEnd};
         return true;
-    case 10:
+    case A::SpanOpen:
         out = {R::SpanContent, R::SpanEnd};
         return true;
-    case 11:
+    case A::AppletOpen:
         out = {R::AppletContent, R::AppletEnd};
         return true;
     default:
@@ -288,21 +289,21 @@ void HtmlParser::Run() {
             break;
         }
         case Stay:
-            if (entry.action >= 0) {
+            if (entry.action != A::None) {
                 builder.Action(entry.action, token);
             }
             Consume();
             break;
         case Finish:
             stack.pop_back();
-            if (entry.action >= 0) {
+            if (entry.action != A::None) {
                 builder.Action(entry.action, token);
             }
             Consume();
             break;
         case Leave:
             stack.pop_back();
-            if (entry.action >= 0) {
+            if (entry.action != A::None) {
                 builder.Action(entry.action, token);
             }
             break;

@@ -1,5 +1,5 @@
 // The grammar driver: a table-driven LL(1) parser over token codes that calls
-// numbered actions on a builder.
+// the grammar's actions on a builder.
 #pragma once
 
 #include "html/html_builder.h"
@@ -46,7 +46,7 @@ class HtmlParser {
     enum Move : uint8_t { Error, Expand, Stay, Finish, Leave };
     struct Entry {
         Move move;
-        int8_t action; // -1: none
+        HtmlAction action;
     };
 
     // Pushes the start rule and reads the first token.

@@ -11,7 +11,7 @@ namespace {
 
 class WarningRecorder : public HtmlBuilder {
   public:
-    void Action(int, const HtmlToken&) override {}
+    void Action(HtmlAction, const HtmlToken&) override {}
     void Warning(const char* message, int byte) override {
         messages.push_back(message);
         bytes.push_back(byte);
