@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <numeric>
 
 namespace pixmill {
 
@@ -195,16 +197,21 @@ SIZE BatchRun::FastDecodeSize(CFormatPlugin* format, CVStream& stream) {
     if (first < 0 || stored.cx <= 0 || stored.cy <= 0) {
         return {0, 0};
     }
-    // The operation's result size on two small pictures of the image's
-    // shape: when both agree it does not depend on the input's size (a
-    // resample to a box), so decoding smaller gives the same result size.
+    // The operation's result size on two small pictures of exactly the
+    // image's shape: when both agree it does not depend on the input's size
+    // (a resample to a box), so decoding smaller gives the same result size
+    // (or one a pixel apart, where the reduced shape rounds differently).
+    const int divisor = std::gcd(stored.cx, stored.cy);
+    const SIZE shape{stored.cx / divisor, stored.cy / divisor};
+    if (shape.cx > 256 || shape.cy > 256) {
+        return {0, 0}; // no small picture has this shape
+    }
+    const int grow = std::max(1, 32 / std::min(shape.cx, shape.cy));
     CProcessingPlugin* plugin = job.SelectOperation(first);
     SIZE results[2];
     for (int i = 0; i < 2; ++i) {
-        const int box = 64 << i;
-        const SIZE probeSize = job.Host().FitSize(stored.cx, stored.cy, box, box);
         CVImage probe(&job.Host()), result(&job.Host());
-        probe.Create(std::max(probeSize.cx, 1), std::max(probeSize.cy, 1), 24, 0, nullptr);
+        probe.Create(shape.cx * grow << i, shape.cy * grow << i, 24, 0, nullptr);
         std::memset(probe.bits, 128, probe.ImageBytes());
         if (!plugin->CanApply(&probe) || !plugin->Apply(&probe, &result, nullptr)) {
             return {0, 0};
