@@ -6,6 +6,7 @@
 #include "batch/batch_run.h"
 #include "batch_fixture.h"
 #include "pixmill/errors.h"
+#include "pixmill/format_plugin.h"
 
 namespace pixmill::test {
 namespace {
@@ -200,14 +201,17 @@ TEST_F(BatchRunTest, AFailedWriteKeepsTheFileThatWasThere) {
 }
 
 TEST_F(BatchRunTest, DestinationLibraryFromDestinationsFolder) {
+    // Sixteen copies: with the built-in one as entry 0, the last is refused.
     fs::create_directories(dir + "tree/Destinations");
-    fs::copy_file(PIXMILL_TEST_PLUGIN_DIR "/batch/Destinations/test_batch_dest.so",
-                  dir + "tree/Destinations/test_batch_dest.so");
+    for (int i = 0; i < 16; ++i) {
+        fs::copy_file(PIXMILL_TEST_PLUGIN_DIR "/batch/Destinations/test_batch_dest.so",
+                      dir + "tree/Destinations/dest" + std::to_string(10 + i) + ".so");
+    }
     MakeImage("a.tif", 12, 9);
     MakeImage("b.tif", 5, 5);
     BatchJob& job = Job();
     job.LoadSourcesAndDestinations(dir + "tree/");
-    ASSERT_EQ(job.DestinationCount(), 2);
+    ASSERT_EQ(job.DestinationCount(), 16);
     EXPECT_STREQ(job.DestinationAt(1)->GetName(), "Collector");
     job.SetLogFileName(dir + "run.log");
     job.FileSource().SetFiles({dir + "a.tif", dir + "b.tif"});
@@ -270,6 +274,47 @@ TEST_F(BatchRunTest, FastDecodeKeepsTheSizeAndStaysClose) {
         }
     }
     EXPECT_LT(difference / (100 * 75 * 3), 3.0);
+}
+
+} // namespace
+} // namespace pixmill::test
+
+namespace pixmill::test {
+namespace {
+
+// What sources and destinations get from the program: formats, loading with
+// a size limit, saving into a stream.
+TEST_F(BatchFixture, BatchHostServices) {
+    BatchHost& batchHost = Job();
+    ASSERT_EQ(batchHost.GetFormatCount(), plugins->FormatCount());
+    EXPECT_STREQ(batchHost.GetFormatName(0), plugins->FormatAt(0)->GetName(false));
+    EXPECT_EQ(batchHost.GetFormatName(-1), nullptr);
+    EXPECT_EQ(batchHost.GetFormatExtensions(batchHost.GetFormatCount()), nullptr);
+    EXPECT_EQ(batchHost.GetPluginHost(), host.get());
+    MakeImage("big.jpg", 400, 300);
+    CVImage image(host.get());
+    CVFileStream file(dir + "big.jpg", CVFileStream::ForReading);
+    SIZE size{100, 100};
+    ASSERT_TRUE(batchHost.LoadImage(&file, &image, &size));
+    EXPECT_EQ(size.cx, 400) << "the stored size comes back";
+    EXPECT_EQ(size.cy, 300);
+    EXPECT_LE(image.Width(), 100);
+    EXPECT_FALSE(batchHost.LoadImage(nullptr, &image, nullptr));
+    CVMemoryStream memory(host.get(), 1024, 1024);
+    int jpeg = 0;
+    while (std::string(batchHost.GetFormatName(jpeg)) != "JPEG") {
+        ++jpeg;
+    }
+    ASSERT_TRUE(batchHost.SaveImage(&image, &memory, jpeg, false));
+    EXPECT_FALSE(batchHost.SaveImage(&image, &memory, 99, false));
+    memory.Seek(0, CVStream::FromStart);
+    CVImage again(host.get());
+    ASSERT_TRUE(batchHost.LoadImage(&memory, &again, nullptr));
+    EXPECT_EQ(again.Width(), image.Width());
+    CVMemoryStream text(host.get(), 16, 16);
+    text.Write("plain text here!", 16);
+    text.Seek(0, CVStream::FromStart);
+    EXPECT_THROW(batchHost.LoadImage(&text, &again, nullptr), CVImageError);
 }
 
 } // namespace
