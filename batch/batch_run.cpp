@@ -178,6 +178,13 @@ bool BatchRun::NextImage() {
             }
             return true;
         }
+        // Between failing images too, Cancel gets its chance.
+        if (pumpBetweenItems) {
+            pumpBetweenItems();
+        }
+        if (interrupted) {
+            return false;
+        }
     }
 }
 
@@ -578,10 +585,14 @@ int BatchRun::ApplyToAll(const std::function<void(const std::string&)>& status,
         return code;
     }
     processingAll = true;
+    pumpBetweenItems = pump;
     const uint32_t startTime = clock ? clock() : 0;
     SaveCurrentToAll();
     for (uint32_t n = 1;; ++n) {
         if (!NextImage()) {
+            if (interrupted) {
+                return code;
+            }
             break;
         }
         ++position;

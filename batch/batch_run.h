@@ -135,6 +135,7 @@ class BatchRun {
     CVStream* externalLog = nullptr;
     CVStream* log = nullptr;
     bool interactive = false;
+    std::function<void()> pumpBetweenItems;
 
     // The current item (copied: the source may forget it before the save).
     int itemIndex = 0;

@@ -152,6 +152,19 @@ TEST_F(BatchRunTest, CancelDuringApplyToAll) {
                        "Batch processing was interrupted.");
 }
 
+TEST_F(BatchRunTest, CancelBetweenFailingImages) {
+    MakeImage("1.tif", 8, 8);
+    WriteFile("bad.txt", "x");
+    MakeImage("2.tif", 8, 8);
+    BatchRun& batch = NewRun({"1.tif", "bad.txt", "2.tif"});
+    ASSERT_TRUE(batch.Start());
+    batch.ApplyToAll({}, [&] { batch.Cancel(); });
+    EXPECT_EQ(Outputs(), std::vector<std::string>{"1.tif"});
+    EXPECT_EQ(Log(),
+              std::string("The number of selected images : 3\r\n\r\n") + kStart +
+                  "Can`t recognize bad.txt file format\r\nBatch processing was interrupted.");
+}
+
 TEST_F(BatchRunTest, TimeLeftInUnsigned32BitArithmetic) {
     EXPECT_EQ(BatchRun::StatusText(1, 10, 1, 2000),
               "Process Image 2 of Total 10   Time Left 0:0'18''");
