@@ -532,6 +532,26 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
     return complete;
 }
 
+bool BatchRun::CropResult(const RECT& rect) {
+    if (!hasImage) {
+        return false;
+    }
+    try {
+        CVImage cropped(&job.Host());
+        CVImage::CopyImage(&cropped, &resultImage, &rect);
+        CVImage::CopyImage(&resultImage, &cropped, nullptr);
+    } catch (CQorelError& error) {
+        LogError("%s operation error : %s \r\n", "Cropping", error);
+        return false;
+    }
+    for (OutputSlot& slot : outputs) {
+        slot.converted = slot.thumbnailMade = false;
+        slot.convertedImage.reset();
+        slot.thumbnailImage.reset();
+    }
+    return true;
+}
+
 bool BatchRun::SaveCurrentToAll() {
     bool all = true;
     for (OutputSlot& slot : outputs) {

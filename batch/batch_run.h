@@ -85,6 +85,10 @@ class BatchRun {
     // "Batch processing was interrupted.".
     void Cancel();
 
+    // The preview's crop tool: crops the result (picture coordinates); its
+    // errors are logged as "Cropping" operation errors. The output slots
+    // convert and make thumbnails afresh.
+    bool CropResult(const RECT& rect);
     // Saves the current image to every output slot (as "Apply to all" does);
     // true when every write it asked for succeeded.
     bool SaveCurrentToAll();

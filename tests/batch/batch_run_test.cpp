@@ -119,7 +119,10 @@ TEST_F(BatchRunTest, SkippingAndSavingStepByStep) {
     ASSERT_TRUE(batch.Start());
     batch.Skip();
     EXPECT_EQ(batch.Position(), 1);
+    EXPECT_TRUE(batch.CropResult(RECT{2, 3, 8, 7}));
+    EXPECT_FALSE(batch.CropResult(RECT{0, 0, 0, 0})) << "an empty crop is an error";
     batch.SaveTo(); // no format chosen: b keeps its own format
+    EXPECT_EQ(SizeOf(dir + "out/b.tif").cx, 6);
     EXPECT_EQ(batch.Position(), 2);
     EXPECT_EQ(batch.ItemName(), "d.tif") << "c.txt was not an image";
     batch.Skip();
@@ -127,7 +130,9 @@ TEST_F(BatchRunTest, SkippingAndSavingStepByStep) {
     EXPECT_EQ(batch.Processed(), 1);
     EXPECT_EQ(Outputs(), std::vector<std::string>{"b.tif"});
     EXPECT_EQ(Log(), std::string("The number of selected images : 4\r\n\r\n") + kStart +
-                         "a.tif is skipped\r\nCan`t recognize c.txt file format\r\n"
+                         "a.tif is skipped\r\nCropping operation error : " +
+                         CVImageError::MessageOf(CVImageError::MismatchedFormat) +
+                         " \r\nCan`t recognize c.txt file format\r\n"
                          "d.tif is skipped\r\n" +
                          FinishText(1, 3));
 }
