@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -190,9 +191,13 @@ Outcome RunInProcess(BatchJob& job, BatchDestination* destination, ProgressDispl
 // {number, saved, log length, log lines}.
 [[noreturn]] void WorkerMain(BatchJob& job, BatchDestination* destination,
                              const std::vector<InputFile>& files, int tasks, int results) {
+    InstallWorkerBreakHandler();
     {
         TextStream log;
+        TerminalProgress breaks(false); // draws nothing, passes breaks on
+        job.SetProgressDisplay(&breaks);
         BatchRun run(job, &job.FileSource(), destination);
+        run.SetProgressDisplay(&breaks);
         run.SetLogStream(&log);
         run.Prepare();
         int32_t index = 0;
@@ -257,6 +262,7 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
 
     const uint32_t startTime = Milliseconds();
     int next = 0, written = 0, completed = 0;
+    bool breakPassedOn = false;
     std::map<int, std::pair<bool, std::string>> done;
     auto give = [&](Worker& worker) {
         if (next < outcome.total && !BreakRequested()) {
@@ -291,8 +297,11 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
         if (poll(polls.data(), polls.size(), 200) < 0 && errno != EINTR) {
             break;
         }
-        if (BreakRequested()) {
+        if (BreakRequested() && !breakPassedOn) {
+            // The workers stop their images; idle ones get no more.
+            breakPassedOn = true;
             for (Worker& worker : workers) {
+                kill(worker.pid, SIGUSR1);
                 if (worker.tasks >= 0 && worker.current < 0) {
                     close(worker.tasks);
                     worker.tasks = -1;

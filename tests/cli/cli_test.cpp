@@ -331,14 +331,18 @@ TEST_F(Cli, BatchCtrlCCancelsTheRun) {
     for (const char* name : {"1.trw", "2.trw", "3.trw"}) {
         MakeImage(name);
     }
-    const std::string out = dir + "/out";
-    const Result result = Run({"batch", dir + "/1.trw", dir + "/2.trw", dir + "/3.trw", "--out",
-                               out, "--op", "Slow", "--jobs", "1"},
-                              true);
-    EXPECT_EQ(result.exitCode, 1);
-    const std::string log = ReadAll(out + "/qorel.log");
-    const std::string end = "Batch processing was interrupted.";
-    ASSERT_GE(log.size(), end.size()) << log;
-    EXPECT_EQ(log.substr(log.size() - end.size()), end) << log;
-    EXPECT_EQ(log.find("Finish batch processing"), std::string::npos);
+    for (const char* jobs : {"1", "2"}) {
+        fs::remove(dir + "/slow-started");
+        const std::string out = dir + "/out" + jobs;
+        const Result result = Run({"batch", dir + "/1.trw", dir + "/2.trw", dir + "/3.trw", "--out",
+                                   out, "--op", "Slow", "--jobs", jobs},
+                                  true);
+        EXPECT_EQ(result.exitCode, 1);
+        const std::string log = ReadAll(out + "/qorel.log");
+        const std::string end = "Slow operation error : User break \r\n"
+                                "Batch processing was interrupted.";
+        ASSERT_GE(log.size(), end.size()) << log;
+        EXPECT_EQ(log.substr(log.size() - end.size()), end) << "jobs " << jobs << ": " << log;
+        EXPECT_EQ(log.find("Finish batch processing"), std::string::npos);
+    }
 }
