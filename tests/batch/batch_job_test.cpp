@@ -249,6 +249,22 @@ TEST_F(BatchFixture, FileDestinationPageChecks) {
                                                "field empty"}));
 }
 
+// A format and an operation with the same name: a favourite line names both.
+TEST(BatchJobNames, AFavoriteNamingAFormatAndAnOperationGivesTwo) {
+    TestHost host;
+    CPluginManager plugins(host.get());
+    plugins.LoadFormats(PIXMILL_TEST_PLUGIN_DIR "/batch/Formats/");
+    plugins.LoadProcessing(PIXMILL_TEST_PLUGIN_DIR "/batch/Processing/");
+    BatchJob job(*host, plugins);
+    job.ReadProfileText("[Favorites]\r\nNegate\r\n");
+    ASSERT_EQ(job.Favorites().size(), 2u);
+    EXPECT_EQ(job.Favorites()[0].kind, BatchJob::FavoriteFormat);
+    EXPECT_EQ(job.Favorites()[1].kind, BatchJob::FavoriteOperation);
+    // Written back, each favourite is the same line, which reads as two again.
+    job.ReadProfileText(job.WriteProfileText());
+    EXPECT_EQ(job.Favorites().size(), 4u);
+}
+
 TEST(SmartCut, TheSquareExampleAndItsPositions) {
     ThumbnailSettings box;
     box.width = 100;
