@@ -4,6 +4,7 @@
 #include "batch/batch_file_dest.h"
 #include "batch/batch_file_source.h"
 #include "batch/batch_run.h"
+#include "batch/thumbnail_maker.h"
 #include "batch_fixture.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
@@ -75,6 +76,25 @@ TEST_F(BatchRunTest, TiffToJpegWithThumbnailAndTheLog) {
               std::string("The number of selected images : 2\r\n\r\n") + kStart + FinishText(2, 0));
     ASSERT_EQ(statuses.size(), 1u);
     EXPECT_EQ(statuses[0].rfind("Process Image 2 of Total 2   Time Left ", 0), 0u);
+}
+
+TEST_F(BatchRunTest, EveryChosenFormatGetsItsFiles) {
+    MakeImage("photo.tif", 40, 30);
+    BatchRun& batch = NewRun({"photo.tif"});
+    Job().SelectFormat("JPEG");
+    Job().SelectFormat("TIFF");
+    Job().FileDest().isThumbnail = 1;
+    ASSERT_TRUE(batch.Start());
+    EXPECT_EQ(batch.Outputs().size(), 2u);
+    batch.ApplyToAll({}, {});
+    EXPECT_EQ(batch.Processed(), 1);
+    EXPECT_EQ(Outputs(), (std::vector<std::string>{"photo.jpg", "photo.tif", "photo_Thumb.jpg",
+                                                   "photo_Thumb.tif"}));
+    // The smart cut's preview covers the box, uncut.
+    ThumbnailSettings box;
+    EXPECT_EQ(SmartCutPreviewSize(*host, 400, 100, box).cx, 400);
+    EXPECT_EQ(SmartCutPreviewSize(*host, 100, 400, box).cy, 400);
+    EXPECT_EQ(SmartCutPreviewSize(*host, 40, 10, box).cy, 100);
 }
 
 TEST_F(BatchRunTest, ThumbnailsOnlyAndSmartCut) {
