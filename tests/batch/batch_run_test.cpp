@@ -97,6 +97,76 @@ TEST_F(BatchRunTest, EveryChosenFormatGetsItsFiles) {
     EXPECT_EQ(SmartCutPreviewSize(*host, 40, 10, box).cy, 100);
 }
 
+TEST_F(BatchRunTest, CopyingTheOriginalBytesAndTheThumbnailEnhancement) {
+    MakeImage("photo.jpg", 64, 48);
+    struct Case {
+        const char* format;
+        int enhance;
+        const char* thumbnail;
+    };
+    size_t sizes[3] = {};
+    const Case cases[3] = {{"TIFF", 0, "photo_Thumb.tif"},
+                           {"JPEG", 0, "photo_Thumb.jpg"},
+                           {"JPEG", -100, "photo_Thumb.jpg"}};
+    for (int i = 0; i < 3; ++i) {
+        run.reset();
+        fs::remove_all(dir + "out");
+        BatchRun& batch = NewRun({"photo.jpg"});
+        Job().SelectFormat(cases[i].format);
+        BatchFileDest& dest = Job().FileDest();
+        dest.isThumbnail = 1;
+        dest.mainImageMode = MainCopySource;
+        dest.thumbnail.enhance = cases[i].enhance;
+        ASSERT_TRUE(batch.Start());
+        batch.ApplyToAll({}, {});
+        EXPECT_EQ(batch.Processed(), 1) << Log();
+        // The main file keeps the original's bytes and extension.
+        EXPECT_EQ(ReadFile(dir + "out/photo.jpg"), ReadFile(dir + "photo.jpg"));
+        sizes[i] = ReadFile(dir + "out/" + cases[i].thumbnail).size();
+        EXPECT_GT(sizes[i], 0u) << cases[i].thumbnail;
+    }
+    EXPECT_NE(sizes[1], sizes[2]) << "the enhancement reaches the thumbnail's codec";
+}
+
+// Images that come as records (content kind 1) from a source of the test.
+class RecordSource : public BatchSource {
+  public:
+    explicit RecordSource(CPluginHost* host) : image(host) { image.Create(20, 10, 24, 0, nullptr); }
+    const char* GetName() override { return "Records"; }
+    QWidget* CreatePage(QWidget*, const RECT&) override { return nullptr; }
+    void Attach(BatchHost*) override {}
+    BatchItem* NextItem(CVStream*) override {
+        if (next == 2) {
+            return nullptr;
+        }
+        names[next] = "record" + std::to_string(next) + ".raw";
+        item = BatchItem{next, names[next].c_str(), &image, 0};
+        ++next;
+        return &item;
+    }
+    void ReleaseItem(bool) override { ++released; }
+    void Help(QWidget*) override {}
+    int GetCount() override { return 2; }
+    int GetContentKind() override { return ContentImage; }
+    CVImage image;
+    BatchItem item;
+    std::string names[2];
+    int next = 0;
+    int released = 0;
+};
+
+TEST_F(BatchRunTest, ImageRecordsFromASource) {
+    BatchRun& unused = NewRun({});
+    (void)unused;
+    RecordSource source(host.get());
+    Job().SelectFormat("TIFF");
+    BatchRun batch(Job(), &source, Job().DestinationAt(0));
+    ASSERT_TRUE(batch.Start());
+    EXPECT_EQ(batch.ApplyToAll({}, {}), BatchRun::AppliedToAll);
+    EXPECT_EQ(Outputs(), (std::vector<std::string>{"record0.tif", "record1.tif"}));
+    EXPECT_EQ(source.released, 2);
+}
+
 TEST_F(BatchRunTest, ThumbnailsOnlyAndSmartCut) {
     MakeImage("wide.tif", 400, 100);
     BatchRun& batch = NewRun({"wide.tif"});
