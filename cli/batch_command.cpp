@@ -344,10 +344,12 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
             done[index] = {saved != 0, std::move(text)};
             worker.current = -1;
             ++completed;
-            ShowStatus(BatchRun::StatusText(std::min(completed, outcome.total - 1), outcome.total,
-                                            static_cast<uint32_t>(completed),
-                                            Milliseconds() - startTime),
-                       quiet);
+            if (completed < outcome.total) { // the image that comes next
+                ShowStatus(BatchRun::StatusText(completed, outcome.total,
+                                                static_cast<uint32_t>(completed),
+                                                Milliseconds() - startTime),
+                           quiet);
+            }
             give(worker);
         }
         // Lines go out in input order as soon as the images before are done.
