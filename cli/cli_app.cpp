@@ -1,10 +1,12 @@
 #include "cli/cli_app.h"
 
+#include "cli/batch_command.h"
+
 #include "cli/overlay_settings_store.h"
 #include "cli/schema_catalog.h"
 #include "cli/terminal.h"
 #include "host/host_services.h"
-#include "host/image_doc.h"
+#include "host/image_pipeline.h"
 #include "host/plugin_manager.h"
 #include "host/qsettings_store.h"
 #include "host/streams.h"
@@ -40,6 +42,12 @@ Commands:
                           (converting the image to a kind that format stores)
   settings                list every plug-in settings record and field with its
                           type, range and current value
+  batch INPUT... --out DIR
+                          run one chain of operations over many images: files,
+                          or every file of a folder (--recursive: and of its
+                          sub-folders, whose tree is kept under DIR); each is
+                          saved in every --format (or in its own format) with
+                          an optional thumbnail, and a log is written
 
 Options:
   --op "NAME"             an operation by its menu name without "&": the group
@@ -53,6 +61,38 @@ Options:
                           settings file (default: $PIXMILL_SETTINGS, else
                           ~/.config/QOREL Technologies/Pixmill.ini)
   --json                  info: machine-readable output
+
+Batch options:
+  --out DIR               the folder the results go to (created when missing)
+  --profile FILE.prf      the formats, operations and log file of a batch
+                          profile saved by the desktop program
+  --format NAME           an output format by its short name ("JPEG", "TIFF");
+                          repeatable; none: each image keeps its own format
+  --op NAME               (with batch) an operation of the run, as for convert
+                          or by its profile name ("Filter Sharpen"); operations
+                          run in the program's fixed order; colour conversions
+                          run per output format that can store their result
+  --thumbs WxH            also write a thumbnail of at most W x H pixels
+  --thumb-name TEXT       what the thumbnail's name adds (default "_Thumb")
+  --fit                   thumbnails of exactly W x H (the aspect ratio is not
+                          kept)
+  --smart-cut             thumbnails of exactly W x H cut from the middle of
+                          the image (the aspect ratio is kept)
+  --thumbs-only           write thumbnails only, not the images themselves
+  --copy-original         the main file is the input file's bytes unchanged
+                          (thumbnails are still made from the result)
+  --log FILE              the log file (default: DIR/qorel.log, or the
+                          profile's log file)
+  --dest NAME             a destination library by its name (default: the
+                          built-in "Image files")
+  --recursive             descend into sub-folders of folder inputs
+  --jobs N                worker processes (default: one per core); each has
+                          its own plug-ins, the log keeps the input order
+  --shard I/N             process only every N-th image starting at I (0-based),
+                          to spread one collection over N machines
+  --fast-decode           decode JPEG files at 1/2, 1/4 or 1/8 of their size
+                          when the first operation shrinks them at least twice
+                          as much (faster, slightly less exact)
   --force                 convert: allow OUT to be the input file
   -q, --quiet             no progress bar and no report of what was written
   -h, --help              this text
@@ -60,16 +100,20 @@ Options:
 
 Progress is drawn on stderr when it is a terminal. Ctrl+C ends the current
 work with "User break"; a failed convert never leaves a partial OUT file.
+A batch run shows "Process Image N of Total M   Time Left H:M'S''" on stderr;
+Ctrl+C cancels it (the log ends with "Batch processing was interrupted.").
+Files are written under temporary names and renamed when complete.
 
 Environment:
   PIXMILL_SETTINGS        the settings file to use
-  PIXMILL_PLUGIN_ROOT     the folder holding Formats/ and Processing/ (default:
-                          the program's own folder)
+  PIXMILL_PLUGIN_ROOT     the folder holding Formats/, Processing/, Sources/
+                          and Destinations/ (default: the program's own folder)
 
 Exit codes:
   0  success
   1  failure of some input (unreadable file, unsupported format, failed
-     operation or save, user break)
+     operation or save, user break); batch: some image was not saved (the
+     log says which), or the run was cancelled
   2  usage error (unknown command, option, operation or settings field)
 )HELP";
 }
@@ -78,21 +122,6 @@ namespace {
 
 void PrintUsageError(const std::string& message) {
     std::fprintf(stderr, "pixmill-cli: %s\nTry 'pixmill-cli --help'.\n", message.c_str());
-}
-
-std::string StripAmpersands(const std::string& text) {
-    std::string result;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&') {
-            if (i + 1 < text.size() && text[i + 1] == '&') {
-                result += '&';
-                ++i;
-            }
-            continue;
-        }
-        result += text[i];
-    }
-    return result;
 }
 
 std::string PluginRoot() {
@@ -187,23 +216,6 @@ int OpenSession(Session& session, const Options& options) {
         return ExitFailure;
     }
     return ExitOk;
-}
-
-// "GROUP NAME" (or the name alone for ungrouped operations) -> command id.
-int FindOperation(CPluginManager& plugins, const std::string& wanted) {
-    for (int i = 0; i < plugins.ProcessorCount(); ++i) {
-        CProcessingPlugin* plugin = plugins.ProcessorAt(i);
-        for (int j = 0; j < plugins.OperationCountOf(i); ++j) {
-            plugin->SetOperation(static_cast<uint16_t>(j));
-            const std::string name = StripAmpersands(plugin->GetName(true));
-            const char* group = plugin->GetGroupName(true);
-            const std::string full = group != nullptr ? StripAmpersands(group) + " " + name : name;
-            if (wanted == full || (group == nullptr && wanted == name)) {
-                return plugins.FirstCommandOf(i) + j;
-            }
-        }
-    }
-    return 0;
 }
 
 std::string Hex(unsigned value) {
@@ -394,14 +406,14 @@ int CommandConvert(Session& session, const Options& options) {
                      out.c_str());
         return ExitUsage;
     }
-    std::vector<int> commands;
+    std::vector<ImagePipeline::Step> steps;
     for (const std::string& name : options.operations) {
-        const int id = FindOperation(*session.plugins, name);
+        const int id = ImagePipeline::FindOperation(*session.plugins, name);
         if (id == 0) {
             PrintUsageError("unknown operation '" + name + "' (see 'pixmill-cli ops')");
             return ExitUsage;
         }
-        commands.push_back(id);
+        steps.push_back({id, name});
     }
     if (session.plugins->FindFormatByExtension(out) == nullptr) {
         std::fprintf(stderr, "pixmill-cli: %s: %s\n", out.c_str(),
@@ -409,50 +421,20 @@ int CommandConvert(Session& session, const Options& options) {
         return ExitFailure;
     }
 
-    CQorelImageDoc doc(*session.host, *session.plugins);
-    doc.SetProgressDisplay(session.progress.get());
-    doc.SetKeepHistory(false);
+    ImagePipeline pipeline(*session.host, *session.plugins, session.progress.get());
     if (options.hasQualityOffset) {
-        doc.SetWriteParameter(options.qualityOffset);
+        pipeline.SetWriteParameter(options.qualityOffset);
     }
-    {
-        std::unique_ptr<CVFileStream> stream;
-        try {
-            stream = std::make_unique<CVFileStream>(in, CVFileStream::ForReading);
-        } catch (CQorelError& error) {
-            std::fprintf(stderr, "pixmill-cli: %s\n", error.Report(false));
-            return ExitFailure;
-        }
-        doc.SetPathForStream(in);
-        if (!doc.ReadFromStream(stream.get())) {
-            std::fprintf(stderr, "pixmill-cli: %s: %s\n", in.c_str(), doc.LastError().c_str());
-            return ExitFailure;
-        }
-    }
-    for (size_t i = 0; i < commands.size(); ++i) {
-        if (!session.plugins->CanApplyCommand(&doc.Image(), commands[i])) {
-            std::fprintf(stderr, "pixmill-cli: %s: '%s' cannot be applied to a %d-bit image\n",
-                         in.c_str(), options.operations[i].c_str(), doc.Image().BitCount());
-            return ExitFailure;
-        }
-        if (!doc.ApplyCommand(commands[i])) {
-            const std::string why =
-                doc.LastError().empty() ? "the operation failed" : doc.LastError();
-            std::fprintf(stderr, "pixmill-cli: %s: %s: %s\n", in.c_str(),
-                         options.operations[i].c_str(), why.c_str());
-            return ExitFailure;
-        }
-    }
-    if (!doc.OnSaveDocument(out)) {
-        std::fprintf(stderr, "pixmill-cli: %s: %s\n", out.c_str(), doc.LastError().c_str());
+    if (!pipeline.Run(in, steps, out)) {
+        std::fprintf(stderr, "pixmill-cli: %s\n", pipeline.Error().c_str());
         return ExitFailure;
     }
     if (!options.quiet) {
+        const CVImage& image = pipeline.Document().Image();
         struct stat st {};
         stat(out.c_str(), &st);
-        std::printf("%s: %d x %d, %d bit, %lld bytes\n", out.c_str(), doc.Image().Width(),
-                    doc.Image().Height(), doc.Image().BitCount(),
-                    static_cast<long long>(st.st_size));
+        std::printf("%s: %d x %d, %d bit, %lld bytes\n", out.c_str(), image.Width(), image.Height(),
+                    image.BitCount(), static_cast<long long>(st.st_size));
     }
     return ExitOk;
 }
@@ -496,7 +478,25 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     const QCommandLineOption quiet(QStringList{"q", "quiet"});
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version("version");
-    parser.addOptions({op, set, quality, settings, json, force, quiet, help, version});
+    const QCommandLineOption out("out", "", "DIR");
+    const QCommandLineOption profile("profile", "", "FILE");
+    const QCommandLineOption format("format", "", "NAME");
+    const QCommandLineOption thumbs("thumbs", "", "WxH");
+    const QCommandLineOption thumbName("thumb-name", "", "TEXT");
+    const QCommandLineOption fit("fit");
+    const QCommandLineOption smartCut("smart-cut");
+    const QCommandLineOption thumbsOnly("thumbs-only");
+    const QCommandLineOption copyOriginal("copy-original");
+    const QCommandLineOption logFile("log", "", "FILE");
+    const QCommandLineOption dest("dest", "", "NAME");
+    const QCommandLineOption jobs("jobs", "", "N");
+    const QCommandLineOption shard("shard", "", "I/N");
+    const QCommandLineOption recursive("recursive");
+    const QCommandLineOption fastDecode("fast-decode");
+    parser.addOptions({op,      set,       quality, settings, json,       force,
+                       quiet,   help,      version, out,      profile,    format,
+                       thumbs,  thumbName, fit,     smartCut, thumbsOnly, copyOriginal,
+                       logFile, dest,      jobs,    shard,    recursive,  fastDecode});
     if (!parser.parse(arguments)) {
         PrintUsageError(parser.errorText().toStdString());
         exitCode = ExitUsage;
@@ -542,7 +542,69 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
         }
         options.hasQualityOffset = true;
     }
-    static const char* const commands[] = {"formats", "ops", "info", "convert", "settings"};
+    auto usage = [&exitCode](const std::string& message) {
+        PrintUsageError(message);
+        exitCode = ExitUsage;
+        return false;
+    };
+    auto local = [&parser](const QCommandLineOption& option) {
+        return parser.value(option).toLocal8Bit().toStdString();
+    };
+    options.outDir = local(out);
+    options.profile = local(profile);
+    for (const QString& value : parser.values(format)) {
+        options.formats.push_back(value.toStdString());
+    }
+    if (parser.isSet(thumbs)) {
+        const QStringList sides = parser.value(thumbs).toLower().split('x');
+        bool okWidth = false, okHeight = false;
+        if (sides.size() == 2) {
+            options.thumbWidth = sides[0].toInt(&okWidth);
+            options.thumbHeight = sides[1].toInt(&okHeight);
+        }
+        if (!okWidth || !okHeight || options.thumbWidth < 1 || options.thumbWidth > 32000 ||
+            options.thumbHeight < 1 || options.thumbHeight > 32000) {
+            return usage("--thumbs takes WxH, each from 1 to 32000");
+        }
+    }
+    if (parser.isSet(thumbName)) {
+        options.thumbName = local(thumbName);
+    }
+    options.fit = parser.isSet(fit);
+    options.smartCut = parser.isSet(smartCut);
+    options.thumbsOnly = parser.isSet(thumbsOnly);
+    options.copyOriginal = parser.isSet(copyOriginal);
+    if ((options.fit || options.smartCut || options.thumbsOnly) && options.thumbWidth == 0) {
+        return usage("--fit, --smart-cut and --thumbs-only need --thumbs WxH");
+    }
+    if (options.thumbsOnly && options.copyOriginal) {
+        return usage("--thumbs-only and --copy-original exclude each other");
+    }
+    options.logFile = local(logFile);
+    options.destination = parser.value(dest).toStdString();
+    if (parser.isSet(jobs)) {
+        bool ok = false;
+        options.jobs = parser.value(jobs).toInt(&ok);
+        if (!ok || options.jobs < 1 || options.jobs > 256) {
+            return usage("--jobs takes a number from 1 to 256");
+        }
+    }
+    if (parser.isSet(shard)) {
+        const QStringList parts = parser.value(shard).split('/');
+        bool okIndex = false, okCount = false;
+        if (parts.size() == 2) {
+            options.shardIndex = parts[0].toInt(&okIndex);
+            options.shardCount = parts[1].toInt(&okCount);
+        }
+        if (!okIndex || !okCount || options.shardCount < 1 || options.shardIndex < 0 ||
+            options.shardIndex >= options.shardCount) {
+            return usage("--shard takes I/N with 0 <= I < N");
+        }
+    }
+    options.recursive = parser.isSet(recursive);
+    options.fastDecode = parser.isSet(fastDecode);
+    static const char* const commands[] = {"formats", "ops",      "info",
+                                           "convert", "settings", "batch"};
     bool known = false;
     for (const char* name : commands) {
         known = known || options.command == name;
@@ -572,6 +634,10 @@ int Run(const Options& options) {
     }
     if (options.command == "convert") {
         return CommandConvert(session, options);
+    }
+    if (options.command == "batch") {
+        return CommandBatch(*session.host, *session.plugins, session.progress.get(), PluginRoot(),
+                            options);
     }
     return CommandSettings(session);
 }

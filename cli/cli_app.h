@@ -20,6 +20,20 @@ struct Options {
     bool force = false;
     bool hasQualityOffset = false;
     int qualityOffset = 0;
+
+    // batch
+    std::string outDir;                  // --out
+    std::string profile;                 // --profile FILE.prf
+    std::vector<std::string> formats;    // --format, in order
+    int thumbWidth = 0, thumbHeight = 0; // --thumbs WxH (0: no thumbnails)
+    std::string thumbName = "_Thumb";    // --thumb-name
+    bool fit = false, smartCut = false, thumbsOnly = false, copyOriginal = false;
+    std::string logFile;                // --log
+    std::string destination;            // --dest NAME
+    int jobs = 0;                       // --jobs (0: one per core)
+    int shardIndex = 0, shardCount = 1; // --shard I/N
+    bool recursive = false;
+    bool fastDecode = false;
 };
 
 // Parses argv; on a usage error prints it and returns false with exitCode set.

@@ -25,6 +25,15 @@ void InstallBreakHandler() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+void InstallWorkerBreakHandler() {
+    struct sigaction action {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    action.sa_handler = OnInterrupt;
+    sigaction(SIGUSR1, &action, nullptr);
+}
+
 bool BreakRequested() {
     return g_breaks.load() > 0;
 }

@@ -13,6 +13,9 @@ namespace pixmill::cli {
 // Installs the Ctrl+C handler; a second Ctrl+C ends the program at once.
 void InstallBreakHandler();
 bool BreakRequested();
+// In a worker process: Ctrl+C is left to the parent, which passes the break
+// on with SIGUSR1.
+void InstallWorkerBreakHandler();
 void ClearBreak();
 
 class TerminalProgress : public ProgressDisplay {

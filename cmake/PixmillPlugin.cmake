@@ -1,16 +1,44 @@
-# add_pixmill_plugin(NAME KIND SOURCES ... [LIBS ...])
+# Every plug-in folder plugins/<name>/ has the same files:
+#   <name>.cpp                the plug-in object and the exported entry points
+#   <name>_settings.{h,cpp}   the stored settings block and its declaration
+#   <name>_strings.{h,cpp}    the texts by string id, help topics
+#   <name>_pane.{h,cpp}       the settings or options panes (the only Qt widgets)
+#   the algorithm files, which with the settings and strings form <name>_core.
+
+# add_pixmill_plugin_core(NAME SOURCES ... [LIBS ...] [OPTIONS ...])
+#   The Qt-free static library of a plug-in (algorithms, settings, strings),
+#   linked by the plug-in, its tests and its benchmark. The folder is its
+#   public include directory; OPTIONS are extra compile options.
+function(add_pixmill_plugin_core NAME)
+  cmake_parse_arguments(P "" "" "SOURCES;LIBS;OPTIONS" ${ARGN})
+  add_library(${NAME} STATIC ${P_SOURCES})
+  target_include_directories(${NAME} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${NAME} PUBLIC pixmill_kit ${P_LIBS})
+  target_compile_options(${NAME} PRIVATE ${P_OPTIONS})
+  set_target_properties(${NAME} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
+# add_pixmill_plugin(NAME KIND)
 #   KIND is the run-time folder: Formats, Processing, Sources or Destinations.
-#   Builds a MODULE library without the "lib" prefix into build/bin/<KIND>/,
-#   with hidden visibility so that only the extern "C" entry points are exported.
+#   Compiles <NAME>.cpp and <NAME>_pane.cpp into the object library
+#   <NAME>_object (tests that need the plug-in object link it) and builds from
+#   it, <NAME>_core and the pane kit a MODULE library without the "lib"
+#   prefix into build/bin/<KIND>/, with hidden visibility so that only the
+#   extern "C" entry points are exported.
 function(add_pixmill_plugin NAME KIND)
-  cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
-  add_library(${NAME} MODULE ${P_SOURCES})
+  add_library(${NAME}_object OBJECT ${NAME}.cpp ${NAME}_pane.cpp)
+  target_link_libraries(${NAME}_object PUBLIC ${NAME}_core pixmill_pane_kit)
+  set_target_properties(${NAME}_object PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+
+  add_library(${NAME} MODULE)
   set_target_properties(${NAME} PROPERTIES
     PREFIX ""
-    CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON
     LIBRARY_OUTPUT_DIRECTORY ${PIXMILL_BIN_DIR}/${KIND})
-  target_link_libraries(${NAME} PRIVATE pixmill_kit ${P_LIBS})
+  target_link_libraries(${NAME} PRIVATE ${NAME}_object)
   target_link_options(${NAME} PRIVATE -Wl,--no-undefined)
   install(TARGETS ${NAME} LIBRARY DESTINATION lib/pixmill/${KIND})
 endfunction()

@@ -1,6 +1,7 @@
 #include "host/band_scaler.h"
 
 #include "pixmill/cv_image.h"
+#include "pixmill/packed_pixels.h"
 
 #include <algorithm>
 
@@ -14,30 +15,6 @@ void CBandScaler::Begin(CVImage* target, SIZE sourceSize, bool rowsBottomUp) {
     stepY = static_cast<uint32_t>((static_cast<uint64_t>(sourceSize.cy) << 16) / target->Height());
     sourceStride = CVImage::StrideOf(target->BitCount(), sourceSize.cx);
 }
-
-namespace {
-int PixelAt(const uint8_t* row, int x, int bitCount) {
-    switch (bitCount) {
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-    default:
-        return row[x];
-    }
-}
-void SetPixel(uint8_t* row, int x, int bitCount, int value) {
-    if (bitCount == 1) {
-        const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
-        row[x >> 3] = static_cast<uint8_t>(value ? (row[x >> 3] | mask) : (row[x >> 3] & ~mask));
-    } else if (bitCount == 4) {
-        const int shift = (x & 1) ? 0 : 4;
-        row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & ~(0x0F << shift)) | (value << shift));
-    } else {
-        row[x] = static_cast<uint8_t>(value);
-    }
-}
-} // namespace
 
 void CBandScaler::Lines(const RECT* band, const uint8_t* rows) {
     if (image == nullptr || band->bottom <= band->top) {
@@ -67,7 +44,7 @@ void CBandScaler::Lines(const RECT* band, const uint8_t* rows) {
                 to[3 * x + 1] = from[3 * sx + 1];
                 to[3 * x + 2] = from[3 * sx + 2];
             } else {
-                SetPixel(to, x, bitCount, PixelAt(from, sx, bitCount));
+                SetIndex(to, x, bitCount, GetIndex(from, sx, bitCount));
             }
         }
     }

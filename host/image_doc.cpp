@@ -1,5 +1,6 @@
 #include "host/image_doc.h"
 
+#include "host/atomic_file.h"
 #include "host/host_services.h"
 #include "host/plugin_manager.h"
 #include "host/progress.h"
@@ -11,13 +12,9 @@
 #include "pixmill/processing_plugin.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace pixmill {
 
@@ -270,55 +267,6 @@ bool CQorelImageDoc::MakeStorable(CHostServices& host, CPluginManager& plugins,
     }
     return true;
 }
-
-namespace {
-
-// A temporary file next to the target, renamed over it once complete, so
-// that a failed save never leaves a half-written file in place of a good one.
-class AtomicFile {
-  public:
-    explicit AtomicFile(const std::string& target) : target(target) {
-        const size_t slash = target.find_last_of('/');
-        const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-        const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-        std::string pattern = dir + "." + name + ".pixmill-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        const int fd = mkstemp(buffer.data());
-        if (fd < 0) {
-            throw CVFileError::FromErrno(errno, target.c_str());
-        }
-        close(fd);
-        temporary = buffer.data();
-    }
-    ~AtomicFile() {
-        if (!temporary.empty()) {
-            std::remove(temporary.c_str());
-        }
-    }
-    const std::string& Temporary() const { return temporary; }
-    void Commit() {
-        // Keep the permissions an existing file had.
-        struct stat info;
-        if (stat(target.c_str(), &info) == 0) {
-            chmod(temporary.c_str(), info.st_mode & 07777);
-        } else {
-            const mode_t mask = umask(0);
-            umask(mask);
-            chmod(temporary.c_str(), 0666 & ~mask);
-        }
-        if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-            throw CVFileError::FromErrno(errno, target.c_str());
-        }
-        temporary.clear();
-    }
-
-  private:
-    std::string target;
-    std::string temporary;
-};
-
-} // namespace
 
 bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format, CVImage& storable,
                                bool interactive, bool* cancelled) {

@@ -278,7 +278,8 @@ bool CPluginManager::IsOperationCommand(int commandId) const {
 }
 
 bool CPluginManager::CanApplyCommand(const CVImage* image, int commandId) const {
-    if (!IsOperationCommand(commandId)) {
+    // No picture open: nothing to apply, whatever a plug-in would answer.
+    if (image == nullptr || !IsOperationCommand(commandId)) {
         return false;
     }
     CProcessingPlugin* plugin = SelectOperation(commandId);

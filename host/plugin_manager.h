@@ -83,6 +83,8 @@ class CPluginManager {
     // The processing interface with SetOperation already called, or null.
     CProcessingPlugin* SelectOperation(int commandId) const;
     bool IsOperationCommand(int commandId) const;
+    // Whether the command's operation accepts image; false for a null image
+    // (no picture open) without asking the plug-in.
     bool CanApplyCommand(const CVImage* image, int commandId) const;
 
     uint8_t CallResampleImage(const CVImage* source, CVImage* destination, CVProgress* progress,

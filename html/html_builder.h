@@ -126,7 +126,16 @@ enum class HtmlAction : int8_t {
     MapClose = 46,          // end of MAP
     BodyClose = 47,         // end of BODY
     HtmlClose = 48,         // end of HTML
+    LateTitle = 49,         // TITLE after the head ended: into the head if it has none
+    LateMeta = 50,          // META after the head ended
+    LateLink = 51,          // LINK after the head ended (refused once BODY was written)
+    LateBase = 52,          // BASE after the head ended
+    LateStyle = 53,         // STYLE after the head ended (refused once BODY was written)
 };
+
+// Thrown by a builder's Action to refuse the current token; the parser
+// reports it as a parse error at that token.
+class HtmlActionRefused {};
 
 class HtmlBuilder {
   public:

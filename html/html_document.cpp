@@ -19,13 +19,46 @@ void HtmlDocument::ResetParseState() {
     stack.clear();
     stack.reserve(70);
     stack.push_back(&root);
+    head = nullptr;
     headOpen = false;
-    ignoredTitles = 0;
+    bodyTagWritten = false;
+}
+
+namespace {
+// The first container among list's nodes and, one level down, the children
+// of its HTML containers that the test accepts.
+template <class Test> HtmlContainer* FindTopLevel(const HtmlChildList& list, Test test) {
+    for (HtmlNode* node : list) {
+        HtmlContainer* container = node->AsContainer();
+        if (!container) {
+            continue;
+        }
+        if (test(container)) {
+            return container;
+        }
+        if (container->Name() == "HTML") {
+            for (HtmlNode* child : container->Children()) {
+                HtmlContainer* inner = child->AsContainer();
+                if (inner && test(inner)) {
+                    return inner;
+                }
+            }
+        }
+    }
+    return nullptr;
+}
+} // namespace
+
+HtmlHead* HtmlDocument::Head() const {
+    return static_cast<HtmlHead*>(
+        FindTopLevel(root, [](HtmlContainer* c) { return dynamic_cast<HtmlHead*>(c) != nullptr; }));
+}
+
+HtmlContainer* HtmlDocument::Body() const {
+    return FindTopLevel(root, [](HtmlContainer* c) { return c->Name() == "BODY"; });
 }
 
 void HtmlDocument::Clear() {
-    head = nullptr;
-    body = nullptr;
     root.Clear();
     ResetParseState();
 }
@@ -73,8 +106,9 @@ void HtmlDocument::WriteToSink(const char* text) {
 }
 
 void HtmlDocument::Write(HtmlSink& sink) const {
+    HtmlTreeWriter writer(sink); // one writer: preformatted text spans nodes
     for (const HtmlNode* node : root) {
-        node->Write(sink);
+        writer.Write(*node, nullptr);
     }
 }
 
@@ -92,6 +126,22 @@ HtmlContainer* HtmlDocument::Open(std::unique_ptr<HtmlContainer> container) {
 
 HtmlContainer* HtmlDocument::OpenFromToken(const HtmlToken& token) {
     return Open(std::make_unique<HtmlContainer>(token.text, token.attributes));
+}
+
+HtmlContainer* HtmlDocument::OpenIn(HtmlChildList& list, const HtmlToken& token) {
+    auto* raw = static_cast<HtmlContainer*>(
+        list.Append(std::make_unique<HtmlContainer>(token.text, token.attributes)));
+    stack.push_back(&raw->Children());
+    return raw;
+}
+
+HtmlElement* HtmlDocument::LeafIn(HtmlChildList& list, const HtmlToken& token) {
+    return static_cast<HtmlElement*>(
+        list.Append(std::make_unique<HtmlElement>(token.text, token.attributes)));
+}
+
+HtmlChildList* HtmlDocument::LateHeadList() {
+    return head && !bodyTagWritten ? &head->Children() : nullptr;
 }
 
 HtmlElement* HtmlDocument::LeafFromToken(const HtmlToken& token) {
@@ -134,8 +184,43 @@ void HtmlDocument::Action(HtmlAction action, const HtmlToken& token) {
         break;
     }
     case A::MisplacedTag:
-        if (token.code == HtmlCode::Title) {
-            ++ignoredTitles;
+        break;
+    case A::LateTitle:
+        if (head && !head->Title()) {
+            head->SetTitle(OpenIn(head->Children(), token));
+        } else {
+            OpenFromToken(token); // a second TITLE: kept where it is, unseen
+        }
+        break;
+    case A::LateMeta:
+        if (HtmlChildList* list = LateHeadList()) {
+            head->AddMeta(LeafIn(*list, token));
+        } else {
+            LeafFromToken(token);
+        }
+        break;
+    case A::LateBase:
+        if (head && head->Base()) {
+            Warning("Two or more <BASE> tag on page, only first is accepted\n", 0);
+        } else if (HtmlChildList* list = LateHeadList()) {
+            head->SetBase(LeafIn(*list, token));
+        } else {
+            LeafFromToken(token);
+        }
+        break;
+    case A::LateLink:
+        if (HtmlChildList* list = LateHeadList()) {
+            head->AddLink(LeafIn(*list, token));
+        } else {
+            throw HtmlActionRefused();
+        }
+        break;
+    case A::LateStyle:
+        if (HtmlChildList* list = LateHeadList()) {
+            head->AddStyle(OpenIn(*list, token));
+            Warning("<STYLE> not inside <HEAD>, added inside <HEAD>\n", 0);
+        } else {
+            throw HtmlActionRefused();
         }
         break;
     case A::DivOpen:
@@ -158,19 +243,25 @@ void HtmlDocument::Action(HtmlAction action, const HtmlToken& token) {
     case A::NoDoctype:
         break;
     case A::LineBreak:
-        Append(std::make_unique<HtmlLineBreak>());
+        // A line break, or a blank run that stays as written.
+        if (token.kind == HtmlToken::LineBreak) {
+            Append(std::make_unique<HtmlLineBreak>());
+        } else {
+            Append(std::make_unique<HtmlText>(token.text));
+        }
         break;
     case A::Comment:
         Append(std::make_unique<HtmlComment>(token.text));
         break;
     case A::HtmlImplied:
-        Open(std::make_unique<HtmlContainer>("HTML"));
+        Open(std::make_unique<HtmlContainer>("HTML"))->SetTagsImplied(true);
         break;
     case A::HeadOpen:
     case A::HeadImplied: {
         auto element = action == A::HeadOpen
                            ? std::make_unique<HtmlHead>(token.text, token.attributes)
                            : std::make_unique<HtmlHead>("HEAD");
+        element->SetTagsImplied(action == A::HeadImplied);
         headOpen = true;
         head = static_cast<HtmlHead*>(Open(std::move(element)));
         break;
@@ -201,12 +292,6 @@ void HtmlDocument::Action(HtmlAction action, const HtmlToken& token) {
         break;
     case A::TitleClose:
     case A::TitleUnclosed:
-        if (ignoredTitles > 0) {
-            --ignoredTitles;
-        } else {
-            Close();
-        }
-        break;
     case A::ScriptClose:
     case A::ScriptUnclosed:
     case A::StyleClose:
@@ -235,7 +320,9 @@ void HtmlDocument::Action(HtmlAction action, const HtmlToken& token) {
         auto element = action == A::BodyOpen
                            ? std::make_unique<HtmlContainer>(token.text, token.attributes)
                            : std::make_unique<HtmlContainer>("BODY");
-        body = Open(std::move(element));
+        element->SetTagsImplied(action == A::BodyImplied);
+        bodyTagWritten = action == A::BodyOpen;
+        Open(std::move(element));
         break;
     }
     default:

@@ -28,8 +28,10 @@ class HtmlDocument : public HtmlBuilder {
     // The same on an open source (the source's name is the file name).
     bool Parse(HtmlSource& source);
 
-    HtmlHead* Head() const { return head; }
-    HtmlContainer* Body() const { return body; }
+    // The HEAD and BODY containers, found in the tree (at the top or inside
+    // HTML) at each call, so that a node a caller deleted is never handed out.
+    HtmlHead* Head() const;
+    HtmlContainer* Body() const;
     HtmlChildList& Root() { return root; }
     const HtmlChildList& Root() const { return root; }
     const std::string& FileName() const { return fileName; }
@@ -57,17 +59,21 @@ class HtmlDocument : public HtmlBuilder {
     HtmlContainer* Open(std::unique_ptr<HtmlContainer> container);
     HtmlContainer* OpenFromToken(const HtmlToken& token);
     HtmlElement* LeafFromToken(const HtmlToken& token);
+    HtmlContainer* OpenIn(HtmlChildList& list, const HtmlToken& token);
+    HtmlElement* LeafIn(HtmlChildList& list, const HtmlToken& token);
+    // Where head content met after the head ended goes: the head's list
+    // while no BODY tag was written, else null (it stays in place).
+    HtmlChildList* LateHeadList();
     void Close();
     void ResetParseState();
 
     HtmlChildList root;
+    // The head being built (parse state only).
     HtmlHead* head = nullptr;
-    HtmlContainer* body = nullptr;
     bool headOpen = false;
+    bool bodyTagWritten = false;
     // Open containers' child lists; the root list is the bottom entry.
     std::vector<HtmlChildList*> stack;
-    // TITLE elements met in the body: dropped, and so are their ends.
-    int ignoredTitles = 0;
     std::string fileName;
     std::ostream* warnings = nullptr;
 };

@@ -14,6 +14,7 @@ struct StringEntry {
 };
 const StringEntry kStrings[] = {
     {HtmlParseError::kCode, "Parsing error"},
+    {HtmlEncodingError::kCode, "Unsupported encoding"},
 };
 } // namespace
 
@@ -38,7 +39,12 @@ const char* HtmlError::Report(bool show) {
         std::snprintf(buffer, sizeof buffer, "Error : errcode %d", code);
         title = buffer;
     }
-    report = title + message;
+    // One blank between the title and a message that does not bring its own.
+    report = title;
+    if (!message.empty() && message[0] != ' ' && message[0] != '\n') {
+        report += ' ';
+    }
+    report += message;
     if (show) {
         if (CUserInterface* ui = GetUserInterface()) {
             ui->ShowMessage("Error", report.c_str(), MessageIcon::Stop);
@@ -60,5 +66,13 @@ HtmlParseError::HtmlParseError(const std::string& fileName, int line)
     : HtmlError(ParseErrorMessage(fileName, line), kCode), line(line) {}
 
 HtmlParseError::~HtmlParseError() = default;
+
+HtmlEncodingError::HtmlEncodingError(const std::string& fileName)
+    : HtmlError("in file:\n " + fileName +
+                    "\n: the page is stored as UTF-16, which Pixmill cannot edit without "
+                    "changing it; save it as UTF-8 and open it again",
+                kCode) {}
+
+HtmlEncodingError::~HtmlEncodingError() = default;
 
 } // namespace pixmill

@@ -18,8 +18,8 @@ class PIXMILL_EXPORT HtmlError {
 
     // Sets the title from the string table entry of the code (or
     // "Error : errcode %d" when there is none); with show = true shows
-    // title + message in a message box captioned "Error". Returns
-    // title + message.
+    // title, a blank and the message in a message box captioned "Error".
+    // Returns that text.
     const char* Report(bool show);
 
     const std::string& Message() const { return message; }
@@ -49,6 +49,15 @@ class PIXMILL_EXPORT HtmlParseError : public HtmlError {
 
   private:
     int line;
+};
+
+// A page stored as UTF-16 (it starts with a byte-order mark): the byte-wise
+// parser would drop its NUL bytes and corrupt it, so it is refused.
+class PIXMILL_EXPORT HtmlEncodingError : public HtmlError {
+  public:
+    static constexpr int kCode = 62205;
+    explicit HtmlEncodingError(const std::string& fileName);
+    ~HtmlEncodingError() override;
 };
 
 } // namespace pixmill

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace pixmill {
@@ -315,35 +316,163 @@ void HtmlContainer::WriteStart(HtmlSink& sink) const {
 void HtmlContainer::WriteEnd(HtmlSink& sink) const {
     sink.Put("</", 2);
     sink.Put(Name());
-    sink.Put(">\r\n", 3);
+    sink.Put(">", 1);
 }
 
 void HtmlContainer::Write(HtmlSink& sink) const {
-    // Nested containers are walked with a stack of our own, so that a deeply
-    // nested page cannot exhaust the call stack.
+    HtmlTreeWriter(sink).Write(*this, this);
+}
+
+// ------------------------------------------------------------------ writing
+
+namespace {
+
+bool IsPreformatted(std::string_view name) {
+    return name == "PRE" || name == "XMP" || name == "LISTING" || name == "TEXTAREA";
+}
+
+// Elements that start or end a block (or are never shown): blanks beside
+// them are not rendered.
+bool IsBlockBoundary(std::string_view name) {
+    static const std::unordered_set<std::string_view> kNames = {
+        "ADDRESS", "ARTICLE",  "ASIDE",   "BASE",     "BLOCKQUOTE", "BODY",       "BR",
+        "CAPTION", "CENTER",   "COL",     "COLGROUP", "DD",         "DETAILS",    "DIALOG",
+        "DIR",     "DIV",      "DL",      "DT",       "FIELDSET",   "FIGCAPTION", "FIGURE",
+        "FOOTER",  "FORM",     "FRAME",   "FRAMESET", "H1",         "H2",         "H3",
+        "H4",      "H5",       "H6",      "HEAD",     "HEADER",     "HR",         "HTML",
+        "LEGEND",  "LI",       "LINK",    "LISTING",  "MAIN",       "MENU",       "META",
+        "NAV",     "NOFRAMES", "OL",      "OPTGROUP", "OPTION",     "P",          "PLAINTEXT",
+        "PRE",     "SECTION",  "SUMMARY", "TABLE",    "TBODY",      "TD",         "TFOOT",
+        "TH",      "THEAD",    "TITLE",   "TR",       "UL",         "XMP"};
+    return kNames.count(name) != 0;
+}
+
+// The element's name without the "/" of an end tag.
+std::string_view TagName(const HtmlElement& element) {
+    std::string_view name = element.Name();
+    if (!name.empty() && name.front() == '/') {
+        name.remove_prefix(1);
+    }
+    return name;
+}
+
+// The node a reader meets after the whole of node: its next sibling, or its
+// container's, and so on, never leaving top.
+const HtmlNode* Following(const HtmlNode* node, const HtmlNode* top) {
+    while (node && node != top) {
+        if (const HtmlNode* next = node->Next()) {
+            return next;
+        }
+        node = node->List() ? node->List()->Owner() : nullptr;
+    }
+    return nullptr;
+}
+
+// Climbs the tree: used once per written node, not per container.
+bool InsideHead(const HtmlContainer& container) {
+    for (const HtmlContainer* c = &container; c; c = c->List() ? c->List()->Owner() : nullptr) {
+        if (c->Name() == "HEAD") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A BODY the parser made around a FRAMESET: a browser would show the body
+// and drop the frames, so the made-up tags are not written.
+bool TagsLeftOut(const HtmlContainer& container) {
+    if (!container.TagsImplied() || container.Name() != "BODY") {
+        return false;
+    }
+    for (const HtmlNode* child : container.Children()) {
+        const HtmlElement* element = child->AsElement();
+        if (element && element->Name() == "FRAMESET") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void HtmlTreeWriter::Write(const HtmlNode& node, const HtmlNode* top) {
+    const HtmlContainer* outer = node.AsContainer();
+    if (!outer) {
+        WriteLeaf(node);
+        return;
+    }
+    // Each open container with the node that follows it and whether it lies
+    // in the head, found once when it opens (a deep page stays linear).
     struct Frame {
         const HtmlContainer* container;
         const HtmlNode* next;
+        const HtmlNode* following;
+        bool inHead;
     };
     std::vector<Frame> stack;
-    WriteStart(sink);
-    stack.push_back({this, children.First()});
+    auto open = [&](const HtmlContainer& container, const HtmlNode* following, bool inHead) {
+        if (!TagsLeftOut(container)) {
+            container.WriteStart(sink);
+        }
+        stack.push_back({&container, container.children.First(), following,
+                         inHead || container.Name() == "HEAD"});
+    };
+    open(*outer, Following(outer, top), InsideHead(*outer));
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        const HtmlNode* node = frame.next;
-        if (!node) {
-            frame.container->WriteEnd(sink);
+        const HtmlNode* child = frame.next;
+        if (!child) {
+            const Frame done = frame;
             stack.pop_back();
+            if (!TagsLeftOut(*done.container)) {
+                done.container->WriteEnd(sink);
+                // Nothing ends PLAINTEXT for a browser: all that follows shows.
+                if (done.container->Name() != "PLAINTEXT" &&
+                    LineEndUnseen(done.inHead, done.following)) {
+                    sink.Put("\r\n", 2);
+                }
+            }
             continue;
         }
-        frame.next = node->Next();
-        if (const HtmlContainer* container = node->AsContainer()) {
-            container->WriteStart(sink);
-            stack.push_back({container, container->children.First()});
+        frame.next = child->Next();
+        if (const HtmlContainer* container = child->AsContainer()) {
+            const HtmlNode* following = frame.next ? frame.next : frame.following;
+            open(*container, following, frame.inHead);
         } else {
-            node->Write(sink);
+            WriteLeaf(*child);
         }
     }
+}
+
+void HtmlTreeWriter::WriteLeaf(const HtmlNode& node) {
+    node.Write(sink);
+    if (const HtmlElement* element = node.AsElement()) {
+        if (IsPreformatted(TagName(*element))) {
+            if (element->Name().front() != '/') {
+                ++preformatted;
+            } else if (preformatted > 0) {
+                --preformatted;
+            }
+        }
+    }
+}
+
+bool HtmlTreeWriter::LineEndUnseen(bool inHead, const HtmlNode* next) const {
+    if (preformatted > 0) {
+        return false;
+    }
+    if (inHead || !next || next->IsLineBreak()) {
+        return true; // nothing in the head is shown
+    }
+    if (next->IsComment()) {
+        return false;
+    }
+    if (const HtmlText* text = next->AsText()) {
+        const std::string& chars = text->Text();
+        return !chars.empty() && html::IsSpace(static_cast<unsigned char>(chars.front()));
+    }
+    const HtmlElement* element = next->AsElement();
+    return element && IsBlockBoundary(TagName(*element));
 }
 
 std::unique_ptr<HtmlContainer> HtmlContainer::CloneEmpty() const {
@@ -361,6 +490,7 @@ std::unique_ptr<HtmlNode> HtmlContainer::Clone() const {
     std::vector<std::pair<const HtmlHead*, HtmlHead*>> heads;
 
     std::unique_ptr<HtmlContainer> root = CloneEmpty();
+    root->tagsImplied = tagsImplied;
     std::vector<Frame> stack;
     stack.push_back({this, root.get(), children.First()});
     auto noteHead = [&](const HtmlContainer* original, HtmlContainer* copy) {
@@ -381,6 +511,7 @@ std::unique_ptr<HtmlNode> HtmlContainer::Clone() const {
         if (const HtmlContainer* container = node->AsContainer()) {
             auto* copy =
                 static_cast<HtmlContainer*>(parent->children.Append(container->CloneEmpty()));
+            copy->tagsImplied = container->tagsImplied;
             originals.push_back(node);
             copies.push_back(copy);
             noteHead(container, copy);

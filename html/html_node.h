@@ -189,14 +189,20 @@ class HtmlContainer : public HtmlElement {
     explicit HtmlContainer(std::string_view name, HtmlAttributeListRef attributes = {});
     ~HtmlContainer() override;
 
-    // Start tag, every child, then "</NAME>\r\n".
+    // Start tag, every child, then "</NAME>" and, where a reader cannot see
+    // it, a line end (see HtmlTreeWriter).
     void Write(HtmlSink& sink) const override;
     std::unique_ptr<HtmlNode> Clone() const override;
+    // "</NAME>"
     virtual void WriteEnd(HtmlSink& sink) const;
     virtual void WriteStart(HtmlSink& sink) const;
 
     HtmlChildList& Children() { return children; }
     const HtmlChildList& Children() const { return children; }
+
+    // Made by the parser where the page had no such tag (HTML, HEAD, BODY).
+    bool TagsImplied() const { return tagsImplied; }
+    void SetTagsImplied(bool implied) { tagsImplied = implied; }
 
   protected:
     friend class HtmlChildList;
@@ -206,7 +212,30 @@ class HtmlContainer : public HtmlElement {
     virtual void ChildLeaving(HtmlNode* child) {}
 
   private:
+    friend class HtmlTreeWriter;
     HtmlChildList children{this};
+    bool tagsImplied = false;
+};
+
+// Writes nodes as HTML text. Containers walk with a stack of their own, so a
+// deeply nested page cannot exhaust the call stack. The line end after a
+// container's end tag is written only where a reader cannot see it: not in
+// preformatted text (PRE, XMP, LISTING, TEXTAREA), and not before text that
+// does not start with a blank, nor before an inline element.
+class HtmlTreeWriter {
+  public:
+    explicit HtmlTreeWriter(HtmlSink& sink) : sink(sink) {}
+    // Writes node; what follows it, for the line-end rule, is looked up in
+    // the tree up to (not beyond) the node top, or to the root when null.
+    void Write(const HtmlNode& node, const HtmlNode* top);
+
+  private:
+    void WriteLeaf(const HtmlNode& node);
+    // Whether a line end after an end tag, before the node next, is unseen.
+    bool LineEndUnseen(bool inHead, const HtmlNode* next) const;
+
+    HtmlSink& sink;
+    int preformatted = 0; // open PRE, XMP, LISTING and TEXTAREA elements
 };
 
 // The HEAD element, which also keeps track of its STYLE, SCRIPT, LINK, META,

@@ -74,6 +74,11 @@ struct Table {
         Set(R::HeadContent, C::Script, M::Expand, A::ScriptOpen);
         Set(R::HeadContent, C::Style, M::Expand, A::StyleOpen);
         Set(R::HeadContent, C::DivEnd, M::Error, A::None);
+        // Tags that belong before the head, met after something that opened
+        // it (a META before the DOCTYPE), stay where they are.
+        for (int code : {C::Doctype, C::Html, C::Head}) {
+            Set(R::HeadContent, code, M::Stay, A::OtherTag);
+        }
 
         Default(R::RawTextOpt, M::Leave, A::None);
         Set(R::RawTextOpt, C::RawText, M::Finish, A::RawText);
@@ -94,21 +99,24 @@ struct Table {
         Default(R::BodyStart, M::Leave, A::BodyImplied);
         Layout(R::BodyStart);
         Set(R::BodyStart, C::Body, M::Finish, A::BodyOpen);
-        for (int code : {C::Link, C::Style, C::DivEnd}) {
-            Set(R::BodyStart, code, M::Error, A::None);
-        }
+        Set(R::BodyStart, C::Link, M::Stay, A::LateLink);
+        Set(R::BodyStart, C::Style, M::Expand, A::LateStyle);
+        Set(R::BodyStart, C::DivEnd, M::Error, A::None);
 
         Default(R::BodyContent, M::Leave, A::None);
         FlowContent(R::BodyContent);
-        for (int code : {C::Doctype, C::Html, C::Head, C::Meta, C::Base, C::TitleEnd, C::ScriptEnd,
-                         C::StyleEnd, C::HeadEnd, C::Body, C::PlaintextEnd, C::AnchorEnd,
-                         C::SpanEnd, C::MapEnd, C::Area, C::Param, C::AppletEnd}) {
+        for (int code : {C::Doctype, C::Html, C::Head, C::TitleEnd, C::ScriptEnd, C::StyleEnd,
+                         C::HeadEnd, C::Body, C::PlaintextEnd, C::AnchorEnd, C::SpanEnd, C::MapEnd,
+                         C::Area, C::Param, C::AppletEnd}) {
             Set(R::BodyContent, code, M::Stay, A::MisplacedTag);
         }
-        Set(R::BodyContent, C::Title, M::Expand, A::MisplacedTag);
-        for (int code : {C::Link, C::Style, C::DivEnd}) {
-            Set(R::BodyContent, code, M::Error, A::None);
-        }
+        // What belongs in the head, met in the body: the builder decides.
+        Set(R::BodyContent, C::Title, M::Expand, A::LateTitle);
+        Set(R::BodyContent, C::Meta, M::Stay, A::LateMeta);
+        Set(R::BodyContent, C::Base, M::Stay, A::LateBase);
+        Set(R::BodyContent, C::Link, M::Stay, A::LateLink);
+        Set(R::BodyContent, C::Style, M::Expand, A::LateStyle);
+        Set(R::BodyContent, C::DivEnd, M::Error, A::None);
 
         Default(R::DivContent, M::Leave, A::None);
         FlowContent(R::DivContent);
@@ -192,13 +200,14 @@ struct Expansion {
 bool ExpansionOf(HtmlAction action, Expansion& out) {
     switch (action) {
     case A::StyleOpen:
+    case A::LateStyle:
         out = {R::RawTextOpt, R::StyleEnd};
         return true;
     case A::ScriptOpen:
         out = {R::RawTextOpt, R::ScriptEnd};
         return true;
     case A::TitleOpen:
-    case A::MisplacedTag:
+    case A::LateTitle:
         out = {R::RawTextOpt, R::TitleEnd};
         return true;
     case A::DivOpen:
@@ -256,6 +265,14 @@ void HtmlParser::Fail() {
     throw HtmlParseError(tokenizer.Source().Name(), tokenizer.Line());
 }
 
+void HtmlParser::Act(HtmlAction action) {
+    try {
+        builder.Action(action, token);
+    } catch (const HtmlActionRefused&) {
+        Fail();
+    }
+}
+
 void HtmlParser::Run() {
     const int code0 = HtmlCode::EndOfInput;
     while (!stack.empty()) {
@@ -284,27 +301,27 @@ void HtmlParser::Run() {
             }
             Push(expansion.second);
             Push(expansion.first);
-            builder.Action(entry.action, token);
+            Act(entry.action);
             Consume();
             break;
         }
         case Stay:
             if (entry.action != A::None) {
-                builder.Action(entry.action, token);
+                Act(entry.action);
             }
             Consume();
             break;
         case Finish:
             stack.pop_back();
             if (entry.action != A::None) {
-                builder.Action(entry.action, token);
+                Act(entry.action);
             }
             Consume();
             break;
         case Leave:
             stack.pop_back();
             if (entry.action != A::None) {
-                builder.Action(entry.action, token);
+                Act(entry.action);
             }
             break;
         }

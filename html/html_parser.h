@@ -63,6 +63,8 @@ class HtmlParser {
   private:
     void Push(int16_t symbol);
     void Consume();
+    // Calls the builder; a refused token is a parse error.
+    void Act(HtmlAction action);
     [[noreturn]] void Fail();
 
     HtmlTokenizer& tokenizer;

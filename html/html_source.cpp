@@ -90,6 +90,26 @@ int HtmlSource::GetChar() {
     return lastByte;
 }
 
+bool HtmlSource::StartsWithUtf16Mark() {
+    if (position == 0 && size < 2 && !ungot) {
+        // A pipe may deliver the first byte alone; the mark is two bytes.
+        if (size == 0) {
+            Refill();
+        }
+        if (size == 1 && fd >= 0 && !mapping) {
+            unsigned char second = 0;
+            if (::read(fd, &second, 1) == 1) {
+                buffer[1] = second;
+                size = 2;
+            }
+        }
+    }
+    if (position != 0 || size < 2) {
+        return false;
+    }
+    return (data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF);
+}
+
 void HtmlSource::UngetChar() {
     if (lastByte >= 0) {
         ungot = true;

@@ -27,6 +27,9 @@ class HtmlSource {
     // Makes the next GetChar return the last byte again (one level only).
     virtual void UngetChar();
     virtual const std::string& Name() const { return name; }
+    // Before the first GetChar: whether the bytes begin with a UTF-16
+    // byte-order mark (either byte order).
+    bool StartsWithUtf16Mark();
 
     bool IsMapped() const { return mapping != nullptr; }
 

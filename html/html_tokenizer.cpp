@@ -81,19 +81,17 @@ HtmlTokenizer::HtmlTokenizer(HtmlSource& source, HtmlBuilder* reporter)
 }
 
 int HtmlTokenizer::ReadByte() {
-    for (;;) {
-        int c = source.GetChar();
-        lastByte = c;
-        if (c == '\n') {
-            ++line;
-            return c;
-        }
-        if ((c < 0x20 || c == 0x7F) && !IsSpace(c)) {
-            Warn("Bad character in file", c);
-            continue;
-        }
+    int c = source.GetChar();
+    lastByte = c;
+    if (c == '\n') {
+        ++line;
         return c;
     }
+    if ((c < 0x20 || c == 0x7F) && !IsSpace(c)) {
+        // Reported, but kept: the page's author put it there.
+        Warn("Bad character in file", c);
+    }
+    return c;
 }
 
 void HtmlTokenizer::PutBack() {
@@ -152,21 +150,46 @@ HtmlToken HtmlTokenizer::NextToken() {
         } catch (const Eof&) {
             kind = FinishAtEndOfInput();
         }
-        // Blank runs vanish; one that crossed a line becomes a line break.
-        if ((kind == HtmlToken::Text || kind == HtmlToken::RawText) && html::IsBlank(text)) {
-            if (kind == HtmlToken::Text && text.find('\n') != std::string::npos) {
-                lineBreakPending = true;
-            }
-            continue;
-        }
         HtmlToken token;
         token.kind = kind;
         token.code = CodeOf(kind, text);
+        if ((kind == HtmlToken::Text || kind == HtmlToken::RawText) && text.empty()) {
+            continue;
+        }
+        if (kind == HtmlToken::Text && html::IsBlank(text)) {
+            // A blank run between tags is layout to the grammar (it goes
+            // wherever a line break may). A reader sees it in running text,
+            // so it is kept as text; outside preformatted text a run that
+            // crosses a line may become one line break.
+            if (preformattedDepth == 0 && text.find('\n') != std::string::npos) {
+                lineBreakPending = true;
+                continue;
+            }
+            token.code = HtmlCode::LineBreak;
+        } else if (kind == HtmlToken::RawText && html::IsBlank(text)) {
+            continue;
+        }
         token.text = text;
         if (kind == HtmlToken::StartTag || kind == HtmlToken::EndTag) {
             token.attributes = attributes ? std::move(attributes) : HtmlAttributeListRef::New();
+            TrackPreformatted(kind);
         }
         return token;
+    }
+}
+
+// Inside these elements every blank counts.
+void HtmlTokenizer::TrackPreformatted(int kind) {
+    static const char* const kPreformatted[] = {"PRE", "XMP", "LISTING", "TEXTAREA"};
+    for (const char* name : kPreformatted) {
+        if (tagName == name) {
+            if (kind == HtmlToken::StartTag) {
+                ++preformattedDepth;
+            } else if (preformattedDepth > 0) {
+                --preformattedDepth;
+            }
+            return;
+        }
     }
 }
 
@@ -175,6 +198,7 @@ int HtmlTokenizer::ReadByState() {
     case InText:
         return ReadText();
     case InComment:
+    case InProcessingInstruction:
     case InStartTag:
     case InDeclaration:
     case InEndTag:
@@ -210,6 +234,12 @@ int HtmlTokenizer::ReadText() {
         if (IsAlpha(d)) {
             PutBack();
             state = InStartTag;
+            break;
+        }
+        if (d == '?') {
+            // A processing instruction ("<?xml ...?>") is a comment to a
+            // browser, up to the first ">".
+            state = InProcessingInstruction;
             break;
         }
         if (d == '!') {
@@ -257,6 +287,15 @@ int HtmlTokenizer::ReadText() {
 }
 
 int HtmlTokenizer::ReadTag() {
+    if (state == InProcessingInstruction) {
+        text = "<?";
+        for (int c = 0; c != '>';) {
+            c = ReadByte();
+            text.push_back(static_cast<char>(c));
+        }
+        state = InText;
+        return HtmlToken::Comment;
+    }
     if (state == InComment) {
         // Closed by the first ">" after two or more "-" in a row.
         text = "<!--";
@@ -399,6 +438,12 @@ std::string HtmlTokenizer::ReadValue(int first) {
         try {
             for (;;) {
                 int c = ReadByte();
+                if (c == '>' && state == InDeclaration) {
+                    // A browser ends a declaration at its first ">", quotes
+                    // or not.
+                    PutBack();
+                    break;
+                }
                 partialValue.push_back(static_cast<char>(c));
                 if (c == first) {
                     break;
@@ -489,6 +534,8 @@ int HtmlTokenizer::FinishAtEndOfInput() {
         return HtmlToken::Text;
     case InComment:
         text += "-->";
+        return HtmlToken::Comment;
+    case InProcessingInstruction:
         return HtmlToken::Comment;
     case InStartTag:
     case InDeclaration:

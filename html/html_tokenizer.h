@@ -24,6 +24,7 @@ class HtmlTokenizer {
         InEndTag = 8,
         AtEndOfInput = 9,
         PendingRawEnd = 10,
+        InProcessingInstruction = 11,
     };
 
     // reporter may be null: warnings are then dropped.
@@ -51,6 +52,7 @@ class HtmlTokenizer {
     std::string ReadValue(int first);
     int ReadRawText();
     int FinishAtEndOfInput();
+    void TrackPreformatted(int kind);
 
     HtmlSource& source;
     HtmlBuilder* reporter;
@@ -61,6 +63,8 @@ class HtmlTokenizer {
     int line = 0;
     int lastByte = -1;
     bool lineBreakPending = false;
+    // Open PRE, XMP, LISTING and TEXTAREA elements.
+    int preformattedDepth = 0;
 
     // The token being read.
     std::string text;

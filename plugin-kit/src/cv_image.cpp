@@ -1,5 +1,6 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
+#include "pixmill/packed_pixels.h"
 #include "pixmill/plugin_host.h"
 
 #include <algorithm>
@@ -81,6 +82,13 @@ void CVImage::CreateKeepBuffer(int width, int height, int bitCount, int colorCou
     if (bits == nullptr) {
         bits = static_cast<uint8_t*>(host->Alloc(ImageBytes() + 1));
     }
+}
+
+void CVImage::CreateLike(const CVImage& source) {
+    const TransparencyInfo transparency = source.Transparency();
+    Create(source.Width(), source.Height(), source.BitCount(), source.paletteCount, &transparency,
+           source.header.biXPelsPerMeter, source.header.biYPelsPerMeter);
+    std::memcpy(palette, source.palette, sizeof palette);
 }
 
 bool CVImage::AttachDib(uint8_t* packedDib) {
@@ -222,17 +230,12 @@ void CVImage::CopyImage(CVImage* destination, const CVImage* source, const RECT*
         if (packed && bitCount < 8) {
             // Pixel by pixel, so that a crop can start at any bit position.
             std::memset(to, 0, destination->Stride());
-            for (int x = 0; x < width; ++x) {
-                const int sx = x + crop->left;
-                int value;
-                if (bitCount == 1) {
-                    value = (from[sx >> 3] >> (7 - (sx & 7))) & 1;
-                    to[x >> 3] |= static_cast<uint8_t>(value << (7 - (x & 7)));
-                } else {
-                    value = (from[sx >> 1] >> ((sx & 1) ? 0 : 4)) & 0x0F;
-                    to[x >> 1] |= static_cast<uint8_t>(value << ((x & 1) ? 0 : 4));
+            ForIndexDepth(bitCount, [&](auto depth) {
+                constexpr int Bits = decltype(depth)::value;
+                for (int x = 0; x < width; ++x) {
+                    OrPixel<Bits>(to, x, GetPixel<Bits>(from, x + crop->left));
                 }
-            }
+            });
         } else {
             const size_t bytes = static_cast<size_t>(bitCount) * width / 8;
             const size_t start = static_cast<size_t>(crop->left) * bitCount / 8;

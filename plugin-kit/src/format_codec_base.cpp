@@ -12,9 +12,7 @@ namespace pixmill {
 
 FormatCodecBase::FormatCodecBase(CFormatPlugin* plugin, CPluginHost* host)
     : plugin(plugin), host(host) {
-    host->ScratchReset();
-    bufferStart = bufferPosition = host->GetScratchTail();
-    bufferEnd = bufferStart + kOutputBufferSize;
+    Reset();
 }
 
 void FormatCodecBase::Reset() {
@@ -22,10 +20,14 @@ void FormatCodecBase::Reset() {
     bufferBytes = 0;
     writtenSize = 0;
     host->ScratchReset();
-    bufferStart = bufferPosition = host->GetScratchTail();
+    // The buffer is the block the arena hands out first, so that later
+    // ScratchAlloc calls lie beyond it and never overlap it.
+    bufferStart = bufferPosition = host->ScratchAlloc(kOutputBufferSize);
+    if (bufferStart == nullptr ||
+        bufferStart + kOutputBufferSize > host->GetScratch() + kChunkAreaOffset) {
+        host->RaiseImageError(CVImageError::OutOfMemory);
+    }
     bufferEnd = bufferStart + kOutputBufferSize;
-    // Reserve the tail so that later ScratchAlloc calls stay below it.
-    host->ScratchAlloc(kOutputBufferSize);
 }
 
 SIZE FormatCodecBase::BeginWrite(const CVImage* source, const int*) {

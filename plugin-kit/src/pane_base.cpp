@@ -12,13 +12,13 @@ QWidget* CPaneBase::Create() {
     if (!root) {
         root = new QWidget(site != nullptr ? site->GetParentWindow() : nullptr);
         root->setObjectName(QStringLiteral("pane"));
-        filling = true;
+        const FillingScope scope(*this);
         Build(root);
         if (site != nullptr && site->GetImage() != nullptr) {
             image = site->GetImage();
         }
         OnImage();
-        filling = false;
+        Refresh();
     }
     return root;
 }
@@ -26,9 +26,9 @@ QWidget* CPaneBase::Create() {
 void CPaneBase::SetImage(const CVImage* newImage) {
     image = newImage;
     if (root) {
-        filling = true;
+        const FillingScope scope(*this);
         OnImage();
-        filling = false;
+        Refresh();
     }
 }
 
@@ -39,6 +39,30 @@ void CPaneBase::SetControlId(QWidget* control, int id) {
 
 QString CPaneBase::ControlName(int id) {
     return QStringLiteral("id%1").arg(id);
+}
+
+CNumberControl& CPaneBase::BindNumber(CPaneModel& model, int field, const NumberWidgets& widgets,
+                                      const TypingRules& rules) {
+    numbers.push_back(std::make_unique<CNumberControl>(*this, model, field, widgets, rules));
+    return *numbers.back();
+}
+
+void CPaneBase::Refresh(const CNumberControl* typedInto) {
+    if (!root) {
+        return;
+    }
+    const FillingScope scope(*this);
+    for (const auto& number : numbers) {
+        number->Show(number.get() != typedInto);
+    }
+    OnRefresh();
+}
+
+void CPaneBase::Accept(bool changed, const CNumberControl* typedInto) {
+    Refresh(typedInto);
+    if (changed) {
+        NotifyChanged();
+    }
 }
 
 void CPaneBase::NotifyChanged() {

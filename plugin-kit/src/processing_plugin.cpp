@@ -6,20 +6,7 @@ namespace pixmill {
 
 CProcessingPlugin::CProcessingPlugin(CPluginHost* host) : host(host) {}
 
-CProcessingPlugin::~CProcessingPlugin() {
-    if (settingsBlock != nullptr && host != nullptr) {
-        host->SaveSettings(settingsName, settingsBlock, settingsSize, settingsVersion);
-    }
-}
-
-void CProcessingPlugin::BindSettingsBytes(const char* name, void* block, uint32_t size,
-                                          int version) {
-    settingsName = name;
-    settingsBlock = block;
-    settingsSize = size;
-    settingsVersion = version;
-    host->LoadSettings(name, block, size, version);
-}
+CProcessingPlugin::~CProcessingPlugin() = default;
 
 uint16_t CProcessingPlugin::GetOperation() {
     return currentOperation;

@@ -106,6 +106,23 @@ void FillDefaults(void* block, const SettingsBlockSchema& schema) {
     }
 }
 
+void ClampToSchema(void* block, const SettingsBlockSchema& schema) {
+    for (uint32_t i = 0; i < schema.fieldCount; ++i) {
+        const SettingsField& field = schema.fields[i];
+        if (field.type == FieldType::Bytes) {
+            continue;
+        }
+        const double value = ReadField(block, field);
+        if (std::isnan(value)) {
+            WriteField(block, field, field.defaultValue);
+        } else if (value < field.minimum) {
+            WriteField(block, field, field.minimum);
+        } else if (value > field.maximum) {
+            WriteField(block, field, field.maximum);
+        }
+    }
+}
+
 const SettingsField* FindField(const SettingsBlockSchema& schema, const char* name) {
     for (uint32_t i = 0; i < schema.fieldCount; ++i) {
         if (std::strcmp(schema.fields[i].name, name) == 0) {

@@ -1,36 +1,20 @@
 #include "pixmill/up_down.h"
 
 #include <QLineEdit>
-#include <QToolButton>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
 
 namespace pixmill {
 
-CUpDown::CUpDown(QWidget* parent) : QWidget(parent) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    auto* up = new QToolButton(this);
-    up->setArrowType(Qt::UpArrow);
-    up->setAutoRepeat(true);
-    auto* down = new QToolButton(this);
-    down->setArrowType(Qt::DownArrow);
-    down->setAutoRepeat(true);
-    for (QToolButton* button : {up, down}) {
-        button->setFixedSize(16, 11);
-        button->setFocusPolicy(Qt::NoFocus);
-        layout->addWidget(button);
-    }
-    connect(up, &QToolButton::clicked, this, [this] { StepBy(1); });
-    connect(down, &QToolButton::clicked, this, [this] { StepBy(-1); });
+CUpDown::CUpDown(QWidget* parent) : QSpinBox(parent) {
+    lineEdit()->hide();
+    setFixedWidth(20);
+    setFocusPolicy(Qt::NoFocus);
 }
 
-void CUpDown::SetRange(int newLow, int newHigh) {
-    low = std::min(newLow, newHigh);
-    high = std::max(newLow, newHigh);
+void CUpDown::SetRange(int low, int high) {
+    setRange(std::min(low, high), std::max(low, high));
 }
 
 void CUpDown::StepBy(int delta) {
@@ -39,9 +23,17 @@ void CUpDown::StepBy(int delta) {
     }
     bool ok = false;
     const double current = buddy->text().trimmed().toDouble(&ok);
-    const long long value = ok && std::isfinite(current) ? std::llround(current) : low;
-    const long long next = std::clamp<long long>(value + delta, low, high);
+    const long long value = ok && std::isfinite(current) ? std::llround(current) : minimum();
+    const long long next = std::clamp<long long>(value + delta, minimum(), maximum());
     buddy->setText(QString::number(next));
+}
+
+void CUpDown::stepBy(int steps) {
+    if (buddy != nullptr) {
+        StepBy(steps);
+    } else {
+        QSpinBox::stepBy(steps);
+    }
 }
 
 } // namespace pixmill

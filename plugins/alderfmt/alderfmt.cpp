@@ -1,15 +1,16 @@
 // alderfmt: the JPEG format plug-in. The format object, its settings block
 // "JPEG_Parameters" and the exported entry points.
 #include "alderfmt_pane.h"
+#include "alderfmt_settings.h"
 #include "alderfmt_strings.h"
 #include "jpeg_codec.h"
-#include "alderfmt_settings.h"
+
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/help.h"
 #include "pixmill/image_kind_set.h"
-#include "pixmill/plugin_host.h"
+#include "pixmill/settings_binding.h"
 
 #include <new>
 
@@ -17,8 +18,6 @@ using namespace pixmill;
 using namespace pixmill::alder;
 
 namespace {
-
-constexpr int kHelpTopic = 66;
 
 // 8-bit pictures are stored as one grey component only when the palette is
 // a full grey palette.
@@ -28,16 +27,11 @@ bool IsGreyPicture(const CVImage* image) {
 
 class JpegFormat final : public CFormatPlugin {
   public:
-    ~JpegFormat() {
-        if (host != nullptr) {
-            host->SaveSettings(kSettingsName, &settings, sizeof(settings), kSettingsVersion);
-        }
-    }
-
+    // Every request for the format object reloads the stored settings; they
+    // are saved when the library is unloaded.
     void Load(CPluginHost* newHost) {
         host = newHost;
-        settings = JpegSettings{};
-        host->LoadSettings(kSettingsName, &settings, sizeof(settings), kSettingsVersion);
+        binding.Bind(host, kJpegSchema, settings);
     }
 
     const char* GetName(bool) override { return LookupString(kStrings, IdsName); }
@@ -66,11 +60,12 @@ class JpegFormat final : public CFormatPlugin {
     void DestroyOptionsPane(CPluginPane* pane) override {
         delete static_cast<JpegOptionsPane*>(pane);
     }
-    void Help(QWidget*) override { OpenHelpPage(kHelpTopic); }
+    void Help(QWidget*) override { OpenHelpPage(kHelpJpeg); }
 
   private:
     CPluginHost* host = nullptr;
     JpegSettings settings{};
+    CSettingsBinding binding; // after the block: saves it before it goes
 };
 
 JpegFormat g_format;
@@ -84,6 +79,6 @@ PIXMILL_ENTRY int GetFormat(CPluginHost* host, CFormatPlugin** out) {
 }
 
 PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    *blocks = &JpegSettingsSchema();
+    *blocks = &kJpegSchema;
     return 1;
 }

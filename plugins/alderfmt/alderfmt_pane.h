@@ -1,13 +1,13 @@
 // JpegOptionsPane: the save-options pane of the JPEG format (levels with
-// sliders and edits, progressive, lock, sharpen). The host embeds it in its
-// save dialog and re-runs the encoder with a preview after every change.
+// sliders and edits, progressive, lock, sharpen), bound to a
+// JpegOptionsModel. The host embeds it in its save dialog and re-runs the
+// encoder with a preview after every change.
 #pragma once
 
+#include "alderfmt_pane_model.h"
 #include "alderfmt_settings.h"
-#include "pixmill/pane_base.h"
 
-class QLineEdit;
-class QSlider;
+#include "pixmill/pane_base.h"
 
 namespace pixmill::alder {
 
@@ -23,32 +23,15 @@ enum PaneControl {
     IdSharpenUpDown = 1011,
 };
 
-class JpegOptionsPane : public CPaneBase {
+class JpegOptionsPane : public CModelPane<JpegOptionsModel, JpegSettings> {
   public:
-    JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings);
-    bool Commit() override;
-
-    const JpegSettings& Values() const { return values; }
+    JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings)
+        : CModelPane(site, *pluginSettings) {}
 
   protected:
     void Build(QWidget* root) override;
     void OnImage() override;
-
-  private:
-    void LevelEdited(bool chrominance);
-    void SliderMoved(bool chrominance, int position);
-    void SharpenEdited();
-    // Runs a change; the site hears of it once, when the outermost change
-    // has settled and something differs.
-    template <class F> void Change(F&& change);
-
-    JpegSettings* pluginSettings;
-    JpegSettings values;
-    QSlider* sliders[2] = {};
-    QLineEdit* edits[2] = {};
-    bool chrominanceEnabled = true;
-    int depth = 0;
-    bool changed = false;
+    void OnRefresh() override;
 };
 
 } // namespace pixmill::alder

@@ -21,14 +21,11 @@ const SettingsField kFields[] = {
      "keep high-frequency detail in busy blocks (0 off)"},
 };
 
-const SettingsBlockSchema kSchema = {kSettingsName, sizeof(JpegSettings), kSettingsVersion, kFields,
-                                     sizeof(kFields) / sizeof(kFields[0])};
-
 } // namespace
 
-const SettingsBlockSchema& JpegSettingsSchema() {
-    return kSchema;
-}
+const SettingsBlockSchema kJpegSchema = {kSettingsName, sizeof(JpegSettings), 3, kFields,
+                                         sizeof(kFields) / sizeof(kFields[0])};
+
 const SettingsField& LuminanceField() {
     return kFields[0];
 }

@@ -22,9 +22,8 @@ struct JpegSettings {
 static_assert(sizeof(JpegSettings) == 16);
 
 inline constexpr const char* kSettingsName = "JPEG_Parameters";
-inline constexpr int kSettingsVersion = 3;
 
-const SettingsBlockSchema& JpegSettingsSchema();
+extern const SettingsBlockSchema kJpegSchema;
 const SettingsField& LuminanceField();
 const SettingsField& ChrominanceField();
 const SettingsField& SharpenField();

@@ -22,4 +22,7 @@ enum StringId {
 // The library's texts (read with LookupString).
 extern const StringTable kStrings;
 
+// The format's help page.
+inline constexpr int kHelpJpeg = 66;
+
 } // namespace pixmill::alder

@@ -4,20 +4,22 @@
 
 namespace pixmill::alder {
 
-bool BuildHuffmanTable(const uint32_t counters[kHuffmanCounters], HuffmanTable& table) {
-    constexpr int kMaxLength = 32;
+namespace {
+
+constexpr int kMaxLength = 32;
+
+// The unlimited code length of every symbol: the two least frequent trees
+// are merged until one is left. Ties go to the larger symbol value
+// (scanning upwards with <=). The reserved symbol counts 1.
+void CodeLengths(const uint32_t counters[kHuffmanCounters], int codeSize[kHuffmanCounters]) {
     uint64_t freq[kHuffmanCounters];
-    int codeSize[kHuffmanCounters] = {};
     int others[kHuffmanCounters];
     for (int i = 0; i < 256; ++i) {
         freq[i] = counters[i];
         others[i] = -1;
     }
-    freq[256] = 1; // the reserved symbol
+    freq[256] = 1;
     others[256] = -1;
-
-    // Merge the two least frequent trees until one is left. Ties go to the
-    // larger symbol value (scanning upwards with <=).
     for (;;) {
         int c1 = -1;
         uint64_t v = UINT64_MAX;
@@ -36,7 +38,7 @@ bool BuildHuffmanTable(const uint32_t counters[kHuffmanCounters], HuffmanTable& 
             }
         }
         if (c2 < 0) {
-            break;
+            return;
         }
         freq[c1] += freq[c2];
         freq[c2] = 0;
@@ -53,8 +55,11 @@ bool BuildHuffmanTable(const uint32_t counters[kHuffmanCounters], HuffmanTable& 
             ++codeSize[c2];
         }
     }
+}
 
-    int bits[kMaxLength + 1] = {};
+// The number of codes of each length limited to 16 bits, the reserved
+// symbol's code taken out. False when a length exceeds kMaxLength.
+bool LimitedLengthCounts(const int codeSize[kHuffmanCounters], int bits[kMaxLength + 1]) {
     for (int i = 0; i < kHuffmanCounters; ++i) {
         if (codeSize[i] != 0) {
             if (codeSize[i] > kMaxLength) {
@@ -63,8 +68,8 @@ bool BuildHuffmanTable(const uint32_t counters[kHuffmanCounters], HuffmanTable& 
             ++bits[codeSize[i]];
         }
     }
-    // Limit the lengths to 16: take two codes from the longest length and
-    // move them under a prefix one level up, shortening another code.
+    // Take two codes from the longest length and move them under a prefix
+    // one level up, shortening another code.
     for (int i = kMaxLength; i > 16; --i) {
         while (bits[i] > 0) {
             int j = i - 2;
@@ -77,7 +82,7 @@ bool BuildHuffmanTable(const uint32_t counters[kHuffmanCounters], HuffmanTable& 
             bits[j] -= 1;
         }
     }
-    // Remove the reserved symbol's code, the longest one.
+    // The reserved symbol's code is the longest one.
     int longest = 16;
     while (longest > 0 && bits[longest] == 0) {
         --longest;
@@ -85,7 +90,33 @@ bool BuildHuffmanTable(const uint32_t counters[kHuffmanCounters], HuffmanTable& 
     if (longest > 0) {
         --bits[longest];
     }
+    return true;
+}
 
+// Canonical codes for the symbols in table.values, handed out by length.
+void AssignCodes(const int bits[kMaxLength + 1], HuffmanTable& table) {
+    uint32_t code = 0;
+    int k = 0;
+    for (int l = 1; l <= 16; ++l) {
+        for (int i = 0; i < bits[l]; ++i) {
+            const uint8_t symbol = table.values[k++];
+            table.code[symbol] = static_cast<uint16_t>(code);
+            table.size[symbol] = static_cast<uint8_t>(l);
+            ++code;
+        }
+        code <<= 1;
+    }
+}
+
+} // namespace
+
+bool BuildHuffmanTable(const uint32_t counters[kHuffmanCounters], HuffmanTable& table) {
+    int codeSize[kHuffmanCounters] = {};
+    CodeLengths(counters, codeSize);
+    int bits[kMaxLength + 1] = {};
+    if (!LimitedLengthCounts(codeSize, bits)) {
+        return false;
+    }
     table = HuffmanTable{};
     for (int l = 1; l <= 16; ++l) {
         table.bits[l] = static_cast<uint8_t>(bits[l]);
@@ -101,18 +132,7 @@ bool BuildHuffmanTable(const uint32_t counters[kHuffmanCounters], HuffmanTable& 
         }
     }
     table.count = n;
-    // Canonical codes.
-    uint32_t code = 0;
-    int k = 0;
-    for (int l = 1; l <= 16; ++l) {
-        for (int i = 0; i < bits[l]; ++i) {
-            const uint8_t symbol = table.values[k++];
-            table.code[symbol] = static_cast<uint16_t>(code);
-            table.size[symbol] = static_cast<uint8_t>(l);
-            ++code;
-        }
-        code <<= 1;
-    }
+    AssignCodes(bits, table);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
+#include "pixmill/scope_guards.h"
 #include "pixmill/stream.h"
 
 #include <algorithm>
@@ -72,46 +73,44 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     const int width = static_cast<int>(info.image_width);
     const int height = static_cast<int>(info.image_height);
     headerSize = SIZE{width, height};
-    try {
-        if (maxSize == nullptr) {
-            info.dct_method = JDCT_ISLOW;
-            int xDensity = info.X_density, yDensity = info.Y_density;
-            if (info.density_unit == 2) {
-                xDensity *= 100;
-                yDensity *= 100;
-            } else {
-                xDensity = static_cast<int>(std::lround(xDensity * 39.37007874015748));
-                yDensity = static_cast<int>(std::lround(yDensity * 39.37007874015748));
-            }
-            image->Create(width, height, bitCount, bitCount == 8 ? 256 : 0, nullptr, xDensity,
-                          yDensity);
+    // A host error while the image is made: the decoder goes.
+    OnExit discard([this] { Discard(); });
+    if (maxSize == nullptr) {
+        info.dct_method = JDCT_ISLOW;
+        int xDensity = info.X_density, yDensity = info.Y_density;
+        if (info.density_unit == 2) {
+            xDensity *= 100;
+            yDensity *= 100;
         } else {
-            info.dct_method = JDCT_IFAST;
-            preview = true;
-            SIZE fit{width, height};
-            if (maxSize->cx < width || maxSize->cy < height) {
-                fit = host->FitSize(width, height, maxSize->cx, maxSize->cy);
-                if (fit.cx > 0 && fit.cy > 0) {
-                    const double ratio = std::min(static_cast<double>(width) / fit.cx,
-                                                  static_cast<double>(height) / fit.cy);
-                    info.scale_num = 1;
-                    info.scale_denom = ratio >= 8 ? 8 : ratio >= 4 ? 4 : ratio >= 2 ? 2 : 1;
-                }
-            }
-            image->Create(fit.cx, fit.cy, bitCount, bitCount == 8 ? 256 : 0, nullptr);
+            xDensity = static_cast<int>(std::lround(xDensity * 39.37007874015748));
+            yDensity = static_cast<int>(std::lround(yDensity * 39.37007874015748));
         }
-        if (bitCount == 8) {
-            RGBQUAD ramp[256];
-            for (int i = 0; i < 256; ++i) {
-                ramp[i] = RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i),
-                                  static_cast<uint8_t>(i), 0};
+        image->Create(width, height, bitCount, bitCount == 8 ? 256 : 0, nullptr, xDensity,
+                      yDensity);
+    } else {
+        info.dct_method = JDCT_IFAST;
+        preview = true;
+        SIZE fit{width, height};
+        if (maxSize->cx < width || maxSize->cy < height) {
+            fit = host->FitSize(width, height, maxSize->cx, maxSize->cy);
+            if (fit.cx > 0 && fit.cy > 0) {
+                const double ratio = std::min(static_cast<double>(width) / fit.cx,
+                                              static_cast<double>(height) / fit.cy);
+                info.scale_num = 1;
+                info.scale_denom = ratio >= 8 ? 8 : ratio >= 4 ? 4 : ratio >= 2 ? 2 : 1;
             }
-            image->SetPalette(ramp);
         }
-    } catch (...) {
-        Discard();
-        throw;
+        image->Create(fit.cx, fit.cy, bitCount, bitCount == 8 ? 256 : 0, nullptr);
     }
+    if (bitCount == 8) {
+        RGBQUAD ramp[256];
+        for (int i = 0; i < 256; ++i) {
+            ramp[i] = RGBQUAD{static_cast<uint8_t>(i), static_cast<uint8_t>(i),
+                              static_cast<uint8_t>(i), 0};
+        }
+        image->SetPalette(ramp);
+    }
+    discard.Dismiss();
     if (!DecoderCalcOutputDimensions(decoder)) {
         DecodingFailed();
     }
@@ -182,7 +181,9 @@ bool JpegCodec::ReadPixels(CVProgress* progress) {
     if (decoder == nullptr) {
         host->RaiseImageError(CVImageError::ReadError);
     }
-    try {
+    {
+        // The decoder goes however reading ends.
+        OnExit discard([this] { Discard(); });
         jpeg_decompress_struct& info = decoder->info;
         const bool buffered = !preview && jpeg_has_multiple_scans(&info);
         if (buffered) {
@@ -200,11 +201,7 @@ bool JpegCodec::ReadPixels(CVProgress* progress) {
         if (!DecoderFinish(decoder)) {
             DecodingFailed();
         }
-    } catch (...) {
-        Discard();
-        throw;
     }
-    Discard();
     if (progress != nullptr) {
         progress->End();
     }

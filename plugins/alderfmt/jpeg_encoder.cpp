@@ -6,9 +6,9 @@
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
 #include "pixmill/stream.h"
+#include "pixmill/work_progress.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -117,24 +117,6 @@ int ScanScript(bool grey, int luminanceLevel, ScanInfo out[10]) {
 struct JpegEncoder::Counters {
     uint32_t dc[2][kHuffmanCounters];
     uint32_t ac[2][kHuffmanCounters];
-};
-
-// Work positions of one progress range; Step is called whenever the work
-// done reaches the position asked for last.
-struct JpegEncoder::Progress {
-    CVProgress* progress;
-    int next = INT_MAX;
-    void Begin(int first, int last, int units) {
-        if (progress != nullptr) {
-            next = progress->Begin(first, last, 0, std::max(units, 1));
-        }
-    }
-    void At(int done) {
-        // Small pictures have fewer work units than the bar has steps.
-        for (int steps = 0; progress != nullptr && done >= next && steps < 100; ++steps) {
-            next = progress->Step(nullptr);
-        }
-    }
 };
 
 JpegEncoder::JpegEncoder(CPluginHost* host) : host(host) {}
@@ -385,7 +367,7 @@ void JpegEncoder::TransformColourMcu(int mx, int my, int16_t* blocks) {
     }
 }
 
-void JpegEncoder::TransformPicture(Progress& progress) {
+void JpegEncoder::TransformPicture(WorkProgress& progress) {
     for (int my = 0; my < mcusY; ++my) {
         for (int mx = 0; mx < mcusX; ++mx) {
             int16_t* blocks = StoreBlock(my * mcusX + mx, 0);
@@ -426,8 +408,8 @@ void JpegEncoder::QuantiseBlock(int16_t* block, int table) const {
     }
 }
 
-void JpegEncoder::QuantiseAll(Progress& progress, int first, int last) {
-    progress.Begin(first, last, mcusY);
+void JpegEncoder::QuantiseAll(WorkProgress& progress, int first, int last) {
+    progress.Begin(first, last, 0, mcusY);
     for (int my = 0; my < mcusY; ++my) {
         for (int mx = 0; mx < mcusX; ++mx) {
             const int mcu = my * mcusX + mx;
@@ -441,7 +423,7 @@ void JpegEncoder::QuantiseAll(Progress& progress, int first, int last) {
 
 // ----------------------------------------------------------------- baseline
 
-template <bool Gather> void JpegEncoder::BaselinePass(Progress& progress, Counters* counters) {
+template <bool Gather> void JpegEncoder::BaselinePass(WorkProgress& progress, Counters* counters) {
     int predictor[3] = {0, 0, 0};
     for (int my = 0; my < mcusY; ++my) {
         for (int mx = 0; mx < mcusX; ++mx) {
@@ -504,9 +486,9 @@ template <bool Gather> void JpegEncoder::BaselinePass(Progress& progress, Counte
     }
 }
 
-void JpegEncoder::EncodeBaseline(Progress& progress, int first, int middle, int last) {
+void JpegEncoder::EncodeBaseline(WorkProgress& progress, int first, int middle, int last) {
     Counters counters{};
-    progress.Begin(first, middle, mcusY);
+    progress.Begin(first, middle, 0, mcusY);
     BaselinePass<true>(progress, &counters);
     const int tables = grey ? 1 : 2;
     for (int t = 0; t < tables; ++t) {
@@ -523,109 +505,150 @@ void JpegEncoder::EncodeBaseline(Progress& progress, int first, int middle, int 
     }
     ScanInfo scan{grey ? 1 : 3, {0, 1, 2}, 0, 63, 0, 0};
     WriteScanHeader(scan);
-    progress.Begin(middle, last, mcusY);
+    progress.Begin(middle, last, 0, mcusY);
     BaselinePass<false>(progress, nullptr);
     FlushBits();
 }
 
 // -------------------------------------------------------------- progressive
 
-template <bool Gather> void JpegEncoder::ProgressiveScan(const ScanInfo& scan, Counters* counters) {
-    eobRun = 0;
-    correctionCount = 0;
-    dcPredictor[0] = dcPredictor[1] = dcPredictor[2] = 0;
-    const bool dcScan = scan.ss == 0;
-    const int al = scan.al;
-    int acTableIndex = 0;
+// One scan of a progressive script, block by block. With Gather the symbols
+// are only counted, for the scan's optimised Huffman tables; without, they
+// are written.
+template <bool Gather> class JpegEncoder::ScanWriter {
+  public:
+    ScanWriter(JpegEncoder& encoder, const ScanInfo& scan, Counters* counters)
+        : e(encoder), scan(scan), counters(counters) {}
 
-    auto symbol = [&](bool dc, int table, int value) {
+    void Run() {
+        e.eobRun = 0;
+        e.correctionCount = 0;
+        e.dcPredictor[0] = e.dcPredictor[1] = e.dcPredictor[2] = 0;
+        if (scan.componentCount > 1 || e.grey) {
+            // Interleaved (or the only component): MCU order.
+            for (int mcu = 0; mcu < e.mcusX * e.mcusY; ++mcu) {
+                for (int b = 0; b < e.blocksPerMcu; ++b) {
+                    Block(e.StoreBlock(mcu, b), b < 4 ? 0 : b - 3);
+                }
+            }
+        } else if (scan.components[0] == 0) {
+            // Luminance alone: only the blocks that cover the picture.
+            acTableIndex = 0;
+            const int blocksX = (e.width + 7) / 8, blocksY = (e.height + 7) / 8;
+            for (int by = 0; by < blocksY; ++by) {
+                for (int bx = 0; bx < blocksX; ++bx) {
+                    Block(e.StoreBlock((by / 2) * e.mcusX + bx / 2, (by % 2) * 2 + bx % 2), 0);
+                }
+            }
+        } else {
+            const int component = scan.components[0];
+            acTableIndex = 1;
+            for (int mcu = 0; mcu < e.mcusX * e.mcusY; ++mcu) {
+                Block(e.StoreBlock(mcu, 3 + component), component);
+            }
+        }
+        FlushEndOfBand();
+    }
+
+  private:
+    void Symbol(bool dc, int table, int value) {
         if constexpr (Gather) {
             ++(dc ? counters->dc : counters->ac)[table][value];
         } else {
-            const HuffmanTable& t = dc ? dcTable[table] : acTable[table];
-            PutBits(t.code[value], t.size[value]);
+            const HuffmanTable& t = dc ? e.dcTable[table] : e.acTable[table];
+            e.PutBits(t.code[value], t.size[value]);
         }
-    };
-    auto bits = [&](uint32_t value, int count) {
+    }
+    void Bits(uint32_t value, int count) {
         if constexpr (!Gather) {
-            PutBits(value, count);
+            e.PutBits(value, count);
         }
-    };
-    auto corrections = [&](int start, int count) {
+    }
+    void Corrections(int start, int count) {
         if constexpr (!Gather) {
             for (int i = 0; i < count; ++i) {
-                PutBits(correctionBits[start + i], 1);
+                e.PutBits(e.correctionBits[start + i], 1);
             }
         }
-    };
-    auto flushEndOfBand = [&] {
-        if (eobRun > 0) {
-            const int n = BitLength(static_cast<uint32_t>(eobRun)) - 1;
-            symbol(false, acTableIndex, n << 4);
+    }
+    void FlushEndOfBand() {
+        if (e.eobRun > 0) {
+            const int n = BitLength(static_cast<uint32_t>(e.eobRun)) - 1;
+            Symbol(false, acTableIndex, n << 4);
             if (n != 0) {
-                bits(static_cast<uint32_t>(eobRun), n);
+                Bits(static_cast<uint32_t>(e.eobRun), n);
             }
-            eobRun = 0;
-            corrections(0, correctionCount);
-            correctionCount = 0;
+            e.eobRun = 0;
+            Corrections(0, e.correctionCount);
+            e.correctionCount = 0;
         }
-    };
+    }
 
-    auto encodeBlock = [&](const int16_t* block, int component) {
+    void Block(const int16_t* block, int component) {
         const int table = component == 0 ? 0 : 1;
-        if (dcScan) {
-            if (scan.ah == 0) {
-                const int value = block[0] >> al;
-                const int diff = value - dcPredictor[component];
-                dcPredictor[component] = value;
-                const int n = BitLength(static_cast<uint32_t>(std::abs(diff)));
-                symbol(true, table, n);
-                if (n != 0) {
-                    bits(ExtraBits(diff, n), n);
-                }
-            } else {
-                bits(static_cast<uint32_t>(block[0] >> al) & 1, 1);
-            }
+        if (scan.ss == 0) {
+            DcBlock(block, component, table);
+        } else if (scan.ah == 0) {
+            AcFirstBlock(block, table);
+        } else {
+            AcRefinementBlock(block, table);
+        }
+    }
+
+    void DcBlock(const int16_t* block, int component, int table) {
+        if (scan.ah != 0) {
+            Bits(static_cast<uint32_t>(block[0] >> scan.al) & 1, 1);
             return;
         }
-        if (scan.ah == 0) {
-            int run = 0;
-            for (int k = scan.ss; k <= scan.se; ++k) {
-                const int c = block[k];
-                const int magnitude = std::abs(c) >> al;
-                if (magnitude == 0) {
-                    ++run;
-                    continue;
-                }
-                flushEndOfBand();
-                while (run > 15) {
-                    symbol(false, table, 0xF0);
-                    run -= 16;
-                }
-                const int n = BitLength(static_cast<uint32_t>(magnitude));
-                symbol(false, table, (run << 4) + n);
-                bits(ExtraBits(c < 0 ? -magnitude : magnitude, n), n);
-                run = 0;
-            }
-            if (run > 0) {
-                if (++eobRun == kEndOfBandLimit) {
-                    flushEndOfBand();
-                }
-            }
-            return;
+        const int value = block[0] >> scan.al;
+        const int diff = value - e.dcPredictor[component];
+        e.dcPredictor[component] = value;
+        const int n = BitLength(static_cast<uint32_t>(std::abs(diff)));
+        Symbol(true, table, n);
+        if (n != 0) {
+            Bits(ExtraBits(diff, n), n);
         }
-        // Refinement: coefficients already non-zero get one correction bit,
-        // newly non-zero ones (magnitude 1) a code and a sign bit.
+    }
+
+    void AcFirstBlock(const int16_t* block, int table) {
+        int run = 0;
+        for (int k = scan.ss; k <= scan.se; ++k) {
+            const int c = block[k];
+            const int magnitude = std::abs(c) >> scan.al;
+            if (magnitude == 0) {
+                ++run;
+                continue;
+            }
+            FlushEndOfBand();
+            while (run > 15) {
+                Symbol(false, table, 0xF0);
+                run -= 16;
+            }
+            const int n = BitLength(static_cast<uint32_t>(magnitude));
+            Symbol(false, table, (run << 4) + n);
+            Bits(ExtraBits(c < 0 ? -magnitude : magnitude, n), n);
+            run = 0;
+        }
+        if (run > 0) {
+            if (++e.eobRun == kEndOfBandLimit) {
+                FlushEndOfBand();
+            }
+        }
+    }
+
+    // Coefficients already non-zero get one correction bit, newly non-zero
+    // ones (magnitude 1) a code and a sign bit.
+    void AcRefinementBlock(const int16_t* block, int table) {
         int magnitudes[64];
         int lastNew = 0;
         for (int k = scan.ss; k <= scan.se; ++k) {
-            magnitudes[k] = std::abs(block[k]) >> al;
+            magnitudes[k] = std::abs(block[k]) >> scan.al;
             if (magnitudes[k] == 1) {
                 lastNew = k;
             }
         }
         int run = 0;
-        int pendingStart = correctionCount;
+        int pendingStart = e.correctionCount;
         int pending = 0;
         for (int k = scan.ss; k <= scan.se; ++k) {
             const int magnitude = magnitudes[k];
@@ -634,73 +657,53 @@ template <bool Gather> void JpegEncoder::ProgressiveScan(const ScanInfo& scan, C
                 continue;
             }
             while (run > 15 && k <= lastNew) {
-                flushEndOfBand();
-                symbol(false, table, 0xF0);
+                FlushEndOfBand();
+                Symbol(false, table, 0xF0);
                 run -= 16;
-                corrections(pendingStart, pending);
-                pendingStart = correctionCount;
+                Corrections(pendingStart, pending);
+                pendingStart = e.correctionCount;
                 pending = 0;
             }
             if (magnitude > 1) {
-                correctionBits[pendingStart + pending++] = static_cast<uint8_t>(magnitude & 1);
+                e.correctionBits[pendingStart + pending++] = static_cast<uint8_t>(magnitude & 1);
                 continue;
             }
-            flushEndOfBand();
-            symbol(false, table, (run << 4) + 1);
-            bits(block[k] < 0 ? 0 : 1, 1);
-            corrections(pendingStart, pending);
-            pendingStart = correctionCount;
+            FlushEndOfBand();
+            Symbol(false, table, (run << 4) + 1);
+            Bits(block[k] < 0 ? 0 : 1, 1);
+            Corrections(pendingStart, pending);
+            pendingStart = e.correctionCount;
             pending = 0;
             run = 0;
         }
         if (run > 0 || pending > 0) {
-            ++eobRun;
-            correctionCount += pending;
-            if (eobRun == kEndOfBandLimit || correctionCount > kCorrectionLimit) {
-                flushEndOfBand();
+            ++e.eobRun;
+            e.correctionCount += pending;
+            if (e.eobRun == kEndOfBandLimit || e.correctionCount > kCorrectionLimit) {
+                FlushEndOfBand();
             }
-        }
-    };
-
-    if (scan.componentCount > 1 || grey) {
-        // Interleaved (or the only component): MCU order.
-        for (int mcu = 0; mcu < mcusX * mcusY; ++mcu) {
-            for (int b = 0; b < blocksPerMcu; ++b) {
-                encodeBlock(StoreBlock(mcu, b), b < 4 ? 0 : b - 3);
-            }
-        }
-    } else if (scan.components[0] == 0) {
-        // Luminance alone: only the blocks that cover the picture.
-        acTableIndex = 0;
-        const int blocksX = (width + 7) / 8, blocksY = (height + 7) / 8;
-        for (int by = 0; by < blocksY; ++by) {
-            for (int bx = 0; bx < blocksX; ++bx) {
-                encodeBlock(StoreBlock((by / 2) * mcusX + bx / 2, (by % 2) * 2 + bx % 2), 0);
-            }
-        }
-    } else {
-        const int component = scan.components[0];
-        acTableIndex = 1;
-        for (int mcu = 0; mcu < mcusX * mcusY; ++mcu) {
-            encodeBlock(StoreBlock(mcu, 3 + component), component);
         }
     }
-    flushEndOfBand();
-}
 
-void JpegEncoder::EncodeProgressive(Progress& progress, int first, int last) {
+    JpegEncoder& e;
+    const ScanInfo& scan;
+    Counters* counters;
+    int acTableIndex = 0;
+};
+
+void JpegEncoder::EncodeProgressive(WorkProgress& progress, int first, int last) {
     const int quantised = first + (last - first) / 3;
     QuantiseAll(progress, first, quantised);
     ScanInfo script[10];
     const int scans = ScanScript(grey, luminanceLevel, script);
-    progress.Begin(quantised, last, scans);
+    progress.Begin(quantised, last, 0, scans);
     for (int i = 0; i < scans; ++i) {
         const ScanInfo& scan = script[i];
         const bool dcScan = scan.ss == 0;
         if (!(dcScan && scan.ah != 0)) {
             Counters counters;
             std::memset(&counters, 0, sizeof(counters));
-            ProgressiveScan<true>(scan, &counters);
+            ScanWriter<true>(*this, scan, &counters).Run();
             if (dcScan) {
                 const int tables = scan.componentCount > 1 ? 2 : 1;
                 for (int t = 0; t < tables; ++t) {
@@ -718,7 +721,7 @@ void JpegEncoder::EncodeProgressive(Progress& progress, int first, int last) {
             }
         }
         WriteScanHeader(scan);
-        ProgressiveScan<false>(scan, nullptr);
+        ScanWriter<false>(*this, scan, nullptr).Run();
         FlushBits();
         progress.At(i + 1);
     }
@@ -726,7 +729,7 @@ void JpegEncoder::EncodeProgressive(Progress& progress, int first, int last) {
 
 // ------------------------------------------------------------------ preview
 
-void JpegEncoder::DecodePreview(CVImage* preview, Progress& progress) {
+void JpegEncoder::DecodePreview(CVImage* preview, WorkProgress& progress) {
     preview->Create(width, height, grey ? 8 : 24, grey ? 256 : 0, nullptr);
     if (grey) {
         RGBQUAD ramp[256];
@@ -809,11 +812,13 @@ void JpegEncoder::Write(const EncoderSettings& settings, CVStream* target, CVPro
     WriteHeaders(settings.progressive);
     FlushOutput();
 
-    Progress steps{progress};
+    // Small pictures have fewer work units than the bar has steps: a report
+    // catches up with every step it has passed.
+    WorkProgress steps(progress, WorkProgress::Pace::CatchUp);
     const bool withPreview = preview != nullptr;
     const int transformEnd = withPreview ? 20 : 35;
     const int codingEnd = withPreview ? 70 : 100;
-    steps.Begin(0, transformEnd, mcusY);
+    steps.Begin(0, transformEnd, 0, mcusY);
     TransformPicture(steps);
     if (settings.progressive) {
         EncodeProgressive(steps, transformEnd, codingEnd);
@@ -823,7 +828,7 @@ void JpegEncoder::Write(const EncoderSettings& settings, CVStream* target, CVPro
     PutWord(0xFFD9);
     FlushOutput();
     if (withPreview) {
-        steps.Begin(70, 100, mcusY);
+        steps.Begin(70, 100, 0, mcusY);
         DecodePreview(preview, steps);
     }
     if (progress != nullptr) {

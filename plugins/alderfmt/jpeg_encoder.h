@@ -15,6 +15,7 @@ class CPluginHost;
 class CVImage;
 class CVStream;
 class CVProgress;
+class WorkProgress;
 } // namespace pixmill
 
 namespace pixmill::alder {
@@ -78,19 +79,18 @@ class JpegEncoder {
 
   private:
     struct Counters;
-    struct Progress;
+    template <bool Gather> class ScanWriter;
 
     void BuildConversionTables();
-    void TransformPicture(Progress& progress);
+    void TransformPicture(WorkProgress& progress);
     void TransformColourMcu(int mx, int my, int16_t* blocks);
     void TransformGreyMcu(int mx, int my, int16_t* block);
     void QuantiseBlock(int16_t* block, int table) const;
-    void QuantiseAll(Progress& progress, int first, int last);
-    void EncodeBaseline(Progress& progress, int first, int middle, int last);
-    template <bool Gather> void BaselinePass(Progress& progress, Counters* counters);
-    void EncodeProgressive(Progress& progress, int first, int last);
-    template <bool Gather> void ProgressiveScan(const ScanInfo& scan, Counters* counters);
-    void DecodePreview(CVImage* preview, Progress& progress);
+    void QuantiseAll(WorkProgress& progress, int first, int last);
+    void EncodeBaseline(WorkProgress& progress, int first, int middle, int last);
+    template <bool Gather> void BaselinePass(WorkProgress& progress, Counters* counters);
+    void EncodeProgressive(WorkProgress& progress, int first, int last);
+    void DecodePreview(CVImage* preview, WorkProgress& progress);
 
     // Output.
     void PutByte(uint8_t value) {

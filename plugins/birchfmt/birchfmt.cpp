@@ -1,12 +1,14 @@
 // birchfmt: the TIFF format library. One format object per library; it keeps
 // the host and the stored settings, makes codecs and options panes.
 #include "birchfmt_pane.h"
+#include "birchfmt_settings.h"
 #include "birchfmt_strings.h"
+#include "tiff_codec.h"
+
 #include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"
-#include "pixmill/plugin_host.h"
-#include "tiff_codec.h"
-#include "birchfmt_settings.h"
+#include "pixmill/help.h"
+#include "pixmill/settings_binding.h"
 
 namespace pixmill::birch {
 
@@ -17,18 +19,11 @@ class TiffFormat : public CFormatPlugin {
     TiffFormat() = default;
     TiffFormat(const TiffFormat&) = delete;
     TiffFormat& operator=(const TiffFormat&) = delete;
-    // Runs when the library is unloaded: the settings go back to the host.
-    ~TiffFormat() {
-        if (host != nullptr) {
-            host->SaveSettings(kSettingsName, &settings, sizeof settings, kSettingsVersion);
-        }
-    }
-
-    // Every request for the format object reloads the stored settings.
+    // Every request for the format object reloads the stored settings; they
+    // are saved when the library is unloaded.
     void Attach(CPluginHost* newHost) {
         host = newHost;
-        settings.compressionChoice = ChoiceNone;
-        host->LoadSettings(kSettingsName, &settings, sizeof settings, kSettingsVersion);
+        binding.Bind(host, kTiffSchema, settings);
     }
 
     const char* GetName(bool longForm) override {
@@ -51,12 +46,12 @@ class TiffFormat : public CFormatPlugin {
     void DestroyOptionsPane(CPluginPane* pane) override {
         delete static_cast<TiffOptionsPane*>(pane);
     }
-    // The program has no help viewer for format topics yet (topic 105).
-    void Help(QWidget*) override {}
+    void Help(QWidget*) override { OpenHelpPage(kHelpTiff); }
 
   private:
     CPluginHost* host = nullptr;
     TiffSettings settings{ChoiceNone};
+    CSettingsBinding binding; // after the block: saves it before it goes
 };
 
 TiffFormat g_format;
@@ -72,6 +67,6 @@ PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin**
 }
 
 PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    *blocks = &pixmill::birch::TiffSettingsSchema();
+    *blocks = &pixmill::birch::kTiffSchema;
     return 1;
 }

@@ -13,10 +13,8 @@ namespace pixmill::birch {
 namespace {
 // Context help topics of the radio buttons, in control order.
 constexpr int kHelpIds[] = {106, 107, 108, 110, 109};
+constexpr int kChoiceCount = 5;
 } // namespace
-
-TiffOptionsPane::TiffOptionsPane(CPaneSite* site, TiffSettings* settings)
-    : CPaneBase(site), settings(settings), choice(settings->compressionChoice) {}
 
 void TiffOptionsPane::Build(QWidget* root) {
     auto* outer = new QVBoxLayout(root);
@@ -26,7 +24,7 @@ void TiffOptionsPane::Build(QWidget* root) {
     outer->addWidget(group);
     auto* layout = new QVBoxLayout(group);
     buttons = new QButtonGroup(root);
-    for (int n = 0; n < 5; ++n) {
+    for (int n = 0; n < kChoiceCount; ++n) {
         auto* button =
             new QRadioButton(QString::fromUtf8(LookupString(kStrings, IdUncompressed + n)), group);
         SetControlId(button, IdUncompressed + n);
@@ -34,40 +32,27 @@ void TiffOptionsPane::Build(QWidget* root) {
         buttons->addButton(button, n);
         layout->addWidget(button);
     }
-    QObject::connect(buttons, &QButtonGroup::idClicked, root, [this](int n) {
-        choice = n;
-        NotifyChanged();
-    });
+    QObject::connect(buttons, &QButtonGroup::idClicked, root,
+                     [this](int n) { Accept(model.Set(TiffOptionsModel::Compression, n)); });
 }
 
 void TiffOptionsPane::OnImage() {
-    // Without an image yet nothing is offered or taken away.
-    const bool bilevel = image == nullptr || image->BitCount() == 1;
-    if (!bilevel) {
-        // CCITT cannot encode deeper images: hide it and fall back to LZW.
-        buttons->setExclusive(false);
-        for (int id : {IdCcitt, IdHuffman}) {
-            auto* button = Control<QRadioButton>(id);
-            button->setChecked(false);
-            button->setVisible(false);
-        }
-        buttons->setExclusive(true);
-        if (choice == ChoiceCcitt || choice == ChoiceHuffman) {
-            choice = ChoiceLzw;
-            settings->compressionChoice = ChoiceLzw;
-        }
-    } else {
-        Control<QRadioButton>(IdCcitt)->setVisible(true);
-        Control<QRadioButton>(IdHuffman)->setVisible(true);
-    }
-    if (QAbstractButton* current = buttons->button(choice)) {
-        current->setChecked(true);
+    if (model.SetImageBits(Image() != nullptr ? Image()->BitCount() : 0)) {
+        // The fallback holds at once, as the save dialog may write without a commit.
+        model.Store(settings);
     }
 }
 
-bool TiffOptionsPane::Commit() {
-    settings->compressionChoice = choice;
-    return true;
+void TiffOptionsPane::OnRefresh() {
+    // A choice not offered is hidden and unchecked; exclusivity would keep
+    // the last checked button checked.
+    buttons->setExclusive(false);
+    for (int n = 0; n < kChoiceCount; ++n) {
+        QAbstractButton* button = buttons->button(n);
+        button->setVisible(model.Offered(n));
+        button->setChecked(n == model.Choice());
+    }
+    buttons->setExclusive(true);
 }
 
 } // namespace pixmill::birch

@@ -1,9 +1,10 @@
-// The TIFF options pane of the save dialog: the compression choice. CCITT
-// and Huffman are offered only for 1-bit images.
+// The TIFF options pane of the save dialog: the compression choice, bound to
+// a TiffOptionsModel.
 #pragma once
 
-#include "pixmill/pane_base.h"
+#include "birchfmt_pane_model.h"
 #include "birchfmt_settings.h"
+#include "pixmill/pane_base.h"
 
 class QButtonGroup;
 
@@ -17,21 +18,17 @@ enum PaneControl {
     IdHuffman = 1004,
 };
 
-class TiffOptionsPane : public CPaneBase {
+class TiffOptionsPane : public CModelPane<TiffOptionsModel, TiffSettings> {
   public:
     // settings: the format's stored settings, updated by SetImage and Commit.
-    TiffOptionsPane(CPaneSite* site, TiffSettings* settings);
-
-    bool Commit() override;
-    int Choice() const { return choice; }
+    TiffOptionsPane(CPaneSite* site, TiffSettings* settings) : CModelPane(site, *settings) {}
 
   protected:
     void Build(QWidget* root) override;
     void OnImage() override;
+    void OnRefresh() override;
 
   private:
-    TiffSettings* settings;
-    int32_t choice;
     QButtonGroup* buttons = nullptr;
 };
 

@@ -10,13 +10,9 @@ const SettingsField kFields[] = {
      "compression of written files: 0 none, 1 LZW, 2 PackBits, 3 CCITT Group 4, "
      "4 CCITT Huffman (CCITT only for 1-bit images)"},
 };
-const SettingsBlockSchema kSchema = {kSettingsName, sizeof(TiffSettings), kSettingsVersion, kFields,
-                                     1};
 } // namespace
 
-const SettingsBlockSchema& TiffSettingsSchema() {
-    return kSchema;
-}
+const SettingsBlockSchema kTiffSchema = {kSettingsName, sizeof(TiffSettings), 3, kFields, 1};
 
 uint16_t CompressionTagOf(int32_t choice) {
     switch (choice) {

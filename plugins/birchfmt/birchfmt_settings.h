@@ -24,10 +24,8 @@ struct TiffSettings {
 static_assert(sizeof(TiffSettings) == 4);
 
 inline constexpr const char* kSettingsName = "TIFF_Parameters";
-inline constexpr int kSettingsVersion = 3;
-
 // The one declaration of the stored block.
-const SettingsBlockSchema& TiffSettingsSchema();
+extern const SettingsBlockSchema kTiffSchema;
 
 // The Compression tag value written for a choice; unknown choices give LZW.
 uint16_t CompressionTagOf(int32_t choice);

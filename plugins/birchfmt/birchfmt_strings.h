@@ -20,4 +20,7 @@ enum StringId {
 // The library's texts (read with LookupString).
 extern const StringTable kStrings;
 
+// The format's help page.
+inline constexpr int kHelpTiff = 105;
+
 } // namespace pixmill::birch

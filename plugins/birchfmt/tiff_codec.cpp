@@ -4,7 +4,9 @@
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
+#include "pixmill/scope_guards.h"
 #include "pixmill/stream.h"
+#include "pixmill/work_progress.h"
 
 #include <algorithm>
 #include <cmath>
@@ -289,23 +291,21 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
         transparency = TransparencyInfo{RGBQUAD{63, 63, 63, 0}, 1};
     }
 
-    try {
-        if (maxSize == nullptr) {
-            image->Create(width, height, kind.depth, colors, &transparency);
-            image->SetResolution(RoundedResolution(picture.xResolution),
-                                 RoundedResolution(picture.yResolution),
-                                 picture.resolutionUnit == 3 ? 1 : 0);
-        } else if (width > maxSize->cx || height > maxSize->cy) {
-            preview = true;
-            const SIZE fit = host->FitSize(width, height, maxSize->cx, maxSize->cy);
-            image->Create(fit.cx, fit.cy, kind.depth, colors, &transparency);
-        } else {
-            image->Create(width, height, kind.depth, colors, &transparency);
-        }
-    } catch (...) {
-        FreeWorkBuffer();
-        throw;
+    // A host error (no memory for the pixels): nothing stays open.
+    OnExit freeWork([this] { FreeWorkBuffer(); });
+    if (maxSize == nullptr) {
+        image->Create(width, height, kind.depth, colors, &transparency);
+        image->SetResolution(RoundedResolution(picture.xResolution),
+                             RoundedResolution(picture.yResolution),
+                             picture.resolutionUnit == 3 ? 1 : 0);
+    } else if (width > maxSize->cx || height > maxSize->cy) {
+        preview = true;
+        const SIZE fit = host->FitSize(width, height, maxSize->cx, maxSize->cy);
+        image->Create(fit.cx, fit.cy, kind.depth, colors, &transparency);
+    } else {
+        image->Create(width, height, kind.depth, colors, &transparency);
     }
+    freeWork.Dismiss();
     PrepareRows(width, height);
     return SIZE{width, height};
 }
@@ -414,12 +414,9 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
 }
 
 bool TiffCodec::ReadPixels(CVProgress* progress) {
-    try {
-        return ReadStrips(progress);
-    } catch (...) {
-        FreeWorkBuffer(); // a user break or a host error: nothing stays open
-        throw;
-    }
+    // A user break or a host error: nothing stays open.
+    OnExit freeWork([this] { FreeWorkBuffer(); });
+    return ReadStrips(progress);
 }
 
 bool TiffCodec::ReadStrips(CVProgress* progress) {
@@ -491,12 +488,8 @@ SIZE TiffCodec::BeginWrite(const CVImage* source, const int* parameter) {
 }
 
 bool TiffCodec::Write(CVStream* output, CVProgress* progress, CVImage*) {
-    try {
-        return WriteStrips(output, progress);
-    } catch (...) {
-        FreeWorkBuffer();
-        throw;
-    }
+    OnExit freeWork([this] { FreeWorkBuffer(); });
+    return WriteStrips(output, progress);
 }
 
 bool TiffCodec::WriteStrips(CVStream* output, CVProgress* progress) {
@@ -512,81 +505,13 @@ bool TiffCodec::WriteStrips(CVStream* output, CVProgress* progress) {
     if (!file->OpenForWriting(output)) {
         Fail(this, host, CVImageError::WriteError);
     }
-    TIFF* tif = file->get();
-
-    const uint32_t width = static_cast<uint32_t>(image->Width());
-    const uint32_t height = static_cast<uint32_t>(image->Height());
-    const uint16_t bitsPerSample = depth == 24 ? 8 : static_cast<uint16_t>(depth);
-    const uint16_t samplesPerPixel = depth == 24 ? 3 : 1;
     const uint16_t photometric = depth == 24 ? 2 : WritePhotometricOf(*image);
-    const uint16_t compression =
-        CompressionTagOf(settings != nullptr ? settings->compressionChoice : ChoiceNone);
-    const uint64_t scanline = (static_cast<uint64_t>(width) * depth + 7) / 8;
+    const uint64_t scanline = (static_cast<uint64_t>(image->Width()) * depth + 7) / 8;
     const uint32_t rowsPerStrip = RowsPerStripFor(scanline);
-    auto dotsPerInch = [](int32_t dotsPerMetre) {
-        return dotsPerMetre > 0 ? std::floor(dotsPerMetre * 2.54 * 0.01 + 0.5) : 0.0;
-    };
-
-    bool ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0) &&
-              TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) &&
-              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) &&
-              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bitsPerSample) &&
-              TIFFSetField(tif, TIFFTAG_COMPRESSION, compression) &&
-              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric) &&
-              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel) &&
-              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-              TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
-              TIFFSetField(tif, TIFFTAG_XRESOLUTION, dotsPerInch(image->header.biXPelsPerMeter)) &&
-              TIFFSetField(tif, TIFFTAG_YRESOLUTION, dotsPerInch(image->header.biYPelsPerMeter)) &&
-              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-    if (ok && photometric == 3) {
-        const size_t entries = size_t{1} << depth;
-        auto* map = reinterpret_cast<uint16_t*>(host->ScratchAlloc(3 * entries * sizeof(uint16_t)));
-        if (map == nullptr) {
-            Fail(this, host, CVImageError::OutOfMemory);
-        }
-        uint16_t* red = map;
-        uint16_t* green = map + entries;
-        uint16_t* blue = map + 2 * entries;
-        for (size_t i = 0; i < entries; ++i) {
-            red[i] = static_cast<uint16_t>(image->palette[i].rgbRed * 257);
-            green[i] = static_cast<uint16_t>(image->palette[i].rgbGreen * 257);
-            blue[i] = static_cast<uint16_t>(image->palette[i].rgbBlue * 257);
-        }
-        ok = TIFFSetField(tif, TIFFTAG_COLORMAP, red, green, blue);
-    }
-    if (!ok) {
+    if (!WriteTags(photometric, rowsPerStrip)) {
         Fail(this, host, CVImageError::WriteError);
     }
-
-    stripBuffer = static_cast<uint8_t*>(host->Alloc(static_cast<size_t>(scanline * rowsPerStrip)));
-    int next = progress != nullptr ? progress->Begin(0, 100, 0, static_cast<int>(height))
-                                   : static_cast<int>(height);
-    int rowsDone = 0;
-    for (uint32_t top = 0; top < height; top += rowsPerStrip) {
-        const uint32_t rows = std::min(rowsPerStrip, height - top);
-        for (uint32_t r = 0; r < rows; ++r) {
-            const uint8_t* from = image->Row(static_cast<int>(top + r));
-            uint8_t* to = stripBuffer + scanline * r;
-            if (depth == 24) {
-                for (uint32_t x = 0; x < width; ++x) {
-                    to[3 * x] = from[3 * x + 2];
-                    to[3 * x + 1] = from[3 * x + 1];
-                    to[3 * x + 2] = from[3 * x];
-                }
-            } else {
-                std::memcpy(to, from, static_cast<size_t>(scanline));
-            }
-            ++rowsDone;
-            if (progress != nullptr && rowsDone >= next) {
-                next = progress->Step(nullptr);
-            }
-        }
-        if (TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), stripBuffer,
-                                  static_cast<tmsize_t>(scanline * rows)) == -1) {
-            Fail(this, host, CVImageError::WriteError);
-        }
-    }
+    WriteRows(scanline, rowsPerStrip, progress);
     const bool closed = file->Close();
     file.reset();
     FreeStripBuffer();
@@ -599,6 +524,80 @@ bool TiffCodec::WriteStrips(CVStream* output, CVProgress* progress) {
         progress->End();
     }
     return true;
+}
+
+bool TiffCodec::WriteTags(uint16_t photometric, uint32_t rowsPerStrip) {
+    TIFF* tif = file->get();
+    const int depth = image->BitCount();
+    const uint16_t bitsPerSample = depth == 24 ? 8 : static_cast<uint16_t>(depth);
+    const uint16_t samplesPerPixel = depth == 24 ? 3 : 1;
+    const uint16_t compression =
+        CompressionTagOf(settings != nullptr ? settings->compressionChoice : ChoiceNone);
+    auto dotsPerInch = [](int32_t dotsPerMetre) {
+        return dotsPerMetre > 0 ? std::floor(dotsPerMetre * 2.54 * 0.01 + 0.5) : 0.0;
+    };
+    const bool ok =
+        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0) &&
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image->Width())) &&
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image->Height())) &&
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bitsPerSample) &&
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression) &&
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric) &&
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel) &&
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, dotsPerInch(image->header.biXPelsPerMeter)) &&
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, dotsPerInch(image->header.biYPelsPerMeter)) &&
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    if (!ok || photometric != 3) {
+        return ok;
+    }
+    const size_t entries = size_t{1} << depth;
+    auto* map = reinterpret_cast<uint16_t*>(host->ScratchAlloc(3 * entries * sizeof(uint16_t)));
+    if (map == nullptr) {
+        Fail(this, host, CVImageError::OutOfMemory);
+    }
+    uint16_t* red = map;
+    uint16_t* green = map + entries;
+    uint16_t* blue = map + 2 * entries;
+    for (size_t i = 0; i < entries; ++i) {
+        red[i] = static_cast<uint16_t>(image->palette[i].rgbRed * 257);
+        green[i] = static_cast<uint16_t>(image->palette[i].rgbGreen * 257);
+        blue[i] = static_cast<uint16_t>(image->palette[i].rgbBlue * 257);
+    }
+    return TIFFSetField(tif, TIFFTAG_COLORMAP, red, green, blue) != 0;
+}
+
+void TiffCodec::WriteRows(uint64_t scanline, uint32_t rowsPerStrip, CVProgress* progress) {
+    TIFF* tif = file->get();
+    const int depth = image->BitCount();
+    const uint32_t width = static_cast<uint32_t>(image->Width());
+    const uint32_t height = static_cast<uint32_t>(image->Height());
+    stripBuffer = static_cast<uint8_t*>(host->Alloc(static_cast<size_t>(scanline * rowsPerStrip)));
+    WorkProgress rowsDone(progress, WorkProgress::Pace::OneStep);
+    rowsDone.Begin(0, 100, 0, static_cast<int>(height));
+    for (uint32_t top = 0; top < height; top += rowsPerStrip) {
+        const uint32_t rows = std::min(rowsPerStrip, height - top);
+        for (uint32_t r = 0; r < rows; ++r) {
+            // Top row first; colours in the file's red, green, blue order.
+            const uint8_t* from = image->Row(static_cast<int>(top + r));
+            uint8_t* to = stripBuffer + scanline * r;
+            if (depth == 24) {
+                for (uint32_t x = 0; x < width; ++x) {
+                    to[3 * x] = from[3 * x + 2];
+                    to[3 * x + 1] = from[3 * x + 1];
+                    to[3 * x + 2] = from[3 * x];
+                }
+            } else {
+                std::memcpy(to, from, static_cast<size_t>(scanline));
+            }
+            rowsDone.At(top + r + 1);
+        }
+        if (TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), stripBuffer,
+                                  static_cast<tmsize_t>(scanline * rows)) == -1) {
+            Fail(this, host, CVImageError::WriteError);
+        }
+    }
 }
 
 } // namespace pixmill::birch

@@ -3,8 +3,8 @@
 // stream. Rows are delivered through the format codec base, bottom-up.
 #pragma once
 
-#include "pixmill/format_codec_base.h"
 #include "birchfmt_settings.h"
+#include "pixmill/format_codec_base.h"
 #include "tiff_stream_file.h"
 
 #include <cstdint>
@@ -90,6 +90,9 @@ class TiffCodec : public FormatCodecBase {
     void ReadTags();
     bool ReadStrips(CVProgress* progress);
     bool WriteStrips(CVStream* output, CVProgress* progress);
+    // The tags of the image being written, its colour map included.
+    bool WriteTags(uint16_t photometric, uint32_t rowsPerStrip);
+    void WriteRows(uint64_t scanline, uint32_t rowsPerStrip, CVProgress* progress);
     void BuildPalette(const TiffClassification& kind);
     void ConvertRow(const uint8_t* source, uint8_t* target, SampleLayout layout) const;
     void FreeStripBuffer();

@@ -1,18 +1,135 @@
 // The colour-conversion library: its one plug-in object and the exported
 // entry points.
-#include "color_plugin.h"
-#include "cedarcol_settings.h"
+#include "cedarcol.h"
 
+#include "cedarcol_pane.h"
+#include "cedarcol_strings.h"
+#include "palette_reduce.h"
+
+#include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
+#include "pixmill/help.h"
+#include "pixmill/pane_base.h"
+#include "pixmill/scope_guards.h"
 
 #include <cstring>
+#include <iterator>
 
-using namespace pixmill;
-using namespace pixmill::cedarcol;
+namespace pixmill::cedarcol {
+
+namespace {
+
+constexpr uint16_t kPaneFlags = OpLivePreview | OpHasSettings;
+
+constexpr OperationEntry kOperations[] = {
+    {IdsNameFirst + 0, IdsMenuNameFirst + 0, IdsDescriptionFirst + 0, kPaneFlags,
+     KindColorConversion, kHelpBlackAndWhite},
+    {IdsNameFirst + 1, IdsMenuNameFirst + 1, IdsDescriptionFirst + 1, 0, KindColorConversion, 0},
+    {IdsNameFirst + 2, IdsMenuNameFirst + 2, IdsDescriptionFirst + 2, kPaneFlags,
+     KindColorConversion, kHelpPaletted},
+    {IdsNameFirst + 3, IdsMenuNameFirst + 3, IdsDescriptionFirst + 3, 0, KindImageOperation, 0},
+};
+
+// What each operation converts to: its conversion code and its output kinds.
+struct Target {
+    int32_t code;
+    uint16_t kinds;
+};
+constexpr Target kTargets[] = {
+    {CodeBilevel, KindBilevel},
+    {CodeGray, KindGray8},
+    {CodeColorCount, KindPaletted4 | KindPaletted8},
+    {CodeRgb, KindRgb24},
+};
+static_assert(std::size(kTargets) == std::size(kOperations));
+
+} // namespace
+
+CColorPlugin::CColorPlugin(CPluginHost* host)
+    : CTableProcessingPlugin(host, kStrings, kOperations, {IdsGroupName, IdsGroupMenuName}) {
+    BindSettings(kColorInfoSchema, settings);
+    // The planes are not stored: a remembered fixed palette is loaded again,
+    // so that it is not replaced by black entries.
+    if (settings.fixedPalette != 0) {
+        LoadFixedPalette(settings.paletteKind, planes);
+    }
+}
+
+void CColorPlugin::Convert(const CVImage* source, CVImage* destination, CVProgress* progress) {
+    ConversionParameters params;
+    params.info = settings;
+    params.ditherLevel = ditherLevel;
+    params.tolerance = tolerance;
+    params.fixedPalette = planes;
+    ConvertColors(host, *source, *destination, progress, params);
+}
+
+bool CColorPlugin::Run(const CVImage* source, CVImage* destination, CVProgress* progress) {
+    settings.conversionCode = kTargets[currentOperation].code;
+    Convert(source, destination, progress);
+    return true;
+}
+
+void CColorPlugin::ChangeColors(const CVImage* source, CVImage* destination, CVProgress* progress,
+                                const QorelColorInfo& block) {
+    // The stored block comes back however the conversion ends.
+    RestoreOnExit restore(settings);
+    settings = block;
+    Convert(source, destination, progress);
+}
+
+bool CColorPlugin::Accepts(const CVImage& image) {
+    switch (currentOperation) {
+    case OpBlackAndWhite:
+        return image.BitCount() != 1;
+    case OpGrayscale:
+        return !(image.BitCount() == 8 && image.IsGray());
+    case OpPaletted:
+        return true;
+    default:
+        return image.BitCount() != 24;
+    }
+}
+
+ImageKindSet CColorPlugin::OutputKinds(const ImageKindSet&) {
+    return {kTargets[currentOperation].kinds, 0, 0, 0};
+}
+
+CPluginPane* CColorPlugin::CreatePane(CPaneSite* site) {
+    if (currentOperation == OpBlackAndWhite) {
+        return new CBlackWhitePane(site, this);
+    }
+    return new CPalettePane(site, this);
+}
+
+void CColorPlugin::DestroySettingsPane(CPluginPane* pane) {
+    delete static_cast<CPaneBase*>(pane);
+}
+
+void CColorPlugin::Help(QWidget*) {
+    if (HelpTopic() != 0) {
+        OpenHelpPage(HelpTopic());
+    }
+}
+
+void CColorPlugin::LoadPalette(int kind) {
+    const int count = LoadFixedPalette(kind, planes);
+    if (count > 0) {
+        settings.colorCount = count;
+        settings.fixedPalette = 1;
+    } else {
+        settings.fixedPalette = 0;
+    }
+}
 
 namespace {
 CPluginInstance<CColorPlugin> g_plugin;
 }
+
+} // namespace pixmill::cedarcol
+
+using namespace pixmill;
+using namespace pixmill::cedarcol;
 
 PIXMILL_ENTRY int GetProcessing(CPluginHost* host, CProcessingPlugin** out) {
     *out = g_plugin.Get(host);

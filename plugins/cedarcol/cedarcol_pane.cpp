@@ -1,38 +1,20 @@
 #include "cedarcol_pane.h"
 
-#include "color_plugin.h"
+#include "cedarcol.h"
 #include "cedarcol_settings.h"
 #include "cedarcol_strings.h"
 
+#include "pixmill/up_down.h"
+
 #include <QComboBox>
 #include <QGridLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSignalBlocker>
 #include <QSlider>
-#include <QSpinBox>
-
-#include <algorithm>
 
 namespace pixmill::cedarcol {
 
 namespace {
-
-// An up-down control: the arrows of a spin box without its own text field,
-// next to the edit it serves.
-class UpDown : public QSpinBox {
-  public:
-    explicit UpDown(QWidget* parent) : QSpinBox(parent) {
-        lineEdit()->hide();
-        setFixedWidth(20);
-    }
-};
-
-int Limit(const char* field, bool maximum) {
-    const SettingsField& f = ColorInfoField(field);
-    return static_cast<int>(maximum ? f.maximum : f.minimum);
-}
 
 // Labels of the dialogs.
 constexpr const char* kThresholdText = "&Threshold:";
@@ -42,6 +24,11 @@ constexpr const char* kColorsText = "&Colors:";
 constexpr const char* kBitsText = "&Bits:";
 constexpr const char* kToleranceText = "&Web tolerance:";
 
+// Typing above the range puts the maximum into the edit; typing below it
+// leaves the text, and the value counts as the minimum.
+constexpr TypingRules kTyping = {false, true, TypingRules::Below::Keep,
+                                 TypingRules::Above::Rewrite};
+
 QLabel* AddLabel(QGridLayout* grid, int row, const char* text, QWidget* buddy) {
     auto* label = new QLabel(QString::fromUtf8(text), grid->parentWidget());
     label->setBuddy(buddy);
@@ -49,149 +36,68 @@ QLabel* AddLabel(QGridLayout* grid, int row, const char* text, QWidget* buddy) {
     return label;
 }
 
-// The smallest b >= 1 with 2^b >= n.
-int BitsFor(int n) {
-    int b = 1;
-    while ((1 << b) < n) {
-        ++b;
+// An edit with an up-down after it, in one row of the grid; label: set to
+// the row's label when it goes with the controls' enabled state.
+NumberWidgets AddUpDownRow(QGridLayout* grid, int row, const char* text, int editId, int upDownId,
+                           int maxChars, QLabel** label = nullptr) {
+    QWidget* parent = grid->parentWidget();
+    NumberWidgets widgets;
+    widgets.edit = CNumberControl::MakeEdit(parent, editId, maxChars, "\\d*");
+    widgets.upDown = CNumberControl::MakeUpDown(parent, upDownId);
+    QLabel* rowLabel = AddLabel(grid, row, text, widgets.edit);
+    if (label != nullptr) {
+        *label = rowLabel;
+        widgets.label = rowLabel;
     }
-    return b;
+    grid->addWidget(widgets.edit, row, 1);
+    grid->addWidget(widgets.upDown, row, 2);
+    return widgets;
+}
+
+// A track bar with its edit after it, in one row of the grid.
+NumberWidgets AddTrackBarRow(QGridLayout* grid, int row, const char* text, int trackBarId,
+                             int editId) {
+    QWidget* parent = grid->parentWidget();
+    NumberWidgets widgets;
+    widgets.slider = CNumberControl::MakeSlider(parent, trackBarId, 1);
+    widgets.edit = CNumberControl::MakeEdit(parent, editId, 2, "\\d*");
+    AddLabel(grid, row, text, widgets.slider);
+    grid->addWidget(widgets.slider, row, 1);
+    grid->addWidget(widgets.edit, row, 2);
+    return widgets;
 }
 
 } // namespace
 
-// ------------------------------------------------------------ NumberControl
-
-void NumberControl::BuildWithUpDown(QWidget* parent, int editId, int upDownId, int min, int max,
-                                    int maxChars) {
-    minimum = min;
-    maximum = max;
-    edit = new QLineEdit(parent);
-    edit->setMaxLength(maxChars);
-    edit->setValidator(new QIntValidator(0, 999999, edit));
-    CPaneBase::SetControlId(edit, editId);
-    upDown = new UpDown(parent);
-    upDown->setRange(min, max);
-    CPaneBase::SetControlId(upDown, upDownId);
-    QObject::connect(edit, &QLineEdit::textEdited, edit, [this] { Typed(); });
-    QObject::connect(upDown, &QSpinBox::valueChanged, edit, [this](int v) { Moved(v); });
-}
-
-void NumberControl::BuildWithTrackBar(QWidget* parent, int trackBarId, int editId, int min, int max,
-                                      int maxChars) {
-    minimum = min;
-    maximum = max;
-    trackBar = new QSlider(Qt::Horizontal, parent);
-    trackBar->setRange(min, max);
-    trackBar->setPageStep(1);
-    trackBar->setTickPosition(QSlider::TicksBelow);
-    CPaneBase::SetControlId(trackBar, trackBarId);
-    edit = new QLineEdit(parent);
-    edit->setMaxLength(maxChars);
-    edit->setValidator(new QIntValidator(0, 999999, edit));
-    CPaneBase::SetControlId(edit, editId);
-    QObject::connect(edit, &QLineEdit::textEdited, edit, [this] { Typed(); });
-    QObject::connect(trackBar, &QSlider::valueChanged, edit, [this](int v) { Moved(v); });
-}
-
-QWidget* NumberControl::Buddy() const {
-    return upDown != nullptr ? static_cast<QWidget*>(upDown) : static_cast<QWidget*>(trackBar);
-}
-
-int NumberControl::Value() const {
-    return std::clamp(edit->text().toInt(), minimum, maximum);
-}
-
-void NumberControl::Show(int value) {
-    value = std::clamp(value, minimum, maximum);
-    edit->setText(QString::number(value));
-    if (upDown != nullptr) {
-        const QSignalBlocker blocker(upDown);
-        upDown->setValue(value);
-    } else {
-        const QSignalBlocker blocker(trackBar);
-        trackBar->setValue(value);
-    }
-}
-
-void NumberControl::SetEnabled(bool enabled) {
-    edit->setEnabled(enabled);
-    Buddy()->setEnabled(enabled);
-}
-
-void NumberControl::Typed() {
-    if (edit->text().toInt() > maximum) {
-        edit->setText(QString::number(maximum));
-    }
-    const int value = Value();
-    if (upDown != nullptr) {
-        const QSignalBlocker blocker(upDown);
-        upDown->setValue(value);
-    } else {
-        const QSignalBlocker blocker(trackBar);
-        trackBar->setValue(value);
-    }
-    if (reaction) {
-        reaction(value);
-    }
-}
-
-void NumberControl::Moved(int value) {
-    edit->setText(QString::number(value));
-    if (reaction) {
-        reaction(value);
-    }
-}
-
 // ---------------------------------------------------------- black and white
 
 CBlackWhitePane::CBlackWhitePane(CPaneSite* site, CColorPlugin* plugin)
-    : CPaneBase(site), plugin(plugin) {}
+    : CPaneBase(site), plugin(plugin), model(plugin->settings, plugin->ditherLevel) {}
 
 void CBlackWhitePane::Build(QWidget* root) {
     auto* grid = new QGridLayout(root);
-    threshold.BuildWithUpDown(root, IdcThreshold, IdcThresholdUpDown, Limit("threshold", false),
-                              Limit("threshold", true), 3);
-    dither.BuildWithTrackBar(root, IdcDither, IdcDitherEdit, 0, kMaxDitherLevel, 2);
-
-    thresholdLabel = AddLabel(grid, 0, kThresholdText, threshold.Edit());
+    QLabel* thresholdLabel = nullptr;
+    NumberWidgets threshold =
+        AddUpDownRow(grid, 0, kThresholdText, IdcThreshold, IdcThresholdUpDown, 3, &thresholdLabel);
     SetControlId(thresholdLabel, IdcThresholdLabel);
-    grid->addWidget(threshold.Edit(), 0, 1);
-    grid->addWidget(threshold.Buddy(), 0, 2);
-    AddLabel(grid, 1, kDitherText, dither.Buddy());
-    grid->addWidget(dither.Buddy(), 1, 1);
-    grid->addWidget(dither.Edit(), 1, 2);
-
-    threshold.Show(plugin->settings.threshold);
-    dither.Show(plugin->ditherLevel);
-    UpdateEnabled();
-
-    threshold.OnChange([this](int) { NotifyChanged(); });
-    dither.OnChange([this](int) {
-        UpdateEnabled();
-        NotifyChanged();
-    });
-}
-
-void CBlackWhitePane::UpdateEnabled() {
-    const bool direct = dither.Value() == 0;
-    threshold.SetEnabled(direct);
-    thresholdLabel->setEnabled(direct);
+    BindNumber(model, BlackWhitePaneModel::Threshold, threshold, kTyping);
+    BindNumber(model, BlackWhitePaneModel::Dither,
+               AddTrackBarRow(grid, 1, kDitherText, IdcDither, IdcDitherEdit), kTyping);
 }
 
 bool CBlackWhitePane::Commit() {
     if (!root) {
         return false;
     }
-    plugin->settings.threshold = static_cast<int16_t>(threshold.Value());
-    plugin->ditherLevel = dither.Value();
+    model.Store(plugin->settings, plugin->ditherLevel);
     return true;
 }
 
 // ----------------------------------------------------------------- paletted
 
 CPalettePane::CPalettePane(CPaneSite* site, CColorPlugin* plugin)
-    : CPaneBase(site), plugin(plugin) {}
+    : CPaneBase(site), plugin(plugin),
+      model(plugin->settings, plugin->ditherLevel, plugin->tolerance) {}
 
 void CPalettePane::Build(QWidget* root) {
     auto* grid = new QGridLayout(root);
@@ -200,104 +106,34 @@ void CPalettePane::Build(QWidget* root) {
     for (int kind = 0; kind < kPaletteKindCount; ++kind) {
         kindBox->addItem(QString::fromUtf8(LookupString(kStrings, IdsPaletteKindFirst + kind)));
     }
-    const int minColors = Limit("colorCount", false), maxColors = Limit("colorCount", true);
-    colors.BuildWithUpDown(root, IdcColors, IdcColorsUpDown, minColors, maxColors, 3);
-    bits.BuildWithUpDown(root, IdcBits, IdcBitsUpDown, 1, 8, 1);
-    dither.BuildWithTrackBar(root, IdcDither, IdcDitherEdit, 0, kMaxDitherLevel, 2);
-    tolerance.BuildWithTrackBar(root, IdcTolerance, IdcToleranceEdit, 0, kMaxTolerance, 2);
-
     AddLabel(grid, 0, kPaletteText, kindBox);
     grid->addWidget(kindBox, 0, 1, 1, 2);
-    AddLabel(grid, 1, kColorsText, colors.Edit());
-    grid->addWidget(colors.Edit(), 1, 1);
-    grid->addWidget(colors.Buddy(), 1, 2);
-    AddLabel(grid, 2, kBitsText, bits.Edit());
-    grid->addWidget(bits.Edit(), 2, 1);
-    grid->addWidget(bits.Buddy(), 2, 2);
-    AddLabel(grid, 3, kDitherText, dither.Buddy());
-    grid->addWidget(dither.Buddy(), 3, 1);
-    grid->addWidget(dither.Edit(), 3, 2);
-    AddLabel(grid, 4, kToleranceText, tolerance.Buddy());
-    grid->addWidget(tolerance.Buddy(), 4, 1);
-    grid->addWidget(tolerance.Edit(), 4, 2);
-
-    adaptiveColors =
-        std::clamp(static_cast<int>(plugin->settings.colorCount), minColors, maxColors);
-    adaptiveTolerance = plugin->tolerance;
-    dither.Show(plugin->ditherLevel);
-    const int kind =
-        std::clamp(static_cast<int>(plugin->settings.paletteKind), 0, kPaletteKindCount - 1);
-    kindBox->setCurrentIndex(kind);
-    KindChosen(kind);
+    BindNumber(model, PalettePaneModel::Colors,
+               AddUpDownRow(grid, 1, kColorsText, IdcColors, IdcColorsUpDown, 3), kTyping);
+    BindNumber(model, PalettePaneModel::Bits,
+               AddUpDownRow(grid, 2, kBitsText, IdcBits, IdcBitsUpDown, 1), kTyping);
+    BindNumber(model, PalettePaneModel::Dither,
+               AddTrackBarRow(grid, 3, kDitherText, IdcDither, IdcDitherEdit), kTyping);
+    BindNumber(model, PalettePaneModel::Tolerance,
+               AddTrackBarRow(grid, 4, kToleranceText, IdcTolerance, IdcToleranceEdit), kTyping);
 
     QObject::connect(kindBox, &QComboBox::currentIndexChanged, root, [this](int index) {
-        KindChosen(index);
-        NotifyChanged();
-    });
-    colors.OnChange([this](int n) {
-        bits.Show(BitsFor(n));
-        if (kindBox->currentIndex() == PaletteAdaptive) {
-            adaptiveColors = n;
+        if (!Filling()) {
+            Accept(model.SetKind(index));
         }
-        NotifyChanged();
-    });
-    bits.OnChange([this](int b) {
-        colors.Show(1 << b);
-        if (kindBox->currentIndex() == PaletteAdaptive) {
-            adaptiveColors = colors.Value();
-        }
-        NotifyChanged();
-    });
-    dither.OnChange([this](int) { NotifyChanged(); });
-    tolerance.OnChange([this](int t) {
-        adaptiveTolerance = t;
-        NotifyChanged();
     });
 }
 
-void CPalettePane::ShowColors(int n) {
-    colors.Show(n);
-    bits.Show(BitsFor(colors.Value()));
-}
-
-void CPalettePane::KindChosen(int kind) {
-    switch (kind) {
-    case PaletteWindows:
-    case PaletteMacintosh:
-        ShowColors(kind == PaletteWindows ? 236 : 256);
-        colors.SetEnabled(false);
-        bits.SetEnabled(false);
-        tolerance.Show(0);
-        tolerance.SetEnabled(false);
-        break;
-    case PaletteNetscape:
-    case PaletteExplorer:
-        ShowColors(216);
-        colors.SetEnabled(true);
-        bits.SetEnabled(true);
-        tolerance.Show(kMaxTolerance);
-        tolerance.SetEnabled(false);
-        break;
-    default:
-        ShowColors(adaptiveColors);
-        colors.SetEnabled(true);
-        bits.SetEnabled(true);
-        tolerance.Show(adaptiveTolerance);
-        tolerance.SetEnabled(true);
-        break;
-    }
+void CPalettePane::OnRefresh() {
+    kindBox->setCurrentIndex(model.Kind());
 }
 
 bool CPalettePane::Commit() {
     if (!root) {
         return false;
     }
-    const int kind = kindBox->currentIndex();
-    plugin->settings.paletteKind = kind;
-    plugin->settings.colorCount = colors.Value();
-    plugin->ditherLevel = dither.Value();
-    plugin->tolerance = tolerance.Value();
-    plugin->LoadPalette(kind);
+    model.Store(plugin->settings, plugin->ditherLevel, plugin->tolerance);
+    plugin->LoadPalette(model.Kind());
     return true;
 }
 

@@ -35,9 +35,7 @@ const SettingsField& ColorInfoField(const char* name) {
 }
 
 QorelColorInfo DefaultColorInfo() {
-    QorelColorInfo info{};
-    FillDefaults(&info, kColorInfoSchema);
-    return info;
+    return DefaultBlock<QorelColorInfo>(kColorInfoSchema);
 }
 
 } // namespace pixmill::cedarcol

@@ -14,7 +14,11 @@ enum StringId : int {
     IdsDescriptionFirst = 18, // 18..21
 };
 
-// The plug-in's texts (read with LookupString and LoadString).
+// The plug-in's texts (read with LookupString).
 extern const StringTable kStrings;
+
+// Help pages of the operations that have a pane.
+inline constexpr int kHelpBlackAndWhite = 87;
+inline constexpr int kHelpPaletted = 81;
 
 } // namespace pixmill::cedarcol

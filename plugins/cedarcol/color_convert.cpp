@@ -1,11 +1,13 @@
 #include "color_convert.h"
 
 #include "palette_reduce.h"
-#include "progress_band.h"
 
 #include "pixmill/errors.h"
+#include "pixmill/packed_pixels.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
+#include "pixmill/scope_guards.h"
+#include "pixmill/work_progress.h"
 
 #include <cstring>
 
@@ -39,32 +41,6 @@ ConversionTarget TargetOf(int conversionCode, int colorCount) {
 
 namespace {
 
-// The palette index of pixel x in a row of 1, 4 or 8 bits per pixel.
-inline int IndexAt(const uint8_t* row, int x, int bits) {
-    switch (bits) {
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-    default:
-        return row[x];
-    }
-}
-
-struct GreyTables {
-    int red[256], green[256], blue[256];
-    GreyTables() {
-        for (int i = 0; i < 256; ++i) {
-            red[i] = 19595 * i;
-            green[i] = 38470 * i;
-            blue[i] = 7471 * i;
-        }
-    }
-    uint8_t Grey(int r, int g, int b) const {
-        return static_cast<uint8_t>((red[r] + green[g] + blue[b]) >> 16);
-    }
-};
-
 void CreateLike(CVImage& destination, const CVImage& source, int bits, int colors,
                 const TransparencyInfo& transparency) {
     destination.Create(source.Width(), source.Height(), bits, colors, &transparency,
@@ -74,7 +50,7 @@ void CreateLike(CVImage& destination, const CVImage& source, int bits, int color
 } // namespace
 
 void ExpandImage(const CVImage& source, CVImage& destination, int bits, int colorCount,
-                 const TransparencyInfo& transparency, ProgressBand& band) {
+                 const TransparencyInfo& transparency, WorkProgress& band) {
     const int sourceBits = source.BitCount();
     const int width = source.Width();
     if (bits == 8) {
@@ -90,25 +66,30 @@ void ExpandImage(const CVImage& source, CVImage& destination, int bits, int colo
         uint8_t* out = destination.bits + destinationStride * static_cast<size_t>(y);
         if (sourceBits == 24) {
             std::memcpy(out, in, 3 * static_cast<size_t>(width));
-        } else if (bits == 8) {
-            for (int x = 0; x < width; ++x) {
-                out[x] = static_cast<uint8_t>(IndexAt(in, x, sourceBits));
-            }
         } else {
-            for (int x = 0; x < width; ++x, out += 3) {
-                const RGBQUAD& c = source.palette[IndexAt(in, x, sourceBits)];
-                out[0] = c.rgbBlue;
-                out[1] = c.rgbGreen;
-                out[2] = c.rgbRed;
-            }
+            ForIndexDepth(sourceBits, [&](auto depth) {
+                constexpr int Bits = decltype(depth)::value;
+                if (bits == 8) {
+                    for (int x = 0; x < width; ++x) {
+                        out[x] = static_cast<uint8_t>(GetPixel<Bits>(in, x));
+                    }
+                    return;
+                }
+                for (int x = 0; x < width; ++x, out += 3) {
+                    const RGBQUAD& c = source.palette[GetPixel<Bits>(in, x)];
+                    out[0] = c.rgbBlue;
+                    out[1] = c.rgbGreen;
+                    out[2] = c.rgbRed;
+                }
+            });
         }
-        band.RowDone(sourceStride);
+        band.Advance(sourceStride);
     }
 }
 
 void ConvertToGrey(const CVImage& source, CVImage& destination,
-                   const TransparencyInfo& transparency, ProgressBand& band) {
-    static const GreyTables tables;
+                   const TransparencyInfo& transparency, WorkProgress& band) {
+    static const LuminanceTables tables;
     CreateLike(destination, source, 8, 256, transparency);
     for (int i = 0; i < 256; ++i) {
         destination.palette[i] =
@@ -134,21 +115,18 @@ void ConvertToGrey(const CVImage& source, CVImage& destination,
                 out[x] = paletteGrey[in[x]];
             }
         }
-        band.RowDone(sourceStride);
+        band.Advance(sourceStride);
     }
 }
 
 namespace {
 
-// Ends the progress however the conversion ends.
-struct ProgressEnd {
-    CVProgress* progress;
-    ~ProgressEnd() {
-        if (progress != nullptr) {
-            progress->End();
-        }
-    }
-};
+// Progress over the bytes a loop walks through, on the bar from..to.
+WorkProgress ByteBand(CVProgress* progress, int from, int to, size_t totalBytes) {
+    WorkProgress band(progress, WorkProgress::Pace::OneStep);
+    band.BeginLarge(from, to, totalBytes);
+    return band;
+}
 
 void Reduce(CPluginHost* host, uint16_t* cells, const CVImage& source, CVImage& destination,
             const ConversionTarget& target, const ConversionParameters& params,
@@ -161,7 +139,7 @@ void Reduce(CPluginHost* host, uint16_t* cells, const CVImage& source, CVImage& 
     options.threshold = params.info.threshold;
     options.fixedPalette = params.info.fixedPalette != 0 ? params.fixedPalette : nullptr;
     options.transparency = transparency;
-    ProgressBand band(progress, from, 100, source.ImageBytes());
+    WorkProgress band = ByteBand(progress, from, 100, source.ImageBytes());
     ReduceColors(host, cells, source, destination, options, band);
 }
 
@@ -169,7 +147,12 @@ void Reduce(CPluginHost* host, uint16_t* cells, const CVImage& source, CVImage& 
 
 void ConvertColors(CPluginHost* host, const CVImage& source, CVImage& destination,
                    CVProgress* progress, const ConversionParameters& params) {
-    ProgressEnd end{progress};
+    // Ends the progress however the conversion ends.
+    OnExit end([progress] {
+        if (progress != nullptr) {
+            progress->End();
+        }
+    });
     const int sourceBits = source.BitCount();
     if (source.bits == nullptr) {
         host->RaiseImageError(CVImageError::MismatchedFormat);
@@ -213,13 +196,13 @@ void ConvertColors(CPluginHost* host, const CVImage& source, CVImage& destinatio
         if (sourceBits < 8) {
             CVImage indices(host);
             {
-                ProgressBand band(progress, 0, 30, sourceBytes);
+                WorkProgress band = ByteBand(progress, 0, 30, sourceBytes);
                 ExpandImage(source, indices, 8, 256, transparency, band);
             }
-            ProgressBand band(progress, 30, 100, indices.ImageBytes());
+            WorkProgress band = ByteBand(progress, 30, 100, indices.ImageBytes());
             ConvertToGrey(indices, destination, transparency, band);
         } else {
-            ProgressBand band(progress, 0, 100, sourceBytes);
+            WorkProgress band = ByteBand(progress, 0, 100, sourceBytes);
             ConvertToGrey(source, destination, transparency, band);
         }
         return;
@@ -228,19 +211,19 @@ void ConvertColors(CPluginHost* host, const CVImage& source, CVImage& destinatio
     if (sourceBits <= target.bits && target.bits <= 16) {
         CVImage colors(host);
         {
-            ProgressBand band(progress, 0, 10, sourceBytes);
+            WorkProgress band = ByteBand(progress, 0, 10, sourceBytes);
             ExpandImage(source, colors, 24, 0, transparency, band);
         }
         Reduce(host, cells, colors, destination, target, params, transparency, progress, 10);
     } else if (sourceBits <= target.bits) {
-        ProgressBand band(progress, 0, 100, sourceBytes);
+        WorkProgress band = ByteBand(progress, 0, 100, sourceBytes);
         ExpandImage(source, destination, 24, target.colors, transparency, band);
     } else if (sourceBits == 24) {
         Reduce(host, cells, source, destination, target, params, transparency, progress, 0);
     } else {
         CVImage colors(host);
         {
-            ProgressBand band(progress, 0, 20, sourceBytes);
+            WorkProgress band = ByteBand(progress, 0, 20, sourceBytes);
             ExpandImage(source, colors, 24, 0, transparency, band);
         }
         Reduce(host, cells, colors, destination, target, params, transparency, progress, 20);

@@ -10,11 +10,10 @@
 namespace pixmill {
 class CPluginHost;
 class CVProgress;
+class WorkProgress;
 } // namespace pixmill
 
 namespace pixmill::cedarcol {
-
-class ProgressBand;
 
 struct ConversionTarget {
     int colors; // 0 for 24-bit targets
@@ -42,10 +41,10 @@ void ConvertColors(CPluginHost* host, const CVImage& source, CVImage& destinatio
 // Unpacks a 1-, 4- or 8-bit image into 8-bit indices (keeping the palette) or
 // into 24-bit colours; a 24-bit source is copied.
 void ExpandImage(const CVImage& source, CVImage& destination, int bits, int colorCount,
-                 const TransparencyInfo& transparency, ProgressBand& band);
+                 const TransparencyInfo& transparency, WorkProgress& band);
 
 // An 8- or 24-bit image to 8-bit grey with a grey ramp palette.
 void ConvertToGrey(const CVImage& source, CVImage& destination,
-                   const TransparencyInfo& transparency, ProgressBand& band);
+                   const TransparencyInfo& transparency, WorkProgress& band);
 
 } // namespace pixmill::cedarcol

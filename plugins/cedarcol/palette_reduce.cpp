@@ -1,11 +1,12 @@
 #include "palette_reduce.h"
 
 #include "cedarcol_settings.h"
-#include "progress_band.h"
 
 #include "pixmill/errors.h"
 #include "pixmill/inverse_color_map.h"
+#include "pixmill/packed_pixels.h"
 #include "pixmill/plugin_host.h"
+#include "pixmill/work_progress.h"
 
 #include <algorithm>
 #include <cstring>
@@ -314,33 +315,6 @@ void BuildErrorLimit(int level, bool oneBit, int* limit) {
 
 namespace {
 
-// Writes one index into a destination row, most significant bits first.
-// The row was cleared before.
-inline void PutIndex(uint8_t* row, int x, int bits, int index) {
-    switch (bits) {
-    case 1:
-        row[x >> 3] |= static_cast<uint8_t>(index << (7 - (x & 7)));
-        break;
-    case 4:
-        row[x >> 1] |= static_cast<uint8_t>(index << ((x & 1) ? 0 : 4));
-        break;
-    default:
-        row[x] = static_cast<uint8_t>(index);
-        break;
-    }
-}
-
-struct Luminance {
-    int red[256], green[256], blue[256];
-    Luminance() {
-        for (int i = 0; i < 256; ++i) {
-            red[i] = 19595 * i;
-            green[i] = 38470 * i;
-            blue[i] = 7471 * i;
-        }
-    }
-};
-
 struct MappingContext {
     const CVImage& source;
     CVImage& destination;
@@ -350,7 +324,7 @@ struct MappingContext {
     bool hasTransparent;
     RGBQUAD transparent;
     int transparentIndex;
-    ProgressBand& band;
+    WorkProgress& band;
 
     bool IsTransparent(const uint8_t* p) const {
         return hasTransparent && p[0] == transparent.rgbBlue && p[1] == transparent.rgbGreen &&
@@ -359,7 +333,7 @@ struct MappingContext {
 };
 
 void MapDirectly(MappingContext& m, int threshold) {
-    static const Luminance luminance;
+    static const LuminanceTables luminance;
     const int width = m.source.Width();
     const size_t sourceStride = m.source.Stride();
     const size_t destinationStride = m.destination.Stride();
@@ -370,17 +344,15 @@ void MapDirectly(MappingContext& m, int threshold) {
         for (int x = 0; x < width; ++x, p += 3) {
             int index;
             if (m.bits == 1) {
-                const int grey =
-                    (luminance.red[p[2]] + luminance.green[p[1]] + luminance.blue[p[0]]) >> 16;
-                index = grey >= threshold ? 1 : 0;
+                index = luminance.Grey(p[2], p[1], p[0]) >= threshold ? 1 : 0;
             } else if (m.IsTransparent(p)) {
                 index = m.transparentIndex;
             } else {
                 index = m.map.Nearest(p[2], p[1], p[0]);
             }
-            PutIndex(out, x, m.bits, index);
+            OrIndex(out, x, m.bits, index);
         }
-        m.band.RowDone(sourceStride);
+        m.band.Advance(sourceStride);
     }
 }
 
@@ -429,7 +401,7 @@ void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable)
                 below[c] = err[c];
                 carried[c] = 7 * err[c];
             }
-            PutIndex(out, x, m.bits, index);
+            OrIndex(out, x, m.bits, index);
         }
         // The last pixel's column gets what is left for it.
         int16_t* last = errors + 3 * static_cast<size_t>(x - direction + 1);
@@ -437,14 +409,14 @@ void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable)
             last[c] = static_cast<int16_t>(belowBehind[c]);
         }
         direction = -direction;
-        m.band.RowDone(sourceStride);
+        m.band.Advance(sourceStride);
     }
 }
 
 } // namespace
 
 void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVImage& destination,
-                  const ReductionOptions& options, ProgressBand& band) {
+                  const ReductionOptions& options, WorkProgress& band) {
     // A depth cannot hold more colours than its indices reach.
     const int requested = std::clamp(options.colors, 2, 1 << std::clamp(options.bits, 1, 8));
     int n = requested;

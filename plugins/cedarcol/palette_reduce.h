@@ -12,16 +12,30 @@
 
 namespace pixmill {
 class CPluginHost;
-}
+class WorkProgress;
+} // namespace pixmill
 
 namespace pixmill::cedarcol {
-
-class ProgressBand;
 
 // Histogram cells [blue >> 2][green >> 2][red >> 2], 16 bits each; after the
 // palette is chosen the same cells hold the inverse colour map.
 constexpr size_t kHistogramCells = 64 * 64 * 64;
 constexpr size_t kHistogramBytes = kHistogramCells * sizeof(uint16_t);
+
+// Grey levels of colours, in 16.16 fixed point per component value.
+struct LuminanceTables {
+    int red[256], green[256], blue[256];
+    LuminanceTables() {
+        for (int i = 0; i < 256; ++i) {
+            red[i] = 19595 * i;
+            green[i] = 38470 * i;
+            blue[i] = 7471 * i;
+        }
+    }
+    uint8_t Grey(int r, int g, int b) const {
+        return static_cast<uint8_t>((red[r] + green[g] + blue[b]) >> 16);
+    }
+};
 
 // Fills planes with the fixed palette of a palette kind and returns its entry
 // count (256 or 216); 0 (planes untouched) for the adaptive kind or an
@@ -57,6 +71,6 @@ struct ReductionOptions {
 // Reduces a 24-bit source into destination (created here). cells: the
 // histogram block. Raises image error 4 when scratch memory runs out.
 void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVImage& destination,
-                  const ReductionOptions& options, ProgressBand& band);
+                  const ReductionOptions& options, WorkProgress& band);
 
 } // namespace pixmill::cedarcol

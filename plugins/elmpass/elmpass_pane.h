@@ -2,6 +2,7 @@
 // an edit for the strength (0..100) and the filter's caption.
 #pragma once
 
+#include "elmpass_pane_model.h"
 #include "elmpass_settings.h"
 
 #include "pixmill/pane_base.h"
@@ -17,7 +18,7 @@ enum StrengthPaneControl : int {
 };
 inline constexpr int kStrengthDialog = 101;
 
-class CStrengthPane : public CPaneBase {
+class CStrengthPane : public CModelPane<StrengthPaneModel, FilterSettings> {
   public:
     // settings: the plug-in's block, written by Commit; slot: which filter.
     CStrengthPane(CPaneSite* site, FilterSettings* settings, int slot, const char* caption);
@@ -29,13 +30,7 @@ class CStrengthPane : public CPaneBase {
     void Build(QWidget* root) override;
 
   private:
-    void TrackBarMoved(int position);
-    void EditTyped(const QString& text);
-
-    FilterSettings* settings;
-    int slot;
     std::string caption;
-    bool syncing = false;
 };
 
 } // namespace pixmill::elmpass

@@ -22,12 +22,6 @@ const SettingsField kFields[] = {
 const SettingsBlockSchema kFilterSchema = {kFilterSettingsName, sizeof(FilterSettings), 3, kFields,
                                            sizeof kFields / sizeof kFields[0]};
 
-FilterSettings DefaultFilterSettings() {
-    FilterSettings settings{};
-    FillDefaults(&settings, kFilterSchema);
-    return settings;
-}
-
 const SettingsField& StrengthField(int slot) {
     return kFields[3 + slot];
 }

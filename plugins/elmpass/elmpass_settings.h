@@ -25,8 +25,6 @@ inline constexpr int kMaxStrength = 100;
 
 extern const SettingsBlockSchema kFilterSchema;
 
-// The block with its declared defaults.
-FilterSettings DefaultFilterSettings();
 // The strength field of a slot in kFilterSchema.
 const SettingsField& StrengthField(int slot);
 

@@ -28,7 +28,12 @@ enum StringId : int {
     IdCaptionDespeckle = 20,
 };
 
-// The library's texts (read with LoadString).
+// The library's texts (read with LookupString).
 extern const StringTable kStrings;
+
+// Help pages of the filters that have a strength pane.
+inline constexpr int kHelpSmooth = 60;
+inline constexpr int kHelpSharpen = 49;
+inline constexpr int kHelpDespeckle = 201;
 
 } // namespace pixmill::elmpass

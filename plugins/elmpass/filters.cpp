@@ -69,14 +69,6 @@ void CheckSource(const CVImage& source) {
     }
 }
 
-// The destination as a new image like the source, with the whole palette.
-void CreateLike(const CVImage& source, CVImage& destination) {
-    const TransparencyInfo transparency = source.Transparency();
-    destination.Create(source.Width(), source.Height(), source.BitCount(), source.paletteCount,
-                       &transparency, source.header.biXPelsPerMeter, source.header.biYPelsPerMeter);
-    std::memcpy(destination.palette, source.palette, sizeof destination.palette);
-}
-
 Plane PlaneOf(const CVImage& image) {
     return Plane{image.bits, image.Stride(), image.Width(), image.Height(),
                  image.BitCount() == 24 ? 3 : 1};
@@ -96,7 +88,7 @@ void RunFilter(const CVImage& source, CVImage& destination, PlaneFilter filter) 
     if (&source == &destination) {
         source.host->RaiseImageError(CVImageError::MismatchedFormat);
     }
-    CreateLike(source, destination);
+    destination.CreateLike(source);
     if (source.BitCount() == 24 || source.IsGrayRamp()) {
         filter(PlaneOf(source), PlaneOf(destination));
         return;
@@ -444,7 +436,7 @@ void Negative(const CVImage& source, CVImage& destination, CVProgress* progress)
     if (&source == &destination) {
         source.host->RaiseImageError(CVImageError::MismatchedFormat);
     }
-    CreateLike(source, destination);
+    destination.CreateLike(source);
     const Plane in = PlaneOf(source);
     const Plane out = PlaneOf(destination);
     if (source.BitCount() == 24) {

@@ -8,53 +8,34 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/help.h"
+#include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
-#include "pixmill/processing_plugin.h"
 
 using namespace pixmill;
 using namespace pixmill::firscale;
 
 namespace {
 
-constexpr int kHelpTopic = 91;
+constexpr OperationEntry kOperations[] = {
+    {kStrName, kStrMenuName, kStrDescription, OpHasSettings, KindImageOperation, kHelpResample},
+};
 
 // Target sides are taken modulo 65536.
 int LowBits(int value) {
     return static_cast<int>(static_cast<uint32_t>(value) & 0xFFFFu);
 }
 
-class ResampleOperation : public CProcessingPlugin {
+class ResampleOperation : public CTableProcessingPlugin {
   public:
     explicit ResampleOperation(CPluginHost* host)
-        : CProcessingPlugin(host), settings(DefaultSettings()) {
-        LoadString(kStrings, kStrName, name, sizeof name);
-        LoadString(kStrings, kStrMenuName, menuName, sizeof menuName);
-        LoadString(kStrings, kStrDescription, description, sizeof description);
-        BindSettings(kResampleSchema.name, settings, kSettingsVersion);
+        : CTableProcessingPlugin(host, kStrings, kOperations) {
+        BindSettings(kResampleSchema, settings);
     }
 
-    uint16_t GetOperationCount() override { return 1; }
-    const char* GetName(bool menuForm) override { return menuForm ? menuName : name; }
-    const char* GetGroupName(bool) override { return nullptr; }
-    const char* GetDescription() override { return description; }
-
-    bool Apply(const CVImage* source, CVImage* destination, CVProgress* progress) override {
-        return Run(source, destination, progress, settings.width, settings.height,
-                   settings.keepAspect != 0, false);
-    }
-    bool CanApply(const CVImage*) override { return true; }
-    ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
-        return KeepKinds(input, input != nullptr ? input->traits : 0, kinds);
-    }
-    uint16_t GetFlags() override { return OpHasSettings; }
-    int GetKind() override { return KindImageOperation; }
-    CPluginPane* CreateSettingsPane(CPaneSite* site) override {
-        return new ResamplePane(site, settings);
-    }
     void DestroySettingsPane(CPluginPane* pane) override {
         delete static_cast<ResamplePane*>(pane);
     }
-    void Help(QWidget*) override { OpenHelpPage(kHelpTopic); }
+    void Help(QWidget*) override { OpenHelpPage(HelpTopic()); }
 
     // The direct entry: keepAspect replaces the stored flag for this call
     // and the stored flag comes back afterwards, also when the call fails.
@@ -66,15 +47,25 @@ class ResampleOperation : public CProcessingPlugin {
             ~Restore() { flag = saved; }
         } restore{settings.keepAspect, settings.keepAspect};
         settings.keepAspect = keepAspect ? 1 : 0;
-        return Run(source, destination, progress, width, height, settings.keepAspect != 0,
-                   mayOverwriteSource);
+        return Resize(source, destination, progress, width, height, settings.keepAspect != 0,
+                      mayOverwriteSource);
     }
 
     ResampleSettings settings;
 
   private:
-    bool Run(const CVImage* source, CVImage* destination, CVProgress* progress, int width,
-             int height, bool keepAspect, bool mayOverwriteSource) {
+    bool Run(const CVImage* source, CVImage* destination, CVProgress* progress) override {
+        return Resize(source, destination, progress, settings.width, settings.height,
+                      settings.keepAspect != 0, false);
+    }
+    bool Accepts(const CVImage&) override { return true; }
+    ImageKindSet OutputKinds(const ImageKindSet& input) override {
+        return {input.kinds, 0, 0, input.traits};
+    }
+    CPluginPane* CreatePane(CPaneSite* site) override { return new ResamplePane(site, settings); }
+
+    bool Resize(const CVImage* source, CVImage* destination, CVProgress* progress, int width,
+                int height, bool keepAspect, bool mayOverwriteSource) {
         ResampleRequest request;
         request.width = LowBits(width);
         request.height = LowBits(height);
@@ -83,11 +74,6 @@ class ResampleOperation : public CProcessingPlugin {
         Resample(host, source, destination, progress, request);
         return true;
     }
-
-    char name[256];
-    char menuName[256];
-    char description[256];
-    ImageKindSet kinds{};
 };
 
 CPluginInstance<ResampleOperation> g_operation;

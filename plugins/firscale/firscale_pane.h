@@ -1,8 +1,8 @@
 // The resample options pane: target width and height in pixels and, with a
-// current image, in percent of it; the two are kept in step, and with the
-// aspect ratio maintained one side follows the other.
+// current image, in percent of it, bound to a ResamplePaneModel.
 #pragma once
 
+#include "firscale_pane_model.h"
 #include "firscale_settings.h"
 
 #include "pixmill/pane_base.h"
@@ -26,28 +26,17 @@ enum ResampleControl {
     kIdHeightPercentUpDown = 1023,
 };
 
-class ResamplePane : public CPaneBase {
+class ResamplePane : public CModelPane<ResamplePaneModel, ResampleSettings> {
   public:
-    ResamplePane(CPaneSite* site, ResampleSettings& settings);
-    bool Commit() override;
-
-    int Width() const { return width; }
-    int Height() const { return height; }
+    using CModelPane::CModelPane;
 
   protected:
     void Build(QWidget* root) override;
     void OnImage() override;
+    void OnRefresh() override;
 
   private:
-    enum class Side { Width, Height };
-    void EditChanged(int id, Side side, bool percent);
-    void Fill();
-    void SetEditValue(int id, int value);
-
-    ResampleSettings& settings;
-    int width;
-    int height;
-    bool keepAspect;
+    CNumberControl* numbers[4] = {};
 };
 
 } // namespace pixmill::firscale

@@ -15,13 +15,7 @@ const SettingsField kFields[] = {
 };
 } // namespace
 
-const SettingsBlockSchema kResampleSchema = {"Resample", sizeof(ResampleSettings), kSettingsVersion,
-                                             kFields, sizeof kFields / sizeof kFields[0]};
-
-ResampleSettings DefaultSettings() {
-    ResampleSettings settings{};
-    FillDefaults(&settings, kResampleSchema);
-    return settings;
-}
+const SettingsBlockSchema kResampleSchema = {"Resample", sizeof(ResampleSettings), 3, kFields,
+                                             sizeof kFields / sizeof kFields[0]};
 
 } // namespace pixmill::firscale

@@ -18,9 +18,5 @@ struct ResampleSettings {
 static_assert(sizeof(ResampleSettings) == 12, "stored settings block");
 
 extern const SettingsBlockSchema kResampleSchema;
-constexpr int kSettingsVersion = 3;
-
-// The block with its declared defaults.
-ResampleSettings DefaultSettings();
 
 } // namespace pixmill::firscale

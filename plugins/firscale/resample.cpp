@@ -3,13 +3,16 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/inverse_color_map.h"
+#include "pixmill/packed_pixels.h"
 #include "pixmill/plugin_host.h"
-#include "pixmill/progress.h"
+#include "pixmill/scope_guards.h"
+#include "pixmill/work_progress.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace pixmill::firscale {
 
@@ -129,67 +132,39 @@ struct Plane {
     uint8_t* Row(int row) const { return base + stride * static_cast<size_t>(row); }
 };
 
-// Memory taken for one resample and given back when it ends, also when the
-// user breaks off or the host raises an error.
-class WorkMemory {
+// Work space for one resample: from the scratch arena when wanted and it
+// has room, else from the host's memory; given back when the resample ends,
+// also when the user breaks off or the host raises an error.
+class WorkSpace {
   public:
-    explicit WorkMemory(CPluginHost* host) : host(host) {}
-    WorkMemory(const WorkMemory&) = delete;
-    WorkMemory& operator=(const WorkMemory&) = delete;
-    ~WorkMemory() {
-        // Scratch blocks go back in the reverse order of taking them.
-        for (auto it = scratch.rbegin(); it != scratch.rend(); ++it) {
-            host->ScratchRelease(it->first, it->second);
-        }
-        for (void* block : blocks) {
-            host->Free(block);
-        }
-    }
-    // From the scratch arena when it has room, else from the host's memory.
-    uint8_t* Take(size_t bytes, bool scratchFirst) {
+    WorkSpace(CPluginHost* host, size_t bytes, bool scratchFirst) {
         if (scratchFirst) {
-            if (uint8_t* block = host->ScratchAlloc(bytes)) {
-                scratch.emplace_back(block, bytes);
-                return block;
-            }
+            scratch.emplace(host, bytes, ScratchBlock::WhenFull::StayEmpty);
         }
-        auto* block = static_cast<uint8_t*>(host->Alloc(bytes));
-        blocks.push_back(block);
-        return block;
+        if (!scratch || scratch->Get() == nullptr) {
+            block.emplace(host, bytes);
+        }
     }
+    uint8_t* Get() const { return block ? block->Get() : scratch->Get(); }
 
   private:
-    CPluginHost* host;
-    std::vector<std::pair<uint8_t*, size_t>> scratch;
-    std::vector<void*> blocks;
+    std::optional<ScratchBlock> scratch;
+    std::optional<HostBlock> block;
 };
 
-// Progress over one pass: work positions 0..total on the bar first..last.
+// Progress over one pass: work positions 0..total on the bar first..last,
+// reached in proportion to the lines done.
 class PassProgress {
   public:
     PassProgress(CVProgress* progress, int first, int last, int total)
-        : progress(progress), total(total) {
-        if (progress != nullptr) {
-            next = progress->Begin(first, last, 0, total);
-        }
+        : work(progress, WorkProgress::Pace::OneStep), total(total) {
+        work.Begin(first, last, 0, total);
     }
-    void Reached(int position) {
-        if (progress == nullptr || position < next) {
-            return;
-        }
-        const int previous = next;
-        next = progress->Step(nullptr);
-        // A tiny pass may not move the checkpoint: never spin on it.
-        if (next <= previous) {
-            next = previous + 1;
-        }
-    }
-    int Total() const { return total; }
+    void LinesDone(int done, int lines) { work.At(static_cast<int64_t>(done) * total / lines); }
 
   private:
-    CVProgress* progress;
+    WorkProgress work;
     int total;
-    int next = INT_MAX;
 };
 
 // Turns rows into blue-green-red triplets and back: 24-bit rows as they are,
@@ -206,15 +181,15 @@ class PixelForm {
             std::memcpy(triplets, row, static_cast<size_t>(width) * 3);
             return;
         }
-        const int perByte = 8 / bitCount;
-        const int mask = (1 << bitCount) - 1;
-        for (int x = 0; x < width; ++x) {
-            const int shift = 8 - bitCount * (x % perByte + 1);
-            const RGBQUAD& color = palette[(row[x / perByte] >> shift) & mask];
-            *triplets++ = color.rgbBlue;
-            *triplets++ = color.rgbGreen;
-            *triplets++ = color.rgbRed;
-        }
+        ForIndexDepth(bitCount, [&](auto depth) {
+            constexpr int Bits = decltype(depth)::value;
+            for (int x = 0; x < width; ++x) {
+                const RGBQUAD& color = palette[GetPixel<Bits>(row, x)];
+                *triplets++ = color.rgbBlue;
+                *triplets++ = color.rgbGreen;
+                *triplets++ = color.rgbRed;
+            }
+        });
     }
 
     void Pack(const uint8_t* triplets, int width, uint8_t* row) const {
@@ -222,19 +197,15 @@ class PixelForm {
             std::memcpy(row, triplets, static_cast<size_t>(width) * 3);
             return;
         }
-        const int perByte = 8 / bitCount;
-        uint8_t byte = 0;
-        for (int x = 0; x < width; ++x, triplets += 3) {
-            const int index = map->Nearest(triplets[2], triplets[1], triplets[0]);
-            byte = static_cast<uint8_t>(byte | (index << (8 - bitCount * (x % perByte + 1))));
-            if (x % perByte == perByte - 1) {
-                *row++ = byte;
-                byte = 0;
+        std::memset(row, 0, RowBytes(width));
+        ForIndexDepth(bitCount, [&](auto depth) {
+            constexpr int Bits = decltype(depth)::value;
+            for (int x = 0; x < width; ++x, triplets += 3) {
+                OrPixel<Bits>(
+                    row, x,
+                    static_cast<uint32_t>(map->Nearest(triplets[2], triplets[1], triplets[0])));
             }
-        }
-        if (width % perByte != 0) {
-            *row = byte;
-        }
+        });
     }
 
     size_t RowBytes(int width) const {
@@ -258,8 +229,7 @@ void RowPass(const Plane& in, const Plane& out, const PixelForm& form, PassProgr
         form.Unpack(in.Row(row), in.width, lineIn.data());
         plan.Run(lineIn.data(), lineOut.data(), 3);
         form.Pack(lineOut.data(), out.width, out.Row(row));
-        progress.Reached(
-            static_cast<int>(static_cast<int64_t>(row + 1) * progress.Total() / in.height));
+        progress.LinesDone(row + 1, in.height);
     }
 }
 
@@ -278,8 +248,7 @@ void ColumnPass(const Plane& in, const Plane& out, const PixelForm& form, PassPr
             if (in.Row(row) != out.Row(row)) {
                 std::memmove(out.Row(row), in.Row(row), bytes);
             }
-            progress.Reached(
-                static_cast<int>(static_cast<int64_t>(row + 1) * progress.Total() / in.height));
+            progress.LinesDone(row + 1, in.height);
         }
         return;
     }
@@ -339,8 +308,7 @@ void ColumnPass(const Plane& in, const Plane& out, const PixelForm& form, PassPr
                 form.Pack(outLine.data(), width, out.Row(produced));
             }
             ++produced;
-            progress.Reached(
-                static_cast<int>(static_cast<int64_t>(produced) * progress.Total() / out.height));
+            progress.LinesDone(produced, out.height);
         }
     }
 }
@@ -368,12 +336,14 @@ void Resample(CPluginHost* host, const CVImage* source, CVImage* destination, CV
     destination->SetPalette(source->palette);
     const int W2 = target.cx, H2 = target.cy;
 
-    WorkMemory work(host);
+    // Scratch blocks go back in the reverse order of taking them.
+    std::optional<WorkSpace> cache, middleSpace;
     InverseColorMap* map = nullptr;
     uint16_t* cells = nullptr;
     if (bitCount <= 8) {
         host->ScratchReset();
-        cells = reinterpret_cast<uint16_t*>(work.Take(kCacheBytes, true) + kCacheTableBytes);
+        cells = reinterpret_cast<uint16_t*>(cache.emplace(host, kCacheBytes, true).Get() +
+                                            kCacheTableBytes);
     }
     // Built only for paletted images; lives as long as the passes.
     std::vector<InverseColorMap> mapHolder;
@@ -401,7 +371,7 @@ void Resample(CPluginHost* host, const CVImage* source, CVImage* destination, CV
     } else {
         // Never the source's own pixels here: they belong to the caller.
         const size_t bytes = targetStride * static_cast<size_t>(H);
-        middle.base = work.Take(bytes, bytes <= kScratchLimit);
+        middle.base = middleSpace.emplace(host, bytes, bytes <= kScratchLimit).Get();
     }
 
     const int firstLines = columnsFirst ? W : H;

@@ -1,13 +1,16 @@
 // The two settings panes of the colour adjustment: brightness, contrast and
-// intensity per channel (dialog 101), and gamma per channel (dialog 102).
-// Each works on a copy of the settings and writes its part back in Commit.
+// intensity per channel (dialog 101), and gamma per channel (dialog 102),
+// bound to a TonePaneModel and a GammaPaneModel.
 #pragma once
 
+#include "oaktone_pane_model.h"
 #include "oaktone_settings.h"
 
 #include "pixmill/pane_base.h"
 
 #include <QString>
+
+class QGridLayout;
 
 namespace pixmill::oaktone {
 
@@ -27,54 +30,39 @@ enum GammaPaneControl : int {
 inline constexpr int kToneDialog = 101;
 inline constexpr int kGammaDialog = 102;
 
-// Track bar positions are the value + 100.
+// Tone track bar positions are the value + 100.
 inline constexpr int kTrackBarOffset = 100;
 
-// The gamma of a gamma track bar position: 10^((t - 100) * 0.01).
-double GammaOfPosition(int position);
-// The position nearest to a gamma.
-int PositionOfGamma(double gamma);
-
-class CTonePane : public CPaneBase {
+// The channel choice both panes share; each pane keeps its own channel.
+template <class Model> class CChannelPane : public CModelPane<Model, AdjustSettings> {
   public:
     // channelNames: "All colors", "Red", "Green", "Blue".
-    CTonePane(CPaneSite* site, AdjustSettings* settings, const char* const channelNames[4]);
-    bool Commit() override;
+    CChannelPane(CPaneSite* site, AdjustSettings* settings, const char* const channelNames[4]);
 
   protected:
-    void Build(QWidget* root) override;
+    // Adds the channel combo box into the grid.
+    void AddChannelCombo(QWidget* parent, QGridLayout* grid, int row, int column);
+    void OnRefresh() override;
 
   private:
-    void ShowChannel();
-    void TrackBarMoved(int value, int position);
-    void EditTyped(int value, const QString& text);
-    void ChannelChosen(int index);
-
-    AdjustSettings* settings;
-    AdjustSettings working;
     QString channelNames[4];
-    int channel = 0;
-    bool syncing = false;
 };
 
-class CGammaPane : public CPaneBase {
+class CTonePane : public CChannelPane<TonePaneModel> {
   public:
-    CGammaPane(CPaneSite* site, AdjustSettings* settings, const char* const channelNames[4]);
-    bool Commit() override;
+    using CChannelPane::CChannelPane;
 
   protected:
     void Build(QWidget* root) override;
+};
 
-  private:
-    void ShowChannel();
-    void TrackBarMoved(int position);
-    void ChannelChosen(int index);
+class CGammaPane : public CChannelPane<GammaPaneModel> {
+  public:
+    using CChannelPane::CChannelPane;
 
-    AdjustSettings* settings;
-    AdjustSettings working;
-    QString channelNames[4];
-    int channel = 0;
-    bool syncing = false;
+  protected:
+    void Build(QWidget* root) override;
+    void OnRefresh() override;
 };
 
 } // namespace pixmill::oaktone

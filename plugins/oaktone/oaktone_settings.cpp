@@ -45,9 +45,7 @@ const SettingsBlockSchema kAdjustSchema = {kAdjustSettingsName, sizeof(AdjustSet
                                            sizeof kFields / sizeof kFields[0]};
 
 AdjustSettings DefaultAdjustSettings() {
-    AdjustSettings settings{};
-    FillDefaults(&settings, kAdjustSchema);
-    return settings;
+    return DefaultBlock<AdjustSettings>(kAdjustSchema);
 }
 
 } // namespace pixmill::oaktone

@@ -20,7 +20,11 @@ enum StringId : int {
     IdChannelBlue = 12,
 };
 
-// The library's texts (read with LoadString).
+// The library's texts (read with LookupString).
 extern const StringTable kStrings;
+
+// Help pages of the two operations.
+inline constexpr int kHelpTone = 48;
+inline constexpr int kHelpGamma = 56;
 
 } // namespace pixmill::oaktone

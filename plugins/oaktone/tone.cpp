@@ -4,6 +4,7 @@
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
+#include "pixmill/scope_guards.h"
 #include "pixmill/work_progress.h"
 
 #include <algorithm>
@@ -20,24 +21,14 @@ int Clamp(int v) {
     return std::clamp(v, 0, 255);
 }
 
-// Tables live in the host's scratch arena for the length of one run.
+// Tables of 256 bytes in the host's scratch arena for the length of one run.
 class ScratchTables {
   public:
-    ScratchTables(CPluginHost* host, size_t count) : host(host), size(count * 256) {
-        tables = host->ScratchAlloc(size);
-        if (tables == nullptr) {
-            host->RaiseImageError(CVImageError::OutOfMemory);
-        }
-    }
-    ~ScratchTables() { host->ScratchRelease(tables, size); }
-    ScratchTables(const ScratchTables&) = delete;
-    ScratchTables& operator=(const ScratchTables&) = delete;
-    uint8_t* Table(size_t index) const { return tables + index * 256; }
+    ScratchTables(CPluginHost* host, size_t count) : block(host, count * 256) {}
+    uint8_t* Table(size_t index) const { return block.Get() + index * 256; }
 
   private:
-    CPluginHost* host;
-    size_t size;
-    uint8_t* tables;
+    ScratchBlock block;
 };
 
 void CheckSource(const CVImage& source, const CVImage& destination) {
@@ -51,18 +42,11 @@ void CheckSource(const CVImage& source, const CVImage& destination) {
     }
 }
 
-void CreateLike(const CVImage& source, CVImage& destination) {
-    const TransparencyInfo transparency = source.Transparency();
-    destination.Create(source.Width(), source.Height(), source.BitCount(), source.paletteCount,
-                       &transparency, source.header.biXPelsPerMeter, source.header.biYPelsPerMeter);
-    std::memcpy(destination.palette, source.palette, sizeof destination.palette);
-}
-
 // Maps the source through one table per channel (red, green, blue) into a
 // new destination: the pixels of a 24-bit image, else the palette entries.
 void MapThroughTables(const CVImage& source, CVImage& destination, const uint8_t* red,
                       const uint8_t* green, const uint8_t* blue, CVProgress* progress) {
-    CreateLike(source, destination);
+    destination.CreateLike(source);
     if (source.BitCount() == 24) {
         const int width = source.Width();
         const int height = source.Height();

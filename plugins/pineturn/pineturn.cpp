@@ -7,32 +7,33 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/help.h"
+#include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
-#include "pixmill/processing_plugin.h"
 
 using namespace pixmill;
 using namespace pixmill::pineturn;
 
 namespace {
 
-constexpr int kHelpTopic = 97;
+constexpr OperationEntry kOperations[] = {
+    {kStrName, kStrMenuName, kStrDescription, OpHasSettings | OpLivePreview, KindImageOperation,
+     kHelpRotate},
+};
 
-class RotateOperation : public CProcessingPlugin {
+class RotateOperation : public CTableProcessingPlugin {
   public:
     explicit RotateOperation(CPluginHost* host)
-        : CProcessingPlugin(host), settings(DefaultSettings()) {
-        LoadString(kStrings, kStrName, name, sizeof name);
-        LoadString(kStrings, kStrMenuName, menuName, sizeof menuName);
-        LoadString(kStrings, kStrDescription, description, sizeof description);
-        BindSettings(kRotateSchema.name, settings, kSettingsVersion);
+        : CTableProcessingPlugin(host, kStrings, kOperations) {
+        BindSettings(kRotateSchema, settings);
     }
 
-    uint16_t GetOperationCount() override { return 1; }
-    const char* GetName(bool menuForm) override { return menuForm ? menuName : name; }
-    const char* GetGroupName(bool) override { return nullptr; }
-    const char* GetDescription() override { return description; }
+    void DestroySettingsPane(CPluginPane* pane) override { delete static_cast<RotatePane*>(pane); }
+    void Help(QWidget*) override { OpenHelpPage(HelpTopic()); }
 
-    bool Apply(const CVImage* source, CVImage* destination, CVProgress* progress) override {
+    RotateSettings settings;
+
+  private:
+    bool Run(const CVImage* source, CVImage* destination, CVProgress* progress) override {
         RotateRequest request;
         request.flip = settings.flip;
         request.angle = settings.angle;
@@ -41,25 +42,11 @@ class RotateOperation : public CProcessingPlugin {
         Rotate(host, source, destination, progress, request);
         return true;
     }
-    bool CanApply(const CVImage*) override { return true; }
-    ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
-        return KeepKinds(input, input != nullptr ? input->traits : 0, kinds);
+    bool Accepts(const CVImage&) override { return true; }
+    ImageKindSet OutputKinds(const ImageKindSet& input) override {
+        return {input.kinds, 0, 0, input.traits};
     }
-    uint16_t GetFlags() override { return OpHasSettings | OpLivePreview; }
-    int GetKind() override { return KindImageOperation; }
-    CPluginPane* CreateSettingsPane(CPaneSite* site) override {
-        return new RotatePane(site, settings);
-    }
-    void DestroySettingsPane(CPluginPane* pane) override { delete static_cast<RotatePane*>(pane); }
-    void Help(QWidget*) override { OpenHelpPage(kHelpTopic); }
-
-    RotateSettings settings;
-
-  private:
-    char name[256];
-    char menuName[256];
-    char description[256];
-    ImageKindSet kinds{};
+    CPluginPane* CreatePane(CPaneSite* site) override { return new RotatePane(site, settings); }
 };
 
 CPluginInstance<RotateOperation> g_operation;

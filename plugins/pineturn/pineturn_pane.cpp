@@ -11,19 +11,32 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 namespace pixmill::pineturn {
 
 namespace {
-QString AngleText(double angle) {
-    return QString::number(angle, 'g', 6).left(6);
-}
-} // namespace
 
-RotatePane::RotatePane(CPaneSite* site, RotateSettings& settings)
-    : CPaneBase(site), settings(settings), state(settings) {}
+using Choice = RotatePaneModel::Choice;
+
+struct ChoiceControl {
+    int id;
+    Choice choice;
+};
+constexpr ChoiceControl kChoices[] = {
+    {kIdCustom, Choice::Custom},
+    {kId90, Choice::Turn90},
+    {kId180, Choice::Turn180},
+    {kId270, Choice::Turn270},
+    {kIdHorizontal, Choice::FlipHorizontal},
+    {kIdVertical, Choice::FlipVertical},
+};
+
+// Any text counts: what is no number is 0 degrees; the text stays as typed.
+constexpr TypingRules kAngleTyping = {true, true, TypingRules::Below::Keep,
+                                      TypingRules::Above::Keep};
+
+} // namespace
 
 void RotatePane::Build(QWidget* root) {
     auto* outer = new QVBoxLayout(root);
@@ -38,15 +51,8 @@ void RotatePane::Build(QWidget* root) {
     auto* rotateGroup = new QGroupBox(QStringLiteral("Rotate"), root);
     auto* rotateGrid = new QGridLayout(rotateGroup);
     rotateGrid->addWidget(radio(rotateGroup, "Custo&m", kIdCustom), 0, 0);
-    auto* angle = new QLineEdit(rotateGroup);
-    SetControlId(angle, kIdAngle);
-    angle->setMaxLength(6);
-    angle->setValidator(
-        new QRegularExpressionValidator(QRegularExpression("-?\\d*[.,]?\\d*"), angle));
-    auto* upDown = new CUpDown(rotateGroup);
-    SetControlId(upDown, kIdAngleUpDown);
-    upDown->SetBuddy(angle);
-    upDown->SetRange(0, 365);
+    QLineEdit* angle = CNumberControl::MakeEdit(rotateGroup, kIdAngle, 6, "-?\\d*[.,]?\\d*");
+    CUpDown* upDown = CNumberControl::MakeUpDown(rotateGroup, kIdAngleUpDown);
     auto* angleRow = new QHBoxLayout;
     angleRow->addWidget(angle);
     angleRow->addWidget(upDown);
@@ -55,6 +61,8 @@ void RotatePane::Build(QWidget* root) {
     rotateGrid->addWidget(radio(rotateGroup, "&180\u00b0", kId180), 2, 0);
     rotateGrid->addWidget(radio(rotateGroup, "&270\u00b0", kId270), 3, 0);
     outer->addWidget(rotateGroup);
+    BindNumber(model, RotatePaneModel::CustomAngle, {angle, nullptr, upDown}, kAngleTyping);
+    upDown->SetRange(0, 365); // the arrows step through one turn and a little
 
     auto* flipGroup = new QGroupBox(QStringLiteral("Flip"), root);
     auto* flipLayout = new QVBoxLayout(flipGroup);
@@ -81,119 +89,49 @@ void RotatePane::Build(QWidget* root) {
     outer->addWidget(backgroundGroup);
     outer->addStretch(1);
 
-    QObject::connect(choices, &QButtonGroup::idClicked, root, [this](int id) { Choose(id); });
-    QObject::connect(angle, &QLineEdit::textChanged, root, [this] { AngleTyped(); });
+    QObject::connect(choices, &QButtonGroup::idClicked, root, [this](int id) {
+        for (const ChoiceControl& control : kChoices) {
+            if (control.id == id) {
+                Accept(model.Choose(control.choice));
+            }
+        }
+    });
     QObject::connect(backgrounds, &QButtonGroup::idClicked, root, [this](int id) {
-        state.smartBackground = id == kIdBackgroundSmart ? 1 : 0;
-        NotifyChanged();
+        Accept(model.SetSmartBackground(id == kIdBackgroundSmart));
     });
     QObject::connect(swatch, &QPushButton::clicked, root, [this] { ChooseColor(); });
 }
 
 void RotatePane::OnImage() {
-    // An image with a transparent colour fills with that colour.
-    const bool transparent = Image() != nullptr && Image()->hasTransparentColor != 0;
-    Control<QWidget>(kIdBackgroundGroup)->setVisible(!transparent);
+    model.SetTransparentImage(Image() != nullptr && Image()->hasTransparentColor != 0);
+}
 
-    int choice = kIdCustom;
-    if (state.flip == 1) {
-        choice = kIdHorizontal;
-    } else if (state.flip == 2) {
-        choice = kIdVertical;
-    } else if (state.angle == 90.0) {
-        choice = kId90;
-    } else if (state.angle == 180.0) {
-        choice = kId180;
-    } else if (state.angle == 270.0) {
-        choice = kId270;
+void RotatePane::OnRefresh() {
+    Control<QWidget>(kIdBackgroundGroup)->setVisible(model.BackgroundOffered());
+    for (const ChoiceControl& control : kChoices) {
+        if (control.choice == model.Chosen()) {
+            Control<QRadioButton>(control.id)->setChecked(true);
+        }
     }
-    Control<QRadioButton>(choice)->setChecked(true);
-    const bool customAngle = choice == kIdCustom;
-    Control<QLineEdit>(kIdAngle)->setText(AngleText(customAngle ? state.angle : 0.0));
+    const RotateSettings& state = model.State();
     Control<QRadioButton>(state.smartBackground ? kIdBackgroundSmart : kIdBackgroundCustom)
         ->setChecked(true);
-    PaintSwatch();
-}
-
-double RotatePane::TypedAngle() const {
-    QString text = Control<QLineEdit>(kIdAngle)->text().trimmed();
-    text.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok ? value : 0.0;
-}
-
-void RotatePane::Choose(int id) {
-    switch (id) {
-    case kId90:
-        state.flip = 0;
-        state.angle = 90.0;
-        break;
-    case kId180:
-        state.flip = 0;
-        state.angle = 180.0;
-        break;
-    case kId270:
-        state.flip = 0;
-        state.angle = 270.0;
-        break;
-    case kIdHorizontal:
-        state.flip = 1;
-        break;
-    case kIdVertical:
-        state.flip = 2;
-        break;
-    default:
-        state.flip = 0;
-        state.angle = TypedAngle();
-        break;
-    }
-    NotifyChanged();
-}
-
-void RotatePane::AngleTyped() {
-    if (filling) {
-        return;
-    }
-    // Typing an angle chooses the custom angle.
-    Control<QRadioButton>(kIdCustom)->setChecked(true);
-    state.flip = 0;
-    state.angle = TypedAngle();
-    NotifyChanged();
-}
-
-void RotatePane::ChooseColor() {
-    auto* dialog = new QColorDialog(QColor(state.red, state.green, state.blue), Widget());
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(dialog, &QColorDialog::colorSelected, Widget(), [this](const QColor& color) {
-        state.red = static_cast<uint8_t>(color.red());
-        state.green = static_cast<uint8_t>(color.green());
-        state.blue = static_cast<uint8_t>(color.blue());
-        PaintSwatch();
-        NotifyChanged();
-    });
-    dialog->open();
-}
-
-void RotatePane::PaintSwatch() {
     auto* swatch = Control<QPushButton>(kIdSwatch);
     const QColor color(state.red, state.green, state.blue);
     swatch->setStyleSheet(QStringLiteral("background-color: %1").arg(color.name()));
     swatch->setProperty("color", color);
 }
 
-bool RotatePane::Commit() {
-    if (Widget() != nullptr && Control<QRadioButton>(kIdCustom)->isChecked()) {
-        state.flip = 0;
-        state.angle = TypedAngle();
-    }
-    settings.flip = state.flip;
-    settings.angle = state.angle;
-    settings.red = state.red;
-    settings.green = state.green;
-    settings.blue = state.blue;
-    settings.smartBackground = state.smartBackground;
-    return true;
+void RotatePane::ChooseColor() {
+    const RotateSettings& state = model.State();
+    auto* dialog = new QColorDialog(QColor(state.red, state.green, state.blue), Widget());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QColorDialog::colorSelected, Widget(), [this](const QColor& color) {
+        Accept(model.SetBackground(static_cast<uint8_t>(color.red()),
+                                   static_cast<uint8_t>(color.green()),
+                                   static_cast<uint8_t>(color.blue())));
+    });
+    dialog->open();
 }
 
 } // namespace pixmill::pineturn

@@ -1,14 +1,12 @@
-// The rotate settings pane: a custom angle or a quarter turn, or a flip,
-// and the background colour for the corners a rotation uncovers.
+// The rotate settings pane: a custom angle or a quarter turn, or a flip, and
+// the background colour for the corners a rotation uncovers, bound to a
+// RotatePaneModel.
 #pragma once
 
+#include "pineturn_pane_model.h"
 #include "pineturn_settings.h"
 
 #include "pixmill/pane_base.h"
-
-#include <QColor>
-
-class QPushButton;
 
 namespace pixmill::pineturn {
 
@@ -27,24 +25,17 @@ enum RotateControl {
     kIdBackgroundGroup = 1018,
 };
 
-class RotatePane : public CPaneBase {
+class RotatePane : public CModelPane<RotatePaneModel, RotateSettings> {
   public:
-    RotatePane(CPaneSite* site, RotateSettings& settings);
-    bool Commit() override;
+    using CModelPane::CModelPane;
 
   protected:
     void Build(QWidget* root) override;
     void OnImage() override;
+    void OnRefresh() override;
 
   private:
-    void Choose(int id);
-    void AngleTyped();
     void ChooseColor();
-    void PaintSwatch();
-    double TypedAngle() const;
-
-    RotateSettings& settings;
-    RotateSettings state; // what the controls show; copied over on Commit
 };
 
 } // namespace pixmill::pineturn

@@ -18,13 +18,7 @@ const SettingsField kFields[] = {
 };
 } // namespace
 
-const SettingsBlockSchema kRotateSchema = {"RotateParam", sizeof(RotateSettings), kSettingsVersion,
-                                           kFields, sizeof kFields / sizeof kFields[0]};
-
-RotateSettings DefaultSettings() {
-    RotateSettings settings{};
-    FillDefaults(&settings, kRotateSchema);
-    return settings;
-}
+const SettingsBlockSchema kRotateSchema = {"RotateParam", sizeof(RotateSettings), 3, kFields,
+                                           sizeof kFields / sizeof kFields[0]};
 
 } // namespace pixmill::pineturn

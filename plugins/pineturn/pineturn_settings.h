@@ -22,8 +22,5 @@ struct RotateSettings {
 static_assert(sizeof(RotateSettings) == 24, "stored settings block");
 
 extern const SettingsBlockSchema kRotateSchema;
-constexpr int kSettingsVersion = 3;
-
-RotateSettings DefaultSettings();
 
 } // namespace pixmill::pineturn

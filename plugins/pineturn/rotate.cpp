@@ -3,11 +3,12 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/inverse_color_map.h"
+#include "pixmill/packed_pixels.h"
 #include "pixmill/plugin_host.h"
-#include "pixmill/progress.h"
+#include "pixmill/scope_guards.h"
+#include "pixmill/work_progress.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -26,111 +27,10 @@ constexpr size_t kCellTableBytes = 256;
 constexpr int kColumnBlock = 16;
 
 // Progress of one phase: work positions 0..total on the bar first..last.
-class Phase {
-  public:
-    Phase(CVProgress* progress, int first, int last, int total)
-        : progress(progress), total(std::max(total, 1)) {
-        if (progress != nullptr) {
-            next = progress->Begin(first, last, 0, this->total);
-        }
-    }
-    void Reached(int position) {
-        if (progress == nullptr || position < next) {
-            return;
-        }
-        const int previous = next;
-        next = progress->Step(nullptr);
-        if (next <= previous) {
-            next = previous + 1; // a short phase may not move the checkpoint
-        }
-    }
-
-  private:
-    CVProgress* progress;
-    int total;
-    int next = INT_MAX;
-};
-
-// A host block given back when the rotation ends, also on an error.
-class HostBlock {
-  public:
-    HostBlock(CPluginHost* host, size_t bytes)
-        : host(host), data(static_cast<uint8_t*>(host->Alloc(bytes))) {}
-    HostBlock(const HostBlock&) = delete;
-    HostBlock& operator=(const HostBlock&) = delete;
-    ~HostBlock() { host->Free(data); }
-    uint8_t* Get() const { return data; }
-
-  private:
-    CPluginHost* host;
-    uint8_t* data;
-};
-
-// The 64 x 64 x 64 cells in the scratch arena, given back at the end.
-class CellBlock {
-  public:
-    explicit CellBlock(CPluginHost* host) : host(host) {
-        host->ScratchReset();
-        block = host->ScratchAlloc(kCellBlockBytes);
-        if (block == nullptr) {
-            host->RaiseImageError(CVImageError::OutOfMemory);
-        }
-    }
-    CellBlock(const CellBlock&) = delete;
-    CellBlock& operator=(const CellBlock&) = delete;
-    ~CellBlock() { host->ScratchRelease(block, kCellBlockBytes); }
-    uint16_t* Cells() const { return reinterpret_cast<uint16_t*>(block + kCellTableBytes); }
-
-  private:
-    CPluginHost* host;
-    uint8_t* block;
-};
-
-template <int Bits> inline uint32_t GetPixel(const uint8_t* row, int x) {
-    if constexpr (Bits == 24) {
-        const uint8_t* p = row + 3 * static_cast<size_t>(x);
-        return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-               static_cast<uint32_t>(p[2]) << 16;
-    } else if constexpr (Bits == 8) {
-        return row[x];
-    } else {
-        constexpr int perByte = 8 / Bits;
-        const int shift = 8 - Bits * (x % perByte + 1);
-        return (row[x / perByte] >> shift) & ((1u << Bits) - 1);
-    }
-}
-
-// Packed pixels are ORed into place: the destination row starts cleared.
-template <int Bits> inline void PutPixel(uint8_t* row, int x, uint32_t value) {
-    if constexpr (Bits == 24) {
-        uint8_t* p = row + 3 * static_cast<size_t>(x);
-        p[0] = static_cast<uint8_t>(value);
-        p[1] = static_cast<uint8_t>(value >> 8);
-        p[2] = static_cast<uint8_t>(value >> 16);
-    } else if constexpr (Bits == 8) {
-        row[x] = static_cast<uint8_t>(value);
-    } else {
-        constexpr int perByte = 8 / Bits;
-        const int shift = 8 - Bits * (x % perByte + 1);
-        row[x / perByte] = static_cast<uint8_t>(row[x / perByte] | (value << shift));
-    }
-}
-
-template <class F> void ForDepth(int bitCount, F&& body) {
-    switch (bitCount) {
-    case 1:
-        body(std::integral_constant<int, 1>{});
-        break;
-    case 4:
-        body(std::integral_constant<int, 4>{});
-        break;
-    case 8:
-        body(std::integral_constant<int, 8>{});
-        break;
-    default:
-        body(std::integral_constant<int, 24>{});
-        break;
-    }
+WorkProgress Phase(CVProgress* progress, int first, int last, int total) {
+    WorkProgress phase(progress, WorkProgress::Pace::OneStep);
+    phase.Begin(first, last, 0, total);
+    return phase;
 }
 
 void CheckDepth(const CVImage* image) {
@@ -154,7 +54,7 @@ void CreateLike(const CVImage* source, CVImage* destination, int width, int heig
     std::memset(destination->bits, 0, destination->ImageBytes());
 }
 
-void ExpandTo24(const CVImage* source, CVImage* destination, Phase& phase) {
+void ExpandTo24(const CVImage* source, CVImage* destination, WorkProgress& phase) {
     destination->Create(source->Width(), source->Height(), 24, 0, nullptr,
                         source->header.biXPelsPerMeter, source->header.biYPelsPerMeter);
     const size_t inStride = source->Stride(), outStride = destination->Stride();
@@ -169,7 +69,7 @@ void ExpandTo24(const CVImage* source, CVImage* destination, Phase& phase) {
                 *out++ = color.rgbGreen;
                 *out++ = color.rgbRed;
             }
-            phase.Reached(row + 1);
+            phase.At(row + 1);
         }
     });
 }
@@ -197,7 +97,7 @@ void Flip(const CVImage* source, CVImage* destination, bool horizontal, CVProgre
                    source->header.biYPelsPerMeter);
     }
     const size_t stride = source->Stride();
-    Phase phase(progress, barFirst, barLast, H);
+    WorkProgress phase = Phase(progress, barFirst, barLast, H);
     if (!horizontal) {
         std::vector<uint8_t> line(stride);
         for (int row = 0; row < H; ++row) {
@@ -212,7 +112,7 @@ void Flip(const CVImage* source, CVImage* destination, bool horizontal, CVProgre
                 std::memcpy(destination->bits + stride * static_cast<size_t>(row), line.data(),
                             stride);
             }
-            phase.Reached(row + 1);
+            phase.At(row + 1);
         }
         return;
     }
@@ -226,9 +126,9 @@ void Flip(const CVImage* source, CVImage* destination, bool horizontal, CVProgre
                 std::memset(out, 0, stride);
             }
             for (int x = 0; x < W; ++x) {
-                PutPixel<Bits>(out, W - 1 - x, GetPixel<Bits>(line.data(), x));
+                OrPixel<Bits>(out, W - 1 - x, GetPixel<Bits>(line.data(), x));
             }
-            phase.Reached(row + 1);
+            phase.At(row + 1);
         }
     });
 }
@@ -241,7 +141,7 @@ void QuarterTurn(const CVImage* source, CVImage* destination, bool clockwise,
     CreateLike(source, destination, H, W, source->header.biYPelsPerMeter,
                source->header.biXPelsPerMeter);
     const size_t inStride = source->Stride(), outStride = destination->Stride();
-    Phase phase(progress, 0, 100, H);
+    WorkProgress phase = Phase(progress, 0, 100, H);
     ForDepth(source->BitCount(), [&](auto bits) {
         constexpr int Bits = decltype(bits)::value;
         for (int y = 0; y < H; ++y) {
@@ -251,10 +151,10 @@ void QuarterTurn(const CVImage* source, CVImage* destination, bool clockwise,
                 // (y, W - 1 - x), counter-clockwise to (H - 1 - y, x).
                 const int outRow = clockwise ? W - 1 - x : x;
                 const int outX = clockwise ? y : H - 1 - y;
-                PutPixel<Bits>(destination->bits + outStride * static_cast<size_t>(outRow), outX,
-                               GetPixel<Bits>(in, x));
+                OrPixel<Bits>(destination->bits + outStride * static_cast<size_t>(outRow), outX,
+                              GetPixel<Bits>(in, x));
             }
-            phase.Reached(y + 1);
+            phase.At(y + 1);
         }
     });
 }
@@ -387,125 +287,164 @@ Bgr SmartBackground(const CVImage& image, uint16_t* cells) {
                static_cast<uint8_t>((sums[2] + count / 2) / count)};
 }
 
+namespace {
+
+// What the three shears share. The intermediate images are N pixels wide
+// and max(H, H2) rows high, 24 bits per pixel.
+struct Shear {
+    int W, H, W2, H2, N;
+    double s, t; // sin(theta), tan(theta / 2)
+    size_t middleStride;
+    Bgr background;
+};
+
+// Rows to the right by i * tan(theta / 2).
+void ShearRows(const Shear& g, const CVImage& pixels, uint8_t* first, WorkProgress& phase) {
+    const size_t inStride = pixels.Stride();
+    for (int i = 0; i < g.H; ++i) {
+        ShiftRow(pixels.bits + inStride * static_cast<size_t>(i), g.W,
+                 first + g.middleStride * static_cast<size_t>(i), g.N, i * g.t, g.background);
+        phase.At(i + 1);
+    }
+}
+
+// Columns by sin(theta) * (W - 1 - x), a block of columns at a time.
+void ShearColumns(const Shear& g, const uint8_t* first, uint8_t* second, WorkProgress& phase) {
+    const int H = g.H, H2 = g.H2;
+    const double top = g.s * (g.W - 1);
+    std::vector<uint8_t> columnsIn(static_cast<size_t>(kColumnBlock) * H * 3);
+    std::vector<uint8_t> columnsOut(static_cast<size_t>(kColumnBlock) * H2 * 3);
+    for (int x0 = 0; x0 < g.N; x0 += kColumnBlock) {
+        const int count = std::min(kColumnBlock, g.N - x0);
+        for (int i = 0; i < H; ++i) {
+            const uint8_t* p =
+                first + g.middleStride * static_cast<size_t>(i) + 3 * static_cast<size_t>(x0);
+            for (int b = 0; b < count; ++b, p += 3) {
+                std::memcpy(&columnsIn[(static_cast<size_t>(b) * H + i) * 3], p, 3);
+            }
+        }
+        for (int b = 0; b < count; ++b) {
+            ShiftRow(&columnsIn[static_cast<size_t>(b) * H * 3], H,
+                     &columnsOut[static_cast<size_t>(b) * H2 * 3], H2, top - g.s * (x0 + b),
+                     g.background);
+        }
+        for (int j = 0; j < H2; ++j) {
+            uint8_t* p =
+                second + g.middleStride * static_cast<size_t>(j) + 3 * static_cast<size_t>(x0);
+            for (int b = 0; b < count; ++b, p += 3) {
+                std::memcpy(p, &columnsOut[(static_cast<size_t>(b) * H2 + j) * 3], 3);
+            }
+        }
+        phase.At(x0 + count);
+    }
+}
+
+// Rows by tan(theta / 2) * (j - sin(theta) * (W - 1)) into the 24-bit target.
+void ShearIntoTarget(const Shear& g, const uint8_t* second, CVImage& target, WorkProgress& phase) {
+    const size_t outStride = target.Stride();
+    const double top = g.s * (g.W - 1);
+    for (int j = 0; j < g.H2; ++j) {
+        uint8_t* out = target.bits + outStride * static_cast<size_t>(j);
+        ShiftRow(second + g.middleStride * static_cast<size_t>(j), g.N, out, g.W2, g.t * (j - top),
+                 g.background);
+        std::memset(out + 3 * static_cast<size_t>(g.W2), 0,
+                    outStride - 3 * static_cast<size_t>(g.W2));
+        phase.At(j + 1);
+    }
+}
+
+// The rotated colours back to the destination's own palette.
+void MapToPalette(const CVImage& colours, CVImage* destination, uint16_t* cells,
+                  WorkProgress& phase) {
+    InverseColorMap map(cells, destination->palette, destination->paletteCount);
+    std::memset(destination->bits, 0, destination->ImageBytes());
+    const int W2 = destination->Width(), H2 = destination->Height();
+    const size_t inStride = colours.Stride(), outStride = destination->Stride();
+    ForDepth(destination->BitCount(), [&](auto bits) {
+        constexpr int Bits = decltype(bits)::value;
+        for (int j = 0; j < H2; ++j) {
+            const uint8_t* in = colours.bits + inStride * static_cast<size_t>(j);
+            uint8_t* out = destination->bits + outStride * static_cast<size_t>(j);
+            for (int x = 0; x < W2; ++x, in += 3) {
+                OrPixel<Bits>(out, x, static_cast<uint32_t>(map.Nearest(in[2], in[1], in[0])));
+            }
+            phase.At(j + 1);
+        }
+    });
+}
+
+} // namespace
+
 void ShearRotate(CPluginHost* host, const CVImage* source, CVImage* destination, double degrees,
                  const RotateRequest& request, CVProgress* progress) {
     CheckDepth(source);
     const bool paletted = source->BitCount() <= 8;
     const int W = source->Width(), H = source->Height();
     const ShearSizes sizes = ShearSizesFor(W, H, degrees);
-    const int W2 = sizes.width, H2 = sizes.height, N = sizes.middleWidth;
 
     // The result's record first: an oversized result is refused before any
     // work space is taken.
     const TransparencyInfo transparency = source->Transparency();
-    destination->Create(W2, H2, paletted ? source->BitCount() : 24, source->paletteCount,
-                        &transparency, source->header.biXPelsPerMeter,
+    destination->Create(sizes.width, sizes.height, paletted ? source->BitCount() : 24,
+                        source->paletteCount, &transparency, source->header.biXPelsPerMeter,
                         source->header.biYPelsPerMeter);
     destination->SetPalette(source->palette);
 
     CVImage expanded(host);
     const CVImage* pixels = source;
     if (paletted) {
-        Phase phase(progress, 0, 15, H);
+        WorkProgress phase = Phase(progress, 0, 15, H);
         ExpandTo24(source, &expanded, phase);
         pixels = &expanded;
     }
 
-    CellBlock cells(host);
+    // Histogram and inverse colour map: cells behind a table of planes.
+    host->ScratchReset();
+    ScratchBlock cellBlock(host, kCellBlockBytes);
+    auto* cells = reinterpret_cast<uint16_t*>(cellBlock.Get() + kCellTableBytes);
     Bgr background = request.customBackground;
     if (source->hasTransparentColor) {
         background = Bgr{source->transparentColor.rgbBlue, source->transparentColor.rgbGreen,
                          source->transparentColor.rgbRed};
     } else if (request.smartBackground) {
-        background = SmartBackground(*pixels, cells.Cells());
+        background = SmartBackground(*pixels, cells);
     }
 
     const double theta = degrees * kRadiansPerDegree;
-    const double s = std::sin(theta), t = std::tan(theta / 2);
-    const size_t middleStride = 3 * static_cast<size_t>(N);
-    const size_t middleBytes = middleStride * static_cast<size_t>(std::max(H, H2));
+    const Shear g{W,
+                  H,
+                  sizes.width,
+                  sizes.height,
+                  sizes.middleWidth,
+                  std::sin(theta),
+                  std::tan(theta / 2),
+                  3 * static_cast<size_t>(sizes.middleWidth),
+                  background};
+    const size_t middleBytes = g.middleStride * static_cast<size_t>(std::max(H, g.H2));
     HostBlock first(host, middleBytes);
     HostBlock second(host, middleBytes);
-
-    // Rows to the right by i * tan(theta / 2).
     {
-        Phase phase(progress, paletted ? 15 : 0, 25, H);
-        const size_t inStride = pixels->Stride();
-        for (int i = 0; i < H; ++i) {
-            ShiftRow(pixels->bits + inStride * static_cast<size_t>(i), W,
-                     first.Get() + middleStride * static_cast<size_t>(i), N, i * t, background);
-            phase.Reached(i + 1);
-        }
+        WorkProgress phase = Phase(progress, paletted ? 15 : 0, 25, H);
+        ShearRows(g, *pixels, first.Get(), phase);
     }
-    // Columns by sin(theta) * (W - 1 - x), a block of columns at a time.
     {
-        Phase phase(progress, 25, 55, N);
-        const double top = s * (W - 1);
-        std::vector<uint8_t> columnsIn(static_cast<size_t>(kColumnBlock) * H * 3);
-        std::vector<uint8_t> columnsOut(static_cast<size_t>(kColumnBlock) * H2 * 3);
-        for (int x0 = 0; x0 < N; x0 += kColumnBlock) {
-            const int count = std::min(kColumnBlock, N - x0);
-            for (int i = 0; i < H; ++i) {
-                const uint8_t* p = first.Get() + middleStride * static_cast<size_t>(i) +
-                                   3 * static_cast<size_t>(x0);
-                for (int b = 0; b < count; ++b, p += 3) {
-                    std::memcpy(&columnsIn[(static_cast<size_t>(b) * H + i) * 3], p, 3);
-                }
-            }
-            for (int b = 0; b < count; ++b) {
-                ShiftRow(&columnsIn[static_cast<size_t>(b) * H * 3], H,
-                         &columnsOut[static_cast<size_t>(b) * H2 * 3], H2, top - s * (x0 + b),
-                         background);
-            }
-            for (int j = 0; j < H2; ++j) {
-                uint8_t* p = second.Get() + middleStride * static_cast<size_t>(j) +
-                             3 * static_cast<size_t>(x0);
-                for (int b = 0; b < count; ++b, p += 3) {
-                    std::memcpy(p, &columnsOut[(static_cast<size_t>(b) * H2 + j) * 3], 3);
-                }
-            }
-            phase.Reached(x0 + count);
-        }
+        WorkProgress phase = Phase(progress, 25, 55, g.N);
+        ShearColumns(g, first.Get(), second.Get(), phase);
     }
-    // Rows by tan(theta / 2) * (j - sin(theta) * (W - 1)) into the result.
-    CVImage result24(host);
+    CVImage colours(host);
     CVImage* target = destination;
     if (paletted) {
-        result24.Create(W2, H2, 24, 0, nullptr);
-        target = &result24;
+        colours.Create(g.W2, g.H2, 24, 0, nullptr);
+        target = &colours;
     }
     {
-        Phase phase(progress, 55, paletted ? 90 : 100, H2);
-        const size_t outStride = target->Stride();
-        const double top = s * (W - 1);
-        for (int j = 0; j < H2; ++j) {
-            uint8_t* out = target->bits + outStride * static_cast<size_t>(j);
-            ShiftRow(second.Get() + middleStride * static_cast<size_t>(j), N, out, W2,
-                     t * (j - top), background);
-            std::memset(out + 3 * static_cast<size_t>(W2), 0,
-                        outStride - 3 * static_cast<size_t>(W2));
-            phase.Reached(j + 1);
-        }
+        WorkProgress phase = Phase(progress, 55, paletted ? 90 : 100, g.H2);
+        ShearIntoTarget(g, second.Get(), *target, phase);
     }
-    if (!paletted) {
-        return;
+    if (paletted) {
+        WorkProgress phase = Phase(progress, 90, 100, g.H2);
+        MapToPalette(colours, destination, cells, phase);
     }
-    // Back to the source's own palette.
-    Phase phase(progress, 90, 100, H2);
-    InverseColorMap map(cells.Cells(), destination->palette, destination->paletteCount);
-    std::memset(destination->bits, 0, destination->ImageBytes());
-    const size_t inStride = result24.Stride(), outStride = destination->Stride();
-    ForDepth(destination->BitCount(), [&](auto bits) {
-        constexpr int Bits = decltype(bits)::value;
-        for (int j = 0; j < H2; ++j) {
-            const uint8_t* in = result24.bits + inStride * static_cast<size_t>(j);
-            uint8_t* out = destination->bits + outStride * static_cast<size_t>(j);
-            for (int x = 0; x < W2; ++x, in += 3) {
-                PutPixel<Bits>(out, x, static_cast<uint32_t>(map.Nearest(in[2], in[1], in[0])));
-            }
-            phase.Reached(j + 1);
-        }
-    });
 }
 
 void Rotate(CPluginHost* host, const CVImage* source, CVImage* destination, CVProgress* progress,

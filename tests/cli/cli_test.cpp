@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -227,4 +228,121 @@ TEST_F(Cli, SetChangesPluginSettingsForOneRunOnly) {
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("unknown settings record 'Nope'"), std::string::npos);
     EXPECT_EQ(RunReal({"convert", in, out, "--set", "Resample.width"}).exitCode, 2);
+}
+
+// A folder of good pictures (TIFF, made through the program), a truncated
+// JPEG and a text file, processed with the program's own plug-ins.
+class CliBatch : public Cli {
+  protected:
+    void SetUp() override {
+        Cli::SetUp();
+        in = dir + "/in";
+        fs::create_directories(in + "/sub");
+        pixmill::test::TestHost host;
+        pixmill::CPluginManager plugins(host.get());
+        plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
+        int seed = 1;
+        for (const std::string name : {"a.tif", "b.tif", "sub/c.tif"}) {
+            pixmill::CVImage image(host.get());
+            image.Create(90 + seed, 60, 24, 0, nullptr);
+            std::mt19937 random(static_cast<unsigned>(seed++));
+            pixmill::test::FillRandom(image, random);
+            pixmill::CQorelImageDoc doc(*host.host, plugins);
+            doc.TakeImage(image, plugins.FindFormatByExtension(name));
+            ASSERT_TRUE(doc.OnSaveDocument(in + "/" + name)) << doc.LastError();
+        }
+        std::ofstream(in + "/broken.jpg", std::ios::binary) << std::string("\xFF\xD8\xFF\xDB", 4);
+        std::ofstream(in + "/readme.txt") << "not a picture";
+    }
+    std::vector<std::string> Tree(const std::string& root) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            names.push_back(fs::relative(entry.path(), root).string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string in;
+};
+
+TEST_F(CliBatch, FolderWithFailuresKeepsGoingAndSaysWhichFailed) {
+    const std::string out = dir + "/out";
+    for (const char* jobs : {"1", "2"}) {
+        fs::remove_all(out);
+        const Result result = RunReal({"batch", in, "--recursive", "--out", out, "--format", "JPEG",
+                                       "--thumbs", "40x40", "--jobs", jobs});
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_NE(result.out.find("3 of 5 images processed"), std::string::npos) << result.out;
+        EXPECT_NE(result.err.find("Process Image 2 of Total 5   Time Left "), std::string::npos)
+            << result.err;
+        EXPECT_EQ(Tree(out),
+                  (std::vector<std::string>{"a.jpg", "a_Thumb.jpg", "b.jpg", "b_Thumb.jpg",
+                                            "qorel.log", "sub", "sub/c.jpg", "sub/c_Thumb.jpg"}))
+            << "jobs " << jobs;
+        const std::string log = ReadAll(out + "/qorel.log");
+        EXPECT_EQ(log.rfind("The number of selected images : 5\r\n\r\nStart batch processing..."
+                            "\r\n\r\nbroken.jpg open error : ",
+                            0),
+                  0u)
+            << log;
+        EXPECT_NE(log.find(" \r\nCan`t recognize readme.txt file format\r\n\r\nFinish batch "
+                           "processing\r\n\r\nThe number of successfuly processed images : 3\r\n"
+                           "The number of unprocessed images : 2\r\n"),
+                  std::string::npos)
+            << log;
+    }
+    const Result good =
+        RunReal({"batch", in + "/a.tif", in + "/b.tif", "--out", out + "2", "--thumbs", "30x20",
+                 "--smart-cut", "--thumbs-only", "--log", dir + "/good.log", "-q"});
+    EXPECT_EQ(good.exitCode, 0) << good.err;
+    EXPECT_EQ(Tree(out + "2"), (std::vector<std::string>{"a_Thumb.tif", "b_Thumb.tif"}));
+    EXPECT_TRUE(fs::exists(dir + "/good.log"));
+}
+
+TEST_F(CliBatch, ShardsProfilesAndUsage) {
+    const Result shard = RunReal({"batch", in, "--out", dir + "/s", "--shard", "1/2", "-q"});
+    EXPECT_EQ(Tree(dir + "/s"), (std::vector<std::string>{"b.tif", "qorel.log"}))
+        << "a.tif, b.tif, broken.jpg, readme.txt: the second and fourth";
+    EXPECT_EQ(shard.exitCode, 1);
+
+    const std::string prf = dir + "/web.prf";
+    std::ofstream(prf, std::ios::binary) << "[Formats]\r\nJPEG\r\n[LogFile]\r\n"
+                                         << dir << "/from-profile.log\r\n";
+    const Result profiled =
+        RunReal({"batch", in + "/a.tif", "--out", dir + "/p", "--profile", prf, "-q"});
+    EXPECT_EQ(profiled.exitCode, 0) << profiled.err;
+    EXPECT_TRUE(fs::exists(dir + "/p/a.jpg"));
+    EXPECT_TRUE(fs::exists(dir + "/from-profile.log"));
+
+    EXPECT_EQ(RunReal({"batch", in}).exitCode, 2) << "no --out";
+    EXPECT_EQ(RunReal({"batch", in, "--out", dir + "/x", "--format", "XYZ"}).exitCode, 2);
+    EXPECT_EQ(RunReal({"batch", in, "--out", dir + "/x", "--op", "Blur"}).exitCode, 2);
+    EXPECT_EQ(RunReal({"batch", in, "--out", dir + "/x", "--thumbs", "0x5"}).exitCode, 2);
+    EXPECT_EQ(RunReal({"batch", in, "--out", dir + "/x", "--shard", "2/2"}).exitCode, 2);
+    EXPECT_EQ(RunReal({"batch", in, "--out", dir + "/x", "--dest", "Nowhere"}).exitCode, 2);
+    const Result noLog =
+        RunReal({"batch", in, "--out", dir + "/x", "--log", dir + "/no/such/dir/run.log"});
+    EXPECT_EQ(noLog.exitCode, 1);
+    EXPECT_NE(noLog.err.find("cannot write the log"), std::string::npos) << noLog.err;
+    EXPECT_EQ(Tree(dir + "/x"), std::vector<std::string>{}) << "no image touched";
+}
+
+TEST_F(Cli, BatchCtrlCCancelsTheRun) {
+    for (const char* name : {"1.trw", "2.trw", "3.trw"}) {
+        MakeImage(name);
+    }
+    for (const char* jobs : {"1", "2"}) {
+        fs::remove(dir + "/slow-started");
+        const std::string out = dir + "/out" + jobs;
+        const Result result = Run({"batch", dir + "/1.trw", dir + "/2.trw", dir + "/3.trw", "--out",
+                                   out, "--op", "Slow", "--jobs", jobs},
+                                  true);
+        EXPECT_EQ(result.exitCode, 1);
+        const std::string log = ReadAll(out + "/qorel.log");
+        const std::string end = "Slow operation error : User break \r\n"
+                                "Batch processing was interrupted.";
+        ASSERT_GE(log.size(), end.size()) << log;
+        EXPECT_EQ(log.substr(log.size() - end.size()), end) << "jobs " << jobs << ": " << log;
+        EXPECT_EQ(log.find("Finish batch processing"), std::string::npos);
+    }
 }

@@ -138,6 +138,8 @@ TEST(PluginManager, OperationsGetCommandsMenusAndDirectEntries) {
         EXPECT_TRUE(manager.CanApplyCommand(&image, 601)); // operation 0 accepts
         EXPECT_FALSE(manager.CanApplyCommand(&image, 602));
         EXPECT_FALSE(manager.CanApplyCommand(&image, 606));
+        EXPECT_FALSE(manager.CanApplyCommand(nullptr, 601))
+            << "no picture: the plug-in is not asked";
 
         ASSERT_EQ(manager.MenuCount(), 2);
         const Menu& popup = manager.GetMenu(0);

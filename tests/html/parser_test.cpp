@@ -61,9 +61,12 @@ TEST(HtmlParser, ImpliedEndsAndDroppedTags) {
     // AREA outside MAP and PARAM outside APPLET are dropped; inside they stay.
     ParsedPage maps("<area><param><map><area shape=rect></map><applet><param name=p></applet>");
     EXPECT_EQ(Outline(maps.document.Body()->Children()), "MAP[<AREA>] APPLET[<PARAM>]");
-    // Misplaced head tags in the body are dropped; a title's text stays.
-    ParsedPage misplaced("<body><meta x><head><title>t</title><html>after");
-    EXPECT_EQ(Outline(misplaced.document.Body()->Children()), "\"t\" \"after\"");
+    // Misplaced HEAD and HTML tags in the body are dropped; a META stays where
+    // it is, and a TITLE goes to the head when the head has none.
+    ParsedPage misplaced("<body><meta x><head><title>t</title><html>after<title>u</title>");
+    EXPECT_EQ(Outline(misplaced.document.Body()->Children()), "<META> \"after\" TITLE[\"u\"]");
+    EXPECT_EQ(Outline(misplaced.document.Head()->Children()), "TITLE[\"t\"]");
+    EXPECT_EQ(misplaced.document.Head()->Title()->Children().First()->ToString(), "t");
     // Unclosed containers are closed at the end of the input.
     ParsedPage open("<div><span><a>x");
     ASSERT_TRUE(open.ok);
@@ -86,7 +89,7 @@ TEST(HtmlParser, GrammarErrorsStopWithTheNodesBuiltSoFar) {
     } cases[] = {
         {"<body><p>\n</div>", 1, "HTML[HEAD[] BODY[<P> /]]"},
         {"<body>\n\n<style>x</style>", 2, "HTML[HEAD[] BODY[/]]"},
-        {"<p><link rel=x>", 0, "HTML[HEAD[] BODY[<P>]]"},
+        {"<body><p><link rel=x>", 0, "HTML[HEAD[] BODY[<P>]]"},
         {"</body><p>", 0, "HTML[HEAD[] BODY[]]"},
         {"</div>", 0, ""},
     };
@@ -98,7 +101,7 @@ TEST(HtmlParser, GrammarErrorsStopWithTheNodesBuiltSoFar) {
         EXPECT_FALSE(page.ok) << c.text;
         EXPECT_EQ(Outline(page.document.Root()), c.outline) << c.text;
         const std::string report =
-            "Parsing errorin file:\n bad.htm\n, line number " + std::to_string(c.line);
+            "Parsing error in file:\n bad.htm\n, line number " + std::to_string(c.line);
         EXPECT_EQ(page.warnings.str(), report) << c.text;
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].caption, "Error");
@@ -109,10 +112,10 @@ TEST(HtmlParser, GrammarErrorsStopWithTheNodesBuiltSoFar) {
 TEST(HtmlParser, ErrorReports) {
     HtmlParseError parse("x.htm", 7);
     EXPECT_EQ(parse.Code(), 62204);
-    EXPECT_STREQ(parse.Report(false), "Parsing errorin file:\n x.htm\n, line number 7");
+    EXPECT_STREQ(parse.Report(false), "Parsing error in file:\n x.htm\n, line number 7");
     EXPECT_EQ(parse.Title(), "Parsing error");
     HtmlError other("message", 5);
-    EXPECT_STREQ(other.Report(false), "Error : errcode 5message");
+    EXPECT_STREQ(other.Report(false), "Error : errcode 5 message");
 }
 
 TEST(HtmlParser, RoundTripKeepsEveryTextAndCommentByte) {

@@ -187,20 +187,31 @@ TEST(HtmlTokenizer, EndTagsAndRawText) {
     EXPECT_EQ(open.Summary(), "S:PLAINTEXT R:a <b> </PLAIN $");
 }
 
-TEST(HtmlTokenizer, BlankRunsVanishOrBecomeOneLineBreak) {
-    EXPECT_EQ(Tokens("<p>  <b>").Summary(), "S:p S:b $");
+TEST(HtmlTokenizer, BlankRunsStayOrBecomeOneLineBreak) {
+    // A blank run on one line is kept (a reader sees it between words); it
+    // has the line break's grammar code, so it may stand wherever layout may.
+    Tokens blank("<p>  <b>");
+    EXPECT_EQ(blank.Summary(), "S:p T:   S:b $");
+    EXPECT_EQ(blank.tokens[1].code, HtmlCode::LineBreak);
     EXPECT_EQ(Tokens("<p> \r\n\r\n <b>").Summary(), "S:p L S:b $");
     EXPECT_EQ(Tokens("<p>\n").Summary(), "S:p L $");
     EXPECT_EQ(Tokens("<p> a \n b <b>").Summary(), "S:p T: a \n b  S:b $");
+    // In preformatted text every blank stays, line ends included.
+    EXPECT_EQ(Tokens("<pre>\n  <b>x</b>\n\n  </pre>\n").Summary(),
+              "S:pre T:\n   S:b T:x E:/b T:\n\n   E:/pre L $");
+    EXPECT_EQ(Tokens("<xmp><textarea> \n </textarea> \n </xmp> \n").Summary(),
+              "S:xmp S:textarea T: \n  E:/textarea T: \n  E:/xmp L $");
 }
 
-TEST(HtmlTokenizer, ControlBytesAreReportedAndSkipped) {
+TEST(HtmlTokenizer, ControlBytesAreReportedAndKept) {
     Tokens tokens(std::string("a\x01"
                               "b\x7f\x00"
                               "c\t\xe9",
                               8));
-    EXPECT_EQ(tokens.Summary(), "T:ab"
-                                "c\t\xe9 $");
+    EXPECT_EQ(tokens.Summary(), std::string("T:a\x01"
+                                            "b\x7f\x00"
+                                            "c\t\xe9 $",
+                                            12));
     ASSERT_EQ(tokens.warnings.messages.size(), 3u);
     EXPECT_EQ(tokens.warnings.messages[0], "Bad character in file");
     EXPECT_EQ(tokens.warnings.bytes[0], 1);

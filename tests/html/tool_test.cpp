@@ -61,7 +61,8 @@ TEST_F(HtmlTool, WritesTheTreeAndPrintsWarnings) {
     const fs::path out = dir / "out.htm";
     ToolRun run = RunTool(in.string() + " " + out.string(), dir);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadFile(out), "<HTML><HEAD></HEAD>\r\n<BODY><IMG src=a.gif><DIV>x</DIV>\r\n"
+    // The control byte is reported and kept.
+    EXPECT_EQ(ReadFile(out), "<HTML><HEAD></HEAD>\r\n<BODY><IMG src=a.gif>\x01<DIV>x</DIV>\r\n"
                              "</BODY>\r\n</HTML>\r\n");
     EXPECT_NE(run.err.find("warning: Bad character in file (byte 0x01)"), std::string::npos)
         << run.err;

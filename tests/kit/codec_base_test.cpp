@@ -1,6 +1,7 @@
 // The format codec base: white image before rows arrive, direct and preview
 // row delivery through a codec that "decodes" a synthetic picture.
 #include "host/progress.h"
+#include "host/streams.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/format_codec_base.h"
 #include "support/test_host.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace pixmill;
 using namespace pixmill::test;
@@ -72,6 +74,16 @@ class SyntheticCodec : public FormatCodecBase {
     bool Write(CVStream*, CVProgress*, CVImage*) override { return false; }
     void FreeWorkBuffer() override {}
     void Release() override { delete this; }
+
+    // Sends count bytes of a pattern through the output buffer.
+    void WritePattern(CVStream* output, size_t count) {
+        stream = output;
+        for (size_t i = 0; i < count; ++i) {
+            PutByte(static_cast<uint8_t>(i * 7));
+        }
+        Flush();
+    }
+    const uint8_t* Buffer() const { return bufferStart; }
 
     int rowsToDeliver() const { return stopAfter >= 0 ? stopAfter : height; }
     int width, height;
@@ -168,6 +180,31 @@ TEST(CodecBase, WidePreviewRowsNeverOverrunTheChunk) {
     for (int y = 0; y < 10; ++y) {
         for (int x = 0; x < 20000; x += 7) {
             ASSERT_EQ(PixelAt(image, x, y), SourcePixel(x * 3 / 2, y * 3 / 2)) << x << "," << y;
+        }
+    }
+}
+
+TEST(CodecBase, LaterScratchBlocksNeverOverlapTheOutputBuffer) {
+    // A codec may carve work blocks from the arena after Reset, up to all
+    // that is left; none may share bytes with the output buffer.
+    TestHost host;
+    CVImage image(host.get());
+    SyntheticCodec codec(host.get(), 8, 8);
+    for (size_t bytes : {size_t{4096}, size_t{600001}, size_t{800000}}) {
+        codec.ReadHeader(&image, nullptr, nullptr);
+        uint8_t* block = host->ScratchAlloc(bytes);
+        ASSERT_NE(block, nullptr) << bytes;
+        const uint8_t* buffer = codec.Buffer();
+        EXPECT_TRUE(block >= buffer + FormatCodecBase::kOutputBufferSize || block + bytes <= buffer)
+            << bytes;
+        std::memset(block, 0xA5, bytes);
+        CVMemoryStream stream(host.get(), 1 << 16, 1 << 16);
+        codec.WritePattern(&stream, 3 * FormatCodecBase::kOutputBufferSize / 2);
+        EXPECT_EQ(std::count(block, block + bytes, 0xA5), static_cast<long>(bytes))
+            << "the block survives the buffer's use";
+        ASSERT_EQ(stream.Length(), 3 * FormatCodecBase::kOutputBufferSize / 2);
+        for (size_t i = 0; i < stream.Length(); ++i) {
+            ASSERT_EQ(stream.Data()[i], static_cast<uint8_t>(i * 7)) << i;
         }
     }
 }

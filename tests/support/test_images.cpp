@@ -1,5 +1,7 @@
 #include "support/test_images.h"
 
+#include "pixmill/packed_pixels.h"
+
 #include <cstdio>
 #include <sstream>
 
@@ -31,41 +33,16 @@ void SetGrayRamp(CVImage& image) {
 
 uint32_t PixelAt(const CVImage& image, int x, int y) {
     const uint8_t* row = image.Row(y);
-    switch (image.BitCount()) {
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-    case 8:
-        return row[x];
-    default:
-        return static_cast<uint32_t>(row[3 * x]) | static_cast<uint32_t>(row[3 * x + 1]) << 8 |
-               static_cast<uint32_t>(row[3 * x + 2]) << 16;
-    }
+    return image.BitCount() == 24 ? GetPixel<24>(row, x)
+                                  : static_cast<uint32_t>(GetIndex(row, x, image.BitCount()));
 }
 
 void SetPixelAt(CVImage& image, int x, int y, uint32_t value) {
     uint8_t* row = image.Row(y);
-    switch (image.BitCount()) {
-    case 1: {
-        const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
-        row[x >> 3] = static_cast<uint8_t>(value ? row[x >> 3] | mask : row[x >> 3] & ~mask);
-        break;
-    }
-    case 4: {
-        const int shift = (x & 1) ? 0 : 4;
-        row[x >> 1] =
-            static_cast<uint8_t>((row[x >> 1] & ~(0x0F << shift)) | ((value & 0x0F) << shift));
-        break;
-    }
-    case 8:
-        row[x] = static_cast<uint8_t>(value);
-        break;
-    default:
-        row[3 * x] = static_cast<uint8_t>(value);
-        row[3 * x + 1] = static_cast<uint8_t>(value >> 8);
-        row[3 * x + 2] = static_cast<uint8_t>(value >> 16);
-        break;
+    if (image.BitCount() == 24) {
+        SetPixel<24>(row, x, value);
+    } else {
+        SetIndex(row, x, image.BitCount(), static_cast<int>(value));
     }
 }
 

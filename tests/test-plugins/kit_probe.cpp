@@ -34,8 +34,7 @@ const SettingsBlockSchema kSchema = {"KitProbe", sizeof(ProbeSettings), 3, kFiel
 class ProbePlugin : public CProcessingPlugin {
   public:
     explicit ProbePlugin(CPluginHost* host) : CProcessingPlugin(host) {
-        FillDefaults(&settings, kSchema);
-        BindSettings("KitProbe", settings);
+        BindSettings(kSchema, settings);
     }
     uint16_t GetOperationCount() override { return 2; }
     const char* GetName(bool menuForm) override {
@@ -62,7 +61,9 @@ class ProbePlugin : public CProcessingPlugin {
         }
         return true;
     }
-    bool CanApply(const CVImage* image) override { return image->BitCount() == 24; }
+    bool CanApply(const CVImage* image) override {
+        return image != nullptr && image->BitCount() == 24;
+    }
     ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
         if (input->special != 0) {
             return nullptr;

@@ -33,8 +33,7 @@ const SettingsBlockSchema kSchema = {MANAGER_STRINGIFY(MANAGER_SETTINGS), sizeof
 class ManagerProcessing : public CProcessingPlugin {
   public:
     explicit ManagerProcessing(CPluginHost* host) : CProcessingPlugin(host) {
-        FillDefaults(&block, kSchema);
-        BindSettings(kSchema.name, block);
+        BindSettings(kSchema, block);
     }
     uint16_t GetOperationCount() override { return MANAGER_OPERATIONS; }
     void SetOperation(uint16_t index) override {
@@ -59,7 +58,8 @@ class ManagerProcessing : public CProcessingPlugin {
     bool Apply(const CVImage*, CVImage*, CVProgress*) override {
         return false;
     }
-    // Operation 0 accepts every image, the others none.
+    // Operation 0 accepts every image, even a null one (the manager must not
+    // ask), the others none.
     bool CanApply(const CVImage*) override {
         return currentOperation == 0;
     }

@@ -21,6 +21,10 @@ namespace {
 constexpr const char* kName = "Test Photo";
 constexpr const char* kExtensions = "*.tjp;*.tjpeg";
 constexpr uint16_t kSaveModes = 0x14;
+#elif defined(RAW_NAME)
+constexpr const char* kName = RAW_NAME; // a format named like an operation
+constexpr const char* kExtensions = "*.trw";
+constexpr uint16_t kSaveModes = 0x3F;
 #else
 constexpr const char* kName = "Test Raw";
 constexpr const char* kExtensions = "*.trw";

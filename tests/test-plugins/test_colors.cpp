@@ -6,6 +6,7 @@
 // it starts, so that a test knows when to interrupt it.
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
+#include "pixmill/packed_pixels.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/processing_plugin.h"
 
@@ -23,20 +24,10 @@ namespace {
 
 uint32_t ColorAt(const CVImage& image, int x, int y) {
     const uint8_t* row = image.Row(y);
-    int index;
-    switch (image.BitCount()) {
-    case 1:
-        index = (row[x >> 3] >> (7 - (x & 7))) & 1;
-        break;
-    case 4:
-        index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-        break;
-    case 8:
-        index = row[x];
-        break;
-    default:
-        return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+    if (image.BitCount() == 24) {
+        return GetPixel<24>(row, x);
     }
+    const int index = GetIndex(row, x, image.BitCount());
     const RGBQUAD& c = image.palette[index];
     return c.rgbBlue | c.rgbGreen << 8 | c.rgbRed << 16;
 }
@@ -77,7 +68,9 @@ class NegatePlugin : public CProcessingPlugin {
         }
         return true;
     }
-    bool CanApply(const CVImage* image) override { return image->bits != nullptr; }
+    bool CanApply(const CVImage* image) override {
+        return image != nullptr && image->bits != nullptr;
+    }
     ImageKindSet* GetOutputKinds(const ImageKindSet* input) override {
         kinds = *input;
         return input->special ? nullptr : &kinds;

@@ -50,6 +50,9 @@ class PIXMILL_EXPORT CVImage {
     void CreateKeepBuffer(int width, int height, int bitCount, int colorCount,
                           const TransparencyInfo* transparency, int xPelsPerMeter = 0,
                           int yPelsPerMeter = 0);
+    // As Create with source's size, depth, colour count, transparency and
+    // resolution; copies source's whole palette.
+    void CreateLike(const CVImage& source);
     // Takes a packed DIB (header, colour table, pixels in one host block)
     // without copying the pixels; false when the header is not acceptable.
     bool AttachDib(uint8_t* packedDib);

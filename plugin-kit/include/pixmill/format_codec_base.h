@@ -1,6 +1,6 @@
 // FormatCodecBase: what the JPEG and TIFF codecs share. The link to the host,
 // the stream and the image of the current operation, a 200000-byte output
-// buffer in the tail of the host's scratch arena, and the delivery of decoded
+// buffer at the start of the host's scratch arena, and the delivery of decoded
 // rows into the image: straight into its rows, or for reduced previews in
 // chunks through the host's band scaler.
 #pragma once
@@ -38,7 +38,8 @@ class FormatCodecBase : public CFormatCodec {
 
   protected:
     // At the start of every ReadHeader and BeginWrite: clears the per-operation
-    // state and takes the output buffer from the scratch arena's tail.
+    // state, resets the scratch arena and takes the output buffer as its first
+    // block, below the preview chunk area; later scratch blocks lie beyond it.
     void Reset();
     // Passes the buffered bytes to the stream and empties the buffer.
     void Flush();

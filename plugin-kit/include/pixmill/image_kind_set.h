@@ -27,17 +27,6 @@ struct ImageKindSet {
 #pragma pack(pop)
 static_assert(sizeof(ImageKindSet) == 6);
 
-// The answer of an operation that keeps the input's kinds: null for a special
-// set (refused by every operation), else answer = the input's kinds with the
-// given traits.
-inline ImageKindSet* KeepKinds(const ImageKindSet* input, uint16_t traits, ImageKindSet& answer) {
-    if (input == nullptr || input->special != 0) {
-        return nullptr;
-    }
-    answer = ImageKindSet{input->kinds, 0, 0, traits};
-    return &answer;
-}
-
 // The kind bit of an image: 8-bit images with a grey palette count as grey.
 PIXMILL_EXPORT uint16_t KindOf(const CVImage& image);
 

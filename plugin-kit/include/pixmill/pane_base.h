@@ -2,12 +2,22 @@
 // built by the plug-in inside the parent widget its site names; controls keep
 // their dialog identifiers as the "controlId" property (and object name), so
 // behaviour and tests can find them by identifier.
+//
+// A pane keeps its values in a pane model (pixmill/pane_model.h) and binds
+// its number controls to the model's fields with BindNumber; every other
+// control forwards its event to the model and calls Accept. Accept shows the
+// model in all controls again and tells the site when something changed.
 #pragma once
 
+#include "pixmill/number_control.h"
 #include "pixmill/pane.h"
 
 #include <QPointer>
 #include <QWidget>
+
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace pixmill {
 
@@ -34,11 +44,43 @@ class CPaneBase : public CPluginPane {
     }
     static QString ControlName(int id);
 
+    // The re-entry guard: true while the pane sets its own controls, whose
+    // change signals are then no user input.
+    bool Filling() const { return filling; }
+    class FillingScope {
+      public:
+        explicit FillingScope(CPaneBase& pane) : pane(pane), before(pane.filling) {
+            pane.filling = true;
+        }
+        ~FillingScope() { pane.filling = before; }
+        FillingScope(const FillingScope&) = delete;
+        FillingScope& operator=(const FillingScope&) = delete;
+
+      private:
+        CPaneBase& pane;
+        bool before;
+    };
+
   protected:
     // Builds the controls into root (which has no layout yet).
     virtual void Build(QWidget* root) = 0;
-    // The image changed (or was set first); refresh what depends on it.
+    // The image changed (or was set first); give the model what it needs of
+    // it. The controls are refreshed afterwards.
     virtual void OnImage() {}
+    // Shows what the number controls do not: choices, texts, visibility.
+    // Runs under the re-entry guard.
+    virtual void OnRefresh() {}
+
+    // Binds number controls to a field of the model (the pane owns the
+    // binding); call it from Build.
+    CNumberControl& BindNumber(CPaneModel& model, int field, const NumberWidgets& widgets,
+                               const TypingRules& rules = {});
+    // Shows the model in every control; the edit the user is typing into
+    // keeps its text.
+    void Refresh(const CNumberControl* typedInto = nullptr);
+    // After user input reached the model: refresh, and tell the site when a
+    // value changed.
+    void Accept(bool changed, const CNumberControl* typedInto = nullptr);
     // Tells the site about an accepted change, unless the pane is filling
     // its own controls.
     void NotifyChanged();
@@ -46,7 +88,30 @@ class CPaneBase : public CPluginPane {
     CPaneSite* site;
     const CVImage* image = nullptr;
     QPointer<QWidget> root;
-    bool filling = false; // true while the pane sets its own controls
+
+  private:
+    friend class CNumberControl;
+
+    bool filling = false;
+    std::vector<std::unique_ptr<CNumberControl>> numbers;
+};
+
+// A pane over one settings block: its model starts from the block (and any
+// further arguments), and Commit stores the model back into the block.
+template <class Model, class Settings> class CModelPane : public CPaneBase {
+  public:
+    template <class... Extra>
+    CModelPane(CPaneSite* site, Settings& settings, Extra&&... extra)
+        : CPaneBase(site), settings(settings), model(settings, std::forward<Extra>(extra)...) {}
+
+    bool Commit() override {
+        model.Store(settings);
+        return true;
+    }
+
+  protected:
+    Settings& settings;
+    Model model;
 };
 
 } // namespace pixmill

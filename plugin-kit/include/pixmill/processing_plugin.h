@@ -3,10 +3,10 @@
 #pragma once
 
 #include "pixmill/image_kind_set.h"
+#include "pixmill/settings_binding.h"
 #include "pixmill/win_types.h"
 
 #include <cstdint>
-#include <type_traits>
 
 class QWidget;
 
@@ -44,7 +44,9 @@ class PIXMILL_EXPORT CProcessingPlugin {
     virtual int Query7();                                // 7: 0
     virtual bool Apply(const CVImage* source, CVImage* destination, CVProgress* progress) = 0; // 8
     // Apply into a temporary record; on success the image takes its pixels.
-    virtual bool ApplyInPlace(CVImage* image, CVProgress* progress);     // 9
+    virtual bool ApplyInPlace(CVImage* image, CVProgress* progress); // 9
+    // Whether the current operation accepts image (menu enabling). A null
+    // image (no picture open) is accepted by no operation: the answer is false.
     virtual bool CanApply(const CVImage* image) = 0;                     // 10
     virtual ImageKindSet* GetOutputKinds(const ImageKindSet* input) = 0; // 11
     virtual uint16_t GetFlags() = 0;                                     // 12
@@ -58,22 +60,15 @@ class PIXMILL_EXPORT CProcessingPlugin {
     uint16_t currentOperation = 0;
 
   protected:
-    // Fills nothing: the caller has put the defaults into block already.
-    // Loads the stored block (a stored value of another length is ignored)
-    // and remembers it so that the destructor saves it. The block must be a
-    // trivially destructible member of the derived object.
-    template <class Block> void BindSettings(const char* name, Block& block, int version = 3) {
-        static_assert(std::is_trivially_copyable_v<Block> &&
-                      std::is_trivially_destructible_v<Block>);
-        BindSettingsBytes(name, &block, sizeof(Block), version);
+    // Loads the block as its declaration says (see CSettingsBinding) and
+    // saves it when the object is deleted. The block must be a trivially
+    // destructible member of the derived object.
+    template <class Block> void BindSettings(const SettingsBlockSchema& schema, Block& block) {
+        settings.Bind(host, schema, block);
     }
-    void BindSettingsBytes(const char* name, void* block, uint32_t size, int version);
 
   private:
-    const char* settingsName = nullptr;
-    void* settingsBlock = nullptr;
-    uint32_t settingsSize = 0;
-    int settingsVersion = 3;
+    CSettingsBinding settings;
 };
 
 // Holds a library's one plug-in object: made at the first request, deleted

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace pixmill {
 
@@ -41,7 +42,19 @@ double ReadField(const void* block, const SettingsField& field);
 void WriteField(void* block, const SettingsField& field, double value);
 // Fills a block with the declared defaults (bytes not covered stay as given).
 void FillDefaults(void* block, const SettingsBlockSchema& schema);
+// Brings every field into its declared range: a value below the minimum
+// becomes the minimum, one above the maximum the maximum, a floating-point
+// value that is not a number the default. Fields in range keep their bytes.
+void ClampToSchema(void* block, const SettingsBlockSchema& schema);
 const SettingsField* FindField(const SettingsBlockSchema& schema, const char* name);
+
+// A block of zeros with the declared defaults.
+template <class Block> Block DefaultBlock(const SettingsBlockSchema& schema) {
+    static_assert(std::is_trivially_copyable_v<Block>);
+    Block block{};
+    FillDefaults(&block, schema);
+    return block;
+}
 
 } // namespace pixmill
 

@@ -1,7 +1,7 @@
 // The settings panes with the offscreen platform, and the object's lifetime
 // rules for what the panes write into it.
+#include "cedarcol.h"
 #include "cedarcol_pane.h"
-#include "color_plugin.h"
 #include "cedarcol_settings.h"
 #include "palette_reduce.h"
 

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "palette_reduce.h"
-#include "progress_band.h"
 
 #include "pixmill/cv_image.h"
 #include "pixmill/plugin_host.h"
+#include "pixmill/work_progress.h"
 
 #include <climits>
 #include <cstdint>
@@ -29,7 +29,7 @@ inline void Reduce(CPluginHost* host, const CVImage& source, CVImage& destinatio
                    const ReductionOptions& options) {
     host->ScratchReset();
     auto* cells = reinterpret_cast<uint16_t*>(host->ScratchAlloc(kHistogramBytes));
-    ProgressBand band(nullptr, 0, 100, source.ImageBytes());
+    WorkProgress band(nullptr);
     ReduceColors(host, cells, source, destination, options, band);
 }
 

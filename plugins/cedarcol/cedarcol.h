@@ -3,11 +3,10 @@
 // tolerance, and the palette planes of the fixed palette last chosen.
 #pragma once
 
-#include "color_convert.h"
 #include "cedarcol_settings.h"
+#include "color_convert.h"
 
-#include "pixmill/image_kind_set.h"
-#include "pixmill/processing_plugin.h"
+#include "pixmill/operation_table.h"
 
 #include <cstdint>
 
@@ -18,30 +17,14 @@ enum Operation : uint16_t {
     OpGrayscale = 1,
     OpPaletted = 2,
     OpRgb = 3,
-    kOperationCount = 4,
 };
 
-class CColorPlugin : public CProcessingPlugin {
+class CColorPlugin : public CTableProcessingPlugin {
   public:
-    static constexpr size_t kTextSize = 255;
-
     explicit CColorPlugin(CPluginHost* host);
 
-    uint16_t GetOperationCount() override { return kOperationCount; }
-    const char* GetName(bool menuForm) override;
-    const char* GetGroupName(bool menuForm) override;
-    const char* GetDescription() override;
-    bool Apply(const CVImage* source, CVImage* destination, CVProgress* progress) override;
-    bool CanApply(const CVImage* image) override;
-    ImageKindSet* GetOutputKinds(const ImageKindSet* input) override;
-    uint16_t GetFlags() override;
-    int GetKind() override;
-    CPluginPane* CreateSettingsPane(CPaneSite* site) override;
     void DestroySettingsPane(CPluginPane* pane) override;
     void Help(QWidget* window) override;
-
-    // The help topic of the current operation (0: none).
-    int HelpTopic() const;
 
     // Converts with a caller's settings block in place of the stored one; the
     // object's settings are the same afterwards, also when it fails.
@@ -58,14 +41,12 @@ class CColorPlugin : public CProcessingPlugin {
     RGBQUAD planes[256] = {};
 
   private:
-    void Convert(const CVImage* source, CVImage* destination, CVProgress* progress);
+    bool Run(const CVImage* source, CVImage* destination, CVProgress* progress) override;
+    bool Accepts(const CVImage& image) override;
+    ImageKindSet OutputKinds(const ImageKindSet& input) override;
+    CPluginPane* CreatePane(CPaneSite* site) override;
 
-    char names[kOperationCount][kTextSize + 1] = {};
-    char menuNames[kOperationCount][kTextSize + 1] = {};
-    char descriptions[kOperationCount][kTextSize + 1] = {};
-    char groupName[kTextSize + 1] = {};
-    char groupMenuName[kTextSize + 1] = {};
-    ImageKindSet outputKinds{};
+    void Convert(const CVImage* source, CVImage* destination, CVProgress* progress);
 };
 
 } // namespace pixmill::cedarcol

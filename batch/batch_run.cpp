@@ -1,0 +1,660 @@
+#include "batch/batch_run.h"
+
+#include "batch/batch_job.h"
+#include "batch/thumbnail_maker.h"
+#include "host/atomic_file.h"
+#include "host/host_services.h"
+#include "host/image_pipeline.h"
+#include "host/progress.h"
+#include "host/streams.h"
+#include "pixmill/errors.h"
+#include "pixmill/format_plugin.h"
+#include "pixmill/pane.h"
+#include "pixmill/processing_plugin.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <numeric>
+
+namespace pixmill {
+
+namespace {
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text(static_cast<size_t>(std::max(length, 0)), '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
+}
+
+// "jpg" from "*.jpg;*.jif;*.jpeg": the first entry from its third character.
+std::string FirstExtension(const std::string& list) {
+    const std::string entry = list.substr(0, list.find(';'));
+    return entry.size() > 2 ? entry.substr(2) : std::string();
+}
+
+// The name up to its first "." (the whole name when a "." comes first or
+// not at all).
+std::string BaseName(const std::string& name) {
+    const size_t dot = name.find('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// The size a JPEG stream's frame header states, or 0 x 0; the stream is
+// rewound.
+SIZE JpegFrameSize(CVStream& stream) {
+    SIZE size{0, 0};
+    uint8_t marker[4];
+    stream.Seek(0, CVStream::FromStart);
+    if (stream.Read(marker, 2) == 2 && marker[0] == 0xFF && marker[1] == 0xD8) {
+        while (stream.Read(marker, 4) == 4 && marker[0] == 0xFF) {
+            const uint8_t type = marker[1];
+            const int length = marker[2] << 8 | marker[3];
+            const bool frame =
+                type >= 0xC0 && type <= 0xCF && type != 0xC4 && type != 0xC8 && type != 0xCC;
+            if (frame) {
+                uint8_t header[5];
+                if (stream.Read(header, 5) == 5) {
+                    size = SIZE{header[3] << 8 | header[4], header[1] << 8 | header[2]};
+                }
+                break;
+            }
+            if (length < 2) {
+                break;
+            }
+            stream.Seek(length - 2, CVStream::FromCurrent);
+        }
+    }
+    stream.Seek(0, CVStream::FromStart);
+    return size;
+}
+
+} // namespace
+
+BatchRun::BatchRun(BatchJob& job, BatchSource* source, BatchDestination* destination)
+    : job(job), source(source), destination(destination), sourceImage(&job.Host()),
+      resultImage(&job.Host()) {}
+
+BatchRun::~BatchRun() {
+    ReleaseKeptItem();
+    for (OutputSlot& slot : outputs) {
+        if (slot.codec != nullptr) {
+            slot.codec->FreeWorkBuffer();
+            slot.codec->Release();
+        }
+    }
+}
+
+void BatchRun::Log(const std::string& text) {
+    if (log != nullptr) {
+        log->Write(text.data(), text.size());
+    }
+}
+
+void BatchRun::LogError(const char* format, const std::string& subject, CQorelError& error) {
+    // Stepping one image at a time, the user sees the error as well.
+    const char* why = error.Report(interactive && !processingAll);
+    Log(Format(format, subject.c_str(), why));
+}
+
+bool BatchRun::Start() {
+    Prepare();
+    Log(Format("The number of selected images : %d\r\n\r\nStart batch processing...\r\n\r\n",
+               total));
+    if (!NextImage()) {
+        Finish(NothingLoaded);
+        return false;
+    }
+    return true;
+}
+
+bool BatchRun::ProcessNext() {
+    processingAll = true;
+    return NextImage() && SaveCurrentToAll();
+}
+
+void BatchRun::Prepare() {
+    if (externalLog != nullptr) {
+        log = externalLog;
+    } else {
+        ownLog = std::make_unique<CVFileStream>(job.LogFileName(), CVFileStream::ForWriting);
+        log = ownLog.get();
+    }
+    if (ThumbnailSettings* settings = destination->GetThumbnailSettings()) {
+        thumbnailMaker = std::make_unique<ThumbnailMaker>(job.Plugins(), *settings);
+    }
+    for (size_t f = 0; f < job.Formats().size(); ++f) {
+        if (job.Formats()[f].selected) {
+            outputs.emplace_back().format = static_cast<int>(f);
+        }
+    }
+    if (outputs.empty()) {
+        outputs.emplace_back(); // saves in each image's own format
+    }
+    for (OutputSlot& slot : outputs) {
+        if (slot.format >= 0) {
+            slot.codecFormat = job.Formats()[slot.format].format;
+            slot.codec = slot.codecFormat->CreateCodec();
+        }
+    }
+    saveMode = destination->GetMainImageMode();
+    total = source->GetCount();
+    position = processed = 0;
+    interrupted = processingAll = false;
+}
+
+void BatchRun::ReleaseKeptItem() {
+    if (keptItem) {
+        source->ReleaseItem(false);
+        keptItem = false;
+    }
+    pendingExtensions.clear();
+}
+
+bool BatchRun::NextImage() {
+    hasImage = false;
+    for (;;) {
+        operationsDone = operationsFailed = false;
+        ReleaseKeptItem();
+        BatchItem* item = source->NextItem(log);
+        if (item == nullptr) {
+            return false;
+        }
+        if (LoadItem(item) && RunImageOperations()) {
+            hasImage = true;
+            for (OutputSlot& slot : outputs) {
+                slot.converted = slot.thumbnailMade = slot.saved = false;
+                slot.convertedImage.reset();
+                slot.thumbnailImage.reset();
+            }
+            return true;
+        }
+        // Between failing images too, Cancel gets its chance.
+        if (pumpBetweenItems) {
+            pumpBetweenItems();
+        }
+        if (interrupted) {
+            return false;
+        }
+    }
+}
+
+SIZE BatchRun::FastDecodeSize(CFormatPlugin* format, CVStream& stream) {
+    // Only JPEG decodes at 1/2, 1/4 and 1/8 of its size on its own.
+    if (!job.FastDecode() || std::strstr(format->GetExtensions(), "*.jpg") == nullptr) {
+        return {0, 0};
+    }
+    int first = -1;
+    for (int p = 0; p < job.ImageOperationCount(); ++p) {
+        if (job.Order()[p].state != BatchJob::NotChosen) {
+            first = job.Order()[p].operation;
+            break;
+        }
+    }
+    const SIZE stored = JpegFrameSize(stream);
+    if (first < 0 || stored.cx <= 0 || stored.cy <= 0) {
+        return {0, 0};
+    }
+    // The operation's result size on two small pictures of exactly the
+    // image's shape: when both agree it does not depend on the input's size
+    // (a resample to a box), so decoding smaller gives the same result size
+    // (or one a pixel apart, where the reduced shape rounds differently).
+    const int divisor = std::gcd(stored.cx, stored.cy);
+    const SIZE shape{stored.cx / divisor, stored.cy / divisor};
+    if (shape.cx > 256 || shape.cy > 256) {
+        return {0, 0}; // no small picture has this shape
+    }
+    const int grow = std::max(1, 32 / std::min(shape.cx, shape.cy));
+    CProcessingPlugin* plugin = job.SelectOperation(first);
+    SIZE results[2];
+    for (int i = 0; i < 2; ++i) {
+        CVImage probe(&job.Host()), result(&job.Host());
+        probe.Create(shape.cx * grow << i, shape.cy * grow << i, 24, 0, nullptr);
+        std::memset(probe.bits, 128, probe.ImageBytes());
+        if (!plugin->CanApply(&probe) || !plugin->Apply(&probe, &result, nullptr)) {
+            return {0, 0};
+        }
+        results[i] = SIZE{result.Width(), result.Height()};
+    }
+    const SIZE target = results[0];
+    if (target.cx != results[1].cx || target.cy != results[1].cy || target.cx * 2 > stored.cx ||
+        target.cy * 2 > stored.cy) {
+        return {0, 0};
+    }
+    for (int scale = 8; scale >= 2; scale /= 2) {
+        const SIZE reduced{(stored.cx + scale - 1) / scale, (stored.cy + scale - 1) / scale};
+        if (reduced.cx >= target.cx && reduced.cy >= target.cy) {
+            return reduced;
+        }
+    }
+    return {0, 0};
+}
+
+bool BatchRun::LoadItem(BatchItem* item) {
+    itemIndex = item->index;
+    itemName = item->name != nullptr ? item->name : "";
+    itemExtra = item->extra;
+    itemKind = source->GetContentKind();
+    itemContent = item->content;
+    itemPath = itemKind == ContentFilePath && item->content != nullptr
+                   ? static_cast<const char*>(item->content)
+                   : "";
+    sourceFormat = nullptr;
+    CFormatPlugin* recognised = nullptr;
+    try {
+        if (itemKind == ContentImage) {
+            CVImage::CopyImage(&sourceImage, static_cast<const CVImage*>(item->content), nullptr);
+        } else {
+            std::unique_ptr<CVFileStream> file;
+            CVStream* stream = static_cast<CVStream*>(item->content);
+            if (itemKind == ContentFilePath) {
+                file = std::make_unique<CVFileStream>(itemPath, CVFileStream::ForReading);
+                stream = file.get();
+            }
+            recognised = stream != nullptr ? job.Plugins().DetectFormat(stream) : nullptr;
+            if (recognised == nullptr) {
+                Log(Format("Can`t recognize %s file format\r\n", itemName.c_str()));
+                source->ReleaseItem(false);
+                return false;
+            }
+            const SIZE reduced = FastDecodeSize(recognised, *stream);
+            CVImage fresh(&job.Host());
+            ReadImageWith(recognised, *stream, fresh, reduced.cx > 0 ? &reduced : nullptr, display,
+                          "Open " + itemName);
+            CVImage::CopyImage(&sourceImage, &fresh, nullptr);
+            sourceFormat = recognised;
+        }
+    } catch (CQorelError& error) {
+        LogError("%s open error : %s \r\n", itemName, error);
+        source->ReleaseItem(false);
+        return false;
+    }
+    if (saveMode == MainCopySource && recognised != nullptr) {
+        pendingExtensions = recognised->GetExtensions();
+        keptItem = true; // open until the bytes are copied
+    } else {
+        source->ReleaseItem(false);
+    }
+    return true;
+}
+
+bool BatchRun::RunImageOperations() {
+    operationsDone = true;
+    bool ran = false;
+    try {
+        for (int p = 0; p < job.ImageOperationCount(); ++p) {
+            const BatchJob::OperationOrder& position = job.Order()[p];
+            if (position.state == BatchJob::NotChosen) {
+                continue;
+            }
+            CProcessingPlugin* plugin = job.SelectOperation(position.operation);
+            if (!plugin->CanApply(&sourceImage)) {
+                continue;
+            }
+            const BatchJob::OperationEntry& entry = job.Operations()[position.operation];
+            if (entry.settingsPane != nullptr) {
+                entry.settingsPane->Commit();
+            }
+            CHostProgress progress(display, entry.name + " " + itemName);
+            const bool done = ran ? plugin->ApplyInPlace(&resultImage, &progress)
+                                  : plugin->Apply(&sourceImage, &resultImage, &progress);
+            if (!done) {
+                throw CQorelError("The operation failed");
+            }
+            ran = true;
+        }
+        if (!ran) {
+            CVImage::CopyImage(&resultImage, &sourceImage, nullptr);
+        }
+        return true;
+    } catch (CQorelError& error) {
+        LogError("%s operation error : %s \r\n", "Processing", error);
+        operationsFailed = true;
+        return false;
+    }
+}
+
+int BatchRun::SlotEntry(const OutputSlot& slot) const {
+    if (slot.format >= 0) {
+        return slot.format;
+    }
+    // Without a chosen format each image keeps its own, when that one saves,
+    // with the conversions chosen for it.
+    for (size_t f = 0; f < job.Formats().size(); ++f) {
+        if (sourceFormat != nullptr && job.Formats()[f].format == sourceFormat) {
+            return static_cast<int>(f);
+        }
+    }
+    return -1;
+}
+
+CFormatPlugin* BatchRun::SlotFormat(const OutputSlot& slot) const {
+    const int entry = SlotEntry(slot);
+    return entry >= 0 ? job.Formats()[entry].format : nullptr;
+}
+
+bool BatchRun::ConvertForSlot(OutputSlot& slot) {
+    if (slot.converted) {
+        return slot.convertedImage != nullptr;
+    }
+    slot.converted = true;
+    auto converted = std::make_unique<CVImage>(&job.Host());
+    bool ran = false;
+    std::string name;
+    const int entryIndex = SlotEntry(slot);
+    try {
+        if (entryIndex >= 0) {
+            for (const BatchJob::Conversion& conversion : job.Formats()[entryIndex].conversions) {
+                if (!conversion.chosen) {
+                    continue;
+                }
+                const BatchJob::OperationEntry& entry = job.Operations()[conversion.operation];
+                name = entry.name;
+                CProcessingPlugin* plugin = job.SelectOperation(conversion.operation);
+                if (!plugin->CanApply(&resultImage)) {
+                    continue;
+                }
+                if (entry.settingsPane != nullptr) {
+                    entry.settingsPane->Commit();
+                }
+                CHostProgress progress(display, entry.name + " " + itemName);
+                const bool done = ran ? plugin->ApplyInPlace(converted.get(), &progress)
+                                      : plugin->Apply(&resultImage, converted.get(), &progress);
+                if (!done) {
+                    throw CQorelError("The operation failed");
+                }
+                ran = true;
+            }
+        }
+        if (!ran) {
+            CVImage::CopyImage(converted.get(), &resultImage, nullptr);
+        }
+        if (entryIndex >= 0) {
+            if (CPluginPane* pane = job.Formats()[entryIndex].optionsPane) {
+                pane->SetImage(converted.get());
+                pane->Commit();
+            }
+        }
+    } catch (CQorelError& error) {
+        LogError("%s operation error : %s \r\n", name, error);
+        return false;
+    }
+    slot.convertedImage = std::move(converted);
+    return true;
+}
+
+bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const CVImage& image,
+                           const int* parameter) {
+    CFormatPlugin* format = SlotFormat(slot);
+    try {
+        if (format == nullptr || !format->CanSave(&image)) {
+            throw CVImageError(CVImageError::UnsupportedFormat);
+        }
+        CFormatCodec* codec = format == slot.codecFormat ? slot.codec : nullptr;
+        const std::string title = "Save " + itemName;
+        if (targetKind == TargetImages) {
+            CVImage::CopyImage(static_cast<CVImage*>(target), &image, nullptr);
+            return true;
+        }
+        if (targetKind == TargetFileNames) {
+            AtomicFile file(static_cast<const char*>(target));
+            CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
+            if (WriteImage(format, image, stream, parameter, display, title, codec) < 0) {
+                throw CVImageError(CVImageError::WriteError);
+            }
+            slot.savedSize = stream.Seek(0, CVStream::FromCurrent);
+            stream.Close();
+            file.Commit();
+            return true;
+        }
+        CVStream* stream = static_cast<CVStream*>(target);
+        if (WriteImage(format, image, *stream, parameter, display, title, codec) < 0) {
+            throw CVImageError(CVImageError::WriteError);
+        }
+        slot.savedSize = stream->Seek(0, CVStream::FromCurrent);
+        return true;
+    } catch (CQorelError& error) {
+        LogError("%s save error : %s \r\n", itemName, error);
+        return false;
+    }
+}
+
+void BatchRun::CopySourceBytes(int targetKind, void* target) {
+    std::unique_ptr<CVFileStream> file;
+    CVStream* from = static_cast<CVStream*>(itemContent);
+    if (itemKind == ContentFilePath) {
+        file = std::make_unique<CVFileStream>(itemPath, CVFileStream::ForReading);
+        from = file.get();
+    }
+    from->Seek(0, CVStream::FromStart);
+    std::unique_ptr<AtomicFile> named;
+    std::unique_ptr<CVFileStream> namedStream;
+    CVStream* to = static_cast<CVStream*>(target);
+    if (targetKind == TargetFileNames) {
+        named = std::make_unique<AtomicFile>(static_cast<const char*>(target));
+        namedStream = std::make_unique<CVFileStream>(named->Temporary(), CVFileStream::ForWriting);
+        to = namedStream.get();
+    }
+    char buffer[16000];
+    for (;;) {
+        const size_t n = from->Read(buffer, sizeof buffer);
+        to->Write(buffer, n);
+        if (n < sizeof buffer) {
+            break;
+        }
+    }
+    if (named != nullptr) {
+        namedStream->Close();
+        named->Commit();
+    }
+}
+
+bool BatchRun::SaveToSlot(OutputSlot& slot) {
+    CFormatPlugin* format = SlotFormat(slot);
+    const std::string formatExtensions = format != nullptr ? format->GetExtensions() : "";
+    const std::string baseName = BaseName(itemName);
+    const bool copying = saveMode == MainCopySource && !pendingExtensions.empty();
+    const std::string mainExtension =
+        FirstExtension(copying ? pendingExtensions : formatExtensions);
+    const std::string thumbnailExtension = FirstExtension(formatExtensions);
+    SaveRequest request;
+    request.index = itemIndex;
+    request.baseName = baseName.c_str();
+    request.extra = itemExtra;
+    request.mainExtension = mainExtension.c_str();
+    request.thumbnailExtension = thumbnailExtension.c_str();
+    request.width = resultImage.Width();
+    request.height = resultImage.Height();
+    const int entryIndex = SlotEntry(slot);
+    request.formatInfo[0] = entryIndex >= 0 ? job.Formats()[entryIndex].pluginIndex : -1;
+    request.formatInfo[1] = reinterpret_cast<intptr_t>(format);
+
+    bool mainSaved = false, thumbnailSaved = false, complete = false;
+    SaveTargets* targets = nullptr;
+    try {
+        targets = destination->BeginSave(&request, log);
+        if (targets != nullptr && !operationsDone) {
+            RunImageOperations();
+        }
+        if (targets != nullptr && !operationsFailed) {
+            const int kind = destination->GetTargetKind();
+            complete = true;
+            if (targets->main != nullptr) {
+                if (copying && itemKind != ContentImage) {
+                    CopySourceBytes(kind, targets->main);
+                    mainSaved = true;
+                } else {
+                    mainSaved = ConvertForSlot(slot) && WriteTarget(slot, kind, targets->main,
+                                                                    *slot.convertedImage, nullptr);
+                }
+                complete = mainSaved;
+            }
+            if (targets->thumbnail != nullptr && thumbnailMaker != nullptr) {
+                if (ConvertForSlot(slot) && !slot.thumbnailMade) {
+                    slot.thumbnailMade = true;
+                    auto thumbnail = std::make_unique<CVImage>(&job.Host());
+                    CHostProgress progress(display, "Create Thumbnail");
+                    if (thumbnailMaker->Make(*slot.convertedImage, *thumbnail, &progress)) {
+                        slot.thumbnailImage = std::move(thumbnail);
+                    } else {
+                        Log(Format("%s save error : %s \r\n", itemName.c_str(),
+                                   "The thumbnail could not be made"));
+                    }
+                }
+                const int enhance = thumbnailMaker->Settings().enhance;
+                thumbnailSaved =
+                    slot.thumbnailImage != nullptr &&
+                    WriteTarget(slot, kind, targets->thumbnail, *slot.thumbnailImage, &enhance);
+                complete = complete && thumbnailSaved;
+            }
+        }
+        destination->EndSave(mainSaved, thumbnailSaved);
+    } catch (CQorelError& error) {
+        // Opening a target, copying bytes or the destination itself: the
+        // whole save is abandoned.
+        try {
+            destination->EndSave(false, false);
+        } catch (CQorelError&) {
+        }
+        LogError("%s save error : %s \r\n", itemName, error);
+        return false;
+    }
+    slot.saved = complete;
+    return complete;
+}
+
+bool BatchRun::CropResult(const RECT& rect) {
+    if (!hasImage) {
+        return false;
+    }
+    try {
+        CVImage cropped(&job.Host());
+        CVImage::CopyImage(&cropped, &resultImage, &rect);
+        CVImage::CopyImage(&resultImage, &cropped, nullptr);
+    } catch (CQorelError& error) {
+        LogError("%s operation error : %s \r\n", "Cropping", error);
+        return false;
+    }
+    for (OutputSlot& slot : outputs) {
+        slot.converted = slot.thumbnailMade = false;
+        slot.convertedImage.reset();
+        slot.thumbnailImage.reset();
+    }
+    return true;
+}
+
+bool BatchRun::SaveCurrentToAll() {
+    bool all = true;
+    for (OutputSlot& slot : outputs) {
+        all = SaveToSlot(slot) && all;
+    }
+    // An image counts as processed only when every file it asked for was
+    // written.
+    if (all) {
+        ++processed;
+    }
+    return all;
+}
+
+void BatchRun::SaveTo() {
+    if (Done() || !hasImage) {
+        return;
+    }
+    if (SaveToSlot(outputs[static_cast<size_t>(currentOutput)])) {
+        ++processed;
+    }
+    Advance();
+}
+
+void BatchRun::Skip() {
+    if (Done() || !hasImage) {
+        return;
+    }
+    Log(Format("%s is skipped\r\n", itemName.c_str()));
+    Advance();
+}
+
+void BatchRun::Advance() {
+    if (NextImage()) {
+        ++position;
+        return;
+    }
+    destination->EndBatch(log, true);
+    Finish(Finished);
+}
+
+std::string BatchRun::StatusText(int position, int total, uint32_t n, uint32_t elapsed) {
+    const uint32_t remaining = static_cast<uint32_t>(total - position);
+    const uint32_t seconds = remaining * elapsed / std::max(n, 1u) / 1000;
+    return Format("Process Image %d of Total %d   Time Left %u:%u'%u''", position + 1, total,
+                  seconds / 3600, seconds % 3600 / 60, seconds % 60);
+}
+
+int BatchRun::ApplyToAll(const std::function<void(const std::string&)>& status,
+                         const std::function<void()>& pump) {
+    if (Done() || !hasImage) {
+        return code;
+    }
+    processingAll = true;
+    pumpBetweenItems = pump;
+    const uint32_t startTime = clock ? clock() : 0;
+    SaveCurrentToAll();
+    for (uint32_t n = 1;; ++n) {
+        if (!NextImage()) {
+            if (interrupted) {
+                return code;
+            }
+            break;
+        }
+        ++position;
+        const uint32_t elapsed = (clock ? clock() : 0) - startTime;
+        if (status) {
+            status(StatusText(position, total, n, elapsed));
+        }
+        if (pump) {
+            pump();
+        }
+        if (interrupted) {
+            return code;
+        }
+        SaveCurrentToAll();
+        if (pump) {
+            pump();
+        }
+        if (interrupted) {
+            return code;
+        }
+    }
+    destination->EndBatch(log, true);
+    Finish(AppliedToAll);
+    return code;
+}
+
+void BatchRun::Cancel() {
+    if (Done()) {
+        return;
+    }
+    ReleaseKeptItem();
+    interrupted = true;
+    destination->EndBatch(log, false);
+    Log("Batch processing was interrupted.");
+    code = NothingLoaded; // the dialog's cancel answer
+}
+
+void BatchRun::Finish(int finishCode) {
+    Log(Format("\r\nFinish batch processing\r\n\r\nThe number of successfuly processed images : "
+               "%d\r\nThe number of unprocessed images : %d\r\n",
+               processed, total - processed));
+    code = finishCode;
+}
+
+} // namespace pixmill

@@ -1,0 +1,172 @@
+// BatchRun: one batch run as a state machine without windows. Takes images
+// one by one from a source, applies the job's chosen image operations,
+// converts the result for each output format and hands it to a destination,
+// optionally with a thumbnail, and writes the plain-text log. The desktop
+// program's batch dialog drives it one image at a time ("Save to", "Skip");
+// the command line runs "Apply to all". A failing image is logged and the run
+// goes on.
+#pragma once
+
+#include "pixmill/batch_interfaces.h"
+#include "pixmill/cv_image.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pixmill {
+
+class BatchJob;
+class CFormatCodec;
+class CFormatPlugin;
+class CQorelError;
+class CVStream;
+class ProgressDisplay;
+class ThumbnailMaker;
+
+class BatchRun {
+  public:
+    // How the run ended.
+    enum Code {
+        Running = 0,
+        Finished = 1,      // the last image was stepped through
+        NothingLoaded = 2, // no image could be loaded at all (also: cancelled)
+        AppliedToAll = 1115,
+    };
+
+    // One output format of the run and what it made of the current image.
+    struct OutputSlot {
+        int format = -1; // index into the job's Formats(); -1: the image's own format
+        CFormatCodec* codec = nullptr;
+        CFormatPlugin* codecFormat = nullptr;
+        std::unique_ptr<CVImage> convertedImage;
+        std::unique_ptr<CVImage> thumbnailImage;
+        bool converted = false, thumbnailMade = false, saved = false;
+        int64_t savedSize = 0;
+    };
+
+    BatchRun(BatchJob& job, BatchSource* source, BatchDestination* destination);
+    ~BatchRun(); // closes the log, releases the codecs
+    BatchRun(const BatchRun&) = delete;
+    BatchRun& operator=(const BatchRun&) = delete;
+
+    void SetProgressDisplay(ProgressDisplay* display) { this->display = display; }
+    // Milliseconds from a fixed start; the time left is computed from it.
+    void SetClock(std::function<uint32_t()> clock) { this->clock = std::move(clock); }
+    // Writes the log into this stream instead of creating the log file.
+    void SetLogStream(CVStream* stream) { externalLog = stream; }
+    // Whether errors are shown through the user-interface service as well.
+    void SetInteractive(bool on) { interactive = on; }
+
+    // Creates the log (a CVFileError when it cannot be created: no image is
+    // touched then), writes the start text and loads the first image. False
+    // when no image could be loaded: the run then finished with code 2.
+    bool Start();
+    // For a worker that handles single images of a larger run: prepares the
+    // log, the output slots and the thumbnail maker, writing nothing.
+    void Prepare();
+    // Loads the source's next image and saves it to every output slot,
+    // logging its failures; true when it was saved. No start or finish text.
+    bool ProcessNext();
+    // "Save to": saves the current image to the current output slot, then
+    // moves on.
+    void SaveTo();
+    // "Skip": logs the image as skipped and moves on.
+    void Skip();
+    // "Apply to all": saves the current image and every further one to
+    // every output slot. status shows "Process Image %d of Total %d   Time
+    // Left %d:%d'%d''"; pump lets pending work run (it may call Cancel).
+    // Returns the code (1115, or 2 when cancelled).
+    int ApplyToAll(const std::function<void(const std::string&)>& status,
+                   const std::function<void()>& pump);
+    // "Cancel": tells the destination the batch ended unfinished and logs
+    // "Batch processing was interrupted.".
+    void Cancel();
+
+    // The preview's crop tool: crops the result (picture coordinates); its
+    // errors are logged as "Cropping" operation errors. The output slots
+    // convert and make thumbnails afresh.
+    bool CropResult(const RECT& rect);
+    // Saves the current image to every output slot (as "Apply to all" does);
+    // true when every write it asked for succeeded.
+    bool SaveCurrentToAll();
+    // Loads the next image; false when the source has none left.
+    bool NextImage();
+
+    int Code() const { return code; }
+    bool Done() const { return code != Running; }
+    bool Interrupted() const { return interrupted; }
+    int Position() const { return position; }
+    int Processed() const { return processed; }
+    int Total() const { return total; }
+    bool HasImage() const { return hasImage; }
+    const CVImage& SourceImage() const { return sourceImage; }
+    const CVImage& ResultImage() const { return resultImage; }
+    std::vector<OutputSlot>& Outputs() { return outputs; }
+    int CurrentOutput() const { return currentOutput; }
+    void SetCurrentOutput(int slot) { currentOutput = slot; }
+    const std::string& ItemName() const { return itemName; }
+
+    // "Process Image %d of Total %d   Time Left %d:%d'%d''" for n images
+    // processed in elapsed milliseconds, in unsigned 32-bit arithmetic.
+    static std::string StatusText(int position, int total, uint32_t n, uint32_t elapsed);
+
+  private:
+    void Log(const std::string& text);
+    void LogError(const char* format, const std::string& subject, CQorelError& error);
+    void Advance();
+    void Finish(int finishCode);
+    void ReleaseKeptItem();
+    bool LoadItem(BatchItem* item);
+    bool RunImageOperations();
+    bool ConvertForSlot(OutputSlot& slot);
+    int SlotEntry(const OutputSlot& slot) const;
+    CFormatPlugin* SlotFormat(const OutputSlot& slot) const;
+    bool SaveToSlot(OutputSlot& slot);
+    bool WriteTarget(OutputSlot& slot, int targetKind, void* target, const CVImage& image,
+                     const int* parameter);
+    void CopySourceBytes(int targetKind, void* target);
+    SIZE FastDecodeSize(CFormatPlugin* format, CVStream& stream);
+
+    BatchJob& job;
+    BatchSource* source;
+    BatchDestination* destination;
+    ProgressDisplay* display = nullptr;
+    std::function<uint32_t()> clock;
+    std::unique_ptr<CVStream> ownLog;
+    CVStream* externalLog = nullptr;
+    CVStream* log = nullptr;
+    bool interactive = false;
+    std::function<void()> pumpBetweenItems;
+
+    // The current item (copied: the source may forget it before the save).
+    int itemIndex = 0;
+    std::string itemName;
+    intptr_t itemExtra = 0;
+    int itemKind = ContentFilePath;
+    void* itemContent = nullptr;
+    std::string itemPath;
+    CFormatPlugin* sourceFormat = nullptr;
+
+    CVImage sourceImage;
+    CVImage resultImage;
+    std::vector<OutputSlot> outputs;
+    int currentOutput = 0;
+    std::unique_ptr<ThumbnailMaker> thumbnailMaker;
+    int saveMode = MainEncoded;
+    std::string pendingExtensions; // saveMode 1: the recognising format's extensions
+    bool keptItem = false;
+    int total = 0;
+    int position = 0;
+    int processed = 0;
+    bool interrupted = false;
+    bool processingAll = false;
+    bool operationsDone = false;
+    bool operationsFailed = false;
+    bool hasImage = false;
+    int code = Running;
+};
+
+} // namespace pixmill

@@ -1,0 +1,558 @@
+#include "cli/batch_command.h"
+
+#include "batch/batch_file_dest.h"
+#include "batch/batch_file_source.h"
+#include "batch/batch_job.h"
+#include "batch/batch_run.h"
+#include "cli/terminal.h"
+#include "host/host_services.h"
+#include "host/image_pipeline.h"
+#include "host/path_fields.h"
+#include "host/plugin_manager.h"
+#include "host/streams.h"
+#include "pixmill/errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <map>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace pixmill::cli {
+
+namespace {
+
+void UsageError(const std::string& message) {
+    std::fprintf(stderr, "pixmill-cli: %s\nTry 'pixmill-cli --help'.\n", message.c_str());
+}
+
+struct InputFile {
+    std::string path;
+    std::string folder; // below the input folder it came from, "" or ending with "/"
+};
+
+bool IsDirectory(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The files of a folder in name order (hidden ones left out); with
+// recursive, those of its sub-folders after them, keeping their folders.
+void CollectFolder(const std::string& root, const std::string& folder, bool recursive,
+                   std::vector<InputFile>& files) {
+    std::vector<std::string> names;
+    const std::string directory = root + folder;
+    if (DIR* dir = opendir(directory.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                names.emplace_back(entry->d_name);
+            }
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> subfolders;
+    for (const std::string& name : names) {
+        const std::string path = directory + name;
+        if (IsDirectory(path)) {
+            subfolders.push_back(name);
+        } else {
+            files.push_back({path, folder});
+        }
+    }
+    if (recursive) {
+        for (const std::string& name : subfolders) {
+            CollectFolder(root, folder + name + "/", true, files);
+        }
+    }
+}
+
+uint32_t Milliseconds() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// The progress line: redrawn in place on a terminal, one line each otherwise.
+void ShowStatus(const std::string& text, bool quiet) {
+    if (quiet) {
+        return;
+    }
+    if (isatty(STDERR_FILENO)) {
+        std::fprintf(stderr, "\r%s\033[K", text.c_str());
+    } else {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    std::fflush(stderr);
+}
+
+void EndStatus(bool quiet) {
+    if (!quiet && isatty(STDERR_FILENO)) {
+        std::fputc('\n', stderr);
+    }
+}
+
+// A log that collects one image's lines in memory (worker processes).
+class TextStream : public CVStream {
+  public:
+    size_t Read(void*, size_t) override { return 0; }
+    size_t Write(const void* buffer, size_t count) override {
+        text.append(static_cast<const char*>(buffer), count);
+        return count;
+    }
+    int64_t Seek(int64_t, int) override { return static_cast<int64_t>(text.size()); }
+    std::string text;
+};
+
+// Moves all size bytes through a pipe (reading or writing); false when the
+// other end is gone.
+bool Transfer(int fd, void* data, size_t size, bool reading) {
+    char* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = reading ? read(fd, bytes, size) : write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
+    return Transfer(fd, const_cast<void*>(data), size, false);
+}
+
+bool ReadAll(int fd, void* data, size_t size) {
+    return Transfer(fd, data, size, true);
+}
+
+std::string StartText(int total) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "The number of selected images : %d\r\n\r\nStart batch processing...\r\n\r\n",
+                  total);
+    return text;
+}
+
+std::string FinishText(int processed, int total) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "\r\nFinish batch processing\r\n\r\nThe number of successfuly processed "
+                  "images : %d\r\nThe number of unprocessed images : %d\r\n",
+                  processed, total - processed);
+    return text;
+}
+
+struct Outcome {
+    int processed = 0;
+    int total = 0;
+    bool interrupted = false;
+    bool nothingLoaded = false;
+};
+
+// One process, one image after the other.
+Outcome RunInProcess(BatchJob& job, BatchDestination* destination, ProgressDisplay* progress,
+                     bool quiet) {
+    BatchRun run(job, &job.FileSource(), destination);
+    run.SetProgressDisplay(progress);
+    run.SetClock(Milliseconds);
+    Outcome outcome;
+    if (!run.Start()) {
+        outcome.total = run.Total();
+        outcome.nothingLoaded = true;
+        return outcome;
+    }
+    ShowStatus(BatchRun::StatusText(0, run.Total(), 1, 0), quiet);
+    run.ApplyToAll([quiet](const std::string& text) { ShowStatus(text, quiet); },
+                   [&run] {
+                       if (BreakRequested()) {
+                           run.Cancel();
+                       }
+                   });
+    EndStatus(quiet);
+    outcome.processed = run.Processed();
+    outcome.total = run.Total();
+    outcome.interrupted = run.Interrupted();
+    return outcome;
+}
+
+// A worker: takes image numbers from its task pipe, answers each with
+// {number, saved, log length, log lines}.
+[[noreturn]] void WorkerMain(BatchJob& job, BatchDestination* destination,
+                             const std::vector<InputFile>& files, int tasks, int results) {
+    InstallWorkerBreakHandler();
+    {
+        TextStream log;
+        TerminalProgress breaks(false); // draws nothing, passes breaks on
+        job.SetProgressDisplay(&breaks);
+        BatchRun run(job, &job.FileSource(), destination);
+        run.SetProgressDisplay(&breaks);
+        run.SetLogStream(&log);
+        run.Prepare();
+        int32_t index = 0;
+        while (ReadAll(tasks, &index, sizeof index)) {
+            const InputFile& file = files[static_cast<size_t>(index)];
+            job.FileSource().SetFiles({file.path}, {file.folder});
+            log.text.clear();
+            const int32_t saved = run.ProcessNext() ? 1 : 0;
+            const uint32_t length = static_cast<uint32_t>(log.text.size());
+            if (!WriteAll(results, &index, sizeof index) ||
+                !WriteAll(results, &saved, sizeof saved) ||
+                !WriteAll(results, &length, sizeof length) ||
+                !WriteAll(results, log.text.data(), log.text.size())) {
+                break;
+            }
+        }
+        destination->EndBatch(&log, !BreakRequested());
+    }
+    _exit(0);
+}
+
+// N worker processes, each with its own copy of the plug-ins; the log keeps
+// the images' lines in input order.
+Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
+                     const std::vector<InputFile>& files, int jobs, bool quiet) {
+    Outcome outcome;
+    outcome.total = static_cast<int>(files.size());
+    CVFileStream log(job.LogFileName(), CVFileStream::ForWriting);
+    const std::string start = StartText(outcome.total);
+    log.Write(start.data(), start.size());
+
+    struct Worker {
+        pid_t pid = -1;
+        int tasks = -1, results = -1;
+        int current = -1; // the image it works on
+    };
+    std::vector<Worker> workers(static_cast<size_t>(jobs));
+    std::fflush(stdout);
+    std::fflush(stderr);
+    for (Worker& worker : workers) {
+        int taskPipe[2], resultPipe[2];
+        if (pipe(taskPipe) != 0 || pipe(resultPipe) != 0) {
+            throw CVFileError::FromErrno(errno, "pipe");
+        }
+        worker.pid = fork();
+        if (worker.pid == 0) {
+            close(taskPipe[1]);
+            close(resultPipe[0]);
+            for (const Worker& other : workers) {
+                if (other.pid > 0) {
+                    close(other.tasks);
+                    close(other.results);
+                }
+            }
+            WorkerMain(job, destination, files, taskPipe[0], resultPipe[1]);
+        }
+        close(taskPipe[0]);
+        close(resultPipe[1]);
+        worker.tasks = taskPipe[1];
+        worker.results = resultPipe[0];
+    }
+
+    const uint32_t startTime = Milliseconds();
+    int next = 0, written = 0, completed = 0;
+    bool breakPassedOn = false;
+    std::map<int, std::pair<bool, std::string>> done;
+    auto give = [&](Worker& worker) {
+        if (next < outcome.total && !BreakRequested()) {
+            worker.current = next;
+            const int32_t index = next++;
+            if (WriteAll(worker.tasks, &index, sizeof index)) {
+                return;
+            }
+            worker.current = -1;
+            --next;
+        }
+        if (worker.tasks >= 0) {
+            close(worker.tasks); // no more work: the worker ends
+            worker.tasks = -1;
+        }
+    };
+    for (Worker& worker : workers) {
+        give(worker);
+    }
+    for (;;) {
+        std::vector<pollfd> polls;
+        std::vector<Worker*> polled;
+        for (Worker& worker : workers) {
+            if (worker.results >= 0) {
+                polls.push_back({worker.results, POLLIN, 0});
+                polled.push_back(&worker);
+            }
+        }
+        if (polls.empty()) {
+            break;
+        }
+        if (poll(polls.data(), polls.size(), 200) < 0 && errno != EINTR) {
+            break;
+        }
+        if (BreakRequested() && !breakPassedOn) {
+            // The workers stop their images; idle ones get no more.
+            breakPassedOn = true;
+            for (Worker& worker : workers) {
+                kill(worker.pid, SIGUSR1);
+                if (worker.tasks >= 0 && worker.current < 0) {
+                    close(worker.tasks);
+                    worker.tasks = -1;
+                }
+            }
+        }
+        for (size_t i = 0; i < polls.size(); ++i) {
+            if ((polls[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+                continue;
+            }
+            Worker& worker = *polled[i];
+            int32_t index = 0, saved = 0;
+            uint32_t length = 0;
+            std::string text;
+            bool ok = ReadAll(worker.results, &index, sizeof index) &&
+                      ReadAll(worker.results, &saved, sizeof saved) &&
+                      ReadAll(worker.results, &length, sizeof length);
+            if (ok) {
+                text.resize(length);
+                ok = ReadAll(worker.results, text.data(), length);
+            }
+            if (!ok) {
+                // The worker ended: its unfinished image failed.
+                if (worker.current >= 0) {
+                    const std::string& path = files[static_cast<size_t>(worker.current)].path;
+                    done[worker.current] = {
+                        false, NameWithExtension(path) +
+                                   " save error : the worker process ended unexpectedly \r\n"};
+                    ++completed;
+                    worker.current = -1;
+                }
+                close(worker.results);
+                worker.results = -1;
+                if (worker.tasks >= 0) {
+                    close(worker.tasks);
+                    worker.tasks = -1;
+                }
+                continue;
+            }
+            done[index] = {saved != 0, std::move(text)};
+            worker.current = -1;
+            ++completed;
+            if (completed < outcome.total) { // the image that comes next
+                ShowStatus(BatchRun::StatusText(completed, outcome.total,
+                                                static_cast<uint32_t>(completed),
+                                                Milliseconds() - startTime),
+                           quiet);
+            }
+            give(worker);
+        }
+        // Lines go out in input order as soon as the images before are done.
+        for (auto it = done.find(written); it != done.end(); it = done.find(written)) {
+            outcome.processed += it->second.first ? 1 : 0;
+            log.Write(it->second.second.data(), it->second.second.size());
+            done.erase(it);
+            ++written;
+        }
+    }
+    for (Worker& worker : workers) {
+        int status = 0;
+        waitpid(worker.pid, &status, 0);
+    }
+    EndStatus(quiet);
+    outcome.interrupted = written < outcome.total && BreakRequested();
+    if (outcome.interrupted) {
+        // What finished out of order still belongs in the log.
+        for (auto& [index, result] : done) {
+            outcome.processed += result.first ? 1 : 0;
+            log.Write(result.second.data(), result.second.size());
+        }
+        const std::string text = "Batch processing was interrupted.";
+        log.Write(text.data(), text.size());
+    } else {
+        const std::string finish = FinishText(outcome.processed, outcome.total);
+        log.Write(finish.data(), finish.size());
+    }
+    log.Close();
+    return outcome;
+}
+
+// The operation by the profile's name ("Filter Sharpen") or by its menu name
+// without "&"; -1 when none has it.
+int FindJobOperation(BatchJob& job, const std::string& name) {
+    for (size_t i = 0; i < job.Operations().size(); ++i) {
+        if (job.Operations()[i].name == name) {
+            return static_cast<int>(i);
+        }
+    }
+    const int command = ImagePipeline::FindOperation(job.Plugins(), name);
+    for (size_t i = 0; i < job.Operations().size(); ++i) {
+        if (command != 0 && job.CommandIdOf(static_cast<int>(i)) == command) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int ConfigureJob(BatchJob& job, const Options& options) {
+    if (!options.profile.empty()) {
+        try {
+            job.LoadProfileFile(options.profile);
+        } catch (CQorelError& error) {
+            std::fprintf(stderr, "pixmill-cli: %s\n", error.Report(false));
+            return ExitFailure;
+        }
+    } else if (!options.formats.empty() || !options.operations.empty()) {
+        job.ReadProfileText(std::string()); // only what the command line chooses
+    }
+    for (const std::string& name : options.formats) {
+        if (!job.SelectFormat(name)) {
+            UsageError("unknown output format '" + name + "' (see 'pixmill-cli formats')");
+            return ExitUsage;
+        }
+    }
+    for (const std::string& name : options.operations) {
+        const int operation = FindJobOperation(job, name);
+        if (operation < 0 || !job.ChooseOperation(job.Operations()[operation].name)) {
+            UsageError("unknown operation '" + name + "' (see 'pixmill-cli ops')");
+            return ExitUsage;
+        }
+    }
+    if (!options.logFile.empty()) {
+        job.SetLogFileName(options.logFile);
+    } else if (options.profile.empty()) {
+        job.SetLogFileName(options.outDir + BatchJob::kDefaultLogName);
+    }
+    job.SetFastDecode(options.fastDecode);
+    return ExitOk;
+}
+
+int ConfigureFileDest(BatchFileDest& dest, const Options& options) {
+    dest.path = options.outDir;
+    dest.isThumbnail = options.thumbWidth > 0 ? 1 : 0;
+    dest.thumbnail.width = options.thumbWidth > 0 ? options.thumbWidth : 100;
+    dest.thumbnail.height = options.thumbHeight > 0 ? options.thumbHeight : 100;
+    dest.thumbnail.fitToSize = options.fit || options.smartCut ? 1 : 0;
+    dest.thumbnail.discardAspectRatio = options.fit && !options.smartCut ? 1 : 0;
+    dest.thumbnail.smartCut = options.smartCut ? 1 : 0;
+    dest.newFileName = 1;
+    dest.mainImageMode = options.thumbsOnly     ? MainThumbnailsOnly
+                         : options.copyOriginal ? MainCopySource
+                                                : MainEncoded;
+    dest.thumbName = options.thumbName;
+    if (dest.isThumbnail) {
+        const FieldCheck name = CheckFileNameField(options.thumbName);
+        if (!name.accepted) {
+            UsageError("--thumb-name: " + name.message);
+            return ExitUsage;
+        }
+        dest.thumbName = name.value;
+    }
+    dest.SetKeepSubfolders(true);
+    return ExitOk;
+}
+
+} // namespace
+
+int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* progress,
+                 const std::string& pluginRoot, const Options& given) {
+    Options options = given;
+    if (options.arguments.empty() || options.outDir.empty()) {
+        UsageError("batch needs INPUT... and --out DIR");
+        return ExitUsage;
+    }
+    AddTrailingSlash(options.outDir);
+    std::vector<InputFile> files;
+    for (std::string input : options.arguments) {
+        if (IsDirectory(input)) {
+            AddTrailingSlash(input);
+            CollectFolder(input, "", options.recursive, files);
+        } else if (FileExists(input.c_str())) {
+            files.push_back({input, ""});
+        } else {
+            UsageError(input + ": no such file or folder");
+            return ExitUsage;
+        }
+    }
+    if (options.shardCount > 1) {
+        std::vector<InputFile> shard;
+        for (size_t i = static_cast<size_t>(options.shardIndex); i < files.size();
+             i += static_cast<size_t>(options.shardCount)) {
+            shard.push_back(files[i]);
+        }
+        files = std::move(shard);
+    }
+    if (!dirExists(options.outDir.c_str()) && !CreatePath(options.outDir)) {
+        std::fprintf(stderr, "pixmill-cli: Fail to create directory %s\n", options.outDir.c_str());
+        return ExitFailure;
+    }
+
+    // Made before any worker starts, so that no two workers race for them.
+    for (const InputFile& file : files) {
+        const std::string folder = options.outDir + file.folder;
+        if (!file.folder.empty() && !dirExists(folder.c_str()) && !CreatePath(folder)) {
+            std::fprintf(stderr, "pixmill-cli: Fail to create directory %s\n", folder.c_str());
+            return ExitFailure;
+        }
+    }
+
+    BatchJob job(host, plugins);
+    job.SetProgressDisplay(progress);
+    job.LoadSourcesAndDestinations(pluginRoot);
+    if (int code = ConfigureJob(job, options); code != ExitOk) {
+        return code;
+    }
+    BatchDestination* destination = job.DestinationAt(0);
+    if (!options.destination.empty()) {
+        destination = nullptr;
+        for (int i = 0; i < job.DestinationCount(); ++i) {
+            if (options.destination == job.DestinationAt(i)->GetName()) {
+                destination = job.DestinationAt(i);
+                job.SetCurrentDestination(i);
+            }
+        }
+        if (destination == nullptr) {
+            UsageError("unknown destination '" + options.destination + "'");
+            return ExitUsage;
+        }
+    }
+    if (int code = ConfigureFileDest(job.FileDest(), options); code != ExitOk) {
+        return code;
+    }
+    std::vector<std::string> paths, folders;
+    for (const InputFile& file : files) {
+        paths.push_back(file.path);
+        folders.push_back(file.folder);
+    }
+    job.FileSource().SetFiles(paths, folders);
+
+    int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
+    // A destination other than the file destination may collect the whole
+    // run (web pages): it sees every image in one process.
+    if (destination != job.DestinationAt(0)) {
+        jobs = 1;
+    }
+    jobs = std::clamp(jobs, 1, std::max(1, static_cast<int>(files.size())));
+
+    Outcome outcome;
+    try {
+        outcome = jobs > 1 ? RunInWorkers(job, destination, files, jobs, options.quiet)
+                           : RunInProcess(job, destination, progress, options.quiet);
+    } catch (CQorelError& error) {
+        // The log could not be created: no image was touched.
+        std::fprintf(stderr, "pixmill-cli: cannot write the log: %s\n", error.Report(false));
+        return ExitFailure;
+    }
+    if (!options.quiet) {
+        std::printf("%d of %d images processed%s; log: %s\n", outcome.processed, outcome.total,
+                    outcome.interrupted ? " (interrupted)" : "", job.LogFileName().c_str());
+    }
+    return outcome.processed == outcome.total && !outcome.interrupted ? ExitOk : ExitFailure;
+}
+
+} // namespace pixmill::cli

@@ -1,0 +1,21 @@
+// pixmill-cli batch: one chain of operations over many files through the
+// batch engine, with thumbnails, a log and profiles; --jobs spreads the
+// images over worker processes, --shard over machines.
+#pragma once
+
+#include "cli/cli_app.h"
+
+#include <string>
+
+namespace pixmill {
+class CHostServices;
+class CPluginManager;
+class ProgressDisplay;
+} // namespace pixmill
+
+namespace pixmill::cli {
+
+int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* progress,
+                 const std::string& pluginRoot, const Options& options);
+
+} // namespace pixmill::cli

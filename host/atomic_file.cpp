@@ -1,0 +1,49 @@
+#include "host/atomic_file.h"
+
+#include "pixmill/errors.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace pixmill {
+
+AtomicFile::AtomicFile(const std::string& target) : target(target) {
+    const size_t slash = target.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string pattern = dir + "." + name + ".pixmill-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = mkstemp(buffer.data());
+    if (fd < 0) {
+        throw CVFileError::FromErrno(errno, target.c_str());
+    }
+    close(fd);
+    temporary = buffer.data();
+}
+
+AtomicFile::~AtomicFile() {
+    if (!temporary.empty()) {
+        std::remove(temporary.c_str());
+    }
+}
+
+void AtomicFile::Commit() {
+    struct stat info;
+    if (stat(target.c_str(), &info) == 0) {
+        chmod(temporary.c_str(), info.st_mode & 07777);
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        chmod(temporary.c_str(), 0666 & ~mask);
+    }
+    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+        throw CVFileError::FromErrno(errno, target.c_str());
+    }
+    temporary.clear();
+}
+
+} // namespace pixmill

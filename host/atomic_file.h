@@ -1,0 +1,31 @@
+// A file written under a temporary name in its target's folder and renamed
+// over the target only when complete, so that a failed or interrupted write
+// never leaves a half-written file in place of a good one.
+#pragma once
+
+#include <string>
+
+namespace pixmill {
+
+class AtomicFile {
+  public:
+    // Creates the temporary file; throws CVFileError when the folder does not
+    // take it.
+    explicit AtomicFile(const std::string& target);
+    // Removes the temporary file unless it was committed.
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    const std::string& Temporary() const { return temporary; }
+    const std::string& Target() const { return target; }
+    // Renames the temporary file over the target (keeping an existing file's
+    // permissions); throws CVFileError when that fails.
+    void Commit();
+
+  private:
+    std::string target;
+    std::string temporary;
+};
+
+} // namespace pixmill

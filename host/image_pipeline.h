@@ -1,0 +1,80 @@
+// ImagePipeline: open an image by its content, run a chain of operations on
+// it and save it in the format of the target's extension (converted to a kind
+// that format stores; written under a temporary name and renamed, so a failed
+// save leaves no partial file). The command line's convert, the batch runner
+// and the desktop program share it; it is Qt-free.
+#pragma once
+
+#include "host/image_doc.h"
+#include "pixmill/win_types.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pixmill {
+
+class CHostServices;
+class CPluginManager;
+class CFormatPlugin;
+class CVImage;
+class CVStream;
+class ProgressDisplay;
+
+// Reads the image the stream holds with a new codec of format, under a
+// progress with the given title; maxSize (optional) limits the decoded size.
+// Returns the stored size. Errors are thrown (image error 1 when the codec
+// reports failure).
+SIZE ReadImageWith(CFormatPlugin* format, CVStream& stream, CVImage& image, const SIZE* maxSize,
+                   ProgressDisplay* display, const std::string& title);
+// The same through the format that recognises the stream (image error 3 when
+// none does); format (optional) receives it.
+SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
+                        const SIZE* maxSize, ProgressDisplay* display, const std::string& title,
+                        CFormatPlugin** format = nullptr);
+// Writes image into stream with codec (a new one of format when codec is
+// null); parameter is the format-specific write adjustment. Returns the
+// written size, or -1 when the codec reported failure. Errors are thrown.
+int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, const int* parameter,
+               ProgressDisplay* display, const std::string& title,
+               class CFormatCodec* codec = nullptr);
+
+class ImagePipeline {
+  public:
+    struct Step {
+        int commandId = 0;
+        std::string name; // as the user named it, for messages
+    };
+
+    ImagePipeline(CHostServices& host, CPluginManager& plugins, ProgressDisplay* display);
+
+    // An operation by its menu name without "&": "GROUP NAME", or the name
+    // alone for an operation without a group. Returns its command identifier,
+    // or 0 when no loaded operation has that name.
+    static int FindOperation(CPluginManager& plugins, const std::string& name);
+    // The menu text without its "&" marks ("&&" stays one "&").
+    static std::string StripAmpersands(const std::string& text);
+
+    // A format-specific write adjustment handed to the codec (JPEG: a quality
+    // offset of -100..100).
+    void SetWriteParameter(std::optional<int> value) { document.SetWriteParameter(value); }
+
+    // Each step returns false on failure; Error() then holds the message to
+    // show, naming the file concerned.
+    bool Open(const std::string& path);
+    bool Apply(const Step& step);
+    bool Save(const std::string& path);
+    // Open, every step in order, save.
+    bool Run(const std::string& in, const std::vector<Step>& steps, const std::string& out);
+
+    CQorelImageDoc& Document() { return document; }
+    const std::string& Error() const { return error; }
+
+  private:
+    CPluginManager& plugins;
+    CQorelImageDoc document;
+    std::string input;
+    std::string error;
+};
+
+} // namespace pixmill

@@ -1,0 +1,74 @@
+// Processing plug-ins described by a table: one constexpr entry per
+// operation (texts by string id, flags, kind, help topic) answers the
+// descriptive slots, and the base decides once what an operation number
+// beyond the table means.
+#pragma once
+
+#include "pixmill/processing_plugin.h"
+#include "pixmill/string_table.h"
+
+#include <span>
+
+namespace pixmill {
+
+struct OperationEntry {
+    int name;        // string id: "Resample"
+    int menuText;    // string id: "&Resample"
+    int description; // string id: the status-bar text
+    uint16_t flags;  // OperationFlag bits
+    OperationKind kind;
+    int helpTopic; // 0: none
+};
+
+// The submenu the library's operations go into.
+struct OperationGroup {
+    int name = 0; // string id; 0: the operations stand alone in the menu
+    int menuText = 0;
+};
+
+// An operation number at or beyond the end of the table names no operation:
+// its texts are empty, it has no flags, kind 0, no help topic and no pane,
+// accepts no image, produces no kinds, and Apply answers false without
+// touching anything.
+class CTableProcessingPlugin : public CProcessingPlugin {
+  public:
+    CTableProcessingPlugin(CPluginHost* host, StringTable strings,
+                           std::span<const OperationEntry> operations, OperationGroup group = {});
+
+    uint16_t GetOperationCount() final;
+    const char* GetName(bool menuForm) final;
+    const char* GetGroupName(bool menuForm) final;
+    const char* GetDescription() final;
+    bool Apply(const CVImage* source, CVImage* destination, CVProgress* progress) final;
+    bool CanApply(const CVImage* image) final;
+    ImageKindSet* GetOutputKinds(const ImageKindSet* input) final;
+    uint16_t GetFlags() final;
+    int GetKind() final;
+    CPluginPane* CreateSettingsPane(CPaneSite* site) final;
+
+    // The current operation's entry, or null when the number names none.
+    const OperationEntry* CurrentEntry() const;
+    // The current operation's help topic, 0 when it has none.
+    int HelpTopic() const;
+
+  protected:
+    // The hooks are called for an operation of the table only.
+    virtual bool Run(const CVImage* source, CVImage* destination, CVProgress* progress) = 0;
+    virtual bool Accepts(const CVImage& image) = 0;
+    // input is an ordinary set (special byte 0).
+    virtual ImageKindSet OutputKinds(const ImageKindSet& input) = 0;
+    // Only for an operation flagged OpHasSettings.
+    virtual CPluginPane* CreatePane(CPaneSite* site) = 0;
+
+  private:
+    const char* Text(int id) const;
+
+    // First, so that the base ends on an 8-byte boundary and a packed
+    // settings block declared next in a plug-in keeps its fields aligned.
+    ImageKindSet outputKinds{};
+    StringTable strings;
+    std::span<const OperationEntry> operations;
+    OperationGroup group;
+};
+
+} // namespace pixmill
