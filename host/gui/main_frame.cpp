@@ -403,9 +403,7 @@ void CMainFrame::UpdateCommandStates() {
     }
     const CVImage* image = frame != nullptr ? &frame->Document().Image() : nullptr;
     for (QAction* action : operationActions) {
-        // Without an image no operation applies.
-        action->setEnabled(image != nullptr &&
-                           app.Plugins().CanApplyCommand(image, action->data().toInt()));
+        action->setEnabled(app.Plugins().CanApplyCommand(image, action->data().toInt()));
     }
     // Without documents the frame offers File, Edit (Paste only), View and Help.
     imageMenu->menuAction()->setVisible(frame != nullptr);
