@@ -2,6 +2,7 @@
 // real plug-ins from build/bin, files on disk, scripted answers for the
 // questions and dialogs a person would answer.
 #include "host/commands.h"
+#include "host/gui/clipboard_image.h"
 #include "host/gui/gui_services.h"
 #include "host/gui/image_canvas.h"
 #include "host/gui/image_frame.h"
@@ -15,6 +16,8 @@
 #include "host/plugin_manager.h"
 #include "host/qsettings_store.h"
 #include "host/size_text.h"
+#include "support/test_host.h"
+#include "support/test_images.h"
 #include "support/test_pane_site.h"
 
 #include <QAction>
@@ -41,6 +44,7 @@
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <random>
 
 namespace pixmill {
 namespace {
@@ -511,6 +515,55 @@ TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
     Stop();
     // Gamma back off for the other tests in this process.
     CImageCanvas::SetDisplayGamma(MakeGammaTable({}));
+}
+
+// The clipboard's pictures: the packed bitmap of a selection, for every depth
+// and odd offsets, shows the selected pixels through the palette; a picture
+// taken from the clipboard keeps its pixels.
+TEST(ClipboardImage, CopiesTheSelectionOfEveryDepthExactly) {
+    test::EnsureApplication();
+    test::TestHost host;
+    CPluginManager plugins(host.get());
+    std::mt19937 random(11);
+    for (int bits : {1, 4, 8, 24}) {
+        CVImage image(host.get());
+        image.Create(45, 17, bits, bits == 24 ? 0 : 1 << bits, nullptr);
+        test::FillRandom(image, random);
+        for (int i = 0; i < image.paletteCount; ++i) {
+            image.palette[i] =
+                RGBQUAD{static_cast<uint8_t>(random()), static_cast<uint8_t>(random()),
+                        static_cast<uint8_t>(random()), 0};
+        }
+        CQorelImageDoc document(*host, plugins);
+        document.TakeImage(image, nullptr);
+        const RECT selection{3, 2, 40, 15};
+        document.SetSelection(selection);
+        const PackedDib dib = document.OnCopy();
+        ASSERT_NE(dib.block, nullptr);
+        const QImage copied = ImageFromPackedDib(static_cast<const uint8_t*>(dib.block), dib.size);
+        host->Free(dib.block);
+        ASSERT_EQ(copied.size(), QSize(37, 13)) << bits << " bit";
+        for (int y = 0; y < 13; ++y) {
+            for (int x = 0; x < 37; ++x) {
+                uint32_t value = test::PixelAt(image, x + 3, y + 2);
+                if (bits != 24) {
+                    const RGBQUAD& c = image.palette[value];
+                    value = uint32_t{c.rgbRed} << 16 | uint32_t{c.rgbGreen} << 8 | c.rgbBlue;
+                }
+                ASSERT_EQ(copied.pixel(x, y) & 0xFFFFFFu, value)
+                    << bits << " bit at (" << x << ", " << y << ")";
+            }
+        }
+        // Back from the clipboard: the same colours, as a 24-bit picture.
+        CVImage pasted(host.get());
+        ImageFromQImage(copied, pasted);
+        ASSERT_EQ(pasted.BitCount(), 24);
+        for (int y = 0; y < 13; ++y) {
+            for (int x = 0; x < 37; ++x) {
+                ASSERT_EQ(test::PixelAt(pasted, x, y), copied.pixel(x, y) & 0xFFFFFFu);
+            }
+        }
+    }
 }
 
 } // namespace
