@@ -37,7 +37,6 @@ enum : int {
     TileVertically = 57652,
     CloseAll = 32785,
     About = 57664,
-    ReadPending = 800, // the view reads the pixels it was opened without
 };
 } // namespace cmd
 
