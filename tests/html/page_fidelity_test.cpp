@@ -66,6 +66,9 @@ TEST(HtmlPageFidelity, BlanksAndLineEndsThatReadersSee) {
         {"<pre>\n  <b>x</b>\n\n    <i>y</i>  </pre>\n<p>",
          "<PRE>\n  <B>x</B>\n\n    <I>y</I>  </PRE>\r\n<P>"},
         {"<textarea><span>a</span>\n</textarea>", "<TEXTAREA><SPAN>a</SPAN>\n</TEXTAREA>"},
+        // A stray quote after a value starts a name, not a value that would
+        // swallow the text up to the next quote.
+        {"<a href=\"#x\"\">The \"x\" command</a>", "<A href=\"#x\" \">The \"x\" command</A>\r\n"},
         // Control bytes are reported and kept.
         {"a\x14"
          "b",
