@@ -10,6 +10,10 @@ if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then
   # The photographs, and a virtual screen for the desktop program's screenshots.
   PKGS="$PKGS mate-backgrounds xvfb xdotool imagemagick"
 fi
+# Headless Chromium and a few HTML manuals, to judge pages written back.
+if [ "${PIXMILL_WITH_HTML_JUDGE:-0}" = "1" ]; then
+  PKGS="$PKGS chromium git-doc sqlite3-doc"
+fi
 if [ "${PIXMILL_WITH_BENCH:-0}" = "1" ]; then
   PKGS="$PKGS imagemagick libvips-tools"
 fi
