@@ -529,11 +529,7 @@ TEST(ClipboardImage, CopiesTheSelectionOfEveryDepthExactly) {
         CVImage image(host.get());
         image.Create(45, 17, bits, bits == 24 ? 0 : 1 << bits, nullptr);
         test::FillRandom(image, random);
-        for (int i = 0; i < image.paletteCount; ++i) {
-            image.palette[i] =
-                RGBQUAD{static_cast<uint8_t>(random()), static_cast<uint8_t>(random()),
-                        static_cast<uint8_t>(random()), 0};
-        }
+        test::FillRandomPalette(image, random);
         CQorelImageDoc document(*host, plugins);
         document.TakeImage(image, nullptr);
         const RECT selection{3, 2, 40, 15};

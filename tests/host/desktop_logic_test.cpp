@@ -115,11 +115,7 @@ TEST(RowRenderer, ShowsEveryDepthAtEveryZoomThroughTheGammaTable) {
         CVImage image(host.get());
         image.Create(37, 23, bits, bits == 24 ? 0 : 1 << bits, nullptr);
         test::FillRandom(image, random);
-        for (int i = 0; i < image.paletteCount; ++i) {
-            image.palette[i] =
-                RGBQUAD{static_cast<uint8_t>(random()), static_cast<uint8_t>(random()),
-                        static_cast<uint8_t>(random()), 0};
-        }
+        test::FillRandomPalette(image, random);
         for (double zoom : {5.0, 33.33, 66.67, 100.0, 300.0}) {
             const int width = ImageToScreen(image.Width(), zoom);
             const int height = ImageToScreen(image.Height(), zoom);
