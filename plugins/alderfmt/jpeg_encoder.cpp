@@ -176,12 +176,14 @@ void JpegEncoder::BuildConversionTables() {
         yR[i] = i * 19595;
         yG[i] = i * 38470;
         yB[i] = i * 7471 - 8355840;
+        // Chrominance rounds to nearest like luminance (the offset 128 plus
+        // just under half a level, so pure blue and red stay at 255).
         cbR[i] = i * -11059;
-        cbG[i] = 8388608 - i * 21709;
+        cbG[i] = 8388608 + 32767 - i * 21709;
         cbB[i] = i * 32768;
         crR[i] = i * 32768;
         crG[i] = i * -27439;
-        crB[i] = 8388608 - i * 5329;
+        crB[i] = 8388608 + 32767 - i * 5329;
     }
 }
 

@@ -181,7 +181,7 @@ TEST_F(PaneTest, PalettePaneKindsAndLinkedFields) {
     kind->setCurrentIndex(PaletteWindows);
     ASSERT_TRUE(pane->Commit());
     EXPECT_EQ(plugin->settings.colorCount, 256);
-    EXPECT_EQ(plugin->planes[246].rgbBlue, 255);
+    EXPECT_EQ(plugin->planes[246].rgbRed, 255); // cream: 255, 251, 240
 
     kind->setCurrentIndex(PaletteAdaptive);
     Type(colors, "40");
