@@ -92,15 +92,15 @@ TEST_F(PaneTest, BlackAndWhitePane) {
 
     ASSERT_TRUE(pane->Commit());
     EXPECT_EQ(plugin->settings.threshold, 90);
-    EXPECT_EQ(plugin->ditherLevel, 0);
+    EXPECT_EQ(plugin->mapping.ditherLevel, 0);
     plugin->DestroySettingsPane(pane);
     EXPECT_TRUE(site.parent.findChildren<QWidget*>().isEmpty());
 
-    // The threshold is stored; the dither level starts again at 8.
+    // The threshold and the dither level are stored.
     plugin.reset();
     plugin = std::make_unique<CColorPlugin>(host.get());
     EXPECT_EQ(plugin->settings.threshold, 90);
-    EXPECT_EQ(plugin->ditherLevel, kDefaultDitherLevel);
+    EXPECT_EQ(plugin->mapping.ditherLevel, 0);
 }
 
 TEST_F(PaneTest, PalettePaneKindsAndLinkedFields) {
@@ -172,8 +172,8 @@ TEST_F(PaneTest, PalettePaneKindsAndLinkedFields) {
     EXPECT_EQ(plugin->settings.paletteKind, PaletteNetscape);
     EXPECT_EQ(plugin->settings.colorCount, 216);
     EXPECT_EQ(plugin->settings.fixedPalette, 1);
-    EXPECT_EQ(plugin->ditherLevel, 3);
-    EXPECT_EQ(plugin->tolerance, 25);
+    EXPECT_EQ(plugin->mapping.ditherLevel, 3);
+    EXPECT_EQ(plugin->mapping.tolerance, 25);
     RGBQUAD netscape[256] = {};
     LoadFixedPalette(PaletteNetscape, netscape);
     EXPECT_EQ(std::memcmp(plugin->planes, netscape, 216 * sizeof(RGBQUAD)), 0);
@@ -188,6 +188,6 @@ TEST_F(PaneTest, PalettePaneKindsAndLinkedFields) {
     ASSERT_TRUE(pane->Commit());
     EXPECT_EQ(plugin->settings.fixedPalette, 0);
     EXPECT_EQ(plugin->settings.colorCount, 40);
-    EXPECT_EQ(plugin->tolerance, 7);
+    EXPECT_EQ(plugin->mapping.tolerance, 7);
     plugin->DestroySettingsPane(pane);
 }
