@@ -1,5 +1,7 @@
 #include "dct.h"
 
+#include "vector_kernels.h"
+
 #include <cmath>
 
 namespace pixmill::alder {
@@ -72,7 +74,7 @@ const InverseTable kInverse;
 
 } // namespace
 
-void ForwardDct(const int16_t samples[64], int16_t out[64]) {
+void ForwardDctScalar(const int16_t samples[64], int16_t out[64]) {
     int32_t work[64];
     for (int i = 0; i < 64; ++i) {
         work[i] = static_cast<int32_t>(samples[i]) * (1 << kPassBits);
@@ -86,6 +88,27 @@ void ForwardDct(const int16_t samples[64], int16_t out[64]) {
     constexpr int32_t half = 1 << (kPassBits - 1);
     for (int i = 0; i < 64; ++i) {
         out[i] = static_cast<int16_t>((work[i] + half) >> kPassBits);
+    }
+}
+
+namespace {
+bool g_vectorOn = true;
+const bool g_hasAvx2 = __builtin_cpu_supports("avx2");
+} // namespace
+
+bool VectorKernelsActive() {
+    return g_vectorOn && g_hasAvx2;
+}
+
+void SetVectorKernels(bool on) {
+    g_vectorOn = on;
+}
+
+void ForwardDct(const int16_t samples[64], int16_t out[64]) {
+    if (VectorKernelsActive()) {
+        ForwardDctAvx2(samples, out);
+    } else {
+        ForwardDctScalar(samples, out);
     }
 }
 
