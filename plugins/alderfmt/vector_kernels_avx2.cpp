@@ -1,6 +1,8 @@
 // Compiled with -mavx2: only what this file defines may be used here (no
 // inline functions from other headers, whose AVX2 copies could be linked
-// into callers on any processor).
+// into callers on any processor; dct_flow.h's template is instantiated here
+// for vectors only and always inlined).
+#include "dct_flow.h"
 #include "vector_kernels.h"
 
 namespace pixmill::alder {
@@ -12,40 +14,14 @@ typedef int32_t V8 __attribute__((vector_size(32)));
 // (x * K + 2^(N-1)) >> N exactly, without 64-bit products: with
 // x = hi * 2^16 + lo (0 <= lo < 2^16) the hi part contributes a multiple of
 // 2^N, and lo * K + 2^(N-1) stays below 2^31.
-template <int K, int N> inline __attribute__((always_inline)) V8 Mul(V8 x) {
+template <int K, int N> struct Mul {
     static_assert(N <= 16 && K < (1 << 15));
-    const V8 hi = x >> 16;
-    const V8 lo = x & 0xFFFF;
-    return ((hi * K) << (16 - N)) + ((lo * K + (1 << (N - 1))) >> N);
-}
-
-// The scalar transform's arithmetic on eight lines at once (v[i] holds
-// sample i of every line).
-inline __attribute__((always_inline)) void Transform8(V8* v) {
-    const V8 x0 = v[0], x1 = v[1], x2 = v[2], x3 = v[3];
-    const V8 x4 = v[4], x5 = v[5], x6 = v[6], x7 = v[7];
-    const V8 g0 = x0 + x7, g1 = x1 + x6, g2 = x2 + x5, g3 = x3 + x4;
-    const V8 s0 = g0 + g3, s1 = g1 + g2;
-    const V8 d0 = Mul<17734, 15>(g0 - g3), d1 = Mul<21407, 14>(g1 - g2);
-    const V8 e0 = s0 + s1, e2 = Mul<23171, 15>(s0 - s1);
-    const V8 f1 = Mul<23171, 15>(d0 - d1);
-    const V8 e1 = d0 + d1 + f1, e3 = f1;
-    const V8 h0 = Mul<16705, 15>(x0 - x7), h1 = Mul<19705, 15>(x1 - x6);
-    const V8 h2 = Mul<29490, 15>(x2 - x5), h3 = Mul<20995, 13>(x3 - x4);
-    const V8 t0 = h0 + h3, t1 = h1 + h2;
-    const V8 u0 = Mul<17734, 15>(h0 - h3), u1 = Mul<21407, 14>(h1 - h2);
-    const V8 o0 = t0 + t1, o2 = Mul<23171, 15>(t0 - t1);
-    const V8 w1 = Mul<23171, 15>(u0 - u1);
-    const V8 o1 = u0 + u1 + w1, o3 = w1;
-    v[0] = e0;
-    v[2] = Mul<23171, 14>(e1);
-    v[4] = Mul<23171, 14>(e2);
-    v[6] = Mul<23171, 14>(e3);
-    v[1] = Mul<23171, 14>(o0 + o1);
-    v[3] = Mul<23171, 14>(o1 + o2);
-    v[5] = Mul<23171, 14>(o2 + o3);
-    v[7] = Mul<23171, 14>(o3);
-}
+    static inline __attribute__((always_inline)) V8 Of(V8 x) {
+        const V8 hi = x >> 16;
+        const V8 lo = x & 0xFFFF;
+        return ((hi * K) << (16 - N)) + ((lo * K + (1 << (N - 1))) >> N);
+    }
+};
 
 // Swaps rows and columns of an 8 x 8 block held as eight row vectors.
 inline __attribute__((always_inline)) void Transpose(V8* m) {
@@ -71,9 +47,9 @@ void ForwardDctAvx2(const int16_t samples[64], int16_t out[64]) {
             v[k][r] = static_cast<int32_t>(samples[8 * r + k]) * 16;
         }
     }
-    Transform8(v); // v[u][r]: row r's output u
-    Transpose(v);  // v[r][u]
-    Transform8(v); // v[y][u]: the block's coefficient (y, u)
+    Transform8<V8, Mul>(v, 1); // v[u][r]: row r's output u
+    Transpose(v);              // v[r][u]
+    Transform8<V8, Mul>(v, 1); // v[y][u]: the block's coefficient (y, u)
     for (int y = 0; y < 8; ++y) {
         const V8 rounded = (v[y] + 8) >> 4;
         for (int u = 0; u < 8; ++u) {
