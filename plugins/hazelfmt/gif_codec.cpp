@@ -230,21 +230,6 @@ extern "C" int WriteData(GifFileType* gif, const GifByteType* data, int count) {
     return count;
 }
 
-// The highest palette index the image uses.
-int HighestIndex(const CVImage& image) {
-    int highest = 0;
-    ForIndexDepth(image.BitCount(), [&](auto depth) {
-        for (int y = 0; y < image.Height(); ++y) {
-            const uint8_t* row = image.Row(y);
-            for (int x = 0; x < image.Width(); ++x) {
-                highest =
-                    std::max(highest, static_cast<int>(GetPixel<decltype(depth)::value>(row, x)));
-            }
-        }
-    });
-    return highest;
-}
-
 } // namespace
 
 SIZE GifCodec::BeginWrite(const CVImage* source, const int* parameter) {
@@ -261,7 +246,7 @@ bool GifCodec::Write(CVStream* output, CVProgress* progress, CVImage*) {
         host->RaiseImageError(CVImageError::UnsupportedFormat);
     }
     // The colour table: a power of two holding every entry and every index used.
-    const int needed = std::max<int>({image->paletteCount, HighestIndex(*image) + 1, 2});
+    const int needed = std::max<int>({image->paletteCount, web::HighestIndex(*image) + 1, 2});
     int entries = 2;
     while (entries < needed) {
         entries *= 2;

@@ -433,21 +433,6 @@ bool GuardedWriteEnd(PngWriter* w) {
     return true;
 }
 
-// The largest palette index the image uses.
-int HighestIndex(const CVImage& image) {
-    int highest = 0;
-    ForIndexDepth(image.BitCount(), [&](auto depth) {
-        for (int y = 0; y < image.Height(); ++y) {
-            const uint8_t* row = image.Row(y);
-            for (int x = 0; x < image.Width(); ++x) {
-                highest =
-                    std::max(highest, static_cast<int>(GetPixel<decltype(depth)::value>(row, x)));
-            }
-        }
-    });
-    return highest;
-}
-
 bool IsBlackWhite(const CVImage& image) {
     const RGBQUAD& a = image.palette[0];
     const RGBQUAD& b = image.palette[1];
@@ -481,7 +466,7 @@ WriteLayout LayoutFor(const CVImage& image, const PngSettings& settings) {
     }
     l.colorType = PNG_COLOR_TYPE_PALETTE;
     l.entries =
-        std::clamp(std::max<int>(image.paletteCount, HighestIndex(image) + 1), 1, 1 << depth);
+        std::clamp(std::max<int>(image.paletteCount, web::HighestIndex(image) + 1), 1, 1 << depth);
     for (int i = 0; i < l.entries; ++i) {
         const RGBQUAD& c = image.palette[i];
         l.palette[i] = png_color{c.rgbRed, c.rgbGreen, c.rgbBlue};

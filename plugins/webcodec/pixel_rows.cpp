@@ -62,6 +62,20 @@ void CreateFromRgba(CVImage& image, int width, int height, const uint8_t* rgba, 
     }
 }
 
+int HighestIndex(const CVImage& image) {
+    int highest = 0;
+    ForIndexDepth(image.BitCount(), [&](auto depth) {
+        for (int y = 0; y < image.Height(); ++y) {
+            const uint8_t* row = image.Row(y);
+            for (int x = 0; x < image.Width(); ++x) {
+                highest =
+                    std::max(highest, static_cast<int>(GetPixel<decltype(depth)::value>(row, x)));
+            }
+        }
+    });
+    return highest;
+}
+
 bool TransparencyApplies(const CVImage& image) {
     if (image.hasTransparentColor == 0) {
         return false;

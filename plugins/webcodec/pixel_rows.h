@@ -42,6 +42,9 @@ void CreateFromRgba(CVImage& image, int width, int height, const uint8_t* rgba, 
 // transparent colour is worth writing.
 bool TransparencyApplies(const CVImage& image);
 
+// The highest palette index a paletted image's pixels use.
+int HighestIndex(const CVImage& image);
+
 // The palette index a paletted image's transparent colour names: the first
 // entry of that colour, or -1.
 int TransparentIndex(const CVImage& image, int entries);

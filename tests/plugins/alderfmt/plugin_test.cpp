@@ -1,8 +1,8 @@
 // The built alderfmt.so, loaded as the program loads it: the format's
 // answers, its settings block, a save and open through its codecs, and the
 // options pane (offscreen Qt).
-#include "jpeg_judge.h"
 #include "alderfmt_settings.h"
+#include "jpeg_judge.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/pane.h"

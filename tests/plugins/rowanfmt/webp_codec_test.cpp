@@ -48,17 +48,6 @@ std::vector<uint32_t> Judge(const ByteVector& file, int* width, int* height) {
     return pixels;
 }
 
-// A smooth picture, as photographs are, for lossy coding.
-void MakeSmooth(CVImage& image, int width, int height) {
-    image.Create(width, height, 24, 0, nullptr);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            SetPixelAt(image, x, y,
-                       uint32_t(x * 255 / width) << 16 | uint32_t(y * 255 / height) << 8 | 128);
-        }
-    }
-}
-
 } // namespace
 
 TEST(WebpCodec, LosslessKeepsEveryKindAndLossyStaysClose) {

@@ -48,6 +48,16 @@ void MakeKindImage(CVImage& image, const KindSample& kind, int width, int height
     }
 }
 
+void MakeSmooth(CVImage& image, int width, int height) {
+    image.Create(width, height, 24, 0, nullptr);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            SetPixelAt(image, x, y,
+                       uint32_t(x * 255 / width) << 16 | uint32_t(y * 255 / height) << 8 | 128);
+        }
+    }
+}
+
 ByteVector WriteWith(const CodecMaker& make, CPluginHost* host, const CVImage& image,
                      CVImage* preview) {
     CVMemoryStream stream(host, 4096, 4096);

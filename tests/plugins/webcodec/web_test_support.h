@@ -26,6 +26,9 @@ struct KindSample {
 const std::vector<KindSample>& EveryKind();
 void MakeKindImage(CVImage& image, const KindSample& kind, int width, int height);
 
+// A smooth 24-bit picture, as photographs are, for lossy coding.
+void MakeSmooth(CVImage& image, int width, int height);
+
 // Writes image with a fresh codec; checks GetWrittenSize against the stream.
 ByteVector WriteWith(const CodecMaker& make, CPluginHost* host, const CVImage& image,
                      CVImage* preview = nullptr);
