@@ -57,6 +57,9 @@ Options:
                           change one settings field for this run only (never
                           written back), e.g. --set Resample.width=800
   --quality-offset N      format-specific write adjustment (JPEG: -100..100)
+  --max-bytes N           convert, batch: write each file at the best level
+                          whose file is at most N bytes (JPEG); an image that
+                          cannot get that small fails with a message
   --settings FILE         read settings from FILE instead of the program's
                           settings file (default: $PIXMILL_SETTINGS, else
                           ~/.config/QOREL Technologies/Pixmill.ini)
@@ -199,10 +202,23 @@ int OpenSession(Session& session, const Options& options) {
     const std::string root = PluginRoot();
     // The declarations are read only when a command needs them: each library
     // is opened for them once more before the plug-ins load.
-    if (!options.sets.empty() || options.command == "settings") {
+    if (!options.sets.empty() || options.maxBytes > 0 || options.command == "settings") {
         session.catalog.Scan({root + "Formats/", root + "Processing/"});
     }
-    if (int code = ApplySets(session, options.sets); code != ExitOk) {
+    // --max-bytes is every size budget field at once; --set may still
+    // change one of them afterwards.
+    std::vector<std::string> sets;
+    for (const BlockInfo& block : session.catalog.Blocks()) {
+        if (options.maxBytes > 0 && block.Find("targetBytes") != nullptr) {
+            sets.push_back(block.name + ".targetBytes=" + std::to_string(options.maxBytes));
+        }
+    }
+    if (options.maxBytes > 0 && sets.empty()) {
+        PrintUsageError("--max-bytes: no format plug-in writes to a size budget");
+        return ExitUsage;
+    }
+    sets.insert(sets.end(), options.sets.begin(), options.sets.end());
+    if (int code = ApplySets(session, sets); code != ExitOk) {
         return code;
     }
     SetUserInterface(&session.ui);
@@ -493,10 +509,11 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     const QCommandLineOption shard("shard", "", "I/N");
     const QCommandLineOption recursive("recursive");
     const QCommandLineOption fastDecode("fast-decode");
-    parser.addOptions({op,      set,       quality, settings, json,       force,
-                       quiet,   help,      version, out,      profile,    format,
-                       thumbs,  thumbName, fit,     smartCut, thumbsOnly, copyOriginal,
-                       logFile, dest,      jobs,    shard,    recursive,  fastDecode});
+    const QCommandLineOption maxBytes("max-bytes", "", "N");
+    parser.addOptions({op,    set,       quality,    settings,     json,    force,  quiet,
+                       help,  version,   out,        profile,      format,  thumbs, thumbName,
+                       fit,   smartCut,  thumbsOnly, copyOriginal, logFile, dest,   jobs,
+                       shard, recursive, fastDecode, maxBytes});
     if (!parser.parse(arguments)) {
         PrintUsageError(parser.errorText().toStdString());
         exitCode = ExitUsage;
@@ -599,6 +616,13 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
         if (!okIndex || !okCount || options.shardCount < 1 || options.shardIndex < 0 ||
             options.shardIndex >= options.shardCount) {
             return usage("--shard takes I/N with 0 <= I < N");
+        }
+    }
+    if (parser.isSet(maxBytes)) {
+        bool ok = false;
+        options.maxBytes = parser.value(maxBytes).toLongLong(&ok);
+        if (!ok || options.maxBytes < 1 || options.maxBytes > 2147483647) {
+            return usage("--max-bytes takes a number of bytes from 1 to 2147483647");
         }
     }
     options.recursive = parser.isSet(recursive);

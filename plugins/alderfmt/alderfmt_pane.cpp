@@ -102,15 +102,31 @@ void JpegOptionsPane::Build(QWidget* root) {
     QLineEdit* sharpen = CNumberControl::MakeEdit(group, IdSharpenEdit, 3, "\\d{0,3}");
     CUpDown* sharpenUpDown = CNumberControl::MakeUpDown(group, IdSharpenUpDown);
     sharpenLabel->setBuddy(sharpen);
+    // The edit as wide as the level edits, with its arrows right beside it.
+    sharpen->setFixedWidth(sharpen->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 8);
+    auto* sharpenBox = new QHBoxLayout;
+    sharpenBox->setSpacing(0);
+    sharpenBox->addWidget(sharpen);
+    sharpenBox->addWidget(sharpenUpDown);
     options->addWidget(progressive);
     options->addWidget(smoothing);
     options->addWidget(lock);
     options->addStretch(1);
     options->addWidget(sharpenLabel);
-    options->addWidget(sharpen);
-    options->addWidget(sharpenUpDown);
+    options->addLayout(sharpenBox);
     grid->addLayout(options, 4, 0, 1, 3);
     BindNumber(model, JpegOptionsModel::Sharpen, {sharpen, nullptr, sharpenUpDown}, kLevelTyping);
+
+    // The largest file: the save dialog's preview shows the level chosen.
+    auto* budget = new QHBoxLayout;
+    auto* budgetLabel = new QLabel(Text(IdsTargetBytes), group);
+    QLineEdit* budgetEdit = CNumberControl::MakeEdit(group, IdTargetBytesEdit, 10, "\\d{0,10}");
+    budgetLabel->setBuddy(budgetEdit);
+    budget->addWidget(budgetLabel);
+    budget->addWidget(budgetEdit);
+    budget->addStretch(1);
+    grid->addLayout(budget, 5, 0, 1, 3);
+    BindNumber(model, JpegOptionsModel::TargetBytes, {budgetEdit}, kLevelTyping);
 
     QObject::connect(progressive, &QCheckBox::toggled, root, [this](bool on) {
         if (!Filling()) {
