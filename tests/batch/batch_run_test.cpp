@@ -186,7 +186,8 @@ TEST_F(BatchRunTest, ThumbnailsOnlyAndSmartCut) {
 
 TEST_F(BatchRunTest, EveryImageFailing) {
     WriteFile("notes.txt", "not a picture");
-    WriteFile("broken.jpg", std::string("\xFF\xD8\xFF\xE0", 4));
+    // Longer than every format's signature, so that it is recognised, and cut short.
+    WriteFile("broken.jpg", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\1\1\0\0\1", 16));
     BatchRun& batch = NewRun({"notes.txt", "broken.jpg", "gone.tif"});
     EXPECT_FALSE(batch.Start());
     EXPECT_EQ(batch.Code(), BatchRun::NothingLoaded);

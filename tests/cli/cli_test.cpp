@@ -251,7 +251,9 @@ class CliBatch : public Cli {
             doc.TakeImage(image, plugins.FindFormatByExtension(name));
             ASSERT_TRUE(doc.OnSaveDocument(in + "/" + name)) << doc.LastError();
         }
-        std::ofstream(in + "/broken.jpg", std::ios::binary) << std::string("\xFF\xD8\xFF\xDB", 4);
+        // Longer than every format's signature, so that it is recognised, and cut short.
+        std::ofstream(in + "/broken.jpg", std::ios::binary)
+            << std::string("\xFF\xD8\xFF\xDB\0\x43\0\1\1\1\1\1\1\1\1\1", 16);
         std::ofstream(in + "/readme.txt") << "not a picture";
     }
     std::vector<std::string> Tree(const std::string& root) {

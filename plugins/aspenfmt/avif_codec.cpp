@@ -1,0 +1,195 @@
+#include "avif_codec.h"
+
+#include "pixel_rows.h"
+
+#include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/progress.h"
+#include "pixmill/scope_guards.h"
+
+#include <avif/avif.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace pixmill::aspen {
+
+namespace {
+
+// AV1 packs far fewer pixels into a byte than this; a picture that its file
+// could not describe is refused before memory is taken for it.
+constexpr uint64_t kMaxPixelsPerByte = 16384;
+constexpr uint64_t kSmallPictureAllowance = uint64_t{1} << 20;
+
+// The picture of a decoder (or of an encoded file) as 8-bit red, green,
+// blue, alpha rows; false when libavif cannot convert it.
+bool ToRgba(const avifImage* picture, std::vector<uint8_t>& rgba) {
+    avifRGBImage rgb;
+    avifRGBImageSetDefaults(&rgb, picture);
+    rgb.format = AVIF_RGB_FORMAT_RGBA;
+    rgb.depth = 8;
+    rgb.rowBytes = 4 * picture->width;
+    rgba.assign(static_cast<size_t>(rgb.rowBytes) * picture->height, 0);
+    rgb.pixels = rgba.data();
+    return avifImageYUVToRGB(picture, &rgb) == AVIF_RESULT_OK;
+}
+
+} // namespace
+
+bool IsAvifSignature(const uint8_t* bytes) {
+    return std::memcmp(bytes + 4, "ftyp", 4) == 0 &&
+           (std::memcmp(bytes + 8, "avif", 4) == 0 || std::memcmp(bytes + 8, "avis", 4) == 0);
+}
+
+AvifCodec::AvifCodec(CFormatPlugin* plugin, CPluginHost* host, const AvifSettings* settings)
+    : WebCodecBase(plugin, host), settings(settings) {}
+
+AvifCodec::~AvifCodec() {
+    DropWork();
+}
+
+void AvifCodec::DropWork() {
+    if (decoder != nullptr) {
+        avifDecoderDestroy(decoder);
+        decoder = nullptr;
+    }
+    pixels.clear();
+    pixels.shrink_to_fit();
+    WebCodecBase::DropWork();
+}
+
+// ------------------------------------------------------------------ reading
+
+SIZE AvifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize) {
+    BeginRead(target, source);
+    if (input.size() < kAvifSignatureSize || !IsAvifSignature(input.data())) {
+        Fail(CVImageError::ReadError);
+    }
+    decoder = avifDecoderCreate();
+    if (decoder == nullptr) {
+        Fail(CVImageError::OutOfMemory);
+    }
+    const uint64_t budget = kMaxPixelsPerByte * input.size() + kSmallPictureAllowance;
+    decoder->imageSizeLimit =
+        static_cast<uint32_t>(std::min<uint64_t>(budget, decoder->imageSizeLimit));
+    decoder->imageDimensionLimit = 65535;
+    decoder->ignoreExif = AVIF_TRUE;
+    decoder->ignoreXMP = AVIF_TRUE;
+    if (avifDecoderSetIOMemory(decoder, input.data(), input.size()) != AVIF_RESULT_OK ||
+        avifDecoderParse(decoder) != AVIF_RESULT_OK) {
+        Fail(CVImageError::ReadError);
+    }
+    const uint32_t width = decoder->image->width;
+    const uint32_t height = decoder->image->height;
+    if (width == 0 || height == 0 || static_cast<uint64_t>(width) * height > budget) {
+        Fail(CVImageError::ReadError);
+    }
+    if (width > 65535 || height > 65535) {
+        Fail(CVImageError::DimensionsTooLarge);
+    }
+    web::PictureInfo picture;
+    picture.width = static_cast<int>(width);
+    picture.height = static_cast<int>(height);
+    CreatePicture(picture, maxSize);
+    return SIZE{picture.width, picture.height};
+}
+
+bool AvifCodec::ReadPixels(CVProgress* progress) {
+    if (decoder == nullptr || image == nullptr) {
+        host->RaiseImageError(CVImageError::ReadError);
+    }
+    // A user break or a host error: the decoder goes.
+    OnExit drop([this] { DropWork(); });
+    if (avifDecoderNextImage(decoder) != AVIF_RESULT_OK) {
+        Fail(CVImageError::ReadError);
+    }
+    // The coded picture must be the one the container announced.
+    if (static_cast<int>(decoder->image->width) != decodedSize.cx ||
+        static_cast<int>(decoder->image->height) != decodedSize.cy ||
+        !ToRgba(decoder->image, pixels)) {
+        Fail(CVImageError::ReadError);
+    }
+    const int width = decodedSize.cx;
+    const size_t stride = 4 * static_cast<size_t>(width);
+    DeliverRows(progress, 0, 100, [&](int y, uint8_t* row) {
+        web::FlattenRgbaRow(pixels.data() + stride * static_cast<size_t>(y), row, width,
+                            web::kWhite);
+    });
+    Finish(progress, stream);
+    return true;
+}
+
+// ------------------------------------------------------------------ writing
+
+SIZE AvifCodec::BeginWrite(const CVImage* source, const int* parameter) {
+    BeginWriteOf(source, parameter);
+    return SIZE{source->Width(), source->Height()};
+}
+
+bool AvifCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewImage) {
+    if (image == nullptr) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    if (progress != nullptr) {
+        progress->Begin(0, 100, 0, 100);
+    }
+    const uint32_t width = static_cast<uint32_t>(image->Width());
+    const uint32_t height = static_cast<uint32_t>(image->Height());
+    // The best quality keeps full chroma; every other halves it both ways,
+    // as web pictures are usually coded.
+    const bool fullChroma = settings->quality >= 100;
+    avifImage* picture = avifImageCreate(
+        width, height, 8, fullChroma ? AVIF_PIXEL_FORMAT_YUV444 : AVIF_PIXEL_FORMAT_YUV420);
+    if (picture == nullptr) {
+        host->RaiseImageError(CVImageError::OutOfMemory);
+    }
+    OnExit destroyPicture([picture] { avifImageDestroy(picture); });
+    {
+        std::vector<uint8_t> rgba = web::RgbaPixelsOf(*image);
+        avifRGBImage rgb;
+        avifRGBImageSetDefaults(&rgb, picture);
+        rgb.depth = 8;
+        rgb.format = AVIF_RGB_FORMAT_RGBA;
+        rgb.ignoreAlpha = web::TransparencyApplies(*image) ? AVIF_FALSE : AVIF_TRUE;
+        rgb.pixels = rgba.data();
+        rgb.rowBytes = 4 * width;
+        if (avifImageRGBToYUV(picture, &rgb) != AVIF_RESULT_OK) {
+            host->RaiseImageError(CVImageError::WriteError);
+        }
+    }
+    avifEncoder* encoder = avifEncoderCreate();
+    if (encoder == nullptr) {
+        host->RaiseImageError(CVImageError::OutOfMemory);
+    }
+    OnExit destroyEncoder([encoder] { avifEncoderDestroy(encoder); });
+    encoder->speed = std::clamp<int>(settings->speed, 0, 10);
+    encoder->minQuantizer = encoder->maxQuantizer = QuantizerOf(settings->quality);
+    encoder->minQuantizerAlpha = encoder->maxQuantizerAlpha = AVIF_QUANTIZER_LOSSLESS;
+    avifRWData encoded = AVIF_DATA_EMPTY;
+    OnExit freeEncoded([&encoded] { avifRWDataFree(&encoded); });
+    if (avifEncoderWrite(encoder, picture, &encoded) != AVIF_RESULT_OK) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    WriteBytes(output, encoded.data, encoded.size);
+    if (previewImage != nullptr) {
+        avifDecoder* check = avifDecoderCreate();
+        if (check == nullptr) {
+            host->RaiseImageError(CVImageError::OutOfMemory);
+        }
+        OnExit destroyCheck([check] { avifDecoderDestroy(check); });
+        std::vector<uint8_t> shown;
+        if (avifDecoderSetIOMemory(check, encoded.data, encoded.size) != AVIF_RESULT_OK ||
+            avifDecoderParse(check) != AVIF_RESULT_OK ||
+            avifDecoderNextImage(check) != AVIF_RESULT_OK || !ToRgba(check->image, shown)) {
+            host->RaiseImageError(CVImageError::ReadError);
+        }
+        web::CreateFromRgba(*previewImage, static_cast<int>(check->image->width),
+                            static_cast<int>(check->image->height), shown.data(),
+                            4 * static_cast<size_t>(check->image->width), web::kWhite);
+    }
+    Finish(progress, output);
+    return true;
+}
+
+} // namespace pixmill::aspen

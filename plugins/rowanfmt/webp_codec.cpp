@@ -1,0 +1,198 @@
+#include "webp_codec.h"
+
+#include "pixel_rows.h"
+
+#include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/progress.h"
+#include "pixmill/scope_guards.h"
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+#include <webp/encode.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+namespace pixmill::rowan {
+
+namespace {
+
+// Both codings pack far fewer pixels into a byte than this; a canvas that
+// its file could not describe is refused before memory is taken for it.
+constexpr uint64_t kMaxPixelsPerByte = 16384;
+constexpr uint64_t kSmallPictureAllowance = uint64_t{1} << 20;
+
+// What the encoder's progress hook reports into.
+struct HookState {
+    CVProgress* progress = nullptr;
+    int next = 0;
+    std::exception_ptr error; // a user break, carried past libwebp
+};
+
+extern "C" int OnEncodeProgress(int percent, const WebPPicture* picture) {
+    auto* state = static_cast<HookState*>(picture->user_data);
+    if (state->progress == nullptr || percent < state->next) {
+        return 1;
+    }
+    try {
+        state->next = state->progress->Step(nullptr);
+    } catch (...) {
+        state->error = std::current_exception();
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace
+
+bool IsWebpSignature(const uint8_t* bytes) {
+    return std::memcmp(bytes, "RIFF", 4) == 0 && std::memcmp(bytes + 8, "WEBP", 4) == 0;
+}
+
+WebpCodec::WebpCodec(CFormatPlugin* plugin, CPluginHost* host, const WebpSettings* settings)
+    : WebCodecBase(plugin, host), settings(settings) {}
+
+void WebpCodec::DropWork() {
+    canvas.clear();
+    canvas.shrink_to_fit();
+    WebCodecBase::DropWork();
+}
+
+// ------------------------------------------------------------------ reading
+
+SIZE WebpCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize) {
+    BeginRead(target, source);
+    if (input.size() < kWebpSignatureSize || !IsWebpSignature(input.data())) {
+        Fail(CVImageError::ReadError);
+    }
+    const WebPData data{input.data(), input.size()};
+    WebPDemuxer* demux = WebPDemux(&data);
+    if (demux == nullptr) {
+        Fail(CVImageError::ReadError);
+    }
+    OnExit deleteDemux([demux] { WebPDemuxDelete(demux); });
+    const int width = static_cast<int>(WebPDemuxGetI(demux, WEBP_FF_CANVAS_WIDTH));
+    const int height = static_cast<int>(WebPDemuxGetI(demux, WEBP_FF_CANVAS_HEIGHT));
+    WebPIterator frame;
+    if (!WebPDemuxGetFrame(demux, 1, &frame)) {
+        Fail(CVImageError::ReadError);
+    }
+    frameLeft = frame.x_offset;
+    frameTop = frame.y_offset;
+    frameWidth = frame.width;
+    frameHeight = frame.height;
+    frameOffset = static_cast<size_t>(frame.fragment.bytes - input.data());
+    frameSize = frame.fragment.size;
+    WebPDemuxReleaseIterator(&frame);
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    if (width <= 0 || height <= 0 || frameLeft + frameWidth > width ||
+        frameTop + frameHeight > height ||
+        pixels > kMaxPixelsPerByte * input.size() + kSmallPictureAllowance) {
+        Fail(CVImageError::ReadError);
+    }
+    web::PictureInfo picture;
+    picture.width = width;
+    picture.height = height;
+    CreatePicture(picture, maxSize);
+    return SIZE{width, height};
+}
+
+bool WebpCodec::ReadPixels(CVProgress* progress) {
+    if (image == nullptr || frameSize == 0) {
+        host->RaiseImageError(CVImageError::ReadError);
+    }
+    // A user break or a host error: the work goes.
+    OnExit drop([this] { DropWork(); });
+    const int width = decodedSize.cx;
+    const int height = decodedSize.cy;
+    // Outside the first frame the canvas is transparent, so shows white.
+    canvas.assign(4 * static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    const size_t stride = 4 * static_cast<size_t>(width);
+    uint8_t* first = canvas.data() + stride * static_cast<size_t>(frameTop) + 4 * frameLeft;
+    if (WebPDecodeRGBAInto(input.data() + frameOffset, frameSize, first,
+                           canvas.size() - static_cast<size_t>(first - canvas.data()),
+                           static_cast<int>(stride)) == nullptr) {
+        Fail(CVImageError::ReadError);
+    }
+    DeliverRows(progress, 0, 100, [&](int y, uint8_t* row) {
+        web::FlattenRgbaRow(canvas.data() + stride * static_cast<size_t>(y), row, width,
+                            web::kWhite);
+    });
+    Finish(progress, stream);
+    return true;
+}
+
+// ------------------------------------------------------------------ writing
+
+SIZE WebpCodec::BeginWrite(const CVImage* source, const int* parameter) {
+    BeginWriteOf(source, parameter);
+    return SIZE{source->Width(), source->Height()};
+}
+
+bool WebpCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewImage) {
+    if (image == nullptr) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    WebPConfig config;
+    WebPPicture picture;
+    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture)) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    config.quality = static_cast<float>(std::clamp<int>(settings->quality, 0, 100));
+    config.method = std::clamp<int>(settings->effort, 0, 6);
+    config.lossless = settings->lossless != 0 ? 1 : 0;
+    picture.use_argb = config.lossless;
+    picture.width = image->Width();
+    picture.height = image->Height();
+    OnExit freePicture([&picture] { WebPPictureFree(&picture); });
+    {
+        const std::vector<uint8_t> pixels = web::RgbaPixelsOf(*image);
+        const int stride = 4 * image->Width();
+        const bool imported = web::TransparencyApplies(*image)
+                                  ? WebPPictureImportRGBA(&picture, pixels.data(), stride)
+                                  : WebPPictureImportRGBX(&picture, pixels.data(), stride);
+        if (!imported) {
+            host->RaiseImageError(CVImageError::OutOfMemory);
+        }
+    }
+    WebPMemoryWriter writer;
+    WebPMemoryWriterInit(&writer);
+    OnExit freeWriter([&writer] { WebPMemoryWriterClear(&writer); });
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &writer;
+    HookState hook;
+    hook.progress = progress;
+    if (progress != nullptr) {
+        hook.next = progress->Begin(0, previewImage != nullptr ? 80 : 100, 0, 100);
+    }
+    picture.progress_hook = OnEncodeProgress;
+    picture.user_data = &hook;
+    const bool encoded = WebPEncode(&config, &picture) != 0;
+    if (hook.error) {
+        std::rethrow_exception(hook.error);
+    }
+    if (!encoded) {
+        host->RaiseImageError(picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY
+                                  ? CVImageError::OutOfMemory
+                                  : CVImageError::WriteError);
+    }
+    WriteBytes(output, writer.mem, writer.size);
+    if (previewImage != nullptr) {
+        int width = 0;
+        int height = 0;
+        uint8_t* rgba = WebPDecodeRGBA(writer.mem, writer.size, &width, &height);
+        if (rgba == nullptr) {
+            host->RaiseImageError(CVImageError::ReadError);
+        }
+        OnExit freeRgba([rgba] { WebPFree(rgba); });
+        web::CreateFromRgba(*previewImage, width, height, rgba, 4 * static_cast<size_t>(width),
+                            web::kWhite);
+    }
+    Finish(progress, output);
+    return true;
+}
+
+} // namespace pixmill::rowan
