@@ -94,6 +94,12 @@ Batch options:
                           when the first operation shrinks them at least twice
                           as much (faster, slightly less exact)
   --force                 convert: allow OUT to be the input file
+  --max-pixels N          refuse pictures of more than N pixels (width x
+                          height) before reading them (default: the stored
+                          setting MaxImagePixels, else 268435456)
+  --allow-damaged         convert, batch: keep the picture of a damaged file
+                          (a truncated or corrupt JPEG) with a warning instead
+                          of failing
   -q, --quiet             no progress bar and no report of what was written
   -h, --help              this text
   --version               the program's version
@@ -208,6 +214,13 @@ int OpenSession(Session& session, const Options& options) {
     SetUserInterface(&session.ui);
     session.progress = std::make_unique<TerminalProgress>(!options.quiet);
     session.host = std::make_unique<CHostServices>(*session.store, &session.ui);
+    if (options.maxPixels > 0) {
+        session.host->SetMaxImagePixels(options.maxPixels);
+    }
+    // Scripts must not take a damaged file's picture for a good one.
+    if (!options.allowDamaged) {
+        session.host->SetDamagePolicy(CHostServices::DamagePolicy::Refuse);
+    }
     session.plugins = std::make_unique<CPluginManager>(session.host.get());
     session.plugins->LoadFormats(root + "Formats/");
     session.plugins->LoadProcessing(root + "Processing/");
@@ -427,6 +440,10 @@ int CommandConvert(Session& session, const Options& options) {
     }
     if (!pipeline.Run(in, steps, out)) {
         std::fprintf(stderr, "pixmill-cli: %s\n", pipeline.Error().c_str());
+        if (!session.host->TakeDamageReports().empty()) {
+            std::fprintf(stderr, "pixmill-cli: %s: --allow-damaged keeps such a picture\n",
+                         in.c_str());
+        }
         return ExitFailure;
     }
     if (!options.quiet) {
@@ -493,10 +510,12 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     const QCommandLineOption shard("shard", "", "I/N");
     const QCommandLineOption recursive("recursive");
     const QCommandLineOption fastDecode("fast-decode");
-    parser.addOptions({op,      set,       quality, settings, json,       force,
-                       quiet,   help,      version, out,      profile,    format,
-                       thumbs,  thumbName, fit,     smartCut, thumbsOnly, copyOriginal,
-                       logFile, dest,      jobs,    shard,    recursive,  fastDecode});
+    const QCommandLineOption maxPixels("max-pixels", "", "N");
+    const QCommandLineOption allowDamaged("allow-damaged");
+    parser.addOptions({op,    set,       quality,    settings,     json,        force,  quiet,
+                       help,  version,   out,        profile,      format,      thumbs, thumbName,
+                       fit,   smartCut,  thumbsOnly, copyOriginal, logFile,     dest,   jobs,
+                       shard, recursive, fastDecode, maxPixels,    allowDamaged});
     if (!parser.parse(arguments)) {
         PrintUsageError(parser.errorText().toStdString());
         exitCode = ExitUsage;
@@ -601,6 +620,14 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
             return usage("--shard takes I/N with 0 <= I < N");
         }
     }
+    if (parser.isSet(maxPixels)) {
+        bool ok = false;
+        options.maxPixels = parser.value(maxPixels).toULongLong(&ok);
+        if (!ok || options.maxPixels < 1) {
+            return usage("--max-pixels takes a positive number of pixels");
+        }
+    }
+    options.allowDamaged = parser.isSet(allowDamaged);
     options.recursive = parser.isSet(recursive);
     options.fastDecode = parser.isSet(fastDecode);
     static const char* const commands[] = {"formats", "ops",      "info",

@@ -65,7 +65,10 @@ void* CMemoryService::AllocOrdinary(size_t size) {
     if (ordinaryFails || size > SIZE_MAX - sizeof(BlockHeader)) {
         return nullptr;
     }
-    auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
+    // Zeroed: row padding never carries stale bytes into written files, and
+    // a large block's pages are committed only when rows are written (the
+    // system hands out fresh zero pages for it without touching them).
+    auto* header = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + size));
     if (header == nullptr) {
         return nullptr;
     }

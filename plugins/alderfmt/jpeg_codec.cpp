@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace pixmill::alder {
 
@@ -73,6 +74,11 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     const int width = static_cast<int>(info.image_width);
     const int height = static_cast<int>(info.image_height);
     headerSize = SIZE{width, height};
+    {
+        OnExit discardTooLarge([this] { Discard(); });
+        CheckPictureSize(width, height);
+        discardTooLarge.Dismiss();
+    }
     // A host error while the image is made: the decoder goes.
     OnExit discard([this] { Discard(); });
     if (maxSize == nullptr) {
@@ -181,6 +187,7 @@ bool JpegCodec::ReadPixels(CVProgress* progress) {
     if (decoder == nullptr) {
         host->RaiseImageError(CVImageError::ReadError);
     }
+    std::string damage;
     {
         // The decoder goes however reading ends.
         OnExit discard([this] { Discard(); });
@@ -201,6 +208,13 @@ bool JpegCodec::ReadPixels(CVProgress* progress) {
         if (!DecoderFinish(decoder)) {
             DecodingFailed();
         }
+        if (decoder->warnings > 0) {
+            damage = decoder->firstWarning;
+        }
+    }
+    // With the decoder gone: the host may refuse the picture by throwing.
+    if (!damage.empty()) {
+        host->ReportDamage(damage.c_str());
     }
     if (progress != nullptr) {
         progress->End();

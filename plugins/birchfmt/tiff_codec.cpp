@@ -275,6 +275,12 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     if (picture.width > kMaxDimension || picture.height > kMaxDimension) {
         Fail(this, host, CVImageError::DimensionsTooLarge);
     }
+    try {
+        CheckPictureSize(picture.width, picture.height);
+    } catch (...) {
+        FreeWorkBuffer();
+        throw;
+    }
     const int width = static_cast<int>(picture.width);
     const int height = static_cast<int>(picture.height);
     const TiffClassification kind = ClassifyPicture(picture);

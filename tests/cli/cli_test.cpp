@@ -346,3 +346,85 @@ TEST_F(Cli, BatchCtrlCCancelsTheRun) {
         EXPECT_EQ(log.find("Finish batch processing"), std::string::npos);
     }
 }
+
+// ------------------------------------------------------ hostile and unusual input
+
+namespace {
+
+// A 24-bit picture saved through the program's own plug-ins.
+void SaveThroughProgram(const std::string& path, int width, int height) {
+    pixmill::test::TestHost host;
+    pixmill::CPluginManager plugins(host.get());
+    plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
+    pixmill::CVImage image(host.get());
+    image.Create(width, height, 24, 0, nullptr);
+    std::mt19937 random(static_cast<unsigned>(width * 31 + height));
+    pixmill::test::FillRandom(image, random);
+    pixmill::CQorelImageDoc doc(*host.host, plugins);
+    doc.TakeImage(image, plugins.FindFormatByExtension(path));
+    ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.LastError();
+}
+
+} // namespace
+
+TEST_F(Cli, PixelLimitRefusesLargePicturesNamingTheLimit) {
+    const std::string jpg = dir + "/in.jpg";
+    SaveThroughProgram(jpg, 80, 50);
+    // A 300-byte file declaring 30000 x 30000: refused at once by default.
+    std::string huge = ReadAll(jpg);
+    const size_t sof = huge.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    huge.replace(sof + 5, 4, std::string("\x75\x30\x75\x30", 4));
+    std::ofstream(dir + "/huge.jpg", std::ios::binary) << huge;
+    const Result info = RunReal({"info", dir + "/huge.jpg"});
+    EXPECT_EQ(info.exitCode, 1);
+    EXPECT_NE(info.err.find("30000 x 30000 pixels is more than the limit of 268435456"),
+              std::string::npos)
+        << info.err;
+
+    const Result small = RunReal({"info", jpg, "--max-pixels", "3999"});
+    EXPECT_EQ(small.exitCode, 1);
+    EXPECT_NE(small.err.find("limit of 3999 pixels"), std::string::npos) << small.err;
+    EXPECT_EQ(RunReal({"info", jpg, "--max-pixels", "4000"}).exitCode, 0);
+    EXPECT_EQ(RunReal({"convert", jpg, dir + "/o.tif", "--max-pixels", "3999"}).exitCode, 1);
+    EXPECT_FALSE(fs::exists(dir + "/o.tif"));
+    EXPECT_EQ(RunReal({"convert", jpg, dir + "/o.tif", "--max-pixels", "4000"}).exitCode, 0);
+    EXPECT_EQ(RunReal({"batch", jpg, "--out", dir + "/b", "--max-pixels", "3999", "-q"}).exitCode,
+              1);
+    EXPECT_FALSE(fs::exists(dir + "/b/in.jpg"));
+    EXPECT_EQ(RunReal({"info", jpg, "--max-pixels", "0"}).exitCode, 2);
+    EXPECT_EQ(RunReal({"info", jpg, "--max-pixels", "many"}).exitCode, 2);
+}
+
+TEST_F(Cli, DamagedJpegFailsUnlessAllowed) {
+    const std::string jpg = dir + "/whole.jpg";
+    SaveThroughProgram(jpg, 120, 80);
+    const std::string whole = ReadAll(jpg);
+    const std::string cut = dir + "/cut.jpg";
+    std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() / 2);
+
+    const Result refused = RunReal({"convert", cut, dir + "/out.tif"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("premature end of data"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--allow-damaged"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(dir + "/out.tif"));
+
+    const Result kept = RunReal({"convert", cut, dir + "/out.tif", "--allow-damaged"});
+    EXPECT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_NE(kept.err.find("warning: The image file is damaged (premature end of data)"),
+              std::string::npos)
+        << kept.err;
+    EXPECT_TRUE(fs::exists(dir + "/out.tif"));
+    const Result good = RunReal({"convert", jpg, dir + "/good.tif"});
+    EXPECT_EQ(good.exitCode, 0);
+    EXPECT_EQ(good.err, "");
+
+    const Result batch = RunReal({"batch", cut, jpg, "--out", dir + "/b", "--jobs", "1", "-q"});
+    EXPECT_EQ(batch.exitCode, 1);
+    EXPECT_NE(ReadAll(dir + "/b/qorel.log").find("premature end of data"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir + "/b/cut.jpg"));
+    const Result allowed =
+        RunReal({"batch", cut, "--out", dir + "/a", "--allow-damaged", "--jobs", "1", "-q"});
+    EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
+    EXPECT_TRUE(fs::exists(dir + "/a/cut.jpg"));
+}
