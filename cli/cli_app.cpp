@@ -7,6 +7,7 @@
 #include "cli/terminal.h"
 #include "host/host_services.h"
 #include "host/image_pipeline.h"
+#include "host/path_fields.h"
 #include "host/plugin_manager.h"
 #include "host/qsettings_store.h"
 #include "host/streams.h"
@@ -16,10 +17,15 @@
 
 #include <QCommandLineParser>
 #include <QStringList>
+#include <QtGlobal>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sys/stat.h>
 
@@ -55,8 +61,16 @@ Options:
                           (8-bit)") or the name alone ("Resample"); repeatable
   --set RECORD.FIELD=VALUE
                           change one settings field for this run only (never
-                          written back), e.g. --set Resample.width=800
-  --quality-offset N      format-specific write adjustment (JPEG: -100..100)
+                          written back); fields not set keep their stored
+                          values, so to make a picture 800 pixels wide keeping
+                          its aspect ratio set both sides:
+                          --op Resample --set Resample.width=800
+                            --set Resample.height=32767
+                            --set Resample.keepAspect=1
+  --quality-offset N      format-specific write adjustment (JPEG: -100..100;
+                          positive values raise the quality towards the best
+                          level and make larger files, negative ones lower it
+                          towards the coarsest level and make smaller files)
   --settings FILE         read settings from FILE instead of the program's
                           settings file (default: $PIXMILL_SETTINGS, else
                           ~/.config/QOREL Technologies/Pixmill.ini)
@@ -93,7 +107,8 @@ Batch options:
   --fast-decode           decode JPEG files at 1/2, 1/4 or 1/8 of their size
                           when the first operation shrinks them at least twice
                           as much (faster, slightly less exact)
-  --force                 convert: allow OUT to be the input file
+  --force                 convert: allow OUT to be the input file, and replace
+                          a read-only OUT
   --max-pixels N          refuse pictures of more than N pixels (width x
                           height) before reading them (default: the stored
                           setting MaxImagePixels, else 268435456)
@@ -199,7 +214,82 @@ int ApplySets(Session& session, const std::vector<std::string>& sets) {
     return ExitOk;
 }
 
+// Whether text can be an INI settings file: no NUL bytes, and every line
+// blank, a comment, a [section] or a key=value pair.
+bool LooksLikeSettings(const std::string& text) {
+    if (text.find('\0') != std::string::npos) {
+        return false;
+    }
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        line.erase(0, line.find_first_not_of(" \t\r"));
+        if (!line.empty() && line[0] != ';' && line[0] != '#' && line[0] != '[' &&
+            line.find('=') == std::string::npos) {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+// The settings file to be used: one named with --settings must exist; none
+// may be anything but a regular file (a FIFO would hang the program). One
+// that cannot be read or is not a settings file is said so and the defaults
+// apply. Returns false when the program must stop.
+bool CheckSettingsFile(const Options& options) {
+    std::string file = options.settingsFile;
+    if (file.empty()) {
+        if (const char* env = std::getenv("PIXMILL_SETTINGS"); env != nullptr && *env != '\0') {
+            file = env;
+        }
+    }
+    if (file.empty()) {
+        return true; // the program's own file
+    }
+    struct stat st {};
+    if (stat(file.c_str(), &st) != 0) {
+        if (!options.settingsFile.empty()) {
+            PrintUsageError(file + ": no such settings file");
+            return false;
+        }
+        return true; // made when settings are first saved
+    }
+    if (!S_ISREG(st.st_mode)) {
+        PrintUsageError(file + ": the settings file is not a regular file");
+        return false;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string text;
+    if (in) {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (!in && !in.eof()) {
+        std::fprintf(stderr,
+                     "pixmill-cli: warning: %s: cannot read the settings file; the "
+                     "defaults apply\n",
+                     file.c_str());
+    } else if (!LooksLikeSettings(text)) {
+        std::fprintf(stderr, "pixmill-cli: warning: %s: not a settings file; the defaults apply\n",
+                     file.c_str());
+    }
+    return true;
+}
+
+// Qt's own diagnostics (a stored value of a type it does not know) are not
+// the user's business; the program says what matters itself.
+void DropQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "pixmill-cli: %s\n", text.toLocal8Bit().constData());
+    }
+}
+
 int OpenSession(Session& session, const Options& options) {
+    if (!CheckSettingsFile(options)) {
+        return ExitUsage;
+    }
+    qInstallMessageHandler(DropQtMessages);
     session.fileStore = std::make_unique<QSettingsStore>(options.settingsFile);
     session.store = std::make_unique<OverlaySettingsStore>(*session.fileStore);
     const std::string root = PluginRoot();
@@ -399,6 +489,50 @@ int CommandInfo(Session& session, const Options& options) {
     return status;
 }
 
+// The format whose extension list ("*.jpg;*.jpeg") holds the name's
+// extension exactly (in any case); null when none does, with every known
+// extension in known.
+CFormatPlugin* FormatForOutput(CPluginManager& plugins, const std::string& path,
+                               std::string& known) {
+    std::string extension = ExtensionOf(path);
+    for (char& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    CFormatPlugin* found = nullptr;
+    for (int i = 0; i < plugins.FormatCount(); ++i) {
+        CFormatPlugin* format = plugins.FormatAt(i);
+        if (!(format->GetCapabilities() & CapCanSave)) {
+            continue;
+        }
+        const std::string list = format->GetExtensions();
+        size_t start = 0;
+        while (start <= list.size()) {
+            const size_t end = std::min(list.find(';', start), list.size());
+            std::string entry = list.substr(start, end - start);
+            if (entry.rfind("*", 0) == 0) {
+                entry.erase(0, 1);
+            }
+            for (char& c : entry) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            if (!entry.empty()) {
+                known += (known.empty() ? "" : " ") + entry;
+                if (found == nullptr && entry == extension) {
+                    found = format;
+                }
+            }
+            start = end + 1;
+        }
+    }
+    return found;
+}
+
+// A file nobody may write to is not replaced without being told to.
+bool ReadOnlyFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa {
     }, sb{};
@@ -428,9 +562,16 @@ int CommandConvert(Session& session, const Options& options) {
         }
         steps.push_back({id, name});
     }
-    if (session.plugins->FindFormatByExtension(out) == nullptr) {
-        std::fprintf(stderr, "pixmill-cli: %s: %s\n", out.c_str(),
-                     CVImageError::MessageOf(CVImageError::UnsupportedFormat));
+    std::string known;
+    if (FormatForOutput(*session.plugins, out, known) == nullptr) {
+        std::fprintf(stderr, "pixmill-cli: %s: %s (the extensions that can be written: %s)\n",
+                     out.c_str(), CVImageError::MessageOf(CVImageError::UnsupportedFormat),
+                     known.c_str());
+        return ExitFailure;
+    }
+    if (!options.force && ReadOnlyFile(out)) {
+        std::fprintf(stderr, "pixmill-cli: %s: the file is read-only (use --force to replace it)\n",
+                     out.c_str());
         return ExitFailure;
     }
 

@@ -2,6 +2,7 @@
 // the test plug-ins (tests/test-plugins/document) as its plug-in folder.
 #include "host/image_doc.h"
 #include "host/plugin_manager.h"
+#include "host/qsettings_store.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -427,4 +429,88 @@ TEST_F(Cli, DamagedJpegFailsUnlessAllowed) {
         RunReal({"batch", cut, "--out", dir + "/a", "--allow-damaged", "--jobs", "1", "-q"});
     EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
     EXPECT_TRUE(fs::exists(dir + "/a/cut.jpg"));
+}
+
+TEST_F(Cli, OutputNeedsAnExactExtensionAndAWritableFile) {
+    const std::string in = dir + "/in.tif";
+    SaveThroughProgram(in, 20, 10);
+    for (const char* name : {"x.j", "x.", "x.jp", "x.t", "x", "x.tiff.bak"}) {
+        const Result result = RunReal({"convert", in, dir + "/" + name});
+        EXPECT_EQ(result.exitCode, 1) << name;
+        EXPECT_NE(result.err.find(".jpg .jif .jpeg .jfif .jpe"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(".tif .tiff"), std::string::npos) << result.err;
+        EXPECT_FALSE(fs::exists(dir + "/" + name)) << name;
+    }
+    EXPECT_EQ(RunReal({"convert", in, dir + "/x.JPEG"}).exitCode, 0) << "any case";
+
+    const std::string locked = dir + "/locked.jpg";
+    std::ofstream(locked) << "keep me";
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const Result refused = RunReal({"convert", in, locked});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("read-only (use --force"), std::string::npos) << refused.err;
+    EXPECT_EQ(ReadAll(locked), "keep me");
+    EXPECT_EQ(RunReal({"convert", in, locked, "--force"}).exitCode, 0);
+    EXPECT_NE(ReadAll(locked), "keep me");
+}
+
+TEST_F(Cli, SettingsFilesAreCheckedAndClampedOnLoad) {
+    const std::string missing = dir + "/missing.ini";
+    const Result absent = RunReal({"formats", "--settings", missing});
+    EXPECT_EQ(absent.exitCode, 2);
+    EXPECT_NE(absent.err.find("no such settings file"), std::string::npos) << absent.err;
+    const std::string fifo = dir + "/fifo.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& odd : {fifo, dir}) {
+        const Result result = RunReal({"formats", "--settings", odd});
+        EXPECT_EQ(result.exitCode, 2) << odd;
+        EXPECT_NE(result.err.find("not a regular file"), std::string::npos) << result.err;
+    }
+    const std::string garbage = dir + "/garbage.ini";
+    std::ofstream(garbage, std::ios::binary) << std::string("\x7f\x45LF\0\x01\x02 junk\n", 12);
+    const Result noted = RunReal({"formats", "--settings", garbage});
+    EXPECT_EQ(noted.exitCode, 0);
+    EXPECT_NE(noted.err.find("not a settings file; the defaults apply"), std::string::npos)
+        << noted.err;
+
+    // Stored values beyond their ranges are used as the plug-ins load them,
+    // and Qt's own complaint about an unknown stored type stays unseen.
+    const std::string stored = dir + "/stored.ini";
+    {
+        pixmill::QSettingsStore store(stored);
+        const int32_t resample[3] = {0, -7, 0}; // width 0, height -7, aspect not kept
+        const auto* bytes = reinterpret_cast<const uint8_t*>(resample);
+        store.WriteBinary("Settings", "Resample", pixmill::Bytes(bytes, bytes + sizeof resample));
+    }
+    std::ofstream(stored, std::ios::app)
+        << "JPEG_Parameters=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5ghost)\n";
+    const Result listing = RunReal({"settings", "--settings", stored});
+    EXPECT_EQ(listing.exitCode, 0);
+    EXPECT_NE(listing.out.find("Resample.width                       i32   1..32767         = 1 "),
+              std::string::npos)
+        << listing.out;
+    EXPECT_EQ(listing.err, "") << "nothing of Qt's own";
+    const std::string in = dir + "/in.tif";
+    SaveThroughProgram(in, 20, 10);
+    const Result converted =
+        RunReal({"convert", in, dir + "/tiny.tif", "--op", "Resample", "--settings", stored});
+    EXPECT_EQ(converted.exitCode, 0) << converted.err;
+    EXPECT_NE(converted.out.find("1 x 1, 24 bit"), std::string::npos) << converted.out;
+}
+
+// The help's own example makes what it says: 800 wide with the aspect kept.
+TEST_F(Cli, HelpExampleResamplesAsItSays) {
+    const std::string help = Run({"--help"}).out;
+    EXPECT_NE(help.find("positive values raise the quality"), std::string::npos);
+    const std::string example = "--set Resample.width=800\n                            --set "
+                                "Resample.height=32767\n                            --set "
+                                "Resample.keepAspect=1";
+    ASSERT_NE(help.find(example), std::string::npos) << help;
+    const std::string in = dir + "/in.tif";
+    SaveThroughProgram(in, 160, 100);
+    const Result result = RunReal({"convert", in, dir + "/wide.tif", "--op", "Resample", "--set",
+                                   "Resample.width=800", "--set", "Resample.height=32767", "--set",
+                                   "Resample.keepAspect=1"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("800 x 500"), std::string::npos) << result.out;
 }
