@@ -348,9 +348,15 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
     const uint32_t width = picture.width;
     const uint64_t step = picture.samplesPerPixel; // bytes per pixel of 8-bit layouts
     switch (layout) {
-    case SampleLayout::Packed:
+    case SampleLayout::Packed: {
         std::memcpy(t, s, std::min<uint64_t>(picture.scanlineSize, rowSize));
+        // Bits beyond the last pixel are whatever the decoder left: cleared.
+        const uint64_t usedBits = uint64_t{width} * picture.bitsPerSample;
+        if (usedBits % 8 != 0 && usedBits / 8 < rowSize) {
+            t[usedBits / 8] &= static_cast<uint8_t>(0xFF << (8 - usedBits % 8));
+        }
         break;
+    }
     case SampleLayout::TwoBit: {
         // Four 2-bit pixels per byte become two bytes of two 4-bit pixels.
         const uint32_t targetBytes = (width + 1) / 2;
@@ -360,6 +366,9 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
             if (2 * i + 1 < targetBytes) {
                 t[2 * i + 1] = static_cast<uint8_t>(((b >> 2) & 3) << 4 | (b & 3));
             }
+        }
+        if (width % 2 != 0) {
+            t[targetBytes - 1] &= 0xF0; // no pixel beyond the last
         }
         break;
     }
