@@ -79,6 +79,9 @@ bool HtmlDocument::Parse(HtmlSource& source) {
     Clear();
     fileName.clear();
     try {
+        if (source.StartsWithUtf16Mark()) {
+            throw HtmlEncodingError(source.Name());
+        }
         HtmlTokenizer tokenizer(source, this);
         HtmlParser parser(tokenizer, *this);
         parser.Run();

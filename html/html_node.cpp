@@ -331,9 +331,9 @@ bool IsPreformatted(std::string_view name) {
     return name == "PRE" || name == "XMP" || name == "LISTING" || name == "TEXTAREA";
 }
 
-// Elements that start or end a block (or are never shown): blanks beside
-// them are not rendered.
-bool IsBlockBoundary(std::string_view name) {
+} // namespace
+
+bool IsHtmlBlockBoundary(std::string_view name) {
     static const std::unordered_set<std::string_view> kNames = {
         "ADDRESS", "ARTICLE",  "ASIDE",   "BASE",     "BLOCKQUOTE", "BODY",       "BR",
         "CAPTION", "CENTER",   "COL",     "COLGROUP", "DD",         "DETAILS",    "DIALOG",
@@ -346,6 +346,8 @@ bool IsBlockBoundary(std::string_view name) {
         "TH",      "THEAD",    "TITLE",   "TR",       "UL",         "XMP"};
     return kNames.count(name) != 0;
 }
+
+namespace {
 
 // The element's name without the "/" of an end tag.
 std::string_view TagName(const HtmlElement& element) {
@@ -458,21 +460,16 @@ void HtmlTreeWriter::WriteLeaf(const HtmlNode& node) {
 }
 
 bool HtmlTreeWriter::LineEndUnseen(bool inHead, const HtmlNode* next) const {
-    if (preformatted > 0) {
+    // A line break that follows brings its own line end: adding one would
+    // make every round trip add a line.
+    if (preformatted > 0 || (next && (next->IsLineBreak() || next->IsText()))) {
         return false;
     }
-    if (inHead || !next || next->IsLineBreak()) {
-        return true; // nothing in the head is shown
-    }
-    if (next->IsComment()) {
-        return false;
-    }
-    if (const HtmlText* text = next->AsText()) {
-        const std::string& chars = text->Text();
-        return !chars.empty() && html::IsSpace(static_cast<unsigned char>(chars.front()));
+    if (inHead || !next) {
+        return true; // nothing in the head is shown, nor a blank at the end
     }
     const HtmlElement* element = next->AsElement();
-    return element && IsBlockBoundary(TagName(*element));
+    return element && IsHtmlBlockBoundary(TagName(*element));
 }
 
 std::unique_ptr<HtmlContainer> HtmlContainer::CloneEmpty() const {

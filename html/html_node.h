@@ -217,11 +217,16 @@ class HtmlContainer : public HtmlElement {
     bool tagsImplied = false;
 };
 
+// Whether an element of this (upper-case) name starts or ends a block, or is
+// never shown: blanks beside it are not rendered.
+bool IsHtmlBlockBoundary(std::string_view name);
+
 // Writes nodes as HTML text. Containers walk with a stack of their own, so a
 // deeply nested page cannot exhaust the call stack. The line end after a
-// container's end tag is written only where a reader cannot see it: not in
-// preformatted text (PRE, XMP, LISTING, TEXTAREA), and not before text that
-// does not start with a blank, nor before an inline element.
+// container's end tag is written only where a reader cannot see it and
+// where a later read and write does not add another: before a block
+// boundary element, in the head and at the end, but not in preformatted
+// text (PRE, XMP, LISTING, TEXTAREA), nor before text or a line break.
 class HtmlTreeWriter {
   public:
     explicit HtmlTreeWriter(HtmlSink& sink) : sink(sink) {}

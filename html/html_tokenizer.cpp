@@ -394,11 +394,15 @@ void HtmlTokenizer::ReadAttributes() {
             attributes->Set(name, value);
         };
         try {
-            if (IsAlpha(c)) {
+            // In a start tag a quote where a name should begin is part of a
+            // name, as a browser reads it (<a href="x"">); a declaration's
+            // quoted strings are values without names.
+            const bool quoteName = state == InStartTag && (c == '"' || c == '\'');
+            if (IsAlpha(c) || quoteName) {
                 do {
                     name.push_back(static_cast<char>(c));
                     c = ReadByte();
-                } while (IsAttributeNameChar(c));
+                } while (quoteName ? !IsSpace(c) && c != '>' && c != '=' : IsAttributeNameChar(c));
                 const bool endedCleanly = IsSpace(c) || c == '>';
                 while (IsSpace(c)) {
                     c = ReadByte();

@@ -291,7 +291,7 @@ std::string HtmlUrl::Host() const {
 
 std::string HtmlUrl::Full() const {
     return EscapeComponent(schemeText) + EscapeComponent(netLoc) + EscapeComponent(path) +
-           EscapeComponent(params) + EscapeComponent(query);
+           EscapeComponent(params) + EscapeComponent(query) + EscapeComponent(fragment);
 }
 
 std::string HtmlUrl::Parts(int mask) const {

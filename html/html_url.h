@@ -66,7 +66,7 @@ class HtmlUrl {
     const std::string& Query() const { return query; }       // with "?"
     const std::string& Fragment() const { return fragment; } // with "#"
 
-    // Scheme, network location, path, parameters and query, escaped.
+    // Scheme, network location, path, parameters, query and fragment, escaped.
     std::string Full() const;
     // The components selected by the flag bits, in order, unescaped; empty
     // if unescaping fails.

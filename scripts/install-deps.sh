@@ -9,6 +9,10 @@ libjpeg62-turbo-dev libtiff-dev libgtest-dev libgmock-dev libjpeg-turbo-progs li
 if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then
   PKGS="$PKGS mate-backgrounds"
 fi
+# Headless Chromium and a few HTML manuals, to judge pages written back.
+if [ "${PIXMILL_WITH_HTML_JUDGE:-0}" = "1" ]; then
+  PKGS="$PKGS chromium git-doc sqlite3-doc"
+fi
 if [ "${PIXMILL_WITH_BENCH:-0}" = "1" ]; then
   PKGS="$PKGS imagemagick libvips-tools"
 fi

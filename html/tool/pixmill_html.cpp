@@ -19,8 +19,9 @@ const char kUsage[] =
     "\n"
     "Parses the HTML page IN, prints the parser's warnings to standard error and,\n"
     "when OUT is given, writes the parsed tree back to OUT (\"-\" for standard\n"
-    "output): tag names in upper case, lines ended with CR LF, every container\n"
-    "closed.\n"
+    "output): tag names in upper case, every container closed, and a CR LF after\n"
+    "an end tag only where a reader cannot see it; text, blanks and comments stay\n"
+    "as they were. A page stored as UTF-16 is refused.\n"
     "\n"
     "Exit status: 0 parsed (and written), 1 the page could not be read or parsed\n"
     "or OUT could not be written, 2 wrong usage.\n";

@@ -68,7 +68,9 @@ TEST(HtmlUrl, ComponentsAreSplit) {
     EXPECT_EQ(url.Query(), "?x=1&y=2");
     EXPECT_EQ(url.Fragment(), "#frag");
     EXPECT_EQ(url.Flags(), HtmlUrl::AllParts);
-    EXPECT_EQ(url.Full(), "http://Host:80/a/b.cgi;type=a?x=1&y=2");
+    // A link to a part of a page keeps the part.
+    EXPECT_EQ(url.Full(), "http://Host:80/a/b.cgi;type=a?x=1&y=2#frag");
+    EXPECT_EQ(HtmlUrl("page.htm#section").Full(), "page.htm#section");
     EXPECT_EQ(url.Parts(HtmlUrl::HasPath | HtmlUrl::HasFragment), "/a/b.cgi#frag");
 
     // A lone delimiter at the end is dropped; "#" comes off before "?".
