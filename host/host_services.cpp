@@ -24,6 +24,10 @@ CHostServices::CHostServices(SettingsStore& store, CUserInterface* service,
     }
 }
 
+void CHostServices::RaiseImageErrorDetail(int code, const char* detail) {
+    throw CVImageError(code, detail);
+}
+
 void CHostServices::ReportDamage(const char* what) {
     const std::string text = what != nullptr ? what : "damaged data";
     if (damagePolicy == DamagePolicy::Refuse) {

@@ -47,6 +47,7 @@ class CHostServices : public CPluginHost {
     // told to keep damaged pictures).
     enum class DamagePolicy { Keep, Refuse };
     void ReportDamage(const char* what) override;
+    [[noreturn]] void RaiseImageErrorDetail(int code, const char* detail) override;
 
     // The stored setting "MaxImagePixels" (text) gives the start value.
     void SetMaxImagePixels(uint64_t pixels) { maxImagePixels = pixels; }

@@ -73,7 +73,7 @@ void FormatCodecBase::CheckPictureSize(int64_t width, int64_t height) {
                       "%lld x %lld pixels is more than the limit of %llu pixels",
                       static_cast<long long>(width), static_cast<long long>(height),
                       static_cast<unsigned long long>(limit));
-        throw CVImageError(CVImageError::DimensionsTooLarge, detail);
+        host->RaiseImageErrorDetail(CVImageError::DimensionsTooLarge, detail);
     }
 }
 

@@ -206,6 +206,18 @@ void TiffCodec::Release() {
     delete this;
 }
 
+[[noreturn]] void TiffCodec::FailWriting() {
+    // The stream's own error says why (the disk is full, ...); libtiff's
+    // failure only that something failed.
+    const std::exception_ptr cause = file != nullptr ? file->StreamError() : nullptr;
+    FreeWorkBuffer();
+    if (cause) {
+        std::rethrow_exception(cause);
+    }
+    host->RaiseImageError(CVImageError::WriteError);
+    throw CVImageError(CVImageError::WriteError); // not reached: the host throws
+}
+
 [[noreturn]] static void Fail(TiffCodec* codec, CPluginHost* host, int code) {
     codec->FreeWorkBuffer();
     host->RaiseImageError(code);
@@ -516,23 +528,29 @@ bool TiffCodec::WriteStrips(CVStream* output, CVProgress* progress) {
     if (depth != 1 && depth != 4 && depth != 8 && depth != 24) {
         host->RaiseImageError(CVImageError::UnsupportedFormat);
     }
+    const int32_t choice = settings != nullptr ? settings->compressionChoice : ChoiceNone;
+    if (depth != 1 && (choice == ChoiceCcitt || choice == ChoiceHuffman)) {
+        host->RaiseImageErrorDetail(
+            CVImageError::WriteError,
+            "CCITT and Huffman compression are only for 1-bit (black and white) "
+            "images; choose LZW, PackBits or no compression");
+    }
     file = std::make_unique<TiffStreamFile>();
     if (!file->OpenForWriting(output)) {
-        Fail(this, host, CVImageError::WriteError);
+        FailWriting();
     }
     const uint16_t photometric = depth == 24 ? 2 : WritePhotometricOf(*image);
     const uint64_t scanline = (static_cast<uint64_t>(image->Width()) * depth + 7) / 8;
     const uint32_t rowsPerStrip = RowsPerStripFor(scanline);
     if (!WriteTags(photometric, rowsPerStrip)) {
-        Fail(this, host, CVImageError::WriteError);
+        FailWriting();
     }
     WriteRows(scanline, rowsPerStrip, progress);
-    const bool closed = file->Close();
+    if (!file->Close()) {
+        FailWriting();
+    }
     file.reset();
     FreeStripBuffer();
-    if (!closed) {
-        host->RaiseImageError(CVImageError::WriteError);
-    }
     const int64_t length = stream->Seek(0, CVStream::FromEnd);
     writtenSize = static_cast<int>(std::min<int64_t>(length, std::numeric_limits<int>::max()));
     if (progress != nullptr) {
@@ -610,7 +628,7 @@ void TiffCodec::WriteRows(uint64_t scanline, uint32_t rowsPerStrip, CVProgress* 
         }
         if (TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), stripBuffer,
                                   static_cast<tmsize_t>(scanline * rows)) == -1) {
-            Fail(this, host, CVImageError::WriteError);
+            FailWriting();
         }
     }
 }

@@ -514,3 +514,24 @@ TEST_F(Cli, HelpExampleResamplesAsItSays) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("800 x 500"), std::string::npos) << result.out;
 }
+
+// Refusals say why: which image kinds an operation needs, which pictures a
+// compression is for.
+TEST_F(Cli, RefusalsSayWhy) {
+    const std::string in = dir + "/in.tif";
+    SaveThroughProgram(in, 30, 20);
+    const Result filter = RunReal({"convert", in, dir + "/f.tif", "--op", "Convert to Paletted",
+                                   "--op", "Filter Sharpen"});
+    EXPECT_EQ(filter.exitCode, 1);
+    EXPECT_NE(filter.err.find("'Filter Sharpen' cannot be applied to an 8-bit paletted image; it "
+                              "needs an 8-bit grey or 24-bit colour image"),
+              std::string::npos)
+        << filter.err;
+    const Result ccitt =
+        RunReal({"convert", in, dir + "/c.tif", "--set", "TIFF_Parameters.compressionChoice=3"});
+    EXPECT_EQ(ccitt.exitCode, 1);
+    EXPECT_NE(ccitt.err.find("CCITT and Huffman compression are only for 1-bit"),
+              std::string::npos)
+        << ccitt.err;
+    EXPECT_EQ(ccitt.err.find("Image error:"), std::string::npos) << "said once, by the program";
+}

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -317,4 +318,33 @@ TEST_F(HostileInput, DamagedJpegIsKeptWithAWarningOrRefused) {
         EXPECT_NE(message.find(c.words), std::string::npos) << message;
         EXPECT_EQ(host->TakeDamageReports().size(), 1u);
     }
+}
+
+// A full disk says so in the same words from every writer.
+TEST_F(HostileInput, AFullDiskIsTheSameMessageFromEveryWriter) {
+    int writers = 0;
+    for (int i = 0; i < manager->FormatCount(); ++i) {
+        CFormatPlugin* format = manager->FormatAt(i);
+        if (!(format->GetCapabilities() & CapCanSave)) {
+            continue;
+        }
+        ++writers;
+        CVImage image(host.get());
+        image.Create(300, 200, 24, 0, nullptr);
+        std::mt19937 random(5);
+        FillRandom(image, random);
+        CFormatCodec* codec = format->CreateCodec();
+        try {
+            CVFileStream full("/dev/full", CVFileStream::ForWriting);
+            codec->BeginWrite(&image, nullptr);
+            codec->Write(&full, nullptr, nullptr);
+            full.Sync();
+            ADD_FAILURE() << format->GetName(false) << ": wrote to a full disk";
+        } catch (const CQorelError& error) {
+            EXPECT_STREQ(error.Message(), "The disk is full.") << format->GetName(false);
+        }
+        codec->FreeWorkBuffer();
+        codec->Release();
+    }
+    EXPECT_GE(writers, 2);
 }

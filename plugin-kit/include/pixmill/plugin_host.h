@@ -55,6 +55,10 @@ class PIXMILL_EXPORT CPluginHost {
     // words). The host keeps or refuses the picture: refusing throws an
     // image error, so a reader calls this only where it may be left by one.
     virtual void ReportDamage(const char* what) { (void)what; } // 21
+    // RaiseImageError with the code's message followed by ": " and detail.
+    // Raised by the host, so that the error is shown through the program's
+    // user-interface service.
+    [[noreturn]] virtual void RaiseImageErrorDetail(int code, const char* detail); // 22
 };
 
 } // namespace pixmill
