@@ -15,6 +15,7 @@
 #include "pixmill/format_plugin.h"
 #include "pixmill/processing_plugin.h"
 
+#include <QByteArray>
 #include <QCommandLineParser>
 #include <QStringList>
 #include <QtGlobal>
@@ -621,10 +622,25 @@ int CommandSettings(Session& session) {
 } // namespace
 
 bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
+    // File names are bytes: an argument that does not survive the trip
+    // through QString unchanged (not valid in the locale's encoding) goes to
+    // the parser as a private-use marker that Bytes turns back into it.
+    constexpr char16_t kRawMarker = 0xE000;
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        const QString text = QString::fromLocal8Bit(argv[i]);
+        if (text.toLocal8Bit() == QByteArray(argv[i]) && !text.startsWith(QChar(kRawMarker))) {
+            arguments << text;
+        } else {
+            arguments << QChar(kRawMarker) + QString::number(i);
+        }
     }
+    auto bytes = [argv, kRawMarker](const QString& value) -> std::string {
+        if (value.startsWith(QChar(kRawMarker))) {
+            return argv[value.mid(1).toInt()];
+        }
+        return value.toLocal8Bit().toStdString();
+    };
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption op("op", "", "NAME");
@@ -680,7 +696,7 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     }
     options.command = positional.first().toStdString();
     for (qsizetype i = 1; i < positional.size(); ++i) {
-        options.arguments.push_back(positional[i].toLocal8Bit().toStdString());
+        options.arguments.push_back(bytes(positional[i]));
     }
     for (const QString& value : parser.values(op)) {
         options.operations.push_back(value.toStdString());
@@ -688,7 +704,7 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     for (const QString& value : parser.values(set)) {
         options.sets.push_back(value.toStdString());
     }
-    options.settingsFile = parser.value(settings).toLocal8Bit().toStdString();
+    options.settingsFile = bytes(parser.value(settings));
     options.json = parser.isSet(json);
     options.quiet = parser.isSet(quiet);
     options.force = parser.isSet(force);
@@ -707,8 +723,8 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
         exitCode = ExitUsage;
         return false;
     };
-    auto local = [&parser](const QCommandLineOption& option) {
-        return parser.value(option).toLocal8Bit().toStdString();
+    auto local = [&parser, &bytes](const QCommandLineOption& option) {
+        return bytes(parser.value(option));
     };
     options.outDir = local(out);
     options.profile = local(profile);

@@ -84,7 +84,10 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     if (maxSize == nullptr) {
         info.dct_method = JDCT_ISLOW;
         int xDensity = info.X_density, yDensity = info.Y_density;
-        if (info.density_unit == 2) {
+        if (info.density_unit == 0) {
+            // Only the aspect ratio is known (also without a JFIF header).
+            xDensity = yDensity = 0;
+        } else if (info.density_unit == 2) {
             xDensity *= 100;
             yDensity *= 100;
         } else {

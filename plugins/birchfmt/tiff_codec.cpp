@@ -578,12 +578,20 @@ bool TiffCodec::WriteTags(uint16_t photometric, uint32_t rowsPerStrip) {
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric) &&
         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel) &&
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, dotsPerInch(image->header.biXPelsPerMeter)) &&
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, dotsPerInch(image->header.biYPelsPerMeter)) &&
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-    if (!ok || photometric != 3) {
-        return ok;
+    // An unknown resolution is left out rather than written as 0 dpi.
+    const bool resolutionKnown = dotsPerInch(image->header.biXPelsPerMeter) > 0 &&
+                                 dotsPerInch(image->header.biYPelsPerMeter) > 0;
+    const bool resolutionOk =
+        !resolutionKnown ||
+        (TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
+         TIFFSetField(tif, TIFFTAG_XRESOLUTION, dotsPerInch(image->header.biXPelsPerMeter)) &&
+         TIFFSetField(tif, TIFFTAG_YRESOLUTION, dotsPerInch(image->header.biYPelsPerMeter)));
+    if (!ok || !resolutionOk) {
+        return false;
+    }
+    if (photometric != 3) {
+        return true;
     }
     const size_t entries = size_t{1} << depth;
     auto* map = reinterpret_cast<uint16_t*>(host->ScratchAlloc(3 * entries * sizeof(uint16_t)));

@@ -520,8 +520,8 @@ TEST_F(Cli, HelpExampleResamplesAsItSays) {
 TEST_F(Cli, RefusalsSayWhy) {
     const std::string in = dir + "/in.tif";
     SaveThroughProgram(in, 30, 20);
-    const Result filter = RunReal({"convert", in, dir + "/f.tif", "--op", "Convert to Paletted",
-                                   "--op", "Filter Sharpen"});
+    const Result filter = RunReal(
+        {"convert", in, dir + "/f.tif", "--op", "Convert to Paletted", "--op", "Filter Sharpen"});
     EXPECT_EQ(filter.exitCode, 1);
     EXPECT_NE(filter.err.find("'Filter Sharpen' cannot be applied to an 8-bit paletted image; it "
                               "needs an 8-bit grey or 24-bit colour image"),
@@ -530,8 +530,31 @@ TEST_F(Cli, RefusalsSayWhy) {
     const Result ccitt =
         RunReal({"convert", in, dir + "/c.tif", "--set", "TIFF_Parameters.compressionChoice=3"});
     EXPECT_EQ(ccitt.exitCode, 1);
-    EXPECT_NE(ccitt.err.find("CCITT and Huffman compression are only for 1-bit"),
-              std::string::npos)
+    EXPECT_NE(ccitt.err.find("CCITT and Huffman compression are only for 1-bit"), std::string::npos)
         << ccitt.err;
     EXPECT_EQ(ccitt.err.find("Image error:"), std::string::npos) << "said once, by the program";
+}
+
+// Names that are not UTF-8 are kept as the bytes they are, in and out.
+TEST_F(Cli, FileNamesAreBytes) {
+    const std::string in = dir + "/l-\xe9.tif";
+    SaveThroughProgram(in, 12, 8);
+    const std::string out = dir + "/o-\xe9\xff.jpg";
+    const Result converted = RunReal({"convert", in, out});
+    EXPECT_EQ(converted.exitCode, 0) << converted.err;
+    EXPECT_TRUE(fs::exists(out));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_NE(std::find(names.begin(), names.end(), "o-\xe9\xff.jpg"), names.end());
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& name) {
+                                return name.find("\xEF\xBF\xBD") != std::string::npos;
+                            }),
+              0)
+        << "no name was changed to U+FFFD";
+    const Result batch = RunReal({"batch", in, "--out", dir + "/b-\xe9", "-q"});
+    EXPECT_EQ(batch.exitCode, 0) << batch.err;
+    EXPECT_TRUE(fs::exists(dir + "/b-\xe9/l-\xe9.tif"));
 }

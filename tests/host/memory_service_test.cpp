@@ -5,6 +5,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace pixmill;
@@ -213,4 +216,50 @@ TEST(MemoryService, NewBlocksAreZeroed) {
             memory.Free(block);
         }
     }
+}
+
+// A swap file on a full disk is an out-of-memory error, never SIGBUS, and
+// leaves no file. Runs in a child with a private 1 MB file system (needs the
+// right to mount one; skipped otherwise).
+TEST(MemoryService, SwapOnAFullDiskIsAnErrorNotASignal) {
+    TempDir dir;
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipeEnds[0]);
+        auto say = [&](char what) { (void)!write(pipeEnds[1], &what, 1); };
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", dir.path.c_str(), "tmpfs", 0, "size=1m") != 0) {
+            say('s');
+            _exit(0);
+        }
+        int status = 1;
+        {
+            CMemoryService memory(dir.path);
+            memory.SetOrdinaryAllocationFails(true);
+            try {
+                void* block = memory.Alloc(size_t{8} << 20);
+                std::memset(block, 1, size_t{8} << 20);
+                memory.Free(block);
+            } catch (const CVMemoryError&) {
+                status = fs::is_empty(dir.path) ? 0 : 2;
+            }
+        }
+        say('r');
+        _exit(status);
+    }
+    close(pipeEnds[1]);
+    char what = 0;
+    (void)!read(pipeEnds[0], &what, 1);
+    close(pipeEnds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (what == 's') {
+        GTEST_SKIP() << "no right to mount a private file system here";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no error, 2: a file left behind";
 }
