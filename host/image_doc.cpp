@@ -5,6 +5,7 @@
 #include "host/plugin_manager.h"
 #include "host/progress.h"
 #include "host/save_session.h"
+#include "host/selection_tracker.h"
 #include "host/streams.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
@@ -441,19 +442,6 @@ std::string CQorelImageDoc::RedoMenuText() const {
     return CanRedo() ? std::string("&Redo ") + history.TopName(CUndoHistory::RedoStack)
                      : std::string("&Redo");
 }
-
-namespace {
-// The selection with left <= right and top <= bottom, inside the image.
-RECT NormalisedInside(const RECT& r, int width, int height) {
-    RECT n{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
-           std::max(r.top, r.bottom)};
-    n.left = std::clamp(n.left, 0, width);
-    n.right = std::clamp(n.right, 0, width);
-    n.top = std::clamp(n.top, 0, height);
-    n.bottom = std::clamp(n.bottom, 0, height);
-    return n;
-}
-} // namespace
 
 bool CQorelImageDoc::OnCrop() {
     if (!hasSelection || image.bits == nullptr) {

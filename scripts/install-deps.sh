@@ -7,7 +7,8 @@ if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
 PKGS="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
 libjpeg62-turbo-dev libtiff-dev libgtest-dev libgmock-dev libjpeg-turbo-progs libtiff-tools"
 if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then
-  PKGS="$PKGS mate-backgrounds"
+  # The photographs, and a virtual screen for the desktop program's screenshots.
+  PKGS="$PKGS mate-backgrounds xvfb xdotool imagemagick"
 fi
 # Headless Chromium and a few HTML manuals, to judge pages written back.
 if [ "${PIXMILL_WITH_HTML_JUDGE:-0}" = "1" ]; then

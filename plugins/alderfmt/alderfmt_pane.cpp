@@ -102,13 +102,18 @@ void JpegOptionsPane::Build(QWidget* root) {
     QLineEdit* sharpen = CNumberControl::MakeEdit(group, IdSharpenEdit, 3, "\\d{0,3}");
     CUpDown* sharpenUpDown = CNumberControl::MakeUpDown(group, IdSharpenUpDown);
     sharpenLabel->setBuddy(sharpen);
+    // The edit as wide as the level edits, with its arrows right beside it.
+    sharpen->setFixedWidth(sharpen->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 8);
+    auto* sharpenBox = new QHBoxLayout;
+    sharpenBox->setSpacing(0);
+    sharpenBox->addWidget(sharpen);
+    sharpenBox->addWidget(sharpenUpDown);
     options->addWidget(progressive);
     options->addWidget(smoothing);
     options->addWidget(lock);
     options->addStretch(1);
     options->addWidget(sharpenLabel);
-    options->addWidget(sharpen);
-    options->addWidget(sharpenUpDown);
+    options->addLayout(sharpenBox);
     grid->addLayout(options, 4, 0, 1, 3);
     BindNumber(model, JpegOptionsModel::Sharpen, {sharpen, nullptr, sharpenUpDown}, kLevelTyping);
 

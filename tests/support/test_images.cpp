@@ -24,6 +24,15 @@ void FillRandom(CVImage& image, std::mt19937& random) {
     }
 }
 
+void FillRandomPalette(CVImage& image, std::mt19937& random) {
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int i = 0; i < image.paletteCount; ++i) {
+        image.palette[i] =
+            RGBQUAD{static_cast<uint8_t>(byte(random)), static_cast<uint8_t>(byte(random)),
+                    static_cast<uint8_t>(byte(random)), 0};
+    }
+}
+
 void SetGrayRamp(CVImage& image) {
     for (int i = 0; i < 256; ++i) {
         image.palette[i] =

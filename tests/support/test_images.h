@@ -12,6 +12,8 @@ namespace pixmill::test {
 // Fills every pixel (and the padding) with random bytes; for paletted images
 // pixel values stay below paletteCount.
 void FillRandom(CVImage& image, std::mt19937& random);
+// Gives every palette entry (up to paletteCount) a random colour.
+void FillRandomPalette(CVImage& image, std::mt19937& random);
 // Sets a 256-entry grey ramp palette.
 void SetGrayRamp(CVImage& image);
 // Pixel value at (x, y), y from the top: the palette index, or 0xRRGGBB.

@@ -1,0 +1,105 @@
+// CMainFrame: the main window. Menus and toolbar come from the command table
+// (plus the "&Image" popup of the plug-in manager's menu model between View
+// and Window), the status bar has the message pane, four narrow panes and the
+// image view's four panes, and documents live in a QMdiArea.
+#pragma once
+
+#include "host/app_settings.h"
+
+#include <QMainWindow>
+#include <QUrl>
+
+#include <functional>
+#include <map>
+
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QToolBar;
+
+namespace pixmill {
+
+class CImageFrame;
+class CGuiServices;
+class CPixmillApp;
+class CStatusProgress;
+class CQorelImageDoc;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit CMainFrame(CPixmillApp& app);
+    ~CMainFrame() override;
+
+    CStatusProgress* Progress() const { return progress; }
+    CGuiServices& Services();
+    AppSettings& Settings();
+    QMdiArea* MdiArea() const { return mdi; }
+    CImageFrame* ActiveFrame() const;
+    QList<CImageFrame*> Frames() const;
+    QAction* Action(int commandId) const;
+    QMenu* ImageMenu() const { return imageMenu; }
+    QToolBar* ToolBar() const { return toolBar; }
+    // Status panes 2, 4, 6 and 8.
+    QLabel* Pane(int index) const;
+
+    // Runs a menu command as if chosen (operation identifiers included).
+    void RunCommand(int commandId);
+    // Opens files; a file that fails shows its message and opens nothing.
+    void OpenFiles(const QStringList& paths);
+    CImageFrame* OpenFile(const QString& path);
+    // Files dropped onto the window (local files only).
+    void OpenDropped(const QList<QUrl>& urls);
+    CImageFrame* AddDocument(std::unique_ptr<CQorelImageDoc> document);
+    bool SaveDocument(CImageFrame* frame, bool saveAs);
+    // Asks about a modified document; true when it may close.
+    bool QuerySave(CImageFrame* frame);
+
+    // "WindowPlace": placement and bar flags.
+    void RestorePlace();
+    void StorePlace();
+    // Shows the window as the stored placement says.
+    void ShowPlaced();
+    // Gamma changed: every view draws again.
+    void ApplyDisplayGamma();
+
+  public slots:
+    void UpdateCommandStates();
+    void UpdateStatusPanes();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateStatusBar();
+    void BuildImageMenu(QMenu* menu, int index);
+    void UpdateRecentMenu();
+    QAction* AddCommand(QMenu* menu, int commandId);
+    QString OpenFilters() const;
+    void RunOperation(int commandId);
+    void Tile(bool sideBySide);
+    void Copy();
+    void Paste();
+    void ShowPreferences();
+    void ShowAbout();
+
+    CPixmillApp& app;
+    QMdiArea* mdi;
+    QToolBar* toolBar = nullptr;
+    CStatusProgress* progress = nullptr;
+    QMenu* editMenu = nullptr;
+    QMenu* imageMenu = nullptr;
+    QMenu* windowMenu = nullptr;
+    QMenu* recentMenu = nullptr;
+    std::map<int, QAction*> actions;
+    std::map<int, std::function<void()>> handlers;
+    std::vector<QAction*> operationActions;
+    QLabel* panes[9] = {};
+    bool startMaximized = false;
+};
+
+} // namespace pixmill

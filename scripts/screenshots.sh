@@ -1,0 +1,71 @@
+#!/bin/sh
+# Starts the desktop program under a virtual X server on photographs of the
+# mate-backgrounds package and writes PNG screenshots of its windows into
+# docs/screenshots/: the main window with two images (one zoomed out), the
+# save dialog with the JPEG preview, the Rotate dialog with its preview and
+# the preferences dialog. Needs xvfb, xdotool and ImageMagick
+# (PIXMILL_WITH_DEMO=1 ./scripts/install-deps.sh) and a build in build/.
+set -eu
+cd "$(dirname "$0")/.."
+BUILD="${PIXMILL_BUILD:-build}"
+SOURCE="${PIXMILL_DEMO_SOURCE:-/usr/share/backgrounds/mate/nature}"
+OUT="${PIXMILL_SCREENSHOTS:-docs/screenshots}"
+SCREEN_DISPLAY="${PIXMILL_SCREEN_DISPLAY:-:93}"
+mkdir -p "$OUT"
+WORK=$(mktemp -d)
+export DISPLAY="$SCREEN_DISPLAY" PIXMILL_SETTINGS="$WORK/settings.ini" QT_QPA_PLATFORM=xcb
+
+Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+XVFB=$!
+APP=""
+cleanup() {
+  [ -n "$APP" ] && kill "$APP" 2>/dev/null || true
+  kill "$XVFB" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+sleep 1
+
+# The window whose title matches, once it is shown.
+window() { xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
+shoot() { sleep "${3:-1}"; import -window "$(window "$1")" "$OUT/$2"; echo "wrote $OUT/$2"; }
+keys() { xdotool key --clearmodifiers "$@"; sleep 0.5; }
+
+"$BUILD/bin/pixmill" "$SOURCE/FreshFlower.jpg" "$SOURCE/LadyBird.jpg" >"$WORK/pixmill.log" 2>&1 &
+APP=$!
+MAIN=$(window '^Pixmill$')
+xdotool windowfocus --sync "$MAIN"
+sleep 2
+# The second picture zoomed out to 20 %, both side by side.
+keys ctrl+minus
+keys ctrl+minus
+keys ctrl+minus
+keys ctrl+minus
+keys alt+w h
+shoot '^Pixmill$' main-window.png
+
+# Save As: the file dialog, then the JPEG options with the written picture.
+keys ctrl+shift+s
+FILE_DIALOG=$(window '^Save As$')
+xdotool windowfocus --sync "$FILE_DIALOG"
+xdotool type --delay 20 "$WORK/saved.jpg"
+keys Return
+shoot '^Save Options' save-dialog.png 3
+keys Escape
+
+# Image > Rotate (the last entry of the Image menu) with its preview.
+xdotool windowfocus --sync "$MAIN"
+keys alt+i Up Return
+ROTATE=$(window '^Rotate$')
+xdotool windowfocus --sync "$ROTATE"
+keys alt+9
+shoot '^Rotate$' rotate-dialog.png 2
+keys Escape
+
+# File > Preferences.
+xdotool windowfocus --sync "$MAIN"
+keys alt+f p
+shoot '^Preferences$' preferences-dialog.png
+keys ctrl+Tab
+shoot '^Preferences$' preferences-html.png
+keys Escape

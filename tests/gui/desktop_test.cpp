@@ -1,0 +1,566 @@
+// The desktop program driven through its real main window (offscreen): the
+// real plug-ins from build/bin, files on disk, scripted answers for the
+// questions and dialogs a person would answer.
+#include "host/commands.h"
+#include "host/gui/clipboard_image.h"
+#include "host/gui/gui_services.h"
+#include "host/gui/image_canvas.h"
+#include "host/gui/image_frame.h"
+#include "host/gui/image_view.h"
+#include "host/gui/main_frame.h"
+#include "host/gui/operation_dialog.h"
+#include "host/gui/pixmill_app.h"
+#include "host/gui/preferences_dialog.h"
+#include "host/gui/save_dialog.h"
+#include "host/image_doc.h"
+#include "host/plugin_manager.h"
+#include "host/qsettings_store.h"
+#include "host/size_text.h"
+#include "support/test_host.h"
+#include "support/test_images.h"
+#include "support/test_pane_site.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QProcess>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <random>
+
+namespace pixmill {
+namespace {
+
+class ScriptedServices : public CGuiServices {
+  public:
+    void ShowMessage(const char* caption, const char* text, MessageIcon) override {
+        messages.push_back(QString::fromUtf8(text));
+        (void)caption;
+    }
+    bool AskYesNo(const char*, const char*, bool defaultAnswer) override { return defaultAnswer; }
+    SaveAnswer AskSaveChanges(QWidget*, const QString& title) override {
+        questions.push_back(title);
+        if (saveAnswers.empty()) {
+            return SaveAnswer::Cancel;
+        }
+        const SaveAnswer answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
+    QStringList GetOpenFileNames(QWidget*, const QString& filters, const QString&) override {
+        lastFilters = filters;
+        return openNames;
+    }
+    QString GetSaveFileName(QWidget*, const QString&, const QString& filters) override {
+        lastFilters = filters;
+        return saveName;
+    }
+    int RunDialog(QDialog& dialog) override {
+        ++dialogs;
+        return dialogHandler ? dialogHandler(dialog) : QDialog::Accepted;
+    }
+
+    QStringList messages;
+    QStringList questions;
+    std::deque<SaveAnswer> saveAnswers;
+    QStringList openNames;
+    QString saveName;
+    QString lastFilters;
+    int dialogs = 0;
+    std::function<int(QDialog&)> dialogHandler;
+};
+
+// Mouse input straight to a widget (the offscreen windows are never exposed,
+// so input routed through the window system would not arrive).
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button) {
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+    QMouseEvent event(type, at, widget->mapToGlobal(at), button,
+                      type == QEvent::MouseMove ? held : Qt::MouseButtons(button), {});
+    QApplication::sendEvent(widget, &event);
+}
+
+class Desktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::EnsureApplication();
+        ASSERT_TRUE(folder.isValid());
+        settingsFile = folder.filePath("Pixmill.ini");
+        setenv("PIXMILL_SETTINGS", settingsFile.toLocal8Bit().constData(), 1);
+        photo = folder.filePath("photo.jpg");
+        QImage picture(90, 60, QImage::Format_RGB32);
+        for (int y = 0; y < 60; ++y) {
+            for (int x = 0; x < 90; ++x) {
+                picture.setPixel(x, y, qRgb(x * 2, y * 4, (x + y) % 256));
+            }
+        }
+        ASSERT_TRUE(picture.save(photo, "JPG"));
+    }
+    void TearDown() override { Stop(); }
+
+    CMainFrame* Start(const QStringList& files = {}, const std::string& root = PIXMILL_BIN_DIR) {
+        app = std::make_unique<CPixmillApp>(&services, root);
+        if (!app->InitInstance(files)) {
+            return nullptr;
+        }
+        return app->MainFrame();
+    }
+    void Stop() {
+        if (app && app->MainFrame()) {
+            services.saveAnswers.assign(10, CGuiServices::SaveAnswer::No);
+            app->MainFrame()->close();
+        }
+        app.reset();
+    }
+    CMainFrame* Frame() { return app->MainFrame(); }
+    CImageFrame* Active() { return Frame()->ActiveFrame(); }
+    int OperationId(const QString& name) {
+        for (const Menu& menu : app->Plugins().Menus()) {
+            for (const MenuItem& item : menu.items) {
+                if (item.commandId != 0 && QString::fromStdString(item.text).remove('&') == name) {
+                    return item.commandId;
+                }
+            }
+        }
+        return 0;
+    }
+
+    QTemporaryDir folder;
+    QString settingsFile;
+    QString photo;
+    ScriptedServices services;
+    std::unique_ptr<CPixmillApp> app;
+};
+
+TEST_F(Desktop, DoesNotStartWithoutFormatPlugins) {
+    QTemporaryDir empty;
+    QDir(empty.path()).mkdir("Formats");
+    EXPECT_EQ(Start({}, empty.path().toStdString()), nullptr);
+}
+
+TEST_F(Desktop, TheProgramEndsAtOnceWithoutFormats) {
+    QTemporaryDir empty;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PIXMILL_PLUGIN_ROOT", empty.path());
+    program.setProcessEnvironment(environment);
+    program.start(PIXMILL_BIN_DIR "/pixmill", {photo});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+}
+
+TEST_F(Desktop, ProgressiveViewShowsTheWindowFirstAndReadsThePixelsAfter) {
+    {
+        QSettingsStore store(settingsFile.toStdString());
+        ImageProperty image;
+        image.progressiveView = 1;
+        WriteRecord(store, kImagePropertyName, image);
+        store.Flush();
+    }
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    CQorelImageDoc& document = Active()->Document();
+    EXPECT_TRUE(document.PixelsPending());
+    Active()->View()->viewport()->grab(); // paints as the screen would
+    QApplication::processEvents();
+    EXPECT_FALSE(document.PixelsPending());
+    // Several files at once are read whole.
+    const QString second = folder.filePath("second.jpg");
+    QFile::copy(photo, second);
+    frame->OpenFiles({photo, second});
+    EXPECT_FALSE(Active()->Document().PixelsPending());
+}
+
+TEST_F(Desktop, NewWindowsFitTheAreaOrZoomToIt) {
+    const QString large = folder.filePath("large.jpg");
+    QImage picture(1600, 1200, QImage::Format_RGB32);
+    picture.fill(qRgb(40, 90, 160));
+    ASSERT_TRUE(picture.save(large, "JPG"));
+    CMainFrame* frame = Start({large});
+    ASSERT_NE(frame, nullptr);
+    const QSize area = frame->MdiArea()->viewport()->size();
+    // At 100 % the window is clipped to the area.
+    EXPECT_EQ(Active()->View()->Zoom(), 100.0);
+    EXPECT_LE(Active()->width(), area.width());
+    EXPECT_LE(Active()->height(), area.height());
+    // With "Zoom to window" the picture is zoomed to a step that fits.
+    app->Settings().image.zoomToWindow = 1;
+    frame->OpenFiles({large});
+    CVImageView* view = Active()->View();
+    EXPECT_LT(view->Zoom(), 100.0);
+    EXPECT_EQ(view->Zoom(), SnapZoom(view->Zoom()));
+    EXPECT_LE(ImageToScreen(1600, view->Zoom()), view->viewport()->width());
+    EXPECT_LE(ImageToScreen(1200, view->Zoom()), view->viewport()->height());
+    EXPECT_EQ(Active()->windowTitle(),
+              QString::fromStdString(FrameTitle("large.jpg", view->Zoom())));
+}
+
+TEST_F(Desktop, StartsWithoutDocumentsAndOffersEveryFormat) {
+    CMainFrame* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->Frames().isEmpty());
+    // Without documents: no Image or Window menu, Edit offers Paste only.
+    EXPECT_FALSE(frame->ImageMenu()->menuAction()->isVisible());
+    EXPECT_TRUE(frame->Action(cmd::Paste)->isVisible());
+    EXPECT_FALSE(frame->Action(cmd::Crop)->isVisible());
+    EXPECT_EQ(frame->Action(cmd::Open)->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(frame->Action(cmd::Open)->statusTip(), "Open an existing document");
+    services.openNames.clear();
+    frame->RunCommand(cmd::Open);
+    EXPECT_TRUE(services.lastFilters.startsWith("All supported images (*.jpg"));
+    EXPECT_TRUE(services.lastFilters.contains("Tagged Image File Format (*.tif *.tiff)"));
+}
+
+TEST_F(Desktop, OpensCommandLineFilesAndRemembersThemAndTheBars) {
+    const QString second = folder.filePath("second.jpg");
+    QFile::copy(photo, second);
+    CMainFrame* frame = Start({photo, second});
+    ASSERT_NE(frame, nullptr);
+    ASSERT_EQ(frame->Frames().size(), 2);
+    EXPECT_EQ(Active()->windowTitle(), "second.jpg (100%)");
+    EXPECT_TRUE(frame->ImageMenu()->menuAction()->isVisible());
+    EXPECT_EQ(frame->Pane(4)->text(), "90x60  24 bit ");
+    EXPECT_EQ(frame->Pane(6)->text(), QString::fromStdString(SizeText(272 * 60))); // padded rows
+    // The Image popup comes from the plug-ins and is enabled for the image.
+    QAction* rotate = frame->Action(OperationId("Rotate"));
+    ASSERT_NE(rotate, nullptr);
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(rotate->isEnabled());
+
+    frame->Action(cmd::ToggleStatusBar)->trigger();
+    EXPECT_TRUE(frame->statusBar()->isHidden());
+    Stop();
+    QSettingsStore store(settingsFile.toStdString());
+    EXPECT_EQ(store.ReadBinary("Settings", "WindowPlace")->size(), 48u);
+    EXPECT_EQ(store.ReadBinary("Settings", "ImageProperty")->size(), 304u);
+
+    frame = Start();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->Frames().isEmpty());
+    EXPECT_FALSE(frame->Action(cmd::ToggleStatusBar)->isChecked());
+    EXPECT_TRUE(frame->statusBar()->isHidden());
+    EXPECT_TRUE(frame->Action(cmd::ToggleToolbar)->isChecked());
+    ASSERT_EQ(app->Recent().Files().size(), 2u);
+    EXPECT_EQ(QString::fromStdString(app->Recent().Files()[0]),
+              QFileInfo(second).absoluteFilePath());
+}
+
+TEST_F(Desktop, IgnoresAPlacementOfAnotherLength) {
+    {
+        QSettingsStore store(settingsFile.toStdString());
+        Bytes place(44, 0);
+        store.WriteBinary("Settings", "WindowPlace", place);
+        store.Flush();
+    }
+    CMainFrame* frame = Start();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->Action(cmd::ToggleStatusBar)->isChecked());
+    EXPECT_TRUE(frame->Action(cmd::ToggleToolbar)->isChecked());
+}
+
+TEST_F(Desktop, RunsAnOperationThroughItsDialogWithUndoAndRedo) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    bool previewed = false;
+    services.dialogHandler = [&](QDialog& dialog) {
+        auto* operation = dynamic_cast<COperationDialog*>(&dialog);
+        if (operation == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        auto* quarter = operation->findChild<QRadioButton*>("id1000");
+        if (quarter == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        quarter->click();
+        operation->RefreshPreview();
+        // The preview turned the picture too.
+        previewed = operation->PreviewValid() && operation->PreviewResult().Width() == 60 &&
+                    operation->PreviewResult().Height() == 90;
+        operation->accept();
+        return operation->QDialog::result();
+    };
+    frame->RunCommand(OperationId("Rotate"));
+    EXPECT_TRUE(previewed);
+    CQorelImageDoc& document = Active()->Document();
+    EXPECT_EQ(document.Image().Width(), 60);
+    EXPECT_EQ(document.Image().Height(), 90);
+    EXPECT_TRUE(document.IsModified());
+    EXPECT_TRUE(frame->Action(cmd::Undo)->isEnabled());
+    EXPECT_TRUE(frame->Action(cmd::Undo)->text().contains("Rotate"));
+    EXPECT_FALSE(frame->Action(cmd::Redo)->isEnabled());
+
+    frame->Action(cmd::Undo)->trigger();
+    EXPECT_EQ(document.Image().Width(), 90);
+    EXPECT_FALSE(document.IsModified());
+    EXPECT_TRUE(frame->Action(cmd::Redo)->isEnabled());
+    frame->Action(cmd::Redo)->trigger();
+    EXPECT_EQ(document.Image().Width(), 60);
+    EXPECT_TRUE(document.IsModified());
+
+    // Cancelling the dialog changes nothing.
+    services.dialogHandler = [](QDialog&) { return int(QDialog::Rejected); };
+    frame->RunCommand(OperationId("Rotate"));
+    EXPECT_EQ(document.Image().Width(), 60);
+}
+
+TEST_F(Desktop, ResamplesThroughThePlainSettingsDialog) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    bool plain = false;
+    services.dialogHandler = [&](QDialog& dialog) {
+        auto* width = dialog.findChild<QLineEdit*>("id1004");
+        if (width == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        // Resample has no live preview: the pane stands alone.
+        plain = !dialog.findChild<CImageCanvas*>("previewAfter")->isVisibleTo(&dialog);
+        width->setText("45");
+        dialog.accept();
+        return dialog.result();
+    };
+    frame->RunCommand(OperationId("Resample"));
+    EXPECT_TRUE(plain);
+    EXPECT_EQ(Active()->Document().Image().Width(), 45);
+    EXPECT_LE(Active()->Document().Image().Height(), 60);
+}
+
+TEST_F(Desktop, EscapeEndsWorkWithUserBreak) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    // Esc is waiting when the work begins.
+    QApplication::postEvent(frame, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+    frame->RunCommand(OperationId("Median"));
+    EXPECT_TRUE(services.messages.contains("User break"));
+    EXPECT_EQ(Active()->Document().Image().Width(), 90);
+    EXPECT_FALSE(Active()->Document().CanUndo());
+}
+
+TEST_F(Desktop, CropsTheSelectionDrawnWithTheMouse) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    frame->resize(800, 600);
+    frame->RunCommand(cmd::SelectTool);
+    CVImageView* view = Active()->View();
+    QWidget* viewport = view->viewport();
+    const QPoint from = view->ViewportPointOf({10, 5});
+    const QPoint to = view->ViewportPointOf({50, 35});
+    SendMouse(viewport, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    SendMouse(viewport, QEvent::MouseMove, to, Qt::NoButton);
+    SendMouse(viewport, QEvent::MouseButtonRelease, to, Qt::LeftButton);
+    CQorelImageDoc& document = Active()->Document();
+    ASSERT_TRUE(document.HasSelection());
+    EXPECT_EQ(frame->Pane(4)->text(), "40x30  24 bit ");
+    EXPECT_TRUE(frame->Action(cmd::Crop)->isEnabled());
+
+    // Copy puts the selection on the clipboard; Paste makes a document of it.
+    frame->RunCommand(cmd::Copy);
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(40, 30));
+    frame->RunCommand(cmd::Crop);
+    EXPECT_EQ(document.Image().Width(), 40);
+    EXPECT_EQ(document.Image().Height(), 30);
+    EXPECT_TRUE(document.IsModified());
+    frame->RunCommand(cmd::Paste);
+    ASSERT_EQ(frame->Frames().size(), 2);
+    EXPECT_EQ(Active()->Document().Image().Width(), 40);
+    EXPECT_TRUE(Active()->windowTitle().startsWith("Untitled1.jpg"));
+}
+
+TEST_F(Desktop, SavesAsJpegThroughTheOptionsDialog) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    const QString target = folder.filePath("saved");
+    services.saveName = target;
+    QString fileText;
+    bool preview = false;
+    services.dialogHandler = [&](QDialog& dialog) {
+        auto* save = dynamic_cast<CSaveDialog*>(&dialog);
+        if (save == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        fileText = save->FileSizeText();
+        auto* written = save->findChild<CImageCanvas*>("written");
+        preview =
+            written != nullptr && written->Image() != nullptr && written->Image()->Width() == 90;
+        save->accept();
+        return save->result();
+    };
+    frame->RunCommand(cmd::SaveAs);
+    EXPECT_TRUE(services.lastFilters.contains("(*.jpg *.jif"));
+    EXPECT_TRUE(preview);
+    const QString written = target + ".jpg";
+    ASSERT_TRUE(QFile::exists(written));
+    EXPECT_EQ(QImage(written).size(), QSize(90, 60));
+    EXPECT_EQ(fileText, QString::fromStdString(SizeText(QFileInfo(written).size())).left(6));
+    EXPECT_EQ(Active()->windowTitle(), "saved.jpg (100%)");
+    EXPECT_EQ(frame->Pane(8)->text(), QString::fromStdString(SizeText(QFileInfo(written).size())));
+
+    // Cancelling the dialog writes nothing.
+    services.saveName = folder.filePath("never.jpg");
+    services.dialogHandler = [](QDialog&) { return int(QDialog::Rejected); };
+    frame->RunCommand(cmd::SaveAs);
+    EXPECT_FALSE(QFile::exists(services.saveName));
+}
+
+TEST_F(Desktop, AsksBeforeClosingAModifiedDocument) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    frame->RunCommand(cmd::SelectAll);
+    Active()->View()->SetSelection({0, 0, 30, 30});
+    frame->RunCommand(cmd::Crop);
+    ASSERT_TRUE(Active()->Document().IsModified());
+    services.saveAnswers = {CGuiServices::SaveAnswer::Cancel};
+    frame->RunCommand(cmd::Close);
+    EXPECT_EQ(services.questions, QStringList{"photo.jpg"});
+    EXPECT_EQ(frame->Frames().size(), 1);
+    // The program does not end while the document stays.
+    services.saveAnswers = {CGuiServices::SaveAnswer::Cancel};
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(frame->Frames().size(), 1);
+    services.saveAnswers = {CGuiServices::SaveAnswer::No};
+    frame->RunCommand(cmd::Close);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(frame->Frames().isEmpty());
+    EXPECT_EQ(QImage(photo).size(), QSize(90, 60)); // the file was left alone
+}
+
+TEST_F(Desktop, ABadFileShowsItsErrorAndChangesNothing) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    const QString bad = folder.filePath("bad.jpg");
+    QFile file(bad);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\xFF\xD8\xFF\xE0 not really a picture"));
+    file.close();
+    CQorelImageDoc& document = Active()->Document();
+    frame->OpenFiles({bad, folder.filePath("missing.tif")});
+    EXPECT_EQ(services.messages.size(), 2);
+    EXPECT_EQ(frame->Frames().size(), 1);
+    EXPECT_EQ(&Active()->Document(), &document);
+    EXPECT_EQ(document.Image().Width(), 90);
+    EXPECT_EQ(app->Recent().Files().size(), 1u);
+
+    // Dropped files take the same way: the bad one is reported, the good one opens.
+    frame->OpenDropped({QUrl::fromLocalFile(bad), QUrl::fromLocalFile(photo)});
+    EXPECT_EQ(services.messages.size(), 3);
+    EXPECT_EQ(frame->Frames().size(), 2);
+    EXPECT_EQ(document.Image().Width(), 90);
+}
+
+TEST_F(Desktop, ZoomsInStepsAndShowsTheZoomInTheTitle) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    EXPECT_FALSE(frame->Action(cmd::ActualPixels)->isEnabled());
+    frame->Action(cmd::ZoomIn)->trigger();
+    EXPECT_EQ(Active()->windowTitle(), "photo.jpg (200%)");
+    frame->Action(cmd::ZoomOut)->trigger();
+    frame->Action(cmd::ZoomOut)->trigger();
+    EXPECT_EQ(Active()->windowTitle(), "photo.jpg (67%)");
+    EXPECT_TRUE(frame->Action(cmd::ActualPixels)->isEnabled());
+    frame->Action(cmd::ActualPixels)->trigger();
+    EXPECT_EQ(Active()->View()->Zoom(), 100.0);
+    // The zoom tool: left click in, right click out.
+    frame->RunCommand(cmd::ZoomTool);
+    QWidget* viewport = Active()->View()->viewport();
+    SendMouse(viewport, QEvent::MouseButtonPress, viewport->rect().center(), Qt::LeftButton);
+    EXPECT_EQ(Active()->View()->Zoom(), 200.0);
+    SendMouse(viewport, QEvent::MouseButtonPress, viewport->rect().center(), Qt::RightButton);
+    EXPECT_EQ(Active()->View()->Zoom(), 100.0);
+    frame->RunCommand(cmd::SelectTool);
+}
+
+TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
+    CMainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    services.dialogHandler = [&](QDialog& dialog) {
+        auto* preferences = dynamic_cast<CPreferencesDialog*>(&dialog);
+        if (preferences == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        preferences->findChild<QCheckBox*>("useGamma")->setChecked(true);
+        preferences->findChild<QLineEdit*>("gamma")->setText("25");
+        auto* directory = preferences->findChild<QLineEdit*>("workingDirectory");
+        directory->setText(folder.filePath("nowhere"));
+        preferences->accept(); // refused: the page stays open
+        if (preferences->isHidden() && preferences->result() == QDialog::Accepted) {
+            return int(QDialog::Accepted);
+        }
+        directory->setText(folder.path());
+        preferences->accept();
+        return preferences->result();
+    };
+    frame->RunCommand(cmd::Preferences);
+    EXPECT_EQ(services.messages, QStringList{"Path not found"});
+    EXPECT_EQ(app->Settings().gamma.enabled, 1);
+    EXPECT_EQ(app->Settings().gamma.gamma, 10.0);
+    EXPECT_EQ(CImageCanvas::DisplayGamma(), MakeGammaTable(app->Settings().gamma));
+    Stop();
+    // Gamma back off for the other tests in this process.
+    CImageCanvas::SetDisplayGamma(MakeGammaTable({}));
+}
+
+// The clipboard's pictures: the packed bitmap of a selection, for every depth
+// and odd offsets, shows the selected pixels through the palette; a picture
+// taken from the clipboard keeps its pixels.
+TEST(ClipboardImage, CopiesTheSelectionOfEveryDepthExactly) {
+    test::EnsureApplication();
+    test::TestHost host;
+    CPluginManager plugins(host.get());
+    std::mt19937 random(11);
+    for (int bits : {1, 4, 8, 24}) {
+        CVImage image(host.get());
+        image.Create(45, 17, bits, bits == 24 ? 0 : 1 << bits, nullptr);
+        test::FillRandom(image, random);
+        test::FillRandomPalette(image, random);
+        CQorelImageDoc document(*host, plugins);
+        document.TakeImage(image, nullptr);
+        const RECT selection{3, 2, 40, 15};
+        document.SetSelection(selection);
+        const PackedDib dib = document.OnCopy();
+        ASSERT_NE(dib.block, nullptr);
+        const QImage copied = ImageFromPackedDib(static_cast<const uint8_t*>(dib.block), dib.size);
+        host->Free(dib.block);
+        ASSERT_EQ(copied.size(), QSize(37, 13)) << bits << " bit";
+        for (int y = 0; y < 13; ++y) {
+            for (int x = 0; x < 37; ++x) {
+                uint32_t value = test::PixelAt(image, x + 3, y + 2);
+                if (bits != 24) {
+                    const RGBQUAD& c = image.palette[value];
+                    value = uint32_t{c.rgbRed} << 16 | uint32_t{c.rgbGreen} << 8 | c.rgbBlue;
+                }
+                ASSERT_EQ(copied.pixel(x, y) & 0xFFFFFFu, value)
+                    << bits << " bit at (" << x << ", " << y << ")";
+            }
+        }
+        // Back from the clipboard: the same colours, as a 24-bit picture.
+        CVImage pasted(host.get());
+        ImageFromQImage(copied, pasted);
+        ASSERT_EQ(pasted.BitCount(), 24);
+        for (int y = 0; y < 13; ++y) {
+            for (int x = 0; x < 37; ++x) {
+                ASSERT_EQ(test::PixelAt(pasted, x, y), copied.pixel(x, y) & 0xFFFFFFu);
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace pixmill
