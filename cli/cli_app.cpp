@@ -72,6 +72,9 @@ Options:
                           positive values raise the quality towards the best
                           level and make larger files, negative ones lower it
                           towards the coarsest level and make smaller files)
+  --max-bytes N           convert, batch: write each file at the best level
+                          whose file is at most N bytes (JPEG); an image that
+                          cannot get that small fails with a message
   --settings FILE         read settings from FILE instead of the program's
                           settings file (default: $PIXMILL_SETTINGS, else
                           ~/.config/QOREL Technologies/Pixmill.ini)
@@ -296,10 +299,23 @@ int OpenSession(Session& session, const Options& options) {
     const std::string root = PluginRoot();
     // The declarations are read only when a command needs them: each library
     // is opened for them once more before the plug-ins load.
-    if (!options.sets.empty() || options.command == "settings") {
+    if (!options.sets.empty() || options.maxBytes > 0 || options.command == "settings") {
         session.catalog.Scan({root + "Formats/", root + "Processing/"});
     }
-    if (int code = ApplySets(session, options.sets); code != ExitOk) {
+    // --max-bytes is every size budget field at once; --set may still
+    // change one of them afterwards.
+    std::vector<std::string> sets;
+    for (const BlockInfo& block : session.catalog.Blocks()) {
+        if (options.maxBytes > 0 && block.Find("targetBytes") != nullptr) {
+            sets.push_back(block.name + ".targetBytes=" + std::to_string(options.maxBytes));
+        }
+    }
+    if (options.maxBytes > 0 && sets.empty()) {
+        PrintUsageError("--max-bytes: no format plug-in writes to a size budget");
+        return ExitUsage;
+    }
+    sets.insert(sets.end(), options.sets.begin(), options.sets.end());
+    if (int code = ApplySets(session, sets); code != ExitOk) {
         return code;
     }
     SetUserInterface(&session.ui);
@@ -669,10 +685,11 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     const QCommandLineOption fastDecode("fast-decode");
     const QCommandLineOption maxPixels("max-pixels", "", "N");
     const QCommandLineOption allowDamaged("allow-damaged");
-    parser.addOptions({op,    set,       quality,    settings,     json,        force,  quiet,
-                       help,  version,   out,        profile,      format,      thumbs, thumbName,
-                       fit,   smartCut,  thumbsOnly, copyOriginal, logFile,     dest,   jobs,
-                       shard, recursive, fastDecode, maxPixels,    allowDamaged});
+    const QCommandLineOption maxBytes("max-bytes", "", "N");
+    parser.addOptions({op,    set,       quality,    settings,     json,         force,   quiet,
+                       help,  version,   out,        profile,      format,       thumbs,  thumbName,
+                       fit,   smartCut,  thumbsOnly, copyOriginal, logFile,      dest,    jobs,
+                       shard, recursive, fastDecode, maxPixels,    allowDamaged, maxBytes});
     if (!parser.parse(arguments)) {
         PrintUsageError(parser.errorText().toStdString());
         exitCode = ExitUsage;
@@ -785,6 +802,13 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
         }
     }
     options.allowDamaged = parser.isSet(allowDamaged);
+    if (parser.isSet(maxBytes)) {
+        bool ok = false;
+        options.maxBytes = parser.value(maxBytes).toLongLong(&ok);
+        if (!ok || options.maxBytes < 1 || options.maxBytes > 2147483647) {
+            return usage("--max-bytes takes a number of bytes from 1 to 2147483647");
+        }
+    }
     options.recursive = parser.isSet(recursive);
     options.fastDecode = parser.isSet(fastDecode);
     static const char* const commands[] = {"formats", "ops",      "info",

@@ -22,6 +22,7 @@ struct Options {
     bool allowDamaged = false;        // --allow-damaged
     bool hasQualityOffset = false;
     int qualityOffset = 0;
+    long long maxBytes = 0; // --max-bytes: every format's targetBytes field (0: not given)
 
     // batch
     std::string outDir;                  // --out

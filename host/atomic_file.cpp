@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -35,6 +36,16 @@ void AtomicFile::Commit() {
     struct stat info;
     if (stat(target.c_str(), &info) == 0) {
         chmod(temporary.c_str(), info.st_mode & 07777);
+        const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || (fsync(fd) != 0 && errno != EINVAL)) {
+            const int error = errno;
+            if (fd >= 0) {
+                close(fd);
+            }
+            throw CVFileError::FromErrno(error, target.c_str());
+        }
+        close(fd);
+        flushed = true;
     } else {
         const mode_t mask = umask(0);
         umask(mask);

@@ -20,12 +20,18 @@ class AtomicFile {
     const std::string& Temporary() const { return temporary; }
     const std::string& Target() const { return target; }
     // Renames the temporary file over the target (keeping an existing file's
-    // permissions); throws CVFileError when that fails.
+    // permissions); throws CVFileError when that fails. When a file is
+    // replaced, the new one is flushed to the disk first, so that a crash
+    // leaves the old file or the whole new one; a new name has nothing to
+    // lose and is not flushed (batch runs write thousands).
     void Commit();
+    // Whether Commit flushed the file to the disk.
+    bool Flushed() const { return flushed; }
 
   private:
     std::string target;
     std::string temporary;
+    bool flushed = false;
 };
 
 } // namespace pixmill

@@ -280,7 +280,6 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
         }
         CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
         session.CopyTo(stream);
-        stream.Sync();
         stream.Close();
         writtenSize = static_cast<int>(session.FileSize());
         file.Commit();
@@ -295,7 +294,6 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
         CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
         written = codec->Write(&stream, &progress, nullptr);
         if (written) {
-            stream.Sync();
             stream.Close();
         }
     }

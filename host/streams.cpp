@@ -80,12 +80,6 @@ int64_t CVFileStream::Seek(int64_t offset, int origin) {
     return result;
 }
 
-void CVFileStream::Sync() {
-    if (fd >= 0 && fsync(fd) != 0 && errno != EINVAL) {
-        Fail(errno);
-    }
-}
-
 void CVFileStream::Close() {
     if (fd >= 0) {
         const int result = close(fd);

@@ -20,8 +20,6 @@ class CVFileStream : public CVStream {
     size_t Read(void* buffer, size_t count) override;
     size_t Write(const void* buffer, size_t count) override;
     int64_t Seek(int64_t offset, int origin) override;
-    // Flushes to the disk; throws CVFileError when that fails.
-    void Sync();
     void Close();
     const std::string& Path() const { return path; }
 

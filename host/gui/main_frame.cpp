@@ -302,6 +302,7 @@ void CMainFrame::CreateMenus() {
     for (int id : {cmd::Cascade, cmd::TileHorizontally, cmd::TileVertically, cmd::CloseAll}) {
         AddCommand(windowMenu, id);
     }
+    connect(windowMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateWindowList);
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     AddCommand(help, cmd::About);
     for (QMenu* menu : {file, editMenu, view, imageMenu, windowMenu}) {
@@ -320,6 +321,34 @@ void CMainFrame::CreateMenus() {
         }
     }
     toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+}
+
+// The open windows below the Window menu's commands, numbered, the active
+// one checked; choosing one brings it to the front.
+void CMainFrame::UpdateWindowList() {
+    for (QAction* action : windowListActions) {
+        windowMenu->removeAction(action);
+        action->deleteLater();
+    }
+    windowListActions.clear();
+    const QList<QMdiSubWindow*> windows = mdi->subWindowList();
+    if (windows.isEmpty()) {
+        return;
+    }
+    windowListActions.append(windowMenu->addSeparator());
+    int number = 0;
+    for (QMdiSubWindow* window : windows) {
+        ++number;
+        const QString text = number < 10
+                                 ? QStringLiteral("&%1 %2").arg(number).arg(window->windowTitle())
+                                 : QStringLiteral("%1 %2").arg(number).arg(window->windowTitle());
+        QAction* action = windowMenu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(window == mdi->activeSubWindow());
+        connect(action, &QAction::triggered, this,
+                [this, window] { mdi->setActiveSubWindow(window); });
+        windowListActions.append(action);
+    }
 }
 
 void CMainFrame::BuildImageMenu(QMenu* menu, int index) {

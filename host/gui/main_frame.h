@@ -39,6 +39,7 @@ class CMainFrame : public QMainWindow {
     QList<CImageFrame*> Frames() const;
     QAction* Action(int commandId) const;
     QMenu* ImageMenu() const { return imageMenu; }
+    QMenu* WindowMenu() const { return windowMenu; }
     QToolBar* ToolBar() const { return toolBar; }
     // Status panes 2, 4, 6 and 8.
     QLabel* Pane(int index) const;
@@ -76,6 +77,7 @@ class CMainFrame : public QMainWindow {
     void CreateActions();
     void CreateMenus();
     void CreateStatusBar();
+    void UpdateWindowList();
     void BuildImageMenu(QMenu* menu, int index);
     void UpdateRecentMenu();
     QAction* AddCommand(QMenu* menu, int commandId);
@@ -94,6 +96,7 @@ class CMainFrame : public QMainWindow {
     QMenu* editMenu = nullptr;
     QMenu* imageMenu = nullptr;
     QMenu* windowMenu = nullptr;
+    QList<QAction*> windowListActions; // the open windows, below the commands
     QMenu* recentMenu = nullptr;
     std::map<int, QAction*> actions;
     std::map<int, std::function<void()>> handlers;

@@ -1,5 +1,5 @@
-// alderfmt: the JPEG format plug-in. The format object, its settings block
-// "JPEG_Parameters" and the exported entry points.
+// alderfmt: the JPEG format plug-in. The format object, its settings blocks
+// "JPEG_Parameters" and "JPEG_Target" and the exported entry points.
 #include "alderfmt_pane.h"
 #include "alderfmt_settings.h"
 #include "alderfmt_strings.h"
@@ -32,6 +32,7 @@ class JpegFormat final : public CFormatPlugin {
     void Load(CPluginHost* newHost) {
         host = newHost;
         binding.Bind(host, kJpegSchema, settings);
+        targetBinding.Bind(host, kJpegTargetSchema, target);
     }
 
     const char* GetName(bool) override { return LookupString(kStrings, IdsName); }
@@ -42,7 +43,7 @@ class JpegFormat final : public CFormatPlugin {
     }
     int GetId() override { return 0; }
     CFormatCodec* CreateCodec() override {
-        return new (std::nothrow) JpegCodec(this, host, &settings);
+        return new (std::nothrow) JpegCodec(this, host, &settings, &target);
     }
     uint16_t GetCapabilities() override {
         return CapFlag01 | CapOptionsPane | CapCanSave | CapSavePreview;
@@ -55,7 +56,7 @@ class JpegFormat final : public CFormatPlugin {
         return kinds->special == 0 && (kinds->kinds & (KindGray8 | KindRgb24)) != 0;
     }
     CPluginPane* CreateOptionsPane(CPaneSite* site) override {
-        return new JpegOptionsPane(site, &settings);
+        return new JpegOptionsPane(site, &settings, &target);
     }
     void DestroyOptionsPane(CPluginPane* pane) override {
         delete static_cast<JpegOptionsPane*>(pane);
@@ -65,7 +66,9 @@ class JpegFormat final : public CFormatPlugin {
   private:
     CPluginHost* host = nullptr;
     JpegSettings settings{};
-    CSettingsBinding binding; // after the block: saves it before it goes
+    JpegTargetSettings target{};
+    CSettingsBinding binding; // after the blocks: save them before they go
+    CSettingsBinding targetBinding;
 };
 
 JpegFormat g_format;
@@ -79,6 +82,6 @@ PIXMILL_ENTRY int GetFormat(CPluginHost* host, CFormatPlugin** out) {
 }
 
 PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    *blocks = &kJpegSchema;
-    return 1;
+    *blocks = kJpegSchemas;
+    return 2;
 }

@@ -117,6 +117,17 @@ void JpegOptionsPane::Build(QWidget* root) {
     grid->addLayout(options, 4, 0, 1, 3);
     BindNumber(model, JpegOptionsModel::Sharpen, {sharpen, nullptr, sharpenUpDown}, kLevelTyping);
 
+    // The largest file: the save dialog's preview shows the level chosen.
+    auto* budget = new QHBoxLayout;
+    auto* budgetLabel = new QLabel(Text(IdsTargetBytes), group);
+    QLineEdit* budgetEdit = CNumberControl::MakeEdit(group, IdTargetBytesEdit, 10, "\\d{0,10}");
+    budgetLabel->setBuddy(budgetEdit);
+    budget->addWidget(budgetLabel);
+    budget->addWidget(budgetEdit);
+    budget->addStretch(1);
+    grid->addLayout(budget, 5, 0, 1, 3);
+    BindNumber(model, JpegOptionsModel::TargetBytes, {budgetEdit}, kLevelTyping);
+
     QObject::connect(progressive, &QCheckBox::toggled, root, [this](bool on) {
         if (!Filling()) {
             Accept(model.SetProgressive(on));

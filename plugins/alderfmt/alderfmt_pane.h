@@ -1,5 +1,5 @@
 // JpegOptionsPane: the save-options pane of the JPEG format (levels with
-// sliders and edits, progressive, lock, sharpen), bound to a
+// sliders and edits, progressive, lock, sharpen, largest file), bound to a
 // JpegOptionsModel. The host embeds it in its save dialog and re-runs the
 // encoder with a preview after every change.
 #pragma once
@@ -21,17 +21,26 @@ enum PaneControl {
     IdBlockSmoothing = 1008,
     IdSharpenEdit = 1010,
     IdSharpenUpDown = 1011,
+    IdTargetBytesEdit = 1012,
 };
 
 class JpegOptionsPane : public CModelPane<JpegOptionsModel, JpegSettings> {
   public:
-    JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings)
-        : CModelPane(site, *pluginSettings) {}
+    JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings, JpegTargetSettings* target)
+        : CModelPane(site, *pluginSettings, *target), target(*target) {}
+
+    bool Commit() override {
+        model.Store(target);
+        return CModelPane::Commit();
+    }
 
   protected:
     void Build(QWidget* root) override;
     void OnImage() override;
     void OnRefresh() override;
+
+  private:
+    JpegTargetSettings& target;
 };
 
 } // namespace pixmill::alder

@@ -10,13 +10,17 @@ const SettingsField& FieldOf(int field) {
         return LuminanceField();
     case JpegOptionsModel::Chrominance:
         return ChrominanceField();
+    case JpegOptionsModel::TargetBytes:
+        return TargetBytesField();
     default:
         return SharpenField();
     }
 }
 
-int32_t& Slot(JpegSettings& values, int field) {
+int32_t& Slot(JpegSettings& values, JpegTargetSettings& budget, int field) {
     switch (field) {
+    case JpegOptionsModel::TargetBytes:
+        return budget.targetBytes;
     case JpegOptionsModel::Luminance:
         return values.luminance;
     case JpegOptionsModel::Chrominance:
@@ -28,9 +32,11 @@ int32_t& Slot(JpegSettings& values, int field) {
 
 } // namespace
 
-JpegOptionsModel::JpegOptionsModel(const JpegSettings& settings) : values(settings) {
-    for (int field : {Luminance, Chrominance, Sharpen}) {
-        Slot(values, field) = RangeOf(FieldOf(field)).ClampInt(Slot(values, field));
+JpegOptionsModel::JpegOptionsModel(const JpegSettings& settings, const JpegTargetSettings& target)
+    : values(settings), budget(target) {
+    for (int field : {Luminance, Chrominance, Sharpen, TargetBytes}) {
+        int32_t& slot = Slot(values, budget, field);
+        slot = RangeOf(FieldOf(field)).ClampInt(slot);
     }
 }
 
@@ -52,6 +58,8 @@ double JpegOptionsModel::Value(int field) const {
         return values.luminance;
     case Chrominance:
         return values.chrominance;
+    case TargetBytes:
+        return budget.targetBytes;
     default:
         return values.sharpen;
     }
@@ -63,14 +71,15 @@ NumberRange JpegOptionsModel::Range(int field) const {
 
 bool JpegOptionsModel::Set(int field, double value) {
     const JpegSettings before = values;
+    const int32_t budgetBefore = budget.targetBytes;
     const int level = Range(field).ClampInt(value);
-    Slot(values, field) = level;
-    if (field != Sharpen && values.lockSliders != 0) {
+    Slot(values, budget, field) = level;
+    if ((field == Luminance || field == Chrominance) && values.lockSliders != 0) {
         // Locked levels move together (both fields declare the same range).
-        Slot(values, field == Luminance ? Chrominance : Luminance) = level;
+        Slot(values, budget, field == Luminance ? Chrominance : Luminance) = level;
     }
     return values.luminance != before.luminance || values.chrominance != before.chrominance ||
-           values.sharpen != before.sharpen;
+           values.sharpen != before.sharpen || budget.targetBytes != budgetBefore;
 }
 
 bool JpegOptionsModel::Enabled(int field) const {
@@ -79,6 +88,10 @@ bool JpegOptionsModel::Enabled(int field) const {
 
 void JpegOptionsModel::Store(JpegSettings& settings) const {
     settings = values;
+}
+
+void JpegOptionsModel::Store(JpegTargetSettings& target) const {
+    target = budget;
 }
 
 } // namespace pixmill::alder

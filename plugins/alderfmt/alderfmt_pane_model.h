@@ -1,5 +1,6 @@
 // The JPEG options pane without widgets: the two quality levels (which move
-// together while locked), progressive writing and sharpening. A grey picture
+// together while locked), progressive writing, sharpening and the largest
+// file size (0: none). A grey picture
 // is written with one component, so it has no chrominance level to set.
 #pragma once
 
@@ -11,9 +12,10 @@ namespace pixmill::alder {
 
 class JpegOptionsModel : public CPaneModel {
   public:
-    enum Field { Luminance, Chrominance, Sharpen };
+    enum Field { Luminance, Chrominance, Sharpen, TargetBytes };
 
-    explicit JpegOptionsModel(const JpegSettings& settings);
+    explicit JpegOptionsModel(const JpegSettings& settings,
+                              const JpegTargetSettings& target = JpegTargetSettings{});
 
     // Whether the picture to be written is grey (8 bits with a grey palette).
     void SetGreyImage(bool grey) { greyImage = grey; }
@@ -28,9 +30,11 @@ class JpegOptionsModel : public CPaneModel {
     bool Enabled(int field) const override;
 
     void Store(JpegSettings& settings) const;
+    void Store(JpegTargetSettings& target) const;
 
   private:
     JpegSettings values;
+    JpegTargetSettings budget;
     bool greyImage = false;
 };
 

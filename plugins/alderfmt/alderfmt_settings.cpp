@@ -21,10 +21,20 @@ const SettingsField kFields[] = {
      "keep high-frequency detail in busy blocks (0 off)"},
 };
 
+const SettingsField kTargetFields[] = {
+    {"targetBytes", offsetof(JpegTargetSettings, targetBytes), FieldType::I32, 0, 2147483647, 0,
+     "largest file in bytes: the best level that fits is chosen (0 off)"},
+};
+
 } // namespace
 
-const SettingsBlockSchema kJpegSchema = {kSettingsName, sizeof(JpegSettings), 3, kFields,
-                                         sizeof(kFields) / sizeof(kFields[0])};
+const SettingsBlockSchema kJpegSchemas[2] = {
+    {kSettingsName, sizeof(JpegSettings), 3, kFields, sizeof(kFields) / sizeof(kFields[0])},
+    {kTargetSettingsName, sizeof(JpegTargetSettings), 1, kTargetFields,
+     sizeof(kTargetFields) / sizeof(kTargetFields[0])},
+};
+const SettingsBlockSchema& kJpegSchema = kJpegSchemas[0];
+const SettingsBlockSchema& kJpegTargetSchema = kJpegSchemas[1];
 
 const SettingsField& LuminanceField() {
     return kFields[0];
@@ -34,6 +44,9 @@ const SettingsField& ChrominanceField() {
 }
 const SettingsField& SharpenField() {
     return kFields[4];
+}
+const SettingsField& TargetBytesField() {
+    return kTargetFields[0];
 }
 
 } // namespace pixmill::alder

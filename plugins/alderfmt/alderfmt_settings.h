@@ -18,14 +18,27 @@ struct JpegSettings {
     uint8_t reserved2;
     int32_t sharpen; // 0 .. 100
 };
-#pragma pack(pop)
 static_assert(sizeof(JpegSettings) == 16);
 
-inline constexpr const char* kSettingsName = "JPEG_Parameters";
+// A size budget for every file written, kept apart so that stored
+// "JPEG_Parameters" blocks keep their size.
+struct JpegTargetSettings {
+    int32_t targetBytes; // 0: none; else the best level whose file fits
+    int32_t reserved[3];
+};
+#pragma pack(pop)
+static_assert(sizeof(JpegTargetSettings) == 16);
 
-extern const SettingsBlockSchema kJpegSchema;
+inline constexpr const char* kSettingsName = "JPEG_Parameters";
+inline constexpr const char* kTargetSettingsName = "JPEG_Target";
+
+// Both blocks, in the order GetSettingsSchema hands them out.
+extern const SettingsBlockSchema kJpegSchemas[2];
+extern const SettingsBlockSchema& kJpegSchema;
+extern const SettingsBlockSchema& kJpegTargetSchema;
 const SettingsField& LuminanceField();
 const SettingsField& ChrominanceField();
 const SettingsField& SharpenField();
+const SettingsField& TargetBytesField();
 
 } // namespace pixmill::alder

@@ -16,6 +16,7 @@ const StringEntry kEntries[] = {
     {IdsSmoothing, "&Block smoothing"},
     {IdsLock, "Lock &sliders"},
     {IdsSharpen, "Sharpe&n :"},
+    {IdsTargetBytes, "Largest &file (bytes, 0 any size) :"},
 };
 
 } // namespace

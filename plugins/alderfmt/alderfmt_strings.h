@@ -17,6 +17,7 @@ enum StringId {
     IdsSmoothing,
     IdsLock,
     IdsSharpen,
+    IdsTargetBytes,
 };
 
 // The library's texts (read with LookupString).

@@ -1,5 +1,8 @@
 #include "dct.h"
 
+#include "dct_flow.h"
+#include "vector_kernels.h"
+
 #include <cmath>
 
 namespace pixmill::alder {
@@ -13,46 +16,14 @@ namespace {
 
 // (x * k + 2^(n-1)) >> n; the product is formed in 64 bits so that the
 // column pass cannot overflow whatever the samples.
-template <int K, int N> inline int32_t Mul(int32_t x) {
-    return static_cast<int32_t>((static_cast<int64_t>(x) * K + (int64_t{1} << (N - 1))) >> N);
-}
+template <int K, int N> struct Mul {
+    static int32_t Of(int32_t x) {
+        return static_cast<int32_t>((static_cast<int64_t>(x) * K + (int64_t{1} << (N - 1))) >> N);
+    }
+};
 
 // Extra fraction bits carried from the row pass into the column pass.
 constexpr int kPassBits = 4;
-
-// One 8-point transform by recursive halving: the sums go to a half-size
-// transform giving the even outputs, the differences divided by
-// 2 cos((2n+1) pi / 2N) to another giving the odd outputs as neighbour sums.
-// Output 0 is the plain sum, outputs 1..7 are scaled by sqrt(2), so that two
-// passes give 8 x F(u,v).
-inline void Transform8(int32_t* v, int stride) {
-    const int32_t x0 = v[0], x1 = v[stride], x2 = v[2 * stride], x3 = v[3 * stride];
-    const int32_t x4 = v[4 * stride], x5 = v[5 * stride], x6 = v[6 * stride], x7 = v[7 * stride];
-    // Even half.
-    const int32_t g0 = x0 + x7, g1 = x1 + x6, g2 = x2 + x5, g3 = x3 + x4;
-    const int32_t s0 = g0 + g3, s1 = g1 + g2;
-    const int32_t d0 = Mul<17734, 15>(g0 - g3), d1 = Mul<21407, 14>(g1 - g2);
-    const int32_t e0 = s0 + s1, e2 = Mul<23171, 15>(s0 - s1);
-    const int32_t f1 = Mul<23171, 15>(d0 - d1);
-    const int32_t e1 = d0 + d1 + f1, e3 = f1;
-    // Odd half.
-    const int32_t h0 = Mul<16705, 15>(x0 - x7), h1 = Mul<19705, 15>(x1 - x6);
-    const int32_t h2 = Mul<29490, 15>(x2 - x5), h3 = Mul<20995, 13>(x3 - x4);
-    const int32_t t0 = h0 + h3, t1 = h1 + h2;
-    const int32_t u0 = Mul<17734, 15>(h0 - h3), u1 = Mul<21407, 14>(h1 - h2);
-    const int32_t o0 = t0 + t1, o2 = Mul<23171, 15>(t0 - t1);
-    const int32_t w1 = Mul<23171, 15>(u0 - u1);
-    const int32_t o1 = u0 + u1 + w1, o3 = w1;
-
-    v[0] = e0;
-    v[2 * stride] = Mul<23171, 14>(e1);
-    v[4 * stride] = Mul<23171, 14>(e2);
-    v[6 * stride] = Mul<23171, 14>(e3);
-    v[stride] = Mul<23171, 14>(o0 + o1);
-    v[3 * stride] = Mul<23171, 14>(o1 + o2);
-    v[5 * stride] = Mul<23171, 14>(o2 + o3);
-    v[7 * stride] = Mul<23171, 14>(o3);
-}
 
 // Inverse transform: out(x) = sum over u of C(u)/2 F(u) cos((2x+1) u pi / 16),
 // as a 13-bit fixed-point matrix.
@@ -72,20 +43,41 @@ const InverseTable kInverse;
 
 } // namespace
 
-void ForwardDct(const int16_t samples[64], int16_t out[64]) {
+void ForwardDctScalar(const int16_t samples[64], int16_t out[64]) {
     int32_t work[64];
     for (int i = 0; i < 64; ++i) {
         work[i] = static_cast<int32_t>(samples[i]) * (1 << kPassBits);
     }
     for (int row = 0; row < 8; ++row) {
-        Transform8(work + 8 * row, 1);
+        Transform8<int32_t, Mul>(work + 8 * row, 1);
     }
     for (int column = 0; column < 8; ++column) {
-        Transform8(work + column, 8);
+        Transform8<int32_t, Mul>(work + column, 8);
     }
     constexpr int32_t half = 1 << (kPassBits - 1);
     for (int i = 0; i < 64; ++i) {
         out[i] = static_cast<int16_t>((work[i] + half) >> kPassBits);
+    }
+}
+
+namespace {
+bool g_vectorOn = true;
+const bool g_hasAvx2 = __builtin_cpu_supports("avx2");
+} // namespace
+
+bool VectorKernelsActive() {
+    return g_vectorOn && g_hasAvx2;
+}
+
+void SetVectorKernels(bool on) {
+    g_vectorOn = on;
+}
+
+void ForwardDct(const int16_t samples[64], int16_t out[64]) {
+    if (VectorKernelsActive()) {
+        ForwardDctAvx2(samples, out);
+    } else {
+        ForwardDctScalar(samples, out);
     }
 }
 

@@ -11,8 +11,10 @@ namespace pixmill::alder {
 extern const uint8_t kNaturalOrder[64];
 
 // samples: 64 level-shifted samples (-128..127), row-major. out: 8 x F(u,v)
-// in natural order.
+// in natural order. The vector kernel where the processor has one, else the
+// scalar transform; both give the same results.
 void ForwardDct(const int16_t samples[64], int16_t out[64]);
+void ForwardDctScalar(const int16_t samples[64], int16_t out[64]);
 
 // coefficients: dequantised F(u,v) in natural order. out: level-shifted
 // samples (not clamped), row-major.

@@ -7,6 +7,7 @@
 #include "pixmill/progress.h"
 #include "pixmill/scope_guards.h"
 #include "pixmill/stream.h"
+#include "size_target.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,8 +15,9 @@
 
 namespace pixmill::alder {
 
-JpegCodec::JpegCodec(CFormatPlugin* plugin, CPluginHost* host, const JpegSettings* settings)
-    : FormatCodecBase(plugin, host), settings(settings), encoder(host) {}
+JpegCodec::JpegCodec(CFormatPlugin* plugin, CPluginHost* host, const JpegSettings* settings,
+                     const JpegTargetSettings* target)
+    : FormatCodecBase(plugin, host), settings(settings), target(target), encoder(host) {}
 
 JpegCodec::~JpegCodec() {
     Discard();
@@ -244,9 +246,53 @@ bool JpegCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewIm
     current.chrominance = std::clamp<int>(settings->chrominance, 0, 255);
     current.progressive = settings->progressive != 0;
     current.sharpen = std::clamp<int>(settings->sharpen, 0, 100);
-    encoder.Write(current, output, progress, previewImage, bufferStart);
+    if (target != nullptr && target->targetBytes > 0) {
+        WriteWithinBudget(current, target->targetBytes, output, progress, previewImage);
+    } else {
+        encoder.Write(current, output, progress, previewImage, bufferStart);
+    }
     writtenSize = static_cast<int>(output->Seek(0, CVStream::FromEnd));
     return true;
+}
+
+// The luminance level is searched; chrominance keeps its distance from it.
+// The fitting trial's bytes are the file unless a preview is wanted, which
+// takes one more encoding at the level found.
+void JpegCodec::WriteWithinBudget(const EncoderSettings& chosen, int64_t budget, CVStream* output,
+                                  CVProgress* progress, CVImage* previewImage) {
+    const int distance = chosen.chrominance - chosen.luminance;
+    auto at = [&](int level) {
+        EncoderSettings s = chosen;
+        s.luminance = level;
+        s.chrominance = std::clamp(level + distance, 0, 255);
+        return s;
+    };
+    ByteStream trial, best;
+    const LevelSearch found = FindLevelForBudget(budget, [&](int level) {
+        trial.Clear();
+        encoder.Write(at(level), &trial, nullptr, nullptr, bufferStart);
+        const auto size = static_cast<int64_t>(trial.Bytes().size());
+        if (size <= budget) {
+            best.Swap(trial); // bisection only moves to better fitting levels
+        }
+        return size;
+    });
+    if (found.level < 0) {
+        char message[CQorelError::kMessageSize];
+        BudgetMessage(message, sizeof(message), budget, found.bytes);
+        throw CQorelError(message);
+    }
+    if (previewImage != nullptr) {
+        encoder.Write(at(found.level), output, progress, previewImage, bufferStart);
+        return;
+    }
+    output->Seek(0, CVStream::FromStart);
+    if (output->Write(best.Bytes().data(), best.Bytes().size()) != best.Bytes().size()) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    if (progress != nullptr) {
+        progress->End();
+    }
 }
 
 void JpegCodec::FreeWorkBuffer() {

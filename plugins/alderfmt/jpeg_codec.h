@@ -2,8 +2,8 @@
 // (decoding only) and writes with JpegEncoder. Qt-free.
 #pragma once
 
-#include "jpeg_encoder.h"
 #include "alderfmt_settings.h"
+#include "jpeg_encoder.h"
 #include "pixmill/format_codec_base.h"
 
 namespace pixmill::alder {
@@ -12,8 +12,10 @@ struct JpegDecoder;
 
 class JpegCodec : public FormatCodecBase {
   public:
-    // settings: the plug-in's current settings, read at every write.
-    JpegCodec(CFormatPlugin* plugin, CPluginHost* host, const JpegSettings* settings);
+    // settings (and target, when given): the plug-in's current settings,
+    // read at every write.
+    JpegCodec(CFormatPlugin* plugin, CPluginHost* host, const JpegSettings* settings,
+              const JpegTargetSettings* target = nullptr);
     ~JpegCodec() override;
 
     SIZE BeginWrite(const CVImage* image, const int* parameter) override;
@@ -33,7 +35,11 @@ class JpegCodec : public FormatCodecBase {
     void ReadRows(CVProgress* progress, int firstPercent, int lastPercent);
     void ReadProgressive(CVProgress* progress);
 
+    void WriteWithinBudget(const EncoderSettings& chosen, int64_t budget, CVStream* output,
+                           CVProgress* progress, CVImage* previewImage);
+
     const JpegSettings* settings;
+    const JpegTargetSettings* target;
     JpegDecoder* decoder = nullptr;
     SIZE headerSize{};
     JpegEncoder encoder;

@@ -7,6 +7,7 @@
 #include "pixmill/progress.h"
 #include "pixmill/stream.h"
 #include "pixmill/work_progress.h"
+#include "vector_kernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -176,12 +177,14 @@ void JpegEncoder::BuildConversionTables() {
         yR[i] = i * 19595;
         yG[i] = i * 38470;
         yB[i] = i * 7471 - 8355840;
+        // Chrominance rounds to nearest like luminance (the offset 128 plus
+        // just under half a level, so pure blue and red stay at 255).
         cbR[i] = i * -11059;
-        cbG[i] = 8388608 - i * 21709;
+        cbG[i] = 8388608 + 32767 - i * 21709;
         cbB[i] = i * 32768;
         crR[i] = i * 32768;
         crG[i] = i * -27439;
-        crB[i] = 8388608 - i * 5329;
+        crB[i] = 8388608 + 32767 - i * 5329;
     }
 }
 
@@ -316,6 +319,10 @@ void JpegEncoder::TransformColourMcu(int mx, int my, int16_t* blocks) {
         int16_t* y = ys + 16 * r;
         int32_t* b = cb + 16 * r;
         int32_t* d = cr + 16 * r;
+        if (validX == 16 && vectorKernels) {
+            ConvertPixels16Avx2(row, y, b, d);
+            continue;
+        }
         for (int c = 0; c < 16; ++c) {
             const uint8_t* p = row + 3 * std::min(c, validX - 1);
             const int blue = p[0], green = p[1], red = p[2];
@@ -386,12 +393,18 @@ void JpegEncoder::TransformPicture(WorkProgress& progress) {
 void JpegEncoder::QuantiseBlock(int16_t* block, int table) const {
     const uint32_t* divisor = quantDivisor[table];
     const uint64_t* reciprocal = quantReciprocal[table];
+    // Busy blocks keep their detail when sharpening; all others get a dead
+    // zone of a whole step.
+    if (vectorKernels) {
+        const bool rounding =
+            sharpenThreshold < 6000 && HighFrequencyEnergyAvx2(block) > sharpenThreshold;
+        QuantiseAvx2(block, divisor, reciprocal, rounding, kMaxDc, kMaxAc);
+        return;
+    }
     int energy = 0;
     for (int k = 10; k < 64; ++k) {
         energy += std::abs(block[k]);
     }
-    // Busy blocks keep their detail when sharpening; all others get a dead
-    // zone of a whole step.
     const bool rounding = energy > sharpenThreshold && sharpenThreshold < 6000;
     for (int k = 0; k < 64; ++k) {
         const int c = block[k];
@@ -807,6 +820,7 @@ void JpegEncoder::Write(const EncoderSettings& settings, CVStream* target, CVPro
     }
     sharpenThreshold = SharpenThreshold(settings.sharpen);
     BuildConversionTables();
+    vectorKernels = VectorKernelsActive();
 
     stream->Seek(0, CVStream::FromStart);
     WriteHeaders(settings.progressive);

@@ -122,6 +122,7 @@ class JpegEncoder {
     int qualityOffset = 0;
     int luminanceLevel = 0, chrominanceLevel = 0;
     int sharpenThreshold = 6000;
+    bool vectorKernels = false; // the AVX2 kernels, chosen at every write
     uint8_t quantTable[2][64] = {};
     uint32_t quantDivisor[2][64] = {};    // 8 x table entry
     uint64_t quantReciprocal[2][64] = {}; // ceil(2^32 / divisor)

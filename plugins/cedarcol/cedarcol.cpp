@@ -48,6 +48,7 @@ static_assert(std::size(kTargets) == std::size(kOperations));
 CColorPlugin::CColorPlugin(CPluginHost* host)
     : CTableProcessingPlugin(host, kStrings, kOperations, {IdsGroupName, IdsGroupMenuName}) {
     BindSettings(kColorInfoSchema, settings);
+    mappingBinding.Bind(host, kColorMappingSchema, mapping);
     // The planes are not stored: a remembered fixed palette is loaded again,
     // so that it is not replaced by black entries.
     if (settings.fixedPalette != 0) {
@@ -58,8 +59,8 @@ CColorPlugin::CColorPlugin(CPluginHost* host)
 void CColorPlugin::Convert(const CVImage* source, CVImage* destination, CVProgress* progress) {
     ConversionParameters params;
     params.info = settings;
-    params.ditherLevel = ditherLevel;
-    params.tolerance = tolerance;
+    params.ditherLevel = mapping.ditherLevel;
+    params.tolerance = mapping.tolerance;
     params.fixedPalette = planes;
     ConvertColors(host, *source, *destination, progress, params);
 }
@@ -150,6 +151,6 @@ PIXMILL_ENTRY uint8_t ChangeColors(const CVImage* source, CVImage* destination,
 }
 
 PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    *blocks = &kColorInfoSchema;
-    return 1;
+    *blocks = kColorSchemas;
+    return 2;
 }

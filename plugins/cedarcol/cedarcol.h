@@ -1,5 +1,5 @@
 // The colour-conversion plug-in object: four operations of the "Convert to"
-// group, the stored conversion settings, the per-run dither level and
+// group, the stored conversion settings, the stored dither level and
 // tolerance, and the palette planes of the fixed palette last chosen.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include "color_convert.h"
 
 #include "pixmill/operation_table.h"
+#include "pixmill/settings_binding.h"
 
 #include <cstdint>
 
@@ -36,8 +37,7 @@ class CColorPlugin : public CTableProcessingPlugin {
     void LoadPalette(int kind);
 
     QorelColorInfo settings{};
-    int ditherLevel = kDefaultDitherLevel;
-    int tolerance = kDefaultTolerance;
+    ColorMapping mapping{};
     RGBQUAD planes[256] = {};
 
   private:
@@ -47,6 +47,8 @@ class CColorPlugin : public CTableProcessingPlugin {
     CPluginPane* CreatePane(CPaneSite* site) override;
 
     void Convert(const CVImage* source, CVImage* destination, CVProgress* progress);
+
+    CSettingsBinding mappingBinding; // after the block: saves it before it goes
 };
 
 } // namespace pixmill::cedarcol

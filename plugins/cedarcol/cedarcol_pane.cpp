@@ -72,7 +72,7 @@ NumberWidgets AddTrackBarRow(QGridLayout* grid, int row, const char* text, int t
 // ---------------------------------------------------------- black and white
 
 CBlackWhitePane::CBlackWhitePane(CPaneSite* site, CColorPlugin* plugin)
-    : CPaneBase(site), plugin(plugin), model(plugin->settings, plugin->ditherLevel) {}
+    : CPaneBase(site), plugin(plugin), model(plugin->settings, plugin->mapping.ditherLevel) {}
 
 void CBlackWhitePane::Build(QWidget* root) {
     auto* grid = new QGridLayout(root);
@@ -89,7 +89,7 @@ bool CBlackWhitePane::Commit() {
     if (!root) {
         return false;
     }
-    model.Store(plugin->settings, plugin->ditherLevel);
+    model.Store(plugin->settings, plugin->mapping.ditherLevel);
     return true;
 }
 
@@ -97,7 +97,7 @@ bool CBlackWhitePane::Commit() {
 
 CPalettePane::CPalettePane(CPaneSite* site, CColorPlugin* plugin)
     : CPaneBase(site), plugin(plugin),
-      model(plugin->settings, plugin->ditherLevel, plugin->tolerance) {}
+      model(plugin->settings, plugin->mapping.ditherLevel, plugin->mapping.tolerance) {}
 
 void CPalettePane::Build(QWidget* root) {
     auto* grid = new QGridLayout(root);
@@ -132,7 +132,7 @@ bool CPalettePane::Commit() {
     if (!root) {
         return false;
     }
-    model.Store(plugin->settings, plugin->ditherLevel, plugin->tolerance);
+    model.Store(plugin->settings, plugin->mapping.ditherLevel, plugin->mapping.tolerance);
     plugin->LoadPalette(model.Kind());
     return true;
 }

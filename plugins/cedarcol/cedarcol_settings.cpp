@@ -21,10 +21,22 @@ const SettingsField kFields[] = {
     {"fixedPalette", offsetof(QorelColorInfo, fixedPalette), FieldType::Bool, 0, 1, 0,
      "the palette planes hold the fixed palette of the palette kind"},
 };
+
+const SettingsField kMappingFields[] = {
+    {"ditherLevel", offsetof(ColorMapping, ditherLevel), FieldType::I32, 0, kMaxDitherLevel,
+     kDefaultDitherLevel, "error diffusion strength for palette targets, 0 none"},
+    {"tolerance", offsetof(ColorMapping, tolerance), FieldType::I32, 0, kMaxTolerance,
+     kDefaultTolerance, "adaptive palettes: entries this close to a web colour become it"},
+};
 } // namespace
 
-const SettingsBlockSchema kColorInfoSchema = {"QorelColorInfo", sizeof(QorelColorInfo), 3, kFields,
-                                              sizeof(kFields) / sizeof(kFields[0])};
+const SettingsBlockSchema kColorSchemas[2] = {
+    {"QorelColorInfo", sizeof(QorelColorInfo), 3, kFields, sizeof(kFields) / sizeof(kFields[0])},
+    {"QorelColorMapping", sizeof(ColorMapping), 1, kMappingFields,
+     sizeof(kMappingFields) / sizeof(kMappingFields[0])},
+};
+const SettingsBlockSchema& kColorInfoSchema = kColorSchemas[0];
+const SettingsBlockSchema& kColorMappingSchema = kColorSchemas[1];
 
 const SettingsField& ColorInfoField(const char* name) {
     const SettingsField* field = FindField(kColorInfoSchema, name);
@@ -36,6 +48,10 @@ const SettingsField& ColorInfoField(const char* name) {
 
 QorelColorInfo DefaultColorInfo() {
     return DefaultBlock<QorelColorInfo>(kColorInfoSchema);
+}
+
+ColorMapping DefaultColorMapping() {
+    return DefaultBlock<ColorMapping>(kColorMappingSchema);
 }
 
 } // namespace pixmill::cedarcol

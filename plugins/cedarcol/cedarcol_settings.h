@@ -1,5 +1,5 @@
-// The colour-conversion plug-in's stored settings block and the per-run
-// values that live beside it.
+// The colour-conversion plug-in's stored settings blocks: the conversion and
+// the colour mapping.
 #pragma once
 
 #include "pixmill/settings_schema.h"
@@ -18,8 +18,18 @@ struct QorelColorInfo {
     uint8_t fixedPalette;   // 1 when the palette planes hold a fixed palette
     uint8_t reserved2;
 };
+
+// How colours are mapped onto a palette: the dither level and the web-colour
+// tolerance, in a block of their own so that stored "QorelColorInfo" blocks
+// keep their size.
+struct ColorMapping {
+    int32_t ditherLevel; // 0 (none) .. 10
+    int32_t tolerance;   // 0..25
+    int32_t reserved[2];
+};
 #pragma pack(pop)
 static_assert(sizeof(QorelColorInfo) == 20, "stored settings block");
+static_assert(sizeof(ColorMapping) == 16, "stored settings block");
 
 enum ConversionCode : int32_t {
     CodeBilevel = 1,
@@ -39,16 +49,19 @@ enum PaletteKind : int32_t {
 };
 constexpr int kPaletteKindCount = 5;
 
-// Per-run values, reset whenever the plug-in object is built.
 constexpr int kDefaultDitherLevel = 8;
 constexpr int kMaxDitherLevel = 10;
 constexpr int kDefaultTolerance = 0;
 constexpr int kMaxTolerance = 25;
 
-extern const SettingsBlockSchema kColorInfoSchema;
+// Both blocks, in the order GetSettingsSchema hands them out.
+extern const SettingsBlockSchema kColorSchemas[2];
+extern const SettingsBlockSchema& kColorInfoSchema;
+extern const SettingsBlockSchema& kColorMappingSchema;
 const SettingsField& ColorInfoField(const char* name);
 
-// The block with every declared default.
+// The blocks with every declared default.
 QorelColorInfo DefaultColorInfo();
+ColorMapping DefaultColorMapping();
 
 } // namespace pixmill::cedarcol

@@ -21,6 +21,11 @@ RGBQUAD Planes(int first, int second, int third) {
                    static_cast<uint8_t>(third), 0};
 }
 
+// A palette entry listed red first, as the system palettes define theirs.
+RGBQUAD Rgb(int red, int green, int blue) {
+    return Planes(blue, green, red);
+}
+
 void LoadWindowsPalette(RGBQUAD* planes) {
     static const uint8_t kFirst[10][3] = {
         {0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
@@ -32,42 +37,43 @@ void LoadWindowsPalette(RGBQUAD* planes) {
                                          {0, 255, 0},     {255, 255, 0},   {0, 0, 255},
                                          {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
     for (int n = 0; n < 10; ++n) {
-        planes[n] = Planes(kFirst[n][0], kFirst[n][1], kFirst[n][2]);
+        planes[n] = Rgb(kFirst[n][0], kFirst[n][1], kFirst[n][2]);
     }
     for (int i = 0; i < 6; ++i) {
         for (int j = 0; j < 6; ++j) {
             for (int k = 0; k < 6; ++k) {
-                planes[10 + 36 * i + 6 * j + k] = Planes(51 * i, 51 * j, 51 * k);
+                planes[10 + 36 * i + 6 * j + k] = Rgb(51 * i, 51 * j, 51 * k);
             }
         }
     }
     for (int n = 0; n < 18; ++n) {
-        planes[226 + n] = Planes(kGreys[n], kGreys[n], kGreys[n]);
+        planes[226 + n] = Rgb(kGreys[n], kGreys[n], kGreys[n]);
     }
     for (int n = 0; n < 12; ++n) {
-        planes[244 + n] = Planes(kLast[n][0], kLast[n][1], kLast[n][2]);
+        planes[244 + n] = Rgb(kLast[n][0], kLast[n][1], kLast[n][2]);
     }
 }
 
 // The colour cube from white down, 36i + 6j + k = 255 - 51 (i, j, k).
-void LoadCubeFromWhite(RGBQUAD* planes, int entries) {
+// The first index runs through the first plane (blue) unless redFirst.
+void LoadCubeFromWhite(RGBQUAD* planes, int entries, bool redFirst) {
     for (int n = 0; n < entries; ++n) {
-        const int i = n / 36, j = (n / 6) % 6, k = n % 6;
-        planes[n] = Planes(255 - 51 * i, 255 - 51 * j, 255 - 51 * k);
+        const int i = 255 - 51 * (n / 36), j = 255 - 51 * ((n / 6) % 6), k = 255 - 51 * (n % 6);
+        planes[n] = redFirst ? Rgb(i, j, k) : Planes(i, j, k);
     }
 }
 
 void LoadMacintoshPalette(RGBQUAD* planes) {
     static const uint8_t kRamp[10] = {238, 221, 187, 170, 136, 119, 85, 68, 34, 17};
-    LoadCubeFromWhite(planes, 215); // all but black
+    LoadCubeFromWhite(planes, 215, true); // all but black
     for (int n = 0; n < 10; ++n) {
         const int r = kRamp[n];
-        planes[215 + n] = Planes(r, 0, 0);
-        planes[225 + n] = Planes(0, r, 0);
-        planes[235 + n] = Planes(0, 0, r);
-        planes[245 + n] = Planes(r, r, r);
+        planes[215 + n] = Rgb(r, 0, 0);
+        planes[225 + n] = Rgb(0, r, 0);
+        planes[235 + n] = Rgb(0, 0, r);
+        planes[245 + n] = Rgb(r, r, r);
     }
-    planes[255] = Planes(0, 0, 0);
+    planes[255] = Rgb(0, 0, 0);
 }
 
 void LoadExplorerPalette(RGBQUAD* planes) {
@@ -187,7 +193,7 @@ int LoadFixedPalette(int kind, RGBQUAD* planes) {
         LoadMacintoshPalette(planes);
         return 256;
     case PaletteNetscape:
-        LoadCubeFromWhite(planes, 216);
+        LoadCubeFromWhite(planes, 216, false);
         return 216;
     case PaletteExplorer:
         LoadExplorerPalette(planes);

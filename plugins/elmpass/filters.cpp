@@ -202,10 +202,12 @@ void NeighbourSumFilter(const Plane& in, const Plane& out, const Rule& rule, CVP
     bar.End();
 }
 
-// result = trunc(w * N + (1 - 8w) * c) with w and 1 - 8w held as floats. For
-// strengths 0..100 both products and their sum are exact in double precision
-// (every term is a multiple of 2^-33 below 2^12), so double arithmetic gives
-// the same result as extended precision; the products are tabulated.
+// result = w * N + (1 - 8w) * c rounded to nearest, with w and 1 - 8w held as
+// floats. The two weights sum to just under 1, so truncating would darken a
+// flat area by a level per pass. For strengths 0..100 both products and
+// their sum are exact in double precision (every term is a multiple of 2^-33
+// below 2^12), so double arithmetic gives the same result as extended
+// precision; the products are tabulated.
 class SmoothRule {
   public:
     explicit SmoothRule(int strength) {
@@ -218,7 +220,9 @@ class SmoothRule {
             centred[c] = static_cast<double>(centre) * c;
         }
     }
-    uint8_t Value(int c, int n) const { return Clamp(static_cast<int>(weighted[n] + centred[c])); }
+    uint8_t Value(int c, int n) const {
+        return Clamp(static_cast<int>(weighted[n] + centred[c] + 0.5));
+    }
     static uint8_t FirstCorner(int c, int beside) {
         return static_cast<uint8_t>((c + beside + 1) >> 1);
     }

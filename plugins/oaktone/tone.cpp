@@ -234,8 +234,20 @@ void ContrastTable(int contrast, int minimum, int maximum, uint8_t* table) {
                     static_cast<uint8_t>(Clamp(static_cast<int>(lo + (i - lo + 1) * step + 0.5L)));
             }
         }
+        // The ramp starts at lo, not at the low fill, so it can rise above
+        // the high fill (dark channels) or start below the low fill (bright
+        // channels). A tone table never falls: each entry is at most the
+        // ones above it, which leaves every rising table as it was.
+        for (int i = 254; i >= 0; --i) {
+            table[i] = std::min(table[i], table[i + 1]);
+        }
     } else {
-        const long double step = static_cast<long double>(b.fillHigh - b.fillLow + 1) / 256;
+        // At -100 no contrast is left: the channel becomes one level. The
+        // step never turns negative, which would invert the picture.
+        const long double step =
+            contrast == -100
+                ? 0.0L
+                : std::max(0.0L, static_cast<long double>(b.fillHigh - b.fillLow + 1) / 256);
         const int start = hi > lo ? lo : 0;
         for (int i = 0; i < 256; ++i) {
             table[i] = static_cast<uint8_t>(Clamp(static_cast<int>(start + i * step + 0.5L)));

@@ -558,3 +558,51 @@ TEST_F(Cli, FileNamesAreBytes) {
     EXPECT_EQ(batch.exitCode, 0) << batch.err;
     EXPECT_TRUE(fs::exists(dir + "/b-\xe9/l-\xe9.tif"));
 }
+
+TEST_F(CliBatch, MaxBytesWritesTheBestLevelThatFitsOrSaysItCannot) {
+    const std::string out = dir + "/budget.jpg";
+    ASSERT_EQ(RunReal({"convert", in + "/a.tif", out, "-q"}).exitCode, 0);
+    const auto finest = static_cast<long long>(fs::file_size(out));
+    for (long long budget : {finest - 1, finest / 2, finest / 4}) {
+        const Result fitted =
+            RunReal({"convert", in + "/a.tif", out, "--max-bytes", std::to_string(budget)});
+        ASSERT_EQ(fitted.exitCode, 0) << fitted.err;
+        EXPECT_LE(static_cast<long long>(fs::file_size(out)), budget);
+        EXPECT_GT(static_cast<long long>(fs::file_size(out)), budget / 2) << "not needlessly small";
+    }
+    const Result unreachable = RunReal({"convert", in + "/a.tif", out, "--max-bytes", "300"});
+    EXPECT_EQ(unreachable.exitCode, 1);
+    EXPECT_NE(unreachable.err.find("can't be made 300 bytes or smaller"), std::string::npos)
+        << unreachable.err;
+
+    const std::string folder = dir + "/budgeted";
+    const Result batch =
+        RunReal({"batch", in + "/a.tif", in + "/b.tif", "--out", folder, "--format", "JPEG",
+                 "--max-bytes", std::to_string(finest / 3), "--jobs", "1", "-q"});
+    EXPECT_EQ(batch.exitCode, 0) << batch.err;
+    for (const char* name : {"a.jpg", "b.jpg"}) {
+        EXPECT_LE(static_cast<long long>(fs::file_size(folder + "/" + name)), finest / 3) << name;
+    }
+    EXPECT_EQ(RunReal({"convert", in + "/a.tif", out, "--max-bytes", "0"}).exitCode, 2);
+}
+
+TEST_F(CliBatch, DitherLevelIsASettingOfConvertAndBatch) {
+    // Reduced to 16 colours: the error diffusion changes pixels, level 0 maps
+    // each pixel to its nearest entry, and a batch takes the same setting.
+    auto reduce = [&](const std::string& level, const std::string& out) {
+        return RunReal({"convert", in + "/a.tif", out, "--op", "Convert to Paletted", "--set",
+                        "QorelColorInfo.colorCount=16", "--set", "QorelColorInfo.conversionCode=32",
+                        "--set", "QorelColorMapping.ditherLevel=" + level, "-q"});
+    };
+    ASSERT_EQ(reduce("0", dir + "/plain.tif").exitCode, 0);
+    ASSERT_EQ(reduce("10", dir + "/dithered.tif").exitCode, 0);
+    EXPECT_NE(ReadAll(dir + "/plain.tif"), ReadAll(dir + "/dithered.tif"));
+    EXPECT_EQ(reduce("11", dir + "/never.tif").exitCode, 2);
+
+    const Result batch = RunReal({"batch", in + "/a.tif", "--out", dir + "/batched", "--op",
+                                  "Convert to Paletted", "--set", "QorelColorMapping.ditherLevel=0",
+                                  "--set", "QorelColorInfo.colorCount=16", "--set",
+                                  "QorelColorInfo.conversionCode=32", "--jobs", "1", "-q"});
+    ASSERT_EQ(batch.exitCode, 0) << batch.err;
+    EXPECT_EQ(ReadAll(dir + "/batched/a.tif"), ReadAll(dir + "/plain.tif"));
+}

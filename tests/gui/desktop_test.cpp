@@ -245,6 +245,20 @@ TEST_F(Desktop, OpensCommandLineFilesAndRemembersThemAndTheBars) {
     ASSERT_NE(rotate, nullptr);
     frame->UpdateCommandStates();
     EXPECT_TRUE(rotate->isEnabled());
+    // The Window menu lists the open windows, the active one checked.
+    emit frame->WindowMenu()->aboutToShow();
+    QStringList listed;
+    QAction* first = nullptr;
+    for (QAction* action : frame->WindowMenu()->actions()) {
+        if (action->isCheckable()) {
+            listed << action->text() + (action->isChecked() ? "*" : "");
+            first = first ? first : action;
+        }
+    }
+    EXPECT_EQ(listed, QStringList({"&1 photo.jpg (100%)", "&2 second.jpg (100%)*"}));
+    ASSERT_NE(first, nullptr);
+    first->trigger();
+    EXPECT_EQ(Active()->windowTitle(), "photo.jpg (100%)");
 
     frame->Action(cmd::ToggleStatusBar)->trigger();
     EXPECT_TRUE(frame->statusBar()->isHidden());

@@ -100,8 +100,9 @@ TEST_F(EveryPlugin, StoredBlocksKeepTheirBytesAndComeBackInRange) {
 
     // The stored layouts that earlier runs left behind.
     const std::map<std::string, uint32_t> sizes = {
-        {"JPEG_Parameters", 16}, {"TIFF_Parameters", 4}, {"QorelColorInfo", 20}, {"Filter", 16},
-        {"Resample", 12},        {"ColorAdjust", 64},    {"RotateParam", 24}};
+        {"JPEG_Parameters", 16}, {"TIFF_Parameters", 4}, {"QorelColorInfo", 20},
+        {"Filter", 16},          {"Resample", 12},       {"ColorAdjust", 64},
+        {"RotateParam", 24},     {"JPEG_Target", 16},    {"QorelColorMapping", 16}};
     ASSERT_EQ(schemas.size(), sizes.size());
     std::map<std::string, Bytes> firstSave;
     for (const SchemaCopy& schema : schemas) {

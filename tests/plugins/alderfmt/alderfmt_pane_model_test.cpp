@@ -1,5 +1,5 @@
-// The JPEG options model: levels and sharpening stay within their declared
-// ranges, locked levels move together, and a grey picture has no
+// The JPEG options model: levels, sharpening and the file budget stay within
+// their declared ranges, locked levels move together, and a grey picture has no
 // chrominance level to set.
 #include "alderfmt_pane_model.h"
 
@@ -13,7 +13,7 @@ using namespace pixmill::test;
 
 namespace {
 using M = JpegOptionsModel;
-const Fields kFields = {M::Luminance, M::Chrominance, M::Sharpen};
+const Fields kFields = {M::Luminance, M::Chrominance, M::Sharpen, M::TargetBytes};
 } // namespace
 
 TEST(AlderfmtPaneModel, LevelsStayInRangeAndLockedLevelsMoveTogether) {
@@ -33,13 +33,17 @@ TEST(AlderfmtPaneModel, LevelsStayInRangeAndLockedLevelsMoveTogether) {
             model.SetGreyImage(std::uniform_int_distribution<int>(0, 1)(random) != 0);
         }
         const int field = TypeAnything(model, kFields, random);
-        if (model.Values().lockSliders != 0 && field != M::Sharpen) {
+        if (model.Values().lockSliders != 0 && field != M::Sharpen && field != M::TargetBytes) {
             EXPECT_EQ(model.Value(M::Luminance), model.Value(M::Chrominance));
         }
     }
     JpegSettings stored{};
     model.Store(stored);
     ExpectBlockInSchema(&stored, kJpegSchema);
+    JpegTargetSettings target{};
+    model.Store(target);
+    ExpectBlockInSchema(&target, kJpegTargetSchema);
+    EXPECT_EQ(target.targetBytes, model.Value(M::TargetBytes));
 }
 
 TEST(AlderfmtPaneModel, GreyPicturesHaveNoChrominance) {

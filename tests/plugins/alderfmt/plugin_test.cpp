@@ -1,8 +1,8 @@
 // The built alderfmt.so, loaded as the program loads it: the format's
 // answers, its settings block, a save and open through its codecs, and the
 // options pane (offscreen Qt).
-#include "jpeg_judge.h"
 #include "alderfmt_settings.h"
+#include "jpeg_judge.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/pane.h"
@@ -85,7 +85,10 @@ TEST(AlderfmtLibrary, FormatAnswers) {
     }
 
     const SettingsBlockSchema* blocks = nullptr;
-    ASSERT_EQ(library.Entry<GetSettingsSchemaFn>("GetSettingsSchema")(&blocks), 1);
+    ASSERT_EQ(library.Entry<GetSettingsSchemaFn>("GetSettingsSchema")(&blocks), 2);
+    EXPECT_STREQ(blocks[1].name, "JPEG_Target");
+    EXPECT_EQ(blocks[1].size, 16u);
+    EXPECT_EQ(FindField(blocks[1], "targetBytes")->defaultValue, 0);
     EXPECT_STREQ(blocks->name, "JPEG_Parameters");
     EXPECT_EQ(blocks->size, 16u);
     EXPECT_EQ(blocks->version, 3);
@@ -229,10 +232,20 @@ TEST(AlderfmtLibrary, OptionsPane) {
     EXPECT_TRUE(chromEdit->isEnabled());
     EXPECT_EQ(site.changes, 7);
 
+    // The largest file: a byte count of up to ten digits.
+    auto* budget = qobject_cast<QLineEdit*>(find("1012"));
+    ASSERT_NE(budget, nullptr);
+    EXPECT_EQ(budget->text(), "0");
+    budget->setText("25000");
+    EXPECT_EQ(site.changes, 8);
+
     EXPECT_TRUE(pane->Commit());
     format->DestroyOptionsPane(pane);
     EXPECT_TRUE(site.parent.findChildren<QWidget*>().isEmpty()) << "the pane's widgets go with it";
     library.Close();
+    const auto target = StoredBlock<JpegTargetSettings>(host.settings, "JPEG_Target");
+    ASSERT_TRUE(target.has_value());
+    EXPECT_EQ(target->targetBytes, 25000);
     const JpegSettings saved = Stored(host);
     EXPECT_EQ(saved.luminance, 12);
     EXPECT_EQ(saved.chrominance, 12);

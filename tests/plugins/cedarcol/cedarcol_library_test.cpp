@@ -198,7 +198,11 @@ TEST(CedarcolLibrary, SettingsSchemaDescribesTheStoredBlock) {
     auto getSchema = library.Entry<GetSettingsSchemaFn>("GetSettingsSchema");
     ASSERT_NE(getSchema, nullptr);
     const SettingsBlockSchema* blocks = nullptr;
-    ASSERT_EQ(getSchema(&blocks), 1);
+    ASSERT_EQ(getSchema(&blocks), 2);
+    EXPECT_STREQ(blocks[1].name, "QorelColorMapping");
+    EXPECT_EQ(blocks[1].size, 16u);
+    EXPECT_EQ(FindField(blocks[1], "ditherLevel")->defaultValue, 8);
+    EXPECT_EQ(FindField(blocks[1], "ditherLevel")->maximum, 10);
     EXPECT_STREQ(blocks->name, "QorelColorInfo");
     EXPECT_EQ(blocks->size, 20u);
     EXPECT_EQ(blocks->version, 3);

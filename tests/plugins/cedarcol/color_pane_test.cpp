@@ -92,15 +92,15 @@ TEST_F(PaneTest, BlackAndWhitePane) {
 
     ASSERT_TRUE(pane->Commit());
     EXPECT_EQ(plugin->settings.threshold, 90);
-    EXPECT_EQ(plugin->ditherLevel, 0);
+    EXPECT_EQ(plugin->mapping.ditherLevel, 0);
     plugin->DestroySettingsPane(pane);
     EXPECT_TRUE(site.parent.findChildren<QWidget*>().isEmpty());
 
-    // The threshold is stored; the dither level starts again at 8.
+    // The threshold and the dither level are stored.
     plugin.reset();
     plugin = std::make_unique<CColorPlugin>(host.get());
     EXPECT_EQ(plugin->settings.threshold, 90);
-    EXPECT_EQ(plugin->ditherLevel, kDefaultDitherLevel);
+    EXPECT_EQ(plugin->mapping.ditherLevel, 0);
 }
 
 TEST_F(PaneTest, PalettePaneKindsAndLinkedFields) {
@@ -172,8 +172,8 @@ TEST_F(PaneTest, PalettePaneKindsAndLinkedFields) {
     EXPECT_EQ(plugin->settings.paletteKind, PaletteNetscape);
     EXPECT_EQ(plugin->settings.colorCount, 216);
     EXPECT_EQ(plugin->settings.fixedPalette, 1);
-    EXPECT_EQ(plugin->ditherLevel, 3);
-    EXPECT_EQ(plugin->tolerance, 25);
+    EXPECT_EQ(plugin->mapping.ditherLevel, 3);
+    EXPECT_EQ(plugin->mapping.tolerance, 25);
     RGBQUAD netscape[256] = {};
     LoadFixedPalette(PaletteNetscape, netscape);
     EXPECT_EQ(std::memcmp(plugin->planes, netscape, 216 * sizeof(RGBQUAD)), 0);
@@ -181,13 +181,13 @@ TEST_F(PaneTest, PalettePaneKindsAndLinkedFields) {
     kind->setCurrentIndex(PaletteWindows);
     ASSERT_TRUE(pane->Commit());
     EXPECT_EQ(plugin->settings.colorCount, 256);
-    EXPECT_EQ(plugin->planes[246].rgbBlue, 255);
+    EXPECT_EQ(plugin->planes[246].rgbRed, 255); // cream: 255, 251, 240
 
     kind->setCurrentIndex(PaletteAdaptive);
     Type(colors, "40");
     ASSERT_TRUE(pane->Commit());
     EXPECT_EQ(plugin->settings.fixedPalette, 0);
     EXPECT_EQ(plugin->settings.colorCount, 40);
-    EXPECT_EQ(plugin->tolerance, 7);
+    EXPECT_EQ(plugin->mapping.tolerance, 7);
     plugin->DestroySettingsPane(pane);
 }

@@ -53,32 +53,39 @@ TEST(FixedPalettes, EntriesSitAtTheirTabledPositions) {
     };
     using V = std::vector<int>;
 
+    // The system palettes are the platforms' own, red first: dark red at 1,
+    // sky blue at 9, cream at 246, the Macintosh ramps red, green, blue, grey.
+    auto rgb = [](const RGBQUAD& c) { return std::vector<int>{c.rgbRed, c.rgbGreen, c.rgbBlue}; };
     ASSERT_EQ(LoadFixedPalette(PaletteWindows, p), 256);
-    EXPECT_EQ(planes(p[0]), (V{0, 0, 0}));
-    EXPECT_EQ(planes(p[1]), (V{128, 0, 0}));
-    EXPECT_EQ(planes(p[8]), (V{192, 220, 192}));
-    EXPECT_EQ(planes(p[9]), (V{166, 202, 240}));
-    EXPECT_EQ(planes(p[10 + 36 * 1 + 6 * 2 + 3]), (V{51, 102, 153}));
-    EXPECT_EQ(planes(p[225]), (V{255, 255, 255}));
-    EXPECT_EQ(planes(p[226]), (V{6, 6, 6}));
-    EXPECT_EQ(planes(p[236]), (V{137, 137, 137}));
-    EXPECT_EQ(planes(p[243]), (V{253, 253, 253}));
-    EXPECT_EQ(planes(p[245]), (V{253, 0, 0}));
-    EXPECT_EQ(planes(p[246]), (V{255, 251, 240}));
-    EXPECT_EQ(planes(p[247]), (V{160, 160, 164}));
-    EXPECT_EQ(planes(p[251]), (V{255, 255, 0}));
-    EXPECT_EQ(planes(p[255]), (V{255, 255, 255}));
+    EXPECT_EQ(rgb(p[0]), (V{0, 0, 0}));
+    EXPECT_EQ(rgb(p[1]), (V{128, 0, 0}));
+    EXPECT_EQ(rgb(p[4]), (V{0, 0, 128}));
+    EXPECT_EQ(rgb(p[8]), (V{192, 220, 192}));
+    EXPECT_EQ(rgb(p[9]), (V{166, 202, 240}));
+    EXPECT_EQ(rgb(p[10 + 36 * 1 + 6 * 2 + 3]), (V{51, 102, 153}));
+    EXPECT_EQ(rgb(p[225]), (V{255, 255, 255}));
+    EXPECT_EQ(rgb(p[226]), (V{6, 6, 6}));
+    EXPECT_EQ(rgb(p[236]), (V{137, 137, 137}));
+    EXPECT_EQ(rgb(p[243]), (V{253, 253, 253}));
+    EXPECT_EQ(rgb(p[245]), (V{253, 0, 0}));
+    EXPECT_EQ(rgb(p[246]), (V{255, 251, 240}));
+    EXPECT_EQ(rgb(p[247]), (V{160, 160, 164}));
+    EXPECT_EQ(rgb(p[249]), (V{255, 0, 0}));
+    EXPECT_EQ(rgb(p[251]), (V{255, 255, 0}));
+    EXPECT_EQ(rgb(p[252]), (V{0, 0, 255}));
+    EXPECT_EQ(rgb(p[255]), (V{255, 255, 255}));
 
     ASSERT_EQ(LoadFixedPalette(PaletteMacintosh, p), 256);
-    EXPECT_EQ(planes(p[0]), (V{255, 255, 255}));
-    EXPECT_EQ(planes(p[1]), (V{255, 255, 204}));
-    EXPECT_EQ(planes(p[214]), (V{0, 0, 51}));
-    EXPECT_EQ(planes(p[215]), (V{238, 0, 0}));
-    EXPECT_EQ(planes(p[224]), (V{17, 0, 0}));
-    EXPECT_EQ(planes(p[225]), (V{0, 238, 0}));
-    EXPECT_EQ(planes(p[236]), (V{0, 0, 221}));
-    EXPECT_EQ(planes(p[254]), (V{17, 17, 17}));
-    EXPECT_EQ(planes(p[255]), (V{0, 0, 0}));
+    EXPECT_EQ(rgb(p[0]), (V{255, 255, 255}));
+    EXPECT_EQ(rgb(p[1]), (V{255, 255, 204}));
+    EXPECT_EQ(rgb(p[36]), (V{204, 255, 255}));
+    EXPECT_EQ(rgb(p[214]), (V{0, 0, 51}));
+    EXPECT_EQ(rgb(p[215]), (V{238, 0, 0}));
+    EXPECT_EQ(rgb(p[224]), (V{17, 0, 0}));
+    EXPECT_EQ(rgb(p[225]), (V{0, 238, 0}));
+    EXPECT_EQ(rgb(p[236]), (V{0, 0, 221}));
+    EXPECT_EQ(rgb(p[254]), (V{17, 17, 17}));
+    EXPECT_EQ(rgb(p[255]), (V{0, 0, 0}));
 
     // The two web palettes hold the whole 6 x 6 x 6 cube, each in its order.
     for (int kind : {PaletteNetscape, PaletteExplorer}) {

@@ -59,7 +59,7 @@ int ReferenceIntensity(int n, int i) {
     return k > 0 ? Clamp(Trunc(i * k + 0.5L)) : Clamp(Trunc(i / -k + 0.5L));
 }
 
-int ReferenceContrast(int v, int mn, int mx, int i) {
+int RawContrast(int v, int mn, int mx, int i) {
     if (v == 0) {
         return i;
     }
@@ -107,8 +107,18 @@ int ReferenceContrast(int v, int mn, int mx, int i) {
         }
         return Clamp(Trunc(lo + (i - lo + 1) * step + 0.5L));
     }
-    const long double step = static_cast<long double>(fillHigh - fillLow + 1) / 256;
+    const long double step =
+        m == 100 ? 0 : std::max(0.0L, static_cast<long double>(fillHigh - fillLow + 1) / 256);
     return Clamp(Trunc((hi > lo ? lo : 0) + i * step + 0.5L));
+}
+
+// Raised contrast: the formula, lowered where an entry above it is lower.
+int ReferenceContrast(int v, int mn, int mx, int i) {
+    int value = RawContrast(v, mn, mx, i);
+    for (int j = i + 1; v > 0 && j < 256; ++j) {
+        value = std::min(value, RawContrast(v, mn, mx, j));
+    }
+    return value;
 }
 
 int ReferenceGamma(double gamma, int i) {
@@ -316,16 +326,49 @@ TEST(Tone, ExtremeTables) {
     EXPECT_EQ(dark.fillHigh, 114);
     EXPECT_EQ(ot::ContrastBoundsOf(-100, 10, 100).fillHigh, 127) << "limited to 127 for v < 0";
 
-    // A bright channel with raised contrast: the low fill lies above 255 and
-    // the table holds 255 below the low bound, not a wrapped-around value.
+    // A bright channel with raised contrast: the low fill lies above 255, so
+    // the table starts at the ramp's first value instead of white.
     const ot::ContrastBounds bright = ot::ContrastBoundsOf(40, 180, 250);
     EXPECT_EQ(bright.fillLow, 328);
     ot::ContrastTable(40, 180, 250, table);
     const int lo = static_cast<int>(bright.low + 0.5L);
     EXPECT_EQ(lo, 195);
     for (int i = 0; i < lo; ++i) {
-        ASSERT_EQ(table[i], 255) << i;
+        ASSERT_EQ(table[i], table[lo]) << i;
     }
+    EXPECT_LT(table[lo], 255);
+}
+
+TEST(Tone, ContrastTablesNeverFallAndMinus100IsFlat) {
+    uint8_t table[256];
+    // Every channel range (every branch of the bounds) at every contrast.
+    for (int mn = 0; mn < 256; mn += 5) {
+        for (int mx = mn; mx < 256; mx += 7) {
+            for (int v = -100; v <= 100; v += 3) {
+                ot::ContrastTable(v, mn, mx, table);
+                for (int i = 1; i < 256; ++i) {
+                    ASSERT_LE(table[i - 1], table[i]) << v << " on " << mn << ".." << mx;
+                }
+            }
+            ot::ContrastTable(-100, mn, mx, table);
+            ASSERT_TRUE(std::all_of(table, table + 256, [&](uint8_t t) { return t == table[0]; }))
+                << mn << ".." << mx;
+        }
+    }
+    // The ramps that used to fall: a dark channel stops at its high fill, a
+    // bright one rises into white and stays there.
+    ot::ContrastTable(50, 10, 100, table);
+    EXPECT_EQ(*std::max_element(table, table + 256), 114);
+    EXPECT_EQ(table[255], 114);
+    ot::ContrastTable(50, 140, 250, table);
+    EXPECT_LT(table[140], 200);
+    EXPECT_EQ(table[250], 255);
+    // A full-range picture at -100 is mid grey, not inverted.
+    ot::ContrastTable(-100, 0, 255, table);
+    EXPECT_EQ(table[0], 127);
+    EXPECT_EQ(table[255], 127);
+    ot::ContrastTable(-99, 0, 255, table);
+    EXPECT_LE(table[255] - table[0], 3);
 }
 
 TEST(Tone, GreyAndColourPathsAgreeOnGreyContent) {
