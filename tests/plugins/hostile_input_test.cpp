@@ -338,7 +338,7 @@ TEST_F(HostileInput, AFullDiskIsTheSameMessageFromEveryWriter) {
             CVFileStream full("/dev/full", CVFileStream::ForWriting);
             codec->BeginWrite(&image, nullptr);
             codec->Write(&full, nullptr, nullptr);
-            full.Sync();
+            full.Close();
             ADD_FAILURE() << format->GetName(false) << ": wrote to a full disk";
         } catch (const CQorelError& error) {
             EXPECT_STREQ(error.Message(), "The disk is full.") << format->GetName(false);
