@@ -7,6 +7,7 @@
 #include "cli/terminal.h"
 #include "host/host_services.h"
 #include "host/image_pipeline.h"
+#include "host/path_fields.h"
 #include "host/plugin_manager.h"
 #include "host/qsettings_store.h"
 #include "host/streams.h"
@@ -14,12 +15,18 @@
 #include "pixmill/format_plugin.h"
 #include "pixmill/processing_plugin.h"
 
+#include <QByteArray>
 #include <QCommandLineParser>
 #include <QStringList>
+#include <QtGlobal>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sys/stat.h>
 
@@ -55,8 +62,16 @@ Options:
                           (8-bit)") or the name alone ("Resample"); repeatable
   --set RECORD.FIELD=VALUE
                           change one settings field for this run only (never
-                          written back), e.g. --set Resample.width=800
-  --quality-offset N      format-specific write adjustment (JPEG: -100..100)
+                          written back); fields not set keep their stored
+                          values, so to make a picture 800 pixels wide keeping
+                          its aspect ratio set both sides:
+                          --op Resample --set Resample.width=800
+                            --set Resample.height=32767
+                            --set Resample.keepAspect=1
+  --quality-offset N      format-specific write adjustment (JPEG: -100..100;
+                          positive values raise the quality towards the best
+                          level and make larger files, negative ones lower it
+                          towards the coarsest level and make smaller files)
   --max-bytes N           convert, batch: write each file at the best level
                           whose file is at most N bytes (JPEG); an image that
                           cannot get that small fails with a message
@@ -96,7 +111,14 @@ Batch options:
   --fast-decode           decode JPEG files at 1/2, 1/4 or 1/8 of their size
                           when the first operation shrinks them at least twice
                           as much (faster, slightly less exact)
-  --force                 convert: allow OUT to be the input file
+  --force                 convert: allow OUT to be the input file, and replace
+                          a read-only OUT
+  --max-pixels N          refuse pictures of more than N pixels (width x
+                          height) before reading them (default: the stored
+                          setting MaxImagePixels, else 268435456)
+  --allow-damaged         convert, batch: keep the picture of a damaged file
+                          (a truncated or corrupt JPEG) with a warning instead
+                          of failing
   -q, --quiet             no progress bar and no report of what was written
   -h, --help              this text
   --version               the program's version
@@ -196,7 +218,82 @@ int ApplySets(Session& session, const std::vector<std::string>& sets) {
     return ExitOk;
 }
 
+// Whether text can be an INI settings file: no NUL bytes, and every line
+// blank, a comment, a [section] or a key=value pair.
+bool LooksLikeSettings(const std::string& text) {
+    if (text.find('\0') != std::string::npos) {
+        return false;
+    }
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        line.erase(0, line.find_first_not_of(" \t\r"));
+        if (!line.empty() && line[0] != ';' && line[0] != '#' && line[0] != '[' &&
+            line.find('=') == std::string::npos) {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+// The settings file to be used: one named with --settings must exist; none
+// may be anything but a regular file (a FIFO would hang the program). One
+// that cannot be read or is not a settings file is said so and the defaults
+// apply. Returns false when the program must stop.
+bool CheckSettingsFile(const Options& options) {
+    std::string file = options.settingsFile;
+    if (file.empty()) {
+        if (const char* env = std::getenv("PIXMILL_SETTINGS"); env != nullptr && *env != '\0') {
+            file = env;
+        }
+    }
+    if (file.empty()) {
+        return true; // the program's own file
+    }
+    struct stat st {};
+    if (stat(file.c_str(), &st) != 0) {
+        if (!options.settingsFile.empty()) {
+            PrintUsageError(file + ": no such settings file");
+            return false;
+        }
+        return true; // made when settings are first saved
+    }
+    if (!S_ISREG(st.st_mode)) {
+        PrintUsageError(file + ": the settings file is not a regular file");
+        return false;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string text;
+    if (in) {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (!in && !in.eof()) {
+        std::fprintf(stderr,
+                     "pixmill-cli: warning: %s: cannot read the settings file; the "
+                     "defaults apply\n",
+                     file.c_str());
+    } else if (!LooksLikeSettings(text)) {
+        std::fprintf(stderr, "pixmill-cli: warning: %s: not a settings file; the defaults apply\n",
+                     file.c_str());
+    }
+    return true;
+}
+
+// Qt's own diagnostics (a stored value of a type it does not know) are not
+// the user's business; the program says what matters itself.
+void DropQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "pixmill-cli: %s\n", text.toLocal8Bit().constData());
+    }
+}
+
 int OpenSession(Session& session, const Options& options) {
+    if (!CheckSettingsFile(options)) {
+        return ExitUsage;
+    }
+    qInstallMessageHandler(DropQtMessages);
     session.fileStore = std::make_unique<QSettingsStore>(options.settingsFile);
     session.store = std::make_unique<OverlaySettingsStore>(*session.fileStore);
     const std::string root = PluginRoot();
@@ -224,6 +321,13 @@ int OpenSession(Session& session, const Options& options) {
     SetUserInterface(&session.ui);
     session.progress = std::make_unique<TerminalProgress>(!options.quiet);
     session.host = std::make_unique<CHostServices>(*session.store, &session.ui);
+    if (options.maxPixels > 0) {
+        session.host->SetMaxImagePixels(options.maxPixels);
+    }
+    // Scripts must not take a damaged file's picture for a good one.
+    if (!options.allowDamaged) {
+        session.host->SetDamagePolicy(CHostServices::DamagePolicy::Refuse);
+    }
     session.plugins = std::make_unique<CPluginManager>(session.host.get());
     session.plugins->LoadFormats(root + "Formats/");
     session.plugins->LoadProcessing(root + "Processing/");
@@ -402,6 +506,50 @@ int CommandInfo(Session& session, const Options& options) {
     return status;
 }
 
+// The format whose extension list ("*.jpg;*.jpeg") holds the name's
+// extension exactly (in any case); null when none does, with every known
+// extension in known.
+CFormatPlugin* FormatForOutput(CPluginManager& plugins, const std::string& path,
+                               std::string& known) {
+    std::string extension = ExtensionOf(path);
+    for (char& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    CFormatPlugin* found = nullptr;
+    for (int i = 0; i < plugins.FormatCount(); ++i) {
+        CFormatPlugin* format = plugins.FormatAt(i);
+        if (!(format->GetCapabilities() & CapCanSave)) {
+            continue;
+        }
+        const std::string list = format->GetExtensions();
+        size_t start = 0;
+        while (start <= list.size()) {
+            const size_t end = std::min(list.find(';', start), list.size());
+            std::string entry = list.substr(start, end - start);
+            if (entry.rfind("*", 0) == 0) {
+                entry.erase(0, 1);
+            }
+            for (char& c : entry) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            if (!entry.empty()) {
+                known += (known.empty() ? "" : " ") + entry;
+                if (found == nullptr && entry == extension) {
+                    found = format;
+                }
+            }
+            start = end + 1;
+        }
+    }
+    return found;
+}
+
+// A file nobody may write to is not replaced without being told to.
+bool ReadOnlyFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa {
     }, sb{};
@@ -431,9 +579,16 @@ int CommandConvert(Session& session, const Options& options) {
         }
         steps.push_back({id, name});
     }
-    if (session.plugins->FindFormatByExtension(out) == nullptr) {
-        std::fprintf(stderr, "pixmill-cli: %s: %s\n", out.c_str(),
-                     CVImageError::MessageOf(CVImageError::UnsupportedFormat));
+    std::string known;
+    if (FormatForOutput(*session.plugins, out, known) == nullptr) {
+        std::fprintf(stderr, "pixmill-cli: %s: %s (the extensions that can be written: %s)\n",
+                     out.c_str(), CVImageError::MessageOf(CVImageError::UnsupportedFormat),
+                     known.c_str());
+        return ExitFailure;
+    }
+    if (!options.force && ReadOnlyFile(out)) {
+        std::fprintf(stderr, "pixmill-cli: %s: the file is read-only (use --force to replace it)\n",
+                     out.c_str());
         return ExitFailure;
     }
 
@@ -443,6 +598,10 @@ int CommandConvert(Session& session, const Options& options) {
     }
     if (!pipeline.Run(in, steps, out)) {
         std::fprintf(stderr, "pixmill-cli: %s\n", pipeline.Error().c_str());
+        if (!session.host->TakeDamageReports().empty()) {
+            std::fprintf(stderr, "pixmill-cli: %s: --allow-damaged keeps such a picture\n",
+                         in.c_str());
+        }
         return ExitFailure;
     }
     if (!options.quiet) {
@@ -479,10 +638,25 @@ int CommandSettings(Session& session) {
 } // namespace
 
 bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
+    // File names are bytes: an argument that does not survive the trip
+    // through QString unchanged (not valid in the locale's encoding) goes to
+    // the parser as a private-use marker that Bytes turns back into it.
+    constexpr char16_t kRawMarker = 0xE000;
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        const QString text = QString::fromLocal8Bit(argv[i]);
+        if (text.toLocal8Bit() == QByteArray(argv[i]) && !text.startsWith(QChar(kRawMarker))) {
+            arguments << text;
+        } else {
+            arguments << QChar(kRawMarker) + QString::number(i);
+        }
     }
+    auto bytes = [argv, kRawMarker](const QString& value) -> std::string {
+        if (value.startsWith(QChar(kRawMarker))) {
+            return argv[value.mid(1).toInt()];
+        }
+        return value.toLocal8Bit().toStdString();
+    };
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption op("op", "", "NAME");
@@ -509,11 +683,13 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     const QCommandLineOption shard("shard", "", "I/N");
     const QCommandLineOption recursive("recursive");
     const QCommandLineOption fastDecode("fast-decode");
+    const QCommandLineOption maxPixels("max-pixels", "", "N");
+    const QCommandLineOption allowDamaged("allow-damaged");
     const QCommandLineOption maxBytes("max-bytes", "", "N");
-    parser.addOptions({op,    set,       quality,    settings,     json,    force,  quiet,
-                       help,  version,   out,        profile,      format,  thumbs, thumbName,
-                       fit,   smartCut,  thumbsOnly, copyOriginal, logFile, dest,   jobs,
-                       shard, recursive, fastDecode, maxBytes});
+    parser.addOptions({op,    set,       quality,    settings,     json,         force,   quiet,
+                       help,  version,   out,        profile,      format,       thumbs,  thumbName,
+                       fit,   smartCut,  thumbsOnly, copyOriginal, logFile,      dest,    jobs,
+                       shard, recursive, fastDecode, maxPixels,    allowDamaged, maxBytes});
     if (!parser.parse(arguments)) {
         PrintUsageError(parser.errorText().toStdString());
         exitCode = ExitUsage;
@@ -537,7 +713,7 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     }
     options.command = positional.first().toStdString();
     for (qsizetype i = 1; i < positional.size(); ++i) {
-        options.arguments.push_back(positional[i].toLocal8Bit().toStdString());
+        options.arguments.push_back(bytes(positional[i]));
     }
     for (const QString& value : parser.values(op)) {
         options.operations.push_back(value.toStdString());
@@ -545,7 +721,7 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     for (const QString& value : parser.values(set)) {
         options.sets.push_back(value.toStdString());
     }
-    options.settingsFile = parser.value(settings).toLocal8Bit().toStdString();
+    options.settingsFile = bytes(parser.value(settings));
     options.json = parser.isSet(json);
     options.quiet = parser.isSet(quiet);
     options.force = parser.isSet(force);
@@ -564,8 +740,8 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
         exitCode = ExitUsage;
         return false;
     };
-    auto local = [&parser](const QCommandLineOption& option) {
-        return parser.value(option).toLocal8Bit().toStdString();
+    auto local = [&parser, &bytes](const QCommandLineOption& option) {
+        return bytes(parser.value(option));
     };
     options.outDir = local(out);
     options.profile = local(profile);
@@ -618,6 +794,14 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
             return usage("--shard takes I/N with 0 <= I < N");
         }
     }
+    if (parser.isSet(maxPixels)) {
+        bool ok = false;
+        options.maxPixels = parser.value(maxPixels).toULongLong(&ok);
+        if (!ok || options.maxPixels < 1) {
+            return usage("--max-pixels takes a positive number of pixels");
+        }
+    }
+    options.allowDamaged = parser.isSet(allowDamaged);
     if (parser.isSet(maxBytes)) {
         bool ok = false;
         options.maxBytes = parser.value(maxBytes).toLongLong(&ok);

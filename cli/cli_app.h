@@ -18,6 +18,8 @@ struct Options {
     bool json = false;
     bool quiet = false;
     bool force = false;
+    unsigned long long maxPixels = 0; // --max-pixels (0: the stored or default limit)
+    bool allowDamaged = false;        // --allow-damaged
     bool hasQualityOffset = false;
     int qualityOffset = 0;
     long long maxBytes = 0; // --max-bytes: every format's targetBytes field (0: not given)

@@ -3,6 +3,9 @@
 #include "host/plugin_manager.h"
 #include "host/settings_store.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <dlfcn.h>
 
 namespace pixmill {
@@ -64,6 +67,20 @@ const BlockInfo* SchemaCatalog::Find(const std::string& name) const {
 std::vector<uint8_t> SchemaCatalog::CurrentBlock(const BlockInfo& block, SettingsStore& store) {
     auto stored = store.ReadBinary(SettingsStore::kSettingsSection, block.name);
     if (stored && stored->size() == block.size) {
+        // As the plug-ins load it: every field within its declared range, a
+        // value that is not a number back to its default.
+        for (const FieldInfo& field : block.fields) {
+            if (field.type == FieldType::Bytes) {
+                continue;
+            }
+            const double value = ReadField(stored->data(), field.AsField());
+            const double loaded = std::isnan(value)
+                                      ? field.defaultValue
+                                      : std::clamp(value, field.minimum, field.maximum);
+            if (loaded != value || std::isnan(value)) {
+                WriteField(stored->data(), field.AsField(), loaded);
+            }
+        }
         return *stored;
     }
     std::vector<uint8_t> bytes(block.size, 0);

@@ -83,8 +83,12 @@ void TerminalProgress::Finish() {
     }
 }
 
-void CliUserInterface::ShowMessage(const char*, const char* text, MessageIcon) {
+void CliUserInterface::ShowMessage(const char*, const char* text, MessageIcon icon) {
     lastMessage = text;
+    // A warning does not end the work, so nobody else reports it.
+    if (icon == MessageIcon::Warning) {
+        std::fprintf(stderr, "pixmill-cli: warning: %s\n", text);
+    }
 }
 
 bool CliUserInterface::AskYesNo(const char*, const char*, bool defaultAnswer) {

@@ -6,13 +6,47 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace pixmill {
 
 CHostServices::CHostServices(SettingsStore& store, CUserInterface* service,
                              std::string tempDirectory)
-    : memory(std::move(tempDirectory)), settings(store), ui(service) {}
+    : memory(std::move(tempDirectory)), settings(store), ui(service) {
+    if (const auto stored = settings.ReadText(SettingsStore::kSettingsSection, "MaxImagePixels")) {
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(stored->c_str(), &end, 10);
+        if (end != stored->c_str() && *end == '\0' && value > 0) {
+            maxImagePixels = value;
+        }
+    }
+}
+
+void CHostServices::RaiseImageErrorDetail(int code, const char* detail) {
+    throw CVImageError(code, detail);
+}
+
+void CHostServices::ReportDamage(const char* what) {
+    const std::string text = what != nullptr ? what : "damaged data";
+    if (damagePolicy == DamagePolicy::Refuse) {
+        damageReports.push_back(text);
+        throw CVImageError(CVImageError::ReadError, text.c_str());
+    }
+    damageReports.push_back(text);
+    const std::string message =
+        "The image file is damaged (" + text + "); the picture may be incomplete.";
+    if (ui != nullptr) {
+        ui->ShowMessage("Image warning", message.c_str(), MessageIcon::Warning);
+    } else {
+        std::fprintf(stderr, "%s\n", message.c_str());
+    }
+}
+
+std::vector<std::string> CHostServices::TakeDamageReports() {
+    return std::exchange(damageReports, {});
+}
 
 CHostServices::~CHostServices() = default;
 

@@ -7,6 +7,9 @@
 #include "host/memory_service.h"
 #include "pixmill/plugin_host.h"
 
+#include <string>
+#include <vector>
+
 namespace pixmill {
 
 class SettingsStore;
@@ -37,6 +40,21 @@ class CHostServices : public CPluginHost {
     void ScaleLines(const RECT* band, const uint8_t* rows) override;
     void ScaleBegin(CVImage* image, SIZE sourceSize, bool bottomUp) override;
     bool RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) override;
+    uint64_t MaxImagePixels() override { return maxImagePixels; }
+    // Keep: the picture stays and the damage is shown as a warning through
+    // the user-interface service (the desktop program). Refuse: the read
+    // fails with image error 1 naming the damage (the command line, unless
+    // told to keep damaged pictures).
+    enum class DamagePolicy { Keep, Refuse };
+    void ReportDamage(const char* what) override;
+    [[noreturn]] void RaiseImageErrorDetail(int code, const char* detail) override;
+
+    // The stored setting "MaxImagePixels" (text) gives the start value.
+    void SetMaxImagePixels(uint64_t pixels) { maxImagePixels = pixels; }
+    void SetDamagePolicy(DamagePolicy policy) { damagePolicy = policy; }
+    // The damage reported (kept or refused) since the last call, which
+    // clears the list.
+    std::vector<std::string> TakeDamageReports();
 
     CMemoryService& Memory() { return memory; }
     SettingsStore& Settings() { return settings; }
@@ -49,6 +67,9 @@ class CHostServices : public CPluginHost {
     SettingsStore& settings;
     CUserInterface* ui;
     CBandScaler scaler;
+    uint64_t maxImagePixels = kDefaultMaxImagePixels;
+    DamagePolicy damagePolicy = DamagePolicy::Keep;
+    std::vector<std::string> damageReports;
 };
 
 // The size-fitting rule: keeps the aspect ratio and fills the box in one

@@ -1,8 +1,10 @@
 #include "host/image_pipeline.h"
 
+#include "host/host_services.h"
 #include "host/plugin_manager.h"
 #include "host/progress.h"
 #include "host/streams.h"
+#include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/processing_plugin.h"
@@ -77,7 +79,7 @@ int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, co
 }
 
 ImagePipeline::ImagePipeline(CHostServices& host, CPluginManager& plugins, ProgressDisplay* display)
-    : plugins(plugins), document(host, plugins) {
+    : host(host), plugins(plugins), document(host, plugins) {
     document.SetProgressDisplay(display);
     document.SetKeepHistory(false);
 }
@@ -130,10 +132,60 @@ bool ImagePipeline::Open(const std::string& path) {
     return true;
 }
 
+namespace {
+
+// "a" or "an" before a kind's text.
+std::string WithArticle(const std::string& kind) {
+    return (kind[0] == '8' ? "an " : "a ") + kind;
+}
+
+// The kind of image as users know it.
+std::string KindText(const CVImage& image) {
+    switch (image.BitCount()) {
+    case 1:
+        return "1-bit (black and white)";
+    case 4:
+        return "4-bit paletted";
+    case 8:
+        return image.IsGray() ? "8-bit grey" : "8-bit paletted";
+    default:
+        return std::to_string(image.BitCount()) + "-bit colour";
+    }
+}
+
+} // namespace
+
+std::string ImagePipeline::KindsAccepted(int commandId) {
+    // Probed with one-pixel images of every kind; "8-bit grey or 24-bit colour".
+    struct Probe {
+        int bits;
+        bool grey;
+    };
+    std::string accepted;
+    for (const Probe kind :
+         {Probe{1, true}, Probe{4, false}, Probe{8, true}, Probe{8, false}, Probe{24, false}}) {
+        CVImage probe(&host);
+        probe.Create(1, 1, kind.bits, 0, nullptr);
+        RGBQUAD colours[256];
+        for (int i = 0; i < 256; ++i) {
+            const auto v = static_cast<uint8_t>(i);
+            colours[i] = RGBQUAD{v, kind.grey ? v : static_cast<uint8_t>(255 - v), v, 0};
+        }
+        probe.SetPalette(colours);
+        if (plugins.CanApplyCommand(&probe, commandId)) {
+            accepted += (accepted.empty() ? "" : " or ") + KindText(probe);
+        }
+    }
+    return accepted;
+}
+
 bool ImagePipeline::Apply(const Step& step) {
     if (!plugins.CanApplyCommand(&document.Image(), step.commandId)) {
-        error = input + ": '" + step.name + "' cannot be applied to a " +
-                std::to_string(document.Image().BitCount()) + "-bit image";
+        const std::string accepted = KindsAccepted(step.commandId);
+        error =
+            input + ": '" + step.name + "' cannot be applied to " +
+            WithArticle(KindText(document.Image())) + " image" +
+            (accepted.empty() ? std::string() : "; it needs " + WithArticle(accepted) + " image");
         return false;
     }
     if (!document.ApplyCommand(step.commandId)) {

@@ -71,6 +71,11 @@ class ImagePipeline {
     const std::string& Error() const { return error; }
 
   private:
+    // The image kinds the operation accepts, as text ("8-bit grey or 24-bit
+    // colour").
+    std::string KindsAccepted(int commandId);
+
+    CHostServices& host;
     CPluginManager& plugins;
     CQorelImageDoc document;
     std::string input;

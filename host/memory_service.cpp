@@ -3,6 +3,7 @@
 #include "pixmill/errors.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,7 +66,10 @@ void* CMemoryService::AllocOrdinary(size_t size) {
     if (ordinaryFails || size > SIZE_MAX - sizeof(BlockHeader)) {
         return nullptr;
     }
-    auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
+    // Zeroed: row padding never carries stale bytes into written files, and
+    // a large block's pages are committed only when rows are written (the
+    // system hands out fresh zero pages for it without touching them).
+    auto* header = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + size));
     if (header == nullptr) {
         return nullptr;
     }
@@ -115,10 +119,36 @@ std::string CMemoryService::SwapFileName(const void* block) const {
     return index < 0 ? std::string() : swapBlocks[index].fileName;
 }
 
+// The file's blocks are reserved now: a sparse file on a full disk would
+// map, and then end the program with SIGBUS at the first page that finds no
+// room. Where the file system cannot reserve, zeros are written.
+bool CMemoryService::ReserveBlocks(int fd, size_t length) {
+    const int reserved = posix_fallocate(fd, 0, static_cast<off_t>(length));
+    if (reserved == 0) {
+        return true;
+    }
+    if (reserved != EOPNOTSUPP && reserved != EINVAL) {
+        return false; // ENOSPC, EFBIG, ...
+    }
+    static const char zeros[65536] = {};
+    for (size_t done = 0; done < length;) {
+        const size_t n = std::min(sizeof zeros, length - done);
+        const ssize_t written = pwrite(fd, zeros, n, static_cast<off_t>(done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
 bool CMemoryService::MapSwap(SwapBlock& entry) {
     // A mapping needs at least one byte; the recorded size stays as asked.
     const size_t length = std::max<size_t>(entry.size, 1);
-    if (ftruncate(entry.fd, static_cast<off_t>(length)) != 0) {
+    if (ftruncate(entry.fd, static_cast<off_t>(length)) != 0 || !ReserveBlocks(entry.fd, length)) {
         return false;
     }
     void* view = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, entry.fd, 0);

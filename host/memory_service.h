@@ -65,6 +65,7 @@ class CMemoryService {
     void ReleaseOrdinary(void* block);
     void* AllocSwap(size_t size);
     void ReleaseSwap(size_t index);
+    static bool ReserveBlocks(int fd, size_t length);
     bool MapSwap(SwapBlock& entry);
     long FindSwap(const void* block) const;
     BlockHeader* HeaderOf(void* block);

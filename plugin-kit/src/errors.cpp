@@ -59,6 +59,12 @@ CVImageError::CVImageError(int code) : code(code) {
     SetMessage(text);
 }
 
+CVImageError::CVImageError(int code, const char* detail) : code(code) {
+    char text[kMessageSize];
+    std::snprintf(text, sizeof text, "%s: %s", MessageOf(code), detail);
+    SetMessage(text);
+}
+
 CVImageError::~CVImageError() = default;
 
 const char* CVImageError::Report(bool show) {

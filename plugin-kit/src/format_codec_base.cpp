@@ -6,6 +6,7 @@
 #include "pixmill/stream.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace pixmill {
@@ -63,10 +64,22 @@ void FormatCodecBase::Put(const void* data, size_t count) {
     }
 }
 
+void FormatCodecBase::CheckPictureSize(int64_t width, int64_t height) {
+    const uint64_t limit = host->MaxImagePixels();
+    if (width > 0 && height > 0 &&
+        static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > limit) {
+        char detail[160];
+        std::snprintf(detail, sizeof detail,
+                      "%lld x %lld pixels is more than the limit of %llu pixels",
+                      static_cast<long long>(width), static_cast<long long>(height),
+                      static_cast<unsigned long long>(limit));
+        host->RaiseImageErrorDetail(CVImageError::DimensionsTooLarge, detail);
+    }
+}
+
 void FormatCodecBase::PrepareRows(int decodedWidth, int decodedHeight) {
     rowSize = CVImage::StrideOf(image->BitCount(), decodedWidth);
     decodedSize = SIZE{decodedWidth, decodedHeight};
-    std::memset(image->bits, 0xFF, image->ImageBytes());
     if (preview) {
         host->ScaleBegin(image, decodedSize, bottomUp);
     }

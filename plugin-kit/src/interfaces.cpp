@@ -1,4 +1,5 @@
 // Out-of-line destructors and small helpers of the contract's interfaces.
+#include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/image_kind_set.h"
 #include "pixmill/plugin_host.h"
@@ -7,6 +8,10 @@
 namespace pixmill {
 
 CPluginHost::~CPluginHost() = default;
+
+void CPluginHost::RaiseImageErrorDetail(int code, const char* detail) {
+    throw CVImageError(code, detail);
+}
 CVStream::~CVStream() = default;
 CFormatCodec::~CFormatCodec() = default;
 

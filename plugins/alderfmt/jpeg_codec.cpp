@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace pixmill::alder {
 
@@ -75,12 +76,20 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     const int width = static_cast<int>(info.image_width);
     const int height = static_cast<int>(info.image_height);
     headerSize = SIZE{width, height};
+    {
+        OnExit discardTooLarge([this] { Discard(); });
+        CheckPictureSize(width, height);
+        discardTooLarge.Dismiss();
+    }
     // A host error while the image is made: the decoder goes.
     OnExit discard([this] { Discard(); });
     if (maxSize == nullptr) {
         info.dct_method = JDCT_ISLOW;
         int xDensity = info.X_density, yDensity = info.Y_density;
-        if (info.density_unit == 2) {
+        if (info.density_unit == 0) {
+            // Only the aspect ratio is known (also without a JFIF header).
+            xDensity = yDensity = 0;
+        } else if (info.density_unit == 2) {
             xDensity *= 100;
             yDensity *= 100;
         } else {
@@ -183,6 +192,7 @@ bool JpegCodec::ReadPixels(CVProgress* progress) {
     if (decoder == nullptr) {
         host->RaiseImageError(CVImageError::ReadError);
     }
+    std::string damage;
     {
         // The decoder goes however reading ends.
         OnExit discard([this] { Discard(); });
@@ -203,6 +213,13 @@ bool JpegCodec::ReadPixels(CVProgress* progress) {
         if (!DecoderFinish(decoder)) {
             DecodingFailed();
         }
+        if (decoder->warnings > 0) {
+            damage = decoder->firstWarning;
+        }
+    }
+    // With the decoder gone: the host may refuse the picture by throwing.
+    if (!damage.empty()) {
+        host->ReportDamage(damage.c_str());
     }
     if (progress != nullptr) {
         progress->End();

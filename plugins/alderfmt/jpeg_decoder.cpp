@@ -2,6 +2,10 @@
 
 #include "pixmill/stream.h"
 
+#include <cstdio>
+
+#include <jerror.h>
+
 namespace pixmill::alder {
 
 namespace {
@@ -17,11 +21,21 @@ JpegDecoder* DecoderOf(j_decompress_ptr info) {
     std::longjmp(DecoderOf(info)->jump, 1);
 }
 
-// Warnings and trace messages are counted, never shown.
-void EmitMessage(j_common_ptr info, int level) {
-    if (level < 0) {
-        ++DecoderOf(info)->warnings;
+void NoteWarning(JpegDecoder* decoder, const char* text) {
+    if (decoder->warnings++ == 0) {
+        std::snprintf(decoder->firstWarning, sizeof decoder->firstWarning, "%s", text);
     }
+}
+
+// Warnings are kept for the codec to report as damage; trace messages are
+// dropped. An unknown JFIF revision says nothing about the pixels.
+void EmitMessage(j_common_ptr info, int level) {
+    if (level >= 0 || info->err->msg_code == JWRN_JFIF_MAJOR) {
+        return;
+    }
+    char text[JMSG_LENGTH_MAX];
+    info->err->format_message(info, text);
+    NoteWarning(DecoderOf(info), text);
 }
 void OutputMessage(j_common_ptr) {}
 
@@ -47,7 +61,7 @@ boolean FillInput(j_decompress_ptr info) {
         decoder->buffer[0] = 0xFF;
         decoder->buffer[1] = JPEG_EOI;
         got = 2;
-        ++decoder->warnings;
+        NoteWarning(decoder, "premature end of data");
     }
     info->src->next_input_byte = decoder->buffer;
     info->src->bytes_in_buffer = got;

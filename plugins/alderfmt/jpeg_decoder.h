@@ -32,6 +32,9 @@ struct JpegDecoder {
     CVStream* stream = nullptr;
     uint8_t* buffer = nullptr; // kInputBufferSize bytes
     int warnings = 0;
+    // The first warning that says the data is damaged, in libjpeg's words
+    // (or "premature end of data" when the file ended early).
+    char firstWarning[JMSG_LENGTH_MAX] = {};
     // An exception the stream threw while libjpeg asked for data; rethrown
     // by the caller after the object is destroyed.
     std::exception_ptr streamError;

@@ -206,6 +206,18 @@ void TiffCodec::Release() {
     delete this;
 }
 
+[[noreturn]] void TiffCodec::FailWriting() {
+    // The stream's own error says why (the disk is full, ...); libtiff's
+    // failure only that something failed.
+    const std::exception_ptr cause = file != nullptr ? file->StreamError() : nullptr;
+    FreeWorkBuffer();
+    if (cause) {
+        std::rethrow_exception(cause);
+    }
+    host->RaiseImageError(CVImageError::WriteError);
+    throw CVImageError(CVImageError::WriteError); // not reached: the host throws
+}
+
 [[noreturn]] static void Fail(TiffCodec* codec, CPluginHost* host, int code) {
     codec->FreeWorkBuffer();
     host->RaiseImageError(code);
@@ -275,6 +287,12 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     if (picture.width > kMaxDimension || picture.height > kMaxDimension) {
         Fail(this, host, CVImageError::DimensionsTooLarge);
     }
+    try {
+        CheckPictureSize(picture.width, picture.height);
+    } catch (...) {
+        FreeWorkBuffer();
+        throw;
+    }
     const int width = static_cast<int>(picture.width);
     const int height = static_cast<int>(picture.height);
     const TiffClassification kind = ClassifyPicture(picture);
@@ -342,9 +360,15 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
     const uint32_t width = picture.width;
     const uint64_t step = picture.samplesPerPixel; // bytes per pixel of 8-bit layouts
     switch (layout) {
-    case SampleLayout::Packed:
+    case SampleLayout::Packed: {
         std::memcpy(t, s, std::min<uint64_t>(picture.scanlineSize, rowSize));
+        // Bits beyond the last pixel are whatever the decoder left: cleared.
+        const uint64_t usedBits = uint64_t{width} * picture.bitsPerSample;
+        if (usedBits % 8 != 0 && usedBits / 8 < rowSize) {
+            t[usedBits / 8] &= static_cast<uint8_t>(0xFF << (8 - usedBits % 8));
+        }
         break;
+    }
     case SampleLayout::TwoBit: {
         // Four 2-bit pixels per byte become two bytes of two 4-bit pixels.
         const uint32_t targetBytes = (width + 1) / 2;
@@ -354,6 +378,9 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
             if (2 * i + 1 < targetBytes) {
                 t[2 * i + 1] = static_cast<uint8_t>(((b >> 2) & 3) << 4 | (b & 3));
             }
+        }
+        if (width % 2 != 0) {
+            t[targetBytes - 1] &= 0xF0; // no pixel beyond the last
         }
         break;
     }
@@ -501,23 +528,29 @@ bool TiffCodec::WriteStrips(CVStream* output, CVProgress* progress) {
     if (depth != 1 && depth != 4 && depth != 8 && depth != 24) {
         host->RaiseImageError(CVImageError::UnsupportedFormat);
     }
+    const int32_t choice = settings != nullptr ? settings->compressionChoice : ChoiceNone;
+    if (depth != 1 && (choice == ChoiceCcitt || choice == ChoiceHuffman)) {
+        host->RaiseImageErrorDetail(
+            CVImageError::WriteError,
+            "CCITT and Huffman compression are only for 1-bit (black and white) "
+            "images; choose LZW, PackBits or no compression");
+    }
     file = std::make_unique<TiffStreamFile>();
     if (!file->OpenForWriting(output)) {
-        Fail(this, host, CVImageError::WriteError);
+        FailWriting();
     }
     const uint16_t photometric = depth == 24 ? 2 : WritePhotometricOf(*image);
     const uint64_t scanline = (static_cast<uint64_t>(image->Width()) * depth + 7) / 8;
     const uint32_t rowsPerStrip = RowsPerStripFor(scanline);
     if (!WriteTags(photometric, rowsPerStrip)) {
-        Fail(this, host, CVImageError::WriteError);
+        FailWriting();
     }
     WriteRows(scanline, rowsPerStrip, progress);
-    const bool closed = file->Close();
+    if (!file->Close()) {
+        FailWriting();
+    }
     file.reset();
     FreeStripBuffer();
-    if (!closed) {
-        host->RaiseImageError(CVImageError::WriteError);
-    }
     const int64_t length = stream->Seek(0, CVStream::FromEnd);
     writtenSize = static_cast<int>(std::min<int64_t>(length, std::numeric_limits<int>::max()));
     if (progress != nullptr) {
@@ -545,12 +578,20 @@ bool TiffCodec::WriteTags(uint16_t photometric, uint32_t rowsPerStrip) {
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric) &&
         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel) &&
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, dotsPerInch(image->header.biXPelsPerMeter)) &&
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, dotsPerInch(image->header.biYPelsPerMeter)) &&
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-    if (!ok || photometric != 3) {
-        return ok;
+    // An unknown resolution is left out rather than written as 0 dpi.
+    const bool resolutionKnown = dotsPerInch(image->header.biXPelsPerMeter) > 0 &&
+                                 dotsPerInch(image->header.biYPelsPerMeter) > 0;
+    const bool resolutionOk =
+        !resolutionKnown ||
+        (TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
+         TIFFSetField(tif, TIFFTAG_XRESOLUTION, dotsPerInch(image->header.biXPelsPerMeter)) &&
+         TIFFSetField(tif, TIFFTAG_YRESOLUTION, dotsPerInch(image->header.biYPelsPerMeter)));
+    if (!ok || !resolutionOk) {
+        return false;
+    }
+    if (photometric != 3) {
+        return true;
     }
     const size_t entries = size_t{1} << depth;
     auto* map = reinterpret_cast<uint16_t*>(host->ScratchAlloc(3 * entries * sizeof(uint16_t)));
@@ -595,7 +636,7 @@ void TiffCodec::WriteRows(uint64_t scanline, uint32_t rowsPerStrip, CVProgress* 
         }
         if (TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), stripBuffer,
                                   static_cast<tmsize_t>(scanline * rows)) == -1) {
-            Fail(this, host, CVImageError::WriteError);
+            FailWriting();
         }
     }
 }

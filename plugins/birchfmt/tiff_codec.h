@@ -96,6 +96,9 @@ class TiffCodec : public FormatCodecBase {
     void BuildPalette(const TiffClassification& kind);
     void ConvertRow(const uint8_t* source, uint8_t* target, SampleLayout layout) const;
     void FreeStripBuffer();
+    // Ends a failed write: the stream's own error when it threw one, else
+    // image error 0.
+    [[noreturn]] void FailWriting();
 
     const TiffSettings* settings;
     std::unique_ptr<TiffStreamFile> file;

@@ -81,6 +81,9 @@ tmsize_t TiffStreamFile::WriteProc(thandle_t handle, void* buffer, tmsize_t size
     try {
         return static_cast<tmsize_t>(self->stream->Write(buffer, static_cast<size_t>(size)));
     } catch (...) {
+        if (!self->streamError) {
+            self->streamError = std::current_exception();
+        }
         return -1;
     }
 }

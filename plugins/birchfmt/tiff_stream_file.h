@@ -7,6 +7,7 @@
 #include <tiffio.h>
 
 #include <cstdint>
+#include <exception>
 #include <string>
 
 namespace pixmill {
@@ -33,6 +34,9 @@ class TiffStreamFile {
 
     TIFF* get() const { return tif; }
     const std::string& LastError() const { return lastError; }
+    // The first error the stream threw while libtiff used it (a full disk,
+    // say); libtiff itself only learns that the call failed.
+    std::exception_ptr StreamError() const { return streamError; }
 
   private:
     bool Open(CVStream* stream, const char* mode);
@@ -54,6 +58,7 @@ class TiffStreamFile {
     bool reading = false;
     int64_t length = 0; // reading: the stream's length, seeks beyond it fail
     std::string lastError;
+    std::exception_ptr streamError;
 };
 
 } // namespace pixmill::birch

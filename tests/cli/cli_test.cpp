@@ -2,6 +2,7 @@
 // the test plug-ins (tests/test-plugins/document) as its plug-in folder.
 #include "host/image_doc.h"
 #include "host/plugin_manager.h"
+#include "host/qsettings_store.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -347,6 +349,216 @@ TEST_F(Cli, BatchCtrlCCancelsTheRun) {
         EXPECT_EQ(log.substr(log.size() - end.size()), end) << "jobs " << jobs << ": " << log;
         EXPECT_EQ(log.find("Finish batch processing"), std::string::npos);
     }
+}
+
+// ------------------------------------------------------ hostile and unusual input
+
+namespace {
+
+// A 24-bit picture saved through the program's own plug-ins.
+void SaveThroughProgram(const std::string& path, int width, int height) {
+    pixmill::test::TestHost host;
+    pixmill::CPluginManager plugins(host.get());
+    plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
+    pixmill::CVImage image(host.get());
+    image.Create(width, height, 24, 0, nullptr);
+    std::mt19937 random(static_cast<unsigned>(width * 31 + height));
+    pixmill::test::FillRandom(image, random);
+    pixmill::CQorelImageDoc doc(*host.host, plugins);
+    doc.TakeImage(image, plugins.FindFormatByExtension(path));
+    ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.LastError();
+}
+
+} // namespace
+
+TEST_F(Cli, PixelLimitRefusesLargePicturesNamingTheLimit) {
+    const std::string jpg = dir + "/in.jpg";
+    SaveThroughProgram(jpg, 80, 50);
+    // A 300-byte file declaring 30000 x 30000: refused at once by default.
+    std::string huge = ReadAll(jpg);
+    const size_t sof = huge.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    huge.replace(sof + 5, 4, std::string("\x75\x30\x75\x30", 4));
+    std::ofstream(dir + "/huge.jpg", std::ios::binary) << huge;
+    const Result info = RunReal({"info", dir + "/huge.jpg"});
+    EXPECT_EQ(info.exitCode, 1);
+    EXPECT_NE(info.err.find("30000 x 30000 pixels is more than the limit of 268435456"),
+              std::string::npos)
+        << info.err;
+
+    const Result small = RunReal({"info", jpg, "--max-pixels", "3999"});
+    EXPECT_EQ(small.exitCode, 1);
+    EXPECT_NE(small.err.find("limit of 3999 pixels"), std::string::npos) << small.err;
+    EXPECT_EQ(RunReal({"info", jpg, "--max-pixels", "4000"}).exitCode, 0);
+    EXPECT_EQ(RunReal({"convert", jpg, dir + "/o.tif", "--max-pixels", "3999"}).exitCode, 1);
+    EXPECT_FALSE(fs::exists(dir + "/o.tif"));
+    EXPECT_EQ(RunReal({"convert", jpg, dir + "/o.tif", "--max-pixels", "4000"}).exitCode, 0);
+    EXPECT_EQ(RunReal({"batch", jpg, "--out", dir + "/b", "--max-pixels", "3999", "-q"}).exitCode,
+              1);
+    EXPECT_FALSE(fs::exists(dir + "/b/in.jpg"));
+    EXPECT_EQ(RunReal({"info", jpg, "--max-pixels", "0"}).exitCode, 2);
+    EXPECT_EQ(RunReal({"info", jpg, "--max-pixels", "many"}).exitCode, 2);
+}
+
+TEST_F(Cli, DamagedJpegFailsUnlessAllowed) {
+    const std::string jpg = dir + "/whole.jpg";
+    SaveThroughProgram(jpg, 120, 80);
+    const std::string whole = ReadAll(jpg);
+    const std::string cut = dir + "/cut.jpg";
+    std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() / 2);
+
+    const Result refused = RunReal({"convert", cut, dir + "/out.tif"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("premature end of data"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--allow-damaged"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(dir + "/out.tif"));
+
+    const Result kept = RunReal({"convert", cut, dir + "/out.tif", "--allow-damaged"});
+    EXPECT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_NE(kept.err.find("warning: The image file is damaged (premature end of data)"),
+              std::string::npos)
+        << kept.err;
+    EXPECT_TRUE(fs::exists(dir + "/out.tif"));
+    const Result good = RunReal({"convert", jpg, dir + "/good.tif"});
+    EXPECT_EQ(good.exitCode, 0);
+    EXPECT_EQ(good.err, "");
+
+    const Result batch = RunReal({"batch", cut, jpg, "--out", dir + "/b", "--jobs", "1", "-q"});
+    EXPECT_EQ(batch.exitCode, 1);
+    EXPECT_NE(ReadAll(dir + "/b/qorel.log").find("premature end of data"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir + "/b/cut.jpg"));
+    const Result allowed =
+        RunReal({"batch", cut, "--out", dir + "/a", "--allow-damaged", "--jobs", "1", "-q"});
+    EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
+    EXPECT_TRUE(fs::exists(dir + "/a/cut.jpg"));
+}
+
+TEST_F(Cli, OutputNeedsAnExactExtensionAndAWritableFile) {
+    const std::string in = dir + "/in.tif";
+    SaveThroughProgram(in, 20, 10);
+    for (const char* name : {"x.j", "x.", "x.jp", "x.t", "x", "x.tiff.bak"}) {
+        const Result result = RunReal({"convert", in, dir + "/" + name});
+        EXPECT_EQ(result.exitCode, 1) << name;
+        EXPECT_NE(result.err.find(".jpg .jif .jpeg .jfif .jpe"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(".tif .tiff"), std::string::npos) << result.err;
+        EXPECT_FALSE(fs::exists(dir + "/" + name)) << name;
+    }
+    EXPECT_EQ(RunReal({"convert", in, dir + "/x.JPEG"}).exitCode, 0) << "any case";
+
+    const std::string locked = dir + "/locked.jpg";
+    std::ofstream(locked) << "keep me";
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const Result refused = RunReal({"convert", in, locked});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("read-only (use --force"), std::string::npos) << refused.err;
+    EXPECT_EQ(ReadAll(locked), "keep me");
+    EXPECT_EQ(RunReal({"convert", in, locked, "--force"}).exitCode, 0);
+    EXPECT_NE(ReadAll(locked), "keep me");
+}
+
+TEST_F(Cli, SettingsFilesAreCheckedAndClampedOnLoad) {
+    const std::string missing = dir + "/missing.ini";
+    const Result absent = RunReal({"formats", "--settings", missing});
+    EXPECT_EQ(absent.exitCode, 2);
+    EXPECT_NE(absent.err.find("no such settings file"), std::string::npos) << absent.err;
+    const std::string fifo = dir + "/fifo.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& odd : {fifo, dir}) {
+        const Result result = RunReal({"formats", "--settings", odd});
+        EXPECT_EQ(result.exitCode, 2) << odd;
+        EXPECT_NE(result.err.find("not a regular file"), std::string::npos) << result.err;
+    }
+    const std::string garbage = dir + "/garbage.ini";
+    std::ofstream(garbage, std::ios::binary) << std::string("\x7f\x45LF\0\x01\x02 junk\n", 12);
+    const Result noted = RunReal({"formats", "--settings", garbage});
+    EXPECT_EQ(noted.exitCode, 0);
+    EXPECT_NE(noted.err.find("not a settings file; the defaults apply"), std::string::npos)
+        << noted.err;
+
+    // Stored values beyond their ranges are used as the plug-ins load them,
+    // and Qt's own complaint about an unknown stored type stays unseen.
+    const std::string stored = dir + "/stored.ini";
+    {
+        pixmill::QSettingsStore store(stored);
+        const int32_t resample[3] = {0, -7, 0}; // width 0, height -7, aspect not kept
+        const auto* bytes = reinterpret_cast<const uint8_t*>(resample);
+        store.WriteBinary("Settings", "Resample", pixmill::Bytes(bytes, bytes + sizeof resample));
+    }
+    std::ofstream(stored, std::ios::app)
+        << "JPEG_Parameters=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5ghost)\n";
+    const Result listing = RunReal({"settings", "--settings", stored});
+    EXPECT_EQ(listing.exitCode, 0);
+    EXPECT_NE(listing.out.find("Resample.width                       i32   1..32767         = 1 "),
+              std::string::npos)
+        << listing.out;
+    EXPECT_EQ(listing.err, "") << "nothing of Qt's own";
+    const std::string in = dir + "/in.tif";
+    SaveThroughProgram(in, 20, 10);
+    const Result converted =
+        RunReal({"convert", in, dir + "/tiny.tif", "--op", "Resample", "--settings", stored});
+    EXPECT_EQ(converted.exitCode, 0) << converted.err;
+    EXPECT_NE(converted.out.find("1 x 1, 24 bit"), std::string::npos) << converted.out;
+}
+
+// The help's own example makes what it says: 800 wide with the aspect kept.
+TEST_F(Cli, HelpExampleResamplesAsItSays) {
+    const std::string help = Run({"--help"}).out;
+    EXPECT_NE(help.find("positive values raise the quality"), std::string::npos);
+    const std::string example = "--set Resample.width=800\n                            --set "
+                                "Resample.height=32767\n                            --set "
+                                "Resample.keepAspect=1";
+    ASSERT_NE(help.find(example), std::string::npos) << help;
+    const std::string in = dir + "/in.tif";
+    SaveThroughProgram(in, 160, 100);
+    const Result result = RunReal({"convert", in, dir + "/wide.tif", "--op", "Resample", "--set",
+                                   "Resample.width=800", "--set", "Resample.height=32767", "--set",
+                                   "Resample.keepAspect=1"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("800 x 500"), std::string::npos) << result.out;
+}
+
+// Refusals say why: which image kinds an operation needs, which pictures a
+// compression is for.
+TEST_F(Cli, RefusalsSayWhy) {
+    const std::string in = dir + "/in.tif";
+    SaveThroughProgram(in, 30, 20);
+    const Result filter = RunReal(
+        {"convert", in, dir + "/f.tif", "--op", "Convert to Paletted", "--op", "Filter Sharpen"});
+    EXPECT_EQ(filter.exitCode, 1);
+    EXPECT_NE(filter.err.find("'Filter Sharpen' cannot be applied to an 8-bit paletted image; it "
+                              "needs an 8-bit grey or 24-bit colour image"),
+              std::string::npos)
+        << filter.err;
+    const Result ccitt =
+        RunReal({"convert", in, dir + "/c.tif", "--set", "TIFF_Parameters.compressionChoice=3"});
+    EXPECT_EQ(ccitt.exitCode, 1);
+    EXPECT_NE(ccitt.err.find("CCITT and Huffman compression are only for 1-bit"), std::string::npos)
+        << ccitt.err;
+    EXPECT_EQ(ccitt.err.find("Image error:"), std::string::npos) << "said once, by the program";
+}
+
+// Names that are not UTF-8 are kept as the bytes they are, in and out.
+TEST_F(Cli, FileNamesAreBytes) {
+    const std::string in = dir + "/l-\xe9.tif";
+    SaveThroughProgram(in, 12, 8);
+    const std::string out = dir + "/o-\xe9\xff.jpg";
+    const Result converted = RunReal({"convert", in, out});
+    EXPECT_EQ(converted.exitCode, 0) << converted.err;
+    EXPECT_TRUE(fs::exists(out));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_NE(std::find(names.begin(), names.end(), "o-\xe9\xff.jpg"), names.end());
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& name) {
+                                return name.find("\xEF\xBF\xBD") != std::string::npos;
+                            }),
+              0)
+        << "no name was changed to U+FFFD";
+    const Result batch = RunReal({"batch", in, "--out", dir + "/b-\xe9", "-q"});
+    EXPECT_EQ(batch.exitCode, 0) << batch.err;
+    EXPECT_TRUE(fs::exists(dir + "/b-\xe9/l-\xe9.tif"));
 }
 
 TEST_F(CliBatch, MaxBytesWritesTheBestLevelThatFitsOrSaysItCannot) {

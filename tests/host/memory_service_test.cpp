@@ -5,6 +5,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace pixmill;
@@ -197,4 +200,66 @@ TEST(MemoryService, DestructionDeletesRemainingSwapFiles) {
         EXPECT_EQ(dir.FileCount(), 2u);
     }
     EXPECT_EQ(dir.FileCount(), 0u);
+}
+
+// Fresh blocks are zeroed, also where freed dirty memory is reused: row
+// padding never carries stale bytes into written files.
+TEST(MemoryService, NewBlocksAreZeroed) {
+    CMemoryService memory;
+    for (size_t size : {size_t{24}, size_t{1000}, size_t{70000}}) {
+        for (int round = 0; round < 3; ++round) {
+            auto* block = static_cast<uint8_t*>(memory.Alloc(size));
+            for (size_t i = 0; i < size; ++i) {
+                ASSERT_EQ(block[i], 0) << "size " << size << " byte " << i;
+            }
+            std::memset(block, 0xAB, size);
+            memory.Free(block);
+        }
+    }
+}
+
+// A swap file on a full disk is an out-of-memory error, never SIGBUS, and
+// leaves no file. Runs in a child with a private 1 MB file system (needs the
+// right to mount one; skipped otherwise).
+TEST(MemoryService, SwapOnAFullDiskIsAnErrorNotASignal) {
+    TempDir dir;
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipeEnds[0]);
+        auto say = [&](char what) { (void)!write(pipeEnds[1], &what, 1); };
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", dir.path.c_str(), "tmpfs", 0, "size=1m") != 0) {
+            say('s');
+            _exit(0);
+        }
+        int status = 1;
+        {
+            CMemoryService memory(dir.path);
+            memory.SetOrdinaryAllocationFails(true);
+            try {
+                void* block = memory.Alloc(size_t{8} << 20);
+                std::memset(block, 1, size_t{8} << 20);
+                memory.Free(block);
+            } catch (const CVMemoryError&) {
+                status = fs::is_empty(dir.path) ? 0 : 2;
+            }
+        }
+        say('r');
+        _exit(status);
+    }
+    close(pipeEnds[1]);
+    char what = 0;
+    (void)!read(pipeEnds[0], &what, 1);
+    close(pipeEnds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (what == 's') {
+        GTEST_SKIP() << "no right to mount a private file system here";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no error, 2: a file left behind";
 }

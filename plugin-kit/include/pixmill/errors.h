@@ -45,6 +45,8 @@ class PIXMILL_EXPORT CVImageError : public CQorelError {
         UserBreak = 7,
     };
     explicit CVImageError(int code);
+    // The code's message followed by ": " and detail (what exactly is wrong).
+    CVImageError(int code, const char* detail);
     ~CVImageError() override;
     const char* Report(bool show) override;
     const char* Caption() const override { return "Image error"; }

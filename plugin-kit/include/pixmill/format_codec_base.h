@@ -52,8 +52,13 @@ class FormatCodecBase : public CFormatCodec {
         *bufferPosition++ = value;
         ++bufferBytes;
     }
-    // End of ReadHeader: the image all white, the band scaler prepared in
-    // preview mode, the band and row count cleared.
+    // Refuses (image error 6, naming the size and the host's limit) a
+    // picture of more pixels than the host accepts; readers call it before
+    // they make anything of the picture's size.
+    void CheckPictureSize(int64_t width, int64_t height);
+    // End of ReadHeader: the band scaler prepared in preview mode, the band
+    // and row count cleared. Rows are not touched before their data arrives,
+    // so a large picture commits memory only as it is decoded.
     void PrepareRows(int decodedWidth, int decodedHeight);
     // Returns where the first decoded row goes; sets the first checkpoint.
     uint8_t* BeginRows(CVProgress* progress, int firstPercent, int lastPercent, int totalRows,

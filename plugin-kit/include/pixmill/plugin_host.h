@@ -46,6 +46,19 @@ class PIXMILL_EXPORT CPluginHost {
     virtual void ScaleBegin(CVImage* image, SIZE sourceSize, bool bottomUp) = 0;          // 17
     virtual bool RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) = 0; // 18
     virtual ~CPluginHost();                                                               // 19
+
+    // The largest picture (width x height) a reader accepts; a reader refuses
+    // a larger one before it allocates anything for it.
+    static constexpr uint64_t kDefaultMaxImagePixels = 268435456;        // 2^28
+    virtual uint64_t MaxImagePixels() { return kDefaultMaxImagePixels; } // 20
+    // A reader made a picture from a damaged file (what is wrong in a few
+    // words). The host keeps or refuses the picture: refusing throws an
+    // image error, so a reader calls this only where it may be left by one.
+    virtual void ReportDamage(const char* what) { (void)what; } // 21
+    // RaiseImageError with the code's message followed by ": " and detail.
+    // Raised by the host, so that the error is shown through the program's
+    // user-interface service.
+    [[noreturn]] virtual void RaiseImageErrorDetail(int code, const char* detail); // 22
 };
 
 } // namespace pixmill

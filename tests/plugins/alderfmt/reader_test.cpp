@@ -177,9 +177,14 @@ TEST(JpegReader, ResolutionFromTheDensity) {
     file[15] = 28;
     Read(host, file, image);
     EXPECT_EQ(image.header.biXPelsPerMeter, 2800);
-    // Any other unit counts as dots per inch.
+    // Units 0 give only the aspect ratio: the resolution is unknown.
     file[13] = 0;
     file[15] = 1;
+    Read(host, file, image);
+    EXPECT_EQ(image.header.biXPelsPerMeter, 0);
+    EXPECT_EQ(image.header.biYPelsPerMeter, 0);
+    // Any other unit counts as dots per inch.
+    file[13] = 7;
     Read(host, file, image);
     EXPECT_EQ(image.header.biXPelsPerMeter, 39);
     const SIZE box{100, 100};

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace pixmill;
 using namespace pixmill::test;
 
@@ -345,4 +347,44 @@ TEST(TiffRead, BadFilesEndWithTheirImageErrors) {
     TiffSpec tiled = rgb;
     tiled.tiled = true;
     EXPECT_EQ(ImageErrorOf(host, MakeTiff(tiled)), 3);
+}
+
+// Bits and bytes beyond a row's last pixel are zero, whatever the decoder and
+// earlier users of the memory left there: they reach written files.
+TEST(TiffRead, RowPaddingIsZero) {
+    TestHost host;
+    struct Case {
+        uint16_t bits, compression;
+        uint32_t width;
+    };
+    for (const Case& c : {Case{1, COMPRESSION_CCITTFAX4, 153}, Case{1, COMPRESSION_NONE, 13},
+                          Case{2, COMPRESSION_NONE, 7}, Case{4, COMPRESSION_LZW, 5}}) {
+        TiffSpec spec = GraySpec(c.bits, PHOTOMETRIC_MINISWHITE);
+        spec.width = c.width;
+        spec.height = 40;
+        spec.compression = c.compression;
+        spec.sample = [&](uint32_t x, uint32_t y, uint32_t) {
+            return (x * 7 + y) % (1u << c.bits);
+        };
+        const ByteVector file = MakeTiff(spec);
+        // Leave dirty blocks of every size the read asks for behind.
+        for (size_t size = 1; size < 4096; size += size < 64 ? 1 : 61) {
+            void* dirty = host->Alloc(size);
+            std::memset(dirty, 0xFF, size);
+            host->Free(dirty);
+        }
+        CVImage image(host.get());
+        ReadWithCodec(host.get(), file, image);
+        const uint32_t usedBits = c.width * image.BitCount();
+        for (int row = 0; row < image.Height(); ++row) {
+            const uint8_t* bytes = image.bits + image.Stride() * static_cast<size_t>(row);
+            if (usedBits % 8 != 0) {
+                EXPECT_EQ(bytes[usedBits / 8] & (0xFF >> (usedBits % 8)), 0)
+                    << c.width << " pixels of " << c.bits << " bits, row " << row;
+            }
+            for (size_t i = (usedBits + 7) / 8; i < image.Stride(); ++i) {
+                ASSERT_EQ(bytes[i], 0) << c.width << " pixels, row " << row << " byte " << i;
+            }
+        }
+    }
 }

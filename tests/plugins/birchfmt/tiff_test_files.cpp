@@ -220,6 +220,21 @@ float FloatTagOf(const ByteVector& bytes, ttag_t tag) {
     return value;
 }
 
+bool HasTag(const ByteVector& bytes, ttag_t tag) {
+    MemoryFile file{bytes, 0};
+    TIFF* tif = file.Open("r");
+    if (tif == nullptr) {
+        return false;
+    }
+    // Asked for its raw presence: a defaulted tag does not count.
+    float value = 0;
+    uint16_t unit = 0;
+    const bool present = tag == TIFFTAG_RESOLUTIONUNIT ? TIFFGetField(tif, tag, &unit) != 0
+                                                       : TIFFGetField(tif, tag, &value) != 0;
+    TIFFClose(tif);
+    return present;
+}
+
 bool HasColorMap(const ByteVector& bytes) {
     MemoryFile file{bytes, 0};
     TIFF* tif = file.Open("r");

@@ -46,6 +46,8 @@ std::vector<uint32_t> ReadRgbaWithLibtiff(const ByteVector& file);
 // A tag of the first directory, read with libtiff (0 when missing).
 uint32_t TagOf(const ByteVector& file, ttag_t tag);
 float FloatTagOf(const ByteVector& file, ttag_t tag);
+// Whether the file holds the tag (XResolution, YResolution or ResolutionUnit).
+bool HasTag(const ByteVector& file, ttag_t tag);
 bool HasColorMap(const ByteVector& file);
 
 // Runs our reader on a file (with an optional fit box); throws what it throws.

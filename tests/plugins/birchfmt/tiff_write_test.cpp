@@ -178,3 +178,20 @@ TEST(TiffWrite, ProgressRunsOverTheRows) {
         EXPECT_EQ(e.Code(), 7);
     }
 }
+
+// An unknown resolution stays unknown: no resolution tags, read back as 0.
+TEST(TiffWrite, UnknownResolutionIsLeftOut) {
+    TestHost host;
+    CVImage image(host.get());
+    image.Create(8, 4, 24, 0, nullptr);
+    const ByteVector file = WriteWithCodec(host.get(), image, 0);
+    for (const ttag_t tag : {TIFFTAG_XRESOLUTION, TIFFTAG_YRESOLUTION, TIFFTAG_RESOLUTIONUNIT}) {
+        EXPECT_FALSE(HasTag(file, tag)) << "tag " << tag;
+    }
+    CVImage back(host.get());
+    ReadWithCodec(host.get(), file, back);
+    EXPECT_EQ(back.header.biXPelsPerMeter, 0);
+    EXPECT_EQ(back.header.biYPelsPerMeter, 0);
+    image.SetResolution(3780, 3780, 2);
+    EXPECT_TRUE(HasTag(WriteWithCodec(host.get(), image, 0), TIFFTAG_XRESOLUTION));
+}
