@@ -58,6 +58,7 @@ void WebCodecBase::CreatePicture(const PictureInfo& info, const SIZE* maxSize) {
     if (info.width > kMaxDimension || info.height > kMaxDimension) {
         Fail(CVImageError::DimensionsTooLarge);
     }
+    CheckPictureSize(info.width, info.height); // the host's pixel limit
     // A host error (no memory for the pixels): the work goes.
     OnExit drop([this] { DropWork(); });
     const TransparencyInfo* transparency =
