@@ -325,14 +325,6 @@ void HtmlContainer::Write(HtmlSink& sink) const {
 
 // ------------------------------------------------------------------ writing
 
-namespace {
-
-bool IsPreformatted(std::string_view name) {
-    return name == "PRE" || name == "XMP" || name == "LISTING" || name == "TEXTAREA";
-}
-
-} // namespace
-
 bool IsHtmlBlockBoundary(std::string_view name) {
     static const std::unordered_set<std::string_view> kNames = {
         "ADDRESS", "ARTICLE",  "ASIDE",   "BASE",     "BLOCKQUOTE", "BODY",       "BR",
@@ -449,7 +441,7 @@ void HtmlTreeWriter::Write(const HtmlNode& node, const HtmlNode* top) {
 void HtmlTreeWriter::WriteLeaf(const HtmlNode& node) {
     node.Write(sink);
     if (const HtmlElement* element = node.AsElement()) {
-        if (IsPreformatted(TagName(*element))) {
+        if (html::IsPreformatted(TagName(*element))) {
             if (element->Name().front() != '/') {
                 ++preformatted;
             } else if (preformatted > 0) {

@@ -54,6 +54,11 @@ inline bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Elements inside which every blank counts (upper-case name, no "/").
+inline bool IsPreformatted(std::string_view name) {
+    return name == "PRE" || name == "XMP" || name == "LISTING" || name == "TEXTAREA";
+}
+
 inline bool IsBlank(std::string_view text) {
     for (char c : text) {
         if (!IsSpace(static_cast<unsigned char>(c))) {

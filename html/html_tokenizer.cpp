@@ -180,16 +180,13 @@ HtmlToken HtmlTokenizer::NextToken() {
 
 // Inside these elements every blank counts.
 void HtmlTokenizer::TrackPreformatted(int kind) {
-    static const char* const kPreformatted[] = {"PRE", "XMP", "LISTING", "TEXTAREA"};
-    for (const char* name : kPreformatted) {
-        if (tagName == name) {
-            if (kind == HtmlToken::StartTag) {
-                ++preformattedDepth;
-            } else if (preformattedDepth > 0) {
-                --preformattedDepth;
-            }
-            return;
-        }
+    if (!html::IsPreformatted(tagName)) {
+        return;
+    }
+    if (kind == HtmlToken::StartTag) {
+        ++preformattedDepth;
+    } else if (preformattedDepth > 0) {
+        --preformattedDepth;
     }
 }
 

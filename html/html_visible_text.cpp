@@ -9,10 +9,6 @@ namespace pixmill {
 
 namespace {
 
-bool IsPreformatted(std::string_view name) {
-    return name == "PRE" || name == "XMP" || name == "LISTING" || name == "TEXTAREA";
-}
-
 bool IsHidden(std::string_view name) {
     return name == "HEAD" || name == "SCRIPT" || name == "STYLE" || name == "TITLE";
 }
@@ -39,7 +35,7 @@ class TextCollector {
             if (IsHtmlBlockBoundary(name)) {
                 Boundary();
             }
-            if (IsPreformatted(name)) {
+            if (html::IsPreformatted(name)) {
                 preformatted += end ? (preformatted > 0 ? -1 : 0) : 1;
             }
         }
