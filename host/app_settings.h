@@ -56,7 +56,7 @@ struct HtmlProperty {
     int32_t compoundWidth = 500;    // 10..32000
     int32_t compoundHeight = 500;   // 10..32000
     uint32_t background = 0xFFFFFF; // 0x00BBGGRR
-    int32_t spare2 = 0;
+    uint32_t textColor = 0;         // default text colour of compound images, 0x00BBGGRR
 };
 static_assert(sizeof(HtmlProperty) == 340);
 
