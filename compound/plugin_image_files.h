@@ -1,0 +1,31 @@
+// Picture files of compound images read and written through the program's
+// format plug-ins, and the conversions between the image record and QImage.
+#pragma once
+
+#include "compound/image_files.h"
+
+namespace pixmill {
+
+class CHostServices;
+class CPluginManager;
+class CVImage;
+
+// The picture of an image record of any depth (palettes applied).
+QImage QImageOf(const CVImage& image);
+// A 24-bit image record of a picture.
+void CVImageOf(const QImage& picture, CVImage& image);
+
+class PluginImageFiles : public CompoundImageFiles {
+  public:
+    PluginImageFiles(CHostServices& host, CPluginManager& plugins)
+        : host(host), plugins(plugins) {}
+    QImage Read(const std::string& path, std::string* error) override;
+    // Paletted formats get the picture reduced by the colour plug-in.
+    bool Write(const QImage& picture, const std::string& path, std::string* error) override;
+
+  private:
+    CHostServices& host;
+    CPluginManager& plugins;
+};
+
+} // namespace pixmill
