@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include "cli/batch_command.h"
+#include "cli/page_command.h"
 
 #include "cli/overlay_settings_store.h"
 #include "cli/schema_catalog.h"
@@ -55,6 +56,19 @@ Commands:
                           sub-folders, whose tree is kept under DIR); each is
                           saved in every --format (or in its own format) with
                           an optional thumbnail, and a log is written
+  page list PAGE          list the pictures of an HTML page: number, kind
+                          (image, applet, compound), number within its kind,
+                          name and size
+  page render PAGE OBJECT OUT
+                          save the composed picture of an object (by its
+                          number in the list or its name) as an image file
+  page convert PAGE OBJECT --form html|applet|image-map --out NEWPAGE
+                          write the page again as NEWPAGE with the object in
+                          another form; pictures are written beside NEWPAGE
+                          (--image-format gif|png|jpg for the flattened
+                          picture and pictures not in a web format; default
+                          png); the input page is never replaced without
+                          --force
 
 Options:
   --op "NAME"             an operation by its menu name without "&": the group
@@ -112,7 +126,8 @@ Batch options:
                           when the first operation shrinks them at least twice
                           as much (faster, slightly less exact)
   --force                 convert: allow OUT to be the input file, and replace
-                          a read-only OUT
+                          a read-only OUT; page: allow replacing the input
+                          page and an existing flattened picture
   --max-pixels N          refuse pictures of more than N pixels (width x
                           height) before reading them (default: the stored
                           setting MaxImagePixels, else 268435456)
@@ -686,10 +701,13 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     const QCommandLineOption maxPixels("max-pixels", "", "N");
     const QCommandLineOption allowDamaged("allow-damaged");
     const QCommandLineOption maxBytes("max-bytes", "", "N");
-    parser.addOptions({op,    set,       quality,    settings,     json,         force,   quiet,
-                       help,  version,   out,        profile,      format,       thumbs,  thumbName,
-                       fit,   smartCut,  thumbsOnly, copyOriginal, logFile,      dest,    jobs,
-                       shard, recursive, fastDecode, maxPixels,    allowDamaged, maxBytes});
+    const QCommandLineOption pageForm("form", "", "FORM");
+    const QCommandLineOption imageFormat("image-format", "", "FORMAT");
+    parser.addOptions({op,        set,          quality,  settings, json,       force,
+                       quiet,     help,         version,  out,      profile,    format,
+                       thumbs,    thumbName,    fit,      smartCut, thumbsOnly, copyOriginal,
+                       logFile,   dest,         jobs,     shard,    recursive,  fastDecode,
+                       maxPixels, allowDamaged, maxBytes, pageForm, imageFormat});
     if (!parser.parse(arguments)) {
         PrintUsageError(parser.errorText().toStdString());
         exitCode = ExitUsage;
@@ -811,8 +829,10 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     }
     options.recursive = parser.isSet(recursive);
     options.fastDecode = parser.isSet(fastDecode);
-    static const char* const commands[] = {"formats", "ops",      "info",
-                                           "convert", "settings", "batch"};
+    options.pageForm = parser.value(pageForm).toStdString();
+    options.imageFormat = parser.value(imageFormat).toLower().toStdString();
+    static const char* const commands[] = {"formats",  "ops",   "info", "convert",
+                                           "settings", "batch", "page"};
     bool known = false;
     for (const char* name : commands) {
         known = known || options.command == name;
@@ -846,6 +866,10 @@ int Run(const Options& options) {
     if (options.command == "batch") {
         return CommandBatch(*session.host, *session.plugins, session.progress.get(), PluginRoot(),
                             options);
+    }
+    if (options.command == "page") {
+        return CommandPage(*session.host, *session.plugins, session.ui, ProgramDirectory(),
+                           options);
     }
     return CommandSettings(session);
 }

@@ -37,6 +37,10 @@ struct Options {
     int shardIndex = 0, shardCount = 1; // --shard I/N
     bool recursive = false;
     bool fastDecode = false;
+
+    // page
+    std::string pageForm;    // --form html|applet|image-map
+    std::string imageFormat; // --image-format gif|png|jpg
 };
 
 // Parses argv; on a usage error prints it and returns false with exitCode set.

@@ -52,7 +52,8 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     size_t start = 0;
     while (true) {
         const size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        parts.push_back(
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start));
         if (end == std::string::npos) {
             break;
         }
@@ -88,7 +89,7 @@ std::unique_ptr<HtmlContainer> AppletWriter::Write(const CompoundImage& image) c
     auto param = [&applet](const std::string& name, const std::string& value) {
         auto element = std::make_unique<HtmlElement>("PARAM");
         element->SetTextAttribute("NAME", name);
-        element->SetQuotedAttribute("VALUE", value);
+        element->SetTextAttribute("VALUE", value);
         applet->Children().Append(std::move(element));
         applet->Children().Append(std::make_unique<HtmlLineBreak>());
     };
@@ -136,7 +137,8 @@ std::unique_ptr<HtmlContainer> AppletWriter::Write(const CompoundImage& image) c
         for (const FontEntry& entry : fonts) {
             names += std::string(classNames[entry.fontClass]) + "+";
             sizes += std::to_string(entry.size) + "+";
-            std::string style = std::string(entry.style & 1 ? "i" : "") + (entry.style & 2 ? "b" : "");
+            std::string style =
+                std::string(entry.style & 1 ? "i" : "") + (entry.style & 2 ? "b" : "");
             fontStyles += (style.empty() ? "p" : style) + "+";
         }
         DropLast(names);
@@ -152,7 +154,8 @@ std::unique_ptr<HtmlContainer> AppletWriter::Write(const CompoundImage& image) c
         std::string files, places;
         for (auto it = images.rbegin(); it != images.rend(); ++it) {
             files += FileRelativeToPage((*it)->fileName, page) + ";";
-            places += std::to_string((*it)->rect.left) + "," + std::to_string((*it)->rect.top) + ",";
+            places +=
+                std::to_string((*it)->rect.left) + "," + std::to_string((*it)->rect.top) + ",";
         }
         DropLast(files);
         DropLast(places);
@@ -194,8 +197,8 @@ std::unique_ptr<HtmlContainer> AppletWriter::Write(const CompoundImage& image) c
             break;
         case CompoundKind::Polygon:
             for (size_t i = 0; i < hotspot->points.size(); ++i) {
-                std::snprintf(text, sizeof text, i == 0 ? "%d,%d" : ",%d,%d",
-                              hotspot->points[i].x, hotspot->points[i].y);
+                std::snprintf(text, sizeof text, i == 0 ? "%d,%d" : ",%d,%d", hotspot->points[i].x,
+                              hotspot->points[i].y);
                 points += text;
             }
             points += ";";
@@ -336,10 +339,11 @@ CompoundImage AppletReader::Read(const HtmlContainer& applet) const {
         const uint32_t rgb = static_cast<uint32_t>(color) & 0xFFFFFF;
         const LogFont& font = fonts[static_cast<size_t>(fontIndex)];
         const std::string text = value("0t" + std::to_string(i));
-        texts.push_back(CompoundObject::MakeText(
-            text, font, MakeColorRef(static_cast<int>(rgb >> 16), static_cast<int>(rgb >> 8),
-                                     static_cast<int>(rgb)),
-            left, top, MeasureTextWidth(text, font)));
+        texts.push_back(CompoundObject::MakeText(text, font,
+                                                 MakeColorRef(static_cast<int>(rgb >> 16),
+                                                              static_cast<int>(rgb >> 8),
+                                                              static_cast<int>(rgb)),
+                                                 left, top, MeasureTextWidth(text, font)));
     }
 
     // Hotspots.
@@ -357,8 +361,8 @@ CompoundImage AppletReader::Read(const HtmlContainer& applet) const {
         for (const std::string& word : words) {
             if (word == "map") {
                 int index = 0;
-                if (nextMap < mapIndexes.size() && ToInt(mapIndexes[nextMap], index) && index >= 0 &&
-                    static_cast<size_t>(index) < addresses.size()) {
+                if (nextMap < mapIndexes.size() && ToInt(mapIndexes[nextMap], index) &&
+                    index >= 0 && static_cast<size_t>(index) < addresses.size()) {
                     link.url = addresses[static_cast<size_t>(index)];
                 }
                 ++nextMap;

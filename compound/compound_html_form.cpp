@@ -101,7 +101,9 @@ std::string ResolveAgainstPage(const std::string& reference, const HtmlUrl& page
     }
     bool ok = true;
     const std::string path = HtmlUrl::Unescape(url.Path(), &ok);
-    return (fs::path(pagePath).parent_path() / (ok ? path : url.Path())).lexically_normal().string();
+    return (fs::path(pagePath).parent_path() / (ok ? path : url.Path()))
+        .lexically_normal()
+        .string();
 }
 
 // ------------------------------------------------------------------ writing
@@ -342,8 +344,8 @@ std::vector<std::unique_ptr<HtmlNode>> HtmlFormWriter::Write(const CompoundImage
         auto map = std::make_unique<HtmlContainer>("MAP");
         map->SetTextAttribute("NAME", name);
         for (int region : regionsOf[index]) {
-            AppendWithBreak(*map, AreaElement(objects[static_cast<size_t>(region)],
-                                              under.rect.left, under.rect.top));
+            AppendWithBreak(*map, AreaElement(objects[static_cast<size_t>(region)], under.rect.left,
+                                              under.rect.top));
         }
         AppendWithBreak(*root, std::move(map));
     }
@@ -435,8 +437,8 @@ std::vector<int> ParseCoords(const std::string& text) {
 } // namespace
 
 struct HtmlFormReader::Pending {
-    std::vector<CompoundObject> objects;          // texts and images in page order
-    std::vector<std::string> useMaps;             // per object: the map it uses
+    std::vector<CompoundObject> objects;              // texts and images in page order
+    std::vector<std::string> useMaps;                 // per object: the map it uses
     std::map<std::string, const HtmlContainer*> maps; // by name, case kept
 };
 
@@ -555,8 +557,8 @@ void HtmlFormReader::ReadSpan(const HtmlContainer& span, const HtmlLink* link, P
     LogFont font;
     ReadFontStyle(style, dpi, font);
     const std::string* color = style.Find("color");
-    CompoundObject object = CompoundObject::MakeText(UnescapeHtmlText(text), font,
-                                                     color ? ParseRgb(*color) : 0, left, top, width);
+    CompoundObject object = CompoundObject::MakeText(
+        UnescapeHtmlText(text), font, color ? ParseRgb(*color) : 0, left, top, width);
     if (link) {
         object.link = *link;
     }

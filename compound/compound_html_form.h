@@ -26,6 +26,7 @@ inline constexpr int kDefaultDpi = 96;
 class MapNameTable {
   public:
     void Add(const std::string& name) { names.insert(name); }
+    void Remove(const std::string& name) { names.erase(name); }
     bool Contains(const std::string& name) const { return names.count(name) != 0; }
     // "%s%d" with the first free number; the name is taken.
     std::string Take(const std::string& title);

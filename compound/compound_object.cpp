@@ -56,7 +56,8 @@ CompoundObject CompoundObject::MakeText(std::string text, const LogFont& font, u
     object.text = std::move(text);
     object.font = font;
     object.textColor = color;
-    const int lines = 1 + static_cast<int>(std::count(object.text.begin(), object.text.end(), '\n'));
+    const int lines =
+        1 + static_cast<int>(std::count(object.text.begin(), object.text.end(), '\n'));
     object.rect = RECT{left, top, left + width, top + lines * TextLineHeight(font)};
     return object;
 }

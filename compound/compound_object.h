@@ -53,7 +53,9 @@ struct CompoundObject {
     std::shared_ptr<const QImage> picture;
     std::string fileName; // absolute path or URL of the picture file
 
-    bool IsRegion() const { return kind >= CompoundKind::Rectangle && kind <= CompoundKind::Polygon; }
+    bool IsRegion() const {
+        return kind >= CompoundKind::Rectangle && kind <= CompoundKind::Polygon;
+    }
 
     static CompoundObject MakeRectangle(const RECT& rect);
     static CompoundObject MakeCircle(int centerX, int centerY, int radius);
@@ -84,9 +86,15 @@ inline uint32_t MakeColorRef(int red, int green, int blue) {
     return static_cast<uint32_t>(red & 255) | (static_cast<uint32_t>(green & 255) << 8) |
            (static_cast<uint32_t>(blue & 255) << 16);
 }
-inline int RedOf(uint32_t color) { return static_cast<int>(color & 255); }
-inline int GreenOf(uint32_t color) { return static_cast<int>((color >> 8) & 255); }
-inline int BlueOf(uint32_t color) { return static_cast<int>((color >> 16) & 255); }
+inline int RedOf(uint32_t color) {
+    return static_cast<int>(color & 255);
+}
+inline int GreenOf(uint32_t color) {
+    return static_cast<int>((color >> 8) & 255);
+}
+inline int BlueOf(uint32_t color) {
+    return static_cast<int>((color >> 16) & 255);
+}
 
 // Names given to objects that have none when they are first listed
 // ("Rectangle%d", "Circle%d", ...), from one counter shared by every kind.

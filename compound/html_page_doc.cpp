@@ -165,7 +165,8 @@ std::string HtmlPageDoc::DisplayName(size_t index) const {
         std::snprintf(text, sizeof text, "Compound image %d", object.number);
         return text;
     case HtmlPageObject::Applet:
-        if (object.element->HasAttribute("NAME") && !object.element->AttributeText("NAME").empty()) {
+        if (object.element->HasAttribute("NAME") &&
+            !object.element->AttributeText("NAME").empty()) {
             return object.element->AttributeText("NAME");
         }
         std::snprintf(text, sizeof text, "Applet %d", object.number);
@@ -181,10 +182,9 @@ std::string HtmlPageDoc::DisplayName(size_t index) const {
 HtmlContainer* HtmlPageDoc::FindMap(const std::string& name) const {
     HtmlContainer* found = nullptr;
     WalkTree(document.Root(), [&](HtmlNode* node) {
-        if (HtmlElement* element = node->AsElement(); element && !found &&
-                                                       element->Name() == "MAP" &&
-                                                       element->IsContainer() &&
-                                                       element->AttributeText("NAME") == name) {
+        if (HtmlElement* element = node->AsElement();
+            element && !found && element->Name() == "MAP" && element->IsContainer() &&
+            element->AttributeText("NAME") == name) {
             found = element->AsContainer();
         }
         return found == nullptr;
@@ -257,7 +257,8 @@ bool HtmlPageDoc::PreparePictures(CompoundImage& image, const WriteBackOptions& 
         if (!IsHtmlImageFile(object.fileName)) {
             // Not a web format: saved as one, beside the page.
             Show(ui, kCaption, FormatMessage(CompoundText::kShouldBeSaved, object.fileName));
-            const fs::path target = directory / (FileTitleOf(object.fileName) + options.convertExtension);
+            const fs::path target =
+                directory / (FileTitleOf(object.fileName) + options.convertExtension);
             if (!object.picture || files == nullptr ||
                 !files->Write(*object.picture, target.string(), error)) {
                 Show(ui, kCaption, CompoundText::kUnsupportedFormat);
@@ -312,6 +313,25 @@ bool HtmlPageDoc::WriteBack(size_t index, CompoundImage image, const WriteBackOp
         return false;
     }
     image.SetPageUrl(pageUrl);
+    // A picture's own map is replaced with it, so its name is free again.
+    std::string freedMap;
+    if (object.kind == HtmlPageObject::Image) {
+        freedMap = UseMapName(*object.element);
+        if (!freedMap.empty() && MapUsers(freedMap) != 1) {
+            freedMap.clear();
+        }
+    }
+    HtmlContainer* oldMap = freedMap.empty() ? nullptr : FindMap(freedMap);
+    if (!freedMap.empty()) {
+        maps.Remove(freedMap);
+    }
+    bool replaced = false;
+    const auto keepName = [this, &freedMap, &replaced](void*) {
+        if (!replaced && !freedMap.empty()) {
+            maps.Add(freedMap);
+        }
+    };
+    std::unique_ptr<void, decltype(keepName)> restore(this, keepName);
     std::vector<std::unique_ptr<HtmlNode>> nodes;
     if (options.form == CompoundForm::ImageMap) {
         if (files == nullptr || !files->Write(ComposeCanvas(image), options.imagePath, error)) {
@@ -324,7 +344,8 @@ bool HtmlPageDoc::WriteBack(size_t index, CompoundImage image, const WriteBackOp
         for (const CompoundObject& part : image.Objects()) {
             // Linked texts and pictures are flattened too: their boxes
             // become rectangles of the map.
-            if (!part.IsRegion() && !(part.kind != CompoundKind::DefaultArea && !part.link.url.empty())) {
+            if (!part.IsRegion() &&
+                !(part.kind != CompoundKind::DefaultArea && !part.link.url.empty())) {
                 continue;
             }
             if (!map) {
@@ -400,14 +421,10 @@ bool HtmlPageDoc::WriteBack(size_t index, CompoundImage image, const WriteBackOp
     if (list == nullptr) {
         return false;
     }
-    if (object.kind == HtmlPageObject::Image) {
-        const std::string mapName = UseMapName(*object.element);
-        if (!mapName.empty() && MapUsers(mapName) == 1) {
-            if (HtmlContainer* oldMap = FindMap(mapName); oldMap && oldMap->List()) {
-                oldMap->List()->Remove(oldMap);
-            }
-        }
+    if (oldMap != nullptr && oldMap->List() != nullptr) {
+        oldMap->List()->Remove(oldMap);
     }
+    replaced = true;
     if (object.marker != nullptr && object.marker->List() != nullptr) {
         HtmlChildList* markerList = object.marker->List();
         // Line breaks between the marker and its root go with the marker.
@@ -508,7 +525,8 @@ bool HtmlPageDoc::UpdatePreview() {
         ::close(fd);
     }
     if (!written) {
-        Show(ui, kCaption, "Cannot update temp file\nPreview will be correct only after saving page.");
+        Show(ui, kCaption,
+             "Cannot update temp file\nPreview will be correct only after saving page.");
         return false;
     }
     previewCurrent = true;

@@ -20,9 +20,9 @@ class CompoundImageFiles;
 struct HtmlPageObject {
     enum Kind : int { Image = 1, Applet = 2, Compound = 3 };
     int kind = Image;
-    int number = 0;                   // within its kind, from 1 in page order
-    HtmlElement* element = nullptr;   // the IMG, the APPLET or the compound root DIV
-    HtmlComment* marker = nullptr;    // the marker comment of a compound image
+    int number = 0;                 // within its kind, from 1 in page order
+    HtmlElement* element = nullptr; // the IMG, the APPLET or the compound root DIV
+    HtmlComment* marker = nullptr;  // the marker comment of a compound image
 };
 
 // The three forms an edited compound image is written back in.
@@ -96,8 +96,7 @@ class HtmlPageDoc {
     // How many IMG elements of the page use the map.
     int MapUsers(const std::string& name) const;
     HtmlContainer* FindMap(const std::string& name) const;
-    bool PreparePictures(CompoundImage& image, const WriteBackOptions& options,
-                         std::string* error);
+    bool PreparePictures(CompoundImage& image, const WriteBackOptions& options, std::string* error);
 
     CompoundImageFiles* files;
     CUserInterface* ui;

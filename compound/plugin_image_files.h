@@ -17,8 +17,7 @@ void CVImageOf(const QImage& picture, CVImage& image);
 
 class PluginImageFiles : public CompoundImageFiles {
   public:
-    PluginImageFiles(CHostServices& host, CPluginManager& plugins)
-        : host(host), plugins(plugins) {}
+    PluginImageFiles(CHostServices& host, CPluginManager& plugins) : host(host), plugins(plugins) {}
     QImage Read(const std::string& path, std::string* error) override;
     // Paletted formats get the picture reduced by the colour plug-in.
     bool Write(const QImage& picture, const std::string& path, std::string* error) override;

@@ -38,7 +38,8 @@ QFont QFontOf(const LogFont& font) {
         qfont.setFamily(qfont.defaultFamily());
     }
     qfont.setPixelSize(std::max(1, std::abs(font.height)));
-    qfont.setWeight(static_cast<QFont::Weight>(std::clamp(font.weight == 0 ? 400 : font.weight, 1, 1000)));
+    qfont.setWeight(
+        static_cast<QFont::Weight>(std::clamp(font.weight == 0 ? 400 : font.weight, 1, 1000)));
     qfont.setItalic(font.italic != 0);
     qfont.setUnderline(font.underline != 0);
     qfont.setStrikeOut(font.strikeOut != 0);

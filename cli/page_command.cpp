@@ -1,0 +1,210 @@
+#include "cli/page_command.h"
+
+#include "compound/html_page_doc.h"
+#include "compound/plugin_image_files.h"
+#include "compound/text_renderer.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace pixmill::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* KindName(int kind) {
+    switch (kind) {
+    case HtmlPageObject::Applet:
+        return "applet";
+    case HtmlPageObject::Compound:
+        return "compound";
+    default:
+        return "image";
+    }
+}
+
+// An object by its place in the list (from 1) or its display name.
+bool FindObject(const HtmlPageDoc& page, const std::string& text, size_t& index) {
+    char* end = nullptr;
+    const long number = std::strtol(text.c_str(), &end, 10);
+    if (!text.empty() && end != nullptr && *end == '\0' && number >= 1 &&
+        static_cast<size_t>(number) <= page.Objects().size()) {
+        index = static_cast<size_t>(number - 1);
+        return true;
+    }
+    for (size_t i = 0; i < page.Objects().size(); ++i) {
+        if (page.DisplayName(i) == text) {
+            index = i;
+            return true;
+        }
+    }
+    std::fprintf(stderr, "pixmill-cli: no object '%s' in the page (see 'pixmill-cli page list')\n",
+                 text.c_str());
+    return false;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool ReadCompound(const HtmlPageDoc& page, size_t index, CompoundImage& image) {
+    try {
+        image = page.ReadCompound(index);
+        return true;
+    } catch (const CompoundSyntaxError&) {
+        std::fprintf(stderr, "pixmill-cli: %s\n", CompoundText::kWrongSyntax);
+        return false;
+    }
+}
+
+int List(HtmlPageDoc& page) {
+    for (size_t i = 0; i < page.Objects().size(); ++i) {
+        const HtmlPageObject& object = page.Objects()[i];
+        CompoundImage image;
+        const bool read = ReadCompound(page, i, image);
+        std::printf("%zu\t%s\t%d\t%s\t", i + 1, KindName(object.kind), object.number,
+                    page.DisplayName(i).c_str());
+        if (read) {
+            std::printf("%dx%d\n", image.Width(), image.Height());
+        } else {
+            std::printf("?\n");
+        }
+    }
+    return ExitOk;
+}
+
+int Render(HtmlPageDoc& page, PluginImageFiles& files, const Options& options) {
+    const std::string& out = options.arguments[3];
+    if (!options.force && SameFile(options.arguments[1], out)) {
+        std::fprintf(stderr, "pixmill-cli: %s: refusing to overwrite the page (use --force)\n",
+                     out.c_str());
+        return ExitUsage;
+    }
+    size_t index = 0;
+    CompoundImage image;
+    if (!FindObject(page, options.arguments[2], index) || !ReadCompound(page, index, image)) {
+        return ExitFailure;
+    }
+    std::string error;
+    if (!files.Write(ComposeCanvas(image), out, &error)) {
+        std::fprintf(stderr, "pixmill-cli: %s\n", error.c_str());
+        return ExitFailure;
+    }
+    if (!options.quiet) {
+        std::printf("%s: %d x %d\n", out.c_str(), image.Width(), image.Height());
+    }
+    return ExitOk;
+}
+
+int Convert(HtmlPageDoc& page, const std::string& programDirectory, const Options& options) {
+    const std::string& in = options.arguments[1];
+    const std::string& out = options.outDir;
+    if (out.empty()) {
+        std::fprintf(stderr, "pixmill-cli: page convert needs --out NEWPAGE\n");
+        return ExitUsage;
+    }
+    if (!options.force && (SameFile(in, out) || fs::absolute(in) == fs::absolute(out))) {
+        std::fprintf(stderr,
+                     "pixmill-cli: %s: refusing to overwrite the input page (use --force)\n",
+                     out.c_str());
+        return ExitUsage;
+    }
+    WriteBackOptions write;
+    if (options.pageForm == "html") {
+        write.form = CompoundForm::Html;
+    } else if (options.pageForm == "applet") {
+        write.form = CompoundForm::Applet;
+    } else if (options.pageForm == "image-map") {
+        write.form = CompoundForm::ImageMap;
+    } else {
+        std::fprintf(stderr, "pixmill-cli: --form takes html, applet or image-map\n");
+        return ExitUsage;
+    }
+    const std::string format = options.imageFormat.empty() ? "png" : options.imageFormat;
+    if (format != "gif" && format != "png" && format != "jpg") {
+        std::fprintf(stderr, "pixmill-cli: --image-format takes gif, png or jpg\n");
+        return ExitUsage;
+    }
+    size_t index = 0;
+    CompoundImage image;
+    if (!FindObject(page, options.arguments[2], index) || !ReadCompound(page, index, image)) {
+        return ExitFailure;
+    }
+    // References in the written object are made from the new page.
+    const fs::path target = fs::absolute(out).lexically_normal();
+    const fs::path folder = target.parent_path();
+    page.SetPageUrl(HtmlUrl::FromLocalPath(target.string()));
+    write.imageDirectory = folder.string();
+    write.convertExtension = "." + format;
+    write.programDirectory = programDirectory;
+    if (write.form == CompoundForm::ImageMap) {
+        std::string title = image.DefaultFileName();
+        if (title.empty()) {
+            title = target.stem().string() + "_" + std::to_string(index + 1);
+        }
+        write.imagePath = (folder / (title + "." + format)).string();
+        if (!options.force && fs::exists(write.imagePath)) {
+            std::fprintf(stderr,
+                         "pixmill-cli: %s: the picture file exists (use --force to replace it)\n",
+                         write.imagePath.c_str());
+            return ExitFailure;
+        }
+    }
+    std::string error;
+    if (!page.WriteBack(index, std::move(image), write, &error) || !page.Save(out, &error)) {
+        std::fprintf(stderr, "pixmill-cli: %s\n", error.c_str());
+        return ExitFailure;
+    }
+    if (!options.quiet) {
+        std::printf("%s\n", out.c_str());
+    }
+    return ExitOk;
+}
+
+} // namespace
+
+int CommandPage(CHostServices& host, CPluginManager& plugins, CUserInterface& ui,
+                const std::string& programDirectory, const Options& options) {
+    const std::vector<std::string>& args = options.arguments;
+    const std::string sub = args.empty() ? std::string() : args[0];
+    const size_t needed = sub == "list" ? 2 : sub == "render" ? 4 : sub == "convert" ? 3 : 0;
+    if (needed == 0 || args.size() != needed) {
+        std::fprintf(stderr, "pixmill-cli: page takes list PAGE, render PAGE OBJECT OUT or "
+                             "convert PAGE OBJECT --form FORM --out NEWPAGE\n"
+                             "Try 'pixmill-cli --help'.\n");
+        return ExitUsage;
+    }
+    // Texts are drawn with the system's fonts, which need a GUI application;
+    // no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    static int argc = 1;
+    static char name[] = "pixmill-cli";
+    static char* argv[] = {name, nullptr};
+    QGuiApplication application(argc, argv);
+
+    PluginImageFiles files(host, plugins);
+    HtmlPageDoc page(&files, &ui);
+    if (!page.Open(args[1], false)) {
+        std::fprintf(stderr, "pixmill-cli: %s: cannot read the page\n", args[1].c_str());
+        return ExitFailure;
+    }
+    if (sub == "list") {
+        return List(page);
+    }
+    if (sub == "render") {
+        return Render(page, files, options);
+    }
+    return Convert(page, programDirectory, options);
+}
+
+} // namespace pixmill::cli

@@ -1,0 +1,21 @@
+// pixmill-cli page: the pictures of an HTML page as the page document sees
+// them — list them, render a compound image or applet, or write one of them
+// back in another form into a new page.
+#pragma once
+
+#include "cli/cli_app.h"
+
+#include <string>
+
+namespace pixmill {
+class CHostServices;
+class CPluginManager;
+class CUserInterface;
+} // namespace pixmill
+
+namespace pixmill::cli {
+
+int CommandPage(CHostServices& host, CPluginManager& plugins, CUserInterface& ui,
+                const std::string& programDirectory, const Options& options);
+
+} // namespace pixmill::cli
