@@ -78,6 +78,61 @@ bool Ask(CUserInterface* ui, const std::string& text, bool defaultAnswer) {
 
 } // namespace
 
+std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
+                                                     const std::string& imagePath,
+                                                     const HtmlUrl& page, MapNameTable& maps) {
+    std::vector<std::unique_ptr<HtmlNode>> nodes;
+    auto img = std::make_unique<HtmlElement>("IMG");
+    img->SetTextAttribute("SRC", FileRelativeToPage(imagePath, page));
+    std::unique_ptr<HtmlContainer> map;
+    HtmlFormWriter writer(page, maps);
+    for (const CompoundObject& part : image.Objects()) {
+        // Linked texts and pictures are flattened too: their boxes
+        // become rectangles of the map.
+        if (!part.IsRegion() &&
+            !(part.kind != CompoundKind::DefaultArea && !part.link.url.empty())) {
+            continue;
+        }
+        if (!map) {
+            map = std::make_unique<HtmlContainer>("MAP");
+            const std::string name = maps.Take(FileTitleOf(imagePath));
+            map->SetTextAttribute("NAME", name);
+            img->SetQuotedAttribute("USEMAP", "#" + name);
+            img->SetAttribute("BORDER", "0");
+        }
+        CompoundObject area = part;
+        if (!part.IsRegion()) {
+            area.kind = CompoundKind::Rectangle;
+        }
+        map->Children().Append(writer.AreaElement(area, 0, 0));
+        map->Children().Append(std::make_unique<HtmlLineBreak>());
+    }
+    nodes.push_back(std::move(img));
+    if (map) {
+        nodes.push_back(std::make_unique<HtmlLineBreak>());
+        nodes.push_back(std::move(map));
+    }
+    return nodes;
+}
+
+std::string CompoundSourceText(const CompoundImage& image, CompoundForm form, const HtmlUrl& page,
+                               MapNameTable& maps, const std::string& imagePath) {
+    std::vector<std::unique_ptr<HtmlNode>> nodes;
+    if (form == CompoundForm::ImageMap) {
+        nodes = ImageMapNodes(image, imagePath, page, maps);
+    } else if (form == CompoundForm::Applet) {
+        nodes.push_back(AppletWriter(page).Write(image));
+    } else {
+        nodes = HtmlFormWriter(page, maps).Write(image);
+        nodes.insert(nodes.begin() + 1, std::make_unique<HtmlLineBreak>());
+    }
+    std::string text;
+    for (const auto& node : nodes) {
+        text += node->ToString();
+    }
+    return text;
+}
+
 HtmlPageDoc::HtmlPageDoc(CompoundImageFiles* files, CUserInterface* ui) : files(files), ui(ui) {}
 
 HtmlPageDoc::~HtmlPageDoc() {
@@ -337,36 +392,7 @@ bool HtmlPageDoc::WriteBack(size_t index, CompoundImage image, const WriteBackOp
         if (files == nullptr || !files->Write(ComposeCanvas(image), options.imagePath, error)) {
             return false;
         }
-        auto img = std::make_unique<HtmlElement>("IMG");
-        img->SetTextAttribute("SRC", FileRelativeToPage(options.imagePath, pageUrl));
-        std::unique_ptr<HtmlContainer> map;
-        HtmlFormWriter writer(pageUrl, maps);
-        for (const CompoundObject& part : image.Objects()) {
-            // Linked texts and pictures are flattened too: their boxes
-            // become rectangles of the map.
-            if (!part.IsRegion() &&
-                !(part.kind != CompoundKind::DefaultArea && !part.link.url.empty())) {
-                continue;
-            }
-            if (!map) {
-                map = std::make_unique<HtmlContainer>("MAP");
-                const std::string name = maps.Take(FileTitleOf(options.imagePath));
-                map->SetTextAttribute("NAME", name);
-                img->SetQuotedAttribute("USEMAP", "#" + name);
-                img->SetAttribute("BORDER", "0");
-            }
-            CompoundObject area = part;
-            if (!part.IsRegion()) {
-                area.kind = CompoundKind::Rectangle;
-            }
-            map->Children().Append(writer.AreaElement(area, 0, 0));
-            map->Children().Append(std::make_unique<HtmlLineBreak>());
-        }
-        nodes.push_back(std::move(img));
-        if (map) {
-            nodes.push_back(std::make_unique<HtmlLineBreak>());
-            nodes.push_back(std::move(map));
-        }
+        nodes = ImageMapNodes(image, options.imagePath, pageUrl, maps);
     } else {
         // Regions over no picture: the background may be saved as one.
         bool outside = false;

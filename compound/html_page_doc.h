@@ -41,6 +41,16 @@ struct WriteBackOptions {
     std::string programDirectory;
 };
 
+// The IMG of a flattened compound image saved as imagePath and, when it has
+// regions (or linked texts and pictures), its MAP; map names from maps.
+std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
+                                                     const std::string& imagePath,
+                                                     const HtmlUrl& page, MapNameTable& maps);
+// The HTML that saving would put into the page, as text (what "Copy ... as
+// HTML Source text" puts on the clipboard).
+std::string CompoundSourceText(const CompoundImage& image, CompoundForm form, const HtmlUrl& page,
+                               MapNameTable& maps, const std::string& imagePath = {});
+
 class HtmlPageDoc {
   public:
     HtmlPageDoc(CompoundImageFiles* files, CUserInterface* ui);

@@ -158,7 +158,18 @@ TEST(HtmlForm, WritesTheDocumentedElements) {
     picture.link.url = "/site/next.htm";
     picture.link.flags = HtmlLink::Hand;
     image.Insert(picture);
+    CompoundObject popup =
+        CompoundObject::MakeText("Zoom", Font("", 0, 400, false, 0), 0, 0, 0, 30);
+    popup.link.url = "big.gif";
+    popup.link.flags = HtmlLink::NewWindow;
+    image.Insert(popup);
     const std::string html = Html(writer.Write(image));
+    EXPECT_NE(
+        html.find("<A HREF=\"big.gif\" TARGET=\"_blank\" "
+                  "onclick='window.showModalDialog(\"big.gif\")'><SPAN STYLE=\"color:rgb(0,0,0);"
+                  "text-decoration:none;position:absolute;left:0px;top:0px;width:30px;\">Zoom"),
+        std::string::npos)
+        << html;
     EXPECT_NE(html.find("<!-- QorelCompoundImage -->"), std::string::npos);
     EXPECT_NE(html.find("<DIV STYLE=\"position:relative;width:200px;height:100px;\">"),
               std::string::npos);

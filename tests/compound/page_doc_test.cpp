@@ -164,6 +164,14 @@ TEST(HtmlPage, ImageMapFormNamesMapsAfterTheFileWithTheFirstFreeNumber) {
     EXPECT_NE(text.find("<AREA SHAPE=RECT COORDS=\"2,2,8,8\" HREF=\"z.htm\">"), std::string::npos);
     std::string error;
     EXPECT_EQ(fixture.files->Read(fixture.Path("photo.gif"), &error).width(), 20);
+    // What copying as HTML text gives is what the page received.
+    MapNameTable fresh;
+    CompoundImage image = page.ReadCompound(3);
+    EXPECT_EQ(CompoundSourceText(image, CompoundForm::ImageMap, page.PageUrl(), fresh,
+                                 fixture.Path("photo.gif")),
+              "<IMG SRC=\"photo.gif\" USEMAP=\"#photo0\" BORDER=0>\r\n<MAP NAME=\"photo0\">"
+              "<AREA SHAPE=RECT COORDS=\"2,2,8,8\" HREF=\"z.htm\">\r\n<AREA SHAPE=RECT "
+              "COORDS=\"1,1,5,5\" HREF=\"y.htm\">\r\n</MAP>\r\n");
 }
 
 TEST(HtmlPage, DeleteAsksForTheMapAndEmptyImagesAreRefused) {
