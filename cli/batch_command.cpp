@@ -457,6 +457,7 @@ int ConfigureFileDest(BatchFileDest& dest, const Options& options) {
         dest.thumbName = name.value;
     }
     dest.SetKeepSubfolders(true);
+    dest.SetReplaceReadOnly(options.force);
     return ExitOk;
 }
 
