@@ -562,13 +562,6 @@ CFormatPlugin* FormatForOutput(CPluginManager& plugins, const std::string& path,
 }
 
 // A file nobody may write to is not replaced without being told to.
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 int CommandConvert(Session& session, const Options& options) {
     if (options.arguments.size() != 2) {
         PrintUsageError("convert needs IN and OUT");
@@ -648,6 +641,13 @@ int CommandSettings(Session& session) {
 }
 
 } // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
 
 bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     // File names are bytes: an argument that does not survive the trip

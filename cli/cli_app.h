@@ -47,5 +47,7 @@ struct Options {
 bool ParseArguments(int argc, char** argv, Options& options, int& exitCode);
 int Run(const Options& options);
 const char* HelpText();
+// Whether both names lead to one existing file.
+bool SameFile(const std::string& a, const std::string& b);
 
 } // namespace pixmill::cli

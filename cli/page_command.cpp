@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace pixmill::cli {
 
@@ -46,13 +45,6 @@ bool FindObject(const HtmlPageDoc& page, const std::string& text, size_t& index)
     std::fprintf(stderr, "pixmill-cli: no object '%s' in the page (see 'pixmill-cli page list')\n",
                  text.c_str());
     return false;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
 }
 
 bool ReadCompound(const HtmlPageDoc& page, size_t index, CompoundImage& image) {

@@ -307,15 +307,7 @@ CompoundImage AppletReader::Read(const HtmlContainer& applet) const {
             ToInt(places[2 * i + 1], top);
         }
         const std::string path = ResolveAgainstPage(fileList[i], page);
-        std::shared_ptr<const QImage> picture;
-        if (files != nullptr) {
-            std::string error;
-            QImage read = files->Read(path, &error);
-            if (!read.isNull()) {
-                picture = std::make_shared<const QImage>(std::move(read));
-            }
-        }
-        pictures.push_back(CompoundObject::MakeImage(picture, path, left, top));
+        pictures.push_back(CompoundObject::MakeImage(ReadPicture(files, path), path, left, top));
     }
     std::reverse(pictures.begin(), pictures.end());
 

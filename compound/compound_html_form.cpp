@@ -458,14 +458,7 @@ HtmlLink HtmlFormReader::LinkOf(const HtmlElement& anchor) const {
 
 CompoundObject HtmlFormReader::ImageFrom(const HtmlElement& img, const HtmlStyle& style) {
     const std::string path = ResolveAgainstPage(img.AttributeText("SRC"), page);
-    std::shared_ptr<const QImage> picture;
-    if (files != nullptr && !path.empty()) {
-        std::string error;
-        QImage read = files->Read(path, &error);
-        if (!read.isNull()) {
-            picture = std::make_shared<const QImage>(std::move(read));
-        }
-    }
+    const std::shared_ptr<const QImage> picture = ReadPicture(files, path);
     const int left = ParsePxValueOrZero(style.Find("left") ? *style.Find("left") : "", dpi);
     const int top = ParsePxValueOrZero(style.Find("top") ? *style.Find("top") : "", dpi);
     CompoundObject object = CompoundObject::MakeImage(picture, path, left, top);
@@ -506,25 +499,29 @@ void HtmlFormReader::ReadSpan(const HtmlContainer& span, const HtmlLink* link, P
         }
         const HtmlElement* element = child->AsElement();
         const std::string& name = element->Name();
-        if (name == "IMG" && !haveText) {
-            CompoundObject image = ImageFrom(*element, style);
-            if (link) {
+        // A picture takes the link around it; its hint is its own ALT.
+        auto addImage = [&](const HtmlElement& img, const HtmlLink* around) {
+            CompoundObject image = ImageFrom(img, style);
+            if (around) {
                 const std::string hint = image.link.name;
                 const int hintFlag = image.link.flags & HtmlLink::Hint;
-                image.link = *link;
+                image.link = *around;
                 image.link.name = hint;
                 image.link.flags |= hintFlag;
             }
             if (HandCursor(style)) {
                 image.link.flags |= HtmlLink::Hand;
             }
-            pending.useMaps.push_back(element->AttributeText("USEMAP"));
+            pending.useMaps.push_back(img.AttributeText("USEMAP"));
             pending.objects.push_back(std::move(image));
+        };
+        if (name == "IMG" && !haveText) {
+            addImage(*element, link);
             return;
         }
         if (name == "A" && link == nullptr && !haveText && element->IsContainer()) {
             // An image with a link: SPAN > A > IMG.
-            HtmlLink inner = LinkOf(*element);
+            const HtmlLink inner = LinkOf(*element);
             for (const HtmlNode* grandChild : element->AsContainer()->Children()) {
                 if (!Significant(grandChild)) {
                     continue;
@@ -533,17 +530,7 @@ void HtmlFormReader::ReadSpan(const HtmlContainer& span, const HtmlLink* link, P
                 if (img == nullptr || img->Name() != "IMG") {
                     throw CompoundSyntaxError();
                 }
-                CompoundObject image = ImageFrom(*img, style);
-                const int hintFlag = image.link.flags & HtmlLink::Hint;
-                const std::string hint = image.link.name;
-                image.link = inner;
-                image.link.name = hint;
-                image.link.flags |= hintFlag;
-                if (HandCursor(style)) {
-                    image.link.flags |= HtmlLink::Hand;
-                }
-                pending.useMaps.push_back(img->AttributeText("USEMAP"));
-                pending.objects.push_back(std::move(image));
+                addImage(*img, &inner);
                 return;
             }
             throw CompoundSyntaxError();

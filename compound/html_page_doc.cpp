@@ -270,14 +270,7 @@ CompoundImage HtmlPageDoc::ReadCompound(size_t index) const {
     // A plain image with the regions of its image map.
     const HtmlElement& img = *object.element;
     const std::string path = ResolveAgainstPage(img.AttributeText("SRC"), pageUrl);
-    std::shared_ptr<const QImage> picture;
-    if (files != nullptr) {
-        std::string error;
-        QImage read = files->Read(path, &error);
-        if (!read.isNull()) {
-            picture = std::make_shared<const QImage>(std::move(read));
-        }
-    }
+    const std::shared_ptr<const QImage> picture = ReadPicture(files, path);
     CompoundImage image;
     image.SetCanvas(picture ? picture->width() : 0, picture ? picture->height() : 0, 0xFFFFFF);
     image.SetPageUrl(pageUrl);

@@ -5,6 +5,7 @@
 
 #include <QImage>
 
+#include <memory>
 #include <string>
 
 namespace pixmill {
@@ -19,5 +20,17 @@ class CompoundImageFiles {
     // the file only when the whole picture was written.
     virtual bool Write(const QImage& picture, const std::string& path, std::string* error) = 0;
 };
+
+// The picture of a file shared by the objects that show it; null when there
+// is no reader or the file cannot be read (the object keeps its file name).
+inline std::shared_ptr<const QImage> ReadPicture(CompoundImageFiles* files,
+                                                 const std::string& path) {
+    if (files == nullptr || path.empty()) {
+        return nullptr;
+    }
+    std::string error;
+    QImage read = files->Read(path, &error);
+    return read.isNull() ? nullptr : std::make_shared<const QImage>(std::move(read));
+}
 
 } // namespace pixmill

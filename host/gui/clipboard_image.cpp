@@ -1,5 +1,6 @@
 #include "host/gui/clipboard_image.h"
 
+#include "compound/plugin_image_files.h"
 #include "pixmill/cv_image.h"
 
 #include <QByteArray>
@@ -30,17 +31,7 @@ QImage ImageFromPackedDib(const uint8_t* dib, size_t size) {
 }
 
 void ImageFromQImage(const QImage& source, CVImage& image) {
-    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
-    image.Create(rgb.width(), rgb.height(), 24, 0, nullptr);
-    for (int y = 0; y < rgb.height(); ++y) {
-        const uchar* from = rgb.constScanLine(y);
-        uint8_t* to = image.Row(y);
-        for (int x = 0; x < rgb.width(); ++x) {
-            to[3 * x] = from[3 * x + 2];
-            to[3 * x + 1] = from[3 * x + 1];
-            to[3 * x + 2] = from[3 * x];
-        }
-    }
+    CVImageOf(source, image);
 }
 
 } // namespace pixmill
