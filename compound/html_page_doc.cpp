@@ -427,7 +427,9 @@ bool HtmlPageDoc::WriteBack(size_t index, CompoundImage image, const WriteBackOp
             nodes.push_back(AppletWriter(pageUrl).Write(image));
             if (!options.programDirectory.empty()) {
                 CopyAppletSupportFiles(options.programDirectory,
-                                       fs::path(pagePath).parent_path().string());
+                                       options.imageDirectory.empty()
+                                           ? fs::path(pagePath).parent_path().string()
+                                           : options.imageDirectory);
             }
         } else {
             nodes = HtmlFormWriter(pageUrl, maps).Write(image);

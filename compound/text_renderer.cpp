@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace pixmill {
 
@@ -47,14 +48,17 @@ QFont QFontOf(const LogFont& font) {
 }
 
 int MeasureTextWidth(const std::string& text, const LogFont& font) {
+    const bool fonts = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    std::optional<QFontMetrics> measure;
+    if (fonts) {
+        measure.emplace(QFontOf(font));
+    }
     int widest = 0;
     size_t start = 0;
-    const bool metrics = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-    const QFontMetrics measure(metrics ? QFontOf(font) : QFont());
     while (start <= text.size()) {
         const size_t end = std::min(text.find('\n', start), text.size());
         const std::string line = text.substr(start, end - start);
-        const int width = metrics ? measure.horizontalAdvance(QString::fromStdString(line))
+        const int width = measure ? measure->horizontalAdvance(QString::fromStdString(line))
                                   : static_cast<int>(line.size()) * std::abs(font.height) / 2;
         widest = std::max(widest, width);
         start = end + 1;

@@ -215,3 +215,18 @@ TEST(HtmlPage, PreviewCopySkipsATakenName) {
     }
     EXPECT_FALSE(fs::exists(fixture.Path("$vs2b.htm"))); // removed with the document
 }
+
+TEST(HtmlPage, AppletSupportFilesAreCopiedOnlyElsewhere) {
+    CompoundFixture fixture;
+    fs::create_directories(fixture.dir / "Java");
+    fs::create_directories(fixture.dir / "site");
+    WriteFile(fixture.Path("Java/getpara.class"), "class");
+    WriteFile(fixture.Path("Java/readme.txt"), "text");
+    WriteFile(fixture.Path("site/getpara.class"), "old");
+    bool ok = false;
+    EXPECT_EQ(CopyAppletSupportFiles(fixture.dir.string(), fixture.Path("site"), &ok), 1);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ReadFile(fixture.Path("site/getpara.class")), "class"); // replaced
+    EXPECT_FALSE(fs::exists(fixture.Path("site/readme.txt")));
+    EXPECT_EQ(CopyAppletSupportFiles(fixture.dir.string(), fixture.Path("Java")), 0);
+}
