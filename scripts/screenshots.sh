@@ -17,7 +17,7 @@ export DISPLAY="$SCREEN_DISPLAY" PIXMILL_SETTINGS="$WORK/settings.ini" QT_QPA_PL
 # The scanner library's virtual test device, for the scan dialog.
 mkdir -p "$WORK/sane"
 echo test >"$WORK/sane/dll.conf"
-echo "number_of_devices 1" >"$WORK/sane/test.conf"
+printf 'number_of_devices 1\nresolution 50\n' >"$WORK/sane/test.conf"
 export SANE_CONFIG_DIR="$WORK/sane"
 
 Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
@@ -78,5 +78,6 @@ keys Escape
 # File > Acquire Image > Scan (SANE) with the test device.
 xdotool windowfocus --sync "$MAIN"
 keys alt+f i c
+window '^Scan$' >/dev/null
 shoot '^Scan$' scan-dialog.png 2
 keys Escape

@@ -52,7 +52,7 @@ class Acquire : public ::testing::Test {
         setenv("PIXMILL_SETTINGS", folder.filePath("Pixmill.ini").toLocal8Bit().constData(), 1);
         const std::string sane = folder.path().toStdString();
         std::ofstream(sane + "/dll.conf") << "test\n";
-        std::ofstream(sane + "/test.conf") << "number_of_devices 1\n";
+        std::ofstream(sane + "/test.conf") << "number_of_devices 1\nresolution 50\n";
         setenv("SANE_CONFIG_DIR", sane.c_str(), 1);
         setenv("PIXMILL_TWAIN_DSM", "/nonexistent/libtwaindsm.so", 1);
     }

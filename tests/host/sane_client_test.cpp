@@ -28,7 +28,8 @@ class SaneEnvironment : public ::testing::Environment {
         char pattern[] = "/tmp/pixmill-sane-XXXXXX";
         dir = mkdtemp(pattern);
         std::ofstream(dir + "/dll.conf") << "test\n";
-        std::ofstream(dir + "/test.conf") << "number_of_devices 1\n";
+        // The library's own default resolution is not a usable value.
+        std::ofstream(dir + "/test.conf") << "number_of_devices 1\nresolution 50\n";
         setenv("SANE_CONFIG_DIR", dir.c_str(), 1);
     }
     void TearDown() override { fs::remove_all(dir); }
