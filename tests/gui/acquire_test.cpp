@@ -11,6 +11,7 @@
 #include "host/twain_document_client.h"
 #include "pixmill/cv_image.h"
 #include "support/plugin_library.h"
+#include "support/sane_test_device.h"
 #include "support/test_pane_site.h"
 
 #include <QApplication>
@@ -23,7 +24,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 
 namespace pixmill {
@@ -50,10 +50,7 @@ class Acquire : public ::testing::Test {
         test::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
         setenv("PIXMILL_SETTINGS", folder.filePath("Pixmill.ini").toLocal8Bit().constData(), 1);
-        const std::string sane = folder.path().toStdString();
-        std::ofstream(sane + "/dll.conf") << "test\n";
-        std::ofstream(sane + "/test.conf") << "number_of_devices 1\nresolution 50\n";
-        setenv("SANE_CONFIG_DIR", sane.c_str(), 1);
+        test::UseSaneTestDevice(folder.path().toStdString());
         setenv("PIXMILL_TWAIN_DSM", "/nonexistent/libtwaindsm.so", 1);
     }
     void TearDown() override {

@@ -5,15 +5,14 @@
 #include "host/progress.h"
 #include "host/sane_client.h"
 #include "pixmill/cv_image.h"
+#include "support/sane_test_device.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 using namespace pixmill;
 using namespace pixmill::test;
@@ -27,10 +26,7 @@ class SaneEnvironment : public ::testing::Environment {
     void SetUp() override {
         char pattern[] = "/tmp/pixmill-sane-XXXXXX";
         dir = mkdtemp(pattern);
-        std::ofstream(dir + "/dll.conf") << "test\n";
-        // The library's own default resolution is not a usable value.
-        std::ofstream(dir + "/test.conf") << "number_of_devices 1\nresolution 50\n";
-        setenv("SANE_CONFIG_DIR", dir.c_str(), 1);
+        UseSaneTestDevice(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
     std::string dir;
