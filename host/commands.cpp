@@ -44,6 +44,9 @@ constexpr CommandSpec kCommands[] = {
     {cmd::TileVertically, "Tile &Vertically", "",
      "Arrange windows as non-overlapping tiles\nTile Windows", Enabling::Document},
     {cmd::CloseAll, "Close A&ll", "", "Close all documents\nClose All", Enabling::Document},
+    {cmd::TwainSelectSource, "&Select source...", "", "Select TWAIN source", Enabling::Always},
+    {cmd::TwainAcquire, "&TWAIN_32", "", "Acquire image from scaner or camera", Enabling::Always},
+    {cmd::SaneScan, "S&can (SANE)...", "", "Scan images with a scanner\nScan", Enabling::Always},
     {cmd::About, "&About...", "",
      "Display program information, version number and copyright\nAbout", Enabling::Always},
 };

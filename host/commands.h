@@ -37,6 +37,9 @@ enum : int {
     TileVertically = 57652,
     CloseAll = 32785,
     About = 57664,
+    TwainSelectSource = 32779,
+    TwainAcquire = 32780,
+    SaneScan = 32836,
 };
 } // namespace cmd
 

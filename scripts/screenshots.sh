@@ -2,8 +2,8 @@
 # Starts the desktop program under a virtual X server on photographs of the
 # mate-backgrounds package and writes PNG screenshots of its windows into
 # docs/screenshots/: the main window with two images (one zoomed out), the
-# save dialog with the JPEG preview, the Rotate dialog with its preview and
-# the preferences dialog. Needs xvfb, xdotool and ImageMagick
+# save dialog with the JPEG preview, the Rotate dialog with its preview, the
+# preferences dialog and the scan dialog. Needs xvfb, xdotool and ImageMagick
 # (PIXMILL_WITH_DEMO=1 ./scripts/install-deps.sh) and a build in build/.
 set -eu
 cd "$(dirname "$0")/.."
@@ -14,6 +14,11 @@ SCREEN_DISPLAY="${PIXMILL_SCREEN_DISPLAY:-:93}"
 mkdir -p "$OUT"
 WORK=$(mktemp -d)
 export DISPLAY="$SCREEN_DISPLAY" PIXMILL_SETTINGS="$WORK/settings.ini" QT_QPA_PLATFORM=xcb
+# The scanner library's virtual test device, for the scan dialog.
+mkdir -p "$WORK/sane"
+echo test >"$WORK/sane/dll.conf"
+printf 'number_of_devices 1\nresolution 50\n' >"$WORK/sane/test.conf"
+export SANE_CONFIG_DIR="$WORK/sane"
 
 Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
 XVFB=$!
@@ -68,4 +73,11 @@ keys alt+f p
 shoot '^Preferences$' preferences-dialog.png
 keys ctrl+Tab
 shoot '^Preferences$' preferences-html.png
+keys Escape
+
+# File > Acquire Image > Scan (SANE) with the test device.
+xdotool windowfocus --sync "$MAIN"
+keys alt+f i c
+window '^Scan$' >/dev/null
+shoot '^Scan$' scan-dialog.png 2
 keys Escape

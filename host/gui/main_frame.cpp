@@ -9,11 +9,14 @@
 #include "host/gui/image_view.h"
 #include "host/gui/pixmill_app.h"
 #include "host/gui/preferences_dialog.h"
+#include "host/gui/scan_dialog.h"
 #include "host/gui/status_progress.h"
 #include "host/host_services.h"
 #include "host/image_doc.h"
 #include "host/plugin_manager.h"
 #include "host/qsettings_store.h"
+#include "host/sane_client.h"
+#include "host/twain_document_client.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
@@ -67,6 +70,21 @@ CMainFrame::CMainFrame(CPixmillApp& app) : app(app) {
     CreateStatusBar();
     CreateActions();
     CreateMenus();
+    // The scanner connection: pictures become untitled documents; the
+    // source's events are handed over on this thread.
+    twain = std::make_unique<CTwainDocumentClient>(
+        app.Host(), app.ImageTemplate(),
+        [this](std::unique_ptr<CQorelImageDoc> document) { AddDocument(std::move(document)); });
+    twain->SetEventNotifier([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                twain->DispatchEvents();
+                UpdateCommandStates();
+            },
+            Qt::QueuedConnection);
+    });
+    twain->Setup(reinterpret_cast<void*>(winId()));
     // Without a stored placement the window takes most of the screen.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
@@ -78,6 +96,7 @@ CMainFrame::CMainFrame(CPixmillApp& app) : app(app) {
 }
 
 CMainFrame::~CMainFrame() {
+    twain.reset(); // the source closes before the windows go
     // Frames hold documents; they go while the plug-ins are still loaded.
     for (QMdiSubWindow* window : mdi->subWindowList()) {
         delete window;
@@ -237,6 +256,9 @@ void CMainFrame::CreateActions() {
         {cmd::TileVertically, [this] { Tile(false); }},
         {cmd::CloseAll, [this] { mdi->closeAllSubWindows(); }},
         {cmd::About, [this] { ShowAbout(); }},
+        {cmd::TwainSelectSource, [this] { twain->SelectSourceCommand(); }},
+        {cmd::TwainAcquire, [this] { twain->AcquireCommand(); }},
+        {cmd::SaneScan, [this] { ScanWithSane(); }},
     };
 }
 
@@ -261,6 +283,11 @@ void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     for (int id : {cmd::Open, cmd::Close, cmd::Save, cmd::SaveAs}) {
         AddCommand(file, id);
+    }
+    QMenu* acquire = file->addMenu(tr("Acquire &Image"));
+    acquire->setObjectName(QStringLiteral("acquireMenu"));
+    for (int id : {cmd::TwainSelectSource, cmd::TwainAcquire, cmd::SaneScan}) {
+        AddCommand(acquire, id);
     }
     file->addSeparator();
     AddCommand(file, cmd::Preferences);
@@ -630,6 +657,38 @@ void CMainFrame::Paste() {
         return;
     }
     AddDocument(documentTemplate->OpenFromImage(picture));
+}
+
+// File > Acquire Image > Scan (SANE): the scanner and its settings, then
+// every page scanned becomes an untitled document; Esc cancels.
+void CMainFrame::ScanWithSane() {
+    CVImageDocTemplate* documentTemplate = app.ImageTemplate();
+    if (documentTemplate == nullptr) {
+        return;
+    }
+    try {
+        CSaneClient sane;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        std::vector<SaneDeviceInfo> devices = sane.Devices();
+        QApplication::restoreOverrideCursor();
+        if (devices.empty()) {
+            Services().ShowMessage("Pixmill", "No scanner was found", MessageIcon::Warning);
+            return;
+        }
+        CScanDialog dialog(sane, std::move(devices), this);
+        if (Services().RunDialog(dialog) != QDialog::Accepted || dialog.Device() == nullptr) {
+            return;
+        }
+        CHostProgress work(progress, "Scanning " + dialog.Device()->Name());
+        dialog.Device()->Scan(app.Host(), &work, [&](CVImage& page) {
+            AddDocument(documentTemplate->OpenFromImage(page));
+        });
+    } catch (CQorelError& error) {
+        if (QApplication::overrideCursor() != nullptr) {
+            QApplication::restoreOverrideCursor();
+        }
+        error.Report(true);
+    }
 }
 
 void CMainFrame::ShowPreferences() {

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class QLabel;
 class QMdiArea;
@@ -24,6 +25,7 @@ class CGuiServices;
 class CPixmillApp;
 class CStatusProgress;
 class CQorelImageDoc;
+class CTwainDocumentClient;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -63,6 +65,8 @@ class CMainFrame : public QMainWindow {
     void ShowPlaced();
     // Gamma changed: every view draws again.
     void ApplyDisplayGamma();
+    // The scanner client of File > Acquire Image.
+    CTwainDocumentClient& Twain() { return *twain; }
 
   public slots:
     void UpdateCommandStates();
@@ -88,6 +92,7 @@ class CMainFrame : public QMainWindow {
     void Paste();
     void ShowPreferences();
     void ShowAbout();
+    void ScanWithSane();
 
     CPixmillApp& app;
     QMdiArea* mdi;
@@ -103,6 +108,7 @@ class CMainFrame : public QMainWindow {
     std::vector<QAction*> operationActions;
     QLabel* panes[9] = {};
     bool startMaximized = false;
+    std::unique_ptr<CTwainDocumentClient> twain;
 };
 
 } // namespace pixmill
