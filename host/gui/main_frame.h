@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class QLabel;
 class QMdiArea;
@@ -19,11 +20,13 @@ class QToolBar;
 
 namespace pixmill {
 
+class CImageBrowser;
 class CImageFrame;
 class CGuiServices;
 class CPixmillApp;
 class CStatusProgress;
 class CQorelImageDoc;
+class ThumbnailSource;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -32,6 +35,15 @@ class CMainFrame : public QMainWindow {
     ~CMainFrame() override;
 
     CStatusProgress* Progress() const { return progress; }
+    CPixmillApp& App() const { return app; }
+    // The thumbnails of the browsers and the open dialog's preview.
+    ThumbnailSource& Thumbnails() const { return *thumbnails; }
+    // True while a read or a progress-stepped piece of work holds the
+    // plug-ins' scratch space: nothing else may decode then.
+    bool ScratchInUse() const;
+    // A new image browser on folder.
+    CImageBrowser* OpenBrowser(const QString& folder);
+    QList<CImageBrowser*> Browsers() const;
     CGuiServices& Services();
     AppSettings& Settings();
     QMdiArea* MdiArea() const { return mdi; }
@@ -84,6 +96,8 @@ class CMainFrame : public QMainWindow {
     QString OpenFilters() const;
     void RunOperation(int commandId);
     void Tile(bool sideBySide);
+    // Tiles the windows and zooms each picture to fit its tile.
+    void ZoomedTile();
     void Copy();
     void Paste();
     void ShowPreferences();
@@ -103,6 +117,7 @@ class CMainFrame : public QMainWindow {
     std::vector<QAction*> operationActions;
     QLabel* panes[9] = {};
     bool startMaximized = false;
+    std::unique_ptr<ThumbnailSource> thumbnails;
 };
 
 } // namespace pixmill
