@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -31,6 +32,9 @@ namespace {
 constexpr int kCellPadding = 6;
 // Cells stay wide enough for a name and "1920 x 1080, 24 bit".
 constexpr int kMinimumTextWidth = 120;
+// The tree follows the folder list while it loads, for this long.
+constexpr int kRevealWindowMs = 4000;
+constexpr int kRevealSettleMs = 100;
 
 // One contact-sheet cell: the thumbnail fitted into the picture box, the
 // name and the pixel size under it; a file that did not read shows an error
@@ -197,6 +201,20 @@ CImageBrowser::CImageBrowser(CMainFrame& frame, ThumbnailSource& source, const Q
                     setWindowTitle(tr("Browse - %1").arg(QDir::toNativeSeparators(path)));
                 }
             });
+    // The tree fills in as folders load, and the folder shown is scrolled
+    // into view once the loading has settled (for a while after it was set,
+    // so that the tree does not jump later while someone uses it).
+    revealTimer = new QTimer(this);
+    revealTimer->setSingleShot(true);
+    connect(revealTimer, &QTimer::timeout, this, [this] { RevealFolder(); });
+    auto revealLater = [this] {
+        if (revealClock.isValid() && revealClock.elapsed() < kRevealWindowMs) {
+            revealTimer->start(kRevealSettleMs);
+        }
+    };
+    connect(folders, &QFileSystemModel::directoryLoaded, this, revealLater);
+    connect(folders, &QAbstractItemModel::layoutChanged, this, revealLater);
+    connect(folders, &QAbstractItemModel::rowsInserted, this, revealLater);
     connect(grid, &QAbstractItemView::doubleClicked, this, [this] { OpenSelected(); });
     connect(sortBox, &QComboBox::currentIndexChanged, this, [this] { ApplySort(); });
     connect(orderButton, &QToolButton::toggled, this, [this](bool down) {
@@ -213,6 +231,7 @@ CImageBrowser::CImageBrowser(CMainFrame& frame, ThumbnailSource& source, const Q
     SetCellSize(image.sheetWidth, image.sheetHeight);
     model->SetPatterns(filterBox->currentData().toStringList());
     SetFolder(folder);
+    grid->setFocus(); // keys work on the pictures at once
 }
 
 CImageBrowser::~CImageBrowser() = default;
@@ -221,12 +240,22 @@ void CImageBrowser::SetFolder(const QString& folder) {
     const QString path = QDir(folder).absolutePath();
     setWindowTitle(tr("Browse - %1").arg(QDir::toNativeSeparators(path)));
     model->SetFolder(path);
-    const QModelIndex index = folders->index(path);
-    if (index.isValid()) {
-        tree->setCurrentIndex(index);
-        tree->expand(index);
-        tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    revealClock.start();
+    RevealFolder();
+}
+
+void CImageBrowser::RevealFolder() {
+    const QModelIndex index = folders->index(model->Folder());
+    if (!index.isValid()) {
+        return;
     }
+    if (tree->currentIndex() != index) {
+        tree->setCurrentIndex(index);
+    }
+    for (QModelIndex level = index; level.isValid(); level = level.parent()) {
+        tree->expand(level);
+    }
+    tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 void CImageBrowser::SetCellSize(int width, int height) {

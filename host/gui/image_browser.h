@@ -7,11 +7,13 @@
 // ThumbnailModel's; this window only lays out and forwards.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMdiSubWindow>
 
 class QComboBox;
 class QFileSystemModel;
 class QListView;
+class QTimer;
 class QToolButton;
 class QTreeView;
 
@@ -44,6 +46,8 @@ class CImageBrowser : public QMdiSubWindow {
 
   private:
     void ApplySort();
+    // Selects the list's folder in the tree and scrolls it into view.
+    void RevealFolder();
     void UpdateVisibleRows();
     QStringList SelectedPaths() const;
 
@@ -55,6 +59,8 @@ class CImageBrowser : public QMdiSubWindow {
     QComboBox* sortBox;
     QToolButton* orderButton;
     QComboBox* filterBox;
+    QTimer* revealTimer;
+    QElapsedTimer revealClock;
     int cellWidth = 100;
     int cellHeight = 100;
 };

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -49,12 +50,23 @@ COpenDialog::COpenDialog(QWidget* parent, const QString& filters, const QString&
         grid->addWidget(area, 0, grid->columnCount(), grid->rowCount(), 1);
     }
     connect(this, &QFileDialog::currentChanged, this, &COpenDialog::ShowPreview);
+    // A typed name selects the file without making it current.
+    if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        connect(name, &QLineEdit::textChanged, this, [this](const QString& typed) {
+            const QFileInfo info(this->directory(), typed);
+            if (!typed.isEmpty() && info.isFile() && info.absoluteFilePath() != shown) {
+                ShowPreview(info.absoluteFilePath());
+            }
+        });
+    }
+    resize(880, 520);
 }
 
 void COpenDialog::ShowPreview(const QString& path) {
     picture->clear();
     text->clear();
     const QFileInfo info(path);
+    shown = info.absoluteFilePath();
     if (!info.isFile() || !preview) {
         return;
     }

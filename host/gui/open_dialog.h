@@ -31,6 +31,7 @@ class COpenDialog : public QFileDialog {
     std::function<Thumbnail(const QString&)> preview;
     QLabel* picture;
     QLabel* text;
+    QString shown; // the file in the preview
 };
 
 } // namespace pixmill
