@@ -689,6 +689,9 @@ void CMainFrame::ShowPreferences() {
     }
     Settings() = dialog.Model().Values();
     ApplyDisplayGamma();
+    for (CImageBrowser* browser : Browsers()) {
+        browser->SetCellSize(Settings().image.sheetWidth, Settings().image.sheetHeight);
+    }
 }
 
 void CMainFrame::ApplyDisplayGamma() {
