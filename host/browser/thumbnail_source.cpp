@@ -133,7 +133,10 @@ Thumbnail ThumbnailSource::Get(const QString& path, int boxWidth, int boxHeight)
         return result;
     }
     Thumbnail result = Decode(absolute, size);
-    if (!result.failed) {
+    // The cache's own files are never thumbnailed into it: every visit to
+    // the cache would add as many files again.
+    const bool insideCache = absolute.startsWith(cache.Root() + '/');
+    if (!result.failed && !insideCache) {
         cache.Store(absolute, modified, info.size(), size,
                     CachedThumbnail{result.image, result.width, result.height, result.depth});
     }

@@ -32,7 +32,8 @@ class ThumbnailSource {
 
     // The thumbnail for a cell of boxWidth x boxHeight (served from the
     // smallest cache size that covers it). A file that does not decode gives
-    // failed with the reader's message; the cache never holds it.
+    // failed with the reader's message; the cache never holds it, nor
+    // thumbnails of its own files.
     Thumbnail Get(const QString& path, int boxWidth, int boxHeight);
     // The decode alone, thumbnail no larger than size; nothing is cached.
     Thumbnail Decode(const QString& path, ThumbnailSize size);

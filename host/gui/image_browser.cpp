@@ -339,6 +339,10 @@ bool CImageBrowser::eventFilter(QObject* watched, QEvent* event) {
             DeleteSelected();
             return true;
         }
+        if (key->key() == Qt::Key_F5) { // list again: files come and go
+            model->SetFolder(model->Folder());
+            return true;
+        }
         if (key->key() == Qt::Key_Backspace ||
             (key->key() == Qt::Key_Up && key->modifiers() == Qt::AltModifier)) {
             QDir parent(model->Folder());

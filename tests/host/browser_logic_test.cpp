@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
@@ -254,6 +255,11 @@ TEST_F(BrowserLogic, CacheFilesCarryUriAndTimeAndAreRemadeWhenThePictureChanges)
     EXPECT_FALSE(third.cached);
     EXPECT_EQ(third.image.width(), 256);
     EXPECT_EQ(PngText(file)["Thumb::MTime"].first, std::to_string(modified - 3600));
+    // The cache's own files get thumbnails but are never stored in it.
+    const QString inner = QFileInfo(file).path() + "/picture.jpg";
+    ASSERT_TRUE(QFile::copy(path, inner));
+    EXPECT_FALSE(source->Get(inner, 150, 150).failed);
+    EXPECT_FALSE(QFile::exists(source->Cache().FileOf(inner, ThumbnailSize::Large)));
     // The normal size is a separate file.
     EXPECT_FALSE(source->Get(path, 100, 100).cached);
     EXPECT_TRUE(QFile::exists(source->Cache().FileOf(path, ThumbnailSize::Normal)));
@@ -338,6 +344,32 @@ TEST_F(BrowserLogic, ListsByFilterAndSortsByNameDateAndSize) {
     model.RemovePaths({pictures + "/photo 2.JPG"});
     EXPECT_EQ(model.rowCount(), 2);
     EXPECT_EQ(model.Waiting(), 2);
+}
+
+TEST_F(BrowserLogic, NothingIsDecodedWhileTheProgramIsBusy) {
+    CFormatPlugin* jpeg = plugins->FindFormatByExtension("a.jpg");
+    for (int i = 0; i < 3; ++i) {
+        Write(jpeg, QStringLiteral("p%1.jpg").arg(i), 64, 48);
+    }
+    ThumbnailModel model(*source);
+    bool busy = true;
+    model.SetBusyCheck([&] { return busy; });
+    model.SetPatterns({"*.jpg"});
+    model.SetFolder(pictures);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 300) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(model.Waiting(), 3);
+    busy = false;
+    bool finished = false;
+    QObject::connect(&model, &ThumbnailModel::AllThumbnailsMade, [&] { finished = true; });
+    for (clock.restart(); !finished && clock.elapsed() < 10000;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(model.Waiting(), 0);
 }
 
 } // namespace
