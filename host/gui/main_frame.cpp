@@ -53,6 +53,18 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The area's windows of one kind, in the area's order.
+template <typename Window>
+QList<Window*> WindowsOf(const QMdiArea* area) {
+    QList<Window*> windows;
+    for (QMdiSubWindow* window : area->subWindowList()) {
+        if (auto* typed = qobject_cast<Window*>(window)) {
+            windows.push_back(typed);
+        }
+    }
+    return windows;
+}
+
 } // namespace
 
 CMainFrame::CMainFrame(CPixmillApp& app)
@@ -309,13 +321,7 @@ CImageBrowser* CMainFrame::OpenBrowser(const QString& folder) {
 }
 
 QList<CImageBrowser*> CMainFrame::Browsers() const {
-    QList<CImageBrowser*> browsers;
-    for (QMdiSubWindow* window : mdi->subWindowList()) {
-        if (auto* browser = qobject_cast<CImageBrowser*>(window)) {
-            browsers.push_back(browser);
-        }
-    }
-    return browsers;
+    return WindowsOf<CImageBrowser>(mdi);
 }
 
 void CMainFrame::CreateMenus() {
@@ -464,13 +470,7 @@ CImageFrame* CMainFrame::ActiveFrame() const {
 }
 
 QList<CImageFrame*> CMainFrame::Frames() const {
-    QList<CImageFrame*> frames;
-    for (QMdiSubWindow* window : mdi->subWindowList()) {
-        if (auto* frame = qobject_cast<CImageFrame*>(window)) {
-            frames.push_back(frame);
-        }
-    }
-    return frames;
+    return WindowsOf<CImageFrame>(mdi);
 }
 
 void CMainFrame::UpdateCommandStates() {
