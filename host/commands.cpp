@@ -10,7 +10,8 @@ namespace {
 
 constexpr CommandSpec kCommands[] = {
     {cmd::Open, "&Open...", "Ctrl+O", "Open an existing document\nOpen", Enabling::Always},
-    {cmd::Close, "&Close", "", "Close the active document\nClose", Enabling::Document},
+    {cmd::Close, "&Close", "", "Close the active document\nClose", Enabling::Window},
+    {cmd::Browse, "B&rowse", "Ctrl+Shift+B", "Image Browser\nBrowse Image Files", Enabling::Always},
     {cmd::Save, "&Save", "Ctrl+S", "Save the active document\nSave", Enabling::Document},
     {cmd::SaveAs, "Save &As...", "Ctrl+Shift+S",
      "Save the active document with a new name\nSave As", Enabling::Document},
@@ -38,12 +39,13 @@ constexpr CommandSpec kCommands[] = {
     {cmd::SelectTool, "S&elect Tool", "", "Select a rectangle of the image\nSelect",
      Enabling::Always},
     {cmd::Cascade, "&Cascade", "", "Arrange windows so they overlap\nCascade Windows",
-     Enabling::Document},
+     Enabling::Window},
     {cmd::TileHorizontally, "Tile &Horizontally", "",
-     "Arrange windows as non-overlapping tiles\nTile Windows", Enabling::Document},
+     "Arrange windows as non-overlapping tiles\nTile Windows", Enabling::Window},
     {cmd::TileVertically, "Tile &Vertically", "",
-     "Arrange windows as non-overlapping tiles\nTile Windows", Enabling::Document},
-    {cmd::CloseAll, "Close A&ll", "", "Close all documents\nClose All", Enabling::Document},
+     "Arrange windows as non-overlapping tiles\nTile Windows", Enabling::Window},
+    {cmd::CloseAll, "Close A&ll", "", "Close all documents\nClose All", Enabling::Window},
+    {cmd::ZoomedTile, "&Zoomed Tile", "", "Zoomed Tile", Enabling::Window},
     {cmd::TwainSelectSource, "&Select source...", "", "Select TWAIN source", Enabling::Always},
     {cmd::TwainAcquire, "&TWAIN_32", "", "Acquire image from scaner or camera", Enabling::Always},
     {cmd::SaneScan, "S&can (SANE)...", "", "Scan images with a scanner\nScan", Enabling::Always},
@@ -82,6 +84,8 @@ bool IsCommandEnabled(Enabling rule, const CommandState& state) {
         return state.document && ZoomKey(state.zoom) < kZoomSteps.back();
     case Enabling::ZoomOutRoom:
         return state.document && ZoomKey(state.zoom) > kZoomSteps.front();
+    case Enabling::Window:
+        return state.windows;
     case Enabling::NotActualSize:
         return state.document && ZoomKey(state.zoom) != 10000;
     }

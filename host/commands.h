@@ -36,6 +36,8 @@ enum : int {
     TileHorizontally = 57651,
     TileVertically = 57652,
     CloseAll = 32785,
+    ZoomedTile = 32834,
+    Browse = 32835,
     About = 57664,
     TwainSelectSource = 32779,
     TwainAcquire = 32780,
@@ -46,13 +48,14 @@ enum : int {
 // What must hold for a command to be enabled.
 enum class Enabling {
     Always,
-    Document,     // an image window is active
-    Selection,    // ... and it has a selection
-    CanUndo,      // ... and its undo stack is not empty
-    CanRedo,      // ... and its redo stack is not empty
-    ZoomInRoom,   // ... below the last zoom step
-    ZoomOutRoom,  // ... above the first zoom step
-    NotActualSize // ... not at 100 %
+    Document,      // an image window is active
+    Selection,     // ... and it has a selection
+    CanUndo,       // ... and its undo stack is not empty
+    CanRedo,       // ... and its redo stack is not empty
+    ZoomInRoom,    // ... below the last zoom step
+    ZoomOutRoom,   // ... above the first zoom step
+    NotActualSize, // ... not at 100 %
+    Window         // any window (image or browser) is open
 };
 
 struct CommandState {
@@ -61,6 +64,7 @@ struct CommandState {
     bool canUndo = false;
     bool canRedo = false;
     double zoom = 100.0;
+    bool windows = false; // the area holds a window
 };
 
 struct CommandSpec {

@@ -52,6 +52,7 @@ class CHostServices : public CPluginHost {
     // The stored setting "MaxImagePixels" (text) gives the start value.
     void SetMaxImagePixels(uint64_t pixels) { maxImagePixels = pixels; }
     void SetDamagePolicy(DamagePolicy policy) { damagePolicy = policy; }
+    DamagePolicy GetDamagePolicy() const { return damagePolicy; }
     // The damage reported (kept or refused) since the last call, which
     // clears the list.
     std::vector<std::string> TakeDamageReports();

@@ -3,7 +3,8 @@
 # mate-backgrounds package and writes PNG screenshots of its windows into
 # docs/screenshots/: the main window with two images (one zoomed out), the
 # save dialog with the JPEG preview, the Rotate dialog with its preview, the
-# preferences dialog and the scan dialog. Needs xvfb, xdotool and ImageMagick
+# preferences dialog and the scan dialog; then the image browser and the open
+# dialog with its preview. Needs xvfb, xdotool and ImageMagick
 # (PIXMILL_WITH_DEMO=1 ./scripts/install-deps.sh) and a build in build/.
 set -eu
 cd "$(dirname "$0")/.."
@@ -80,4 +81,25 @@ xdotool windowfocus --sync "$MAIN"
 keys alt+f i c
 window '^Scan$' >/dev/null
 shoot '^Scan$' scan-dialog.png 2
+# The image browser and the open dialog with its preview, in a fresh
+# program started in the photographs' folder (its working directory) with a
+# thumbnail cache of its own.
+kill "$APP" 2>/dev/null || true
+wait "$APP" 2>/dev/null || true
+PROGRAM="$(cd "$BUILD/bin" && pwd)/pixmill"
+(cd "$SOURCE" && XDG_CACHE_HOME="$WORK/cache" PIXMILL_SETTINGS="$WORK/browse.ini" "$PROGRAM") \
+  >"$WORK/browse.log" 2>&1 &
+APP=$!
+MAIN=$(window '^Pixmill$')
+xdotool windowfocus --sync "$MAIN"
+sleep 1
+keys ctrl+shift+b
+shoot '^Pixmill$' image-browser.png 6
+keys ctrl+o
+OPEN=$(window '^Open$')
+xdotool windowfocus --sync "$OPEN"
+xdotool type --delay 20 "LadyBird.jpg"
+sleep 1
+keys Tab Tab
+shoot '^Open$' open-dialog.png 2
 keys Escape

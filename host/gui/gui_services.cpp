@@ -1,5 +1,6 @@
 #include "host/gui/gui_services.h"
 
+#include "host/gui/open_dialog.h"
 #include "host/gui/operation_dialog.h"
 
 #include <QFileDialog>
@@ -60,7 +61,8 @@ CGuiServices::SaveAnswer CGuiServices::AskSaveChanges(QWidget* window, const QSt
 
 QStringList CGuiServices::GetOpenFileNames(QWidget* window, const QString& filters,
                                            const QString& directory) {
-    return QFileDialog::getOpenFileNames(window, QObject::tr("Open"), directory, filters);
+    COpenDialog dialog(window, filters, directory, openPreview);
+    return RunDialog(dialog) == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
 }
 
 QString CGuiServices::GetSaveFileName(QWidget* window, const QString& suggested,

@@ -4,12 +4,14 @@
 // host's errors and the operation dialog go through.
 #pragma once
 
+#include "host/browser/thumbnail_source.h"
 #include "pixmill/user_interface.h"
 #include "pixmill/win_types.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -41,6 +43,11 @@ class CGuiServices : public CUserInterface {
     // Runs a modal dialog; QDialog::Accepted or Rejected.
     virtual int RunDialog(QDialog& dialog);
 
+    // The open dialog's preview of the selected file (no preview without).
+    void SetOpenPreview(std::function<Thumbnail(const QString&)> source) {
+        openPreview = std::move(source);
+    }
+
     void SetParentWindow(QWidget* window) { parent = window; }
     QWidget* ParentWindow() const { return parent; }
     // What the next operation dialog previews on.
@@ -49,6 +56,7 @@ class CGuiServices : public CUserInterface {
   private:
     QWidget* parent = nullptr;
     std::optional<RECT> selection;
+    std::function<Thumbnail(const QString&)> openPreview;
 };
 
 } // namespace pixmill

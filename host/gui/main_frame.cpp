@@ -1,9 +1,12 @@
 #include "host/gui/main_frame.h"
 
+#include "host/browser/folder_listing.h"
+#include "host/browser/thumbnail_source.h"
 #include "host/commands.h"
 #include "host/doc_template.h"
 #include "host/gui/clipboard_image.h"
 #include "host/gui/gui_services.h"
+#include "host/gui/image_browser.h"
 #include "host/gui/image_canvas.h"
 #include "host/gui/image_frame.h"
 #include "host/gui/image_view.h"
@@ -26,6 +29,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -52,9 +56,22 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The area's windows of one kind, in the area's order.
+template <typename Window>
+QList<Window*> WindowsOf(const QMdiArea* area) {
+    QList<Window*> windows;
+    for (QMdiSubWindow* window : area->subWindowList()) {
+        if (auto* typed = qobject_cast<Window*>(window)) {
+            windows.push_back(typed);
+        }
+    }
+    return windows;
+}
+
 } // namespace
 
-CMainFrame::CMainFrame(CPixmillApp& app) : app(app) {
+CMainFrame::CMainFrame(CPixmillApp& app)
+    : app(app), thumbnails(std::make_unique<ThumbnailSource>(app.Host(), app.Plugins())) {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Pixmill"));
     setWindowIcon(QIcon(QStringLiteral(":/pixmill/pixmill.png")));
@@ -93,10 +110,17 @@ CMainFrame::CMainFrame(CPixmillApp& app) : app(app) {
     }
     RestorePlace();
     UpdateCommandStates();
+    Services().SetOpenPreview([this](const QString& path) {
+        if (ScratchInUse()) {
+            return Thumbnail{}; // no picture now; the sizes still show
+        }
+        return thumbnails->Get(path, 160, 160);
+    });
 }
 
 CMainFrame::~CMainFrame() {
     twain.reset(); // the source closes before the windows go
+    Services().SetOpenPreview({});
     // Frames hold documents; they go while the plug-ins are still loaded.
     for (QMdiSubWindow* window : mdi->subWindowList()) {
         delete window;
@@ -255,6 +279,15 @@ void CMainFrame::CreateActions() {
         {cmd::TileHorizontally, [this] { Tile(true); }},
         {cmd::TileVertically, [this] { Tile(false); }},
         {cmd::CloseAll, [this] { mdi->closeAllSubWindows(); }},
+        {cmd::ZoomedTile, [this] { ZoomedTile(); }},
+        {cmd::Browse,
+         [this] {
+             QString folder = QString::fromLocal8Bit(Settings().image.workingDirectory);
+             if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+                 folder = QDir::currentPath();
+             }
+             OpenBrowser(folder);
+         }},
         {cmd::About, [this] { ShowAbout(); }},
         {cmd::TwainSelectSource, [this] { twain->SelectSourceCommand(); }},
         {cmd::TwainAcquire, [this] { twain->AcquireCommand(); }},
@@ -279,9 +312,43 @@ void CMainFrame::Tile(bool sideBySide) {
     }
 }
 
+void CMainFrame::ZoomedTile() {
+    if (mdi->subWindowList().isEmpty()) {
+        return;
+    }
+    mdi->tileSubWindows();
+    for (CImageFrame* frame : Frames()) {
+        frame->View()->ZoomToFit();
+    }
+}
+
+bool CMainFrame::ScratchInUse() const {
+    if (progress->Active()) {
+        return true;
+    }
+    const QList<CImageFrame*> frames = Frames();
+    return std::any_of(frames.begin(), frames.end(),
+                       [](CImageFrame* frame) { return frame->Document().PixelsPending(); });
+}
+
+CImageBrowser* CMainFrame::OpenBrowser(const QString& folder) {
+    auto* browser = new CImageBrowser(*this, *thumbnails, folder);
+    mdi->addSubWindow(browser);
+    const QSize area = mdi->viewport()->size();
+    browser->resize(std::max(area.width() * 9 / 10, 480), std::max(area.height() * 9 / 10, 360));
+    browser->show();
+    mdi->setActiveSubWindow(browser);
+    UpdateCommandStates();
+    return browser;
+}
+
+QList<CImageBrowser*> CMainFrame::Browsers() const {
+    return WindowsOf<CImageBrowser>(mdi);
+}
+
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    for (int id : {cmd::Open, cmd::Close, cmd::Save, cmd::SaveAs}) {
+    for (int id : {cmd::Open, cmd::Browse, cmd::Close, cmd::Save, cmd::SaveAs}) {
         AddCommand(file, id);
     }
     QMenu* acquire = file->addMenu(tr("Acquire &Image"));
@@ -326,7 +393,8 @@ void CMainFrame::CreateMenus() {
     }
 
     windowMenu = menuBar()->addMenu(tr("&Window"));
-    for (int id : {cmd::Cascade, cmd::TileHorizontally, cmd::TileVertically, cmd::CloseAll}) {
+    for (int id : {cmd::Cascade, cmd::TileHorizontally, cmd::TileVertically, cmd::ZoomedTile,
+                   cmd::CloseAll}) {
         AddCommand(windowMenu, id);
     }
     connect(windowMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateWindowList);
@@ -429,18 +497,13 @@ CImageFrame* CMainFrame::ActiveFrame() const {
 }
 
 QList<CImageFrame*> CMainFrame::Frames() const {
-    QList<CImageFrame*> frames;
-    for (QMdiSubWindow* window : mdi->subWindowList()) {
-        if (auto* frame = qobject_cast<CImageFrame*>(window)) {
-            frames.push_back(frame);
-        }
-    }
-    return frames;
+    return WindowsOf<CImageFrame>(mdi);
 }
 
 void CMainFrame::UpdateCommandStates() {
     CImageFrame* frame = ActiveFrame();
     CommandState state;
+    state.windows = !mdi->subWindowList().isEmpty();
     if (frame != nullptr) {
         CQorelImageDoc& document = frame->Document();
         state.document = true;
@@ -463,7 +526,7 @@ void CMainFrame::UpdateCommandStates() {
     }
     // Without documents the frame offers File, Edit (Paste only), View and Help.
     imageMenu->menuAction()->setVisible(frame != nullptr);
-    windowMenu->menuAction()->setVisible(frame != nullptr);
+    windowMenu->menuAction()->setVisible(state.windows);
     for (QAction* action : editMenu->actions()) {
         action->setVisible(frame != nullptr || action == actions[cmd::Paste]);
     }
@@ -516,20 +579,7 @@ void CMainFrame::RunOperation(int commandId) {
 }
 
 QString CMainFrame::OpenFilters() const {
-    QStringList filters;
-    QStringList all;
-    for (const auto& documentTemplate : app.Templates()) {
-        const std::string extensions = documentTemplate->Format()->GetExtensions();
-        all << QString::fromStdString(extensions).split(';', Qt::SkipEmptyParts);
-        filters << Text(documentTemplate->Strings().filterName);
-    }
-    filters.prepend(tr("All supported images (%1)").arg(all.join(' ')));
-    for (QString& filter : filters) {
-        // The dialog separates patterns with blanks.
-        const int open = static_cast<int>(filter.lastIndexOf('('));
-        filter = filter.left(open) + filter.mid(open).replace(';', ' ');
-    }
-    return filters.join(QStringLiteral(";;"));
+    return FormatFilterText(FormatFilters(app.Plugins()));
 }
 
 CImageFrame* CMainFrame::AddDocument(std::unique_ptr<CQorelImageDoc> document) {
@@ -698,6 +748,9 @@ void CMainFrame::ShowPreferences() {
     }
     Settings() = dialog.Model().Values();
     ApplyDisplayGamma();
+    for (CImageBrowser* browser : Browsers()) {
+        browser->SetCellSize(Settings().image.sheetWidth, Settings().image.sheetHeight);
+    }
 }
 
 void CMainFrame::ApplyDisplayGamma() {

@@ -20,12 +20,14 @@ class QToolBar;
 
 namespace pixmill {
 
+class CImageBrowser;
 class CImageFrame;
 class CGuiServices;
 class CPixmillApp;
 class CStatusProgress;
 class CQorelImageDoc;
 class CTwainDocumentClient;
+class ThumbnailSource;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -34,6 +36,15 @@ class CMainFrame : public QMainWindow {
     ~CMainFrame() override;
 
     CStatusProgress* Progress() const { return progress; }
+    CPixmillApp& App() const { return app; }
+    // The thumbnails of the browsers and the open dialog's preview.
+    ThumbnailSource& Thumbnails() const { return *thumbnails; }
+    // True while a read or a progress-stepped piece of work holds the
+    // plug-ins' scratch space: nothing else may decode then.
+    bool ScratchInUse() const;
+    // A new image browser on folder.
+    CImageBrowser* OpenBrowser(const QString& folder);
+    QList<CImageBrowser*> Browsers() const;
     CGuiServices& Services();
     AppSettings& Settings();
     QMdiArea* MdiArea() const { return mdi; }
@@ -88,6 +99,8 @@ class CMainFrame : public QMainWindow {
     QString OpenFilters() const;
     void RunOperation(int commandId);
     void Tile(bool sideBySide);
+    // Tiles the windows and zooms each picture to fit its tile.
+    void ZoomedTile();
     void Copy();
     void Paste();
     void ShowPreferences();
@@ -109,6 +122,7 @@ class CMainFrame : public QMainWindow {
     QLabel* panes[9] = {};
     bool startMaximized = false;
     std::unique_ptr<CTwainDocumentClient> twain;
+    std::unique_ptr<ThumbnailSource> thumbnails;
 };
 
 } // namespace pixmill
