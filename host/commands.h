@@ -37,6 +37,10 @@ enum : int {
     TileVertically = 57652,
     CloseAll = 32785,
     About = 57664,
+    BatchOpen = 32832,
+    ExportCurrent = 32801,
+    ExportAll = 32831,
+    BatchProcessing = 32777,
 };
 } // namespace cmd
 

@@ -1,5 +1,6 @@
 #include "host/gui/main_frame.h"
 
+#include "batch/gui/batch_commands.h"
 #include "host/commands.h"
 #include "host/doc_template.h"
 #include "host/gui/clipboard_image.h"
@@ -65,6 +66,7 @@ CMainFrame::CMainFrame(CPixmillApp& app) : app(app) {
         UpdateStatusPanes();
     });
     CreateStatusBar();
+    batch = std::make_unique<CBatchCommands>(*this, app);
     CreateActions();
     CreateMenus();
     // Without a stored placement the window takes most of the screen.
@@ -237,6 +239,10 @@ void CMainFrame::CreateActions() {
         {cmd::TileVertically, [this] { Tile(false); }},
         {cmd::CloseAll, [this] { mdi->closeAllSubWindows(); }},
         {cmd::About, [this] { ShowAbout(); }},
+        {cmd::BatchOpen, [this] { batch->BatchOpen(); }},
+        {cmd::ExportCurrent, [this] { batch->Export(false); }},
+        {cmd::ExportAll, [this] { batch->Export(true); }},
+        {cmd::BatchProcessing, [this] { batch->RunBatch(); }},
     };
 }
 
@@ -259,9 +265,14 @@ void CMainFrame::Tile(bool sideBySide) {
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    for (int id : {cmd::Open, cmd::Close, cmd::Save, cmd::SaveAs}) {
+    for (int id : {cmd::Open, cmd::BatchOpen, cmd::Close, cmd::Save, cmd::SaveAs}) {
         AddCommand(file, id);
     }
+    file->addSeparator();
+    QMenu* exportMenu = file->addMenu(tr("&Export"));
+    AddCommand(exportMenu, cmd::ExportCurrent);
+    AddCommand(exportMenu, cmd::ExportAll);
+    AddCommand(file, cmd::BatchProcessing);
     file->addSeparator();
     AddCommand(file, cmd::Preferences);
     file->addSeparator();

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class QLabel;
 class QMdiArea;
@@ -19,6 +20,7 @@ class QToolBar;
 
 namespace pixmill {
 
+class CBatchCommands;
 class CImageFrame;
 class CGuiServices;
 class CPixmillApp;
@@ -32,6 +34,7 @@ class CMainFrame : public QMainWindow {
     ~CMainFrame() override;
 
     CStatusProgress* Progress() const { return progress; }
+    CBatchCommands& Batch() { return *batch; }
     CGuiServices& Services();
     AppSettings& Settings();
     QMdiArea* MdiArea() const { return mdi; }
@@ -103,6 +106,7 @@ class CMainFrame : public QMainWindow {
     std::vector<QAction*> operationActions;
     QLabel* panes[9] = {};
     bool startMaximized = false;
+    std::unique_ptr<CBatchCommands> batch;
 };
 
 } // namespace pixmill
