@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -43,7 +44,11 @@ void FitInto(CImageCanvas* canvas, const CVImage* image) {
     if (image == nullptr || image->Width() <= 0 || image->Height() <= 0) {
         return;
     }
-    const QSize area = canvas->viewport()->size();
+    // Before the dialog is shown the canvas has no size of its own yet.
+    QSize area = canvas->isVisible() ? canvas->viewport()->size() : canvas->minimumSize();
+    if (area.width() < 64 || area.height() < 64) {
+        area = QSize(400, 300);
+    }
     if (image->Width() <= area.width() && image->Height() <= area.height()) {
         canvas->SetZoom(100.0);
     } else {
@@ -257,6 +262,7 @@ bool CBatchDialog::Start() {
         auto* page = new QWidget(this);
         thumbnailCanvas = new CCropCanvas(page);
         thumbnailCanvas->setObjectName(QStringLiteral("thumbnailPreview"));
+        thumbnailCanvas->setMinimumSize(360, 280);
         cutSlider = new QSlider(page);
         cutSlider->setObjectName(QStringLiteral("smartCut"));
         cutLabels[0] = new QLabel(page);
@@ -278,9 +284,13 @@ bool CBatchDialog::Start() {
         pageLayout->addWidget(showThumbnail, 1, 0, 1, 2);
         pageLayout->setRowStretch(0, 1);
         pageLayout->setColumnStretch(0, 1);
-        thumbnailTab = tabs->addTab(page, tr("Thumbnail"));
+        thumbnailTab = tabs->addTab(page, tr("Thumb&nail"));
     }
     auto placeResult = [this, resultPanel](int tab) {
+        if (tab == thumbnailTab && thumbnailCanvas->Image() != nullptr) {
+            QTimer::singleShot(0, this,
+                               [this] { FitInto(thumbnailCanvas, thumbnailCanvas->Image()); });
+        }
         const int output = OutputOfTab(tab);
         if (output < 0) {
             return;
@@ -302,6 +312,19 @@ bool CBatchDialog::Start() {
 int CBatchDialog::OutputOfTab(int tab) const {
     const int output = tab - resultTab;
     return output >= 0 && static_cast<size_t>(output) < run->Outputs().size() ? output : -1;
+}
+
+void CBatchDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Once laid out, the previews fit their real size.
+    QTimer::singleShot(0, this, [this] {
+        for (CImageCanvas* canvas : {sourceCanvas, static_cast<CImageCanvas*>(resultCanvas),
+                                     static_cast<CImageCanvas*>(thumbnailCanvas)}) {
+            if (canvas != nullptr && canvas->Image() != nullptr) {
+                FitInto(canvas, canvas->Image());
+            }
+        }
+    });
 }
 
 void CBatchDialog::ShowImageInfo() {

@@ -94,11 +94,16 @@ CFileDestPage::CFileDestPage(BatchFileDest& destination, QWidget* parent)
     auto* thumbGroup = new QGroupBox(tr("Thumbnail"), this);
     auto* thumbLayout = new QGridLayout(thumbGroup);
     thumbLayout->addWidget(thumbnails, 0, 0, 1, 2);
-    thumbLayout->addWidget(new QLabel(tr("&Width :"), this), 1, 0);
+    auto label = [this](const QString& text, QWidget* buddy) {
+        auto* made = new QLabel(text, this);
+        made->setBuddy(buddy);
+        return made;
+    };
+    thumbLayout->addWidget(label(tr("&Width :"), width), 1, 0);
     thumbLayout->addWidget(width, 1, 1);
-    thumbLayout->addWidget(new QLabel(tr("&Height :"), this), 2, 0);
+    thumbLayout->addWidget(label(tr("&Height :"), height), 2, 0);
     thumbLayout->addWidget(height, 2, 1);
-    thumbLayout->addWidget(new QLabel(tr("Thumbnail Name Expansion"), this), 3, 0);
+    thumbLayout->addWidget(label(tr("Thumbnail Name Expansion"), thumbName), 3, 0);
     thumbLayout->addWidget(thumbName, 3, 1);
     thumbLayout->addWidget(fit, 4, 0, 1, 2);
     auto* radios = new QVBoxLayout;
@@ -106,7 +111,7 @@ CFileDestPage::CFileDestPage(BatchFileDest& destination, QWidget* parent)
     radios->addWidget(discard);
     radios->addWidget(smartCut);
     thumbLayout->addLayout(radios, 5, 0, 1, 2);
-    thumbLayout->addWidget(new QLabel(tr("JPEG Enhancement"), this), 6, 0);
+    thumbLayout->addWidget(label(tr("JPEG Enhancement"), enhance), 6, 0);
     thumbLayout->addWidget(enhance, 6, 1);
 
     auto* nameGroup = new QGroupBox(tr("File name"), this);

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace pixmill {
@@ -36,12 +37,19 @@ CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
         tree->hideColumn(column);
     }
     tree->header()->hide();
+    // The folder tree fills in as it is read: keep the chosen folder in view.
+    connect(folders, &QFileSystemModel::directoryLoaded, this,
+            [this] { tree->scrollTo(tree->currentIndex(), QAbstractItemView::PositionAtCenter); });
     connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& index) { ShowFolder(folders->filePath(index)); });
 
-    files = new QListWidget(this);
+    // Name and, with the preview on, size and depth in a column of their own.
+    files = new QTreeWidget(this);
     files->setObjectName(QStringLiteral("files"));
     files->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    files->setRootIsDecorated(false);
+    files->setHeaderHidden(true);
+    files->setColumnCount(2);
     preview = new QCheckBox(tr("File Pre&view"), this);
     preview->setChecked(source.preview != 0);
     connect(preview, &QCheckBox::toggled, this, &CFileSourcePage::ListFiles);
@@ -52,6 +60,8 @@ CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
     }
     const int filter = source.filter >= 0 && source.filter < types->count() ? source.filter : 0;
     types->setCurrentIndex(filter);
+    types->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    types->setMinimumContentsLength(20);
     connect(types, &QComboBox::currentIndexChanged, this, [this](int index) {
         this->source.filter = index;
         ListFiles();
@@ -65,7 +75,7 @@ CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
     auto* removeAll = new QPushButton(tr("Re&move All"), this);
     connect(addAll, &QPushButton::clicked, this, [this] { AddFiles(true); });
     connect(add, &QPushButton::clicked, this, [this] { AddFiles(false); });
-    connect(files, &QListWidget::itemDoubleClicked, this, [this] { AddFiles(false); });
+    connect(files, &QTreeWidget::itemDoubleClicked, this, [this] { AddFiles(false); });
     connect(remove, &QPushButton::clicked, this, [this] {
         qDeleteAll(chosen->selectedItems());
         UpdateCount();
@@ -79,7 +89,10 @@ CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
     chosen->setObjectName(QStringLiteral("chosenFiles"));
     chosen->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (const std::string& path : source.Files()) {
-        chosen->addItem(QString::fromStdString(path));
+        auto* item =
+            new QListWidgetItem(QFileInfo(QString::fromStdString(path)).fileName(), chosen);
+        item->setData(Qt::UserRole, QString::fromStdString(path));
+        item->setToolTip(QString::fromStdString(path));
     }
     count = new QLabel(this);
     count->setBuddy(chosen);
@@ -103,9 +116,9 @@ CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
     selected->addWidget(chosen, 1);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(lookIn, 3);
-    layout->addLayout(list, 3);
+    layout->addLayout(list, 4);
     layout->addLayout(buttons);
-    layout->addLayout(selected, 4);
+    layout->addLayout(selected, 3);
 
     source.ResetPosition();
     QString start = QString::fromStdString(source.path);
@@ -159,23 +172,25 @@ void CFileSourcePage::ListFiles() {
     files->clear();
     for (const std::string& name : source.ListFolder(folder.toStdString())) {
         const QString full = QDir(folder).filePath(QString::fromStdString(name));
-        auto* item = new QListWidgetItem(preview->isChecked() ? PreviewLine(full)
-                                                              : QFileInfo(full).fileName());
-        item->setData(Qt::UserRole, full);
-        files->addItem(item);
+        const QString line = preview->isChecked() ? PreviewLine(full) : QFileInfo(full).fileName();
+        auto* item = new QTreeWidgetItem(files, line.split('\t'));
+        item->setData(0, Qt::UserRole, full);
     }
+    files->resizeColumnToContents(0);
 }
 
 void CFileSourcePage::AddFiles(bool all) {
     QStringList present;
     for (int i = 0; i < chosen->count(); ++i) {
-        present << chosen->item(i)->text();
+        present << chosen->item(i)->data(Qt::UserRole).toString();
     }
-    for (int i = 0; i < files->count(); ++i) {
-        QListWidgetItem* item = files->item(i);
-        const QString path = item->data(Qt::UserRole).toString();
+    for (int i = 0; i < files->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = files->topLevelItem(i);
+        const QString path = item->data(0, Qt::UserRole).toString();
         if ((all || item->isSelected()) && !present.contains(path)) {
-            chosen->addItem(path);
+            auto* added = new QListWidgetItem(QFileInfo(path).fileName(), chosen);
+            added->setData(Qt::UserRole, path);
+            added->setToolTip(path);
             present << path;
         }
     }
@@ -196,7 +211,7 @@ void CFileSourcePage::TakeOver() {
     source.filter = types->currentIndex();
     std::vector<std::string> paths;
     for (int i = 0; i < chosen->count(); ++i) {
-        paths.push_back(chosen->item(i)->text().toStdString());
+        paths.push_back(chosen->item(i)->data(Qt::UserRole).toString().toStdString());
     }
     source.SetFiles(std::move(paths));
     source.ResetPosition();

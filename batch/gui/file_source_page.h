@@ -11,6 +11,7 @@ class QFileSystemModel;
 class QLabel;
 class QListWidget;
 class QTreeView;
+class QTreeWidget;
 
 namespace pixmill {
 
@@ -28,13 +29,14 @@ class CFileSourcePage : public QWidget {
     // the chosen files; the source starts again before the first file.
     void TakeOver();
 
-    QListWidget* FileList() const { return files; }
+    QTreeWidget* FileList() const { return files; }
     QListWidget* ChosenList() const { return chosen; }
 
   private:
     void ListFiles();
     void AddFiles(bool all);
     void UpdateCount();
+    // "%s\t%dx%d  %d bit": name, size and depth from the file's header.
     QString PreviewLine(const QString& path) const;
 
     BatchFileSource& source;
@@ -42,7 +44,7 @@ class CFileSourcePage : public QWidget {
     QString folder;
     QFileSystemModel* folders;
     QTreeView* tree;
-    QListWidget* files;
+    QTreeWidget* files;
     QCheckBox* preview;
     QComboBox* types;
     QListWidget* chosen;
