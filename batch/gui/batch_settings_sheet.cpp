@@ -5,6 +5,7 @@
 #include "batch/gui/file_source_page.h"
 #include "batch/gui/processing_page.h"
 #include "host/gui/gui_services.h"
+#include "pixmill/help.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -15,6 +16,10 @@
 #include <QVBoxLayout>
 
 namespace pixmill {
+
+namespace {
+constexpr int kProcessingHelpTopic = 444;
+} // namespace
 
 CBatchSettingsSheet::CBatchSettingsSheet(BatchJob& job, CGuiServices& services, int pages,
                                          QWidget* parent)
@@ -48,9 +53,20 @@ CBatchSettingsSheet::CBatchSettingsSheet(BatchJob& job, CGuiServices& services, 
         }
         current = next;
     });
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Help on a type page is the current source's or destination's own.
+    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] {
+        if (tabs->currentWidget() == sourcePage) {
+            this->job.SourceAt(this->job.CurrentSource())->Help(this);
+        } else if (tabs->currentWidget() == destinationPage) {
+            this->job.DestinationAt(this->job.CurrentDestination())->Help(this);
+        } else {
+            OpenHelpPage(kProcessingHelpTopic);
+        }
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs, 1);
     layout->addWidget(buttons);

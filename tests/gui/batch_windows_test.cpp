@@ -14,10 +14,12 @@
 #include "host/gui/gui_services.h"
 #include "host/gui/main_frame.h"
 #include "host/gui/pixmill_app.h"
+#include "host/gui/status_progress.h"
 #include "support/test_images.h"
 #include "support/test_pane_site.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -280,24 +282,89 @@ TEST_F(BatchWindows, ApplyToAllWritesEveryFileAndTheLog) {
 }
 
 TEST_F(BatchWindows, CancelDuringApplyToAllStopsBeforeTheNextImage) {
+    // The Cancel button, and the window manager closing the dialog.
+    for (const bool byButton : {true, false}) {
+        for (const QString& name : Written()) {
+            QFile::remove(folder.filePath("out/" + name));
+        }
+        answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+            ChooseRun(sheet);
+            return PressOk(sheet);
+        };
+        bool closed = false;
+        answers.onBatch = [this, &closed, byButton](CBatchDialog& dialog) {
+            // Between images: while an image is worked on, input waits.
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                if (app->MainFrame()->Progress()->Active()) {
+                    return;
+                }
+                poll.stop();
+                if (byButton) {
+                    dialog.CancelButton()->click();
+                } else {
+                    QCloseEvent close; // what a window manager's close delivers
+                    QApplication::sendEvent(&dialog, &close);
+                }
+            });
+            poll.start(0);
+            dialog.ApplyToAll();
+            closed = dialog.result() == QDialog::Rejected && !dialog.Running();
+            return dialog.result();
+        };
+        app->MainFrame()->RunCommand(cmd::BatchProcessing);
+        EXPECT_TRUE(closed) << byButton;
+        EXPECT_EQ(Written(), QStringList({"photo0.jpg"}));
+        const QString log = ReadText(folder.filePath("run.log"));
+        EXPECT_TRUE(log.endsWith("Batch processing was interrupted.")) << log.toStdString();
+        EXPECT_FALSE(log.contains("Finish batch processing"));
+    }
+}
+
+TEST_F(BatchWindows, BatchOpenOpensTheChosenImages) {
     answers.onSheet = [this](CBatchSettingsSheet& sheet) {
-        ChooseRun(sheet);
+        EXPECT_EQ(sheet.Tabs()->count(), 1) << "the source page alone";
+        sheet.FileSource()->ShowFolder(folder.filePath("in"));
+        ButtonNamed(sheet.FileSource(), "Add &All")->click();
         return PressOk(sheet);
     };
-    bool closed = false;
-    answers.onBatch = [&closed](CBatchDialog& dialog) {
-        // Pressed while the first image is being written.
-        QTimer::singleShot(0, &dialog, [&dialog] { dialog.CancelButton()->click(); });
+    app->MainFrame()->RunCommand(cmd::BatchOpen);
+    EXPECT_EQ(app->MainFrame()->Frames().size(), 3);
+}
+
+TEST_F(BatchWindows, ExportWritesTheOpenImagesInTheChosenFormat) {
+    app->MainFrame()->OpenFiles(
+        {folder.filePath("in/photo0.jpg"), folder.filePath("in/photo2.jpg")});
+    ASSERT_EQ(app->MainFrame()->Frames().size(), 2);
+    bool chooseFormat = false;
+    answers.onSheet = [this, &chooseFormat](CBatchSettingsSheet& sheet) {
+        EXPECT_EQ(sheet.Tabs()->count(), 2) << "processing and destination";
+        QListWidget* formats = sheet.Processing()->FormatList();
+        for (int i = 0; i < formats->count(); ++i) {
+            const bool tiff = formats->item(i)->text() == "TIFF";
+            formats->item(i)->setCheckState(tiff && chooseFormat ? Qt::Checked : Qt::Unchecked);
+        }
+        sheet.Processing()->LogField()->setText(folder.filePath("export.log"));
+        sheet.FileDest()->PathField()->setText(folder.filePath("out"));
+        return PressOk(sheet);
+    };
+    int dialogs = 0;
+    answers.onBatch = [&dialogs](CBatchDialog& dialog) {
+        ++dialogs;
         dialog.ApplyToAll();
-        closed = dialog.result() == QDialog::Rejected && !dialog.Running();
         return dialog.result();
     };
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(Written(), QStringList({"photo0.jpg"}));
-    const QString log = ReadText(folder.filePath("run.log"));
-    EXPECT_TRUE(log.endsWith("Batch processing was interrupted.")) << log.toStdString();
-    EXPECT_FALSE(log.contains("Finish batch processing"));
+    // Without an output format there is nothing to export to.
+    app->MainFrame()->RunCommand(cmd::ExportAll);
+    EXPECT_EQ(dialogs, 0);
+    chooseFormat = true;
+    app->MainFrame()->RunCommand(cmd::ExportAll);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(Written(), QStringList({"photo0.tif", "photo2.tif"}));
+    app->MainFrame()->RunCommand(cmd::ExportCurrent);
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_TRUE(
+        ReadText(folder.filePath("export.log")).contains("The number of selected images : 1\r\n"));
 }
 
 TEST_F(BatchWindows, SteppingWithThumbnailsAndTheSmartCutSlider) {
