@@ -1,20 +1,17 @@
 #include "batch/gui/file_dest_page.h"
 
 #include "batch/batch_file_dest.h"
+#include "batch/gui/folder_tree.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QDir>
-#include <QFileSystemModel>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace pixmill {
@@ -24,30 +21,16 @@ CFileDestPage::CFileDestPage(BatchFileDest& destination, QWidget* parent)
     setObjectName(QStringLiteral("fileDestPage"));
     path = new QLineEdit(QString::fromStdString(destination.path), this);
     path->setObjectName(QStringLiteral("saveTo"));
-    folders = new QFileSystemModel(this);
-    folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    folders->setRootPath(QStringLiteral("/"));
-    tree = new QTreeView(this);
-    tree->setModel(folders);
-    for (int column = 1; column < folders->columnCount(); ++column) {
-        tree->hideColumn(column);
-    }
-    tree->header()->hide();
-    const QModelIndex start = folders->index(QString::fromStdString(destination.path));
-    if (start.isValid()) {
-        tree->setCurrentIndex(start);
-        tree->scrollTo(start);
-    }
-    connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& index) {
-                QString chosen = folders->filePath(index);
-                if (chosen.size() >= 3 || chosen == QStringLiteral("/")) {
-                    if (!chosen.endsWith('/')) {
-                        chosen += '/';
-                    }
-                    path->setText(chosen);
-                }
-            });
+    tree = new CFolderTree(this);
+    tree->ShowFolder(QString::fromStdString(destination.path));
+    connect(tree, &CFolderTree::FolderChosen, this, [this](QString chosen) {
+        if (chosen.size() >= 3 || chosen == QStringLiteral("/")) {
+            if (!chosen.endsWith('/')) {
+                chosen += '/';
+            }
+            path->setText(chosen);
+        }
+    });
 
     enhance = new QSpinBox(this);
     enhance->setRange(-100, 100);

@@ -8,15 +8,14 @@
 #include <QWidget>
 
 class QCheckBox;
-class QFileSystemModel;
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
-class QTreeView;
 
 namespace pixmill {
 
 class BatchFileDest;
+class CFolderTree;
 
 class CFileDestPage : public QWidget {
     Q_OBJECT
@@ -30,8 +29,7 @@ class CFileDestPage : public QWidget {
 
     BatchFileDest& destination;
     QLineEdit* path;
-    QFileSystemModel* folders;
-    QTreeView* tree;
+    CFolderTree* tree;
     QSpinBox* enhance;
     QSpinBox* width;
     QSpinBox* height;

@@ -2,6 +2,7 @@
 
 #include "batch/batch_file_source.h"
 #include "batch/batch_job.h"
+#include "batch/gui/folder_tree.h"
 #include "host/plugin_manager.h"
 #include "host/streams.h"
 #include "pixmill/cv_image.h"
@@ -11,14 +12,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -27,21 +25,9 @@ namespace pixmill {
 CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
     : QWidget(parent), source(job.FileSource()), job(job) {
     setObjectName(QStringLiteral("fileSourcePage"));
-    folders = new QFileSystemModel(this);
-    folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    folders->setRootPath(QStringLiteral("/"));
-    tree = new QTreeView(this);
+    tree = new CFolderTree(this);
     tree->setObjectName(QStringLiteral("lookIn"));
-    tree->setModel(folders);
-    for (int column = 1; column < folders->columnCount(); ++column) {
-        tree->hideColumn(column);
-    }
-    tree->header()->hide();
-    // The folder tree fills in as it is read: keep the chosen folder in view.
-    connect(folders, &QFileSystemModel::directoryLoaded, this,
-            [this] { tree->scrollTo(tree->currentIndex(), QAbstractItemView::PositionAtCenter); });
-    connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& index) { ShowFolder(folders->filePath(index)); });
+    connect(tree, &CFolderTree::FolderChosen, this, &CFileSourcePage::ShowFolder);
 
     // Name and, with the preview on, size and depth in a column of their own.
     files = new QTreeWidget(this);
@@ -130,12 +116,12 @@ CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
 }
 
 void CFileSourcePage::ShowFolder(const QString& path) {
-    folder = QDir(path).absolutePath();
-    const QModelIndex index = folders->index(folder);
-    if (index.isValid() && tree->currentIndex() != index) {
-        tree->setCurrentIndex(index);
-        tree->scrollTo(index);
+    const QString absolute = QDir(path).absolutePath();
+    if (absolute == folder && files->topLevelItemCount() > 0) {
+        return;
     }
+    folder = absolute;
+    tree->ShowFolder(folder);
     ListFiles();
 }
 

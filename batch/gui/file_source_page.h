@@ -7,15 +7,14 @@
 
 class QCheckBox;
 class QComboBox;
-class QFileSystemModel;
 class QLabel;
 class QListWidget;
-class QTreeView;
 class QTreeWidget;
 
 namespace pixmill {
 
 class BatchFileSource;
+class CFolderTree;
 class BatchJob;
 
 class CFileSourcePage : public QWidget {
@@ -42,8 +41,7 @@ class CFileSourcePage : public QWidget {
     BatchFileSource& source;
     BatchJob& job;
     QString folder;
-    QFileSystemModel* folders;
-    QTreeView* tree;
+    CFolderTree* tree;
     QTreeWidget* files;
     QCheckBox* preview;
     QComboBox* types;
