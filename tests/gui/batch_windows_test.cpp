@@ -2,11 +2,13 @@
 // built plug-ins: the settings sheet's pages, the batch dialog's run and
 // cancel, with scripted answers for the questions a person would answer.
 #include "batch/batch_file_dest.h"
+#include "batch/batch_file_source.h"
 #include "batch/batch_job.h"
 #include "batch/batch_run.h"
 #include "batch/gui/batch_commands.h"
 #include "batch/gui/batch_dialog.h"
 #include "batch/gui/batch_settings_sheet.h"
+#include "batch/gui/crop_canvas.h"
 #include "batch/gui/file_dest_page.h"
 #include "batch/gui/file_source_page.h"
 #include "batch/gui/processing_page.h"
@@ -19,10 +21,13 @@
 #include "support/test_pane_site.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -53,13 +58,14 @@ class Answers : public CGuiServices {
         if (auto* batch = qobject_cast<CBatchDialog*>(&dialog); batch && onBatch) {
             return onBatch(*batch);
         }
-        return QDialog::Rejected;
+        return onOther ? onOther(dialog) : QDialog::Rejected;
     }
 
     QStringList messages;
     bool yes = false;
     std::function<int(CBatchSettingsSheet&)> onSheet;
     std::function<int(CBatchDialog&)> onBatch;
+    std::function<int(QDialog&)> onOther;
 };
 
 // What a click on OK gives: the dialog's result when it closed, or -1 when
@@ -405,6 +411,155 @@ TEST_F(BatchWindows, SteppingWithThumbnailsAndTheSmartCutSlider) {
     const QString log = ReadText(folder.filePath("run.log"));
     EXPECT_TRUE(log.contains("photo1.jpg is skipped\r\n"));
     EXPECT_TRUE(log.contains("The number of successfuly processed images : 2\r\n"));
+}
+
+TEST_F(BatchWindows, TheFilePagesListChooseAndTakeTheirValuesOver) {
+    QFile(folder.filePath("in/README")).open(QIODevice::WriteOnly); // no extension
+    ASSERT_TRUE(QFile::copy(folder.filePath("in/photo0.jpg"), folder.filePath("in/scan.tif")));
+    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+        CFileSourcePage& source = *sheet.FileSource();
+        source.ShowFolder(folder.filePath("in"));
+        QTreeWidget* files = source.FileList();
+        // All supported images: the three JPEGs and the misnamed TIFF, never
+        // the file without an extension.
+        EXPECT_EQ(files->topLevelItemCount(), 4);
+        source.findChild<QCheckBox*>()->setChecked(true);
+        EXPECT_EQ(files->topLevelItem(0)->text(0), "photo0.jpg");
+        EXPECT_EQ(files->topLevelItem(0)->text(1), "120x80  24 bit");
+        auto* types = source.findChild<QComboBox*>("fileTypes");
+        types->setCurrentIndex(types->findText("JPEG", Qt::MatchStartsWith));
+        EXPECT_EQ(files->topLevelItemCount(), 3);
+
+        files->topLevelItem(1)->setSelected(true);
+        ButtonNamed(&source, "A&dd")->click();
+        ButtonNamed(&source, "A&dd")->click(); // once only
+        ButtonNamed(&source, "Add &All")->click();
+        QListWidget* chosen = source.ChosenList();
+        EXPECT_EQ(chosen->count(), 3);
+        EXPECT_EQ(chosen->item(0)->text(), "photo1.jpg");
+        chosen->item(0)->setSelected(true);
+        ButtonNamed(&source, "&Remove")->click();
+        bool counted = false;
+        for (QLabel* label : source.findChildren<QLabel*>()) {
+            counted = counted || label->text() == "2 &Files Select :";
+        }
+        EXPECT_TRUE(counted);
+
+        CFileDestPage& destination = *sheet.FileDest();
+        auto box = [&destination](const QString& text) {
+            for (QAbstractButton* button : destination.findChildren<QAbstractButton*>()) {
+                if (button->text() == text) {
+                    return button;
+                }
+            }
+            return static_cast<QAbstractButton*>(nullptr);
+        };
+        QAbstractButton* fit = box("&Fit to thumbnail size");
+        QAbstractButton* smartCut = box("&Smart cut");
+        fit->setChecked(false);
+        EXPECT_FALSE(smartCut->isEnabled());
+        box("&Discard aspect ratio")->setAutoExclusive(false);
+        box("&Discard aspect ratio")->setChecked(false);
+        smartCut->setAutoExclusive(false);
+        smartCut->setChecked(false);
+        fit->setChecked(true);
+        EXPECT_TRUE(smartCut->isEnabled());
+        EXPECT_TRUE(smartCut->isChecked()) << "fit without a radio picks the smart cut";
+        box("&Generate thumbnails")->setChecked(true);
+        box("Generate Thumbnails &Only (Don`t save big images)")->setChecked(true);
+        destination.PathField()->setText(folder.filePath("out"));
+        return PressOk(sheet);
+    };
+    answers.onBatch = [](CBatchDialog&) { return int(QDialog::Rejected); };
+    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    const BatchFileSource& source = Job().FileSource();
+    ASSERT_EQ(source.Files().size(), 2u);
+    EXPECT_EQ(source.Files()[0], folder.filePath("in/photo0.jpg").toStdString());
+    EXPECT_EQ(source.preview, 1);
+    const BatchFileDest& destination = Job().FileDest();
+    EXPECT_EQ(destination.path, folder.filePath("out").toStdString() + "/");
+    EXPECT_EQ(destination.mainImageMode, MainThumbnailsOnly);
+    EXPECT_EQ(destination.thumbnail.fitToSize, 1);
+    EXPECT_EQ(destination.thumbnail.smartCut, 1);
+}
+
+TEST_F(BatchWindows, RunsThatCannotStartOpenNoDialog) {
+    int dialogs = 0;
+    answers.onBatch = [&dialogs](CBatchDialog&) {
+        ++dialogs;
+        return int(QDialog::Rejected);
+    };
+    // No file chosen: the sheet closes and nothing runs.
+    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+        sheet.FileSource()->ShowFolder(folder.filePath("in"));
+        sheet.FileDest()->PathField()->setText(folder.filePath("out"));
+        return PressOk(sheet);
+    };
+    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    // A log that cannot be created: its error is shown and nothing is read.
+    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+        ChooseRun(sheet);
+        sheet.Processing()->LogField()->setText(folder.filePath("in"));
+        return PressOk(sheet);
+    };
+    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(answers.messages.size(), 1);
+    EXPECT_TRUE(Written().isEmpty());
+}
+
+TEST_F(BatchWindows, OutputTabsPreviewEachFormatAndMoreChangesTheConversions) {
+    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+        ChooseRun(sheet);
+        QListWidget* formats = sheet.Processing()->FormatList();
+        for (int i = 0; i < formats->count(); ++i) {
+            const QString name = formats->item(i)->text();
+            formats->item(i)->setCheckState(name == "JPEG" || name == "TIFF" ? Qt::Checked
+                                                                             : Qt::Unchecked);
+        }
+        return PressOk(sheet);
+    };
+    answers.onBatch = [this](CBatchDialog& dialog) {
+        QTabWidget* tabs = dialog.PreviewTabs();
+        EXPECT_EQ(tabs->tabText(1), "JPEG");
+        EXPECT_EQ(tabs->tabText(2), "TIFF");
+        EXPECT_EQ(dialog.SaveButton()->text(), "&Save to JPEG");
+        // JPEG previews what it writes: the file size is known.
+        EXPECT_TRUE(dialog.findChild<QLabel*>("sizes")->text().contains("File size:"));
+        EXPECT_NE(dialog.ResultCanvas()->Image(), nullptr);
+        tabs->setCurrentIndex(2);
+        EXPECT_EQ(dialog.SaveButton()->text(), "&Save to TIFF");
+        EXPECT_EQ(dialog.Run().CurrentOutput(), 1);
+
+        // "&More...": tick the first operation that TIFF offers.
+        answers.onOther = [](QDialog& more) {
+            auto* tree = more.findChild<QTreeWidget*>("operations");
+            for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+                QTreeWidgetItem* item = tree->topLevelItem(i);
+                if (item->childCount() == 1 && item->child(0)->text(0) == "TIFF") {
+                    item->child(0)->setCheckState(0, Qt::Checked);
+                    break;
+                }
+            }
+            return int(QDialog::Accepted);
+        };
+        dialog.More();
+        const auto& formats = Job().Formats();
+        int chosen = 0;
+        for (const auto& format : formats) {
+            for (const auto& conversion : format.conversions) {
+                chosen += conversion.chosen ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(chosen, 1);
+        EXPECT_NE(dialog.ResultCanvas()->Image(), nullptr) << "previewed again";
+        dialog.SaveTo();
+        dialog.Skip();
+        dialog.Skip();
+        return dialog.result();
+    };
+    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    EXPECT_EQ(Written(), QStringList({"photo0.tif"}));
 }
 
 } // namespace
