@@ -90,6 +90,20 @@ QString ReadText(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
 }
 
+// Takes the requests to end the program that reach the application.
+struct QuitRecorder : QObject {
+    QuitRecorder() { qApp->installEventFilter(this); }
+    ~QuitRecorder() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == qApp && event->type() == QEvent::Quit) {
+            seen = true;
+            return true;
+        }
+        return false;
+    }
+    bool seen = false;
+};
+
 class BatchWindows : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -288,8 +302,10 @@ TEST_F(BatchWindows, ApplyToAllWritesEveryFileAndTheLog) {
 }
 
 TEST_F(BatchWindows, CancelDuringApplyToAllStopsBeforeTheNextImage) {
-    // The Cancel button, and the window manager closing the dialog.
-    for (const bool byButton : {true, false}) {
+    // The Cancel button, the window manager closing the dialog, and a
+    // request to end the program.
+    enum Way { Button, WindowClose, Quit };
+    for (const Way way : {Button, WindowClose, Quit}) {
         for (const QString& name : Written()) {
             QFile::remove(folder.filePath("out/" + name));
         }
@@ -298,7 +314,7 @@ TEST_F(BatchWindows, CancelDuringApplyToAllStopsBeforeTheNextImage) {
             return PressOk(sheet);
         };
         bool closed = false;
-        answers.onBatch = [this, &closed, byButton](CBatchDialog& dialog) {
+        answers.onBatch = [this, &closed, way](CBatchDialog& dialog) {
             // Between images: while an image is worked on, input waits.
             QTimer poll;
             QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -306,11 +322,14 @@ TEST_F(BatchWindows, CancelDuringApplyToAllStopsBeforeTheNextImage) {
                     return;
                 }
                 poll.stop();
-                if (byButton) {
+                if (way == Button) {
                     dialog.CancelButton()->click();
-                } else {
+                } else if (way == WindowClose) {
                     QCloseEvent close; // what a window manager's close delivers
                     QApplication::sendEvent(&dialog, &close);
+                } else {
+                    QEvent quit(QEvent::Quit);
+                    QApplication::sendEvent(qApp, &quit);
                 }
             });
             poll.start(0);
@@ -319,7 +338,11 @@ TEST_F(BatchWindows, CancelDuringApplyToAllStopsBeforeTheNextImage) {
             return dialog.result();
         };
         app->MainFrame()->RunCommand(cmd::BatchProcessing);
-        EXPECT_TRUE(closed) << byButton;
+        EXPECT_TRUE(closed) << way;
+        // The request to end the program was held back and is passed on.
+        QuitRecorder quits;
+        QCoreApplication::sendPostedEvents(qApp, QEvent::Quit);
+        EXPECT_EQ(quits.seen, way == Quit);
         EXPECT_EQ(Written(), QStringList({"photo0.jpg"}));
         const QString log = ReadText(folder.filePath("run.log"));
         EXPECT_TRUE(log.endsWith("Batch processing was interrupted.")) << log.toStdString();
