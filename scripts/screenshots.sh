@@ -90,6 +90,9 @@ shoot '^Batch Processing settings$' batch-source.png
 keys ctrl+Tab
 # The first output format ticked: its options fill the parameters area.
 keys alt+c Home space
+# The log goes with the other temporary files.
+keys alt+l ctrl+a
+xdotool type --delay 10 "$WORK/batch.log"
 shoot '^Batch Processing settings$' batch-processing.png
 keys ctrl+Tab
 shoot '^Batch Processing settings$' batch-destination.png

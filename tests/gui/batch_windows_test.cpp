@@ -491,6 +491,7 @@ TEST_F(BatchWindows, TheFilePagesListChooseAndTakeTheirValuesOver) {
         box("&Generate thumbnails")->setChecked(true);
         box("Generate Thumbnails &Only (Don`t save big images)")->setChecked(true);
         destination.PathField()->setText(folder.filePath("out"));
+        sheet.Processing()->LogField()->setText(folder.filePath("run.log"));
         return PressOk(sheet);
     };
     answers.onBatch = [](CBatchDialog&) { return int(QDialog::Rejected); };
