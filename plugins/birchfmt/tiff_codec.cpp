@@ -332,10 +332,9 @@ void TiffCodec::ReadTags() {
     if (p.rgbaReadable) {
         TIFFRGBAImageEnd(&probe);
     } else {
-        // Cut to fit: libtiff's message buffer is larger than ours.
-        const size_t length = std::min(std::strlen(refusal), sizeof p.rgbaRefusal - 1);
-        std::memcpy(p.rgbaRefusal, refusal, length);
-        p.rgbaRefusal[length] = '\0';
+        // libtiff's message, cut to the field.
+        std::snprintf(p.rgbaRefusal, sizeof p.rgbaRefusal, "%.*s",
+                      static_cast<int>(sizeof p.rgbaRefusal - 1), refusal);
     }
     p.scanlineSize = TIFFScanlineSize64(tif);
     p.bytesPerPixel = p.width > 0 ? std::max<uint64_t>(1, p.scanlineSize / p.width) : 1;
