@@ -118,6 +118,7 @@ class BatchJob : public BatchHost {
     const std::vector<FormatEntry>& Formats() const { return formats; }
     std::vector<FormatEntry>& Formats() { return formats; }
     const std::vector<OperationEntry>& Operations() const { return operations; }
+    std::vector<OperationEntry>& Operations() { return operations; }
     const std::vector<OperationOrder>& Order() const { return order; }
     std::vector<OperationOrder>& Order() { return order; }
     int ImageOperationCount() const { return imageOperationCount; }

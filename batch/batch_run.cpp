@@ -392,6 +392,13 @@ bool BatchRun::ConvertForSlot(OutputSlot& slot) {
     return true;
 }
 
+bool BatchRun::ConvertOutput(int slot) {
+    if (!hasImage || slot < 0 || static_cast<size_t>(slot) >= outputs.size()) {
+        return false;
+    }
+    return ConvertForSlot(outputs[static_cast<size_t>(slot)]);
+}
+
 bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const CVImage& image,
                            const int* parameter) {
     CFormatPlugin* format = SlotFormat(slot);
@@ -544,12 +551,16 @@ bool BatchRun::CropResult(const RECT& rect) {
         LogError("%s operation error : %s \r\n", "Cropping", error);
         return false;
     }
+    RedoConversions();
+    return true;
+}
+
+void BatchRun::RedoConversions() {
     for (OutputSlot& slot : outputs) {
         slot.converted = slot.thumbnailMade = false;
         slot.convertedImage.reset();
         slot.thumbnailImage.reset();
     }
-    return true;
 }
 
 bool BatchRun::SaveCurrentToAll() {

@@ -94,6 +94,12 @@ class BatchRun {
     bool SaveCurrentToAll();
     // Loads the next image; false when the source has none left.
     bool NextImage();
+    // The preview of an output slot: converts the current image for it as
+    // its save will (once per image); false when a conversion failed.
+    bool ConvertOutput(int slot);
+    // The chosen conversions or settings changed: every output slot converts
+    // and makes its thumbnail afresh.
+    void RedoConversions();
 
     int Code() const { return code; }
     bool Done() const { return code != Running; }

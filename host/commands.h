@@ -42,6 +42,10 @@ enum : int {
     TwainSelectSource = 32779,
     TwainAcquire = 32780,
     SaneScan = 32836,
+    BatchOpen = 32832,
+    ExportCurrent = 32801,
+    ExportAll = 32831,
+    BatchProcessing = 32777,
 };
 } // namespace cmd
 

@@ -3,8 +3,10 @@
 # mate-backgrounds package and writes PNG screenshots of its windows into
 # docs/screenshots/: the main window with two images (one zoomed out), the
 # save dialog with the JPEG preview, the Rotate dialog with its preview, the
-# preferences dialog and the scan dialog; then the image browser and the open
-# dialog with its preview. Needs xvfb, xdotool and ImageMagick
+# preferences dialog, the scan dialog, the three pages of the batch settings
+# and the batch dialog stepping through photographs (result and thumbnail
+# tabs); then the image browser and the open dialog with its preview. Needs
+# xvfb, xdotool and ImageMagick
 # (PIXMILL_WITH_DEMO=1 ./scripts/install-deps.sh) and a build in build/.
 set -eu
 cd "$(dirname "$0")/.."
@@ -31,6 +33,15 @@ cleanup() {
 }
 trap cleanup EXIT
 sleep 1
+
+# The batch pages start on the photographs, with smart-cut thumbnails into
+# a fresh folder.
+mkdir -p "$WORK/batch-out"
+cat >"$WORK/settings.ini" <<INI
+[Settings]
+BatchFileSource="Path=\\"$SOURCE/\\";Preview=1;Filter=0;ViewMode=0;"
+BatchFileDest="Path=\\"$WORK/batch-out/\\";isThumbnail=1;ThumbName=\\"_Thumb\\";ThumbWidth=160;ThumbHeight=90;ForseSize=1;DiscardAspectRatio=0;SmartCut=1;Enhance=0;NewFileName=1;MainImageMode=2;"
+INI
 
 # The window whose title matches, once it is shown.
 window() { xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
@@ -81,6 +92,30 @@ xdotool windowfocus --sync "$MAIN"
 keys alt+f i c
 window '^Scan$' >/dev/null
 shoot '^Scan$' scan-dialog.png 2
+keys Escape
+# File > Batch Processing...: the three pages, then the batch dialog.
+xdotool windowfocus --sync "$MAIN"
+keys ctrl+b
+SHEET=$(window '^Batch Processing settings$')
+xdotool windowfocus --sync "$SHEET"
+keys alt+a
+shoot '^Batch Processing settings$' batch-source.png
+keys ctrl+Tab
+# The first output format ticked: its options fill the parameters area.
+keys alt+c Home space
+# The log goes with the other temporary files.
+keys alt+l ctrl+a
+xdotool type --delay 10 "$WORK/batch.log"
+shoot '^Batch Processing settings$' batch-processing.png
+keys ctrl+Tab
+shoot '^Batch Processing settings$' batch-destination.png
+keys Return
+BATCH=$(window '^Batch Processing$')
+xdotool windowfocus --sync "$BATCH"
+shoot '^Batch Processing$' batch-dialog.png 3
+keys alt+n
+shoot '^Batch Processing$' batch-thumbnail.png 2
+keys alt+c
 # The image browser and the open dialog with its preview, in a fresh
 # program started in the photographs' folder (its working directory) with a
 # thumbnail cache of its own.

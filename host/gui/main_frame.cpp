@@ -2,6 +2,7 @@
 
 #include "host/browser/folder_listing.h"
 #include "host/browser/thumbnail_source.h"
+#include "batch/gui/batch_commands.h"
 #include "host/commands.h"
 #include "host/doc_template.h"
 #include "host/gui/clipboard_image.h"
@@ -85,6 +86,7 @@ CMainFrame::CMainFrame(CPixmillApp& app)
         UpdateStatusPanes();
     });
     CreateStatusBar();
+    batch = std::make_unique<CBatchCommands>(*this, app);
     CreateActions();
     CreateMenus();
     // The scanner connection: pictures become untitled documents; the
@@ -292,6 +294,10 @@ void CMainFrame::CreateActions() {
         {cmd::TwainSelectSource, [this] { twain->SelectSourceCommand(); }},
         {cmd::TwainAcquire, [this] { twain->AcquireCommand(); }},
         {cmd::SaneScan, [this] { ScanWithSane(); }},
+        {cmd::BatchOpen, [this] { batch->BatchOpen(); }},
+        {cmd::ExportCurrent, [this] { batch->Export(false); }},
+        {cmd::ExportAll, [this] { batch->Export(true); }},
+        {cmd::BatchProcessing, [this] { batch->RunBatch(); }},
     };
 }
 
@@ -348,7 +354,7 @@ QList<CImageBrowser*> CMainFrame::Browsers() const {
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    for (int id : {cmd::Open, cmd::Browse, cmd::Close, cmd::Save, cmd::SaveAs}) {
+    for (int id : {cmd::Open, cmd::Browse, cmd::BatchOpen, cmd::Close, cmd::Save, cmd::SaveAs}) {
         AddCommand(file, id);
     }
     QMenu* acquire = file->addMenu(tr("Acquire &Image"));
@@ -356,6 +362,11 @@ void CMainFrame::CreateMenus() {
     for (int id : {cmd::TwainSelectSource, cmd::TwainAcquire, cmd::SaneScan}) {
         AddCommand(acquire, id);
     }
+    file->addSeparator();
+    QMenu* exportMenu = file->addMenu(tr("&Export"));
+    AddCommand(exportMenu, cmd::ExportCurrent);
+    AddCommand(exportMenu, cmd::ExportAll);
+    AddCommand(file, cmd::BatchProcessing);
     file->addSeparator();
     AddCommand(file, cmd::Preferences);
     file->addSeparator();

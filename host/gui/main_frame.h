@@ -21,6 +21,7 @@ class QToolBar;
 namespace pixmill {
 
 class CImageBrowser;
+class CBatchCommands;
 class CImageFrame;
 class CGuiServices;
 class CPixmillApp;
@@ -45,6 +46,7 @@ class CMainFrame : public QMainWindow {
     // A new image browser on folder.
     CImageBrowser* OpenBrowser(const QString& folder);
     QList<CImageBrowser*> Browsers() const;
+    CBatchCommands& Batch() { return *batch; }
     CGuiServices& Services();
     AppSettings& Settings();
     QMdiArea* MdiArea() const { return mdi; }
@@ -123,6 +125,7 @@ class CMainFrame : public QMainWindow {
     bool startMaximized = false;
     std::unique_ptr<CTwainDocumentClient> twain;
     std::unique_ptr<ThumbnailSource> thumbnails;
+    std::unique_ptr<CBatchCommands> batch;
 };
 
 } // namespace pixmill

@@ -44,6 +44,8 @@ class CPixmillApp {
     // The template for images that come without a file (the first format's).
     CVImageDocTemplate* ImageTemplate() const;
     QSettingsStore& Store() const { return *store; }
+    // The folder holding Formats/, Processing/, Sources/ and Destinations/.
+    const std::string& PluginRoot() const { return pluginRoot; }
 
   private:
     std::unique_ptr<CGuiServices> ownServices;

@@ -1,0 +1,43 @@
+// The main window's batch commands: "&Batch Processing..." (the settings
+// sheet, then the batch dialog over the chosen source and destination),
+// "Ba&tch Open" (the source page alone; the chosen images open as image
+// windows) and Export of the current or all open images (the processing
+// and destination pages, then the batch dialog over those images). Owns the
+// program's one batch job.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace pixmill {
+
+class BatchJob;
+class CMainFrame;
+class CPixmillApp;
+
+class CBatchCommands {
+  public:
+    CBatchCommands(CMainFrame& frame, CPixmillApp& app);
+    ~CBatchCommands();
+
+    void RunBatch();
+    void BatchOpen();
+    // Export the active image (allImages false) or every open one.
+    void Export(bool allImages);
+
+    BatchJob& Job() { return *job; }
+    // Shows the log after a run (the desktop's text viewer by default).
+    void SetLogViewer(std::function<void(const QString&)> viewer) { logViewer = std::move(viewer); }
+
+  private:
+    void RunDialog(class BatchSource* source);
+
+    CMainFrame& frame;
+    CPixmillApp& app;
+    std::unique_ptr<BatchJob> job;
+    std::function<void(const QString&)> logViewer;
+};
+
+} // namespace pixmill
