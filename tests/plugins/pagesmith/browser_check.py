@@ -152,7 +152,9 @@ def main():
         args = args[:-2]
     bin_dir, checker = os.path.abspath(args[0]), os.path.abspath(args[1])
     binary = chromium()
-    photos = sorted(glob.glob(os.path.join(PHOTOS, '*', '*.jpg')))
+    # The nature photographs first, then the other pictures of the package.
+    photos = sorted(glob.glob(os.path.join(PHOTOS, '*', '*.jpg')),
+                    key=lambda path: ('/nature/' not in path, path))
     if binary is None:
         print('SKIPPED: headless Chromium is not installed (scripts/install-deps.sh installs it)')
         return 77
@@ -163,6 +165,7 @@ def main():
     try:
         inputs = []
         os.makedirs(os.path.join(work, 'in'))
+        open(os.path.join(work, 'settings.ini'), 'w').close()
         for i in range(COUNT):
             link = os.path.join(work, 'in', 'Photo%02d.jpg' % (i + 1))
             os.symlink(photos[i % len(photos)], link)
