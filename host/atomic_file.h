@@ -7,6 +7,10 @@
 
 namespace pixmill {
 
+// Whether path is a regular file nobody may write: replacing it by a rename
+// would go through silently, so callers ask first.
+bool IsReadOnlyFile(const std::string& path);
+
 class AtomicFile {
   public:
     // Creates the temporary file; throws CVFileError when the folder does not
@@ -31,6 +35,7 @@ class AtomicFile {
   private:
     std::string target;
     std::string temporary;
+    int registered = -1; // slot in the temporary files' table
     bool flushed = false;
 };
 
