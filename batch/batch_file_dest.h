@@ -35,7 +35,7 @@ class BatchFileDest : public BatchDestination {
     // Validates the values the page put into the fields (messages and the
     // folder question through the user-interface service).
     bool ApplyPage() override;
-    bool Slot5() override { return true; }
+    bool Slot5(const char*) override { return true; }
     ThumbnailSettings* GetThumbnailSettings() override;
     int GetMainImageMode() override;
     SaveTargets* BeginSave(const SaveRequest* request, CVStream* log) override;

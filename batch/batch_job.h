@@ -145,6 +145,8 @@ class BatchJob : public BatchHost {
     int DestinationCount() const { return destinationCount; }
     BatchSource* SourceAt(int i) const { return sources[i].source; }
     BatchDestination* DestinationAt(int i) const { return destinations[i].destination; }
+    // The library of destination i (null for the built-in one).
+    ModuleHandle DestinationModule(int i) const { return destinations[i].module; }
     int CurrentSource() const { return currentSource; }
     int CurrentDestination() const { return currentDestination; }
     void SetCurrentSource(int i) { currentSource = i; }

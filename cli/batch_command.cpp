@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <map>
 #include <poll.h>
 #include <sys/stat.h>
@@ -463,6 +464,44 @@ int ConfigureFileDest(BatchFileDest& dest, const Options& options) {
     return ExitOk;
 }
 
+// A destination library's own settings (--dest-profile, --project), then
+// its check of them.
+int ConfigurePluginDest(BatchJob& job, int index, CHostServices& host, const Options& options) {
+    BatchDestination* destination = job.DestinationAt(index);
+    auto setOption = reinterpret_cast<SetBatchDestinationOptionFn>(
+        job.DestinationModule(index) != nullptr
+            ? dlsym(job.DestinationModule(index), "SetBatchDestinationOption")
+            : nullptr);
+    if (setOption == nullptr) {
+        if (!options.destProfile.empty() || !options.project.empty()) {
+            UsageError("destination '" + options.destination +
+                       "' takes no --dest-profile or --project");
+            return ExitUsage;
+        }
+    } else {
+        if (!options.destProfile.empty() &&
+            setOption("profile", options.destProfile.c_str()) == 0) {
+            std::fprintf(stderr, "pixmill-cli: cannot read %s\n", options.destProfile.c_str());
+            return ExitFailure;
+        }
+        // Pages go into DIR; "index.htm" names them when no project is given.
+        const std::string project =
+            options.outDir + (options.project.empty() ? "index.htm" : options.project);
+        if (setOption("project", project.c_str()) == 0 && !options.project.empty()) {
+            UsageError("destination '" + options.destination + "' takes no --project");
+            return ExitUsage;
+        }
+    }
+    if (!destination->ApplyPage()) {
+        const auto* ui = dynamic_cast<CliUserInterface*>(host.UserInterface());
+        std::fprintf(stderr, "pixmill-cli: destination '%s' refused its settings%s%s\n",
+                     options.destination.c_str(), ui ? ": " : "",
+                     ui ? ui->lastMessage.c_str() : "");
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
 } // namespace
 
 int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* progress,
@@ -525,6 +564,12 @@ int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* 
         if (destination == nullptr) {
             UsageError("unknown destination '" + options.destination + "'");
             return ExitUsage;
+        }
+        if (destination != job.DestinationAt(0)) {
+            if (int code = ConfigurePluginDest(job, job.CurrentDestination(), host, options);
+                code != ExitOk) {
+                return code;
+            }
         }
     }
     if (int code = ConfigureFileDest(job.FileDest(), options); code != ExitOk) {

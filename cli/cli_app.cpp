@@ -118,6 +118,10 @@ Batch options:
                           profile's log file)
   --dest NAME             a destination library by its name (default: the
                           built-in "Image files")
+  --dest-profile FILE     the destination's own settings file (for "HTML
+                          pages": an HTML generation profile, .vhb)
+  --project NAME          the destination's project name in DIR (for "HTML
+                          pages": the first page's name, e.g. album.htm)
   --recursive             descend into sub-folders of folder inputs
   --jobs N                worker processes (default: one per core); each has
                           its own plug-ins, the log keeps the input order
@@ -691,6 +695,8 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     const QCommandLineOption copyOriginal("copy-original");
     const QCommandLineOption logFile("log", "", "FILE");
     const QCommandLineOption dest("dest", "", "NAME");
+    const QCommandLineOption destProfile("dest-profile", "", "FILE");
+    const QCommandLineOption project("project", "", "NAME");
     const QCommandLineOption jobs("jobs", "", "N");
     const QCommandLineOption shard("shard", "", "I/N");
     const QCommandLineOption recursive("recursive");
@@ -705,6 +711,7 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
                        thumbs,    thumbName,    fit,      smartCut, thumbsOnly, copyOriginal,
                        logFile,   dest,         jobs,     shard,    recursive,  fastDecode,
                        maxPixels, allowDamaged, maxBytes, pageForm, imageFormat});
+    parser.addOptions({destProfile, project});
     if (!parser.parse(arguments)) {
         PrintUsageError(parser.errorText().toStdString());
         exitCode = ExitUsage;
@@ -790,6 +797,11 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     }
     options.logFile = local(logFile);
     options.destination = parser.value(dest).toStdString();
+    options.destProfile = local(destProfile);
+    options.project = parser.value(project).toStdString();
+    if ((!options.destProfile.empty() || !options.project.empty()) && options.destination.empty()) {
+        return usage("--dest-profile and --project need --dest NAME");
+    }
     if (parser.isSet(jobs)) {
         bool ok = false;
         options.jobs = parser.value(jobs).toInt(&ok);

@@ -33,6 +33,8 @@ struct Options {
     bool fit = false, smartCut = false, thumbsOnly = false, copyOriginal = false;
     std::string logFile;                // --log
     std::string destination;            // --dest NAME
+    std::string destProfile;            // --dest-profile FILE (the destination's profile)
+    std::string project;                // --project NAME (the destination's project name)
     int jobs = 0;                       // --jobs (0: one per core)
     int shardIndex = 0, shardCount = 1; // --shard I/N
     bool recursive = false;

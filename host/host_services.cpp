@@ -73,6 +73,18 @@ void CHostServices::SaveSettings(const char* name, const void* buffer, uint32_t 
     settings.WriteBinary(SettingsStore::kSettingsSection, name, Bytes(bytes, bytes + size));
 }
 
+bool CHostServices::LoadSettingsText(const char* name, char* buffer, size_t capacity) {
+    const auto stored = settings.ReadText(SettingsStore::kSettingsSection, name);
+    if (capacity > 0) {
+        std::snprintf(buffer, capacity, "%s", stored ? stored->c_str() : "");
+    }
+    return stored.has_value();
+}
+
+void CHostServices::SaveSettingsText(const char* name, const char* text) {
+    settings.WriteText(SettingsStore::kSettingsSection, name, text);
+}
+
 SIZE CHostServices::FitSize(int width, int height, int maxWidth, int maxHeight) {
     return FitSizeInBox(width, height, maxWidth, maxHeight);
 }

@@ -48,6 +48,9 @@ class CHostServices : public CPluginHost {
     enum class DamagePolicy { Keep, Refuse };
     void ReportDamage(const char* what) override;
     [[noreturn]] void RaiseImageErrorDetail(int code, const char* detail) override;
+    CUserInterface* GetUserInterfaceService() override { return ui; }
+    bool LoadSettingsText(const char* name, char* buffer, size_t capacity) override;
+    void SaveSettingsText(const char* name, const char* text) override;
 
     // The stored setting "MaxImagePixels" (text) gives the start value.
     void SetMaxImagePixels(uint64_t pixels) { maxImagePixels = pixels; }

@@ -4,7 +4,11 @@
 # is resampled to 800 pixels wide keeping its aspect ratio, sharpened and
 # saved as JPEG at quality level 64 for luminance and chrominance (half the
 # steps of the standard tables) into ./demo-out with a 150 x 150 thumbnail cut
-# from its middle, on every core, with the batch log in demo-out/qorel.log.
+# from its middle, and the "HTML pages" destination makes a web gallery of
+# them (scripts/demo-gallery.vhb): thumbnail pages demo-out/index.htm and
+# on, one page per picture, and the index page demo-out/index_c.htm. The batch
+# log is demo-out/qorel.log. (The gallery sees the whole run, so it runs in
+# one process.)
 set -eu
 cd "$(dirname "$0")/.."
 SOURCE="${PIXMILL_DEMO_SOURCE:-/usr/share/backgrounds/mate/nature}"
@@ -21,5 +25,6 @@ build/bin/pixmill-cli batch "$SOURCE"/*.jpg --out "$OUT" --settings "$OUT/settin
   --format JPEG --op Resample --set Resample.width=800 --set Resample.height=32767 \
   --set Resample.keepAspect=1 --op "Filter Sharpen" \
   --set JPEG_Parameters.luminance=64 --set JPEG_Parameters.chrominance=64 \
-  --thumbs 150x150 --smart-cut
+  --dest "HTML pages" --dest-profile scripts/demo-gallery.vhb --project index.htm
 echo "the log of the run: $OUT/qorel.log"
+echo "the gallery: $OUT/index.htm (open it in a browser)"

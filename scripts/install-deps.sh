@@ -13,7 +13,8 @@ if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then
   # The photographs, and a virtual screen for the desktop program's screenshots.
   PKGS="$PKGS mate-backgrounds xvfb xdotool imagemagick"
 fi
-# Headless Chromium and a few HTML manuals, to judge pages written back.
+# Headless Chromium and a few HTML manuals, to judge pages written back (and
+# the web galleries of the "HTML pages" destination, with PIXMILL_WITH_DEMO=1).
 if [ "${PIXMILL_WITH_HTML_JUDGE:-0}" = "1" ]; then
   PKGS="$PKGS chromium git-doc sqlite3-doc"
 fi

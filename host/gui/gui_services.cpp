@@ -3,7 +3,10 @@
 #include "host/gui/open_dialog.h"
 #include "host/gui/operation_dialog.h"
 
+#include <cstdio>
+
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace pixmill {
@@ -37,6 +40,18 @@ bool CGuiServices::AskYesNo(const char* caption, const char* text, bool defaultA
     box.setDefaultButton(defaultAnswer ? QMessageBox::Yes : QMessageBox::No);
     RunDialog(box);
     return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
+bool CGuiServices::AskText(const char* caption, const char* label, char* text, size_t capacity) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(QString::fromUtf8(caption));
+    dialog.setLabelText(QString::fromUtf8(label));
+    dialog.setTextValue(QString::fromUtf8(text));
+    if (RunDialog(dialog) != QDialog::Accepted || capacity == 0) {
+        return false;
+    }
+    std::snprintf(text, capacity, "%s", dialog.textValue().toUtf8().constData());
+    return true;
 }
 
 bool CGuiServices::RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) {

@@ -33,6 +33,8 @@ class CGuiServices : public CUserInterface {
     // The operation dialog with the plug-in's pane and a preview on the
     // selection set with SetOperationContext.
     bool RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) override;
+    // A one-line text question (titles of web-page pictures).
+    bool AskText(const char* caption, const char* label, char* text, size_t capacity) override;
 
     // "Save changes to %s?" with Yes, No and Cancel.
     virtual SaveAnswer AskSaveChanges(QWidget* parent, const QString& title);

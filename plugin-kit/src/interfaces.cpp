@@ -12,6 +12,13 @@ CPluginHost::~CPluginHost() = default;
 void CPluginHost::RaiseImageErrorDetail(int code, const char* detail) {
     throw CVImageError(code, detail);
 }
+
+bool CPluginHost::LoadSettingsText(const char*, char* buffer, size_t capacity) {
+    if (capacity > 0) {
+        buffer[0] = '\0';
+    }
+    return false;
+}
 CVStream::~CVStream() = default;
 CFormatCodec::~CFormatCodec() = default;
 

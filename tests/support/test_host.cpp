@@ -1,5 +1,7 @@
 #include "support/test_host.h"
 
+#include <cstdio>
+
 namespace pixmill::test {
 
 void ScriptedUserInterface::ShowMessage(const char* caption, const char* text, MessageIcon) {
@@ -14,6 +16,17 @@ bool ScriptedUserInterface::AskYesNo(const char* caption, const char* text, bool
     const bool answer = answers.front();
     answers.erase(answers.begin());
     return answer;
+}
+
+bool ScriptedUserInterface::AskText(const char* caption, const char* label, char* text,
+                                    size_t capacity) {
+    messages.push_back({caption, std::string(label) + " [" + text + "]"});
+    if (textAnswers.empty() || capacity == 0) {
+        return false;
+    }
+    std::snprintf(text, capacity, "%s", textAnswers.front().c_str());
+    textAnswers.erase(textAnswers.begin());
+    return true;
 }
 
 bool ScriptedUserInterface::RunOperationDialog(CProcessingPlugin*, const CVImage*) {

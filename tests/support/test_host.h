@@ -23,10 +23,13 @@ class ScriptedUserInterface : public CUserInterface {
     void ShowMessage(const char* caption, const char* text, MessageIcon icon) override;
     bool AskYesNo(const char* caption, const char* text, bool defaultAnswer) override;
     bool RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) override;
+    // Records the question as a message ("label [prefilled]").
+    bool AskText(const char* caption, const char* label, char* text, size_t capacity) override;
 
     std::vector<Message> messages;
-    std::vector<bool> answers; // answers to AskYesNo in order; default when exhausted
-    bool dialogResult = true;  // answer of RunOperationDialog
+    std::vector<std::string> textAnswers; // answers to AskText in order; cancel when exhausted
+    std::vector<bool> answers;            // answers to AskYesNo in order; default when exhausted
+    bool dialogResult = true;             // answer of RunOperationDialog
     int dialogCalls = 0;
 };
 

@@ -19,7 +19,7 @@ class CollectingDestination : public BatchDestination {
     QWidget* CreatePage(QWidget*, const RECT&) override { return nullptr; }
     void Attach(BatchHost* batchHost) override { host = batchHost; }
     bool ApplyPage() override { return true; }
-    bool Slot5() override { return true; }
+    bool Slot5(const char*) override { return true; }
     ThumbnailSettings* GetThumbnailSettings() override { return nullptr; }
     int GetMainImageMode() override { return MainEncoded; }
     SaveTargets* BeginSave(const SaveRequest* request, CVStream*) override {

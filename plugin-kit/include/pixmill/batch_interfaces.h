@@ -104,8 +104,9 @@ class PIXMILL_EXPORT BatchDestination {
     virtual QWidget* CreatePage(QWidget* parent, const RECT& area) = 0; // 2
     virtual void Attach(BatchHost* host) = 0;                           // 3
     // True when the page's values are valid and taken over.
-    virtual bool ApplyPage() = 0;                          // 4
-    virtual bool Slot5() = 0;                              // 5: not called by the program
+    virtual bool ApplyPage() = 0; // 4
+    // 5: not called by the program; given extensions separated by ";".
+    virtual bool Slot5(const char* extensions) = 0;
     virtual ThumbnailSettings* GetThumbnailSettings() = 0; // 6: null: no thumbnails
     virtual int GetMainImageMode() = 0;                    // 7: BatchMainImageMode
     virtual SaveTargets* BeginSave(const SaveRequest* request, CVStream* log) = 0; // 8
@@ -120,5 +121,9 @@ class PIXMILL_EXPORT BatchDestination {
 // The entry points: store the library's one object and answer 1, or 0.
 using GetBatchSourceFn = int (*)(BatchSource** source);
 using GetBatchDestinationFn = int (*)(BatchDestination** destination);
+// Optional entry of a destination library, "SetBatchDestinationOption": sets
+// one named setting without the settings page (headless runs); 1 when it
+// was taken, 0 for an unknown name or a value it refuses.
+using SetBatchDestinationOptionFn = int (*)(const char* name, const char* value);
 
 } // namespace pixmill

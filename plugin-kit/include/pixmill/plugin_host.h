@@ -13,6 +13,7 @@ namespace pixmill {
 
 class CVImage;
 class CProcessingPlugin;
+class CUserInterface;
 
 class PIXMILL_EXPORT CPluginHost {
   public:
@@ -59,6 +60,16 @@ class PIXMILL_EXPORT CPluginHost {
     // Raised by the host, so that the error is shown through the program's
     // user-interface service.
     [[noreturn]] virtual void RaiseImageErrorDetail(int code, const char* detail); // 22
+    // The program's user-interface service, so that a library can ask its
+    // questions through it (null: headless without one).
+    virtual CUserInterface* GetUserInterfaceService() { return nullptr; } // 23
+    // Text values of the "Settings" section (lists of paths, names). Load
+    // copies the stored text into buffer (capacity bytes, cut to fit, always
+    // terminated) and answers whether there was one.
+    virtual bool LoadSettingsText(const char* name, char* buffer, size_t capacity); // 24
+    virtual void SaveSettingsText(const char* name, const char* text) {
+        (void)name, (void)text;
+    } // 25
 };
 
 } // namespace pixmill

@@ -6,6 +6,8 @@
 
 #include "pixmill/win_types.h"
 
+#include <cstddef>
+
 namespace pixmill {
 
 class CProcessingPlugin;
@@ -23,6 +25,13 @@ class PIXMILL_EXPORT CUserInterface {
     // operation; true when the user confirmed. Headless front ends answer true
     // without showing anything, so the stored settings apply.
     virtual bool RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) = 0;
+    // A one-line text question: text (capacity bytes) comes prefilled and
+    // receives what was entered; true for OK. Headless front ends keep the
+    // prefilled text and answer false.
+    virtual bool AskText(const char* caption, const char* label, char* text, size_t capacity) {
+        (void)caption, (void)label, (void)text, (void)capacity;
+        return false;
+    }
 };
 
 // The service used by errors' Report(true) in this library. Each library that

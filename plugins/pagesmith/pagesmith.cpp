@@ -1,0 +1,103 @@
+// pagesmith: the "HTML pages" batch destination (build/bin/Destinations/).
+#include "pagesmith.h"
+
+#include "pagesmith_pane.h"
+#include "pagesmith_strings.h"
+#include "pixmill/help.h"
+
+#include <dlfcn.h>
+#include <string>
+
+namespace pixmill::pagesmith {
+
+CPagesmithDestination::~CPagesmithDestination() {
+    delete page; // the library goes: its widgets go first
+}
+
+std::string CPagesmithDestination::ProgramFolder() {
+    // This library lives in <program folder>/Destinations/.
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&CPagesmithDestination::ProgramFolder), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return {};
+    }
+    std::string path = info.dli_fname;
+    for (int up = 0; up < 2; ++up) {
+        const size_t slash = path.find_last_of('/');
+        path = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    }
+    return path.empty() ? std::string() : path + "/";
+}
+
+QWidget* CPagesmithDestination::CreatePage(QWidget* parent, const RECT& area) {
+    delete page;
+    page = nullptr;
+    ReadCurrentConfiguration();
+    page = new PagesmithPage(*this, parent);
+    page->defaultPreviewImage = QString::fromStdString(ProgramFolder() + "def.jpg");
+    page->setGeometry(area.left, area.top, area.right - area.left, area.bottom - area.top);
+    QObject::connect(page, &QObject::destroyed, [this] { page = nullptr; });
+    return page;
+}
+
+bool CPagesmithDestination::ApplyPage() {
+    if (page != nullptr) {
+        page->Commit();
+    }
+    return TakeOver();
+}
+
+void CPagesmithDestination::Help(QWidget*) {
+    OpenHelpPage(kHelpDestination);
+}
+
+bool CPagesmithDestination::SetOption(const std::string& name, const std::string& value) {
+    if (name == "profile") {
+        HtmlProfile loaded;
+        if (!LoadProfileFile(value, loaded)) {
+            return false;
+        }
+        Profile() = loaded;
+        UpdateThumbnailSettings();
+        return true;
+    }
+    if (name == "project") {
+        SetProjectPath(value);
+        return true;
+    }
+    return false;
+}
+
+namespace {
+CPagesmithDestination* instance = nullptr;
+} // namespace
+
+} // namespace pixmill::pagesmith
+
+using pixmill::pagesmith::CPagesmithDestination;
+
+extern "C" __attribute__((visibility("default"))) int
+GetBatchDestination(pixmill::BatchDestination** destination) {
+    if (pixmill::pagesmith::instance == nullptr) {
+        return 0;
+    }
+    *destination = pixmill::pagesmith::instance;
+    return 1;
+}
+
+extern "C" __attribute__((visibility("default"))) int SetBatchDestinationOption(const char* name,
+                                                                                const char* value) {
+    if (pixmill::pagesmith::instance == nullptr || name == nullptr || value == nullptr) {
+        return 0;
+    }
+    return pixmill::pagesmith::instance->SetOption(name, value) ? 1 : 0;
+}
+
+// The object lives as long as the library.
+__attribute__((constructor)) static void CreateDestination() {
+    pixmill::pagesmith::instance = new CPagesmithDestination;
+}
+__attribute__((destructor)) static void DestroyDestination() {
+    delete pixmill::pagesmith::instance;
+    pixmill::pagesmith::instance = nullptr;
+}

@@ -1,0 +1,295 @@
+#include "web_page_destination.h"
+
+#include "pagesmith_strings.h"
+#include "pixmill/plugin_host.h"
+#include "pixmill/stream.h"
+#include "pixmill/user_interface.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <strings.h>
+#include <vector>
+
+namespace pixmill::pagesmith {
+
+// The configuration values in the host's settings.
+class WebPageDestination::HostStore : public ConfigurationStore {
+  public:
+    explicit HostStore(CPluginHost* host) : host(host) {}
+    std::string ReadText(const char* name) override {
+        std::vector<char> buffer(ProfileConfigurations::kListCapacity);
+        host->LoadSettingsText(name, buffer.data(), buffer.size());
+        return buffer.data();
+    }
+    void WriteText(const char* name, const std::string& text) override {
+        host->SaveSettingsText(name, text.c_str());
+    }
+
+  private:
+    CPluginHost* host;
+};
+
+namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// The title question; the prefilled text stays unless the user confirms.
+std::string AskTitle(StringId caption, StringId label, const std::string& prefilled) {
+    CUserInterface* ui = GetUserInterface();
+    if (ui == nullptr) {
+        return prefilled;
+    }
+    std::vector<char> text(1024);
+    std::snprintf(text.data(), text.size(), "%s", prefilled.c_str());
+    if (!ui->AskText(LookupString(kStrings, caption), LookupString(kStrings, label), text.data(),
+                     text.size())) {
+        return prefilled;
+    }
+    return text.data();
+}
+
+} // namespace
+
+WebPageDestination::WebPageDestination() {
+    UpdateThumbnailSettings();
+}
+
+WebPageDestination::~WebPageDestination() = default;
+
+const char* WebPageDestination::GetName() {
+    return LookupString(kStrings, IdName);
+}
+
+QWidget* WebPageDestination::CreatePage(QWidget*, const RECT&) {
+    return nullptr;
+}
+
+void WebPageDestination::Attach(BatchHost* host) {
+    batchHost = host;
+    pluginHost = host != nullptr ? host->GetPluginHost() : nullptr;
+    if (pluginHost == nullptr) {
+        return;
+    }
+    // Questions and messages of this library go to the program's service.
+    if (CUserInterface* ui = pluginHost->GetUserInterfaceService()) {
+        SetUserInterface(ui);
+    }
+    store = std::make_unique<HostStore>(pluginHost);
+    configurations =
+        std::make_unique<ProfileConfigurations>(*store, [](const std::string& question) {
+            CUserInterface* ui = GetUserInterface();
+            return ui != nullptr && ui->AskYesNo("Pixmill", question.c_str(), false);
+        });
+    projectPath = store->ReadText(kProjectName);
+    ReadCurrentConfiguration();
+}
+
+void WebPageDestination::ReadCurrentConfiguration() {
+    if (configurations) {
+        configurations->Reload();
+        if (!configurations->Current().empty()) {
+            configurations->Choose(configurations->Current(), profile);
+        }
+    }
+    UpdateThumbnailSettings();
+}
+
+void WebPageDestination::Show(const std::string& text) {
+    if (CUserInterface* ui = GetUserInterface()) {
+        ui->ShowMessage("Pixmill", text.c_str(), MessageIcon::Warning);
+    } else {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+}
+
+bool WebPageDestination::TakeOver() {
+    const ProjectSettings& project = profile.project;
+    if (!project.createThumbnailPages && !project.createZoomPages) {
+        Show(LookupString(kStrings, IdMustSelect));
+        return false;
+    }
+    auto checkTemplate = [this](bool used, const std::string& file) {
+        std::error_code error;
+        if (used && !std::filesystem::is_regular_file(file, error)) {
+            char text[1200];
+            std::snprintf(text, sizeof text, LookupString(kStrings, IdFileNotFound), file.c_str());
+            Show(text);
+            return false;
+        }
+        return true;
+    };
+    if (!checkTemplate(project.createThumbnailPages &&
+                           project.thumbnailStyle == ThumbnailsFromTemplate,
+                       project.thumbnailTemplate) ||
+        !checkTemplate(project.createZoomPages && project.zoomStyle == ZoomPage &&
+                           project.zoomSubstyle == ZoomFromTemplate,
+                       project.zoomTemplate)) {
+        return false;
+    }
+    if (projectPath.empty() || FileNameOf(projectPath).empty()) {
+        Show(LookupString(kStrings, IdNeedProject));
+        return false;
+    }
+    const std::string folder = PageNames(projectPath).Folder();
+    std::error_code error;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, error) &&
+        !std::filesystem::create_directories(folder, error)) {
+        char text[1200];
+        std::snprintf(text, sizeof text, LookupString(kStrings, IdFailCreateDirectory),
+                      folder.c_str());
+        Show(text);
+        return false;
+    }
+    wantThumbnails = project.createThumbnailPages;
+    wantZoom = project.createZoomPages;
+    wantIndex = project.createContentPage;
+    int generation = profile.justZoom.generationStyle;
+    if (project.zoomStyle == ZoomPage) {
+        generation = project.zoomSubstyle == ZoomFromTemplate
+                         ? profile.zoomTemplatePage.generationStyle
+                         : profile.zoomImage.generationStyle;
+    }
+    mainImageMode = !wantZoom                          ? MainEncoded
+                    : generation == GenerateCopySource ? MainCopySource
+                                                       : MainEncoded;
+    UpdateThumbnailSettings();
+    if (store) {
+        store->WriteText(kProjectName, projectPath);
+    }
+    return true;
+}
+
+bool WebPageDestination::ApplyPage() {
+    return TakeOver();
+}
+
+bool WebPageDestination::AcceptsExtensions(const std::string& list) {
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(';', start);
+        if (end == std::string::npos) {
+            end = list.size();
+        }
+        const std::string extension = list.substr(start, end - start);
+        if (strcasecmp(extension.c_str(), ".jpg") == 0 ||
+            strcasecmp(extension.c_str(), ".gif") == 0) {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+bool WebPageDestination::Slot5(const char* extensions) {
+    return AcceptsExtensions(extensions != nullptr ? extensions : "");
+}
+
+void WebPageDestination::UpdateThumbnailSettings() {
+    const bool fromTemplate = profile.project.thumbnailStyle == ThumbnailsFromTemplate;
+    const ThumbnailCell& cell = profile.thumbnailCell;
+    const ThumbnailTemplatePage& page = profile.thumbnailTemplatePage;
+    const bool fit = fromTemplate ? page.fitToThumbnailSize : cell.fitToThumbnailSize;
+    const int fitStyle = fromTemplate ? page.fitStyle : cell.fitStyle;
+    thumbnail.width = std::clamp(fromTemplate ? page.width : cell.width, 1, 32000);
+    thumbnail.height = std::clamp(fromTemplate ? page.height : cell.height, 1, 32000);
+    thumbnail.fitToSize = fit ? 1 : 0;
+    thumbnail.smartCut = fit && fitStyle == FitSmartCut ? 1 : 0;
+    thumbnail.discardAspectRatio = fit && fitStyle == FitDiscardAspect ? 1 : 0;
+    thumbnail.enhance =
+        std::clamp(fromTemplate ? page.jpegEnhancement : cell.jpegEnhancement, -100, 100);
+}
+
+ThumbnailSettings* WebPageDestination::GetThumbnailSettings() {
+    return &thumbnail;
+}
+
+SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream*) {
+    current = GalleryImage{};
+    mainTarget.clear();
+    thumbnailTarget.clear();
+    targets = SaveTargets{};
+    const std::string baseName = request->baseName != nullptr ? request->baseName : "";
+    const std::string folder = PageNames(projectPath).Folder();
+    current.itemName = baseName;
+    // Only the names are made lower case: the folder is the user's, and
+    // this file system tells case apart.
+    if (wantThumbnails) {
+        const std::string extension =
+            request->thumbnailExtension ? request->thumbnailExtension : "";
+        const std::string& expansion = profile.project.thumbnailStyle == ThumbnailsFromTemplate
+                                           ? profile.thumbnailTemplatePage.nameExpansion
+                                           : profile.thumbnailCell.nameExpansion;
+        thumbnailTarget = folder + Lower(baseName + expansion + "." + extension);
+        current.thumbnailFile = thumbnailTarget;
+        const std::string prefilled = baseName + "." + extension;
+        current.thumbnailTitle =
+            profile.thumbnailTable.includeTitle
+                ? AskTitle(IdThumbnailTitleCaption, IdThumbnailTitleLabel, prefilled)
+                : prefilled;
+        targets.thumbnail = thumbnailTarget.data();
+    }
+    if (wantZoom) {
+        const std::string extension = request->mainExtension ? request->mainExtension : "";
+        current.bigFile = folder + Lower(baseName + "." + extension);
+        if (mainImageMode != MainThumbnailsOnly) {
+            mainTarget = current.bigFile;
+            targets.main = mainTarget.data();
+        }
+        const std::string prefilled = baseName + "." + extension;
+        current.zoomTitle = profile.zoomImage.includeTitle
+                                ? AskTitle(IdZoomTitleCaption, IdZoomTitleLabel, prefilled)
+                                : prefilled;
+    }
+    current.width = request->width;
+    current.height = request->height;
+    if (targets.main == nullptr && targets.thumbnail == nullptr) {
+        return nullptr;
+    }
+    return &targets;
+}
+
+void WebPageDestination::EndSave(bool mainSaved, bool thumbnailSaved) {
+    if (!thumbnailTarget.empty() && thumbnailSaved) {
+        current.bigPresent =
+            !current.bigFile.empty() && (mainSaved || mainImageMode != MainEncoded);
+        images.push_back(current);
+    } else if (!wantThumbnails && mainSaved) {
+        current.bigPresent = true;
+        images.push_back(current);
+    }
+    mainTarget.clear();
+    thumbnailTarget.clear();
+    targets = SaveTargets{};
+}
+
+void WebPageDestination::EndBatch(CVStream* log, bool) {
+    if (images.empty()) {
+        return;
+    }
+    PageGenerator generator(profile, projectPath, [log](const std::string& text) {
+        if (log != nullptr) {
+            log->Write(text.data(), text.size());
+        }
+    });
+    generator.Generate(images);
+    images.clear();
+}
+
+void WebPageDestination::Help(QWidget*) {}
+
+const char* WebPageDestination::GetConfigName() {
+    configName = configurations ? configurations->Current() : std::string();
+    if (configName.empty()) {
+        configName = LookupString(kStrings, IdDefaultConfig);
+    }
+    return configName.c_str();
+}
+
+} // namespace pixmill::pagesmith

@@ -1,0 +1,82 @@
+// The web-page batch destination without its settings page: it names the
+// run's picture and thumbnail files in the project folder, collects what was
+// saved and writes the pages when the run ends (also after a cancel).
+#pragma once
+
+#include "html_profile.h"
+#include "page_generator.h"
+#include "pixmill/batch_interfaces.h"
+#include "profile_configurations.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pixmill::pagesmith {
+
+class WebPageDestination : public BatchDestination {
+  public:
+    static constexpr const char* kProjectName = "HtmlProjectPath";
+
+    WebPageDestination();
+    ~WebPageDestination() override;
+
+    const char* GetName() override;
+    QWidget* CreatePage(QWidget* parent, const RECT& area) override;
+    void Attach(BatchHost* host) override;
+    bool ApplyPage() override;
+    // Answers whether none of the ";"-separated extensions is ".jpg" or
+    // ".gif" (case ignored).
+    bool Slot5(const char* extensions) override;
+    ThumbnailSettings* GetThumbnailSettings() override;
+    int GetMainImageMode() override { return mainImageMode; }
+    SaveTargets* BeginSave(const SaveRequest* request, CVStream* log) override;
+    void EndSave(bool mainSaved, bool thumbnailSaved) override;
+    void EndBatch(CVStream* log, bool completed) override;
+    void Slot11() override { images.clear(); }
+    void Help(QWidget* window) override;
+    int GetTargetKind() override { return TargetFileNames; }
+    // The name of the current configuration.
+    virtual const char* GetConfigName();
+
+    // The extension list slot 5 tests (the interface's slot has no argument).
+    static bool AcceptsExtensions(const std::string& list);
+
+    HtmlProfile& Profile() { return profile; }
+    const std::string& ProjectPath() const { return projectPath; }
+    void SetProjectPath(const std::string& path) { projectPath = path; }
+    const std::vector<GalleryImage>& Images() const { return images; }
+    ProfileConfigurations* Configurations() { return configurations.get(); }
+    CPluginHost* Host() const { return pluginHost; }
+    // Reads the current configuration's file into the profile.
+    void ReadCurrentConfiguration();
+    // Keeps the thumbnail block in step with the profile.
+    void UpdateThumbnailSettings();
+    // Validates the profile and the project path and takes them over for
+    // the next run; messages go through the user-interface service.
+    bool TakeOver();
+    // One message through the user-interface service.
+    void Show(const std::string& text);
+
+  private:
+    class HostStore;
+
+    HtmlProfile profile;
+    ThumbnailSettings thumbnail;
+    std::string projectPath;
+    bool wantThumbnails = true, wantZoom = true, wantIndex = true;
+    int mainImageMode = MainEncoded;
+
+    BatchHost* batchHost = nullptr;
+    CPluginHost* pluginHost = nullptr;
+    std::unique_ptr<HostStore> store;
+    std::unique_ptr<ProfileConfigurations> configurations;
+
+    std::vector<GalleryImage> images;
+    GalleryImage current;
+    std::string mainTarget, thumbnailTarget;
+    SaveTargets targets;
+    std::string configName;
+};
+
+} // namespace pixmill::pagesmith
