@@ -37,6 +37,8 @@ struct Options {
     int shardIndex = 0, shardCount = 1; // --shard I/N
     bool recursive = false;
     bool fastDecode = false;
+
+    bool openPage = false; // help --open
 };
 
 // Parses argv; on a usage error prints it and returns false with exitCode set.

@@ -46,6 +46,7 @@ constexpr CommandSpec kCommands[] = {
     {cmd::CloseAll, "Close A&ll", "", "Close all documents\nClose All", Enabling::Document},
     {cmd::About, "&About...", "",
      "Display program information, version number and copyright\nAbout", Enabling::Always},
+    {cmd::HelpContents, "&Contents", "F1", "Contents Help\nContents Help", Enabling::Always},
 };
 
 } // namespace

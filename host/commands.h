@@ -37,6 +37,7 @@ enum : int {
     TileVertically = 57652,
     CloseAll = 32785,
     About = 57664,
+    HelpContents = 57666,
 };
 } // namespace cmd
 
