@@ -6,7 +6,10 @@
 #include "host/streams.h"
 #include "pixmill/user_interface.h"
 
+#include "pixmill/errors.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 namespace pixmill {
@@ -14,8 +17,15 @@ namespace pixmill {
 // A target file: the stream writes the temporary file that becomes the
 // target when the save ended well.
 struct BatchFileDest::Target {
-    explicit Target(const std::string& name)
-        : file(name), stream(file.Temporary(), CVFileStream::ForWriting) {}
+    Target(const std::string& name, bool replaceReadOnly)
+        : file(Checked(name, replaceReadOnly)), stream(file.Temporary(), CVFileStream::ForWriting) {
+    }
+    static const std::string& Checked(const std::string& name, bool replaceReadOnly) {
+        if (!replaceReadOnly && IsReadOnlyFile(name)) {
+            throw CVFileError::FromErrno(EACCES, name.c_str());
+        }
+        return name;
+    }
     AtomicFile file;
     CVFileStream stream;
 };
@@ -114,12 +124,13 @@ SaveTargets* BatchFileDest::BeginSave(const SaveRequest* request, CVStream*) {
     }
     try {
         if (!isThumbnail || mainImageMode != MainThumbnailsOnly) {
-            mainTarget = std::make_unique<Target>(folder + name + "." + request->mainExtension);
+            mainTarget = std::make_unique<Target>(folder + name + "." + request->mainExtension,
+                                                  replaceReadOnly);
             targets.main = &mainTarget->stream;
         }
         if (isThumbnail) {
-            thumbnailTarget = std::make_unique<Target>(folder + name + thumbName + "." +
-                                                       request->thumbnailExtension);
+            thumbnailTarget = std::make_unique<Target>(
+                folder + name + thumbName + "." + request->thumbnailExtension, replaceReadOnly);
             targets.thumbnail = &thumbnailTarget->stream;
         }
     } catch (...) {

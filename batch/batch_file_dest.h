@@ -54,6 +54,8 @@ class BatchFileDest : public BatchDestination {
     // The request's extra word is the item's folder below the source's root
     // (set for the built-in file source): files go into that sub-folder.
     void SetKeepSubfolders(bool on) { keepSubfolders = on; }
+    // Read-only files in the way fail their image unless this is on.
+    void SetReplaceReadOnly(bool on) { replaceReadOnly = on; }
     void SetHelpHandler(std::function<void(int)> handler) { helpHandler = std::move(handler); }
 
     // The stored settings (the thumbnail block holds the thumbnail ones).
@@ -75,6 +77,7 @@ class BatchFileDest : public BatchDestination {
     std::unique_ptr<Target> thumbnailTarget;
     SaveTargets targets;
     bool keepSubfolders = false;
+    bool replaceReadOnly = false;
     std::function<std::optional<std::string>(const std::string&)> askFileName;
     std::function<void(int)> helpHandler;
 };

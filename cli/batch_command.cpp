@@ -237,27 +237,30 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
     std::vector<Worker> workers(static_cast<size_t>(jobs));
     std::fflush(stdout);
     std::fflush(stderr);
-    for (Worker& worker : workers) {
-        int taskPipe[2], resultPipe[2];
-        if (pipe(taskPipe) != 0 || pipe(resultPipe) != 0) {
-            throw CVFileError::FromErrno(errno, "pipe");
-        }
-        worker.pid = fork();
-        if (worker.pid == 0) {
-            close(taskPipe[1]);
-            close(resultPipe[0]);
-            for (const Worker& other : workers) {
-                if (other.pid > 0) {
-                    close(other.tasks);
-                    close(other.results);
-                }
+    {
+        const BreakSignalsHeld held;
+        for (Worker& worker : workers) {
+            int taskPipe[2], resultPipe[2];
+            if (pipe(taskPipe) != 0 || pipe(resultPipe) != 0) {
+                throw CVFileError::FromErrno(errno, "pipe");
             }
-            WorkerMain(job, destination, files, taskPipe[0], resultPipe[1]);
+            worker.pid = fork();
+            if (worker.pid == 0) {
+                close(taskPipe[1]);
+                close(resultPipe[0]);
+                for (const Worker& other : workers) {
+                    if (other.pid > 0) {
+                        close(other.tasks);
+                        close(other.results);
+                    }
+                }
+                WorkerMain(job, destination, files, taskPipe[0], resultPipe[1]);
+            }
+            close(taskPipe[0]);
+            close(resultPipe[1]);
+            worker.tasks = taskPipe[1];
+            worker.results = resultPipe[0];
         }
-        close(taskPipe[0]);
-        close(resultPipe[1]);
-        worker.tasks = taskPipe[1];
-        worker.results = resultPipe[0];
     }
 
     const uint32_t startTime = Milliseconds();
@@ -454,6 +457,7 @@ int ConfigureFileDest(BatchFileDest& dest, const Options& options) {
         dest.thumbName = name.value;
     }
     dest.SetKeepSubfolders(true);
+    dest.SetReplaceReadOnly(options.force);
     return ExitOk;
 }
 

@@ -6,6 +6,7 @@
 #include "cli/overlay_settings_store.h"
 #include "cli/schema_catalog.h"
 #include "cli/terminal.h"
+#include "host/atomic_file.h"
 #include "host/host_services.h"
 #include "host/image_pipeline.h"
 #include "host/path_fields.h"
@@ -117,7 +118,7 @@ Batch options:
                           when the first operation shrinks them at least twice
                           as much (faster, slightly less exact)
   --force                 convert: allow OUT to be the input file, and replace
-                          a read-only OUT
+                          a read-only OUT; batch: replace read-only outputs
   --max-pixels N          refuse pictures of more than N pixels (width x
                           height) before reading them (default: the stored
                           setting MaxImagePixels, else 268435456)
@@ -552,11 +553,6 @@ CFormatPlugin* FormatForOutput(CPluginManager& plugins, const std::string& path,
 }
 
 // A file nobody may write to is not replaced without being told to.
-bool ReadOnlyFile(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa {
     }, sb{};
@@ -593,7 +589,7 @@ int CommandConvert(Session& session, const Options& options) {
                      known.c_str());
         return ExitFailure;
     }
-    if (!options.force && ReadOnlyFile(out)) {
+    if (!options.force && IsReadOnlyFile(out)) {
         std::fprintf(stderr, "pixmill-cli: %s: the file is read-only (use --force to replace it)\n",
                      out.c_str());
         return ExitFailure;

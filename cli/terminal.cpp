@@ -15,6 +15,12 @@ void OnInterrupt(int) {
         _exit(130); // a second Ctrl+C: stop at once
     }
 }
+void BreakSignals(sigset_t* set) {
+    sigemptyset(set);
+    sigaddset(set, SIGINT);
+    sigaddset(set, SIGTERM);
+    sigaddset(set, SIGUSR1);
+}
 } // namespace
 
 void InstallBreakHandler() {
@@ -32,6 +38,20 @@ void InstallWorkerBreakHandler() {
     sigaction(SIGINT, &action, nullptr);
     action.sa_handler = OnInterrupt;
     sigaction(SIGUSR1, &action, nullptr);
+    // Forked under BreakSignalsHeld: a break that came meanwhile arrives now.
+    sigset_t breaks;
+    BreakSignals(&breaks);
+    sigprocmask(SIG_UNBLOCK, &breaks, nullptr);
+}
+
+BreakSignalsHeld::BreakSignalsHeld() {
+    sigset_t breaks;
+    BreakSignals(&breaks);
+    sigprocmask(SIG_BLOCK, &breaks, &previous);
+}
+
+BreakSignalsHeld::~BreakSignalsHeld() {
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
 bool BreakRequested() {

@@ -6,6 +6,7 @@
 #include "host/progress.h"
 #include "pixmill/user_interface.h"
 
+#include <csignal>
 #include <string>
 
 namespace pixmill::cli {
@@ -16,6 +17,20 @@ bool BreakRequested();
 // In a worker process: Ctrl+C is left to the parent, which passes the break
 // on with SIGUSR1.
 void InstallWorkerBreakHandler();
+
+// Holds Ctrl+C and the workers' break signal back while worker processes are
+// forked: a worker that met a break before its own handler was in place would
+// die of it (SIGUSR1's default action) and lose the image it holds.
+class BreakSignalsHeld {
+  public:
+    BreakSignalsHeld();
+    ~BreakSignalsHeld();
+    BreakSignalsHeld(const BreakSignalsHeld&) = delete;
+    BreakSignalsHeld& operator=(const BreakSignalsHeld&) = delete;
+
+  private:
+    sigset_t previous{};
+};
 void ClearBreak();
 
 class TerminalProgress : public ProgressDisplay {

@@ -11,6 +11,11 @@
 
 namespace pixmill {
 
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0;
+}
+
 AtomicFile::AtomicFile(const std::string& target) : target(target) {
     const size_t slash = target.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);

@@ -7,6 +7,10 @@
 
 namespace pixmill {
 
+// Whether path is a regular file nobody may write: replacing it by a rename
+// would go through silently, so callers ask first.
+bool IsReadOnlyFile(const std::string& path);
+
 class AtomicFile {
   public:
     // Creates the temporary file; throws CVFileError when the folder does not

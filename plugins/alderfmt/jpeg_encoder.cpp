@@ -223,18 +223,25 @@ void JpegEncoder::FlushBits() {
 
 void JpegEncoder::WriteHeaders(bool progressive) {
     PutWord(0xFFD8);
-    // JFIF 1.01, dots per inch.
-    PutWord(0xFFE0);
-    PutWord(16);
-    const uint8_t jfif[] = {'J', 'F', 'I', 'F', 0, 1, 1, 1};
-    for (uint8_t b : jfif) {
-        PutByte(b);
-    }
+    // JFIF 1.01 in dots per inch; an unknown resolution is written as
+    // "aspect ratio only" (units 0, 1:1), never as 0 dpi.
     auto density = [](int32_t perMetre) {
         return static_cast<int>(std::clamp(std::lround(perMetre * 2.54 * 0.01), 0L, 65535L));
     };
-    PutWord(density(image->header.biXPelsPerMeter));
-    PutWord(density(image->header.biYPelsPerMeter));
+    int xDensity = density(image->header.biXPelsPerMeter);
+    int yDensity = density(image->header.biYPelsPerMeter);
+    const bool known = xDensity > 0 && yDensity > 0;
+    if (!known) {
+        xDensity = yDensity = 1;
+    }
+    PutWord(0xFFE0);
+    PutWord(16);
+    const uint8_t jfif[] = {'J', 'F', 'I', 'F', 0, 1, 1, static_cast<uint8_t>(known ? 1 : 0)};
+    for (uint8_t b : jfif) {
+        PutByte(b);
+    }
+    PutWord(xDensity);
+    PutWord(yDensity);
     PutByte(0);
     PutByte(0);
     for (int t = 0; t < (grey ? 1 : 2); ++t) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -67,7 +68,10 @@ uint64_t SourcePixelBytes(SampleLayout layout, uint16_t samplesPerPixel) {
 
 // ------------------------------------------------------------ classification
 
-TiffClassification ClassifyPicture(const TiffPicture& p) {
+namespace {
+
+// The layouts the strip reader converts itself.
+TiffClassification ClassifyStripLayout(const TiffPicture& p) {
     TiffClassification result;
     const uint16_t bits = p.bitsPerSample;
     if (p.photometric == 2) {
@@ -123,6 +127,69 @@ TiffClassification ClassifyPicture(const TiffPicture& p) {
     }
     result.layout = layout;
     return result;
+}
+
+bool IsAlphaLayout(SampleLayout layout) {
+    return layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16 ||
+           layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16;
+}
+
+} // namespace
+
+TiffClassification ClassifyPicture(const TiffPicture& p) {
+    TiffClassification result = ClassifyStripLayout(p);
+    if (p.sampleFormat == SAMPLEFORMAT_INT) {
+        // Two's complement grey or colour: flipping the sign bit keeps the
+        // order of the levels. libtiff's RGBA reader would take them as
+        // unsigned, so nothing else is read.
+        const bool flippable =
+            (result.layout == SampleLayout::Packed && p.bitsPerSample == 8 && p.photometric <= 1) ||
+            result.layout == SampleLayout::Gray16 || result.layout == SampleLayout::Rgb ||
+            result.layout == SampleLayout::Rgb16;
+        result.signedSamples = flippable;
+        if (!flippable) {
+            result.layout = SampleLayout::Unsupported;
+        }
+        return result;
+    }
+    if (p.sampleFormat != SAMPLEFORMAT_UINT) {
+        result.layout = SampleLayout::Unsupported; // floating point or complex
+        return result;
+    }
+    // Associated alpha is already multiplied into the colour: the RGBA reader
+    // knows both kinds.
+    if (IsAlphaLayout(result.layout) && p.extraSamples > 0 &&
+        p.extraSampleKind == EXTRASAMPLE_ASSOCALPHA) {
+        result.layout = SampleLayout::Unsupported;
+    }
+    if (result.layout == SampleLayout::Unsupported && p.rgbaReadable) {
+        result.layout = SampleLayout::ThroughRgba;
+        result.depth = 24;
+    }
+    return result;
+}
+
+std::string RefusalOf(const TiffPicture& p) {
+    char text[400];
+    const unsigned bits = p.bitsPerSample;
+    if (p.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        std::snprintf(text, sizeof text, "TIFF: %u-bit float samples are not supported", bits);
+    } else if (p.sampleFormat == SAMPLEFORMAT_INT) {
+        std::snprintf(text, sizeof text, "TIFF: %u-bit signed samples are not supported", bits);
+    } else if (p.sampleFormat != SAMPLEFORMAT_UINT) {
+        std::snprintf(text, sizeof text, "TIFF: complex samples are not supported");
+    } else if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) {
+        std::snprintf(text, sizeof text, "TIFF: %u-bit samples are not supported", bits);
+    } else if (p.rgbaRefusal[0] != '\0') {
+        std::snprintf(text, sizeof text, "TIFF: %s", p.rgbaRefusal);
+    } else {
+        std::snprintf(text, sizeof text,
+                      "TIFF: %u samples of %u bits with photometric interpretation %u are not "
+                      "supported",
+                      static_cast<unsigned>(p.samplesPerPixel), bits,
+                      static_cast<unsigned>(p.photometric));
+    }
+    return text;
 }
 
 void BuildGrayRamp(RGBQUAD* palette, uint32_t levels, uint16_t photometric, int minSample,
@@ -245,6 +312,28 @@ void TiffCodec::ReadTags() {
     TIFFGetFieldDefaulted(tif, TIFFTAG_MINSAMPLEVALUE, &p.minSample);
     TIFFGetFieldDefaulted(tif, TIFFTAG_MAXSAMPLEVALUE, &p.maxSample);
     p.tiled = TIFFIsTiled(tif) != 0;
+    if (p.tiled) {
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &p.tileLength);
+    }
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &p.sampleFormat);
+    uint16_t extraCount = 0;
+    uint16_t* extraKinds = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) && extraCount > 0 &&
+        extraKinds != nullptr) {
+        p.extraSamples = extraCount;
+        p.extraSampleKind = extraKinds[0];
+    }
+    // Beginning is the whole test: the check alone passes layouts that
+    // libtiff then has no row converter for (4-bit RGB).
+    char refusal[1024] = {};
+    TIFFRGBAImage probe{};
+    p.rgbaReadable =
+        TIFFRGBAImageOK(tif, refusal) != 0 && TIFFRGBAImageBegin(&probe, tif, 1, refusal) != 0;
+    if (p.rgbaReadable) {
+        TIFFRGBAImageEnd(&probe);
+    } else {
+        std::snprintf(p.rgbaRefusal, sizeof p.rgbaRefusal, "%s", refusal);
+    }
     p.scanlineSize = TIFFScanlineSize64(tif);
     p.bytesPerPixel = p.width > 0 ? std::max<uint64_t>(1, p.scanlineSize / p.width) : 1;
     p.levels = p.bitsPerSample <= 8 ? 1u << p.bitsPerSample : 256u;
@@ -296,6 +385,12 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     const int width = static_cast<int>(picture.width);
     const int height = static_cast<int>(picture.height);
     const TiffClassification kind = ClassifyPicture(picture);
+    if (kind.layout == SampleLayout::Unsupported) {
+        // Said at once, so that a look at the header tells what reading will do.
+        const std::string reason = RefusalOf(picture);
+        FreeWorkBuffer();
+        host->RaiseImageErrorDetail(CVImageError::UnsupportedFormat, reason.c_str());
+    }
     const int colors =
         kind.depth <= 8 ? static_cast<int>(std::min<uint32_t>(picture.levels, 256)) : 0;
 
@@ -307,6 +402,9 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
         transparency = TransparencyInfo{RGBQUAD{191, 191, 191, 0}, 1};
     } else if (layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16) {
         transparency = TransparencyInfo{RGBQUAD{63, 63, 63, 0}, 1};
+    } else if (layout == SampleLayout::ThroughRgba && picture.extraSamples > 0 &&
+               picture.extraSampleKind != EXTRASAMPLE_UNSPECIFIED) {
+        transparency = TransparencyInfo{RGBQUAD{191, 191, 191, 0}, 1};
     }
 
     // A host error (no memory for the pixels): nothing stays open.
@@ -435,15 +533,119 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
             t[3 * x + 2] = Blend(HighByte(px), a);
         }
         break;
+    case SampleLayout::ThroughRgba:
     case SampleLayout::Unsupported:
         break;
     }
 }
 
+namespace {
+
+// Two's complement samples to offset binary, in place.
+void FlipSignBits(uint8_t* samples, uint64_t count, uint16_t bitsPerSample) {
+    if (bitsPerSample == 16) {
+        for (uint64_t i = 0; i < count; ++i) {
+            uint16_t value;
+            std::memcpy(&value, samples + 2 * i, sizeof value);
+            value ^= 0x8000;
+            std::memcpy(samples + 2 * i, &value, sizeof value);
+        }
+    } else {
+        for (uint64_t i = 0; i < count; ++i) {
+            samples[i] ^= 0x80;
+        }
+    }
+}
+
+// One row of libtiff's RGBA raster (0xAABBGGRR, colour already multiplied
+// by alpha) as blue, green, red over the light grey the strip reader blends
+// against.
+void CompositeRgbaRow(const uint32_t* source, uint8_t* target, uint32_t width) {
+    for (uint32_t x = 0; x < width; ++x) {
+        const uint32_t p = source[x];
+        const uint32_t cover = (kBlendLevel * (255 - TIFFGetA(p)) + 127) / 255;
+        target[3 * x] = static_cast<uint8_t>(std::min<uint32_t>(255, TIFFGetB(p) + cover));
+        target[3 * x + 1] = static_cast<uint8_t>(std::min<uint32_t>(255, TIFFGetG(p) + cover));
+        target[3 * x + 2] = static_cast<uint8_t>(std::min<uint32_t>(255, TIFFGetR(p) + cover));
+    }
+}
+
+} // namespace
+
 bool TiffCodec::ReadPixels(CVProgress* progress) {
     // A user break or a host error: nothing stays open.
     OnExit freeWork([this] { FreeWorkBuffer(); });
+    if (file && ClassifyPicture(picture).layout == SampleLayout::ThroughRgba) {
+        return ReadThroughRgba(progress);
+    }
     return ReadStrips(progress);
+}
+
+bool TiffCodec::ReadThroughRgba(CVProgress* progress) {
+    TIFF* tif = file->get();
+    char message[1024] = {};
+    TIFFRGBAImage rgba{};
+    // Stop on errors: a damaged strip fails the picture, as in the strip reader.
+    if (!TIFFRGBAImageBegin(&rgba, tif, 1, message)) {
+        const std::string reason = std::string("TIFF: ") + message;
+        FreeWorkBuffer();
+        host->RaiseImageErrorDetail(CVImageError::UnsupportedFormat, reason.c_str());
+    }
+    OnExit end([&rgba] { TIFFRGBAImageEnd(&rgba); });
+    rgba.req_orientation = ORIENTATION_TOPLEFT;
+
+    // A band of whole strips or tiles at a time, so none is decoded twice.
+    const uint32_t width = picture.width;
+    const uint32_t height = picture.height;
+    uint32_t band = picture.tiled ? picture.tileLength : picture.rowsPerStrip;
+    if (band == 0 || band > height) {
+        band = height;
+    }
+    stripBuffer = static_cast<uint8_t*>(host->Alloc(size_t{width} * band * sizeof(uint32_t)));
+    const auto* raster = reinterpret_cast<const uint32_t*>(stripBuffer);
+
+    const size_t targetRowSize = CVImage::StrideOf(24, static_cast<int>(width));
+    uint8_t* row = BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
+    int rowsDone = 0;
+    int sinceLast = 0;
+    for (uint32_t top = 0; top < height; top += band) {
+        const uint32_t rows = std::min(band, height - top);
+        rgba.row_offset = static_cast<int>(top);
+        rgba.col_offset = 0;
+        if (!TIFFRGBAImageGet(&rgba, reinterpret_cast<uint32_t*>(stripBuffer), width, rows)) {
+            end.Dismiss(); // ended while libtiff is still open
+            TIFFRGBAImageEnd(&rgba);
+            Fail(this, host, CVImageError::ReadError);
+        }
+        for (uint32_t r = 0; r < rows; ++r) {
+            CompositeRgbaRow(raster + size_t{width} * r, row, width);
+            row -= targetRowSize; // bottom-up: the next picture row lies lower in memory
+            ++rowsDone;
+            ++sinceLast;
+            if (rowsDone >= checkpoint) {
+                row = RowsDone(row, sinceLast, progress);
+                sinceLast = 0;
+            }
+        }
+    }
+    if (sinceLast > 0) {
+        RowsDone(row, sinceLast, progress);
+    }
+    end.Dismiss();
+    TIFFRGBAImageEnd(&rgba);
+    EndReading(progress);
+    return true;
+}
+
+void TiffCodec::EndReading(CVProgress* progress) {
+    file->Close();
+    file.reset();
+    FreeStripBuffer();
+    if (progress != nullptr) {
+        progress->End();
+    }
+    const int64_t length = stream->Seek(0, CVStream::FromEnd);
+    writtenSize = static_cast<int>(std::min<int64_t>(length, std::numeric_limits<int>::max()));
 }
 
 bool TiffCodec::ReadStrips(CVProgress* progress) {
@@ -481,6 +683,10 @@ bool TiffCodec::ReadStrips(CVProgress* progress) {
         if (got != wanted) {
             Fail(this, host, CVImageError::ReadError);
         }
+        if (kind.signedSamples) {
+            FlipSignBits(stripBuffer, scanline * rows / (picture.bitsPerSample / 8),
+                         picture.bitsPerSample);
+        }
         for (uint32_t r = 0; r < rows; ++r) {
             ConvertRow(stripBuffer + scanline * r, row, kind.layout);
             row -= targetRowSize; // bottom-up: the next picture row lies lower in memory
@@ -495,14 +701,7 @@ bool TiffCodec::ReadStrips(CVProgress* progress) {
     if (sinceLast > 0) {
         RowsDone(row, sinceLast, progress);
     }
-    file->Close();
-    file.reset();
-    FreeStripBuffer();
-    if (progress != nullptr) {
-        progress->End();
-    }
-    const int64_t length = stream->Seek(0, CVStream::FromEnd);
-    writtenSize = static_cast<int>(std::min<int64_t>(length, std::numeric_limits<int>::max()));
+    EndReading(progress);
     return true;
 }
 

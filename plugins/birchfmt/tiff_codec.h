@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace pixmill::birch {
 
@@ -24,6 +25,8 @@ enum class SampleLayout {
     Rgb16,       // 16-bit red, green, blue: high bytes
     Rgba,        // 8-bit red, green, blue, alpha, blended against 192
     Rgba16,      // 16-bit red, green, blue, alpha: high bytes, blended likewise
+    ThroughRgba, // any other layout libtiff can decode (tiles, planes, CMYK,
+                 // YCbCr, associated alpha): its RGBA reader, as 24-bit
 };
 
 // What the reader knows about the picture after the header.
@@ -42,6 +45,13 @@ struct TiffPicture {
     uint64_t bytesPerPixel = 1;
     uint32_t levels = 2;
     bool tiled = false;
+    uint32_t tileLength = 0;
+    uint16_t sampleFormat = 1;    // 1 unsigned, 2 signed, 3 floating point
+    uint16_t extraSampleKind = 0; // of the first extra sample: 1 associated alpha
+    uint16_t extraSamples = 0;
+    // Whether libtiff's RGBA reader can decode the picture, and if not why.
+    bool rgbaReadable = false;
+    char rgbaRefusal[256] = {};
     uint16_t minSample = 0;
     uint16_t maxSample = 1;
     // Colour map (palette pictures), and whether it holds 16-bit values.
@@ -56,8 +66,13 @@ struct TiffPicture {
 struct TiffClassification {
     int depth = 0;
     SampleLayout layout = SampleLayout::Unsupported;
+    bool signedSamples = false; // two's complement samples: the sign bit flipped
 };
 TiffClassification ClassifyPicture(const TiffPicture& picture);
+
+// Why a picture the classification leaves unsupported cannot be read
+// ("TIFF: 32-bit float samples are not supported").
+std::string RefusalOf(const TiffPicture& picture);
 
 // The grey ramp of a grey picture of `levels` levels for photometric 0 or 1;
 // entries beyond 255 are clamped. A sample range of zero or below falls
@@ -89,6 +104,9 @@ class TiffCodec : public FormatCodecBase {
   private:
     void ReadTags();
     bool ReadStrips(CVProgress* progress);
+    bool ReadThroughRgba(CVProgress* progress);
+    // After the last row: the stream's size as the written size, libtiff closed.
+    void EndReading(CVProgress* progress);
     bool WriteStrips(CVStream* output, CVProgress* progress);
     // The tags of the image being written, its colour map included.
     bool WriteTags(uint16_t photometric, uint32_t rowsPerStrip);

@@ -331,6 +331,23 @@ TEST_F(CliBatch, ShardsProfilesAndUsage) {
     EXPECT_EQ(Tree(dir + "/x"), std::vector<std::string>{}) << "no image touched";
 }
 
+TEST_F(CliBatch, ReadOnlyOutputsAreKeptUnlessForced) {
+    const std::string out = dir + "/ro";
+    ASSERT_EQ(RunReal({"batch", in + "/a.tif", "--out", out, "-q"}).exitCode, 0);
+    const std::string target = out + "/a.tif";
+    std::ofstream(target, std::ios::binary | std::ios::trunc) << "kept";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const Result refused = RunReal({"batch", in + "/a.tif", "--out", out, "-q"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(ReadAll(target), "kept");
+    EXPECT_NE(ReadAll(out + "/qorel.log").find("a.tif save error"), std::string::npos)
+        << ReadAll(out + "/qorel.log");
+    const Result forced = RunReal({"batch", in + "/a.tif", "--out", out, "--force", "-q"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_NE(ReadAll(target), "kept");
+    EXPECT_EQ(Tree(out), (std::vector<std::string>{"a.tif", "qorel.log"})) << "no temporary left";
+}
+
 TEST_F(Cli, BatchCtrlCCancelsTheRun) {
     for (const char* name : {"1.trw", "2.trw", "3.trw"}) {
         MakeImage(name);

@@ -334,19 +334,142 @@ TEST(TiffRead, BadFilesEndWithTheirImageErrors) {
     EXPECT_EQ(ImageErrorOf(host, MakeTiff(huge)), 6);
     const SIZE box{100, 100};
     EXPECT_EQ(ImageErrorOf(host, MakeTiff(huge), &box), 6) << "also for a preview";
+}
 
-    TiffSpec cmyk = GraySpec(8, PHOTOMETRIC_SEPARATED);
-    cmyk.samplesPerPixel = 4;
-    EXPECT_EQ(ImageErrorOf(host, MakeTiff(cmyk)), 3);
-    TiffSpec planes = rgb;
+// Layouts the strip reader leaves to libtiff's RGBA reader come out as 24-bit
+// pictures with libtiff's colours (alpha composited over light grey); what
+// neither can read is refused at the header, naming the reason.
+TEST(TiffRead, UnusualLayoutsReadThroughLibtiff) {
+    TestHost host;
+    auto rgbSpec = [](uint16_t samples) {
+        TiffSpec spec = GraySpec(8, PHOTOMETRIC_RGB);
+        spec.width = 37; // tiles and strips end inside the picture
+        spec.height = 29;
+        spec.samplesPerPixel = samples;
+        spec.rowsPerStrip = 8;
+        spec.sample = [](uint32_t x, uint32_t y, uint32_t s) {
+            return s == 3 ? (x * 40 + y * 9) & 255 : Pattern(x, y, s, 8);
+        };
+        return spec;
+    };
+    struct Case {
+        const char* name;
+        TiffSpec spec;
+    };
+    std::vector<Case> cases;
+    TiffSpec cmyk = rgbSpec(4);
+    cmyk.photometric = PHOTOMETRIC_SEPARATED;
+    cases.push_back({"CMYK", cmyk});
+    TiffSpec planes = rgbSpec(3);
     planes.planar = PLANARCONFIG_SEPARATE;
-    EXPECT_EQ(ImageErrorOf(host, MakeTiff(planes)), 3);
+    cases.push_back({"separate planes", planes});
+    TiffSpec tiled = rgbSpec(3);
+    tiled.tiled = true;
+    cases.push_back({"tiles", tiled});
+    TiffSpec tiledAlpha = rgbSpec(4);
+    tiledAlpha.tiled = true;
+    tiledAlpha.extraSamples = {EXTRASAMPLE_UNASSALPHA};
+    cases.push_back({"tiles with alpha", tiledAlpha});
+    TiffSpec associated = rgbSpec(4);
+    associated.extraSamples = {EXTRASAMPLE_ASSOCALPHA};
+    associated.sample = [](uint32_t x, uint32_t y, uint32_t s) {
+        const uint32_t alpha = (x * 40 + y * 9) & 255;
+        return s == 3 ? alpha : Pattern(x, y, s, 8) * alpha / 255; // colour times alpha
+    };
+    cases.push_back({"associated alpha", associated});
+    TiffSpec jpeg = rgbSpec(3);
+    jpeg.photometric = PHOTOMETRIC_YCBCR;
+    jpeg.compression = COMPRESSION_JPEG;
+    jpeg.rowsPerStrip = 16;
+    jpeg.moreTags = [](TIFF* tif) { TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB); };
+    cases.push_back({"YCbCr JPEG", jpeg});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ByteVector file = MakeTiff(c.spec);
+        const std::vector<uint32_t> judge = ReadRgbaWithLibtiff(file);
+        ASSERT_EQ(judge.size(), size_t{c.spec.width} * c.spec.height);
+        CVImage image(host.get());
+        ReadWithCodec(host.get(), file, image);
+        ASSERT_EQ(image.BitCount(), 24);
+        ASSERT_EQ(image.Width(), static_cast<int>(c.spec.width));
+        ASSERT_EQ(image.Height(), static_cast<int>(c.spec.height));
+        bool translucent = false;
+        for (int y = 0; y < image.Height(); ++y) {
+            for (int x = 0; x < image.Width(); ++x) {
+                const uint32_t p = judge[static_cast<size_t>(y) * image.Width() + x];
+                const uint32_t cover = (192 * (255 - TIFFGetA(p)) + 127) / 255;
+                translucent = translucent || TIFFGetA(p) < 255;
+                auto over = [cover](uint32_t v) { return std::min<uint32_t>(255, v + cover); };
+                const uint32_t expected =
+                    over(TIFFGetR(p)) << 16 | over(TIFFGetG(p)) << 8 | over(TIFFGetB(p));
+                ASSERT_EQ(ColorAt(image, x, y), expected) << "pixel " << x << "," << y;
+            }
+        }
+        EXPECT_EQ(translucent, !c.spec.extraSamples.empty());
+    }
+    // The judge above: an associated-alpha pixel is its stored colour plus
+    // the grey showing through, not the colour blended a second time.
+    {
+        const ByteVector file = MakeTiff(associated);
+        CVImage image(host.get());
+        ReadWithCodec(host.get(), file, image);
+        const uint32_t alpha = (3 * 40 + 2 * 9) & 255;
+        const uint32_t red = Pattern(3, 2, 0, 8) * alpha / 255;
+        EXPECT_EQ(ColorAt(image, 3, 2) >> 16, red + (192 * (255 - alpha) + 127) / 255);
+    }
+
+    // Refused at the header with the reason.
+    struct Refusal {
+        TiffSpec spec;
+        const char* reason;
+    };
+    TiffSpec float32 = GraySpec(32, PHOTOMETRIC_MINISBLACK);
+    float32.sampleFormat = SAMPLEFORMAT_IEEEFP;
+    float32.sample = [](uint32_t, uint32_t, uint32_t) { return 0x3F800000u; }; // 1.0
+    TiffSpec half = GraySpec(16, PHOTOMETRIC_MINISBLACK);
+    half.sampleFormat = SAMPLEFORMAT_IEEEFP;
+    TiffSpec twelve = GraySpec(12, PHOTOMETRIC_MINISBLACK);
     TiffSpec fourBitRgb = GraySpec(4, PHOTOMETRIC_RGB);
     fourBitRgb.samplesPerPixel = 3;
-    EXPECT_EQ(ImageErrorOf(host, MakeTiff(fourBitRgb)), 3);
-    TiffSpec tiled = rgb;
-    tiled.tiled = true;
-    EXPECT_EQ(ImageErrorOf(host, MakeTiff(tiled)), 3);
+    TiffSpec signedPalette = GraySpec(4, PHOTOMETRIC_MINISBLACK);
+    signedPalette.sampleFormat = SAMPLEFORMAT_INT;
+    for (const Refusal& r :
+         {Refusal{float32, "TIFF: 32-bit float samples are not supported"},
+          Refusal{half, "TIFF: 16-bit float samples are not supported"},
+          Refusal{twelve, "TIFF: 12-bit samples are not supported"}, Refusal{fourBitRgb, "TIFF: "},
+          Refusal{signedPalette, "TIFF: 4-bit signed samples are not supported"}}) {
+        CVImage image(host.get());
+        try {
+            ReadWithCodec(host.get(), MakeTiff(r.spec), image, nullptr, nullptr, true);
+            ADD_FAILURE() << r.reason << ": the header was accepted";
+        } catch (const CVImageError& e) {
+            EXPECT_EQ(e.Code(), CVImageError::UnsupportedFormat);
+            EXPECT_NE(std::string(e.Message()).find(r.reason), std::string::npos) << e.Message();
+        }
+    }
+}
+
+// Two's complement samples keep the order of their levels: -128 is black.
+TEST(TiffRead, SignedSamplesAreOffsetNotWrapped) {
+    TestHost host;
+    TiffSpec gray = GraySpec(8, PHOTOMETRIC_MINISBLACK);
+    gray.sampleFormat = SAMPLEFORMAT_INT;
+    gray.sample = [](uint32_t x, uint32_t, uint32_t) { return (x * 12) & 255; }; // as bytes
+    CVImage image(host.get());
+    ReadWithCodec(host.get(), MakeTiff(gray), image);
+    for (uint32_t x = 0; x < gray.width; ++x) {
+        const uint32_t level = ((x * 12) & 255) ^ 0x80;
+        EXPECT_EQ(ColorAt(image, static_cast<int>(x), 0), level * 0x010101u) << x;
+    }
+    TiffSpec rgb16 = GraySpec(16, PHOTOMETRIC_RGB);
+    rgb16.samplesPerPixel = 3;
+    rgb16.sampleFormat = SAMPLEFORMAT_INT;
+    rgb16.sample = [](uint32_t x, uint32_t, uint32_t s) { return s == 0 ? 0x8000u : x * 3000; };
+    CVImage color(host.get());
+    ReadWithCodec(host.get(), MakeTiff(rgb16), color);
+    EXPECT_EQ(ColorAt(color, 0, 0) >> 16, 0u) << "the most negative red is none";
+    EXPECT_EQ(ColorAt(color, 5, 0) & 0xFF, ((5 * 3000) ^ 0x8000u) >> 8);
 }
 
 // Bits and bytes beyond a row's last pixel are zero, whatever the decoder and

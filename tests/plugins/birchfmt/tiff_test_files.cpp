@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -98,6 +99,9 @@ ByteVector MakeTiff(const TiffSpec& spec) {
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, spec.compression);
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, spec.planar);
+        if (spec.sampleFormat != SAMPLEFORMAT_UINT) {
+            TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, spec.sampleFormat);
+        }
         if (spec.pages > 1) {
             TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
             TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, spec.pages);
@@ -141,15 +145,28 @@ ByteVector MakeTiff(const TiffSpec& spec) {
                 }
             }
         };
+        if (spec.moreTags) {
+            spec.moreTags(tif);
+        }
         std::vector<uint8_t> row(rowBytes);
         if (spec.tiled) {
-            const uint32_t tile = 16;
+            // 32 x 32 tiles cut from the full rows (contiguous 8-bit samples).
+            // libtiff 4.5.0 reads uncompressed tiles through its RGBA reader
+            // only when their size is a multiple of 1024 bytes.
+            const uint32_t tile = 32;
             TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
             TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
+            const size_t pixelBytes = spec.samplesPerPixel * spec.bitsPerSample / 8;
             std::vector<uint8_t> buffer(static_cast<size_t>(TIFFTileSize(tif)));
             for (uint32_t ty = 0; ty < spec.height; ty += tile) {
                 for (uint32_t tx = 0; tx < spec.width; tx += tile) {
                     std::fill(buffer.begin(), buffer.end(), 0);
+                    for (uint32_t y = ty; y < std::min(ty + tile, spec.height); ++y) {
+                        fillRow(row, y, 0);
+                        const uint32_t columns = std::min(tile, spec.width - tx);
+                        std::memcpy(&buffer[((y - ty) * tile) * pixelBytes], &row[tx * pixelBytes],
+                                    columns * pixelBytes);
+                    }
                     TIFFWriteTile(tif, buffer.data(), tx, ty, 0, 0);
                 }
             }
@@ -247,7 +264,7 @@ bool HasColorMap(const ByteVector& bytes) {
 }
 
 void ReadWithCodec(CPluginHost* host, const ByteVector& file, CVImage& image, const SIZE* box,
-                   CVProgress* progress) {
+                   CVProgress* progress, bool headerOnly) {
     CVMemoryStream stream(host, file.size() + 1, 4096);
     if (!file.empty()) {
         stream.Write(file.data(), file.size());
@@ -255,7 +272,9 @@ void ReadWithCodec(CPluginHost* host, const ByteVector& file, CVImage& image, co
     stream.Seek(0, CVStream::FromStart);
     std::unique_ptr<birch::TiffCodec> codec(new birch::TiffCodec(nullptr, host, nullptr));
     codec->ReadHeader(&image, &stream, box);
-    codec->ReadPixels(progress);
+    if (!headerOnly) {
+        codec->ReadPixels(progress);
+    }
 }
 
 ByteVector WriteWithCodec(CPluginHost* host, const CVImage& image, int32_t choice,

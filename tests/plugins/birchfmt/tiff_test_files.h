@@ -34,6 +34,9 @@ struct TiffSpec {
     uint16_t resolutionUnit = RESUNIT_INCH;
     int pages = 1; // further pages hold the inverted samples
     bool tiled = false;
+    uint16_t sampleFormat = SAMPLEFORMAT_UINT;
+    // Further tags, set after the others (JPEG colour mode, ...).
+    std::function<void(TIFF*)> moreTags;
     std::function<uint32_t(uint32_t x, uint32_t y, uint32_t s)> sample;
 };
 
@@ -52,7 +55,8 @@ bool HasColorMap(const ByteVector& file);
 
 // Runs our reader on a file (with an optional fit box); throws what it throws.
 void ReadWithCodec(CPluginHost* host, const ByteVector& file, CVImage& image,
-                   const SIZE* box = nullptr, CVProgress* progress = nullptr);
+                   const SIZE* box = nullptr, CVProgress* progress = nullptr,
+                   bool headerOnly = false);
 // Runs our writer with a compression choice.
 ByteVector WriteWithCodec(CPluginHost* host, const CVImage& image, int32_t choice,
                           CVProgress* progress = nullptr);
