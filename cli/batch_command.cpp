@@ -256,6 +256,7 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
                 }
                 WorkerMain(job, destination, files, taskPipe[0], resultPipe[1]);
             }
+            RegisterWorker(worker.pid);
             close(taskPipe[0]);
             close(resultPipe[1]);
             worker.tasks = taskPipe[1];
@@ -367,6 +368,7 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
         int status = 0;
         waitpid(worker.pid, &status, 0);
     }
+    ForgetWorkers();
     EndStatus(quiet);
     outcome.interrupted = written < outcome.total && BreakRequested();
     if (outcome.interrupted) {

@@ -1,5 +1,7 @@
 #include "cli/terminal.h"
 
+#include "host/temporary_files.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -10,9 +12,20 @@ namespace pixmill::cli {
 namespace {
 std::atomic<int> g_breaks{0};
 
+// Worker processes of a batch run, told of a second Ctrl+C too.
+constexpr int kMaxWorkers = 256;
+std::atomic<pid_t> g_workers[kMaxWorkers];
+
 void OnInterrupt(int) {
     if (g_breaks.fetch_add(1) >= 1) {
-        _exit(130); // a second Ctrl+C: stop at once
+        // A second Ctrl+C: stop at once, without leaving temporary files.
+        for (auto& worker : g_workers) {
+            if (const pid_t pid = worker.load(); pid > 0) {
+                kill(pid, SIGUSR1);
+            }
+        }
+        temporary_files::RemoveAll();
+        _exit(130);
     }
 }
 void BreakSignals(sigset_t* set) {
@@ -31,11 +44,29 @@ void InstallBreakHandler() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+void RegisterWorker(pid_t pid) {
+    for (auto& worker : g_workers) {
+        pid_t expected = 0;
+        if (worker.compare_exchange_strong(expected, pid)) {
+            return;
+        }
+    }
+}
+
+void ForgetWorkers() {
+    for (auto& worker : g_workers) {
+        worker.store(0);
+    }
+}
+
 void InstallWorkerBreakHandler() {
+    ForgetWorkers(); // the parent's workers are not this worker's
     struct sigaction action {};
     action.sa_handler = SIG_IGN;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+    // A parent gone mid-run is seen as a failed write, not a signal.
+    sigaction(SIGPIPE, &action, nullptr);
     action.sa_handler = OnInterrupt;
     sigaction(SIGUSR1, &action, nullptr);
     // Forked under BreakSignalsHeld: a break that came meanwhile arrives now.

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <string>
+#include <sys/types.h>
 
 namespace pixmill::cli {
 
@@ -17,6 +18,10 @@ bool BreakRequested();
 // In a worker process: Ctrl+C is left to the parent, which passes the break
 // on with SIGUSR1.
 void InstallWorkerBreakHandler();
+// A worker process that a second Ctrl+C must also stop.
+void RegisterWorker(pid_t pid);
+// After the workers were waited for: their numbers may be reused.
+void ForgetWorkers();
 
 // Holds Ctrl+C and the workers' break signal back while worker processes are
 // forked: a worker that met a break before its own handler was in place would

@@ -1,5 +1,6 @@
 #include "host/atomic_file.h"
 
+#include "host/temporary_files.h"
 #include "pixmill/errors.h"
 
 #include <cerrno>
@@ -29,12 +30,14 @@ AtomicFile::AtomicFile(const std::string& target) : target(target) {
     }
     close(fd);
     temporary = buffer.data();
+    registered = temporary_files::Register(temporary);
 }
 
 AtomicFile::~AtomicFile() {
     if (!temporary.empty()) {
         std::remove(temporary.c_str());
     }
+    temporary_files::Unregister(registered);
 }
 
 void AtomicFile::Commit() {
@@ -59,6 +62,8 @@ void AtomicFile::Commit() {
     if (std::rename(temporary.c_str(), target.c_str()) != 0) {
         throw CVFileError::FromErrno(errno, target.c_str());
     }
+    temporary_files::Unregister(registered);
+    registered = -1;
     temporary.clear();
 }
 

@@ -35,6 +35,7 @@ class AtomicFile {
   private:
     std::string target;
     std::string temporary;
+    int registered = -1; // slot in the temporary files' table
     bool flushed = false;
 };
 

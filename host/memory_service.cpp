@@ -1,5 +1,7 @@
 #include "host/memory_service.h"
 
+#include "host/temporary_files.h"
+
 #include "pixmill/errors.h"
 
 #include <algorithm>
@@ -168,6 +170,9 @@ void* CMemoryService::AllocSwap(size_t size) {
     entry.shares = 1;
     entry.fileName = NextTempName();
     entry.fd = open(entry.fileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (entry.fd >= 0) {
+        entry.registered = temporary_files::Register(entry.fileName);
+    }
     if (entry.fd >= 0 && MapSwap(entry)) {
         swapBlocks.push_back(entry);
         return entry.view;
@@ -175,6 +180,7 @@ void* CMemoryService::AllocSwap(size_t size) {
     if (entry.fd >= 0) {
         close(entry.fd);
         unlink(entry.fileName.c_str());
+        temporary_files::Unregister(entry.registered);
     }
     return nullptr;
 }
@@ -184,6 +190,7 @@ void CMemoryService::ReleaseSwap(size_t index) {
     munmap(entry.view, std::max<size_t>(entry.size, 1));
     close(entry.fd);
     unlink(entry.fileName.c_str());
+    temporary_files::Unregister(entry.registered);
     swapBlocks.erase(swapBlocks.begin() + static_cast<long>(index));
 }
 

@@ -58,6 +58,7 @@ class CMemoryService {
         uint16_t shares = 0;
         int fd = -1;
         std::string fileName;
+        int registered = -1; // slot in the temporary files' table
     };
 
     void* AllocOrdinary(size_t size);

@@ -6,7 +6,7 @@ SUDO=""
 if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
 PKGS="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
 libjpeg62-turbo-dev libtiff-dev libgtest-dev libgmock-dev libjpeg-turbo-progs libtiff-tools \
-libpng-dev libgif-dev libwebp-dev libavif-dev webp libavif-bin imagemagick"
+libpng-dev libgif-dev libwebp-dev libavif-dev webp libavif-bin imagemagick valgrind"
 if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then
   # The photographs, and a virtual screen for the desktop program's screenshots.
   PKGS="$PKGS mate-backgrounds xvfb xdotool imagemagick"

@@ -20,6 +20,10 @@ run_suite() {
 }
 
 run_suite build -DCMAKE_BUILD_TYPE=Release
+echo "=== valgrind over the command line's TIFF reading and writing"
+if ! ./scripts/valgrind-cli.sh build; then
+  status=1
+fi
 export ASAN_OPTIONS="allocator_may_return_null=1:detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DPIXMILL_SANITIZE=ON -DPIXMILL_BUILD_BENCH=OFF

@@ -61,6 +61,7 @@ void CColorPlugin::Convert(const CVImage* source, CVImage* destination, CVProgre
     params.info = settings;
     params.ditherLevel = mapping.ditherLevel;
     params.tolerance = mapping.tolerance;
+    params.highQuality = mapping.highQuality != 0;
     params.fixedPalette = planes;
     ConvertColors(host, *source, *destination, progress, params);
 }

@@ -25,7 +25,8 @@ struct QorelColorInfo {
 struct ColorMapping {
     int32_t ditherLevel; // 0 (none) .. 10
     int32_t tolerance;   // 0..25
-    int32_t reserved[2];
+    int32_t highQuality; // 1: adaptive palettes refined after the median cut
+    int32_t reserved;
 };
 #pragma pack(pop)
 static_assert(sizeof(QorelColorInfo) == 20, "stored settings block");

@@ -136,6 +136,7 @@ void Reduce(CPluginHost* host, uint16_t* cells, const CVImage& source, CVImage& 
     options.bits = target.bits;
     options.ditherLevel = params.ditherLevel;
     options.tolerance = params.tolerance;
+    options.highQuality = params.highQuality;
     options.threshold = params.info.threshold;
     options.fixedPalette = params.info.fixedPalette != 0 ? params.fixedPalette : nullptr;
     options.transparency = transparency;

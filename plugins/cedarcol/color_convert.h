@@ -28,6 +28,7 @@ struct ConversionParameters {
     QorelColorInfo info{};
     int ditherLevel = kDefaultDitherLevel;
     int tolerance = kDefaultTolerance;
+    bool highQuality = false;
     // The palette used when info.fixedPalette is set (at least 256 entries).
     const RGBQUAD* fixedPalette = nullptr;
 };

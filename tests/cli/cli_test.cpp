@@ -1,6 +1,9 @@
 // pixmill-cli driven as a subprocess: exit codes, messages and outputs, with
 // the test plug-ins (tests/test-plugins/document) as its plug-in folder.
+#include "cli/terminal.h"
+#include "host/atomic_file.h"
 #include "host/image_doc.h"
+#include "host/memory_service.h"
 #include "host/plugin_manager.h"
 #include "host/qsettings_store.h"
 #include "support/test_host.h"
@@ -346,6 +349,35 @@ TEST_F(CliBatch, ReadOnlyOutputsAreKeptUnlessForced) {
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
     EXPECT_NE(ReadAll(target), "kept");
     EXPECT_EQ(Tree(out), (std::vector<std::string>{"a.tif", "qorel.log"})) << "no temporary left";
+}
+
+// A second Ctrl+C ends the program at once; the output being written and the
+// swap blocks go with it.
+TEST_F(Cli, SecondBreakRemovesTemporaryFiles) {
+    const std::string swap = dir + "/swap";
+    fs::create_directory(swap);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        pixmill::cli::InstallBreakHandler();
+        pixmill::AtomicFile output(dir + "/out.jpg");
+        pixmill::CMemoryService memory(swap + "/");
+        memory.SetOrdinaryAllocationFails(true);
+        const std::string swapFile = memory.SwapFileName(memory.Alloc(1 << 20));
+        if (!fs::exists(output.Temporary()) || swapFile.empty() || !fs::exists(swapFile)) {
+            _exit(3);
+        }
+        raise(SIGINT);
+        raise(SIGINT);
+        _exit(0); // not reached
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(fs::is_empty(swap));
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        EXPECT_EQ(entry.path().string(), swap) << "left behind";
+    }
 }
 
 TEST_F(Cli, BatchCtrlCCancelsTheRun) {

@@ -1,0 +1,18 @@
+// The names of the temporary files this process holds (outputs being
+// written, swap blocks), kept where a signal handler can reach them: a second
+// Ctrl+C ends the program at once and must not leave them behind.
+#pragma once
+
+#include <string>
+
+namespace pixmill::temporary_files {
+
+// Records a name; returns its slot, or -1 when the table is full or the name
+// too long (the file is then only removed by its owner).
+int Register(const std::string& path);
+// Forgets a slot (the owner removed or renamed the file); -1 is ignored.
+void Unregister(int slot);
+// Removes every recorded file. Async-signal-safe: only unlink(2) is called.
+void RemoveAll();
+
+} // namespace pixmill::temporary_files
