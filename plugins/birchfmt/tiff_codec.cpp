@@ -332,7 +332,9 @@ void TiffCodec::ReadTags() {
     if (p.rgbaReadable) {
         TIFFRGBAImageEnd(&probe);
     } else {
-        std::snprintf(p.rgbaRefusal, sizeof p.rgbaRefusal, "%s", refusal);
+        // libtiff's message, cut to the field.
+        std::snprintf(p.rgbaRefusal, sizeof p.rgbaRefusal, "%.*s",
+                      static_cast<int>(sizeof p.rgbaRefusal - 1), refusal);
     }
     p.scanlineSize = TIFFScanlineSize64(tif);
     p.bytesPerPixel = p.width > 0 ? std::max<uint64_t>(1, p.scanlineSize / p.width) : 1;
