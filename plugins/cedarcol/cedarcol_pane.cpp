@@ -6,6 +6,7 @@
 
 #include "pixmill/up_down.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -23,6 +24,7 @@ constexpr const char* kPaletteText = "&Palette:";
 constexpr const char* kColorsText = "&Colors:";
 constexpr const char* kBitsText = "&Bits:";
 constexpr const char* kToleranceText = "&Web tolerance:";
+constexpr const char* kRefineText = "&Refine colours (slower)";
 
 // Typing above the range puts the maximum into the edit; typing below it
 // leaves the text, and the value counts as the minimum.
@@ -97,7 +99,8 @@ bool CBlackWhitePane::Commit() {
 
 CPalettePane::CPalettePane(CPaneSite* site, CColorPlugin* plugin)
     : CPaneBase(site), plugin(plugin),
-      model(plugin->settings, plugin->mapping.ditherLevel, plugin->mapping.tolerance) {}
+      model(plugin->settings, plugin->mapping.ditherLevel, plugin->mapping.tolerance,
+            plugin->mapping.highQuality != 0) {}
 
 void CPalettePane::Build(QWidget* root) {
     auto* grid = new QGridLayout(root);
@@ -116,23 +119,34 @@ void CPalettePane::Build(QWidget* root) {
                AddTrackBarRow(grid, 3, kDitherText, IdcDither, IdcDitherEdit), kTyping);
     BindNumber(model, PalettePaneModel::Tolerance,
                AddTrackBarRow(grid, 4, kToleranceText, IdcTolerance, IdcToleranceEdit), kTyping);
+    refineBox = new QCheckBox(QString::fromUtf8(kRefineText), root);
+    SetControlId(refineBox, IdcHighQuality);
+    grid->addWidget(refineBox, 5, 0, 1, 3);
 
     QObject::connect(kindBox, &QComboBox::currentIndexChanged, root, [this](int index) {
         if (!Filling()) {
             Accept(model.SetKind(index));
         }
     });
+    QObject::connect(refineBox, &QCheckBox::toggled, root, [this](bool on) {
+        if (!Filling()) {
+            Accept(model.SetHighQuality(on));
+        }
+    });
 }
 
 void CPalettePane::OnRefresh() {
     kindBox->setCurrentIndex(model.Kind());
+    refineBox->setChecked(model.HighQuality());
+    refineBox->setEnabled(model.HighQualityEnabled());
 }
 
 bool CPalettePane::Commit() {
     if (!root) {
         return false;
     }
-    model.Store(plugin->settings, plugin->mapping.ditherLevel, plugin->mapping.tolerance);
+    model.Store(plugin->settings, plugin->mapping.ditherLevel, plugin->mapping.tolerance,
+                plugin->mapping.highQuality);
     plugin->LoadPalette(model.Kind());
     return true;
 }

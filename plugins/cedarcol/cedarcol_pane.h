@@ -7,6 +7,7 @@
 
 #include "pixmill/pane_base.h"
 
+class QCheckBox;
 class QComboBox;
 
 namespace pixmill::cedarcol {
@@ -27,6 +28,7 @@ enum ControlId : int {
     IdcDitherEdit = 1042,
     IdcTolerance = 1043,
     IdcToleranceEdit = 1044,
+    IdcHighQuality = 1045,
 };
 
 class CBlackWhitePane : public CPaneBase {
@@ -55,6 +57,7 @@ class CPalettePane : public CPaneBase {
     CColorPlugin* plugin;
     PalettePaneModel model;
     QComboBox* kindBox = nullptr;
+    QCheckBox* refineBox = nullptr;
 };
 
 } // namespace pixmill::cedarcol

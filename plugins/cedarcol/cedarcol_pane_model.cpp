@@ -62,8 +62,8 @@ void BlackWhitePaneModel::Store(QorelColorInfo& settings, int& ditherLevel) cons
 // --------------------------------------------------------- PalettePaneModel
 
 PalettePaneModel::PalettePaneModel(const QorelColorInfo& settings, int ditherLevel,
-                                   int toleranceValue)
-    : dither(kDitherRange.ClampInt(ditherLevel)),
+                                   int toleranceValue, bool highQualityValue)
+    : highQuality(highQualityValue), dither(kDitherRange.ClampInt(ditherLevel)),
       adaptiveColors(ColorRange().ClampInt(settings.colorCount)),
       adaptiveTolerance(kToleranceRange.ClampInt(toleranceValue)) {
     kind = -1; // so that the stored kind counts as chosen
@@ -161,6 +161,20 @@ bool PalettePaneModel::Enabled(int field) const {
     default:
         return true;
     }
+}
+
+bool PalettePaneModel::SetHighQuality(bool on) {
+    if (!HighQualityEnabled() || on == highQuality) {
+        return false;
+    }
+    highQuality = on;
+    return true;
+}
+
+void PalettePaneModel::Store(QorelColorInfo& settings, int& ditherLevel, int& toleranceOut,
+                             int32_t& highQualityOut) const {
+    Store(settings, ditherLevel, toleranceOut);
+    highQualityOut = highQuality ? 1 : 0;
 }
 
 void PalettePaneModel::Store(QorelColorInfo& settings, int& ditherLevel, int& toleranceOut) const {

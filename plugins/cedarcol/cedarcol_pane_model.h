@@ -36,10 +36,15 @@ class PalettePaneModel : public CPaneModel {
   public:
     enum Field { Colors, Bits, Dither, Tolerance };
 
-    PalettePaneModel(const QorelColorInfo& settings, int ditherLevel, int tolerance);
+    PalettePaneModel(const QorelColorInfo& settings, int ditherLevel, int tolerance,
+                     bool highQuality = false);
 
     int Kind() const { return kind; }
     bool SetKind(int kind);
+    // The refined adaptive palette: a choice of the adaptive kind only.
+    bool HighQuality() const { return highQuality; }
+    bool HighQualityEnabled() const { return kind == PaletteAdaptive; }
+    bool SetHighQuality(bool on);
 
     double Value(int field) const override;
     NumberRange Range(int field) const override;
@@ -47,9 +52,12 @@ class PalettePaneModel : public CPaneModel {
     bool Enabled(int field) const override;
 
     void Store(QorelColorInfo& settings, int& ditherLevel, int& tolerance) const;
+    void Store(QorelColorInfo& settings, int& ditherLevel, int& tolerance,
+               int32_t& highQuality) const;
 
   private:
     int kind = PaletteAdaptive;
+    bool highQuality = false;
     int colors = 256;
     int bits = 8;
     int dither;

@@ -56,13 +56,19 @@ TEST(CedarcolPaneModel, PaletteRulesHoldWhateverIsTyped) {
             break;
         }
         EXPECT_EQ(model.Enabled(M::Tolerance), model.Kind() == PaletteAdaptive);
+        // Refining is a choice of adaptive palettes only.
+        const bool refined = model.HighQuality();
+        EXPECT_EQ(model.SetHighQuality(!refined), model.Kind() == PaletteAdaptive);
+        EXPECT_EQ(model.HighQuality(), model.Kind() == PaletteAdaptive ? !refined : refined);
     }
     QorelColorInfo stored = DefaultColorInfo();
     int ditherLevel = -1, tolerance = -1;
-    model.Store(stored, ditherLevel, tolerance);
+    int32_t highQuality = -1;
+    model.Store(stored, ditherLevel, tolerance, highQuality);
     ExpectBlockInSchema(&stored, kColorInfoSchema);
     EXPECT_EQ(ditherLevel, model.Value(M::Dither));
     EXPECT_EQ(tolerance, model.Value(M::Tolerance));
+    EXPECT_EQ(highQuality, model.HighQuality() ? 1 : 0);
 }
 
 TEST(CedarcolPaneModel, ThresholdCountsOnlyWithoutDithering) {
