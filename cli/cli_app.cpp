@@ -3,6 +3,7 @@
 #include "cli/batch_command.h"
 #include "cli/page_command.h"
 
+#include "cli/help_command.h"
 #include "cli/overlay_settings_store.h"
 #include "cli/schema_catalog.h"
 #include "cli/terminal.h"
@@ -51,6 +52,9 @@ Commands:
                           (converting the image to a kind that format stores)
   settings                list every plug-in settings record and field with its
                           type, range and current value
+  help [TOPIC]            print the path of a help topic's page (a topic number
+                          as the desktop program's Help buttons use, or
+                          "contents"); --open shows it in the desktop's browser
   batch INPUT... --out DIR
                           run one chain of operations over many images: files,
                           or every file of a folder (--recursive: and of its
@@ -94,6 +98,7 @@ Options:
                           settings file (default: $PIXMILL_SETTINGS, else
                           ~/.config/QOREL Technologies/Pixmill.ini)
   --json                  info: machine-readable output
+  --open                  help: open the page instead of printing its path
 
 Batch options:
   --out DIR               the folder the results go to (created when missing)
@@ -154,6 +159,8 @@ Environment:
   PIXMILL_SETTINGS        the settings file to use
   PIXMILL_PLUGIN_ROOT     the folder holding Formats/, Processing/, Sources/
                           and Destinations/ (default: the program's own folder)
+  PIXMILL_HELP_DIR        the folder of the help pages (default: help/ in the
+                          program's own folder)
 
 Exit codes:
   0  success
@@ -706,11 +713,12 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     const QCommandLineOption maxBytes("max-bytes", "", "N");
     const QCommandLineOption pageForm("form", "", "FORM");
     const QCommandLineOption imageFormat("image-format", "", "FORMAT");
+    const QCommandLineOption openPage("open");
     parser.addOptions({op,        set,          quality,  settings, json,       force,
                        quiet,     help,         version,  out,      profile,    format,
                        thumbs,    thumbName,    fit,      smartCut, thumbsOnly, copyOriginal,
                        logFile,   dest,         jobs,     shard,    recursive,  fastDecode,
-                       maxPixels, allowDamaged, maxBytes, pageForm, imageFormat});
+                       maxPixels, allowDamaged, maxBytes, pageForm, imageFormat, openPage});
     parser.addOptions({destProfile, project});
     if (!parser.parse(arguments)) {
         PrintUsageError(parser.errorText().toStdString());
@@ -840,8 +848,9 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
     options.fastDecode = parser.isSet(fastDecode);
     options.pageForm = parser.value(pageForm).toStdString();
     options.imageFormat = parser.value(imageFormat).toLower().toStdString();
+    options.openPage = parser.isSet(openPage);
     static const char* const commands[] = {"formats",  "ops",   "info", "convert",
-                                           "settings", "batch", "page"};
+                                           "settings", "batch", "page", "help"};
     bool known = false;
     for (const char* name : commands) {
         known = known || options.command == name;
@@ -855,6 +864,9 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
 }
 
 int Run(const Options& options) {
+    if (options.command == "help") {
+        return CommandHelp(options); // needs no plug-ins
+    }
     InstallBreakHandler();
     Session session;
     if (int code = OpenSession(session, options); code != ExitOk) {

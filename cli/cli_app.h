@@ -43,6 +43,7 @@ struct Options {
     // page
     std::string pageForm;    // --form html|applet|image-map
     std::string imageFormat; // --image-format gif|png|jpg
+    bool openPage = false; // help --open
 };
 
 // Parses argv; on a usage error prints it and returns false with exitCode set.

@@ -41,6 +41,7 @@ function(add_pixmill_plugin NAME KIND)
   target_link_libraries(${NAME} PRIVATE ${NAME}_object)
   target_link_options(${NAME} PRIVATE -Wl,--no-undefined)
   install(TARGETS ${NAME} LIBRARY DESTINATION lib/pixmill/${KIND})
+  set_property(GLOBAL APPEND PROPERTY PIXMILL_PLUGIN_TARGETS ${NAME})
 endfunction()
 
 # pixmill_install_program(TARGET)

@@ -59,6 +59,7 @@ constexpr CommandSpec kCommands[] = {
      "Run Batch processing\nBatch processing", Enabling::Always},
     {cmd::About, "&About...", "",
      "Display program information, version number and copyright\nAbout", Enabling::Always},
+    {cmd::HelpContents, "&Contents", "F1", "Contents Help\nContents Help", Enabling::Always},
 };
 
 } // namespace

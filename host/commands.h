@@ -46,6 +46,7 @@ enum : int {
     ExportCurrent = 32801,
     ExportAll = 32831,
     BatchProcessing = 32777,
+    HelpContents = 57666,
 };
 } // namespace cmd
 

@@ -11,6 +11,7 @@
 #include "host/gui/image_canvas.h"
 #include "host/gui/image_frame.h"
 #include "host/gui/image_view.h"
+#include "host/gui/library_versions.h"
 #include "host/gui/pixmill_app.h"
 #include "host/gui/preferences_dialog.h"
 #include "host/gui/scan_dialog.h"
@@ -24,6 +25,7 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
+#include "pixmill/help.h"
 #include "pixmill/processing_plugin.h"
 
 #include <QActionGroup>
@@ -298,6 +300,7 @@ void CMainFrame::CreateActions() {
         {cmd::ExportCurrent, [this] { batch->Export(false); }},
         {cmd::ExportAll, [this] { batch->Export(true); }},
         {cmd::BatchProcessing, [this] { batch->RunBatch(); }},
+        {cmd::HelpContents, [] { OpenHelpContents(); }},
     };
 }
 
@@ -410,6 +413,8 @@ void CMainFrame::CreateMenus() {
     }
     connect(windowMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateWindowList);
     QMenu* help = menuBar()->addMenu(tr("&Help"));
+    AddCommand(help, cmd::HelpContents);
+    help->addSeparator();
     AddCommand(help, cmd::About);
     for (QMenu* menu : {file, editMenu, view, imageMenu, windowMenu}) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
@@ -772,13 +777,19 @@ void CMainFrame::ApplyDisplayGamma() {
 }
 
 void CMainFrame::ShowAbout() {
+    QString libraries;
+    for (const LibraryVersion& library : LibraryVersions()) {
+        libraries += QStringLiteral("\n%1 %2").arg(QString::fromStdString(library.name),
+                                                   QString::fromStdString(library.version));
+    }
     QMessageBox box(QMessageBox::Information, tr("About Pixmill"),
                     tr("Pixmill %1\n\nPrepares pictures for the web: opens, views, crops, "
                        "converts, filters, resamples, adjusts, rotates and saves images.\n\n"
-                       "%2 format and %3 processing plug-ins loaded.")
+                       "%2 format and %3 processing plug-ins loaded.\n\nLibraries:%4")
                         .arg(QStringLiteral(PIXMILL_VERSION))
                         .arg(app.Plugins().FormatCount())
-                        .arg(app.Plugins().ProcessorCount()),
+                        .arg(app.Plugins().ProcessorCount())
+                        .arg(libraries),
                     QMessageBox::Ok, this);
     Services().RunDialog(box);
 }

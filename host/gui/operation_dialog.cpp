@@ -5,6 +5,7 @@
 #include "host/preview_source.h"
 #include "host/progress.h"
 #include "pixmill/errors.h"
+#include "pixmill/help.h"
 #include "pixmill/processing_plugin.h"
 
 #include <QDialogButtonBox>
@@ -69,9 +70,12 @@ COperationDialog::COperationDialog(CProcessingPlugin* plugin, const CVImage* ima
     previews->addWidget(beforeBox);
     previews->addWidget(afterBox);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] { this->plugin->Help(this); });
+    InstallContextHelp(this, [this] { this->plugin->Help(this); });
 
     auto* right = new QVBoxLayout;
     right->addLayout(previews, 1);

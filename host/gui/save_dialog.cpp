@@ -4,6 +4,7 @@
 #include "host/save_session.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
+#include "pixmill/help.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -86,9 +87,13 @@ CSaveDialog::CSaveDialog(CSaveSession& session, int previewDelay, QWidget* paren
         top->addWidget(originalBox, 1);
         top->addWidget(writtenBox, 1);
     }
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto formatHelp = [this] { this->session.Format()->Help(this); };
+    connect(buttons, &QDialogButtonBox::helpRequested, this, formatHelp);
+    InstallContextHelp(this, formatHelp);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addWidget(buttons);

@@ -1,17 +1,67 @@
 #include "pixmill/help.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QShortcut>
 #include <QUrl>
+#include <QUrlQuery>
+#include <QWidget>
 
 namespace pixmill {
 
+QString HelpFolder() {
+    const QString configured = qEnvironmentVariable("PIXMILL_HELP_DIR");
+    if (!configured.isEmpty()) {
+        return configured;
+    }
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help"));
+}
+
+QString HelpPagePath(int topic) {
+    return QDir(HelpFolder()).filePath(QStringLiteral("%1.html").arg(topic));
+}
+
 bool OpenHelpPage(int topic) {
-    const QString page = QDir(QCoreApplication::applicationDirPath())
-                             .filePath(QStringLiteral("help/%1.html").arg(topic));
-    return QFileInfo::exists(page) && QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    const QString page = HelpPagePath(topic);
+    if (QFileInfo::exists(page)) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    }
+    QUrl contents = QUrl::fromLocalFile(QDir(HelpFolder()).filePath(QStringLiteral("index.html")));
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("topic"), QString::number(topic));
+    contents.setQuery(query);
+    QDesktopServices::openUrl(contents);
+    return false;
+}
+
+bool OpenHelpContents() {
+    return QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QDir(HelpFolder()).filePath(QStringLiteral("index.html"))));
+}
+
+int ContextHelpId(const QWidget* control, const QWidget* window) {
+    for (const QWidget* w = control; w != nullptr && w != window; w = w->parentWidget()) {
+        const int topic = w->property(kHelpIdProperty).toInt();
+        if (topic > 0) {
+            return topic;
+        }
+    }
+    return 0;
+}
+
+void InstallContextHelp(QWidget* window, std::function<void()> windowHelp) {
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), window);
+    f1->setContext(Qt::WindowShortcut);
+    QObject::connect(f1, &QShortcut::activated, window, [window, windowHelp] {
+        const int topic = ContextHelpId(QApplication::focusWidget(), window);
+        if (topic > 0) {
+            OpenHelpPage(topic);
+        } else if (windowHelp) {
+            windowHelp();
+        }
+    });
 }
 
 } // namespace pixmill

@@ -6,10 +6,8 @@
 #include "pixmill/up_down.h"
 
 #include <QCheckBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
@@ -18,27 +16,6 @@
 namespace pixmill::alder {
 
 namespace {
-
-const char* const kHelpProperty = "helpTopic";
-
-// F1 on a control opens its help topic.
-class HelpFilter : public QObject {
-  public:
-    using QObject::QObject;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress &&
-            static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
-            const QVariant topic = watched->property(kHelpProperty);
-            if (topic.isValid()) {
-                OpenHelpPage(topic.toInt());
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 QString Text(int id) {
     return QString::fromUtf8(LookupString(kStrings, id));
@@ -50,10 +27,9 @@ constexpr TypingRules kLevelTyping = {false, true};
 } // namespace
 
 void JpegOptionsPane::Build(QWidget* root) {
-    auto* filter = new HelpFilter(root);
-    auto withHelp = [filter](QWidget* control, int topic) {
-        control->setProperty(kHelpProperty, topic);
-        control->installEventFilter(filter);
+    // F1 on a control opens its topic (the dialog's context help).
+    auto withHelp = [](QWidget* control, int topic) {
+        control->setProperty(kHelpIdProperty, topic);
     };
 
     auto* outer = new QVBoxLayout(root);
