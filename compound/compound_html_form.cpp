@@ -23,27 +23,6 @@ std::string MapNameTable::Take(const std::string& title) {
     }
 }
 
-std::string EscapeHtmlText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::string UnescapeHtmlText(const std::string& text) {
     static const std::pair<const char*, char> entities[] = {
         {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
@@ -202,7 +181,7 @@ std::unique_ptr<HtmlContainer> HtmlFormWriter::TextElement(const CompoundObject&
     SetPosition(style, text.rect);
 
     auto span = std::make_unique<HtmlContainer>("SPAN");
-    span->Children().Append(std::make_unique<HtmlText>(EscapeHtmlText(text.text)));
+    span->Children().Append(std::make_unique<HtmlText>(html::EscapeHtmlText(text.text)));
     if (!linked) {
         SetPopupAndCursor(*span, style, text.link);
         span->SetTextAttribute("STYLE", style.ToString());

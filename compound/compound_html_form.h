@@ -41,8 +41,7 @@ class CompoundSyntaxError : public std::runtime_error {
     CompoundSyntaxError() : std::runtime_error("Wrong compound image syntax") {}
 };
 
-// Escapes the characters that would change the page's structure.
-std::string EscapeHtmlText(const std::string& text);
+// The entities EscapeHtmlText (html_text_util.h) writes, as characters.
 std::string UnescapeHtmlText(const std::string& text);
 // A target as the page holds it: an absolute URL made relative to the page.
 std::string LinkRelativeToPage(const std::string& url, const HtmlUrl& page);

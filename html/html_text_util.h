@@ -68,4 +68,30 @@ inline bool IsBlank(std::string_view text) {
     return true;
 }
 
+// Text for a page: "&", "<", ">" and '"' written as entities, so that no
+// text can change the page's structure, in content or in a quoted value.
+inline std::string EscapeHtmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace pixmill::html

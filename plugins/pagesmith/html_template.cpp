@@ -2,6 +2,7 @@
 
 #include "html/html_document.h"
 #include "html/html_node.h"
+#include "html/html_text_util.h"
 #include "page_names.h"
 #include "pagesmith_strings.h"
 
@@ -177,7 +178,7 @@ std::string HtmlTemplate::Fill(const std::vector<TemplatePlace>& fill,
         HtmlText* text = marks.texts[i];
         std::string value = text->Text();
         const std::string title =
-            i < fill.size() && i < marks.images.size() ? EscapeText(fill[i].title) : "";
+            i < fill.size() && i < marks.images.size() ? html::EscapeHtmlText(fill[i].title) : "";
         const size_t at = value.find(proxyText, searched[text]);
         value.replace(at, proxyText.size(), title);
         searched[text] = at + title.size();

@@ -2,6 +2,7 @@
 
 #include "html/html_document.h"
 #include "html/html_node.h"
+#include "html/html_text_util.h"
 #include "html_template.h"
 #include "pagesmith_strings.h"
 
@@ -24,7 +25,7 @@ HtmlElement* AddLeaf(HtmlChildList& list, const char* name) {
     return static_cast<HtmlElement*>(list.Append(std::make_unique<HtmlElement>(name)));
 }
 void AddText(HtmlChildList& list, const std::string& text) {
-    list.Append(std::make_unique<HtmlText>(EscapeText(text)));
+    list.Append(std::make_unique<HtmlText>(html::EscapeHtmlText(text)));
 }
 void AddLine(HtmlChildList& list) {
     list.Append(std::make_unique<HtmlLineBreak>());
@@ -383,7 +384,7 @@ std::vector<std::string> PageGenerator::ThumbnailPages(const std::vector<Gallery
                 }
                 HtmlElement* img = AddLeaf(*into, "IMG");
                 img->SetTextAttribute("SRC", LinkTarget(FileNameOf(image.thumbnailFile)));
-                img->SetTextAttribute("ALT", EscapeText(image.itemName));
+                img->SetTextAttribute("ALT", html::EscapeHtmlText(image.itemName));
                 img->SetIntAttribute("BORDER", cellStyle.imageBorder ? cellStyle.border : 0);
                 img->SetIntAttribute("VSPACE", cellStyle.cellSpacing);
                 img->SetIntAttribute("HSPACE", cellStyle.cellSpacing);
@@ -454,7 +455,7 @@ std::vector<std::string> PageGenerator::ZoomPages(const std::vector<GalleryImage
             }
             HtmlElement* img = AddLeaf(cell->Children(), "IMG");
             img->SetTextAttribute("SRC", source);
-            img->SetTextAttribute("ALT", EscapeText(image.itemName));
+            img->SetTextAttribute("ALT", html::EscapeHtmlText(image.itemName));
             if (image.width > 0 && image.height > 0) {
                 img->SetIntAttribute("WIDTH", image.width);
                 img->SetIntAttribute("HEIGHT", image.height);

@@ -33,7 +33,5 @@ std::string FileNameOf(const std::string& path);
 // A file name as a link target: bytes outside letters, digits and "-_.~/"
 // are written as "%XX", so names with blanks, "#" or "?" still resolve.
 std::string LinkTarget(const std::string& fileName);
-// Text for an HTML page: "&", "<", ">" and '"' as entities.
-std::string EscapeText(const std::string& text);
 
 } // namespace pixmill::pagesmith
