@@ -129,9 +129,16 @@ TiffClassification ClassifyStripLayout(const TiffPicture& p) {
     return result;
 }
 
-bool IsAlphaLayout(SampleLayout layout) {
-    return layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16 ||
-           layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16;
+// The strip reader's layout, or Unsupported where it leaves the picture to
+// libtiff's RGBA reader: associated alpha is already multiplied into the
+// colour, which only the RGBA reader knows.
+SampleLayout StripLayoutTaken(const TiffPicture& p, SampleLayout layout) {
+    const bool alpha = layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16 ||
+                       layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16;
+    if (alpha && p.extraSamples > 0 && p.extraSampleKind == EXTRASAMPLE_ASSOCALPHA) {
+        return SampleLayout::Unsupported;
+    }
+    return layout;
 }
 
 } // namespace
@@ -156,12 +163,7 @@ TiffClassification ClassifyPicture(const TiffPicture& p) {
         result.layout = SampleLayout::Unsupported; // floating point or complex
         return result;
     }
-    // Associated alpha is already multiplied into the colour: the RGBA reader
-    // knows both kinds.
-    if (IsAlphaLayout(result.layout) && p.extraSamples > 0 &&
-        p.extraSampleKind == EXTRASAMPLE_ASSOCALPHA) {
-        result.layout = SampleLayout::Unsupported;
-    }
+    result.layout = StripLayoutTaken(p, result.layout);
     if (result.layout == SampleLayout::Unsupported && p.rgbaReadable) {
         result.layout = SampleLayout::ThroughRgba;
         result.depth = 24;
@@ -323,19 +325,6 @@ void TiffCodec::ReadTags() {
         p.extraSamples = extraCount;
         p.extraSampleKind = extraKinds[0];
     }
-    // Beginning is the whole test: the check alone passes layouts that
-    // libtiff then has no row converter for (4-bit RGB).
-    char refusal[1024] = {};
-    TIFFRGBAImage probe{};
-    p.rgbaReadable =
-        TIFFRGBAImageOK(tif, refusal) != 0 && TIFFRGBAImageBegin(&probe, tif, 1, refusal) != 0;
-    if (p.rgbaReadable) {
-        TIFFRGBAImageEnd(&probe);
-    } else {
-        // libtiff's message, cut to the field.
-        std::snprintf(p.rgbaRefusal, sizeof p.rgbaRefusal, "%.*s",
-                      static_cast<int>(sizeof p.rgbaRefusal - 1), refusal);
-    }
     p.scanlineSize = TIFFScanlineSize64(tif);
     p.bytesPerPixel = p.width > 0 ? std::max<uint64_t>(1, p.scanlineSize / p.width) : 1;
     p.levels = p.bitsPerSample <= 8 ? 1u << p.bitsPerSample : 256u;
@@ -355,6 +344,22 @@ void TiffCodec::ReadTags() {
                 p.colorMap16 = true;
             }
         }
+    }
+    // Only what the strip reader leaves is asked of libtiff's RGBA reader.
+    // Beginning is the whole test: the check alone passes layouts that
+    // libtiff then has no row converter for (4-bit RGB).
+    const bool stripsRead =
+        StripLayoutTaken(p, ClassifyStripLayout(p).layout) != SampleLayout::Unsupported;
+    char refusal[1024] = {};
+    TIFFRGBAImage probe{};
+    p.rgbaReadable = !stripsRead && TIFFRGBAImageOK(tif, refusal) != 0 &&
+                     TIFFRGBAImageBegin(&probe, tif, 1, refusal) != 0;
+    if (p.rgbaReadable) {
+        TIFFRGBAImageEnd(&probe);
+    } else if (!stripsRead) {
+        // libtiff's message, cut to the field.
+        std::snprintf(p.rgbaRefusal, sizeof p.rgbaRefusal, "%.*s",
+                      static_cast<int>(sizeof p.rgbaRefusal - 1), refusal);
     }
     picture = p;
 }

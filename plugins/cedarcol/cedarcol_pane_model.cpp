@@ -173,15 +173,11 @@ bool PalettePaneModel::SetHighQuality(bool on) {
 
 void PalettePaneModel::Store(QorelColorInfo& settings, int& ditherLevel, int& toleranceOut,
                              int32_t& highQualityOut) const {
-    Store(settings, ditherLevel, toleranceOut);
-    highQualityOut = highQuality ? 1 : 0;
-}
-
-void PalettePaneModel::Store(QorelColorInfo& settings, int& ditherLevel, int& toleranceOut) const {
     settings.paletteKind = kind;
     settings.colorCount = colors;
     ditherLevel = dither;
     toleranceOut = tolerance;
+    highQualityOut = highQuality ? 1 : 0;
 }
 
 } // namespace pixmill::cedarcol

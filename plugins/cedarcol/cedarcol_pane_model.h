@@ -51,7 +51,6 @@ class PalettePaneModel : public CPaneModel {
     bool Set(int field, double value) override;
     bool Enabled(int field) const override;
 
-    void Store(QorelColorInfo& settings, int& ditherLevel, int& tolerance) const;
     void Store(QorelColorInfo& settings, int& ditherLevel, int& tolerance,
                int32_t& highQuality) const;
 
