@@ -9,6 +9,11 @@ namespace pixmill {
 namespace {
 
 constexpr CommandSpec kCommands[] = {
+    {cmd::NewCompound, "&Compound Image", "",
+     "Create a new compound image\nNew compound image", Enabling::Always},
+    {cmd::ImageMap, "Create image &map", "",
+     "Edit the active image as a compound image with image-map regions\nCreate image map",
+     Enabling::Document},
     {cmd::Open, "&Open...", "Ctrl+O", "Open an existing document\nOpen", Enabling::Always},
     {cmd::Close, "&Close", "", "Close the active document\nClose", Enabling::Window},
     {cmd::Browse, "B&rowse", "Ctrl+Shift+B", "Image Browser\nBrowse Image Files", Enabling::Always},

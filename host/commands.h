@@ -12,6 +12,7 @@ namespace pixmill {
 namespace cmd {
 enum : int {
     NewCompound = 57600,
+    ImageMap = 32821,
     Open = 57601,
     Close = 57602,
     Save = 57603,

@@ -119,6 +119,14 @@ void CBatchCommands::Export(bool allImages) {
             entries.push_back({document.Title(), &document.Image()});
         }
     }
+    ExportEntries(std::move(entries));
+}
+
+void CBatchCommands::ExportImage(const std::string& title, const CVImage& image) {
+    ExportEntries({{title, &image}});
+}
+
+void CBatchCommands::ExportEntries(std::vector<ImageListSource::Entry> entries) {
     if (entries.empty()) {
         return;
     }

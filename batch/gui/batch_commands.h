@@ -6,10 +6,14 @@
 // program's one batch job.
 #pragma once
 
+#include "batch/image_list_source.h"
+
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace pixmill {
 
@@ -26,6 +30,9 @@ class CBatchCommands {
     void BatchOpen();
     // Export the active image (allImages false) or every open one.
     void Export(bool allImages);
+    // Export one picture that has no image window (an object of a compound
+    // image).
+    void ExportImage(const std::string& title, const CVImage& image);
 
     BatchJob& Job() { return *job; }
     // Shows the log after a run (the desktop's text viewer by default).
@@ -33,6 +40,8 @@ class CBatchCommands {
 
   private:
     void RunDialog(class BatchSource* source);
+    // The processing and destination pages, then the run over the images.
+    void ExportEntries(std::vector<ImageListSource::Entry> entries);
 
     CMainFrame& frame;
     CPixmillApp& app;

@@ -1,5 +1,7 @@
 #include "host/gui/main_frame.h"
 
+#include "compound/gui/html_edit_frame.h"
+#include "compound/plugin_image_files.h"
 #include "host/browser/folder_listing.h"
 #include "host/browser/thumbnail_source.h"
 #include "batch/gui/batch_commands.h"
@@ -74,7 +76,8 @@ QList<Window*> WindowsOf(const QMdiArea* area) {
 } // namespace
 
 CMainFrame::CMainFrame(CPixmillApp& app)
-    : app(app), thumbnails(std::make_unique<ThumbnailSource>(app.Host(), app.Plugins())) {
+    : app(app), thumbnails(std::make_unique<ThumbnailSource>(app.Host(), app.Plugins())),
+      compoundFiles(std::make_unique<PluginImageFiles>(app.Host(), app.Plugins())) {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Pixmill"));
     setWindowIcon(QIcon(QStringLiteral(":/pixmill/pixmill.png")));
@@ -114,6 +117,13 @@ CMainFrame::CMainFrame(CPixmillApp& app)
     }
     RestorePlace();
     UpdateCommandStates();
+    SetCompoundWindowContext(CompoundWindowContext{
+        &Services(), compoundFiles.get(), &app.Store(), OpenFilters(),
+        [this](const QImage& picture, const std::string& title) {
+            CVImage image(&this->app.Host());
+            CVImageOf(picture, image);
+            batch->ExportImage(title, image);
+        }});
     Services().SetOpenPreview([this](const QString& path) {
         if (ScratchInUse()) {
             return Thumbnail{}; // no picture now; the sizes still show
@@ -129,6 +139,7 @@ CMainFrame::~CMainFrame() {
     for (QMdiSubWindow* window : mdi->subWindowList()) {
         delete window;
     }
+    SetCompoundWindowContext({});
 }
 
 CGuiServices& CMainFrame::Services() {
@@ -301,6 +312,8 @@ void CMainFrame::CreateActions() {
         {cmd::ExportAll, [this] { batch->Export(true); }},
         {cmd::BatchProcessing, [this] { batch->RunBatch(); }},
         {cmd::HelpContents, [] { OpenHelpContents(); }},
+        {cmd::NewCompound, [this] { NewCompound(); }},
+        {cmd::ImageMap, [this] { CreateImageMap(); }},
     };
 }
 
@@ -357,6 +370,9 @@ QList<CImageBrowser*> CMainFrame::Browsers() const {
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
+    QMenu* newMenu = file->addMenu(tr("&New"));
+    newMenu->setObjectName(QStringLiteral("newMenu"));
+    AddCommand(newMenu, cmd::NewCompound);
     for (int id : {cmd::Open, cmd::Browse, cmd::BatchOpen, cmd::Close, cmd::Save, cmd::SaveAs}) {
         AddCommand(file, id);
     }
@@ -366,6 +382,7 @@ void CMainFrame::CreateMenus() {
         AddCommand(acquire, id);
     }
     file->addSeparator();
+    AddCommand(file, cmd::ImageMap);
     QMenu* exportMenu = file->addMenu(tr("&Export"));
     AddCommand(exportMenu, cmd::ExportCurrent);
     AddCommand(exportMenu, cmd::ExportAll);
@@ -607,6 +624,41 @@ CImageFrame* CMainFrame::AddDocument(std::unique_ptr<CQorelImageDoc> document) {
     UpdateCommandStates();
     UpdateStatusPanes();
     return frame;
+}
+
+CHtmlEditFrame* CMainFrame::OpenCompound(CompoundImage image, const QString& title) {
+    const QString shown =
+        title.isEmpty() ? QStringLiteral("Compound image %1").arg(++compoundCount) : title;
+    auto* frame = new CHtmlEditFrame(std::move(image), shown, {});
+    mdi->addSubWindow(frame);
+    frame->show();
+    mdi->setActiveSubWindow(frame);
+    UpdateCommandStates();
+    return frame;
+}
+
+CHtmlEditFrame* CMainFrame::NewCompound() {
+    return OpenCompound(CompoundImage(CompoundDefaults::Load(app.Store())));
+}
+
+// The active image's picture as the one image object of a compound image of
+// its size, ready for regions.
+CHtmlEditFrame* CMainFrame::CreateImageMap() {
+    CImageFrame* active = ActiveFrame();
+    if (active == nullptr) {
+        return nullptr;
+    }
+    const CQorelImageDoc& document = active->Document();
+    QImage picture = QImageOf(document.Image());
+    if (picture.isNull()) {
+        return nullptr;
+    }
+    const CompoundDefaults defaults = CompoundDefaults::Load(app.Store());
+    CompoundImage image(defaults);
+    image.SetCanvas(picture.width(), picture.height(), defaults.background);
+    image.Insert(CompoundObject::MakeImage(std::make_shared<const QImage>(std::move(picture)),
+                                           document.Path(), 0, 0));
+    return OpenCompound(std::move(image), QString::fromStdString(document.Title()));
 }
 
 CImageFrame* CMainFrame::OpenFile(const QString& path) {

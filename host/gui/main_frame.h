@@ -21,6 +21,9 @@ class QToolBar;
 namespace pixmill {
 
 class CImageBrowser;
+class CHtmlEditFrame;
+class CompoundImage;
+class PluginImageFiles;
 class CBatchCommands;
 class CImageFrame;
 class CGuiServices;
@@ -67,6 +70,12 @@ class CMainFrame : public QMainWindow {
     // Files dropped onto the window (local files only).
     void OpenDropped(const QList<QUrl>& urls);
     CImageFrame* AddDocument(std::unique_ptr<CQorelImageDoc> document);
+    // A compound image window on the image ("Compound image %d" without a
+    // title).
+    CHtmlEditFrame* OpenCompound(CompoundImage image, const QString& title = {});
+    // File > New > Compound Image and Create image map.
+    CHtmlEditFrame* NewCompound();
+    CHtmlEditFrame* CreateImageMap();
     bool SaveDocument(CImageFrame* frame, bool saveAs);
     // Asks about a modified document; true when it may close.
     bool QuerySave(CImageFrame* frame);
@@ -126,6 +135,8 @@ class CMainFrame : public QMainWindow {
     std::unique_ptr<CTwainDocumentClient> twain;
     std::unique_ptr<ThumbnailSource> thumbnails;
     std::unique_ptr<CBatchCommands> batch;
+    std::unique_ptr<PluginImageFiles> compoundFiles;
+    int compoundCount = 0;
 };
 
 } // namespace pixmill
