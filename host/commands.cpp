@@ -9,8 +9,8 @@ namespace pixmill {
 namespace {
 
 constexpr CommandSpec kCommands[] = {
-    {cmd::NewCompound, "&Compound Image", "",
-     "Create a new compound image\nNew compound image", Enabling::Always},
+    {cmd::NewCompound, "&Compound Image", "", "Create a new compound image\nNew compound image",
+     Enabling::Always},
     {cmd::ImageMap, "Create image &map", "",
      "Edit the active image as a compound image with image-map regions\nCreate image map",
      Enabling::Document},
