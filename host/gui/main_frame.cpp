@@ -1,10 +1,10 @@
 #include "host/gui/main_frame.h"
 
-#include "batch/gui/batch_commands.h"
 #include "compound/gui/html_edit_frame.h"
 #include "compound/plugin_image_files.h"
 #include "host/browser/folder_listing.h"
 #include "host/browser/thumbnail_source.h"
+#include "batch/gui/batch_commands.h"
 #include "host/commands.h"
 #include "host/doc_template.h"
 #include "host/gui/clipboard_image.h"
@@ -62,7 +62,8 @@ QString Text(const std::string& text) {
 }
 
 // The area's windows of one kind, in the area's order.
-template <typename Window> QList<Window*> WindowsOf(const QMdiArea* area) {
+template <typename Window>
+QList<Window*> WindowsOf(const QMdiArea* area) {
     QList<Window*> windows;
     for (QMdiSubWindow* window : area->subWindowList()) {
         if (auto* typed = qobject_cast<Window*>(window)) {
