@@ -5,7 +5,8 @@
 # save dialog with the JPEG preview, the Rotate dialog with its preview, the
 # preferences dialog, the scan dialog, the three pages of the batch settings
 # and the batch dialog stepping through photographs (result and thumbnail
-# tabs); then the image browser and the open dialog with its preview. Needs
+# tabs); then the image browser and the open dialog with its preview, and a
+# compound image window with a photograph, a text and regions. Needs
 # xvfb, xdotool and ImageMagick
 # (PIXMILL_WITH_DEMO=1 ./scripts/install-deps.sh) and a build in build/.
 set -eu
@@ -138,3 +139,60 @@ sleep 1
 keys Tab Tab
 shoot '^Open$' open-dialog.png 2
 keys Escape
+
+# A compound image window in a fresh program: a photograph, a text object
+# moved to a corner and three regions drawn with the mouse. The positions
+# are pixels of the main window, with the compound window tiled over its
+# whole area.
+kill "$APP" 2>/dev/null || true
+wait "$APP" 2>/dev/null || true
+convert "$SOURCE/LadyBird.jpg" -resize 600x "$WORK/ladybird.jpg"
+PIXMILL_SETTINGS="$WORK/compound.ini" "$BUILD/bin/pixmill" >"$WORK/compound.log" 2>&1 &
+APP=$!
+MAIN=$(window '^Pixmill$')
+xdotool windowfocus --sync "$MAIN"
+sleep 1
+keys alt+f n c
+keys alt+w h
+eval "$(xdotool getwindowgeometry --shell "$MAIN")"
+at() { xdotool mousemove $((X + $1)) $((Y + $2)); }
+click() { at "$1" "$2"; xdotool click 1; sleep 0.7; }
+drag() {
+  at "$1" "$2"; xdotool mousedown 1; sleep 0.3
+  at $((($1 + $3) / 2)) $((($2 + $4) / 2)); sleep 0.2
+  at "$3" "$4"; sleep 0.3; xdotool mouseup 1; sleep 0.5
+}
+click 538 115 # Insert image
+window '^Insert image file' >/dev/null
+xdotool type --delay 20 "$WORK/ladybird.jpg"
+keys Return
+sleep 1
+click 168 90 # Compound > Minimize
+keys m
+click 586 115 # Insert text: its properties
+keys ctrl+a
+xdotool type --delay 20 "Ladybird"
+keys Tab space # the font dialog
+sleep 1
+click 374 95
+keys ctrl+a
+xdotool type --delay 20 "DejaVu Sans"
+click 695 95
+keys ctrl+a
+xdotool type --delay 20 "28"
+keys Return
+click 526 427 # OK
+click 690 299 # not the default font
+drag 385 340 105 463
+click 238 115 # rectangle
+drag 390 281 465 351
+click 347 115 # circle
+drag 75 236 115 236
+click 449 115 # polygon
+click 525 136
+click 603 136
+click 603 221
+at 555 211
+xdotool click --repeat 2 --delay 80 1
+at 772 420
+shoot '^Pixmill$' compound-editor.png

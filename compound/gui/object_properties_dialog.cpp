@@ -106,6 +106,7 @@ CObjectPropertiesDialog::CObjectPropertiesDialog(const CompoundObject& edited, D
         textEdit = new QPlainTextEdit(QString::fromStdString(object.text), this);
         textEdit->setObjectName(QStringLiteral("text"));
         textEdit->setMaximumHeight(fontMetrics().height() * 5);
+        textEdit->setTabChangesFocus(true);
         fontButton = new QPushButton(this);
         fontButton->setObjectName(QStringLiteral("font"));
         connect(fontButton, &QPushButton::clicked, this, [this] { ChooseFont(); });
@@ -161,7 +162,10 @@ void CObjectPropertiesDialog::SetFont(const LogFont& font, uint32_t color) {
 }
 
 void CObjectPropertiesDialog::ChooseFont() {
-    QFontDialog dialog(QFontOf(object.font), this);
+    // The dialog speaks in points; text objects keep pixels (96 per inch).
+    QFont shown = QFontOf(object.font);
+    shown.setPointSizeF(std::abs(object.font.height) * 72.0 / 96.0);
+    QFontDialog dialog(shown, this);
     dialog.setObjectName(QStringLiteral("fontDialog"));
     if (run(dialog) == QDialog::Accepted) {
         SetFont(LogFontOf(dialog.currentFont(), object.font), object.textColor);
