@@ -52,6 +52,8 @@ constexpr EditCommandSpec kCommands[] = {
     {editcmd::ZoomOut, "Zoom O&ut", "Ctrl+-", "Zoom out\nZoom out", E::Always, false},
     {editcmd::ActualSize, "&Actual Pixels", "Ctrl+Shift+0", "Show at 100 %\nActual pixels",
      E::Always, false},
+    {editcmd::Help, "Compound Image &Help", "", "Help on the compound image window\nHelp",
+     E::Always, false},
 };
 
 } // namespace

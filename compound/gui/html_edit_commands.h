@@ -36,8 +36,12 @@ enum : int {
     ZoomIn,
     ZoomOut,
     ActualSize,
+    Help,
 };
 } // namespace editcmd
+
+// The help page of the window.
+inline constexpr int kCompoundHelpTopic = 470;
 
 struct EditCommandState {
     bool selection = false; // an object is selected

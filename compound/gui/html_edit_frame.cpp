@@ -5,6 +5,7 @@
 #include "compound/gui/log_font.h"
 #include "compound/gui/object_properties_dialog.h"
 #include "host/gui/gui_services.h"
+#include "pixmill/help.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -210,6 +211,7 @@ void CHtmlEditFrame::CreateActions() {
         {editcmd::ZoomIn, [this] { view->ZoomIn(); }},
         {editcmd::ZoomOut, [this] { view->ZoomOut(); }},
         {editcmd::ActualSize, [this] { view->SetZoom(1.0); }},
+        {editcmd::Help, [] { OpenHelpPage(kCompoundHelpTopic); }},
     };
 }
 
@@ -242,6 +244,8 @@ void CHtmlEditFrame::CreateMenus() {
     add(tools,
         {editcmd::SelectTool, editcmd::ZoomTool, 0, editcmd::RectangleTool, editcmd::CircleTool,
          editcmd::PolygonTool, 0, editcmd::ZoomIn, editcmd::ZoomOut, editcmd::ActualSize});
+    QMenu* help = bar->addMenu(tr("&Help"));
+    add(help, {editcmd::Help});
     for (QMenu* menu : {file, edit, insert, image, tools}) {
         connect(menu, &QMenu::aboutToShow, this, &CHtmlEditFrame::UpdateCommandStates);
     }
