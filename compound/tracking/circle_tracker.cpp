@@ -1,7 +1,5 @@
 #include "compound/tracking/circle_tracker.h"
 
-#include "compound/tracking/rect_tracker.h"
-
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -67,13 +65,7 @@ HitCode CircleTracker::HitTest(POINT point) const {
     static constexpr std::array<HitCode, 8> kOrder{
         HitCode::Left,    HitCode::Right,    HitCode::Top,        HitCode::Bottom,
         HitCode::TopLeft, HitCode::TopRight, HitCode::BottomLeft, HitCode::BottomRight};
-    const std::vector<POINT> handles = HandlePoints();
-    for (HitCode code : kOrder) {
-        if (NearPoint(point, handles[static_cast<int>(code) - 1])) {
-            return code;
-        }
-    }
-    return HitCode::None;
+    return FirstHandleHit(point, kOrder);
 }
 
 TrackerCursor CircleTracker::CursorAt(POINT point) const {
@@ -91,18 +83,7 @@ RECT CircleTracker::StartNew(POINT point) {
 }
 
 bool CircleTracker::MouseDown(POINT point) {
-    const HitCode code = HitTest(point);
-    if (code != HitCode::None) {
-        handle_ = code;
-        state_ = TrackerState::Resizing;
-        return true;
-    }
-    if (Contains(point)) {
-        handle_ = HitCode::None;
-        BeginMove(point);
-        return true;
-    }
-    return false;
+    return BeginDrag(point, handle_);
 }
 
 RECT CircleTracker::MouseMove(POINT point) {
@@ -174,8 +155,7 @@ RECT CircleTracker::MouseMove(POINT point) {
 
 RECT CircleTracker::MouseUp(POINT point) {
     const RECT repaint = MouseMove(point);
-    state_ = TrackerState::Idle;
-    handle_ = HitCode::None;
+    EndDrag(handle_);
     return repaint;
 }
 

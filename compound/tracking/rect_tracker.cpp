@@ -50,26 +50,6 @@ HitCode MirrorTopBottom(HitCode code) {
 
 } // namespace
 
-TrackerCursor CursorForHandle(HitCode code, bool inside) {
-    switch (code) {
-    case HitCode::None:
-        return inside ? TrackerCursor::SizeAll : TrackerCursor::Cross;
-    case HitCode::TopLeft:
-    case HitCode::BottomRight:
-        return TrackerCursor::NorthWestSouthEast;
-    case HitCode::TopRight:
-    case HitCode::BottomLeft:
-        return TrackerCursor::NorthEastSouthWest;
-    case HitCode::Top:
-    case HitCode::Bottom:
-        return TrackerCursor::NorthSouth;
-    case HitCode::Left:
-    case HitCode::Right:
-        return TrackerCursor::WestEast;
-    }
-    return TrackerCursor::Arrow;
-}
-
 std::string RectTracker::Caption() const {
     return "Rectangle";
 }
@@ -104,13 +84,7 @@ HitCode RectTracker::HitTest(POINT point) const {
     static constexpr std::array<HitCode, 8> kOrder{
         HitCode::TopLeft, HitCode::BottomLeft, HitCode::TopRight, HitCode::BottomRight,
         HitCode::Bottom,  HitCode::Top,        HitCode::Right,    HitCode::Left};
-    const std::vector<POINT> handles = HandlePoints();
-    for (HitCode code : kOrder) {
-        if (NearPoint(point, handles[static_cast<int>(code) - 1])) {
-            return code;
-        }
-    }
-    return HitCode::None;
+    return FirstHandleHit(point, kOrder);
 }
 
 TrackerCursor RectTracker::CursorAt(POINT point) const {
@@ -126,18 +100,7 @@ RECT RectTracker::StartNew(POINT point) {
 }
 
 bool RectTracker::MouseDown(POINT point) {
-    const HitCode code = HitTest(point);
-    if (code != HitCode::None) {
-        handle_ = code;
-        state_ = TrackerState::Resizing;
-        return true;
-    }
-    if (Contains(point)) {
-        handle_ = HitCode::None;
-        BeginMove(point);
-        return true;
-    }
-    return false;
+    return BeginDrag(point, handle_);
 }
 
 RECT RectTracker::MouseMove(POINT point) {
@@ -190,8 +153,7 @@ RECT RectTracker::MouseMove(POINT point) {
 
 RECT RectTracker::MouseUp(POINT point) {
     const RECT repaint = MouseMove(point);
-    state_ = TrackerState::Idle;
-    handle_ = HitCode::None;
+    EndDrag(handle_);
     return repaint;
 }
 

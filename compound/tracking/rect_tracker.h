@@ -6,10 +6,6 @@
 
 namespace pixmill {
 
-// The cursor of a handle; for HitCode::None size-all inside the shape and
-// cross outside it.
-TrackerCursor CursorForHandle(HitCode code, bool inside);
-
 class RectTracker : public RegionTracker {
   public:
     RectTracker() = default;

@@ -18,6 +18,36 @@ bool RegionTracker::NearPoint(POINT point, POINT handle) const {
            std::llabs(static_cast<long long>(point.y) - handle.y) <= tolerance;
 }
 
+HitCode RegionTracker::FirstHandleHit(POINT point, const std::array<HitCode, 8>& order) const {
+    const std::vector<POINT> handles = HandlePoints();
+    for (HitCode code : order) {
+        if (NearPoint(point, handles[static_cast<int>(code) - 1])) {
+            return code;
+        }
+    }
+    return HitCode::None;
+}
+
+bool RegionTracker::BeginDrag(POINT point, HitCode& handle) {
+    const HitCode code = HitTest(point);
+    if (code != HitCode::None) {
+        handle = code;
+        state_ = TrackerState::Resizing;
+        return true;
+    }
+    if (Contains(point)) {
+        handle = HitCode::None;
+        BeginMove(point);
+        return true;
+    }
+    return false;
+}
+
+void RegionTracker::EndDrag(HitCode& handle) {
+    state_ = TrackerState::Idle;
+    handle = HitCode::None;
+}
+
 void RegionTracker::BeginMove(POINT point) {
     state_ = TrackerState::Moving;
     moveAnchor_ = point;

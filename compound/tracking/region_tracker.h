@@ -32,6 +32,7 @@
 
 #include "compound/tracking/tracker_types.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,13 @@ class RegionTracker {
   protected:
     // A point lies within the tolerance of a handle point.
     bool NearPoint(POINT point, POINT handle) const;
+    // The first of the handles (HandlePoints, in hit-code order) within
+    // reach of the point, tried in the given order.
+    HitCode FirstHandleHit(POINT point, const std::array<HitCode, 8>& order) const;
+    // A press on a shape with handles: takes the handle under the point
+    // (Resizing), else the inside (Moving); false when it is neither.
+    bool BeginDrag(POINT point, HitCode& handle);
+    void EndDrag(HitCode& handle);
     // Begins moving the whole shape from the point.
     void BeginMove(POINT point);
     // The offset since the last call during a move; updates the anchor.

@@ -73,6 +73,26 @@ RECT UnionRect(const RECT& a, const RECT& b) {
                 std::max(a.bottom, b.bottom)};
 }
 
+TrackerCursor CursorForHandle(HitCode code, bool inside) {
+    switch (code) {
+    case HitCode::None:
+        return inside ? TrackerCursor::SizeAll : TrackerCursor::Cross;
+    case HitCode::TopLeft:
+    case HitCode::BottomRight:
+        return TrackerCursor::NorthWestSouthEast;
+    case HitCode::TopRight:
+    case HitCode::BottomLeft:
+        return TrackerCursor::NorthEastSouthWest;
+    case HitCode::Top:
+    case HitCode::Bottom:
+        return TrackerCursor::NorthSouth;
+    case HitCode::Left:
+    case HitCode::Right:
+        return TrackerCursor::WestEast;
+    }
+    return TrackerCursor::Arrow;
+}
+
 std::string PositionStatusText(POINT point) {
     char text[64];
     std::snprintf(text, sizeof text, "Position X: %d,  Y: %d ", point.x, point.y);

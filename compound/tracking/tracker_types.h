@@ -35,6 +35,10 @@ enum class TrackerCursor {
     Cross,
 };
 
+// The cursor of a rectangle's or circle's handle; for HitCode::None
+// size-all inside the shape and cross outside it.
+TrackerCursor CursorForHandle(HitCode code, bool inside);
+
 enum class TrackerShape { Rectangle, Circle, Polygon };
 
 // What a tracker is doing with the mouse.
