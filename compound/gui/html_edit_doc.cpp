@@ -394,6 +394,7 @@ bool CHtmlEditDoc::PrepareForSaving(const PathChooser& choosePath) {
         }
         object.fileName = fs::absolute(path).string();
         modified = true;
+        Changed();
     }
     return true;
 }

@@ -124,6 +124,10 @@ CHtmlEditFrame::CHtmlEditFrame(CompoundImage image, const QString& title, SaveIn
 
 CHtmlEditFrame::~CHtmlEditFrame() {
     document->SetChangedHandler({});
+    // The view draws the document: it goes first.
+    QWidget* inner = widget();
+    setWidget(nullptr);
+    delete inner;
 }
 
 CGuiServices& CHtmlEditFrame::Services() const {
