@@ -277,6 +277,18 @@ TEST_F(EditDoc, PagesOfTheirOwnAndHtmlTextReadBackTheSameRegions) {
                            {CompoundKind::Rectangle, "http://example.com/a"},
                            {CompoundKind::Circle, "b.htm"}}));
 
+    // Saving again finds the copied picture there and asks before replacing
+    // it; a picture whose file is gone stops saving.
+    ui.answers = {false};
+    ASSERT_TRUE(doc.SaveAsPage((site / "page.htm").string(), {}, &error)) << error;
+    EXPECT_EQ(ui.questions.back(), FormatMessage("File %s already exist.\nOverwrite this file ?",
+                                                 (site / "photo.jpg").string()));
+    std::filesystem::remove(fx.Path("photo.jpg"));
+    std::filesystem::remove(site / "photo.jpg");
+    EXPECT_FALSE(doc.SaveAsPage((site / "again.htm").string(), {}, &error));
+    EXPECT_EQ(ui.messages.back(), FormatMessage("File %s not found.", fx.Path("photo.jpg")));
+    EXPECT_FALSE(std::filesystem::exists(site / "again.htm")) << "no half-written page";
+
     // The image-map text writes the flattened canvas it refers to.
     const std::optional<std::string> map = doc.HtmlSourceText(
         CompoundForm::ImageMap, [&](const std::string&) { return fx.Path("flat.png"); });
