@@ -152,14 +152,14 @@ cat >"$WORK/site/garden.htm" <<'HTML'
 <HTML><HEAD><TITLE>Our garden</TITLE></HEAD>
 <BODY BGCOLOR="#F4F1E8" STYLE="font-family:sans-serif">
 <H1>Our garden</H1>
+<P>Click the meadow or the sign:</P>
+<!-- QorelCompoundImage -->
+<DIV STYLE="position:relative;width:220px;height:200px;"><SPAN STYLE="position:absolute;left:10px;top:10px;width:240px;"><IMG SRC="GreenMeadow.jpg" USEMAP="#meadow0" BORDER=0></SPAN>
+<SPAN STYLE="position:absolute;left:14px;top:174px;width:200px;font-size:12pt;font-family:sans-serif;color:rgb(32,64,32);">The meadow in June</SPAN>
+<MAP NAME="meadow0"><AREA SHAPE=RECT COORDS="10,10,120,80" HREF="meadow.htm"><AREA SHAPE=CIRCLE COORDS="150,95,28" HREF="sign.htm"></MAP></DIV>
 <P>Three pictures from this summer:</P>
 <P><IMG SRC="FreshFlower.jpg" ALT="Flower"> <IMG SRC="LadyBird.jpg" ALT="Lady bird">
 <IMG SRC="Aqua.jpg" ALT="Water"></P>
-<P>Click the meadow or the sign:</P>
-<!-- QorelCompoundImage -->
-<DIV STYLE="position:relative;width:260px;height:200px;"><SPAN STYLE="position:absolute;left:10px;top:10px;width:240px;"><IMG SRC="GreenMeadow.jpg" USEMAP="#meadow0" BORDER=0></SPAN>
-<SPAN STYLE="position:absolute;left:14px;top:176px;width:200px;color:#204020;">The meadow in June</SPAN>
-<MAP NAME="meadow0"><AREA SHAPE=RECT COORDS="10,10,120,80" HREF="meadow.htm"><AREA SHAPE=CIRCLE COORDS="180,100,30" HREF="sign.htm"></MAP></DIV>
 </BODY></HTML>
 HTML
 PIXMILL_SETTINGS="$WORK/page.ini" "$PROGRAM" "$WORK/site/garden.htm" >"$WORK/page.log" 2>&1 &

@@ -104,7 +104,10 @@ CHtmlPageFrame::CHtmlPageFrame(CompoundImageFiles& files, PageWindowServices& se
     tree->SetContextActions(contextActions);
     QMenu* helpMenu = menuBar->addMenu(tr("&Help"));
     helpMenu->addAction(tr("Page &Window Help"), this, [] { OpenHelpPage(kHelpTopic); });
-    connect(tree, &CHtmlPageTreeView::SelectionChanged, this, &CHtmlPageFrame::UpdateCommandStates);
+    connect(tree, &CHtmlPageTreeView::SelectionChanged, this, [this] {
+        UpdateCommandStates();
+        ShowSelected();
+    });
     connect(tree, &CHtmlPageTreeView::ObjectActivated, this, [this](int index) {
         tree->SelectObject(static_cast<size_t>(index));
         RunCommand(this->hooks.openCompoundEditor ? pagecmd::EditCompound : pagecmd::EditImageFile);
@@ -133,9 +136,23 @@ bool CHtmlPageFrame::Open(const QString& path) {
         return false;
     }
     setWindowTitle(QString::fromStdString(document->Title()));
-    preview->SetFile(QString::fromStdString(document->Page().PreviewPath()));
     Refresh();
+    // The first object is selected, so its commands are at hand.
+    if (!document->Page().Objects().empty()) {
+        tree->SelectObject(0);
+    }
     return true;
+}
+
+void CHtmlPageFrame::ShowSelected() {
+    const std::optional<size_t> index = tree->SelectedObject();
+    if (!index || *index >= document->Page().Objects().size()) {
+        preview->ShowObject(QImage(), QString());
+        return;
+    }
+    const std::optional<QImage> picture = document->PictureOf(*index);
+    preview->ShowObject(picture.value_or(QImage()),
+                        QString::fromStdString(document->Page().DisplayName(*index)));
 }
 
 void CHtmlPageFrame::Refresh() {

@@ -62,6 +62,8 @@ class CHtmlPageFrame : public QMdiSubWindow, private PageQuestions {
     void CloseEditor(int id);
     void Activate(QWidget* window);
     void Refresh();
+    // The selected object's picture in the preview pane.
+    void ShowSelected();
 
     PageWindowServices& services;
     PageWindowHooks hooks;

@@ -1,8 +1,12 @@
 #include "compound/page_window/page_document.h"
 
 #include "compound/compound_html_form.h"
+#include "compound/text_renderer.h"
 #include "pixmill/errors.h"
 #include "pixmill/user_interface.h"
+
+#include <QPainter>
+#include <QPolygon>
 
 #include <filesystem>
 
@@ -95,6 +99,45 @@ std::optional<CompoundImage> CHtmlPageDoc::CompoundOf(size_t index) const {
         Show(ui, error.Report(false));
     }
     return std::nullopt;
+}
+
+std::optional<QImage> CHtmlPageDoc::PictureOf(size_t index) const {
+    std::optional<CompoundImage> image;
+    try {
+        image = page.ReadCompound(index);
+    } catch (const CompoundSyntaxError&) {
+        return std::nullopt;
+    } catch (CQorelError&) {
+        return std::nullopt;
+    }
+    QImage picture = ComposeCanvas(*image);
+    if (picture.isNull()) {
+        return std::nullopt;
+    }
+    // Regions in two colours, dashed, so they show on any picture.
+    QPainter painter(&picture);
+    for (const QColor& colour : {QColor(Qt::white), QColor(Qt::black)}) {
+        QPen pen(colour, 1, colour == Qt::white ? Qt::SolidLine : Qt::DashLine);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        for (const CompoundObject& object : image->Objects()) {
+            if (object.kind == CompoundKind::Rectangle) {
+                painter.drawRect(object.rect.left, object.rect.top,
+                                 object.rect.right - object.rect.left - 1,
+                                 object.rect.bottom - object.rect.top - 1);
+            } else if (object.kind == CompoundKind::Circle) {
+                painter.drawEllipse(QPoint(object.centerX, object.centerY), object.radius,
+                                    object.radius);
+            } else if (object.kind == CompoundKind::Polygon) {
+                QPolygon polygon;
+                for (const POINT& point : object.points) {
+                    polygon << QPoint(point.x, point.y);
+                }
+                painter.drawPolygon(polygon);
+            }
+        }
+    }
+    return picture;
 }
 
 PageEditorKind CHtmlPageDoc::EditorKindOf(size_t index) const {

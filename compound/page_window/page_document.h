@@ -76,6 +76,11 @@ class CHtmlPageDoc {
     // cannot be read.
     std::optional<CompoundImage> CompoundOf(size_t index) const;
 
+    // The object as it looks on the page, its image-map regions outlined;
+    // nothing when it cannot be read (no message: this follows the
+    // selection).
+    std::optional<QImage> PictureOf(size_t index) const;
+
     // Editor windows. The frame installs the closer; it closes the window
     // with that id (which may refuse) and reports a closed window through
     // EditorClosed.

@@ -1,7 +1,9 @@
 #include "compound/page_window/page_preview.h"
 
 #include <QDesktopServices>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -25,6 +27,15 @@ CPagePreview::CPagePreview(QWidget* parent) : QWidget(parent) {
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     layout->addStretch();
+    picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("objectPicture"));
+    picture->setAlignment(Qt::AlignCenter);
+    layout->addWidget(picture);
+    caption = new QLabel(this);
+    caption->setObjectName(QStringLiteral("objectCaption"));
+    caption->setAlignment(Qt::AlignCenter);
+    layout->addWidget(caption);
+    layout->addSpacing(16);
     message = new QLabel(tr(kNoWebView), this);
     message->setObjectName(QStringLiteral("previewMessage"));
     message->setAlignment(Qt::AlignCenter);
@@ -34,6 +45,14 @@ CPagePreview::CPagePreview(QWidget* parent) : QWidget(parent) {
     openButton->setObjectName(QStringLiteral("openPreview"));
     openButton->setEnabled(false);
     layout->addWidget(openButton, 0, Qt::AlignHCenter);
+    // Where the copy is, for opening it by hand.
+    location = new QLabel(this);
+    location->setObjectName(QStringLiteral("previewLocation"));
+    location->setAlignment(Qt::AlignCenter);
+    location->setWordWrap(true);
+    location->setForegroundRole(QPalette::PlaceholderText);
+    location->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(location);
     layout->addStretch();
     connect(openButton, &QPushButton::clicked, this, [this] {
         if (!file.isEmpty()) {
@@ -55,8 +74,29 @@ void CPagePreview::SetFile(const QString& path) {
     file = path;
     if (openButton != nullptr) {
         openButton->setEnabled(!file.isEmpty());
+        location->setText(file.isEmpty() ? tr("No preview copy could be written.")
+                                         : tr("Preview copy: %1").arg(file));
     }
     Reload();
+}
+
+void CPagePreview::ShowObject(const QImage& image, const QString& name) {
+    if (picture == nullptr) {
+        return; // the web view shows the page itself
+    }
+    if (image.isNull()) {
+        picture->clear();
+        caption->clear();
+        return;
+    }
+    // Large pictures are reduced to a third of the screen's room; small ones
+    // stay at their size.
+    const QSize room(480, 320);
+    const QImage shown = image.width() > room.width() || image.height() > room.height()
+                             ? image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                             : image;
+    picture->setPixmap(QPixmap::fromImage(shown));
+    caption->setText(tr("%1, %2 x %3 pixels").arg(name).arg(image.width()).arg(image.height()));
 }
 
 void CPagePreview::Reload() {

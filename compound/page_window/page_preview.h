@@ -1,7 +1,8 @@
 // CPagePreview: the page as a browser shows it, from the preview copy beside
 // the page. With Qt WebEngine at build time it is an embedded web view;
 // without, a pane on the window's background colour says so and offers to
-// open the copy in the desktop's browser.
+// open the copy in the desktop's browser, under a picture of the selected
+// object.
 #pragma once
 
 #include <QWidget>
@@ -24,6 +25,9 @@ class CPagePreview : public QWidget {
     // Shows the copy again after it was rewritten.
     void Reload();
     const QString& File() const { return file; }
+    // The selected object as it looks on the page (a null picture: none).
+    void ShowObject(const QImage& picture, const QString& name);
+    QLabel* ObjectPicture() const { return picture; }
     // Whether the page is shown in the window itself.
     static bool HasWebView();
     QPushButton* OpenButton() const { return openButton; }
@@ -31,6 +35,9 @@ class CPagePreview : public QWidget {
   private:
     QString file;
     QLabel* message = nullptr;
+    QLabel* location = nullptr;
+    QLabel* picture = nullptr;
+    QLabel* caption = nullptr;
     QPushButton* openButton = nullptr;
     QWidget* webView = nullptr;
 };

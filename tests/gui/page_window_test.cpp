@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
@@ -235,9 +236,14 @@ TEST_F(PageWindow, ListsTheObjectsGroupedWithTheirNames) {
     EXPECT_EQ(frame->Preview()->File().toStdString(), preview);
     if (!CPagePreview::HasWebView()) {
         EXPECT_TRUE(frame->Preview()->OpenButton()->isEnabled());
+        EXPECT_EQ(frame->Preview()->ObjectPicture()->pixmap().size(), QSize(120, 80));
     }
-    // "Edit as image file" only on pictures; nothing selected, nothing to do.
-    EXPECT_FALSE(frame->Action(pagecmd::DeleteObject)->isEnabled());
+    // The objects as they look on the page: a compound image's canvas, a
+    // picture's own size.
+    EXPECT_EQ(frame->Document().PictureOf(0)->size(), QSize(120, 80));
+    EXPECT_EQ(frame->Document().PictureOf(3)->size(), QSize(20, 20));
+    // The first object is selected; "Edit as image file" only on pictures.
+    EXPECT_EQ(frame->Tree()->SelectedObject(), 0u);
     for (size_t i = 0; i < 5; ++i) {
         Select(i);
         EXPECT_TRUE(frame->Action(pagecmd::EditCompound)->isEnabled()) << i;
