@@ -212,7 +212,24 @@ void CHtmlPageFrame::RunCommand(int commandId) {
     UpdateCommandStates();
 }
 
+void CHtmlPageFrame::AdoptImageWindow(size_t index) {
+    if (!hooks.findImageWindow || document->EditorOf(index) != 0 ||
+        document->Page().Objects().at(index).kind != HtmlPageObject::Image) {
+        return;
+    }
+    QWidget* window = hooks.findImageWindow(QString::fromStdString(document->ImagePathOf(index)));
+    for (const auto& [id, watched] : editors) {
+        if (window == nullptr || watched == window) {
+            return; // none, or already another object's editor
+        }
+    }
+    if (window != nullptr) {
+        Watch(document->EditorOpening(index, PageEditorKind::ImageFile), window);
+    }
+}
+
 void CHtmlPageFrame::EditAsCompound(size_t index) {
+    AdoptImageWindow(index);
     switch (document->PrepareEdit(index, PageEditorKind::Compound)) {
     case CHtmlPageDoc::EditStep::Stop:
         return;
@@ -246,6 +263,7 @@ void CHtmlPageFrame::EditAsCompound(size_t index) {
 }
 
 void CHtmlPageFrame::EditAsImageFile(size_t index) {
+    AdoptImageWindow(index);
     switch (document->PrepareEdit(index, PageEditorKind::ImageFile)) {
     case CHtmlPageDoc::EditStep::Stop:
         return;

@@ -59,6 +59,8 @@ class CHtmlPageFrame : public QMdiSubWindow, private PageQuestions {
     void EditAsCompound(size_t index);
     void EditAsImageFile(size_t index);
     void Watch(int id, QWidget* window);
+    // Records an image window open on the object's file as its editor.
+    void AdoptImageWindow(size_t index);
     void CloseEditor(int id);
     void Activate(QWidget* window);
     void Refresh();

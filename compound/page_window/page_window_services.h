@@ -33,6 +33,9 @@ struct PageWindowHooks {
     // Empty: "Edit Compound image with image mapping" stays disabled.
     CompoundEditorOpener openCompoundEditor;
     ImageFileOpener openImageFile;
+    // The image window already open on a picture file, if any (one the user
+    // opened by hand counts as the picture's editor).
+    ImageFileOpener findImageWindow;
     // The folder whose "Java/" class files go with an applet.
     QString programDirectory;
 };

@@ -683,6 +683,15 @@ CHtmlPageFrame* CMainFrame::OpenPage(const QString& path) {
     PageWindowHooks hooks;
     hooks.openCompoundEditor = compoundEditorOpener;
     hooks.openImageFile = [this](const QString& image) -> QWidget* { return OpenFile(image); };
+    hooks.findImageWindow = [this](const QString& image) -> QWidget* {
+        const std::string wanted = QFileInfo(image).absoluteFilePath().toStdString();
+        for (CImageFrame* frame : Frames()) {
+            if (frame->Document().Path() == wanted) {
+                return frame;
+            }
+        }
+        return nullptr;
+    };
     hooks.programDirectory = QString::fromStdString(app.PluginRoot());
     auto* frame = new CHtmlPageFrame(*pageFiles, *pageServices, std::move(hooks));
     if (!frame->Open(fileName)) {

@@ -566,6 +566,18 @@ TEST(PageWindowInProgram, FileOpenOpensPagesInPageWindowsAndPicturesInImageWindo
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(second->Document().EditorKindOf(0), PageEditorKind::None); // none opened
     EXPECT_TRUE(services.messages.isEmpty()) << services.messages.join("|").toStdString();
+
+    // A picture opened by hand in an image window counts as being edited:
+    // brought forward rather than opened twice, and asked about (here
+    // cancelled) before a compound image window opens on it.
+    main->OpenFiles({folder.filePath("photo.png")});
+    ASSERT_EQ(main->Frames().size(), 1);
+    second->RunCommand(pagecmd::EditImageFile);
+    EXPECT_EQ(main->Frames().size(), 1);
+    EXPECT_EQ(second->Document().EditorKindOf(0), PageEditorKind::ImageFile);
+    second->RunCommand(pagecmd::EditCompound);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(main->Frames().size(), 1);
     main->close();
 }
 
