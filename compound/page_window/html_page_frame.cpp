@@ -228,16 +228,23 @@ void CHtmlPageFrame::AdoptImageWindow(size_t index) {
     }
 }
 
-void CHtmlPageFrame::EditAsCompound(size_t index) {
+bool CHtmlPageFrame::ReadyToOpen(size_t index, PageEditorKind kind) {
     AdoptImageWindow(index);
-    switch (document->PrepareEdit(index, PageEditorKind::Compound)) {
-    case CHtmlPageDoc::EditStep::Stop:
-        return;
+    switch (document->PrepareEdit(index, kind)) {
+    case CHtmlPageDoc::EditStep::Open:
+        return true;
     case CHtmlPageDoc::EditStep::Activate:
         Activate(EditorWindow(index));
-        return;
-    case CHtmlPageDoc::EditStep::Open:
+        return false;
+    case CHtmlPageDoc::EditStep::Stop:
         break;
+    }
+    return false;
+}
+
+void CHtmlPageFrame::EditAsCompound(size_t index) {
+    if (!ReadyToOpen(index, PageEditorKind::Compound)) {
+        return;
     }
     std::optional<CompoundImage> image = document->CompoundOf(index);
     if (!image) {
@@ -263,15 +270,8 @@ void CHtmlPageFrame::EditAsCompound(size_t index) {
 }
 
 void CHtmlPageFrame::EditAsImageFile(size_t index) {
-    AdoptImageWindow(index);
-    switch (document->PrepareEdit(index, PageEditorKind::ImageFile)) {
-    case CHtmlPageDoc::EditStep::Stop:
+    if (!ReadyToOpen(index, PageEditorKind::ImageFile)) {
         return;
-    case CHtmlPageDoc::EditStep::Activate:
-        Activate(EditorWindow(index));
-        return;
-    case CHtmlPageDoc::EditStep::Open:
-        break;
     }
     if (!hooks.openImageFile) {
         return;

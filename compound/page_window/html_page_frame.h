@@ -61,6 +61,9 @@ class CHtmlPageFrame : public QMdiSubWindow, private PageQuestions {
     void Watch(int id, QWidget* window);
     // Records an image window open on the object's file as its editor.
     void AdoptImageWindow(size_t index);
+    // The questions before an editor of the kind opens on the object; false
+    // when none is to open (stopped, or one is brought forward).
+    bool ReadyToOpen(size_t index, PageEditorKind kind);
     void CloseEditor(int id);
     void Activate(QWidget* window);
     void Refresh();

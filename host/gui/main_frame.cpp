@@ -372,13 +372,18 @@ bool CMainFrame::ScratchInUse() const {
 
 CImageBrowser* CMainFrame::OpenBrowser(const QString& folder) {
     auto* browser = new CImageBrowser(*this, *thumbnails, folder);
-    mdi->addSubWindow(browser);
-    const QSize area = mdi->viewport()->size();
-    browser->resize(std::max(area.width() * 9 / 10, 480), std::max(area.height() * 9 / 10, 360));
-    browser->show();
-    mdi->setActiveSubWindow(browser);
-    UpdateCommandStates();
+    ShowSubWindow(browser, 9);
     return browser;
+}
+
+void CMainFrame::ShowSubWindow(QMdiSubWindow* window, int tenths) {
+    mdi->addSubWindow(window);
+    const QSize area = mdi->viewport()->size();
+    window->resize(std::max(area.width() * tenths / 10, 480),
+                   std::max(area.height() * tenths / 10, 360));
+    window->show();
+    mdi->setActiveSubWindow(window);
+    UpdateCommandStates();
 }
 
 QList<CImageBrowser*> CMainFrame::Browsers() const {
@@ -699,13 +704,7 @@ CHtmlPageFrame* CMainFrame::OpenPage(const QString& path) {
         return nullptr;
     }
     app.Recent().Add(fileName.toStdString());
-    mdi->addSubWindow(frame);
-    const QSize area = mdi->viewport()->size();
-    frame->resize(std::min(std::max(area.width() * 4 / 5, 480), std::max(area.width(), 480)),
-                  std::min(std::max(area.height() * 4 / 5, 360), std::max(area.height(), 360)));
-    frame->show();
-    mdi->setActiveSubWindow(frame);
-    UpdateCommandStates();
+    ShowSubWindow(frame, 8);
     return frame;
 }
 

@@ -16,6 +16,7 @@
 
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 
@@ -102,6 +103,8 @@ class CMainFrame : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    // Adds a window to the area at tenths of its size, shown and active.
+    void ShowSubWindow(QMdiSubWindow* window, int tenths);
     void CreateActions();
     void CreateMenus();
     void CreateStatusBar();

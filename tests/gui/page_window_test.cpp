@@ -40,17 +40,8 @@ namespace pixmill {
 namespace {
 
 namespace fs = std::filesystem;
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::ReadFile;
+using test::WriteFile;
 
 const char* kSecondCompound =
     "<!-- QorelCompoundImage -->\r\n"
