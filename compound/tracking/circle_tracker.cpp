@@ -59,9 +59,6 @@ std::vector<POINT> CircleTracker::HandlePoints() const {
 }
 
 HitCode CircleTracker::HitTest(POINT point) const {
-    if (!IsResizable()) {
-        return HitCode::None;
-    }
     static constexpr std::array<HitCode, 8> kOrder{
         HitCode::Left,    HitCode::Right,    HitCode::Top,        HitCode::Bottom,
         HitCode::TopLeft, HitCode::TopRight, HitCode::BottomLeft, HitCode::BottomRight};

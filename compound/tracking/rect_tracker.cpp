@@ -78,9 +78,6 @@ std::vector<POINT> RectTracker::HandlePoints() const {
 }
 
 HitCode RectTracker::HitTest(POINT point) const {
-    if (!IsResizable()) {
-        return HitCode::None;
-    }
     static constexpr std::array<HitCode, 8> kOrder{
         HitCode::TopLeft, HitCode::BottomLeft, HitCode::TopRight, HitCode::BottomRight,
         HitCode::Bottom,  HitCode::Top,        HitCode::Right,    HitCode::Left};

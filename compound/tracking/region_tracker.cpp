@@ -19,6 +19,9 @@ bool RegionTracker::NearPoint(POINT point, POINT handle) const {
 }
 
 HitCode RegionTracker::FirstHandleHit(POINT point, const std::array<HitCode, 8>& order) const {
+    if (!resizable_) {
+        return HitCode::None;
+    }
     const std::vector<POINT> handles = HandlePoints();
     for (HitCode code : order) {
         if (NearPoint(point, handles[static_cast<int>(code) - 1])) {
