@@ -65,10 +65,6 @@ HitCode CircleTracker::HitTest(POINT point) const {
     return FirstHandleHit(point, kOrder);
 }
 
-TrackerCursor CircleTracker::CursorAt(POINT point) const {
-    return CursorForHandle(HitTest(point), Contains(point));
-}
-
 RECT CircleTracker::StartNew(POINT point) {
     const RECT before = Bounds();
     centerX_ = point.x;

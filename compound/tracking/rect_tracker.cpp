@@ -84,10 +84,6 @@ HitCode RectTracker::HitTest(POINT point) const {
     return FirstHandleHit(point, kOrder);
 }
 
-TrackerCursor RectTracker::CursorAt(POINT point) const {
-    return CursorForHandle(HitTest(point), Contains(point));
-}
-
 RECT RectTracker::StartNew(POINT point) {
     const RECT before = rect_;
     rect_ = RECT{point.x, point.y - 1, point.x + 1, point.y};

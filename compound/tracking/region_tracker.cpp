@@ -8,6 +8,10 @@ RECT RegionTracker::DoubleClick(POINT) {
     return RECT{0, 0, 0, 0};
 }
 
+TrackerCursor RegionTracker::CursorAt(POINT point) const {
+    return CursorForHandle(HitTest(point), Contains(point));
+}
+
 int RegionTracker::Tolerance() const {
     return HandleTolerance(zoom_);
 }

@@ -58,7 +58,9 @@ class RegionTracker {
     // wins), or HitCode::None. A tracker that is not resizable, and a
     // polygon, answer None (polygon points: PolygonTracker::PointAt).
     virtual HitCode HitTest(POINT point) const = 0;
-    virtual TrackerCursor CursorAt(POINT point) const = 0;
+    // The cursor of the handle under the point (CursorForHandle); polygons
+    // have their own rule.
+    virtual TrackerCursor CursorAt(POINT point) const;
     // The points handles are drawn around: a rectangle's or circle's eight
     // in hit-code order 1..8, a polygon's points.
     virtual std::vector<POINT> HandlePoints() const = 0;
