@@ -254,6 +254,67 @@ TEST(Reduction, HighQualityPaletteBeatsTheMedianCut) {
     }
 }
 
+// High-quality diffusion backs off where a pixel is already near an entry:
+// a flat area whose colour the palette holds stays one index, grain-free,
+// and over the whole picture the error stays near the undithered one while
+// full-strength diffusion adds much more; only palette entries are used.
+TEST(Reduction, HighQualityDiffusionBacksOffWhereTheErrorIsSmall) {
+    TestHost host;
+    std::mt19937 random(4);
+    CVImage image(host.get());
+    image.Create(200, 150, 24, 0, nullptr);
+    // Soft gradients with a little noise, as in skies and backgrounds.
+    std::uniform_int_distribution<int> noise(-1, 1);
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            const int r = std::clamp(40 + x / 2 + noise(random), 0, 255);
+            const int g = std::clamp(60 + y / 2 + noise(random), 0, 255);
+            SetPixelAt(image, x, y, Packed(Rgb(r, g, (r + g) / 2)));
+        }
+    }
+    for (int y = 40; y < 110; ++y) {
+        for (int x = 50; x < 150; ++x) {
+            SetPixelAt(image, x, y, Packed(Rgb(200, 30, 40)));
+        }
+    }
+    auto meanSquaredError = [&](const CVImage& reduced) {
+        double sum = 0;
+        for (int y = 0; y < image.Height(); ++y) {
+            for (int x = 0; x < image.Width(); ++x) {
+                const uint32_t index = PixelAt(reduced, x, y);
+                EXPECT_LT(index, 256u);
+                const RGBQUAD a = Unpacked(PixelAt(image, x, y));
+                const RGBQUAD& b = reduced.palette[index];
+                for (const int d :
+                     {a.rgbRed - b.rgbRed, a.rgbGreen - b.rgbGreen, a.rgbBlue - b.rgbBlue}) {
+                    sum += d * d;
+                }
+            }
+        }
+        return sum / (3.0 * image.Width() * image.Height());
+    };
+    ReductionOptions options;
+    options.highQuality = true;
+    CVImage plain(host.get()), backedOff(host.get()), full(host.get());
+    Reduce(host.get(), image, plain, options);
+    options.ditherLevel = 8;
+    Reduce(host.get(), image, backedOff, options);
+    options.highQuality = false;
+    Reduce(host.get(), image, full, options);
+
+    std::set<uint32_t> inside;
+    for (int y = 45; y < 105; ++y) {
+        for (int x = 55; x < 145; ++x) {
+            inside.insert(PixelAt(backedOff, x, y));
+        }
+    }
+    EXPECT_EQ(inside.size(), 1u);
+    const double undithered = meanSquaredError(plain);
+    const double dithered = meanSquaredError(backedOff);
+    EXPECT_LT(dithered, 1.25 * undithered);
+    EXPECT_LT(dithered, meanSquaredError(full));
+}
+
 TEST(Reduction, DirectMappingTakesTheNearestEntry) {
     TestHost host;
     std::mt19937 random(11);
