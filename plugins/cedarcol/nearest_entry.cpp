@@ -8,8 +8,10 @@ namespace pixmill::cedarcol {
 
 namespace {
 
-constexpr int kCellSide = 4;
-constexpr size_t kCells = 64 * 64 * 64;
+constexpr int kCellBits = 1; // cells of 2 x 2 x 2 colours
+constexpr int kCellSide = 1 << kCellBits;
+constexpr int kCellsPerSide = 256 / kCellSide;
+constexpr size_t kCells = size_t{kCellsPerSide} * kCellsPerSide * kCellsPerSide;
 
 // Least and greatest squared distance along one axis between value v and
 // the levels lo .. lo + kCellSide - 1.
@@ -40,9 +42,9 @@ uint32_t NearestEntry::Candidates(size_t cell) {
     if (listAt[cell] != kUnknown) {
         return listAt[cell];
     }
-    const int lb = static_cast<int>(cell >> 12) * kCellSide;
-    const int lg = static_cast<int>((cell >> 6) & 63) * kCellSide;
-    const int lr = static_cast<int>(cell & 63) * kCellSide;
+    const int lb = static_cast<int>(cell / kCellsPerSide / kCellsPerSide) * kCellSide;
+    const int lg = static_cast<int>(cell / kCellsPerSide % kCellsPerSide) * kCellSide;
+    const int lr = static_cast<int>(cell % kCellsPerSide) * kCellSide;
     // Every colour of the cell is at most `bound` from some entry, so only
     // entries whose nearest point of the cell is within it can be nearest
     // anywhere in the cell (ties included).
@@ -64,7 +66,9 @@ uint32_t NearestEntry::Candidates(size_t cell) {
 }
 
 int NearestEntry::Find(uint8_t blue, uint8_t green, uint8_t red) {
-    const size_t cell = (size_t{blue} >> 2) << 12 | (size_t{green} >> 2) << 6 | (red >> 2);
+    const size_t cell =
+        ((size_t{blue} >> kCellBits) * kCellsPerSide + (green >> kCellBits)) * kCellsPerSide +
+        (red >> kCellBits);
     const uint32_t at = Candidates(cell);
     // A list never is empty: the entry that sets the bound is on it. Its
     // count byte wraps to 0 only when all 256 entries are.

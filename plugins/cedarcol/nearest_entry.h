@@ -1,9 +1,9 @@
 // The palette entry nearest to an exact 8-bit colour, for the high-quality
 // reduction: the shared inverse colour map answers per cell of 4 x 4 x 4
 // colours, which costs a photograph a good part of its error once the palette
-// fits it closely. Each cell the picture touches gets, once, the short list
-// of entries that can be nearest to some colour inside it; a colour is then
-// compared with that list only.
+// fits it closely. Each cell of 2 x 2 x 2 colours the picture touches gets,
+// once, the short list of entries that can be nearest to some colour inside
+// it; a colour is then compared with that list only.
 #pragma once
 
 #include "pixmill/win_types.h"
@@ -33,7 +33,7 @@ class NearestEntry {
         int blue, green, red;
     };
     std::vector<Entry> entries;
-    // Per cell [blue >> 2][green >> 2][red >> 2]: where its list starts in
+    // Per cell [blue >> 1][green >> 1][red >> 1]: where its list starts in
     // lists (a count, then the entry indices in ascending order).
     std::vector<uint32_t> listAt;
     std::vector<uint8_t> lists;
