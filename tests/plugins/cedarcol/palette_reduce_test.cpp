@@ -37,6 +37,25 @@ void FillPhotoLike(CVImage& image, std::mt19937& random) {
     }
 }
 
+// Mean of the squared component differences between a 24-bit picture and its
+// reduction, checking that every pixel uses one of the first colors entries.
+double MeanSquaredError(const CVImage& source, const CVImage& reduced, int colors) {
+    double sum = 0;
+    for (int y = 0; y < source.Height(); ++y) {
+        for (int x = 0; x < source.Width(); ++x) {
+            const uint32_t index = PixelAt(reduced, x, y);
+            EXPECT_LT(index, static_cast<uint32_t>(colors));
+            const RGBQUAD a = Unpacked(PixelAt(source, x, y));
+            const RGBQUAD& b = reduced.palette[index];
+            for (const int d :
+                 {a.rgbRed - b.rgbRed, a.rgbGreen - b.rgbGreen, a.rgbBlue - b.rgbBlue}) {
+                sum += d * d;
+            }
+        }
+    }
+    return sum / (3.0 * source.Width() * source.Height());
+}
+
 std::vector<uint16_t> HistogramOf(const CVImage& image) {
     std::vector<uint16_t> cells(kHistogramCells);
     CountColors(image, cells.data(), nullptr);
@@ -207,22 +226,6 @@ TEST(ErrorLimit, LevelsBoundTheDiffusedError) {
 // them lie, so the error never grows; on pictures with many colours it falls.
 TEST(Reduction, HighQualityPaletteBeatsTheMedianCut) {
     TestHost host;
-    auto squaredError = [](const CVImage& source, const CVImage& reduced, int colors) {
-        double sum = 0;
-        for (int y = 0; y < source.Height(); ++y) {
-            for (int x = 0; x < source.Width(); ++x) {
-                const uint32_t index = PixelAt(reduced, x, y);
-                EXPECT_LT(index, static_cast<uint32_t>(colors));
-                const RGBQUAD a = Unpacked(PixelAt(source, x, y));
-                const RGBQUAD& b = reduced.palette[index];
-                for (const int d :
-                     {a.rgbRed - b.rgbRed, a.rgbGreen - b.rgbGreen, a.rgbBlue - b.rgbBlue}) {
-                    sum += d * d;
-                }
-            }
-        }
-        return sum / (3.0 * source.Width() * source.Height());
-    };
     for (const uint32_t seed : {1u, 2u, 3u}) {
         std::mt19937 random(seed);
         CVImage image(host.get());
@@ -245,8 +248,8 @@ TEST(Reduction, HighQualityPaletteBeatsTheMedianCut) {
                 Reduce(host.get(), image, cut, options);
                 options.highQuality = true;
                 Reduce(host.get(), image, refined, options);
-                const double before = squaredError(image, cut, colors);
-                const double after = squaredError(image, refined, colors);
+                const double before = MeanSquaredError(image, cut, colors);
+                const double after = MeanSquaredError(image, refined, colors);
                 EXPECT_LT(after, before)
                     << "seed " << seed << ", " << colors << " colours, dither " << dither;
             }
@@ -277,22 +280,6 @@ TEST(Reduction, HighQualityDiffusionBacksOffWhereTheErrorIsSmall) {
             SetPixelAt(image, x, y, Packed(Rgb(200, 30, 40)));
         }
     }
-    auto meanSquaredError = [&](const CVImage& reduced) {
-        double sum = 0;
-        for (int y = 0; y < image.Height(); ++y) {
-            for (int x = 0; x < image.Width(); ++x) {
-                const uint32_t index = PixelAt(reduced, x, y);
-                EXPECT_LT(index, 256u);
-                const RGBQUAD a = Unpacked(PixelAt(image, x, y));
-                const RGBQUAD& b = reduced.palette[index];
-                for (const int d :
-                     {a.rgbRed - b.rgbRed, a.rgbGreen - b.rgbGreen, a.rgbBlue - b.rgbBlue}) {
-                    sum += d * d;
-                }
-            }
-        }
-        return sum / (3.0 * image.Width() * image.Height());
-    };
     ReductionOptions options;
     options.highQuality = true;
     CVImage plain(host.get()), backedOff(host.get()), full(host.get());
@@ -309,10 +296,10 @@ TEST(Reduction, HighQualityDiffusionBacksOffWhereTheErrorIsSmall) {
         }
     }
     EXPECT_EQ(inside.size(), 1u);
-    const double undithered = meanSquaredError(plain);
-    const double dithered = meanSquaredError(backedOff);
+    const double undithered = MeanSquaredError(image, plain, 256);
+    const double dithered = MeanSquaredError(image, backedOff, 256);
     EXPECT_LT(dithered, 1.25 * undithered);
-    EXPECT_LT(dithered, meanSquaredError(full));
+    EXPECT_LT(dithered, MeanSquaredError(image, full, 256));
 }
 
 TEST(Reduction, DirectMappingTakesTheNearestEntry) {
