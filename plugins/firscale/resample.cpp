@@ -319,7 +319,18 @@ void ColumnPass(const Plane& in, const Plane& out, const PixelForm& form, PassPr
     for (const LinePlan::Step& step : plan.Steps()) {
         const uint8_t* current = rowTriplets(step.index);
         double* s = sum.data();
-        AddColumnStep(s, current, step.last ? nullptr : rowTriplets(step.index + 1), step, values);
+        if (step.last) {
+            const double weight = step.weight;
+            for (size_t p = 0; p < values; ++p) {
+                s[p] += current[p] * weight;
+            }
+        } else {
+            const uint8_t* next = rowTriplets(step.index + 1);
+            const double keep = step.keep, take = step.take, weight = step.weight;
+            for (size_t p = 0; p < values; ++p) {
+                s[p] += (current[p] * keep + next[p] * take) * weight;
+            }
+        }
         if (step.completes) {
             uint8_t* target = form.Direct() ? out.Row(produced) : outLine.data();
             for (size_t p = 0; p < values; ++p) {

@@ -108,51 +108,6 @@ void RunGroupBaseline(const Group& g, const uint8_t* const in[kLanes], uint8_t* 
     RunGroup(g, in, out, lines);
 }
 
-// One step of the column pass over a row of sums, four values at a time.
-[[gnu::always_inline]] inline void StepColumns(double* sum, const uint8_t* current,
-                                               const uint8_t* next, const LinePlan::Step& step,
-                                               size_t count) {
-    using LaneBytes = uint8_t __attribute__((vector_size(kLanes)));
-    // Four bytes as doubles, written to `to` (no vector crosses a call).
-    auto widen = [](const uint8_t* p, Lanes& to) {
-        LaneBytes bytes;
-        std::memcpy(&bytes, p, kLanes);
-        to = __builtin_convertvector(__builtin_convertvector(bytes, LaneInts), Lanes);
-    };
-    size_t p = 0;
-    if (next == nullptr) {
-        for (; p + kLanes <= count; p += kLanes) {
-            Lanes c;
-            widen(current + p, c);
-            *reinterpret_cast<LanesAt*>(sum + p) += c * step.weight;
-        }
-        for (; p < count; ++p) {
-            sum[p] += current[p] * step.weight;
-        }
-        return;
-    }
-    for (; p + kLanes <= count; p += kLanes) {
-        Lanes c, n;
-        widen(current + p, c);
-        widen(next + p, n);
-        *reinterpret_cast<LanesAt*>(sum + p) += (c * step.keep + n * step.take) * step.weight;
-    }
-    for (; p < count; ++p) {
-        sum[p] += (current[p] * step.keep + next[p] * step.take) * step.weight;
-    }
-}
-
-[[gnu::target("avx2")]] void StepColumnsWide(double* sum, const uint8_t* current,
-                                             const uint8_t* next, const LinePlan::Step& step,
-                                             size_t count) {
-    StepColumns(sum, current, next, step, count);
-}
-
-void StepColumnsBaseline(double* sum, const uint8_t* current, const uint8_t* next,
-                         const LinePlan::Step& step, size_t count) {
-    StepColumns(sum, current, next, step, count);
-}
-
 } // namespace
 
 bool HasWideLanes() {
@@ -179,15 +134,6 @@ void TripletLines::Run(const uint8_t* const in[], uint8_t* const out[], int line
         RunGroupWide(group, inputs, out, lines);
     } else {
         RunGroupBaseline(group, inputs, out, lines);
-    }
-}
-
-void AddColumnStep(double* sum, const uint8_t* current, const uint8_t* next,
-                   const LinePlan::Step& step, size_t count, bool wide) {
-    if (wide && HasWideLanes()) {
-        StepColumnsWide(sum, current, next, step, count);
-    } else {
-        StepColumnsBaseline(sum, current, next, step, count);
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include "resample.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,12 +13,6 @@ namespace pixmill::firscale {
 
 // True when the processor runs the 256-bit form of the lanes.
 bool HasWideLanes();
-
-// One step of the column pass over count values of a row of sums: each sum
-// gains current * weight (next null: the last sample) or
-// (current * keep + next * take) * weight, as the one-line arithmetic adds.
-void AddColumnStep(double* sum, const uint8_t* current, const uint8_t* next,
-                   const LinePlan::Step& step, size_t count, bool wide = HasWideLanes());
 
 class TripletLines {
   public:

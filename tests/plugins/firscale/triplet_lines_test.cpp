@@ -53,35 +53,3 @@ TEST(TripletLines, EqualTheOneLineReference) {
         }
     }
 }
-
-TEST(TripletLines, ColumnStepsEqualTheScalarSums) {
-    std::mt19937 random(12);
-    for (const size_t count :
-         {size_t{1}, size_t{3}, size_t{4}, size_t{7}, size_t{64}, size_t{301}}) {
-        std::vector<uint8_t> current(count), next(count);
-        for (size_t p = 0; p < count; ++p) {
-            current[p] = static_cast<uint8_t>(random());
-            next[p] = static_cast<uint8_t>(random());
-        }
-        LinePlan::Step step{};
-        step.keep = 0.3 + (random() % 1000) / 1e4;
-        step.take = 1.0 - step.keep;
-        step.weight = (random() % 1000 + 1) / 997.0;
-        for (bool last : {false, true}) {
-            std::vector<double> expected(count, 0.5);
-            for (size_t p = 0; p < count; ++p) {
-                expected[p] += last ? current[p] * step.weight
-                                    : (current[p] * step.keep + next[p] * step.take) * step.weight;
-            }
-            for (bool wide : {false, true}) {
-                if (wide && !HasWideLanes()) {
-                    continue;
-                }
-                std::vector<double> sum(count, 0.5);
-                AddColumnStep(sum.data(), current.data(), last ? nullptr : next.data(), step, count,
-                              wide);
-                EXPECT_EQ(sum, expected) << count << " last " << last << " wide " << wide;
-            }
-        }
-    }
-}
