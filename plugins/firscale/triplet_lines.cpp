@@ -103,11 +103,6 @@ struct Group {
     RunGroup(g, in, out, lines);
 }
 
-void RunGroupBaseline(const Group& g, const uint8_t* const in[kLanes], uint8_t* const out[kLanes],
-                      int lines) {
-    RunGroup(g, in, out, lines);
-}
-
 } // namespace
 
 bool HasWideLanes() {
@@ -132,8 +127,17 @@ void TripletLines::Run(const uint8_t* const in[], uint8_t* const out[], int line
         samples.data(), results.data()};
     if (wide) {
         RunGroupWide(group, inputs, out, lines);
-    } else {
-        RunGroupBaseline(group, inputs, out, lines);
+        return;
+    }
+    // Without 256-bit vectors the lanes cost more than they save: line by
+    // line, from copies of the inputs (an output may lie over any input).
+    const size_t inBytes = static_cast<size_t>(plan.InCount()) * kComponents;
+    uint8_t* copies = reinterpret_cast<uint8_t*>(samples.data());
+    for (int l = 0; l < lines; ++l) {
+        std::memcpy(copies + inBytes * l, in[l], inBytes);
+    }
+    for (int l = 0; l < lines; ++l) {
+        plan.Run(copies + inBytes * l, out[l], kComponents);
     }
 }
 

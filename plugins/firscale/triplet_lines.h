@@ -1,7 +1,8 @@
 // Several lines of blue-green-red triplets resampled at once, one line per
 // lane of a vector of doubles: every lane takes the same steps of the line
 // plan in the same order as LinePlan::Run, so each line comes out with the
-// same bytes as resampling it alone.
+// same bytes as resampling it alone. The lanes pay only with 256-bit vectors
+// (AVX2); elsewhere the lines are run one after another by LinePlan::Run.
 #pragma once
 
 #include "resample.h"
@@ -19,7 +20,7 @@ class TripletLines {
     static constexpr int kLines = 4;
 
     // plan must not be a copy and must outlive this object. wide chooses the
-    // 256-bit instructions (only where HasWideLanes()).
+    // lanes (only where HasWideLanes()), else the one-line path.
     explicit TripletLines(const LinePlan& plan, bool wide = HasWideLanes());
 
     // Resamples lines (1..kLines) lines: in[l] holds plan.InCount() triplets,
