@@ -246,6 +246,7 @@ bool JpegCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewIm
     current.chrominance = std::clamp<int>(settings->chrominance, 0, 255);
     current.progressive = settings->progressive != 0;
     current.sharpen = std::clamp<int>(settings->sharpen, 0, 100);
+    current.web = settings->web != 0;
     if (target != nullptr && target->targetBytes > 0) {
         WriteWithinBudget(current, target->targetBytes, output, progress, previewImage);
     } else {
