@@ -200,9 +200,7 @@ void JpegEncoder::FlushOutput() {
     }
 }
 
-void JpegEncoder::PutBits(uint32_t value, int count) {
-    bitBuffer = (bitBuffer << count) | (value & ((1u << count) - 1));
-    bitCount += count;
+void JpegEncoder::DrainBits() {
     while (bitCount >= 8) {
         bitCount -= 8;
         const uint8_t byte = static_cast<uint8_t>(bitBuffer >> bitCount);
@@ -211,12 +209,14 @@ void JpegEncoder::PutBits(uint32_t value, int count) {
             PutByte(0);
         }
     }
-    bitBuffer &= (1u << bitCount) - 1;
+    bitBuffer &= (uint64_t{1} << bitCount) - 1;
 }
 
 void JpegEncoder::FlushBits() {
+    DrainBits();
     if (bitCount > 0) {
         PutBits(0x7F, 7); // pad with 1-bits to the byte boundary
+        DrainBits();
     }
     bitBuffer = 0;
     bitCount = 0;

@@ -110,7 +110,15 @@ class JpegEncoder {
         PutByte(static_cast<uint8_t>(value));
     }
     void FlushOutput();
-    void PutBits(uint32_t value, int count);
+    // Bits gather in a 64-bit word and go out four bytes at a time.
+    void PutBits(uint32_t value, int count) {
+        bitBuffer = (bitBuffer << count) | (value & ((1u << count) - 1));
+        bitCount += count;
+        if (bitCount >= 32) {
+            DrainBits();
+        }
+    }
+    void DrainBits(); // every whole byte, with 0xFF stuffing
     void FlushBits();
     void WriteHeaders(bool progressive);
     void WriteHuffmanTable(int classAndId, const HuffmanTable& table);
@@ -148,7 +156,7 @@ class JpegEncoder {
 
     uint8_t* output = nullptr;
     size_t outputCount = 0;
-    uint32_t bitBuffer = 0; // pending bits, at most 24 between calls
+    uint64_t bitBuffer = 0; // pending bits, at most 31 between calls
     int bitCount = 0;
 
     // Progressive state.

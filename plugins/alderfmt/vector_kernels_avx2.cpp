@@ -13,15 +13,19 @@ namespace {
 
 typedef int32_t V8 __attribute__((vector_size(32)));
 
-// (x * K + 2^(N-1)) >> N exactly, without 64-bit products: with
-// x = hi * 2^16 + lo (0 <= lo < 2^16) the hi part contributes a multiple of
-// 2^N, and lo * K + 2^(N-1) stays below 2^31.
+// (x * K + 2^(N-1)) >> N exactly, from the 64-bit products of the even and
+// the odd lanes. A logical shift of the 64-bit sum leaves the low 32 bits as
+// the arithmetic shift would (N <= 32).
 template <int K, int N> struct Mul {
-    static_assert(N <= 16 && K < (1 << 15));
+    static_assert(N <= 32);
     static inline __attribute__((always_inline)) V8 Of(V8 x) {
-        const V8 hi = x >> 16;
-        const V8 lo = x & 0xFFFF;
-        return ((hi * K) << (16 - N)) + ((lo * K + (1 << (N - 1))) >> N);
+        const __m256i k = _mm256_set1_epi32(K);
+        const __m256i round = _mm256_set1_epi64x(int64_t{1} << (N - 1));
+        const __m256i even =
+            _mm256_srli_epi64(_mm256_add_epi64(_mm256_mul_epi32(__m256i(x), k), round), N);
+        const __m256i odd = _mm256_srli_epi64(
+            _mm256_add_epi64(_mm256_mul_epi32(_mm256_srli_epi64(__m256i(x), 32), k), round), N);
+        return V8(_mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA));
     }
 };
 
