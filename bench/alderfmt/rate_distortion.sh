@@ -12,7 +12,7 @@ build="$(cd "${1:-$root/build}" && pwd)"
 work="${TMPDIR:-/tmp}/pixmill-jpeg-rd-pictures"
 mkdir -p "$work"
 photos=/usr/share/backgrounds/mate/nature
-for name in FreshFlower Garden LadyBird Dune Wood; do
+for name in YellowFlower Garden LadyBird Dune Wood; do
   [ -f "$work/$name.ppm" ] || convert "$photos/$name.jpg" -strip -resize 1600x1600 "$work/$name.ppm"
 done
 # sharp is installed for benchmarks only, beside the batch bench, never committed.

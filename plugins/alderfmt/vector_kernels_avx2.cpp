@@ -118,11 +118,15 @@ void ConvertPixels16Avx2(const uint8_t* bgr, int16_t* y, int32_t* cb, int32_t* c
         chunks[c] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 16 * c));
     }
     const __m128i blue = Channel(chunks, 0), green = Channel(chunks, 1), red = Channel(chunks, 2);
+    // Pixels 0..7, then 8..15 (shift counts must be constants).
+    const __m128i halves[2][3] = {
+        {blue, green, red},
+        {_mm_srli_si128(blue, 8), _mm_srli_si128(green, 8), _mm_srli_si128(red, 8)}};
     __m256i luma[2];
     for (int half = 0; half < 2; ++half) {
-        const __m256i b = _mm256_cvtepu8_epi32(_mm_srli_si128(blue, 8 * half));
-        const __m256i g = _mm256_cvtepu8_epi32(_mm_srli_si128(green, 8 * half));
-        const __m256i r = _mm256_cvtepu8_epi32(_mm_srli_si128(red, 8 * half));
+        const __m256i b = _mm256_cvtepu8_epi32(halves[half][0]);
+        const __m256i g = _mm256_cvtepu8_epi32(halves[half][1]);
+        const __m256i r = _mm256_cvtepu8_epi32(halves[half][2]);
         luma[half] = Combine(r, g, b, 19595, 38470, 7471, -8355840);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(cb + 8 * half),
                             Combine(r, g, b, -11059, -21709, 32768, 8388608 + 32767));

@@ -45,7 +45,7 @@ void WebQuantisationTable(int level, bool chrominance, uint8_t out[64]) {
 }
 
 float WebLambda(bool chrominance) {
-    return chrominance ? 0.09f : 0.08f;
+    return chrominance ? 0.135f : 0.08f;
 }
 
 // ----------------------------------------------------------------- symbols

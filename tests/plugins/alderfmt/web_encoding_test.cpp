@@ -101,7 +101,7 @@ TEST(JpegWeb, SmallerThanExactAtEqualPsnrOnPhotographs) {
     TestHost host;
     const char* folder = "/usr/share/backgrounds/mate/nature/";
     int pictures = 0;
-    for (const char* name : {"FreshFlower.jpg", "Garden.jpg", "Dune.jpg"}) {
+    for (const char* name : {"YellowFlower.jpg", "Garden.jpg", "Dune.jpg"}) {
         std::ifstream in(std::string(folder) + name, std::ios::binary);
         const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}};
         const JudgedImage photo = JudgeDecode(file);
@@ -111,7 +111,8 @@ TEST(JpegWeb, SmallerThanExactAtEqualPsnrOnPhotographs) {
         ++pictures;
         CVImage image(host.get());
         image.Create(480, 320, 24, 0, nullptr);
-        const int left = (photo.width - 480) / 2, top = (photo.height - 320) / 2;
+        // Off the file's own block grid, so that no block comes back as it was.
+        const int left = (photo.width - 480) / 2 + 3, top = (photo.height - 320) / 2 + 5;
         for (int y = 0; y < 320; ++y) {
             const uint8_t* from =
                 photo.pixels.data() + 3 * ((size_t(top) + y) * photo.width + left);
