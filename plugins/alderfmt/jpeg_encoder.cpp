@@ -504,39 +504,36 @@ void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     const int tables = grey ? 1 : 2;
     const TrellisQuantiser quantiser[2] = {{quantTable[0], WebLambda(false)},
                                            {quantTable[1], WebLambda(true)}};
-    SymbolCounts counts[2];
-    const int middle = first + (last - first) / 4;
-    progress.Begin(first, middle, 0, mcusY);
-    int predictor[3] = {};
-    int16_t rounded[64];
-    for (int my = 0; my < mcusY; ++my) {
-        for (int mx = 0; mx < mcusX; ++mx) {
-            const int mcu = my * mcusX + mx;
-            for (int b = 0; b < blocksPerMcu; ++b) {
-                const int component = b < 4 ? 0 : b - 3;
-                const int table = component == 0 ? 0 : 1;
-                quantiser[table].Round(StoreBlock(mcu, b), rounded);
-                counts[table].AddBlock(rounded, rounded[0] - predictor[component]);
-                predictor[component] = rounded[0];
+    // Every block in MCU order with its component, one progress step a row.
+    auto eachBlock = [&](int from, int to, auto&& visit) {
+        progress.Begin(from, to, 0, mcusY);
+        for (int my = 0; my < mcusY; ++my) {
+            for (int mcu = my * mcusX; mcu < (my + 1) * mcusX; ++mcu) {
+                for (int b = 0; b < blocksPerMcu; ++b) {
+                    visit(StoreBlock(mcu, b), b < 4 ? 0 : b - 3);
+                }
             }
+            progress.At(my + 1);
         }
-        progress.At(my + 1);
-    }
+    };
+    SymbolCounts counts[2];
+    int predictor[3] = {};
+    const int middle = first + (last - first) / 4;
+    eachBlock(first, middle, [&](const int16_t* block, int component) {
+        const int table = component == 0 ? 0 : 1;
+        int16_t rounded[64];
+        quantiser[table].Round(block, rounded);
+        counts[table].AddBlock(rounded, rounded[0] - predictor[component]);
+        predictor[component] = rounded[0];
+    });
     SymbolCosts costs[2];
     for (int t = 0; t < tables; ++t) {
         costs[t] = counts[t].Costs();
     }
-    progress.Begin(middle, last, 0, mcusY);
-    for (int my = 0; my < mcusY; ++my) {
-        for (int mx = 0; mx < mcusX; ++mx) {
-            const int mcu = my * mcusX + mx;
-            for (int b = 0; b < blocksPerMcu; ++b) {
-                const int table = b < 4 ? 0 : 1;
-                quantiser[table].Quantise(StoreBlock(mcu, b), costs[table]);
-            }
-        }
-        progress.At(my + 1);
-    }
+    eachBlock(middle, last, [&](int16_t* block, int component) {
+        const int table = component == 0 ? 0 : 1;
+        quantiser[table].Quantise(block, costs[table]);
+    });
 }
 
 // ----------------------------------------------------------------- baseline
