@@ -59,17 +59,10 @@ std::vector<POINT> CircleTracker::HandlePoints() const {
 }
 
 HitCode CircleTracker::HitTest(POINT point) const {
-    if (!IsResizable()) {
-        return HitCode::None;
-    }
     static constexpr std::array<HitCode, 8> kOrder{
         HitCode::Left,    HitCode::Right,    HitCode::Top,        HitCode::Bottom,
         HitCode::TopLeft, HitCode::TopRight, HitCode::BottomLeft, HitCode::BottomRight};
     return FirstHandleHit(point, kOrder);
-}
-
-TrackerCursor CircleTracker::CursorAt(POINT point) const {
-    return CursorForHandle(HitTest(point), Contains(point));
 }
 
 RECT CircleTracker::StartNew(POINT point) {

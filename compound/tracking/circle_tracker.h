@@ -30,7 +30,6 @@ class CircleTracker : public RegionTracker {
     bool IsEmpty() const override { return radius_ == 0; }
     // Trial order: 6, 8, 5, 7, 1, 2, 3, 4.
     HitCode HitTest(POINT point) const override;
-    TrackerCursor CursorAt(POINT point) const override;
     // Left, right, top and bottom of the circle and the four points at 45
     // degrees (centre +- radius * 0.70710678, rounded), in hit-code order
     // 1..8.

@@ -78,17 +78,10 @@ std::vector<POINT> RectTracker::HandlePoints() const {
 }
 
 HitCode RectTracker::HitTest(POINT point) const {
-    if (!IsResizable()) {
-        return HitCode::None;
-    }
     static constexpr std::array<HitCode, 8> kOrder{
         HitCode::TopLeft, HitCode::BottomLeft, HitCode::TopRight, HitCode::BottomRight,
         HitCode::Bottom,  HitCode::Top,        HitCode::Right,    HitCode::Left};
     return FirstHandleHit(point, kOrder);
-}
-
-TrackerCursor RectTracker::CursorAt(POINT point) const {
-    return CursorForHandle(HitTest(point), Contains(point));
 }
 
 RECT RectTracker::StartNew(POINT point) {

@@ -27,9 +27,6 @@ class RectTracker : public RegionTracker {
     bool IsEmpty() const override;
     // Trial order: 1, 3, 2, 4, 7, 5, 8, 6.
     HitCode HitTest(POINT point) const override;
-    // None: size-all inside, cross outside; 1/4 NW-SE, 2/3 NE-SW, 5/7 N-S,
-    // 6/8 W-E.
-    TrackerCursor CursorAt(POINT point) const override;
     // Corners and side midpoints, in hit-code order 1..8.
     std::vector<POINT> HandlePoints() const override;
 

@@ -8,6 +8,10 @@ RECT RegionTracker::DoubleClick(POINT) {
     return RECT{0, 0, 0, 0};
 }
 
+TrackerCursor RegionTracker::CursorAt(POINT point) const {
+    return CursorForHandle(HitTest(point), Contains(point));
+}
+
 int RegionTracker::Tolerance() const {
     return HandleTolerance(zoom_);
 }
@@ -19,6 +23,9 @@ bool RegionTracker::NearPoint(POINT point, POINT handle) const {
 }
 
 HitCode RegionTracker::FirstHandleHit(POINT point, const std::array<HitCode, 8>& order) const {
+    if (!resizable_) {
+        return HitCode::None;
+    }
     const std::vector<POINT> handles = HandlePoints();
     for (HitCode code : order) {
         if (NearPoint(point, handles[static_cast<int>(code) - 1])) {

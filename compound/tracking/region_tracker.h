@@ -58,7 +58,9 @@ class RegionTracker {
     // wins), or HitCode::None. A tracker that is not resizable, and a
     // polygon, answer None (polygon points: PolygonTracker::PointAt).
     virtual HitCode HitTest(POINT point) const = 0;
-    virtual TrackerCursor CursorAt(POINT point) const = 0;
+    // The cursor of the handle under the point (CursorForHandle); polygons
+    // have their own rule.
+    virtual TrackerCursor CursorAt(POINT point) const;
     // The points handles are drawn around: a rectangle's or circle's eight
     // in hit-code order 1..8, a polygon's points.
     virtual std::vector<POINT> HandlePoints() const = 0;
@@ -93,8 +95,8 @@ class RegionTracker {
     // A hidden tracker is neither drawn nor hit (the view skips it).
     bool IsHidden() const { return hidden_; }
     void SetHidden(bool hidden) { hidden_ = hidden; }
-    // Only rectangles use this: a tracker that is not resizable shows no
-    // handles and can only be moved (the frame of an image object).
+    // A rectangle or circle that is not resizable shows no handles and can
+    // only be moved (the frame of an image object).
     bool IsResizable() const { return resizable_; }
     void SetResizable(bool resizable) { resizable_ = resizable; }
 
@@ -107,7 +109,8 @@ class RegionTracker {
     // A point lies within the tolerance of a handle point.
     bool NearPoint(POINT point, POINT handle) const;
     // The first of the handles (HandlePoints, in hit-code order) within
-    // reach of the point, tried in the given order.
+    // reach of the point, tried in the given order; None when the shape is
+    // not resizable.
     HitCode FirstHandleHit(POINT point, const std::array<HitCode, 8>& order) const;
     // A press on a shape with handles: takes the handle under the point
     // (Resizing), else the inside (Moving); false when it is neither.
