@@ -4,6 +4,7 @@
 #pragma once
 
 #include "compound/compound_image.h"
+#include "compound/gui/save_into_page.h"
 
 #include <QString>
 
@@ -14,9 +15,9 @@ class QWidget;
 
 namespace pixmill {
 
-// Writes the edited image into the page it came from; false (with the
-// reason, empty when the user cancelled) when nothing was written.
-using SaveIntoPage = std::function<bool(const CompoundImage& image, std::string* error)>;
+// SaveIntoPage (compound/gui/save_into_page.h) writes the edited image into
+// the page it came from; false (with the reason, empty when the user
+// cancelled) when nothing was written.
 
 // Opens a compound image window and returns it (null when none opened). The
 // page window watches the returned widget: its destruction ends the edit.

@@ -152,6 +152,12 @@ CMainFrame::CMainFrame(CPixmillApp& app)
             CVImageOf(picture, image);
             batch->ExportImage(title, image);
         }});
+    // A page window edits its compound images in the program's compound
+    // image windows; saving there writes into the page.
+    SetCompoundEditorOpener([this](CompoundImage image, const QString& title,
+                                   SaveIntoPage saveIntoPage, QWidget*) -> QWidget* {
+        return OpenCompound(std::move(image), title, std::move(saveIntoPage));
+    });
     Services().SetOpenPreview([this](const QString& path) {
         if (ScratchInUse()) {
             return Thumbnail{}; // no picture now; the sizes still show
@@ -670,10 +676,11 @@ CImageFrame* CMainFrame::AddDocument(std::unique_ptr<CQorelImageDoc> document) {
     return frame;
 }
 
-CHtmlEditFrame* CMainFrame::OpenCompound(CompoundImage image, const QString& title) {
+CHtmlEditFrame* CMainFrame::OpenCompound(CompoundImage image, const QString& title,
+                                         SaveIntoPage saveIntoPage) {
     const QString shown =
         title.isEmpty() ? QStringLiteral("Compound image %1").arg(++compoundCount) : title;
-    auto* frame = new CHtmlEditFrame(std::move(image), shown, {});
+    auto* frame = new CHtmlEditFrame(std::move(image), shown, std::move(saveIntoPage));
     mdi->addSubWindow(frame);
     frame->show();
     mdi->setActiveSubWindow(frame);

@@ -83,7 +83,8 @@ class CMainFrame : public QMainWindow {
     CImageFrame* AddDocument(std::unique_ptr<CQorelImageDoc> document);
     // A compound image window on the image ("Compound image %d" without a
     // title).
-    CHtmlEditFrame* OpenCompound(CompoundImage image, const QString& title = {});
+    CHtmlEditFrame* OpenCompound(CompoundImage image, const QString& title = {},
+                                 SaveIntoPage saveIntoPage = {});
     // File > New > Compound Image and Create image map.
     CHtmlEditFrame* NewCompound();
     CHtmlEditFrame* CreateImageMap();

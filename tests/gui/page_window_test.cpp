@@ -5,6 +5,8 @@
 // are stood in for by plain widgets that call the page's save function as
 // the editor does when the user saves.
 #include "../compound/compound_test_util.h"
+#include "compound/gui/html_edit_commands.h"
+#include "compound/gui/html_edit_frame.h"
 #include "compound/page_window/html_page_frame.h"
 #include "compound/page_window/page_commands.h"
 #include "compound/page_window/page_preview.h"
@@ -499,7 +501,13 @@ class ScriptedGuiServices : public CGuiServices {
         lastFilters = filters;
         return openNames;
     }
-    int RunDialog(QDialog&) override { return QDialog::Rejected; }
+    int RunDialog(QDialog& dialog) override {
+        if (auto* forms = qobject_cast<CWriteFormDialog*>(&dialog)) {
+            forms->SetForm(CompoundForm::Html);
+            return QDialog::Accepted;
+        }
+        return QDialog::Rejected;
+    }
 
     QStringList messages;
     QStringList openNames;
@@ -531,9 +539,7 @@ TEST(PageWindowInProgram, FileOpenOpensPagesInPageWindowsAndPicturesInImageWindo
     const std::vector<std::string>& recent = app.Recent().Files();
     EXPECT_NE(std::find(recent.begin(), recent.end(), page.toStdString()), recent.end());
 
-    // No compound image window in the program yet: that command stays off.
     pageFrame->Tree()->SelectObject(0);
-    EXPECT_FALSE(pageFrame->Action(pagecmd::EditCompound)->isEnabled());
     pageFrame->RunCommand(pagecmd::EditImageFile);
     ASSERT_EQ(main->Frames().size(), 1);
     EXPECT_EQ(main->Frames()[0]->Document().Path(), folder.filePath("photo.png").toStdString());
@@ -542,7 +548,22 @@ TEST(PageWindowInProgram, FileOpenOpensPagesInPageWindowsAndPicturesInImageWindo
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(pageFrame->Document().EditorKindOf(0), PageEditorKind::None);
 
-    // With one, pages opened after offer it.
+    // The program's compound image window edits the picture; its Update
+    // Page writes it into the page in the form chosen (here the HTML form).
+    ASSERT_TRUE(pageFrame->Action(pagecmd::EditCompound)->isEnabled());
+    pageFrame->RunCommand(pagecmd::EditCompound);
+    auto* editor = qobject_cast<CHtmlEditFrame*>(main->MdiArea()->activeSubWindow());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(pageFrame->Document().EditorKindOf(0), PageEditorKind::Compound);
+    ASSERT_EQ(editor->Document().Image().Objects().size(), 1u);
+    editor->RunCommand(editcmd::SaveIntoPage);
+    EXPECT_EQ(pageFrame->Document().Page().Objects()[0].kind, HtmlPageObject::Compound);
+    EXPECT_TRUE(pageFrame->Document().IsModified());
+    editor->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(pageFrame->Document().EditorKindOf(0), PageEditorKind::None);
+
+    // With another opener, pages opened after offer it.
     int opened = 0;
     main->SetCompoundEditorOpener([&](CompoundImage, const QString&, SaveIntoPage, QWidget*) {
         ++opened;
