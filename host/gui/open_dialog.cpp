@@ -5,9 +5,12 @@
 
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSplitter>
 #include <QStyle>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace pixmill {
@@ -59,7 +62,19 @@ COpenDialog::COpenDialog(QWidget* parent, const QString& filters, const QString&
             }
         });
     }
-    resize(880, 520);
+    // The detail view's columns keep their natural widths (sizes and dates
+    // were elided with room to spare) and the name takes what is left.
+    if (auto* files = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = files->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    // Room for the places' names ("Computer") beside the files.
+    if (auto* split = findChild<QSplitter*>(QStringLiteral("splitter"))) {
+        split->setSizes({130, 600});
+    }
+    resize(960, 540);
 }
 
 void COpenDialog::ShowPreview(const QString& path) {
