@@ -5,7 +5,8 @@
 # save dialog with the JPEG preview, the Rotate dialog with its preview, the
 # preferences dialog, the scan dialog, the three pages of the batch settings
 # and the batch dialog stepping through photographs (result and thumbnail
-# tabs); then the image browser and the open dialog with its preview. Needs
+# tabs); then the image browser and the open dialog with its preview; then
+# the page window on a small web page with a compound image. Needs
 # xvfb, xdotool and ImageMagick
 # (PIXMILL_WITH_DEMO=1 ./scripts/install-deps.sh) and a build in build/.
 set -eu
@@ -138,3 +139,32 @@ sleep 1
 keys Tab Tab
 shoot '^Open$' open-dialog.png 2
 keys Escape
+
+# The page window on a small web page: three photographs and a compound
+# image (a photograph with a caption and two linked regions).
+kill "$APP" 2>/dev/null || true
+wait "$APP" 2>/dev/null || true
+mkdir -p "$WORK/site"
+for name in FreshFlower LadyBird Aqua GreenMeadow; do
+  convert "$SOURCE/$name.jpg" -resize 240x160 "$WORK/site/$name.jpg"
+done
+cat >"$WORK/site/garden.htm" <<'HTML'
+<HTML><HEAD><TITLE>Our garden</TITLE></HEAD>
+<BODY BGCOLOR="#F4F1E8" STYLE="font-family:sans-serif">
+<H1>Our garden</H1>
+<P>Click the meadow or the sign:</P>
+<!-- QorelCompoundImage -->
+<DIV STYLE="position:relative;width:220px;height:200px;"><SPAN STYLE="position:absolute;left:10px;top:10px;width:240px;"><IMG SRC="GreenMeadow.jpg" USEMAP="#meadow0" BORDER=0></SPAN>
+<SPAN STYLE="position:absolute;left:14px;top:174px;width:200px;font-size:12pt;font-family:sans-serif;color:rgb(32,64,32);">The meadow in June</SPAN>
+<MAP NAME="meadow0"><AREA SHAPE=RECT COORDS="10,10,120,80" HREF="meadow.htm"><AREA SHAPE=CIRCLE COORDS="150,95,28" HREF="sign.htm"></MAP></DIV>
+<P>Three pictures from this summer:</P>
+<P><IMG SRC="FreshFlower.jpg" ALT="Flower"> <IMG SRC="LadyBird.jpg" ALT="Lady bird">
+<IMG SRC="Aqua.jpg" ALT="Water"></P>
+</BODY></HTML>
+HTML
+PIXMILL_SETTINGS="$WORK/page.ini" "$PROGRAM" "$WORK/site/garden.htm" >"$WORK/page.log" 2>&1 &
+APP=$!
+MAIN=$(window '^Pixmill$')
+xdotool windowfocus --sync "$MAIN"
+sleep 2
+shoot '^Pixmill$' page-window.png 2

@@ -44,6 +44,7 @@ export work build cores
 trap 'rm -rf "$work"' EXIT
 
 mkdir -p "$work/in"
+: >"$work/settings.ini" # the program's defaults, never the user's settings
 set -- "$photos"/*.jpg
 [ -e "$1" ] || { echo "no photographs in $photos" >&2; exit 1; }
 i=0

@@ -1,8 +1,11 @@
 #include "host/gui/main_frame.h"
 
+#include "batch/gui/batch_commands.h"
+#include "compound/page_window/html_page_frame.h"
+#include "compound/page_window/page_template.h"
+#include "compound/plugin_image_files.h"
 #include "host/browser/folder_listing.h"
 #include "host/browser/thumbnail_source.h"
-#include "batch/gui/batch_commands.h"
 #include "host/commands.h"
 #include "host/doc_template.h"
 #include "host/gui/clipboard_image.h"
@@ -60,8 +63,7 @@ QString Text(const std::string& text) {
 }
 
 // The area's windows of one kind, in the area's order.
-template <typename Window>
-QList<Window*> WindowsOf(const QMdiArea* area) {
+template <typename Window> QList<Window*> WindowsOf(const QMdiArea* area) {
     QList<Window*> windows;
     for (QMdiSubWindow* window : area->subWindowList()) {
         if (auto* typed = qobject_cast<Window*>(window)) {
@@ -70,6 +72,32 @@ QList<Window*> WindowsOf(const QMdiArea* area) {
     }
     return windows;
 }
+
+// The page windows' questions and dialogs go through the program's service.
+class MainFramePageServices : public PageWindowServices {
+  public:
+    explicit MainFramePageServices(CGuiServices& services) : services(services) {}
+    CUserInterface& Ui() override { return services; }
+    int RunDialog(QDialog& dialog) override { return services.RunDialog(dialog); }
+    QString GetSaveFileName(QWidget* parent, const QString& suggested,
+                            const QString& filters) override {
+        return services.GetSaveFileName(parent, suggested, filters);
+    }
+    SaveAnswer AskSaveChanges(QWidget* parent, const QString& title) override {
+        switch (services.AskSaveChanges(parent, title)) {
+        case CGuiServices::SaveAnswer::Yes:
+            return SaveAnswer::Yes;
+        case CGuiServices::SaveAnswer::No:
+            return SaveAnswer::No;
+        case CGuiServices::SaveAnswer::Cancel:
+            break;
+        }
+        return SaveAnswer::Cancel;
+    }
+
+  private:
+    CGuiServices& services;
+};
 
 } // namespace
 
@@ -89,6 +117,8 @@ CMainFrame::CMainFrame(CPixmillApp& app)
     });
     CreateStatusBar();
     batch = std::make_unique<CBatchCommands>(*this, app);
+    pageFiles = std::make_unique<PluginImageFiles>(app.Host(), app.Plugins());
+    pageServices = std::make_unique<MainFramePageServices>(app.Services());
     CreateActions();
     CreateMenus();
     // The scanner connection: pictures become untitled documents; the
@@ -342,13 +372,18 @@ bool CMainFrame::ScratchInUse() const {
 
 CImageBrowser* CMainFrame::OpenBrowser(const QString& folder) {
     auto* browser = new CImageBrowser(*this, *thumbnails, folder);
-    mdi->addSubWindow(browser);
-    const QSize area = mdi->viewport()->size();
-    browser->resize(std::max(area.width() * 9 / 10, 480), std::max(area.height() * 9 / 10, 360));
-    browser->show();
-    mdi->setActiveSubWindow(browser);
-    UpdateCommandStates();
+    ShowSubWindow(browser, 9);
     return browser;
+}
+
+void CMainFrame::ShowSubWindow(QMdiSubWindow* window, int tenths) {
+    mdi->addSubWindow(window);
+    const QSize area = mdi->viewport()->size();
+    window->resize(std::max(area.width() * tenths / 10, 480),
+                   std::max(area.height() * tenths / 10, 360));
+    window->show();
+    mdi->setActiveSubWindow(window);
+    UpdateCommandStates();
 }
 
 QList<CImageBrowser*> CMainFrame::Browsers() const {
@@ -488,7 +523,12 @@ void CMainFrame::UpdateRecentMenu() {
         QAction* action = recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path));
         action->setStatusTip(Text(PromptText(*FindCommand(cmd::RecentFile))));
         connect(action, &QAction::triggered, this, [this, path] {
-            if (!progress->Active() && OpenFile(path) == nullptr) {
+            if (progress->Active()) {
+                return;
+            }
+            const bool opened = IsPagePath(path.toStdString()) ? OpenPage(path) != nullptr
+                                                               : OpenFile(path) != nullptr;
+            if (!opened) {
                 app.Recent().Remove(path.toStdString()); // gone or unreadable
             }
         });
@@ -595,7 +635,13 @@ void CMainFrame::RunOperation(int commandId) {
 }
 
 QString CMainFrame::OpenFilters() const {
-    return FormatFilterText(FormatFilters(app.Plugins()));
+    std::vector<FormatFilter> filters = FormatFilters(app.Plugins());
+    QStringList patterns;
+    for (const std::string& pattern : PageTemplateOf().patterns) {
+        patterns << QString::fromStdString(pattern);
+    }
+    filters.push_back({QString::fromStdString(PageTemplateOf().filterText), patterns});
+    return FormatFilterText(filters);
 }
 
 CImageFrame* CMainFrame::AddDocument(std::unique_ptr<CQorelImageDoc> document) {
@@ -628,9 +674,42 @@ void CMainFrame::OpenFiles(const QStringList& paths) {
         Settings().image.progressiveView = 0;
     }
     for (const QString& path : paths) {
-        OpenFile(path);
+        if (IsPagePath(path.toStdString())) {
+            OpenPage(path);
+        } else {
+            OpenFile(path);
+        }
     }
     Settings().image.progressiveView = progressive;
+}
+
+CHtmlPageFrame* CMainFrame::OpenPage(const QString& path) {
+    const QString fileName = QFileInfo(path).absoluteFilePath();
+    PageWindowHooks hooks;
+    hooks.openCompoundEditor = compoundEditorOpener;
+    hooks.openImageFile = [this](const QString& image) -> QWidget* { return OpenFile(image); };
+    hooks.findImageWindow = [this](const QString& image) -> QWidget* {
+        const std::string wanted = QFileInfo(image).absoluteFilePath().toStdString();
+        for (CImageFrame* frame : Frames()) {
+            if (frame->Document().Path() == wanted) {
+                return frame;
+            }
+        }
+        return nullptr;
+    };
+    hooks.programDirectory = QString::fromStdString(app.PluginRoot());
+    auto* frame = new CHtmlPageFrame(*pageFiles, *pageServices, std::move(hooks));
+    if (!frame->Open(fileName)) {
+        delete frame; // the parser showed its error
+        return nullptr;
+    }
+    app.Recent().Add(fileName.toStdString());
+    ShowSubWindow(frame, 8);
+    return frame;
+}
+
+QList<CHtmlPageFrame*> CMainFrame::Pages() const {
+    return WindowsOf<CHtmlPageFrame>(mdi);
 }
 
 bool CMainFrame::SaveDocument(CImageFrame* frame, bool saveAs) {

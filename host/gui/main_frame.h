@@ -4,6 +4,7 @@
 // image view's four panes, and documents live in a QMdiArea.
 #pragma once
 
+#include "compound/page_window/compound_editor_opener.h"
 #include "host/app_settings.h"
 
 #include <QMainWindow>
@@ -15,12 +16,16 @@
 
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 
 namespace pixmill {
 
 class CImageBrowser;
+class CHtmlPageFrame;
+class CompoundImageFiles;
+class PageWindowServices;
 class CBatchCommands;
 class CImageFrame;
 class CGuiServices;
@@ -64,6 +69,13 @@ class CMainFrame : public QMainWindow {
     // Opens files; a file that fails shows its message and opens nothing.
     void OpenFiles(const QStringList& paths);
     CImageFrame* OpenFile(const QString& path);
+    // An HTML page in a page window (null when it cannot be parsed).
+    CHtmlPageFrame* OpenPage(const QString& path);
+    QList<CHtmlPageFrame*> Pages() const;
+    // How page windows open a compound image window on their objects.
+    void SetCompoundEditorOpener(CompoundEditorOpener opener) {
+        compoundEditorOpener = std::move(opener);
+    }
     // Files dropped onto the window (local files only).
     void OpenDropped(const QList<QUrl>& urls);
     CImageFrame* AddDocument(std::unique_ptr<CQorelImageDoc> document);
@@ -91,6 +103,8 @@ class CMainFrame : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    // Adds a window to the area at tenths of its size, shown and active.
+    void ShowSubWindow(QMdiSubWindow* window, int tenths);
     void CreateActions();
     void CreateMenus();
     void CreateStatusBar();
@@ -126,6 +140,10 @@ class CMainFrame : public QMainWindow {
     std::unique_ptr<CTwainDocumentClient> twain;
     std::unique_ptr<ThumbnailSource> thumbnails;
     std::unique_ptr<CBatchCommands> batch;
+    // Page windows: their picture files, questions and editors.
+    std::unique_ptr<CompoundImageFiles> pageFiles;
+    std::unique_ptr<PageWindowServices> pageServices;
+    CompoundEditorOpener compoundEditorOpener;
 };
 
 } // namespace pixmill

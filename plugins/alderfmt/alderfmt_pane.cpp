@@ -93,6 +93,12 @@ void JpegOptionsPane::Build(QWidget* root) {
     grid->addLayout(options, 4, 0, 1, 3);
     BindNumber(model, JpegOptionsModel::Sharpen, {sharpen, nullptr, sharpenUpDown}, kLevelTyping);
 
+    // Web encoding: its own tables and rate-optimised values.
+    auto* web = new QCheckBox(Text(IdsWeb), group);
+    SetControlId(web, IdWeb);
+    withHelp(web, kHelpJpeg);
+    grid->addWidget(web, 5, 0, 1, 3);
+
     // The largest file: the save dialog's preview shows the level chosen.
     auto* budget = new QHBoxLayout;
     auto* budgetLabel = new QLabel(Text(IdsTargetBytes), group);
@@ -101,12 +107,17 @@ void JpegOptionsPane::Build(QWidget* root) {
     budget->addWidget(budgetLabel);
     budget->addWidget(budgetEdit);
     budget->addStretch(1);
-    grid->addLayout(budget, 5, 0, 1, 3);
+    grid->addLayout(budget, 6, 0, 1, 3);
     BindNumber(model, JpegOptionsModel::TargetBytes, {budgetEdit}, kLevelTyping);
 
     QObject::connect(progressive, &QCheckBox::toggled, root, [this](bool on) {
         if (!Filling()) {
             Accept(model.SetProgressive(on));
+        }
+    });
+    QObject::connect(web, &QCheckBox::toggled, root, [this](bool on) {
+        if (!Filling()) {
+            Accept(model.SetWeb(on));
         }
     });
     // Locking changes no level: the site hears nothing.
@@ -121,6 +132,7 @@ void JpegOptionsPane::OnImage() {
 void JpegOptionsPane::OnRefresh() {
     Control<QCheckBox>(IdProgressive)->setChecked(model.Values().progressive != 0);
     Control<QCheckBox>(IdLockSliders)->setChecked(model.Values().lockSliders != 0);
+    Control<QCheckBox>(IdWeb)->setChecked(model.Values().web != 0);
 }
 
 } // namespace pixmill::alder

@@ -1,5 +1,5 @@
 // JpegOptionsPane: the save-options pane of the JPEG format (levels with
-// sliders and edits, progressive, lock, sharpen, largest file), bound to a
+// sliders and edits, progressive, lock, sharpen, web encoding, largest file), bound to a
 // JpegOptionsModel. The host embeds it in its save dialog and re-runs the
 // encoder with a preview after every change.
 #pragma once
@@ -22,6 +22,7 @@ enum PaneControl {
     IdSharpenEdit = 1010,
     IdSharpenUpDown = 1011,
     IdTargetBytesEdit = 1012,
+    IdWeb = 1013,
 };
 
 class JpegOptionsPane : public CModelPane<JpegOptionsModel, JpegSettings> {

@@ -52,6 +52,12 @@ bool JpegOptionsModel::SetLocked(bool on) {
     return changed;
 }
 
+bool JpegOptionsModel::SetWeb(bool on) {
+    const bool changed = (values.web != 0) != on;
+    values.web = on ? 1 : 0;
+    return changed;
+}
+
 double JpegOptionsModel::Value(int field) const {
     switch (field) {
     case Luminance:

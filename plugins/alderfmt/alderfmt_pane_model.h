@@ -1,7 +1,7 @@
 // The JPEG options pane without widgets: the two quality levels (which move
-// together while locked), progressive writing, sharpening and the largest
-// file size (0: none). A grey picture
-// is written with one component, so it has no chrominance level to set.
+// together while locked), progressive writing, sharpening, the web encoding
+// and the largest file size (0: none). A grey picture is written with one
+// component, so it has no chrominance level to set.
 #pragma once
 
 #include "alderfmt_settings.h"
@@ -22,6 +22,7 @@ class JpegOptionsModel : public CPaneModel {
 
     bool SetProgressive(bool on);
     bool SetLocked(bool on);
+    bool SetWeb(bool on);
     const JpegSettings& Values() const { return values; }
 
     double Value(int field) const override;

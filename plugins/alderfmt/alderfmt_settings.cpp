@@ -7,7 +7,7 @@ namespace pixmill::alder {
 namespace {
 
 // Before the stored record is loaded every field is 0: best quality,
-// sequential, unlocked, no sharpening.
+// sequential, unlocked, no sharpening, exact encoding.
 const SettingsField kFields[] = {
     {"luminance", offsetof(JpegSettings, luminance), FieldType::I32, 0, 255, 0,
      "luminance quality level, 0 best"},
@@ -19,6 +19,8 @@ const SettingsField kFields[] = {
      "the two levels move together in the options pane"},
     {"sharpen", offsetof(JpegSettings, sharpen), FieldType::I32, 0, 100, 0,
      "keep high-frequency detail in busy blocks (0 off)"},
+    {"web", offsetof(JpegSettings, web), FieldType::U8, 0, 1, 0,
+     "web encoding: smaller files at the same visible quality (0 exact)"},
 };
 
 const SettingsField kTargetFields[] = {
@@ -44,6 +46,9 @@ const SettingsField& ChrominanceField() {
 }
 const SettingsField& SharpenField() {
     return kFields[4];
+}
+const SettingsField& WebField() {
+    return kFields[5];
 }
 const SettingsField& TargetBytesField() {
     return kTargetFields[0];

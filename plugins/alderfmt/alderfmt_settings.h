@@ -13,7 +13,7 @@ struct JpegSettings {
     int32_t luminance;   // 0 (best) .. 255
     int32_t chrominance; // 0 (best) .. 255
     uint8_t progressive;
-    uint8_t reserved1;
+    uint8_t web; // 1: smaller files for the web (rate-optimised coefficients)
     uint8_t lockSliders;
     uint8_t reserved2;
     int32_t sharpen; // 0 .. 100
@@ -39,6 +39,7 @@ extern const SettingsBlockSchema& kJpegTargetSchema;
 const SettingsField& LuminanceField();
 const SettingsField& ChrominanceField();
 const SettingsField& SharpenField();
+const SettingsField& WebField();
 const SettingsField& TargetBytesField();
 
 } // namespace pixmill::alder

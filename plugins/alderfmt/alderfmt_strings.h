@@ -18,6 +18,7 @@ enum StringId {
     IdsLock,
     IdsSharpen,
     IdsTargetBytes,
+    IdsWeb,
 };
 
 // The library's texts (read with LookupString).

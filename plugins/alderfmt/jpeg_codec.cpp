@@ -248,6 +248,7 @@ bool JpegCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewIm
     current.chrominance = std::clamp<int>(settings->chrominance, 0, 255);
     current.progressive = settings->progressive != 0;
     current.sharpen = std::clamp<int>(settings->sharpen, 0, 100);
+    current.web = settings->web != 0;
     if (target != nullptr && target->targetBytes > 0) {
         WriteWithinBudget(current, target->targetBytes, output, progress, previewImage);
     } else {
@@ -256,6 +257,31 @@ bool JpegCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewIm
     writtenSize = static_cast<int>(output->Seek(0, CVStream::FromEnd));
     return true;
 }
+
+namespace {
+
+// One trial's share of the bar: the encoder's 0..100 are mapped into the
+// trial's band, so the bar moves per trial, and a stop asked for in any step
+// ends the search before the next trial (nothing has reached the output yet).
+class TrialProgress final : public CVProgress {
+  public:
+    TrialProgress(CVProgress* outer, int first, int last)
+        : outer(outer), first(first), last(last) {}
+    int Begin(int barFirst, int barLast, int workFirst, int workLast) override {
+        return outer->Begin(Map(barFirst), Map(barLast), workFirst, workLast);
+    }
+    int Step(const char* text) override { return outer->Step(text); }
+    void End() override {}
+
+  private:
+    int Map(int percent) const {
+        return first + (last - first) * std::clamp(percent, 0, 100) / 100;
+    }
+    CVProgress* outer;
+    int first, last;
+};
+
+} // namespace
 
 // The luminance level is searched; chrominance keeps its distance from it.
 // The fitting trial's bytes are the file unless a preview is wanted, which
@@ -270,9 +296,21 @@ void JpegCodec::WriteWithinBudget(const EncoderSettings& chosen, int64_t budget,
         return s;
     };
     ByteStream trial, best;
+    int trials = 0;
     const LevelSearch found = FindLevelForBudget(budget, [&](int level) {
         trial.Clear();
-        encoder.Write(at(level), &trial, nullptr, nullptr, bufferStart);
+        constexpr int kMaxTrials = 9;
+        const int band = std::min(trials++, kMaxTrials - 1);
+        const int first = 100 * band / kMaxTrials, last = 100 * (band + 1) / kMaxTrials;
+        if (progress != nullptr) {
+            // A step as each trial starts: a stop is seen even where the
+            // trial is too short for steps of its own.
+            progress->Begin(first, first, 0, 1);
+            progress->Step(nullptr);
+        }
+        TrialProgress share(progress, first, last);
+        encoder.Write(at(level), &trial, progress != nullptr ? &share : nullptr, nullptr,
+                      bufferStart);
         const auto size = static_cast<int64_t>(trial.Bytes().size());
         if (size <= budget) {
             best.Swap(trial); // bisection only moves to better fitting levels

@@ -9,6 +9,7 @@
 #include "pixmill/stream.h"
 #include "pixmill/work_progress.h"
 #include "vector_kernels.h"
+#include "web_quantiser.h"
 
 #include <algorithm>
 #include <cmath>
@@ -200,9 +201,7 @@ void JpegEncoder::FlushOutput() {
     }
 }
 
-void JpegEncoder::PutBits(uint32_t value, int count) {
-    bitBuffer = (bitBuffer << count) | (value & ((1u << count) - 1));
-    bitCount += count;
+void JpegEncoder::DrainBits() {
     while (bitCount >= 8) {
         bitCount -= 8;
         const uint8_t byte = static_cast<uint8_t>(bitBuffer >> bitCount);
@@ -211,12 +210,14 @@ void JpegEncoder::PutBits(uint32_t value, int count) {
             PutByte(0);
         }
     }
-    bitBuffer &= (1u << bitCount) - 1;
+    bitBuffer &= (uint64_t{1} << bitCount) - 1;
 }
 
 void JpegEncoder::FlushBits() {
+    DrainBits();
     if (bitCount > 0) {
         PutBits(0x7F, 7); // pad with 1-bits to the byte boundary
+        DrainBits();
     }
     bitBuffer = 0;
     bitCount = 0;
@@ -332,6 +333,10 @@ void JpegEncoder::TransformColourMcu(int mx, int my, int16_t* blocks) {
         int32_t* b = cb + 16 * r;
         int32_t* d = cr + 16 * r;
         if (validX == 16 && vectorKernels) {
+            // Sixteen rows are read side by side: fetching a few MCUs ahead
+            // keeps the conversion from waiting on memory.
+            __builtin_prefetch(row + 4 * 48);
+            __builtin_prefetch(row + 4 * 48 + 47);
             ConvertPixels16Avx2(row, y, b, d);
             continue;
         }
@@ -378,10 +383,57 @@ void JpegEncoder::TransformColourMcu(int mx, int my, int16_t* blocks) {
                 samples[8 * sy + sx] = static_cast<int16_t>(((sum + bias) >> 2) - 128);
             }
         }
+        if (web) {
+            CompensateUpsampling(mx, my, plane, samples);
+        }
         ForwardDct(samples, coefficients);
         int16_t* block = blocks + 64 * (4 + plane);
         for (int k = 0; k < 64; ++k) {
             block[k] = coefficients[kNaturalOrder[k]];
+        }
+    }
+}
+
+// Decoders rebuild full-resolution chrominance by interpolating between
+// neighbouring samples, which (averaged back over each 2 x 2) smooths the
+// plane by 1/8, 6/8, 1/8 in each direction. The web encoding stores samples
+// sharpened by the opposite amount, so that what is shown keeps the colour
+// edges and faint tints of the picture. The ring of neighbours comes from the
+// picture itself (edges replicated, as in the padding).
+void JpegEncoder::CompensateUpsampling(int mx, int my, int plane, int16_t samples[64]) const {
+    const int32_t* red = plane == 0 ? cbR : crR;
+    const int32_t* green = plane == 0 ? cbG : crG;
+    const int32_t* blue = plane == 0 ? cbB : crB;
+    auto mean = [&](int cx, int cy) {
+        int32_t sum = 0;
+        for (int dy = 0; dy < 2; ++dy) {
+            const int y = std::clamp(2 * (my * 8 + cy) + dy, 0, height - 1);
+            const uint8_t* row = image->Row(y);
+            for (int dx = 0; dx < 2; ++dx) {
+                const uint8_t* p = row + 3 * std::clamp(2 * (mx * 8 + cx) + dx, 0, width - 1);
+                sum += (red[p[2]] + green[p[1]] + blue[p[0]]) >> 16;
+            }
+        }
+        return sum * 0.25f - 128.0f;
+    };
+    // The 8 x 8 samples with a ring of neighbours: 10 x 10.
+    float ring[10][10];
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 10; ++x) {
+            const bool inside = x > 0 && x < 9 && y > 0 && y < 9;
+            ring[y][x] = inside ? samples[8 * (y - 1) + x - 1] : mean(x - 1, y - 1);
+        }
+    }
+    float rows[10][8];
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            rows[y][x] = ring[y][x + 1] - (ring[y][x] - 2 * ring[y][x + 1] + ring[y][x + 2]) / 8;
+        }
+    }
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const float v = rows[y + 1][x] - (rows[y][x] - 2 * rows[y + 1][x] + rows[y + 2][x]) / 8;
+            samples[8 * y + x] = static_cast<int16_t>(std::clamp(std::lround(v), -128L, 127L));
         }
     }
 }
@@ -434,6 +486,10 @@ void JpegEncoder::QuantiseBlock(int16_t* block, int table) const {
 }
 
 void JpegEncoder::QuantiseAll(WorkProgress& progress, int first, int last) {
+    if (web) {
+        QuantiseWeb(progress, first, last);
+        return;
+    }
     progress.Begin(first, last, 0, mcusY);
     for (int my = 0; my < mcusY; ++my) {
         for (int mx = 0; mx < mcusX; ++mx) {
@@ -444,6 +500,45 @@ void JpegEncoder::QuantiseAll(WorkProgress& progress, int first, int last) {
         }
         progress.At(my + 1);
     }
+}
+
+// The symbol statistics of plainly rounded values give the first estimate of
+// what each value costs; the trellis then chooses every block's values
+// against it.
+void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
+    const int tables = grey ? 1 : 2;
+    const TrellisQuantiser quantiser[2] = {{quantTable[0], WebLambda(false)},
+                                           {quantTable[1], WebLambda(true)}};
+    // Every block in MCU order with its component, one progress step a row.
+    auto eachBlock = [&](int from, int to, auto&& visit) {
+        progress.Begin(from, to, 0, mcusY);
+        for (int my = 0; my < mcusY; ++my) {
+            for (int mcu = my * mcusX; mcu < (my + 1) * mcusX; ++mcu) {
+                for (int b = 0; b < blocksPerMcu; ++b) {
+                    visit(StoreBlock(mcu, b), b < 4 ? 0 : b - 3);
+                }
+            }
+            progress.At(my + 1);
+        }
+    };
+    SymbolCounts counts[2];
+    int predictor[3] = {};
+    const int middle = first + (last - first) / 4;
+    eachBlock(first, middle, [&](const int16_t* block, int component) {
+        const int table = component == 0 ? 0 : 1;
+        int16_t rounded[64];
+        quantiser[table].Round(block, rounded);
+        counts[table].AddBlock(rounded, rounded[0] - predictor[component]);
+        predictor[component] = rounded[0];
+    });
+    SymbolCosts costs[2];
+    for (int t = 0; t < tables; ++t) {
+        costs[t] = counts[t].Costs();
+    }
+    eachBlock(middle, last, [&](int16_t* block, int component) {
+        const int table = component == 0 ? 0 : 1;
+        quantiser[table].Quantise(block, costs[table]);
+    });
 }
 
 // ----------------------------------------------------------------- baseline
@@ -458,7 +553,9 @@ template <bool Gather> void JpegEncoder::BaselinePass(WorkProgress& progress, Co
                 const int table = component == 0 ? 0 : 1;
                 int16_t* block = StoreBlock(mcu, b);
                 if constexpr (Gather) {
-                    QuantiseBlock(block, table);
+                    if (!web) {
+                        QuantiseBlock(block, table);
+                    }
                 }
                 const int diff = block[0] - predictor[component];
                 predictor[component] = block[0];
@@ -513,6 +610,11 @@ template <bool Gather> void JpegEncoder::BaselinePass(WorkProgress& progress, Co
 
 void JpegEncoder::EncodeBaseline(WorkProgress& progress, int first, int middle, int last) {
     Counters counters{};
+    if (web) {
+        const int quantised = first + (middle - first) / 2;
+        QuantiseWeb(progress, first, quantised);
+        first = quantised;
+    }
     progress.Begin(first, middle, 0, mcusY);
     BaselinePass<true>(progress, &counters);
     const int tables = grey ? 1 : 2;
@@ -585,12 +687,16 @@ template <bool Gather> class JpegEncoder::ScanWriter {
         }
     }
     void Bits(uint32_t value, int count) {
-        if constexpr (!Gather) {
+        if constexpr (Gather) {
+            extraBits += count;
+        } else {
             e.PutBits(value, count);
         }
     }
     void Corrections(int start, int count) {
-        if constexpr (!Gather) {
+        if constexpr (Gather) {
+            extraBits += count;
+        } else {
             for (int i = 0; i < count; ++i) {
                 e.PutBits(e.correctionBits[start + i], 1);
             }
@@ -714,13 +820,63 @@ template <bool Gather> class JpegEncoder::ScanWriter {
     const ScanInfo& scan;
     Counters* counters;
     int acTableIndex = 0;
+
+  public:
+    uint64_t extraBits = 0; // bits beside the Huffman codes, counted when gathering
 };
+
+// The bits a script spends on the quantised store: per scan its optimised
+// Huffman codes, the extra bits and the table it writes.
+uint64_t JpegEncoder::ScriptBits(const ScanInfo* script, int scans) {
+    uint64_t bits = 0;
+    for (int i = 0; i < scans; ++i) {
+        const ScanInfo& scan = script[i];
+        Counters counters;
+        std::memset(&counters, 0, sizeof(counters));
+        ScanWriter<true> writer(*this, scan, &counters);
+        writer.Run();
+        bits += writer.extraBits;
+        if (scan.ss == 0 && scan.ah != 0) {
+            continue; // DC refinement: bits only
+        }
+        const bool dcScan = scan.ss == 0;
+        const int tables = dcScan ? (scan.componentCount > 1 ? 2 : 1) : 1;
+        for (int t = 0; t < tables; ++t) {
+            const int index = dcScan ? t : (scan.components[0] == 0 ? 0 : 1);
+            const uint32_t* counts = dcScan ? counters.dc[index] : counters.ac[index];
+            HuffmanTable table;
+            if (!BuildHuffmanTable(counts, table)) {
+                host->RaiseImageError(CVImageError::WriteError);
+            }
+            bits += 8u * (21 + table.count);
+            for (int symbol = 0; symbol < 256; ++symbol) {
+                bits += uint64_t{counts[symbol]} * table.size[symbol];
+            }
+        }
+    }
+    return bits;
+}
 
 void JpegEncoder::EncodeProgressive(WorkProgress& progress, int first, int last) {
     const int quantised = first + (last - first) / 3;
     QuantiseAll(progress, first, quantised);
     ScanInfo script[10];
-    const int scans = ScanScript(grey, luminanceLevel, script);
+    int scans = ScanScript(grey, luminanceLevel, script);
+    if (web) {
+        // The web encoding takes whichever script codes this picture in the
+        // fewest bits.
+        uint64_t fewest = UINT64_MAX;
+        for (int level : {0, 50, 80}) {
+            ScanInfo candidate[10];
+            const int count = ScanScript(grey, level, candidate);
+            const uint64_t bits = ScriptBits(candidate, count);
+            if (bits < fewest) {
+                fewest = bits;
+                scans = count;
+                std::copy(candidate, candidate + count, script);
+            }
+        }
+    }
     progress.Begin(quantised, last, 0, scans);
     for (int i = 0; i < scans; ++i) {
         const ScanInfo& scan = script[i];
@@ -821,8 +977,14 @@ void JpegEncoder::Write(const EncoderSettings& settings, CVStream* target, CVPro
     bitCount = 0;
     luminanceLevel = AdjustLevel(settings.luminance, qualityOffset);
     chrominanceLevel = AdjustLevel(settings.chrominance, qualityOffset);
-    QuantisationTable(luminanceLevel, false, quantTable[0]);
-    QuantisationTable(chrominanceLevel, true, quantTable[1]);
+    web = settings.web;
+    if (web) {
+        WebQuantisationTable(luminanceLevel, false, quantTable[0]);
+        WebQuantisationTable(chrominanceLevel, true, quantTable[1]);
+    } else {
+        QuantisationTable(luminanceLevel, false, quantTable[0]);
+        QuantisationTable(chrominanceLevel, true, quantTable[1]);
+    }
     for (int t = 0; t < 2; ++t) {
         for (int k = 0; k < 64; ++k) {
             quantDivisor[t][k] = 8u * quantTable[t][k];

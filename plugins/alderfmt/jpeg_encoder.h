@@ -25,6 +25,9 @@ struct EncoderSettings {
     int chrominance = 0; // 0..255, 0 best
     bool progressive = false;
     int sharpen = 0; // 0..100
+    // Web encoding: its own tables and rate-optimised coefficient values
+    // (smaller files at the same visible quality); off, the exact encoding.
+    bool web = false;
 };
 
 // One scan of a progressive script: components (0 Y, 1 Cb, 2 Cr), spectral
@@ -85,11 +88,14 @@ class JpegEncoder {
     void TransformPicture(WorkProgress& progress);
     void TransformColourMcu(int mx, int my, int16_t* blocks);
     void TransformGreyMcu(int mx, int my, int16_t* block);
+    void CompensateUpsampling(int mx, int my, int plane, int16_t samples[64]) const;
     void QuantiseBlock(int16_t* block, int table) const;
     void QuantiseAll(WorkProgress& progress, int first, int last);
+    void QuantiseWeb(WorkProgress& progress, int first, int last);
     void EncodeBaseline(WorkProgress& progress, int first, int middle, int last);
     template <bool Gather> void BaselinePass(WorkProgress& progress, Counters* counters);
     void EncodeProgressive(WorkProgress& progress, int first, int last);
+    uint64_t ScriptBits(const ScanInfo* script, int scans);
     void DecodePreview(CVImage* preview, WorkProgress& progress);
 
     // Output.
@@ -104,7 +110,15 @@ class JpegEncoder {
         PutByte(static_cast<uint8_t>(value));
     }
     void FlushOutput();
-    void PutBits(uint32_t value, int count);
+    // Bits gather in a 64-bit word and go out four bytes at a time.
+    void PutBits(uint32_t value, int count) {
+        bitBuffer = (bitBuffer << count) | (value & ((1u << count) - 1));
+        bitCount += count;
+        if (bitCount >= 32) {
+            DrainBits();
+        }
+    }
+    void DrainBits(); // every whole byte, with 0xFF stuffing
     void FlushBits();
     void WriteHeaders(bool progressive);
     void WriteHuffmanTable(int classAndId, const HuffmanTable& table);
@@ -123,6 +137,7 @@ class JpegEncoder {
     int luminanceLevel = 0, chrominanceLevel = 0;
     int sharpenThreshold = 6000;
     bool vectorKernels = false; // the AVX2 kernels, chosen at every write
+    bool web = false;           // blocks quantised by QuantiseWeb
     uint8_t quantTable[2][64] = {};
     uint32_t quantDivisor[2][64] = {};    // 8 x table entry
     uint64_t quantReciprocal[2][64] = {}; // ceil(2^32 / divisor)
@@ -141,7 +156,7 @@ class JpegEncoder {
 
     uint8_t* output = nullptr;
     size_t outputCount = 0;
-    uint32_t bitBuffer = 0; // pending bits, at most 24 between calls
+    uint64_t bitBuffer = 0; // pending bits, at most 31 between calls
     int bitCount = 0;
 
     // Progressive state.

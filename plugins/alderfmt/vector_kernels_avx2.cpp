@@ -5,34 +5,46 @@
 #include "dct_flow.h"
 #include "vector_kernels.h"
 
+#include <immintrin.h>
+
 namespace pixmill::alder {
 
 namespace {
 
 typedef int32_t V8 __attribute__((vector_size(32)));
 
-// (x * K + 2^(N-1)) >> N exactly, without 64-bit products: with
-// x = hi * 2^16 + lo (0 <= lo < 2^16) the hi part contributes a multiple of
-// 2^N, and lo * K + 2^(N-1) stays below 2^31.
+// (x * K + 2^(N-1)) >> N exactly, from the 64-bit products of the even and
+// the odd lanes. A logical shift of the 64-bit sum leaves the low 32 bits as
+// the arithmetic shift would (N <= 32).
 template <int K, int N> struct Mul {
-    static_assert(N <= 16 && K < (1 << 15));
+    static_assert(N <= 32);
     static inline __attribute__((always_inline)) V8 Of(V8 x) {
-        const V8 hi = x >> 16;
-        const V8 lo = x & 0xFFFF;
-        return ((hi * K) << (16 - N)) + ((lo * K + (1 << (N - 1))) >> N);
+        const __m256i k = _mm256_set1_epi32(K);
+        const __m256i round = _mm256_set1_epi64x(int64_t{1} << (N - 1));
+        const __m256i even =
+            _mm256_srli_epi64(_mm256_add_epi64(_mm256_mul_epi32(__m256i(x), k), round), N);
+        const __m256i odd = _mm256_srli_epi64(
+            _mm256_add_epi64(_mm256_mul_epi32(_mm256_srli_epi64(__m256i(x), 32), k), round), N);
+        return V8(_mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA));
     }
 };
 
 // Swaps rows and columns of an 8 x 8 block held as eight row vectors.
 inline __attribute__((always_inline)) void Transpose(V8* m) {
-    alignas(32) int32_t a[8][8];
-    for (int r = 0; r < 8; ++r) {
-        __builtin_memcpy(a[r], &m[r], sizeof(V8));
+    __m256i t[8], u[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = _mm256_unpacklo_epi32(__m256i(m[i]), __m256i(m[i + 1]));
+        t[i + 1] = _mm256_unpackhi_epi32(__m256i(m[i]), __m256i(m[i + 1]));
     }
-    for (int c = 0; c < 8; ++c) {
-        for (int r = 0; r < 8; ++r) {
-            m[c][r] = a[r][c];
-        }
+    for (int i = 0; i < 8; i += 4) {
+        u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
+        u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
+        u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
+        u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        m[i] = V8(_mm256_permute2x128_si256(u[i], u[i + 4], 0x20));
+        m[i + 4] = V8(_mm256_permute2x128_si256(u[i], u[i + 4], 0x31));
     }
 }
 
@@ -42,29 +54,88 @@ void ForwardDctAvx2(const int16_t samples[64], int16_t out[64]) {
     // Lines of the row pass: v[k] holds column k of every row (4 fraction
     // bits, as in the scalar transform).
     V8 v[8];
-    for (int k = 0; k < 8; ++k) {
-        for (int r = 0; r < 8; ++r) {
-            v[k][r] = static_cast<int32_t>(samples[8 * r + k]) * 16;
-        }
+    for (int r = 0; r < 8; ++r) {
+        const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 8 * r));
+        v[r] = V8(_mm256_slli_epi32(_mm256_cvtepi16_epi32(row), 4));
     }
+    Transpose(v);              // v[k][r]
     Transform8<V8, Mul>(v, 1); // v[u][r]: row r's output u
     Transpose(v);              // v[r][u]
     Transform8<V8, Mul>(v, 1); // v[y][u]: the block's coefficient (y, u)
-    for (int y = 0; y < 8; ++y) {
-        const V8 rounded = (v[y] + 8) >> 4;
-        for (int u = 0; u < 8; ++u) {
-            out[8 * y + u] = static_cast<int16_t>(rounded[u]);
-        }
+    for (int y = 0; y < 8; y += 2) {
+        const __m256i a = __m256i((v[y] + 8) >> 4), b = __m256i((v[y + 1] + 8) >> 4);
+        // The values fit 16 bits; packs works per 128-bit lane.
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * y), packed);
     }
 }
 
-void ConvertPixels16Avx2(const uint8_t* bgr, int16_t* y, int32_t* cb, int32_t* cr) {
-    for (int c = 0; c < 16; ++c) {
-        const int32_t blue = bgr[3 * c], green = bgr[3 * c + 1], red = bgr[3 * c + 2];
-        y[c] = static_cast<int16_t>((19595 * red + 38470 * green + 7471 * blue - 8355840) >> 16);
-        cb[c] = (-11059 * red - 21709 * green + 32768 * blue + 8388608 + 32767) >> 16;
-        cr[c] = (32768 * red - 27439 * green - 5329 * blue + 8388608 + 32767) >> 16;
+namespace {
+
+// Shuffle masks that pick one channel (0 blue, 1 green, 2 red) of the 16
+// pixels out of one of the three 16-byte chunks holding them; bytes from
+// other chunks are left 0 (mask bit 7).
+struct ChannelMasks {
+    alignas(16) int8_t mask[3][3][16]; // [channel][chunk][byte]
+    constexpr ChannelMasks() : mask{} {
+        for (int channel = 0; channel < 3; ++channel) {
+            for (int chunk = 0; chunk < 3; ++chunk) {
+                for (int j = 0; j < 16; ++j) {
+                    const int at = 3 * j + channel - 16 * chunk;
+                    mask[channel][chunk][j] = static_cast<int8_t>(at >= 0 && at < 16 ? at : -128);
+                }
+            }
+        }
     }
+};
+constexpr ChannelMasks kChannelMasks;
+
+inline __attribute__((always_inline)) __m128i Channel(const __m128i chunks[3], int channel) {
+    const auto& m = kChannelMasks.mask[channel];
+    const __m128i a =
+        _mm_shuffle_epi8(chunks[0], _mm_load_si128(reinterpret_cast<const __m128i*>(m[0])));
+    const __m128i b =
+        _mm_shuffle_epi8(chunks[1], _mm_load_si128(reinterpret_cast<const __m128i*>(m[1])));
+    const __m128i c =
+        _mm_shuffle_epi8(chunks[2], _mm_load_si128(reinterpret_cast<const __m128i*>(m[2])));
+    return _mm_or_si128(_mm_or_si128(a, b), c);
+}
+
+// (kr * red + kg * green + kb * blue + offset) >> 16 for eight pixels.
+inline __attribute__((always_inline)) __m256i Combine(__m256i red, __m256i green, __m256i blue,
+                                                      int kr, int kg, int kb, int offset) {
+    __m256i sum = _mm256_mullo_epi32(red, _mm256_set1_epi32(kr));
+    sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(green, _mm256_set1_epi32(kg)));
+    sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(blue, _mm256_set1_epi32(kb)));
+    return _mm256_srai_epi32(_mm256_add_epi32(sum, _mm256_set1_epi32(offset)), 16);
+}
+
+} // namespace
+
+void ConvertPixels16Avx2(const uint8_t* bgr, int16_t* y, int32_t* cb, int32_t* cr) {
+    __m128i chunks[3];
+    for (int c = 0; c < 3; ++c) {
+        chunks[c] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 16 * c));
+    }
+    const __m128i blue = Channel(chunks, 0), green = Channel(chunks, 1), red = Channel(chunks, 2);
+    // Pixels 0..7, then 8..15 (shift counts must be constants).
+    const __m128i halves[2][3] = {
+        {blue, green, red},
+        {_mm_srli_si128(blue, 8), _mm_srli_si128(green, 8), _mm_srli_si128(red, 8)}};
+    __m256i luma[2];
+    for (int half = 0; half < 2; ++half) {
+        const __m256i b = _mm256_cvtepu8_epi32(halves[half][0]);
+        const __m256i g = _mm256_cvtepu8_epi32(halves[half][1]);
+        const __m256i r = _mm256_cvtepu8_epi32(halves[half][2]);
+        luma[half] = Combine(r, g, b, 19595, 38470, 7471, -8355840);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(cb + 8 * half),
+                            Combine(r, g, b, -11059, -21709, 32768, 8388608 + 32767));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(cr + 8 * half),
+                            Combine(r, g, b, 32768, -27439, -5329, 8388608 + 32767));
+    }
+    // Pack to 16 bits; packs works per 128-bit lane, the permute restores order.
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(luma[0], luma[1]), 0xD8);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(y), packed);
 }
 
 int HighFrequencyEnergyAvx2(const int16_t block[64]) {
@@ -77,18 +148,40 @@ int HighFrequencyEnergyAvx2(const int16_t block[64]) {
 
 void QuantiseAvx2(int16_t block[64], const uint32_t divisor[64], const uint64_t reciprocal[64],
                   bool rounding, int maxDc, int maxAc) {
-    // Branch-free, so that the loop runs on vectors.
-    for (int k = 0; k < 64; ++k) {
-        const int c = block[k];
-        const uint32_t magnitude = static_cast<uint32_t>(c < 0 ? -c : c);
-        const uint32_t half = divisor[k] >> 1;
-        const uint32_t threshold = rounding ? divisor[k] - half : divisor[k];
-        const uint64_t product = (magnitude + half) * reciprocal[k];
-        int v = static_cast<int>(product >> 32);
-        const int limit = k == 0 ? maxDc : maxAc;
-        v = v < limit ? v : limit;
-        v = magnitude < threshold ? 0 : v;
-        block[k] = static_cast<int16_t>(c < 0 ? -v : v);
+    // Eight values at a time: magnitudes plus half a step times the 32-bit
+    // reciprocal, as 64-bit products of four lanes each.
+    const __m256i gather = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    for (int k = 0; k < 64; k += 16) {
+        __m256i result[2];
+        for (int half = 0; half < 2; ++half) {
+            const int at = k + 8 * half;
+            const __m256i c = _mm256_cvtepi16_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at)));
+            const __m256i magnitude = _mm256_abs_epi32(c);
+            const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(divisor + at));
+            const __m256i halfStep = _mm256_srli_epi32(d, 1);
+            const __m256i threshold = rounding ? _mm256_sub_epi32(d, halfStep) : d;
+            const __m256i sum = _mm256_add_epi32(magnitude, halfStep);
+            const __m256i low = _mm256_mul_epu32(
+                _mm256_cvtepu32_epi64(_mm256_castsi256_si128(sum)),
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(reciprocal + at)));
+            const __m256i high = _mm256_mul_epu32(
+                _mm256_cvtepu32_epi64(_mm256_extracti128_si256(sum, 1)),
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(reciprocal + at + 4)));
+            // The upper 32 bits of each product, back in coefficient order.
+            const __m256i lowQ = _mm256_permutevar8x32_epi32(_mm256_srli_epi64(low, 32), gather);
+            const __m256i highQ = _mm256_permutevar8x32_epi32(_mm256_srli_epi64(high, 32), gather);
+            __m256i v = _mm256_permute2x128_si256(lowQ, highQ, 0x20);
+            const __m256i limit = _mm256_setr_epi32(at == 0 ? maxDc : maxAc, maxAc, maxAc, maxAc,
+                                                    maxAc, maxAc, maxAc, maxAc);
+            v = _mm256_min_epi32(v, limit);
+            // Below the threshold: 0 (threshold > magnitude, both below 2^31).
+            v = _mm256_andnot_si256(_mm256_cmpgt_epi32(threshold, magnitude), v);
+            result[half] = _mm256_sign_epi32(v, c);
+        }
+        const __m256i packed =
+            _mm256_permute4x64_epi64(_mm256_packs_epi32(result[0], result[1]), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + k), packed);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "palette_reduce.h"
+#include "nearest_entry.h"
 
 #include "cedarcol_settings.h"
 
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace pixmill::cedarcol {
@@ -455,6 +457,16 @@ struct MappingContext {
     RGBQUAD transparent;
     int transparentIndex;
     WorkProgress& band;
+    // High quality: exact nearest entries, and diffusion that backs off
+    // where a pixel is already near an entry. Null: the cell map alone.
+    NearestEntry* exact = nullptr;
+
+    // The entry for a colour: exact in high quality, else through its cell.
+    int Nearest(int blue, int green, int red) const {
+        const auto b = static_cast<uint8_t>(blue), g = static_cast<uint8_t>(green),
+                   r = static_cast<uint8_t>(red);
+        return exact != nullptr ? exact->Find(b, g, r) : map.Nearest(r, g, b);
+    }
 
     bool IsTransparent(const uint8_t* p) const {
         return hasTransparent && p[0] == transparent.rgbBlue && p[1] == transparent.rgbGreen &&
@@ -478,13 +490,18 @@ void MapDirectly(MappingContext& m, int threshold) {
             } else if (m.IsTransparent(p)) {
                 index = m.transparentIndex;
             } else {
-                index = m.map.Nearest(p[2], p[1], p[0]);
+                index = m.Nearest(p[0], p[1], p[2]);
             }
             OrIndex(out, x, m.bits, index);
         }
         m.band.Advance(sourceStride);
     }
 }
+
+// Diffusion strength in sixteenths, and the squared distance from the
+// nearest entry at which the high-quality mapping diffuses at full strength.
+constexpr int kFullStrength = 16;
+constexpr int kBackOffDistance = 48;
 
 void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable) {
     const int* limit = limitTable + 255;
@@ -512,14 +529,27 @@ void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable)
                 index = m.transparentIndex;
                 err[0] = err[1] = err[2] = 0;
             } else {
+                // Full diffusion, or in high quality a share that grows with
+                // the pixel's own distance from its nearest entry: where the
+                // palette already holds the colour, no grain is added.
+                int strength = kFullStrength;
+                int own = -1;
+                if (m.exact != nullptr) {
+                    own = m.Nearest(p[0], p[1], p[2]);
+                    const int distance = m.exact->Distance(p[0], p[1], p[2], own);
+                    strength = std::min(kFullStrength, distance * kFullStrength / kBackOffDistance);
+                }
                 int value[3];
                 for (int c = 0; c < 3; ++c) {
                     const int total = here[c] + carried[c];
-                    value[c] = std::clamp(p[c] + limit[(total + 8) >> 4], 0, 255);
+                    value[c] = std::clamp(p[c] + limit[(total + 8) >> 4] * strength / kFullStrength,
+                                          0, 255);
                 }
-                index =
-                    m.map.Nearest(static_cast<uint8_t>(value[2]), static_cast<uint8_t>(value[1]),
-                                  static_cast<uint8_t>(value[0]));
+                if (strength == 0) {
+                    index = own;
+                } else {
+                    index = m.Nearest(value[0], value[1], value[2]);
+                }
                 const RGBQUAD& chosen = m.palette[index];
                 err[0] = value[0] - chosen.rgbBlue;
                 err[1] = value[1] - chosen.rgbGreen;
@@ -607,9 +637,15 @@ void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVI
                        &options.transparency, source.header.biXPelsPerMeter,
                        source.header.biYPelsPerMeter);
 
-    MappingContext context{source,      destination,      map,
-                           palette,     options.bits,     hasTransparent,
-                           transparent, transparentIndex, band};
+    std::optional<NearestEntry> exact;
+    if (options.highQuality && options.fixedPalette == nullptr && n > 2) {
+        exact.emplace(palette, searched);
+    }
+    MappingContext context{source,       destination,
+                           map,          palette,
+                           options.bits, hasTransparent,
+                           transparent,  transparentIndex,
+                           band,         exact ? &*exact : nullptr};
     if (dither) {
         MapWithDiffusion(context, errors, limit);
     } else {

@@ -1,4 +1,5 @@
 #include "resample.h"
+#include "triplet_lines.h"
 
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
@@ -219,17 +220,49 @@ class PixelForm {
 };
 
 // Resamples every row of in (left to right) into the row of out with the
-// same number. Each row is read whole before its result is written, so out
-// may share memory with in when its rows are no longer.
+// same number, a few rows at a time. The rows of a group are read whole
+// before their results are written, so out may share memory with in when
+// its rows are no longer.
 void RowPass(const Plane& in, const Plane& out, const PixelForm& form, PassProgress& progress) {
     const LinePlan plan(in.width, out.width);
-    std::vector<uint8_t> lineIn(static_cast<size_t>(in.width) * 3);
-    std::vector<uint8_t> lineOut(static_cast<size_t>(out.width) * 3);
-    for (int row = 0; row < in.height; ++row) {
-        form.Unpack(in.Row(row), in.width, lineIn.data());
-        plan.Run(lineIn.data(), lineOut.data(), 3);
-        form.Pack(lineOut.data(), out.width, out.Row(row));
-        progress.LinesDone(row + 1, in.height);
+    if (plan.IsCopy()) {
+        std::vector<uint8_t> line(static_cast<size_t>(in.width) * 3);
+        for (int row = 0; row < in.height; ++row) {
+            form.Unpack(in.Row(row), in.width, line.data());
+            form.Pack(line.data(), out.width, out.Row(row));
+            progress.LinesDone(row + 1, in.height);
+        }
+        return;
+    }
+    constexpr int kLines = TripletLines::kLines;
+    TripletLines lines(plan);
+    const size_t inBytes = static_cast<size_t>(in.width) * 3;
+    const size_t outBytes = static_cast<size_t>(out.width) * 3;
+    // Paletted rows go through triplets; 24-bit rows are read and written in place.
+    std::vector<uint8_t> tripletsIn(form.Direct() ? 0 : inBytes * kLines);
+    std::vector<uint8_t> tripletsOut(form.Direct() ? 0 : outBytes * kLines);
+    for (int row = 0; row < in.height; row += kLines) {
+        const int count = std::min(kLines, in.height - row);
+        const uint8_t* ins[kLines];
+        uint8_t* outs[kLines];
+        for (int l = 0; l < count; ++l) {
+            if (form.Direct()) {
+                ins[l] = in.Row(row + l);
+                outs[l] = out.Row(row + l);
+            } else {
+                uint8_t* triplets = tripletsIn.data() + inBytes * l;
+                form.Unpack(in.Row(row + l), in.width, triplets);
+                ins[l] = triplets;
+                outs[l] = tripletsOut.data() + outBytes * l;
+            }
+        }
+        lines.Run(ins, outs, count);
+        if (!form.Direct()) {
+            for (int l = 0; l < count; ++l) {
+                form.Pack(outs[l], out.width, out.Row(row + l));
+            }
+        }
+        progress.LinesDone(row + count, in.height);
     }
 }
 

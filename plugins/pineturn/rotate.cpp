@@ -4,6 +4,7 @@
 #include "pixmill/errors.h"
 #include "pixmill/inverse_color_map.h"
 #include "pixmill/packed_pixels.h"
+#include "pixmill/parallel_rows.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/scope_guards.h"
 #include "pixmill/work_progress.h"
@@ -22,9 +23,6 @@ constexpr double kRadiansPerDegree = 0.017453292519943295;
 // planes of 64 x 64 16-bit cells, from the scratch arena.
 constexpr size_t kCellBlockBytes = 0x80100;
 constexpr size_t kCellTableBytes = 256;
-// Columns sheared together, so that each pass over the rows reads whole
-// cache lines.
-constexpr int kColumnBlock = 16;
 
 // Progress of one phase: work positions 0..total on the bar first..last.
 WorkProgress Phase(CVProgress* progress, int first, int last, int total) {
@@ -298,59 +296,91 @@ struct Shear {
     Bgr background;
 };
 
+// Lines handed to a thread at a time.
+constexpr int kRowChunk = 32;
+
 // Rows to the right by i * tan(theta / 2).
 void ShearRows(const Shear& g, const CVImage& pixels, uint8_t* first, WorkProgress& phase) {
     const size_t inStride = pixels.Stride();
-    for (int i = 0; i < g.H; ++i) {
-        ShiftRow(pixels.bits + inStride * static_cast<size_t>(i), g.W,
-                 first + g.middleStride * static_cast<size_t>(i), g.N, i * g.t, g.background);
-        phase.At(i + 1);
+    ParallelRows(
+        g.H, kRowChunk, PixelLoopThreads(),
+        [&](int begin, int end) {
+            for (int i = begin; i < end; ++i) {
+                ShiftRow(pixels.bits + inStride * static_cast<size_t>(i), g.W,
+                         first + g.middleStride * static_cast<size_t>(i), g.N, i * g.t,
+                         g.background);
+            }
+        },
+        [&](int done) { phase.At(done); });
+}
+
+} // namespace
+
+ColumnShift::ColumnShift(double shift, int inCount) {
+    const int k = static_cast<int>(shift); // toward zero
+    const double phi = std::fabs(shift - k);
+    blend = phi != 0.0;
+    // A shift to the right leaves the first covered place to the background;
+    // the blend weights go to the next and the current source sample.
+    offset = k + (blend && shift > 0 ? 1 : 0);
+    last = blend ? inCount - 1 : inCount;
+    nextWeight = shift > 0 ? 1.0 - phi : phi;
+    currentWeight = shift > 0 ? phi : 1.0 - phi;
+}
+
+void ShearColumnsRow(const uint8_t* first, size_t stride, const ColumnShift* columns, int count,
+                     int j, uint8_t* out, Bgr background) {
+    for (int x = 0; x < count; ++x, out += 3) {
+        const ColumnShift& c = columns[x];
+        const int m = j - c.offset;
+        if (m < 0 || m >= c.last) {
+            out[0] = background.blue;
+            out[1] = background.green;
+            out[2] = background.red;
+            continue;
+        }
+        const uint8_t* p = first + stride * static_cast<size_t>(m) + 3 * static_cast<size_t>(x);
+        if (!c.blend) {
+            std::memcpy(out, p, 3);
+            continue;
+        }
+        const uint8_t* q = p + stride;
+        for (int b = 0; b < 3; ++b) {
+            // Summed in the order ShiftRow sums its weighted values.
+            out[b] = static_cast<uint8_t>(c.nextWeight * q[b] + c.currentWeight * p[b] + 0.5);
+        }
     }
 }
 
-// Columns by sin(theta) * (W - 1 - x), a block of columns at a time.
-void ShearColumns(const Shear& g, const uint8_t* first, uint8_t* second, WorkProgress& phase) {
-    const int H = g.H, H2 = g.H2;
+namespace {
+
+// Columns by sin(theta) * (W - 1 - x), then rows by
+// tan(theta / 2) * (j - sin(theta) * (W - 1)) into the 24-bit target, one
+// result row at a time: each thread shears the columns into a row of its
+// own and at once shifts that row into place.
+void ShearColumnsAndRows(const Shear& g, const uint8_t* first, CVImage& target,
+                         WorkProgress& phase) {
     const double top = g.s * (g.W - 1);
-    std::vector<uint8_t> columnsIn(static_cast<size_t>(kColumnBlock) * H * 3);
-    std::vector<uint8_t> columnsOut(static_cast<size_t>(kColumnBlock) * H2 * 3);
-    for (int x0 = 0; x0 < g.N; x0 += kColumnBlock) {
-        const int count = std::min(kColumnBlock, g.N - x0);
-        for (int i = 0; i < H; ++i) {
-            const uint8_t* p =
-                first + g.middleStride * static_cast<size_t>(i) + 3 * static_cast<size_t>(x0);
-            for (int b = 0; b < count; ++b, p += 3) {
-                std::memcpy(&columnsIn[(static_cast<size_t>(b) * H + i) * 3], p, 3);
-            }
-        }
-        for (int b = 0; b < count; ++b) {
-            ShiftRow(&columnsIn[static_cast<size_t>(b) * H * 3], H,
-                     &columnsOut[static_cast<size_t>(b) * H2 * 3], H2, top - g.s * (x0 + b),
-                     g.background);
-        }
-        for (int j = 0; j < H2; ++j) {
-            uint8_t* p =
-                second + g.middleStride * static_cast<size_t>(j) + 3 * static_cast<size_t>(x0);
-            for (int b = 0; b < count; ++b, p += 3) {
-                std::memcpy(p, &columnsOut[(static_cast<size_t>(b) * H2 + j) * 3], 3);
-            }
-        }
-        phase.At(x0 + count);
+    std::vector<ColumnShift> columns;
+    columns.reserve(static_cast<size_t>(g.N));
+    for (int x = 0; x < g.N; ++x) {
+        columns.emplace_back(top - g.s * x, g.H);
     }
-}
-
-// Rows by tan(theta / 2) * (j - sin(theta) * (W - 1)) into the 24-bit target.
-void ShearIntoTarget(const Shear& g, const uint8_t* second, CVImage& target, WorkProgress& phase) {
     const size_t outStride = target.Stride();
-    const double top = g.s * (g.W - 1);
-    for (int j = 0; j < g.H2; ++j) {
-        uint8_t* out = target.bits + outStride * static_cast<size_t>(j);
-        ShiftRow(second + g.middleStride * static_cast<size_t>(j), g.N, out, g.W2, g.t * (j - top),
-                 g.background);
-        std::memset(out + 3 * static_cast<size_t>(g.W2), 0,
-                    outStride - 3 * static_cast<size_t>(g.W2));
-        phase.At(j + 1);
-    }
+    ParallelRows(
+        g.H2, kRowChunk, PixelLoopThreads(),
+        [&](int begin, int end) {
+            std::vector<uint8_t> line(g.middleStride);
+            for (int j = begin; j < end; ++j) {
+                ShearColumnsRow(first, g.middleStride, columns.data(), g.N, j, line.data(),
+                                g.background);
+                uint8_t* out = target.bits + outStride * static_cast<size_t>(j);
+                ShiftRow(line.data(), g.N, out, g.W2, g.t * (j - top), g.background);
+                std::memset(out + 3 * static_cast<size_t>(g.W2), 0,
+                            outStride - 3 * static_cast<size_t>(g.W2));
+            }
+        },
+        [&](int done) { phase.At(done); });
 }
 
 // The rotated colours back to the destination's own palette.
@@ -420,16 +450,10 @@ void ShearRotate(CPluginHost* host, const CVImage* source, CVImage* destination,
                   std::tan(theta / 2),
                   3 * static_cast<size_t>(sizes.middleWidth),
                   background};
-    const size_t middleBytes = g.middleStride * static_cast<size_t>(std::max(H, g.H2));
-    HostBlock first(host, middleBytes);
-    HostBlock second(host, middleBytes);
+    HostBlock first(host, g.middleStride * static_cast<size_t>(H));
     {
-        WorkProgress phase = Phase(progress, paletted ? 15 : 0, 25, H);
+        WorkProgress phase = Phase(progress, paletted ? 15 : 0, 30, H);
         ShearRows(g, *pixels, first.Get(), phase);
-    }
-    {
-        WorkProgress phase = Phase(progress, 25, 55, g.N);
-        ShearColumns(g, first.Get(), second.Get(), phase);
     }
     CVImage colours(host);
     CVImage* target = destination;
@@ -438,8 +462,8 @@ void ShearRotate(CPluginHost* host, const CVImage* source, CVImage* destination,
         target = &colours;
     }
     {
-        WorkProgress phase = Phase(progress, 55, paletted ? 90 : 100, g.H2);
-        ShearIntoTarget(g, second.Get(), *target, phase);
+        WorkProgress phase = Phase(progress, 30, paletted ? 90 : 100, g.H2);
+        ShearColumnsAndRows(g, first.Get(), *target, phase);
     }
     if (paletted) {
         WorkProgress phase = Phase(progress, 90, 100, g.H2);

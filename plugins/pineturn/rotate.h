@@ -56,6 +56,25 @@ ShearSizes ShearSizesFor(int width, int height, double degrees);
 // uncovered places with the background.
 void ShiftRow(const uint8_t* in, int n, uint8_t* out, int outCount, double shift, Bgr background);
 
+// ShiftRow applied to a column of inCount samples, seen from one output
+// place: output place j takes source sample j - offset (blended with the one
+// after it when blend is set), or the background when that sample (and its
+// successor) is not below last.
+struct ColumnShift {
+    ColumnShift(double shift, int inCount);
+    int offset;
+    int last;
+    bool blend;
+    double nextWeight;
+    double currentWeight;
+};
+
+// Row j of the column shear: column x of count 3-byte columns (rows stride
+// bytes apart from first) shifted as columns[x] says, written to out. Gives
+// the same bytes as ShiftRow run down every column.
+void ShearColumnsRow(const uint8_t* first, size_t stride, const ColumnShift* columns, int count,
+                     int j, uint8_t* out, Bgr background);
+
 // The colour that is most frequent along the border of a 24-bit image, at
 // 6 bits per component; cells holds 64 x 64 x 64 counters of work space.
 Bgr SmartBackground(const CVImage& image, uint16_t* cells);

@@ -15,17 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 const char* kPage =
     "<HTML><HEAD><TITLE>Shop</TITLE></HEAD><BODY>\r\n"
     "<P>Before the pictures.</P>\r\n"

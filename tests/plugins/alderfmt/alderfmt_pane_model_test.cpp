@@ -55,7 +55,10 @@ TEST(AlderfmtPaneModel, GreyPicturesHaveNoChrominance) {
     EXPECT_TRUE(model.Enabled(M::Sharpen));
     EXPECT_TRUE(model.SetProgressive(true));
     EXPECT_FALSE(model.SetProgressive(true));
+    EXPECT_TRUE(model.SetWeb(true));
+    EXPECT_FALSE(model.SetWeb(true));
     JpegSettings stored{};
     model.Store(stored);
     EXPECT_EQ(stored.progressive, 1);
+    EXPECT_EQ(stored.web, 1);
 }

@@ -239,6 +239,13 @@ TEST(AlderfmtLibrary, OptionsPane) {
     budget->setText("25000");
     EXPECT_EQ(site.changes, 8);
 
+    // The web encoding re-runs the preview.
+    auto* web = qobject_cast<QCheckBox*>(find("1013"));
+    ASSERT_NE(web, nullptr);
+    EXPECT_FALSE(web->isChecked());
+    web->setChecked(true);
+    EXPECT_EQ(site.changes, 9);
+
     EXPECT_TRUE(pane->Commit());
     format->DestroyOptionsPane(pane);
     EXPECT_TRUE(site.parent.findChildren<QWidget*>().isEmpty()) << "the pane's widgets go with it";
@@ -252,4 +259,5 @@ TEST(AlderfmtLibrary, OptionsPane) {
     EXPECT_EQ(saved.progressive, 1);
     EXPECT_EQ(saved.lockSliders, 1);
     EXPECT_EQ(saved.sharpen, 55);
+    EXPECT_EQ(saved.web, 1);
 }

@@ -109,3 +109,61 @@ TEST(SizeBudget, CodecWritesTheBestLevelThatFits) {
         }
     }
 }
+
+namespace {
+
+// Records where each progress range starts on the bar; asked to, throws a
+// user break from the first step after a number of ranges.
+class TrialRecorder : public CVProgress {
+  public:
+    int Begin(int barFirst, int, int, int workFirst) override {
+        firsts.push_back(barFirst);
+        return workFirst;
+    }
+    int Step(const char*) override {
+        if (breakAfter > 0 && static_cast<int>(firsts.size()) >= breakAfter) {
+            throw CVImageError(CVImageError::UserBreak);
+        }
+        return 1 << 30;
+    }
+    void End() override { ++ends; }
+    std::vector<int> firsts;
+    int breakAfter = 0;
+    int ends = 0;
+};
+
+} // namespace
+
+TEST(SizeBudget, TheBarMovesPerTrialAndAStopEndsTheSearch) {
+    TestHost host;
+    CVImage image(host.get());
+    image.Create(96, 64, 24, 0, nullptr);
+    FillPicture(image, 5);
+    JpegSettings settings{};
+    settings.progressive = 1;
+    JpegTargetSettings target{};
+    target.targetBytes = 2500;
+    for (int breakAfter : {0, 4}) {
+        TrialRecorder progress;
+        progress.breakAfter = breakAfter;
+        JpegCodec codec(nullptr, host.get(), &settings, &target);
+        codec.BeginWrite(&image, nullptr);
+        CVMemoryStream stream(host.get(), 4096, 65536);
+        if (breakAfter == 0) {
+            EXPECT_TRUE(codec.Write(&stream, &progress, nullptr));
+            EXPECT_LE(stream.Length(), 2500u);
+            EXPECT_EQ(progress.ends, 1) << "the bar ends once, after the last trial";
+            EXPECT_TRUE(std::is_sorted(progress.firsts.begin(), progress.firsts.end()));
+            EXPECT_GT(progress.firsts.back(), 50) << "later trials fill the bar";
+        } else {
+            try {
+                codec.Write(&stream, &progress, nullptr);
+                FAIL() << "the stop reaches the caller";
+            } catch (const CVImageError& error) {
+                EXPECT_EQ(error.Code(), CVImageError::UserBreak);
+            }
+            EXPECT_EQ(stream.Length(), 0u) << "nothing written before the search ends";
+        }
+        codec.FreeWorkBuffer();
+    }
+}

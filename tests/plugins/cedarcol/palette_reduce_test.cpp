@@ -37,6 +37,25 @@ void FillPhotoLike(CVImage& image, std::mt19937& random) {
     }
 }
 
+// Mean of the squared component differences between a 24-bit picture and its
+// reduction, checking that every pixel uses one of the first colors entries.
+double MeanSquaredError(const CVImage& source, const CVImage& reduced, int colors) {
+    double sum = 0;
+    for (int y = 0; y < source.Height(); ++y) {
+        for (int x = 0; x < source.Width(); ++x) {
+            const uint32_t index = PixelAt(reduced, x, y);
+            EXPECT_LT(index, static_cast<uint32_t>(colors));
+            const RGBQUAD a = Unpacked(PixelAt(source, x, y));
+            const RGBQUAD& b = reduced.palette[index];
+            for (const int d :
+                 {a.rgbRed - b.rgbRed, a.rgbGreen - b.rgbGreen, a.rgbBlue - b.rgbBlue}) {
+                sum += d * d;
+            }
+        }
+    }
+    return sum / (3.0 * source.Width() * source.Height());
+}
+
 std::vector<uint16_t> HistogramOf(const CVImage& image) {
     std::vector<uint16_t> cells(kHistogramCells);
     CountColors(image, cells.data(), nullptr);
@@ -207,22 +226,6 @@ TEST(ErrorLimit, LevelsBoundTheDiffusedError) {
 // them lie, so the error never grows; on pictures with many colours it falls.
 TEST(Reduction, HighQualityPaletteBeatsTheMedianCut) {
     TestHost host;
-    auto squaredError = [](const CVImage& source, const CVImage& reduced, int colors) {
-        double sum = 0;
-        for (int y = 0; y < source.Height(); ++y) {
-            for (int x = 0; x < source.Width(); ++x) {
-                const uint32_t index = PixelAt(reduced, x, y);
-                EXPECT_LT(index, static_cast<uint32_t>(colors));
-                const RGBQUAD a = Unpacked(PixelAt(source, x, y));
-                const RGBQUAD& b = reduced.palette[index];
-                for (const int d :
-                     {a.rgbRed - b.rgbRed, a.rgbGreen - b.rgbGreen, a.rgbBlue - b.rgbBlue}) {
-                    sum += d * d;
-                }
-            }
-        }
-        return sum / (3.0 * source.Width() * source.Height());
-    };
     for (const uint32_t seed : {1u, 2u, 3u}) {
         std::mt19937 random(seed);
         CVImage image(host.get());
@@ -245,13 +248,58 @@ TEST(Reduction, HighQualityPaletteBeatsTheMedianCut) {
                 Reduce(host.get(), image, cut, options);
                 options.highQuality = true;
                 Reduce(host.get(), image, refined, options);
-                const double before = squaredError(image, cut, colors);
-                const double after = squaredError(image, refined, colors);
+                const double before = MeanSquaredError(image, cut, colors);
+                const double after = MeanSquaredError(image, refined, colors);
                 EXPECT_LT(after, before)
                     << "seed " << seed << ", " << colors << " colours, dither " << dither;
             }
         }
     }
+}
+
+// High-quality diffusion backs off where a pixel is already near an entry:
+// a flat area whose colour the palette holds stays one index, grain-free,
+// and over the whole picture the error stays near the undithered one while
+// full-strength diffusion adds much more; only palette entries are used.
+TEST(Reduction, HighQualityDiffusionBacksOffWhereTheErrorIsSmall) {
+    TestHost host;
+    std::mt19937 random(4);
+    CVImage image(host.get());
+    image.Create(200, 150, 24, 0, nullptr);
+    // Soft gradients with a little noise, as in skies and backgrounds.
+    std::uniform_int_distribution<int> noise(-1, 1);
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            const int r = std::clamp(40 + x / 2 + noise(random), 0, 255);
+            const int g = std::clamp(60 + y / 2 + noise(random), 0, 255);
+            SetPixelAt(image, x, y, Packed(Rgb(r, g, (r + g) / 2)));
+        }
+    }
+    for (int y = 40; y < 110; ++y) {
+        for (int x = 50; x < 150; ++x) {
+            SetPixelAt(image, x, y, Packed(Rgb(200, 30, 40)));
+        }
+    }
+    ReductionOptions options;
+    options.highQuality = true;
+    CVImage plain(host.get()), backedOff(host.get()), full(host.get());
+    Reduce(host.get(), image, plain, options);
+    options.ditherLevel = 8;
+    Reduce(host.get(), image, backedOff, options);
+    options.highQuality = false;
+    Reduce(host.get(), image, full, options);
+
+    std::set<uint32_t> inside;
+    for (int y = 45; y < 105; ++y) {
+        for (int x = 55; x < 145; ++x) {
+            inside.insert(PixelAt(backedOff, x, y));
+        }
+    }
+    EXPECT_EQ(inside.size(), 1u);
+    const double undithered = MeanSquaredError(image, plain, 256);
+    const double dithered = MeanSquaredError(image, backedOff, 256);
+    EXPECT_LT(dithered, 1.25 * undithered);
+    EXPECT_LT(dithered, MeanSquaredError(image, full, 256));
 }
 
 TEST(Reduction, DirectMappingTakesTheNearestEntry) {

@@ -181,6 +181,48 @@ TEST(Rotate, RowShiftInterpolatesAndFills) {
     EXPECT_EQ(blue(2), 15);
 }
 
+TEST(Rotate, ColumnShearRowsMatchShiftRowDownEachColumn) {
+    // Shifts of every kind: whole and fractional, right and left, some past
+    // either end of the output column.
+    const double shifts[] = {0.0, 3.0, -2.0, 0.25, 7.75, -0.5, -3.3, 11.5, -40.0, 39.9, 55.0};
+    constexpr int kColumns = std::size(shifts);
+    const Bgr bg{7, 8, 9};
+    std::mt19937 random(5);
+    for (int inCount : {1, 2, 13, 40}) {
+        const int outCount = 50;
+        const size_t stride = 3 * kColumns + 5;
+        std::vector<uint8_t> first(stride * static_cast<size_t>(inCount));
+        for (uint8_t& b : first) {
+            b = static_cast<uint8_t>(random());
+        }
+        std::vector<ColumnShift> columns;
+        for (double shift : shifts) {
+            columns.emplace_back(shift, inCount);
+        }
+        std::vector<uint8_t> rows(static_cast<size_t>(outCount) * 3 * kColumns);
+        for (int j = 0; j < outCount; ++j) {
+            ShearColumnsRow(first.data(), stride, columns.data(), kColumns, j,
+                            &rows[static_cast<size_t>(j) * 3 * kColumns], bg);
+        }
+        for (int x = 0; x < kColumns; ++x) {
+            std::vector<uint8_t> column(3 * static_cast<size_t>(inCount));
+            for (int i = 0; i < inCount; ++i) {
+                std::memcpy(&column[3 * static_cast<size_t>(i)],
+                            &first[stride * static_cast<size_t>(i) + 3 * static_cast<size_t>(x)],
+                            3);
+            }
+            std::vector<uint8_t> expected(3 * static_cast<size_t>(outCount));
+            ShiftRow(column.data(), inCount, expected.data(), outCount, shifts[x], bg);
+            for (int j = 0; j < outCount; ++j) {
+                ASSERT_EQ(std::memcmp(&expected[3 * static_cast<size_t>(j)],
+                                      &rows[(static_cast<size_t>(j) * kColumns + x) * 3], 3),
+                          0)
+                    << "shift " << shifts[x] << " rows " << inCount << " place " << j;
+            }
+        }
+    }
+}
+
 TEST(Rotate, ShearsTurnClockwiseAsDisplayed) {
     TestHost host;
     const int W = 41, H = 31;

@@ -1,0 +1,57 @@
+#include "compound/page_window/write_form_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace pixmill {
+
+namespace {
+
+constexpr CompoundForm kForms[3] = {CompoundForm::ImageMap, CompoundForm::Applet,
+                                    CompoundForm::Html};
+constexpr const char* kFormTexts[3] = {"Image with image map", "Applet", "HTML form"};
+constexpr const char* kFormNames[3] = {"imageMapForm", "appletForm", "htmlForm"};
+
+} // namespace
+
+CWriteFormDialog::CWriteFormDialog(CompoundForm chosen, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(tr("Save into page"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(tr("Write the compound image into the page as:"), this));
+    for (int i = 0; i < 3; ++i) {
+        buttons[i] = new QRadioButton(QString::fromUtf8(kFormTexts[i]), this);
+        buttons[i]->setObjectName(QString::fromUtf8(kFormNames[i]));
+        layout->addWidget(buttons[i]);
+    }
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(box);
+    SetForm(chosen);
+}
+
+QRadioButton* CWriteFormDialog::Button(CompoundForm form) const {
+    for (int i = 0; i < 3; ++i) {
+        if (kForms[i] == form) {
+            return buttons[i];
+        }
+    }
+    return buttons[2];
+}
+
+void CWriteFormDialog::SetForm(CompoundForm form) {
+    Button(form)->setChecked(true);
+}
+
+CompoundForm CWriteFormDialog::Form() const {
+    for (int i = 0; i < 3; ++i) {
+        if (buttons[i]->isChecked()) {
+            return kForms[i];
+        }
+    }
+    return CompoundForm::Html;
+}
+
+} // namespace pixmill

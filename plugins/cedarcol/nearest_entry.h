@@ -1,0 +1,42 @@
+// The palette entry nearest to an exact 8-bit colour, for the high-quality
+// reduction: the shared inverse colour map answers per cell of 4 x 4 x 4
+// colours, which costs a photograph a good part of its error once the palette
+// fits it closely. Each cell of 2 x 2 x 2 colours the picture touches gets,
+// once, the short list of entries that can be nearest to some colour inside
+// it; a colour is then compared with that list only.
+#pragma once
+
+#include "pixmill/win_types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace pixmill::cedarcol {
+
+class NearestEntry {
+  public:
+    NearestEntry(const RGBQUAD* palette, int count);
+
+    // The entry with the least squared distance (over blue, green and red)
+    // from the colour; the lower index wins ties.
+    int Find(uint8_t blue, uint8_t green, uint8_t red);
+
+    // Squared distance of a colour from an entry.
+    int Distance(uint8_t blue, uint8_t green, uint8_t red, int index) const;
+
+  private:
+    static constexpr uint32_t kUnknown = UINT32_MAX;
+    uint32_t Candidates(size_t cell);
+
+    struct Entry {
+        int blue, green, red;
+    };
+    std::vector<Entry> entries;
+    // Per cell [blue >> 1][green >> 1][red >> 1]: where its list starts in
+    // lists (a count, then the entry indices in ascending order).
+    std::vector<uint32_t> listAt;
+    std::vector<uint8_t> lists;
+};
+
+} // namespace pixmill::cedarcol
