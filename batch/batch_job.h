@@ -131,6 +131,10 @@ class BatchJob : public BatchHost {
     // at least twofold (a setting of this run of the program only).
     bool FastDecode() const { return fastDecode; }
     void SetFastDecode(bool on) { fastDecode = on; }
+    // Main images are saved without the source's ICC profile and EXIF
+    // (thumbnails never carry them; a setting of this run only).
+    bool StripMetadata() const { return stripMetadata; }
+    void SetStripMetadata(bool on) { stripMetadata = on; }
 
     // Chooses the format or operation by name (exact case); false when none
     // has it. An operation of another kind than 0 is chosen for every format
@@ -196,6 +200,7 @@ class BatchJob : public BatchHost {
     std::string logFileName = kDefaultLogName;
     bool showLogAfterRun = false;
     bool fastDecode = false;
+    bool stripMetadata = false;
     std::vector<OperationOrder> order;
     std::vector<Favorite> favorites;
     std::unique_ptr<BatchFileSource> fileSource;

@@ -249,6 +249,7 @@ bool BatchRun::LoadItem(BatchItem* item) {
                    ? static_cast<const char*>(item->content)
                    : "";
     sourceFormat = nullptr;
+    sourceMetadata.Clear();
     CFormatPlugin* recognised = nullptr;
     try {
         if (itemKind == ContentImage) {
@@ -269,7 +270,7 @@ bool BatchRun::LoadItem(BatchItem* item) {
             const SIZE reduced = FastDecodeSize(recognised, *stream);
             CVImage fresh(&job.Host());
             ReadImageWith(recognised, *stream, fresh, reduced.cx > 0 ? &reduced : nullptr, display,
-                          "Open " + itemName);
+                          "Open " + itemName, job.StripMetadata() ? nullptr : &sourceMetadata);
             CVImage::CopyImage(&sourceImage, &fresh, nullptr);
             sourceFormat = recognised;
         }
@@ -289,6 +290,7 @@ bool BatchRun::LoadItem(BatchItem* item) {
 
 bool BatchRun::RunImageOperations() {
     operationsDone = true;
+    reoriented = false;
     bool ran = false;
     try {
         for (int p = 0; p < job.ImageOperationCount(); ++p) {
@@ -310,6 +312,7 @@ bool BatchRun::RunImageOperations() {
             if (!done) {
                 throw CQorelError("The operation failed");
             }
+            reoriented = reoriented || (plugin->GetFlags() & OpReorients) != 0;
             ran = true;
         }
         if (!ran) {
@@ -400,8 +403,14 @@ bool BatchRun::ConvertOutput(int slot) {
 }
 
 bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const CVImage& image,
-                           const int* parameter) {
+                           const int* parameter, bool withMetadata) {
     CFormatPlugin* format = SlotFormat(slot);
+    ImageMetadata written;
+    if (withMetadata && !job.StripMetadata()) {
+        written = sourceMetadata;
+        FollowPictureChange(written, image.Width(), image.Height(), reoriented);
+    }
+    const ImageMetadata* metadata = written.Empty() ? nullptr : &written;
     try {
         if (format == nullptr || !format->CanSave(&image)) {
             throw CVImageError(CVImageError::UnsupportedFormat);
@@ -415,7 +424,7 @@ bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const
         if (targetKind == TargetFileNames) {
             AtomicFile file(static_cast<const char*>(target));
             CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
-            if (WriteImage(format, image, stream, parameter, display, title, codec) < 0) {
+            if (WriteImage(format, image, stream, parameter, display, title, codec, metadata) < 0) {
                 throw CVImageError(CVImageError::WriteError);
             }
             slot.savedSize = stream.Seek(0, CVStream::FromCurrent);
@@ -424,7 +433,7 @@ bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const
             return true;
         }
         CVStream* stream = static_cast<CVStream*>(target);
-        if (WriteImage(format, image, *stream, parameter, display, title, codec) < 0) {
+        if (WriteImage(format, image, *stream, parameter, display, title, codec, metadata) < 0) {
             throw CVImageError(CVImageError::WriteError);
         }
         slot.savedSize = stream->Seek(0, CVStream::FromCurrent);
@@ -500,8 +509,9 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
                     CopySourceBytes(kind, targets->main);
                     mainSaved = true;
                 } else {
-                    mainSaved = ConvertForSlot(slot) && WriteTarget(slot, kind, targets->main,
-                                                                    *slot.convertedImage, nullptr);
+                    mainSaved =
+                        ConvertForSlot(slot) &&
+                        WriteTarget(slot, kind, targets->main, *slot.convertedImage, nullptr, true);
                 }
                 complete = mainSaved;
             }
@@ -518,9 +528,9 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
                     }
                 }
                 const int enhance = thumbnailMaker->Settings().enhance;
-                thumbnailSaved =
-                    slot.thumbnailImage != nullptr &&
-                    WriteTarget(slot, kind, targets->thumbnail, *slot.thumbnailImage, &enhance);
+                thumbnailSaved = slot.thumbnailImage != nullptr &&
+                                 WriteTarget(slot, kind, targets->thumbnail, *slot.thumbnailImage,
+                                             &enhance, false);
                 complete = complete && thumbnailSaved;
             }
         }

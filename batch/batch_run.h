@@ -7,6 +7,7 @@
 // goes on.
 #pragma once
 
+#include "host/image_metadata.h"
 #include "pixmill/batch_interfaces.h"
 #include "pixmill/cv_image.h"
 
@@ -100,6 +101,8 @@ class BatchRun {
     // The chosen conversions or settings changed: every output slot converts
     // and makes its thumbnail afresh.
     void RedoConversions();
+    // The current image's ICC profile and EXIF (none when the job strips).
+    const ImageMetadata& SourceMetadata() const { return sourceMetadata; }
 
     int Code() const { return code; }
     bool Done() const { return code != Running; }
@@ -131,8 +134,9 @@ class BatchRun {
     int SlotEntry(const OutputSlot& slot) const;
     CFormatPlugin* SlotFormat(const OutputSlot& slot) const;
     bool SaveToSlot(OutputSlot& slot);
+    // withMetadata: the source's metadata goes with the image.
     bool WriteTarget(OutputSlot& slot, int targetKind, void* target, const CVImage& image,
-                     const int* parameter);
+                     const int* parameter, bool withMetadata);
     void CopySourceBytes(int targetKind, void* target);
     SIZE FastDecodeSize(CFormatPlugin* format, CVStream& stream);
 
@@ -158,6 +162,8 @@ class BatchRun {
 
     CVImage sourceImage;
     CVImage resultImage;
+    ImageMetadata sourceMetadata;
+    bool reoriented = false; // an operation turned or flipped the picture
     std::vector<OutputSlot> outputs;
     int currentOutput = 0;
     std::unique_ptr<ThumbnailMaker> thumbnailMaker;

@@ -435,6 +435,7 @@ int ConfigureJob(BatchJob& job, const Options& options) {
         job.SetLogFileName(options.outDir + BatchJob::kDefaultLogName);
     }
     job.SetFastDecode(options.fastDecode);
+    job.SetStripMetadata(options.strip);
     return ExitOk;
 }
 

@@ -20,6 +20,7 @@ struct Options {
     bool force = false;
     unsigned long long maxPixels = 0; // --max-pixels (0: the stored or default limit)
     bool allowDamaged = false;        // --allow-damaged
+    bool strip = false;               // --strip: no ICC profile or EXIF in outputs
     bool hasQualityOffset = false;
     int qualityOffset = 0;
     long long maxBytes = 0; // --max-bytes: every format's targetBytes field (0: not given)
@@ -43,7 +44,7 @@ struct Options {
     // page
     std::string pageForm;    // --form html|applet|image-map
     std::string imageFormat; // --image-format gif|png|jpg
-    bool openPage = false; // help --open
+    bool openPage = false;   // help --open
 };
 
 // Parses argv; on a usage error prints it and returns false with exitCode set.

@@ -31,10 +31,11 @@ std::string CVImageDocTemplate::NextUntitledTitle() {
     return "Untitled" + std::to_string(untitledCount);
 }
 
-std::unique_ptr<CQorelImageDoc> CVImageDocTemplate::OpenFromImage(const CVImage& image) {
+std::unique_ptr<CQorelImageDoc> CVImageDocTemplate::OpenFromImage(const CVImage& image,
+                                                                  const ImageMetadata* metadata) {
     auto document = std::make_unique<CQorelImageDoc>(host, plugins);
     document->SetTitle(NextUntitledTitle());
-    document->TakeImage(image, format);
+    document->TakeImage(image, format, metadata);
     return document;
 }
 

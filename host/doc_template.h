@@ -14,6 +14,7 @@ class CFormatPlugin;
 class CQorelImageDoc;
 class CVImage;
 class CVStream;
+struct ImageMetadata;
 
 struct DocumentStrings {
     std::string full;            // "\nTIFF...\n" as the template keeps it
@@ -32,7 +33,8 @@ class CVImageDocTemplate {
     const DocumentStrings& Strings() const { return strings; }
 
     // A new untitled document holding a share of image.
-    std::unique_ptr<CQorelImageDoc> OpenFromImage(const CVImage& image);
+    std::unique_ptr<CQorelImageDoc> OpenFromImage(const CVImage& image,
+                                                  const ImageMetadata* metadata = nullptr);
     // A new document read from stream by content; path (may be empty)
     // becomes its title and path. Null when reading failed.
     std::unique_ptr<CQorelImageDoc> OpenFromStream(CVStream* stream, const std::string& path);

@@ -44,6 +44,41 @@ void CHostServices::ReportDamage(const char* what) {
     }
 }
 
+void CHostServices::BindMetadata(const CVImage* image, ImageMetadata* record, bool fillable) {
+    boundMetadata[image] = {record, fillable};
+}
+
+void CHostServices::UnbindMetadata(const CVImage* image) {
+    boundMetadata.erase(image);
+}
+
+void CHostServices::PutImageMetadata(const CVImage* image, int kind, const uint8_t* data,
+                                     size_t size) {
+    const auto found = boundMetadata.find(image);
+    if (found == boundMetadata.end() || !found->second.fillable || data == nullptr ||
+        (kind != MetadataIcc && kind != MetadataExif)) {
+        return;
+    }
+    ImageMetadata& record = *found->second.record;
+    auto& target = kind == MetadataIcc ? record.icc : record.exif;
+    target.assign(data, data + size);
+}
+
+const uint8_t* CHostServices::GetImageMetadata(const CVImage* image, int kind, size_t* size) {
+    *size = 0;
+    const auto found = boundMetadata.find(image);
+    if (found == boundMetadata.end() || (kind != MetadataIcc && kind != MetadataExif)) {
+        return nullptr;
+    }
+    const ImageMetadata& record = *found->second.record;
+    const auto& bytes = kind == MetadataIcc ? record.icc : record.exif;
+    if (bytes.empty()) {
+        return nullptr;
+    }
+    *size = bytes.size();
+    return bytes.data();
+}
+
 std::vector<std::string> CHostServices::TakeDamageReports() {
     return std::exchange(damageReports, {});
 }

@@ -4,9 +4,11 @@
 #pragma once
 
 #include "host/band_scaler.h"
+#include "host/image_metadata.h"
 #include "host/memory_service.h"
 #include "pixmill/plugin_host.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,14 @@ class CHostServices : public CPluginHost {
     CUserInterface* GetUserInterfaceService() override { return ui; }
     bool LoadSettingsText(const char* name, char* buffer, size_t capacity) override;
     void SaveSettingsText(const char* name, const char* text) override;
+    void PutImageMetadata(const CVImage* image, int kind, const uint8_t* data,
+                          size_t size) override;
+    const uint8_t* GetImageMetadata(const CVImage* image, int kind, size_t* size) override;
+
+    // The metadata record that image's reader fills (fillable) or writer
+    // takes while bound (MetadataBinding binds and unbinds).
+    void BindMetadata(const CVImage* image, ImageMetadata* record, bool fillable);
+    void UnbindMetadata(const CVImage* image);
 
     // The stored setting "MaxImagePixels" (text) gives the start value.
     void SetMaxImagePixels(uint64_t pixels) { maxImagePixels = pixels; }
@@ -74,6 +84,11 @@ class CHostServices : public CPluginHost {
     uint64_t maxImagePixels = kDefaultMaxImagePixels;
     DamagePolicy damagePolicy = DamagePolicy::Keep;
     std::vector<std::string> damageReports;
+    struct BoundMetadata {
+        ImageMetadata* record;
+        bool fillable;
+    };
+    std::map<const CVImage*, BoundMetadata> boundMetadata;
 };
 
 // The size-fitting rule: keeps the aspect ratio and fills the box in one

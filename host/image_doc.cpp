@@ -106,6 +106,7 @@ bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
         if (progressiveView) {
             // Header now, pixels when the view first shows the image; the
             // stream stays open until then.
+            const MetadataBinding binding(image, &metadata, MetadataBinding::ReadAnew);
             codec->ReadHeader(&image, stream.get(), nullptr);
             pendingStream = std::move(stream);
             pixelsPending = true;
@@ -113,14 +114,20 @@ bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
         } else {
             // Read into a fresh record, so that a failure keeps the old image.
             CVImage fresh(&host);
-            codec->ReadHeader(&fresh, stream.get(), nullptr);
-            CHostProgress progress(progressDisplay, "Open " + fileName);
-            const bool read = codec->ReadPixels(&progress);
+            ImageMetadata freshMetadata;
+            bool read;
+            {
+                const MetadataBinding binding(fresh, &freshMetadata, MetadataBinding::ReadAnew);
+                codec->ReadHeader(&fresh, stream.get(), nullptr);
+                CHostProgress progress(progressDisplay, "Open " + fileName);
+                read = codec->ReadPixels(&progress);
+            }
             ReleaseCodec();
             if (!read) {
                 throw CVImageError(CVImageError::ReadError);
             }
             CVImage::CopyImage(&image, &fresh, nullptr);
+            metadata = std::move(freshMetadata);
             codecLink.format = format;
         }
         AfterImageFromFile(fileName);
@@ -141,7 +148,11 @@ bool CQorelImageDoc::ReadPendingPixels() {
     pixelsPending = false;
     try {
         CHostProgress progress(progressDisplay, "Open " + path);
-        const bool read = codecLink.codec != nullptr && codecLink.codec->ReadPixels(&progress);
+        bool read;
+        {
+            const MetadataBinding binding(image, &metadata, MetadataBinding::ReadOn);
+            read = codecLink.codec != nullptr && codecLink.codec->ReadPixels(&progress);
+        }
         ReleaseCodec();
         pendingStream.reset();
         if (!read) {
@@ -173,15 +184,21 @@ bool CQorelImageDoc::ReadFromStream(CVStream* stream) {
         CFormatPlugin* format = plugins.DetectFormat(stream);
         CFormatCodec* codec = NewCodec(format);
         CVImage fresh(&host);
-        codec->ReadHeader(&fresh, stream, nullptr);
-        CHostProgress progress(progressDisplay,
-                               path.empty() ? "Open image form clipboard" : "Open " + path);
-        const bool read = codec->ReadPixels(&progress);
+        ImageMetadata freshMetadata;
+        bool read;
+        {
+            const MetadataBinding binding(fresh, &freshMetadata, MetadataBinding::ReadAnew);
+            codec->ReadHeader(&fresh, stream, nullptr);
+            CHostProgress progress(progressDisplay,
+                                   path.empty() ? "Open image form clipboard" : "Open " + path);
+            read = codec->ReadPixels(&progress);
+        }
         ReleaseCodec();
         if (!read) {
             throw CVImageError(CVImageError::ReadError);
         }
         CVImage::CopyImage(&image, &fresh, nullptr);
+        metadata = std::move(freshMetadata);
         codecLink.format = format;
         Touch();
         if (path.empty()) {
@@ -201,8 +218,10 @@ bool CQorelImageDoc::ReadFromStream(CVStream* stream) {
     }
 }
 
-void CQorelImageDoc::TakeImage(const CVImage& source, CFormatPlugin* format) {
+void CQorelImageDoc::TakeImage(const CVImage& source, CFormatPlugin* format,
+                               const ImageMetadata* sourceMetadata) {
     CVImage::CopyImage(&image, &source, nullptr);
+    metadata = sourceMetadata != nullptr ? *sourceMetadata : ImageMetadata{};
     codecLink.format = format;
     Touch();
     SetModified(true);
@@ -274,6 +293,7 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
     if (interactive && frontEnd != nullptr && (format->GetCapabilities() & CapOptionsPane) != 0) {
         CSaveSession session(host, format, storable, progressDisplay, "Save " + target);
         session.SetWriteParameter(writeParameter);
+        session.SetMetadata(stripMetadata ? nullptr : &metadata);
         if (!frontEnd->RunSaveDialog(session)) {
             *cancelled = true; // nothing written
             return false;
@@ -287,6 +307,7 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
     }
     CFormatCodec* codec = NewCodec(format);
     codec->FreeWorkBuffer();
+    const MetadataBinding binding(storable, stripMetadata ? nullptr : &metadata);
     codec->BeginWrite(&storable, writeParameter ? &*writeParameter : nullptr);
     CHostProgress progress(progressDisplay, "Save " + target);
     bool written;
@@ -366,18 +387,21 @@ bool CQorelImageDoc::ApplyCommand(int commandId) {
         }
         const std::string name = plugin->GetName(false);
         CHostProgress progress(progressDisplay, name);
+        const bool reoriented = (flags & OpReorients) != 0;
         if (!keepHistory) {
             if (!plugin->ApplyInPlace(&image, &progress)) {
                 return false;
             }
+            FollowPictureChange(image, reoriented);
         } else {
             CVImage result(&host);
             if (!plugin->Apply(&image, &result, &progress)) {
                 return false;
             }
-            history.Push(image, name.c_str(), selection, state, CUndoHistory::UndoStack);
+            history.Push(image, name.c_str(), selection, state, CUndoHistory::UndoStack, &metadata);
             undoName = name;
             CVImage::CopyImage(&image, &result, nullptr);
+            FollowPictureChange(image, reoriented);
         }
         const int64_t before = state;
         Touch();
@@ -391,6 +415,10 @@ bool CQorelImageDoc::ApplyCommand(int commandId) {
         Report(error);
         return false;
     }
+}
+
+void CQorelImageDoc::FollowPictureChange(const CVImage& result, bool reoriented) {
+    pixmill::FollowPictureChange(metadata, result.Width(), result.Height(), reoriented);
 }
 
 bool CQorelImageDoc::OnUndo() {
@@ -410,14 +438,16 @@ bool CQorelImageDoc::StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::
         CVImage restored(&host);
         RECT restoredSelection{};
         int64_t restoredState = 0;
-        history.Push(image, name.c_str(), selection, state, to);
+        ImageMetadata restoredMetadata;
+        history.Push(image, name.c_str(), selection, state, to, &metadata);
         try {
-            history.Pop(restored, &restoredSelection, &restoredState, from);
+            history.Pop(restored, &restoredSelection, &restoredState, from, &restoredMetadata);
         } catch (...) {
             history.Drop(to); // the image stays as it was: take back its entry
             throw;
         }
         CVImage::CopyImage(&image, &restored, nullptr);
+        metadata = std::move(restoredMetadata);
         state = restoredState;
         selection = restoredSelection;
         hasSelection = selection.right > selection.left && selection.bottom > selection.top;
@@ -452,9 +482,10 @@ bool CQorelImageDoc::OnCrop() {
     try {
         CVImage result(&host);
         CVImage::CopyImage(&result, &image, &crop);
-        history.Push(image, "Crop", selection, state, CUndoHistory::UndoStack);
+        history.Push(image, "Crop", selection, state, CUndoHistory::UndoStack, &metadata);
         undoName = "Crop";
         CVImage::CopyImage(&image, &result, nullptr);
+        FollowPictureChange(image, false);
         selection = RECT{0, 0, image.Width(), image.Height()};
         Touch();
         UpdateViews(kHintImageChanged);

@@ -7,6 +7,7 @@
 // the document through the listener and the save-dialog hook.
 #pragma once
 
+#include "host/image_metadata.h"
 #include "host/undo_history.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/stream.h"
@@ -78,8 +79,10 @@ class CQorelImageDoc {
     bool OnOpenDocument(const std::string& path);
     // Opens from a stream by its content (clipboard, drag and drop).
     bool ReadFromStream(CVStream* stream);
-    // Takes an image that did not come from a file (share-copy).
-    void TakeImage(const CVImage& source, CFormatPlugin* format);
+    // Takes an image that did not come from a file (share-copy), with the
+    // picture's metadata when it has some.
+    void TakeImage(const CVImage& source, CFormatPlugin* format,
+                   const ImageMetadata* metadata = nullptr);
     bool PixelsPending() const { return pixelsPending; }
     bool ReadPendingPixels();
 
@@ -105,6 +108,12 @@ class CQorelImageDoc {
     // --- state ---
     CVImage& Image() { return image; }
     const CVImage& Image() const { return image; }
+    // The picture's ICC profile and EXIF: read with it, kept through
+    // operations, undo and redo, written with it unless stripped.
+    const ImageMetadata& Metadata() const { return metadata; }
+    void SetMetadata(ImageMetadata value) { metadata = std::move(value); }
+    // Saves leave the metadata out (the document keeps it).
+    void SetStripMetadata(bool strip) { stripMetadata = strip; }
     CFormatPlugin* Format() const { return codecLink.format; }
     const CodecLink& Link() const { return codecLink; }
     const EditContext& Context() const { return editContext; }
@@ -158,10 +167,15 @@ class CQorelImageDoc {
     void AfterImageFromFile(const std::string& path);
     bool WriteFile(const std::string& target, CFormatPlugin* format, CVImage& storable,
                    bool interactive, bool* cancelled);
+    // What the picture's metadata says after an operation made result from
+    // the image (reoriented: the operation turned or flipped it).
+    void FollowPictureChange(const CVImage& result, bool reoriented);
 
     CHostServices& host;
     CPluginManager& plugins;
     CVImage image;
+    ImageMetadata metadata;
+    bool stripMetadata = false;
     CodecLink codecLink;
     CUndoHistory history;
     EditContext editContext;

@@ -1,6 +1,7 @@
 #include "host/image_pipeline.h"
 
 #include "host/host_services.h"
+#include "host/image_metadata.h"
 #include "host/plugin_manager.h"
 #include "host/progress.h"
 #include "host/streams.h"
@@ -43,8 +44,9 @@ class CodecUse {
 } // namespace
 
 SIZE ReadImageWith(CFormatPlugin* format, CVStream& stream, CVImage& image, const SIZE* maxSize,
-                   ProgressDisplay* display, const std::string& title) {
+                   ProgressDisplay* display, const std::string& title, ImageMetadata* metadata) {
     CodecUse codec(format, nullptr);
+    const MetadataBinding binding(image, metadata, MetadataBinding::ReadAnew);
     const SIZE stored = codec->ReadHeader(&image, &stream, maxSize);
     CHostProgress progress(display, title);
     if (!codec->ReadPixels(&progress)) {
@@ -55,7 +57,7 @@ SIZE ReadImageWith(CFormatPlugin* format, CVStream& stream, CVImage& image, cons
 
 SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
                         const SIZE* maxSize, ProgressDisplay* display, const std::string& title,
-                        CFormatPlugin** format) {
+                        CFormatPlugin** format, ImageMetadata* metadata) {
     CFormatPlugin* found = plugins.DetectFormat(&stream);
     if (found == nullptr) {
         throw CVImageError(CVImageError::UnsupportedFormat);
@@ -63,12 +65,14 @@ SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& imag
     if (format != nullptr) {
         *format = found;
     }
-    return ReadImageWith(found, stream, image, maxSize, display, title);
+    return ReadImageWith(found, stream, image, maxSize, display, title, metadata);
 }
 
 int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, const int* parameter,
-               ProgressDisplay* display, const std::string& title, CFormatCodec* given) {
+               ProgressDisplay* display, const std::string& title, CFormatCodec* given,
+               const ImageMetadata* metadata) {
     CodecUse codec(format, given);
+    const MetadataBinding binding(image, metadata);
     codec->FreeWorkBuffer();
     codec->BeginWrite(&image, parameter);
     CHostProgress progress(display, title);

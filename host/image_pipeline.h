@@ -20,24 +20,29 @@ class CFormatPlugin;
 class CVImage;
 class CVStream;
 class ProgressDisplay;
+struct ImageMetadata;
 
 // Reads the image the stream holds with a new codec of format, under a
-// progress with the given title; maxSize (optional) limits the decoded size.
+// progress with the given title; maxSize (optional) limits the decoded size;
+// metadata (optional) receives the picture's ICC profile and EXIF.
 // Returns the stored size. Errors are thrown (image error 1 when the codec
 // reports failure).
 SIZE ReadImageWith(CFormatPlugin* format, CVStream& stream, CVImage& image, const SIZE* maxSize,
-                   ProgressDisplay* display, const std::string& title);
+                   ProgressDisplay* display, const std::string& title,
+                   ImageMetadata* metadata = nullptr);
 // The same through the format that recognises the stream (image error 3 when
 // none does); format (optional) receives it.
 SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
                         const SIZE* maxSize, ProgressDisplay* display, const std::string& title,
-                        CFormatPlugin** format = nullptr);
+                        CFormatPlugin** format = nullptr, ImageMetadata* metadata = nullptr);
 // Writes image into stream with codec (a new one of format when codec is
-// null); parameter is the format-specific write adjustment. Returns the
-// written size, or -1 when the codec reported failure. Errors are thrown.
+// null); parameter is the format-specific write adjustment; metadata
+// (optional) is written beside the picture where the format holds it.
+// Returns the written size, or -1 when the codec reported failure. Errors
+// are thrown.
 int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, const int* parameter,
                ProgressDisplay* display, const std::string& title,
-               class CFormatCodec* codec = nullptr);
+               class CFormatCodec* codec = nullptr, const ImageMetadata* metadata = nullptr);
 
 class ImagePipeline {
   public:
@@ -58,6 +63,8 @@ class ImagePipeline {
     // A format-specific write adjustment handed to the codec (JPEG: a quality
     // offset of -100..100).
     void SetWriteParameter(std::optional<int> value) { document.SetWriteParameter(value); }
+    // Saves without the picture's ICC profile and EXIF.
+    void SetStripMetadata(bool strip) { document.SetStripMetadata(strip); }
 
     // Each step returns false on failure; Error() then holds the message to
     // show, naming the file concerned.

@@ -1,6 +1,7 @@
 #include "host/save_session.h"
 
 #include "host/host_services.h"
+#include "host/image_metadata.h"
 #include "host/progress.h"
 #include "host/size_text.h"
 #include "pixmill/errors.h"
@@ -44,6 +45,7 @@ bool CSaveSession::Refresh() {
         }
     }
     codec->FreeWorkBuffer();
+    const MetadataBinding binding(image, metadata);
     codec->BeginWrite(&image, parameter ? &*parameter : nullptr);
     CHostProgress progress(display, caption);
     const bool written = codec->Write(&stream, &progress, HasPreview() ? &preview : nullptr);

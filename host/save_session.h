@@ -20,6 +20,7 @@ class CFormatPlugin;
 class CFormatCodec;
 class CPluginPane;
 class ProgressDisplay;
+struct ImageMetadata;
 
 class CSaveSession {
   public:
@@ -37,6 +38,8 @@ class CSaveSession {
     // controls are committed at every refresh.
     void SetPane(CPluginPane* pane) { this->pane = pane; }
     void SetWriteParameter(std::optional<int> value) { parameter = value; }
+    // Written beside the picture (null: none).
+    void SetMetadata(const ImageMetadata* value) { metadata = value; }
 
     // Commits the pane, empties the stream and writes the image again.
     bool Refresh();
@@ -62,6 +65,7 @@ class CSaveSession {
     CFormatCodec* codec = nullptr;
     CPluginPane* pane = nullptr;
     std::optional<int> parameter;
+    const ImageMetadata* metadata = nullptr;
 };
 
 } // namespace pixmill

@@ -30,6 +30,7 @@ CUndoHistory::~CUndoHistory() {
 void CUndoHistory::Clear(Stack stack) {
     for (int i = 0; i <= top[stack]; ++i) {
         std::remove(entries[stack][static_cast<size_t>(i)].fileName);
+        entries[stack][static_cast<size_t>(i)].metadata.Clear();
     }
     top[stack] = -1;
 }
@@ -39,7 +40,7 @@ const char* CUndoHistory::TopName(Stack stack) const {
 }
 
 void CUndoHistory::Push(const CVImage& image, const char* name, const RECT& selection,
-                        int64_t state, Stack stack) {
+                        int64_t state, Stack stack, const ImageMetadata* metadata) {
     auto& list = entries[stack];
     if (top[stack] == kCapacity - 1) {
         std::remove(list[0].fileName);
@@ -62,16 +63,19 @@ void CUndoHistory::Push(const CVImage& image, const char* name, const RECT& sele
         --top[stack];
         throw;
     }
+    entry.metadata = metadata != nullptr ? *metadata : ImageMetadata{};
 }
 
 void CUndoHistory::Drop(Stack stack) {
     if (top[stack] >= 0) {
         std::remove(entries[stack][static_cast<size_t>(top[stack])].fileName);
+        entries[stack][static_cast<size_t>(top[stack])].metadata.Clear();
         --top[stack];
     }
 }
 
-bool CUndoHistory::Pop(CVImage& image, RECT* selection, int64_t* state, Stack stack) {
+bool CUndoHistory::Pop(CVImage& image, RECT* selection, int64_t* state, Stack stack,
+                       ImageMetadata* metadata) {
     if (top[stack] < 0) {
         return false;
     }
@@ -83,6 +87,10 @@ bool CUndoHistory::Pop(CVImage& image, RECT* selection, int64_t* state, Stack st
     if (state != nullptr) {
         *state = entry.state;
     }
+    if (metadata != nullptr) {
+        *metadata = std::move(entry.metadata);
+    }
+    entry.metadata.Clear();
     std::remove(entry.fileName);
     --top[stack];
     return true;

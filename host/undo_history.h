@@ -4,6 +4,7 @@
 // followed by stride x height pixel bytes.
 #pragma once
 
+#include "host/image_metadata.h"
 #include "pixmill/win_types.h"
 
 #include <array>
@@ -24,7 +25,8 @@ class CUndoHistory {
         char fileName[256];
         char name[128];
         RECT selection;
-        int64_t state; // the document state the image belongs to
+        int64_t state;          // the document state the image belongs to
+        ImageMetadata metadata; // kept in memory beside the file
     };
 
     explicit CUndoHistory(CPluginHost* host);
@@ -32,11 +34,14 @@ class CUndoHistory {
     CUndoHistory(const CUndoHistory&) = delete;
     CUndoHistory& operator=(const CUndoHistory&) = delete;
 
-    // Records image under name; a full stack drops its oldest entry.
+    // Records image (and its metadata) under name; a full stack drops its
+    // oldest entry.
     void Push(const CVImage& image, const char* name, const RECT& selection, int64_t state,
-              Stack stack);
-    // Reads the top entry into image; false when the stack is empty.
-    bool Pop(CVImage& image, RECT* selection, int64_t* state, Stack stack);
+              Stack stack, const ImageMetadata* metadata = nullptr);
+    // Reads the top entry into image (and metadata); false when the stack
+    // is empty.
+    bool Pop(CVImage& image, RECT* selection, int64_t* state, Stack stack,
+             ImageMetadata* metadata = nullptr);
     // Removes the top entry without reading it (its file is deleted).
     void Drop(Stack stack);
     int Top(Stack stack) const { return top[stack]; }

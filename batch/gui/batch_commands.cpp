@@ -90,14 +90,17 @@ void CBatchCommands::BatchOpen() {
                 frame.OpenFile(QString::fromLocal8Bit(static_cast<const char*>(item->content)));
             } else if (CVImageDocTemplate* documentTemplate = app.ImageTemplate()) {
                 CVImage picture(&app.Host());
+                ImageMetadata metadata;
                 if (kind == ContentImage) {
                     CVImage::CopyImage(&picture, static_cast<const CVImage*>(item->content),
                                        nullptr);
                 } else {
                     ReadImageByContent(app.Plugins(), *static_cast<CVStream*>(item->content),
-                                       picture, nullptr, frame.Progress(), "Open " + name);
+                                       picture, nullptr, frame.Progress(), "Open " + name, nullptr,
+                                       &metadata);
                 }
-                std::unique_ptr<CQorelImageDoc> document = documentTemplate->OpenFromImage(picture);
+                std::unique_ptr<CQorelImageDoc> document =
+                    documentTemplate->OpenFromImage(picture, &metadata);
                 document->SetTitle(name);
                 if (CImageFrame* opened = frame.AddDocument(std::move(document))) {
                     opened->UpdateTitle();

@@ -1,9 +1,10 @@
-// web_formats_bench picture.png
+// web_formats_bench picture.png [sharp_png.js]
 //
 // Reads a 24-bit PNG and writes it as PNG, WebP and AVIF with the web-format
 // codecs, and times the libraries' own command-line tools (and ImageMagick
-// for PNG) doing the same conversion with the same settings in the same
-// run: sizes and times side by side, each tool reading the same PNG.
+// and, given its script, the sharp module for PNG) doing the same conversion
+// with the same settings in the same run: sizes and times side by side, each
+// tool reading the same PNG. The sharp row includes starting node.
 // bench/webformats/run.sh makes a 12-megapixel picture from a photograph.
 #include "avif_codec.h"
 #include "host/host_services.h"
@@ -81,7 +82,7 @@ void Row(const char* name, double ours, long oursSize, double theirs, long their
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: web_formats_bench picture.png\n");
+        std::fprintf(stderr, "usage: web_formats_bench picture.png [sharp_png.js]\n");
         return 2;
     }
     MemorySettingsStore store;
@@ -109,6 +110,14 @@ int main(int argc, char** argv) {
         });
         Row("PNG level 6 / convert", pngOurs, SizeOf(ours + ".png"), pngTheirs,
             SizeOf(theirs + ".png"));
+        if (argc > 2) {
+            const double pngSharp = BestSeconds([&] {
+                return run(std::string("node '") + argv[2] + "' '" + from + "' '" + theirs +
+                           ".png'");
+            });
+            Row("PNG level 6 / sharp", pngOurs, SizeOf(ours + ".png"), pngSharp,
+                SizeOf(theirs + ".png"));
+        }
 
         const rowan::WebpSettings webp{75, 4, 0, {}};
         const double webpOurs = BestSeconds([&] {

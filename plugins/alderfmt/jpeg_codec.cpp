@@ -1,6 +1,7 @@
 #include "jpeg_codec.h"
 
 #include "jpeg_decoder.h"
+#include "jpeg_metadata.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
@@ -59,6 +60,7 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
         host->RaiseImageError(CVImageError::ReadError);
     }
     jpeg_decompress_struct& info = decoder->info;
+    HandOverMetadata(info, host, target);
     int bitCount = 24;
     switch (info.jpeg_color_space) {
     case JCS_GRAYSCALE:

@@ -1,5 +1,7 @@
 #include "jpeg_decoder.h"
 
+#include "jpeg_metadata.h"
+
 #include "pixmill/stream.h"
 
 #include <cstdio>
@@ -129,6 +131,7 @@ bool DecoderReadHeader(JpegDecoder* decoder, int* result) {
     if (setjmp(decoder->jump)) {
         return false;
     }
+    KeepMetadataMarkers(decoder->info);
     *result = jpeg_read_header(&decoder->info, TRUE);
     return true;
 }

@@ -1,6 +1,7 @@
 #include "jpeg_encoder.h"
 
 #include "dct.h"
+#include "jpeg_metadata.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
@@ -245,6 +246,10 @@ void JpegEncoder::WriteHeaders(bool progressive) {
     PutWord(yDensity);
     PutByte(0);
     PutByte(0);
+    for (const uint8_t b :
+         MetadataSegments(IccToWrite(image->host, image), ExifToWrite(image->host, image))) {
+        PutByte(b);
+    }
     for (int t = 0; t < (grey ? 1 : 2); ++t) {
         PutWord(0xFFDB);
         PutWord(67);

@@ -4,6 +4,7 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
+#include "pixmill/image_metadata.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
 #include "pixmill/scope_guards.h"
@@ -24,6 +25,27 @@ constexpr uint64_t kSmallPictureAllowance = uint64_t{1} << 20;
 
 // The picture of a decoder (or of an encoded file) as 8-bit red, green,
 // blue, alpha rows; false when libavif cannot convert it.
+// The profile and EXIF of the parsed file. EXIF may come with the item's
+// four-byte offset of its TIFF header still in front.
+void HandOverMetadata(const avifImage& parsed, CPluginHost* host, const CVImage* image) {
+    if (parsed.icc.size > 0) {
+        PutIccProfile(host, image, parsed.icc.data, parsed.icc.size);
+    }
+    const uint8_t* exif = parsed.exif.data;
+    size_t size = parsed.exif.size;
+    if (size >= 4 && exif[0] != 'I' && exif[0] != 'M' && exif[0] != 'E') {
+        const uint64_t offset = (uint64_t{exif[0]} << 24) | (uint64_t{exif[1]} << 16) |
+                                (uint64_t{exif[2]} << 8) | exif[3];
+        if (offset <= size - 4) {
+            exif += 4 + offset;
+            size -= 4 + static_cast<size_t>(offset);
+        }
+    }
+    if (size > 0) {
+        PutExif(host, image, exif, size);
+    }
+}
+
 bool ToRgba(const avifImage* picture, std::vector<uint8_t>& rgba) {
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, picture);
@@ -74,10 +96,16 @@ SIZE AvifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSiz
     decoder->imageSizeLimit =
         static_cast<uint32_t>(std::min<uint64_t>(budget, decoder->imageSizeLimit));
     decoder->imageDimensionLimit = 65535;
-    decoder->ignoreExif = AVIF_TRUE;
     decoder->ignoreXMP = AVIF_TRUE;
-    if (avifDecoderSetIOMemory(decoder, input.data(), input.size()) != AVIF_RESULT_OK ||
-        avifDecoderParse(decoder) != AVIF_RESULT_OK) {
+    avifResult parsed = avifDecoderSetIOMemory(decoder, input.data(), input.size());
+    if (parsed == AVIF_RESULT_OK) {
+        parsed = avifDecoderParse(decoder);
+    }
+    if (parsed == AVIF_RESULT_INVALID_EXIF_PAYLOAD) {
+        decoder->ignoreExif = AVIF_TRUE; // damaged EXIF costs only the EXIF
+        parsed = avifDecoderParse(decoder);
+    }
+    if (parsed != AVIF_RESULT_OK) {
         Fail(CVImageError::ReadError);
     }
     const uint32_t width = decoder->image->width;
@@ -88,6 +116,7 @@ SIZE AvifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSiz
     if (width > 65535 || height > 65535) {
         Fail(CVImageError::DimensionsTooLarge);
     }
+    HandOverMetadata(*decoder->image, host, target);
     web::PictureInfo picture;
     picture.width = static_cast<int>(width);
     picture.height = static_cast<int>(height);
@@ -157,6 +186,16 @@ bool AvifCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewIm
         if (avifImageRGBToYUV(picture, &rgb) != AVIF_RESULT_OK) {
             host->RaiseImageError(CVImageError::WriteError);
         }
+    }
+    const MetadataBytes icc = IccToWrite(host, image);
+    const MetadataBytes exif = ExifToWrite(host, image);
+    if (!icc.Empty()) {
+        avifImageSetProfileICC(picture, icc.data, icc.size);
+    }
+    if (!exif.Empty()) {
+        // libavif also sets the picture's rotation and mirroring from the
+        // EXIF orientation, so viewers turn it as they would the source.
+        avifImageSetMetadataExif(picture, exif.data, exif.size);
     }
     avifEncoder* encoder = avifEncoderCreate();
     if (encoder == nullptr) {

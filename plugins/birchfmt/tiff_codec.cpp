@@ -2,6 +2,7 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
+#include "pixmill/image_metadata.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
 #include "pixmill/scope_guards.h"
@@ -377,6 +378,12 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
         Fail(this, host, CVImageError::ReadError);
     }
     ReadTags();
+    uint32_t profileSize = 0;
+    const uint8_t* profile = nullptr;
+    if (TIFFGetField(file->get(), TIFFTAG_ICCPROFILE, &profileSize, &profile) &&
+        profile != nullptr) {
+        PutIccProfile(host, target, profile, profileSize);
+    }
     if (picture.width == 0 || picture.height == 0) {
         Fail(this, host, CVImageError::MismatchedFormat);
     }
@@ -793,7 +800,13 @@ bool TiffCodec::WriteTags(uint16_t photometric, uint32_t rowsPerStrip) {
         (TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) &&
          TIFFSetField(tif, TIFFTAG_XRESOLUTION, dotsPerInch(image->header.biXPelsPerMeter)) &&
          TIFFSetField(tif, TIFFTAG_YRESOLUTION, dotsPerInch(image->header.biYPelsPerMeter)));
-    if (!ok || !resolutionOk) {
+    // EXIF is not written: libtiff keeps it as parsed fields of its own
+    // directory, not as the bytes the host holds.
+    const MetadataBytes icc = IccToWrite(host, image);
+    const bool profileOk =
+        icc.Empty() || icc.size > UINT32_MAX ||
+        TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(icc.size), icc.data);
+    if (!ok || !resolutionOk || !profileOk) {
         return false;
     }
     if (photometric != 3) {

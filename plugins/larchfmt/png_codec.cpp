@@ -4,6 +4,7 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
+#include "pixmill/image_metadata.h"
 #include "pixmill/packed_pixels.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/scope_guards.h"
@@ -103,6 +104,23 @@ extern "C" void ReadData(png_structp png, png_bytep out, size_t count) {
 
 // The libpng calls that may fail, each behind its own jump target. No C++
 // object lives in these frames, so the jump leaves nothing undone.
+// The profile (iCCP, inflated and checked by libpng) and EXIF (eXIf) found
+// before the pixels; libpng drops damaged ones with a warning.
+void HandOverMetadata(PngReader& r, CPluginHost* host, const CVImage* image) {
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileSize = 0;
+    if (png_get_iCCP(r.png, r.info, &name, &compression, &profile, &profileSize) != 0) {
+        PutIccProfile(host, image, profile, profileSize);
+    }
+    png_uint_32 exifSize = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(r.png, r.info, &exifSize, &exif) != 0) {
+        PutExif(host, image, exif, exifSize);
+    }
+}
+
 bool GuardedReadInfo(PngReader* r) {
     if (setjmp(png_jmpbuf(r->png))) {
         return false;
@@ -262,6 +280,7 @@ SIZE PngCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
                                      static_cast<uint8_t>(Level(key->red, r.bitDepth)), 0},
                              1};
     }
+    HandOverMetadata(r, host, target);
     png_uint_32 xDensity = 0;
     png_uint_32 yDensity = 0;
     int unit = 0;
@@ -382,7 +401,15 @@ extern "C" void WriteData(png_structp png, png_bytep data, size_t count) {
 }
 extern "C" void FlushData(png_structp) {}
 
-bool GuardedWriteHeader(PngWriter* w, const WriteLayout* l, png_uint_32 width, png_uint_32 height) {
+// What to write beside the pixels. A profile libpng finds unfit for the
+// picture (an RGB profile on grey) is left out with a warning.
+struct WriteMetadata {
+    MetadataBytes icc;
+    MetadataBytes exif;
+};
+
+bool GuardedWriteHeader(PngWriter* w, const WriteLayout* l, const WriteMetadata* m,
+                        png_uint_32 width, png_uint_32 height) {
     if (setjmp(png_jmpbuf(w->png))) {
         return false;
     }
@@ -400,6 +427,15 @@ bool GuardedWriteHeader(PngWriter* w, const WriteLayout* l, png_uint_32 width, p
     }
     if (l->xDensity > 0 && l->yDensity > 0) {
         png_set_pHYs(w->png, w->info, l->xDensity, l->yDensity, PNG_RESOLUTION_METER);
+    }
+    if (!m->icc.Empty() && m->icc.size <= PNG_UINT_31_MAX) {
+        png_set_benign_errors(w->png, 1);
+        png_set_iCCP(w->png, w->info, "ICC Profile", PNG_COMPRESSION_TYPE_BASE, m->icc.data,
+                     static_cast<png_uint_32>(m->icc.size));
+    }
+    if (!m->exif.Empty() && m->exif.size <= PNG_UINT_31_MAX) {
+        png_set_eXIf_1(w->png, w->info, static_cast<png_uint_32>(m->exif.size),
+                       const_cast<png_bytep>(m->exif.data));
     }
     png_write_info(w->png, w->info);
     if (l->colorType == PNG_COLOR_TYPE_RGB) {
@@ -501,9 +537,10 @@ bool PngCodec::Write(CVStream* output, CVProgress* progress, CVImage*) {
     }
     png_set_write_fn(writer.png, &writer, WriteData, FlushData);
     const WriteLayout layout = LayoutFor(*image, *settings);
+    const WriteMetadata metadata{IccToWrite(host, image), ExifToWrite(host, image)};
     const auto width = static_cast<png_uint_32>(image->Width());
     const auto height = static_cast<png_uint_32>(image->Height());
-    if (!GuardedWriteHeader(&writer, &layout, width, height)) {
+    if (!GuardedWriteHeader(&writer, &layout, &metadata, width, height)) {
         host->RaiseImageError(CVImageError::WriteError);
     }
     // libpng copies every row before it transforms it: the image is only read.

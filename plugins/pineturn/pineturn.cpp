@@ -16,8 +16,8 @@ using namespace pixmill::pineturn;
 namespace {
 
 constexpr OperationEntry kOperations[] = {
-    {kStrName, kStrMenuName, kStrDescription, OpHasSettings | OpLivePreview, KindImageOperation,
-     kHelpRotate},
+    {kStrName, kStrMenuName, kStrDescription, OpHasSettings | OpLivePreview | OpReorients,
+     KindImageOperation, kHelpRotate},
 };
 
 class RotateOperation : public CTableProcessingPlugin {

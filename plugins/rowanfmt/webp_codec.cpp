@@ -4,6 +4,7 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
+#include "pixmill/image_metadata.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/progress.h"
 #include "pixmill/scope_guards.h"
@@ -11,6 +12,7 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 #include <webp/encode.h>
+#include <webp/mux.h>
 
 #include <algorithm>
 #include <cstring>
@@ -24,6 +26,19 @@ namespace {
 // its file could not describe is refused before memory is taken for it.
 constexpr uint64_t kMaxPixelsPerByte = 16384;
 constexpr uint64_t kSmallPictureAllowance = uint64_t{1} << 20;
+
+// The ICCP and EXIF chunks of an extended file.
+void HandOverMetadata(WebPDemuxer* demux, CPluginHost* host, const CVImage* image) {
+    WebPChunkIterator chunk;
+    if (WebPDemuxGetChunk(demux, "ICCP", 1, &chunk)) {
+        PutIccProfile(host, image, chunk.chunk.bytes, chunk.chunk.size);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    if (WebPDemuxGetChunk(demux, "EXIF", 1, &chunk)) {
+        PutExif(host, image, chunk.chunk.bytes, chunk.chunk.size);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+}
 
 // What the encoder's progress hook reports into.
 struct HookState {
@@ -61,6 +76,33 @@ void WebpCodec::DropWork() {
     WebCodecBase::DropWork();
 }
 
+// The encoded picture, with the profile and EXIF the host wants written
+// added as chunks of an extended file.
+void WebpCodec::WriteWithMetadata(CVStream* output, const uint8_t* encoded, size_t size) {
+    const MetadataBytes icc = IccToWrite(host, image);
+    const MetadataBytes exif = ExifToWrite(host, image);
+    if (icc.Empty() && exif.Empty()) {
+        WriteBytes(output, encoded, size);
+        return;
+    }
+    const WebPData picture{encoded, size};
+    WebPMux* mux = WebPMuxCreate(&picture, 0);
+    if (mux == nullptr) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    OnExit deleteMux([mux] { WebPMuxDelete(mux); });
+    const WebPData iccChunk{icc.data, icc.size};
+    const WebPData exifChunk{exif.data, exif.size};
+    WebPData assembled{};
+    if ((!icc.Empty() && WebPMuxSetChunk(mux, "ICCP", &iccChunk, 0) != WEBP_MUX_OK) ||
+        (!exif.Empty() && WebPMuxSetChunk(mux, "EXIF", &exifChunk, 0) != WEBP_MUX_OK) ||
+        WebPMuxAssemble(mux, &assembled) != WEBP_MUX_OK) {
+        host->RaiseImageError(CVImageError::WriteError);
+    }
+    OnExit clearAssembled([&assembled] { WebPDataClear(&assembled); });
+    WriteBytes(output, assembled.bytes, assembled.size);
+}
+
 // ------------------------------------------------------------------ reading
 
 SIZE WebpCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize) {
@@ -87,6 +129,7 @@ SIZE WebpCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSiz
     frameOffset = static_cast<size_t>(frame.fragment.bytes - input.data());
     frameSize = frame.fragment.size;
     WebPDemuxReleaseIterator(&frame);
+    HandOverMetadata(demux, host, target);
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     if (width <= 0 || height <= 0 || frameLeft + frameWidth > width ||
         frameTop + frameHeight > height ||
@@ -179,7 +222,7 @@ bool WebpCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewIm
                                   ? CVImageError::OutOfMemory
                                   : CVImageError::WriteError);
     }
-    WriteBytes(output, writer.mem, writer.size);
+    WriteWithMetadata(output, writer.mem, writer.size);
     if (previewImage != nullptr) {
         int width = 0;
         int height = 0;

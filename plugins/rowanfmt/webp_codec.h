@@ -30,6 +30,8 @@ class WebpCodec : public web::WebCodecBase {
     void DropWork() override;
 
   private:
+    void WriteWithMetadata(CVStream* output, const uint8_t* encoded, size_t size);
+
     const WebpSettings* settings;
     // The first frame's place on the canvas and its coded bytes.
     int frameLeft = 0, frameTop = 0, frameWidth = 0, frameHeight = 0;

@@ -15,6 +15,8 @@ class CVImage;
 class CProcessingPlugin;
 class CUserInterface;
 
+enum ImageMetadataKind : int { MetadataIcc = 1, MetadataExif = 2 };
+
 class PIXMILL_EXPORT CPluginHost {
   public:
     static constexpr size_t kScratchSize = 1000000;
@@ -70,6 +72,26 @@ class PIXMILL_EXPORT CPluginHost {
     virtual void SaveSettingsText(const char* name, const char* text) {
         (void)name, (void)text;
     } // 25
+
+    // Metadata travels beside the image record, which has no place for it:
+    // kind 1 is an ICC profile, kind 2 EXIF as TIFF-structured bytes (byte
+    // order mark first, no "Exif\0\0" header). A reader hands over what the
+    // file holds for the record it is reading into; the host copies it, and
+    // keeps it only while that record is being read for a caller that wants
+    // metadata (otherwise, e.g. for a preview, it is ignored). Damaged
+    // metadata is not handed over.
+    virtual void PutImageMetadata(const CVImage* image, int kind, const uint8_t* data,
+                                  size_t size) {
+        (void)image, (void)kind, (void)data, (void)size;
+    } // 26
+    // What to write beside the record being written: null (size 0) when
+    // there is nothing to write or the record is not being written. The
+    // bytes stay valid until the write ends.
+    virtual const uint8_t* GetImageMetadata(const CVImage* image, int kind, size_t* size) {
+        (void)image, (void)kind;
+        *size = 0;
+        return nullptr;
+    } // 27
 };
 
 } // namespace pixmill

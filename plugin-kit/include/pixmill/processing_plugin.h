@@ -22,6 +22,7 @@ enum OperationFlag : uint16_t {
     OpLivePreview = 0x01,
     OpBatchWeight = 0x08,
     OpHasSettings = 0x10,
+    OpReorients = 0x40, // turns or flips the picture (its stored orientation no longer applies)
 };
 
 enum OperationKind : int {

@@ -74,7 +74,7 @@ TEST(PineturnLibrary, OperationSettingsAndApply) {
         EXPECT_STREQ(plugin->GetName(false), "Rotate");
         EXPECT_STREQ(plugin->GetName(true), "R&otate");
         EXPECT_STREQ(plugin->GetDescription(), "Rotate Image");
-        EXPECT_EQ(plugin->GetFlags(), 0x11);
+        EXPECT_EQ(plugin->GetFlags(), 0x11 | OpReorients); // settings, live preview, turns
         EXPECT_EQ(plugin->GetKind(), 0);
 
         // The stored flip wins over the stored angle.

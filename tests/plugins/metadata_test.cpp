@@ -1,0 +1,352 @@
+// ICC profiles and EXIF through the real format plug-ins, the document, the
+// command line's convert and batch: kept where the format holds them, judged
+// by our readers and by ImageMagick, dropped by --strip and when damaged.
+#include "host/image_doc.h"
+#include "host/image_metadata.h"
+#include "host/image_pipeline.h"
+#include "host/plugin_manager.h"
+#include "host/streams.h"
+#include "jpeg_metadata.h"
+#include "pineturn_settings.h"
+#include "pixmill/cv_image.h"
+#include "pixmill/image_metadata.h"
+#include "support/stored_block.h"
+#include "support/test_host.h"
+#include "support/test_images.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace pixmill;
+using namespace pixmill::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void PutBig32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    }
+}
+
+// A display RGB profile of about size bytes whose one large tag (a
+// copyright text) makes it as long as wanted.
+Bytes MakeIccProfile(size_t size) {
+    size = (size + 3) & ~size_t{3};
+    Bytes p(size, 0);
+    PutBig32(p, 0, static_cast<uint32_t>(size));
+    PutBig32(p, 8, 0x02100000); // version 2.1
+    std::memcpy(p.data() + 12, "mntrRGB XYZ ", 12);
+    std::memcpy(p.data() + 36, "acsp", 4);
+    PutBig32(p, 68, 0x0000F6D6); // D50
+    PutBig32(p, 72, 0x00010000);
+    PutBig32(p, 76, 0x0000D32D);
+    PutBig32(p, 128, 1);
+    std::memcpy(p.data() + 132, "cprt", 4);
+    PutBig32(p, 136, 144);
+    PutBig32(p, 140, static_cast<uint32_t>(size - 144));
+    std::memcpy(p.data() + 144, "text", 4);
+    for (size_t i = 152; i + 1 < size; ++i) {
+        p[i] = static_cast<uint8_t>('a' + i % 26);
+    }
+    return p;
+}
+
+// Little-endian EXIF: Make, Orientation, and a sub-directory with the
+// pixel dimensions.
+Bytes MakeExif(uint16_t orientation, uint32_t width, uint32_t height) {
+    Bytes e(8 + 2 + 3 * 12 + 4 + 2 + 2 * 12 + 4 + 16, 0);
+    auto put16 = [&](size_t at, uint16_t v) {
+        e[at] = static_cast<uint8_t>(v);
+        e[at + 1] = static_cast<uint8_t>(v >> 8);
+    };
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            e[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+        }
+    };
+    auto entry = [&](size_t at, uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        put16(at, tag);
+        put16(at + 2, type);
+        put32(at + 4, count);
+        put32(at + 8, value);
+    };
+    e[0] = e[1] = 'I';
+    put16(2, 42);
+    put32(4, 8);
+    const size_t sub = 8 + 2 + 3 * 12 + 4;
+    const size_t make = sub + 2 + 2 * 12 + 4;
+    put16(8, 3);
+    entry(10, 0x010F, 2, 13, static_cast<uint32_t>(make));
+    entry(22, 0x0112, 3, 1, orientation);
+    entry(34, 0x8769, 4, 1, static_cast<uint32_t>(sub));
+    put16(sub, 2);
+    entry(sub + 2, 0xA002, 4, 1, width);
+    entry(sub + 14, 0xA003, 4, 1, height);
+    std::memcpy(e.data() + make, "Pixmill test", 13);
+    return e;
+}
+
+// The pixel-dimension tags of MakeExif's layout.
+std::pair<uint32_t, uint32_t> PixelSizeOf(const Bytes& e) {
+    auto get32 = [&](size_t at) {
+        return uint32_t{e[at]} | uint32_t{e[at + 1]} << 8 | uint32_t{e[at + 2]} << 16 |
+               uint32_t{e[at + 3]} << 24;
+    };
+    const size_t sub = get32(34 + 8);
+    return {get32(sub + 2 + 8), get32(sub + 14 + 8)};
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            out.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+// What the formats hold: every one the profile but GIF, EXIF not in TIFF.
+struct FormatCase {
+    const char* extension;
+    bool icc, exif;
+};
+constexpr FormatCase kFormats[] = {{"jpg", true, true},  {"png", true, true},
+                                   {"tif", true, false}, {"webp", true, true},
+                                   {"avif", true, true}, {"gif", false, false}};
+
+class Metadata : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pixmill-metadata-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    void TearDown() override {
+        plugins.reset();
+        fs::remove_all(dir);
+    }
+    void Load() {
+        plugins = std::make_unique<CPluginManager>(host.get());
+        plugins->LoadFormats(PIXMILL_BIN_DIR "/Formats/");
+        plugins->LoadProcessing(PIXMILL_BIN_DIR "/Processing/");
+    }
+    // A photograph-like colour picture saved as path with metadata.
+    void Save(const std::string& path, const ImageMetadata& metadata, int width = 40,
+              int height = 24) {
+        CVImage image(host.get());
+        image.Create(width, height, 24, 0, nullptr);
+        FillRandom(image, random);
+        CQorelImageDoc doc(*host, *plugins);
+        doc.TakeImage(image, nullptr, &metadata);
+        ASSERT_TRUE(doc.OnSaveDocument(path)) << path << ": " << doc.LastError();
+    }
+    ImageMetadata ReadBack(const std::string& path) {
+        ImageMetadata metadata;
+        CVFileStream stream(path, CVFileStream::ForReading);
+        CVImage image(host.get());
+        ReadImageByContent(*plugins, stream, image, nullptr, nullptr, {}, nullptr, &metadata);
+        return metadata;
+    }
+    // pixmill-cli with the program's plug-ins and a settings file of its own.
+    int Cli(const std::string& arguments) {
+        const std::string command =
+            "PIXMILL_PLUGIN_ROOT=" PIXMILL_BIN_DIR " PIXMILL_SETTINGS=" + dir +
+            "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli -q " + arguments + " >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    TestHost host;
+    std::unique_ptr<CPluginManager> plugins;
+    std::mt19937 random{18};
+    std::string dir;
+    // Large enough for two JPEG segments.
+    const ImageMetadata sample{MakeIccProfile(100000), MakeExif(6, 40, 24)};
+};
+
+} // namespace
+
+TEST(JpegIccSegments, SplitAndJoinInAnyOrderButNeverWithGapsOrRepeats) {
+    for (const size_t size : {size_t{200}, kIccBytesPerSegment, kIccBytesPerSegment + 1,
+                              size_t{3} * kIccBytesPerSegment + 17}) {
+        const Bytes profile = MakeIccProfile(size);
+        const Bytes segments = MetadataSegments({profile.data(), profile.size()}, {});
+        std::vector<Bytes> payloads;
+        for (size_t at = 0; at < segments.size();) {
+            ASSERT_EQ(segments[at], 0xFF);
+            ASSERT_EQ(segments[at + 1], 0xE2);
+            const size_t length = size_t{segments[at + 2]} << 8 | segments[at + 3];
+            ASSERT_EQ(std::memcmp(&segments[at + 4], "ICC_PROFILE", 12), 0);
+            payloads.emplace_back(segments.begin() + static_cast<long>(at) + 16,
+                                  segments.begin() + static_cast<long>(at + 2 + length));
+            at += 2 + length;
+        }
+        EXPECT_EQ(payloads.size(),
+                  (profile.size() + kIccBytesPerSegment - 1) / kIccBytesPerSegment);
+        EXPECT_EQ(JoinIccSegments(payloads), profile);
+        std::reverse(payloads.begin(), payloads.end());
+        EXPECT_EQ(JoinIccSegments(payloads), profile);
+        if (payloads.size() > 1) {
+            std::vector<Bytes> repeated = payloads;
+            repeated[1] = repeated[0];
+            EXPECT_TRUE(JoinIccSegments(repeated).empty());
+            payloads.pop_back();
+            EXPECT_TRUE(JoinIccSegments(payloads).empty());
+        }
+    }
+}
+
+TEST(ExifEdits, OrientationAndPixelSizeChangeInPlaceAndDamageIsRefused) {
+    Bytes exif = MakeExif(8, 40, 24);
+    ASSERT_TRUE(IsSoundExif(exif.data(), exif.size()));
+    EXPECT_EQ(ExifOrientation(exif), 8);
+    ASSERT_TRUE(ResetExifOrientation(exif));
+    EXPECT_EQ(ExifOrientation(exif), 1);
+    ASSERT_TRUE(SetExifPixelSize(exif, 24, 40));
+    EXPECT_EQ(PixelSizeOf(exif), std::make_pair(24u, 40u));
+    EXPECT_EQ(exif.size(), MakeExif(1, 1, 1).size());
+    // A first directory beyond the end, or a byte-order mark that is none.
+    Bytes damaged = exif;
+    damaged[4] = 0xF0;
+    EXPECT_FALSE(IsSoundExif(damaged.data(), damaged.size()));
+    EXPECT_FALSE(ResetExifOrientation(damaged));
+    damaged = exif;
+    damaged[0] = 'X';
+    EXPECT_FALSE(IsSoundExif(damaged.data(), damaged.size()));
+    const Bytes profile = MakeIccProfile(1000);
+    EXPECT_TRUE(IsSoundIccProfile(profile.data(), profile.size()));
+    EXPECT_FALSE(IsSoundIccProfile(profile.data(), profile.size() - 4));
+}
+
+TEST_F(Metadata, EveryWriterKeepsWhatItsFormatHoldsAndIndependentReadersAgree) {
+    Load();
+    const bool haveExiftool = !Shell("exiftool -ver 2>/dev/null").empty();
+    for (const FormatCase& format : kFormats) {
+        SCOPED_TRACE(format.extension);
+        const std::string path = dir + "/picture." + format.extension;
+        Save(path, sample);
+        const ImageMetadata back = ReadBack(path);
+        EXPECT_EQ(back.icc, format.icc ? sample.icc : Bytes{});
+        EXPECT_EQ(back.exif, format.exif ? sample.exif : Bytes{});
+        // Independent readers: ImageMagick for the profile where its build
+        // reads the format (not AVIF here), exiftool for both everywhere.
+        if (format.icc && std::string(format.extension) != "avif") {
+            Shell("convert " + path + " " + dir + "/out.icc 2>/dev/null");
+            EXPECT_EQ(ReadFile(dir + "/out.icc"), sample.icc);
+            fs::remove(dir + "/out.icc");
+        }
+        if (haveExiftool) {
+            const std::string icc = Shell("exiftool -b -ICC_Profile " + path);
+            EXPECT_EQ(Bytes(icc.begin(), icc.end()), format.icc ? sample.icc : Bytes{});
+            EXPECT_EQ(Shell("exiftool -s3 -Orientation# -Make " + path),
+                      format.exif ? "6\nPixmill test\n" : "");
+        }
+    }
+    if (!haveExiftool) {
+        std::printf("exiftool is not installed: EXIF judged by our readers only\n");
+    }
+}
+
+TEST_F(Metadata, DocumentKeepsItThroughARotationUndoAndRedo) {
+    pineturn::RotateSettings quarter{};
+    quarter.angle = 90;
+    StoreBlock(host.settings, "RotateParam", quarter);
+    Load();
+    const std::string path = dir + "/photo.jpg";
+    Save(path, sample);
+    CQorelImageDoc doc(*host, *plugins);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_EQ(doc.Metadata(), sample);
+    const int rotate = ImagePipeline::FindOperation(*plugins, "Rotate");
+    ASSERT_NE(rotate, 0);
+    ASSERT_TRUE(doc.ApplyCommand(rotate));
+    ASSERT_EQ(doc.Image().Width(), 24);
+    EXPECT_EQ(doc.Metadata().icc, sample.icc);
+    EXPECT_EQ(ExifOrientation(doc.Metadata().exif), 1);
+    EXPECT_EQ(PixelSizeOf(doc.Metadata().exif), std::make_pair(24u, 40u));
+    ASSERT_TRUE(doc.OnUndo());
+    EXPECT_EQ(doc.Metadata(), sample);
+    ASSERT_TRUE(doc.OnRedo());
+    EXPECT_EQ(ExifOrientation(doc.Metadata().exif), 1);
+    // The saved file says what the document says.
+    ASSERT_TRUE(doc.OnSaveDocument(dir + "/turned.png"));
+    EXPECT_EQ(ReadBack(dir + "/turned.png"), doc.Metadata());
+    doc.SetStripMetadata(true);
+    ASSERT_TRUE(doc.OnSaveDocument(dir + "/stripped.png"));
+    EXPECT_TRUE(ReadBack(dir + "/stripped.png").Empty());
+}
+
+TEST_F(Metadata, ConvertAndBatchKeepItUnlessStrippedAndThumbnailsNeverCarryIt) {
+    Load();
+    const std::string in = dir + "/in.jpg";
+    Save(in, sample);
+    ASSERT_EQ(Cli("convert " + in + " " + dir + "/kept.webp"), 0);
+    EXPECT_EQ(ReadBack(dir + "/kept.webp"), sample);
+    ASSERT_EQ(Cli("convert --strip " + in + " " + dir + "/stripped.png"), 0);
+    EXPECT_TRUE(ReadBack(dir + "/stripped.png").Empty());
+    EXPECT_LT(fs::file_size(dir + "/stripped.png"), sample.icc.size());
+
+    ASSERT_EQ(Cli("batch " + in + " --out " + dir + "/kept --format PNG --thumbs 8x8 --jobs 1"), 0);
+    EXPECT_EQ(ReadBack(dir + "/kept/in.png"), sample);
+    EXPECT_TRUE(ReadBack(dir + "/kept/in_Thumb.png").Empty());
+    ASSERT_EQ(Cli("batch --strip " + in + " --out " + dir + "/stripped --format JPEG --jobs 2"), 0);
+    EXPECT_TRUE(ReadBack(dir + "/stripped/in.jpg").Empty());
+}
+
+TEST_F(Metadata, DamagedMetadataIsDroppedWithoutFailingTheRead) {
+    Load();
+    host->SetDamagePolicy(CHostServices::DamagePolicy::Refuse);
+    const std::string path = dir + "/photo.jpg";
+    Save(path, sample);
+    const Bytes good = ReadFile(path);
+    // The second ICC segment's number made 1: two first segments, no second.
+    const char identifier[] = "ICC_PROFILE";
+    const auto first = std::search(good.begin(), good.end(), identifier, identifier + 12);
+    const auto second = std::search(first + 1, good.end(), identifier, identifier + 12);
+    const auto number = static_cast<size_t>(second - good.begin()) + 12;
+    ASSERT_EQ(good[number], 2);
+    Bytes damaged = good;
+    damaged[number] = 1;
+    WriteFile(path, damaged);
+    CQorelImageDoc doc(*host, *plugins);
+    ASSERT_TRUE(doc.OnOpenDocument(path)) << doc.LastError();
+    EXPECT_TRUE(doc.Metadata().icc.empty());
+    EXPECT_EQ(doc.Metadata().exif, sample.exif);
+
+    // A PNG whose compressed profile is corrupt: libpng's checksum catches it.
+    Save(dir + "/photo.png", sample);
+    Bytes png = ReadFile(dir + "/photo.png");
+    const char chunkType[] = "iCCP";
+    const auto iccp = std::search(png.begin(), png.end(), chunkType, chunkType + 4);
+    ASSERT_NE(iccp, png.end());
+    png[static_cast<size_t>(iccp - png.begin()) + 40] ^= 0x55;
+    WriteFile(dir + "/photo.png", png);
+    ASSERT_TRUE(doc.OnOpenDocument(dir + "/photo.png")) << doc.LastError();
+    EXPECT_TRUE(doc.Metadata().icc.empty());
+    EXPECT_EQ(doc.Metadata().exif, sample.exif);
+}
