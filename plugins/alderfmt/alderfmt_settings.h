@@ -13,7 +13,7 @@ struct JpegSettings {
     int32_t luminance;   // 0 (best) .. 255
     int32_t chrominance; // 0 (best) .. 255
     uint8_t progressive;
-    uint8_t web; // 1: smaller files for the web (rate-optimised coefficients)
+    uint8_t web; // 1: web encoding (rate-optimised coefficients, more detail per byte)
     uint8_t lockSliders;
     uint8_t reserved2;
     int32_t sharpen; // 0 .. 100

@@ -17,7 +17,7 @@ const StringEntry kEntries[] = {
     {IdsLock, "Lock &sliders"},
     {IdsSharpen, "Sharpe&n :"},
     {IdsTargetBytes, "Largest &file (bytes, 0 any size) :"},
-    {IdsWeb, "Smaller files for the &web (same visible quality)"},
+    {IdsWeb, "&Web encoding (more detail per byte)"},
 };
 
 } // namespace
