@@ -1,24 +1,31 @@
-// Times 24-bit -> adaptive 256-colour reduction with and without error
-// diffusion on a large photograph, next to ImageMagick's
-// "convert IN -dither FloydSteinberg -colors 256 OUT" in the same run, and
-// prints the RMS colour difference of each result from the original.
+// Times 24-bit -> adaptive 256-colour reduction, median cut and high quality,
+// with and without error diffusion, next to ImageMagick
+// ("convert IN -dither FloydSteinberg|None -colors 256 OUT") and, when it is
+// installed, pngquant (default speed, no posterisation, 256 colours, with
+// and without its dithering) in the same run, and prints the mean squared
+// error of each result from the original: over red, green and blue, every
+// pixel, each result read back as a binary PPM. Runs alternate between the
+// programs and the best time of each is kept.
 //
-//   cedarcol_bench [picture.ppm]
+//   cedarcol_bench [--runs N] [--ours-only] [picture.ppm ...]
 //
-// Without an argument the picture is made once from a photograph of the
-// desktop backgrounds, scaled to 4000 x 3000 (12 megapixels), as a binary PPM
-// in the temporary directory.
+// Without pictures three photographs of the desktop backgrounds are scaled
+// to 4000 x 3000 (12 megapixels) once, as binary PPMs in the temporary
+// directory. Times of the other programs are whole processes (reading and
+// writing their files included); ours is the conversion alone.
 #include "color_convert.h"
 
 #include "host/host_services.h"
 #include "host/settings_store.h"
 #include "pixmill/errors.h"
 
+#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -37,6 +44,13 @@ double Milliseconds(Clock::time_point from, Clock::time_point to) {
 bool Exists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
+}
+
+std::string LoadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
 }
 
 // Reads a binary PPM (maximum 255) into top-down RGB bytes.
@@ -68,14 +82,22 @@ bool ReadPpm(const std::string& path, int& width, int& height, std::vector<uint8
     return static_cast<bool>(in);
 }
 
-// Root mean square of the per-component differences.
-double Rms(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+// Mean of the squared per-component differences.
+double Mse(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     double sum = 0;
     for (size_t i = 0; i < a.size(); ++i) {
         const double d = static_cast<double>(a[i]) - b[i];
         sum += d * d;
     }
-    return std::sqrt(sum / static_cast<double>(a.size()));
+    return sum / static_cast<double>(a.size());
+}
+
+size_t DistinctColours(const std::vector<uint8_t>& rgb) {
+    std::set<uint32_t> colours;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        colours.insert(uint32_t{rgb[i]} << 16 | uint32_t{rgb[i + 1]} << 8 | rgb[i + 2]);
+    }
+    return colours.size();
 }
 
 // The reduced image's colours, top-down RGB.
@@ -103,132 +125,201 @@ double RunCommand(const std::string& command) {
     return Milliseconds(start, Clock::now());
 }
 
+struct Result {
+    double ms = 1e30;
+    double mse = -1;
+    size_t colours = 0;
+};
+
+// One of the other programs: its command, and its result read back.
+struct Reference {
+    std::string name;
+    std::string command;
+    std::string output; // what the command writes
+    Result result;
+};
+
+void ReadBack(Reference& reference, const std::string& ppm, const std::vector<uint8_t>& original,
+              int width, int height) {
+    if (reference.output != ppm) {
+        RunCommand("convert '" + reference.output + "' -depth 8 '" + ppm + "'");
+    }
+    std::vector<uint8_t> quantised;
+    int w = 0, h = 0;
+    if (!ReadPpm(ppm, w, h, quantised) || w != width || h != height) {
+        std::fprintf(stderr, "cannot read the result of %s\n", reference.name.c_str());
+        std::exit(1);
+    }
+    reference.result.mse = Mse(original, quantised);
+    reference.result.colours = DistinctColours(quantised);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const char* tmp = std::getenv("TMPDIR");
     const std::string tmpDir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-    std::string picture;
-    if (argc > 1) {
-        picture = argv[1];
-    } else {
-        picture = tmpDir + "/cedarcol-bench-wood-12mp.ppm";
-        if (!Exists(picture)) {
-            RunCommand("convert /usr/share/backgrounds/mate/nature/Wood.jpg -resize '4000x3000!' "
-                       "-depth 8 '" +
-                       picture + "'");
+    int runs = 3;
+    bool oursOnly = false;
+    std::vector<std::string> pictures;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--ours-only") == 0) {
+            oursOnly = true;
+        } else {
+            pictures.emplace_back(argv[i]);
         }
     }
-    int width = 0, height = 0;
-    std::vector<uint8_t> original;
-    if (!ReadPpm(picture, width, height, original)) {
-        std::fprintf(stderr, "cannot read %s as a binary PPM\n", picture.c_str());
-        return 1;
+    if (pictures.empty()) {
+        for (const char* name : {"Wood", "Garden", "LadyBird"}) {
+            std::string picture = tmpDir + "/cedarcol-bench-" + name + "-12mp.ppm";
+            if (!Exists(picture)) {
+                RunCommand(std::string("convert /usr/share/backgrounds/mate/nature/") + name +
+                           ".jpg -resize '4000x3000!' -depth 8 '" + picture + "'");
+            }
+            pictures.push_back(picture);
+        }
     }
-    const double megapixels = static_cast<double>(width) * height / 1e6;
-    std::printf("picture %s: %d x %d, %.1f megapixels\n", picture.c_str(), width, height,
-                megapixels);
+    const bool havePngquant = !oursOnly && std::system("command -v pngquant >/dev/null 2>&1") == 0;
+    std::printf("load average at the start: %s\n", LoadAverage().c_str());
 
     MemorySettingsStore store;
     CHostServices host(store);
-    CVImage source(&host);
-    source.Create(width, height, 24, 0, nullptr);
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = source.Row(y);
-        const uint8_t* in = &original[static_cast<size_t>(y) * width * 3];
-        for (int x = 0; x < width; ++x) {
-            row[3 * x] = in[3 * x + 2];
-            row[3 * x + 1] = in[3 * x + 1];
-            row[3 * x + 2] = in[3 * x];
+    struct Row {
+        std::string picture;
+        bool dithered;
+        Result cut, ours;
+        std::vector<Reference> references;
+    };
+    std::vector<Row> table;
+    for (const std::string& picture : pictures) {
+        int width = 0, height = 0;
+        std::vector<uint8_t> original;
+        if (!ReadPpm(picture, width, height, original)) {
+            std::fprintf(stderr, "cannot read %s as a binary PPM\n", picture.c_str());
+            return 1;
         }
-    }
-
-    double ditheredMs = 0;
-    double fastestHighQuality[2] = {0, 0}; // [dithered]
-    for (int highQuality : {0, 1})
-        for (int dither : {8, 0}) {
-            ConversionParameters params;
-            params.info = DefaultColorInfo();
-            params.info.conversionCode = CodeColorCount;
-            params.info.colorCount = 256;
-            params.info.paletteKind = PaletteAdaptive;
-            params.ditherLevel = dither;
-            params.highQuality = highQuality != 0;
-            double best = 1e30;
-            CVImage reduced(&host);
-            for (int run = 0; run < 3; ++run) {
-                const auto start = Clock::now();
-                try {
-                    ConvertColors(&host, source, reduced, nullptr, params);
-                } catch (CQorelError& e) {
-                    std::fprintf(stderr, "conversion failed: %s\n", e.Report(false));
-                    return 1;
-                }
-                best = std::min(best, Milliseconds(start, Clock::now()));
+        const double megapixels = static_cast<double>(width) * height / 1e6;
+        std::printf("picture %s: %d x %d, %.1f megapixels\n", picture.c_str(), width, height,
+                    megapixels);
+        CVImage source(&host);
+        source.Create(width, height, 24, 0, nullptr);
+        for (int y = 0; y < height; ++y) {
+            uint8_t* row = source.Row(y);
+            const uint8_t* in = &original[static_cast<size_t>(y) * width * 3];
+            for (int x = 0; x < width; ++x) {
+                row[3 * x] = in[3 * x + 2];
+                row[3 * x + 1] = in[3 * x + 1];
+                row[3 * x + 2] = in[3 * x];
             }
-            if (dither != 0 && highQuality == 0) {
-                ditheredMs = best;
-            }
-            if (highQuality != 0) {
-                fastestHighQuality[dither != 0] = best;
-            }
-            uint64_t hash = 1469598103934665603ull;
-            for (size_t i = 0; i < reduced.ImageBytes(); ++i) {
-                hash = (hash ^ reduced.bits[i]) * 1099511628211ull;
-            }
-            std::printf("  result hash %016llx\n", static_cast<unsigned long long>(hash));
-            const double rms = Rms(original, ColoursOf(reduced));
-            std::printf("pixmill adaptive 256%s, dither level %d: %8.1f ms  %6.1f MP/s  RMS %.2f  "
-                        "MSE %.2f\n",
-                        highQuality != 0 ? " high quality" : "", dither, best,
-                        megapixels / (best / 1000), rms, rms * rms);
         }
-
-    const std::string out = tmpDir + "/cedarcol-bench-im-out.ppm";
-    const std::string copy = tmpDir + "/cedarcol-bench-im-copy.ppm";
-    const double ioMs = RunCommand("convert '" + picture + "' '" + copy + "'");
-    const double imMs =
-        RunCommand("convert '" + picture + "' -dither FloydSteinberg -colors 256 '" + out + "'");
-    std::vector<uint8_t> quantised;
-    int w2 = 0, h2 = 0;
-    if (!ReadPpm(out, w2, h2, quantised) || w2 != width || h2 != height) {
-        std::fprintf(stderr, "cannot read ImageMagick's result %s\n", out.c_str());
-        return 1;
-    }
-    std::printf("ImageMagick -dither FloydSteinberg -colors 256: %8.1f ms  %6.1f MP/s  RMS %.2f"
-                "  (of which reading and writing the PPM: about %.1f ms)\n",
-                imMs, megapixels / (imMs / 1000), Rms(original, quantised), ioMs);
-    std::printf("ImageMagick time / pixmill dithered time: %.2f\n", imMs / ditheredMs);
-
-    // libimagequant through pngquant, with and without its dithering: the
-    // time of the quantiser alone (PNG reading and writing are small next
-    // to it on a photograph).
-    if (std::system("command -v pngquant >/dev/null 2>&1") == 0) {
         const std::string png = tmpDir + "/cedarcol-bench-in.png";
-        const std::string pngOut = tmpDir + "/cedarcol-bench-pq.png";
-        RunCommand("convert '" + picture + "' '" + png + "'");
-        for (bool dithered : {true, false}) {
-            double best = 1e30;
-            for (int run = 0; run < 2; ++run) {
-                best = std::min(best, RunCommand(std::string("pngquant 256 --force ") +
-                                                 (dithered ? "" : "--nofs ") + "--output '" +
-                                                 pngOut + "' '" + png + "'"));
+        const std::string ppmOut = tmpDir + "/cedarcol-bench-out.ppm";
+        const std::string pngOut = tmpDir + "/cedarcol-bench-out.png";
+        if (havePngquant) {
+            RunCommand("convert '" + picture + "' -strip PNG24:'" + png + "'");
+        }
+
+        for (const bool dithered : {true, false}) {
+            Row row{picture, dithered, {}, {}, {}};
+            if (!oursOnly) {
+                row.references.push_back({"ImageMagick",
+                                          "convert '" + picture + "' -dither " +
+                                              (dithered ? "FloydSteinberg" : "None") +
+                                              " -colors 256 '" + ppmOut + "'",
+                                          ppmOut,
+                                          {}});
             }
-            RunCommand("convert '" + pngOut + "' -depth 8 '" + out + "'");
-            if (!ReadPpm(out, w2, h2, quantised) || w2 != width || h2 != height) {
-                std::fprintf(stderr, "cannot read pngquant's result\n");
-                return 1;
+            if (havePngquant) {
+                row.references.push_back({"pngquant",
+                                          std::string("pngquant 256 --force ") +
+                                              (dithered ? "" : "--nofs ") + "--output '" + pngOut +
+                                              "' '" + png + "'",
+                                          pngOut,
+                                          {}});
             }
-            const double rms = Rms(original, quantised);
-            std::printf("pngquant 256%s: %8.1f ms  RMS %.2f  MSE %.2f  (time / pixmill high "
-                        "quality: %.1f)\n",
-                        dithered ? "" : " --nofs", best, rms, rms * rms,
-                        best / fastestHighQuality[dithered]);
+            CVImage reduced(&host);
+            for (const bool highQuality : {false, true}) {
+                ConversionParameters params;
+                params.info = DefaultColorInfo();
+                params.info.conversionCode = CodeColorCount;
+                params.info.colorCount = 256;
+                params.info.paletteKind = PaletteAdaptive;
+                params.ditherLevel = dithered ? 8 : 0;
+                params.highQuality = highQuality;
+                Result& result = highQuality ? row.ours : row.cut;
+                for (int run = 0; run < runs; ++run) {
+                    const auto start = Clock::now();
+                    try {
+                        ConvertColors(&host, source, reduced, nullptr, params);
+                    } catch (CQorelError& e) {
+                        std::fprintf(stderr, "conversion failed: %s\n", e.Report(false));
+                        return 1;
+                    }
+                    result.ms = std::min(result.ms, Milliseconds(start, Clock::now()));
+                    // The other programs run between our runs.
+                    if (highQuality) {
+                        for (Reference& reference : row.references) {
+                            reference.result.ms =
+                                std::min(reference.result.ms, RunCommand(reference.command));
+                        }
+                    }
+                }
+                uint64_t hash = 1469598103934665603ull;
+                for (size_t i = 0; i < reduced.ImageBytes(); ++i) {
+                    hash = (hash ^ reduced.bits[i]) * 1099511628211ull;
+                }
+                const std::vector<uint8_t> colours = ColoursOf(reduced);
+                result.mse = Mse(original, colours);
+                result.colours = DistinctColours(colours);
+                std::printf("  pixmill %s%s: %8.1f ms  %6.1f MP/s  MSE %.3f  %zu colours  "
+                            "result hash %016llx\n",
+                            highQuality ? "high quality" : "median cut",
+                            dithered ? ", dithered" : "", result.ms,
+                            megapixels / (result.ms / 1000), result.mse, result.colours,
+                            static_cast<unsigned long long>(hash));
+            }
+            for (Reference& reference : row.references) {
+                ReadBack(reference, ppmOut, original, width, height);
+                std::printf("  %s%s: %8.1f ms  MSE %.3f  %zu colours\n", reference.name.c_str(),
+                            dithered ? ", dithered" : "", reference.result.ms, reference.result.mse,
+                            reference.result.colours);
+            }
+            table.push_back(row);
         }
         std::remove(png.c_str());
         std::remove(pngOut.c_str());
+        std::remove(ppmOut.c_str());
     }
-    std::remove(out.c_str());
-    std::remove(copy.c_str());
+
+    std::printf("\nload average at the end: %s\n", LoadAverage().c_str());
+    std::printf("%-28s %-9s %9s %9s", "picture", "diffusion", "MSE cut", "MSE HQ");
+    if (!table.empty()) {
+        for (const Reference& reference : table.front().references) {
+            std::printf(" %11.11s", ("MSE " + reference.name).c_str());
+        }
+    }
+    std::printf(" %8s %8s", "ms cut", "ms HQ");
+    if (!table.empty()) {
+        for (const Reference& reference : table.front().references) {
+            std::printf(" %11.11s %7s", ("ms " + reference.name).c_str(), "÷ HQ");
+        }
+    }
+    std::printf("\n");
+    for (const Row& row : table) {
+        const size_t slash = row.picture.find_last_of('/');
+        std::printf("%-28.28s %-9s %9.3f %9.3f",
+                    row.picture.substr(slash == std::string::npos ? 0 : slash + 1).c_str(),
+                    row.dithered ? "yes" : "no", row.cut.mse, row.ours.mse);
+        for (const Reference& reference : row.references) {
+            std::printf(" %11.3f", reference.result.mse);
+        }
+        std::printf(" %8.0f %8.0f", row.cut.ms, row.ours.ms);
+        for (const Reference& reference : row.references) {
+            std::printf(" %11.0f %6.1fx", reference.result.ms, reference.result.ms / row.ours.ms);
+        }
+        std::printf("\n");
+    }
     return 0;
 }

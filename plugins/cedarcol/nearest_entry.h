@@ -3,7 +3,8 @@
 // colours, which costs a photograph a good part of its error once the palette
 // fits it closely. Each cell of 2 x 2 x 2 colours the picture touches gets,
 // once, the short list of entries that can be nearest to some colour inside
-// it; a colour is then compared with that list only.
+// it (chosen from the list of its block of 8 x 8 x 8 colours); a colour is
+// then compared with that list only.
 #pragma once
 
 #include "pixmill/win_types.h"
@@ -27,16 +28,26 @@ class NearestEntry {
 
   private:
     static constexpr uint32_t kUnknown = UINT32_MAX;
-    uint32_t Candidates(size_t cell);
+    // Where the list of the colour's cell starts in lists, built when first
+    // asked for.
+    uint32_t Candidates(uint8_t blue, uint8_t green, uint8_t red);
+    // Appends to into the list of a cell (of 2^bits levels a side) chosen
+    // from the fromCount entries at from.
+    void BuildList(size_t cell, int bits, const uint8_t* from, size_t fromCount,
+                   std::vector<uint8_t>& into) const;
 
     struct Entry {
         int blue, green, red;
     };
     std::vector<Entry> entries;
+    std::vector<uint8_t> everyEntry; // 0, 1, ... count - 1
     // Per cell [blue >> 1][green >> 1][red >> 1]: where its list starts in
-    // lists (a count, then the entry indices in ascending order).
-    std::vector<uint32_t> listAt;
+    // lists (a count, 0 for all 256, then the entry indices in ascending
+    // order); the same per block [blue >> 3][green >> 3][red >> 3].
+    std::vector<uint32_t> cellAt;
     std::vector<uint8_t> lists;
+    std::vector<uint32_t> blockAt;
+    std::vector<uint8_t> blockLists;
 };
 
 } // namespace pixmill::cedarcol

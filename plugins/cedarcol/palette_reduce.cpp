@@ -1,5 +1,6 @@
 #include "palette_reduce.h"
 #include "nearest_entry.h"
+#include "quality_palette.h"
 
 #include "cedarcol_settings.h"
 
@@ -12,9 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
+#include <new>
 #include <optional>
-#include <vector>
 
 namespace pixmill::cedarcol {
 
@@ -285,127 +285,6 @@ int MedianCut(const uint16_t* cells, int wanted, RGBQUAD* palette) {
     return count;
 }
 
-void RefinePalette(const CVImage& source, const RGBQUAD* skip, RGBQUAD* palette, int count) {
-    if (count <= 0 || source.BitCount() != 24) {
-        return;
-    }
-    // The picture's colours: per cell the pixel count and component sums.
-    std::vector<uint32_t> pixels(kHistogramCells);
-    std::vector<uint64_t> sums(3 * kHistogramCells);
-    for (int y = 0; y < source.Height(); ++y) {
-        const uint8_t* p = source.Row(y);
-        for (int x = 0; x < source.Width(); ++x, p += 3) {
-            if (skip != nullptr && p[0] == skip->rgbBlue && p[1] == skip->rgbGreen &&
-                p[2] == skip->rgbRed) {
-                continue;
-            }
-            const size_t cell = (size_t{p[0]} >> 2) << 12 | (size_t{p[1]} >> 2) << 6 | p[2] >> 2;
-            ++pixels[cell];
-            sums[3 * cell] += p[0];
-            sums[3 * cell + 1] += p[1];
-            sums[3 * cell + 2] += p[2];
-        }
-    }
-    struct Point {
-        float c[3];
-        float weight;
-    };
-    std::vector<Point> points;
-    for (size_t cell = 0; cell < kHistogramCells; ++cell) {
-        if (const uint32_t n = pixels[cell]; n != 0) {
-            const double w = n;
-            points.push_back({{static_cast<float>(sums[3 * cell] / w),
-                               static_cast<float>(sums[3 * cell + 1] / w),
-                               static_cast<float>(sums[3 * cell + 2] / w)},
-                              static_cast<float>(w)});
-        }
-    }
-    std::vector<float> centres(3 * static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        centres[3 * i] = palette[i].rgbBlue;
-        centres[3 * i + 1] = palette[i].rgbGreen;
-        centres[3 * i + 2] = palette[i].rgbRed;
-    }
-    std::vector<double> acc(4 * static_cast<size_t>(count));
-    // Entries sorted by green: the search for a colour's nearest entry walks
-    // outwards from its green level and stops where green alone is too far.
-    std::vector<int> order(static_cast<size_t>(count));
-    std::vector<float> greens(static_cast<size_t>(count));
-    constexpr int kSteps = 40;
-    for (int step = 0; step < kSteps; ++step) {
-        for (int i = 0; i < count; ++i) {
-            order[i] = i;
-        }
-        std::sort(order.begin(), order.end(),
-                  [&](int a, int b) { return centres[3 * a + 1] < centres[3 * b + 1]; });
-        for (int k = 0; k < count; ++k) {
-            greens[k] = centres[3 * order[k] + 1];
-        }
-        std::fill(acc.begin(), acc.end(), 0.0);
-        for (const Point& point : points) {
-            int best = 0;
-            float bestDistance = std::numeric_limits<float>::max();
-            auto consider = [&](int k) {
-                const int i = order[k];
-                const float db = point.c[0] - centres[3 * i];
-                const float dg = point.c[1] - centres[3 * i + 1];
-                const float dr = point.c[2] - centres[3 * i + 2];
-                const float d = db * db + dg * dg + dr * dr;
-                if (d < bestDistance) {
-                    bestDistance = d;
-                    best = i;
-                }
-            };
-            const int start = static_cast<int>(
-                std::lower_bound(greens.begin(), greens.end(), point.c[1]) - greens.begin());
-            for (int up = start, down = start - 1; up < count || down >= 0;) {
-                if (up < count) {
-                    const float dg = greens[up] - point.c[1];
-                    if (dg * dg >= bestDistance) {
-                        up = count;
-                    } else {
-                        consider(up++);
-                    }
-                }
-                if (down >= 0) {
-                    const float dg = point.c[1] - greens[down];
-                    if (dg * dg >= bestDistance) {
-                        down = -1;
-                    } else {
-                        consider(down--);
-                    }
-                }
-            }
-            double* a = &acc[4 * static_cast<size_t>(best)];
-            a[0] += double{point.c[0]} * point.weight;
-            a[1] += double{point.c[1]} * point.weight;
-            a[2] += double{point.c[2]} * point.weight;
-            a[3] += point.weight;
-        }
-        float moved = 0;
-        for (int i = 0; i < count; ++i) {
-            const double* a = &acc[4 * static_cast<size_t>(i)];
-            if (a[3] <= 0) {
-                continue;
-            }
-            for (int c = 0; c < 3; ++c) {
-                const auto centre = static_cast<float>(a[c] / a[3]);
-                moved = std::max(moved, std::fabs(centre - centres[3 * i + c]));
-                centres[3 * i + c] = centre;
-            }
-        }
-        if (moved < 0.25f) {
-            break; // settled: no entry would change by rounding
-        }
-    }
-    for (int i = 0; i < count; ++i) {
-        auto level = [&](int c) {
-            return static_cast<uint8_t>(std::clamp(std::lround(centres[3 * i + c]), 0L, 255L));
-        };
-        palette[i] = RGBQUAD{level(0), level(1), level(2), 0};
-    }
-}
-
 uint8_t SnapToWebLevel(int value, int tolerance) {
     static const int kLevels[5] = {255, 204, 153, 102, 51};
     for (int level : kLevels) {
@@ -598,8 +477,8 @@ void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVI
     }
 
     RGBQUAD palette[256] = {};
-    int paletteSize;
-    int searched; // entries the nearest-colour search may choose
+    int paletteSize = 0;
+    int searched = 0; // entries the nearest-colour search may choose
     int transparentIndex = -1;
     const RGBQUAD transparent = options.transparency.color;
     if (n == 2) {
@@ -610,11 +489,17 @@ void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVI
         std::memcpy(palette, options.fixedPalette, static_cast<size_t>(n) * sizeof(RGBQUAD));
         paletteSize = searched = n;
     } else {
-        std::memset(cells, 0, kHistogramBytes);
-        CountColors(source, cells, hasTransparent ? &transparent : nullptr);
-        paletteSize = searched = MedianCut(cells, n, palette);
+        const RGBQUAD* skip = hasTransparent ? &transparent : nullptr;
         if (options.highQuality) {
-            RefinePalette(source, hasTransparent ? &transparent : nullptr, palette, paletteSize);
+            try {
+                paletteSize = searched = BuildQualityPalette(source, skip, n, palette);
+            } catch (const std::bad_alloc&) {
+                host->RaiseImageError(CVImageError::OutOfMemory);
+            }
+        } else {
+            std::memset(cells, 0, kHistogramBytes);
+            CountColors(source, cells, skip);
+            paletteSize = searched = MedianCut(cells, n, palette);
         }
         for (int i = 0; i < paletteSize; ++i) {
             palette[i].rgbBlue = SnapToWebLevel(palette[i].rgbBlue, options.tolerance);

@@ -51,12 +51,6 @@ void CountColors(const CVImage& source, uint16_t* cells, const RGBQUAD* skip);
 // colour to palette[0 .. boxes - 1] and returns the number of boxes.
 int MedianCut(const uint16_t* cells, int wanted, RGBQUAD* palette);
 
-// Moves the count palette entries towards the picture's colours by Lloyd
-// (k-means) steps over the colours of a 24-bit image, each histogram cell
-// taken at the exact mean of its pixels; pixels equal to *skip are left out.
-// Entries no colour is nearest to stay where they are.
-void RefinePalette(const CVImage& source, const RGBQUAD* skip, RGBQUAD* palette, int count);
-
 // Snaps one component to the nearest web level within tolerance (0..25).
 uint8_t SnapToWebLevel(int value, int tolerance);
 
@@ -69,7 +63,7 @@ struct ReductionOptions {
     int bits = 8;                          // 1, 4 or 8
     int ditherLevel = 0;                   // 0: map directly
     int tolerance = 0;                     // web snapping of adaptive colours
-    bool highQuality = false;              // adaptive palettes refined after the cut
+    bool highQuality = false;              // adaptive palettes by the finer, slower search
     int threshold = 128;                   // 1-bit direct mapping
     const RGBQUAD* fixedPalette = nullptr; // null: adaptive palette
     TransparencyInfo transparency{};       // the destination's transparent colour

@@ -1,0 +1,496 @@
+#include "quality_palette.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace pixmill::cedarcol {
+
+namespace {
+
+// A colour of the picture (blue, green, red) and how many pixels it stands for.
+struct Point {
+    float c[3];
+    float weight;
+};
+
+// Weighted sums over a set of points; its squared error about its mean
+// follows from them.
+struct Moments {
+    double weight = 0;
+    double sum[3] = {0, 0, 0};
+    double squares = 0;
+    size_t points = 0;
+
+    void Add(const Point& p) {
+        const double w = p.weight;
+        weight += w;
+        for (int c = 0; c < 3; ++c) {
+            sum[c] += w * p.c[c];
+            squares += w * p.c[c] * p.c[c];
+        }
+        ++points;
+    }
+    void Add(const Moments& m) {
+        weight += m.weight;
+        for (int c = 0; c < 3; ++c) {
+            sum[c] += m.sum[c];
+        }
+        squares += m.squares;
+        points += m.points;
+    }
+    Moments Minus(const Moments& m) const {
+        Moments rest = *this;
+        rest.weight -= m.weight;
+        for (int c = 0; c < 3; ++c) {
+            rest.sum[c] -= m.sum[c];
+        }
+        rest.squares -= m.squares;
+        rest.points -= m.points;
+        return rest;
+    }
+    double Error() const {
+        if (weight <= 0) {
+            return 0;
+        }
+        const double centred =
+            squares - (sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]) / weight;
+        return std::max(0.0, centred);
+    }
+};
+
+// ------------------------------------------------------------- gathering
+
+constexpr int kFineSide = 128; // cells of 2 x 2 x 2 levels
+constexpr size_t kFineCells = size_t{kFineSide} * kFineSide * kFineSide;
+// Above this many occupied cells (noise, synthetic pictures) neighbouring
+// cells are merged in eights, which bounds the work of the later steps.
+constexpr size_t kMostPoints = size_t{1} << 18;
+
+// Pixels of a cell and how many of them have each component odd: with the
+// cell's position that gives the exact sum of its colours.
+struct FineCell {
+    uint32_t count;
+    uint32_t odd[3];
+};
+
+struct Gathered {
+    std::vector<Point> points;
+    std::vector<RGBQUAD> distinct; // filled when there are no more than wanted
+};
+
+Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
+    std::vector<FineCell> cells(kFineCells);
+    // Distinct colours are told apart in a bit per colour until there are
+    // more than wanted.
+    std::vector<uint64_t> seen(size_t{1} << 18);
+    int distinct = 0;
+    bool tracking = true;
+    // Counts stay within 32 bits: only a picture of 2^32 pixels (the largest
+    // size allowed) takes every other row.
+    const uint64_t pixels = uint64_t(source.Width()) * uint64_t(source.Height());
+    const int rowStep = pixels > UINT32_MAX ? 2 : 1;
+    for (int y = 0; y < source.Height(); y += rowStep) {
+        const uint8_t* p = source.Row(y);
+        for (int x = 0; x < source.Width(); ++x, p += 3) {
+            if (skip != nullptr && p[0] == skip->rgbBlue && p[1] == skip->rgbGreen &&
+                p[2] == skip->rgbRed) {
+                continue;
+            }
+            if (tracking) {
+                const uint32_t colour = p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+                uint64_t& word = seen[colour >> 6];
+                const uint64_t bit = uint64_t{1} << (colour & 63);
+                if ((word & bit) == 0) {
+                    word |= bit;
+                    tracking = ++distinct <= wanted;
+                }
+            }
+            FineCell& cell =
+                cells[(size_t{p[0]} >> 1) << 14 | (size_t{p[1]} >> 1) << 7 | p[2] >> 1];
+            ++cell.count;
+            cell.odd[0] += p[0] & 1u;
+            cell.odd[1] += p[1] & 1u;
+            cell.odd[2] += p[2] & 1u;
+        }
+    }
+
+    Gathered gathered;
+    if (tracking) {
+        for (size_t w = 0; w < seen.size(); ++w) {
+            for (uint64_t word = seen[w]; word != 0; word &= word - 1) {
+                const auto colour = static_cast<uint32_t>(64 * w + std::countr_zero(word));
+                gathered.distinct.push_back(RGBQUAD{static_cast<uint8_t>(colour),
+                                                    static_cast<uint8_t>(colour >> 8),
+                                                    static_cast<uint8_t>(colour >> 16), 0});
+            }
+        }
+        return gathered;
+    }
+
+    const size_t occupied = static_cast<size_t>(
+        std::count_if(cells.begin(), cells.end(), [](const FineCell& c) { return c.count != 0; }));
+    if (occupied <= kMostPoints) {
+        gathered.points.reserve(occupied);
+        for (size_t i = 0; i < kFineCells; ++i) {
+            const FineCell& cell = cells[i];
+            if (cell.count == 0) {
+                continue;
+            }
+            const size_t at[3] = {i >> 14, (i >> 7) & 127, i & 127};
+            Point point{};
+            point.weight = static_cast<float>(cell.count);
+            for (int c = 0; c < 3; ++c) {
+                point.c[c] = static_cast<float>(2.0 * static_cast<double>(at[c]) +
+                                                static_cast<double>(cell.odd[c]) / cell.count);
+            }
+            gathered.points.push_back(point);
+        }
+        return gathered;
+    }
+    // Merged in eights: cells of 4 x 4 x 4 levels.
+    constexpr size_t kCoarseSide = kFineSide / 2;
+    struct CoarseCell {
+        uint64_t count;
+        uint64_t sum[3];
+    };
+    std::vector<CoarseCell> coarse(kCoarseSide * kCoarseSide * kCoarseSide);
+    for (size_t i = 0; i < kFineCells; ++i) {
+        const FineCell& cell = cells[i];
+        if (cell.count == 0) {
+            continue;
+        }
+        const size_t at[3] = {i >> 14, (i >> 7) & 127, i & 127};
+        CoarseCell& into = coarse[(at[0] >> 1) << 12 | (at[1] >> 1) << 6 | at[2] >> 1];
+        into.count += cell.count;
+        for (int c = 0; c < 3; ++c) {
+            into.sum[c] += 2 * at[c] * cell.count + cell.odd[c];
+        }
+    }
+    for (const CoarseCell& cell : coarse) {
+        if (cell.count == 0) {
+            continue;
+        }
+        Point point{};
+        point.weight = static_cast<float>(cell.count);
+        for (int c = 0; c < 3; ++c) {
+            point.c[c] = static_cast<float>(static_cast<double>(cell.sum[c]) /
+                                            static_cast<double>(cell.count));
+        }
+        gathered.points.push_back(point);
+    }
+    return gathered;
+}
+
+// ------------------------------------------------------------- splitting
+
+// A run of points [begin, end) and the split of it that lowers the squared
+// error most: points whose level on axis is at most cut go first.
+struct Box {
+    size_t begin, end;
+    Moments moments;
+    double gain = 0;
+    int axis = -1;
+    int cut = 0;
+};
+
+int Level(float value) {
+    return std::clamp(static_cast<int>(value), 0, 255);
+}
+
+void PlanSplit(const std::vector<Point>& points, Box& box) {
+    box.axis = -1;
+    box.gain = 0;
+    if (box.end - box.begin < 2) {
+        return;
+    }
+    const double whole = box.moments.Error();
+    std::vector<Moments> levels(256);
+    for (int axis = 0; axis < 3; ++axis) {
+        std::fill(levels.begin(), levels.end(), Moments{});
+        for (size_t i = box.begin; i < box.end; ++i) {
+            levels[static_cast<size_t>(Level(points[i].c[axis]))].Add(points[i]);
+        }
+        Moments first;
+        for (int cut = 0; cut < 255; ++cut) {
+            first.Add(levels[static_cast<size_t>(cut)]);
+            if (first.points == 0) {
+                continue;
+            }
+            if (first.points == box.moments.points) {
+                break;
+            }
+            const double gain = whole - first.Error() - box.moments.Minus(first).Error();
+            if (box.axis < 0 || gain > box.gain) {
+                box.gain = gain;
+                box.axis = axis;
+                box.cut = cut;
+            }
+        }
+    }
+}
+
+Moments MomentsOf(const std::vector<Point>& points, size_t begin, size_t end) {
+    Moments moments;
+    for (size_t i = begin; i < end; ++i) {
+        moments.Add(points[i]);
+    }
+    return moments;
+}
+
+// Splits the points greedily into at most wanted boxes, reordering them.
+std::vector<Box> SplitBoxes(std::vector<Point>& points, int wanted) {
+    std::vector<Box> boxes;
+    boxes.push_back(Box{0, points.size(), MomentsOf(points, 0, points.size())});
+    PlanSplit(points, boxes.back());
+    while (boxes.size() < static_cast<size_t>(wanted)) {
+        Box* picked = nullptr;
+        for (Box& box : boxes) {
+            if (box.axis >= 0 && (picked == nullptr || box.gain > picked->gain)) {
+                picked = &box;
+            }
+        }
+        if (picked == nullptr) {
+            break;
+        }
+        const int axis = picked->axis, cut = picked->cut;
+        const auto middle =
+            std::partition(points.begin() + static_cast<std::ptrdiff_t>(picked->begin),
+                           points.begin() + static_cast<std::ptrdiff_t>(picked->end),
+                           [&](const Point& p) { return Level(p.c[axis]) <= cut; });
+        const auto split = static_cast<size_t>(middle - points.begin());
+        Box second{split, picked->end, MomentsOf(points, split, picked->end)};
+        picked->end = split;
+        picked->moments = MomentsOf(points, picked->begin, split);
+        PlanSplit(points, *picked);
+        PlanSplit(points, second);
+        boxes.push_back(second);
+    }
+    return boxes;
+}
+
+// ------------------------------------------------------------- Lloyd steps
+
+struct Centre {
+    float c[3];
+};
+
+float SquaredDistance(const float* a, const float* b) {
+    const float d0 = a[0] - b[0], d1 = a[1] - b[1], d2 = a[2] - b[2];
+    return d0 * d0 + d1 * d1 + d2 * d2;
+}
+
+// The nearest centre of a point. Centres are kept sorted by green: the walk
+// outwards from the point's green stops where green alone is too far. The
+// previous answer starts the walk's bound, and is kept at once when the point
+// lies within half the distance to that centre's nearest neighbour.
+class CentreSearch {
+  public:
+    explicit CentreSearch(const std::vector<Centre>& centres)
+        : centres(centres), order(centres.size()), sorted(centres.size()),
+          alone(centres.size(), std::numeric_limits<float>::max()) {
+        for (size_t i = 0; i < order.size(); ++i) {
+            order[i] = static_cast<int>(i);
+        }
+        std::sort(order.begin(), order.end(),
+                  [&](int a, int b) { return centres[a].c[1] < centres[b].c[1]; });
+        for (size_t k = 0; k < order.size(); ++k) {
+            sorted[k] = centres[static_cast<size_t>(order[k])];
+        }
+        for (size_t a = 0; a < centres.size(); ++a) {
+            for (size_t b = a + 1; b < centres.size(); ++b) {
+                const float d = SquaredDistance(centres[a].c, centres[b].c) / 4;
+                alone[a] = std::min(alone[a], d);
+                alone[b] = std::min(alone[b], d);
+            }
+        }
+    }
+
+    int Find(const Point& point, int previous, float& distance) const {
+        int best = previous;
+        float bestDistance = SquaredDistance(point.c, centres[static_cast<size_t>(best)].c);
+        if (bestDistance <= alone[static_cast<size_t>(best)]) {
+            distance = bestDistance;
+            return best;
+        }
+        const int count = static_cast<int>(sorted.size());
+        const float green = point.c[1];
+        int up =
+            static_cast<int>(std::lower_bound(sorted.begin(), sorted.end(), green,
+                                              [](const Centre& c, float g) { return c.c[1] < g; }) -
+                             sorted.begin());
+        int down = up - 1;
+        while (up < count || down >= 0) {
+            if (up < count) {
+                const float dg = sorted[static_cast<size_t>(up)].c[1] - green;
+                if (dg * dg >= bestDistance) {
+                    up = count;
+                } else {
+                    const float d = SquaredDistance(point.c, sorted[static_cast<size_t>(up)].c);
+                    if (d < bestDistance) {
+                        bestDistance = d;
+                        best = order[static_cast<size_t>(up)];
+                    }
+                    ++up;
+                }
+            }
+            if (down >= 0) {
+                const float dg = green - sorted[static_cast<size_t>(down)].c[1];
+                if (dg * dg >= bestDistance) {
+                    down = -1;
+                } else {
+                    const float d = SquaredDistance(point.c, sorted[static_cast<size_t>(down)].c);
+                    if (d < bestDistance) {
+                        bestDistance = d;
+                        best = order[static_cast<size_t>(down)];
+                    }
+                    --down;
+                }
+            }
+        }
+        distance = bestDistance;
+        return best;
+    }
+
+  private:
+    const std::vector<Centre>& centres;
+    std::vector<int> order;
+    std::vector<Centre> sorted;
+    std::vector<float> alone; // a quarter of the squared distance to the nearest other centre
+};
+
+uint8_t Rounded(float value) {
+    return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+}
+
+uint32_t PackedOf(const Centre& centre) {
+    return Rounded(centre.c[0]) | uint32_t{Rounded(centre.c[1])} << 8 |
+           uint32_t{Rounded(centre.c[2])} << 16;
+}
+
+constexpr int kMostSteps = 24;
+// Steps stop once they lower the error by less than this share.
+constexpr double kSettled = 1e-4;
+
+void Refine(const std::vector<Point>& points, std::vector<Centre>& centres,
+            std::vector<int>& nearest) {
+    const size_t count = centres.size();
+    std::vector<double> sums(4 * count);
+    std::vector<float> errors(points.size());
+    std::vector<uint32_t> packed(count);
+    double previousError = std::numeric_limits<double>::max();
+    for (int step = 0; step < kMostSteps; ++step) {
+        const CentreSearch search(centres);
+        std::fill(sums.begin(), sums.end(), 0.0);
+        double error = 0;
+        for (size_t i = 0; i < points.size(); ++i) {
+            const Point& point = points[i];
+            float distance = 0;
+            const int best = search.Find(point, nearest[i], distance);
+            nearest[i] = best;
+            errors[i] = point.weight * distance;
+            error += errors[i];
+            double* sum = &sums[4 * static_cast<size_t>(best)];
+            sum[0] += double{point.weight} * point.c[0];
+            sum[1] += double{point.weight} * point.c[1];
+            sum[2] += double{point.weight} * point.c[2];
+            sum[3] += point.weight;
+        }
+        // Entries that hold no colour, or that would round onto an earlier
+        // entry, are wasted: they move to the worst represented colours.
+        std::vector<size_t> wasted;
+        for (size_t k = 0; k < count; ++k) {
+            const double* sum = &sums[4 * k];
+            if (sum[3] > 0) {
+                for (int c = 0; c < 3; ++c) {
+                    centres[k].c[c] = static_cast<float>(sum[c] / sum[3]);
+                }
+            } else {
+                wasted.push_back(k);
+            }
+            packed[k] = PackedOf(centres[k]);
+        }
+        {
+            std::vector<size_t> byColour;
+            for (size_t k = 0; k < count; ++k) {
+                if (sums[4 * k + 3] > 0) {
+                    byColour.push_back(k);
+                }
+            }
+            std::stable_sort(byColour.begin(), byColour.end(),
+                             [&](size_t a, size_t b) { return packed[a] < packed[b]; });
+            for (size_t k = 1; k < byColour.size(); ++k) {
+                if (packed[byColour[k]] == packed[byColour[k - 1]]) {
+                    wasted.push_back(byColour[k]);
+                }
+            }
+        }
+        const bool settled = previousError - error < kSettled * error;
+        previousError = error;
+        if (wasted.empty()) {
+            if (settled) {
+                break;
+            }
+            continue;
+        }
+        std::vector<size_t> worst(points.size());
+        for (size_t i = 0; i < worst.size(); ++i) {
+            worst[i] = i;
+        }
+        const size_t moved = std::min(wasted.size(), worst.size());
+        std::partial_sort(worst.begin(), worst.begin() + static_cast<std::ptrdiff_t>(moved),
+                          worst.end(), [&](size_t a, size_t b) {
+                              return errors[a] > errors[b] || (errors[a] == errors[b] && a < b);
+                          });
+        for (size_t k = 0; k < moved; ++k) {
+            if (errors[worst[k]] <= 0) {
+                break; // every colour is already exact
+            }
+            const Point& point = points[worst[k]];
+            Centre& centre = centres[wasted[k]];
+            for (int c = 0; c < 3; ++c) {
+                centre.c[c] = point.c[c];
+            }
+            errors[worst[k]] = 0;
+        }
+    }
+}
+
+} // namespace
+
+int BuildQualityPalette(const CVImage& source, const RGBQUAD* skip, int wanted, RGBQUAD* palette) {
+    wanted = std::clamp(wanted, 1, 256);
+    Gathered gathered = Gather(source, skip, wanted);
+    if (gathered.points.empty()) {
+        if (gathered.distinct.empty()) {
+            palette[0] = RGBQUAD{0, 0, 0, 0};
+            return 1;
+        }
+        std::copy(gathered.distinct.begin(), gathered.distinct.end(), palette);
+        return static_cast<int>(gathered.distinct.size());
+    }
+    std::vector<Point>& points = gathered.points;
+    const std::vector<Box> boxes = SplitBoxes(points, wanted);
+    std::vector<Centre> centres(boxes.size());
+    std::vector<int> nearest(points.size());
+    for (size_t k = 0; k < boxes.size(); ++k) {
+        const Moments& m = boxes[k].moments;
+        for (int c = 0; c < 3; ++c) {
+            centres[k].c[c] = static_cast<float>(m.sum[c] / m.weight);
+        }
+        for (size_t i = boxes[k].begin; i < boxes[k].end; ++i) {
+            nearest[i] = static_cast<int>(k);
+        }
+    }
+    Refine(points, centres, nearest);
+    for (size_t k = 0; k < centres.size(); ++k) {
+        palette[k] = RGBQUAD{Rounded(centres[k].c[0]), Rounded(centres[k].c[1]),
+                             Rounded(centres[k].c[2]), 0};
+    }
+    return static_cast<int>(centres.size());
+}
+
+} // namespace pixmill::cedarcol
