@@ -21,13 +21,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <set>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <vector>
 
 using namespace pixmill;
@@ -93,11 +95,16 @@ double Mse(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
 }
 
 size_t DistinctColours(const std::vector<uint8_t>& rgb) {
-    std::set<uint32_t> colours;
+    std::vector<bool> seen(size_t{1} << 24);
+    size_t count = 0;
     for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
-        colours.insert(uint32_t{rgb[i]} << 16 | uint32_t{rgb[i + 1]} << 8 | rgb[i + 2]);
+        const uint32_t colour = uint32_t{rgb[i]} << 16 | uint32_t{rgb[i + 1]} << 8 | rgb[i + 2];
+        if (!seen[colour]) {
+            seen[colour] = true;
+            ++count;
+        }
     }
-    return colours.size();
+    return count;
 }
 
 // The reduced image's colours, top-down RGB.
@@ -116,17 +123,55 @@ std::vector<uint8_t> ColoursOf(const CVImage& image) {
     return rgb;
 }
 
-double RunCommand(const std::string& command) {
+// Processor time of this process, in milliseconds.
+double OwnCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// Processor time (user and system) of the waited-for children, in milliseconds.
+double ChildrenCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// Wall and processor time of one run; the best of several runs is kept.
+struct Timing {
+    double ms = 1e30;
+    double cpuMs = 1e30;
+    void Keep(double wall, double cpu) {
+        ms = std::min(ms, wall);
+        cpuMs = std::min(cpuMs, cpu);
+    }
+};
+
+double RunCommand(const std::string& command, Timing* timing = nullptr) {
+    const double cpuBefore = ChildrenCpuMs();
     const auto start = Clock::now();
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "failed: %s\n", command.c_str());
         std::exit(1);
     }
-    return Milliseconds(start, Clock::now());
+    const double wall = Milliseconds(start, Clock::now());
+    if (timing != nullptr) {
+        timing->Keep(wall, ChildrenCpuMs() - cpuBefore);
+    }
+    return wall;
+}
+
+std::string InBrackets(double ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "(%.0f)", ms);
+    return text;
 }
 
 struct Result {
-    double ms = 1e30;
+    Timing time;
     double mse = -1;
     size_t colours = 0;
 };
@@ -251,18 +296,18 @@ int main(int argc, char** argv) {
                 Result& result = highQuality ? row.ours : row.cut;
                 for (int run = 0; run < runs; ++run) {
                     const auto start = Clock::now();
+                    const double cpuStart = OwnCpuMs();
                     try {
                         ConvertColors(&host, source, reduced, nullptr, params);
                     } catch (CQorelError& e) {
                         std::fprintf(stderr, "conversion failed: %s\n", e.Report(false));
                         return 1;
                     }
-                    result.ms = std::min(result.ms, Milliseconds(start, Clock::now()));
+                    result.time.Keep(Milliseconds(start, Clock::now()), OwnCpuMs() - cpuStart);
                     // The other programs run between our runs.
                     if (highQuality) {
                         for (Reference& reference : row.references) {
-                            reference.result.ms =
-                                std::min(reference.result.ms, RunCommand(reference.command));
+                            RunCommand(reference.command, &reference.result.time);
                         }
                     }
                 }
@@ -273,18 +318,19 @@ int main(int argc, char** argv) {
                 const std::vector<uint8_t> colours = ColoursOf(reduced);
                 result.mse = Mse(original, colours);
                 result.colours = DistinctColours(colours);
-                std::printf("  pixmill %s%s: %8.1f ms  %6.1f MP/s  MSE %.3f  %zu colours  "
-                            "result hash %016llx\n",
+                std::printf("  pixmill %s%s: %8.1f ms (%.1f ms CPU)  %6.1f MP/s  MSE %.3f  %zu "
+                            "colours  result hash %016llx\n",
                             highQuality ? "high quality" : "median cut",
-                            dithered ? ", dithered" : "", result.ms,
-                            megapixels / (result.ms / 1000), result.mse, result.colours,
+                            dithered ? ", dithered" : "", result.time.ms, result.time.cpuMs,
+                            megapixels / (result.time.ms / 1000), result.mse, result.colours,
                             static_cast<unsigned long long>(hash));
             }
             for (Reference& reference : row.references) {
                 ReadBack(reference, ppmOut, original, width, height);
-                std::printf("  %s%s: %8.1f ms  MSE %.3f  %zu colours\n", reference.name.c_str(),
-                            dithered ? ", dithered" : "", reference.result.ms, reference.result.mse,
-                            reference.result.colours);
+                std::printf("  %s%s: %8.1f ms (%.1f ms CPU)  MSE %.3f  %zu colours\n",
+                            reference.name.c_str(), dithered ? ", dithered" : "",
+                            reference.result.time.ms, reference.result.time.cpuMs,
+                            reference.result.mse, reference.result.colours);
             }
             table.push_back(row);
         }
@@ -303,10 +349,10 @@ int main(int argc, char** argv) {
     std::printf(" %8s %8s", "ms cut", "ms HQ");
     if (!table.empty()) {
         for (const Reference& reference : table.front().references) {
-            std::printf(" %11.11s %7s", ("ms " + reference.name).c_str(), "÷ HQ");
+            std::printf(" %11.11s %6s", ("ms " + reference.name).c_str(), "÷ HQ");
         }
     }
-    std::printf("\n");
+    std::printf("   (ms: best wall time; CPU time in brackets)\n");
     for (const Row& row : table) {
         const size_t slash = row.picture.find_last_of('/');
         std::printf("%-28.28s %-9s %9.3f %9.3f",
@@ -315,9 +361,20 @@ int main(int argc, char** argv) {
         for (const Reference& reference : row.references) {
             std::printf(" %11.3f", reference.result.mse);
         }
-        std::printf(" %8.0f %8.0f", row.cut.ms, row.ours.ms);
+        std::printf(" %8.0f %8.0f", row.cut.time.ms, row.ours.time.ms);
         for (const Reference& reference : row.references) {
-            std::printf(" %11.0f %6.1fx", reference.result.ms, reference.result.ms / row.ours.ms);
+            std::printf(" %11.0f %5.1fx", reference.result.time.ms,
+                        reference.result.time.ms / row.ours.time.ms);
+        }
+        std::printf("\n%-28s %-9s %9s %9s", "", "", "", "");
+        for (size_t k = 0; k < row.references.size(); ++k) {
+            std::printf(" %11s", "");
+        }
+        std::printf(" %8s %8s", InBrackets(row.cut.time.cpuMs).c_str(),
+                    InBrackets(row.ours.time.cpuMs).c_str());
+        for (const Reference& reference : row.references) {
+            std::printf(" %11s %5.1fx", InBrackets(reference.result.time.cpuMs).c_str(),
+                        reference.result.time.cpuMs / row.ours.time.cpuMs);
         }
         std::printf("\n");
     }

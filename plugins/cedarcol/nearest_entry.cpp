@@ -93,13 +93,23 @@ uint32_t NearestEntry::Candidates(uint8_t blue, uint8_t green, uint8_t red) {
     }
     const uint32_t from = blockAt[block];
     const size_t fromCount = blockLists[from] == 0 ? 256 : blockLists[from];
-    cellAt[cell] = static_cast<uint32_t>(lists.size());
+    const auto at = static_cast<uint32_t>(lists.size());
     BuildList(cell, kCellBits, &blockLists[from + 1], fromCount, lists);
+    if (lists[at] == 1) {
+        // Most cells have one candidate: it is kept in place of the list.
+        cellAt[cell] = kSingle | lists[at + 1];
+        lists.resize(at);
+    } else {
+        cellAt[cell] = at;
+    }
     return cellAt[cell];
 }
 
 int NearestEntry::Find(uint8_t blue, uint8_t green, uint8_t red) {
     const uint32_t at = Candidates(blue, green, red);
+    if ((at & kSingle) != 0) {
+        return static_cast<int>(at & 0xFF);
+    }
     // A list never is empty: the entry that sets the bound is on it. Its
     // count byte wraps to 0 only when all 256 entries are.
     const int count = lists[at] == 0 ? 256 : lists[at];

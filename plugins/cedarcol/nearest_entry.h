@@ -28,6 +28,7 @@ class NearestEntry {
 
   private:
     static constexpr uint32_t kUnknown = UINT32_MAX;
+    static constexpr uint32_t kSingle = uint32_t{1} << 30; // with the one candidate's index
     // Where the list of the colour's cell starts in lists, built when first
     // asked for.
     uint32_t Candidates(uint8_t blue, uint8_t green, uint8_t red);
@@ -43,7 +44,8 @@ class NearestEntry {
     std::vector<uint8_t> everyEntry; // 0, 1, ... count - 1
     // Per cell [blue >> 1][green >> 1][red >> 1]: where its list starts in
     // lists (a count, 0 for all 256, then the entry indices in ascending
-    // order); the same per block [blue >> 3][green >> 3][red >> 3].
+    // order), or kSingle with the index when there is one candidate; lists
+    // alone per block [blue >> 3][green >> 3][red >> 3].
     std::vector<uint32_t> cellAt;
     std::vector<uint8_t> lists;
     std::vector<uint32_t> blockAt;

@@ -283,83 +283,62 @@ float SquaredDistance(const float* a, const float* b) {
     return d0 * d0 + d1 * d1 + d2 * d2;
 }
 
-// The nearest centre of a point. Centres are kept sorted by green: the walk
-// outwards from the point's green stops where green alone is too far. The
-// previous answer starts the walk's bound, and is kept at once when the point
-// lies within half the distance to that centre's nearest neighbour.
+// The nearest centre of a point. Each centre keeps the others sorted by
+// their distance from it; a point starts at its previous centre c and walks
+// that list until a centre lies so far from c that, by the triangle
+// inequality, it cannot be nearer to the point than the best found.
 class CentreSearch {
   public:
     explicit CentreSearch(const std::vector<Centre>& centres)
-        : centres(centres), order(centres.size()), sorted(centres.size()),
-          alone(centres.size(), std::numeric_limits<float>::max()) {
-        for (size_t i = 0; i < order.size(); ++i) {
-            order[i] = static_cast<int>(i);
-        }
-        std::sort(order.begin(), order.end(),
-                  [&](int a, int b) { return centres[a].c[1] < centres[b].c[1]; });
-        for (size_t k = 0; k < order.size(); ++k) {
-            sorted[k] = centres[static_cast<size_t>(order[k])];
-        }
+        : centres(centres), others(centres.size() - 1), neighbours(centres.size() * others) {
+        std::vector<float> distances(centres.size() * centres.size());
         for (size_t a = 0; a < centres.size(); ++a) {
             for (size_t b = a + 1; b < centres.size(); ++b) {
-                const float d = SquaredDistance(centres[a].c, centres[b].c) / 4;
-                alone[a] = std::min(alone[a], d);
-                alone[b] = std::min(alone[b], d);
+                const float d = std::sqrt(SquaredDistance(centres[a].c, centres[b].c));
+                distances[a * centres.size() + b] = distances[b * centres.size() + a] = d;
             }
+        }
+        for (size_t a = 0; a < centres.size(); ++a) {
+            Neighbour* list = &neighbours[a * others];
+            for (size_t b = 0, k = 0; b < centres.size(); ++b) {
+                if (b != a) {
+                    list[k++] = {distances[a * centres.size() + b], static_cast<int>(b)};
+                }
+            }
+            std::sort(list, list + others, [](const Neighbour& x, const Neighbour& y) {
+                return x.distance < y.distance || (x.distance == y.distance && x.index < y.index);
+            });
         }
     }
 
+    // The nearest centre, starting from previous; distance receives the
+    // squared distance to it.
     int Find(const Point& point, int previous, float& distance) const {
         int best = previous;
-        float bestDistance = SquaredDistance(point.c, centres[static_cast<size_t>(best)].c);
-        if (bestDistance <= alone[static_cast<size_t>(best)]) {
-            distance = bestDistance;
-            return best;
-        }
-        const int count = static_cast<int>(sorted.size());
-        const float green = point.c[1];
-        int up =
-            static_cast<int>(std::lower_bound(sorted.begin(), sorted.end(), green,
-                                              [](const Centre& c, float g) { return c.c[1] < g; }) -
-                             sorted.begin());
-        int down = up - 1;
-        while (up < count || down >= 0) {
-            if (up < count) {
-                const float dg = sorted[static_cast<size_t>(up)].c[1] - green;
-                if (dg * dg >= bestDistance) {
-                    up = count;
-                } else {
-                    const float d = SquaredDistance(point.c, sorted[static_cast<size_t>(up)].c);
-                    if (d < bestDistance) {
-                        bestDistance = d;
-                        best = order[static_cast<size_t>(up)];
-                    }
-                    ++up;
-                }
-            }
-            if (down >= 0) {
-                const float dg = green - sorted[static_cast<size_t>(down)].c[1];
-                if (dg * dg >= bestDistance) {
-                    down = -1;
-                } else {
-                    const float d = SquaredDistance(point.c, sorted[static_cast<size_t>(down)].c);
-                    if (d < bestDistance) {
-                        bestDistance = d;
-                        best = order[static_cast<size_t>(down)];
-                    }
-                    --down;
-                }
+        float bestSquared = SquaredDistance(point.c, centres[static_cast<size_t>(previous)].c);
+        const float own = std::sqrt(bestSquared);
+        float reach = 2 * own; // own + distance to the best so far
+        const Neighbour* list = &neighbours[static_cast<size_t>(previous) * others];
+        for (size_t k = 0; k < others && list[k].distance < reach; ++k) {
+            const float d = SquaredDistance(point.c, centres[static_cast<size_t>(list[k].index)].c);
+            if (d < bestSquared) {
+                bestSquared = d;
+                best = list[k].index;
+                reach = own + std::sqrt(d);
             }
         }
-        distance = bestDistance;
+        distance = bestSquared;
         return best;
     }
 
   private:
+    struct Neighbour {
+        float distance;
+        int index;
+    };
     const std::vector<Centre>& centres;
-    std::vector<int> order;
-    std::vector<Centre> sorted;
-    std::vector<float> alone; // a quarter of the squared distance to the nearest other centre
+    size_t others;
+    std::vector<Neighbour> neighbours; // per centre, the others nearest first
 };
 
 uint8_t Rounded(float value) {
@@ -371,15 +350,46 @@ uint32_t PackedOf(const Centre& centre) {
            uint32_t{Rounded(centre.c[2])} << 16;
 }
 
+// Moves the wasted centres onto the colours with the largest share of the
+// error (pixels times squared distance from their centre in before), one
+// colour each; colours already exact stay unclaimed.
+void MoveToWorst(const std::vector<Point>& points, const std::vector<Centre>& before,
+                 const std::vector<int>& nearest, const std::vector<size_t>& wasted,
+                 std::vector<Centre>& centres) {
+    std::vector<float> errors(points.size());
+    std::vector<size_t> worst(points.size());
+    for (size_t i = 0; i < points.size(); ++i) {
+        errors[i] = points[i].weight *
+                    SquaredDistance(points[i].c, before[static_cast<size_t>(nearest[i])].c);
+        worst[i] = i;
+    }
+    const size_t claimed = std::min(wasted.size(), worst.size());
+    std::partial_sort(worst.begin(), worst.begin() + static_cast<std::ptrdiff_t>(claimed),
+                      worst.end(), [&](size_t a, size_t b) {
+                          return errors[a] > errors[b] || (errors[a] == errors[b] && a < b);
+                      });
+    for (size_t k = 0; k < claimed && errors[worst[k]] > 0; ++k) {
+        const Point& point = points[worst[k]];
+        for (int c = 0; c < 3; ++c) {
+            centres[wasted[k]].c[c] = point.c[c];
+        }
+    }
+}
+
 constexpr int kMostSteps = 24;
 // Steps stop once they lower the error by less than this share.
 constexpr double kSettled = 1e-4;
 
+// Lloyd steps: every point goes to its nearest centre, every centre to the
+// mean of its points.
 void Refine(const std::vector<Point>& points, std::vector<Centre>& centres,
             std::vector<int>& nearest) {
     const size_t count = centres.size();
+    if (count < 2) {
+        return; // the box mean is the answer already
+    }
     std::vector<double> sums(4 * count);
-    std::vector<float> errors(points.size());
+    std::vector<Centre> before(count);
     std::vector<uint32_t> packed(count);
     double previousError = std::numeric_limits<double>::max();
     for (int step = 0; step < kMostSteps; ++step) {
@@ -391,71 +401,43 @@ void Refine(const std::vector<Point>& points, std::vector<Centre>& centres,
             float distance = 0;
             const int best = search.Find(point, nearest[i], distance);
             nearest[i] = best;
-            errors[i] = point.weight * distance;
-            error += errors[i];
+            error += double{point.weight} * distance;
             double* sum = &sums[4 * static_cast<size_t>(best)];
             sum[0] += double{point.weight} * point.c[0];
             sum[1] += double{point.weight} * point.c[1];
             sum[2] += double{point.weight} * point.c[2];
             sum[3] += point.weight;
         }
-        // Entries that hold no colour, or that would round onto an earlier
+        before = centres;
+        // Entries that hold no colour, or that would round onto another
         // entry, are wasted: they move to the worst represented colours.
         std::vector<size_t> wasted;
+        std::vector<size_t> held;
         for (size_t k = 0; k < count; ++k) {
             const double* sum = &sums[4 * k];
             if (sum[3] > 0) {
                 for (int c = 0; c < 3; ++c) {
                     centres[k].c[c] = static_cast<float>(sum[c] / sum[3]);
                 }
+                packed[k] = PackedOf(centres[k]);
+                held.push_back(k);
             } else {
                 wasted.push_back(k);
             }
-            packed[k] = PackedOf(centres[k]);
         }
-        {
-            std::vector<size_t> byColour;
-            for (size_t k = 0; k < count; ++k) {
-                if (sums[4 * k + 3] > 0) {
-                    byColour.push_back(k);
-                }
-            }
-            std::stable_sort(byColour.begin(), byColour.end(),
-                             [&](size_t a, size_t b) { return packed[a] < packed[b]; });
-            for (size_t k = 1; k < byColour.size(); ++k) {
-                if (packed[byColour[k]] == packed[byColour[k - 1]]) {
-                    wasted.push_back(byColour[k]);
-                }
+        std::stable_sort(held.begin(), held.end(),
+                         [&](size_t a, size_t b) { return packed[a] < packed[b]; });
+        for (size_t k = 1; k < held.size(); ++k) {
+            if (packed[held[k]] == packed[held[k - 1]]) {
+                wasted.push_back(held[k]);
             }
         }
-        const bool settled = previousError - error < kSettled * error;
+        if (!wasted.empty()) {
+            MoveToWorst(points, before, nearest, wasted, centres);
+        } else if (previousError - error < kSettled * error) {
+            break;
+        }
         previousError = error;
-        if (wasted.empty()) {
-            if (settled) {
-                break;
-            }
-            continue;
-        }
-        std::vector<size_t> worst(points.size());
-        for (size_t i = 0; i < worst.size(); ++i) {
-            worst[i] = i;
-        }
-        const size_t moved = std::min(wasted.size(), worst.size());
-        std::partial_sort(worst.begin(), worst.begin() + static_cast<std::ptrdiff_t>(moved),
-                          worst.end(), [&](size_t a, size_t b) {
-                              return errors[a] > errors[b] || (errors[a] == errors[b] && a < b);
-                          });
-        for (size_t k = 0; k < moved; ++k) {
-            if (errors[worst[k]] <= 0) {
-                break; // every colour is already exact
-            }
-            const Point& point = points[worst[k]];
-            Centre& centre = centres[wasted[k]];
-            for (int c = 0; c < 3; ++c) {
-                centre.c[c] = point.c[c];
-            }
-            errors[worst[k]] = 0;
-        }
     }
 }
 
