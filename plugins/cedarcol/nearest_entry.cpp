@@ -8,10 +8,10 @@ namespace pixmill::cedarcol {
 
 namespace {
 
-// Cells of 2 x 2 x 2 colours get their lists from those of blocks of
+// Cells of 2 x 2 x 2 colours get their candidates from those of blocks of
 // 8 x 8 x 8 colours: an entry that can be nearest somewhere in a cell can
 // be nearest somewhere in its block, so only the block's entries are tried.
-constexpr int kCellBits = 1;
+constexpr int kCellBits = 1; // Find picks a cell's answer by the lowest bits
 constexpr int kBlockBits = 3;
 
 size_t CellsOf(int bits) {
@@ -48,91 +48,90 @@ int NearestEntry::Distance(uint8_t blue, uint8_t green, uint8_t red, int index) 
     return db * db + dg * dg + dr * dr;
 }
 
-void NearestEntry::BuildList(size_t cell, int bits, const uint8_t* from, size_t fromCount,
-                             std::vector<uint8_t>& into) const {
+size_t NearestEntry::Candidates(int lb, int lg, int lr, int bits, const uint8_t* from,
+                                size_t fromCount, std::vector<uint8_t>& into) const {
     const int side = 1 << bits;
-    const size_t perSide = size_t{256} >> bits;
-    const int lb = static_cast<int>(cell / perSide / perSide) * side;
-    const int lg = static_cast<int>(cell / perSide % perSide) * side;
-    const int lr = static_cast<int>(cell % perSide) * side;
     const int hb = lb + side - 1, hg = lg + side - 1, hr = lr + side - 1;
-    // Every colour of the cell is at most `bound` from some entry, so only
-    // entries whose nearest point of the cell is within it can be nearest
-    // anywhere in the cell (ties included).
+    // Every colour of the cube is at most `bound` from some entry, so only
+    // entries whose nearest point of the cube is within it can be nearest
+    // anywhere in the cube (ties included).
     int bound = INT_MAX;
     for (size_t k = 0; k < fromCount; ++k) {
         const Entry& e = entries[from[k]];
         bound = std::min(bound, Greatest(e.blue, lb, hb) + Greatest(e.green, lg, hg) +
                                     Greatest(e.red, lr, hr));
     }
-    const size_t at = into.size();
-    into.push_back(0);
+    size_t count = 0;
     for (size_t k = 0; k < fromCount; ++k) {
         const Entry& e = entries[from[k]];
         if (Least(e.blue, lb, hb) + Least(e.green, lg, hg) + Least(e.red, lr, hr) <= bound) {
             into.push_back(from[k]);
-            ++into[at];
+            ++count;
         }
     }
+    return count;
 }
 
-uint32_t NearestEntry::Candidates(uint8_t blue, uint8_t green, uint8_t red) {
+uint32_t NearestEntry::AnswersOf(uint8_t blue, uint8_t green, uint8_t red) {
     const size_t cell = ((size_t{blue} >> kCellBits) * (256 >> kCellBits) + (green >> kCellBits)) *
                             (256 >> kCellBits) +
                         (red >> kCellBits);
     if (cellAt[cell] != kUnknown) {
         return cellAt[cell];
     }
-    const size_t block =
-        ((size_t{blue} >> kBlockBits) * (256 >> kBlockBits) + (green >> kBlockBits)) *
-            (256 >> kBlockBits) +
-        (red >> kBlockBits);
+    const int kb = blue >> kBlockBits, kg = green >> kBlockBits, kr = red >> kBlockBits;
+    const size_t block = ((size_t{256} >> kBlockBits) * kb + kg) * (256 >> kBlockBits) + kr;
     if (blockAt[block] == kUnknown) {
-        blockAt[block] = static_cast<uint32_t>(blockLists.size());
-        BuildList(block, kBlockBits, everyEntry.data(), everyEntry.size(), blockLists);
+        const auto at = static_cast<uint32_t>(blockLists.size());
+        blockLists.push_back(0);
+        const size_t count =
+            Candidates(kb << kBlockBits, kg << kBlockBits, kr << kBlockBits, kBlockBits,
+                       everyEntry.data(), everyEntry.size(), blockLists);
+        blockLists[at] = static_cast<uint8_t>(count); // 256 wraps to 0
+        blockAt[block] = at;
     }
     const uint32_t from = blockAt[block];
     const size_t fromCount = blockLists[from] == 0 ? 256 : blockLists[from];
-    const auto at = static_cast<uint32_t>(lists.size());
-    BuildList(cell, kCellBits, &blockLists[from + 1], fromCount, lists);
-    if (lists[at] == 1) {
-        // Most cells have one candidate: it is kept in place of the list.
-        cellAt[cell] = kSingle | lists[at + 1];
-        lists.resize(at);
-    } else {
-        cellAt[cell] = at;
+    const int lo = ~((1 << kCellBits) - 1);
+    const int lb = blue & lo, lg = green & lo, lr = red & lo;
+    cellList.clear();
+    Candidates(lb, lg, lr, kCellBits, &blockLists[from + 1], fromCount, cellList);
+    if (cellList.size() == 1) {
+        cellAt[cell] = kSingle | cellList[0];
+        return cellAt[cell];
     }
-    return cellAt[cell];
+    // The eight colours of the cell, blue in the highest bit of the offset.
+    const auto at = static_cast<uint32_t>(answers.size());
+    for (int b = lb; b < lb + 2; ++b) {
+        for (int g = lg; g < lg + 2; ++g) {
+            for (int r = lr; r < lr + 2; ++r) {
+                // Ascending indices: only a strictly nearer entry replaces
+                // the best, so the lower index wins ties.
+                int best = cellList[0];
+                int bestDistance = Distance(static_cast<uint8_t>(b), static_cast<uint8_t>(g),
+                                            static_cast<uint8_t>(r), best);
+                for (size_t k = 1; k < cellList.size(); ++k) {
+                    const int d = Distance(static_cast<uint8_t>(b), static_cast<uint8_t>(g),
+                                           static_cast<uint8_t>(r), cellList[k]);
+                    if (d < bestDistance) {
+                        bestDistance = d;
+                        best = cellList[k];
+                    }
+                }
+                answers.push_back(static_cast<uint8_t>(best));
+            }
+        }
+    }
+    cellAt[cell] = at;
+    return at;
 }
 
 int NearestEntry::Find(uint8_t blue, uint8_t green, uint8_t red) {
-    const uint32_t at = Candidates(blue, green, red);
+    const uint32_t at = AnswersOf(blue, green, red);
     if ((at & kSingle) != 0) {
         return static_cast<int>(at & 0xFF);
     }
-    // A list never is empty: the entry that sets the bound is on it. Its
-    // count byte wraps to 0 only when all 256 entries are.
-    const int count = lists[at] == 0 ? 256 : lists[at];
-    const uint8_t* list = &lists[at + 1];
-    int best = list[0];
-    int bestDistance = Distance(blue, green, red, best);
-    for (int k = 1; k < count; ++k) {
-        // Ascending indices: only a strictly nearer entry replaces the best,
-        // so an entry whose green alone is as far can be passed over.
-        const Entry& e = entries[list[k]];
-        const int dg = green - e.green;
-        int d = dg * dg;
-        if (d >= bestDistance) {
-            continue;
-        }
-        const int db = blue - e.blue, dr = red - e.red;
-        d += db * db + dr * dr;
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = list[k];
-        }
-    }
-    return best;
+    return answers[at + ((blue & 1u) << 2 | (green & 1u) << 1 | (red & 1u))];
 }
 
 } // namespace pixmill::cedarcol

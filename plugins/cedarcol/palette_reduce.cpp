@@ -424,8 +424,8 @@ void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable)
                     value[c] = std::clamp(p[c] + limit[(total + 8) >> 4] * strength / kFullStrength,
                                           0, 255);
                 }
-                if (strength == 0) {
-                    index = own;
+                if (own >= 0 && value[0] == p[0] && value[1] == p[1] && value[2] == p[2]) {
+                    index = own; // high quality, and nothing diffused into this pixel
                 } else {
                     index = m.Nearest(value[0], value[1], value[2]);
                 }
