@@ -28,8 +28,8 @@ const SettingsField kMappingFields[] = {
     {"tolerance", offsetof(ColorMapping, tolerance), FieldType::I32, 0, kMaxTolerance,
      kDefaultTolerance, "adaptive palettes: entries this close to a web colour become it"},
     {"highQuality", offsetof(ColorMapping, highQuality), FieldType::I32, 0, 1, 0,
-     "adaptive palettes: 1 refines the median cut's colours towards the picture's "
-     "(closer colours, a few times slower)"},
+     "adaptive palettes: 1 chooses the colours by a finer search (closer colours, a few "
+     "times slower; a picture with no more colours than the palette keeps them)"},
 };
 } // namespace
 

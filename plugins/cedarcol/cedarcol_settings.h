@@ -25,7 +25,7 @@ struct QorelColorInfo {
 struct ColorMapping {
     int32_t ditherLevel; // 0 (none) .. 10
     int32_t tolerance;   // 0..25
-    int32_t highQuality; // 1: adaptive palettes refined after the median cut
+    int32_t highQuality; // 1: adaptive palettes by the finer, slower search
     int32_t reserved;
 };
 #pragma pack(pop)

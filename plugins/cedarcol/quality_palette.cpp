@@ -283,31 +283,38 @@ float SquaredDistance(const float* a, const float* b) {
     return d0 * d0 + d1 * d1 + d2 * d2;
 }
 
-// The nearest centre of a point. Each centre keeps the others sorted by
-// their distance from it; a point starts at its previous centre c and walks
-// that list until a centre lies so far from c that, by the triangle
-// inequality, it cannot be nearer to the point than the best found.
+// The nearest centre of a point. Each centre keeps its nearest others
+// sorted by distance; a point starts at its previous centre c and walks that
+// list until a centre lies so far from c that, by the triangle inequality, it
+// cannot be nearer to the point than the best found. A point that walks off
+// the end of the list is compared with every centre.
 class CentreSearch {
   public:
     explicit CentreSearch(const std::vector<Centre>& centres)
-        : centres(centres), others(centres.size() - 1), neighbours(centres.size() * others) {
-        std::vector<float> distances(centres.size() * centres.size());
-        for (size_t a = 0; a < centres.size(); ++a) {
-            for (size_t b = a + 1; b < centres.size(); ++b) {
+        : centres(centres), kept(std::min<size_t>(kKept, centres.size() - 1)),
+          neighbours(centres.size() * kept) {
+        const size_t count = centres.size();
+        std::vector<float> distances(count * count);
+        for (size_t a = 0; a < count; ++a) {
+            for (size_t b = a + 1; b < count; ++b) {
                 const float d = std::sqrt(SquaredDistance(centres[a].c, centres[b].c));
-                distances[a * centres.size() + b] = distances[b * centres.size() + a] = d;
+                distances[a * count + b] = distances[b * count + a] = d;
             }
         }
-        for (size_t a = 0; a < centres.size(); ++a) {
-            Neighbour* list = &neighbours[a * others];
-            for (size_t b = 0, k = 0; b < centres.size(); ++b) {
+        std::vector<Neighbour> others(count - 1);
+        for (size_t a = 0; a < count; ++a) {
+            for (size_t b = 0, k = 0; b < count; ++b) {
                 if (b != a) {
-                    list[k++] = {distances[a * centres.size() + b], static_cast<int>(b)};
+                    others[k++] = {distances[a * count + b], static_cast<int>(b)};
                 }
             }
-            std::sort(list, list + others, [](const Neighbour& x, const Neighbour& y) {
-                return x.distance < y.distance || (x.distance == y.distance && x.index < y.index);
-            });
+            std::partial_sort(others.begin(), others.begin() + static_cast<std::ptrdiff_t>(kept),
+                              others.end(), [](const Neighbour& x, const Neighbour& y) {
+                                  return x.distance < y.distance ||
+                                         (x.distance == y.distance && x.index < y.index);
+                              });
+            std::copy(others.begin(), others.begin() + static_cast<std::ptrdiff_t>(kept),
+                      neighbours.begin() + static_cast<std::ptrdiff_t>(a * kept));
         }
     }
 
@@ -318,8 +325,9 @@ class CentreSearch {
         float bestSquared = SquaredDistance(point.c, centres[static_cast<size_t>(previous)].c);
         const float own = std::sqrt(bestSquared);
         float reach = 2 * own; // own + distance to the best so far
-        const Neighbour* list = &neighbours[static_cast<size_t>(previous) * others];
-        for (size_t k = 0; k < others && list[k].distance < reach; ++k) {
+        const Neighbour* list = &neighbours[static_cast<size_t>(previous) * kept];
+        size_t k = 0;
+        for (; k < kept && list[k].distance < reach; ++k) {
             const float d = SquaredDistance(point.c, centres[static_cast<size_t>(list[k].index)].c);
             if (d < bestSquared) {
                 bestSquared = d;
@@ -327,18 +335,28 @@ class CentreSearch {
                 reach = own + std::sqrt(d);
             }
         }
+        if (k == kept && kept + 1 < centres.size()) {
+            for (size_t i = 0; i < centres.size(); ++i) {
+                const float d = SquaredDistance(point.c, centres[i].c);
+                if (d < bestSquared) {
+                    bestSquared = d;
+                    best = static_cast<int>(i);
+                }
+            }
+        }
         distance = bestSquared;
         return best;
     }
 
   private:
+    static constexpr size_t kKept = 24;
     struct Neighbour {
         float distance;
         int index;
     };
     const std::vector<Centre>& centres;
-    size_t others;
-    std::vector<Neighbour> neighbours; // per centre, the others nearest first
+    size_t kept;
+    std::vector<Neighbour> neighbours; // per centre, its nearest others, nearest first
 };
 
 uint8_t Rounded(float value) {
@@ -468,11 +486,18 @@ int BuildQualityPalette(const CVImage& source, const RGBQUAD* skip, int wanted, 
         }
     }
     Refine(points, centres, nearest);
-    for (size_t k = 0; k < centres.size(); ++k) {
-        palette[k] = RGBQUAD{Rounded(centres[k].c[0]), Rounded(centres[k].c[1]),
-                             Rounded(centres[k].c[2]), 0};
+    // An entry that a last move put onto another is left out.
+    std::vector<uint32_t> taken;
+    int count = 0;
+    for (const Centre& centre : centres) {
+        const uint32_t packed = PackedOf(centre);
+        if (std::find(taken.begin(), taken.end(), packed) == taken.end()) {
+            taken.push_back(packed);
+            palette[count++] =
+                RGBQUAD{Rounded(centre.c[0]), Rounded(centre.c[1]), Rounded(centre.c[2]), 0};
+        }
     }
-    return static_cast<int>(centres.size());
+    return count;
 }
 
 } // namespace pixmill::cedarcol

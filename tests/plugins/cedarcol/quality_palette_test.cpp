@@ -1,0 +1,132 @@
+// The high-quality palette on its own and through the reduction: pictures
+// with no more colours than wanted keep them exactly (also colours that share
+// a histogram cell, and beside a transparent colour); the degenerate counts;
+// entries never repeat.
+#include "color_test_util.h"
+#include "palette_reduce.h"
+#include "quality_palette.h"
+
+#include "support/test_host.h"
+#include "support/test_images.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <vector>
+
+using namespace pixmill;
+using namespace pixmill::cedarcol;
+using namespace pixmill::cedarcol::test;
+using pixmill::test::PixelAt;
+using pixmill::test::SetPixelAt;
+using pixmill::test::TestHost;
+
+namespace {
+
+// A picture made of the given colours in a repeating pattern.
+void FillWith(CVImage& image, const std::vector<uint32_t>& colours) {
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            SetPixelAt(
+                image, x, y,
+                colours[(static_cast<size_t>(y) * 7 + static_cast<size_t>(x)) % colours.size()]);
+        }
+    }
+}
+
+std::set<uint32_t> PackedSet(const RGBQUAD* palette, int count) {
+    std::set<uint32_t> set;
+    for (int i = 0; i < count; ++i) {
+        set.insert(Packed(palette[i]));
+    }
+    return set;
+}
+
+} // namespace
+
+TEST(QualityPalette, PicturesWithFewColoursKeepThemExactly) {
+    TestHost host;
+    std::mt19937 random(7);
+    std::set<uint32_t> many;
+    while (many.size() < 255) {
+        many.insert(random() & 0xFFFFFF);
+    }
+    const std::vector<std::vector<uint32_t>> cases = {
+        // Two pairs of colours one level apart, in the same 2 x 2 x 2 cell.
+        {Packed(Rgb(66, 130, 194)), Packed(Rgb(67, 130, 194)), Packed(Rgb(2, 2, 2)),
+         Packed(Rgb(3, 3, 3)), Packed(Rgb(250, 6, 10))},
+        std::vector<uint32_t>(many.begin(), many.end()),
+    };
+    for (const std::vector<uint32_t>& colours : cases) {
+        CVImage image(host.get());
+        image.Create(64, 48, 24, 0, nullptr);
+        FillWith(image, colours);
+        const int count = static_cast<int>(colours.size());
+        for (const int wanted : {count, 256}) {
+            RGBQUAD palette[256];
+            ASSERT_EQ(BuildQualityPalette(image, nullptr, wanted, palette), count);
+            EXPECT_EQ(PackedSet(palette, count),
+                      std::set<uint32_t>(colours.begin(), colours.end()));
+        }
+        // Through the reduction, directly and with diffusion (which then has
+        // no error to spread); with a transparent colour beside them.
+        for (const bool transparent : {false, true}) {
+            if (transparent) {
+                SetPixelAt(image, 5, 5, Packed(Rgb(1, 254, 1)));
+                SetPixelAt(image, 6, 5, Packed(Rgb(1, 254, 1)));
+            }
+            for (const int dither : {0, 8}) {
+                ReductionOptions options;
+                options.highQuality = true;
+                options.ditherLevel = dither;
+                if (transparent) {
+                    options.transparency.hasColor = 1;
+                    options.transparency.color = Rgb(1, 254, 1);
+                }
+                CVImage reduced(host.get());
+                Reduce(host.get(), image, reduced, options);
+                for (int y = 0; y < image.Height(); ++y) {
+                    for (int x = 0; x < image.Width(); ++x) {
+                        const uint32_t index = PixelAt(reduced, x, y);
+                        const bool key = transparent && y == 5 && (x == 5 || x == 6);
+                        ASSERT_LT(index, key ? 256u : static_cast<uint32_t>(count));
+                        ASSERT_EQ(Packed(reduced.palette[index]), PixelAt(image, x, y))
+                            << count << " colours, dither " << dither << " at " << x << "," << y;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(QualityPalette, DegenerateCountsAndDistinctEntries) {
+    TestHost host;
+    CVImage image(host.get());
+    image.Create(40, 30, 24, 0, nullptr);
+    // Every pixel skipped: one black entry.
+    FillWith(image, {Packed(Rgb(9, 8, 7))});
+    const RGBQUAD skip = Rgb(9, 8, 7);
+    RGBQUAD palette[256];
+    ASSERT_EQ(BuildQualityPalette(image, &skip, 256, palette), 1);
+    EXPECT_EQ(Packed(palette[0]), Packed(Rgb(0, 0, 0)));
+    // One entry for two colours in equal shares: their mean.
+    FillWith(image, {Packed(Rgb(0, 0, 0)), Packed(Rgb(100, 50, 20))});
+    ASSERT_EQ(BuildQualityPalette(image, nullptr, 1, palette), 1);
+    EXPECT_EQ(Packed(palette[0]), Packed(Rgb(50, 25, 10)));
+    // Many colours: every entry used differs from every other.
+    std::mt19937 random(8);
+    std::uniform_int_distribution<int> noise(-3, 3);
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            SetPixelAt(image, x, y,
+                       Packed(Rgb(6 * x + noise(random) + 10, 8 * y + noise(random) + 10,
+                                  (x * y) % 200 + noise(random) + 10)));
+        }
+    }
+    for (const int wanted : {256, 64, 16}) {
+        const int count = BuildQualityPalette(image, nullptr, wanted, palette);
+        EXPECT_EQ(count, wanted);
+        EXPECT_EQ(PackedSet(palette, count).size(), static_cast<size_t>(count)) << wanted;
+    }
+}
