@@ -94,6 +94,45 @@ double Mse(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     return sum / static_cast<double>(a.size());
 }
 
+// Mean squared error after both pictures are blurred by [1 4 6 4 1] / 16
+// across and down: what is left of the error at a viewing distance where
+// fine dither patterns merge, i.e. banding and colour shifts.
+double LowPassMse(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width,
+                  int height) {
+    static const float kTaps[5] = {1 / 16.f, 4 / 16.f, 6 / 16.f, 4 / 16.f, 1 / 16.f};
+    const auto w = static_cast<size_t>(width), h = static_cast<size_t>(height);
+    std::vector<float> difference(w * h), across(w * h);
+    double sum = 0;
+    for (size_t c = 0; c < 3; ++c) {
+        for (size_t i = 0; i < w * h; ++i) {
+            difference[i] = static_cast<float>(a[3 * i + c]) - static_cast<float>(b[3 * i + c]);
+        }
+        for (size_t y = 0; y < h; ++y) {
+            for (size_t x = 0; x < w; ++x) {
+                float v = 0;
+                for (int t = -2; t <= 2; ++t) {
+                    const auto at = static_cast<size_t>(
+                        std::clamp(static_cast<long>(x) + t, 0L, static_cast<long>(w) - 1));
+                    v += kTaps[t + 2] * difference[y * w + at];
+                }
+                across[y * w + x] = v;
+            }
+        }
+        for (size_t y = 0; y < h; ++y) {
+            for (size_t x = 0; x < w; ++x) {
+                float v = 0;
+                for (int t = -2; t <= 2; ++t) {
+                    const auto at = static_cast<size_t>(
+                        std::clamp(static_cast<long>(y) + t, 0L, static_cast<long>(h) - 1));
+                    v += kTaps[t + 2] * across[at * w + x];
+                }
+                sum += double{v} * v;
+            }
+        }
+    }
+    return sum / static_cast<double>(3 * w * h);
+}
+
 size_t DistinctColours(const std::vector<uint8_t>& rgb) {
     std::vector<bool> seen(size_t{1} << 24);
     size_t count = 0;
@@ -173,6 +212,7 @@ std::string InBrackets(double ms) {
 struct Result {
     Timing time;
     double mse = -1;
+    double lowPassMse = -1;
     size_t colours = 0;
 };
 
@@ -196,6 +236,7 @@ void ReadBack(Reference& reference, const std::string& ppm, const std::vector<ui
         std::exit(1);
     }
     reference.result.mse = Mse(original, quantised);
+    reference.result.lowPassMse = LowPassMse(original, quantised, width, height);
     reference.result.colours = DistinctColours(quantised);
 }
 
@@ -317,20 +358,22 @@ int main(int argc, char** argv) {
                 }
                 const std::vector<uint8_t> colours = ColoursOf(reduced);
                 result.mse = Mse(original, colours);
+                result.lowPassMse = LowPassMse(original, colours, width, height);
                 result.colours = DistinctColours(colours);
-                std::printf("  pixmill %s%s: %8.1f ms (%.1f ms CPU)  %6.1f MP/s  MSE %.3f  %zu "
-                            "colours  result hash %016llx\n",
+                std::printf("  pixmill %s%s: %8.1f ms (%.1f ms CPU)  %6.1f MP/s  MSE %.3f  "
+                            "blurred %.3f  %zu colours  result hash %016llx\n",
                             highQuality ? "high quality" : "median cut",
                             dithered ? ", dithered" : "", result.time.ms, result.time.cpuMs,
-                            megapixels / (result.time.ms / 1000), result.mse, result.colours,
-                            static_cast<unsigned long long>(hash));
+                            megapixels / (result.time.ms / 1000), result.mse, result.lowPassMse,
+                            result.colours, static_cast<unsigned long long>(hash));
             }
             for (Reference& reference : row.references) {
                 ReadBack(reference, ppmOut, original, width, height);
-                std::printf("  %s%s: %8.1f ms (%.1f ms CPU)  MSE %.3f  %zu colours\n",
+                std::printf("  %s%s: %8.1f ms (%.1f ms CPU)  MSE %.3f  blurred %.3f  %zu colours\n",
                             reference.name.c_str(), dithered ? ", dithered" : "",
                             reference.result.time.ms, reference.result.time.cpuMs,
-                            reference.result.mse, reference.result.colours);
+                            reference.result.mse, reference.result.lowPassMse,
+                            reference.result.colours);
             }
             table.push_back(row);
         }

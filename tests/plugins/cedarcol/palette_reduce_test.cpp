@@ -365,6 +365,51 @@ TEST(Reduction, HighQualityDiffusionBacksOffWhereTheErrorIsSmall) {
     EXPECT_LT(dithered, MeanSquaredError(image, full, 256));
 }
 
+// Where entries lie far apart, as on a smooth ramp with few colours, the
+// high-quality diffusion still works: averaged over a few pixels the result
+// follows the ramp much more closely than the undithered bands do.
+TEST(Reduction, HighQualityDiffusionStillBreaksUpBands) {
+    TestHost host;
+    CVImage image(host.get());
+    image.Create(240, 24, 24, 0, nullptr);
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            SetPixelAt(image, x, y, Packed(Rgb(10 + x, 30 + x / 2, 60 + x / 3)));
+        }
+    }
+    // Error of the mean over 8 x 8 blocks.
+    auto blockError = [&](const CVImage& reduced) {
+        double sum = 0;
+        for (int by = 0; by < image.Height(); by += 8) {
+            for (int bx = 0; bx < image.Width(); bx += 8) {
+                int difference[3] = {0, 0, 0};
+                for (int y = by; y < by + 8; ++y) {
+                    for (int x = bx; x < bx + 8; ++x) {
+                        const RGBQUAD a = Unpacked(PixelAt(image, x, y));
+                        const RGBQUAD& b = reduced.palette[PixelAt(reduced, x, y)];
+                        difference[0] += a.rgbRed - b.rgbRed;
+                        difference[1] += a.rgbGreen - b.rgbGreen;
+                        difference[2] += a.rgbBlue - b.rgbBlue;
+                    }
+                }
+                for (const int d : difference) {
+                    sum += (d / 64.0) * (d / 64.0);
+                }
+            }
+        }
+        return sum;
+    };
+    ReductionOptions options;
+    options.colors = 16;
+    options.bits = 4;
+    options.highQuality = true;
+    CVImage plain(host.get()), dithered(host.get());
+    Reduce(host.get(), image, plain, options);
+    options.ditherLevel = 8;
+    Reduce(host.get(), image, dithered, options);
+    EXPECT_LT(blockError(dithered), blockError(plain) / 3);
+}
+
 TEST(Reduction, DirectMappingTakesTheNearestEntry) {
     TestHost host;
     std::mt19937 random(11);
