@@ -12,7 +12,9 @@
 // Without pictures three photographs of the desktop backgrounds are scaled
 // to 4000 x 3000 (12 megapixels) once, as binary PPMs in the temporary
 // directory. Times of the other programs are whole processes (reading and
-// writing their files included); ours is the conversion alone.
+// writing their files included); ours is the conversion alone, and, when
+// pixmill-cli is built beside this program, also a whole run from the same
+// PNG file to a PNG file, timed next to pngquant's.
 #include "color_convert.h"
 
 #include "host/host_services.h"
@@ -30,6 +32,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace pixmill;
@@ -94,12 +97,29 @@ double Mse(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     return sum / static_cast<double>(a.size());
 }
 
-// Mean squared error after both pictures are blurred by [1 4 6 4 1] / 16
-// across and down: what is left of the error at a viewing distance where
-// fine dither patterns merge, i.e. banding and colour shifts.
+// Blurs count lines of length values (step apart, lines lineStep apart) by
+// [1 4 6 4 1] / 16, the ends repeated.
+void Blur(const std::vector<float>& in, std::vector<float>& out, size_t count, size_t length,
+          size_t step, size_t lineStep) {
+    static const float kTaps[5] = {1 / 16.f, 4 / 16.f, 6 / 16.f, 4 / 16.f, 1 / 16.f};
+    for (size_t line = 0; line < count; ++line) {
+        for (size_t i = 0; i < length; ++i) {
+            float v = 0;
+            for (int t = -2; t <= 2; ++t) {
+                const auto at = static_cast<size_t>(
+                    std::clamp(static_cast<long>(i) + t, 0L, static_cast<long>(length) - 1));
+                v += kTaps[t + 2] * in[line * lineStep + at * step];
+            }
+            out[line * lineStep + i * step] = v;
+        }
+    }
+}
+
+// Mean squared error after both pictures are blurred across and down: what
+// is left of the error at a viewing distance where fine dither patterns
+// merge, i.e. banding and colour shifts.
 double LowPassMse(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width,
                   int height) {
-    static const float kTaps[5] = {1 / 16.f, 4 / 16.f, 6 / 16.f, 4 / 16.f, 1 / 16.f};
     const auto w = static_cast<size_t>(width), h = static_cast<size_t>(height);
     std::vector<float> difference(w * h), across(w * h);
     double sum = 0;
@@ -107,27 +127,10 @@ double LowPassMse(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, 
         for (size_t i = 0; i < w * h; ++i) {
             difference[i] = static_cast<float>(a[3 * i + c]) - static_cast<float>(b[3 * i + c]);
         }
-        for (size_t y = 0; y < h; ++y) {
-            for (size_t x = 0; x < w; ++x) {
-                float v = 0;
-                for (int t = -2; t <= 2; ++t) {
-                    const auto at = static_cast<size_t>(
-                        std::clamp(static_cast<long>(x) + t, 0L, static_cast<long>(w) - 1));
-                    v += kTaps[t + 2] * difference[y * w + at];
-                }
-                across[y * w + x] = v;
-            }
-        }
-        for (size_t y = 0; y < h; ++y) {
-            for (size_t x = 0; x < w; ++x) {
-                float v = 0;
-                for (int t = -2; t <= 2; ++t) {
-                    const auto at = static_cast<size_t>(
-                        std::clamp(static_cast<long>(y) + t, 0L, static_cast<long>(h) - 1));
-                    v += kTaps[t + 2] * across[at * w + x];
-                }
-                sum += double{v} * v;
-            }
+        Blur(difference, across, h, w, 1, w);
+        Blur(across, difference, w, h, w, 1);
+        for (const float v : difference) {
+            sum += double{v} * v;
         }
     }
     return sum / static_cast<double>(3 * w * h);
@@ -268,6 +271,21 @@ int main(int argc, char** argv) {
         }
     }
     const bool havePngquant = !oursOnly && std::system("command -v pngquant >/dev/null 2>&1") == 0;
+    // The command line program beside this one, for whole runs from PNG to
+    // PNG next to pngquant's.
+    std::string cli;
+    if (char self[4096]; havePngquant && readlink("/proc/self/exe", self, sizeof self - 1) > 0) {
+        self[sizeof self - 1] = '\0';
+        cli = std::string(self);
+        cli = cli.substr(0, cli.find_last_of('/') + 1) + "pixmill-cli";
+        if (!Exists(cli)) {
+            cli.clear();
+        }
+    }
+    const std::string emptySettings = tmpDir + "/cedarcol-bench-settings.ini";
+    if (!cli.empty()) {
+        std::ofstream(emptySettings) << "\n";
+    }
     std::printf("load average at the start: %s\n", LoadAverage().c_str());
 
     MemorySettingsStore store;
@@ -303,6 +321,7 @@ int main(int argc, char** argv) {
         const std::string png = tmpDir + "/cedarcol-bench-in.png";
         const std::string ppmOut = tmpDir + "/cedarcol-bench-out.ppm";
         const std::string pngOut = tmpDir + "/cedarcol-bench-out.png";
+        const std::string cliOut = tmpDir + "/cedarcol-bench-cli.png";
         if (havePngquant) {
             RunCommand("convert '" + picture + "' -strip PNG24:'" + png + "'");
         }
@@ -316,6 +335,18 @@ int main(int argc, char** argv) {
                                               " -colors 256 '" + ppmOut + "'",
                                           ppmOut,
                                           {}});
+            }
+            if (!cli.empty()) {
+                row.references.push_back(
+                    {"pixmill-cli",
+                     "'" + cli + "' convert '" + png + "' '" + cliOut + "' --settings '" +
+                         emptySettings +
+                         "' --op 'Convert to Paletted' --set QorelColorInfo.conversionCode=8 "
+                         "--set QorelColorInfo.paletteKind=2 --set "
+                         "QorelColorMapping.highQuality=1 --set QorelColorMapping.ditherLevel=" +
+                         (dithered ? "8" : "0") + " >/dev/null",
+                     cliOut,
+                     {}});
             }
             if (havePngquant) {
                 row.references.push_back({"pngquant",
@@ -379,6 +410,7 @@ int main(int argc, char** argv) {
         }
         std::remove(png.c_str());
         std::remove(pngOut.c_str());
+        std::remove(cliOut.c_str());
         std::remove(ppmOut.c_str());
     }
 
@@ -420,6 +452,31 @@ int main(int argc, char** argv) {
                         reference.result.time.cpuMs / row.ours.time.cpuMs);
         }
         std::printf("\n");
+    }
+    if (!cli.empty()) {
+        std::printf(
+            "\nwhole runs, PNG to PNG (pixmill-cli writes at PNG level 6): pngquant's time ÷ "
+            "pixmill-cli's, wall (CPU)\n");
+        for (const Row& row : table) {
+            const Timing* ours = nullptr;
+            const Timing* theirs = nullptr;
+            for (const Reference& reference : row.references) {
+                if (reference.name == "pixmill-cli") {
+                    ours = &reference.result.time;
+                } else if (reference.name == "pngquant") {
+                    theirs = &reference.result.time;
+                }
+            }
+            if (ours != nullptr && theirs != nullptr) {
+                const size_t slash = row.picture.find_last_of('/');
+                std::printf("%-28.28s %-9s %8.0f ms %8s  vs %8.0f ms %8s  %5.1fx (%.1fx)\n",
+                            row.picture.substr(slash == std::string::npos ? 0 : slash + 1).c_str(),
+                            row.dithered ? "yes" : "no", ours->ms, InBrackets(ours->cpuMs).c_str(),
+                            theirs->ms, InBrackets(theirs->cpuMs).c_str(), theirs->ms / ours->ms,
+                            theirs->cpuMs / ours->cpuMs);
+            }
+        }
+        std::remove(emptySettings.c_str());
     }
     return 0;
 }
