@@ -23,6 +23,20 @@ void ConvertPixels16Avx2(const uint8_t* bgr, int16_t* y, int32_t* cb, int32_t* c
 // high-frequency energy.
 int HighFrequencyEnergyAvx2(const int16_t block[64]);
 
+// The quantiser's divisors (8 x table entry) and 32-bit reciprocals
+// (ceil(2^32 / divisor)) in natural order, for the fused kernel.
+struct NaturalQuantiser {
+    alignas(32) uint32_t divisor[64];
+    alignas(32) uint32_t reciprocal[64];
+};
+
+// ForwardDct and the quantiser of a block in one step, without the zig-zag
+// reordering between them: the quantised values in natural order into out;
+// returns the mask of their non-zero natural positions and gives the
+// unquantised DC (for padding blocks that repeat it).
+uint64_t TransformQuantiseAvx2(const int16_t samples[64], const NaturalQuantiser& quantiser,
+                               int sharpenThreshold, int16_t out[64], int* dc);
+
 // Quantises a block in place: 0 below the threshold, else the magnitude
 // plus half a step times the reciprocal, limited to maxDc / maxAc.
 void QuantiseAvx2(int16_t block[64], const uint32_t divisor[64], const uint64_t reciprocal[64],

@@ -48,12 +48,11 @@ inline __attribute__((always_inline)) void Transpose(V8* m) {
     }
 }
 
-} // namespace
-
-void ForwardDctAvx2(const int16_t samples[64], int16_t out[64]) {
+// Both passes of the transform: v[y][u] is the block's coefficient (y, u)
+// with 4 fraction bits.
+inline __attribute__((always_inline)) void Transform(const int16_t samples[64], V8 v[8]) {
     // Lines of the row pass: v[k] holds column k of every row (4 fraction
     // bits, as in the scalar transform).
-    V8 v[8];
     for (int r = 0; r < 8; ++r) {
         const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 8 * r));
         v[r] = V8(_mm256_slli_epi32(_mm256_cvtepi16_epi32(row), 4));
@@ -61,7 +60,30 @@ void ForwardDctAvx2(const int16_t samples[64], int16_t out[64]) {
     Transpose(v);              // v[k][r]
     Transform8<V8, Mul>(v, 1); // v[u][r]: row r's output u
     Transpose(v);              // v[r][u]
-    Transform8<V8, Mul>(v, 1); // v[y][u]: the block's coefficient (y, u)
+    Transform8<V8, Mul>(v, 1); // v[y][u]
+}
+
+// -1 at the natural positions whose zig-zag position is 10 or more: the
+// coefficients that make up a block's high-frequency energy.
+struct EnergyMask {
+    alignas(32) int32_t mask[64];
+    constexpr EnergyMask() : mask{} {
+        const int low[10] = {0, 1, 8, 16, 9, 2, 3, 10, 17, 24};
+        for (int n = 0; n < 64; ++n) {
+            mask[n] = -1;
+        }
+        for (int n : low) {
+            mask[n] = 0;
+        }
+    }
+};
+constexpr EnergyMask kEnergyMask;
+
+} // namespace
+
+void ForwardDctAvx2(const int16_t samples[64], int16_t out[64]) {
+    V8 v[8];
+    Transform(samples, v);
     for (int y = 0; y < 8; y += 2) {
         const __m256i a = __m256i((v[y] + 8) >> 4), b = __m256i((v[y + 1] + 8) >> 4);
         // The values fit 16 bits; packs works per 128-bit lane.
@@ -183,6 +205,70 @@ void QuantiseAvx2(int16_t block[64], const uint32_t divisor[64], const uint64_t 
             _mm256_permute4x64_epi64(_mm256_packs_epi32(result[0], result[1]), 0xD8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + k), packed);
     }
+}
+
+uint64_t TransformQuantiseAvx2(const int16_t samples[64], const NaturalQuantiser& quantiser,
+                               int sharpenThreshold, int16_t out[64], int* dc) {
+    V8 v[8];
+    Transform(samples, v);
+    __m256i c[8];
+    for (int y = 0; y < 8; ++y) {
+        c[y] = __m256i((v[y] + 8) >> 4);
+    }
+    *dc = _mm256_cvtsi256_si32(c[0]);
+    // Busy blocks keep their detail when sharpening (the scalar quantiser's
+    // rule).
+    bool rounding = false;
+    if (sharpenThreshold < 6000) {
+        __m256i sum = _mm256_setzero_si256();
+        for (int y = 0; y < 8; ++y) {
+            const __m256i mask =
+                _mm256_load_si256(reinterpret_cast<const __m256i*>(kEnergyMask.mask + 8 * y));
+            sum = _mm256_add_epi32(sum, _mm256_and_si256(_mm256_abs_epi32(c[y]), mask));
+        }
+        __m128i s4 = _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+        s4 = _mm_add_epi32(s4, _mm_shuffle_epi32(s4, 0x4E));
+        s4 = _mm_add_epi32(s4, _mm_shuffle_epi32(s4, 0xB1));
+        rounding = _mm_cvtsi128_si32(s4) > sharpenThreshold;
+    }
+    const __m256i maxAc = _mm256_set1_epi32(1023);
+    __m256i packed[4];
+    for (int y = 0; y < 8; ++y) {
+        const __m256i magnitude = _mm256_abs_epi32(c[y]);
+        const __m256i d =
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(quantiser.divisor + 8 * y));
+        const __m256i r =
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(quantiser.reciprocal + 8 * y));
+        const __m256i halfStep = _mm256_srli_epi32(d, 1);
+        const __m256i threshold = rounding ? _mm256_sub_epi32(d, halfStep) : d;
+        const __m256i sum = _mm256_add_epi32(magnitude, halfStep);
+        // The upper halves of the 64-bit products: even lanes shifted down,
+        // odd lanes already in place.
+        const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(sum, r), 32);
+        const __m256i odd = _mm256_mul_epu32(_mm256_srli_epi64(sum, 32), _mm256_srli_epi64(r, 32));
+        __m256i q = _mm256_blend_epi32(even, odd, 0xAA);
+        q = _mm256_min_epi32(
+            q, y == 0 ? _mm256_setr_epi32(2047, 1023, 1023, 1023, 1023, 1023, 1023, 1023) : maxAc);
+        q = _mm256_andnot_si256(_mm256_cmpgt_epi32(threshold, magnitude), q);
+        q = _mm256_sign_epi32(q, c[y]);
+        if (y & 1) {
+            packed[y / 2] = _mm256_permute4x64_epi64(_mm256_packs_epi32(packed[y / 2], q), 0xD8);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * (y - 1)), packed[y / 2]);
+        } else {
+            packed[y / 2] = q;
+        }
+    }
+    // One bit per value: the 16-bit zero tests packed to bytes, in order.
+    const __m256i zero = _mm256_setzero_si256();
+    uint64_t zeros = 0;
+    for (int half = 0; half < 2; ++half) {
+        const __m256i bytes = _mm256_permute4x64_epi64(
+            _mm256_packs_epi16(_mm256_cmpeq_epi16(packed[2 * half], zero),
+                               _mm256_cmpeq_epi16(packed[2 * half + 1], zero)),
+            0xD8);
+        zeros |= uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(bytes))} << (32 * half);
+    }
+    return ~zeros;
 }
 
 } // namespace pixmill::alder

@@ -409,7 +409,7 @@ TEST(JpegEncoder, EntropyDataIsStuffedAndFileEndsWithEoi) {
 TEST(JpegEncoder, PaddingBlocksCarryOnlyTheDcBeforeThem) {
     TestHost host;
     auto expectCopy = [](const JpegEncoder& e, int bx, int by, int fromX, int fromY) {
-        const int16_t* block = e.Block(0, bx, by);
+        const auto block = e.Block(0, bx, by);
         EXPECT_EQ(block[0], e.Block(0, fromX, fromY)[0]) << bx << "," << by;
         for (int k = 1; k < 64; ++k) {
             ASSERT_EQ(block[k], 0) << bx << "," << by << " coefficient " << k;
