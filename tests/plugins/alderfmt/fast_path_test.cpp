@@ -6,6 +6,7 @@
 #include "jpeg_codec.h"
 #include "jpeg_encoder.h"
 #include "jpeg_judge.h"
+#include "packed_blocks.h"
 #include "support/test_host.h"
 #include "vector_kernels.h"
 
@@ -109,5 +110,75 @@ TEST(JpegFastPaths, FilesStayByteForByteTheSame) {
                                      << ": 0x" << std::hex << h;
         }
         SetVectorKernels(true);
+    }
+}
+
+// The fused transform and quantiser against the transform followed by a
+// quantiser written out plainly (division instead of reciprocals), on random
+// blocks and tables, with and without the sharpening rule; the packed form
+// of the result unpacks to the same block.
+TEST(JpegFastPaths, FusedKernelEqualsTransformThenQuantiser) {
+    for (int n = 0; n < 64; ++n) {
+        ASSERT_EQ(kNaturalOrder[kZigzagIndex[n]], n);
+    }
+    if (!VectorKernelsActive()) {
+        GTEST_SKIP() << "no AVX2 on this processor";
+    }
+    std::mt19937 random(83);
+    std::uniform_int_distribution<int> sample(-128, 127), level(0, 255), sharpen(0, 100);
+    for (int i = 0; i < 20000; ++i) {
+        int16_t block[64];
+        const int kind = i % 4; // random, extremes only, a ramp, flat
+        const int flat = sample(random);
+        for (int k = 0; k < 64; ++k) {
+            const int s = sample(random);
+            block[k] = static_cast<int16_t>(kind == 0   ? s
+                                            : kind == 1 ? (s < 0 ? -128 : 127)
+                                            : kind == 2 ? std::clamp(s / 8 + 4 * k - 128, -128, 127)
+                                                        : flat);
+        }
+        uint8_t table[64];
+        QuantisationTable(i % 7 == 0 ? 0 : level(random), i % 2 == 1, table);
+        const int threshold = SharpenThreshold(i % 3 == 0 ? 0 : sharpen(random));
+        NaturalQuantiser quantiser;
+        for (int k = 0; k < 64; ++k) {
+            const uint32_t divisor = 8u * table[k];
+            quantiser.divisor[kNaturalOrder[k]] = divisor;
+            quantiser.reciprocal[kNaturalOrder[k]] =
+                static_cast<uint32_t>(((uint64_t{1} << 32) + divisor - 1) / divisor);
+        }
+
+        int16_t natural[64], expected[64];
+        ForwardDctScalar(block, natural);
+        int energy = 0;
+        for (int k = 10; k < 64; ++k) {
+            energy += std::abs(natural[kNaturalOrder[k]]);
+        }
+        const bool rounding = threshold < 6000 && energy > threshold;
+        for (int k = 0; k < 64; ++k) {
+            const int c = natural[kNaturalOrder[k]];
+            const int divisor = 8 * table[k];
+            const int magnitude = std::abs(c);
+            const int q = std::min((magnitude + divisor / 2) / divisor, k == 0 ? 2047 : 1023);
+            const bool zero = magnitude < (rounding ? divisor - divisor / 2 : divisor);
+            expected[k] = static_cast<int16_t>(zero ? 0 : c < 0 ? -q : q);
+        }
+
+        int16_t out[64];
+        int dc = 0;
+        const uint64_t nonZero = TransformQuantiseAvx2(block, quantiser, threshold, out, &dc);
+        ASSERT_EQ(dc, natural[0]) << "block " << i;
+        int16_t packed[64], unpacked[64];
+        uint64_t mask = 0;
+        const int16_t* end = PackNatural(out, nonZero, packed, &mask);
+        Unpack(mask, packed, unpacked);
+        ASSERT_EQ(std::vector<int16_t>(unpacked, unpacked + 64),
+                  std::vector<int16_t>(expected, expected + 64))
+            << "block " << i;
+        ASSERT_EQ(end - packed, __builtin_popcountll(mask));
+        int16_t again[64];
+        uint64_t zigzagMask = 0;
+        ASSERT_EQ(PackZigzag(expected, again, &zigzagMask) - again, end - packed);
+        ASSERT_EQ(zigzagMask, mask);
     }
 }
