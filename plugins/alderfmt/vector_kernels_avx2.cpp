@@ -29,6 +29,16 @@ template <int K, int N> struct Mul {
     }
 };
 
+// The same with 32-bit products, for the row pass: its operands are at most
+// 16 x 8 x 128 apart from the rounding, so that every |x * K| + 2^(N-1)
+// stays below 2^31 (the column pass's can exceed it).
+template <int K, int N> struct Mul32 {
+    static inline __attribute__((always_inline)) V8 Of(V8 x) {
+        const __m256i product = _mm256_mullo_epi32(__m256i(x), _mm256_set1_epi32(K));
+        return V8(_mm256_srai_epi32(_mm256_add_epi32(product, _mm256_set1_epi32(1 << (N - 1))), N));
+    }
+};
+
 // Swaps rows and columns of an 8 x 8 block held as eight row vectors.
 inline __attribute__((always_inline)) void Transpose(V8* m) {
     __m256i t[8], u[8];
@@ -57,10 +67,10 @@ inline __attribute__((always_inline)) void Transform(const int16_t samples[64], 
         const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 8 * r));
         v[r] = V8(_mm256_slli_epi32(_mm256_cvtepi16_epi32(row), 4));
     }
-    Transpose(v);              // v[k][r]
-    Transform8<V8, Mul>(v, 1); // v[u][r]: row r's output u
-    Transpose(v);              // v[r][u]
-    Transform8<V8, Mul>(v, 1); // v[y][u]
+    Transpose(v);                // v[k][r]
+    Transform8<V8, Mul32>(v, 1); // v[u][r]: row r's output u
+    Transpose(v);                // v[r][u]
+    Transform8<V8, Mul>(v, 1);   // v[y][u]
 }
 
 // -1 at the natural positions whose zig-zag position is 10 or more: the
