@@ -12,7 +12,8 @@ namespace pixmill::alder {
 bool VectorKernelsActive();
 void SetVectorKernels(bool on);
 
-// ForwardDct's transform for AVX2 processors.
+// ForwardDct's transform for AVX2 processors (samples -128..127, which keep
+// its 32-bit products from overflowing).
 void ForwardDctAvx2(const int16_t samples[64], int16_t out[64]);
 
 // The colour conversion of 16 pixels (blue, green, red): Y - 128, and Cb, Cr

@@ -39,6 +39,20 @@ template <int K, int N> struct Mul32 {
     }
 };
 
+// The column pass: its operands grow to 8 x the row pass's outputs. Bounding
+// every operand over samples -128..127 leaves |x * K| + 2^(N-1) below 2^31
+// for the factors other than 23171 (sqrt(2)/2 and sqrt(2)); those keep
+// 64-bit products.
+template <int K, int N> struct MulColumn {
+    static inline __attribute__((always_inline)) V8 Of(V8 x) {
+        if constexpr (K == 23171) {
+            return Mul<K, N>::Of(x);
+        } else {
+            return Mul32<K, N>::Of(x);
+        }
+    }
+};
+
 // Swaps rows and columns of an 8 x 8 block held as eight row vectors.
 inline __attribute__((always_inline)) void Transpose(V8* m) {
     __m256i t[8], u[8];
@@ -67,10 +81,10 @@ inline __attribute__((always_inline)) void Transform(const int16_t samples[64], 
         const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 8 * r));
         v[r] = V8(_mm256_slli_epi32(_mm256_cvtepi16_epi32(row), 4));
     }
-    Transpose(v);                // v[k][r]
-    Transform8<V8, Mul32>(v, 1); // v[u][r]: row r's output u
-    Transpose(v);                // v[r][u]
-    Transform8<V8, Mul>(v, 1);   // v[y][u]
+    Transpose(v);                    // v[k][r]
+    Transform8<V8, Mul32>(v, 1);     // v[u][r]: row r's output u
+    Transpose(v);                    // v[r][u]
+    Transform8<V8, MulColumn>(v, 1); // v[y][u]
 }
 
 // -1 at the natural positions whose zig-zag position is 10 or more: the
