@@ -169,6 +169,8 @@ Environment:
                           and Destinations/ (default: the program's own folder)
   PIXMILL_HELP_DIR        the folder of the help pages (default: help/ in the
                           program's own folder)
+  PIXMILL_PIXEL_THREADS   threads one operation may use (default: one per
+                          core; each batch --jobs N worker gets cores / N)
 
 Exit codes:
   0  success
