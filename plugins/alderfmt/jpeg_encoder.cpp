@@ -414,34 +414,53 @@ void JpegEncoder::PackStore() {
 void JpegEncoder::TransformColourMcu(int mx, int my, int16_t* blocks) {
     const int validX = std::min(16, width - mx * 16);
     const int validY = std::min(16, height - my * 16);
-    int16_t ys[256];
-    int32_t cb[256], cr[256];
-    for (int r = 0; r < 16; ++r) {
-        const uint8_t* row = image->Row(my * 16 + std::min(r, validY - 1)) + mx * 48;
-        int16_t* y = ys + 16 * r;
-        int32_t* b = cb + 16 * r;
-        int32_t* d = cr + 16 * r;
-        if (validX == 16 && vectorKernels) {
+    // Samples: four luminance blocks, then Cb and Cr, the mean of each 2x2
+    // with an alternating rounding bias inside the picture and a fixed one
+    // in partial MCUs.
+    const bool partial = validX < 16 || validY < 16;
+    int16_t samples[6][64];
+    if (validX == 16 && vectorKernels) {
+        const uint8_t* rows[16];
+        for (int r = 0; r < 16; ++r) {
+            rows[r] = image->Row(my * 16 + std::min(r, validY - 1)) + mx * 48;
             // Sixteen rows are read side by side: fetching a few MCUs ahead
             // keeps the conversion from waiting on memory.
-            __builtin_prefetch(row + 4 * 48);
-            __builtin_prefetch(row + 4 * 48 + 47);
-            ConvertPixels16Avx2(row, y, b, d);
-            continue;
+            __builtin_prefetch(rows[r] + 4 * 48);
+            __builtin_prefetch(rows[r] + 4 * 48 + 47);
         }
-        for (int c = 0; c < 16; ++c) {
-            const uint8_t* p = row + 3 * std::min(c, validX - 1);
-            const int blue = p[0], green = p[1], red = p[2];
-            y[c] = static_cast<int16_t>((yR[red] + yG[green] + yB[blue]) >> 16);
-            b[c] = (cbR[red] + cbG[green] + cbB[blue]) >> 16;
-            d[c] = (crR[red] + crG[green] + crB[blue]) >> 16;
+        ConvertMcuAvx2(rows, partial, samples);
+    } else {
+        int32_t cb[256], cr[256];
+        for (int r = 0; r < 16; ++r) {
+            const uint8_t* row = image->Row(my * 16 + std::min(r, validY - 1)) + mx * 48;
+            int16_t* y = samples[(r >> 3) * 2] + 8 * (r & 7);
+            for (int c = 0; c < 16; ++c) {
+                const uint8_t* p = row + 3 * std::min(c, validX - 1);
+                const int blue = p[0], green = p[1], red = p[2];
+                y[c < 8 ? c : 64 + c - 8] =
+                    static_cast<int16_t>((yR[red] + yG[green] + yB[blue]) >> 16);
+                cb[16 * r + c] = (cbR[red] + cbG[green] + cbB[blue]) >> 16;
+                cr[16 * r + c] = (crR[red] + crG[green] + crB[blue]) >> 16;
+            }
+        }
+        for (int plane = 0; plane < 2; ++plane) {
+            const int32_t* source = plane == 0 ? cb : cr;
+            for (int sy = 0; sy < 8; ++sy) {
+                const int32_t* top = source + 32 * sy;
+                for (int sx = 0; sx < 8; ++sx) {
+                    const int bias = partial ? 3 : (sx & 1) + 1;
+                    const int32_t sum =
+                        top[2 * sx] + top[2 * sx + 1] + top[16 + 2 * sx] + top[16 + 2 * sx + 1];
+                    samples[4 + plane][8 * sy + sx] =
+                        static_cast<int16_t>(((sum + bias) >> 2) - 128);
+                }
+            }
         }
     }
     // Luminance: four blocks; those wholly in the padding carry only the DC
     // of the block before them.
     const bool padRight = validX <= 8;
     const bool padBottom = validY <= 8;
-    int16_t samples[64];
     int16_t lastDc = 0;
     for (int index = 0; index < 4; ++index) {
         int16_t* block = blocks + 64 * index;
@@ -450,29 +469,13 @@ void JpegEncoder::TransformColourMcu(int mx, int my, int16_t* blocks) {
             StorePadding(lastDc, 0, block);
             continue;
         }
-        for (int r = 0; r < 8; ++r) {
-            std::memcpy(samples + 8 * r, ys + 16 * (8 * by + r) + 8 * bx, 8 * sizeof(int16_t));
-        }
-        StoreTransformed(samples, 0, block, &lastDc);
+        StoreTransformed(samples[index], 0, block, &lastDc);
     }
-    // Chrominance: the mean of each 2x2, with an alternating rounding bias
-    // inside the picture and a fixed one in partial MCUs.
-    const bool partial = validX < 16 || validY < 16;
     for (int plane = 0; plane < 2; ++plane) {
-        const int32_t* source = plane == 0 ? cb : cr;
-        for (int sy = 0; sy < 8; ++sy) {
-            const int32_t* top = source + 32 * sy;
-            for (int sx = 0; sx < 8; ++sx) {
-                const int bias = partial ? 3 : (sx & 1) + 1;
-                const int32_t sum =
-                    top[2 * sx] + top[2 * sx + 1] + top[16 + 2 * sx] + top[16 + 2 * sx + 1];
-                samples[8 * sy + sx] = static_cast<int16_t>(((sum + bias) >> 2) - 128);
-            }
-        }
         if (web) {
-            CompensateUpsampling(mx, my, plane, samples);
+            CompensateUpsampling(mx, my, plane, samples[4 + plane]);
         }
-        StoreTransformed(samples, 1, blocks + 64 * (4 + plane), nullptr);
+        StoreTransformed(samples[4 + plane], 1, blocks + 64 * (4 + plane), nullptr);
     }
 }
 

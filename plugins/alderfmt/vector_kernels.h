@@ -16,9 +16,12 @@ void SetVectorKernels(bool on);
 // its 32-bit products from overflowing).
 void ForwardDctAvx2(const int16_t samples[64], int16_t out[64]);
 
-// The colour conversion of 16 pixels (blue, green, red): Y - 128, and Cb, Cr
-// before their 2 x 2 means, as the encoder's conversion tables give them.
-void ConvertPixels16Avx2(const uint8_t* bgr, int16_t* y, int32_t* cb, int32_t* cr);
+// The samples of a colour MCU whose rows hold 16 pixels each (blue, green,
+// red; rows[r] for row r, the caller repeating the last row below the
+// picture): four luminance blocks (Y - 128) and the Cb, Cr blocks (each the
+// 2 x 2 mean rounded with the bias 1, 2 alternating, or 3 in a partial MCU,
+// - 128), as the encoder's conversion tables give them.
+void ConvertMcuAvx2(const uint8_t* const rows[16], bool partial, int16_t samples[6][64]);
 
 // The sum of |block[k]| for k = 10..63 (zig-zag order): the block's
 // high-frequency energy.

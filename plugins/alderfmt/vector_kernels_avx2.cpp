@@ -147,41 +147,91 @@ inline __attribute__((always_inline)) __m128i Channel(const __m128i chunks[3], i
     return _mm_or_si128(_mm_or_si128(a, b), c);
 }
 
-// (kr * red + kg * green + kb * blue + offset) >> 16 for eight pixels.
-inline __attribute__((always_inline)) __m256i Combine(__m256i red, __m256i green, __m256i blue,
-                                                      int kr, int kg, int kb, int offset) {
-    __m256i sum = _mm256_mullo_epi32(red, _mm256_set1_epi32(kr));
-    sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(green, _mm256_set1_epi32(kg)));
-    sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(blue, _mm256_set1_epi32(kb)));
-    return _mm256_srai_epi32(_mm256_add_epi32(sum, _mm256_set1_epi32(offset)), 16);
+// Two 16-bit factors side by side, for _mm256_madd_epi16.
+constexpr int32_t Pair(int low, int high) {
+    return static_cast<int32_t>((static_cast<uint32_t>(high) << 16) |
+                                static_cast<uint16_t>(static_cast<int16_t>(low)));
 }
 
-} // namespace
+// The conversion of one row of 16 pixels: luminance - 128 in pixel order,
+// and Cb, Cr as 32-bit values in two halves, pixels 0..3 and 8..11 (lo),
+// 4..7 and 12..15 (hi). Each sum is the conversion tables' exactly, with the
+// factors that do not fit 16 bits split: 38470 = -27066 + 65536,
+// 32768 = 2^15.
+struct ConvertedRow {
+    __m256i luma;
+    __m256i cb[2], cr[2];
+};
 
-void ConvertPixels16Avx2(const uint8_t* bgr, int16_t* y, int32_t* cb, int32_t* cr) {
+inline __attribute__((always_inline)) ConvertedRow ConvertRow(const uint8_t* bgr) {
     __m128i chunks[3];
     for (int c = 0; c < 3; ++c) {
         chunks[c] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 16 * c));
     }
-    const __m128i blue = Channel(chunks, 0), green = Channel(chunks, 1), red = Channel(chunks, 2);
-    // Pixels 0..7, then 8..15 (shift counts must be constants).
-    const __m128i halves[2][3] = {
-        {blue, green, red},
-        {_mm_srli_si128(blue, 8), _mm_srli_si128(green, 8), _mm_srli_si128(red, 8)}};
+    const __m256i b = _mm256_cvtepu8_epi16(Channel(chunks, 0));
+    const __m256i g = _mm256_cvtepu8_epi16(Channel(chunks, 1));
+    const __m256i r = _mm256_cvtepu8_epi16(Channel(chunks, 2));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i chromaOffset = _mm256_set1_epi32(8388608 + 32767);
+    ConvertedRow out;
     __m256i luma[2];
     for (int half = 0; half < 2; ++half) {
-        const __m256i b = _mm256_cvtepu8_epi32(halves[half][0]);
-        const __m256i g = _mm256_cvtepu8_epi32(halves[half][1]);
-        const __m256i r = _mm256_cvtepu8_epi32(halves[half][2]);
-        luma[half] = Combine(r, g, b, 19595, 38470, 7471, -8355840);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(cb + 8 * half),
-                            Combine(r, g, b, -11059, -21709, 32768, 8388608 + 32767));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(cr + 8 * half),
-                            Combine(r, g, b, 32768, -27439, -5329, 8388608 + 32767));
+        const __m256i rg = half == 0 ? _mm256_unpacklo_epi16(r, g) : _mm256_unpackhi_epi16(r, g);
+        const __m256i gb = half == 0 ? _mm256_unpacklo_epi16(g, b) : _mm256_unpackhi_epi16(g, b);
+        const __m256i b32 =
+            half == 0 ? _mm256_unpacklo_epi16(b, zero) : _mm256_unpackhi_epi16(b, zero);
+        const __m256i r32 =
+            half == 0 ? _mm256_unpacklo_epi16(r, zero) : _mm256_unpackhi_epi16(r, zero);
+        const __m256i g16 = // green << 16
+            half == 0 ? _mm256_unpacklo_epi16(zero, g) : _mm256_unpackhi_epi16(zero, g);
+        __m256i y = _mm256_madd_epi16(rg, _mm256_set1_epi32(Pair(19595, -27066)));
+        y = _mm256_add_epi32(y, _mm256_madd_epi16(b32, _mm256_set1_epi32(Pair(7471, 0))));
+        y = _mm256_add_epi32(y, _mm256_add_epi32(g16, _mm256_set1_epi32(-8355840)));
+        luma[half] = _mm256_srai_epi32(y, 16);
+        __m256i cb = _mm256_madd_epi16(rg, _mm256_set1_epi32(Pair(-11059, -21709)));
+        cb = _mm256_add_epi32(cb, _mm256_add_epi32(_mm256_slli_epi32(b32, 15), chromaOffset));
+        out.cb[half] = _mm256_srai_epi32(cb, 16);
+        __m256i cr = _mm256_madd_epi16(gb, _mm256_set1_epi32(Pair(-27439, -5329)));
+        cr = _mm256_add_epi32(cr, _mm256_add_epi32(_mm256_slli_epi32(r32, 15), chromaOffset));
+        out.cr[half] = _mm256_srai_epi32(cr, 16);
     }
-    // Pack to 16 bits; packs works per 128-bit lane, the permute restores order.
-    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(luma[0], luma[1]), 0xD8);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(y), packed);
+    // packs works per 128-bit lane: lo, hi give pixels 0..7 | 8..15.
+    out.luma = _mm256_packs_epi32(luma[0], luma[1]);
+    return out;
+}
+
+} // namespace
+
+void ConvertMcuAvx2(const uint8_t* const rows[16], bool partial, int16_t samples[6][64]) {
+    const __m256i bias = partial ? _mm256_set1_epi32(3) : _mm256_setr_epi32(1, 2, 1, 2, 1, 2, 1, 2);
+    const __m256i centre = _mm256_set1_epi32(128);
+    for (int pair = 0; pair < 8; ++pair) {
+        const ConvertedRow upper = ConvertRow(rows[2 * pair]);
+        const ConvertedRow lower = ConvertRow(rows[2 * pair + 1]);
+        // Luminance rows 2 pair and 2 pair + 1: the left 8 pixels to one
+        // block, the right 8 to the next.
+        int16_t* left = samples[pair < 4 ? 0 : 2] + 16 * (pair % 4);
+        int16_t* right = samples[pair < 4 ? 1 : 3] + 16 * (pair % 4);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(left), _mm256_castsi256_si128(upper.luma));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(right),
+                         _mm256_extracti128_si256(upper.luma, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(left + 8), _mm256_castsi256_si128(lower.luma));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(right + 8),
+                         _mm256_extracti128_si256(lower.luma, 1));
+        // Chrominance: the 2 x 2 sums (horizontal pairs of the two rows'
+        // sum, which hadd leaves in pixel order), biased, / 4, - 128.
+        auto means = [&](const __m256i* a, const __m256i* b) {
+            const __m256i sums =
+                _mm256_hadd_epi32(_mm256_add_epi32(a[0], b[0]), _mm256_add_epi32(a[1], b[1]));
+            return _mm256_sub_epi32(_mm256_srai_epi32(_mm256_add_epi32(sums, bias), 2), centre);
+        };
+        const __m256i both = _mm256_permute4x64_epi64(
+            _mm256_packs_epi32(means(upper.cb, lower.cb), means(upper.cr, lower.cr)), 0xD8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples[4] + 8 * pair),
+                         _mm256_castsi256_si128(both));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples[5] + 8 * pair),
+                         _mm256_extracti128_si256(both, 1));
+    }
 }
 
 int HighFrequencyEnergyAvx2(const int16_t block[64]) {

@@ -188,22 +188,44 @@ TEST(JpegVectorKernels, EqualTheScalarPath) {
                   std::vector<int16_t>(vector, vector + 64))
             << "block " << i;
     }
-    // Colour conversion of random pixels (and the extremes) against the
-    // conversion the scalar path computes.
+    // Colour conversion and chrominance means of random MCUs (and the
+    // extremes) against the conversion and means the scalar path computes.
     std::uniform_int_distribution<int> byte(0, 255);
-    for (int i = 0; i < 4000; ++i) {
-        uint8_t bgr[48];
-        for (uint8_t& b : bgr) {
-            b = static_cast<uint8_t>(i % 3 == 0 ? (byte(random) < 128 ? 0 : 255) : byte(random));
+    for (int i = 0; i < 1000; ++i) {
+        uint8_t bgr[16][48];
+        const uint8_t* rows[16];
+        for (int r = 0; r < 16; ++r) {
+            for (uint8_t& b : bgr[r]) {
+                b = static_cast<uint8_t>(i % 3 == 0 ? (byte(random) < 128 ? 0 : 255)
+                                                    : byte(random));
+            }
+            rows[r] = bgr[r];
         }
-        int16_t y[16];
-        int32_t cb[16], cr[16];
-        ConvertPixels16Avx2(bgr, y, cb, cr);
-        for (int c = 0; c < 16; ++c) {
-            const int blue = bgr[3 * c], green = bgr[3 * c + 1], red = bgr[3 * c + 2];
-            ASSERT_EQ(y[c], (19595 * red + 38470 * green + 7471 * blue - 8355840) >> 16);
-            ASSERT_EQ(cb[c], (-11059 * red - 21709 * green + 32768 * blue + 8421375) >> 16);
-            ASSERT_EQ(cr[c], (32768 * red - 27439 * green - 5329 * blue + 8421375) >> 16);
+        const bool partial = i % 2 == 1;
+        int16_t samples[6][64];
+        ConvertMcuAvx2(rows, partial, samples);
+        int cb[16][16], cr[16][16];
+        for (int r = 0; r < 16; ++r) {
+            for (int c = 0; c < 16; ++c) {
+                const int blue = bgr[r][3 * c], green = bgr[r][3 * c + 1], red = bgr[r][3 * c + 2];
+                ASSERT_EQ(samples[(r / 8) * 2 + c / 8][8 * (r % 8) + c % 8],
+                          (19595 * red + 38470 * green + 7471 * blue - 8355840) >> 16);
+                cb[r][c] = (-11059 * red - 21709 * green + 32768 * blue + 8421375) >> 16;
+                cr[r][c] = (32768 * red - 27439 * green - 5329 * blue + 8421375) >> 16;
+            }
+        }
+        for (int sy = 0; sy < 8; ++sy) {
+            for (int sx = 0; sx < 8; ++sx) {
+                const int bias = partial ? 3 : 1 + sx % 2;
+                auto mean = [&](const int(&plane)[16][16]) {
+                    return ((plane[2 * sy][2 * sx] + plane[2 * sy][2 * sx + 1] +
+                             plane[2 * sy + 1][2 * sx] + plane[2 * sy + 1][2 * sx + 1] + bias) >>
+                            2) -
+                           128;
+                };
+                ASSERT_EQ(samples[4][8 * sy + sx], mean(cb)) << sx << "," << sy;
+                ASSERT_EQ(samples[5][8 * sy + sx], mean(cr)) << sx << "," << sy;
+            }
         }
     }
     TestHost host;
