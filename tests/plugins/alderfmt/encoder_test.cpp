@@ -181,6 +181,7 @@ TEST(JpegVectorKernels, EqualTheScalarPath) {
             block[k] = static_cast<int16_t>(kind == 0   ? s
                                             : kind == 1 ? (s < 0 ? -128 : 127)
                                             : kind == 2 ? std::clamp(s / 8 + 4 * k - 128, -128, 127)
+                                            : k == 0    ? s
                                                         : block[0]);
         }
         ForwardDctScalar(block, scalar);
