@@ -504,7 +504,8 @@ void JpegEncoder::QuantiseAll(WorkProgress& progress, int first, int last) {
 
 // The symbol statistics of plainly rounded values give the first estimate of
 // what each value costs; the trellis then chooses every block's values
-// against it.
+// against it, with bits worth more in luminance blocks busier than the
+// picture's average (their errors show less) and less in smooth ones.
 void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     const int tables = grey ? 1 : 2;
     const TrellisQuantiser quantiser[2] = {{quantTable[0], WebLambda(false)},
@@ -523,6 +524,8 @@ void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     };
     SymbolCounts counts[2];
     int predictor[3] = {};
+    double activitySum = 0;
+    long lumaBlocks = 0;
     const int middle = first + (last - first) / 4;
     eachBlock(first, middle, [&](const int16_t* block, int component) {
         const int table = component == 0 ? 0 : 1;
@@ -530,14 +533,22 @@ void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
         quantiser[table].Round(block, rounded);
         counts[table].AddBlock(rounded, rounded[0] - predictor[component]);
         predictor[component] = rounded[0];
+        if (component == 0) {
+            activitySum += BlockActivity(block);
+            ++lumaBlocks;
+        }
     });
+    const float meanActivity = static_cast<float>(activitySum / std::max(lumaBlocks, 1L));
+    auto scale = [&](const int16_t* block, int component) {
+        return component == 0 ? ActivityLambdaScale(BlockActivity(block), meanActivity) : 1.0f;
+    };
     SymbolCosts costs[2];
     for (int t = 0; t < tables; ++t) {
         costs[t] = counts[t].Costs();
     }
     eachBlock(middle, last, [&](int16_t* block, int component) {
         const int table = component == 0 ? 0 : 1;
-        quantiser[table].Quantise(block, costs[table]);
+        quantiser[table].Quantise(block, costs[table], scale(block, component));
     });
 }
 

@@ -18,16 +18,20 @@ inline int BitLength(uint32_t value) {
 }
 
 // Step sizes that grow smoothly with the spatial frequency r (in cycles per
-// block, 0..9.9) and a little more on the diagonals, where the eye resolves
-// less. Chrominance starts coarser but rises more slowly than the classic
-// tables, so that colour edges and faint tints keep some of their detail.
+// block, 0..9.9). Luminance is nearly flat: the trellis drops the fine
+// detail that does not pay for its bits block by block, so the table need
+// not; a steep table would take it from every block alike, grain included.
+// Chrominance starts coarser, rises faster and a little more on the
+// diagonals, yet more slowly than the classic tables, so that colour edges
+// and faint tints keep some of their detail.
 double BaseStep(int u, int v, bool chrominance) {
-    const double r = std::sqrt(static_cast<double>(u * u + v * v));
-    const double diagonal = r > 0 ? 2.0 * u * v / (r * r) : 0.0; // 1 on the diagonal
+    const double r2 = static_cast<double>(u * u + v * v);
     if (chrominance) {
-        return (16.0 + 2.5 * r + 0.4 * r * r) * (1.0 + 0.10 * diagonal);
+        const double r = std::sqrt(r2);
+        const double diagonal = r > 0 ? 2.0 * u * v / r2 : 0.0; // 1 on the diagonal
+        return (16.0 + 2.5 * r + 0.4 * r2) * (1.0 + 0.10 * diagonal);
     }
-    return (13.0 + 2.2 * r + 0.75 * r * r) * (1.0 + 0.12 * diagonal);
+    return 19.0 + 0.25 * r2;
 }
 
 } // namespace
@@ -46,6 +50,24 @@ void WebQuantisationTable(int level, bool chrominance, uint8_t out[64]) {
 
 float WebLambda(bool chrominance) {
     return chrominance ? 0.135f : 0.08f;
+}
+
+float BlockActivity(const int16_t block[64]) {
+    // 8 x F(u,v) of an orthonormal transform: the AC energy over 64 * 64 is
+    // the samples' variance. The floor is the contrast constant of SSIM,
+    // below which variance no longer hides errors.
+    double energy = 0;
+    for (int k = 1; k < 64; ++k) {
+        energy += double(block[k]) * block[k];
+    }
+    return static_cast<float>(std::log(energy / 4096.0 + 58.5));
+}
+
+float ActivityLambdaScale(float activity, float meanActivity) {
+    // Bits are worth (variance + floor)^0.4 relative to the picture's
+    // typical block, within a factor of two either way.
+    const double scale = std::exp(0.4 * (activity - meanActivity));
+    return static_cast<float>(std::clamp(scale, 0.5, 2.0));
 }
 
 // ----------------------------------------------------------------- symbols
@@ -119,7 +141,9 @@ void TrellisQuantiser::Round(const int16_t block[64], int16_t out[64]) const {
     }
 }
 
-void TrellisQuantiser::Quantise(int16_t block[64], const SymbolCosts& costs) const {
+void TrellisQuantiser::Quantise(int16_t block[64], const SymbolCosts& costs,
+                                float lambdaScale) const {
+    const float lambda = this->lambda * lambdaScale;
     // Per position: the magnitude in steps, the two candidate values
     // (rounded, and one less) and the error of coding zero.
     float magnitude[64];
