@@ -8,6 +8,7 @@
 //
 //   jpeg_rate_distortion picture.ppm...           the tables
 //   jpeg_rate_distortion --compare a.ppm b.jpg     SSIM and PSNR of one file
+//   jpeg_rate_distortion --time a.ppm [level]      CPU time, exact and web
 //
 // RD_ENCODERS (e.g. "ours web,sharp") limits the encoders run.
 #include "host/host_services.h"
@@ -22,6 +23,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -313,6 +315,30 @@ int main(int argc, char** argv) {
         }
         const Quality q = Measure(a, b);
         std::printf("ssim %.5f psnr %.3f\n", q.ssim, q.psnr);
+        return 0;
+    }
+    if (argc >= 3 && std::string(argv[1]) == "--time") {
+        // CPU time of the exact and the web encoding (progressive), taken
+        // in turns, best of five.
+        Picture picture;
+        if (!LoadPpm(argv[2], picture)) {
+            std::fprintf(stderr, "cannot read %s\n", argv[2]);
+            return 1;
+        }
+        const int level = argc >= 4 ? std::atoi(argv[3]) : 50;
+        MemorySettingsStore store;
+        CHostServices host(store);
+        double best[2] = {1e30, 1e30};
+        for (int run = 0; run < 5; ++run) {
+            for (int web = 0; web < 2; ++web) {
+                const std::clock_t start = std::clock();
+                EncodeOurs(&host, picture, level, web != 0);
+                best[web] =
+                    std::min(best[web], 1e3 * double(std::clock() - start) / CLOCKS_PER_SEC);
+            }
+        }
+        std::printf("level %d: exact %.1f ms, web %.1f ms CPU (web / exact %.2f)\n", level, best[0],
+                    best[1], best[1] / best[0]);
         return 0;
     }
     if (argc < 2) {

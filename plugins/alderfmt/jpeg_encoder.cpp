@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace pixmill::alder {
 
@@ -433,7 +434,8 @@ void JpegEncoder::CompensateUpsampling(int mx, int my, int plane, int16_t sample
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
             const float v = rows[y + 1][x] - (rows[y][x] - 2 * rows[y + 1][x] + rows[y + 2][x]) / 8;
-            samples[8 * y + x] = static_cast<int16_t>(std::clamp(std::lround(v), -128L, 127L));
+            const int rounded = static_cast<int>(v + (v < 0 ? -0.5f : 0.5f));
+            samples[8 * y + x] = static_cast<int16_t>(std::clamp(rounded, -128, 127));
         }
     }
 }
@@ -837,12 +839,15 @@ template <bool Gather> class JpegEncoder::ScanWriter {
 };
 
 // The bits a script spends on the quantised store: per scan its optimised
-// Huffman codes, the extra bits and the table it writes.
-uint64_t JpegEncoder::ScriptBits(const ScanInfo* script, int scans) {
+// Huffman codes, the extra bits and the table it writes. The symbol counts
+// of every scan are kept in counted[i]. Counting stops once the bits reach
+// limit (the script has lost then).
+uint64_t JpegEncoder::ScriptBits(const ScanInfo* script, int scans, Counters* counted,
+                                 uint64_t limit) {
     uint64_t bits = 0;
-    for (int i = 0; i < scans; ++i) {
+    for (int i = 0; i < scans && bits < limit; ++i) {
         const ScanInfo& scan = script[i];
-        Counters counters;
+        Counters& counters = counted[i];
         std::memset(&counters, 0, sizeof(counters));
         ScanWriter<true> writer(*this, scan, &counters);
         writer.Run();
@@ -873,19 +878,30 @@ void JpegEncoder::EncodeProgressive(WorkProgress& progress, int first, int last)
     QuantiseAll(progress, first, quantised);
     ScanInfo script[10];
     int scans = ScanScript(grey, luminanceLevel, script);
+    std::vector<Counters> counted; // the chosen script's symbol counts, when known
     if (web) {
         // The web encoding takes whichever script codes this picture in the
-        // fewest bits.
+        // fewest bits. From the coarse script to the fine one the count
+        // falls and then rises again, so the search stops at the first
+        // script that is no gain: the fine one, the dearest to count, is
+        // only tried when the medium one has beaten the coarse, and only at
+        // the fine levels where it can win on photographs.
         uint64_t fewest = UINT64_MAX;
-        for (int level : {0, 50, 80}) {
+        for (int level : {80, 50, 0}) {
+            if (level == 0 && luminanceLevel >= 36) {
+                break;
+            }
             ScanInfo candidate[10];
             const int count = ScanScript(grey, level, candidate);
-            const uint64_t bits = ScriptBits(candidate, count);
-            if (bits < fewest) {
-                fewest = bits;
-                scans = count;
-                std::copy(candidate, candidate + count, script);
+            std::vector<Counters> counts(count);
+            const uint64_t bits = ScriptBits(candidate, count, counts.data(), fewest);
+            if (bits >= fewest) {
+                break;
             }
+            fewest = bits;
+            scans = count;
+            std::copy(candidate, candidate + count, script);
+            counted = std::move(counts);
         }
     }
     progress.Begin(quantised, last, 0, scans);
@@ -894,8 +910,12 @@ void JpegEncoder::EncodeProgressive(WorkProgress& progress, int first, int last)
         const bool dcScan = scan.ss == 0;
         if (!(dcScan && scan.ah != 0)) {
             Counters counters;
-            std::memset(&counters, 0, sizeof(counters));
-            ScanWriter<true>(*this, scan, &counters).Run();
+            if (counted.empty()) {
+                std::memset(&counters, 0, sizeof(counters));
+                ScanWriter<true>(*this, scan, &counters).Run();
+            } else {
+                counters = counted[i];
+            }
             if (dcScan) {
                 const int tables = scan.componentCount > 1 ? 2 : 1;
                 for (int t = 0; t < tables; ++t) {

@@ -95,7 +95,7 @@ class JpegEncoder {
     void EncodeBaseline(WorkProgress& progress, int first, int middle, int last);
     template <bool Gather> void BaselinePass(WorkProgress& progress, Counters* counters);
     void EncodeProgressive(WorkProgress& progress, int first, int last);
-    uint64_t ScriptBits(const ScanInfo* script, int scans);
+    uint64_t ScriptBits(const ScanInfo* script, int scans, Counters* counted, uint64_t limit);
     void DecodePreview(CVImage* preview, WorkProgress& progress);
 
     // Output.

@@ -164,33 +164,63 @@ void TrellisQuantiser::Quantise(int16_t block[64], const SymbolCosts& costs,
     int reachableCount = 1;
     reachable[0] = 0;
     cost[0] = 0;
+    // The least cost[j] - zeroPrefix[j] of the reachable positions up to r:
+    // a bound on what starting a run from any of them can cost.
+    float lowestSince[64];
+    lowestSince[0] = 0;
     const float zrl = costs.ac[0xF0];
     for (int i = 1; i < 64; ++i) {
         if (candidate[i] == 0) {
             continue;
         }
-        float best = INFINITY;
-        int bestFrom = 0, bestValue = 0;
-        // The error and bits of each candidate value at i, without the run.
-        for (int m = candidate[i]; m >= std::max(1, candidate[i] - 1); --m) {
-            const int size = BitLength(static_cast<uint32_t>(m));
-            const float error = weight[i] * (magnitude[i] - m) * (magnitude[i] - m);
-            for (int r = reachableCount - 1; r >= 0; --r) {
-                const int j = reachable[r];
-                const int run = i - j - 1;
-                const float bits = (run >> 4) * zrl + costs.ac[((run & 15) << 4) | size] + size;
-                const float total =
-                    cost[j] + (zeroPrefix[i - 1] - zeroPrefix[j]) + error + lambda * bits;
-                if (total < best) {
-                    best = total;
-                    bestFrom = j;
-                    bestValue = m;
+        // The two candidate values (rounded, and one less unless that is
+        // zero) share the best previous position unless their bit lengths
+        // differ: one pass over the previous positions serves both.
+        const int high = candidate[i], low = std::max(1, high - 1);
+        const int highSize = BitLength(static_cast<uint32_t>(high));
+        const int lowSize = BitLength(static_cast<uint32_t>(low));
+        float bestHigh = INFINITY, bestLow = INFINITY;
+        int fromHigh = 0, fromLow = 0;
+        for (int r = reachableCount - 1; r >= 0; --r) {
+            // No earlier position can do better than its cost so far less
+            // what zeroing had cost up to there, plus the cheapest symbol.
+            if (lowestSince[r] + zeroPrefix[i - 1] + lambda >=
+                std::max(bestHigh, lowSize != highSize ? bestLow : bestHigh)) {
+                break;
+            }
+            const int j = reachable[r];
+            const int run = i - j - 1;
+            const float base =
+                cost[j] + (zeroPrefix[i - 1] - zeroPrefix[j]) + lambda * ((run >> 4) * zrl);
+            const float* symbols = costs.ac + ((run & 15) << 4);
+            const float withHigh = base + lambda * symbols[highSize];
+            if (withHigh < bestHigh) {
+                bestHigh = withHigh;
+                fromHigh = j;
+            }
+            if (lowSize != highSize) {
+                const float withLow = base + lambda * symbols[lowSize];
+                if (withLow < bestLow) {
+                    bestLow = withLow;
+                    fromLow = j;
                 }
             }
         }
-        cost[i] = best;
-        from[i] = bestFrom;
-        value[i] = bestValue;
+        if (lowSize == highSize) {
+            bestLow = bestHigh;
+            fromLow = fromHigh;
+        }
+        const float highTotal = bestHigh +
+                                weight[i] * (magnitude[i] - high) * (magnitude[i] - high) +
+                                lambda * highSize;
+        const float lowTotal =
+            bestLow + weight[i] * (magnitude[i] - low) * (magnitude[i] - low) + lambda * lowSize;
+        const bool takeLow = low != high && lowTotal < highTotal;
+        cost[i] = takeLow ? lowTotal : highTotal;
+        from[i] = takeLow ? fromLow : fromHigh;
+        value[i] = takeLow ? low : high;
+        lowestSince[reachableCount] =
+            std::min(lowestSince[reachableCount - 1], cost[i] - zeroPrefix[i]);
         reachable[reachableCount++] = i;
     }
     // The end of block after the last non-zero value.
