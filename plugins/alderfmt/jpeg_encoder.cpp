@@ -512,10 +512,11 @@ void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     const int tables = grey ? 1 : 2;
     const TrellisQuantiser quantiser[2] = {{quantTable[0], WebLambda(false)},
                                            {quantTable[1], WebLambda(true)}};
-    // Every block in MCU order with its component, one progress step a row.
-    auto eachBlock = [&](int from, int to, auto&& visit) {
+    // The blocks of every rowStep-th row of MCUs in MCU order with their
+    // component, one progress step a row.
+    auto eachBlock = [&](int from, int to, int rowStep, auto&& visit) {
         progress.Begin(from, to, 0, mcusY);
-        for (int my = 0; my < mcusY; ++my) {
+        for (int my = 0; my < mcusY; my += rowStep) {
             for (int mcu = my * mcusX; mcu < (my + 1) * mcusX; ++mcu) {
                 for (int b = 0; b < blocksPerMcu; ++b) {
                     visit(StoreBlock(mcu, b), b < 4 ? 0 : b - 3);
@@ -528,8 +529,9 @@ void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     int predictor[3] = {};
     double activitySum = 0;
     long lumaBlocks = 0;
-    const int middle = first + (last - first) / 4;
-    eachBlock(first, middle, [&](const int16_t* block, int component) {
+    // Every second row of MCUs tells the statistics well enough.
+    const int middle = first + (last - first) / 8;
+    eachBlock(first, middle, 2, [&](const int16_t* block, int component) {
         const int table = component == 0 ? 0 : 1;
         int16_t rounded[64];
         quantiser[table].Round(block, rounded);
@@ -548,7 +550,7 @@ void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     for (int t = 0; t < tables; ++t) {
         costs[t] = counts[t].Costs();
     }
-    eachBlock(middle, last, [&](int16_t* block, int component) {
+    eachBlock(middle, last, 1, [&](int16_t* block, int component) {
         const int table = component == 0 ? 0 : 1;
         quantiser[table].Quantise(block, costs[table], scale(block, component));
     });
@@ -882,13 +884,15 @@ void JpegEncoder::EncodeProgressive(WorkProgress& progress, int first, int last)
     if (web) {
         // The web encoding takes whichever script codes this picture in the
         // fewest bits. From the coarse script to the fine one the count
-        // falls and then rises again, so the search stops at the first
-        // script that is no gain: the fine one, the dearest to count, is
-        // only tried when the medium one has beaten the coarse, and only at
-        // the fine levels where it can win on photographs.
+        // falls and then rises again, so the search starts from the end the
+        // level makes likelier and stops at the first script that is no
+        // gain. Above the fine levels the fine script, the dearest to
+        // count, does not win on photographs and is not tried.
+        const bool fineLevel = luminanceLevel < 36;
+        const int order[3] = {fineLevel ? 0 : 80, 50, fineLevel ? 80 : -1};
         uint64_t fewest = UINT64_MAX;
-        for (int level : {80, 50, 0}) {
-            if (level == 0 && luminanceLevel >= 36) {
+        for (int level : order) {
+            if (level < 0) {
                 break;
             }
             ScanInfo candidate[10];
