@@ -10,7 +10,8 @@
 //   jpeg_rate_distortion --compare a.ppm b.jpg     SSIM and PSNR of one file
 //   jpeg_rate_distortion --time a.ppm [level]      CPU time, exact and web
 //
-// RD_ENCODERS (e.g. "ours web,sharp") limits the encoders run.
+// RD_ENCODERS (e.g. "ours web,sharp") limits the encoders run; the other
+// encoders' points are kept in the temporary folder between runs.
 #include "host/host_services.h"
 #include "host/settings_store.h"
 #include "host/streams.h"
@@ -358,8 +359,12 @@ int main(int argc, char** argv) {
                                      56, 62, 69, 76, 84, 92, 100, 110, 120, 128, 136};
     const std::vector<int> qualities = {92, 88, 84, 82, 80, 78, 75, 72,
                                         70, 68, 65, 62, 60, 55, 50, 40};
-    // The yardstick's qualities the comparison is made at.
-    const int comparedFrom = 60, comparedTo = 82;
+    // The yardstick's qualities the comparison is made at (RD_RANGE=50-92
+    // widens it).
+    int comparedFrom = 60, comparedTo = 82;
+    if (const char* range = std::getenv("RD_RANGE")) {
+        std::sscanf(range, "%d-%d", &comparedFrom, &comparedTo);
+    }
     PointCache cache(work / "points.txt");
     const std::vector<const char*> names = {"ours exact", "ours web", "cjpeg", "sharp"};
     std::map<std::string, std::vector<double>> ssimRatio, psnrRatio;
