@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace pixmill::alder {
 
@@ -518,7 +519,8 @@ void JpegEncoder::CompensateUpsampling(int mx, int my, int plane, int16_t sample
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
             const float v = rows[y + 1][x] - (rows[y][x] - 2 * rows[y + 1][x] + rows[y + 2][x]) / 8;
-            samples[8 * y + x] = static_cast<int16_t>(std::clamp(std::lround(v), -128L, 127L));
+            const int rounded = static_cast<int>(v + (v < 0 ? -0.5f : 0.5f));
+            samples[8 * y + x] = static_cast<int16_t>(std::clamp(rounded, -128, 127));
         }
     }
 }
@@ -586,15 +588,17 @@ void JpegEncoder::QuantiseAll(WorkProgress& progress, int first, int last) {
 
 // The symbol statistics of plainly rounded values give the first estimate of
 // what each value costs; the trellis then chooses every block's values
-// against it.
+// against it, with bits worth more in luminance blocks busier than the
+// picture's average (their errors show less) and less in smooth ones.
 void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     const int tables = grey ? 1 : 2;
     const TrellisQuantiser quantiser[2] = {{quantTable[0], WebLambda(false)},
                                            {quantTable[1], WebLambda(true)}};
-    // Every block in MCU order with its component, one progress step a row.
-    auto eachBlock = [&](int from, int to, auto&& visit) {
+    // The blocks of every rowStep-th row of MCUs in MCU order with their
+    // component, one progress step a row.
+    auto eachBlock = [&](int from, int to, int rowStep, auto&& visit) {
         progress.Begin(from, to, 0, mcusY);
-        for (int my = 0; my < mcusY; ++my) {
+        for (int my = 0; my < mcusY; my += rowStep) {
             for (int mcu = my * mcusX; mcu < (my + 1) * mcusX; ++mcu) {
                 for (int b = 0; b < blocksPerMcu; ++b) {
                     visit(StoreBlock(mcu, b), b < 4 ? 0 : b - 3);
@@ -605,21 +609,32 @@ void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     };
     SymbolCounts counts[2];
     int predictor[3] = {};
-    const int middle = first + (last - first) / 4;
-    eachBlock(first, middle, [&](const int16_t* block, int component) {
+    double activitySum = 0;
+    long lumaBlocks = 0;
+    // Every second row of MCUs tells the statistics well enough.
+    const int middle = first + (last - first) / 8;
+    eachBlock(first, middle, 2, [&](const int16_t* block, int component) {
         const int table = component == 0 ? 0 : 1;
         int16_t rounded[64];
         quantiser[table].Round(block, rounded);
         counts[table].AddBlock(rounded, rounded[0] - predictor[component]);
         predictor[component] = rounded[0];
+        if (component == 0) {
+            activitySum += BlockActivity(block);
+            ++lumaBlocks;
+        }
     });
+    const float meanActivity = static_cast<float>(activitySum / std::max(lumaBlocks, 1L));
+    auto scale = [&](const int16_t* block, int component) {
+        return component == 0 ? ActivityLambdaScale(BlockActivity(block), meanActivity) : 1.0f;
+    };
     SymbolCosts costs[2];
     for (int t = 0; t < tables; ++t) {
         costs[t] = counts[t].Costs();
     }
-    eachBlock(middle, last, [&](int16_t* block, int component) {
+    eachBlock(middle, last, 1, [&](int16_t* block, int component) {
         const int table = component == 0 ? 0 : 1;
-        quantiser[table].Quantise(block, costs[table]);
+        quantiser[table].Quantise(block, costs[table], scale(block, component));
     });
 }
 
@@ -950,12 +965,15 @@ template <bool Gather> class JpegEncoder::ScanWriter {
 };
 
 // The bits a script spends on the quantised store: per scan its optimised
-// Huffman codes, the extra bits and the table it writes.
-uint64_t JpegEncoder::ScriptBits(const ScanInfo* script, int scans) {
+// Huffman codes, the extra bits and the table it writes. The symbol counts
+// of every scan are kept in counted[i]. Counting stops once the bits reach
+// limit (the script has lost then).
+uint64_t JpegEncoder::ScriptBits(const ScanInfo* script, int scans, Counters* counted,
+                                 uint64_t limit) {
     uint64_t bits = 0;
-    for (int i = 0; i < scans; ++i) {
+    for (int i = 0; i < scans && bits < limit; ++i) {
         const ScanInfo& scan = script[i];
-        Counters counters;
+        Counters& counters = counted[i];
         std::memset(&counters, 0, sizeof(counters));
         ScanWriter<true> writer(*this, scan, &counters);
         writer.Run();
@@ -986,19 +1004,32 @@ void JpegEncoder::EncodeProgressive(WorkProgress& progress, int first, int last)
     QuantiseAll(progress, first, quantised);
     ScanInfo script[10];
     int scans = ScanScript(grey, luminanceLevel, script);
+    std::vector<Counters> counted; // the chosen script's symbol counts, when known
     if (web) {
         // The web encoding takes whichever script codes this picture in the
-        // fewest bits.
+        // fewest bits. From the coarse script to the fine one the count
+        // falls and then rises again, so the search starts from the end the
+        // level makes likelier and stops at the first script that is no
+        // gain. Above the fine levels the fine script, the dearest to
+        // count, does not win on photographs and is not tried.
+        const bool fineLevel = luminanceLevel < 36;
+        const int order[3] = {fineLevel ? 0 : 80, 50, fineLevel ? 80 : -1};
         uint64_t fewest = UINT64_MAX;
-        for (int level : {0, 50, 80}) {
+        for (int level : order) {
+            if (level < 0) {
+                break;
+            }
             ScanInfo candidate[10];
             const int count = ScanScript(grey, level, candidate);
-            const uint64_t bits = ScriptBits(candidate, count);
-            if (bits < fewest) {
-                fewest = bits;
-                scans = count;
-                std::copy(candidate, candidate + count, script);
+            std::vector<Counters> counts(count);
+            const uint64_t bits = ScriptBits(candidate, count, counts.data(), fewest);
+            if (bits >= fewest) {
+                break;
             }
+            fewest = bits;
+            scans = count;
+            std::copy(candidate, candidate + count, script);
+            counted = std::move(counts);
         }
     }
     progress.Begin(quantised, last, 0, scans);
@@ -1007,8 +1038,12 @@ void JpegEncoder::EncodeProgressive(WorkProgress& progress, int first, int last)
         const bool dcScan = scan.ss == 0;
         if (!(dcScan && scan.ah != 0)) {
             Counters counters;
-            std::memset(&counters, 0, sizeof(counters));
-            ScanWriter<true>(*this, scan, &counters).Run();
+            if (counted.empty()) {
+                std::memset(&counters, 0, sizeof(counters));
+                ScanWriter<true>(*this, scan, &counters).Run();
+            } else {
+                counters = counted[i];
+            }
             if (dcScan) {
                 const int tables = scan.componentCount > 1 ? 2 : 1;
                 for (int t = 0; t < tables; ++t) {

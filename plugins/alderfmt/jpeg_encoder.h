@@ -28,7 +28,7 @@ struct EncoderSettings {
     bool progressive = false;
     int sharpen = 0; // 0..100
     // Web encoding: its own tables and rate-optimised coefficient values
-    // (smaller files at the same visible quality); off, the exact encoding.
+    // (more detail per byte: fewer bytes at the same measured quality); off, the exact encoding.
     bool web = false;
 };
 
@@ -100,7 +100,7 @@ class JpegEncoder {
     void EncodeBaseline(WorkProgress& progress, int first, int middle, int last);
     template <bool Gather> void BaselinePass(WorkProgress& progress, Counters* counters);
     void EncodeProgressive(WorkProgress& progress, int first, int last);
-    uint64_t ScriptBits(const ScanInfo* script, int scans);
+    uint64_t ScriptBits(const ScanInfo* script, int scans, Counters* counted, uint64_t limit);
     void DecodePreview(CVImage* preview, WorkProgress& progress);
 
     // Output.
