@@ -17,13 +17,16 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
 #include <map>
 #include <poll.h>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace pixmill::cli {
@@ -255,6 +258,12 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
                         close(other.results);
                     }
                 }
+                // Each worker's pixel loops get its share of the cores,
+                // unless the user chose a thread count.
+                const int cores =
+                    static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+                setenv("PIXMILL_PIXEL_THREADS", std::to_string(std::max(1, cores / jobs)).c_str(),
+                       0);
                 WorkerMain(job, destination, files, taskPipe[0], resultPipe[1]);
             }
             RegisterWorker(worker.pid);

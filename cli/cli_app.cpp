@@ -9,6 +9,7 @@
 #include "cli/terminal.h"
 #include "host/atomic_file.h"
 #include "host/host_services.h"
+#include "host/image_metadata.h"
 #include "host/image_pipeline.h"
 #include "host/path_fields.h"
 #include "host/plugin_manager.h"
@@ -46,7 +47,8 @@ Commands:
   ops                     list every operation: command id, group, name,
                           description, flags and kind
   info FILE...            show format, size, depth, palette, transparency,
-                          resolution and file size of each file
+                          resolution, file size and the sizes of the ICC
+                          profile and EXIF block of each file
   convert IN OUT          open IN (by its content), run the --op operations in
                           order, save OUT in the format of its extension
                           (converting the image to a kind that format stores)
@@ -169,6 +171,8 @@ Environment:
                           and Destinations/ (default: the program's own folder)
   PIXMILL_HELP_DIR        the folder of the help pages (default: help/ in the
                           program's own folder)
+  PIXMILL_PIXEL_THREADS   threads one operation may use (default: one per
+                          core; each batch --jobs N worker gets cores / N)
 
 Exit codes:
   0  success
@@ -446,6 +450,7 @@ struct ImageInfo {
     RGBQUAD transparentColor{};
     int dpiX = 0, dpiY = 0;
     long long fileSize = 0;
+    size_t iccBytes = 0, exifBytes = 0; // metadata the header carries
 };
 
 ImageInfo ReadInfo(Session& session, const std::string& file) {
@@ -462,7 +467,9 @@ ImageInfo ReadInfo(Session& session, const std::string& file) {
             throw CVImageError(CVImageError::OutOfMemory);
         }
         CVImage image(session.host.get());
+        ImageMetadata metadata;
         try {
+            const MetadataBinding binding(image, &metadata, MetadataBinding::ReadAnew);
             codec->ReadHeader(&image, &stream, nullptr);
         } catch (...) {
             codec->Release();
@@ -476,6 +483,8 @@ ImageInfo ReadInfo(Session& session, const std::string& file) {
         info.palette = image.paletteCount;
         info.transparent = image.hasTransparentColor != 0;
         info.transparentColor = image.transparentColor;
+        info.iccBytes = metadata.icc.size();
+        info.exifBytes = metadata.exif.size();
         info.dpiX = static_cast<int>(std::lround(image.header.biXPelsPerMeter / 39.37007874015748));
         info.dpiY = static_cast<int>(std::lround(image.header.biYPelsPerMeter / 39.37007874015748));
         struct stat st {};
@@ -492,6 +501,10 @@ std::string ColorText(const RGBQUAD& c) {
     char text[16];
     std::snprintf(text, sizeof text, "#%02X%02X%02X", c.rgbRed, c.rgbGreen, c.rgbBlue);
     return text;
+}
+
+std::string BytesOrNone(size_t bytes) {
+    return bytes == 0 ? std::string("none") : std::to_string(bytes) + " bytes";
 }
 
 int CommandInfo(Session& session, const Options& options) {
@@ -517,23 +530,26 @@ int CommandInfo(Session& session, const Options& options) {
             } else {
                 std::printf(", \"format\": %s, \"width\": %d, \"height\": %d, \"bits\": %d, "
                             "\"paletteEntries\": %d, \"transparentColor\": %s, "
-                            "\"dpiX\": %d, \"dpiY\": %d, \"fileSize\": %lld}",
+                            "\"dpiX\": %d, \"dpiY\": %d, \"fileSize\": %lld, "
+                            "\"iccProfileBytes\": %zu, \"exifBytes\": %zu}",
                             JsonString(info.format).c_str(), info.width, info.height, info.bits,
                             info.palette,
                             info.transparent ? JsonString(ColorText(info.transparentColor)).c_str()
                                              : "null",
-                            info.dpiX, info.dpiY, info.fileSize);
+                            info.dpiX, info.dpiY, info.fileSize, info.iccBytes, info.exifBytes);
             }
             first = false;
         } else if (info.error.empty()) {
             std::printf("%s\n  format:       %s\n  size:         %d x %d\n"
                         "  depth:        %d bit\n  palette:      %d entries\n"
                         "  transparency: %s\n  resolution:   %d x %d dpi\n"
-                        "  file size:    %lld bytes\n",
+                        "  file size:    %lld bytes\n"
+                        "  ICC profile:  %s\n  EXIF:         %s\n",
                         file.c_str(), info.format.c_str(), info.width, info.height, info.bits,
                         info.palette,
                         info.transparent ? ColorText(info.transparentColor).c_str() : "none",
-                        info.dpiX, info.dpiY, info.fileSize);
+                        info.dpiX, info.dpiY, info.fileSize, BytesOrNone(info.iccBytes).c_str(),
+                        BytesOrNone(info.exifBytes).c_str());
         }
     }
     if (options.json) {

@@ -122,6 +122,28 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+// The text's lines with a BR between them: a browser shows the lines the
+// canvas shows (a line end in the text itself would show as a space).
+void AppendTextLines(HtmlContainer& span, const std::string& text) {
+    size_t start = 0;
+    while (true) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        size_t lineEnd = end;
+        if (lineEnd > start && text[lineEnd - 1] == '\r') {
+            --lineEnd;
+        }
+        if (lineEnd > start) {
+            span.Children().Append(std::make_unique<HtmlText>(
+                html::EscapeHtmlText(std::string_view(text).substr(start, lineEnd - start))));
+        }
+        if (end == text.size()) {
+            return;
+        }
+        span.Children().Append(std::make_unique<HtmlElement>("BR"));
+        start = end + 1;
+    }
+}
+
 } // namespace
 
 void HtmlFormWriter::SetAnchorLink(HtmlElement& anchor, const HtmlLink& link) const {
@@ -181,7 +203,7 @@ std::unique_ptr<HtmlContainer> HtmlFormWriter::TextElement(const CompoundObject&
     SetPosition(style, text.rect);
 
     auto span = std::make_unique<HtmlContainer>("SPAN");
-    span->Children().Append(std::make_unique<HtmlText>(html::EscapeHtmlText(text.text)));
+    AppendTextLines(*span, text.text);
     if (!linked) {
         SetPopupAndCursor(*span, style, text.link);
         span->SetTextAttribute("STYLE", style.ToString());
@@ -478,6 +500,11 @@ void HtmlFormReader::ReadSpan(const HtmlContainer& span, const HtmlLink* link, P
         }
         const HtmlElement* element = child->AsElement();
         const std::string& name = element->Name();
+        if (name == "BR" && !element->IsContainer()) {
+            text += '\n'; // a line of the text ends
+            haveText = true;
+            continue;
+        }
         // A picture takes the link around it; its hint is its own ALT.
         auto addImage = [&](const HtmlElement& img, const HtmlLink* around) {
             CompoundObject image = ImageFrom(img, style);

@@ -8,8 +8,10 @@
 //
 //   jpeg_rate_distortion picture.ppm...           the tables
 //   jpeg_rate_distortion --compare a.ppm b.jpg     SSIM and PSNR of one file
+//   jpeg_rate_distortion --time a.ppm [level]      CPU time, exact and web
 //
-// RD_ENCODERS (e.g. "ours web,sharp") limits the encoders run.
+// RD_ENCODERS (e.g. "ours web,sharp") limits the encoders run; the other
+// encoders' points are kept in the temporary folder between runs.
 #include "host/host_services.h"
 #include "host/settings_store.h"
 #include "host/streams.h"
@@ -22,11 +24,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace pixmill;
 using namespace pixmill::alder;
@@ -171,22 +176,100 @@ struct Point {
     Quality quality;
 };
 
-// Bytes at which the curve reaches a quality (linear in log bytes between
-// the two points around it); 0 outside the curve.
+// Bytes at which the curve reaches a quality; 0 outside the curve. Log
+// bytes as a function of quality, through the measured points by a monotone
+// cubic (Fritsch-Carlson): a straight chord between two points of a concave
+// curve would charge the interpolated encoder bytes it does not spend.
+// RD_LINEAR=1 interpolates linearly instead, to see how much this matters.
 double BytesAt(std::vector<Point> curve, double target, bool ssim) {
     auto value = [&](const Point& p) { return ssim ? p.quality.ssim : p.quality.psnr; };
     std::sort(curve.begin(), curve.end(),
               [&](const Point& a, const Point& b) { return a.bytes < b.bytes; });
-    for (size_t i = 1; i < curve.size(); ++i) {
-        const double v0 = value(curve[i - 1]), v1 = value(curve[i]);
-        if (v0 <= target && target <= v1 && v1 > v0) {
-            const double t = (target - v0) / (v1 - v0);
-            return std::exp(std::log(double(curve[i - 1].bytes)) * (1 - t) +
-                            std::log(double(curve[i].bytes)) * t);
+    // Points where the quality rises with the bytes.
+    std::vector<double> q, b;
+    for (const Point& p : curve) {
+        if (q.empty() || value(p) > q.back()) {
+            q.push_back(value(p));
+            b.push_back(std::log(double(p.bytes)));
         }
     }
-    return 0;
+    const size_t n = q.size();
+    if (n < 2 || target < q.front() || target > q.back()) {
+        return 0;
+    }
+    std::vector<double> slope(n - 1), tangent(n);
+    for (size_t i = 0; i + 1 < n; ++i) {
+        slope[i] = (b[i + 1] - b[i]) / (q[i + 1] - q[i]);
+    }
+    tangent[0] = slope[0];
+    tangent[n - 1] = slope[n - 2];
+    for (size_t i = 1; i + 1 < n; ++i) {
+        tangent[i] = (slope[i - 1] + slope[i]) / 2;
+    }
+    for (size_t i = 0; i + 1 < n; ++i) {
+        const double a = tangent[i] / slope[i], c = tangent[i + 1] / slope[i];
+        if (a * a + c * c > 9) {
+            const double t = 3 / std::sqrt(a * a + c * c);
+            tangent[i] = t * a * slope[i];
+            tangent[i + 1] = t * c * slope[i];
+        }
+    }
+    const bool linear = std::getenv("RD_LINEAR") != nullptr;
+    size_t i = 0;
+    while (i + 2 < n && target > q[i + 1]) {
+        ++i;
+    }
+    const double h = q[i + 1] - q[i], t = (target - q[i]) / h;
+    if (linear) {
+        return std::exp(b[i] * (1 - t) + b[i + 1] * t);
+    }
+    const double t2 = t * t, t3 = t2 * t;
+    const double logBytes = (2 * t3 - 3 * t2 + 1) * b[i] + (t3 - 2 * t2 + t) * h * tangent[i] +
+                            (-2 * t3 + 3 * t2) * b[i + 1] + (t3 - t2) * h * tangent[i + 1];
+    return std::exp(logBytes);
 }
+
+// Measured points of the other encoders, kept between runs (they do not
+// change while ours is tuned): "encoder setting size mtime picture" -> point.
+class PointCache {
+  public:
+    explicit PointCache(fs::path file) : file(std::move(file)) {
+        std::ifstream in(this->file);
+        std::string key;
+        Point p;
+        while (std::getline(in, key, '\t') && in >> p.bytes >> p.quality.ssim >> p.quality.psnr) {
+            in.get();
+            points[key] = p;
+        }
+    }
+    static std::string Key(const std::string& encoder, int setting, const std::string& picture) {
+        std::error_code error;
+        const auto size = fs::file_size(picture, error);
+        const auto time = fs::last_write_time(picture, error).time_since_epoch().count();
+        return encoder + " " + std::to_string(setting) + " " + std::to_string(size) + " " +
+               std::to_string(time) + " " + picture;
+    }
+    bool Find(const std::string& key, Point& p) const {
+        const auto it = points.find(key);
+        if (it == points.end()) {
+            return false;
+        }
+        p = it->second;
+        return true;
+    }
+    void Add(const std::string& key, const Point& p) {
+        points[key] = p;
+        std::ofstream out(file, std::ios::app);
+        char line[96];
+        std::snprintf(line, sizeof line, "%zu %.6f %.4f\n", p.bytes, p.quality.ssim,
+                      p.quality.psnr);
+        out << key << '\t' << line;
+    }
+
+  private:
+    fs::path file;
+    std::map<std::string, Point> points;
+};
 
 std::vector<uint8_t> EncodeOurs(CPluginHost* host, const Picture& picture, int level, bool web) {
     CVImage image(host);
@@ -235,6 +318,30 @@ int main(int argc, char** argv) {
         std::printf("ssim %.5f psnr %.3f\n", q.ssim, q.psnr);
         return 0;
     }
+    if (argc >= 3 && std::string(argv[1]) == "--time") {
+        // CPU time of the exact and the web encoding (progressive), taken
+        // in turns, best of five.
+        Picture picture;
+        if (!LoadPpm(argv[2], picture)) {
+            std::fprintf(stderr, "cannot read %s\n", argv[2]);
+            return 1;
+        }
+        const int level = argc >= 4 ? std::atoi(argv[3]) : 50;
+        MemorySettingsStore store;
+        CHostServices host(store);
+        double best[2] = {1e30, 1e30};
+        for (int run = 0; run < 5; ++run) {
+            for (int web = 0; web < 2; ++web) {
+                const std::clock_t start = std::clock();
+                EncodeOurs(&host, picture, level, web != 0);
+                best[web] =
+                    std::min(best[web], 1e3 * double(std::clock() - start) / CLOCKS_PER_SEC);
+            }
+        }
+        std::printf("level %d: exact %.1f ms, web %.1f ms CPU (web / exact %.2f)\n", level, best[0],
+                    best[1], best[1] / best[0]);
+        return 0;
+    }
     if (argc < 2) {
         std::fprintf(stderr, "usage: jpeg_rate_distortion picture.ppm...\n");
         return 1;
@@ -245,9 +352,20 @@ int main(int argc, char** argv) {
 
     MemorySettingsStore store;
     CHostServices host(store);
-    // Levels and qualities that span web use (about quality 50 to 92).
-    const std::vector<int> levels = {16, 24, 36, 50, 64, 80, 100, 128};
-    const std::vector<int> qualities = {92, 88, 82, 75, 68, 60, 50, 40};
+    // Levels and qualities that span web use (about quality 50 to 92). Ours
+    // are about 10 % apart in bytes, so that the interpolation between them
+    // is close to the curve; the yardstick's points are compared as they are.
+    const std::vector<int> levels = {14, 16, 18, 20, 23, 26, 29,  32,  36,  40,  45, 50,
+                                     56, 62, 69, 76, 84, 92, 100, 110, 120, 128, 136};
+    const std::vector<int> qualities = {92, 88, 84, 82, 80, 78, 75, 72,
+                                        70, 68, 65, 62, 60, 55, 50, 40};
+    // The yardstick's qualities the comparison is made at (RD_RANGE=50-92
+    // widens it).
+    int comparedFrom = 60, comparedTo = 82;
+    if (const char* range = std::getenv("RD_RANGE")) {
+        std::sscanf(range, "%d-%d", &comparedFrom, &comparedTo);
+    }
+    PointCache cache(work / "points.txt");
     const std::vector<const char*> names = {"ours exact", "ours web", "cjpeg", "sharp"};
     std::map<std::string, std::vector<double>> ssimRatio, psnrRatio;
 
@@ -271,13 +389,21 @@ int main(int argc, char** argv) {
                 continue;
             }
             const bool ours = encoder.rfind("ours", 0) == 0;
-            for (size_t i = 0; i < levels.size(); ++i) {
-                const int setting = ours ? levels[i] : qualities[i];
+            for (const int setting : ours ? levels : qualities) {
+                const std::string key = PointCache::Key(encoder, setting, argv[p]);
+                Point cached;
+                if (!ours && cache.Find(key, cached)) {
+                    curves[encoder].push_back(cached);
+                    std::printf("%-11s %8d %10zu %8.5f %8.3f\n", name, setting, cached.bytes,
+                                cached.quality.ssim, cached.quality.psnr);
+                    continue;
+                }
                 std::vector<uint8_t> bytes;
-                const std::string out = (work / "out.jpg").string();
                 if (ours) {
                     bytes = EncodeOurs(&host, original, setting, encoder == "ours web");
                 } else {
+                    const std::string out =
+                        (work / ("out-" + std::to_string(getpid()) + ".jpg")).string();
                     const std::string command =
                         encoder == "cjpeg"
                             ? "cjpeg -optimize -progressive -quality " + std::to_string(setting) +
@@ -297,6 +423,9 @@ int main(int argc, char** argv) {
                 }
                 const Quality q = Measure(original, decoded);
                 curves[encoder].push_back({bytes.size(), q});
+                if (!ours) {
+                    cache.Add(key, {bytes.size(), q});
+                }
                 std::printf("%-11s %8d %10zu %8.5f %8.3f\n", name, setting, bytes.size(), q.ssim,
                             q.psnr);
             }
@@ -306,7 +435,11 @@ int main(int argc, char** argv) {
         for (const auto& [encoder, curve] : curves) {
             double ssimSum = 0, psnrSum = 0;
             int ssimN = 0, psnrN = 0;
-            for (size_t i = 2; i + 2 < curves[yardstick].size(); ++i) {
+            std::string each; // the ratios at each of the yardstick's points
+            for (size_t i = 0; i < curves[yardstick].size(); ++i) {
+                if (qualities[i] < comparedFrom || qualities[i] > comparedTo) {
+                    continue;
+                }
                 const Point& at = curves[yardstick][i];
                 const double s = BytesAt(curve, at.quality.ssim, true);
                 const double r = BytesAt(curve, at.quality.psnr, false);
@@ -316,6 +449,9 @@ int main(int argc, char** argv) {
                 if (r > 0) {
                     psnrSum += r / at.bytes, ++psnrN;
                 }
+                char text[32];
+                std::snprintf(text, sizeof text, " %.3f/%.3f", s / at.bytes, r / at.bytes);
+                each += text;
             }
             if (ssimN > 0) {
                 ssimRatio[encoder].push_back(ssimSum / ssimN);
@@ -323,9 +459,9 @@ int main(int argc, char** argv) {
             if (psnrN > 0) {
                 psnrRatio[encoder].push_back(psnrSum / psnrN);
             }
-            std::printf("  %-11s bytes / %s: at equal SSIM %.3f, at equal PSNR %.3f\n",
+            std::printf("  %-11s bytes / %s: at equal SSIM %.3f, at equal PSNR %.3f  (each%s)\n",
                         encoder.c_str(), yardstick.c_str(), ssimN ? ssimSum / ssimN : 0.0,
-                        psnrN ? psnrSum / psnrN : 0.0);
+                        psnrN ? psnrSum / psnrN : 0.0, each.c_str());
         }
     }
     std::printf("\nmean bytes relative to the yardstick (sharp if present, else cjpeg)\n");

@@ -24,4 +24,5 @@ fi
 if [ -d "$modules/sharp" ]; then
   export NODE_PATH="$modules" SHARP_ENCODE="$here/sharp_encode.js"
 fi
-"$build/bin/jpeg_rate_distortion" "$work"/*.ppm
+"$build/bin/jpeg_rate_distortion" "$work/YellowFlower.ppm" "$work/Garden.ppm" \
+  "$work/LadyBird.ppm" "$work/Dune.ppm" "$work/Wood.ppm"

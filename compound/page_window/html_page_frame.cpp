@@ -68,6 +68,10 @@ CHtmlPageFrame::CHtmlPageFrame(CompoundImageFiles& files, PageWindowServices& se
     splitter->addWidget(preview);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 2);
+    // A third for the tree, the rest for the preview, whatever size hints
+    // the preview's widgets give (a web view gives none).
+    splitter->setSizes({1000, 2000});
+    splitter->setChildrenCollapsible(false);
     layout->addWidget(splitter, 1);
     setWidget(body);
 

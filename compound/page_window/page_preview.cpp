@@ -19,6 +19,7 @@ CPagePreview::CPagePreview(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
 #ifdef PIXMILL_HAVE_WEBENGINE
     auto* view = new QWebEngineView(this);
+    view->setMinimumSize(240, 160); // room for a page to be recognised
     webView = view;
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);

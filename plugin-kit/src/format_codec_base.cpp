@@ -101,6 +101,8 @@ uint8_t* FormatCodecBase::BeginRows(CVProgress* progress, int firstPercent, int 
                                     int rows, size_t decodedRowSize) {
     rowSize = decodedRowSize;
     totalRows = rows;
+    rowsWritten = 0;
+    rowsPending = 0;
     const int first =
         progress != nullptr ? progress->Begin(firstPercent, lastPercent, 0, rows) : rows;
     if (preview) {
@@ -126,7 +128,9 @@ uint8_t* FormatCodecBase::BeginRows(CVProgress* progress, int firstPercent, int 
     return image->bits;
 }
 
-uint8_t* FormatCodecBase::RowsDone(uint8_t* row, int rows, CVProgress* progress) {
+uint8_t* FormatCodecBase::RowsDone(uint8_t* row, CVProgress* progress) {
+    const int rows = rowsPending;
+    rowsPending = 0;
     if (!preview) {
         const int direction = bottomUp ? -1 : 1;
         band.bottom += direction * rows;
@@ -134,7 +138,7 @@ uint8_t* FormatCodecBase::RowsDone(uint8_t* row, int rows, CVProgress* progress)
         const int delivered = bottomUp ? image->Height() - band.bottom : band.bottom;
         checkpoint = std::max(checkpoint, delivered + 1);
         band.top += direction * rows;
-        return bottomUp ? row : row + rowSize * static_cast<size_t>(rows);
+        return row; // RowWritten has already stepped past the delivered rows
     }
     band.left = 0;
     band.right = decodedSize.cx;

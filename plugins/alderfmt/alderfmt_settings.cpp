@@ -20,7 +20,7 @@ const SettingsField kFields[] = {
     {"sharpen", offsetof(JpegSettings, sharpen), FieldType::I32, 0, 100, 0,
      "keep high-frequency detail in busy blocks (0 off)"},
     {"web", offsetof(JpegSettings, web), FieldType::U8, 0, 1, 0,
-     "web encoding: smaller files at the same visible quality (0 exact)"},
+     "web encoding: more detail per byte (0 exact)"},
 };
 
 const SettingsField kTargetFields[] = {

@@ -135,21 +135,13 @@ void JpegCodec::ReadRows(CVProgress* progress, int firstPercent, int lastPercent
     const int rows = static_cast<int>(decoder->info.output_height);
     uint8_t* row = BeginRows(progress, firstPercent, lastPercent, rows,
                              CVImage::StrideOf(image->BitCount(), decodedSize.cx));
-    int sinceLast = 0;
     for (int y = 0; y < rows; ++y) {
         if (!DecoderReadRow(decoder, row)) {
             DecodingFailed();
         }
-        ++sinceLast;
-        row -= RowSize(); // bottom-up: the next row lies below in memory
-        if (y + 1 >= checkpoint) {
-            row = RowsDone(row, sinceLast, progress);
-            sinceLast = 0;
-        }
+        row = RowWritten(row, progress);
     }
-    if (sinceLast > 0) {
-        RowsDone(row, sinceLast, progress);
-    }
+    EndRows(row, progress);
 }
 
 // Buffered-image display of a multi-scan file: the picture is shown after

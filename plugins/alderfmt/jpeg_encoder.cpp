@@ -2,6 +2,7 @@
 
 #include "dct.h"
 #include "jpeg_metadata.h"
+#include "packed_blocks.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace pixmill::alder {
 
@@ -158,20 +160,42 @@ SIZE JpegEncoder::Begin(const CVImage* source, const int* offset) {
     mcusX = (width + mcuSize - 1) / mcuSize;
     mcusY = (height + mcuSize - 1) / mcuSize;
     FreeStore();
-    const size_t bytes = static_cast<size_t>(mcusX) * mcusY * blocksPerMcu * 64 * sizeof(int16_t);
+    // Room for whole blocks (the packed values never need more), then the
+    // masks, the rows' starts and the counts. Pages the packed values do not
+    // reach are never touched.
+    const size_t blocks = static_cast<size_t>(mcusX) * mcusY * blocksPerMcu;
+    const size_t bytes = blocks * (64 * sizeof(int16_t) + sizeof(uint64_t) + 1) +
+                         (static_cast<size_t>(mcusY) + 1) * sizeof(size_t);
     store = static_cast<int16_t*>(host->Alloc(bytes));
     storeBytes = bytes;
+    masks = reinterpret_cast<uint64_t*>(store + blocks * 64);
+    rowStart = reinterpret_cast<size_t*>(masks + blocks);
+    counts = reinterpret_cast<uint8_t*>(rowStart + mcusY + 1);
     return SIZE{width, height};
 }
 
-const int16_t* JpegEncoder::Block(int component, int bx, int by) const {
-    if (grey) {
-        return StoreBlock(by * mcusX + bx, 0);
+std::array<int16_t, 64> JpegEncoder::Block(int component, int bx, int by) const {
+    int mcu = by * mcusX + bx, index = 0;
+    if (!grey && component == 0) {
+        mcu = (by / 2) * mcusX + bx / 2;
+        index = (by % 2) * 2 + bx % 2;
+    } else if (!grey) {
+        index = 3 + component;
     }
-    if (component == 0) {
-        return StoreBlock((by / 2) * mcusX + bx / 2, (by % 2) * 2 + bx % 2);
+    std::array<int16_t, 64> block;
+    Unpack(masks[static_cast<size_t>(mcu) * blocksPerMcu + index], PackedValues(mcu, index),
+           block.data());
+    return block;
+}
+
+const int16_t* JpegEncoder::PackedValues(int mcu, int index) const {
+    const int my = mcu / mcusX;
+    const int16_t* at = store + rowStart[my];
+    const size_t end = static_cast<size_t>(mcu) * blocksPerMcu + index;
+    for (size_t b = static_cast<size_t>(my) * mcusX * blocksPerMcu; b < end; ++b) {
+        at += counts[b];
     }
-    return StoreBlock(by * mcusX + bx, 3 + component);
+    return at;
 }
 
 void JpegEncoder::BuildConversionTables() {
@@ -315,82 +339,144 @@ void JpegEncoder::TransformGreyMcu(int mx, int my, int16_t* block) {
                 static_cast<int16_t>(greyLevels[row[std::min(c, validX - 1)]] - 128);
         }
     }
+    StoreTransformed(samples, 0, block, nullptr);
+}
+
+// The exact encoding quantises and packs each block as it is transformed;
+// the web encoding keeps whole blocks for its quantiser. dc (if not null)
+// gets the unquantised DC.
+void JpegEncoder::StoreTransformed(const int16_t samples[64], int table, int16_t* full,
+                                   int16_t* dc) {
     int16_t coefficients[64];
-    ForwardDct(samples, coefficients);
-    for (int k = 0; k < 64; ++k) {
-        block[k] = coefficients[kNaturalOrder[k]];
+    if (web) {
+        ForwardDct(samples, coefficients);
+        for (int k = 0; k < 64; ++k) {
+            full[k] = coefficients[kNaturalOrder[k]];
+        }
+        if (dc != nullptr) {
+            *dc = full[0];
+        }
+        return;
+    }
+    int16_t* start = packedEnd;
+    uint64_t mask;
+    if (vectorKernels) {
+        int unquantisedDc;
+        const uint64_t nonZero = TransformQuantiseAvx2(
+            samples, naturalQuantiser[table], sharpenThreshold, coefficients, &unquantisedDc);
+        packedEnd = PackNatural(coefficients, nonZero, packedEnd, &mask);
+        if (dc != nullptr) {
+            *dc = static_cast<int16_t>(unquantisedDc);
+        }
+    } else {
+        int16_t zigzag[64];
+        ForwardDctScalar(samples, coefficients);
+        for (int k = 0; k < 64; ++k) {
+            zigzag[k] = coefficients[kNaturalOrder[k]];
+        }
+        if (dc != nullptr) {
+            *dc = zigzag[0];
+        }
+        QuantiseBlock(zigzag, table);
+        packedEnd = PackZigzag(zigzag, packedEnd, &mask);
+    }
+    masks[packedBlocks] = mask;
+    counts[packedBlocks++] = static_cast<uint8_t>(packedEnd - start);
+}
+
+// A block wholly in the padding: only the DC of the block before it.
+void JpegEncoder::StorePadding(int16_t dc, int table, int16_t* full) {
+    if (web) {
+        std::memset(full, 0, 64 * sizeof(int16_t));
+        full[0] = dc;
+        return;
+    }
+    int16_t block[64] = {dc};
+    QuantiseBlock(block, table);
+    int16_t* start = packedEnd;
+    packedEnd = PackZigzag(block, packedEnd, &masks[packedBlocks]);
+    counts[packedBlocks++] = static_cast<uint8_t>(packedEnd - start);
+}
+
+// Packs the whole blocks in place, once the web encoding has quantised them.
+void JpegEncoder::PackStore() {
+    int16_t* to = store;
+    size_t b = 0;
+    for (int my = 0; my < mcusY; ++my) {
+        rowStart[my] = static_cast<size_t>(to - store);
+        for (int i = 0; i < mcusX * blocksPerMcu; ++i, ++b) {
+            int16_t* start = to;
+            to = PackZigzag(store + 64 * b, to, &masks[b]);
+            counts[b] = static_cast<uint8_t>(to - start);
+        }
     }
 }
 
 void JpegEncoder::TransformColourMcu(int mx, int my, int16_t* blocks) {
     const int validX = std::min(16, width - mx * 16);
     const int validY = std::min(16, height - my * 16);
-    int16_t ys[256];
-    int32_t cb[256], cr[256];
-    for (int r = 0; r < 16; ++r) {
-        const uint8_t* row = image->Row(my * 16 + std::min(r, validY - 1)) + mx * 48;
-        int16_t* y = ys + 16 * r;
-        int32_t* b = cb + 16 * r;
-        int32_t* d = cr + 16 * r;
-        if (validX == 16 && vectorKernels) {
+    // Samples: four luminance blocks, then Cb and Cr, the mean of each 2x2
+    // with an alternating rounding bias inside the picture and a fixed one
+    // in partial MCUs.
+    const bool partial = validX < 16 || validY < 16;
+    int16_t samples[6][64];
+    if (validX == 16 && vectorKernels) {
+        const uint8_t* rows[16];
+        for (int r = 0; r < 16; ++r) {
+            rows[r] = image->Row(my * 16 + std::min(r, validY - 1)) + mx * 48;
             // Sixteen rows are read side by side: fetching a few MCUs ahead
             // keeps the conversion from waiting on memory.
-            __builtin_prefetch(row + 4 * 48);
-            __builtin_prefetch(row + 4 * 48 + 47);
-            ConvertPixels16Avx2(row, y, b, d);
-            continue;
+            __builtin_prefetch(rows[r] + 4 * 48);
+            __builtin_prefetch(rows[r] + 4 * 48 + 47);
         }
-        for (int c = 0; c < 16; ++c) {
-            const uint8_t* p = row + 3 * std::min(c, validX - 1);
-            const int blue = p[0], green = p[1], red = p[2];
-            y[c] = static_cast<int16_t>((yR[red] + yG[green] + yB[blue]) >> 16);
-            b[c] = (cbR[red] + cbG[green] + cbB[blue]) >> 16;
-            d[c] = (crR[red] + crG[green] + crB[blue]) >> 16;
+        ConvertMcuAvx2(rows, partial, samples);
+    } else {
+        int32_t cb[256], cr[256];
+        for (int r = 0; r < 16; ++r) {
+            const uint8_t* row = image->Row(my * 16 + std::min(r, validY - 1)) + mx * 48;
+            int16_t* y = samples[(r >> 3) * 2] + 8 * (r & 7);
+            for (int c = 0; c < 16; ++c) {
+                const uint8_t* p = row + 3 * std::min(c, validX - 1);
+                const int blue = p[0], green = p[1], red = p[2];
+                y[c < 8 ? c : 64 + c - 8] =
+                    static_cast<int16_t>((yR[red] + yG[green] + yB[blue]) >> 16);
+                cb[16 * r + c] = (cbR[red] + cbG[green] + cbB[blue]) >> 16;
+                cr[16 * r + c] = (crR[red] + crG[green] + crB[blue]) >> 16;
+            }
+        }
+        for (int plane = 0; plane < 2; ++plane) {
+            const int32_t* source = plane == 0 ? cb : cr;
+            for (int sy = 0; sy < 8; ++sy) {
+                const int32_t* top = source + 32 * sy;
+                for (int sx = 0; sx < 8; ++sx) {
+                    const int bias = partial ? 3 : (sx & 1) + 1;
+                    const int32_t sum =
+                        top[2 * sx] + top[2 * sx + 1] + top[16 + 2 * sx] + top[16 + 2 * sx + 1];
+                    samples[4 + plane][8 * sy + sx] =
+                        static_cast<int16_t>(((sum + bias) >> 2) - 128);
+                }
+            }
         }
     }
     // Luminance: four blocks; those wholly in the padding carry only the DC
     // of the block before them.
     const bool padRight = validX <= 8;
     const bool padBottom = validY <= 8;
-    int16_t samples[64], coefficients[64];
+    int16_t lastDc = 0;
     for (int index = 0; index < 4; ++index) {
         int16_t* block = blocks + 64 * index;
         const int bx = index & 1, by = index >> 1;
         if ((bx == 1 && padRight) || (by == 1 && padBottom)) {
-            std::memset(block, 0, 64 * sizeof(int16_t));
-            block[0] = blocks[64 * (index - 1)];
+            StorePadding(lastDc, 0, block);
             continue;
         }
-        for (int r = 0; r < 8; ++r) {
-            std::memcpy(samples + 8 * r, ys + 16 * (8 * by + r) + 8 * bx, 8 * sizeof(int16_t));
-        }
-        ForwardDct(samples, coefficients);
-        for (int k = 0; k < 64; ++k) {
-            block[k] = coefficients[kNaturalOrder[k]];
-        }
+        StoreTransformed(samples[index], 0, block, &lastDc);
     }
-    // Chrominance: the mean of each 2x2, with an alternating rounding bias
-    // inside the picture and a fixed one in partial MCUs.
-    const bool partial = validX < 16 || validY < 16;
     for (int plane = 0; plane < 2; ++plane) {
-        const int32_t* source = plane == 0 ? cb : cr;
-        for (int sy = 0; sy < 8; ++sy) {
-            const int32_t* top = source + 32 * sy;
-            for (int sx = 0; sx < 8; ++sx) {
-                const int bias = partial ? 3 : (sx & 1) + 1;
-                const int32_t sum =
-                    top[2 * sx] + top[2 * sx + 1] + top[16 + 2 * sx] + top[16 + 2 * sx + 1];
-                samples[8 * sy + sx] = static_cast<int16_t>(((sum + bias) >> 2) - 128);
-            }
-        }
         if (web) {
-            CompensateUpsampling(mx, my, plane, samples);
+            CompensateUpsampling(mx, my, plane, samples[4 + plane]);
         }
-        ForwardDct(samples, coefficients);
-        int16_t* block = blocks + 64 * (4 + plane);
-        for (int k = 0; k < 64; ++k) {
-            block[k] = coefficients[kNaturalOrder[k]];
-        }
+        StoreTransformed(samples[4 + plane], 1, blocks + 64 * (4 + plane), nullptr);
     }
 }
 
@@ -433,13 +519,17 @@ void JpegEncoder::CompensateUpsampling(int mx, int my, int plane, int16_t sample
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
             const float v = rows[y + 1][x] - (rows[y][x] - 2 * rows[y + 1][x] + rows[y + 2][x]) / 8;
-            samples[8 * y + x] = static_cast<int16_t>(std::clamp(std::lround(v), -128L, 127L));
+            const int rounded = static_cast<int>(v + (v < 0 ? -0.5f : 0.5f));
+            samples[8 * y + x] = static_cast<int16_t>(std::clamp(rounded, -128, 127));
         }
     }
 }
 
 void JpegEncoder::TransformPicture(WorkProgress& progress) {
+    packedEnd = store;
+    packedBlocks = 0;
     for (int my = 0; my < mcusY; ++my) {
+        rowStart[my] = static_cast<size_t>(packedEnd - store);
         for (int mx = 0; mx < mcusX; ++mx) {
             int16_t* blocks = StoreBlock(my * mcusX + mx, 0);
             if (grey) {
@@ -485,34 +575,30 @@ void JpegEncoder::QuantiseBlock(int16_t* block, int table) const {
     }
 }
 
+// The exact encoding's blocks were quantised as they were transformed.
 void JpegEncoder::QuantiseAll(WorkProgress& progress, int first, int last) {
     if (web) {
         QuantiseWeb(progress, first, last);
+        PackStore();
         return;
     }
-    progress.Begin(first, last, 0, mcusY);
-    for (int my = 0; my < mcusY; ++my) {
-        for (int mx = 0; mx < mcusX; ++mx) {
-            const int mcu = my * mcusX + mx;
-            for (int b = 0; b < blocksPerMcu; ++b) {
-                QuantiseBlock(StoreBlock(mcu, b), b < 4 ? 0 : 1);
-            }
-        }
-        progress.At(my + 1);
-    }
+    progress.Begin(first, last, 0, 1);
+    progress.At(1);
 }
 
 // The symbol statistics of plainly rounded values give the first estimate of
 // what each value costs; the trellis then chooses every block's values
-// against it.
+// against it, with bits worth more in luminance blocks busier than the
+// picture's average (their errors show less) and less in smooth ones.
 void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     const int tables = grey ? 1 : 2;
     const TrellisQuantiser quantiser[2] = {{quantTable[0], WebLambda(false)},
                                            {quantTable[1], WebLambda(true)}};
-    // Every block in MCU order with its component, one progress step a row.
-    auto eachBlock = [&](int from, int to, auto&& visit) {
+    // The blocks of every rowStep-th row of MCUs in MCU order with their
+    // component, one progress step a row.
+    auto eachBlock = [&](int from, int to, int rowStep, auto&& visit) {
         progress.Begin(from, to, 0, mcusY);
-        for (int my = 0; my < mcusY; ++my) {
+        for (int my = 0; my < mcusY; my += rowStep) {
             for (int mcu = my * mcusX; mcu < (my + 1) * mcusX; ++mcu) {
                 for (int b = 0; b < blocksPerMcu; ++b) {
                     visit(StoreBlock(mcu, b), b < 4 ? 0 : b - 3);
@@ -523,60 +609,67 @@ void JpegEncoder::QuantiseWeb(WorkProgress& progress, int first, int last) {
     };
     SymbolCounts counts[2];
     int predictor[3] = {};
-    const int middle = first + (last - first) / 4;
-    eachBlock(first, middle, [&](const int16_t* block, int component) {
+    double activitySum = 0;
+    long lumaBlocks = 0;
+    // Every second row of MCUs tells the statistics well enough.
+    const int middle = first + (last - first) / 8;
+    eachBlock(first, middle, 2, [&](const int16_t* block, int component) {
         const int table = component == 0 ? 0 : 1;
         int16_t rounded[64];
         quantiser[table].Round(block, rounded);
         counts[table].AddBlock(rounded, rounded[0] - predictor[component]);
         predictor[component] = rounded[0];
+        if (component == 0) {
+            activitySum += BlockActivity(block);
+            ++lumaBlocks;
+        }
     });
+    const float meanActivity = static_cast<float>(activitySum / std::max(lumaBlocks, 1L));
+    auto scale = [&](const int16_t* block, int component) {
+        return component == 0 ? ActivityLambdaScale(BlockActivity(block), meanActivity) : 1.0f;
+    };
     SymbolCosts costs[2];
     for (int t = 0; t < tables; ++t) {
         costs[t] = counts[t].Costs();
     }
-    eachBlock(middle, last, [&](int16_t* block, int component) {
+    eachBlock(middle, last, 1, [&](int16_t* block, int component) {
         const int table = component == 0 ? 0 : 1;
-        quantiser[table].Quantise(block, costs[table]);
+        quantiser[table].Quantise(block, costs[table], scale(block, component));
     });
 }
 
 // ----------------------------------------------------------------- baseline
 
+// Each block's AC values are walked through its mask: a zero run is the
+// distance between two non-zero positions.
 template <bool Gather> void JpegEncoder::BaselinePass(WorkProgress& progress, Counters* counters) {
     int predictor[3] = {0, 0, 0};
+    const int16_t* values = store;
+    const uint64_t* mask = masks;
     for (int my = 0; my < mcusY; ++my) {
         for (int mx = 0; mx < mcusX; ++mx) {
-            const int mcu = my * mcusX + mx;
             for (int b = 0; b < blocksPerMcu; ++b) {
                 const int component = b < 4 ? 0 : b - 3;
                 const int table = component == 0 ? 0 : 1;
-                int16_t* block = StoreBlock(mcu, b);
-                if constexpr (Gather) {
-                    if (!web) {
-                        QuantiseBlock(block, table);
-                    }
-                }
-                const int diff = block[0] - predictor[component];
-                predictor[component] = block[0];
+                uint64_t m = *mask++;
+                const int dc = (m & 1) != 0 ? *values++ : 0;
+                const int diff = dc - predictor[component];
+                predictor[component] = dc;
                 const int dcBits = BitLength(static_cast<uint32_t>(std::abs(diff)));
                 if constexpr (Gather) {
                     ++counters->dc[table][dcBits];
                 } else {
-                    const HuffmanTable& dc = dcTable[table];
-                    PutBits(dc.code[dcBits], dc.size[dcBits]);
-                    if (dcBits != 0) {
-                        PutBits(ExtraBits(diff, dcBits), dcBits);
-                    }
+                    const HuffmanTable& dcCodes = dcTable[table];
+                    PutBits((uint32_t{dcCodes.code[dcBits]} << dcBits) | ExtraBits(diff, dcBits),
+                            dcCodes.size[dcBits] + dcBits);
                 }
                 const HuffmanTable& ac = acTable[table];
-                int run = 0;
-                for (int k = 1; k < 64; ++k) {
-                    const int c = block[k];
-                    if (c == 0) {
-                        ++run;
-                        continue;
-                    }
+                int last = 0;
+                for (m &= ~uint64_t{1}; m != 0; m &= m - 1) {
+                    const int k = __builtin_ctzll(m);
+                    const int c = *values++;
+                    int run = k - last - 1;
+                    last = k;
                     while (run > 15) {
                         if constexpr (Gather) {
                             ++counters->ac[table][0xF0];
@@ -590,12 +683,11 @@ template <bool Gather> void JpegEncoder::BaselinePass(WorkProgress& progress, Co
                     if constexpr (Gather) {
                         ++counters->ac[table][symbol];
                     } else {
-                        PutBits(ac.code[symbol], ac.size[symbol]);
-                        PutBits(ExtraBits(c, bits), bits);
+                        PutBits((uint32_t{ac.code[symbol]} << bits) | ExtraBits(c, bits),
+                                ac.size[symbol] + bits);
                     }
-                    run = 0;
                 }
-                if (run > 0) {
+                if (last != 63) {
                     if constexpr (Gather) {
                         ++counters->ac[table][0x00];
                     } else {
@@ -613,6 +705,7 @@ void JpegEncoder::EncodeBaseline(WorkProgress& progress, int first, int middle, 
     if (web) {
         const int quantised = first + (middle - first) / 2;
         QuantiseWeb(progress, first, quantised);
+        PackStore();
         first = quantised;
     }
     progress.Begin(first, middle, 0, mcusY);
@@ -651,27 +744,46 @@ template <bool Gather> class JpegEncoder::ScanWriter {
         e.eobRun = 0;
         e.correctionCount = 0;
         e.dcPredictor[0] = e.dcPredictor[1] = e.dcPredictor[2] = 0;
+        band = scan.ss == 0 ? 1 : BandMask(scan.ss, scan.se);
         if (scan.componentCount > 1 || e.grey) {
             // Interleaved (or the only component): MCU order.
+            const int16_t* values = e.store;
+            size_t b = 0;
             for (int mcu = 0; mcu < e.mcusX * e.mcusY; ++mcu) {
-                for (int b = 0; b < e.blocksPerMcu; ++b) {
-                    Block(e.StoreBlock(mcu, b), b < 4 ? 0 : b - 3);
+                for (int i = 0; i < e.blocksPerMcu; ++i, ++b) {
+                    Block(e.masks[b], values, i < 4 ? 0 : i - 3);
+                    values += e.counts[b];
                 }
             }
         } else if (scan.components[0] == 0) {
-            // Luminance alone: only the blocks that cover the picture.
+            // Luminance alone: only the blocks that cover the picture, row
+            // by row of blocks (the upper or lower half of each MCU).
             acTableIndex = 0;
             const int blocksX = (e.width + 7) / 8, blocksY = (e.height + 7) / 8;
             for (int by = 0; by < blocksY; ++by) {
-                for (int bx = 0; bx < blocksX; ++bx) {
-                    Block(e.StoreBlock((by / 2) * e.mcusX + bx / 2, (by % 2) * 2 + bx % 2), 0);
+                const int16_t* values = e.store + e.rowStart[by / 2];
+                size_t b = static_cast<size_t>(by / 2) * e.mcusX * 6;
+                const int lower = (by % 2) * 2;
+                for (int bx = 0; bx < blocksX; bx += 2, b += 6) {
+                    const uint8_t* n = e.counts + b;
+                    const int16_t* at = values + (lower != 0 ? n[0] + n[1] : 0);
+                    Block(e.masks[b + lower], at, 0);
+                    if (bx + 1 < blocksX) {
+                        Block(e.masks[b + lower + 1], at + n[lower], 0);
+                    }
+                    values += n[0] + n[1] + n[2] + n[3] + n[4] + n[5];
                 }
             }
         } else {
             const int component = scan.components[0];
             acTableIndex = 1;
-            for (int mcu = 0; mcu < e.mcusX * e.mcusY; ++mcu) {
-                Block(e.StoreBlock(mcu, 3 + component), component);
+            const int16_t* values = e.store;
+            size_t b = 0;
+            for (int mcu = 0; mcu < e.mcusX * e.mcusY; ++mcu, b += 6) {
+                const uint8_t* n = e.counts + b;
+                const int skip = n[0] + n[1] + n[2] + n[3] + (component == 2 ? n[4] : 0);
+                Block(e.masks[b + 3 + component], values + skip, component);
+                values += n[0] + n[1] + n[2] + n[3] + n[4] + n[5];
             }
         }
         FlushEndOfBand();
@@ -715,23 +827,37 @@ template <bool Gather> class JpegEncoder::ScanWriter {
         }
     }
 
-    void Block(const int16_t* block, int component) {
+    // A block given by its mask and packed values (packed_blocks.h).
+    void Block(uint64_t mask, const int16_t* values, int component) {
         const int table = component == 0 ? 0 : 1;
         if (scan.ss == 0) {
-            DcBlock(block, component, table);
-        } else if (scan.ah == 0) {
-            AcFirstBlock(block, table);
+            DcBlock((mask & 1) != 0 ? values[0] : 0, component, table);
         } else {
-            AcRefinementBlock(block, table);
+            // The values of the band follow those before it.
+            const int16_t* at = values + Count(mask & ((uint64_t{1} << scan.ss) - 1));
+            if (scan.ah == 0) {
+                AcFirstBlock(mask & band, at, table);
+            } else {
+                AcRefinementBlock(mask & band, at, table);
+            }
         }
     }
 
-    void DcBlock(const int16_t* block, int component, int table) {
+    // Set bits of a mask that holds few of them.
+    static int Count(uint64_t mask) {
+        int n = 0;
+        for (; mask != 0; mask &= mask - 1) {
+            ++n;
+        }
+        return n;
+    }
+
+    void DcBlock(int dc, int component, int table) {
         if (scan.ah != 0) {
-            Bits(static_cast<uint32_t>(block[0] >> scan.al) & 1, 1);
+            Bits(static_cast<uint32_t>(dc >> scan.al) & 1, 1);
             return;
         }
-        const int value = block[0] >> scan.al;
+        const int value = dc >> scan.al;
         const int diff = value - e.dcPredictor[component];
         e.dcPredictor[component] = value;
         const int n = BitLength(static_cast<uint32_t>(std::abs(diff)));
@@ -741,16 +867,20 @@ template <bool Gather> class JpegEncoder::ScanWriter {
         }
     }
 
-    void AcFirstBlock(const int16_t* block, int table) {
-        int run = 0;
-        for (int k = scan.ss; k <= scan.se; ++k) {
-            const int c = block[k];
+    // Zero runs are the distances between the positions whose magnitude at
+    // this scan's precision is not zero.
+    void AcFirstBlock(uint64_t mask, const int16_t* values, int table) {
+        int last = scan.ss - 1;
+        for (; mask != 0; mask &= mask - 1) {
+            const int k = __builtin_ctzll(mask);
+            const int c = *values++;
             const int magnitude = std::abs(c) >> scan.al;
             if (magnitude == 0) {
-                ++run;
                 continue;
             }
             FlushEndOfBand();
+            int run = k - last - 1;
+            last = k;
             while (run > 15) {
                 Symbol(false, table, 0xF0);
                 run -= 16;
@@ -758,9 +888,8 @@ template <bool Gather> class JpegEncoder::ScanWriter {
             const int n = BitLength(static_cast<uint32_t>(magnitude));
             Symbol(false, table, (run << 4) + n);
             Bits(ExtraBits(c < 0 ? -magnitude : magnitude, n), n);
-            run = 0;
         }
-        if (run > 0) {
+        if (last < scan.se) {
             if (++e.eobRun == kEndOfBandLimit) {
                 FlushEndOfBand();
             }
@@ -769,24 +898,31 @@ template <bool Gather> class JpegEncoder::ScanWriter {
 
     // Coefficients already non-zero get one correction bit, newly non-zero
     // ones (magnitude 1) a code and a sign bit.
-    void AcRefinementBlock(const int16_t* block, int table) {
-        int magnitudes[64];
-        int lastNew = 0;
-        for (int k = scan.ss; k <= scan.se; ++k) {
-            magnitudes[k] = std::abs(block[k]) >> scan.al;
-            if (magnitudes[k] == 1) {
-                lastNew = k;
+    void AcRefinementBlock(uint64_t mask, const int16_t* values, int table) {
+        int positions[64], magnitudes[64];
+        bool negative[64];
+        int count = 0, lastNew = 0;
+        for (; mask != 0; mask &= mask - 1) {
+            const int c = *values++;
+            const int magnitude = std::abs(c) >> scan.al;
+            if (magnitude != 0) {
+                positions[count] = __builtin_ctzll(mask);
+                magnitudes[count] = magnitude;
+                negative[count] = c < 0;
+                if (magnitude == 1) {
+                    lastNew = positions[count];
+                }
+                ++count;
             }
         }
         int run = 0;
+        int previous = scan.ss - 1;
         int pendingStart = e.correctionCount;
         int pending = 0;
-        for (int k = scan.ss; k <= scan.se; ++k) {
-            const int magnitude = magnitudes[k];
-            if (magnitude == 0) {
-                ++run;
-                continue;
-            }
+        for (int i = 0; i < count; ++i) {
+            const int k = positions[i];
+            run += k - previous - 1;
+            previous = k;
             while (run > 15 && k <= lastNew) {
                 FlushEndOfBand();
                 Symbol(false, table, 0xF0);
@@ -795,18 +931,20 @@ template <bool Gather> class JpegEncoder::ScanWriter {
                 pendingStart = e.correctionCount;
                 pending = 0;
             }
-            if (magnitude > 1) {
-                e.correctionBits[pendingStart + pending++] = static_cast<uint8_t>(magnitude & 1);
+            if (magnitudes[i] > 1) {
+                e.correctionBits[pendingStart + pending++] =
+                    static_cast<uint8_t>(magnitudes[i] & 1);
                 continue;
             }
             FlushEndOfBand();
             Symbol(false, table, (run << 4) + 1);
-            Bits(block[k] < 0 ? 0 : 1, 1);
+            Bits(negative[i] ? 0 : 1, 1);
             Corrections(pendingStart, pending);
             pendingStart = e.correctionCount;
             pending = 0;
             run = 0;
         }
+        run += scan.se - previous;
         if (run > 0 || pending > 0) {
             ++e.eobRun;
             e.correctionCount += pending;
@@ -820,18 +958,22 @@ template <bool Gather> class JpegEncoder::ScanWriter {
     const ScanInfo& scan;
     Counters* counters;
     int acTableIndex = 0;
+    uint64_t band = 0; // the scan's positions
 
   public:
     uint64_t extraBits = 0; // bits beside the Huffman codes, counted when gathering
 };
 
 // The bits a script spends on the quantised store: per scan its optimised
-// Huffman codes, the extra bits and the table it writes.
-uint64_t JpegEncoder::ScriptBits(const ScanInfo* script, int scans) {
+// Huffman codes, the extra bits and the table it writes. The symbol counts
+// of every scan are kept in counted[i]. Counting stops once the bits reach
+// limit (the script has lost then).
+uint64_t JpegEncoder::ScriptBits(const ScanInfo* script, int scans, Counters* counted,
+                                 uint64_t limit) {
     uint64_t bits = 0;
-    for (int i = 0; i < scans; ++i) {
+    for (int i = 0; i < scans && bits < limit; ++i) {
         const ScanInfo& scan = script[i];
-        Counters counters;
+        Counters& counters = counted[i];
         std::memset(&counters, 0, sizeof(counters));
         ScanWriter<true> writer(*this, scan, &counters);
         writer.Run();
@@ -862,19 +1004,32 @@ void JpegEncoder::EncodeProgressive(WorkProgress& progress, int first, int last)
     QuantiseAll(progress, first, quantised);
     ScanInfo script[10];
     int scans = ScanScript(grey, luminanceLevel, script);
+    std::vector<Counters> counted; // the chosen script's symbol counts, when known
     if (web) {
         // The web encoding takes whichever script codes this picture in the
-        // fewest bits.
+        // fewest bits. From the coarse script to the fine one the count
+        // falls and then rises again, so the search starts from the end the
+        // level makes likelier and stops at the first script that is no
+        // gain. Above the fine levels the fine script, the dearest to
+        // count, does not win on photographs and is not tried.
+        const bool fineLevel = luminanceLevel < 36;
+        const int order[3] = {fineLevel ? 0 : 80, 50, fineLevel ? 80 : -1};
         uint64_t fewest = UINT64_MAX;
-        for (int level : {0, 50, 80}) {
+        for (int level : order) {
+            if (level < 0) {
+                break;
+            }
             ScanInfo candidate[10];
             const int count = ScanScript(grey, level, candidate);
-            const uint64_t bits = ScriptBits(candidate, count);
-            if (bits < fewest) {
-                fewest = bits;
-                scans = count;
-                std::copy(candidate, candidate + count, script);
+            std::vector<Counters> counts(count);
+            const uint64_t bits = ScriptBits(candidate, count, counts.data(), fewest);
+            if (bits >= fewest) {
+                break;
             }
+            fewest = bits;
+            scans = count;
+            std::copy(candidate, candidate + count, script);
+            counted = std::move(counts);
         }
     }
     progress.Begin(quantised, last, 0, scans);
@@ -883,8 +1038,12 @@ void JpegEncoder::EncodeProgressive(WorkProgress& progress, int first, int last)
         const bool dcScan = scan.ss == 0;
         if (!(dcScan && scan.ah != 0)) {
             Counters counters;
-            std::memset(&counters, 0, sizeof(counters));
-            ScanWriter<true>(*this, scan, &counters).Run();
+            if (counted.empty()) {
+                std::memset(&counters, 0, sizeof(counters));
+                ScanWriter<true>(*this, scan, &counters).Run();
+            } else {
+                counters = counted[i];
+            }
             if (dcScan) {
                 const int tables = scan.componentCount > 1 ? 2 : 1;
                 for (int t = 0; t < tables; ++t) {
@@ -929,11 +1088,15 @@ void JpegEncoder::DecodePreview(CVImage* preview, WorkProgress& progress) {
         InverseDct(coefficients, out);
     };
     int32_t samples[6][64];
+    const int16_t* values = store;
+    size_t index = 0;
     for (int my = 0; my < mcusY; ++my) {
         for (int mx = 0; mx < mcusX; ++mx) {
-            const int mcu = my * mcusX + mx;
-            for (int b = 0; b < blocksPerMcu; ++b) {
-                decode(StoreBlock(mcu, b), b < 4 ? 0 : 1, samples[b]);
+            for (int b = 0; b < blocksPerMcu; ++b, ++index) {
+                int16_t block[64];
+                Unpack(masks[index], values, block);
+                values += counts[index];
+                decode(block, b < 4 ? 0 : 1, samples[b]);
             }
             const int validX = std::min(mcuSize, width - mx * mcuSize);
             const int validY = std::min(mcuSize, height - my * mcuSize);
@@ -990,6 +1153,9 @@ void JpegEncoder::Write(const EncoderSettings& settings, CVStream* target, CVPro
             quantDivisor[t][k] = 8u * quantTable[t][k];
             quantReciprocal[t][k] =
                 ((uint64_t{1} << 32) + quantDivisor[t][k] - 1) / quantDivisor[t][k];
+            naturalQuantiser[t].divisor[kNaturalOrder[k]] = quantDivisor[t][k];
+            naturalQuantiser[t].reciprocal[kNaturalOrder[k]] =
+                static_cast<uint32_t>(quantReciprocal[t][k]); // at most 2^29
         }
     }
     sharpenThreshold = SharpenThreshold(settings.sharpen);

@@ -6,7 +6,9 @@
 
 #include "huffman.h"
 #include "pixmill/win_types.h"
+#include "vector_kernels.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,7 +28,7 @@ struct EncoderSettings {
     bool progressive = false;
     int sharpen = 0; // 0..100
     // Web encoding: its own tables and rate-optimised coefficient values
-    // (smaller files at the same visible quality); off, the exact encoding.
+    // (more detail per byte: fewer bytes at the same measured quality); off, the exact encoding.
     bool web = false;
 };
 
@@ -78,7 +80,7 @@ class JpegEncoder {
     const uint8_t* ChrominanceTable() const { return quantTable[1]; }
     // The quantised coefficients of a component's block (bx, by), zig-zag
     // order, DC absolute; valid after Write.
-    const int16_t* Block(int component, int bx, int by) const;
+    std::array<int16_t, 64> Block(int component, int bx, int by) const;
 
   private:
     struct Counters;
@@ -90,12 +92,15 @@ class JpegEncoder {
     void TransformGreyMcu(int mx, int my, int16_t* block);
     void CompensateUpsampling(int mx, int my, int plane, int16_t samples[64]) const;
     void QuantiseBlock(int16_t* block, int table) const;
+    void StoreTransformed(const int16_t samples[64], int table, int16_t* full, int16_t* lastDc);
+    void StorePadding(int16_t dc, int table, int16_t* full);
+    void PackStore();
     void QuantiseAll(WorkProgress& progress, int first, int last);
     void QuantiseWeb(WorkProgress& progress, int first, int last);
     void EncodeBaseline(WorkProgress& progress, int first, int middle, int last);
     template <bool Gather> void BaselinePass(WorkProgress& progress, Counters* counters);
     void EncodeProgressive(WorkProgress& progress, int first, int last);
-    uint64_t ScriptBits(const ScanInfo* script, int scans);
+    uint64_t ScriptBits(const ScanInfo* script, int scans, Counters* counted, uint64_t limit);
     void DecodePreview(CVImage* preview, WorkProgress& progress);
 
     // Output.
@@ -110,12 +115,26 @@ class JpegEncoder {
         PutByte(static_cast<uint8_t>(value));
     }
     void FlushOutput();
-    // Bits gather in a 64-bit word and go out four bytes at a time.
+    // Bits gather in a 64-bit word and go out four bytes at a time (count
+    // at most 31).
     void PutBits(uint32_t value, int count) {
         bitBuffer = (bitBuffer << count) | (value & ((1u << count) - 1));
         bitCount += count;
         if (bitCount >= 32) {
-            DrainBits();
+            const uint32_t word = static_cast<uint32_t>(bitBuffer >> (bitCount - 32));
+            // No 0xFF byte (no zero byte in its complement): no stuffing.
+            const uint32_t inverse = ~word;
+            if (((inverse - 0x01010101u) & ~inverse & 0x80808080u) == 0 &&
+                outputCount + 4 <= kOutputBufferSize) {
+                output[outputCount] = static_cast<uint8_t>(word >> 24);
+                output[outputCount + 1] = static_cast<uint8_t>(word >> 16);
+                output[outputCount + 2] = static_cast<uint8_t>(word >> 8);
+                output[outputCount + 3] = static_cast<uint8_t>(word);
+                outputCount += 4;
+                bitCount -= 32;
+            } else {
+                DrainBits();
+            }
         }
     }
     void DrainBits(); // every whole byte, with 0xFF stuffing
@@ -124,9 +143,12 @@ class JpegEncoder {
     void WriteHuffmanTable(int classAndId, const HuffmanTable& table);
     void WriteScanHeader(const ScanInfo& scan);
 
+    // Whole blocks, before the web encoding's quantiser and packing.
     int16_t* StoreBlock(int mcu, int index) const {
         return store + (static_cast<size_t>(mcu) * blocksPerMcu + index) * 64;
     }
+    // Where a block's packed values start, walking its row of MCUs.
+    const int16_t* PackedValues(int mcu, int index) const;
 
     CPluginHost* host;
     const CVImage* image = nullptr;
@@ -141,11 +163,19 @@ class JpegEncoder {
     uint8_t quantTable[2][64] = {};
     uint32_t quantDivisor[2][64] = {};    // 8 x table entry
     uint64_t quantReciprocal[2][64] = {}; // ceil(2^32 / divisor)
-    uint8_t greyLevels[256] = {};         // palette index -> grey level
+    NaturalQuantiser naturalQuantiser[2] = {};
+    uint8_t greyLevels[256] = {}; // palette index -> grey level
 
     int mcuSize = 8, mcusX = 0, mcusY = 0, blocksPerMcu = 1;
+    // The store: whole blocks, or packed (packed_blocks.h): per block its
+    // mask and value count, the values of each row of MCUs from rowStart.
     int16_t* store = nullptr;
     size_t storeBytes = 0;
+    uint64_t* masks = nullptr;
+    uint8_t* counts = nullptr;
+    size_t* rowStart = nullptr;
+    int16_t* packedEnd = nullptr; // while storing
+    size_t packedBlocks = 0;
 
     // Colour conversion, 16.16 fixed point per input value.
     int32_t yR[256], yG[256], yB[256];

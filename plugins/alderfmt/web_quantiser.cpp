@@ -18,16 +18,20 @@ inline int BitLength(uint32_t value) {
 }
 
 // Step sizes that grow smoothly with the spatial frequency r (in cycles per
-// block, 0..9.9) and a little more on the diagonals, where the eye resolves
-// less. Chrominance starts coarser but rises more slowly than the classic
-// tables, so that colour edges and faint tints keep some of their detail.
+// block, 0..9.9). Luminance is nearly flat: the trellis drops the fine
+// detail that does not pay for its bits block by block, so the table need
+// not; a steep table would take it from every block alike, grain included.
+// Chrominance starts coarser, rises faster and a little more on the
+// diagonals, yet more slowly than the classic tables, so that colour edges
+// and faint tints keep some of their detail.
 double BaseStep(int u, int v, bool chrominance) {
-    const double r = std::sqrt(static_cast<double>(u * u + v * v));
-    const double diagonal = r > 0 ? 2.0 * u * v / (r * r) : 0.0; // 1 on the diagonal
+    const double r2 = static_cast<double>(u * u + v * v);
     if (chrominance) {
-        return (16.0 + 2.5 * r + 0.4 * r * r) * (1.0 + 0.10 * diagonal);
+        const double r = std::sqrt(r2);
+        const double diagonal = r > 0 ? 2.0 * u * v / r2 : 0.0; // 1 on the diagonal
+        return (16.0 + 2.5 * r + 0.4 * r2) * (1.0 + 0.10 * diagonal);
     }
-    return (13.0 + 2.2 * r + 0.75 * r * r) * (1.0 + 0.12 * diagonal);
+    return 19.0 + 0.25 * r2;
 }
 
 } // namespace
@@ -46,6 +50,24 @@ void WebQuantisationTable(int level, bool chrominance, uint8_t out[64]) {
 
 float WebLambda(bool chrominance) {
     return chrominance ? 0.135f : 0.08f;
+}
+
+float BlockActivity(const int16_t block[64]) {
+    // 8 x F(u,v) of an orthonormal transform: the AC energy over 64 * 64 is
+    // the samples' variance. The floor is the contrast constant of SSIM,
+    // below which variance no longer hides errors.
+    double energy = 0;
+    for (int k = 1; k < 64; ++k) {
+        energy += double(block[k]) * block[k];
+    }
+    return static_cast<float>(std::log(energy / 4096.0 + 58.5));
+}
+
+float ActivityLambdaScale(float activity, float meanActivity) {
+    // Bits are worth (variance + floor)^0.4 relative to the picture's
+    // typical block, within a factor of two either way.
+    const double scale = std::exp(0.4 * (activity - meanActivity));
+    return static_cast<float>(std::clamp(scale, 0.5, 2.0));
 }
 
 // ----------------------------------------------------------------- symbols
@@ -119,7 +141,9 @@ void TrellisQuantiser::Round(const int16_t block[64], int16_t out[64]) const {
     }
 }
 
-void TrellisQuantiser::Quantise(int16_t block[64], const SymbolCosts& costs) const {
+void TrellisQuantiser::Quantise(int16_t block[64], const SymbolCosts& costs,
+                                float lambdaScale) const {
+    const float lambda = this->lambda * lambdaScale;
     // Per position: the magnitude in steps, the two candidate values
     // (rounded, and one less) and the error of coding zero.
     float magnitude[64];
@@ -140,33 +164,63 @@ void TrellisQuantiser::Quantise(int16_t block[64], const SymbolCosts& costs) con
     int reachableCount = 1;
     reachable[0] = 0;
     cost[0] = 0;
+    // The least cost[j] - zeroPrefix[j] of the reachable positions up to r:
+    // a bound on what starting a run from any of them can cost.
+    float lowestSince[64];
+    lowestSince[0] = 0;
     const float zrl = costs.ac[0xF0];
     for (int i = 1; i < 64; ++i) {
         if (candidate[i] == 0) {
             continue;
         }
-        float best = INFINITY;
-        int bestFrom = 0, bestValue = 0;
-        // The error and bits of each candidate value at i, without the run.
-        for (int m = candidate[i]; m >= std::max(1, candidate[i] - 1); --m) {
-            const int size = BitLength(static_cast<uint32_t>(m));
-            const float error = weight[i] * (magnitude[i] - m) * (magnitude[i] - m);
-            for (int r = reachableCount - 1; r >= 0; --r) {
-                const int j = reachable[r];
-                const int run = i - j - 1;
-                const float bits = (run >> 4) * zrl + costs.ac[((run & 15) << 4) | size] + size;
-                const float total =
-                    cost[j] + (zeroPrefix[i - 1] - zeroPrefix[j]) + error + lambda * bits;
-                if (total < best) {
-                    best = total;
-                    bestFrom = j;
-                    bestValue = m;
+        // The two candidate values (rounded, and one less unless that is
+        // zero) share the best previous position unless their bit lengths
+        // differ: one pass over the previous positions serves both.
+        const int high = candidate[i], low = std::max(1, high - 1);
+        const int highSize = BitLength(static_cast<uint32_t>(high));
+        const int lowSize = BitLength(static_cast<uint32_t>(low));
+        float bestHigh = INFINITY, bestLow = INFINITY;
+        int fromHigh = 0, fromLow = 0;
+        for (int r = reachableCount - 1; r >= 0; --r) {
+            // No earlier position can do better than its cost so far less
+            // what zeroing had cost up to there, plus the cheapest symbol.
+            if (lowestSince[r] + zeroPrefix[i - 1] + lambda >=
+                std::max(bestHigh, lowSize != highSize ? bestLow : bestHigh)) {
+                break;
+            }
+            const int j = reachable[r];
+            const int run = i - j - 1;
+            const float base =
+                cost[j] + (zeroPrefix[i - 1] - zeroPrefix[j]) + lambda * ((run >> 4) * zrl);
+            const float* symbols = costs.ac + ((run & 15) << 4);
+            const float withHigh = base + lambda * symbols[highSize];
+            if (withHigh < bestHigh) {
+                bestHigh = withHigh;
+                fromHigh = j;
+            }
+            if (lowSize != highSize) {
+                const float withLow = base + lambda * symbols[lowSize];
+                if (withLow < bestLow) {
+                    bestLow = withLow;
+                    fromLow = j;
                 }
             }
         }
-        cost[i] = best;
-        from[i] = bestFrom;
-        value[i] = bestValue;
+        if (lowSize == highSize) {
+            bestLow = bestHigh;
+            fromLow = fromHigh;
+        }
+        const float highTotal = bestHigh +
+                                weight[i] * (magnitude[i] - high) * (magnitude[i] - high) +
+                                lambda * highSize;
+        const float lowTotal =
+            bestLow + weight[i] * (magnitude[i] - low) * (magnitude[i] - low) + lambda * lowSize;
+        const bool takeLow = low != high && lowTotal < highTotal;
+        cost[i] = takeLow ? lowTotal : highTotal;
+        from[i] = takeLow ? fromLow : fromHigh;
+        value[i] = takeLow ? low : high;
+        lowestSince[reachableCount] =
+            std::min(lowestSince[reachableCount - 1], cost[i] - zeroPrefix[i]);
         reachable[reachableCount++] = i;
     }
     // The end of block after the last non-zero value.

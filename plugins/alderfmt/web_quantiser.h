@@ -40,7 +40,8 @@ class TrellisQuantiser {
 
     // The DC value rounded to nearest, as the trellis leaves it.
     int QuantiseDc(int coefficient) const;
-    void Quantise(int16_t block[64], const SymbolCosts& costs) const;
+    // lambdaScale: how much more a bit is worth in this block than usual.
+    void Quantise(int16_t block[64], const SymbolCosts& costs, float lambdaScale = 1.0f) const;
     // Every value rounded to nearest, for the first symbol statistics.
     void Round(const int16_t block[64], int16_t out[64]) const;
 
@@ -53,5 +54,13 @@ class TrellisQuantiser {
 
 // The lambda of the luminance or the chrominance table.
 float WebLambda(bool chrominance);
+
+// The log of a transformed block's sample variance plus a floor (input 8 x
+// F(u,v), zig-zag): how busy the block is.
+float BlockActivity(const int16_t block[64]);
+// The lambda scale of a luminance block of the given activity in a picture
+// whose blocks average meanActivity: errors show less in busy blocks than in
+// smooth ones, so bits are worth more there.
+float ActivityLambdaScale(float activity, float meanActivity);
 
 } // namespace pixmill::alder

@@ -620,8 +620,6 @@ bool TiffCodec::ReadThroughRgba(CVProgress* progress) {
 
     const size_t targetRowSize = CVImage::StrideOf(24, static_cast<int>(width));
     uint8_t* row = BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
-    int rowsDone = 0;
-    int sinceLast = 0;
     for (uint32_t top = 0; top < height; top += band) {
         const uint32_t rows = std::min(band, height - top);
         rgba.row_offset = static_cast<int>(top);
@@ -633,18 +631,10 @@ bool TiffCodec::ReadThroughRgba(CVProgress* progress) {
         }
         for (uint32_t r = 0; r < rows; ++r) {
             CompositeRgbaRow(raster + size_t{width} * r, row, width);
-            row -= targetRowSize; // bottom-up: the next picture row lies lower in memory
-            ++rowsDone;
-            ++sinceLast;
-            if (rowsDone >= checkpoint) {
-                row = RowsDone(row, sinceLast, progress);
-                sinceLast = 0;
-            }
+            row = RowWritten(row, progress);
         }
     }
-    if (sinceLast > 0) {
-        RowsDone(row, sinceLast, progress);
-    }
+    EndRows(row, progress);
     end.Dismiss();
     TIFFRGBAImageEnd(&rgba);
     EndReading(progress);
@@ -687,8 +677,6 @@ bool TiffCodec::ReadStrips(CVProgress* progress) {
 
     const size_t targetRowSize = CVImage::StrideOf(kind.depth, static_cast<int>(picture.width));
     uint8_t* row = BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
-    int rowsDone = 0;
-    int sinceLast = 0;
     for (uint32_t top = 0; top < height; top += rowsPerStrip) {
         const uint32_t rows = std::min(rowsPerStrip, height - top);
         const auto wanted = static_cast<tmsize_t>(scanline * rows);
@@ -703,18 +691,10 @@ bool TiffCodec::ReadStrips(CVProgress* progress) {
         }
         for (uint32_t r = 0; r < rows; ++r) {
             ConvertRow(stripBuffer + scanline * r, row, kind.layout);
-            row -= targetRowSize; // bottom-up: the next picture row lies lower in memory
-            ++rowsDone;
-            ++sinceLast;
-            if (rowsDone >= checkpoint) {
-                row = RowsDone(row, sinceLast, progress);
-                sinceLast = 0;
-            }
+            row = RowWritten(row, progress);
         }
     }
-    if (sinceLast > 0) {
-        RowsDone(row, sinceLast, progress);
-    }
+    EndRows(row, progress);
     EndReading(progress);
     return true;
 }

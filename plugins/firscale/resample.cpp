@@ -1,4 +1,5 @@
 #include "resample.h"
+#include "column_kernels.h"
 #include "triplet_lines.h"
 
 #include "pixmill/cv_image.h"
@@ -314,29 +315,20 @@ void ColumnPass(const Plane& in, const Plane& out, const PixelForm& form, PassPr
         return older.triplets.data();
     };
 
+    const ColumnKernels kernels = ColumnKernelsFor(HasWideLanes());
     const double scale = plan.Scale();
     int produced = 0;
     for (const LinePlan::Step& step : plan.Steps()) {
         const uint8_t* current = rowTriplets(step.index);
-        double* s = sum.data();
         if (step.last) {
-            const double weight = step.weight;
-            for (size_t p = 0; p < values; ++p) {
-                s[p] += current[p] * weight;
-            }
+            kernels.addLast(sum.data(), current, step.weight, values);
         } else {
-            const uint8_t* next = rowTriplets(step.index + 1);
-            const double keep = step.keep, take = step.take, weight = step.weight;
-            for (size_t p = 0; p < values; ++p) {
-                s[p] += (current[p] * keep + next[p] * take) * weight;
-            }
+            kernels.addBlend(sum.data(), current, rowTriplets(step.index + 1), step.keep, step.take,
+                             step.weight, values);
         }
         if (step.completes) {
             uint8_t* target = form.Direct() ? out.Row(produced) : outLine.data();
-            for (size_t p = 0; p < values; ++p) {
-                target[p] = FinishSample(s[p], scale);
-                s[p] = 0.5;
-            }
+            kernels.finish(sum.data(), target, scale, values);
             if (!form.Direct()) {
                 form.Pack(outLine.data(), width, out.Row(produced));
             }

@@ -54,19 +54,11 @@ class WebCodecBase : public FormatCodecBase {
         const int rows = decodedSize.cy;
         uint8_t* row = BeginRows(progress, firstPercent, lastPercent, rows,
                                  CVImage::StrideOf(image->BitCount(), decodedSize.cx));
-        int sinceLast = 0;
         for (int y = 0; y < rows; ++y) {
             fill(y, row);
-            ++sinceLast;
-            row -= RowSize(); // bottom-up: the next picture row lies lower in memory
-            if (y + 1 >= checkpoint) {
-                row = RowsDone(row, sinceLast, progress);
-                sinceLast = 0;
-            }
+            row = RowWritten(row, progress);
         }
-        if (sinceLast > 0) {
-            RowsDone(row, sinceLast, progress);
-        }
+        EndRows(row, progress);
     }
     // Ends a read or a write: the progress range and the stream's length.
     void Finish(CVProgress* progress, CVStream* measured);

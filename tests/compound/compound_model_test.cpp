@@ -349,10 +349,14 @@ CompoundImage RandomComposition(std::mt19937& random, CompoundFixture& fixture, 
         const LogFont font =
             Font(appletFonts ? faces[face] : "Verdana", -4 * pick(2, 9), pick(0, 1) ? 700 : 400,
                  pick(0, 1) != 0, appletFonts ? families[face] : static_cast<uint8_t>(0x20));
-        CompoundObject text =
-            CompoundObject::MakeText("text <" + std::to_string(pick(0, 999)) + "> & more", font,
-                                     MakeColorRef(pick(0, 255), pick(0, 255), pick(0, 255)),
-                                     pick(0, 300), pick(0, 300), pick(10, 200));
+        // Texts of one line and, in the HTML form, of several with empty lines
+        // among them (the applet form's parameters hold one line).
+        static const char* const layouts[] = {"%s", "%s\nsecond line", "%s\n\nthird\n"};
+        std::string words = layouts[appletFonts ? 0 : pick(0, 2)];
+        words.replace(words.find("%s"), 2, "text <" + std::to_string(pick(0, 999)) + "> & more");
+        CompoundObject text = CompoundObject::MakeText(
+            words, font, MakeColorRef(pick(0, 255), pick(0, 255), pick(0, 255)), pick(0, 300),
+            pick(0, 300), pick(10, 200));
         if (pick(0, 1)) {
             text.link = link(appletFonts); // the HTML form keeps no hint for a text
         }

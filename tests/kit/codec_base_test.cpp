@@ -48,6 +48,14 @@ class SyntheticCodec : public FormatCodecBase {
         firstCheckpoint = checkpoint;
         chunkRows = rowsPerChunk;
         int sinceLast = 0;
+        // A delivery moves the band's bottom edge: count the rows each one took.
+        const auto delivered = [&](int bottomBefore) {
+            if (Band().bottom != bottomBefore) {
+                maxRowsPerCall = std::max(maxRowsPerCall, sinceLast);
+                sinceLast = 0;
+                ++calls;
+            }
+        };
         for (int y = 0; y < rowsToDeliver(); ++y) {
             for (int x = 0; x < width; ++x) {
                 const uint32_t v = SourcePixel(x, y);
@@ -56,19 +64,13 @@ class SyntheticCodec : public FormatCodecBase {
                 row[3 * x + 2] = static_cast<uint8_t>(v >> 16);
             }
             ++sinceLast;
-            // Bottom-up: the next row lies one row lower in memory.
-            row -= RowSize();
-            if (y + 1 == checkpoint) {
-                maxRowsPerCall = std::max(maxRowsPerCall, sinceLast);
-                row = RowsDone(row, sinceLast, progress);
-                sinceLast = 0;
-                ++calls;
-            }
+            const int bottomBefore = Band().bottom;
+            row = RowWritten(row, progress);
+            delivered(bottomBefore);
         }
-        if (sinceLast > 0) {
-            maxRowsPerCall = std::max(maxRowsPerCall, sinceLast);
-            RowsDone(row, sinceLast, progress);
-        }
+        const int bottomBefore = Band().bottom;
+        EndRows(row, progress);
+        delivered(bottomBefore);
         return true;
     }
     bool Write(CVStream*, CVProgress*, CVImage*) override { return false; }

@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace pixmill;
@@ -67,4 +71,22 @@ TEST(ParallelRows, FailuresStopTheWorkAndReachTheCaller) {
                      },
                      [](int) {}),
                  std::length_error);
+}
+
+TEST(ParallelRows, ThreadCountFollowsTheEnvironment) {
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const char* before = std::getenv("PIXMILL_PIXEL_THREADS");
+    const std::string saved = before != nullptr ? before : "";
+    const std::vector<std::pair<const char*, int>> cases = {
+        {"3", 3},       {"1", 1},      {"0", cores}, {"-2", cores},
+        {"two", cores}, {"4x", cores}, {"", cores}};
+    for (const auto& [text, expected] : cases) {
+        setenv("PIXMILL_PIXEL_THREADS", text, 1);
+        EXPECT_EQ(PixelLoopThreads(), expected) << '"' << text << '"';
+    }
+    unsetenv("PIXMILL_PIXEL_THREADS");
+    EXPECT_EQ(PixelLoopThreads(), cores);
+    if (before != nullptr) {
+        setenv("PIXMILL_PIXEL_THREADS", saved.c_str(), 1);
+    }
 }

@@ -181,6 +181,22 @@ class Metadata : public ::testing::Test {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    // What pixmill-cli prints on standard output.
+    std::string CliOutput(const std::string& arguments) {
+        const std::string command =
+            "PIXMILL_PLUGIN_ROOT=" PIXMILL_BIN_DIR " PIXMILL_SETTINGS=" + dir +
+            "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli " + arguments;
+        std::string out;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char buffer[4096];
+            for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+                out.append(buffer, got);
+            }
+            pclose(pipe);
+        }
+        return out;
+    }
+
     TestHost host;
     std::unique_ptr<CPluginManager> plugins;
     std::mt19937 random{18};
@@ -316,6 +332,18 @@ TEST_F(Metadata, ConvertAndBatchKeepItUnlessStrippedAndThumbnailsNeverCarryIt) {
     EXPECT_TRUE(ReadBack(dir + "/kept/in_Thumb.png").Empty());
     ASSERT_EQ(Cli("batch --strip " + in + " --out " + dir + "/stripped --format JPEG --jobs 2"), 0);
     EXPECT_TRUE(ReadBack(dir + "/stripped/in.jpg").Empty());
+    // info says what each file carries.
+    const std::string icc = std::to_string(sample.icc.size()) + " bytes";
+    const std::string text = CliOutput("info " + in + " " + dir + "/stripped.png");
+    EXPECT_NE(text.find("ICC profile:  " + icc), std::string::npos) << text;
+    EXPECT_NE(text.find("EXIF:         " + std::to_string(sample.exif.size()) + " bytes"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("ICC profile:  none\n  EXIF:         none"), std::string::npos) << text;
+    const std::string json = CliOutput("info --json " + dir + "/kept.webp");
+    EXPECT_NE(json.find("\"iccProfileBytes\": " + std::to_string(sample.icc.size())),
+              std::string::npos)
+        << json;
 }
 
 TEST_F(Metadata, DamagedMetadataIsDroppedWithoutFailingTheRead) {

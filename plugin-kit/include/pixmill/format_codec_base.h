@@ -63,9 +63,21 @@ class FormatCodecBase : public CFormatCodec {
     // Returns where the first decoded row goes; sets the first checkpoint.
     uint8_t* BeginRows(CVProgress* progress, int firstPercent, int lastPercent, int totalRows,
                        size_t decodedRowSize);
-    // Called when the row count reaches the checkpoint, and once at the end
-    // with the rest; returns where the next row goes.
-    uint8_t* RowsDone(uint8_t* row, int rows, CVProgress* progress);
+    // After the codec has written one decoded row at `row`: returns where the
+    // next row goes (one row further in the image's direction), handing the
+    // rows written since the last checkpoint to the image or the band scaler
+    // (and the progress) when the checkpoint is reached.
+    uint8_t* RowWritten(uint8_t* row, CVProgress* progress) {
+        row = bottomUp ? row - rowSize : row + rowSize;
+        ++rowsPending;
+        return ++rowsWritten >= checkpoint ? RowsDone(row, progress) : row;
+    }
+    // After the last row: hands over the rows since the last checkpoint.
+    void EndRows(uint8_t* row, CVProgress* progress) {
+        if (rowsPending > 0) {
+            RowsDone(row, progress);
+        }
+    }
 
     CFormatPlugin* plugin;
     CPluginHost* host;
@@ -89,6 +101,12 @@ class FormatCodecBase : public CFormatCodec {
 
   private:
     uint8_t* chunkFirstRow() const;
+    // Delivers the pending rows and sets the next checkpoint; returns where
+    // the next row goes.
+    uint8_t* RowsDone(uint8_t* row, CVProgress* progress);
+
+    int rowsWritten = 0; // rows written since BeginRows
+    int rowsPending = 0; // rows written since the last checkpoint
 };
 
 } // namespace pixmill

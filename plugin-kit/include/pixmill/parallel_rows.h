@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -18,8 +19,17 @@
 
 namespace pixmill {
 
-// Threads a pixel loop may use: one per core.
+// Threads a pixel loop may use: one per core, or PIXMILL_PIXEL_THREADS when
+// set to a positive number (a batch run with several worker processes gives
+// each its share of the cores, so the workers do not oversubscribe them).
 inline int PixelLoopThreads() {
+    if (const char* text = std::getenv("PIXMILL_PIXEL_THREADS")) {
+        char* end = nullptr;
+        const long value = std::strtol(text, &end, 10);
+        if (end != text && *end == '\0' && value > 0) {
+            return static_cast<int>(std::min(value, 256L));
+        }
+    }
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 

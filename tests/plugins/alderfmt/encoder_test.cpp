@@ -7,6 +7,7 @@
 #include "jpeg_codec.h"
 #include "jpeg_encoder.h"
 #include "jpeg_judge.h"
+#include "packed_blocks.h"
 #include "pixmill/errors.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
@@ -180,6 +181,7 @@ TEST(JpegVectorKernels, EqualTheScalarPath) {
             block[k] = static_cast<int16_t>(kind == 0   ? s
                                             : kind == 1 ? (s < 0 ? -128 : 127)
                                             : kind == 2 ? std::clamp(s / 8 + 4 * k - 128, -128, 127)
+                                            : k == 0    ? s
                                                         : block[0]);
         }
         ForwardDctScalar(block, scalar);
@@ -188,22 +190,44 @@ TEST(JpegVectorKernels, EqualTheScalarPath) {
                   std::vector<int16_t>(vector, vector + 64))
             << "block " << i;
     }
-    // Colour conversion of random pixels (and the extremes) against the
-    // conversion the scalar path computes.
+    // Colour conversion and chrominance means of random MCUs (and the
+    // extremes) against the conversion and means the scalar path computes.
     std::uniform_int_distribution<int> byte(0, 255);
-    for (int i = 0; i < 4000; ++i) {
-        uint8_t bgr[48];
-        for (uint8_t& b : bgr) {
-            b = static_cast<uint8_t>(i % 3 == 0 ? (byte(random) < 128 ? 0 : 255) : byte(random));
+    for (int i = 0; i < 1000; ++i) {
+        uint8_t bgr[16][48];
+        const uint8_t* rows[16];
+        for (int r = 0; r < 16; ++r) {
+            for (uint8_t& b : bgr[r]) {
+                b = static_cast<uint8_t>(i % 3 == 0 ? (byte(random) < 128 ? 0 : 255)
+                                                    : byte(random));
+            }
+            rows[r] = bgr[r];
         }
-        int16_t y[16];
-        int32_t cb[16], cr[16];
-        ConvertPixels16Avx2(bgr, y, cb, cr);
-        for (int c = 0; c < 16; ++c) {
-            const int blue = bgr[3 * c], green = bgr[3 * c + 1], red = bgr[3 * c + 2];
-            ASSERT_EQ(y[c], (19595 * red + 38470 * green + 7471 * blue - 8355840) >> 16);
-            ASSERT_EQ(cb[c], (-11059 * red - 21709 * green + 32768 * blue + 8421375) >> 16);
-            ASSERT_EQ(cr[c], (32768 * red - 27439 * green - 5329 * blue + 8421375) >> 16);
+        const bool partial = i % 2 == 1;
+        int16_t samples[6][64];
+        ConvertMcuAvx2(rows, partial, samples);
+        int cb[16][16], cr[16][16];
+        for (int r = 0; r < 16; ++r) {
+            for (int c = 0; c < 16; ++c) {
+                const int blue = bgr[r][3 * c], green = bgr[r][3 * c + 1], red = bgr[r][3 * c + 2];
+                ASSERT_EQ(samples[(r / 8) * 2 + c / 8][8 * (r % 8) + c % 8],
+                          (19595 * red + 38470 * green + 7471 * blue - 8355840) >> 16);
+                cb[r][c] = (-11059 * red - 21709 * green + 32768 * blue + 8421375) >> 16;
+                cr[r][c] = (32768 * red - 27439 * green - 5329 * blue + 8421375) >> 16;
+            }
+        }
+        for (int sy = 0; sy < 8; ++sy) {
+            for (int sx = 0; sx < 8; ++sx) {
+                const int bias = partial ? 3 : 1 + sx % 2;
+                auto mean = [&](const int(&plane)[16][16]) {
+                    return ((plane[2 * sy][2 * sx] + plane[2 * sy][2 * sx + 1] +
+                             plane[2 * sy + 1][2 * sx] + plane[2 * sy + 1][2 * sx + 1] + bias) >>
+                            2) -
+                           128;
+                };
+                ASSERT_EQ(samples[4][8 * sy + sx], mean(cb)) << sx << "," << sy;
+                ASSERT_EQ(samples[5][8 * sy + sx], mean(cr)) << sx << "," << sy;
+            }
         }
     }
     TestHost host;
@@ -409,7 +433,7 @@ TEST(JpegEncoder, EntropyDataIsStuffedAndFileEndsWithEoi) {
 TEST(JpegEncoder, PaddingBlocksCarryOnlyTheDcBeforeThem) {
     TestHost host;
     auto expectCopy = [](const JpegEncoder& e, int bx, int by, int fromX, int fromY) {
-        const int16_t* block = e.Block(0, bx, by);
+        const auto block = e.Block(0, bx, by);
         EXPECT_EQ(block[0], e.Block(0, fromX, fromY)[0]) << bx << "," << by;
         for (int k = 1; k < 64; ++k) {
             ASSERT_EQ(block[k], 0) << bx << "," << by << " coefficient " << k;
@@ -709,5 +733,150 @@ TEST(JpegEncoder, GoldenChecksums) {
                                  0x2e897b1ecb2dbaf7ull};
     for (size_t i = 0; i < std::size(sums); ++i) {
         EXPECT_EQ(sums[i], expected[i]) << "encode " << i << ": 0x" << std::hex << sums[i];
+    }
+}
+
+namespace {
+
+// A large smooth picture: long runs of empty blocks (end-of-band runs at
+// their limit, zero-run codes) with a few busy places.
+void FillSmooth(CVImage& image) {
+    for (int y = 0; y < image.Height(); ++y) {
+        uint8_t* row = image.Row(y);
+        for (int x = 0; x < image.Width(); ++x) {
+            const bool spot = (x / 97 + y / 89) % 11 == 0 && (x ^ y) % 7 < 3;
+            const int l = 60 + x / 16 + y / 24 + (spot ? 90 : 0);
+            if (image.BitCount() == 8) {
+                row[x] = static_cast<uint8_t>(std::min(l, 255));
+            } else {
+                row[3 * x] = static_cast<uint8_t>(std::min(l + y / 40, 255));
+                row[3 * x + 1] = static_cast<uint8_t>(std::min(l, 255));
+                row[3 * x + 2] = static_cast<uint8_t>(std::min(l + x / 50, 255));
+            }
+        }
+    }
+}
+
+} // namespace
+
+// The exact encoding's fast paths: every file is byte for byte what the
+// encoder wrote before the packed store and the fused kernel, with the
+// vector kernels switched off and on.
+TEST(JpegFastPaths, FilesStayByteForByteTheSame) {
+    TestHost host;
+    struct Case {
+        int width, height;
+        bool grey;
+        int kind; // 0 picture, 1 noise, 2 smooth
+        uint64_t expected;
+    };
+    const Case cases[] = {
+        {301, 203, false, 0, 0x336d81a1031fd23eull},   {301, 203, true, 0, 0x1bda891a070f5e77ull},
+        {150, 98, false, 1, 0xfe9c8cad005a3c88ull},    {150, 98, true, 1, 0x9e9c2721b74c76c7ull},
+        {1700, 1300, false, 2, 0x0e803815839eb929ull}, {1450, 1450, true, 2, 0x8dea5d83b1065802ull},
+    };
+    // Levels across the three progressive scripts, both quantisers.
+    const JpegSettings settings[] = {Levels(0, 0, false, 0),      Levels(1, 1, true, 0),
+                                     Levels(30, 60, true, 70),    Levels(60, 90, false, 50),
+                                     Levels(70, 70, true, 0),     Levels(128, 128, false, 0),
+                                     Levels(128, 128, true, 100), Levels(255, 255, true, 0)};
+    for (const Case& c : cases) {
+        CVImage image(host.get());
+        image.Create(c.width, c.height, c.grey ? 8 : 24, c.grey ? 256 : 0, nullptr);
+        if (c.grey) {
+            MakeGrey(image);
+        }
+        if (c.kind == 0) {
+            FillPicture(image, 71);
+        } else if (c.kind == 1) {
+            FillNoise(image, 72);
+        } else {
+            FillSmooth(image);
+        }
+        for (bool vector : {false, true}) {
+            SetVectorKernels(vector);
+            std::vector<uint8_t> files;
+            for (const JpegSettings& s : settings) {
+                if (c.kind == 2 && (s.luminance < 60)) {
+                    continue; // the large pictures at the levels where their runs are long
+                }
+                const std::vector<uint8_t> file = Encode(host, image, s);
+                files.insert(files.end(), file.begin(), file.end());
+            }
+            const uint64_t h = Fnv1a(files);
+            EXPECT_EQ(h, c.expected) << c.width << "x" << c.height << (vector ? " vector" : "")
+                                     << ": 0x" << std::hex << h;
+        }
+        SetVectorKernels(true);
+    }
+}
+
+// The fused transform and quantiser against the transform followed by a
+// quantiser written out plainly (division instead of reciprocals), on random
+// blocks and tables, with and without the sharpening rule; the packed form
+// of the result unpacks to the same block.
+TEST(JpegFastPaths, FusedKernelEqualsTransformThenQuantiser) {
+    for (int n = 0; n < 64; ++n) {
+        ASSERT_EQ(kNaturalOrder[kZigzagIndex[n]], n);
+    }
+    if (!VectorKernelsActive()) {
+        GTEST_SKIP() << "no AVX2 on this processor";
+    }
+    std::mt19937 random(83);
+    std::uniform_int_distribution<int> sample(-128, 127), level(0, 255), sharpen(0, 100);
+    for (int i = 0; i < 20000; ++i) {
+        int16_t block[64];
+        const int kind = i % 4; // random, extremes only, a ramp, flat
+        const int flat = sample(random);
+        for (int k = 0; k < 64; ++k) {
+            const int s = sample(random);
+            block[k] = static_cast<int16_t>(kind == 0   ? s
+                                            : kind == 1 ? (s < 0 ? -128 : 127)
+                                            : kind == 2 ? std::clamp(s / 8 + 4 * k - 128, -128, 127)
+                                                        : flat);
+        }
+        uint8_t table[64];
+        QuantisationTable(i % 7 == 0 ? 0 : level(random), i % 2 == 1, table);
+        const int threshold = SharpenThreshold(i % 3 == 0 ? 0 : sharpen(random));
+        NaturalQuantiser quantiser;
+        for (int k = 0; k < 64; ++k) {
+            const uint32_t divisor = 8u * table[k];
+            quantiser.divisor[kNaturalOrder[k]] = divisor;
+            quantiser.reciprocal[kNaturalOrder[k]] =
+                static_cast<uint32_t>(((uint64_t{1} << 32) + divisor - 1) / divisor);
+        }
+
+        int16_t natural[64], expected[64];
+        ForwardDctScalar(block, natural);
+        int energy = 0;
+        for (int k = 10; k < 64; ++k) {
+            energy += std::abs(natural[kNaturalOrder[k]]);
+        }
+        const bool rounding = threshold < 6000 && energy > threshold;
+        for (int k = 0; k < 64; ++k) {
+            const int c = natural[kNaturalOrder[k]];
+            const int divisor = 8 * table[k];
+            const int magnitude = std::abs(c);
+            const int q = std::min((magnitude + divisor / 2) / divisor, k == 0 ? 2047 : 1023);
+            const bool zero = magnitude < (rounding ? divisor - divisor / 2 : divisor);
+            expected[k] = static_cast<int16_t>(zero ? 0 : c < 0 ? -q : q);
+        }
+
+        int16_t out[64];
+        int dc = 0;
+        const uint64_t nonZero = TransformQuantiseAvx2(block, quantiser, threshold, out, &dc);
+        ASSERT_EQ(dc, natural[0]) << "block " << i;
+        int16_t packed[64], unpacked[64];
+        uint64_t mask = 0;
+        const int16_t* end = PackNatural(out, nonZero, packed, &mask);
+        Unpack(mask, packed, unpacked);
+        ASSERT_EQ(std::vector<int16_t>(unpacked, unpacked + 64),
+                  std::vector<int16_t>(expected, expected + 64))
+            << "block " << i;
+        ASSERT_EQ(end - packed, __builtin_popcountll(mask));
+        int16_t again[64];
+        uint64_t zigzagMask = 0;
+        ASSERT_EQ(PackZigzag(expected, again, &zigzagMask) - again, end - packed);
+        ASSERT_EQ(zigzagMask, mask);
     }
 }

@@ -197,3 +197,123 @@ TEST(JpegWeb, TrellisOnlyLowersMagnitudesAndWithoutRateKeepsRounding) {
         }
     }
 }
+
+TEST(JpegWeb, TrellisFindsTheCheapestChoice) {
+    // The trellis's own measure (step-weighted squared error plus lambda
+    // times the bits the costs predict) recomputed here: its choice must cost
+    // what the best choice costs, found by a search over run lengths instead
+    // of last positions, whatever shortcuts the trellis takes; and it never
+    // loses to the two obvious choices.
+    std::mt19937 random(5);
+    std::normal_distribution<double> spread(0, 1);
+    auto randomBlock = [&](int16_t block[64], double busy) {
+        for (int k = 0; k < 64; ++k) {
+            const double v = spread(random) * busy * 2000.0 / (1 + k);
+            block[k] = static_cast<int16_t>(std::clamp(v, -8000.0, 8000.0));
+        }
+    };
+    for (int level : {12, 60, 150}) {
+        uint8_t table[64];
+        WebQuantisationTable(level, level == 60, table);
+        SymbolCounts counts;
+        const TrellisQuantiser plain(table, 0.0f);
+        for (int i = 0; i < 100; ++i) {
+            int16_t block[64], rounded[64];
+            randomBlock(block, 1.0);
+            plain.Round(block, rounded);
+            counts.AddBlock(rounded, 0);
+        }
+        const SymbolCosts costs = counts.Costs();
+        auto measure = [&](const int16_t source[64], const int16_t coded[64], double lambda) {
+            double total = 0;
+            int run = 0, last = 0;
+            for (int k = 1; k < 64; ++k) {
+                const double error = std::abs(source[k]) / (8.0 * table[k]) - std::abs(coded[k]);
+                total += double(table[k]) / table[1] * error * error;
+                if (coded[k] == 0) {
+                    ++run;
+                    continue;
+                }
+                const int size = 32 - __builtin_clz(static_cast<uint32_t>(std::abs(coded[k])));
+                total += lambda *
+                         ((run >> 4) * costs.ac[0xF0] + costs.ac[((run & 15) << 4) | size] + size);
+                run = 0;
+                last = k;
+            }
+            return total + (last < 63 ? lambda * costs.ac[0x00] : 0.0);
+        };
+        // Best cost with positions 1..k decided and the current zero run:
+        // each value is zero, rounded or one less.
+        auto best = [&](const int16_t source[64], double lambda) {
+            std::vector<double> run(64, INFINITY), next(64);
+            run[0] = 0;
+            for (int k = 1; k < 64; ++k) {
+                const double magnitude = std::abs(source[k]) / (8.0 * table[k]);
+                const double weight = double(table[k]) / table[1];
+                const int high = std::min(static_cast<int>(magnitude + 0.5), 1023);
+                std::fill(next.begin(), next.end(), INFINITY);
+                for (int r = 0; r < k; ++r) {
+                    if (run[r] == INFINITY) {
+                        continue;
+                    }
+                    next[r + 1] = std::min(next[r + 1], run[r] + weight * magnitude * magnitude);
+                    for (int m = std::max(1, high - 1); m <= high; ++m) {
+                        const int size = 32 - __builtin_clz(static_cast<uint32_t>(m));
+                        const double bits =
+                            (r >> 4) * costs.ac[0xF0] + costs.ac[((r & 15) << 4) | size] + size;
+                        next[0] =
+                            std::min(next[0], run[r] + weight * (magnitude - m) * (magnitude - m) +
+                                                  lambda * bits);
+                    }
+                }
+                std::swap(run, next);
+            }
+            double cheapest = run[0];
+            for (int r = 1; r < 64; ++r) {
+                cheapest = std::min(cheapest, run[r] + lambda * costs.ac[0x00]);
+            }
+            return cheapest;
+        };
+        for (float lambda : {0.05f, 0.3f, 2.0f}) {
+            const TrellisQuantiser trellis(table, lambda);
+            for (int i = 0; i < 300; ++i) {
+                int16_t source[64], coded[64], rounded[64];
+                const int16_t zero[64] = {};
+                randomBlock(source, i % 3 == 0 ? 0.2 : 3.0);
+                const float scale = i % 2 == 0 ? 1.0f : 1.7f;
+                std::copy(source, source + 64, coded);
+                trellis.Quantise(coded, costs, scale);
+                trellis.Round(source, rounded);
+                const double chosen = measure(source, coded, lambda * scale);
+                SCOPED_TRACE(testing::Message()
+                             << "level " << level << " lambda " << lambda << " block " << i);
+                EXPECT_NEAR(chosen, best(source, lambda * scale), 1e-4 * (1 + chosen));
+                EXPECT_LE(chosen, measure(source, rounded, lambda * scale) * (1 + 1e-5) + 1e-4);
+                EXPECT_LE(chosen, measure(source, zero, lambda * scale) * (1 + 1e-5) + 1e-4);
+            }
+        }
+    }
+}
+
+TEST(JpegWeb, ActivityScalesBitsWithinBoundsAndInOrder) {
+    // Smooth blocks weigh bits less than the picture's typical block, busy
+    // ones more, never beyond a factor of two, and the order follows the
+    // block's energy.
+    const int16_t flat[64] = {400};
+    int16_t busy[64], busier[64];
+    for (int k = 0; k < 64; ++k) {
+        busy[k] = static_cast<int16_t>(k == 0 ? 400 : 300 - 4 * k);
+        busier[k] = static_cast<int16_t>(3 * busy[k]);
+    }
+    const float mean = (BlockActivity(flat) + BlockActivity(busier)) / 2;
+    const float scales[3] = {ActivityLambdaScale(BlockActivity(flat), mean),
+                             ActivityLambdaScale(BlockActivity(busy), mean),
+                             ActivityLambdaScale(BlockActivity(busier), mean)};
+    EXPECT_LT(scales[0], 1.0f);
+    EXPECT_GT(scales[2], 1.0f);
+    EXPECT_LE(scales[0], scales[1]);
+    EXPECT_LE(scales[1], scales[2]);
+    EXPECT_FLOAT_EQ(ActivityLambdaScale(mean, mean), 1.0f);
+    EXPECT_FLOAT_EQ(ActivityLambdaScale(-1e6f, mean), 0.5f);
+    EXPECT_FLOAT_EQ(ActivityLambdaScale(1e6f, mean), 2.0f);
+}

@@ -1,6 +1,9 @@
-// Lines resampled together in vector lanes against the one-line reference,
-// byte for byte, in both instruction sets, on random lines that shrink and
-// grow, with partly filled groups and outputs lying over their inputs.
+// The vector paths of the resample against their references, byte for byte,
+// in both instruction sets: lines resampled together in lanes against the
+// one-line path (random lines that shrink and grow, partly filled groups,
+// outputs lying over their inputs), and the column pass's row kernels.
+#include "column_kernels.h"
+#include "resample.h"
 #include "triplet_lines.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +52,44 @@ TEST(TripletLines, EqualTheOneLineReference) {
                         << size[0] << "->" << size[1] << " wide " << wide << " lines " << count
                         << " line " << l;
                 }
+            }
+        }
+    }
+}
+
+TEST(ColumnKernels, WideEqualsTheOtherOnRandomRowsAndSteps) {
+    if (!HasWideLanes()) {
+        GTEST_SKIP() << "no 256-bit vectors on this processor";
+    }
+    std::mt19937 random(12);
+    std::uniform_real_distribution<double> share(0.0, 1.0);
+    const ColumnKernels narrow = ColumnKernelsFor(false), wide = ColumnKernelsFor(true);
+    for (size_t count : {1u, 3u, 7u, 8u, 29u, 2400u}) {
+        std::vector<uint8_t> current(count), next(count);
+        std::vector<double> a(count, 0.5), b(count, 0.5);
+        std::vector<uint8_t> outA(count), outB(count);
+        for (int row = 0; row < 40; ++row) {
+            for (size_t p = 0; p < count; ++p) {
+                const unsigned r = random();
+                current[p] = r % 3 == 0 ? 255 : static_cast<uint8_t>(r >> 8);
+                next[p] = static_cast<uint8_t>(r >> 16);
+            }
+            const double keep = share(random), weight = share(random);
+            if (row % 5 == 4) {
+                narrow.addLast(a.data(), current.data(), weight, count);
+                wide.addLast(b.data(), current.data(), weight, count);
+            } else {
+                narrow.addBlend(a.data(), current.data(), next.data(), keep, 1 - keep, weight,
+                                count);
+                wide.addBlend(b.data(), current.data(), next.data(), keep, 1 - keep, weight, count);
+            }
+            ASSERT_EQ(a, b) << count << " values, row " << row;
+            if (row % 3 == 2) {
+                const double scale = 1 / (0.5 + 2 * share(random)); // also past 255
+                narrow.finish(a.data(), outA.data(), scale, count);
+                wide.finish(b.data(), outB.data(), scale, count);
+                ASSERT_EQ(outA, outB) << count << " values, row " << row;
+                ASSERT_EQ(a, b);
             }
         }
     }
