@@ -4,7 +4,10 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace pixmill::cedarcol {
@@ -77,16 +80,31 @@ struct FineCell {
     uint32_t odd[3];
 };
 
+// Zeroed memory from calloc: large blocks come as untouched zero pages, so a
+// small picture pays only for the cells it reaches.
+struct Free {
+    void operator()(void* block) const { std::free(block); }
+};
+template <class T> std::unique_ptr<T[], Free> Zeroed(size_t count) {
+    void* block = std::calloc(count, sizeof(T));
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    return std::unique_ptr<T[], Free>(static_cast<T*>(block));
+}
+
 struct Gathered {
     std::vector<Point> points;
     std::vector<RGBQUAD> distinct; // filled when there are no more than wanted
 };
 
 Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
-    std::vector<FineCell> cells(kFineCells);
+    const auto cells = Zeroed<FineCell>(kFineCells);
+    std::vector<uint32_t> occupied; // cells in the order first reached
     // Distinct colours are told apart in a bit per colour until there are
     // more than wanted.
-    std::vector<uint64_t> seen(size_t{1} << 18);
+    constexpr size_t kSeenWords = size_t{1} << 18;
+    const auto seen = Zeroed<uint64_t>(kSeenWords);
     int distinct = 0;
     bool tracking = true;
     // Counts stay within 32 bits: only a picture of 2^32 pixels (the largest
@@ -109,9 +127,12 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
                     tracking = ++distinct <= wanted;
                 }
             }
-            FineCell& cell =
-                cells[(size_t{p[0]} >> 1) << 14 | (size_t{p[1]} >> 1) << 7 | p[2] >> 1];
-            ++cell.count;
+            const uint32_t at =
+                uint32_t{p[0]} >> 1 << 14 | uint32_t{p[1]} >> 1 << 7 | uint32_t{p[2]} >> 1;
+            FineCell& cell = cells[at];
+            if (cell.count++ == 0) {
+                occupied.push_back(at);
+            }
             cell.odd[0] += p[0] & 1u;
             cell.odd[1] += p[1] & 1u;
             cell.odd[2] += p[2] & 1u;
@@ -120,7 +141,7 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
 
     Gathered gathered;
     if (tracking) {
-        for (size_t w = 0; w < seen.size(); ++w) {
+        for (size_t w = 0; w < kSeenWords; ++w) {
             for (uint64_t word = seen[w]; word != 0; word &= word - 1) {
                 const auto colour = static_cast<uint32_t>(64 * w + std::countr_zero(word));
                 gathered.distinct.push_back(RGBQUAD{static_cast<uint8_t>(colour),
@@ -131,15 +152,11 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
         return gathered;
     }
 
-    const size_t occupied = static_cast<size_t>(
-        std::count_if(cells.begin(), cells.end(), [](const FineCell& c) { return c.count != 0; }));
-    if (occupied <= kMostPoints) {
-        gathered.points.reserve(occupied);
-        for (size_t i = 0; i < kFineCells; ++i) {
+    std::sort(occupied.begin(), occupied.end()); // points in colour order
+    if (occupied.size() <= kMostPoints) {
+        gathered.points.reserve(occupied.size());
+        for (const size_t i : occupied) {
             const FineCell& cell = cells[i];
-            if (cell.count == 0) {
-                continue;
-            }
             const size_t at[3] = {i >> 14, (i >> 7) & 127, i & 127};
             Point point{};
             point.weight = static_cast<float>(cell.count);
@@ -158,11 +175,8 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
         uint64_t sum[3];
     };
     std::vector<CoarseCell> coarse(kCoarseSide * kCoarseSide * kCoarseSide);
-    for (size_t i = 0; i < kFineCells; ++i) {
+    for (const size_t i : occupied) {
         const FineCell& cell = cells[i];
-        if (cell.count == 0) {
-            continue;
-        }
         const size_t at[3] = {i >> 14, (i >> 7) & 127, i & 127};
         CoarseCell& into = coarse[(at[0] >> 1) << 12 | (at[1] >> 1) << 6 | at[2] >> 1];
         into.count += cell.count;
