@@ -101,16 +101,18 @@ double Mse(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
 // [1 4 6 4 1] / 16, the ends repeated.
 void Blur(const std::vector<float>& in, std::vector<float>& out, size_t count, size_t length,
           size_t step, size_t lineStep) {
-    static const float kTaps[5] = {1 / 16.f, 4 / 16.f, 6 / 16.f, 4 / 16.f, 1 / 16.f};
-    for (size_t line = 0; line < count; ++line) {
+    std::vector<float> line(length + 4);
+    for (size_t l = 0; l < count; ++l) {
+        const float* from = &in[l * lineStep];
         for (size_t i = 0; i < length; ++i) {
-            float v = 0;
-            for (int t = -2; t <= 2; ++t) {
-                const auto at = static_cast<size_t>(
-                    std::clamp(static_cast<long>(i) + t, 0L, static_cast<long>(length) - 1));
-                v += kTaps[t + 2] * in[line * lineStep + at * step];
-            }
-            out[line * lineStep + i * step] = v;
+            line[i + 2] = from[i * step];
+        }
+        line[0] = line[1] = line[2];
+        line[length + 3] = line[length + 2] = line[length + 1];
+        float* to = &out[l * lineStep];
+        for (size_t i = 0; i < length; ++i) {
+            const float* t = &line[i];
+            to[i * step] = (t[0] + 4 * t[1] + 6 * t[2] + 4 * t[3] + t[4]) / 16;
         }
     }
 }
