@@ -9,6 +9,10 @@
 //
 //   cedarcol_bench [--runs N] [--ours-only] [picture.ppm ...]
 //
+// When liq_quantise is built beside this program (libimagequant-dev
+// installed), libimagequant's own quantisation and remapping time is shown
+// too, without any file reading or writing: the fair yardstick for ours.
+//
 // Without pictures three photographs of the desktop backgrounds are scaled
 // to 4000 x 3000 (12 megapixels) once, as binary PPMs in the temporary
 // directory. Times of the other programs are whole processes (reading and
@@ -208,6 +212,18 @@ double RunCommand(const std::string& command, Timing* timing = nullptr) {
     return wall;
 }
 
+// A command that prints the wall and processor milliseconds of its own work
+// (liq_quantise): those are kept rather than the whole process's.
+void RunTimedCommand(const std::string& command, Timing& timing) {
+    FILE* pipe = popen(command.c_str(), "r");
+    double wall = 0, cpu = 0;
+    if (pipe == nullptr || std::fscanf(pipe, "%lf %lf", &wall, &cpu) != 2 || pclose(pipe) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+    timing.Keep(wall, cpu);
+}
+
 std::string InBrackets(double ms) {
     char text[32];
     std::snprintf(text, sizeof text, "(%.0f)", ms);
@@ -227,6 +243,7 @@ struct Reference {
     std::string command;
     std::string output; // what the command writes
     Result result;
+    bool ownTime = false; // the command reports the time of its work
 };
 
 void ReadBack(Reference& reference, const std::string& ppm, const std::vector<uint8_t>& original,
@@ -275,14 +292,23 @@ int main(int argc, char** argv) {
     const bool havePngquant = !oursOnly && std::system("command -v pngquant >/dev/null 2>&1") == 0;
     // The command line program beside this one, for whole runs from PNG to
     // PNG next to pngquant's.
-    std::string cli;
-    if (char self[4096]; havePngquant && readlink("/proc/self/exe", self, sizeof self - 1) > 0) {
-        self[sizeof self - 1] = '\0';
-        cli = std::string(self);
-        cli = cli.substr(0, cli.find_last_of('/') + 1) + "pixmill-cli";
-        if (!Exists(cli)) {
-            cli.clear();
+    // Programs beside this one: the command line, for whole runs from PNG
+    // to PNG next to pngquant's, and libimagequant as a library call.
+    std::string here;
+    if (char self[4096]; !oursOnly) {
+        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+        if (length > 0) {
+            here = std::string(self, static_cast<size_t>(length));
+            here = here.substr(0, here.find_last_of('/') + 1);
         }
+    }
+    std::string cli = here + "pixmill-cli";
+    if (here.empty() || !havePngquant || !Exists(cli)) {
+        cli.clear();
+    }
+    std::string liq = here + "liq_quantise";
+    if (here.empty() || !Exists(liq)) {
+        liq.clear();
     }
     const std::string emptySettings = tmpDir + "/cedarcol-bench-settings.ini";
     if (!cli.empty()) {
@@ -324,6 +350,7 @@ int main(int argc, char** argv) {
         const std::string ppmOut = tmpDir + "/cedarcol-bench-out.ppm";
         const std::string pngOut = tmpDir + "/cedarcol-bench-out.png";
         const std::string cliOut = tmpDir + "/cedarcol-bench-cli.png";
+        const std::string liqOut = tmpDir + "/cedarcol-bench-liq.ppm";
         if (havePngquant) {
             RunCommand("convert '" + picture + "' -strip PNG24:'" + png + "'");
         }
@@ -358,6 +385,15 @@ int main(int argc, char** argv) {
                                           pngOut,
                                           {}});
             }
+            if (!liq.empty()) {
+                Reference library{"libimagequant",
+                                  "'" + liq + "' '" + picture + "' '" + liqOut + "'" +
+                                      (dithered ? "" : " --nofs"),
+                                  liqOut,
+                                  {}};
+                library.ownTime = true;
+                row.references.push_back(library);
+            }
             CVImage reduced(&host);
             for (const bool highQuality : {false, true}) {
                 ConversionParameters params;
@@ -381,7 +417,11 @@ int main(int argc, char** argv) {
                     // The other programs run between our runs.
                     if (highQuality) {
                         for (Reference& reference : row.references) {
-                            RunCommand(reference.command, &reference.result.time);
+                            if (reference.ownTime) {
+                                RunTimedCommand(reference.command, reference.result.time);
+                            } else {
+                                RunCommand(reference.command, &reference.result.time);
+                            }
                         }
                     }
                 }
@@ -413,6 +453,7 @@ int main(int argc, char** argv) {
         std::remove(png.c_str());
         std::remove(pngOut.c_str());
         std::remove(cliOut.c_str());
+        std::remove(liqOut.c_str());
         std::remove(ppmOut.c_str());
     }
 
