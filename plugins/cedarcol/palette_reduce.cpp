@@ -7,14 +7,21 @@
 #include "pixmill/errors.h"
 #include "pixmill/inverse_color_map.h"
 #include "pixmill/packed_pixels.h"
+#include "pixmill/parallel_rows.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/work_progress.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace pixmill::cedarcol {
 
@@ -326,6 +333,36 @@ void BuildErrorLimit(int level, bool oneBit, int* limit) {
 
 namespace {
 
+// Exact nearest-entry searches for several threads. A search remembers the
+// answers it worked out, so it is not shared: each thread takes one while it
+// works and gives it back. Every search gives the same answers.
+class NearestEntryPool {
+  public:
+    NearestEntryPool(const RGBQUAD* palette, int count) : palette(palette), count(count) {}
+
+    NearestEntry* Take() {
+        const std::lock_guard hold(lock);
+        if (spare.empty()) {
+            owned.push_back(std::make_unique<NearestEntry>(palette, count));
+            return owned.back().get();
+        }
+        NearestEntry* search = spare.back();
+        spare.pop_back();
+        return search;
+    }
+    void Give(NearestEntry* search) {
+        const std::lock_guard hold(lock);
+        spare.push_back(search);
+    }
+
+  private:
+    const RGBQUAD* palette;
+    int count;
+    std::mutex lock;
+    std::vector<std::unique_ptr<NearestEntry>> owned;
+    std::vector<NearestEntry*> spare;
+};
+
 struct MappingContext {
     const CVImage& source;
     CVImage& destination;
@@ -339,6 +376,8 @@ struct MappingContext {
     // High quality: exact nearest entries, and diffusion that backs off
     // where a pixel is already near an entry. Null: the cell map alone.
     NearestEntry* exact = nullptr;
+    // With exact: searches for other threads (exact is the calling thread's).
+    NearestEntryPool* pool = nullptr;
 
     // The entry for a colour: exact in high quality, else through its cell.
     int Nearest(int blue, int green, int red) const {
@@ -353,7 +392,40 @@ struct MappingContext {
     }
 };
 
+// High quality without diffusion: rows are independent, so they are spread
+// over the cores, each thread with a search of its own.
+void MapExactlyInParallel(MappingContext& m) {
+    const int width = m.source.Width();
+    const size_t sourceStride = m.source.Stride();
+    const size_t destinationStride = m.destination.Stride();
+    int reported = 0;
+    ParallelRows(
+        m.source.Height(), 16, PixelLoopThreads(),
+        [&](int first, int last) {
+            NearestEntry* search = m.pool->Take();
+            for (int y = first; y < last; ++y) {
+                const uint8_t* p = m.source.bits + sourceStride * static_cast<size_t>(y);
+                uint8_t* out = m.destination.bits + destinationStride * static_cast<size_t>(y);
+                std::memset(out, 0, destinationStride);
+                for (int x = 0; x < width; ++x, p += 3) {
+                    const int index =
+                        m.IsTransparent(p) ? m.transparentIndex : search->Find(p[0], p[1], p[2]);
+                    OrIndex(out, x, m.bits, index);
+                }
+            }
+            m.pool->Give(search);
+        },
+        [&](int done) {
+            m.band.Advance(sourceStride * static_cast<uint64_t>(done - reported));
+            reported = done;
+        });
+}
+
 void MapDirectly(MappingContext& m, int threshold) {
+    if (m.pool != nullptr && m.bits != 1) {
+        MapExactlyInParallel(m);
+        return;
+    }
     static const LuminanceTables luminance;
     const int width = m.source.Width();
     const size_t sourceStride = m.source.Stride();
@@ -385,13 +457,118 @@ void MapDirectly(MappingContext& m, int threshold) {
 constexpr int kFullStrength = 16;
 constexpr int kBackOffDistance = 16;
 
+// Rows whose pixels' own entries (and diffusion strengths) are worked out
+// ahead of the diffusion: they do not depend on it, so another thread finds
+// them for the next band of rows while this one diffuses the current band.
+class OwnEntriesAhead {
+  public:
+    static constexpr int kBandRows = 32;
+
+    explicit OwnEntriesAhead(MappingContext& m)
+        : m(m), width(static_cast<size_t>(m.source.Width())),
+          ahead(m.pool != nullptr && PixelLoopThreads() > 1) {
+        for (Band& band : bands) {
+            band.own.resize(width * kBandRows);
+            band.strength.resize(width * kBandRows);
+        }
+        search = ahead ? m.pool->Take() : m.exact;
+    }
+    ~OwnEntriesAhead() {
+        Wait();
+        if (ahead) {
+            m.pool->Give(search);
+        }
+    }
+    OwnEntriesAhead(const OwnEntriesAhead&) = delete;
+    OwnEntriesAhead& operator=(const OwnEntriesAhead&) = delete;
+
+    // The own entry and the strength of pixel x of row y (rows in order).
+    void Row(int y, const uint8_t*& own, const uint8_t*& strength) {
+        const int number = y / kBandRows;
+        Band& band = bands[number % 2];
+        if (band.number != number) {
+            Wait(); // the band being found ahead is this one
+            if (failure) {
+                std::rethrow_exception(std::exchange(failure, nullptr));
+            }
+            if (band.number != number) {
+                Find(band, number);
+            }
+            const int next = number + 1;
+            if (ahead && next * kBandRows < m.source.Height()) {
+                Band& other = bands[next % 2];
+                worker = std::thread([this, &other, next] {
+                    try {
+                        Find(other, next);
+                    } catch (...) {
+                        failure = std::current_exception();
+                    }
+                });
+            }
+        }
+        const size_t at = width * static_cast<size_t>(y - number * kBandRows);
+        own = band.own.data() + at;
+        strength = band.strength.data() + at;
+    }
+
+  private:
+    struct Band {
+        int number = -1;
+        std::vector<uint8_t> own, strength;
+    };
+
+    void Find(Band& band, int number) {
+        const int first = number * kBandRows;
+        const int last = std::min(first + kBandRows, m.source.Height());
+        const size_t stride = m.source.Stride();
+        for (int y = first; y < last; ++y) {
+            const uint8_t* p = m.source.bits + stride * static_cast<size_t>(y);
+            uint8_t* own = band.own.data() + width * static_cast<size_t>(y - first);
+            uint8_t* strength = band.strength.data() + width * static_cast<size_t>(y - first);
+            for (size_t x = 0; x < width; ++x, p += 3) {
+                if (m.IsTransparent(p)) {
+                    continue; // never diffused
+                }
+                const int entry = search->Find(p[0], p[1], p[2]);
+                const int distance = search->Distance(p[0], p[1], p[2], entry);
+                own[x] = static_cast<uint8_t>(entry);
+                strength[x] = static_cast<uint8_t>(
+                    std::min(kFullStrength, distance * kFullStrength / kBackOffDistance));
+            }
+        }
+        band.number = number;
+    }
+    void Wait() {
+        if (worker.joinable()) {
+            worker.join();
+        }
+    }
+
+    MappingContext& m;
+    size_t width;
+    bool ahead;
+    NearestEntry* search = nullptr;
+    Band bands[2];
+    std::thread worker;
+    std::exception_ptr failure;
+};
+
 void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable) {
     const int* limit = limitTable + 255;
     const int width = m.source.Width();
     const size_t sourceStride = m.source.Stride();
     const size_t destinationStride = m.destination.Stride();
+    std::optional<OwnEntriesAhead> entries;
+    if (m.exact != nullptr) {
+        entries.emplace(m);
+    }
     int direction = 1; // the first stored row runs left to right
     for (int y = 0; y < m.source.Height(); ++y) {
+        const uint8_t* ownRow = nullptr;
+        const uint8_t* strengthRow = nullptr;
+        if (entries) {
+            entries->Row(y, ownRow, strengthRow);
+        }
         const uint8_t* row = m.source.bits + sourceStride * static_cast<size_t>(y);
         uint8_t* out = m.destination.bits + destinationStride * static_cast<size_t>(y);
         std::memset(out, 0, destinationStride);
@@ -416,10 +593,9 @@ void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable)
                 // palette already holds the colour, no grain is added.
                 int strength = kFullStrength;
                 int own = -1;
-                if (m.exact != nullptr) {
-                    own = m.Nearest(p[0], p[1], p[2]);
-                    const int distance = m.exact->Distance(p[0], p[1], p[2], own);
-                    strength = std::min(kFullStrength, distance * kFullStrength / kBackOffDistance);
+                if (ownRow != nullptr) {
+                    own = ownRow[x];
+                    strength = strengthRow[x];
                 }
                 int value[3];
                 for (int c = 0; c < 3; ++c) {
@@ -526,14 +702,22 @@ void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVI
                        source.header.biYPelsPerMeter);
 
     std::optional<NearestEntry> exact;
+    std::optional<NearestEntryPool> pool;
     if (options.highQuality && options.fixedPalette == nullptr && n > 2) {
         exact.emplace(palette, searched);
+        pool.emplace(palette, searched);
     }
-    MappingContext context{source,       destination,
-                           map,          palette,
-                           options.bits, hasTransparent,
-                           transparent,  transparentIndex,
-                           band,         exact ? &*exact : nullptr};
+    MappingContext context{source,
+                           destination,
+                           map,
+                           palette,
+                           options.bits,
+                           hasTransparent,
+                           transparent,
+                           transparentIndex,
+                           band,
+                           exact ? &*exact : nullptr,
+                           pool ? &*pool : nullptr};
     if (dither) {
         MapWithDiffusion(context, errors, limit);
     } else {
