@@ -408,7 +408,9 @@ void MoveToWorst(const std::vector<Point>& points, const std::vector<Centre>& be
     }
 }
 
-constexpr int kMostSteps = 24;
+// More steps go on lowering the error of photographs, by under 1 % for the
+// next twelve, at a fifth of the conversion's time.
+constexpr int kMostSteps = 12;
 // Steps stop once they lower the error by less than this share.
 constexpr double kSettled = 1e-4;
 
