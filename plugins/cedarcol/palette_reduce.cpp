@@ -373,17 +373,17 @@ struct MappingContext {
     RGBQUAD transparent;
     int transparentIndex;
     WorkProgress& band;
-    // High quality: exact nearest entries, and diffusion that backs off
-    // where a pixel is already near an entry. Null: the cell map alone.
-    NearestEntry* exact = nullptr;
-    // With exact: searches for other threads (exact is the calling thread's).
-    NearestEntryPool* pool = nullptr;
+    // High quality: exact nearest entries (a search per thread), and
+    // diffusion that backs off where a pixel is already near an entry.
+    // Null: the cell map alone.
+    NearestEntryPool* exact = nullptr;
 
-    // The entry for a colour: exact in high quality, else through its cell.
-    int Nearest(int blue, int green, int red) const {
+    // The entry for a colour: exact through the thread's search in high
+    // quality (search not null), else through its cell.
+    int Nearest(NearestEntry* search, int blue, int green, int red) const {
         const auto b = static_cast<uint8_t>(blue), g = static_cast<uint8_t>(green),
                    r = static_cast<uint8_t>(red);
-        return exact != nullptr ? exact->Find(b, g, r) : map.Nearest(r, g, b);
+        return search != nullptr ? search->Find(b, g, r) : map.Nearest(r, g, b);
     }
 
     bool IsTransparent(const uint8_t* p) const {
@@ -402,7 +402,7 @@ void MapExactlyInParallel(MappingContext& m) {
     ParallelRows(
         m.source.Height(), 16, PixelLoopThreads(),
         [&](int first, int last) {
-            NearestEntry* search = m.pool->Take();
+            NearestEntry* search = m.exact->Take();
             for (int y = first; y < last; ++y) {
                 const uint8_t* p = m.source.bits + sourceStride * static_cast<size_t>(y);
                 uint8_t* out = m.destination.bits + destinationStride * static_cast<size_t>(y);
@@ -413,7 +413,7 @@ void MapExactlyInParallel(MappingContext& m) {
                     OrIndex(out, x, m.bits, index);
                 }
             }
-            m.pool->Give(search);
+            m.exact->Give(search);
         },
         [&](int done) {
             m.band.Advance(sourceStride * static_cast<uint64_t>(done - reported));
@@ -422,7 +422,7 @@ void MapExactlyInParallel(MappingContext& m) {
 }
 
 void MapDirectly(MappingContext& m, int threshold) {
-    if (m.pool != nullptr && m.bits != 1) {
+    if (m.exact != nullptr && m.bits != 1) {
         MapExactlyInParallel(m);
         return;
     }
@@ -441,7 +441,7 @@ void MapDirectly(MappingContext& m, int threshold) {
             } else if (m.IsTransparent(p)) {
                 index = m.transparentIndex;
             } else {
-                index = m.Nearest(p[0], p[1], p[2]);
+                index = m.Nearest(nullptr, p[0], p[1], p[2]);
             }
             OrIndex(out, x, m.bits, index);
         }
@@ -464,19 +464,20 @@ class OwnEntriesAhead {
   public:
     static constexpr int kBandRows = 32;
 
-    explicit OwnEntriesAhead(MappingContext& m)
-        : m(m), width(static_cast<size_t>(m.source.Width())),
-          ahead(m.pool != nullptr && PixelLoopThreads() > 1) {
+    // own is the diffusing thread's search; with more than one core another
+    // one finds the entries ahead.
+    OwnEntriesAhead(MappingContext& m, NearestEntry* own)
+        : m(m), width(static_cast<size_t>(m.source.Width())), ahead(PixelLoopThreads() > 1) {
         for (Band& band : bands) {
             band.own.resize(width * kBandRows);
             band.strength.resize(width * kBandRows);
         }
-        search = ahead ? m.pool->Take() : m.exact;
+        search = ahead ? m.exact->Take() : own;
     }
     ~OwnEntriesAhead() {
         Wait();
         if (ahead) {
-            m.pool->Give(search);
+            m.exact->Give(search);
         }
     }
     OwnEntriesAhead(const OwnEntriesAhead&) = delete;
@@ -558,9 +559,10 @@ void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable)
     const int width = m.source.Width();
     const size_t sourceStride = m.source.Stride();
     const size_t destinationStride = m.destination.Stride();
+    NearestEntry* search = m.exact != nullptr ? m.exact->Take() : nullptr;
     std::optional<OwnEntriesAhead> entries;
-    if (m.exact != nullptr) {
-        entries.emplace(m);
+    if (search != nullptr) {
+        entries.emplace(m, search);
     }
     int direction = 1; // the first stored row runs left to right
     for (int y = 0; y < m.source.Height(); ++y) {
@@ -606,7 +608,7 @@ void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable)
                 if (own >= 0 && value[0] == p[0] && value[1] == p[1] && value[2] == p[2]) {
                     index = own; // high quality, and nothing diffused into this pixel
                 } else {
-                    index = m.Nearest(value[0], value[1], value[2]);
+                    index = m.Nearest(search, value[0], value[1], value[2]);
                 }
                 const RGBQUAD& chosen = m.palette[index];
                 err[0] = value[0] - chosen.rgbBlue;
@@ -701,23 +703,15 @@ void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVI
                        &options.transparency, source.header.biXPelsPerMeter,
                        source.header.biYPelsPerMeter);
 
-    std::optional<NearestEntry> exact;
-    std::optional<NearestEntryPool> pool;
+    std::optional<NearestEntryPool> exact;
     if (options.highQuality && options.fixedPalette == nullptr && n > 2) {
         exact.emplace(palette, searched);
-        pool.emplace(palette, searched);
     }
-    MappingContext context{source,
-                           destination,
-                           map,
-                           palette,
-                           options.bits,
-                           hasTransparent,
-                           transparent,
-                           transparentIndex,
-                           band,
-                           exact ? &*exact : nullptr,
-                           pool ? &*pool : nullptr};
+    MappingContext context{source,       destination,
+                           map,          palette,
+                           options.bits, hasTransparent,
+                           transparent,  transparentIndex,
+                           band,         exact ? &*exact : nullptr};
     if (dither) {
         MapWithDiffusion(context, errors, limit);
     } else {
