@@ -124,23 +124,6 @@ using LanesAt = double
     }
 }
 
-// One group of lines from bytes to bytes.
-struct Group {
-    const std::vector<LinePlan::Step>& steps;
-    double scale;
-    int inValues;  // bytes per input line
-    int outValues; // bytes per output line
-    double* samples;
-    uint8_t* results;
-};
-
-[[gnu::target("avx2")]] void RunGroupWide(const Group& g, const uint8_t* const in[kLanes],
-                                          uint8_t* const out[kLanes], int lines) {
-    Spread(in, g.inValues, g.samples);
-    RunSteps(g.steps, g.scale, g.samples, g.results);
-    Gather(g.results, g.outValues, lines, out);
-}
-
 } // namespace
 
 bool HasWideLanes() {
@@ -160,11 +143,10 @@ void TripletLines::Run(const uint8_t* const in[], uint8_t* const out[], int line
     for (int l = 0; l < kLanes; ++l) {
         inputs[l] = in[std::min(l, lines - 1)];
     }
-    const Group group{
-        plan.Steps(),   plan.Scale(),  plan.InCount() * kComponents, plan.OutCount() * kComponents,
-        samples.data(), results.data()};
     if (wide) {
-        RunGroupWide(group, inputs, out, lines);
+        Spread(inputs, plan.InCount() * kComponents, samples.data());
+        RunSteps(plan.Steps(), plan.Scale(), samples.data(), results.data());
+        Gather(results.data(), plan.OutCount() * kComponents, lines, out);
         return;
     }
     // Without 256-bit vectors the lanes cost more than they save: line by
