@@ -1,5 +1,7 @@
 #include "quality_palette.h"
 
+#include "pixmill/parallel_rows.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -413,6 +415,8 @@ void MoveToWorst(const std::vector<Point>& points, const std::vector<Centre>& be
 constexpr int kMostSteps = 12;
 // Steps stop once they lower the error by less than this share.
 constexpr double kSettled = 1e-4;
+// Points per share of a step's work.
+constexpr size_t kChunkPoints = 2048;
 
 // Lloyd steps: every point goes to its nearest centre, every centre to the
 // mean of its points.
@@ -422,25 +426,52 @@ void Refine(const std::vector<Point>& points, std::vector<Centre>& centres,
     if (count < 2) {
         return; // the box mean is the answer already
     }
+    // Each chunk of points has partial sums of its own (per centre the
+    // weighted components and the weight, then the chunk's error); they are
+    // added in chunk order, so the palette does not depend on the threads.
+    const size_t stride = 4 * count + 1;
+    const size_t chunks = (points.size() + kChunkPoints - 1) / kChunkPoints;
+    std::vector<double> partial(chunks * stride);
     std::vector<double> sums(4 * count);
     std::vector<Centre> before(count);
     std::vector<uint32_t> packed(count);
+    const int threads = PixelLoopThreads();
     double previousError = std::numeric_limits<double>::max();
     for (int step = 0; step < kMostSteps; ++step) {
         const CentreSearch search(centres);
+        ParallelRows(
+            static_cast<int>(chunks), 1, threads,
+            [&](int first, int last) {
+                for (auto chunk = static_cast<size_t>(first); chunk < static_cast<size_t>(last);
+                     ++chunk) {
+                    double* chunkSums = &partial[chunk * stride];
+                    std::fill(chunkSums, chunkSums + stride, 0.0);
+                    double error = 0;
+                    const size_t end = std::min(points.size(), (chunk + 1) * kChunkPoints);
+                    for (size_t i = chunk * kChunkPoints; i < end; ++i) {
+                        const Point& point = points[i];
+                        float distance = 0;
+                        const int best = search.Find(point, nearest[i], distance);
+                        nearest[i] = best;
+                        error += double{point.weight} * distance;
+                        double* sum = &chunkSums[4 * static_cast<size_t>(best)];
+                        sum[0] += double{point.weight} * point.c[0];
+                        sum[1] += double{point.weight} * point.c[1];
+                        sum[2] += double{point.weight} * point.c[2];
+                        sum[3] += point.weight;
+                    }
+                    chunkSums[4 * count] = error;
+                }
+            },
+            [](int) {});
         std::fill(sums.begin(), sums.end(), 0.0);
         double error = 0;
-        for (size_t i = 0; i < points.size(); ++i) {
-            const Point& point = points[i];
-            float distance = 0;
-            const int best = search.Find(point, nearest[i], distance);
-            nearest[i] = best;
-            error += double{point.weight} * distance;
-            double* sum = &sums[4 * static_cast<size_t>(best)];
-            sum[0] += double{point.weight} * point.c[0];
-            sum[1] += double{point.weight} * point.c[1];
-            sum[2] += double{point.weight} * point.c[2];
-            sum[3] += point.weight;
+        for (size_t chunk = 0; chunk < chunks; ++chunk) {
+            const double* chunkSums = &partial[chunk * stride];
+            for (size_t k = 0; k < 4 * count; ++k) {
+                sums[k] += chunkSums[k];
+            }
+            error += chunkSums[4 * count];
         }
         before = centres;
         // Entries that hold no colour, or that would round onto another

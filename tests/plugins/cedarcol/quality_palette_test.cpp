@@ -1,7 +1,7 @@
 // The high-quality palette on its own and through the reduction: pictures
 // with no more colours than wanted keep them exactly (also colours that share
 // a histogram cell, and beside a transparent colour); the degenerate counts;
-// entries never repeat.
+// entries never repeat; the palette does not depend on the number of threads.
 #include "color_test_util.h"
 #include "palette_reduce.h"
 #include "quality_palette.h"
@@ -11,8 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 using namespace pixmill;
@@ -128,5 +131,57 @@ TEST(QualityPalette, DegenerateCountsAndDistinctEntries) {
         const int count = BuildQualityPalette(image, nullptr, wanted, palette);
         EXPECT_EQ(count, wanted);
         EXPECT_EQ(PackedSet(palette, count).size(), static_cast<size_t>(count)) << wanted;
+    }
+}
+
+// Gradients with noise, as in photographs: tens of thousands of occupied
+// cells, so the Lloyd steps split their points into many shares. The palette
+// is the same bytes on one, two and three threads.
+TEST(QualityPalette, SameOnAnyNumberOfThreads) {
+    TestHost host;
+    CVImage image(host.get());
+    image.Create(400, 300, 24, 0, nullptr);
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> noise(-10, 10);
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            const int r = 255 * x / image.Width(), g = 255 * y / image.Height();
+            SetPixelAt(image, x, y,
+                       Packed(Rgb(std::clamp(r + noise(random), 0, 255),
+                                  std::clamp(g + noise(random), 0, 255),
+                                  std::clamp((r * g) / 255 + noise(random), 0, 255))));
+        }
+    }
+    struct ThreadsRestored {
+        std::string saved;
+        bool had = false;
+        ThreadsRestored() {
+            if (const char* text = std::getenv("PIXMILL_PIXEL_THREADS")) {
+                saved = text;
+                had = true;
+            }
+        }
+        ~ThreadsRestored() {
+            had ? setenv("PIXMILL_PIXEL_THREADS", saved.c_str(), 1)
+                : unsetenv("PIXMILL_PIXEL_THREADS");
+        }
+    } restored;
+    for (const int wanted : {256, 40}) {
+        RGBQUAD first[256];
+        int firstCount = 0;
+        for (const char* threads : {"1", "2", "3"}) {
+            setenv("PIXMILL_PIXEL_THREADS", threads, 1);
+            RGBQUAD palette[256];
+            const int count = BuildQualityPalette(image, nullptr, wanted, palette);
+            ASSERT_EQ(count, wanted) << threads << " threads";
+            if (firstCount == 0) {
+                firstCount = count;
+                std::memcpy(first, palette, sizeof palette);
+            } else {
+                EXPECT_EQ(std::memcmp(first, palette, sizeof(RGBQUAD) * static_cast<size_t>(count)),
+                          0)
+                    << wanted << " colours on " << threads << " threads";
+            }
+        }
     }
 }
