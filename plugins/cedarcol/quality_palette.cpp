@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -308,8 +309,15 @@ class CentreSearch {
   public:
     explicit CentreSearch(const std::vector<Centre>& centres)
         : centres(centres), kept(std::min<size_t>(kKept, centres.size() - 1)),
-          neighbours(centres.size() * kept) {
+          neighbours(centres.size() * kept), groups((centres.size() + kLanes - 1) / kLanes * 3) {
         const size_t count = centres.size();
+        for (size_t i = 0; i < groups.size() / 3 * kLanes; ++i) {
+            for (int c = 0; c < 3; ++c) {
+                // Past the last centre: far enough that no point is nearer.
+                groups[i / kLanes * 3 + static_cast<size_t>(c)][i % kLanes] =
+                    i < count ? centres[i].c[c] : 1e18f;
+            }
+        }
         std::vector<float> distances(count * count);
         for (size_t a = 0; a < count; ++a) {
             for (size_t b = a + 1; b < count; ++b) {
@@ -352,12 +360,26 @@ class CentreSearch {
             }
         }
         if (k == kept && kept + 1 < centres.size()) {
-            for (size_t i = 0; i < centres.size(); ++i) {
-                const float d = SquaredDistance(point.c, centres[i].c);
-                if (d < bestSquared) {
-                    bestSquared = d;
-                    best = static_cast<int>(i);
-                }
+            // Every centre, a group at a time; the first of the nearest wins.
+            alignas(16) float squared[kMostCentres];
+            const Lanes x = Lanes{} + point.c[0], y = Lanes{} + point.c[1],
+                        z = Lanes{} + point.c[2];
+            Lanes least = Lanes{} + bestSquared;
+            for (size_t g = 0; g < groups.size() / 3; ++g) {
+                const Lanes d0 = x - groups[3 * g], d1 = y - groups[3 * g + 1],
+                            d2 = z - groups[3 * g + 2];
+                const Lanes d = d0 * d0 + d1 * d1 + d2 * d2;
+                std::memcpy(&squared[g * kLanes], &d, sizeof d);
+                least = d < least ? d : least;
+            }
+            float nearest = least[0];
+            for (size_t lane = 1; lane < kLanes; ++lane) {
+                nearest = std::min(nearest, least[lane]);
+            }
+            if (nearest < bestSquared) {
+                bestSquared = nearest;
+                best = static_cast<int>(std::find(squared, squared + centres.size(), nearest) -
+                                        squared);
             }
         }
         distance = bestSquared;
@@ -366,6 +388,9 @@ class CentreSearch {
 
   private:
     static constexpr size_t kKept = 24;
+    static constexpr size_t kLanes = 4;
+    static constexpr size_t kMostCentres = 256;
+    using Lanes = float __attribute__((vector_size(sizeof(float) * kLanes)));
     struct Neighbour {
         float distance;
         int index;
@@ -373,6 +398,7 @@ class CentreSearch {
     const std::vector<Centre>& centres;
     size_t kept;
     std::vector<Neighbour> neighbours; // per centre, its nearest others, nearest first
+    std::vector<Lanes> groups;         // centres kLanes at a time: their x, y and z
 };
 
 uint8_t Rounded(float value) {
