@@ -3,7 +3,6 @@
 #include "pixmill/parallel_rows.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -101,20 +100,34 @@ struct Gathered {
     std::vector<RGBQUAD> distinct; // filled when there are no more than wanted
 };
 
-Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
-    const auto cells = Zeroed<FineCell>(kFineCells);
+// The cells of a band of rows, and the distinct colours it holds while there
+// are no more than wanted (one more once there are).
+struct Band {
+    std::unique_ptr<FineCell[], Free> cells;
     std::vector<uint32_t> occupied; // cells in the order first reached
+    std::vector<uint32_t> colours;  // in the order first reached
+};
+
+Band GatherBand(const CVImage& source, const RGBQUAD* skip, int wanted, int first, int last,
+                int rowStep, bool touchFirst) {
+    Band band;
+    band.cells = Zeroed<FineCell>(kFineCells);
+    FineCell* const cells = band.cells.get();
+    if (touchFirst) {
+        // Pages of fresh memory come much faster in order than in the random
+        // order of colours, above all when several threads fault at once.
+        volatile auto* const bytes = reinterpret_cast<volatile uint8_t*>(cells);
+        for (size_t at = 0; at < kFineCells * sizeof(FineCell); at += 4096) {
+            bytes[at] = 0;
+        }
+    }
+    std::vector<uint32_t>& occupied = band.occupied;
     // Distinct colours are told apart in a bit per colour until there are
     // more than wanted.
     constexpr size_t kSeenWords = size_t{1} << 18;
     const auto seen = Zeroed<uint64_t>(kSeenWords);
-    int distinct = 0;
     bool tracking = true;
-    // Counts stay within 32 bits: only a picture of 2^32 pixels (the largest
-    // size allowed) takes every other row.
-    const uint64_t pixels = uint64_t(source.Width()) * uint64_t(source.Height());
-    const int rowStep = pixels > UINT32_MAX ? 2 : 1;
-    for (int y = 0; y < source.Height(); y += rowStep) {
+    for (int y = (first + rowStep - 1) / rowStep * rowStep; y < last; y += rowStep) {
         const uint8_t* p = source.Row(y);
         for (int x = 0; x < source.Width(); ++x, p += 3) {
             if (skip != nullptr && p[0] == skip->rgbBlue && p[1] == skip->rgbGreen &&
@@ -127,7 +140,8 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
                 const uint64_t bit = uint64_t{1} << (colour & 63);
                 if ((word & bit) == 0) {
                     word |= bit;
-                    tracking = ++distinct <= wanted;
+                    band.colours.push_back(colour);
+                    tracking = band.colours.size() <= static_cast<size_t>(wanted);
                 }
             }
             const uint32_t at =
@@ -141,16 +155,70 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
             cell.odd[2] += p[2] & 1u;
         }
     }
+    return band;
+}
+
+// Pixels per band of rows gathered on a thread of its own, and the most
+// bands. Every band has a table of its own (32 MB, all of it touched when
+// there are several), so smaller pictures, whose gathering costs less than
+// touching a table, keep to one.
+constexpr uint64_t kBandPixels = uint64_t{1} << 22;
+constexpr int kMostBands = 4;
+
+int BandsFor(uint64_t pixels) {
+    const uint64_t byPixels = std::max<uint64_t>(1, pixels / kBandPixels);
+    return static_cast<int>(std::min<uint64_t>(
+        byPixels, static_cast<uint64_t>(std::min(PixelLoopThreads(), kMostBands))));
+}
+
+Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
+    // Counts stay within 32 bits: only a picture of 2^32 pixels (the largest
+    // size allowed) takes every other row.
+    const uint64_t pixels = uint64_t(source.Width()) * uint64_t(source.Height());
+    const int rowStep = pixels > UINT32_MAX ? 2 : 1;
+    const int bandCount = std::clamp(BandsFor(pixels), 1, std::max(1, source.Height()));
+    // Bands are rows split evenly; each is gathered into its own table and
+    // the tables are then added into the first, so the cells hold the same
+    // counts whatever the number of bands.
+    std::vector<Band> bands(static_cast<size_t>(bandCount));
+    const auto height = static_cast<int64_t>(source.Height());
+    ParallelRows(
+        bandCount, 1, bandCount,
+        [&](int first, int last) {
+            for (int b = first; b < last; ++b) {
+                bands[static_cast<size_t>(b)] = GatherBand(
+                    source, skip, wanted, static_cast<int>(height * b / bandCount),
+                    static_cast<int>(height * (b + 1) / bandCount), rowStep, bandCount > 1);
+            }
+        },
+        [](int) {});
+    FineCell* const cells = bands[0].cells.get();
+    std::vector<uint32_t>& occupied = bands[0].occupied;
+    std::vector<uint32_t> colours = std::move(bands[0].colours);
+    for (size_t b = 1; b < bands.size(); ++b) {
+        const FineCell* const from = bands[b].cells.get();
+        for (const uint32_t at : bands[b].occupied) {
+            FineCell& cell = cells[at];
+            if (cell.count == 0) {
+                occupied.push_back(at);
+            }
+            cell.count += from[at].count;
+            for (int c = 0; c < 3; ++c) {
+                cell.odd[c] += from[at].odd[c];
+            }
+        }
+        colours.insert(colours.end(), bands[b].colours.begin(), bands[b].colours.end());
+        bands[b] = Band{};
+    }
+    std::sort(colours.begin(), colours.end());
+    colours.erase(std::unique(colours.begin(), colours.end()), colours.end());
 
     Gathered gathered;
-    if (tracking) {
-        for (size_t w = 0; w < kSeenWords; ++w) {
-            for (uint64_t word = seen[w]; word != 0; word &= word - 1) {
-                const auto colour = static_cast<uint32_t>(64 * w + std::countr_zero(word));
-                gathered.distinct.push_back(RGBQUAD{static_cast<uint8_t>(colour),
-                                                    static_cast<uint8_t>(colour >> 8),
-                                                    static_cast<uint8_t>(colour >> 16), 0});
-            }
+    if (colours.size() <= static_cast<size_t>(wanted)) {
+        for (const uint32_t colour : colours) {
+            gathered.distinct.push_back(RGBQUAD{static_cast<uint8_t>(colour),
+                                                static_cast<uint8_t>(colour >> 8),
+                                                static_cast<uint8_t>(colour >> 16), 0});
         }
         return gathered;
     }

@@ -134,54 +134,86 @@ TEST(QualityPalette, DegenerateCountsAndDistinctEntries) {
     }
 }
 
-// Gradients with noise, as in photographs: tens of thousands of occupied
-// cells, so the Lloyd steps split their points into many shares. The palette
-// is the same bytes on one, two and three threads.
+// Sets PIXMILL_PIXEL_THREADS for a test and puts back what was there.
+class ThreadsSetting {
+  public:
+    ThreadsSetting() {
+        if (const char* text = std::getenv("PIXMILL_PIXEL_THREADS")) {
+            saved = text;
+            had = true;
+        }
+    }
+    ~ThreadsSetting() {
+        had ? setenv("PIXMILL_PIXEL_THREADS", saved.c_str(), 1) : unsetenv("PIXMILL_PIXEL_THREADS");
+    }
+    void Set(const char* threads) { setenv("PIXMILL_PIXEL_THREADS", threads, 1); }
+
+  private:
+    std::string saved;
+    bool had = false;
+};
+
+// Gradients with noise, as in photographs, large enough that its rows are
+// gathered in several bands when there are threads for them: tens of
+// thousands of occupied cells, so the Lloyd steps split their points into
+// many shares. The palette is the same bytes on one, two and three threads.
 TEST(QualityPalette, SameOnAnyNumberOfThreads) {
     TestHost host;
     CVImage image(host.get());
-    image.Create(400, 300, 24, 0, nullptr);
+    image.Create(4096, 2048, 24, 0, nullptr);
     std::mt19937 random(11);
-    std::uniform_int_distribution<int> noise(-10, 10);
     for (int y = 0; y < image.Height(); ++y) {
         for (int x = 0; x < image.Width(); ++x) {
             const int r = 255 * x / image.Width(), g = 255 * y / image.Height();
+            const auto noise = static_cast<int>(random() % 21) - 10;
             SetPixelAt(image, x, y,
-                       Packed(Rgb(std::clamp(r + noise(random), 0, 255),
-                                  std::clamp(g + noise(random), 0, 255),
-                                  std::clamp((r * g) / 255 + noise(random), 0, 255))));
+                       Packed(Rgb(std::clamp(r + noise, 0, 255), std::clamp(g - noise, 0, 255),
+                                  std::clamp((r * g) / 255 + noise / 2, 0, 255))));
         }
     }
-    struct ThreadsRestored {
-        std::string saved;
-        bool had = false;
-        ThreadsRestored() {
-            if (const char* text = std::getenv("PIXMILL_PIXEL_THREADS")) {
-                saved = text;
-                had = true;
-            }
-        }
-        ~ThreadsRestored() {
-            had ? setenv("PIXMILL_PIXEL_THREADS", saved.c_str(), 1)
-                : unsetenv("PIXMILL_PIXEL_THREADS");
-        }
-    } restored;
+    ThreadsSetting threads;
     for (const int wanted : {256, 40}) {
-        RGBQUAD first[256];
-        int firstCount = 0;
-        for (const char* threads : {"1", "2", "3"}) {
-            setenv("PIXMILL_PIXEL_THREADS", threads, 1);
+        std::vector<uint32_t> first;
+        for (const char* count : {"1", "2", "3"}) {
+            threads.Set(count);
             RGBQUAD palette[256];
-            const int count = BuildQualityPalette(image, nullptr, wanted, palette);
-            ASSERT_EQ(count, wanted) << threads << " threads";
-            if (firstCount == 0) {
-                firstCount = count;
-                std::memcpy(first, palette, sizeof palette);
-            } else {
-                EXPECT_EQ(std::memcmp(first, palette, sizeof(RGBQUAD) * static_cast<size_t>(count)),
-                          0)
-                    << wanted << " colours on " << threads << " threads";
+            ASSERT_EQ(BuildQualityPalette(image, nullptr, wanted, palette), wanted) << count;
+            std::vector<uint32_t> entries;
+            for (int i = 0; i < wanted; ++i) {
+                entries.push_back(Packed(palette[i]));
             }
+            if (first.empty()) {
+                first = entries;
+            }
+            EXPECT_EQ(entries, first) << wanted << " colours on " << count << " threads";
         }
+    }
+}
+
+// A large picture whose halves hold different colours, gathered in bands:
+// the colours of all bands count, both when together they are few enough to
+// keep exactly and when they are one too many.
+TEST(QualityPalette, ColoursOfEveryBandCount) {
+    TestHost host;
+    CVImage image(host.get());
+    image.Create(4096, 2048, 24, 0, nullptr);
+    const std::vector<uint32_t> top = {Packed(Rgb(200, 10, 10)), Packed(Rgb(10, 200, 10))};
+    const std::vector<uint32_t> bottom = {Packed(Rgb(10, 10, 200)), Packed(Rgb(90, 90, 90))};
+    for (int y = 0; y < image.Height(); ++y) {
+        const std::vector<uint32_t>& colours = y < image.Height() / 2 ? top : bottom;
+        for (int x = 0; x < image.Width(); ++x) {
+            SetPixelAt(image, x, y, colours[static_cast<size_t>(x + y) % 2]);
+        }
+    }
+    ThreadsSetting threads;
+    for (const char* count : {"1", "2"}) {
+        threads.Set(count);
+        RGBQUAD palette[256];
+        ASSERT_EQ(BuildQualityPalette(image, nullptr, 4, palette), 4) << count;
+        EXPECT_EQ(PackedSet(palette, 4), std::set<uint32_t>({top[0], top[1], bottom[0], bottom[1]}))
+            << count;
+        // One entry short: the colours are gathered into cells and refined.
+        ASSERT_EQ(BuildQualityPalette(image, nullptr, 3, palette), 3) << count;
+        EXPECT_EQ(PackedSet(palette, 3).size(), 3u) << count;
     }
 }
