@@ -293,15 +293,17 @@ void PlanSplit(const std::vector<Point>& points, Box& box) {
         return;
     }
     const double whole = box.moments.Error();
-    std::vector<Moments> levels(256);
-    for (int axis = 0; axis < 3; ++axis) {
-        std::fill(levels.begin(), levels.end(), Moments{});
-        for (size_t i = box.begin; i < box.end; ++i) {
-            levels[static_cast<size_t>(Level(points[i].c[axis]))].Add(points[i]);
+    // The points' moments by level on each axis, in one pass over them.
+    std::vector<Moments> levels(3 * 256);
+    for (size_t i = box.begin; i < box.end; ++i) {
+        for (int axis = 0; axis < 3; ++axis) {
+            levels[static_cast<size_t>(256 * axis + Level(points[i].c[axis]))].Add(points[i]);
         }
+    }
+    for (int axis = 0; axis < 3; ++axis) {
         Moments first;
         for (int cut = 0; cut < 255; ++cut) {
-            first.Add(levels[static_cast<size_t>(cut)]);
+            first.Add(levels[static_cast<size_t>(256 * axis + cut)]);
             if (first.points == 0) {
                 continue;
             }
@@ -375,7 +377,7 @@ float SquaredDistance(const float* a, const float* b) {
 // the end of the list is compared with every centre.
 class CentreSearch {
   public:
-    explicit CentreSearch(const std::vector<Centre>& centres)
+    CentreSearch(const std::vector<Centre>& centres, int threads)
         : centres(centres), kept(std::min<size_t>(kKept, centres.size() - 1)),
           neighbours(centres.size() * kept), groups((centres.size() + kLanes - 1) / kLanes * 3) {
         const size_t count = centres.size();
@@ -393,21 +395,28 @@ class CentreSearch {
                 distances[a * count + b] = distances[b * count + a] = d;
             }
         }
-        std::vector<Neighbour> others(count - 1);
-        for (size_t a = 0; a < count; ++a) {
-            for (size_t b = 0, k = 0; b < count; ++b) {
-                if (b != a) {
-                    others[k++] = {distances[a * count + b], static_cast<int>(b)};
+        // Each centre's list on its own: shared out between threads.
+        ParallelRows(
+            static_cast<int>(count), 32, threads,
+            [&](int first, int last) {
+                std::vector<Neighbour> others(count - 1);
+                for (auto a = static_cast<size_t>(first); a < static_cast<size_t>(last); ++a) {
+                    for (size_t b = 0, k = 0; b < count; ++b) {
+                        if (b != a) {
+                            others[k++] = {distances[a * count + b], static_cast<int>(b)};
+                        }
+                    }
+                    std::partial_sort(others.begin(),
+                                      others.begin() + static_cast<std::ptrdiff_t>(kept),
+                                      others.end(), [](const Neighbour& x, const Neighbour& y) {
+                                          return x.distance < y.distance ||
+                                                 (x.distance == y.distance && x.index < y.index);
+                                      });
+                    std::copy(others.begin(), others.begin() + static_cast<std::ptrdiff_t>(kept),
+                              neighbours.begin() + static_cast<std::ptrdiff_t>(a * kept));
                 }
-            }
-            std::partial_sort(others.begin(), others.begin() + static_cast<std::ptrdiff_t>(kept),
-                              others.end(), [](const Neighbour& x, const Neighbour& y) {
-                                  return x.distance < y.distance ||
-                                         (x.distance == y.distance && x.index < y.index);
-                              });
-            std::copy(others.begin(), others.begin() + static_cast<std::ptrdiff_t>(kept),
-                      neighbours.begin() + static_cast<std::ptrdiff_t>(a * kept));
-        }
+            },
+            [](int) {});
     }
 
     // The nearest centre, starting from previous; distance receives the
@@ -532,7 +541,7 @@ void Refine(const std::vector<Point>& points, std::vector<Centre>& centres,
     const int threads = PixelLoopThreads();
     double previousError = std::numeric_limits<double>::max();
     for (int step = 0; step < kMostSteps; ++step) {
-        const CentreSearch search(centres);
+        const CentreSearch search(centres, threads);
         ParallelRows(
             static_cast<int>(chunks), 1, threads,
             [&](int first, int last) {
