@@ -171,10 +171,88 @@ int BandsFor(uint64_t pixels) {
         byPixels, static_cast<uint64_t>(std::min(PixelLoopThreads(), kMostBands))));
 }
 
+// The colour at the mean of a cell's pixels; i is the cell's place in the
+// table.
+Point PointOf(size_t i, const FineCell& cell) {
+    const size_t at[3] = {i >> 14, (i >> 7) & 127, i & 127};
+    Point point{};
+    point.weight = static_cast<float>(cell.count);
+    for (int c = 0; c < 3; ++c) {
+        point.c[c] = static_cast<float>(2.0 * static_cast<double>(at[c]) +
+                                        static_cast<double>(cell.odd[c]) / cell.count);
+    }
+    return point;
+}
+
+RGBQUAD QuadOf(uint32_t colour) {
+    return RGBQUAD{static_cast<uint8_t>(colour), static_cast<uint8_t>(colour >> 8),
+                   static_cast<uint8_t>(colour >> 16), 0};
+}
+
+// Up to this many pixels the cells are found by sorting the colours, which
+// costs less than reaching the pages of a table of every cell.
+constexpr uint64_t kSortedPixels = uint64_t{1} << 16;
+
+Gathered GatherSorted(const CVImage& source, const RGBQUAD* skip, int wanted) {
+    // Per pixel its cell's place, then the low bit of each component.
+    std::vector<uint32_t> keys;
+    keys.reserve(static_cast<size_t>(source.Width()) * static_cast<size_t>(source.Height()));
+    for (int y = 0; y < source.Height(); ++y) {
+        const uint8_t* p = source.Row(y);
+        for (int x = 0; x < source.Width(); ++x, p += 3) {
+            if (skip != nullptr && p[0] == skip->rgbBlue && p[1] == skip->rgbGreen &&
+                p[2] == skip->rgbRed) {
+                continue;
+            }
+            keys.push_back(
+                (uint32_t{p[0]} >> 1 << 14 | uint32_t{p[1]} >> 1 << 7 | uint32_t{p[2]} >> 1) << 3 |
+                (p[0] & 1u) << 2 | (p[1] & 1u) << 1 | (p[2] & 1u));
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    Gathered gathered;
+    size_t distinct = 0;
+    for (size_t k = 0; k < keys.size() && distinct <= static_cast<size_t>(wanted); ++k) {
+        distinct += k == 0 || keys[k] != keys[k - 1] ? 1 : 0;
+    }
+    if (distinct <= static_cast<size_t>(wanted)) {
+        // The colours themselves, in the order of their packed values.
+        std::vector<uint32_t> colours;
+        for (size_t k = 0; k < keys.size(); ++k) {
+            if (k == 0 || keys[k] != keys[k - 1]) {
+                const uint32_t at = keys[k] >> 3;
+                colours.push_back(((at >> 14) << 1 | (keys[k] >> 2 & 1)) |
+                                  (((at >> 7) & 127) << 1 | (keys[k] >> 1 & 1)) << 8 |
+                                  ((at & 127) << 1 | (keys[k] & 1)) << 16);
+            }
+        }
+        std::sort(colours.begin(), colours.end());
+        for (const uint32_t colour : colours) {
+            gathered.distinct.push_back(QuadOf(colour));
+        }
+        return gathered;
+    }
+    for (size_t k = 0; k < keys.size();) {
+        const uint32_t at = keys[k] >> 3;
+        FineCell cell{};
+        for (; k < keys.size() && keys[k] >> 3 == at; ++k) {
+            ++cell.count;
+            cell.odd[0] += keys[k] >> 2 & 1;
+            cell.odd[1] += keys[k] >> 1 & 1;
+            cell.odd[2] += keys[k] & 1;
+        }
+        gathered.points.push_back(PointOf(at, cell));
+    }
+    return gathered;
+}
+
 Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
     // Counts stay within 32 bits: only a picture of 2^32 pixels (the largest
     // size allowed) takes every other row.
     const uint64_t pixels = uint64_t(source.Width()) * uint64_t(source.Height());
+    if (pixels <= kSortedPixels) {
+        return GatherSorted(source, skip, wanted);
+    }
     const int rowStep = pixels > UINT32_MAX ? 2 : 1;
     const int bandCount = std::clamp(BandsFor(pixels), 1, std::max(1, source.Height()));
     // Bands are rows split evenly; each is gathered into its own table and
@@ -216,9 +294,7 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
     Gathered gathered;
     if (colours.size() <= static_cast<size_t>(wanted)) {
         for (const uint32_t colour : colours) {
-            gathered.distinct.push_back(RGBQUAD{static_cast<uint8_t>(colour),
-                                                static_cast<uint8_t>(colour >> 8),
-                                                static_cast<uint8_t>(colour >> 16), 0});
+            gathered.distinct.push_back(QuadOf(colour));
         }
         return gathered;
     }
@@ -227,15 +303,7 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
     if (occupied.size() <= kMostPoints) {
         gathered.points.reserve(occupied.size());
         for (const size_t i : occupied) {
-            const FineCell& cell = cells[i];
-            const size_t at[3] = {i >> 14, (i >> 7) & 127, i & 127};
-            Point point{};
-            point.weight = static_cast<float>(cell.count);
-            for (int c = 0; c < 3; ++c) {
-                point.c[c] = static_cast<float>(2.0 * static_cast<double>(at[c]) +
-                                                static_cast<double>(cell.odd[c]) / cell.count);
-            }
-            gathered.points.push_back(point);
+            gathered.points.push_back(PointOf(i, cells[i]));
         }
         return gathered;
     }

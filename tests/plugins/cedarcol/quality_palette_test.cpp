@@ -217,3 +217,40 @@ TEST(QualityPalette, ColoursOfEveryBandCount) {
         EXPECT_EQ(PackedSet(palette, 3).size(), 3u) << count;
     }
 }
+
+// Small pictures find their cells by sorting, larger ones in a table. A
+// picture and the same picture four times over (2 x 2) have the same cells
+// at four times the weight, which leaves every sum and comparison exact, so
+// the two ways give the same palette; with a skipped colour too.
+TEST(QualityPalette, SmallAndLargePicturesGatherAlike) {
+    TestHost host;
+    CVImage small(host.get()), tiled(host.get());
+    small.Create(256, 256, 24, 0, nullptr);
+    tiled.Create(512, 512, 24, 0, nullptr);
+    std::mt19937 random(12);
+    const RGBQUAD skip = Rgb(1, 2, 3);
+    for (int y = 0; y < small.Height(); ++y) {
+        for (int x = 0; x < small.Width(); ++x) {
+            const auto noise = static_cast<int>(random() % 9) - 4;
+            const uint32_t colour = (x + y) % 97 == 0
+                                        ? Packed(skip)
+                                        : Packed(Rgb(std::clamp(x + noise, 0, 255), y,
+                                                     std::clamp((x ^ y) / 2 + noise, 0, 255)));
+            SetPixelAt(small, x, y, colour);
+            for (const int dy : {0, 256}) {
+                for (const int dx : {0, 256}) {
+                    SetPixelAt(tiled, x + dx, y + dy, colour);
+                }
+            }
+        }
+    }
+    for (const int wanted : {256, 16}) {
+        for (const RGBQUAD* skipped : {static_cast<const RGBQUAD*>(nullptr), &skip}) {
+            RGBQUAD once[256], four[256];
+            const int count = BuildQualityPalette(small, skipped, wanted, once);
+            ASSERT_EQ(BuildQualityPalette(tiled, skipped, wanted, four), count);
+            EXPECT_EQ(std::memcmp(once, four, sizeof(RGBQUAD) * static_cast<size_t>(count)), 0)
+                << wanted << (skipped != nullptr ? " colours, skipping one" : " colours");
+        }
+    }
+}
