@@ -3,6 +3,7 @@
 #include "pixmill/parallel_rows.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -104,8 +105,8 @@ struct Gathered {
 // are no more than wanted (one more once there are).
 struct Band {
     std::unique_ptr<FineCell[], Free> cells;
-    std::vector<uint32_t> occupied; // cells in the order first reached
-    std::vector<uint32_t> colours;  // in the order first reached
+    std::unique_ptr<uint64_t[], Free> occupied; // a bit per cell reached
+    std::vector<uint32_t> colours;              // in the order first reached
 };
 
 Band GatherBand(const CVImage& source, const RGBQUAD* skip, int wanted, int first, int last,
@@ -121,7 +122,8 @@ Band GatherBand(const CVImage& source, const RGBQUAD* skip, int wanted, int firs
             bytes[at] = 0;
         }
     }
-    std::vector<uint32_t>& occupied = band.occupied;
+    band.occupied = Zeroed<uint64_t>(kFineCells / 64);
+    uint64_t* const occupied = band.occupied.get();
     // Distinct colours are told apart in a bit per colour until there are
     // more than wanted.
     constexpr size_t kSeenWords = size_t{1} << 18;
@@ -148,7 +150,7 @@ Band GatherBand(const CVImage& source, const RGBQUAD* skip, int wanted, int firs
                 uint32_t{p[0]} >> 1 << 14 | uint32_t{p[1]} >> 1 << 7 | uint32_t{p[2]} >> 1;
             FineCell& cell = cells[at];
             if (cell.count++ == 0) {
-                occupied.push_back(at);
+                occupied[at >> 6] |= uint64_t{1} << (at & 63);
             }
             cell.odd[0] += p[0] & 1u;
             cell.odd[1] += p[1] & 1u;
@@ -271,18 +273,20 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
         },
         [](int) {});
     FineCell* const cells = bands[0].cells.get();
-    std::vector<uint32_t>& occupied = bands[0].occupied;
+    uint64_t* const marks = bands[0].occupied.get();
     std::vector<uint32_t> colours = std::move(bands[0].colours);
     for (size_t b = 1; b < bands.size(); ++b) {
         const FineCell* const from = bands[b].cells.get();
-        for (const uint32_t at : bands[b].occupied) {
-            FineCell& cell = cells[at];
-            if (cell.count == 0) {
-                occupied.push_back(at);
-            }
-            cell.count += from[at].count;
-            for (int c = 0; c < 3; ++c) {
-                cell.odd[c] += from[at].odd[c];
+        const uint64_t* const fromMarks = bands[b].occupied.get();
+        for (size_t w = 0; w < kFineCells / 64; ++w) {
+            marks[w] |= fromMarks[w];
+            for (uint64_t word = fromMarks[w]; word != 0; word &= word - 1) {
+                const size_t at = 64 * w + static_cast<size_t>(std::countr_zero(word));
+                FineCell& cell = cells[at];
+                cell.count += from[at].count;
+                for (int c = 0; c < 3; ++c) {
+                    cell.odd[c] += from[at].odd[c];
+                }
             }
         }
         colours.insert(colours.end(), bands[b].colours.begin(), bands[b].colours.end());
@@ -299,7 +303,14 @@ Gathered Gather(const CVImage& source, const RGBQUAD* skip, int wanted) {
         return gathered;
     }
 
-    std::sort(occupied.begin(), occupied.end()); // points in colour order
+    // The cells reached, in colour order.
+    std::vector<uint32_t> occupied;
+    for (size_t w = 0; w < kFineCells / 64; ++w) {
+        for (uint64_t word = marks[w]; word != 0; word &= word - 1) {
+            occupied.push_back(static_cast<uint32_t>(64 * w) +
+                               static_cast<uint32_t>(std::countr_zero(word)));
+        }
+    }
     if (occupied.size() <= kMostPoints) {
         gathered.points.reserve(occupied.size());
         for (const size_t i : occupied) {
