@@ -40,6 +40,11 @@ class NearestEntry {
     size_t Candidates(int lb, int lg, int lr, int bits, const uint8_t* from, size_t fromCount,
                       std::vector<uint8_t>& into) const;
 
+    // Where the candidates of the colour's block (bits 3) or region (bits 5)
+    // start in lists, worked out on first use.
+    uint32_t ListOf(std::vector<uint32_t>& at, std::vector<uint8_t>& lists, int bits, uint8_t blue,
+                    uint8_t green, uint8_t red);
+
     struct Entry {
         int blue, green, red;
     };
@@ -53,6 +58,10 @@ class NearestEntry {
     // ascending order).
     std::vector<uint32_t> blockAt;
     std::vector<uint8_t> blockLists;
+    // The same per region [blue >> 5][green >> 5][red >> 5], from which the
+    // blocks choose theirs.
+    std::vector<uint32_t> regionAt;
+    std::vector<uint8_t> regionLists;
     std::vector<uint8_t> cellList; // the candidates of the cell being answered
 };
 
