@@ -45,12 +45,6 @@ NearestEntry::NearestEntry(const RGBQUAD* palette, int count)
     }
 }
 
-int NearestEntry::Distance(uint8_t blue, uint8_t green, uint8_t red, int index) const {
-    const Entry& e = entries[static_cast<size_t>(index)];
-    const int db = blue - e.blue, dg = green - e.green, dr = red - e.red;
-    return db * db + dg * dg + dr * dr;
-}
-
 size_t NearestEntry::Candidates(int lb, int lg, int lr, int bits, const uint8_t* from,
                                 size_t fromCount, std::vector<uint8_t>& into) const {
     const int side = 1 << bits;
@@ -102,12 +96,7 @@ uint32_t NearestEntry::ListOf(std::vector<uint32_t>& at, std::vector<uint8_t>& l
 }
 
 uint32_t NearestEntry::AnswersOf(uint8_t blue, uint8_t green, uint8_t red) {
-    const size_t cell = ((size_t{blue} >> kCellBits) * (256 >> kCellBits) + (green >> kCellBits)) *
-                            (256 >> kCellBits) +
-                        (red >> kCellBits);
-    if (cellAt[cell] != kUnknown) {
-        return cellAt[cell];
-    }
+    const size_t cell = CellOf(blue, green, red);
     const uint32_t from = ListOf(blockAt, blockLists, kBlockBits, blue, green, red);
     const size_t fromCount = blockLists[from] == 0 ? 256 : blockLists[from];
     const int lo = ~((1 << kCellBits) - 1);
@@ -142,14 +131,6 @@ uint32_t NearestEntry::AnswersOf(uint8_t blue, uint8_t green, uint8_t red) {
     }
     cellAt[cell] = at;
     return at;
-}
-
-int NearestEntry::Find(uint8_t blue, uint8_t green, uint8_t red) {
-    const uint32_t at = AnswersOf(blue, green, red);
-    if ((at & kSingle) != 0) {
-        return static_cast<int>(at & 0xFF);
-    }
-    return answers[at + ((blue & 1u) << 2 | (green & 1u) << 1 | (red & 1u))];
 }
 
 } // namespace pixmill::cedarcol
