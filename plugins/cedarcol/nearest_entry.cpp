@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 
 namespace pixmill::cedarcol {
 
@@ -24,11 +23,11 @@ size_t CellsOf(int bits) {
 // Least and greatest squared distance along one axis between value v and
 // the levels lo .. hi.
 int Least(int v, int lo, int hi) {
-    const int d = v < lo ? lo - v : v > hi ? v - hi : 0;
+    const int d = std::max({lo - v, v - hi, 0});
     return d * d;
 }
 int Greatest(int v, int lo, int hi) {
-    const int d = std::max(std::abs(v - lo), std::abs(v - hi));
+    const int d = std::max(v - lo, hi - v);
     return d * d;
 }
 
@@ -53,15 +52,16 @@ size_t NearestEntry::Candidates(int lb, int lg, int lr, int bits, const uint8_t*
     // entries whose nearest point of the cube is within it can be nearest
     // anywhere in the cube (ties included).
     int bound = INT_MAX;
+    int least[256];
     for (size_t k = 0; k < fromCount; ++k) {
         const Entry& e = entries[from[k]];
         bound = std::min(bound, Greatest(e.blue, lb, hb) + Greatest(e.green, lg, hg) +
                                     Greatest(e.red, lr, hr));
+        least[k] = Least(e.blue, lb, hb) + Least(e.green, lg, hg) + Least(e.red, lr, hr);
     }
     size_t count = 0;
     for (size_t k = 0; k < fromCount; ++k) {
-        const Entry& e = entries[from[k]];
-        if (Least(e.blue, lb, hb) + Least(e.green, lg, hg) + Least(e.red, lr, hr) <= bound) {
+        if (least[k] <= bound) {
             into.push_back(from[k]);
             ++count;
         }
