@@ -22,23 +22,46 @@ class NearestEntry {
 
     // The entry with the least squared distance (over blue, green and red)
     // from the colour; the lower index wins ties.
-    int Find(uint8_t blue, uint8_t green, uint8_t red);
+    int Find(uint8_t blue, uint8_t green, uint8_t red) {
+        uint32_t at = cellAt[CellOf(blue, green, red)];
+        if (at == kUnknown) [[unlikely]] {
+            at = AnswersOf(blue, green, red);
+        }
+        if ((at & kSingle) != 0) {
+            return static_cast<int>(at & 0xFF);
+        }
+        return answers[at + ((blue & 1u) << 2 | (green & 1u) << 1 | (red & 1u))];
+    }
 
     // Squared distance of a colour from an entry.
-    int Distance(uint8_t blue, uint8_t green, uint8_t red, int index) const;
+    int Distance(uint8_t blue, uint8_t green, uint8_t red, int index) const {
+        const Entry& e = entries[static_cast<size_t>(index)];
+        const int db = blue - e.blue, dg = green - e.green, dr = red - e.red;
+        return db * db + dg * dg + dr * dr;
+    }
 
   private:
     static constexpr uint32_t kUnknown = UINT32_MAX;
     static constexpr uint32_t kSingle = uint32_t{1} << 30; // with the one candidate's index
 
-    // The answers of the colour's cell: kSingle with the index when one entry
-    // is nearest everywhere in it, else where its eight answers start.
+    // Cells of 2 x 2 x 2 colours, blue highest.
+    static size_t CellOf(uint8_t blue, uint8_t green, uint8_t red) {
+        return ((size_t{blue} >> 1) * 128 + (green >> 1)) * 128 + (red >> 1);
+    }
+    // Works out the answers of the colour's cell, not known yet: kSingle
+    // with the index when one entry is nearest everywhere in it, else where
+    // its eight answers start.
     uint32_t AnswersOf(uint8_t blue, uint8_t green, uint8_t red);
     // Appends to into the entries, chosen from the fromCount at from, that
     // can be nearest somewhere in the cube of 2^bits levels a side from
     // (lb, lg, lr); returns how many.
     size_t Candidates(int lb, int lg, int lr, int bits, const uint8_t* from, size_t fromCount,
                       std::vector<uint8_t>& into) const;
+
+    // Where the candidates of the colour's block (bits 3) or region (bits 5)
+    // start in lists, worked out on first use.
+    uint32_t ListOf(std::vector<uint32_t>& at, std::vector<uint8_t>& lists, int bits, uint8_t blue,
+                    uint8_t green, uint8_t red);
 
     struct Entry {
         int blue, green, red;
@@ -53,6 +76,10 @@ class NearestEntry {
     // ascending order).
     std::vector<uint32_t> blockAt;
     std::vector<uint8_t> blockLists;
+    // The same per region [blue >> 5][green >> 5][red >> 5], from which the
+    // blocks choose theirs.
+    std::vector<uint32_t> regionAt;
+    std::vector<uint8_t> regionLists;
     std::vector<uint8_t> cellList; // the candidates of the cell being answered
 };
 

@@ -14,13 +14,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
-#include <thread>
-#include <utility>
 #include <vector>
 
 namespace pixmill::cedarcol {
@@ -457,180 +454,131 @@ void MapDirectly(MappingContext& m, int threshold) {
 constexpr int kFullStrength = 16;
 constexpr int kBackOffDistance = 16;
 
-// Rows whose pixels' own entries (and diffusion strengths) are worked out
-// ahead of the diffusion: they do not depend on it, so another thread finds
-// them for the next band of rows while this one diffuses the current band.
-class OwnEntriesAhead {
+// In high quality, the entry nearest to each pixel's own colour and the
+// share of the diffused error the pixel takes, for one row.
+class OwnEntries {
   public:
-    static constexpr int kBandRows = 32;
+    explicit OwnEntries(size_t width) : entry(width), strength(width) {}
 
-    // own is the diffusing thread's search; with more than one core another
-    // one finds the entries ahead.
-    OwnEntriesAhead(MappingContext& m, NearestEntry* own)
-        : m(m), width(static_cast<size_t>(m.source.Width())), ahead(PixelLoopThreads() > 1) {
-        for (Band& band : bands) {
-            band.own.resize(width * kBandRows);
-            band.strength.resize(width * kBandRows);
-        }
-        search = ahead ? m.exact->Take() : own;
-    }
-    ~OwnEntriesAhead() {
-        Wait();
-        if (ahead) {
-            m.exact->Give(search);
-        }
-    }
-    OwnEntriesAhead(const OwnEntriesAhead&) = delete;
-    OwnEntriesAhead& operator=(const OwnEntriesAhead&) = delete;
-
-    // The own entry and the strength of pixel x of row y (rows in order).
-    void Row(int y, const uint8_t*& own, const uint8_t*& strength) {
-        const int number = y / kBandRows;
-        Band& band = bands[number % 2];
-        if (band.number != number) {
-            Wait(); // the band being found ahead is this one
-            if (failure) {
-                std::rethrow_exception(std::exchange(failure, nullptr));
+    void Find(const MappingContext& m, NearestEntry& search, int y) {
+        const uint8_t* p = m.source.bits + m.source.Stride() * static_cast<size_t>(y);
+        for (size_t x = 0; x < entry.size(); ++x, p += 3) {
+            if (m.IsTransparent(p)) {
+                continue; // never diffused
             }
-            if (band.number != number) {
-                Find(band, number);
-            }
-            const int next = number + 1;
-            if (ahead && next * kBandRows < m.source.Height()) {
-                Band& other = bands[next % 2];
-                worker = std::thread([this, &other, next] {
-                    try {
-                        Find(other, next);
-                    } catch (...) {
-                        failure = std::current_exception();
-                    }
-                });
-            }
-        }
-        const size_t at = width * static_cast<size_t>(y - number * kBandRows);
-        own = band.own.data() + at;
-        strength = band.strength.data() + at;
-    }
-
-  private:
-    struct Band {
-        int number = -1;
-        std::vector<uint8_t> own, strength;
-    };
-
-    void Find(Band& band, int number) {
-        const int first = number * kBandRows;
-        const int last = std::min(first + kBandRows, m.source.Height());
-        const size_t stride = m.source.Stride();
-        for (int y = first; y < last; ++y) {
-            const uint8_t* p = m.source.bits + stride * static_cast<size_t>(y);
-            uint8_t* own = band.own.data() + width * static_cast<size_t>(y - first);
-            uint8_t* strength = band.strength.data() + width * static_cast<size_t>(y - first);
-            for (size_t x = 0; x < width; ++x, p += 3) {
-                if (m.IsTransparent(p)) {
-                    continue; // never diffused
-                }
-                const int entry = search->Find(p[0], p[1], p[2]);
-                const int distance = search->Distance(p[0], p[1], p[2], entry);
-                own[x] = static_cast<uint8_t>(entry);
-                strength[x] = static_cast<uint8_t>(
-                    std::min(kFullStrength, distance * kFullStrength / kBackOffDistance));
-            }
-        }
-        band.number = number;
-    }
-    void Wait() {
-        if (worker.joinable()) {
-            worker.join();
+            const int own = search.Find(p[0], p[1], p[2]);
+            const int distance = search.Distance(p[0], p[1], p[2], own);
+            entry[x] = static_cast<uint8_t>(own);
+            strength[x] = static_cast<uint8_t>(
+                std::min(kFullStrength, distance * kFullStrength / kBackOffDistance));
         }
     }
 
-    MappingContext& m;
-    size_t width;
-    bool ahead;
-    NearestEntry* search = nullptr;
-    Band bands[2];
-    std::thread worker;
-    std::exception_ptr failure;
+    std::vector<uint8_t> entry, strength;
 };
 
-void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable) {
-    const int* limit = limitTable + 255;
+// Floyd-Steinberg diffusion of row y into out, serpentine: even rows run
+// left to right. errors holds, one column shifted so that the columns just
+// outside the row exist, the error the row above left for each column; on
+// return it holds this row's for the next. own is null for full diffusion
+// through the cell map, else the row's own entries, with search for the
+// exact entries of diffused colours.
+void DiffuseRow(const MappingContext& m, NearestEntry* search, const OwnEntries* own,
+                int16_t* errors, const int* limit, int y, uint8_t* out) {
     const int width = m.source.Width();
-    const size_t sourceStride = m.source.Stride();
-    const size_t destinationStride = m.destination.Stride();
-    NearestEntry* search = m.exact != nullptr ? m.exact->Take() : nullptr;
-    std::optional<OwnEntriesAhead> entries;
-    if (search != nullptr) {
-        entries.emplace(m, search);
-    }
-    int direction = 1; // the first stored row runs left to right
-    for (int y = 0; y < m.source.Height(); ++y) {
-        const uint8_t* ownRow = nullptr;
-        const uint8_t* strengthRow = nullptr;
-        if (entries) {
-            entries->Row(y, ownRow, strengthRow);
-        }
-        const uint8_t* row = m.source.bits + sourceStride * static_cast<size_t>(y);
-        uint8_t* out = m.destination.bits + destinationStride * static_cast<size_t>(y);
-        std::memset(out, 0, destinationStride);
-        // Error buffer columns are shifted by one so that the columns just
-        // outside the row exist.
-        int carried[3] = {0, 0, 0};     // 7/16 share for the next pixel
-        int belowBehind[3] = {0, 0, 0}; // running sum for the column behind
-        int below[3] = {0, 0, 0};       // 1/16 share waiting for the column ahead
-        int x = direction > 0 ? 0 : width - 1;
-        for (int n = 0; n < width; ++n, x += direction) {
-            const uint8_t* p = row + 3 * static_cast<size_t>(x);
-            int16_t* here = errors + 3 * static_cast<size_t>(x + 1);
-            int16_t* behind = here - 3 * direction;
-            int index;
-            int err[3];
-            if (m.IsTransparent(p)) {
-                index = m.transparentIndex;
-                err[0] = err[1] = err[2] = 0;
-            } else {
-                // Full diffusion, or in high quality a share that grows with
-                // the pixel's own distance from its nearest entry: where the
-                // palette already holds the colour, no grain is added.
-                int strength = kFullStrength;
-                int own = -1;
-                if (ownRow != nullptr) {
-                    own = ownRow[x];
-                    strength = strengthRow[x];
-                }
-                int value[3];
-                for (int c = 0; c < 3; ++c) {
-                    const int total = here[c] + carried[c];
-                    value[c] = std::clamp(p[c] + limit[(total + 8) >> 4] * strength / kFullStrength,
-                                          0, 255);
-                }
-                if (own >= 0 && value[0] == p[0] && value[1] == p[1] && value[2] == p[2]) {
-                    index = own; // high quality, and nothing diffused into this pixel
-                } else {
-                    index = m.Nearest(search, value[0], value[1], value[2]);
-                }
-                const RGBQUAD& chosen = m.palette[index];
-                err[0] = value[0] - chosen.rgbBlue;
-                err[1] = value[1] - chosen.rgbGreen;
-                err[2] = value[2] - chosen.rgbRed;
-            }
+    const int direction = y % 2 == 0 ? 1 : -1;
+    const uint8_t* row = m.source.bits + m.source.Stride() * static_cast<size_t>(y);
+    std::memset(out, 0, m.destination.Stride());
+    int carried[3] = {0, 0, 0};     // 7/16 share for the next pixel
+    int belowBehind[3] = {0, 0, 0}; // running sum for the column behind
+    int below[3] = {0, 0, 0};       // 1/16 share waiting for the column ahead
+    int x = direction > 0 ? 0 : width - 1;
+    for (int n = 0; n < width; ++n, x += direction) {
+        const uint8_t* p = row + 3 * static_cast<size_t>(x);
+        int16_t* here = errors + 3 * static_cast<size_t>(x + 1);
+        int16_t* behind = here - 3 * direction;
+        int index;
+        int err[3];
+        if (m.IsTransparent(p)) {
+            index = m.transparentIndex;
+            err[0] = err[1] = err[2] = 0;
+        } else {
+            // Full diffusion, or in high quality a share that grows with the
+            // pixel's own distance from its nearest entry: where the palette
+            // already holds the colour, no grain is added.
+            const int strength =
+                own != nullptr ? own->strength[static_cast<size_t>(x)] : kFullStrength;
+            int value[3];
             for (int c = 0; c < 3; ++c) {
-                behind[c] = static_cast<int16_t>(belowBehind[c] + 3 * err[c]);
-                belowBehind[c] = below[c] + 5 * err[c];
-                below[c] = err[c];
-                carried[c] = 7 * err[c];
+                const int total = here[c] + carried[c];
+                value[c] =
+                    std::clamp(p[c] + limit[(total + 8) >> 4] * strength / kFullStrength, 0, 255);
             }
-            OrIndex(out, x, m.bits, index);
+            if (own != nullptr && value[0] == p[0] && value[1] == p[1] && value[2] == p[2]) {
+                index = own->entry[static_cast<size_t>(x)]; // nothing diffused into this pixel
+            } else {
+                index = m.Nearest(search, value[0], value[1], value[2]);
+            }
+            const RGBQUAD& chosen = m.palette[index];
+            err[0] = value[0] - chosen.rgbBlue;
+            err[1] = value[1] - chosen.rgbGreen;
+            err[2] = value[2] - chosen.rgbRed;
         }
-        // The last pixel's column gets what is left for it.
-        int16_t* last = errors + 3 * static_cast<size_t>(x - direction + 1);
         for (int c = 0; c < 3; ++c) {
-            last[c] = static_cast<int16_t>(belowBehind[c]);
+            behind[c] = static_cast<int16_t>(belowBehind[c] + 3 * err[c]);
+            belowBehind[c] = below[c] + 5 * err[c];
+            below[c] = err[c];
+            carried[c] = 7 * err[c];
         }
-        direction = -direction;
-        m.band.Advance(sourceStride);
+        OrIndex(out, x, m.bits, index);
     }
+    // The last pixel's column gets what is left for it.
+    int16_t* last = errors + 3 * static_cast<size_t>(x - direction + 1);
+    for (int c = 0; c < 3; ++c) {
+        last[c] = static_cast<int16_t>(belowBehind[c]);
+    }
+}
+
+void MapWithDiffusion(MappingContext& m, int16_t* errors, const int* limitTable) {
+    for (int y = 0; y < m.source.Height(); ++y) {
+        DiffuseRow(m, nullptr, nullptr, errors, limitTable + 255, y,
+                   m.destination.bits + m.destination.Stride() * static_cast<size_t>(y));
+        m.band.Advance(m.source.Stride());
+    }
+}
+
+// High quality with diffusion: the picture is diffused in bands of rows of
+// a fixed height, spread over the cores. Each band starts a few rows above
+// its first one, from no error, so that the error it brings into its first
+// row is of the same kind as everywhere else (no seam shows); those rows
+// are diffused again but not written. The bands do not depend on the number
+// of threads, so neither do the bytes.
+constexpr int kBandRows = 128;
+constexpr int kLeadInRows = 8;
+
+void MapWithDiffusionInBands(MappingContext& m, const int* limitTable) {
+    const size_t width = static_cast<size_t>(m.source.Width());
+    int reported = 0;
+    ParallelRows(
+        m.source.Height(), kBandRows, PixelLoopThreads(),
+        [&](int first, int last) {
+            NearestEntry* search = m.exact->Take();
+            std::vector<int16_t> errors((width + 2) * 3);
+            std::vector<uint8_t> leadIn(m.destination.Stride());
+            OwnEntries own(width);
+            for (int y = std::max(0, first - kLeadInRows); y < last; ++y) {
+                own.Find(m, *search, y);
+                uint8_t* out = y < first ? leadIn.data()
+                                         : m.destination.bits +
+                                               m.destination.Stride() * static_cast<size_t>(y);
+                DiffuseRow(m, search, &own, errors.data(), limitTable + 255, y, out);
+            }
+            m.exact->Give(search);
+        },
+        [&](int done) {
+            m.band.Advance(m.source.Stride() * static_cast<uint64_t>(done - reported));
+            reported = done;
+        });
 }
 
 } // namespace
@@ -712,10 +660,16 @@ void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVI
                            options.bits, hasTransparent,
                            transparent,  transparentIndex,
                            band,         exact ? &*exact : nullptr};
-    if (dither) {
-        MapWithDiffusion(context, errors, limit);
-    } else {
-        MapDirectly(context, options.threshold);
+    try {
+        if (dither && exact) {
+            MapWithDiffusionInBands(context, limit);
+        } else if (dither) {
+            MapWithDiffusion(context, errors, limit);
+        } else {
+            MapDirectly(context, options.threshold);
+        }
+    } catch (const std::bad_alloc&) {
+        host->RaiseImageError(CVImageError::OutOfMemory); // a search or a band's rows
     }
 
     std::memset(destination.palette, 0, sizeof destination.palette);
