@@ -42,6 +42,15 @@ void FillPhotoLike(CVImage& image, std::mt19937& random) {
     }
 }
 
+// Every row the same: column x gets colour(x).
+template <class Colour> void FillColumns(CVImage& image, Colour colour) {
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            SetPixelAt(image, x, y, Packed(colour(x)));
+        }
+    }
+}
+
 // Mean of the squared component differences between a 24-bit picture and its
 // reduction, checking that every pixel uses one of the first colors entries.
 double MeanSquaredError(const CVImage& source, const CVImage& reduced, int colors) {
@@ -380,11 +389,7 @@ TEST(Reduction, HighQualityDiffusionStillBreaksUpBands) {
     TestHost host;
     CVImage image(host.get());
     image.Create(240, 24, 24, 0, nullptr);
-    for (int y = 0; y < image.Height(); ++y) {
-        for (int x = 0; x < image.Width(); ++x) {
-            SetPixelAt(image, x, y, Packed(Rgb(10 + x, 30 + x / 2, 60 + x / 3)));
-        }
-    }
+    FillColumns(image, [](int x) { return Rgb(10 + x, 30 + x / 2, 60 + x / 3); });
     // Error of the mean over 8 x 8 blocks.
     auto blockError = [&](const CVImage& reduced) {
         double sum = 0;
@@ -427,11 +432,7 @@ TEST(Reduction, HighQualityDiffusionShowsNoSeamBetweenBands) {
     TestHost host;
     CVImage image(host.get());
     image.Create(400, 520, 24, 0, nullptr);
-    for (int y = 0; y < image.Height(); ++y) {
-        for (int x = 0; x < image.Width(); ++x) {
-            SetPixelAt(image, x, y, Packed(Rgb(20 + x / 2, 40 + x / 4, 90 + x / 8)));
-        }
-    }
+    FillColumns(image, [](int x) { return Rgb(20 + x / 2, 40 + x / 4, 90 + x / 8); });
     ReductionOptions options;
     options.colors = 16;
     options.bits = 4;
