@@ -21,7 +21,9 @@ if [ "${PIXMILL_WITH_HTML_JUDGE:-0}" = "1" ]; then
   PKGS="$PKGS chromium git-doc sqlite3-doc"
 fi
 if [ "${PIXMILL_WITH_BENCH:-0}" = "1" ]; then
-  PKGS="$PKGS imagemagick libvips-tools"
+  # The yardsticks: ImageMagick and vips; pngquant and its library for the
+  # colour reduction (the library only for bench/cedarcol's liq_quantise).
+  PKGS="$PKGS imagemagick libvips-tools pngquant libimagequant-dev"
 fi
 missing=""
 for p in $PKGS; do
