@@ -593,16 +593,22 @@ void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVI
         --n; // one entry stays for the transparent colour
     }
     const bool dither = options.ditherLevel > 0;
+    // High quality maps through exact nearest entries (its diffusion keeps
+    // an error row per band of its own); fixed palettes and black and white
+    // through the cell map.
+    const bool exactSearch = options.highQuality && options.fixedPalette == nullptr && n > 2;
     int16_t* errors = nullptr;
     int limit[511];
     if (dither) {
+        BuildErrorLimit(options.ditherLevel, options.bits == 1, limit);
+    }
+    if (dither && !exactSearch) {
         const size_t bytes = (static_cast<size_t>(source.Width()) + 2) * 3 * sizeof(int16_t);
         errors = reinterpret_cast<int16_t*>(host->ScratchAlloc(bytes));
         if (errors == nullptr) {
             host->RaiseImageError(CVImageError::OutOfMemory);
         }
         std::memset(errors, 0, bytes);
-        BuildErrorLimit(options.ditherLevel, options.bits == 1, limit);
     }
 
     RGBQUAD palette[256] = {};
@@ -652,7 +658,7 @@ void ReduceColors(CPluginHost* host, uint16_t* cells, const CVImage& source, CVI
                        source.header.biYPelsPerMeter);
 
     std::optional<NearestEntryPool> exact;
-    if (options.highQuality && options.fixedPalette == nullptr && n > 2) {
+    if (exactSearch) {
         exact.emplace(palette, searched);
     }
     MappingContext context{source,       destination,
