@@ -3,7 +3,8 @@
 // colours, which costs a photograph a good part of its error once the palette
 // fits it closely. Each cell of 2 x 2 x 2 colours the picture touches gets,
 // once, the short list of entries that can be nearest to some colour inside
-// it (chosen from the list of its block of 8 x 8 x 8 colours), and from that
+// it (chosen from the list of its block of 8 x 8 x 8 colours, itself chosen
+// from that of its region of 32 x 32 x 32), and from that
 // list the answers for its eight colours; later colours of the cell are
 // answered by looking them up.
 #pragma once
