@@ -1,5 +1,6 @@
 #include "compound/compound_image.h"
 
+#include "compound/html_property.h"
 #include "host/settings_store.h"
 #include "pixmill/user_interface.h"
 

@@ -2,7 +2,7 @@
 // a canvas, each with a link record.
 #pragma once
 
-#include "host/app_settings.h"
+#include "compound/html_property.h"
 #include "pixmill/win_types.h"
 
 #include <QImage>

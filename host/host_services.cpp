@@ -1,6 +1,7 @@
 #include "host/host_services.h"
 
 #include "host/settings_store.h"
+#include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/user_interface.h"
 
@@ -161,6 +162,36 @@ SIZE FitSizeInBox(int w, int h, int W, int H) {
         return SIZE{W, height};
     }
     return SIZE{roundWidth(), H};
+}
+
+// The binding of a picture's metadata record is the host's: its members
+// live here, beside BindMetadata and UnbindMetadata.
+MetadataBinding::MetadataBinding(const CVImage& image, ImageMetadata* record, Use use)
+    : image(&image) {
+    if (record != nullptr && use == ReadAnew) {
+        record->Clear();
+    }
+    Bind(record, true);
+}
+
+MetadataBinding::MetadataBinding(const CVImage& image, const ImageMetadata* record)
+    : image(&image) {
+    Bind(const_cast<ImageMetadata*>(record), false); // never filled: bound read-only
+}
+
+void MetadataBinding::Bind(ImageMetadata* record, bool fillable) {
+    if (record != nullptr) {
+        host = dynamic_cast<CHostServices*>(image->host);
+        if (host != nullptr) {
+            host->BindMetadata(image, record, fillable);
+        }
+    }
+}
+
+MetadataBinding::~MetadataBinding() {
+    if (host != nullptr) {
+        host->UnbindMetadata(image);
+    }
 }
 
 } // namespace pixmill

@@ -1,38 +1,8 @@
 #include "host/image_metadata.h"
 
-#include "host/host_services.h"
-#include "pixmill/cv_image.h"
 #include "pixmill/image_metadata.h"
 
 namespace pixmill {
-
-MetadataBinding::MetadataBinding(const CVImage& image, ImageMetadata* record, Use use)
-    : image(&image) {
-    if (record != nullptr && use == ReadAnew) {
-        record->Clear();
-    }
-    Bind(record, true);
-}
-
-MetadataBinding::MetadataBinding(const CVImage& image, const ImageMetadata* record)
-    : image(&image) {
-    Bind(const_cast<ImageMetadata*>(record), false); // never filled: bound read-only
-}
-
-void MetadataBinding::Bind(ImageMetadata* record, bool fillable) {
-    if (record != nullptr) {
-        host = dynamic_cast<CHostServices*>(image->host);
-        if (host != nullptr) {
-            host->BindMetadata(image, record, fillable);
-        }
-    }
-}
-
-MetadataBinding::~MetadataBinding() {
-    if (host != nullptr) {
-        host->UnbindMetadata(image);
-    }
-}
 
 namespace {
 constexpr uint16_t kTagOrientation = 0x0112;

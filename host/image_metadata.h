@@ -28,6 +28,7 @@ struct ImageMetadata {
 // answers image's writer from it. A read that starts clears record first; a
 // read that continues (pixels after the header) adds to it. A null record
 // binds nothing: what a reader hands over is dropped, a writer gets none.
+// (Defined in host_services.cpp, beside the host's own binding.)
 class MetadataBinding {
   public:
     enum Use { ReadAnew, ReadOn };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -47,5 +48,23 @@ class MemorySettingsStore : public SettingsStore {
     std::map<std::string, Bytes> binary;
     std::map<std::string, std::string> text;
 };
+
+// A fixed-size binary record of the "Settings" section. Reads only a
+// stored value of exactly the record's length; false (record unchanged)
+// when missing or of another length.
+template <class Record> bool ReadRecord(SettingsStore& store, const char* name, Record& record) {
+    const std::optional<Bytes> stored = store.ReadBinary(SettingsStore::kSettingsSection, name);
+    if (!stored || stored->size() != sizeof(Record)) {
+        return false;
+    }
+    std::memcpy(&record, stored->data(), sizeof(Record));
+    return true;
+}
+
+template <class Record>
+void WriteRecord(SettingsStore& store, const char* name, const Record& record) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&record);
+    store.WriteBinary(SettingsStore::kSettingsSection, name, Bytes(bytes, bytes + sizeof(Record)));
+}
 
 } // namespace pixmill

@@ -7,8 +7,9 @@ if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
 PKGS="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
 libjpeg62-turbo-dev libtiff-dev libgtest-dev libgmock-dev libjpeg-turbo-progs libtiff-tools \
 libpng-dev libgif-dev libwebp-dev libavif-dev webp libavif-bin imagemagick valgrind"
-# Tests: an independent reader of EXIF and ICC profiles in every format.
-PKGS="$PKGS libimage-exiftool-perl"
+# Tests: an independent reader of EXIF and ICC profiles in every format, and
+# Python for the scripted checks (the sources' floor plan, pages in a browser).
+PKGS="$PKGS libimage-exiftool-perl python3"
 # Scanning: the scanner library, whose virtual test device the tests scan from.
 PKGS="$PKGS libsane-dev libsane1"
 if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then

@@ -4,7 +4,7 @@
 #include "batch/gui/file_dest_page.h"
 #include "batch/gui/file_source_page.h"
 #include "batch/gui/processing_page.h"
-#include "host/gui/gui_services.h"
+#include "desktop/gui/gui_services.h"
 #include "pixmill/help.h"
 
 #include <QComboBox>

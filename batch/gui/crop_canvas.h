@@ -4,7 +4,7 @@
 // picture pixels, top row 0.
 #pragma once
 
-#include "host/gui/image_canvas.h"
+#include "desktop/gui/image_canvas.h"
 
 #include <QRect>
 

@@ -1,7 +1,7 @@
 #include "batch/gui/processing_page.h"
 
 #include "batch/gui/pane_set.h"
-#include "host/gui/gui_services.h"
+#include "desktop/gui/gui_services.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 

@@ -5,7 +5,7 @@
 // the parameters area.
 #pragma once
 
-#include "batch/gui/processing_page_model.h"
+#include "batch/processing_page_model.h"
 
 #include <QWidget>
 

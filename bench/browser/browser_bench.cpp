@@ -2,11 +2,11 @@
 // browser (offscreen), the real plug-ins, a thumbnail cache of its own.
 // Usage: browser_bench [photo folder] (default: the desktop's nature
 // backgrounds); the photos are copied round-robin into a temporary folder.
-#include "host/browser/thumbnail_model.h"
-#include "host/gui/gui_services.h"
-#include "host/gui/image_browser.h"
-#include "host/gui/main_frame.h"
-#include "host/gui/pixmill_app.h"
+#include "app/image_browser.h"
+#include "app/main_frame.h"
+#include "app/pixmill_app.h"
+#include "desktop/browser/thumbnail_model.h"
+#include "desktop/gui/gui_services.h"
 
 #include <QApplication>
 #include <QDir>

@@ -6,8 +6,8 @@
 #pragma once
 
 #include "compound/compound_image.h"
-#include "compound/gui/save_into_page.h"
 #include "compound/html_page_doc.h"
+#include "compound/save_into_page.h"
 
 #include <QImage>
 

@@ -4,7 +4,7 @@
 #include "compound/gui/html_edit_view.h"
 #include "compound/gui/log_font.h"
 #include "compound/gui/object_properties_dialog.h"
-#include "host/gui/gui_services.h"
+#include "desktop/gui/gui_services.h"
 #include "pixmill/help.h"
 
 #include <QActionGroup>

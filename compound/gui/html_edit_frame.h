@@ -5,7 +5,7 @@
 #pragma once
 
 #include "compound/gui/html_edit_doc.h"
-#include "compound/gui/save_into_page.h"
+#include "compound/save_into_page.h"
 
 #include <QMdiSubWindow>
 

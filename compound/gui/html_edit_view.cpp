@@ -5,7 +5,7 @@
 #include "compound/tracking/object_trackers.h"
 #include "compound/tracking/polygon_tracker.h"
 #include "compound/tracking/rect_tracker.h"
-#include "host/image_display.h"
+#include "desktop/image_display.h"
 
 #include <QCursor>
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 // strike-out, pitch-and-family and face name the stored forms keep.
 #pragma once
 
-#include "host/app_settings.h"
+#include "desktop/app_settings.h"
 
 #include <QFont>
 #include <QString>

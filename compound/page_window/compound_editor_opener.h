@@ -4,7 +4,7 @@
 #pragma once
 
 #include "compound/compound_image.h"
-#include "compound/gui/save_into_page.h"
+#include "compound/save_into_page.h"
 
 #include <QString>
 
@@ -15,7 +15,7 @@ class QWidget;
 
 namespace pixmill {
 
-// SaveIntoPage (compound/gui/save_into_page.h) writes the edited image into
+// SaveIntoPage (compound/save_into_page.h) writes the edited image into
 // the page it came from; false (with the reason, empty when the user
 // cancelled) when nothing was written.
 

@@ -1,6 +1,6 @@
 // The Processing page's decisions without widgets: parent checks, the
 // restricted tree of "&More..." and favourites.
-#include "batch/gui/processing_page_model.h"
+#include "batch/processing_page_model.h"
 #include "batch_fixture.h"
 
 namespace pixmill::test {

@@ -4,16 +4,16 @@
 // read again from the page file; the saving messages, zoom and the main
 // window's commands that open compound image windows.
 #include "../compound/compound_test_util.h"
+#include "app/main_frame.h"
+#include "app/pixmill_app.h"
 #include "compound/gui/html_edit_commands.h"
 #include "compound/gui/html_edit_frame.h"
 #include "compound/gui/html_edit_view.h"
 #include "compound/html_page_doc.h"
 #include "compound/tracking/polygon_tracker.h"
-#include "host/commands.h"
-#include "host/gui/gui_services.h"
-#include "host/gui/main_frame.h"
-#include "host/gui/pixmill_app.h"
-#include "host/image_display.h"
+#include "desktop/commands.h"
+#include "desktop/gui/gui_services.h"
+#include "desktop/image_display.h"
 #include "host/settings_store.h"
 #include "support/test_pane_site.h"
 

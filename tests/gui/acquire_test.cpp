@@ -1,14 +1,14 @@
 // File > Acquire Image in the real main window (offscreen): the scanner
 // client's commands on the fake source manager, and scanning from the
 // scanner library's virtual test device through the scan dialog.
-#include "host/commands.h"
-#include "host/gui/gui_services.h"
-#include "host/gui/image_frame.h"
-#include "host/gui/main_frame.h"
-#include "host/gui/pixmill_app.h"
-#include "host/gui/scan_dialog.h"
+#include "acquisition/gui/scan_dialog.h"
+#include "acquisition/twain_document_client.h"
+#include "app/main_frame.h"
+#include "app/pixmill_app.h"
+#include "desktop/commands.h"
+#include "desktop/gui/gui_services.h"
+#include "desktop/gui/image_frame.h"
 #include "host/image_doc.h"
-#include "host/twain_document_client.h"
 #include "pixmill/cv_image.h"
 #include "support/plugin_library.h"
 #include "support/sane_test_device.h"

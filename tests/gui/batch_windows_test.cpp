@@ -1,22 +1,22 @@
 // The batch windows driven through the real program (offscreen) with the
 // built plug-ins: the settings sheet's pages, the batch dialog's run and
 // cancel, with scripted answers for the questions a person would answer.
+#include "app/batch_commands.h"
+#include "app/main_frame.h"
+#include "app/pixmill_app.h"
 #include "batch/batch_file_dest.h"
 #include "batch/batch_file_source.h"
 #include "batch/batch_job.h"
 #include "batch/batch_run.h"
-#include "batch/gui/batch_commands.h"
 #include "batch/gui/batch_dialog.h"
 #include "batch/gui/batch_settings_sheet.h"
 #include "batch/gui/crop_canvas.h"
 #include "batch/gui/file_dest_page.h"
 #include "batch/gui/file_source_page.h"
 #include "batch/gui/processing_page.h"
-#include "host/commands.h"
-#include "host/gui/gui_services.h"
-#include "host/gui/main_frame.h"
-#include "host/gui/pixmill_app.h"
-#include "host/gui/status_progress.h"
+#include "desktop/commands.h"
+#include "desktop/gui/gui_services.h"
+#include "desktop/gui/status_progress.h"
 #include "support/test_images.h"
 #include "support/test_pane_site.h"
 

@@ -1,15 +1,15 @@
 // The image browser and the open dialog in the real program (offscreen):
 // the real plug-ins from build/bin, files on disk, the desktop's thumbnail
 // cache and trash redirected into a temporary folder.
-#include "host/browser/thumbnail_model.h"
-#include "host/commands.h"
-#include "host/gui/gui_services.h"
-#include "host/gui/image_browser.h"
-#include "host/gui/image_frame.h"
-#include "host/gui/image_view.h"
-#include "host/gui/main_frame.h"
-#include "host/gui/open_dialog.h"
-#include "host/gui/pixmill_app.h"
+#include "app/image_browser.h"
+#include "app/main_frame.h"
+#include "app/pixmill_app.h"
+#include "desktop/browser/thumbnail_model.h"
+#include "desktop/commands.h"
+#include "desktop/gui/gui_services.h"
+#include "desktop/gui/image_frame.h"
+#include "desktop/gui/image_view.h"
+#include "desktop/gui/open_dialog.h"
 #include "host/image_doc.h"
 #include "support/test_pane_site.h"
 

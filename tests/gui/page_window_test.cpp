@@ -5,6 +5,8 @@
 // are stood in for by plain widgets that call the page's save function as
 // the editor does when the user saves.
 #include "../compound/compound_test_util.h"
+#include "app/main_frame.h"
+#include "app/pixmill_app.h"
 #include "compound/gui/html_edit_commands.h"
 #include "compound/gui/html_edit_frame.h"
 #include "compound/page_window/html_page_frame.h"
@@ -13,11 +15,9 @@
 #include "compound/page_window/page_template.h"
 #include "compound/page_window/page_tree_view.h"
 #include "compound/page_window/write_form_dialog.h"
-#include "host/commands.h"
-#include "host/gui/gui_services.h"
-#include "host/gui/image_frame.h"
-#include "host/gui/main_frame.h"
-#include "host/gui/pixmill_app.h"
+#include "desktop/commands.h"
+#include "desktop/gui/gui_services.h"
+#include "desktop/gui/image_frame.h"
 #include "host/image_doc.h"
 #include "support/test_pane_site.h"
 

@@ -3,8 +3,8 @@
 // operation dialog's Help button opens the operation's page; a topic without
 // a page opens the contents, naming the topic. And the About box's library
 // versions.
-#include "host/gui/library_versions.h"
-#include "host/gui/operation_dialog.h"
+#include "app/library_versions.h"
+#include "desktop/gui/operation_dialog.h"
 #include "host/plugin_manager.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/help.h"

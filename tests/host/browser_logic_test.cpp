@@ -1,10 +1,10 @@
 // The image browser's logic with the real format plug-ins and files on disk:
 // thumbnails of every readable kind, error cells, the shared thumbnail cache
 // (judged with libpng), the order thumbnails are made in, listing and sort.
-#include "host/browser/folder_listing.h"
-#include "host/browser/thumbnail_model.h"
-#include "host/browser/thumbnail_queue.h"
-#include "host/browser/thumbnail_source.h"
+#include "desktop/browser/folder_listing.h"
+#include "desktop/browser/thumbnail_model.h"
+#include "desktop/browser/thumbnail_queue.h"
+#include "desktop/browser/thumbnail_source.h"
 #include "host/image_pipeline.h"
 #include "host/plugin_manager.h"
 #include "host/streams.h"

@@ -1,13 +1,13 @@
 // The desktop program's logic without widgets: zoom arithmetic, the gamma
 // table, the row renderer, the settings records, the selection tracker, the
 // command table, the preferences model and the operation preview's copy.
-#include "host/app_settings.h"
-#include "host/commands.h"
-#include "host/image_display.h"
-#include "host/preferences_model.h"
-#include "host/preview_source.h"
-#include "host/row_renderer.h"
-#include "host/selection_tracker.h"
+#include "desktop/app_settings.h"
+#include "desktop/commands.h"
+#include "desktop/image_display.h"
+#include "desktop/preferences_model.h"
+#include "desktop/preview_source.h"
+#include "desktop/row_renderer.h"
+#include "desktop/selection_tracker.h"
 #include "host/settings_store.h"
 #include "support/test_host.h"
 #include "support/test_images.h"

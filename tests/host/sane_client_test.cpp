@@ -2,8 +2,8 @@
 // private configuration folder: sizes, depths and the device's test
 // pictures in every mode, the ways colour can arrive, feeders, failures and
 // a scan cancelled half-way.
+#include "acquisition/sane_client.h"
 #include "host/progress.h"
-#include "host/sane_client.h"
 #include "pixmill/cv_image.h"
 #include "support/sane_test_device.h"
 #include "support/test_host.h"

@@ -1,10 +1,10 @@
 // The scanner client against the fake source manager of
 // tests/test-plugins/twain: protocol states, source selection, transfers
 // into untitled documents, close requests and failures at each step.
+#include "acquisition/twain_document_client.h"
 #include "host/doc_template.h"
 #include "host/image_doc.h"
 #include "host/plugin_manager.h"
-#include "host/twain_document_client.h"
 #include "pixmill/cv_image.h"
 #include "support/plugin_library.h"
 #include "support/test_host.h"

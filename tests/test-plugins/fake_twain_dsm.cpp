@@ -10,7 +10,7 @@
 //   cancel=K             the transfer of picture K is cancelled
 //   fail=MSG             the call with that message fails (opendsm, opends,
 //                        callback, enableds, xfer, endxfer, disableds, ...)
-#include "host/twain_protocol.h"
+#include "acquisition/twain_protocol.h"
 #include "tests/test-plugins/fake_twain_pattern.h"
 
 #include <atomic>

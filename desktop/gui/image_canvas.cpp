@@ -1,0 +1,142 @@
+#include "desktop/gui/image_canvas.h"
+
+#include "desktop/row_renderer.h"
+#include "pixmill/cv_image.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace pixmill {
+
+namespace {
+GammaTable& SharedGamma() {
+    static GammaTable table = MakeGammaTable(GammaParameters{});
+    return table;
+}
+} // namespace
+
+CImageCanvas::CImageCanvas(QWidget* parent) : QAbstractScrollArea(parent) {
+    viewport()->setAutoFillBackground(false);
+    setFrameShape(QFrame::NoFrame);
+}
+
+void CImageCanvas::SetDisplayGamma(const GammaTable& table) {
+    SharedGamma() = table;
+}
+
+const GammaTable& CImageCanvas::DisplayGamma() {
+    return SharedGamma();
+}
+
+void CImageCanvas::SetImage(const CVImage* newImage) {
+    image = newImage;
+    ImageChanged();
+}
+
+void CImageCanvas::ImageChanged() {
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+QSize CImageCanvas::ZoomedSize() const {
+    if (image == nullptr || image->bits == nullptr) {
+        return {0, 0};
+    }
+    return {ImageToScreen(image->Width(), zoom), ImageToScreen(image->Height(), zoom)};
+}
+
+QRect CImageCanvas::ImageRect() const {
+    const QSize size = ZoomedSize();
+    const QSize client = viewport()->size();
+    const int x = CentreOffset(client.width(), size.width()) - horizontalScrollBar()->value();
+    const int y = CentreOffset(client.height(), size.height()) - verticalScrollBar()->value();
+    return {x, y, size.width(), size.height()};
+}
+
+QPoint CImageCanvas::ImagePointAt(const QPoint& point) const {
+    const QRect rect = ImageRect();
+    const int sx = point.x() - rect.x();
+    const int sy = point.y() - rect.y();
+    // Negative screen offsets lie left of or above the image.
+    return {sx < 0 ? -1 - ScreenToImage(-sx, zoom) : ScreenToImage(sx, zoom),
+            sy < 0 ? -1 - ScreenToImage(-sy, zoom) : ScreenToImage(sy, zoom)};
+}
+
+QPoint CImageCanvas::ViewportPointOf(const QPoint& imagePoint) const {
+    const QRect rect = ImageRect();
+    return {rect.x() + ImageToScreen(imagePoint.x(), zoom),
+            rect.y() + ImageToScreen(imagePoint.y(), zoom)};
+}
+
+void CImageCanvas::UpdateScrollBars() {
+    const QSize size = ZoomedSize();
+    const QSize client = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, size.width() - client.width()));
+    verticalScrollBar()->setRange(0, std::max(0, size.height() - client.height()));
+    horizontalScrollBar()->setPageStep(client.width());
+    verticalScrollBar()->setPageStep(client.height());
+    horizontalScrollBar()->setSingleStep(std::max(1, client.width() / 20));
+    verticalScrollBar()->setSingleStep(std::max(1, client.height() / 20));
+}
+
+void CImageCanvas::SetZoom(double newZoom, const QPoint* anchor) {
+    const QPoint where = anchor != nullptr ? *anchor : viewport()->rect().center();
+    const QPoint imagePoint = ImagePointAt(where);
+    zoom = SnapZoom(newZoom);
+    UpdateScrollBars();
+    const QSize size = ZoomedSize();
+    const QSize client = viewport()->size();
+    // Scroll so that imagePoint comes back under the anchor.
+    auto place = [](int point, double z, int at, int clientSize, int zoomed) {
+        if (zoomed <= clientSize) {
+            return 0;
+        }
+        return std::clamp(ImageToScreen(point, z) - at, 0, zoomed - clientSize);
+    };
+    horizontalScrollBar()->setValue(
+        place(imagePoint.x(), zoom, where.x(), client.width(), size.width()));
+    verticalScrollBar()->setValue(
+        place(imagePoint.y(), zoom, where.y(), client.height(), size.height()));
+    viewport()->update();
+    emit ZoomChanged(zoom);
+}
+
+void CImageCanvas::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+void CImageCanvas::scrollContentsBy(int dx, int dy) {
+    (void)dx;
+    (void)dy;
+    viewport()->update();
+    emit Scrolled(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void CImageCanvas::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QColor background = palette().color(QPalette::Dark);
+    const QRect imageRect = ImageRect();
+    const QRect visible = imageRect.intersected(event->rect());
+    // The margins around the picture.
+    const QRegion margins = QRegion(event->rect()).subtracted(QRegion(imageRect));
+    for (const QRect& r : margins) {
+        painter.fillRect(r, background);
+    }
+    if (visible.isEmpty() || image == nullptr) {
+        return;
+    }
+    if (rows.width() < visible.width() || rows.height() < visible.height()) {
+        rows = QImage(std::max(rows.width(), visible.width()),
+                      std::max(rows.height(), visible.height()), QImage::Format_RGB32);
+    }
+    RenderArea area{visible.x() - imageRect.x(), visible.y() - imageRect.y(), visible.width(),
+                    visible.height()};
+    RenderRows(*image, zoom, DisplayGamma(), area, reinterpret_cast<uint32_t*>(rows.bits()),
+               static_cast<size_t>(rows.bytesPerLine() / 4));
+    painter.drawImage(visible.topLeft(), rows, QRect(0, 0, visible.width(), visible.height()));
+    PaintOverlay(painter);
+}
+
+} // namespace pixmill

@@ -1,0 +1,7 @@
+#include "desktop/gui/workspace.h"
+
+namespace pixmill {
+
+Workspace::~Workspace() = default;
+
+} // namespace pixmill
