@@ -458,24 +458,10 @@ ImageInfo ReadInfo(Session& session, const std::string& file) {
     info.file = file;
     try {
         CVFileStream stream(file, CVFileStream::ForReading);
-        CFormatPlugin* format = session.plugins->DetectFormat(&stream);
-        if (format == nullptr) {
-            throw CVImageError(CVImageError::UnsupportedFormat);
-        }
-        CFormatCodec* codec = format->CreateCodec();
-        if (codec == nullptr) {
-            throw CVImageError(CVImageError::OutOfMemory);
-        }
         CVImage image(session.host.get());
         ImageMetadata metadata;
-        try {
-            const MetadataBinding binding(image, &metadata, MetadataBinding::ReadAnew);
-            codec->ReadHeader(&image, &stream, nullptr);
-        } catch (...) {
-            codec->Release();
-            throw;
-        }
-        codec->Release();
+        CFormatPlugin* format = nullptr;
+        ReadHeaderByContent(*session.plugins, stream, image, nullptr, &format, &metadata);
         info.format = format->GetName(false);
         info.width = image.Width();
         info.height = image.Height();

@@ -28,6 +28,7 @@ class CFormatCodec;
 class CVStream;
 class ProgressDisplay;
 class CSaveSession;
+class ImageReader;
 
 // The update hint sent to views when the image itself changed.
 constexpr int kHintImageChanged = 64;
@@ -158,8 +159,11 @@ class CQorelImageDoc {
     static std::string FirstExtension(CFormatPlugin* format);
 
   private:
+    // Ends the read in progress (progressive view's pending pixels).
     void ReleaseCodec();
-    CFormatCodec* NewCodec(CFormatPlugin* format);
+    // Reads the whole picture the stream holds (the format by its content)
+    // into the document's image; a failure keeps the old image.
+    void ReadWhole(CVStream& stream, const std::string& progressTitle);
     bool StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::Stack to);
     void Report(class CQorelError& error);
     void UpdateViews(int hint);
@@ -197,6 +201,7 @@ class CQorelImageDoc {
     DocumentFrontEnd* frontEnd = nullptr;
     ProgressDisplay* progressDisplay = nullptr;
     std::unique_ptr<CVStream> pendingStream; // progressive view: open until read
+    std::unique_ptr<ImageReader> pendingRead; // progressive view: the header's reader
     std::optional<int> writeParameter;
 };
 
