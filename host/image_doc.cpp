@@ -90,8 +90,7 @@ bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
             // Header now, pixels when the view first shows the image; the
             // stream stays open until then.
             ReleaseCodec();
-            auto reader =
-                std::make_unique<ImageReader>(plugins.FindFormatByExtension(fileName));
+            auto reader = std::make_unique<ImageReader>(FormatForReading(plugins, *stream));
             reader->ReadHeader(*stream, image, nullptr, &metadata);
             codecLink.format = reader->Format();
             codecLink.codec = reader->Codec();
@@ -99,15 +98,7 @@ bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
             pendingStream = std::move(stream);
             pixelsPending = true;
         } else {
-            ReleaseCodec();
-            CVImage fresh(&host);
-            ImageMetadata freshMetadata;
-            CFormatPlugin* format = plugins.FindFormatByExtension(fileName);
-            ReadImageWith(format, *stream, fresh, nullptr, progressDisplay, "Open " + fileName,
-                          &freshMetadata);
-            CVImage::CopyImage(&image, &fresh, nullptr);
-            metadata = std::move(freshMetadata);
-            codecLink.format = format;
+            ReadWhole(*stream, "Open " + fileName);
         }
         AfterImageFromFile(fileName);
         return true;

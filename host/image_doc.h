@@ -75,8 +75,9 @@ class CQorelImageDoc {
     CQorelImageDoc& operator=(const CQorelImageDoc&) = delete;
 
     // --- opening ---
-    // Opens a file by its extension. With progressive view the header is read
-    // now and the pixels when the view first needs them (ReadPendingPixels).
+    // Opens a file by its content (image_io.h: the extension is not
+    // consulted). With progressive view the header is read now and the
+    // pixels when the view first needs them (ReadPendingPixels).
     bool OnOpenDocument(const std::string& path);
     // Opens from a stream by its content (clipboard, drag and drop).
     bool ReadFromStream(CVStream* stream);

@@ -5,6 +5,16 @@
 // release). The document, the command line, the batch engine, the browser's
 // thumbnails and the batch source page all read and write through these
 // functions; nothing else calls a codec. Qt-free.
+//
+// Reading: the content decides. The format is the first one in table order
+// whose Recognize accepts the stream's first MaxSignatureSize() bytes; the
+// name's extension is not consulted, so a picture under a wrong extension
+// reads as what it is, and bytes no format recognises are "Unsupported image
+// format" (image error 3) whatever the name says.
+// Writing: the caller names the format (batch output formats, the batch
+// host's format index), or the target's extension decides (the first format
+// whose extension list holds it, FindFormatByExtension); none is image
+// error 3.
 #pragma once
 
 #include "pixmill/win_types.h"
