@@ -33,10 +33,6 @@ namespace pixmill::cli {
 
 namespace {
 
-void UsageError(const std::string& message) {
-    std::fprintf(stderr, "pixmill-cli: %s\nTry 'pixmill-cli --help'.\n", message.c_str());
-}
-
 struct InputFile {
     std::string path;
     std::string folder; // below the input folder it came from, "" or ending with "/"
@@ -427,14 +423,14 @@ int ConfigureJob(BatchJob& job, const Options& options) {
     }
     for (const std::string& name : options.formats) {
         if (!job.SelectFormat(name)) {
-            UsageError("unknown output format '" + name + "' (see 'pixmill-cli formats')");
+            PrintUsageError("unknown output format '" + name + "' (see 'pixmill-cli formats')");
             return ExitUsage;
         }
     }
     for (const std::string& name : options.operations) {
         const int operation = FindJobOperation(job, name);
         if (operation < 0 || !job.ChooseOperation(job.Operations()[operation].name)) {
-            UsageError("unknown operation '" + name + "' (see 'pixmill-cli ops')");
+            PrintUsageError("unknown operation '" + name + "' (see 'pixmill-cli ops')");
             return ExitUsage;
         }
     }
@@ -464,7 +460,7 @@ int ConfigureFileDest(BatchFileDest& dest, const Options& options) {
     if (dest.isThumbnail) {
         const FieldCheck name = CheckFileNameField(options.thumbName);
         if (!name.accepted) {
-            UsageError("--thumb-name: " + name.message);
+            PrintUsageError("--thumb-name: " + name.message);
             return ExitUsage;
         }
         dest.thumbName = name.value;
@@ -484,7 +480,7 @@ int ConfigurePluginDest(BatchJob& job, int index, CHostServices& host, const Opt
             : nullptr);
     if (setOption == nullptr) {
         if (!options.destProfile.empty() || !options.project.empty()) {
-            UsageError("destination '" + options.destination +
+            PrintUsageError("destination '" + options.destination +
                        "' takes no --dest-profile or --project");
             return ExitUsage;
         }
@@ -498,7 +494,7 @@ int ConfigurePluginDest(BatchJob& job, int index, CHostServices& host, const Opt
         const std::string project =
             options.outDir + (options.project.empty() ? "index.htm" : options.project);
         if (setOption("project", project.c_str()) == 0 && !options.project.empty()) {
-            UsageError("destination '" + options.destination + "' takes no --project");
+            PrintUsageError("destination '" + options.destination + "' takes no --project");
             return ExitUsage;
         }
     }
@@ -518,7 +514,7 @@ int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* 
                  const std::string& pluginRoot, const Options& given) {
     Options options = given;
     if (options.arguments.empty() || options.outDir.empty()) {
-        UsageError("batch needs INPUT... and --out DIR");
+        PrintUsageError("batch needs INPUT... and --out DIR");
         return ExitUsage;
     }
     AddTrailingSlash(options.outDir);
@@ -530,7 +526,7 @@ int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* 
         } else if (FileExists(input.c_str())) {
             files.push_back({input, ""});
         } else {
-            UsageError(input + ": no such file or folder");
+            PrintUsageError(input + ": no such file or folder");
             return ExitUsage;
         }
     }
@@ -572,7 +568,7 @@ int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* 
             }
         }
         if (destination == nullptr) {
-            UsageError("unknown destination '" + options.destination + "'");
+            PrintUsageError("unknown destination '" + options.destination + "'");
             return ExitUsage;
         }
         if (destination != job.DestinationAt(0)) {
