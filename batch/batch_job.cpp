@@ -3,7 +3,7 @@
 #include "batch/batch_file_dest.h"
 #include "batch/batch_file_source.h"
 #include "host/host_services.h"
-#include "host/image_pipeline.h"
+#include "host/image_io.h"
 #include "host/progress.h"
 #include "host/settings_store.h"
 #include "host/streams.h"

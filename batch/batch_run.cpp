@@ -4,7 +4,7 @@
 #include "batch/thumbnail_maker.h"
 #include "host/atomic_file.h"
 #include "host/host_services.h"
-#include "host/image_pipeline.h"
+#include "host/image_io.h"
 #include "host/progress.h"
 #include "host/streams.h"
 #include "pixmill/errors.h"
@@ -86,12 +86,6 @@ BatchRun::BatchRun(BatchJob& job, BatchSource* source, BatchDestination* destina
 
 BatchRun::~BatchRun() {
     ReleaseKeptItem();
-    for (OutputSlot& slot : outputs) {
-        if (slot.codec != nullptr) {
-            slot.codec->FreeWorkBuffer();
-            slot.codec->Release();
-        }
-    }
 }
 
 void BatchRun::Log(const std::string& text) {
@@ -143,7 +137,7 @@ void BatchRun::Prepare() {
     for (OutputSlot& slot : outputs) {
         if (slot.format >= 0) {
             slot.codecFormat = job.Formats()[slot.format].format;
-            slot.codec = slot.codecFormat->CreateCodec();
+            slot.codec = OwnedCodec(slot.codecFormat);
         }
     }
     saveMode = destination->GetMainImageMode();
@@ -261,7 +255,7 @@ bool BatchRun::LoadItem(BatchItem* item) {
                 file = std::make_unique<CVFileStream>(itemPath, CVFileStream::ForReading);
                 stream = file.get();
             }
-            recognised = stream != nullptr ? job.Plugins().DetectFormat(stream) : nullptr;
+            recognised = stream != nullptr ? FormatForReading(job.Plugins(), *stream) : nullptr;
             if (recognised == nullptr) {
                 Log(Format("Can`t recognize %s file format\r\n", itemName.c_str()));
                 source->ReleaseItem(false);
@@ -415,7 +409,7 @@ bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const
         if (format == nullptr || !format->CanSave(&image)) {
             throw CVImageError(CVImageError::UnsupportedFormat);
         }
-        CFormatCodec* codec = format == slot.codecFormat ? slot.codec : nullptr;
+        CFormatCodec* codec = format == slot.codecFormat ? slot.codec.get() : nullptr;
         const std::string title = "Save " + itemName;
         if (targetKind == TargetImages) {
             CVImage::CopyImage(static_cast<CVImage*>(target), &image, nullptr);

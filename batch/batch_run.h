@@ -7,6 +7,7 @@
 // goes on.
 #pragma once
 
+#include "host/image_io.h"
 #include "host/image_metadata.h"
 #include "pixmill/batch_interfaces.h"
 #include "pixmill/cv_image.h"
@@ -40,7 +41,7 @@ class BatchRun {
     // One output format of the run and what it made of the current image.
     struct OutputSlot {
         int format = -1; // index into the job's Formats(); -1: the image's own format
-        CFormatCodec* codec = nullptr;
+        OwnedCodec codec; // the slot format's, for every image of the run
         CFormatPlugin* codecFormat = nullptr;
         std::unique_ptr<CVImage> convertedImage;
         std::unique_ptr<CVImage> thumbnailImage;

@@ -33,10 +33,6 @@ namespace pixmill::cli {
 
 namespace {
 
-void UsageError(const std::string& message) {
-    std::fprintf(stderr, "pixmill-cli: %s\nTry 'pixmill-cli --help'.\n", message.c_str());
-}
-
 struct InputFile {
     std::string path;
     std::string folder; // below the input folder it came from, "" or ending with "/"
@@ -223,63 +219,105 @@ Outcome RunInProcess(BatchJob& job, BatchDestination* destination, ProgressDispl
     _exit(0);
 }
 
-// N worker processes, each with its own copy of the plug-ins; the log keeps
-// the images' lines in input order.
-Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
-                     const std::vector<InputFile>& files, int jobs, bool quiet) {
-    Outcome outcome;
-    outcome.total = static_cast<int>(files.size());
-    CVFileStream log(job.LogFileName(), CVFileStream::ForWriting);
-    const std::string start = StartText(outcome.total);
-    log.Write(start.data(), start.size());
+// One worker process as the parent sees it.
+struct Worker {
+    pid_t pid = -1;
+    int tasks = -1, results = -1; // the pipes' parent ends (-1: closed)
+    int current = -1;             // the image it works on
+};
 
-    struct Worker {
-        pid_t pid = -1;
-        int tasks = -1, results = -1;
-        int current = -1; // the image it works on
-    };
+// Forks the workers, each with the ends of its two pipes; signals are held
+// meanwhile so that a Ctrl+C reaches every worker or none.
+std::vector<Worker> StartWorkers(BatchJob& job, BatchDestination* destination,
+                                 const std::vector<InputFile>& files, int jobs) {
     std::vector<Worker> workers(static_cast<size_t>(jobs));
     std::fflush(stdout);
     std::fflush(stderr);
-    {
-        const BreakSignalsHeld held;
-        for (Worker& worker : workers) {
-            int taskPipe[2], resultPipe[2];
-            if (pipe(taskPipe) != 0 || pipe(resultPipe) != 0) {
-                throw CVFileError::FromErrno(errno, "pipe");
-            }
-            worker.pid = fork();
-            if (worker.pid == 0) {
-                close(taskPipe[1]);
-                close(resultPipe[0]);
-                for (const Worker& other : workers) {
-                    if (other.pid > 0) {
-                        close(other.tasks);
-                        close(other.results);
-                    }
-                }
-                // Each worker's pixel loops get its share of the cores,
-                // unless the user chose a thread count.
-                const int cores =
-                    static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-                setenv("PIXMILL_PIXEL_THREADS", std::to_string(std::max(1, cores / jobs)).c_str(),
-                       0);
-                WorkerMain(job, destination, files, taskPipe[0], resultPipe[1]);
-            }
-            RegisterWorker(worker.pid);
-            close(taskPipe[0]);
-            close(resultPipe[1]);
-            worker.tasks = taskPipe[1];
-            worker.results = resultPipe[0];
+    const BreakSignalsHeld held;
+    for (Worker& worker : workers) {
+        int taskPipe[2], resultPipe[2];
+        if (pipe(taskPipe) != 0 || pipe(resultPipe) != 0) {
+            throw CVFileError::FromErrno(errno, "pipe");
         }
+        worker.pid = fork();
+        if (worker.pid == 0) {
+            close(taskPipe[1]);
+            close(resultPipe[0]);
+            for (const Worker& other : workers) {
+                if (other.pid > 0) {
+                    close(other.tasks);
+                    close(other.results);
+                }
+            }
+            // Each worker's pixel loops get its share of the cores, unless
+            // the user chose a thread count.
+            const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+            setenv("PIXMILL_PIXEL_THREADS", std::to_string(std::max(1, cores / jobs)).c_str(), 0);
+            WorkerMain(job, destination, files, taskPipe[0], resultPipe[1]);
+        }
+        RegisterWorker(worker.pid);
+        close(taskPipe[0]);
+        close(resultPipe[1]);
+        worker.tasks = taskPipe[1];
+        worker.results = resultPipe[0];
+    }
+    return workers;
+}
+
+// The parent's side of a run in worker processes: hands out image numbers,
+// collects the answers and writes the log in input order.
+class WorkerRun {
+  public:
+    WorkerRun(const std::vector<InputFile>& files, std::vector<Worker> workers, CVStream& log,
+              bool quiet)
+        : files(files), workers(std::move(workers)), log(log), quiet(quiet),
+          total(static_cast<int>(files.size())), startTime(Milliseconds()) {}
+
+    // Until every worker has ended: give work, take answers, write lines.
+    void Run() {
+        for (Worker& worker : workers) {
+            Give(worker);
+        }
+        while (WaitForAnswers()) {
+            PassBreakOn();
+            for (size_t i = 0; i < polls.size(); ++i) {
+                if ((polls[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                    TakeAnswer(*polled[i]);
+                }
+            }
+            WriteInOrder();
+        }
+        for (Worker& worker : workers) {
+            int status = 0;
+            waitpid(worker.pid, &status, 0);
+        }
+        ForgetWorkers();
     }
 
-    const uint32_t startTime = Milliseconds();
-    int next = 0, written = 0, completed = 0;
-    bool breakPassedOn = false;
-    std::map<int, std::pair<bool, std::string>> done;
-    auto give = [&](Worker& worker) {
-        if (next < outcome.total && !BreakRequested()) {
+    // The finish text, or what finished out of order and the interruption.
+    Outcome Finish() {
+        Outcome outcome;
+        outcome.total = total;
+        outcome.interrupted = written < total && BreakRequested();
+        if (outcome.interrupted) {
+            for (auto& [index, result] : done) {
+                processed += result.first ? 1 : 0;
+                Write(result.second);
+            }
+            Write("Batch processing was interrupted.");
+        } else {
+            Write(FinishText(processed, total));
+        }
+        outcome.processed = processed;
+        return outcome;
+    }
+
+  private:
+    void Write(const std::string& text) { log.Write(text.data(), text.size()); }
+
+    // The next image for the worker, or the end of its work.
+    void Give(Worker& worker) {
+        if (next < total && !BreakRequested()) {
             worker.current = next;
             const int32_t index = next++;
             if (WriteAll(worker.tasks, &index, sizeof index)) {
@@ -288,17 +326,20 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
             worker.current = -1;
             --next;
         }
+        CloseTasks(worker); // no more work: the worker ends
+    }
+
+    static void CloseTasks(Worker& worker) {
         if (worker.tasks >= 0) {
-            close(worker.tasks); // no more work: the worker ends
+            close(worker.tasks);
             worker.tasks = -1;
         }
-    };
-    for (Worker& worker : workers) {
-        give(worker);
     }
-    for (;;) {
-        std::vector<pollfd> polls;
-        std::vector<Worker*> polled;
+
+    // Polls the result pipes still open; false when none is (or poll fails).
+    bool WaitForAnswers() {
+        polls.clear();
+        polled.clear();
         for (Worker& worker : workers) {
             if (worker.results >= 0) {
                 polls.push_back({worker.results, POLLIN, 0});
@@ -306,93 +347,97 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
             }
         }
         if (polls.empty()) {
-            break;
+            return false;
         }
-        if (poll(polls.data(), polls.size(), 200) < 0 && errno != EINTR) {
-            break;
+        return poll(polls.data(), polls.size(), 200) >= 0 || errno == EINTR;
+    }
+
+    // After Ctrl+C the workers stop their images; idle ones get no more.
+    void PassBreakOn() {
+        if (!BreakRequested() || breakPassedOn) {
+            return;
         }
-        if (BreakRequested() && !breakPassedOn) {
-            // The workers stop their images; idle ones get no more.
-            breakPassedOn = true;
-            for (Worker& worker : workers) {
-                kill(worker.pid, SIGUSR1);
-                if (worker.tasks >= 0 && worker.current < 0) {
-                    close(worker.tasks);
-                    worker.tasks = -1;
-                }
+        breakPassedOn = true;
+        for (Worker& worker : workers) {
+            kill(worker.pid, SIGUSR1);
+            if (worker.current < 0) {
+                CloseTasks(worker);
             }
         }
-        for (size_t i = 0; i < polls.size(); ++i) {
-            if ((polls[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
-                continue;
-            }
-            Worker& worker = *polled[i];
-            int32_t index = 0, saved = 0;
-            uint32_t length = 0;
-            std::string text;
-            bool ok = ReadAll(worker.results, &index, sizeof index) &&
-                      ReadAll(worker.results, &saved, sizeof saved) &&
-                      ReadAll(worker.results, &length, sizeof length);
-            if (ok) {
-                text.resize(length);
-                ok = ReadAll(worker.results, text.data(), length);
-            }
-            if (!ok) {
-                // The worker ended: its unfinished image failed.
-                if (worker.current >= 0) {
-                    const std::string& path = files[static_cast<size_t>(worker.current)].path;
-                    done[worker.current] = {
-                        false, NameWithExtension(path) +
-                                   " save error : the worker process ended unexpectedly \r\n"};
-                    ++completed;
-                    worker.current = -1;
-                }
-                close(worker.results);
-                worker.results = -1;
-                if (worker.tasks >= 0) {
-                    close(worker.tasks);
-                    worker.tasks = -1;
-                }
-                continue;
-            }
-            done[index] = {saved != 0, std::move(text)};
-            worker.current = -1;
-            ++completed;
-            if (completed < outcome.total) { // the image that comes next
-                ShowStatus(BatchRun::StatusText(completed, outcome.total,
-                                                static_cast<uint32_t>(completed),
-                                                Milliseconds() - startTime),
-                           quiet);
-            }
-            give(worker);
+    }
+
+    // One answer {number, saved, log length, log lines}; a worker that
+    // ended instead fails its unfinished image.
+    void TakeAnswer(Worker& worker) {
+        int32_t index = 0, saved = 0;
+        uint32_t length = 0;
+        std::string text;
+        bool ok = ReadAll(worker.results, &index, sizeof index) &&
+                  ReadAll(worker.results, &saved, sizeof saved) &&
+                  ReadAll(worker.results, &length, sizeof length);
+        if (ok) {
+            text.resize(length);
+            ok = ReadAll(worker.results, text.data(), length);
         }
-        // Lines go out in input order as soon as the images before are done.
+        if (!ok) {
+            if (worker.current >= 0) {
+                const std::string& path = files[static_cast<size_t>(worker.current)].path;
+                done[worker.current] = {false, NameWithExtension(path) +
+                                                   " save error : the worker process ended "
+                                                   "unexpectedly \r\n"};
+                ++completed;
+                worker.current = -1;
+            }
+            close(worker.results);
+            worker.results = -1;
+            CloseTasks(worker);
+            return;
+        }
+        done[index] = {saved != 0, std::move(text)};
+        worker.current = -1;
+        ++completed;
+        if (completed < total) { // the image that comes next
+            ShowStatus(BatchRun::StatusText(completed, total, static_cast<uint32_t>(completed),
+                                            Milliseconds() - startTime),
+                       quiet);
+        }
+        Give(worker);
+    }
+
+    // Lines go out in input order as soon as the images before are done.
+    void WriteInOrder() {
         for (auto it = done.find(written); it != done.end(); it = done.find(written)) {
-            outcome.processed += it->second.first ? 1 : 0;
-            log.Write(it->second.second.data(), it->second.second.size());
+            processed += it->second.first ? 1 : 0;
+            Write(it->second.second);
             done.erase(it);
             ++written;
         }
     }
-    for (Worker& worker : workers) {
-        int status = 0;
-        waitpid(worker.pid, &status, 0);
-    }
-    ForgetWorkers();
+
+    const std::vector<InputFile>& files;
+    std::vector<Worker> workers;
+    CVStream& log;
+    const bool quiet;
+    const int total;
+    const uint32_t startTime;
+    int next = 0, written = 0, completed = 0, processed = 0;
+    bool breakPassedOn = false;
+    std::map<int, std::pair<bool, std::string>> done; // answers not yet written: {saved, lines}
+    std::vector<pollfd> polls;
+    std::vector<Worker*> polled;
+};
+
+// N worker processes, each with its own copy of the plug-ins; the log keeps
+// the images' lines in input order.
+Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
+                     const std::vector<InputFile>& files, int jobs, bool quiet) {
+    CVFileStream log(job.LogFileName(), CVFileStream::ForWriting);
+    const std::string start = StartText(static_cast<int>(files.size()));
+    log.Write(start.data(), start.size());
+    WorkerRun run(files, StartWorkers(job, destination, files, jobs), log, quiet);
+    run.Run();
     EndStatus(quiet);
-    outcome.interrupted = written < outcome.total && BreakRequested();
-    if (outcome.interrupted) {
-        // What finished out of order still belongs in the log.
-        for (auto& [index, result] : done) {
-            outcome.processed += result.first ? 1 : 0;
-            log.Write(result.second.data(), result.second.size());
-        }
-        const std::string text = "Batch processing was interrupted.";
-        log.Write(text.data(), text.size());
-    } else {
-        const std::string finish = FinishText(outcome.processed, outcome.total);
-        log.Write(finish.data(), finish.size());
-    }
+    const Outcome outcome = run.Finish();
     log.Close();
     return outcome;
 }
@@ -427,14 +472,14 @@ int ConfigureJob(BatchJob& job, const Options& options) {
     }
     for (const std::string& name : options.formats) {
         if (!job.SelectFormat(name)) {
-            UsageError("unknown output format '" + name + "' (see 'pixmill-cli formats')");
+            PrintUsageError("unknown output format '" + name + "' (see 'pixmill-cli formats')");
             return ExitUsage;
         }
     }
     for (const std::string& name : options.operations) {
         const int operation = FindJobOperation(job, name);
         if (operation < 0 || !job.ChooseOperation(job.Operations()[operation].name)) {
-            UsageError("unknown operation '" + name + "' (see 'pixmill-cli ops')");
+            PrintUsageError("unknown operation '" + name + "' (see 'pixmill-cli ops')");
             return ExitUsage;
         }
     }
@@ -464,7 +509,7 @@ int ConfigureFileDest(BatchFileDest& dest, const Options& options) {
     if (dest.isThumbnail) {
         const FieldCheck name = CheckFileNameField(options.thumbName);
         if (!name.accepted) {
-            UsageError("--thumb-name: " + name.message);
+            PrintUsageError("--thumb-name: " + name.message);
             return ExitUsage;
         }
         dest.thumbName = name.value;
@@ -484,7 +529,7 @@ int ConfigurePluginDest(BatchJob& job, int index, CHostServices& host, const Opt
             : nullptr);
     if (setOption == nullptr) {
         if (!options.destProfile.empty() || !options.project.empty()) {
-            UsageError("destination '" + options.destination +
+            PrintUsageError("destination '" + options.destination +
                        "' takes no --dest-profile or --project");
             return ExitUsage;
         }
@@ -498,7 +543,7 @@ int ConfigurePluginDest(BatchJob& job, int index, CHostServices& host, const Opt
         const std::string project =
             options.outDir + (options.project.empty() ? "index.htm" : options.project);
         if (setOption("project", project.c_str()) == 0 && !options.project.empty()) {
-            UsageError("destination '" + options.destination + "' takes no --project");
+            PrintUsageError("destination '" + options.destination + "' takes no --project");
             return ExitUsage;
         }
     }
@@ -518,7 +563,7 @@ int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* 
                  const std::string& pluginRoot, const Options& given) {
     Options options = given;
     if (options.arguments.empty() || options.outDir.empty()) {
-        UsageError("batch needs INPUT... and --out DIR");
+        PrintUsageError("batch needs INPUT... and --out DIR");
         return ExitUsage;
     }
     AddTrailingSlash(options.outDir);
@@ -530,7 +575,7 @@ int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* 
         } else if (FileExists(input.c_str())) {
             files.push_back({input, ""});
         } else {
-            UsageError(input + ": no such file or folder");
+            PrintUsageError(input + ": no such file or folder");
             return ExitUsage;
         }
     }
@@ -572,7 +617,7 @@ int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* 
             }
         }
         if (destination == nullptr) {
-            UsageError("unknown destination '" + options.destination + "'");
+            PrintUsageError("unknown destination '" + options.destination + "'");
             return ExitUsage;
         }
         if (destination != job.DestinationAt(0)) {

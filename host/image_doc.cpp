@@ -2,6 +2,7 @@
 
 #include "host/atomic_file.h"
 #include "host/host_services.h"
+#include "host/image_io.h"
 #include "host/plugin_manager.h"
 #include "host/progress.h"
 #include "host/rectangles.h"
@@ -32,24 +33,8 @@ CQorelImageDoc::~CQorelImageDoc() {
 }
 
 void CQorelImageDoc::ReleaseCodec() {
-    if (codecLink.codec != nullptr) {
-        codecLink.codec->FreeWorkBuffer();
-        codecLink.codec->Release();
-        codecLink.codec = nullptr;
-    }
-}
-
-// The codec of a new file operation (the previous one is released first).
-CFormatCodec* CQorelImageDoc::NewCodec(CFormatPlugin* format) {
-    if (format == nullptr) {
-        throw CVImageError(CVImageError::UnsupportedFormat);
-    }
-    ReleaseCodec();
-    codecLink.codec = format->CreateCodec();
-    if (codecLink.codec == nullptr) {
-        throw CVImageError(CVImageError::OutOfMemory);
-    }
-    return codecLink.codec;
+    pendingRead.reset();
+    codecLink.codec = nullptr;
 }
 
 void CQorelImageDoc::Report(CQorelError& error) {
@@ -101,34 +86,19 @@ bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
     lastError.clear();
     try {
         auto stream = std::make_unique<CVFileStream>(fileName, CVFileStream::ForReading);
-        CFormatPlugin* format = plugins.FindFormatByExtension(fileName);
-        CFormatCodec* codec = NewCodec(format);
         if (progressiveView) {
             // Header now, pixels when the view first shows the image; the
             // stream stays open until then.
-            const MetadataBinding binding(image, &metadata, MetadataBinding::ReadAnew);
-            codec->ReadHeader(&image, stream.get(), nullptr);
+            ReleaseCodec();
+            auto reader = std::make_unique<ImageReader>(FormatForReading(plugins, *stream));
+            reader->ReadHeader(*stream, image, nullptr, &metadata);
+            codecLink.format = reader->Format();
+            codecLink.codec = reader->Codec();
+            pendingRead = std::move(reader);
             pendingStream = std::move(stream);
             pixelsPending = true;
-            codecLink.format = format;
         } else {
-            // Read into a fresh record, so that a failure keeps the old image.
-            CVImage fresh(&host);
-            ImageMetadata freshMetadata;
-            bool read;
-            {
-                const MetadataBinding binding(fresh, &freshMetadata, MetadataBinding::ReadAnew);
-                codec->ReadHeader(&fresh, stream.get(), nullptr);
-                CHostProgress progress(progressDisplay, "Open " + fileName);
-                read = codec->ReadPixels(&progress);
-            }
-            ReleaseCodec();
-            if (!read) {
-                throw CVImageError(CVImageError::ReadError);
-            }
-            CVImage::CopyImage(&image, &fresh, nullptr);
-            metadata = std::move(freshMetadata);
-            codecLink.format = format;
+            ReadWhole(*stream, "Open " + fileName);
         }
         AfterImageFromFile(fileName);
         return true;
@@ -141,23 +111,31 @@ bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
     }
 }
 
+void CQorelImageDoc::ReadWhole(CVStream& stream, const std::string& progressTitle) {
+    // Read into a fresh record, so that a failure keeps the old image.
+    ReleaseCodec();
+    CVImage fresh(&host);
+    ImageMetadata freshMetadata;
+    CFormatPlugin* format = nullptr;
+    ReadImageByContent(plugins, stream, fresh, nullptr, progressDisplay, progressTitle, &format,
+                       &freshMetadata);
+    CVImage::CopyImage(&image, &fresh, nullptr);
+    metadata = std::move(freshMetadata);
+    codecLink.format = format;
+}
+
 bool CQorelImageDoc::ReadPendingPixels() {
     if (!pixelsPending) {
         return true;
     }
     pixelsPending = false;
     try {
-        CHostProgress progress(progressDisplay, "Open " + path);
-        bool read;
-        {
-            const MetadataBinding binding(image, &metadata, MetadataBinding::ReadOn);
-            read = codecLink.codec != nullptr && codecLink.codec->ReadPixels(&progress);
-        }
-        ReleaseCodec();
-        pendingStream.reset();
-        if (!read) {
+        if (pendingRead == nullptr) {
             throw CVImageError(CVImageError::ReadError);
         }
+        pendingRead->ReadPixels(progressDisplay, "Open " + path, &metadata);
+        ReleaseCodec();
+        pendingStream.reset();
         return true;
     } catch (CQorelError& error) {
         ReleaseCodec();
@@ -181,25 +159,11 @@ void CQorelImageDoc::AfterImageFromFile(const std::string& fileName) {
 bool CQorelImageDoc::ReadFromStream(CVStream* stream) {
     lastError.clear();
     try {
-        CFormatPlugin* format = plugins.DetectFormat(stream);
-        CFormatCodec* codec = NewCodec(format);
-        CVImage fresh(&host);
-        ImageMetadata freshMetadata;
-        bool read;
-        {
-            const MetadataBinding binding(fresh, &freshMetadata, MetadataBinding::ReadAnew);
-            codec->ReadHeader(&fresh, stream, nullptr);
-            CHostProgress progress(progressDisplay,
-                                   path.empty() ? "Open image form clipboard" : "Open " + path);
-            read = codec->ReadPixels(&progress);
+        if (stream == nullptr) {
+            throw CVImageError(CVImageError::UnsupportedFormat);
         }
-        ReleaseCodec();
-        if (!read) {
-            throw CVImageError(CVImageError::ReadError);
-        }
-        CVImage::CopyImage(&image, &fresh, nullptr);
-        metadata = std::move(freshMetadata);
-        codecLink.format = format;
+        ReadWhole(*stream, path.empty() ? "Open image form clipboard" : "Open " + path);
+        CFormatPlugin* format = codecLink.format;
         Touch();
         if (path.empty()) {
             SetModified(true);
@@ -305,32 +269,29 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
         file.Commit();
         return true;
     }
-    CFormatCodec* codec = NewCodec(format);
-    codec->FreeWorkBuffer();
-    const MetadataBinding binding(storable, stripMetadata ? nullptr : &metadata);
-    codec->BeginWrite(&storable, writeParameter ? &*writeParameter : nullptr);
-    CHostProgress progress(progressDisplay, "Save " + target);
-    bool written;
+    ReleaseCodec();
+    int written;
     {
         CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
-        written = codec->Write(&stream, &progress, nullptr);
-        if (written) {
+        written = WriteImage(format, storable, stream, writeParameter ? &*writeParameter : nullptr,
+                             progressDisplay, "Save " + target, nullptr,
+                             stripMetadata ? nullptr : &metadata);
+        if (written >= 0) {
             stream.Close();
         }
     }
-    codec->FreeWorkBuffer();
-    writtenSize = codec->GetWrittenSize();
-    ReleaseCodec();
-    if (written) {
-        file.Commit();
+    if (written < 0) {
+        return false;
     }
-    return written;
+    writtenSize = written;
+    file.Commit();
+    return true;
 }
 
 bool CQorelImageDoc::OnSaveDocument(const std::string& target, bool interactive) {
     lastError.clear();
     try {
-        CFormatPlugin* format = plugins.FindFormatByExtension(target);
+        CFormatPlugin* format = FormatForWriting(plugins, target);
         if (format == nullptr) {
             throw CVImageError(CVImageError::UnsupportedFormat);
         }

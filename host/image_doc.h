@@ -28,6 +28,7 @@ class CFormatCodec;
 class CVStream;
 class ProgressDisplay;
 class CSaveSession;
+class ImageReader;
 
 // The update hint sent to views when the image itself changed.
 constexpr int kHintImageChanged = 64;
@@ -74,8 +75,9 @@ class CQorelImageDoc {
     CQorelImageDoc& operator=(const CQorelImageDoc&) = delete;
 
     // --- opening ---
-    // Opens a file by its extension. With progressive view the header is read
-    // now and the pixels when the view first needs them (ReadPendingPixels).
+    // Opens a file by its content (image_io.h: the extension is not
+    // consulted). With progressive view the header is read now and the
+    // pixels when the view first needs them (ReadPendingPixels).
     bool OnOpenDocument(const std::string& path);
     // Opens from a stream by its content (clipboard, drag and drop).
     bool ReadFromStream(CVStream* stream);
@@ -158,8 +160,11 @@ class CQorelImageDoc {
     static std::string FirstExtension(CFormatPlugin* format);
 
   private:
+    // Ends the read in progress (progressive view's pending pixels).
     void ReleaseCodec();
-    CFormatCodec* NewCodec(CFormatPlugin* format);
+    // Reads the whole picture the stream holds (the format by its content)
+    // into the document's image; a failure keeps the old image.
+    void ReadWhole(CVStream& stream, const std::string& progressTitle);
     bool StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::Stack to);
     void Report(class CQorelError& error);
     void UpdateViews(int hint);
@@ -197,6 +202,7 @@ class CQorelImageDoc {
     DocumentFrontEnd* frontEnd = nullptr;
     ProgressDisplay* progressDisplay = nullptr;
     std::unique_ptr<CVStream> pendingStream; // progressive view: open until read
+    std::unique_ptr<ImageReader> pendingRead; // progressive view: the header's reader
     std::optional<int> writeParameter;
 };
 

@@ -1,11 +1,13 @@
 // ImagePipeline: open an image by its content, run a chain of operations on
 // it and save it in the format of the target's extension (converted to a kind
 // that format stores; written under a temporary name and renamed, so a failed
-// save leaves no partial file). The command line's convert, the batch runner
-// and the desktop program share it; it is Qt-free.
+// save leaves no partial file), through the document and so through the one
+// read and write path of image_io.h. The command line's convert and the
+// compound pages' picture files use it; it is Qt-free.
 #pragma once
 
 #include "host/image_doc.h"
+#include "host/image_io.h" // the read and write path the pipeline's callers share
 #include "pixmill/win_types.h"
 
 #include <optional>
@@ -16,33 +18,7 @@ namespace pixmill {
 
 class CHostServices;
 class CPluginManager;
-class CFormatPlugin;
-class CVImage;
-class CVStream;
 class ProgressDisplay;
-struct ImageMetadata;
-
-// Reads the image the stream holds with a new codec of format, under a
-// progress with the given title; maxSize (optional) limits the decoded size;
-// metadata (optional) receives the picture's ICC profile and EXIF.
-// Returns the stored size. Errors are thrown (image error 1 when the codec
-// reports failure).
-SIZE ReadImageWith(CFormatPlugin* format, CVStream& stream, CVImage& image, const SIZE* maxSize,
-                   ProgressDisplay* display, const std::string& title,
-                   ImageMetadata* metadata = nullptr);
-// The same through the format that recognises the stream (image error 3 when
-// none does); format (optional) receives it.
-SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
-                        const SIZE* maxSize, ProgressDisplay* display, const std::string& title,
-                        CFormatPlugin** format = nullptr, ImageMetadata* metadata = nullptr);
-// Writes image into stream with codec (a new one of format when codec is
-// null); parameter is the format-specific write adjustment; metadata
-// (optional) is written beside the picture where the format holds it.
-// Returns the written size, or -1 when the codec reported failure. Errors
-// are thrown.
-int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, const int* parameter,
-               ProgressDisplay* display, const std::string& title,
-               class CFormatCodec* codec = nullptr, const ImageMetadata* metadata = nullptr);
 
 class ImagePipeline {
   public:

@@ -2,7 +2,6 @@
 
 #include "host/host_services.h"
 #include "host/image_metadata.h"
-#include "host/progress.h"
 #include "host/size_text.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
@@ -17,12 +16,7 @@ CSaveSession::CSaveSession(CHostServices& host, CFormatPlugin* format, const CVI
     : host(host), format(format), image(image), display(display), caption(std::move(caption)),
       stream(&host, image.ImageBytes() / 3 + 1024, image.ImageBytes() / 6 + 256), preview(&host) {}
 
-CSaveSession::~CSaveSession() {
-    if (codec != nullptr) {
-        codec->FreeWorkBuffer();
-        codec->Release();
-    }
-}
+CSaveSession::~CSaveSession() = default;
 
 bool CSaveSession::HasOptionsPane() const {
     return (format->GetCapabilities() & CapOptionsPane) != 0;
@@ -38,19 +32,15 @@ bool CSaveSession::Refresh() {
     }
     stream.Seek(0, CVStream::FromStart);
     stream.Truncate();
-    if (codec == nullptr) {
-        codec = format->CreateCodec();
-        if (codec == nullptr) {
+    // One codec for every refresh of the session.
+    if (!codec) {
+        codec = OwnedCodec(format);
+        if (!codec) {
             throw CVImageError(CVImageError::OutOfMemory);
         }
     }
-    codec->FreeWorkBuffer();
-    const MetadataBinding binding(image, metadata);
-    codec->BeginWrite(&image, parameter ? &*parameter : nullptr);
-    CHostProgress progress(display, caption);
-    const bool written = codec->Write(&stream, &progress, HasPreview() ? &preview : nullptr);
-    codec->FreeWorkBuffer();
-    return written;
+    return WriteImage(format, image, stream, parameter ? &*parameter : nullptr, display, caption,
+                      codec.get(), metadata, HasPreview() ? &preview : nullptr) >= 0;
 }
 
 double CSaveSession::Ratio() const {

@@ -6,6 +6,7 @@
 // into the file; cancelling writes nothing.
 #pragma once
 
+#include "host/image_io.h"
 #include "host/streams.h"
 #include "pixmill/cv_image.h"
 
@@ -17,7 +18,6 @@ namespace pixmill {
 
 class CHostServices;
 class CFormatPlugin;
-class CFormatCodec;
 class CPluginPane;
 class ProgressDisplay;
 struct ImageMetadata;
@@ -62,7 +62,7 @@ class CSaveSession {
     std::string caption;
     CVMemoryStream stream;
     CVImage preview;
-    CFormatCodec* codec = nullptr;
+    OwnedCodec codec;
     CPluginPane* pane = nullptr;
     std::optional<int> parameter;
     const ImageMetadata* metadata = nullptr;

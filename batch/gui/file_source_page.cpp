@@ -3,6 +3,7 @@
 #include "batch/batch_file_source.h"
 #include "batch/batch_job.h"
 #include "batch/gui/folder_tree.h"
+#include "host/image_io.h"
 #include "host/plugin_manager.h"
 #include "host/streams.h"
 #include "pixmill/cv_image.h"
@@ -129,21 +130,9 @@ QString CFileSourcePage::PreviewLine(const QString& path) const {
     const QString name = QFileInfo(path).fileName();
     try {
         CVFileStream stream(path.toStdString(), CVFileStream::ForReading);
-        CFormatPlugin* format = job.Plugins().DetectFormat(&stream);
-        if (format == nullptr) {
-            return name;
-        }
-        CFormatCodec* codec = format->CreateCodec();
         CVImage image(job.GetPluginHost());
         const SIZE small{64, 64}; // only the header matters
-        SIZE stored{0, 0};
-        try {
-            stored = codec->ReadHeader(&image, &stream, &small);
-        } catch (CQorelError&) {
-            codec->Release();
-            return name;
-        }
-        codec->Release();
+        const SIZE stored = ReadHeaderByContent(job.Plugins(), stream, image, &small);
         return QStringLiteral("%1\t%2x%3  %4 bit")
             .arg(name)
             .arg(stored.cx)

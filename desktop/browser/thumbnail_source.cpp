@@ -3,7 +3,7 @@
 #include "desktop/image_display.h"
 #include "desktop/row_renderer.h"
 #include "host/host_services.h"
-#include "host/image_pipeline.h"
+#include "host/image_io.h"
 #include "host/plugin_manager.h"
 #include "host/streams.h"
 #include "pixmill/cv_image.h"
@@ -86,26 +86,9 @@ bool ThumbnailSource::ReadSizeAndDepth(const QString& path, Thumbnail& thumbnail
     try {
         RefuseDamage refuse(host);
         CVFileStream stream(path.toStdString(), CVFileStream::ForReading);
-        CFormatPlugin* format = plugins.DetectFormat(&stream);
-        if (format == nullptr) {
-            return false;
-        }
-        CFormatCodec* codec = format->CreateCodec();
-        if (codec == nullptr) {
-            return false;
-        }
         CVImage image(&host);
         const SIZE tiny{1, 1};
-        SIZE stored{};
-        try {
-            stored = codec->ReadHeader(&image, &stream, &tiny);
-        } catch (...) {
-            codec->FreeWorkBuffer();
-            codec->Release();
-            throw;
-        }
-        codec->FreeWorkBuffer();
-        codec->Release();
+        const SIZE stored = ReadHeaderByContent(plugins, stream, image, &tiny);
         thumbnail.width = stored.cx;
         thumbnail.height = stored.cy;
         thumbnail.depth = image.BitCount();

@@ -1,5 +1,6 @@
 // pixmill-cli driven as a subprocess: exit codes, messages and outputs, with
 // the test plug-ins (tests/test-plugins/document) as its plug-in folder.
+#include "cli/options.h"
 #include "cli/terminal.h"
 #include "host/atomic_file.h"
 #include "host/image_doc.h"
@@ -123,6 +124,17 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
     const Result help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Exit codes:"), std::string::npos);
+}
+
+// The option lists of --help come from the parser's own table; options
+// described in their command's words instead must be named there.
+TEST(CliOptions, EveryOptionIsNamedInTheHelp) {
+    const std::string help = pixmill::cli::HelpText();
+    for (const pixmill::cli::OptionSpec& option : pixmill::cli::OptionTable()) {
+        std::string names = option.names;
+        const std::string name = names.substr(names.rfind(',') + 1);
+        EXPECT_NE(help.find("--" + name + " "), std::string::npos) << name;
+    }
 }
 
 TEST_F(Cli, ListsFormatsAndOperations) {

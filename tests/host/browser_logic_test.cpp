@@ -5,7 +5,7 @@
 #include "desktop/browser/thumbnail_model.h"
 #include "desktop/browser/thumbnail_queue.h"
 #include "desktop/browser/thumbnail_source.h"
-#include "host/image_pipeline.h"
+#include "host/image_io.h"
 #include "host/plugin_manager.h"
 #include "host/streams.h"
 #include "pixmill/cv_image.h"

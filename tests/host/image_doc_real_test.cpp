@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 using namespace pixmill;
@@ -88,4 +89,30 @@ TEST_F(RealPlugins, TiffKeepsEveryKindAndNamesItsTemplate) {
     EXPECT_EQ(strings.filterExtension, ".tif;*.tiff");
     EXPECT_EQ(strings.typeName, "Tagged_Image_File_Format");
     EXPECT_EQ(CQorelImageDoc::FirstExtension(plugins->FindFormatByExtension("x.jpeg")), ".jpg");
+}
+
+// Every front end reads by content: a picture under another format's
+// extension (or none) opens as what it is, progressively too, and bytes no
+// format recognises are unsupported whatever the name says.
+TEST_F(RealPlugins, OpeningFollowsTheContentNotTheName) {
+    auto doc = DocumentWith(24, 0);
+    const std::string tiff = dir + "/picture.tif";
+    ASSERT_TRUE(doc->OnSaveDocument(tiff)) << doc->LastError();
+    for (const std::string name : {"picture.jpg", "picture"}) {
+        const std::string path = dir + "/" + name;
+        fs::copy_file(tiff, path);
+        for (const bool progressive : {false, true}) {
+            auto opened = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+            opened->SetProgressiveView(progressive);
+            ASSERT_TRUE(opened->OnOpenDocument(path)) << name << ": " << opened->LastError();
+            ASSERT_TRUE(opened->ReadPendingPixels()) << opened->LastError();
+            EXPECT_EQ(opened->Format(), plugins->FindFormatByExtension("a.tif")) << name;
+            std::string why;
+            EXPECT_TRUE(SamePixels(opened->Image(), doc->Image(), &why)) << name << ": " << why;
+        }
+    }
+    std::ofstream(dir + "/words.jpg") << "these are words, not a picture";
+    auto refused = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+    EXPECT_FALSE(refused->OnOpenDocument(dir + "/words.jpg"));
+    EXPECT_EQ(refused->LastError(), "Unsupported image format");
 }

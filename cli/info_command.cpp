@@ -1,0 +1,151 @@
+#include "cli/info_command.h"
+
+#include "host/host_services.h"
+#include "host/image_io.h"
+#include "host/image_metadata.h"
+#include "host/streams.h"
+#include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
+#include "pixmill/format_plugin.h"
+
+#include <cmath>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace pixmill::cli {
+
+namespace {
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+struct ImageInfo {
+    std::string file, format, error;
+    int width = 0, height = 0, bits = 0, palette = 0;
+    bool transparent = false;
+    RGBQUAD transparentColor{};
+    int dpiX = 0, dpiY = 0;
+    long long fileSize = 0;
+    size_t iccBytes = 0, exifBytes = 0; // metadata the header carries
+};
+
+ImageInfo ReadInfo(CHostServices& host, CPluginManager& plugins, const std::string& file) {
+    ImageInfo info;
+    info.file = file;
+    try {
+        CVFileStream stream(file, CVFileStream::ForReading);
+        CVImage image(&host);
+        ImageMetadata metadata;
+        CFormatPlugin* format = nullptr;
+        ReadHeaderByContent(plugins, stream, image, nullptr, &format, &metadata);
+        info.format = format->GetName(false);
+        info.width = image.Width();
+        info.height = image.Height();
+        info.bits = image.BitCount();
+        info.palette = image.paletteCount;
+        info.transparent = image.hasTransparentColor != 0;
+        info.transparentColor = image.transparentColor;
+        info.iccBytes = metadata.icc.size();
+        info.exifBytes = metadata.exif.size();
+        info.dpiX = static_cast<int>(std::lround(image.header.biXPelsPerMeter / 39.37007874015748));
+        info.dpiY = static_cast<int>(std::lround(image.header.biYPelsPerMeter / 39.37007874015748));
+        struct stat st {};
+        if (stat(file.c_str(), &st) == 0) {
+            info.fileSize = st.st_size;
+        }
+    } catch (CQorelError& error) {
+        info.error = error.Report(false);
+    }
+    return info;
+}
+
+std::string ColorText(const RGBQUAD& c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", c.rgbRed, c.rgbGreen, c.rgbBlue);
+    return text;
+}
+
+std::string BytesOrNone(size_t bytes) {
+    return bytes == 0 ? std::string("none") : std::to_string(bytes) + " bytes";
+}
+
+} // namespace
+
+int CommandInfo(CHostServices& host, CPluginManager& plugins, const Options& options) {
+    if (options.arguments.empty()) {
+        PrintUsageError("info needs at least one FILE");
+        return ExitUsage;
+    }
+    int status = ExitOk;
+    if (options.json) {
+        std::printf("[");
+    }
+    bool first = true;
+    for (const std::string& file : options.arguments) {
+        const ImageInfo info = ReadInfo(host, plugins, file);
+        if (!info.error.empty()) {
+            status = ExitFailure;
+            std::fprintf(stderr, "pixmill-cli: %s: %s\n", file.c_str(), info.error.c_str());
+        }
+        if (options.json) {
+            std::printf("%s\n  {\"file\": %s", first ? "" : ",", JsonString(file).c_str());
+            if (!info.error.empty()) {
+                std::printf(", \"error\": %s}", JsonString(info.error).c_str());
+            } else {
+                std::printf(", \"format\": %s, \"width\": %d, \"height\": %d, \"bits\": %d, "
+                            "\"paletteEntries\": %d, \"transparentColor\": %s, "
+                            "\"dpiX\": %d, \"dpiY\": %d, \"fileSize\": %lld, "
+                            "\"iccProfileBytes\": %zu, \"exifBytes\": %zu}",
+                            JsonString(info.format).c_str(), info.width, info.height, info.bits,
+                            info.palette,
+                            info.transparent ? JsonString(ColorText(info.transparentColor)).c_str()
+                                             : "null",
+                            info.dpiX, info.dpiY, info.fileSize, info.iccBytes, info.exifBytes);
+            }
+            first = false;
+        } else if (info.error.empty()) {
+            std::printf("%s\n  format:       %s\n  size:         %d x %d\n"
+                        "  depth:        %d bit\n  palette:      %d entries\n"
+                        "  transparency: %s\n  resolution:   %d x %d dpi\n"
+                        "  file size:    %lld bytes\n"
+                        "  ICC profile:  %s\n  EXIF:         %s\n",
+                        file.c_str(), info.format.c_str(), info.width, info.height, info.bits,
+                        info.palette,
+                        info.transparent ? ColorText(info.transparentColor).c_str() : "none",
+                        info.dpiX, info.dpiY, info.fileSize, BytesOrNone(info.iccBytes).c_str(),
+                        BytesOrNone(info.exifBytes).c_str());
+        }
+    }
+    if (options.json) {
+        std::printf("\n]\n");
+    }
+    return status;
+}
+
+} // namespace pixmill::cli

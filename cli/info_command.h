@@ -1,0 +1,17 @@
+// pixmill-cli info: what the header of each file says (format, size, depth,
+// palette, transparency, resolution, file size, ICC profile and EXIF sizes),
+// as text or JSON, read through the program's one read path.
+#pragma once
+
+#include "cli/options.h"
+
+namespace pixmill {
+class CHostServices;
+class CPluginManager;
+} // namespace pixmill
+
+namespace pixmill::cli {
+
+int CommandInfo(CHostServices& host, CPluginManager& plugins, const Options& options);
+
+} // namespace pixmill::cli

@@ -1,0 +1,119 @@
+// The program's one read path and one write path: which format reads a
+// stream or writes a file, and the codec call sequence (make the codec, read
+// the header, read the pixels under a progress with the picture's metadata
+// bound, free the work buffer, release; or begin the write, write, free,
+// release). The document, the command line, the batch engine, the browser's
+// thumbnails and the batch source page all read and write through these
+// functions; nothing else calls a codec. Qt-free.
+//
+// Reading: the content decides. The format is the first one in table order
+// whose Recognize accepts the stream's first MaxSignatureSize() bytes; the
+// name's extension is not consulted, so a picture under a wrong extension
+// reads as what it is, and bytes no format recognises are "Unsupported image
+// format" (image error 3) whatever the name says.
+// Writing: the caller names the format (batch output formats, the batch
+// host's format index), or the target's extension decides (the first format
+// whose extension list holds it, FindFormatByExtension); none is image
+// error 3.
+#pragma once
+
+#include "pixmill/win_types.h"
+
+#include <string>
+
+namespace pixmill {
+
+class CPluginManager;
+class CFormatPlugin;
+class CFormatCodec;
+class CVImage;
+class CVStream;
+class ProgressDisplay;
+struct ImageMetadata;
+
+// The format that reads what the stream holds, the stream rewound to its
+// start; null when no format recognises it (the stream is then left after
+// the bytes compared).
+CFormatPlugin* FormatForReading(CPluginManager& plugins, CVStream& stream);
+// The format that writes a file of this name; null when no format lists its
+// extension.
+CFormatPlugin* FormatForWriting(CPluginManager& plugins, const std::string& path);
+
+// A codec of one format, its work buffer freed and the codec released when
+// the holder goes. Empty when the format made none.
+class OwnedCodec {
+  public:
+    OwnedCodec() = default;
+    explicit OwnedCodec(CFormatPlugin* format);
+    ~OwnedCodec();
+    OwnedCodec(OwnedCodec&& other) noexcept;
+    OwnedCodec& operator=(OwnedCodec&& other) noexcept;
+    OwnedCodec(const OwnedCodec&) = delete;
+    OwnedCodec& operator=(const OwnedCodec&) = delete;
+
+    CFormatCodec* get() const { return codec; }
+    explicit operator bool() const { return codec != nullptr; }
+
+  private:
+    CFormatCodec* codec = nullptr;
+};
+
+// One read with its own codec: the header now, the pixels now or later (the
+// desktop's progressive view reads the pixels when the view first needs
+// them; the stream must stay open until then). Errors are thrown: image
+// error 3 for a null format, out of memory when the format makes no codec,
+// image error 1 when the codec reports that the pixels failed.
+class ImageReader {
+  public:
+    explicit ImageReader(CFormatPlugin* format);
+    ImageReader(const ImageReader&) = delete;
+    ImageReader& operator=(const ImageReader&) = delete;
+
+    // Reads the header into image; maxSize (optional) limits the decoded
+    // size; metadata (optional) is cleared and receives what the header
+    // holds. Returns the stored size.
+    SIZE ReadHeader(CVStream& stream, CVImage& image, const SIZE* maxSize,
+                    ImageMetadata* metadata);
+    // Reads the pixels into the image of ReadHeader under a progress with
+    // the given title; metadata (optional) receives what follows the header.
+    void ReadPixels(ProgressDisplay* display, const std::string& title, ImageMetadata* metadata);
+
+    CFormatPlugin* Format() const { return format; }
+    CFormatCodec* Codec() const { return codec.get(); }
+
+  private:
+    CFormatPlugin* format;
+    OwnedCodec codec;
+    CVImage* image = nullptr;
+};
+
+// Reads the image the stream holds with a new codec of format, under a
+// progress with the given title; maxSize (optional) limits the decoded size;
+// metadata (optional) receives the picture's ICC profile and EXIF.
+// Returns the stored size. Errors are thrown as ImageReader's.
+SIZE ReadImageWith(CFormatPlugin* format, CVStream& stream, CVImage& image, const SIZE* maxSize,
+                   ProgressDisplay* display, const std::string& title,
+                   ImageMetadata* metadata = nullptr);
+// The same through FormatForReading (image error 3 when no format
+// recognises the stream); format (optional) receives it.
+SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
+                        const SIZE* maxSize, ProgressDisplay* display, const std::string& title,
+                        CFormatPlugin** format = nullptr, ImageMetadata* metadata = nullptr);
+// The header alone through FormatForReading: size, kind, palette and
+// metadata without the pixels (info, previews of file lists). Errors as
+// ReadImageByContent's.
+SIZE ReadHeaderByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
+                         const SIZE* maxSize, CFormatPlugin** format = nullptr,
+                         ImageMetadata* metadata = nullptr);
+
+// Writes image into stream with codec (a new one of format when codec is
+// null); parameter is the format-specific write adjustment; metadata
+// (optional) is written beside the picture where the format holds it;
+// preview (optional, formats with a save preview) receives the written
+// picture decoded again. Returns the written size, or -1 when the codec
+// reported failure. Errors are thrown.
+int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, const int* parameter,
+               ProgressDisplay* display, const std::string& title, CFormatCodec* codec = nullptr,
+               const ImageMetadata* metadata = nullptr, CVImage* preview = nullptr);
+
+} // namespace pixmill
