@@ -3,7 +3,7 @@
 // images over worker processes, --shard over machines.
 #pragma once
 
-#include "cli/cli_app.h"
+#include "cli/options.h"
 
 #include <string>
 

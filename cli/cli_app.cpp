@@ -277,13 +277,6 @@ int CommandSettings(Session& session) {
 
 } // namespace
 
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 int Run(const Options& options) {
     if (options.command == "help") {
         return CommandHelp(options); // needs no plug-ins

@@ -6,12 +6,8 @@
 
 #include "cli/options.h"
 
-#include <string>
-
 namespace pixmill::cli {
 
 int Run(const Options& options);
-// Whether both names lead to one existing file.
-bool SameFile(const std::string& a, const std::string& b);
 
 } // namespace pixmill::cli

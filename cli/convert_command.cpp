@@ -1,6 +1,6 @@
 #include "cli/convert_command.h"
 
-#include "cli/cli_app.h"
+#include "cli/options.h"
 #include "host/atomic_file.h"
 #include "host/host_services.h"
 #include "host/image_pipeline.h"

@@ -1,6 +1,6 @@
 #include "cli/help_command.h"
 
-#include "cli/cli_app.h"
+#include "cli/options.h"
 #include "host/plugin_manager.h"
 
 #include <QProcess>

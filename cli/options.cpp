@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace pixmill::cli {
 
@@ -527,6 +528,13 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
         return usage("unknown command '" + options.command + "'");
     }
     return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 } // namespace pixmill::cli

@@ -98,4 +98,8 @@ void PrintUsageError(const std::string& message);
 // set; --help and --version are answered here (false, exit code 0).
 bool ParseArguments(int argc, char** argv, Options& options, int& exitCode);
 
+// Whether both names lead to one existing file (an output that would
+// overwrite its input needs --force).
+bool SameFile(const std::string& a, const std::string& b);
+
 } // namespace pixmill::cli

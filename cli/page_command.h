@@ -3,7 +3,7 @@
 // back in another form into a new page.
 #pragma once
 
-#include "cli/cli_app.h"
+#include "cli/options.h"
 
 #include <string>
 
