@@ -24,6 +24,7 @@
 #include "host/doc_template.h"
 #include "host/host_services.h"
 #include "host/image_doc.h"
+#include "host/image_io.h"
 #include "host/plugin_manager.h"
 #include "host/qsettings_store.h"
 #include "pixmill/cv_image.h"
@@ -780,7 +781,7 @@ bool CMainFrame::SaveDocument(CImageFrame* frame, bool saveAs) {
     QString path = QString::fromStdString(document.Path());
     const bool hasFile = !path.isEmpty() && QFileInfo(path).isAbsolute();
     CFormatPlugin* format =
-        hasFile ? app.Plugins().FindFormatByExtension(path.toStdString()) : nullptr;
+        hasFile ? FormatForWriting(app.Plugins(), path.toStdString()) : nullptr;
     if (saveAs || !hasFile || format == nullptr || (format->GetCapabilities() & CapCanSave) == 0) {
         QStringList filters;
         QString selected;
