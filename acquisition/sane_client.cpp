@@ -23,7 +23,7 @@ SANE_Handle Handle(void* handle) {
 
 void Check(SANE_Status status, const char* what) {
     if (status != SANE_STATUS_GOOD) {
-        throw CSaneError(what, status);
+        throw SaneError(what, status);
     }
 }
 
@@ -96,14 +96,14 @@ bool ContainsNoCase(std::string text, const char* part) {
 
 } // namespace
 
-CSaneError::CSaneError(const char* what, int status) : status(status) {
+SaneError::SaneError(const char* what, int status) : status(status) {
     char text[kMessageSize];
     std::snprintf(text, sizeof text, "%s: %s", what,
                   sane_strstatus(static_cast<SANE_Status>(status)));
     SetMessage(text);
 }
 
-const char* CSaneError::Report(bool show) {
+const char* SaneError::Report(bool show) {
     return ShowAndReturn(show);
 }
 
@@ -151,16 +151,16 @@ std::vector<SaneOption> ScanDialogOptions(const std::vector<SaneOption>& options
     return shown;
 }
 
-CSaneClient::CSaneClient() {
+SaneClient::SaneClient() {
     SANE_Int version = 0;
     Check(sane_init(&version, nullptr), "The scanner library did not start");
 }
 
-CSaneClient::~CSaneClient() {
+SaneClient::~SaneClient() {
     sane_exit();
 }
 
-std::vector<SaneDeviceInfo> CSaneClient::Devices(bool localOnly) {
+std::vector<SaneDeviceInfo> SaneClient::Devices(bool localOnly) {
     const SANE_Device** list = nullptr;
     Check(sane_get_devices(&list, localOnly ? SANE_TRUE : SANE_FALSE),
           "The scanners could not be listed");
@@ -173,17 +173,17 @@ std::vector<SaneDeviceInfo> CSaneClient::Devices(bool localOnly) {
     return devices;
 }
 
-std::unique_ptr<CSaneDevice> CSaneClient::Open(const std::string& name) {
+std::unique_ptr<SaneDevice> SaneClient::Open(const std::string& name) {
     SANE_Handle handle = nullptr;
     Check(sane_open(name.c_str(), &handle), "The scanner could not be opened");
-    return std::unique_ptr<CSaneDevice>(new CSaneDevice(handle, name));
+    return std::unique_ptr<SaneDevice>(new SaneDevice(handle, name));
 }
 
-CSaneDevice::~CSaneDevice() {
+SaneDevice::~SaneDevice() {
     sane_close(Handle(handle));
 }
 
-std::vector<SaneOption> CSaneDevice::Options() const {
+std::vector<SaneOption> SaneDevice::Options() const {
     std::vector<SaneOption> options;
     SANE_Int count = 0;
     if (sane_control_option(Handle(handle), 0, SANE_ACTION_GET_VALUE, &count, nullptr) !=
@@ -251,8 +251,8 @@ std::vector<SaneOption> CSaneDevice::Options() const {
     return options;
 }
 
-const SaneOption* CSaneDevice::Find(const std::vector<SaneOption>& options,
-                                    const std::string& option) const {
+const SaneOption* SaneDevice::Find(const std::vector<SaneOption>& options,
+                                   const std::string& option) const {
     for (const SaneOption& candidate : options) {
         if (candidate.name == option) {
             return &candidate;
@@ -261,7 +261,7 @@ const SaneOption* CSaneDevice::Find(const std::vector<SaneOption>& options,
     return nullptr;
 }
 
-int CSaneDevice::IndexOf(const std::string& option) const {
+int SaneDevice::IndexOf(const std::string& option) const {
     SANE_Int count = 0;
     Check(sane_control_option(Handle(handle), 0, SANE_ACTION_GET_VALUE, &count, nullptr),
           "The scanner's options could not be read");
@@ -271,14 +271,14 @@ int CSaneDevice::IndexOf(const std::string& option) const {
             return i;
         }
     }
-    throw CSaneError(("No option \"" + option + "\"").c_str(), SANE_STATUS_UNSUPPORTED);
+    throw SaneError(("No option \"" + option + "\"").c_str(), SANE_STATUS_UNSUPPORTED);
 }
 
-std::string CSaneDevice::GetString(const std::string& option) const {
+std::string SaneDevice::GetString(const std::string& option) const {
     const int index = IndexOf(option);
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(Handle(handle), index);
     if (d->type != SANE_TYPE_STRING) {
-        throw CSaneError(("Not a text option \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
+        throw SaneError(("Not a text option \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
     }
     std::vector<char> value(size_t(std::max<SANE_Int>(d->size, 1)) + 1, '\0');
     Check(sane_control_option(Handle(handle), index, SANE_ACTION_GET_VALUE, value.data(), nullptr),
@@ -286,11 +286,11 @@ std::string CSaneDevice::GetString(const std::string& option) const {
     return value.data();
 }
 
-double CSaneDevice::GetNumber(const std::string& option) const {
+double SaneDevice::GetNumber(const std::string& option) const {
     const int index = IndexOf(option);
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(Handle(handle), index);
     if (d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED && d->type != SANE_TYPE_BOOL) {
-        throw CSaneError(("Not a number option \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
+        throw SaneError(("Not a number option \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
     }
     // Arrays give their first value.
     std::vector<SANE_Word> value(size_t(std::max<SANE_Int>(d->size, 4)) / sizeof(SANE_Word) + 1);
@@ -299,23 +299,23 @@ double CSaneDevice::GetNumber(const std::string& option) const {
     return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(value[0]) : double(value[0]);
 }
 
-void CSaneDevice::SetString(const std::string& option, const std::string& value) {
+void SaneDevice::SetString(const std::string& option, const std::string& value) {
     const int index = IndexOf(option);
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(Handle(handle), index);
     if (d->type != SANE_TYPE_STRING) {
-        throw CSaneError(("Not a text option \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
+        throw SaneError(("Not a text option \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
     }
     // The library copies up to the option's size; the text must fit it.
     std::vector<char> buffer(size_t(std::max<SANE_Int>(d->size, 1)) + value.size() + 1, '\0');
     std::memcpy(buffer.data(), value.c_str(), value.size());
     if (value.size() >= size_t(d->size)) {
-        throw CSaneError(("Value too long for \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
+        throw SaneError(("Value too long for \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
     }
     Check(sane_control_option(Handle(handle), index, SANE_ACTION_SET_VALUE, buffer.data(), nullptr),
           ("The scanner refused \"" + value + "\" for \"" + option + "\"").c_str());
 }
 
-void CSaneDevice::SetNumber(const std::string& option, double value) {
+void SaneDevice::SetNumber(const std::string& option, double value) {
     const int index = IndexOf(option);
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(Handle(handle), index);
     SANE_Word word;
@@ -324,7 +324,7 @@ void CSaneDevice::SetNumber(const std::string& option, double value) {
     } else if (d->type == SANE_TYPE_INT || d->type == SANE_TYPE_BOOL) {
         word = static_cast<SANE_Word>(std::lround(value));
     } else {
-        throw CSaneError(("Not a number option \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
+        throw SaneError(("Not a number option \"" + option + "\"").c_str(), SANE_STATUS_INVAL);
     }
     // An array option takes the value in every element.
     std::vector<SANE_Word> words(size_t(std::max<SANE_Int>(d->size, 4)) / sizeof(SANE_Word), word);
@@ -332,18 +332,18 @@ void CSaneDevice::SetNumber(const std::string& option, double value) {
           ("The scanner refused a value for \"" + option + "\"").c_str());
 }
 
-bool CSaneDevice::FeedsPages() const {
+bool SaneDevice::FeedsPages() const {
     try {
         const std::string source = GetString(SANE_NAME_SCAN_SOURCE);
         return ContainsNoCase(source, "adf") || ContainsNoCase(source, "feeder") ||
                ContainsNoCase(source, "duplex");
-    } catch (CSaneError&) {
+    } catch (SaneError&) {
         return false; // no source option: one page
     }
 }
 
-int CSaneDevice::Scan(CHostServices& host, CVProgress* progress,
-                      const std::function<void(CVImage&)>& page) {
+int SaneDevice::Scan(HostServices& host, CVProgress* progress,
+                     const std::function<void(CVImage&)>& page) {
     int pages = 0;
     try {
         for (;;) {
@@ -365,7 +365,7 @@ int CSaneDevice::Scan(CHostServices& host, CVProgress* progress,
     return pages;
 }
 
-bool CSaneDevice::ScanPage(CHostServices& host, CVProgress* progress, bool first, CVImage& image) {
+bool SaneDevice::ScanPage(HostServices& host, CVProgress* progress, bool first, CVImage& image) {
     SANE_Status status = sane_start(Handle(handle));
     if (!first && status == SANE_STATUS_NO_DOCS) {
         return false; // the feeder is empty
@@ -387,8 +387,8 @@ bool CSaneDevice::ScanPage(CHostServices& host, CVProgress* progress, bool first
         const int samplesPerLine = p.pixels_per_line * (p.format == SANE_FRAME_RGB ? 3 : 1);
         if (!knownDepth || !knownFormat || p.pixels_per_line < 1 ||
             int64_t(p.bytes_per_line) * 8 < int64_t(samplesPerLine) * p.depth) {
-            throw CSaneError("The scanner sends pictures of an unknown kind",
-                             SANE_STATUS_UNSUPPORTED);
+            throw SaneError("The scanner sends pictures of an unknown kind",
+                            SANE_STATUS_UNSUPPORTED);
         }
         if (p.pixels_per_line > 65535 || p.lines > 65535 ||
             (p.lines > 0 &&
@@ -410,7 +410,7 @@ bool CSaneDevice::ScanPage(CHostServices& host, CVProgress* progress, bool first
             }
         } else if (p.pixels_per_line != canvas.width || canvas.channels != 3 ||
                    p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB) {
-            throw CSaneError("The scanner's frames do not match", SANE_STATUS_IO_ERROR);
+            throw SaneError("The scanner's frames do not match", SANE_STATUS_IO_ERROR);
         }
 
         std::vector<uint8_t> line(size_t(p.bytes_per_line));
@@ -445,7 +445,7 @@ bool CSaneDevice::ScanPage(CHostServices& host, CVProgress* progress, bool first
         if (firstFrame) {
             canvas.height = y;
         } else if (y < canvas.height) {
-            throw CSaneError("The scanner's frames do not match", SANE_STATUS_IO_ERROR);
+            throw SaneError("The scanner's frames do not match", SANE_STATUS_IO_ERROR);
         }
         firstFrame = false;
         if (p.last_frame) {
@@ -454,7 +454,7 @@ bool CSaneDevice::ScanPage(CHostServices& host, CVProgress* progress, bool first
         Check(sane_start(Handle(handle)), "The scan could not go on");
     }
     if (canvas.height < 1) {
-        throw CSaneError("The scanner sent no picture", SANE_STATUS_IO_ERROR);
+        throw SaneError("The scanner sent no picture", SANE_STATUS_IO_ERROR);
     }
     if (progress != nullptr) {
         progress->End();
@@ -463,7 +463,7 @@ bool CSaneDevice::ScanPage(CHostServices& host, CVProgress* progress, bool first
     int resolution = 0;
     try {
         resolution = static_cast<int>(std::lround(GetNumber(SANE_NAME_SCAN_RESOLUTION)));
-    } catch (CSaneError&) {
+    } catch (SaneError&) {
     }
     const int bitCount = canvas.lineart ? 1 : canvas.channels == 1 ? 8 : 24;
     image.Create(canvas.width, canvas.height, bitCount,

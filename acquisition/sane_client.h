@@ -13,14 +13,14 @@
 
 namespace pixmill {
 
-class CHostServices;
+class HostServices;
 class CVImage;
 class CVProgress;
 
 // A failure the scanner library reported, with its own words.
-class CSaneError : public CQorelError {
+class SaneError : public CQorelError {
   public:
-    CSaneError(const char* what, int status);
+    SaneError(const char* what, int status);
     const char* Report(bool show) override;
     const char* Caption() const override { return "Scanner error"; }
     int Status() const { return status; }
@@ -57,7 +57,7 @@ struct SaneOption {
     std::string UnitText() const;                 // "mm", "dpi", ... or ""
 };
 
-class CSaneDevice;
+class SaneDevice;
 
 // What the scan dialog offers of a device's options: source, mode, depth,
 // resolution and the area, where the device has them active and settable
@@ -65,23 +65,23 @@ class CSaneDevice;
 std::vector<SaneOption> ScanDialogOptions(const std::vector<SaneOption>& options);
 
 // The library, initialised for the life of the object.
-class CSaneClient {
+class SaneClient {
   public:
-    CSaneClient();
-    ~CSaneClient();
-    CSaneClient(const CSaneClient&) = delete;
-    CSaneClient& operator=(const CSaneClient&) = delete;
+    SaneClient();
+    ~SaneClient();
+    SaneClient(const SaneClient&) = delete;
+    SaneClient& operator=(const SaneClient&) = delete;
 
     std::vector<SaneDeviceInfo> Devices(bool localOnly = false);
-    // Throws CSaneError when the device cannot be opened.
-    std::unique_ptr<CSaneDevice> Open(const std::string& name);
+    // Throws SaneError when the device cannot be opened.
+    std::unique_ptr<SaneDevice> Open(const std::string& name);
 };
 
-class CSaneDevice {
+class SaneDevice {
   public:
-    ~CSaneDevice();
-    CSaneDevice(const CSaneDevice&) = delete;
-    CSaneDevice& operator=(const CSaneDevice&) = delete;
+    ~SaneDevice();
+    SaneDevice(const SaneDevice&) = delete;
+    SaneDevice& operator=(const SaneDevice&) = delete;
 
     const std::string& Name() const { return name; }
     // The options as the device describes them now (they change with the
@@ -90,20 +90,20 @@ class CSaneDevice {
     const SaneOption* Find(const std::vector<SaneOption>& options, const std::string& name) const;
     std::string GetString(const std::string& option) const;
     double GetNumber(const std::string& option) const; // Int, Fixed and Bool
-    // Setting throws CSaneError when the device refuses the value.
+    // Setting throws SaneError when the device refuses the value.
     void SetString(const std::string& option, const std::string& value);
     void SetNumber(const std::string& option, double value);
 
     // Scans one page, or every page of a document feeder, calling page for
     // each picture. progress may be null; a break it raises (Esc) cancels
     // the scan and propagates. Returns the number of pages.
-    int Scan(CHostServices& host, CVProgress* progress, const std::function<void(CVImage&)>& page);
+    int Scan(HostServices& host, CVProgress* progress, const std::function<void(CVImage&)>& page);
 
   private:
-    friend class CSaneClient;
-    CSaneDevice(void* handle, std::string name) : handle(handle), name(std::move(name)) {}
+    friend class SaneClient;
+    SaneDevice(void* handle, std::string name) : handle(handle), name(std::move(name)) {}
     int IndexOf(const std::string& option) const;
-    bool ScanPage(CHostServices& host, CVProgress* progress, bool first, CVImage& image);
+    bool ScanPage(HostServices& host, CVProgress* progress, bool first, CVImage& image);
     bool FeedsPages() const;
 
     void* handle;

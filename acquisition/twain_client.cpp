@@ -14,7 +14,7 @@ namespace {
 // The clients the callback may reach, by a key of their own. Sources call
 // back from any thread, possibly while a client is being destroyed.
 std::mutex registryLock;
-std::map<uint32_t, CTwainClient*> registry;
+std::map<uint32_t, TwainClient*> registry;
 uint32_t nextKey = 1;
 
 void CopyText(char (&target)[34], const char* text) {
@@ -26,7 +26,7 @@ void CopyText(char (&target)[34], const char* text) {
 
 } // namespace
 
-CTwainClient::CTwainClient() {
+TwainClient::TwainClient() {
     if (const char* name = std::getenv("PIXMILL_TWAIN_DSM"); name != nullptr && *name != '\0') {
         libraries = {name};
     } else {
@@ -37,7 +37,7 @@ CTwainClient::CTwainClient() {
     registry[callbackKey] = this;
 }
 
-CTwainClient::~CTwainClient() {
+TwainClient::~TwainClient() {
     {
         std::lock_guard guard(registryLock);
         registry.erase(callbackKey);
@@ -47,8 +47,8 @@ CTwainClient::~CTwainClient() {
     StepDown(ManagerUnloaded);
 }
 
-void CTwainClient::SetIdentity(int major, int minor, int language, int country, const char* info,
-                               const char* manufacturer, const char* family, const char* product) {
+void TwainClient::SetIdentity(int major, int minor, int language, int country, const char* info,
+                              const char* manufacturer, const char* family, const char* product) {
     appIdentity = {};
     appIdentity.Version.MajorNum = static_cast<TW_UINT16>(major);
     appIdentity.Version.MinorNum = static_cast<TW_UINT16>(minor);
@@ -65,7 +65,7 @@ void CTwainClient::SetIdentity(int major, int minor, int language, int country, 
     CopyText(appIdentity.ProductName, product);
 }
 
-const char* CTwainClient::ErrorText(int code) {
+const char* TwainClient::ErrorText(int code) {
     switch (code) {
     case NotAvailable:
         return "Twain is not available";
@@ -77,15 +77,15 @@ const char* CTwainClient::ErrorText(int code) {
     }
 }
 
-void CTwainClient::SetState(int newState) {
+void TwainClient::SetState(int newState) {
     if (newState != state) {
         state = newState;
         OnStateChange(state);
     }
 }
 
-TW_UINT16 CTwainClient::Call(TW_IDENTITY* source, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                             TW_MEMREF data) {
+TW_UINT16 TwainClient::Call(TW_IDENTITY* source, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
+                            TW_MEMREF data) {
     if (entry == nullptr) {
         return returnCode = TWRC_FAILURE;
     }
@@ -135,7 +135,7 @@ TW_UINT16 CTwainClient::Call(TW_IDENTITY* source, TW_UINT32 dg, TW_UINT16 dat, T
     return returnCode;
 }
 
-bool CTwainClient::LoadManager() {
+bool TwainClient::LoadManager() {
     if (state >= ManagerLoaded) {
         return true;
     }
@@ -157,7 +157,7 @@ bool CTwainClient::LoadManager() {
     return false;
 }
 
-void CTwainClient::UnloadManager() {
+void TwainClient::UnloadManager() {
     if (library != nullptr) {
         dlclose(library);
     }
@@ -167,7 +167,7 @@ void CTwainClient::UnloadManager() {
     SetState(ManagerUnloaded);
 }
 
-bool CTwainClient::IsAvailable() {
+bool TwainClient::IsAvailable() {
     if (entry != nullptr) {
         return true;
     }
@@ -177,7 +177,7 @@ bool CTwainClient::IsAvailable() {
     return availability == 1;
 }
 
-bool CTwainClient::OpenManager(void* window) {
+bool TwainClient::OpenManager(void* window) {
     if (state >= ManagerOpen) {
         return true;
     }
@@ -199,7 +199,7 @@ bool CTwainClient::OpenManager(void* window) {
     return true;
 }
 
-bool CTwainClient::StepDown(int target, void* window) {
+bool TwainClient::StepDown(int target, void* window) {
     TW_PENDINGXFERS pending{};
     while (state > target) {
         bool done = false;
@@ -246,7 +246,7 @@ bool CTwainClient::StepDown(int target, void* window) {
     return true;
 }
 
-TW_UINT16 CTwainClient::SelectSource(void* window) {
+TW_UINT16 TwainClient::SelectSource(void* window) {
     const int before = state;
     if (!OpenManager(window)) {
         OnError(NotAvailable);
@@ -260,7 +260,7 @@ TW_UINT16 CTwainClient::SelectSource(void* window) {
     return result;
 }
 
-bool CTwainClient::Acquire(void* window) {
+bool TwainClient::Acquire(void* window) {
     const int before = state;
     if (state < ManagerOpen && !OpenManager(window)) {
         OnError(NotAvailable);
@@ -276,7 +276,7 @@ bool CTwainClient::Acquire(void* window) {
         }
         // Without the callback no event of the source would ever arrive.
         TW_CALLBACK callback{};
-        callback.CallBackProc = reinterpret_cast<TW_MEMREF>(&CTwainClient::Callback);
+        callback.CallBackProc = reinterpret_cast<TW_MEMREF>(&TwainClient::Callback);
         callback.RefCon = callbackKey;
         if (Call(&sourceIdentity, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &callback) !=
             TWRC_SUCCESS) {
@@ -301,7 +301,7 @@ bool CTwainClient::Acquire(void* window) {
 
 // Both commands leave the manager as they found it, unless a source is now
 // enabled.
-void CTwainClient::SelectSourceCommand() {
+void TwainClient::SelectSourceCommand() {
     const int before = state;
     if (OpenManager()) {
         SelectSource();
@@ -312,7 +312,7 @@ void CTwainClient::SelectSourceCommand() {
     }
 }
 
-void CTwainClient::AcquireCommand() {
+void TwainClient::AcquireCommand() {
     const int before = state;
     if (OpenManager()) {
         if (!Acquire()) {
@@ -324,7 +324,7 @@ void CTwainClient::AcquireCommand() {
     }
 }
 
-bool CTwainClient::ProcessMessage(TW_UINT16 message) {
+bool TwainClient::ProcessMessage(TW_UINT16 message) {
     if (state < SourceEnabled) {
         return false;
     }
@@ -343,7 +343,7 @@ bool CTwainClient::ProcessMessage(TW_UINT16 message) {
     }
 }
 
-void CTwainClient::OnTransferReady() {
+void TwainClient::OnTransferReady() {
     TW_PENDINGXFERS pending{};
     do {
         TW_HANDLE handle = nullptr;
@@ -378,21 +378,21 @@ void CTwainClient::OnTransferReady() {
     } while (state == TransferReady);
 }
 
-void CTwainClient::OnCloseRequest() {
+void TwainClient::OnCloseRequest() {
     StepDown(ManagerOpen);
 }
 
-void* CTwainClient::LockHandle(TW_HANDLE handle) {
+void* TwainClient::LockHandle(TW_HANDLE handle) {
     return memory.DSM_MemLock != nullptr ? memory.DSM_MemLock(handle) : handle;
 }
 
-void CTwainClient::UnlockHandle(TW_HANDLE handle) {
+void TwainClient::UnlockHandle(TW_HANDLE handle) {
     if (memory.DSM_MemUnlock != nullptr) {
         memory.DSM_MemUnlock(handle);
     }
 }
 
-void CTwainClient::FreeHandle(TW_HANDLE handle) {
+void TwainClient::FreeHandle(TW_HANDLE handle) {
     if (memory.DSM_MemFree != nullptr) {
         memory.DSM_MemFree(handle);
     } else {
@@ -400,16 +400,15 @@ void CTwainClient::FreeHandle(TW_HANDLE handle) {
     }
 }
 
-void CTwainClient::SetEventNotifier(std::function<void()> callback) {
+void TwainClient::SetEventNotifier(std::function<void()> callback) {
     std::lock_guard guard(queueLock);
     notifier = std::move(callback);
 }
 
-TW_UINT16 CTwainClient::Callback(TW_IDENTITY* /*origin*/, TW_IDENTITY* destination,
-                                 TW_UINT32 /*dg*/, TW_UINT16 /*dat*/, TW_UINT16 msg,
-                                 TW_MEMREF /*data*/) {
+TW_UINT16 TwainClient::Callback(TW_IDENTITY* /*origin*/, TW_IDENTITY* destination, TW_UINT32 /*dg*/,
+                                TW_UINT16 /*dat*/, TW_UINT16 msg, TW_MEMREF /*data*/) {
     std::lock_guard guard(registryLock);
-    CTwainClient* client = nullptr;
+    TwainClient* client = nullptr;
     // The destination is the program's identity as the manager numbered it.
     for (const auto& [key, candidate] : registry) {
         if (destination != nullptr && candidate->appIdentity.Id == destination->Id &&
@@ -435,7 +434,7 @@ TW_UINT16 CTwainClient::Callback(TW_IDENTITY* /*origin*/, TW_IDENTITY* destinati
     return TWRC_SUCCESS;
 }
 
-void CTwainClient::DispatchEvents() {
+void TwainClient::DispatchEvents() {
     if (dispatching) {
         return; // the running dispatch takes the rest of the queue
     }

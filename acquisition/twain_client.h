@@ -1,4 +1,4 @@
-// CTwainClient: the program's side of the scanner protocol. Loads the source
+// TwainClient: the program's side of the scanner protocol. Loads the source
 // manager library at run time, walks the protocol states 1..7, lets the user
 // select a source, enables it with its own user interface and runs the
 // native transfers that the source announces. Sources announce events
@@ -18,7 +18,7 @@
 
 namespace pixmill {
 
-class CTwainClient {
+class TwainClient {
   public:
     // Protocol states.
     enum State : int {
@@ -33,11 +33,11 @@ class CTwainClient {
     // OnError codes.
     enum ErrorCode : int { NotAvailable = 0, OpenSourceFailed = 1, EnableSourceFailed = 2 };
 
-    CTwainClient();
+    TwainClient();
     // Closes everything down to state 1 and releases the library.
-    virtual ~CTwainClient();
-    CTwainClient(const CTwainClient&) = delete;
-    CTwainClient& operator=(const CTwainClient&) = delete;
+    virtual ~TwainClient();
+    TwainClient(const TwainClient&) = delete;
+    TwainClient& operator=(const TwainClient&) = delete;
 
     void SetIdentity(int major, int minor, int language, int country, const char* info,
                      const char* manufacturer, const char* family, const char* product);

@@ -12,7 +12,7 @@
 
 namespace pixmill {
 
-void* CopyPackedDib(CHostServices& host, const void* dib) {
+void* CopyPackedDib(HostServices& host, const void* dib) {
     if (dib == nullptr) {
         return nullptr;
     }
@@ -45,16 +45,16 @@ void* CopyPackedDib(CHostServices& host, const void* dib) {
     return block;
 }
 
-CTwainDocumentClient::CTwainDocumentClient(CHostServices& host,
-                                           CVImageDocTemplate* documentTemplate, DocumentSink sink)
+TwainDocumentClient::TwainDocumentClient(HostServices& host, ImageDocTemplate* documentTemplate,
+                                         DocumentSink sink)
     : host(host), documentTemplate(documentTemplate), sink(std::move(sink)) {}
 
-CTwainDocumentClient::~CTwainDocumentClient() {
+TwainDocumentClient::~TwainDocumentClient() {
     // Close down while OnImage and OnError can still be reached.
     StepDown(ManagerUnloaded);
 }
 
-void CTwainDocumentClient::Setup(void* window) {
+void TwainDocumentClient::Setup(void* window) {
     SetIdentity(1, 1, twain::TWLG_ENGLISH_USA, twain::TWCY_USA, "Version 1.0", "QOREL Technologies",
                 "QOREL Pixmill", "QOREL Pixmill 1.0");
     if (IsAvailable()) {
@@ -63,7 +63,7 @@ void CTwainDocumentClient::Setup(void* window) {
     }
 }
 
-void CTwainDocumentClient::OnImage(twain::TW_HANDLE handle) {
+void TwainDocumentClient::OnImage(twain::TW_HANDLE handle) {
     void* copy = CopyPackedDib(host, LockHandle(handle));
     UnlockHandle(handle);
     if (copy == nullptr) {
@@ -72,7 +72,7 @@ void CTwainDocumentClient::OnImage(twain::TW_HANDLE handle) {
     try {
         CVImage image(&host);
         if (image.AttachDib(static_cast<uint8_t*>(copy)) && documentTemplate != nullptr) {
-            std::unique_ptr<CQorelImageDoc> document = documentTemplate->OpenFromImage(image);
+            std::unique_ptr<ImageDoc> document = documentTemplate->OpenFromImage(image);
             if (sink) {
                 sink(std::move(document));
             }
@@ -83,7 +83,7 @@ void CTwainDocumentClient::OnImage(twain::TW_HANDLE handle) {
     host.Free(copy);
 }
 
-void CTwainDocumentClient::OnError(int code) {
+void TwainDocumentClient::OnError(int code) {
     const char* text = ErrorText(code);
     if (CUserInterface* ui = host.UserInterface()) {
         ui->ShowMessage("Pixmill", text, MessageIcon::Warning);

@@ -1,4 +1,4 @@
-// CTwainDocumentClient: the scanner client as the program uses it. Every
+// TwainDocumentClient: the scanner client as the program uses it. Every
 // natively transferred bitmap becomes a new untitled image document through
 // the first image template; errors are shown through the host's
 // user-interface service.
@@ -11,18 +11,17 @@
 
 namespace pixmill {
 
-class CHostServices;
-class CQorelImageDoc;
-class CVImageDocTemplate;
+class HostServices;
+class ImageDoc;
+class ImageDocTemplate;
 
-class CTwainDocumentClient : public CTwainClient {
+class TwainDocumentClient : public TwainClient {
   public:
-    using DocumentSink = std::function<void(std::unique_ptr<CQorelImageDoc>)>;
+    using DocumentSink = std::function<void(std::unique_ptr<ImageDoc>)>;
 
     // documentTemplate may be null (no format loaded): bitmaps are dropped.
-    CTwainDocumentClient(CHostServices& host, CVImageDocTemplate* documentTemplate,
-                         DocumentSink sink);
-    ~CTwainDocumentClient() override;
+    TwainDocumentClient(HostServices& host, ImageDocTemplate* documentTemplate, DocumentSink sink);
+    ~TwainDocumentClient() override;
 
     // Sets the program's identity and, when a manager is there, opens it
     // with the window as parent.
@@ -33,14 +32,14 @@ class CTwainDocumentClient : public CTwainClient {
     void OnError(int code) override;
 
   private:
-    CHostServices& host;
-    CVImageDocTemplate* documentTemplate;
+    HostServices& host;
+    ImageDocTemplate* documentTemplate;
     DocumentSink sink;
 };
 
 // A copy of a packed bitmap (header, colour table, pixels) in one host
 // block, sized from its header; null when the header cannot describe a
 // bitmap of ours or the picture is above the host's pixel limit.
-void* CopyPackedDib(CHostServices& host, const void* dib);
+void* CopyPackedDib(HostServices& host, const void* dib);
 
 } // namespace pixmill

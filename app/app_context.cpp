@@ -12,7 +12,7 @@ AppContext::AppContext() = default;
 
 AppContext::~AppContext() = default;
 
-CVImageDocTemplate* AppContext::ImageTemplate() const {
+ImageDocTemplate* AppContext::ImageTemplate() const {
     return templates.empty() ? nullptr : templates.front().get();
 }
 

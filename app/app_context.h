@@ -1,7 +1,7 @@
 // AppContext: what the main window and its commands read of the running
 // program: the user-interface service, the settings store and the program's
 // records, the host services, the plug-ins and one document template per
-// format. The application object (CPixmillApp) fills it at start and empties
+// format. The application object (PixmillApp) fills it at start and empties
 // it at exit; the frame sees only this, so the two do not include each other.
 #pragma once
 
@@ -13,22 +13,22 @@
 
 namespace pixmill {
 
-class CGuiServices;
-class CHostServices;
-class CPluginManager;
-class CVImageDocTemplate;
+class GuiServices;
+class HostServices;
+class PluginManager;
+class ImageDocTemplate;
 class QSettingsStore;
 
 class AppContext {
   public:
-    CGuiServices& Services() const { return *services; }
-    CHostServices& Host() const { return *host; }
-    CPluginManager& Plugins() const { return *plugins; }
+    GuiServices& Services() const { return *services; }
+    HostServices& Host() const { return *host; }
+    PluginManager& Plugins() const { return *plugins; }
     AppSettings& Settings() { return settings; }
     RecentFiles& Recent() { return recent; }
-    const std::vector<std::unique_ptr<CVImageDocTemplate>>& Templates() const { return templates; }
+    const std::vector<std::unique_ptr<ImageDocTemplate>>& Templates() const { return templates; }
     // The template for images that come without a file (the first format's).
-    CVImageDocTemplate* ImageTemplate() const;
+    ImageDocTemplate* ImageTemplate() const;
     QSettingsStore& Store() const { return *store; }
     // The folder holding Formats/, Processing/, Sources/ and Destinations/.
     const std::string& PluginRoot() const { return pluginRoot; }
@@ -37,15 +37,15 @@ class AppContext {
     AppContext();
     ~AppContext();
 
-    std::unique_ptr<CGuiServices> ownServices;
-    CGuiServices* services = nullptr;
+    std::unique_ptr<GuiServices> ownServices;
+    GuiServices* services = nullptr;
     std::string pluginRoot;
     std::unique_ptr<QSettingsStore> store;
     AppSettings settings;
     RecentFiles recent;
-    std::unique_ptr<CHostServices> host;
-    std::unique_ptr<CPluginManager> plugins;
-    std::vector<std::unique_ptr<CVImageDocTemplate>> templates;
+    std::unique_ptr<HostServices> host;
+    std::unique_ptr<PluginManager> plugins;
+    std::vector<std::unique_ptr<ImageDocTemplate>> templates;
 };
 
 } // namespace pixmill

@@ -27,7 +27,7 @@
 
 namespace pixmill {
 
-CBatchCommands::CBatchCommands(Workspace& workspace, QWidget* parent, AppContext& app)
+BatchCommands::BatchCommands(Workspace& workspace, QWidget* parent, AppContext& app)
     : workspace(workspace), parent(parent), app(app),
       job(std::make_unique<BatchJob>(app.Host(), app.Plugins())) {
     job->LoadSourcesAndDestinations(app.PluginRoot());
@@ -47,13 +47,12 @@ CBatchCommands::CBatchCommands(Workspace& workspace, QWidget* parent, AppContext
     logViewer = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 }
 
-CBatchCommands::~CBatchCommands() = default;
+BatchCommands::~BatchCommands() = default;
 
-void CBatchCommands::RunDialog(BatchSource* source) {
+void BatchCommands::RunDialog(BatchSource* source) {
     BatchDestination* destination = job->DestinationAt(job->CurrentDestination());
     {
-        CBatchDialog dialog(*job, source, destination, app.Services(), workspace.Progress(),
-                            parent);
+        BatchDialog dialog(*job, source, destination, app.Services(), workspace.Progress(), parent);
         if (dialog.Start()) {
             app.Services().RunDialog(dialog);
         }
@@ -63,9 +62,9 @@ void CBatchCommands::RunDialog(BatchSource* source) {
     }
 }
 
-void CBatchCommands::RunBatch() {
+void BatchCommands::RunBatch() {
     {
-        CBatchSettingsSheet sheet(*job, app.Services(), CBatchSettingsSheet::AllPages, parent);
+        BatchSettingsSheet sheet(*job, app.Services(), BatchSettingsSheet::AllPages, parent);
         if (app.Services().RunDialog(sheet) != QDialog::Accepted) {
             return;
         }
@@ -76,9 +75,9 @@ void CBatchCommands::RunBatch() {
     }
 }
 
-void CBatchCommands::BatchOpen() {
+void BatchCommands::BatchOpen() {
     {
-        CBatchSettingsSheet sheet(*job, app.Services(), CBatchSettingsSheet::SourcePage, parent);
+        BatchSettingsSheet sheet(*job, app.Services(), BatchSettingsSheet::SourcePage, parent);
         if (app.Services().RunDialog(sheet) != QDialog::Accepted) {
             return;
         }
@@ -90,7 +89,7 @@ void CBatchCommands::BatchOpen() {
         try {
             if (kind == ContentFilePath) {
                 workspace.OpenFile(QString::fromLocal8Bit(static_cast<const char*>(item->content)));
-            } else if (CVImageDocTemplate* documentTemplate = app.ImageTemplate()) {
+            } else if (ImageDocTemplate* documentTemplate = app.ImageTemplate()) {
                 CVImage picture(&app.Host());
                 ImageMetadata metadata;
                 if (kind == ContentImage) {
@@ -101,10 +100,10 @@ void CBatchCommands::BatchOpen() {
                                        picture, nullptr, workspace.Progress(), "Open " + name,
                                        nullptr, &metadata);
                 }
-                std::unique_ptr<CQorelImageDoc> document =
+                std::unique_ptr<ImageDoc> document =
                     documentTemplate->OpenFromImage(picture, &metadata);
                 document->SetTitle(name);
-                if (CImageFrame* opened = workspace.AddDocument(std::move(document))) {
+                if (ImageFrame* opened = workspace.AddDocument(std::move(document))) {
                     opened->UpdateTitle();
                 }
             }
@@ -115,30 +114,30 @@ void CBatchCommands::BatchOpen() {
     }
 }
 
-void CBatchCommands::Export(bool allImages) {
+void BatchCommands::Export(bool allImages) {
     std::vector<ImageListSource::Entry> entries;
-    for (CImageFrame* opened :
-         allImages ? workspace.Frames() : QList<CImageFrame*>{workspace.ActiveFrame()}) {
+    for (ImageFrame* opened :
+         allImages ? workspace.Frames() : QList<ImageFrame*>{workspace.ActiveFrame()}) {
         if (opened != nullptr) {
-            const CQorelImageDoc& document = opened->Document();
+            const ImageDoc& document = opened->Document();
             entries.push_back({document.Title(), &document.Image()});
         }
     }
     ExportEntries(std::move(entries));
 }
 
-void CBatchCommands::ExportImage(const std::string& title, const CVImage& image) {
+void BatchCommands::ExportImage(const std::string& title, const CVImage& image) {
     ExportEntries({{title, &image}});
 }
 
-void CBatchCommands::ExportEntries(std::vector<ImageListSource::Entry> entries) {
+void BatchCommands::ExportEntries(std::vector<ImageListSource::Entry> entries) {
     if (entries.empty()) {
         return;
     }
     {
-        CBatchSettingsSheet sheet(
+        BatchSettingsSheet sheet(
             *job, app.Services(),
-            CBatchSettingsSheet::ProcessingPage | CBatchSettingsSheet::DestinationPage, parent);
+            BatchSettingsSheet::ProcessingPage | BatchSettingsSheet::DestinationPage, parent);
         if (app.Services().RunDialog(sheet) != QDialog::Accepted) {
             return;
         }

@@ -23,11 +23,11 @@ class BatchJob;
 class AppContext;
 class Workspace;
 
-class CBatchCommands {
+class BatchCommands {
   public:
     // parent: the window the sheets and dialogs belong to.
-    CBatchCommands(Workspace& workspace, QWidget* parent, AppContext& app);
-    ~CBatchCommands();
+    BatchCommands(Workspace& workspace, QWidget* parent, AppContext& app);
+    ~BatchCommands();
 
     void RunBatch();
     void BatchOpen();

@@ -39,9 +39,9 @@ constexpr int kRevealSettleMs = 100;
 // One contact-sheet cell: the thumbnail fitted into the picture box, the
 // name and the pixel size under it; a file that did not read shows an error
 // mark and the reason.
-class CThumbnailDelegate : public QStyledItemDelegate {
+class ThumbnailDelegate : public QStyledItemDelegate {
   public:
-    CThumbnailDelegate(QObject* parent, const int& width, const int& height)
+    ThumbnailDelegate(QObject* parent, const int& width, const int& height)
         : QStyledItemDelegate(parent), boxWidth(width), boxHeight(height) {}
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
@@ -116,7 +116,7 @@ class CThumbnailDelegate : public QStyledItemDelegate {
 
 } // namespace
 
-CImageBrowser::CImageBrowser(Workspace& owner, ThumbnailSource& source, const QString& folder)
+ImageBrowser::ImageBrowser(Workspace& owner, ThumbnailSource& source, const QString& folder)
     : workspace(owner) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("imageBrowser"));
@@ -184,7 +184,7 @@ CImageBrowser::CImageBrowser(Workspace& owner, ThumbnailSource& source, const QS
     grid->setDragEnabled(true);
     grid->setDragDropMode(QAbstractItemView::DragOnly);
     grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    grid->setItemDelegate(new CThumbnailDelegate(grid, cellWidth, cellHeight));
+    grid->setItemDelegate(new ThumbnailDelegate(grid, cellWidth, cellHeight));
     grid->setModel(model);
     grid->installEventFilter(this);
     splitter->addWidget(grid);
@@ -234,9 +234,9 @@ CImageBrowser::CImageBrowser(Workspace& owner, ThumbnailSource& source, const QS
     grid->setFocus(); // keys work on the pictures at once
 }
 
-CImageBrowser::~CImageBrowser() = default;
+ImageBrowser::~ImageBrowser() = default;
 
-void CImageBrowser::SetFolder(const QString& folder) {
+void ImageBrowser::SetFolder(const QString& folder) {
     const QString path = QDir(folder).absolutePath();
     setWindowTitle(tr("Browse - %1").arg(QDir::toNativeSeparators(path)));
     model->SetFolder(path);
@@ -244,7 +244,7 @@ void CImageBrowser::SetFolder(const QString& folder) {
     RevealFolder();
 }
 
-void CImageBrowser::RevealFolder() {
+void ImageBrowser::RevealFolder() {
     const QModelIndex index = folders->index(model->Folder());
     if (!index.isValid()) {
         return;
@@ -258,7 +258,7 @@ void CImageBrowser::RevealFolder() {
     tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
-void CImageBrowser::SetCellSize(int width, int height) {
+void ImageBrowser::SetCellSize(int width, int height) {
     cellWidth = std::clamp(width, 10, 150);
     cellHeight = std::clamp(height, 10, 150);
     model->SetCellSize(cellWidth, cellHeight);
@@ -269,11 +269,11 @@ void CImageBrowser::SetCellSize(int width, int height) {
     UpdateVisibleRows();
 }
 
-void CImageBrowser::ApplySort() {
+void ImageBrowser::ApplySort() {
     model->SetSort(static_cast<SortKey>(sortBox->currentData().toInt()), orderButton->isChecked());
 }
 
-void CImageBrowser::UpdateVisibleRows() {
+void ImageBrowser::UpdateVisibleRows() {
     // Cells flow left to right in rows of equal height.
     const QSize cell = grid->gridSize();
     const QSize area = grid->viewport()->size();
@@ -286,7 +286,7 @@ void CImageBrowser::UpdateVisibleRows() {
     model->SetVisibleRows(firstLine * columns, (firstLine + lines) * columns - 1);
 }
 
-QStringList CImageBrowser::SelectedPaths() const {
+QStringList ImageBrowser::SelectedPaths() const {
     QModelIndexList selected = grid->selectionModel()->selectedIndexes();
     std::sort(selected.begin(), selected.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
@@ -296,14 +296,14 @@ QStringList CImageBrowser::SelectedPaths() const {
     return model->Paths(selected);
 }
 
-void CImageBrowser::OpenSelected() {
+void ImageBrowser::OpenSelected() {
     const QStringList paths = SelectedPaths();
     if (!paths.isEmpty()) {
         workspace.OpenFiles(paths);
     }
 }
 
-void CImageBrowser::DeleteSelected() {
+void ImageBrowser::DeleteSelected() {
     const QStringList paths = SelectedPaths();
     if (paths.isEmpty()) {
         return;
@@ -328,7 +328,7 @@ void CImageBrowser::DeleteSelected() {
     }
 }
 
-bool CImageBrowser::eventFilter(QObject* watched, QEvent* event) {
+bool ImageBrowser::eventFilter(QObject* watched, QEvent* event) {
     if (watched == grid && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

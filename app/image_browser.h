@@ -1,4 +1,4 @@
-// CImageBrowser: an MDI window for finding pictures: a folder tree on the
+// ImageBrowser: an MDI window for finding pictures: a folder tree on the
 // left and a contact sheet of the folder's pictures on the right, each cell
 // the thumbnail fitted into the preferences' contact-sheet size with the
 // name, pixel size and depth under it. Double-click or Enter opens the
@@ -23,11 +23,11 @@ class Workspace;
 class ThumbnailModel;
 class ThumbnailSource;
 
-class CImageBrowser : public QMdiSubWindow {
+class ImageBrowser : public QMdiSubWindow {
     Q_OBJECT
   public:
-    CImageBrowser(Workspace& workspace, ThumbnailSource& source, const QString& folder);
-    ~CImageBrowser() override;
+    ImageBrowser(Workspace& workspace, ThumbnailSource& source, const QString& folder);
+    ~ImageBrowser() override;
 
     void SetFolder(const QString& folder);
     // The contact sheet's picture box (the preferences' width and height).

@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     files.removeFirst();
     int code = 1;
     {
-        pixmill::CPixmillApp pixmill;
+        pixmill::PixmillApp pixmill;
         if (pixmill.InitInstance(files)) {
             code = QApplication::exec();
         }

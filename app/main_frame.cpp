@@ -8,7 +8,7 @@
 #include "app/clipboard_image.h"
 #include "app/image_browser.h"
 #include "app/library_versions.h"
-#include "compound/gui/html_edit_frame.h"
+#include "compound/gui/compound_image_frame.h"
 #include "compound/page_window/html_page_frame.h"
 #include "compound/page_window/page_template.h"
 #include "compound/plugin_image_files.h"
@@ -78,7 +78,7 @@ template <typename Window> QList<Window*> WindowsOf(const QMdiArea* area) {
 // The page windows' questions and dialogs go through the program's service.
 class MainFramePageServices : public PageWindowServices {
   public:
-    explicit MainFramePageServices(CGuiServices& services) : services(services) {}
+    explicit MainFramePageServices(GuiServices& services) : services(services) {}
     CUserInterface& Ui() override { return services; }
     int RunDialog(QDialog& dialog) override { return services.RunDialog(dialog); }
     QString GetSaveFileName(QWidget* parent, const QString& suggested,
@@ -87,23 +87,23 @@ class MainFramePageServices : public PageWindowServices {
     }
     SaveAnswer AskSaveChanges(QWidget* parent, const QString& title) override {
         switch (services.AskSaveChanges(parent, title)) {
-        case CGuiServices::SaveAnswer::Yes:
+        case GuiServices::SaveAnswer::Yes:
             return SaveAnswer::Yes;
-        case CGuiServices::SaveAnswer::No:
+        case GuiServices::SaveAnswer::No:
             return SaveAnswer::No;
-        case CGuiServices::SaveAnswer::Cancel:
+        case GuiServices::SaveAnswer::Cancel:
             break;
         }
         return SaveAnswer::Cancel;
     }
 
   private:
-    CGuiServices& services;
+    GuiServices& services;
 };
 
 } // namespace
 
-CMainFrame::CMainFrame(AppContext& app)
+MainFrame::MainFrame(AppContext& app)
     : app(app), thumbnails(std::make_unique<ThumbnailSource>(app.Host(), app.Plugins())) {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Pixmill"));
@@ -118,16 +118,16 @@ CMainFrame::CMainFrame(AppContext& app)
         UpdateStatusPanes();
     });
     CreateStatusBar();
-    batch = std::make_unique<CBatchCommands>(*this, this, app);
+    batch = std::make_unique<BatchCommands>(*this, this, app);
     pageFiles = std::make_unique<PluginImageFiles>(app.Host(), app.Plugins());
     pageServices = std::make_unique<MainFramePageServices>(app.Services());
     CreateActions();
     CreateMenus();
     // The scanner connection: pictures become untitled documents; the
     // source's events are handed over on this thread.
-    twain = std::make_unique<CTwainDocumentClient>(
+    twain = std::make_unique<TwainDocumentClient>(
         app.Host(), app.ImageTemplate(),
-        [this](std::unique_ptr<CQorelImageDoc> document) { AddDocument(std::move(document)); });
+        [this](std::unique_ptr<ImageDoc> document) { AddDocument(std::move(document)); });
     twain->SetEventNotifier([this] {
         QMetaObject::invokeMethod(
             this,
@@ -167,7 +167,7 @@ CMainFrame::CMainFrame(AppContext& app)
     });
 }
 
-CMainFrame::~CMainFrame() {
+MainFrame::~MainFrame() {
     twain.reset(); // the source closes before the windows go
     Services().SetOpenPreview({});
     // Frames hold documents; they go while the plug-ins are still loaded.
@@ -177,23 +177,23 @@ CMainFrame::~CMainFrame() {
     SetCompoundWindowContext({});
 }
 
-CGuiServices& CMainFrame::Services() {
+GuiServices& MainFrame::Services() {
     return app.Services();
 }
 
-CPluginManager& CMainFrame::Plugins() {
+PluginManager& MainFrame::Plugins() {
     return app.Plugins();
 }
 
-AppSettings& CMainFrame::Settings() {
+AppSettings& MainFrame::Settings() {
     return app.Settings();
 }
 
-QLabel* CMainFrame::Pane(int index) const {
+QLabel* MainFrame::Pane(int index) const {
     return index >= 0 && index < 9 ? panes[index] : nullptr;
 }
 
-void CMainFrame::CreateStatusBar() {
+void MainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
     const QFontMetrics metrics(bar->font());
@@ -211,16 +211,16 @@ void CMainFrame::CreateStatusBar() {
         panes[i] = label;
         bar->addPermanentWidget(label);
     }
-    progress = new CStatusProgress(bar);
+    progress = new StatusProgress(bar);
 }
 
-QAction* CMainFrame::AddCommand(QMenu* menu, int commandId) {
+QAction* MainFrame::AddCommand(QMenu* menu, int commandId) {
     QAction* action = actions.at(commandId);
     menu->addAction(action);
     return action;
 }
 
-void CMainFrame::CreateActions() {
+void MainFrame::CreateActions() {
     for (const CommandSpec& spec : CommandTable()) {
         auto* action = new QAction(QString::fromUtf8(spec.text), this);
         action->setObjectName(QStringLiteral("command%1").arg(spec.id));
@@ -252,12 +252,12 @@ void CMainFrame::CreateActions() {
     auto* tools = new QActionGroup(this);
     tools->addAction(actions[cmd::ZoomTool]);
     tools->addAction(actions[cmd::SelectTool]);
-    actions[CVImageView::Tool() == ToolMode::Zoom ? cmd::ZoomTool : cmd::SelectTool]->setChecked(
+    actions[ImageView::Tool() == ToolMode::Zoom ? cmd::ZoomTool : cmd::SelectTool]->setChecked(
         true);
 
-    auto withView = [this](void (CVImageView::*method)()) {
+    auto withView = [this](void (ImageView::*method)()) {
         return [this, method] {
-            if (CImageFrame* frame = ActiveFrame()) {
+            if (ImageFrame* frame = ActiveFrame()) {
                 (frame->View()->*method)();
                 UpdateCommandStates();
             }
@@ -265,7 +265,7 @@ void CMainFrame::CreateActions() {
     };
     auto withDocument = [this](auto method) {
         return [this, method] {
-            if (CImageFrame* frame = ActiveFrame()) {
+            if (ImageFrame* frame = ActiveFrame()) {
                 method(frame->Document());
                 UpdateCommandStates();
                 UpdateStatusPanes();
@@ -287,23 +287,23 @@ void CMainFrame::CreateActions() {
          }},
         {cmd::Save,
          [this] {
-             if (CImageFrame* frame = ActiveFrame()) {
+             if (ImageFrame* frame = ActiveFrame()) {
                  SaveDocument(frame, false);
              }
          }},
         {cmd::SaveAs,
          [this] {
-             if (CImageFrame* frame = ActiveFrame()) {
+             if (ImageFrame* frame = ActiveFrame()) {
                  SaveDocument(frame, true);
              }
          }},
         {cmd::Preferences, [this] { ShowPreferences(); }},
         {cmd::Exit, [this] { close(); }},
-        {cmd::Undo, withDocument([](CQorelImageDoc& d) { d.OnUndo(); })},
-        {cmd::Redo, withDocument([](CQorelImageDoc& d) { d.OnRedo(); })},
+        {cmd::Undo, withDocument([](ImageDoc& d) { d.OnUndo(); })},
+        {cmd::Redo, withDocument([](ImageDoc& d) { d.OnRedo(); })},
         {cmd::Crop,
          [this] {
-             if (CImageFrame* frame = ActiveFrame()) {
+             if (ImageFrame* frame = ActiveFrame()) {
                  QApplication::setOverrideCursor(Qt::WaitCursor);
                  frame->Document().OnCrop();
                  QApplication::restoreOverrideCursor();
@@ -314,7 +314,7 @@ void CMainFrame::CreateActions() {
         {cmd::Paste, [this] { Paste(); }},
         {cmd::SelectAll,
          [this] {
-             if (CImageFrame* frame = ActiveFrame()) {
+             if (ImageFrame* frame = ActiveFrame()) {
                  frame->Document().OnSelectAll();
                  frame->View()->DocumentChanged();
                  UpdateCommandStates();
@@ -324,11 +324,11 @@ void CMainFrame::CreateActions() {
          [this] { toolBar->setVisible(actions[cmd::ToggleToolbar]->isChecked()); }},
         {cmd::ToggleStatusBar,
          [this] { statusBar()->setVisible(actions[cmd::ToggleStatusBar]->isChecked()); }},
-        {cmd::ZoomIn, withView(&CVImageView::ZoomIn)},
-        {cmd::ZoomOut, withView(&CVImageView::ZoomOut)},
-        {cmd::ActualPixels, withView(&CVImageView::ActualPixels)},
-        {cmd::ZoomTool, [] { CVImageView::SetTool(ToolMode::Zoom); }},
-        {cmd::SelectTool, [] { CVImageView::SetTool(ToolMode::Select); }},
+        {cmd::ZoomIn, withView(&ImageView::ZoomIn)},
+        {cmd::ZoomOut, withView(&ImageView::ZoomOut)},
+        {cmd::ActualPixels, withView(&ImageView::ActualPixels)},
+        {cmd::ZoomTool, [] { ImageView::SetTool(ToolMode::Zoom); }},
+        {cmd::SelectTool, [] { ImageView::SetTool(ToolMode::Select); }},
         {cmd::Cascade, [this] { mdi->cascadeSubWindows(); }},
         {cmd::TileHorizontally, [this] { Tile(true); }},
         {cmd::TileVertically, [this] { Tile(false); }},
@@ -357,7 +357,7 @@ void CMainFrame::CreateActions() {
 }
 
 // Windows side by side (sideBySide) or one above the other, filling the area.
-void CMainFrame::Tile(bool sideBySide) {
+void MainFrame::Tile(bool sideBySide) {
     const QList<QMdiSubWindow*> windows = mdi->subWindowList();
     if (windows.isEmpty()) {
         return;
@@ -373,32 +373,32 @@ void CMainFrame::Tile(bool sideBySide) {
     }
 }
 
-void CMainFrame::ZoomedTile() {
+void MainFrame::ZoomedTile() {
     if (mdi->subWindowList().isEmpty()) {
         return;
     }
     mdi->tileSubWindows();
-    for (CImageFrame* frame : Frames()) {
+    for (ImageFrame* frame : Frames()) {
         frame->View()->ZoomToFit();
     }
 }
 
-bool CMainFrame::ScratchInUse() const {
+bool MainFrame::ScratchInUse() const {
     if (progress->Active()) {
         return true;
     }
-    const QList<CImageFrame*> frames = Frames();
+    const QList<ImageFrame*> frames = Frames();
     return std::any_of(frames.begin(), frames.end(),
-                       [](CImageFrame* frame) { return frame->Document().PixelsPending(); });
+                       [](ImageFrame* frame) { return frame->Document().PixelsPending(); });
 }
 
-CImageBrowser* CMainFrame::OpenBrowser(const QString& folder) {
-    auto* browser = new CImageBrowser(*this, *thumbnails, folder);
+ImageBrowser* MainFrame::OpenBrowser(const QString& folder) {
+    auto* browser = new ImageBrowser(*this, *thumbnails, folder);
     ShowSubWindow(browser, 9);
     return browser;
 }
 
-void CMainFrame::ShowSubWindow(QMdiSubWindow* window, int tenths) {
+void MainFrame::ShowSubWindow(QMdiSubWindow* window, int tenths) {
     mdi->addSubWindow(window);
     const QSize area = mdi->viewport()->size();
     window->resize(std::max(area.width() * tenths / 10, 480),
@@ -408,11 +408,11 @@ void CMainFrame::ShowSubWindow(QMdiSubWindow* window, int tenths) {
     UpdateCommandStates();
 }
 
-QList<CImageBrowser*> CMainFrame::Browsers() const {
-    return WindowsOf<CImageBrowser>(mdi);
+QList<ImageBrowser*> MainFrame::Browsers() const {
+    return WindowsOf<ImageBrowser>(mdi);
 }
 
-void CMainFrame::CreateMenus() {
+void MainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     QMenu* newMenu = file->addMenu(tr("&New"));
     newMenu->setObjectName(QStringLiteral("newMenu"));
@@ -472,13 +472,13 @@ void CMainFrame::CreateMenus() {
                    cmd::CloseAll}) {
         AddCommand(windowMenu, id);
     }
-    connect(windowMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateWindowList);
+    connect(windowMenu, &QMenu::aboutToShow, this, &MainFrame::UpdateWindowList);
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     AddCommand(help, cmd::HelpContents);
     help->addSeparator();
     AddCommand(help, cmd::About);
     for (QMenu* menu : {file, editMenu, view, imageMenu, windowMenu}) {
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+        connect(menu, &QMenu::aboutToShow, this, &MainFrame::UpdateCommandStates);
     }
 
     toolBar = addToolBar(tr("Standard"));
@@ -497,7 +497,7 @@ void CMainFrame::CreateMenus() {
 
 // The open windows below the Window menu's commands, numbered, the active
 // one checked; choosing one brings it to the front.
-void CMainFrame::UpdateWindowList() {
+void MainFrame::UpdateWindowList() {
     for (QAction* action : windowListActions) {
         windowMenu->removeAction(action);
         action->deleteLater();
@@ -523,7 +523,7 @@ void CMainFrame::UpdateWindowList() {
     }
 }
 
-void CMainFrame::BuildImageMenu(QMenu* menu, int index) {
+void MainFrame::BuildImageMenu(QMenu* menu, int index) {
     for (const MenuItem& item : app.Plugins().GetMenu(index).items) {
         if (item.submenu >= 0) {
             BuildImageMenu(menu->addMenu(Text(item.text)), item.submenu);
@@ -541,7 +541,7 @@ void CMainFrame::BuildImageMenu(QMenu* menu, int index) {
     }
 }
 
-void CMainFrame::UpdateRecentMenu() {
+void MainFrame::UpdateRecentMenu() {
     recentMenu->clear();
     const std::vector<std::string>& files = app.Recent().Files();
     for (size_t i = 0; i < files.size(); ++i) {
@@ -562,7 +562,7 @@ void CMainFrame::UpdateRecentMenu() {
     recentMenu->setEnabled(!files.empty());
 }
 
-QAction* CMainFrame::Action(int commandId) const {
+QAction* MainFrame::Action(int commandId) const {
     if (auto it = actions.find(commandId); it != actions.end()) {
         return it->second;
     }
@@ -574,20 +574,20 @@ QAction* CMainFrame::Action(int commandId) const {
     return nullptr;
 }
 
-CImageFrame* CMainFrame::ActiveFrame() const {
-    return qobject_cast<CImageFrame*>(mdi->activeSubWindow());
+ImageFrame* MainFrame::ActiveFrame() const {
+    return qobject_cast<ImageFrame*>(mdi->activeSubWindow());
 }
 
-QList<CImageFrame*> CMainFrame::Frames() const {
-    return WindowsOf<CImageFrame>(mdi);
+QList<ImageFrame*> MainFrame::Frames() const {
+    return WindowsOf<ImageFrame>(mdi);
 }
 
-void CMainFrame::UpdateCommandStates() {
-    CImageFrame* frame = ActiveFrame();
+void MainFrame::UpdateCommandStates() {
+    ImageFrame* frame = ActiveFrame();
     CommandState state;
     state.windows = !mdi->subWindowList().isEmpty();
     if (frame != nullptr) {
-        CQorelImageDoc& document = frame->Document();
+        ImageDoc& document = frame->Document();
         state.document = true;
         state.selection = document.HasSelection();
         state.canUndo = document.CanUndo();
@@ -614,16 +614,16 @@ void CMainFrame::UpdateCommandStates() {
     }
 }
 
-void CMainFrame::UpdateStatusPanes() {
-    CImageFrame* frame = ActiveFrame();
-    CVImageView* view = frame != nullptr ? frame->View() : nullptr;
+void MainFrame::UpdateStatusPanes() {
+    ImageFrame* frame = ActiveFrame();
+    ImageView* view = frame != nullptr ? frame->View() : nullptr;
     panes[2]->setText(view != nullptr ? view->MousePositionPane() : QString());
     panes[4]->setText(view != nullptr ? view->ImageSizePane() : QString());
     panes[6]->setText(view != nullptr ? view->MemoryPane() : QString());
     panes[8]->setText(view != nullptr ? view->DiskPane() : QString());
 }
 
-void CMainFrame::RunCommand(int commandId) {
+void MainFrame::RunCommand(int commandId) {
     if (progress->Active()) {
         return; // one piece of work at a time
     }
@@ -635,12 +635,12 @@ void CMainFrame::RunCommand(int commandId) {
     UpdateCommandStates();
 }
 
-void CMainFrame::RunOperation(int commandId) {
-    CImageFrame* frame = ActiveFrame();
+void MainFrame::RunOperation(int commandId) {
+    ImageFrame* frame = ActiveFrame();
     if (frame == nullptr || !app.Plugins().CanApplyCommand(&frame->Document().Image(), commandId)) {
         return;
     }
-    CQorelImageDoc& document = frame->Document();
+    ImageDoc& document = frame->Document();
     Services().SetOperationContext(document.HasSelection() ? std::optional(document.Selection())
                                                            : std::nullopt);
     const bool done = document.ApplyCommand(commandId);
@@ -649,7 +649,7 @@ void CMainFrame::RunOperation(int commandId) {
         return;
     }
     // The image may have changed size.
-    CVImageView* view = frame->View();
+    ImageView* view = frame->View();
     if (Settings().image.zoomToWindow != 0) {
         view->ZoomToFit();
     } else {
@@ -660,7 +660,7 @@ void CMainFrame::RunOperation(int commandId) {
     UpdateStatusPanes();
 }
 
-QString CMainFrame::OpenFilters() const {
+QString MainFrame::OpenFilters() const {
     std::vector<FormatFilter> filters = FormatFilters(app.Plugins());
     QStringList patterns;
     for (const std::string& pattern : PageTemplateOf().patterns) {
@@ -670,10 +670,10 @@ QString CMainFrame::OpenFilters() const {
     return FormatFilterText(filters);
 }
 
-CImageFrame* CMainFrame::AddDocument(std::unique_ptr<CQorelImageDoc> document) {
-    auto* frame = new CImageFrame(std::move(document), *this);
-    connect(frame, &CImageFrame::StatusChanged, this, &CMainFrame::UpdateStatusPanes);
-    connect(frame, &CImageFrame::CommandStatesChanged, this, &CMainFrame::UpdateCommandStates);
+ImageFrame* MainFrame::AddDocument(std::unique_ptr<ImageDoc> document) {
+    auto* frame = new ImageFrame(std::move(document), *this);
+    connect(frame, &ImageFrame::StatusChanged, this, &MainFrame::UpdateStatusPanes);
+    connect(frame, &ImageFrame::CommandStatesChanged, this, &MainFrame::UpdateCommandStates);
     mdi->addSubWindow(frame);
     frame->show();
     frame->SizeToImage(Settings().image.zoomToWindow != 0);
@@ -683,11 +683,11 @@ CImageFrame* CMainFrame::AddDocument(std::unique_ptr<CQorelImageDoc> document) {
     return frame;
 }
 
-CHtmlEditFrame* CMainFrame::OpenCompound(CompoundImage image, const QString& title,
-                                         SaveIntoPage saveIntoPage) {
+CompoundImageFrame* MainFrame::OpenCompound(CompoundImage image, const QString& title,
+                                            SaveIntoPage saveIntoPage) {
     const QString shown =
         title.isEmpty() ? QStringLiteral("Compound image %1").arg(++compoundCount) : title;
-    auto* frame = new CHtmlEditFrame(std::move(image), shown, std::move(saveIntoPage));
+    auto* frame = new CompoundImageFrame(std::move(image), shown, std::move(saveIntoPage));
     mdi->addSubWindow(frame);
     frame->show();
     mdi->setActiveSubWindow(frame);
@@ -695,18 +695,18 @@ CHtmlEditFrame* CMainFrame::OpenCompound(CompoundImage image, const QString& tit
     return frame;
 }
 
-CHtmlEditFrame* CMainFrame::NewCompound() {
+CompoundImageFrame* MainFrame::NewCompound() {
     return OpenCompound(CompoundImage(CompoundDefaults::Load(app.Store())));
 }
 
 // The active image's picture as the one image object of a compound image of
 // its size, ready for regions.
-CHtmlEditFrame* CMainFrame::CreateImageMap() {
-    CImageFrame* active = ActiveFrame();
+CompoundImageFrame* MainFrame::CreateImageMap() {
+    ImageFrame* active = ActiveFrame();
     if (active == nullptr) {
         return nullptr;
     }
-    const CQorelImageDoc& document = active->Document();
+    const ImageDoc& document = active->Document();
     QImage picture = QImageOf(document.Image());
     if (picture.isNull()) {
         return nullptr;
@@ -719,9 +719,9 @@ CHtmlEditFrame* CMainFrame::CreateImageMap() {
     return OpenCompound(std::move(image), QString::fromStdString(document.Title()));
 }
 
-CImageFrame* CMainFrame::OpenFile(const QString& path) {
+ImageFrame* MainFrame::OpenFile(const QString& path) {
     const std::string fileName = QFileInfo(path).absoluteFilePath().toStdString();
-    auto document = std::make_unique<CQorelImageDoc>(app.Host(), app.Plugins());
+    auto document = std::make_unique<ImageDoc>(app.Host(), app.Plugins());
     document->SetProgressDisplay(progress);
     document->SetProgressiveView(Settings().image.progressiveView != 0);
     if (!document->OnOpenDocument(fileName)) {
@@ -731,7 +731,7 @@ CImageFrame* CMainFrame::OpenFile(const QString& path) {
     return AddDocument(std::move(document));
 }
 
-void CMainFrame::OpenFiles(const QStringList& paths) {
+void MainFrame::OpenFiles(const QStringList& paths) {
     // Several files at once are read whole, one after the other.
     const int32_t progressive = Settings().image.progressiveView;
     if (paths.size() > 1) {
@@ -747,14 +747,14 @@ void CMainFrame::OpenFiles(const QStringList& paths) {
     Settings().image.progressiveView = progressive;
 }
 
-CHtmlPageFrame* CMainFrame::OpenPage(const QString& path) {
+HtmlPageFrame* MainFrame::OpenPage(const QString& path) {
     const QString fileName = QFileInfo(path).absoluteFilePath();
     PageWindowHooks hooks;
     hooks.openCompoundEditor = compoundEditorOpener;
     hooks.openImageFile = [this](const QString& image) -> QWidget* { return OpenFile(image); };
     hooks.findImageWindow = [this](const QString& image) -> QWidget* {
         const std::string wanted = QFileInfo(image).absoluteFilePath().toStdString();
-        for (CImageFrame* frame : Frames()) {
+        for (ImageFrame* frame : Frames()) {
             if (frame->Document().Path() == wanted) {
                 return frame;
             }
@@ -762,7 +762,7 @@ CHtmlPageFrame* CMainFrame::OpenPage(const QString& path) {
         return nullptr;
     };
     hooks.programDirectory = QString::fromStdString(app.PluginRoot());
-    auto* frame = new CHtmlPageFrame(*pageFiles, *pageServices, std::move(hooks));
+    auto* frame = new HtmlPageFrame(*pageFiles, *pageServices, std::move(hooks));
     if (!frame->Open(fileName)) {
         delete frame; // the parser showed its error
         return nullptr;
@@ -772,16 +772,15 @@ CHtmlPageFrame* CMainFrame::OpenPage(const QString& path) {
     return frame;
 }
 
-QList<CHtmlPageFrame*> CMainFrame::Pages() const {
-    return WindowsOf<CHtmlPageFrame>(mdi);
+QList<HtmlPageFrame*> MainFrame::Pages() const {
+    return WindowsOf<HtmlPageFrame>(mdi);
 }
 
-bool CMainFrame::SaveDocument(CImageFrame* frame, bool saveAs) {
-    CQorelImageDoc& document = frame->Document();
+bool MainFrame::SaveDocument(ImageFrame* frame, bool saveAs) {
+    ImageDoc& document = frame->Document();
     QString path = QString::fromStdString(document.Path());
     const bool hasFile = !path.isEmpty() && QFileInfo(path).isAbsolute();
-    CFormatPlugin* format =
-        hasFile ? FormatForWriting(app.Plugins(), path.toStdString()) : nullptr;
+    CFormatPlugin* format = hasFile ? FormatForWriting(app.Plugins(), path.toStdString()) : nullptr;
     if (saveAs || !hasFile || format == nullptr || (format->GetCapabilities() & CapCanSave) == 0) {
         QStringList filters;
         QString selected;
@@ -807,7 +806,7 @@ bool CMainFrame::SaveDocument(CImageFrame* frame, bool saveAs) {
             return false;
         }
         if (QFileInfo(path).suffix().isEmpty() && document.Format() != nullptr) {
-            path += QString::fromStdString(CQorelImageDoc::FirstExtension(document.Format()));
+            path += QString::fromStdString(ImageDoc::FirstExtension(document.Format()));
         }
     }
     const bool saved = document.OnSaveDocument(path.toStdString(), true);
@@ -820,24 +819,24 @@ bool CMainFrame::SaveDocument(CImageFrame* frame, bool saveAs) {
     return saved;
 }
 
-bool CMainFrame::QuerySave(CImageFrame* frame) {
+bool MainFrame::QuerySave(ImageFrame* frame) {
     if (!frame->Document().IsModified()) {
         return true;
     }
     mdi->setActiveSubWindow(frame);
     switch (Services().AskSaveChanges(this, Text(frame->Document().Title()))) {
-    case CGuiServices::SaveAnswer::Yes:
+    case GuiServices::SaveAnswer::Yes:
         return SaveDocument(frame, false);
-    case CGuiServices::SaveAnswer::No:
+    case GuiServices::SaveAnswer::No:
         return true;
-    case CGuiServices::SaveAnswer::Cancel:
+    case GuiServices::SaveAnswer::Cancel:
         return false;
     }
     return false;
 }
 
-void CMainFrame::Copy() {
-    CImageFrame* frame = ActiveFrame();
+void MainFrame::Copy() {
+    ImageFrame* frame = ActiveFrame();
     if (frame == nullptr) {
         return;
     }
@@ -852,9 +851,9 @@ void CMainFrame::Copy() {
     }
 }
 
-void CMainFrame::Paste() {
+void MainFrame::Paste() {
     const QImage image = QApplication::clipboard()->image();
-    CVImageDocTemplate* documentTemplate = app.ImageTemplate();
+    ImageDocTemplate* documentTemplate = app.ImageTemplate();
     if (image.isNull() || documentTemplate == nullptr) {
         return;
     }
@@ -870,13 +869,13 @@ void CMainFrame::Paste() {
 
 // File > Acquire Image > Scan (SANE): the scanner and its settings, then
 // every page scanned becomes an untitled document; Esc cancels.
-void CMainFrame::ScanWithSane() {
-    CVImageDocTemplate* documentTemplate = app.ImageTemplate();
+void MainFrame::ScanWithSane() {
+    ImageDocTemplate* documentTemplate = app.ImageTemplate();
     if (documentTemplate == nullptr) {
         return;
     }
     try {
-        CSaneClient sane;
+        SaneClient sane;
         QApplication::setOverrideCursor(Qt::WaitCursor);
         std::vector<SaneDeviceInfo> devices = sane.Devices();
         QApplication::restoreOverrideCursor();
@@ -884,11 +883,11 @@ void CMainFrame::ScanWithSane() {
             Services().ShowMessage("Pixmill", "No scanner was found", MessageIcon::Warning);
             return;
         }
-        CScanDialog dialog(sane, std::move(devices), this);
+        ScanDialog dialog(sane, std::move(devices), this);
         if (Services().RunDialog(dialog) != QDialog::Accepted || dialog.Device() == nullptr) {
             return;
         }
-        CHostProgress work(progress, "Scanning " + dialog.Device()->Name());
+        HostProgress work(progress, "Scanning " + dialog.Device()->Name());
         dialog.Device()->Scan(app.Host(), &work, [&](CVImage& page) {
             AddDocument(documentTemplate->OpenFromImage(page));
         });
@@ -900,26 +899,26 @@ void CMainFrame::ScanWithSane() {
     }
 }
 
-void CMainFrame::ShowPreferences() {
-    CPreferencesDialog dialog(Settings(), Services(), this);
+void MainFrame::ShowPreferences() {
+    PreferencesDialog dialog(Settings(), Services(), this);
     if (Services().RunDialog(dialog) != QDialog::Accepted) {
         return;
     }
     Settings() = dialog.Model().Values();
     ApplyDisplayGamma();
-    for (CImageBrowser* browser : Browsers()) {
+    for (ImageBrowser* browser : Browsers()) {
         browser->SetCellSize(Settings().image.sheetWidth, Settings().image.sheetHeight);
     }
 }
 
-void CMainFrame::ApplyDisplayGamma() {
-    CImageCanvas::SetDisplayGamma(MakeGammaTable(Settings().gamma));
-    for (CImageFrame* frame : Frames()) {
+void MainFrame::ApplyDisplayGamma() {
+    ImageCanvas::SetDisplayGamma(MakeGammaTable(Settings().gamma));
+    for (ImageFrame* frame : Frames()) {
         frame->View()->viewport()->update();
     }
 }
 
-void CMainFrame::ShowAbout() {
+void MainFrame::ShowAbout() {
     QString libraries;
     for (const LibraryVersion& library : LibraryVersions()) {
         libraries += QStringLiteral("\n%1 %2").arg(QString::fromStdString(library.name),
@@ -937,7 +936,7 @@ void CMainFrame::ShowAbout() {
     Services().RunDialog(box);
 }
 
-void CMainFrame::RestorePlace() {
+void MainFrame::RestorePlace() {
     WindowPlace place;
     if (!ReadRecord(app.Store(), kWindowPlaceName, place)) {
         return;
@@ -958,7 +957,7 @@ void CMainFrame::RestorePlace() {
     }
 }
 
-void CMainFrame::StorePlace() {
+void MainFrame::StorePlace() {
     WindowPlace place;
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
     place.placement.showState = isMaximized() ? 2 : (isMinimized() ? 1 : 0);
@@ -971,7 +970,7 @@ void CMainFrame::StorePlace() {
     WriteRecord(app.Store(), kWindowPlaceName, place);
 }
 
-void CMainFrame::ShowPlaced() {
+void MainFrame::ShowPlaced() {
     if (startMaximized) {
         showMaximized();
     } else {
@@ -979,7 +978,7 @@ void CMainFrame::ShowPlaced() {
     }
 }
 
-void CMainFrame::closeEvent(QCloseEvent* event) {
+void MainFrame::closeEvent(QCloseEvent* event) {
     if (progress->Active()) {
         event->ignore();
         return;
@@ -995,18 +994,18 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+void MainFrame::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) {
         event->acceptProposedAction();
     }
 }
 
-void CMainFrame::dropEvent(QDropEvent* event) {
+void MainFrame::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     OpenDropped(event->mimeData()->urls());
 }
 
-void CMainFrame::OpenDropped(const QList<QUrl>& urls) {
+void MainFrame::OpenDropped(const QList<QUrl>& urls) {
     if (progress->Active()) {
         return;
     }

@@ -1,4 +1,4 @@
-// CMainFrame: the main window. Menus and toolbar come from the command table
+// MainFrame: the main window. Menus and toolbar come from the command table
 // (plus the "&Image" popup of the plug-in manager's menu model between View
 // and Window), the status bar has the message pane, four narrow panes and the
 // image view's four panes, and documents live in a QMdiArea.
@@ -23,28 +23,28 @@ class QToolBar;
 
 namespace pixmill {
 
-class CImageBrowser;
-class CHtmlEditFrame;
+class ImageBrowser;
+class CompoundImageFrame;
 class CompoundImage;
-class CHtmlPageFrame;
+class HtmlPageFrame;
 class CompoundImageFiles;
 class PageWindowServices;
-class CBatchCommands;
-class CImageFrame;
-class CGuiServices;
+class BatchCommands;
+class ImageFrame;
+class GuiServices;
 class AppContext;
-class CStatusProgress;
-class CQorelImageDoc;
-class CTwainDocumentClient;
+class StatusProgress;
+class ImageDoc;
+class TwainDocumentClient;
 class ThumbnailSource;
 
-class CMainFrame : public QMainWindow, public Workspace {
+class MainFrame : public QMainWindow, public Workspace {
     Q_OBJECT
   public:
-    explicit CMainFrame(AppContext& app);
-    ~CMainFrame() override;
+    explicit MainFrame(AppContext& app);
+    ~MainFrame() override;
 
-    CStatusProgress* Progress() const override { return progress; }
+    StatusProgress* Progress() const override { return progress; }
     AppContext& App() const { return app; }
     // The thumbnails of the browsers and the open dialog's preview.
     ThumbnailSource& Thumbnails() const { return *thumbnails; }
@@ -52,15 +52,15 @@ class CMainFrame : public QMainWindow, public Workspace {
     // plug-ins' scratch space: nothing else may decode then.
     bool ScratchInUse() const override;
     // A new image browser on folder.
-    CImageBrowser* OpenBrowser(const QString& folder);
-    QList<CImageBrowser*> Browsers() const;
-    CBatchCommands& Batch() { return *batch; }
-    CGuiServices& Services() override;
-    CPluginManager& Plugins() override;
+    ImageBrowser* OpenBrowser(const QString& folder);
+    QList<ImageBrowser*> Browsers() const;
+    BatchCommands& Batch() { return *batch; }
+    GuiServices& Services() override;
+    PluginManager& Plugins() override;
     AppSettings& Settings() override;
     QMdiArea* MdiArea() const { return mdi; }
-    CImageFrame* ActiveFrame() const override;
-    QList<CImageFrame*> Frames() const override;
+    ImageFrame* ActiveFrame() const override;
+    QList<ImageFrame*> Frames() const override;
     QAction* Action(int commandId) const;
     QMenu* ImageMenu() const { return imageMenu; }
     QMenu* WindowMenu() const { return windowMenu; }
@@ -72,27 +72,27 @@ class CMainFrame : public QMainWindow, public Workspace {
     void RunCommand(int commandId);
     // Opens files; a file that fails shows its message and opens nothing.
     void OpenFiles(const QStringList& paths) override;
-    CImageFrame* OpenFile(const QString& path) override;
+    ImageFrame* OpenFile(const QString& path) override;
     // An HTML page in a page window (null when it cannot be parsed).
-    CHtmlPageFrame* OpenPage(const QString& path);
-    QList<CHtmlPageFrame*> Pages() const;
+    HtmlPageFrame* OpenPage(const QString& path);
+    QList<HtmlPageFrame*> Pages() const;
     // How page windows open a compound image window on their objects.
     void SetCompoundEditorOpener(CompoundEditorOpener opener) {
         compoundEditorOpener = std::move(opener);
     }
     // Files dropped onto the window (local files only).
     void OpenDropped(const QList<QUrl>& urls);
-    CImageFrame* AddDocument(std::unique_ptr<CQorelImageDoc> document) override;
+    ImageFrame* AddDocument(std::unique_ptr<ImageDoc> document) override;
     // A compound image window on the image ("Compound image %d" without a
     // title).
-    CHtmlEditFrame* OpenCompound(CompoundImage image, const QString& title = {},
-                                 SaveIntoPage saveIntoPage = {});
+    CompoundImageFrame* OpenCompound(CompoundImage image, const QString& title = {},
+                                     SaveIntoPage saveIntoPage = {});
     // File > New > Compound Image and Create image map.
-    CHtmlEditFrame* NewCompound();
-    CHtmlEditFrame* CreateImageMap();
-    bool SaveDocument(CImageFrame* frame, bool saveAs);
+    CompoundImageFrame* NewCompound();
+    CompoundImageFrame* CreateImageMap();
+    bool SaveDocument(ImageFrame* frame, bool saveAs);
     // Asks about a modified document; true when it may close.
-    bool QuerySave(CImageFrame* frame) override;
+    bool QuerySave(ImageFrame* frame) override;
 
     // "WindowPlace": placement and bar flags.
     void RestorePlace();
@@ -102,7 +102,7 @@ class CMainFrame : public QMainWindow, public Workspace {
     // Gamma changed: every view draws again.
     void ApplyDisplayGamma();
     // The scanner client of File > Acquire Image.
-    CTwainDocumentClient& Twain() { return *twain; }
+    TwainDocumentClient& Twain() { return *twain; }
 
   public slots:
     void UpdateCommandStates();
@@ -137,7 +137,7 @@ class CMainFrame : public QMainWindow, public Workspace {
     AppContext& app;
     QMdiArea* mdi;
     QToolBar* toolBar = nullptr;
-    CStatusProgress* progress = nullptr;
+    StatusProgress* progress = nullptr;
     QMenu* editMenu = nullptr;
     QMenu* imageMenu = nullptr;
     QMenu* windowMenu = nullptr;
@@ -148,9 +148,9 @@ class CMainFrame : public QMainWindow, public Workspace {
     std::vector<QAction*> operationActions;
     QLabel* panes[9] = {};
     bool startMaximized = false;
-    std::unique_ptr<CTwainDocumentClient> twain;
+    std::unique_ptr<TwainDocumentClient> twain;
     std::unique_ptr<ThumbnailSource> thumbnails;
-    std::unique_ptr<CBatchCommands> batch;
+    std::unique_ptr<BatchCommands> batch;
     int compoundCount = 0;
     // Page windows: their picture files, questions and editors.
     std::unique_ptr<CompoundImageFiles> pageFiles;

@@ -27,11 +27,11 @@ std::string DefaultPluginRoot() {
 }
 } // namespace
 
-CPixmillApp::CPixmillApp(CGuiServices* external, std::string root) {
+PixmillApp::PixmillApp(GuiServices* external, std::string root) {
     services = external;
     pluginRoot = root.empty() ? DefaultPluginRoot() : std::move(root);
     if (services == nullptr) {
-        ownServices = std::make_unique<CGuiServices>();
+        ownServices = std::make_unique<GuiServices>();
         services = ownServices.get();
     }
     if (pluginRoot.back() != '/') {
@@ -39,11 +39,11 @@ CPixmillApp::CPixmillApp(CGuiServices* external, std::string root) {
     }
 }
 
-CPixmillApp::~CPixmillApp() {
+PixmillApp::~PixmillApp() {
     ExitInstance();
 }
 
-bool CPixmillApp::InitInstance(const QStringList& files) {
+bool PixmillApp::InitInstance(const QStringList& files) {
     // Where settings live, then the program's records and the recent files.
     store = std::make_unique<QSettingsStore>();
     recent.Load(*store);
@@ -55,12 +55,12 @@ bool CPixmillApp::InitInstance(const QStringList& files) {
     if (screen == nullptr || screen->depth() < 8) {
         return false;
     }
-    CImageCanvas::SetDisplayGamma(MakeGammaTable(settings.gamma));
+    ImageCanvas::SetDisplayGamma(MakeGammaTable(settings.gamma));
 
     // The plug-ins, formats first.
     SetUserInterface(services);
-    host = std::make_unique<CHostServices>(*store, services);
-    plugins = std::make_unique<CPluginManager>(host.get());
+    host = std::make_unique<HostServices>(*store, services);
+    plugins = std::make_unique<PluginManager>(host.get());
     plugins->LoadFormats(pluginRoot + "Formats/");
     plugins->LoadProcessing(pluginRoot + "Processing/");
     started = true;
@@ -69,17 +69,17 @@ bool CPixmillApp::InitInstance(const QStringList& files) {
     }
     for (int i = 0; i < plugins->FormatCount(); ++i) {
         templates.push_back(
-            std::make_unique<CVImageDocTemplate>(*host, *plugins, plugins->FormatAt(i)));
+            std::make_unique<ImageDocTemplate>(*host, *plugins, plugins->FormatAt(i)));
     }
 
-    mainFrame = std::make_unique<CMainFrame>(*this);
+    mainFrame = std::make_unique<MainFrame>(*this);
     services->SetParentWindow(mainFrame.get());
     mainFrame->ShowPlaced();
     mainFrame->OpenFiles(files);
     return true;
 }
 
-void CPixmillApp::ExitInstance() {
+void PixmillApp::ExitInstance() {
     if (!started) {
         return;
     }

@@ -1,4 +1,4 @@
-// CPixmillApp: starts and ends the desktop program. Start: settings store,
+// PixmillApp: starts and ends the desktop program. Start: settings store,
 // the program's records, the display, the plug-ins (no format plug-in ends
 // the start), one document template per format, the main window, the files
 // named on the command line. End: the plug-ins are unloaded before the host
@@ -15,25 +15,25 @@
 
 namespace pixmill {
 
-class CGuiServices;
-class CMainFrame;
+class GuiServices;
+class MainFrame;
 
-class CPixmillApp : public AppContext {
+class PixmillApp : public AppContext {
   public:
     // services: the user-interface service (the program's own when null).
     // pluginRoot: the folder holding Formats/ and Processing/ (the program's
     // folder, or PIXMILL_PLUGIN_ROOT, when empty).
-    explicit CPixmillApp(CGuiServices* services = nullptr, std::string pluginRoot = {});
-    ~CPixmillApp();
+    explicit PixmillApp(GuiServices* services = nullptr, std::string pluginRoot = {});
+    ~PixmillApp();
 
     // False when the program must not start.
     bool InitInstance(const QStringList& files);
     void ExitInstance();
 
-    CMainFrame* MainFrame() const { return mainFrame.get(); }
+    MainFrame* Frame() const { return mainFrame.get(); }
 
   private:
-    std::unique_ptr<CMainFrame> mainFrame;
+    std::unique_ptr<MainFrame> mainFrame;
     bool started = false;
 };
 

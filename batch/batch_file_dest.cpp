@@ -18,8 +18,7 @@ namespace pixmill {
 // target when the save ended well.
 struct BatchFileDest::Target {
     Target(const std::string& name, bool replaceReadOnly)
-        : file(Checked(name, replaceReadOnly)), stream(file.Temporary(), CVFileStream::ForWriting) {
-    }
+        : file(Checked(name, replaceReadOnly)), stream(file.Temporary(), FileStream::ForWriting) {}
     static const std::string& Checked(const std::string& name, bool replaceReadOnly) {
         if (!replaceReadOnly && IsReadOnlyFile(name)) {
             throw CVFileError::FromErrno(EACCES, name.c_str());
@@ -27,7 +26,7 @@ struct BatchFileDest::Target {
         return name;
     }
     AtomicFile file;
-    CVFileStream stream;
+    FileStream stream;
 };
 
 BatchFileDest::BatchFileDest(SettingsStore& settings, CUserInterface* ui)

@@ -18,7 +18,7 @@ namespace pixmill {
 class SettingsStore;
 class CUserInterface;
 class AtomicFile;
-class CVFileStream;
+class FileStream;
 
 class BatchFileDest : public BatchDestination {
   public:

@@ -21,7 +21,7 @@ constexpr const char* kSpecific = "[Specific] ";
 constexpr size_t kSpecificLength = 11;
 } // namespace
 
-BatchJob::BatchJob(CHostServices& host, CPluginManager& plugins)
+BatchJob::BatchJob(HostServices& host, PluginManager& plugins)
     : host(host), plugins(plugins),
       fileSource(std::make_unique<BatchFileSource>(host.Settings(), host.UserInterface())),
       fileDest(std::make_unique<BatchFileDest>(host.Settings(), host.UserInterface())) {
@@ -352,13 +352,13 @@ void BatchJob::ReadProfileText(std::string text) {
 
 void BatchJob::SaveProfileFile(const std::string& path) const {
     const std::string text = WriteProfileText();
-    CVFileStream file(path, CVFileStream::ForWriting);
+    FileStream file(path, FileStream::ForWriting);
     file.Write(text.data(), text.size());
     file.Close();
 }
 
 void BatchJob::LoadProfileFile(const std::string& path) {
-    CVFileStream file(path, CVFileStream::ForReading);
+    FileStream file(path, FileStream::ForReading);
     std::string text;
     char buffer[16000];
     for (size_t n; (n = file.Read(buffer, sizeof buffer)) > 0;) {
@@ -472,13 +472,13 @@ bool BatchJob::SaveImage(CVImage* image, CVStream* stream, int formatIndex, bool
 }
 
 bool BatchJob::ConvertColors(const CVImage* source, CVImage* destination, const void* parameters) {
-    CHostProgress progress(progressDisplay, "Convert to Paletted image");
+    HostProgress progress(progressDisplay, "Convert to Paletted image");
     return plugins.CallChangeColors(source, destination, &progress, parameters) != 0;
 }
 
 bool BatchJob::ResampleImage(CVImage* destination, const CVImage* source, int width, int height,
                              bool keepAspect, int option) {
-    CHostProgress progress(progressDisplay, "Resample Image");
+    HostProgress progress(progressDisplay, "Resample Image");
     return plugins.CallResampleImage(source, destination, &progress, width, height,
                                      keepAspect ? 1 : 0, static_cast<uint8_t>(option)) != 0;
 }

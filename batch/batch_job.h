@@ -21,7 +21,7 @@ class QWidget;
 
 namespace pixmill {
 
-class CHostServices;
+class HostServices;
 class CFormatPlugin;
 class CPluginPane;
 class CProcessingPlugin;
@@ -84,7 +84,7 @@ class BatchJob : public BatchHost {
 
     // Builds the catalogues from the loaded plug-ins, creates the built-in
     // source and destination and reads "BatchProfile" from the settings.
-    BatchJob(CHostServices& host, CPluginManager& plugins);
+    BatchJob(HostServices& host, PluginManager& plugins);
     // Writes "BatchProfile" back, releases plug-in sources and destinations
     // (their libraries) and deletes the built-in ones.
     ~BatchJob();
@@ -158,8 +158,8 @@ class BatchJob : public BatchHost {
     BatchFileSource& FileSource() { return *fileSource; }
     BatchFileDest& FileDest() { return *fileDest; }
 
-    CHostServices& Host() { return host; }
-    CPluginManager& Plugins() { return plugins; }
+    HostServices& Host() { return host; }
+    PluginManager& Plugins() { return plugins; }
     // Where the host's loading and saving services show their progress.
     void SetProgressDisplay(ProgressDisplay* display) { progressDisplay = display; }
     ProgressDisplay* Progress() const { return progressDisplay; }
@@ -186,8 +186,8 @@ class BatchJob : public BatchHost {
     int FindOrderPosition(const std::string& name) const;
     void ChooseFirstConversion(int formatIndex, int operation);
 
-    CHostServices& host;
-    CPluginManager& plugins;
+    HostServices& host;
+    PluginManager& plugins;
     SourceEntry sources[kMaxLibraries];
     DestinationEntry destinations[kMaxLibraries];
     std::vector<FormatEntry> formats;

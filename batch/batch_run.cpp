@@ -120,7 +120,7 @@ void BatchRun::Prepare() {
     if (externalLog != nullptr) {
         log = externalLog;
     } else {
-        ownLog = std::make_unique<CVFileStream>(job.LogFileName(), CVFileStream::ForWriting);
+        ownLog = std::make_unique<FileStream>(job.LogFileName(), FileStream::ForWriting);
         log = ownLog.get();
     }
     if (ThumbnailSettings* settings = destination->GetThumbnailSettings()) {
@@ -249,10 +249,10 @@ bool BatchRun::LoadItem(BatchItem* item) {
         if (itemKind == ContentImage) {
             CVImage::CopyImage(&sourceImage, static_cast<const CVImage*>(item->content), nullptr);
         } else {
-            std::unique_ptr<CVFileStream> file;
+            std::unique_ptr<FileStream> file;
             CVStream* stream = static_cast<CVStream*>(item->content);
             if (itemKind == ContentFilePath) {
-                file = std::make_unique<CVFileStream>(itemPath, CVFileStream::ForReading);
+                file = std::make_unique<FileStream>(itemPath, FileStream::ForReading);
                 stream = file.get();
             }
             recognised = stream != nullptr ? FormatForReading(job.Plugins(), *stream) : nullptr;
@@ -300,7 +300,7 @@ bool BatchRun::RunImageOperations() {
             if (entry.settingsPane != nullptr) {
                 entry.settingsPane->Commit();
             }
-            CHostProgress progress(display, entry.name + " " + itemName);
+            HostProgress progress(display, entry.name + " " + itemName);
             const bool done = ran ? plugin->ApplyInPlace(&resultImage, &progress)
                                   : plugin->Apply(&sourceImage, &resultImage, &progress);
             if (!done) {
@@ -363,7 +363,7 @@ bool BatchRun::ConvertForSlot(OutputSlot& slot) {
                 if (entry.settingsPane != nullptr) {
                     entry.settingsPane->Commit();
                 }
-                CHostProgress progress(display, entry.name + " " + itemName);
+                HostProgress progress(display, entry.name + " " + itemName);
                 const bool done = ran ? plugin->ApplyInPlace(converted.get(), &progress)
                                       : plugin->Apply(&resultImage, converted.get(), &progress);
                 if (!done) {
@@ -417,7 +417,7 @@ bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const
         }
         if (targetKind == TargetFileNames) {
             AtomicFile file(static_cast<const char*>(target));
-            CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
+            FileStream stream(file.Temporary(), FileStream::ForWriting);
             if (WriteImage(format, image, stream, parameter, display, title, codec, metadata) < 0) {
                 throw CVImageError(CVImageError::WriteError);
             }
@@ -439,19 +439,19 @@ bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const
 }
 
 void BatchRun::CopySourceBytes(int targetKind, void* target) {
-    std::unique_ptr<CVFileStream> file;
+    std::unique_ptr<FileStream> file;
     CVStream* from = static_cast<CVStream*>(itemContent);
     if (itemKind == ContentFilePath) {
-        file = std::make_unique<CVFileStream>(itemPath, CVFileStream::ForReading);
+        file = std::make_unique<FileStream>(itemPath, FileStream::ForReading);
         from = file.get();
     }
     from->Seek(0, CVStream::FromStart);
     std::unique_ptr<AtomicFile> named;
-    std::unique_ptr<CVFileStream> namedStream;
+    std::unique_ptr<FileStream> namedStream;
     CVStream* to = static_cast<CVStream*>(target);
     if (targetKind == TargetFileNames) {
         named = std::make_unique<AtomicFile>(static_cast<const char*>(target));
-        namedStream = std::make_unique<CVFileStream>(named->Temporary(), CVFileStream::ForWriting);
+        namedStream = std::make_unique<FileStream>(named->Temporary(), FileStream::ForWriting);
         to = namedStream.get();
     }
     char buffer[16000];
@@ -513,7 +513,7 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
                 if (ConvertForSlot(slot) && !slot.thumbnailMade) {
                     slot.thumbnailMade = true;
                     auto thumbnail = std::make_unique<CVImage>(&job.Host());
-                    CHostProgress progress(display, "Create Thumbnail");
+                    HostProgress progress(display, "Create Thumbnail");
                     if (thumbnailMaker->Make(*slot.convertedImage, *thumbnail, &progress)) {
                         slot.thumbnailImage = std::move(thumbnail);
                     } else {

@@ -54,7 +54,7 @@ SIZE SmartCutPreviewSize(CPluginHost& host, int width, int height,
     return host.FitSize(width, height, w, 32000);
 }
 
-ThumbnailMaker::ThumbnailMaker(CPluginManager& plugins, const ThumbnailSettings& settings)
+ThumbnailMaker::ThumbnailMaker(PluginManager& plugins, const ThumbnailSettings& settings)
     : plugins(plugins), settings(settings) {}
 
 bool ThumbnailMaker::Make(const CVImage& image, CVImage& thumbnail, CVProgress* progress) const {

@@ -10,7 +10,7 @@
 namespace pixmill {
 
 class CPluginHost;
-class CPluginManager;
+class PluginManager;
 class CVImage;
 class CVProgress;
 
@@ -35,14 +35,14 @@ SIZE SmartCutPreviewSize(CPluginHost& host, int width, int height,
 
 class ThumbnailMaker {
   public:
-    ThumbnailMaker(CPluginManager& plugins, const ThumbnailSettings& settings);
+    ThumbnailMaker(PluginManager& plugins, const ThumbnailSettings& settings);
     // Makes thumbnail from image through the resample plug-in; false when
     // the resampling failed (or none is loaded). Errors are thrown.
     bool Make(const CVImage& image, CVImage& thumbnail, CVProgress* progress) const;
     const ThumbnailSettings& Settings() const { return settings; }
 
   private:
-    CPluginManager& plugins;
+    PluginManager& plugins;
     const ThumbnailSettings& settings;
 };
 

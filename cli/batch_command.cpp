@@ -431,7 +431,7 @@ class WorkerRun {
 // the images' lines in input order.
 Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
                      const std::vector<InputFile>& files, int jobs, bool quiet) {
-    CVFileStream log(job.LogFileName(), CVFileStream::ForWriting);
+    FileStream log(job.LogFileName(), FileStream::ForWriting);
     const std::string start = StartText(static_cast<int>(files.size()));
     log.Write(start.data(), start.size());
     WorkerRun run(files, StartWorkers(job, destination, files, jobs), log, quiet);
@@ -521,7 +521,7 @@ int ConfigureFileDest(BatchFileDest& dest, const Options& options) {
 
 // A destination library's own settings (--dest-profile, --project), then
 // its check of them.
-int ConfigurePluginDest(BatchJob& job, int index, CHostServices& host, const Options& options) {
+int ConfigurePluginDest(BatchJob& job, int index, HostServices& host, const Options& options) {
     BatchDestination* destination = job.DestinationAt(index);
     auto setOption = reinterpret_cast<SetBatchDestinationOptionFn>(
         job.DestinationModule(index) != nullptr
@@ -530,7 +530,7 @@ int ConfigurePluginDest(BatchJob& job, int index, CHostServices& host, const Opt
     if (setOption == nullptr) {
         if (!options.destProfile.empty() || !options.project.empty()) {
             PrintUsageError("destination '" + options.destination +
-                       "' takes no --dest-profile or --project");
+                            "' takes no --dest-profile or --project");
             return ExitUsage;
         }
     } else {
@@ -559,7 +559,7 @@ int ConfigurePluginDest(BatchJob& job, int index, CHostServices& host, const Opt
 
 } // namespace
 
-int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* progress,
+int CommandBatch(HostServices& host, PluginManager& plugins, ProgressDisplay* progress,
                  const std::string& pluginRoot, const Options& given) {
     Options options = given;
     if (options.arguments.empty() || options.outDir.empty()) {

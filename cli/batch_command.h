@@ -8,14 +8,14 @@
 #include <string>
 
 namespace pixmill {
-class CHostServices;
-class CPluginManager;
+class HostServices;
+class PluginManager;
 class ProgressDisplay;
 } // namespace pixmill
 
 namespace pixmill::cli {
 
-int CommandBatch(CHostServices& host, CPluginManager& plugins, ProgressDisplay* progress,
+int CommandBatch(HostServices& host, PluginManager& plugins, ProgressDisplay* progress,
                  const std::string& pluginRoot, const Options& options);
 
 } // namespace pixmill::cli

@@ -46,8 +46,8 @@ struct Session {
     SchemaCatalog catalog;
     CliUserInterface ui;
     std::unique_ptr<TerminalProgress> progress;
-    std::unique_ptr<CHostServices> host;
-    std::unique_ptr<CPluginManager> plugins;
+    std::unique_ptr<HostServices> host;
+    std::unique_ptr<PluginManager> plugins;
 
     ~Session() {
         plugins.reset();
@@ -200,15 +200,15 @@ int OpenSession(Session& session, const Options& options) {
     }
     SetUserInterface(&session.ui);
     session.progress = std::make_unique<TerminalProgress>(!options.quiet);
-    session.host = std::make_unique<CHostServices>(*session.store, &session.ui);
+    session.host = std::make_unique<HostServices>(*session.store, &session.ui);
     if (options.maxPixels > 0) {
         session.host->SetMaxImagePixels(options.maxPixels);
     }
     // Scripts must not take a damaged file's picture for a good one.
     if (!options.allowDamaged) {
-        session.host->SetDamagePolicy(CHostServices::DamagePolicy::Refuse);
+        session.host->SetDamagePolicy(HostServices::DamagePolicy::Refuse);
     }
-    session.plugins = std::make_unique<CPluginManager>(session.host.get());
+    session.plugins = std::make_unique<PluginManager>(session.host.get());
     session.plugins->LoadFormats(root + "Formats/");
     session.plugins->LoadProcessing(root + "Processing/");
     if (session.plugins->FormatCount() == 0) {
@@ -225,7 +225,7 @@ std::string Hex(unsigned value) {
 }
 
 int CommandFormats(Session& session) {
-    CPluginManager& plugins = *session.plugins;
+    PluginManager& plugins = *session.plugins;
     std::printf("%-6s %-28s %-34s %-6s %s\n", "NAME", "LONG NAME", "EXTENSIONS", "CAPS", "SAVES");
     for (int i = 0; i < plugins.FormatCount(); ++i) {
         CFormatPlugin* format = plugins.FormatAt(i);
@@ -237,7 +237,7 @@ int CommandFormats(Session& session) {
 }
 
 int CommandOps(Session& session) {
-    CPluginManager& plugins = *session.plugins;
+    PluginManager& plugins = *session.plugins;
     std::printf("%-5s %-12s %-30s %-6s %-4s %s\n", "ID", "GROUP", "NAME", "FLAGS", "KIND",
                 "DESCRIPTION");
     for (int i = 0; i < plugins.ProcessorCount(); ++i) {

@@ -21,7 +21,7 @@ namespace {
 // The format whose extension list ("*.jpg;*.jpeg") holds the name's
 // extension exactly (in any case); null when none does, with every known
 // extension in known.
-CFormatPlugin* FormatForOutput(CPluginManager& plugins, const std::string& path,
+CFormatPlugin* FormatForOutput(PluginManager& plugins, const std::string& path,
                                std::string& known) {
     std::string extension = ExtensionOf(path);
     for (char& c : extension) {
@@ -58,7 +58,7 @@ CFormatPlugin* FormatForOutput(CPluginManager& plugins, const std::string& path,
 
 } // namespace
 
-int CommandConvert(CHostServices& host, CPluginManager& plugins, ProgressDisplay* progress,
+int CommandConvert(HostServices& host, PluginManager& plugins, ProgressDisplay* progress,
                    const Options& options) {
     if (options.arguments.size() != 2) {
         PrintUsageError("convert needs IN and OUT");

@@ -6,14 +6,14 @@
 #include "cli/options.h"
 
 namespace pixmill {
-class CHostServices;
-class CPluginManager;
+class HostServices;
+class PluginManager;
 class ProgressDisplay;
 } // namespace pixmill
 
 namespace pixmill::cli {
 
-int CommandConvert(CHostServices& host, CPluginManager& plugins, ProgressDisplay* progress,
+int CommandConvert(HostServices& host, PluginManager& plugins, ProgressDisplay* progress,
                    const Options& options);
 
 } // namespace pixmill::cli

@@ -55,11 +55,11 @@ struct ImageInfo {
     size_t iccBytes = 0, exifBytes = 0; // metadata the header carries
 };
 
-ImageInfo ReadInfo(CHostServices& host, CPluginManager& plugins, const std::string& file) {
+ImageInfo ReadInfo(HostServices& host, PluginManager& plugins, const std::string& file) {
     ImageInfo info;
     info.file = file;
     try {
-        CVFileStream stream(file, CVFileStream::ForReading);
+        FileStream stream(file, FileStream::ForReading);
         CVImage image(&host);
         ImageMetadata metadata;
         CFormatPlugin* format = nullptr;
@@ -97,7 +97,7 @@ std::string BytesOrNone(size_t bytes) {
 
 } // namespace
 
-int CommandInfo(CHostServices& host, CPluginManager& plugins, const Options& options) {
+int CommandInfo(HostServices& host, PluginManager& plugins, const Options& options) {
     if (options.arguments.empty()) {
         PrintUsageError("info needs at least one FILE");
         return ExitUsage;

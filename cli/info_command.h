@@ -6,12 +6,12 @@
 #include "cli/options.h"
 
 namespace pixmill {
-class CHostServices;
-class CPluginManager;
+class HostServices;
+class PluginManager;
 } // namespace pixmill
 
 namespace pixmill::cli {
 
-int CommandInfo(CHostServices& host, CPluginManager& plugins, const Options& options);
+int CommandInfo(HostServices& host, PluginManager& plugins, const Options& options);
 
 } // namespace pixmill::cli

@@ -163,7 +163,7 @@ int Convert(HtmlPageDoc& page, const std::string& programDirectory, const Option
 
 } // namespace
 
-int CommandPage(CHostServices& host, CPluginManager& plugins, CUserInterface& ui,
+int CommandPage(HostServices& host, PluginManager& plugins, CUserInterface& ui,
                 const std::string& programDirectory, const Options& options) {
     const std::vector<std::string>& args = options.arguments;
     const std::string sub = args.empty() ? std::string() : args[0];

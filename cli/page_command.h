@@ -8,14 +8,14 @@
 #include <string>
 
 namespace pixmill {
-class CHostServices;
-class CPluginManager;
+class HostServices;
+class PluginManager;
 class CUserInterface;
 } // namespace pixmill
 
 namespace pixmill::cli {
 
-int CommandPage(CHostServices& host, CPluginManager& plugins, CUserInterface& ui,
+int CommandPage(HostServices& host, PluginManager& plugins, CUserInterface& ui,
                 const std::string& programDirectory, const Options& options);
 
 } // namespace pixmill::cli

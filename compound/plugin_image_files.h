@@ -6,8 +6,8 @@
 
 namespace pixmill {
 
-class CHostServices;
-class CPluginManager;
+class HostServices;
+class PluginManager;
 class CVImage;
 
 // The picture of an image record of any depth (palettes applied).
@@ -17,14 +17,14 @@ void CVImageOf(const QImage& picture, CVImage& image);
 
 class PluginImageFiles : public CompoundImageFiles {
   public:
-    PluginImageFiles(CHostServices& host, CPluginManager& plugins) : host(host), plugins(plugins) {}
+    PluginImageFiles(HostServices& host, PluginManager& plugins) : host(host), plugins(plugins) {}
     QImage Read(const std::string& path, std::string* error) override;
     // Paletted formats get the picture reduced by the colour plug-in.
     bool Write(const QImage& picture, const std::string& path, std::string* error) override;
 
   private:
-    CHostServices& host;
-    CPluginManager& plugins;
+    HostServices& host;
+    PluginManager& plugins;
 };
 
 } // namespace pixmill

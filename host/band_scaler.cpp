@@ -7,7 +7,7 @@
 
 namespace pixmill {
 
-void CBandScaler::Begin(CVImage* target, SIZE sourceSize, bool rowsBottomUp) {
+void BandScaler::Begin(CVImage* target, SIZE sourceSize, bool rowsBottomUp) {
     image = target;
     source = sourceSize;
     bottomUp = rowsBottomUp;
@@ -16,7 +16,7 @@ void CBandScaler::Begin(CVImage* target, SIZE sourceSize, bool rowsBottomUp) {
     sourceStride = CVImage::StrideOf(target->BitCount(), sourceSize.cx);
 }
 
-void CBandScaler::Lines(const RECT* band, const uint8_t* rows) {
+void BandScaler::Lines(const RECT* band, const uint8_t* rows) {
     if (image == nullptr || band->bottom <= band->top) {
         return;
     }

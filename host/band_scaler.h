@@ -12,7 +12,7 @@ namespace pixmill {
 
 class CVImage;
 
-class CBandScaler {
+class BandScaler {
   public:
     void Begin(CVImage* image, SIZE sourceSize, bool bottomUp);
     void Lines(const RECT* band, const uint8_t* rows);

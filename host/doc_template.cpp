@@ -22,26 +22,26 @@ DocumentStrings DocumentStringsOf(CFormatPlugin* format) {
     return strings;
 }
 
-CVImageDocTemplate::CVImageDocTemplate(CHostServices& host, CPluginManager& plugins,
-                                       CFormatPlugin* format)
+ImageDocTemplate::ImageDocTemplate(HostServices& host, PluginManager& plugins,
+                                   CFormatPlugin* format)
     : host(host), plugins(plugins), format(format), strings(DocumentStringsOf(format)) {}
 
-std::string CVImageDocTemplate::NextUntitledTitle() {
+std::string ImageDocTemplate::NextUntitledTitle() {
     ++untitledCount;
     return "Untitled" + std::to_string(untitledCount);
 }
 
-std::unique_ptr<CQorelImageDoc> CVImageDocTemplate::OpenFromImage(const CVImage& image,
-                                                                  const ImageMetadata* metadata) {
-    auto document = std::make_unique<CQorelImageDoc>(host, plugins);
+std::unique_ptr<ImageDoc> ImageDocTemplate::OpenFromImage(const CVImage& image,
+                                                          const ImageMetadata* metadata) {
+    auto document = std::make_unique<ImageDoc>(host, plugins);
     document->SetTitle(NextUntitledTitle());
     document->TakeImage(image, format, metadata);
     return document;
 }
 
-std::unique_ptr<CQorelImageDoc> CVImageDocTemplate::OpenFromStream(CVStream* stream,
-                                                                   const std::string& path) {
-    auto document = std::make_unique<CQorelImageDoc>(host, plugins);
+std::unique_ptr<ImageDoc> ImageDocTemplate::OpenFromStream(CVStream* stream,
+                                                           const std::string& path) {
+    auto document = std::make_unique<ImageDoc>(host, plugins);
     document->SetTitle(path.empty() ? NextUntitledTitle() : path);
     if (!path.empty()) {
         document->SetPathForStream(path);

@@ -1,4 +1,4 @@
-// CVImageDocTemplate: one per loaded format. Builds the format's document
+// ImageDocTemplate: one per loaded format. Builds the format's document
 // strings (file-dialog filter, extension, type name) and makes documents from
 // images and streams that did not come from a file of their own.
 #pragma once
@@ -8,10 +8,10 @@
 
 namespace pixmill {
 
-class CHostServices;
-class CPluginManager;
+class HostServices;
+class PluginManager;
 class CFormatPlugin;
-class CQorelImageDoc;
+class ImageDoc;
 class CVImage;
 class CVStream;
 struct ImageMetadata;
@@ -25,26 +25,26 @@ struct DocumentStrings {
 
 DocumentStrings DocumentStringsOf(CFormatPlugin* format);
 
-class CVImageDocTemplate {
+class ImageDocTemplate {
   public:
-    CVImageDocTemplate(CHostServices& host, CPluginManager& plugins, CFormatPlugin* format);
+    ImageDocTemplate(HostServices& host, PluginManager& plugins, CFormatPlugin* format);
 
     CFormatPlugin* Format() const { return format; }
     const DocumentStrings& Strings() const { return strings; }
 
     // A new untitled document holding a share of image.
-    std::unique_ptr<CQorelImageDoc> OpenFromImage(const CVImage& image,
-                                                  const ImageMetadata* metadata = nullptr);
+    std::unique_ptr<ImageDoc> OpenFromImage(const CVImage& image,
+                                            const ImageMetadata* metadata = nullptr);
     // A new document read from stream by content; path (may be empty)
     // becomes its title and path. Null when reading failed.
-    std::unique_ptr<CQorelImageDoc> OpenFromStream(CVStream* stream, const std::string& path);
+    std::unique_ptr<ImageDoc> OpenFromStream(CVStream* stream, const std::string& path);
     int UntitledCount() const { return untitledCount; }
 
   private:
     std::string NextUntitledTitle();
 
-    CHostServices& host;
-    CPluginManager& plugins;
+    HostServices& host;
+    PluginManager& plugins;
     CFormatPlugin* format;
     DocumentStrings strings;
     int untitledCount = 0;

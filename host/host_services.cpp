@@ -13,8 +13,7 @@
 
 namespace pixmill {
 
-CHostServices::CHostServices(SettingsStore& store, CUserInterface* service,
-                             std::string tempDirectory)
+HostServices::HostServices(SettingsStore& store, CUserInterface* service, std::string tempDirectory)
     : memory(std::move(tempDirectory)), settings(store), ui(service) {
     if (const auto stored = settings.ReadText(SettingsStore::kSettingsSection, "MaxImagePixels")) {
         char* end = nullptr;
@@ -25,11 +24,11 @@ CHostServices::CHostServices(SettingsStore& store, CUserInterface* service,
     }
 }
 
-void CHostServices::RaiseImageErrorDetail(int code, const char* detail) {
+void HostServices::RaiseImageErrorDetail(int code, const char* detail) {
     throw CVImageError(code, detail);
 }
 
-void CHostServices::ReportDamage(const char* what) {
+void HostServices::ReportDamage(const char* what) {
     const std::string text = what != nullptr ? what : "damaged data";
     if (damagePolicy == DamagePolicy::Refuse) {
         damageReports.push_back(text);
@@ -45,16 +44,16 @@ void CHostServices::ReportDamage(const char* what) {
     }
 }
 
-void CHostServices::BindMetadata(const CVImage* image, ImageMetadata* record, bool fillable) {
+void HostServices::BindMetadata(const CVImage* image, ImageMetadata* record, bool fillable) {
     boundMetadata[image] = {record, fillable};
 }
 
-void CHostServices::UnbindMetadata(const CVImage* image) {
+void HostServices::UnbindMetadata(const CVImage* image) {
     boundMetadata.erase(image);
 }
 
-void CHostServices::PutImageMetadata(const CVImage* image, int kind, const uint8_t* data,
-                                     size_t size) {
+void HostServices::PutImageMetadata(const CVImage* image, int kind, const uint8_t* data,
+                                    size_t size) {
     const auto found = boundMetadata.find(image);
     if (found == boundMetadata.end() || !found->second.fillable || data == nullptr ||
         (kind != MetadataIcc && kind != MetadataExif)) {
@@ -65,7 +64,7 @@ void CHostServices::PutImageMetadata(const CVImage* image, int kind, const uint8
     target.assign(data, data + size);
 }
 
-const uint8_t* CHostServices::GetImageMetadata(const CVImage* image, int kind, size_t* size) {
+const uint8_t* HostServices::GetImageMetadata(const CVImage* image, int kind, size_t* size) {
     *size = 0;
     const auto found = boundMetadata.find(image);
     if (found == boundMetadata.end() || (kind != MetadataIcc && kind != MetadataExif)) {
@@ -80,22 +79,22 @@ const uint8_t* CHostServices::GetImageMetadata(const CVImage* image, int kind, s
     return bytes.data();
 }
 
-std::vector<std::string> CHostServices::TakeDamageReports() {
+std::vector<std::string> HostServices::TakeDamageReports() {
     return std::exchange(damageReports, {});
 }
 
-CHostServices::~CHostServices() = default;
+HostServices::~HostServices() = default;
 
-void CHostServices::RaiseImageError(int code) {
+void HostServices::RaiseImageError(int code) {
     throw CVImageError(code);
 }
 
-void CHostServices::MakeTempName(char* out, size_t capacity) {
+void HostServices::MakeTempName(char* out, size_t capacity) {
     const std::string name = memory.NextTempName();
     std::snprintf(out, capacity, "%s", name.c_str());
 }
 
-void CHostServices::LoadSettings(const char* name, void* buffer, uint32_t size, int) {
+void HostServices::LoadSettings(const char* name, void* buffer, uint32_t size, int) {
     const auto stored = settings.ReadBinary(SettingsStore::kSettingsSection, name);
     // A value of another length belongs to another version of the block:
     // the caller's defaults stay.
@@ -104,12 +103,12 @@ void CHostServices::LoadSettings(const char* name, void* buffer, uint32_t size, 
     }
 }
 
-void CHostServices::SaveSettings(const char* name, const void* buffer, uint32_t size, int) {
+void HostServices::SaveSettings(const char* name, const void* buffer, uint32_t size, int) {
     const auto* bytes = static_cast<const uint8_t*>(buffer);
     settings.WriteBinary(SettingsStore::kSettingsSection, name, Bytes(bytes, bytes + size));
 }
 
-bool CHostServices::LoadSettingsText(const char* name, char* buffer, size_t capacity) {
+bool HostServices::LoadSettingsText(const char* name, char* buffer, size_t capacity) {
     const auto stored = settings.ReadText(SettingsStore::kSettingsSection, name);
     if (capacity > 0) {
         std::snprintf(buffer, capacity, "%s", stored ? stored->c_str() : "");
@@ -117,23 +116,23 @@ bool CHostServices::LoadSettingsText(const char* name, char* buffer, size_t capa
     return stored.has_value();
 }
 
-void CHostServices::SaveSettingsText(const char* name, const char* text) {
+void HostServices::SaveSettingsText(const char* name, const char* text) {
     settings.WriteText(SettingsStore::kSettingsSection, name, text);
 }
 
-SIZE CHostServices::FitSize(int width, int height, int maxWidth, int maxHeight) {
+SIZE HostServices::FitSize(int width, int height, int maxWidth, int maxHeight) {
     return FitSizeInBox(width, height, maxWidth, maxHeight);
 }
 
-void CHostServices::ScaleLines(const RECT* band, const uint8_t* rows) {
+void HostServices::ScaleLines(const RECT* band, const uint8_t* rows) {
     scaler.Lines(band, rows);
 }
 
-void CHostServices::ScaleBegin(CVImage* image, SIZE sourceSize, bool bottomUp) {
+void HostServices::ScaleBegin(CVImage* image, SIZE sourceSize, bool bottomUp) {
     scaler.Begin(image, sourceSize, bottomUp);
 }
 
-bool CHostServices::RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) {
+bool HostServices::RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) {
     // Without a user interface (headless runs) the stored settings apply.
     return ui == nullptr ? true : ui->RunOperationDialog(plugin, image);
 }
@@ -181,7 +180,7 @@ MetadataBinding::MetadataBinding(const CVImage& image, const ImageMetadata* reco
 
 void MetadataBinding::Bind(ImageMetadata* record, bool fillable) {
     if (record != nullptr) {
-        host = dynamic_cast<CHostServices*>(image->host);
+        host = dynamic_cast<HostServices*>(image->host);
         if (host != nullptr) {
             host->BindMetadata(image, record, fillable);
         }

@@ -1,4 +1,4 @@
-// CHostServices: the program's one CPluginHost. Memory and scratch come from
+// HostServices: the program's one CPluginHost. Memory and scratch come from
 // the memory service; settings go to the settings store's "Settings" section;
 // the operation dialog goes to the user-interface service.
 #pragma once
@@ -17,11 +17,11 @@ namespace pixmill {
 class SettingsStore;
 class CUserInterface;
 
-class CHostServices : public CPluginHost {
+class HostServices : public CPluginHost {
   public:
-    explicit CHostServices(SettingsStore& settings, CUserInterface* ui = nullptr,
-                           std::string tempDirectory = {});
-    ~CHostServices() override;
+    explicit HostServices(SettingsStore& settings, CUserInterface* ui = nullptr,
+                          std::string tempDirectory = {});
+    ~HostServices() override;
 
     void* Alloc(size_t size) override { return memory.Alloc(size); }
     void* Realloc(void* block, size_t size) override { return memory.Realloc(block, size); }
@@ -70,17 +70,17 @@ class CHostServices : public CPluginHost {
     // clears the list.
     std::vector<std::string> TakeDamageReports();
 
-    CMemoryService& Memory() { return memory; }
+    MemoryService& Memory() { return memory; }
     SettingsStore& Settings() { return settings; }
     CUserInterface* UserInterface() const { return ui; }
     void SetUserInterfaceService(CUserInterface* service) { ui = service; }
     std::string MakeTempName() { return memory.NextTempName(); }
 
   private:
-    CMemoryService memory;
+    MemoryService memory;
     SettingsStore& settings;
     CUserInterface* ui;
-    CBandScaler scaler;
+    BandScaler scaler;
     uint64_t maxImagePixels = kDefaultMaxImagePixels;
     DamagePolicy damagePolicy = DamagePolicy::Keep;
     std::vector<std::string> damageReports;

@@ -21,33 +21,33 @@ namespace pixmill {
 
 DocumentFrontEnd::~DocumentFrontEnd() = default;
 
-CQorelImageDoc::CQorelImageDoc(CHostServices& host, CPluginManager& plugins)
+ImageDoc::ImageDoc(HostServices& host, PluginManager& plugins)
     : host(host), plugins(plugins), image(&host), history(&host) {
     codecLink.image = &image;
     editContext.image = &image;
     editContext.history = &history;
 }
 
-CQorelImageDoc::~CQorelImageDoc() {
+ImageDoc::~ImageDoc() {
     ReleaseCodec();
 }
 
-void CQorelImageDoc::ReleaseCodec() {
+void ImageDoc::ReleaseCodec() {
     pendingRead.reset();
     codecLink.codec = nullptr;
 }
 
-void CQorelImageDoc::Report(CQorelError& error) {
+void ImageDoc::Report(CQorelError& error) {
     lastError = error.Report(true);
 }
 
-void CQorelImageDoc::UpdateViews(int hint) {
+void ImageDoc::UpdateViews(int hint) {
     if (frontEnd != nullptr) {
         frontEnd->UpdateAllViews(hint);
     }
 }
 
-void CQorelImageDoc::SetModified(bool modified) {
+void ImageDoc::SetModified(bool modified) {
     if (modified) {
         if (state == savedState) {
             savedState = -1; // no state matches: modified until the next save
@@ -57,14 +57,14 @@ void CQorelImageDoc::SetModified(bool modified) {
     }
 }
 
-void CQorelImageDoc::SetSelection(const RECT& rect) {
+void ImageDoc::SetSelection(const RECT& rect) {
     selection = rect;
     hasSelection = true;
 }
 
 // ------------------------------------------------------------------- titles
 
-std::string CQorelImageDoc::FirstExtension(CFormatPlugin* format) {
+std::string ImageDoc::FirstExtension(CFormatPlugin* format) {
     std::string extensions = format != nullptr ? format->GetExtensions() : "";
     extensions = extensions.substr(0, extensions.find(';'));
     if (!extensions.empty() && extensions[0] == '*') {
@@ -73,7 +73,7 @@ std::string CQorelImageDoc::FirstExtension(CFormatPlugin* format) {
     return extensions;
 }
 
-std::string CQorelImageDoc::TitleWithExtension(const std::string& text, CFormatPlugin* format) {
+std::string ImageDoc::TitleWithExtension(const std::string& text, CFormatPlugin* format) {
     if (text.find('.') != std::string::npos) {
         return text;
     }
@@ -82,10 +82,10 @@ std::string CQorelImageDoc::TitleWithExtension(const std::string& text, CFormatP
 
 // ------------------------------------------------------------------ opening
 
-bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
+bool ImageDoc::OnOpenDocument(const std::string& fileName) {
     lastError.clear();
     try {
-        auto stream = std::make_unique<CVFileStream>(fileName, CVFileStream::ForReading);
+        auto stream = std::make_unique<FileStream>(fileName, FileStream::ForReading);
         if (progressiveView) {
             // Header now, pixels when the view first shows the image; the
             // stream stays open until then.
@@ -111,7 +111,7 @@ bool CQorelImageDoc::OnOpenDocument(const std::string& fileName) {
     }
 }
 
-void CQorelImageDoc::ReadWhole(CVStream& stream, const std::string& progressTitle) {
+void ImageDoc::ReadWhole(CVStream& stream, const std::string& progressTitle) {
     // Read into a fresh record, so that a failure keeps the old image.
     ReleaseCodec();
     CVImage fresh(&host);
@@ -124,7 +124,7 @@ void CQorelImageDoc::ReadWhole(CVStream& stream, const std::string& progressTitl
     codecLink.format = format;
 }
 
-bool CQorelImageDoc::ReadPendingPixels() {
+bool ImageDoc::ReadPendingPixels() {
     if (!pixelsPending) {
         return true;
     }
@@ -145,18 +145,18 @@ bool CQorelImageDoc::ReadPendingPixels() {
     }
 }
 
-void CQorelImageDoc::AfterImageFromFile(const std::string& fileName) {
+void ImageDoc::AfterImageFromFile(const std::string& fileName) {
     path = fileName;
     const size_t slash = fileName.find_last_of('/');
     title = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-    history.Clear(CUndoHistory::UndoStack);
-    history.Clear(CUndoHistory::RedoStack);
+    history.Clear(UndoHistory::UndoStack);
+    history.Clear(UndoHistory::RedoStack);
     hasSelection = false;
     Touch();
     savedState = state;
 }
 
-bool CQorelImageDoc::ReadFromStream(CVStream* stream) {
+bool ImageDoc::ReadFromStream(CVStream* stream) {
     lastError.clear();
     try {
         if (stream == nullptr) {
@@ -182,8 +182,8 @@ bool CQorelImageDoc::ReadFromStream(CVStream* stream) {
     }
 }
 
-void CQorelImageDoc::TakeImage(const CVImage& source, CFormatPlugin* format,
-                               const ImageMetadata* sourceMetadata) {
+void ImageDoc::TakeImage(const CVImage& source, CFormatPlugin* format,
+                         const ImageMetadata* sourceMetadata) {
     CVImage::CopyImage(&image, &source, nullptr);
     metadata = sourceMetadata != nullptr ? *sourceMetadata : ImageMetadata{};
     codecLink.format = format;
@@ -197,9 +197,8 @@ void CQorelImageDoc::TakeImage(const CVImage& source, CFormatPlugin* format,
 
 // ------------------------------------------------------------------- saving
 
-bool CQorelImageDoc::MakeStorable(CHostServices& host, CPluginManager& plugins,
-                                  CFormatPlugin* format, CVImage& target, ProgressDisplay* display,
-                                  bool* converted) {
+bool ImageDoc::MakeStorable(HostServices& host, PluginManager& plugins, CFormatPlugin* format,
+                            CVImage& target, ProgressDisplay* display, bool* converted) {
     if (converted != nullptr) {
         *converted = false;
     }
@@ -240,7 +239,7 @@ bool CQorelImageDoc::MakeStorable(CHostServices& host, CPluginManager& plugins,
     const int32_t fields[3] = {code, 256, 2};
     std::memcpy(block, fields, sizeof fields);
     CVImage result(&host);
-    CHostProgress progress(display, "Convert to Paletted image");
+    HostProgress progress(display, "Convert to Paletted image");
     if (!plugins.CallChangeColors(&target, &result, &progress, block) || result.bits == nullptr) {
         return false;
     }
@@ -251,18 +250,18 @@ bool CQorelImageDoc::MakeStorable(CHostServices& host, CPluginManager& plugins,
     return true;
 }
 
-bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format, CVImage& storable,
-                               bool interactive, bool* cancelled) {
+bool ImageDoc::WriteFile(const std::string& target, CFormatPlugin* format, CVImage& storable,
+                         bool interactive, bool* cancelled) {
     AtomicFile file(target);
     if (interactive && frontEnd != nullptr && (format->GetCapabilities() & CapOptionsPane) != 0) {
-        CSaveSession session(host, format, storable, progressDisplay, "Save " + target);
+        SaveSession session(host, format, storable, progressDisplay, "Save " + target);
         session.SetWriteParameter(writeParameter);
         session.SetMetadata(stripMetadata ? nullptr : &metadata);
         if (!frontEnd->RunSaveDialog(session)) {
             *cancelled = true; // nothing written
             return false;
         }
-        CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
+        FileStream stream(file.Temporary(), FileStream::ForWriting);
         session.CopyTo(stream);
         stream.Close();
         writtenSize = static_cast<int>(session.FileSize());
@@ -272,7 +271,7 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
     ReleaseCodec();
     int written;
     {
-        CVFileStream stream(file.Temporary(), CVFileStream::ForWriting);
+        FileStream stream(file.Temporary(), FileStream::ForWriting);
         written = WriteImage(format, storable, stream, writeParameter ? &*writeParameter : nullptr,
                              progressDisplay, "Save " + target, nullptr,
                              stripMetadata ? nullptr : &metadata);
@@ -288,7 +287,7 @@ bool CQorelImageDoc::WriteFile(const std::string& target, CFormatPlugin* format,
     return true;
 }
 
-bool CQorelImageDoc::OnSaveDocument(const std::string& target, bool interactive) {
+bool ImageDoc::OnSaveDocument(const std::string& target, bool interactive) {
     lastError.clear();
     try {
         CFormatPlugin* format = FormatForWriting(plugins, target);
@@ -332,7 +331,7 @@ bool CQorelImageDoc::OnSaveDocument(const std::string& target, bool interactive)
 
 // ------------------------------------------------------------------ editing
 
-bool CQorelImageDoc::ApplyCommand(int commandId) {
+bool ImageDoc::ApplyCommand(int commandId) {
     lastError.clear();
     CProcessingPlugin* plugin = plugins.SelectOperation(commandId);
     if (plugin == nullptr) {
@@ -347,7 +346,7 @@ bool CQorelImageDoc::ApplyCommand(int commandId) {
             }
         }
         const std::string name = plugin->GetName(false);
-        CHostProgress progress(progressDisplay, name);
+        HostProgress progress(progressDisplay, name);
         const bool reoriented = (flags & OpReorients) != 0;
         if (!keepHistory) {
             if (!plugin->ApplyInPlace(&image, &progress)) {
@@ -359,7 +358,7 @@ bool CQorelImageDoc::ApplyCommand(int commandId) {
             if (!plugin->Apply(&image, &result, &progress)) {
                 return false;
             }
-            history.Push(image, name.c_str(), selection, state, CUndoHistory::UndoStack, &metadata);
+            history.Push(image, name.c_str(), selection, state, UndoHistory::UndoStack, &metadata);
             undoName = name;
             CVImage::CopyImage(&image, &result, nullptr);
             FollowPictureChange(image, reoriented);
@@ -378,22 +377,22 @@ bool CQorelImageDoc::ApplyCommand(int commandId) {
     }
 }
 
-void CQorelImageDoc::FollowPictureChange(const CVImage& result, bool reoriented) {
+void ImageDoc::FollowPictureChange(const CVImage& result, bool reoriented) {
     pixmill::FollowPictureChange(metadata, result.Width(), result.Height(), reoriented);
 }
 
-bool CQorelImageDoc::OnUndo() {
-    return CanUndo() && StepThroughHistory(CUndoHistory::UndoStack, CUndoHistory::RedoStack);
+bool ImageDoc::OnUndo() {
+    return CanUndo() && StepThroughHistory(UndoHistory::UndoStack, UndoHistory::RedoStack);
 }
 
-bool CQorelImageDoc::OnRedo() {
-    return CanRedo() && StepThroughHistory(CUndoHistory::RedoStack, CUndoHistory::UndoStack);
+bool ImageDoc::OnRedo() {
+    return CanRedo() && StepThroughHistory(UndoHistory::RedoStack, UndoHistory::UndoStack);
 }
 
 // Undo and redo are one move: the current image goes onto the other stack
 // under the name of the entry it trades places with, and the top entry of
 // this stack becomes the image, with its selection and document state.
-bool CQorelImageDoc::StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::Stack to) {
+bool ImageDoc::StepThroughHistory(UndoHistory::Stack from, UndoHistory::Stack to) {
     try {
         const std::string name = history.TopName(from);
         CVImage restored(&host);
@@ -412,8 +411,7 @@ bool CQorelImageDoc::StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::
         state = restoredState;
         selection = restoredSelection;
         hasSelection = selection.right > selection.left && selection.bottom > selection.top;
-        undoName =
-            from == CUndoHistory::UndoStack ? history.TopName(CUndoHistory::UndoStack) : name;
+        undoName = from == UndoHistory::UndoStack ? history.TopName(UndoHistory::UndoStack) : name;
         UpdateViews(kHintImageChanged);
         return true;
     } catch (CQorelError& error) {
@@ -422,17 +420,17 @@ bool CQorelImageDoc::StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::
     }
 }
 
-std::string CQorelImageDoc::UndoMenuText() const {
-    return CanUndo() ? std::string("&Undo ") + history.TopName(CUndoHistory::UndoStack)
+std::string ImageDoc::UndoMenuText() const {
+    return CanUndo() ? std::string("&Undo ") + history.TopName(UndoHistory::UndoStack)
                      : std::string("&Undo");
 }
 
-std::string CQorelImageDoc::RedoMenuText() const {
-    return CanRedo() ? std::string("&Redo ") + history.TopName(CUndoHistory::RedoStack)
+std::string ImageDoc::RedoMenuText() const {
+    return CanRedo() ? std::string("&Redo ") + history.TopName(UndoHistory::RedoStack)
                      : std::string("&Redo");
 }
 
-bool CQorelImageDoc::OnCrop() {
+bool ImageDoc::OnCrop() {
     if (!hasSelection || image.bits == nullptr) {
         return false;
     }
@@ -443,7 +441,7 @@ bool CQorelImageDoc::OnCrop() {
     try {
         CVImage result(&host);
         CVImage::CopyImage(&result, &image, &crop);
-        history.Push(image, "Crop", selection, state, CUndoHistory::UndoStack, &metadata);
+        history.Push(image, "Crop", selection, state, UndoHistory::UndoStack, &metadata);
         undoName = "Crop";
         CVImage::CopyImage(&image, &result, nullptr);
         FollowPictureChange(image, false);
@@ -457,12 +455,12 @@ bool CQorelImageDoc::OnCrop() {
     }
 }
 
-void CQorelImageDoc::OnSelectAll() {
+void ImageDoc::OnSelectAll() {
     SetSelection(RECT{0, 0, image.Width(), image.Height()});
     UpdateViews(0);
 }
 
-PackedDib CQorelImageDoc::OnCopy() {
+PackedDib ImageDoc::OnCopy() {
     if (!hasSelection || image.bits == nullptr) {
         return {};
     }

@@ -1,4 +1,4 @@
-// CQorelImageDoc: an open image. Holds one CVImage, the format it came from
+// ImageDoc: an open image. Holds one CVImage, the format it came from
 // or will be saved in, the codec of the current file operation and a
 // five-level undo/redo history in temporary files. Opens and saves through
 // the format plug-ins, applies processing operations with undo, crops to the
@@ -21,13 +21,13 @@
 
 namespace pixmill {
 
-class CHostServices;
-class CPluginManager;
+class HostServices;
+class PluginManager;
 class CFormatPlugin;
 class CFormatCodec;
 class CVStream;
 class ProgressDisplay;
-class CSaveSession;
+class SaveSession;
 class ImageReader;
 
 // The update hint sent to views when the image itself changed.
@@ -41,7 +41,7 @@ struct CodecLink {
 
 struct EditContext {
     CVImage* image = nullptr;
-    CUndoHistory* history = nullptr;
+    UndoHistory* history = nullptr;
 };
 
 // A packed device-independent bitmap in one host block (header, colour
@@ -59,7 +59,7 @@ class DocumentFrontEnd {
     virtual void UpdateAllViews(int hint) { (void)hint; }
     // The save-options dialog: refresh the session as the user changes the
     // pane; true when the user confirmed (the document then writes the file).
-    virtual bool RunSaveDialog(CSaveSession& session) {
+    virtual bool RunSaveDialog(SaveSession& session) {
         (void)session;
         return true;
     }
@@ -67,12 +67,12 @@ class DocumentFrontEnd {
     virtual bool HasParentWindow() const { return false; }
 };
 
-class CQorelImageDoc {
+class ImageDoc {
   public:
-    CQorelImageDoc(CHostServices& host, CPluginManager& plugins);
-    ~CQorelImageDoc();
-    CQorelImageDoc(const CQorelImageDoc&) = delete;
-    CQorelImageDoc& operator=(const CQorelImageDoc&) = delete;
+    ImageDoc(HostServices& host, PluginManager& plugins);
+    ~ImageDoc();
+    ImageDoc(const ImageDoc&) = delete;
+    ImageDoc& operator=(const ImageDoc&) = delete;
 
     // --- opening ---
     // Opens a file by its content (image_io.h: the extension is not
@@ -102,8 +102,8 @@ class CQorelImageDoc {
     void OnSelectAll();
     // The selection as a packed bitmap (null block without a selection).
     PackedDib OnCopy();
-    bool CanUndo() const { return !history.IsEmpty(CUndoHistory::UndoStack); }
-    bool CanRedo() const { return !history.IsEmpty(CUndoHistory::RedoStack); }
+    bool CanUndo() const { return !history.IsEmpty(UndoHistory::UndoStack); }
+    bool CanRedo() const { return !history.IsEmpty(UndoHistory::RedoStack); }
     std::string UndoMenuText() const;
     std::string RedoMenuText() const;
 
@@ -119,7 +119,7 @@ class CQorelImageDoc {
     CFormatPlugin* Format() const { return codecLink.format; }
     const CodecLink& Link() const { return codecLink; }
     const EditContext& Context() const { return editContext; }
-    const CUndoHistory& History() const { return history; }
+    const UndoHistory& History() const { return history; }
     const std::string& UndoName() const { return undoName; }
     const std::string& Path() const { return path; }
     const std::string& Title() const { return title; }
@@ -152,7 +152,7 @@ class CQorelImageDoc {
     // Makes image storable by format (converting through the colour plug-in
     // when needed). Returns false when the format cannot store it; converted
     // (optional) tells whether a conversion happened.
-    static bool MakeStorable(CHostServices& host, CPluginManager& plugins, CFormatPlugin* format,
+    static bool MakeStorable(HostServices& host, PluginManager& plugins, CFormatPlugin* format,
                              CVImage& image, ProgressDisplay* display, bool* converted);
     // The title rule: a title without "." gets the format's first extension.
     static std::string TitleWithExtension(const std::string& title, CFormatPlugin* format);
@@ -165,7 +165,7 @@ class CQorelImageDoc {
     // Reads the whole picture the stream holds (the format by its content)
     // into the document's image; a failure keeps the old image.
     void ReadWhole(CVStream& stream, const std::string& progressTitle);
-    bool StepThroughHistory(CUndoHistory::Stack from, CUndoHistory::Stack to);
+    bool StepThroughHistory(UndoHistory::Stack from, UndoHistory::Stack to);
     void Report(class CQorelError& error);
     void UpdateViews(int hint);
     void Touch() { state = ++stateCounter; }
@@ -176,13 +176,13 @@ class CQorelImageDoc {
     // the image (reoriented: the operation turned or flipped it).
     void FollowPictureChange(const CVImage& result, bool reoriented);
 
-    CHostServices& host;
-    CPluginManager& plugins;
+    HostServices& host;
+    PluginManager& plugins;
     CVImage image;
     ImageMetadata metadata;
     bool stripMetadata = false;
     CodecLink codecLink;
-    CUndoHistory history;
+    UndoHistory history;
     EditContext editContext;
     std::string undoName;
     std::string path;
@@ -201,7 +201,7 @@ class CQorelImageDoc {
     int64_t savedState = 0;
     DocumentFrontEnd* frontEnd = nullptr;
     ProgressDisplay* progressDisplay = nullptr;
-    std::unique_ptr<CVStream> pendingStream; // progressive view: open until read
+    std::unique_ptr<CVStream> pendingStream;  // progressive view: open until read
     std::unique_ptr<ImageReader> pendingRead; // progressive view: the header's reader
     std::optional<int> writeParameter;
 };

@@ -13,11 +13,11 @@
 
 namespace pixmill {
 
-CFormatPlugin* FormatForReading(CPluginManager& plugins, CVStream& stream) {
+CFormatPlugin* FormatForReading(PluginManager& plugins, CVStream& stream) {
     return plugins.DetectFormat(&stream);
 }
 
-CFormatPlugin* FormatForWriting(CPluginManager& plugins, const std::string& path) {
+CFormatPlugin* FormatForWriting(PluginManager& plugins, const std::string& path) {
     return plugins.FindFormatByExtension(path);
 }
 
@@ -78,7 +78,7 @@ void ImageReader::ReadPixels(ProgressDisplay* display, const std::string& title,
     bool read = false;
     {
         const MetadataBinding binding(*image, metadata, MetadataBinding::ReadOn);
-        CHostProgress progress(display, title);
+        HostProgress progress(display, title);
         read = codec.get()->ReadPixels(&progress);
     }
     if (!read) {
@@ -94,7 +94,7 @@ SIZE ReadImageWith(CFormatPlugin* format, CVStream& stream, CVImage& image, cons
     return stored;
 }
 
-SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
+SIZE ReadImageByContent(PluginManager& plugins, CVStream& stream, CVImage& image,
                         const SIZE* maxSize, ProgressDisplay* display, const std::string& title,
                         CFormatPlugin** format, ImageMetadata* metadata) {
     CFormatPlugin* found = Required(FormatForReading(plugins, stream));
@@ -104,7 +104,7 @@ SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& imag
     return ReadImageWith(found, stream, image, maxSize, display, title, metadata);
 }
 
-SIZE ReadHeaderByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
+SIZE ReadHeaderByContent(PluginManager& plugins, CVStream& stream, CVImage& image,
                          const SIZE* maxSize, CFormatPlugin** format, ImageMetadata* metadata) {
     CFormatPlugin* found = Required(FormatForReading(plugins, stream));
     if (format != nullptr) {
@@ -134,7 +134,7 @@ int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, co
     const MetadataBinding binding(image, metadata);
     codec->FreeWorkBuffer();
     codec->BeginWrite(&image, parameter);
-    CHostProgress progress(display, title);
+    HostProgress progress(display, title);
     if (!codec->Write(&stream, &progress, preview)) {
         return -1;
     }

@@ -23,7 +23,7 @@
 
 namespace pixmill {
 
-class CPluginManager;
+class PluginManager;
 class CFormatPlugin;
 class CFormatCodec;
 class CVImage;
@@ -34,10 +34,10 @@ struct ImageMetadata;
 // The format that reads what the stream holds, the stream rewound to its
 // start; null when no format recognises it (the stream is then left after
 // the bytes compared).
-CFormatPlugin* FormatForReading(CPluginManager& plugins, CVStream& stream);
+CFormatPlugin* FormatForReading(PluginManager& plugins, CVStream& stream);
 // The format that writes a file of this name; null when no format lists its
 // extension.
-CFormatPlugin* FormatForWriting(CPluginManager& plugins, const std::string& path);
+CFormatPlugin* FormatForWriting(PluginManager& plugins, const std::string& path);
 
 // A codec of one format, its work buffer freed and the codec released when
 // the holder goes. Empty when the format made none.
@@ -72,8 +72,7 @@ class ImageReader {
     // Reads the header into image; maxSize (optional) limits the decoded
     // size; metadata (optional) is cleared and receives what the header
     // holds. Returns the stored size.
-    SIZE ReadHeader(CVStream& stream, CVImage& image, const SIZE* maxSize,
-                    ImageMetadata* metadata);
+    SIZE ReadHeader(CVStream& stream, CVImage& image, const SIZE* maxSize, ImageMetadata* metadata);
     // Reads the pixels into the image of ReadHeader under a progress with
     // the given title; metadata (optional) receives what follows the header.
     void ReadPixels(ProgressDisplay* display, const std::string& title, ImageMetadata* metadata);
@@ -96,13 +95,13 @@ SIZE ReadImageWith(CFormatPlugin* format, CVStream& stream, CVImage& image, cons
                    ImageMetadata* metadata = nullptr);
 // The same through FormatForReading (image error 3 when no format
 // recognises the stream); format (optional) receives it.
-SIZE ReadImageByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
+SIZE ReadImageByContent(PluginManager& plugins, CVStream& stream, CVImage& image,
                         const SIZE* maxSize, ProgressDisplay* display, const std::string& title,
                         CFormatPlugin** format = nullptr, ImageMetadata* metadata = nullptr);
 // The header alone through FormatForReading: size, kind, palette and
 // metadata without the pixels (info, previews of file lists). Errors as
 // ReadImageByContent's.
-SIZE ReadHeaderByContent(CPluginManager& plugins, CVStream& stream, CVImage& image,
+SIZE ReadHeaderByContent(PluginManager& plugins, CVStream& stream, CVImage& image,
                          const SIZE* maxSize, CFormatPlugin** format = nullptr,
                          ImageMetadata* metadata = nullptr);
 

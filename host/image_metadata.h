@@ -9,7 +9,7 @@
 
 namespace pixmill {
 
-class CHostServices;
+class HostServices;
 class CVImage;
 
 struct ImageMetadata {
@@ -32,7 +32,7 @@ struct ImageMetadata {
 class MetadataBinding {
   public:
     enum Use { ReadAnew, ReadOn };
-    // The host is image's own (the program's CHostServices).
+    // The host is image's own (the program's HostServices).
     MetadataBinding(const CVImage& image, ImageMetadata* record, Use use);
     // For a write: the writer reads record, nothing is added to it.
     MetadataBinding(const CVImage& image, const ImageMetadata* record);
@@ -43,7 +43,7 @@ class MetadataBinding {
   private:
     void Bind(ImageMetadata* record, bool fillable);
 
-    CHostServices* host = nullptr;
+    HostServices* host = nullptr;
     const CVImage* image;
 };
 

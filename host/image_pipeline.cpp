@@ -14,7 +14,7 @@
 
 namespace pixmill {
 
-ImagePipeline::ImagePipeline(CHostServices& host, CPluginManager& plugins, ProgressDisplay* display)
+ImagePipeline::ImagePipeline(HostServices& host, PluginManager& plugins, ProgressDisplay* display)
     : host(host), plugins(plugins), document(host, plugins) {
     document.SetProgressDisplay(display);
     document.SetKeepHistory(false);
@@ -35,7 +35,7 @@ std::string ImagePipeline::StripAmpersands(const std::string& text) {
     return result;
 }
 
-int ImagePipeline::FindOperation(CPluginManager& plugins, const std::string& wanted) {
+int ImagePipeline::FindOperation(PluginManager& plugins, const std::string& wanted) {
     for (int i = 0; i < plugins.ProcessorCount(); ++i) {
         CProcessingPlugin* plugin = plugins.ProcessorAt(i);
         for (int j = 0; j < plugins.OperationCountOf(i); ++j) {
@@ -53,9 +53,9 @@ int ImagePipeline::FindOperation(CPluginManager& plugins, const std::string& wan
 
 bool ImagePipeline::Open(const std::string& path) {
     input = path;
-    std::unique_ptr<CVFileStream> stream;
+    std::unique_ptr<FileStream> stream;
     try {
-        stream = std::make_unique<CVFileStream>(path, CVFileStream::ForReading);
+        stream = std::make_unique<FileStream>(path, FileStream::ForReading);
     } catch (CQorelError& failure) {
         error = failure.Report(false); // names the file itself
         return false;

@@ -16,8 +16,8 @@
 
 namespace pixmill {
 
-class CHostServices;
-class CPluginManager;
+class HostServices;
+class PluginManager;
 class ProgressDisplay;
 
 class ImagePipeline {
@@ -27,12 +27,12 @@ class ImagePipeline {
         std::string name; // as the user named it, for messages
     };
 
-    ImagePipeline(CHostServices& host, CPluginManager& plugins, ProgressDisplay* display);
+    ImagePipeline(HostServices& host, PluginManager& plugins, ProgressDisplay* display);
 
     // An operation by its menu name without "&": "GROUP NAME", or the name
     // alone for an operation without a group. Returns its command identifier,
     // or 0 when no loaded operation has that name.
-    static int FindOperation(CPluginManager& plugins, const std::string& name);
+    static int FindOperation(PluginManager& plugins, const std::string& name);
     // The menu text without its "&" marks ("&&" stays one "&").
     static std::string StripAmpersands(const std::string& text);
 
@@ -50,7 +50,7 @@ class ImagePipeline {
     // Open, every step in order, save.
     bool Run(const std::string& in, const std::vector<Step>& steps, const std::string& out);
 
-    CQorelImageDoc& Document() { return document; }
+    ImageDoc& Document() { return document; }
     const std::string& Error() const { return error; }
 
   private:
@@ -58,9 +58,9 @@ class ImagePipeline {
     // colour").
     std::string KindsAccepted(int commandId);
 
-    CHostServices& host;
-    CPluginManager& plugins;
-    CQorelImageDoc document;
+    HostServices& host;
+    PluginManager& plugins;
+    ImageDoc document;
     std::string input;
     std::string error;
 };

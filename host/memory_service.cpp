@@ -16,7 +16,7 @@
 namespace pixmill {
 
 // Placed in front of every ordinary block; 16 bytes keep the data aligned.
-struct alignas(16) CMemoryService::BlockHeader {
+struct alignas(16) MemoryService::BlockHeader {
     size_t size;
     uint32_t locks;
     uint32_t reserved;
@@ -33,7 +33,7 @@ std::string SystemTempDirectory() {
 }
 } // namespace
 
-CMemoryService::CMemoryService(std::string dir)
+MemoryService::MemoryService(std::string dir)
     : tempDirectory(dir.empty() ? SystemTempDirectory() : std::move(dir)),
       scratch(new uint8_t[kScratchSize]) {
     if (tempDirectory.back() != '/') {
@@ -42,7 +42,7 @@ CMemoryService::CMemoryService(std::string dir)
     swapBlocks.reserve(10);
 }
 
-CMemoryService::~CMemoryService() {
+MemoryService::~MemoryService() {
     while (!swapBlocks.empty()) {
         ReleaseSwap(swapBlocks.size() - 1);
     }
@@ -51,7 +51,7 @@ CMemoryService::~CMemoryService() {
     }
 }
 
-std::string CMemoryService::NextTempName() {
+std::string MemoryService::NextTempName() {
     char name[64];
     std::snprintf(name, sizeof name, "~qorel%d.tmp", tempCounter++);
     return tempDirectory + name;
@@ -59,12 +59,12 @@ std::string CMemoryService::NextTempName() {
 
 // ------------------------------------------------------------ ordinary blocks
 
-CMemoryService::BlockHeader* CMemoryService::HeaderOf(void* block) {
+MemoryService::BlockHeader* MemoryService::HeaderOf(void* block) {
     auto it = ordinary.find(block);
     return it == ordinary.end() ? nullptr : it->second;
 }
 
-void* CMemoryService::AllocOrdinary(size_t size) {
+void* MemoryService::AllocOrdinary(size_t size) {
     if (ordinaryFails || size > SIZE_MAX - sizeof(BlockHeader)) {
         return nullptr;
     }
@@ -82,7 +82,7 @@ void* CMemoryService::AllocOrdinary(size_t size) {
     return block;
 }
 
-void* CMemoryService::ResizeOrdinary(void* block, size_t size) {
+void* MemoryService::ResizeOrdinary(void* block, size_t size) {
     BlockHeader* header = HeaderOf(block);
     if (ordinaryFails || size > SIZE_MAX - sizeof(BlockHeader)) {
         return nullptr;
@@ -99,7 +99,7 @@ void* CMemoryService::ResizeOrdinary(void* block, size_t size) {
     return result;
 }
 
-void CMemoryService::ReleaseOrdinary(void* block) {
+void MemoryService::ReleaseOrdinary(void* block) {
     BlockHeader* header = HeaderOf(block);
     ordinary.erase(block);
     std::free(header);
@@ -107,7 +107,7 @@ void CMemoryService::ReleaseOrdinary(void* block) {
 
 // ---------------------------------------------------------------- swap blocks
 
-long CMemoryService::FindSwap(const void* block) const {
+long MemoryService::FindSwap(const void* block) const {
     for (size_t i = 0; i < swapBlocks.size(); ++i) {
         if (swapBlocks[i].view == block) {
             return static_cast<long>(i);
@@ -116,7 +116,7 @@ long CMemoryService::FindSwap(const void* block) const {
     return -1;
 }
 
-std::string CMemoryService::SwapFileName(const void* block) const {
+std::string MemoryService::SwapFileName(const void* block) const {
     const long index = FindSwap(block);
     return index < 0 ? std::string() : swapBlocks[index].fileName;
 }
@@ -124,7 +124,7 @@ std::string CMemoryService::SwapFileName(const void* block) const {
 // The file's blocks are reserved now: a sparse file on a full disk would
 // map, and then end the program with SIGBUS at the first page that finds no
 // room. Where the file system cannot reserve, zeros are written.
-bool CMemoryService::ReserveBlocks(int fd, size_t length) {
+bool MemoryService::ReserveBlocks(int fd, size_t length) {
     const int reserved = posix_fallocate(fd, 0, static_cast<off_t>(length));
     if (reserved == 0) {
         return true;
@@ -147,7 +147,7 @@ bool CMemoryService::ReserveBlocks(int fd, size_t length) {
     return true;
 }
 
-bool CMemoryService::MapSwap(SwapBlock& entry) {
+bool MemoryService::MapSwap(SwapBlock& entry) {
     // A mapping needs at least one byte; the recorded size stays as asked.
     const size_t length = std::max<size_t>(entry.size, 1);
     if (ftruncate(entry.fd, static_cast<off_t>(length)) != 0 || !ReserveBlocks(entry.fd, length)) {
@@ -161,7 +161,7 @@ bool CMemoryService::MapSwap(SwapBlock& entry) {
     return true;
 }
 
-void* CMemoryService::AllocSwap(size_t size) {
+void* MemoryService::AllocSwap(size_t size) {
     if (swapBlocks.size() == swapBlocks.capacity()) {
         swapBlocks.reserve(swapBlocks.capacity() + 5);
     }
@@ -185,7 +185,7 @@ void* CMemoryService::AllocSwap(size_t size) {
     return nullptr;
 }
 
-void CMemoryService::ReleaseSwap(size_t index) {
+void MemoryService::ReleaseSwap(size_t index) {
     SwapBlock& entry = swapBlocks[index];
     munmap(entry.view, std::max<size_t>(entry.size, 1));
     close(entry.fd);
@@ -196,7 +196,7 @@ void CMemoryService::ReleaseSwap(size_t index) {
 
 // ------------------------------------------------------------------ interface
 
-void* CMemoryService::Alloc(size_t size) {
+void* MemoryService::Alloc(size_t size) {
     if (void* block = AllocOrdinary(size)) {
         return block;
     }
@@ -206,7 +206,7 @@ void* CMemoryService::Alloc(size_t size) {
     throw CVMemoryError::Allocation(size);
 }
 
-int CMemoryService::Share(void* block) {
+int MemoryService::Share(void* block) {
     if (block == nullptr) {
         return 0;
     }
@@ -221,7 +221,7 @@ int CMemoryService::Share(void* block) {
     throw CVMemoryError::CantShare(block);
 }
 
-int CMemoryService::Free(void* block) {
+int MemoryService::Free(void* block) {
     if (block == nullptr) {
         return -1;
     }
@@ -242,7 +242,7 @@ int CMemoryService::Free(void* block) {
     throw CVMemoryError::CantShare(block);
 }
 
-size_t CMemoryService::GetSize(void* block) {
+size_t MemoryService::GetSize(void* block) {
     const long index = FindSwap(block);
     if (index >= 0) {
         return swapBlocks[index].size;
@@ -253,7 +253,7 @@ size_t CMemoryService::GetSize(void* block) {
     throw CVMemoryError::CantShare(block);
 }
 
-void* CMemoryService::Realloc(void* block, size_t size) {
+void* MemoryService::Realloc(void* block, size_t size) {
     if (block == nullptr) {
         return Alloc(size);
     }
@@ -299,7 +299,7 @@ void* CMemoryService::Realloc(void* block, size_t size) {
 
 // -------------------------------------------------------------- scratch arena
 
-uint8_t* CMemoryService::ScratchAlloc(size_t n) {
+uint8_t* MemoryService::ScratchAlloc(size_t n) {
     const long long before = scratchRemaining;
     if (n > kScratchSize) {
         scratchRemaining = -1;
@@ -312,7 +312,7 @@ uint8_t* CMemoryService::ScratchAlloc(size_t n) {
     return scratch.get() + (static_cast<long long>(kScratchSize) - before);
 }
 
-void CMemoryService::ScratchRelease(void* block, size_t n) {
+void MemoryService::ScratchRelease(void* block, size_t n) {
     // Gives n bytes at block back by moving the bytes carved after them down.
     auto* start = static_cast<uint8_t*>(block);
     uint8_t* used = scratch.get() + (static_cast<long long>(kScratchSize) -

@@ -16,15 +16,15 @@
 
 namespace pixmill {
 
-class CMemoryService {
+class MemoryService {
   public:
     static constexpr size_t kScratchSize = 1000000;
 
     // tempDirectory ends with "/"; empty: $TMPDIR or /tmp/.
-    explicit CMemoryService(std::string tempDirectory = {});
-    ~CMemoryService();
-    CMemoryService(const CMemoryService&) = delete;
-    CMemoryService& operator=(const CMemoryService&) = delete;
+    explicit MemoryService(std::string tempDirectory = {});
+    ~MemoryService();
+    MemoryService(const MemoryService&) = delete;
+    MemoryService& operator=(const MemoryService&) = delete;
 
     void* Alloc(size_t size);
     void* Realloc(void* block, size_t size);

@@ -90,20 +90,20 @@ std::string ProgramDirectory() {
     return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
-CPluginManager::CPluginManager(CPluginHost* host) : host(host) {}
+PluginManager::PluginManager(CPluginHost* host) : host(host) {}
 
-CPluginManager::~CPluginManager() {
+PluginManager::~PluginManager() {
     UnloadAll();
 }
 
-int CPluginManager::LoadFormats(const std::string& directory) {
+int PluginManager::LoadFormats(const std::string& directory) {
     ScanPluginDirectory(directory, "GetFormat", [this](ModuleHandle module, void* entry) {
         return AddPlugin(module, entry, FormatKind);
     });
     return formatCount;
 }
 
-int CPluginManager::LoadProcessing(const std::string& directory) {
+int PluginManager::LoadProcessing(const std::string& directory) {
     ScanPluginDirectory(directory, "GetProcessing", [this](ModuleHandle module, void* entry) {
         return AddPlugin(module, entry, ProcessingKind);
     });
@@ -111,7 +111,7 @@ int CPluginManager::LoadProcessing(const std::string& directory) {
     return operationPluginCount;
 }
 
-bool CPluginManager::AddPlugin(ModuleHandle module, void* entryPoint, int kind) {
+bool PluginManager::AddPlugin(ModuleHandle module, void* entryPoint, int kind) {
     if (kind == FormatKind) {
         if (formatCount >= kMaxPlugins) {
             return false;
@@ -176,7 +176,7 @@ bool CPluginManager::AddPlugin(ModuleHandle module, void* entryPoint, int kind) 
     return true;
 }
 
-void CPluginManager::BuildMenus() {
+void PluginManager::BuildMenus() {
     menus.clear();
     menus.emplace_back(); // the processing popup
     for (int i = 0; i < operationPluginCount; ++i) {
@@ -196,7 +196,7 @@ void CPluginManager::BuildMenus() {
     }
 }
 
-CFormatPlugin* CPluginManager::FindFormatByExtension(const std::string& fileName) const {
+CFormatPlugin* PluginManager::FindFormatByExtension(const std::string& fileName) const {
     const size_t dot = fileName.rfind('.');
     if (dot == std::string::npos) {
         return nullptr;
@@ -214,7 +214,7 @@ CFormatPlugin* CPluginManager::FindFormatByExtension(const std::string& fileName
     return nullptr;
 }
 
-CFormatPlugin* CPluginManager::DetectFormat(CVStream* stream) const {
+CFormatPlugin* PluginManager::DetectFormat(CVStream* stream) const {
     if (stream == nullptr || formatCount == 0) {
         return nullptr;
     }
@@ -231,7 +231,7 @@ CFormatPlugin* CPluginManager::DetectFormat(CVStream* stream) const {
     return nullptr;
 }
 
-CFormatPlugin* CPluginManager::FindFormatById(int value) const {
+CFormatPlugin* PluginManager::FindFormatById(int value) const {
     for (int i = 0; i < formatCount; ++i) {
         if (formats[i].plugin->GetId() == value) {
             return formats[i].plugin;
@@ -240,23 +240,23 @@ CFormatPlugin* CPluginManager::FindFormatById(int value) const {
     return nullptr;
 }
 
-CFormatPlugin* CPluginManager::FormatAt(int i) const {
+CFormatPlugin* PluginManager::FormatAt(int i) const {
     return i >= 0 && i < formatCount ? formats[i].plugin : nullptr;
 }
 
-CProcessingPlugin* CPluginManager::ProcessorAt(int i) const {
+CProcessingPlugin* PluginManager::ProcessorAt(int i) const {
     return i >= 0 && i < operationPluginCount ? processors[i].plugin : nullptr;
 }
 
-int CPluginManager::FirstCommandOf(int i) const {
+int PluginManager::FirstCommandOf(int i) const {
     return i >= 0 && i < operationPluginCount ? processors[i].firstCommand : 0;
 }
 
-int CPluginManager::OperationCountOf(int i) const {
+int PluginManager::OperationCountOf(int i) const {
     return i >= 0 && i < operationPluginCount ? processors[i].operationCount : 0;
 }
 
-CProcessingPlugin* CPluginManager::SelectOperation(int commandId) const {
+CProcessingPlugin* PluginManager::SelectOperation(int commandId) const {
     for (int i = 0; i < operationPluginCount; ++i) {
         const ProcessorEntry& entry = processors[i];
         if (commandId >= entry.firstCommand &&
@@ -268,7 +268,7 @@ CProcessingPlugin* CPluginManager::SelectOperation(int commandId) const {
     return nullptr;
 }
 
-bool CPluginManager::IsOperationCommand(int commandId) const {
+bool PluginManager::IsOperationCommand(int commandId) const {
     if (operationPluginCount == 0) {
         return false;
     }
@@ -277,7 +277,7 @@ bool CPluginManager::IsOperationCommand(int commandId) const {
            commandId < last.firstCommand + last.operationCount;
 }
 
-bool CPluginManager::CanApplyCommand(const CVImage* image, int commandId) const {
+bool PluginManager::CanApplyCommand(const CVImage* image, int commandId) const {
     // No picture open: nothing to apply, whatever a plug-in would answer.
     if (image == nullptr || !IsOperationCommand(commandId)) {
         return false;
@@ -286,9 +286,9 @@ bool CPluginManager::CanApplyCommand(const CVImage* image, int commandId) const 
     return plugin != nullptr && plugin->CanApply(image);
 }
 
-uint8_t CPluginManager::CallResampleImage(const CVImage* source, CVImage* destination,
-                                          CVProgress* progress, int width, int height,
-                                          uint8_t keepAspect, uint8_t mayOverwriteSource) const {
+uint8_t PluginManager::CallResampleImage(const CVImage* source, CVImage* destination,
+                                         CVProgress* progress, int width, int height,
+                                         uint8_t keepAspect, uint8_t mayOverwriteSource) const {
     if (resampleEntry == nullptr) {
         return 0;
     }
@@ -296,15 +296,15 @@ uint8_t CPluginManager::CallResampleImage(const CVImage* source, CVImage* destin
                          mayOverwriteSource);
 }
 
-uint8_t CPluginManager::CallChangeColors(const CVImage* source, CVImage* destination,
-                                         CVProgress* progress, const void* conversion20) const {
+uint8_t PluginManager::CallChangeColors(const CVImage* source, CVImage* destination,
+                                        CVProgress* progress, const void* conversion20) const {
     if (changeColorsEntry == nullptr) {
         return 0;
     }
     return changeColorsEntry(source, destination, progress, conversion20);
 }
 
-void CPluginManager::UnloadAll() {
+void PluginManager::UnloadAll() {
     menus.clear();
     // The direct entries live in the libraries about to go.
     resampleEntry = nullptr;
@@ -322,7 +322,7 @@ void CPluginManager::UnloadAll() {
     maxSignatureSize = 0;
 }
 
-std::vector<const SettingsBlockSchema*> CPluginManager::SettingsSchemas() const {
+std::vector<const SettingsBlockSchema*> PluginManager::SettingsSchemas() const {
     std::vector<const SettingsBlockSchema*> result;
     const auto collect = [&result](ModuleHandle module) {
         auto entry = reinterpret_cast<GetSettingsSchemaFn>(dlsym(module, "GetSettingsSchema"));

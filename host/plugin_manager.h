@@ -1,4 +1,4 @@
-// CPluginManager: finds the format and processing libraries, binds them
+// PluginManager: finds the format and processing libraries, binds them
 // through their entry points, numbers every processing operation with a menu
 // command identifier from 600, builds the processing menu model and answers
 // the program's lookups. The shared directory scan also serves the batch
@@ -44,20 +44,20 @@ std::string ProgramDirectory();
 struct MenuItem {
     int commandId = 0; // 0 for a submenu item
     std::string text;  // "&Resample", or the submenu's "&Filter"
-    int submenu = -1;  // index into CPluginManager::Menus(), or -1
+    int submenu = -1;  // index into PluginManager::Menus(), or -1
 };
 struct Menu {
     std::vector<MenuItem> items;
 };
 
-class CPluginManager {
+class PluginManager {
   public:
     static constexpr int kMaxPlugins = 20;
     static constexpr int kFirstCommandId = 600;
     enum Kind { FormatKind = 0, ProcessingKind = 1 };
 
-    explicit CPluginManager(CPluginHost* host);
-    virtual ~CPluginManager(); // calls UnloadAll
+    explicit PluginManager(CPluginHost* host);
+    virtual ~PluginManager(); // calls UnloadAll
 
     // Scans directory (ending with "/") for format libraries ("GetFormat");
     // returns the number of format plug-ins loaded so far.

@@ -9,10 +9,10 @@ namespace pixmill {
 
 ProgressDisplay::~ProgressDisplay() = default;
 
-CHostProgress::CHostProgress(ProgressDisplay* display, std::string caption, bool showTexts)
+HostProgress::HostProgress(ProgressDisplay* display, std::string caption, bool showTexts)
     : display(display), caption(std::move(caption)), showTexts(showTexts) {}
 
-CHostProgress::~CHostProgress() {
+HostProgress::~HostProgress() {
     if (display != nullptr) {
         display->ShowText(std::string()); // clears what the work showed
         if (started) {
@@ -21,7 +21,7 @@ CHostProgress::~CHostProgress() {
     }
 }
 
-int CHostProgress::Begin(int first, int last, int workFirst, int workLast) {
+int HostProgress::Begin(int first, int last, int workFirst, int workLast) {
     const int divisor = last == first ? 1 : last - first;
     increment = static_cast<double>(workLast - workFirst) * 5.0 / divisor;
     current = workFirst + increment;
@@ -34,7 +34,7 @@ int CHostProgress::Begin(int first, int last, int workFirst, int workLast) {
     return static_cast<int>(std::lround(current));
 }
 
-int CHostProgress::Step(const char* text) {
+int HostProgress::Step(const char* text) {
     if (display != nullptr && display->PollBreak()) {
         throw CVImageError(CVImageError::UserBreak);
     }
@@ -49,7 +49,7 @@ int CHostProgress::Step(const char* text) {
     return static_cast<int>(std::lround(current));
 }
 
-void CHostProgress::End() {
+void HostProgress::End() {
     if (display != nullptr && started) {
         display->Finish();
         started = false;

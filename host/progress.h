@@ -21,14 +21,14 @@ class ProgressDisplay {
     virtual bool PollBreak() = 0;
 };
 
-class CHostProgress : public CVProgress {
+class HostProgress : public CVProgress {
   public:
     // display may be null (no display, no break). showTexts: whether Step's
     // texts are shown.
-    CHostProgress(ProgressDisplay* display, std::string caption, bool showTexts = true);
-    ~CHostProgress();
-    CHostProgress(const CHostProgress&) = delete;
-    CHostProgress& operator=(const CHostProgress&) = delete;
+    HostProgress(ProgressDisplay* display, std::string caption, bool showTexts = true);
+    ~HostProgress();
+    HostProgress(const HostProgress&) = delete;
+    HostProgress& operator=(const HostProgress&) = delete;
 
     int Begin(int barFirst, int barLast, int workFirst, int workLast) override;
     int Step(const char* text) override;

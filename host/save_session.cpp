@@ -11,22 +11,22 @@
 
 namespace pixmill {
 
-CSaveSession::CSaveSession(CHostServices& host, CFormatPlugin* format, const CVImage& image,
-                           ProgressDisplay* display, std::string caption)
+SaveSession::SaveSession(HostServices& host, CFormatPlugin* format, const CVImage& image,
+                         ProgressDisplay* display, std::string caption)
     : host(host), format(format), image(image), display(display), caption(std::move(caption)),
       stream(&host, image.ImageBytes() / 3 + 1024, image.ImageBytes() / 6 + 256), preview(&host) {}
 
-CSaveSession::~CSaveSession() = default;
+SaveSession::~SaveSession() = default;
 
-bool CSaveSession::HasOptionsPane() const {
+bool SaveSession::HasOptionsPane() const {
     return (format->GetCapabilities() & CapOptionsPane) != 0;
 }
 
-bool CSaveSession::HasPreview() const {
+bool SaveSession::HasPreview() const {
     return (format->GetCapabilities() & CapSavePreview) != 0;
 }
 
-bool CSaveSession::Refresh() {
+bool SaveSession::Refresh() {
     if (pane != nullptr) {
         pane->Commit();
     }
@@ -43,7 +43,7 @@ bool CSaveSession::Refresh() {
                       codec.get(), metadata, HasPreview() ? &preview : nullptr) >= 0;
 }
 
-double CSaveSession::Ratio() const {
+double SaveSession::Ratio() const {
     return FileSize() == 0 ? 0.0 : static_cast<double>(MemorySize()) / FileSize();
 }
 
@@ -56,15 +56,15 @@ std::string Cut6(std::string text) {
 }
 } // namespace
 
-std::string CSaveSession::MemorySizeText() const {
+std::string SaveSession::MemorySizeText() const {
     return Cut6(SizeText(MemorySize()));
 }
 
-std::string CSaveSession::FileSizeText() const {
+std::string SaveSession::FileSizeText() const {
     return Cut6(SizeText(FileSize()));
 }
 
-std::string CSaveSession::RatioText() const {
+std::string SaveSession::RatioText() const {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", Ratio());
     return text;

@@ -1,4 +1,4 @@
-// CSaveSession: the interactive save with a format's options pane. The
+// SaveSession: the interactive save with a format's options pane. The
 // image is written into a memory stream (initial size image bytes / 3 + 1024,
 // growing by image bytes / 6 + 256) at every refresh, so that the dialog can
 // show the memory size, the file size, the ratio and, for formats that offer
@@ -16,19 +16,19 @@
 
 namespace pixmill {
 
-class CHostServices;
+class HostServices;
 class CFormatPlugin;
 class CPluginPane;
 class ProgressDisplay;
 struct ImageMetadata;
 
-class CSaveSession {
+class SaveSession {
   public:
-    CSaveSession(CHostServices& host, CFormatPlugin* format, const CVImage& image,
-                 ProgressDisplay* display, std::string caption);
-    ~CSaveSession();
-    CSaveSession(const CSaveSession&) = delete;
-    CSaveSession& operator=(const CSaveSession&) = delete;
+    SaveSession(HostServices& host, CFormatPlugin* format, const CVImage& image,
+                ProgressDisplay* display, std::string caption);
+    ~SaveSession();
+    SaveSession(const SaveSession&) = delete;
+    SaveSession& operator=(const SaveSession&) = delete;
 
     CFormatPlugin* Format() const { return format; }
     const CVImage& Image() const { return image; }
@@ -55,12 +55,12 @@ class CSaveSession {
     void CopyTo(CVStream& target) const { stream.CopyTo(target); }
 
   private:
-    CHostServices& host;
+    HostServices& host;
     CFormatPlugin* format;
     const CVImage& image;
     ProgressDisplay* display;
     std::string caption;
-    CVMemoryStream stream;
+    MemoryStream stream;
     CVImage preview;
     OwnedCodec codec;
     CPluginPane* pane = nullptr;

@@ -13,7 +13,7 @@ namespace pixmill {
 
 // ---------------------------------------------------------------- file stream
 
-CVFileStream::CVFileStream(const std::string& fileName, Mode mode) : path(fileName) {
+FileStream::FileStream(const std::string& fileName, Mode mode) : path(fileName) {
     if (mode == ForReading) {
         fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     } else {
@@ -25,17 +25,17 @@ CVFileStream::CVFileStream(const std::string& fileName, Mode mode) : path(fileNa
     posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
 }
 
-CVFileStream::~CVFileStream() {
+FileStream::~FileStream() {
     if (fd >= 0) {
         close(fd);
     }
 }
 
-void CVFileStream::Fail(int err) const {
+void FileStream::Fail(int err) const {
     throw CVFileError::FromErrno(err, path.c_str());
 }
 
-size_t CVFileStream::Read(void* buffer, size_t count) {
+size_t FileStream::Read(void* buffer, size_t count) {
     size_t done = 0;
     while (done < count) {
         const ssize_t n = read(fd, static_cast<uint8_t*>(buffer) + done, count - done);
@@ -53,7 +53,7 @@ size_t CVFileStream::Read(void* buffer, size_t count) {
     return done;
 }
 
-size_t CVFileStream::Write(const void* buffer, size_t count) {
+size_t FileStream::Write(const void* buffer, size_t count) {
     size_t done = 0;
     while (done < count) {
         const ssize_t n = write(fd, static_cast<const uint8_t*>(buffer) + done, count - done);
@@ -71,7 +71,7 @@ size_t CVFileStream::Write(const void* buffer, size_t count) {
     return done;
 }
 
-int64_t CVFileStream::Seek(int64_t offset, int origin) {
+int64_t FileStream::Seek(int64_t offset, int origin) {
     const int whence = origin == FromCurrent ? SEEK_CUR : origin == FromEnd ? SEEK_END : SEEK_SET;
     const off_t result = lseek(fd, static_cast<off_t>(offset), whence);
     if (result < 0) {
@@ -80,7 +80,7 @@ int64_t CVFileStream::Seek(int64_t offset, int origin) {
     return result;
 }
 
-void CVFileStream::Close() {
+void FileStream::Close() {
     if (fd >= 0) {
         const int result = close(fd);
         fd = -1;
@@ -92,26 +92,26 @@ void CVFileStream::Close() {
 
 // -------------------------------------------------------------- memory stream
 
-CVMemoryStream::CVMemoryStream(CPluginHost* host, size_t initialCapacity, size_t step)
+MemoryStream::MemoryStream(CPluginHost* host, size_t initialCapacity, size_t step)
     : host(host), growthStep(std::max<size_t>(step, 1)) {
     data = static_cast<uint8_t*>(host->Alloc(initialCapacity));
     capacity = initialCapacity;
 }
 
-CVMemoryStream::CVMemoryStream(CPluginHost* host, void* block, size_t blockLength, size_t step)
+MemoryStream::MemoryStream(CPluginHost* host, void* block, size_t blockLength, size_t step)
     : host(host), data(static_cast<uint8_t*>(block)), length(blockLength),
       growthStep(std::max<size_t>(step, 1)) {
     capacity = block != nullptr ? host->GetSize(block) : 0;
     length = std::min(length, capacity);
 }
 
-CVMemoryStream::~CVMemoryStream() {
+MemoryStream::~MemoryStream() {
     if (data != nullptr) {
         host->Free(data);
     }
 }
 
-void CVMemoryStream::Grow(size_t needed) {
+void MemoryStream::Grow(size_t needed) {
     if (needed <= capacity) {
         return;
     }
@@ -121,7 +121,7 @@ void CVMemoryStream::Grow(size_t needed) {
     capacity = newCapacity;
 }
 
-size_t CVMemoryStream::Read(void* buffer, size_t count) {
+size_t MemoryStream::Read(void* buffer, size_t count) {
     if (count == 0) {
         return 0;
     }
@@ -134,7 +134,7 @@ size_t CVMemoryStream::Read(void* buffer, size_t count) {
     return n;
 }
 
-size_t CVMemoryStream::Write(const void* buffer, size_t count) {
+size_t MemoryStream::Write(const void* buffer, size_t count) {
     if (count == 0) {
         return 0; // nothing to copy (and the buffer may be null)
     }
@@ -145,7 +145,7 @@ size_t CVMemoryStream::Write(const void* buffer, size_t count) {
     return count;
 }
 
-int64_t CVMemoryStream::Seek(int64_t offset, int origin) {
+int64_t MemoryStream::Seek(int64_t offset, int origin) {
     int64_t base = origin == FromCurrent ? static_cast<int64_t>(position)
                    : origin == FromEnd   ? static_cast<int64_t>(length)
                                          : 0;
@@ -163,13 +163,13 @@ int64_t CVMemoryStream::Seek(int64_t offset, int origin) {
     return target;
 }
 
-void CVMemoryStream::CopyTo(CVStream& target) const {
+void MemoryStream::CopyTo(CVStream& target) const {
     if (length > 0 && target.Write(data, length) != length) {
         throw CVImageError(CVImageError::WriteError);
     }
 }
 
-void* CVMemoryStream::Detach() {
+void* MemoryStream::Detach() {
     void* block = data;
     data = nullptr;
     capacity = length = position = 0;

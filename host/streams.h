@@ -10,12 +10,12 @@ namespace pixmill {
 
 class CPluginHost;
 
-class CVFileStream : public CVStream {
+class FileStream : public CVStream {
   public:
     enum Mode { ForReading, ForWriting };
     // Reading: the file must exist. Writing: created or truncated.
-    CVFileStream(const std::string& path, Mode mode);
-    ~CVFileStream() override;
+    FileStream(const std::string& path, Mode mode);
+    ~FileStream() override;
 
     size_t Read(void* buffer, size_t count) override;
     size_t Write(const void* buffer, size_t count) override;
@@ -29,14 +29,14 @@ class CVFileStream : public CVStream {
     int fd = -1;
 };
 
-class CVMemoryStream : public CVStream {
+class MemoryStream : public CVStream {
   public:
     // A new block of initialCapacity bytes that grows by at least growthStep.
-    CVMemoryStream(CPluginHost* host, size_t initialCapacity, size_t growthStep);
+    MemoryStream(CPluginHost* host, size_t initialCapacity, size_t growthStep);
     // Reads or appends to an existing host block of the given length; the
     // stream takes over the caller's share.
-    CVMemoryStream(CPluginHost* host, void* block, size_t length, size_t growthStep);
-    ~CVMemoryStream() override;
+    MemoryStream(CPluginHost* host, void* block, size_t length, size_t growthStep);
+    ~MemoryStream() override;
 
     size_t Read(void* buffer, size_t count) override;
     size_t Write(const void* buffer, size_t count) override;

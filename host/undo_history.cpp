@@ -20,14 +20,14 @@ constexpr size_t kTransparencyAt = 1074;
 static_assert(sizeof(CVImage) == 16 + kRecordBytes);
 } // namespace
 
-CUndoHistory::CUndoHistory(CPluginHost* host) : host(host) {}
+UndoHistory::UndoHistory(CPluginHost* host) : host(host) {}
 
-CUndoHistory::~CUndoHistory() {
+UndoHistory::~UndoHistory() {
     Clear(UndoStack);
     Clear(RedoStack);
 }
 
-void CUndoHistory::Clear(Stack stack) {
+void UndoHistory::Clear(Stack stack) {
     for (int i = 0; i <= top[stack]; ++i) {
         std::remove(entries[stack][static_cast<size_t>(i)].fileName);
         entries[stack][static_cast<size_t>(i)].metadata.Clear();
@@ -35,12 +35,12 @@ void CUndoHistory::Clear(Stack stack) {
     top[stack] = -1;
 }
 
-const char* CUndoHistory::TopName(Stack stack) const {
+const char* UndoHistory::TopName(Stack stack) const {
     return top[stack] < 0 ? "" : entries[stack][static_cast<size_t>(top[stack])].name;
 }
 
-void CUndoHistory::Push(const CVImage& image, const char* name, const RECT& selection,
-                        int64_t state, Stack stack, const ImageMetadata* metadata) {
+void UndoHistory::Push(const CVImage& image, const char* name, const RECT& selection, int64_t state,
+                       Stack stack, const ImageMetadata* metadata) {
     auto& list = entries[stack];
     if (top[stack] == kCapacity - 1) {
         std::remove(list[0].fileName);
@@ -66,7 +66,7 @@ void CUndoHistory::Push(const CVImage& image, const char* name, const RECT& sele
     entry.metadata = metadata != nullptr ? *metadata : ImageMetadata{};
 }
 
-void CUndoHistory::Drop(Stack stack) {
+void UndoHistory::Drop(Stack stack) {
     if (top[stack] >= 0) {
         std::remove(entries[stack][static_cast<size_t>(top[stack])].fileName);
         entries[stack][static_cast<size_t>(top[stack])].metadata.Clear();
@@ -74,8 +74,8 @@ void CUndoHistory::Drop(Stack stack) {
     }
 }
 
-bool CUndoHistory::Pop(CVImage& image, RECT* selection, int64_t* state, Stack stack,
-                       ImageMetadata* metadata) {
+bool UndoHistory::Pop(CVImage& image, RECT* selection, int64_t* state, Stack stack,
+                      ImageMetadata* metadata) {
     if (top[stack] < 0) {
         return false;
     }
@@ -96,16 +96,16 @@ bool CUndoHistory::Pop(CVImage& image, RECT* selection, int64_t* state, Stack st
     return true;
 }
 
-void CUndoHistory::WriteImageFile(const CVImage& image, const std::string& fileName) {
-    CVFileStream file(fileName, CVFileStream::ForWriting);
+void UndoHistory::WriteImageFile(const CVImage& image, const std::string& fileName) {
+    FileStream file(fileName, FileStream::ForWriting);
     const auto* record = reinterpret_cast<const uint8_t*>(&image.header);
     file.Write(record, kRecordBytes);
     file.Write(image.bits, image.ImageBytes());
     file.Close();
 }
 
-void CUndoHistory::ReadImageFile(CVImage& image, const std::string& fileName) {
-    CVFileStream file(fileName, CVFileStream::ForReading);
+void UndoHistory::ReadImageFile(CVImage& image, const std::string& fileName) {
+    FileStream file(fileName, FileStream::ForReading);
     uint8_t record[kRecordBytes];
     if (file.Read(record, kRecordBytes) != kRecordBytes) {
         throw CVImageError(CVImageError::ReadError);

@@ -1,4 +1,4 @@
-// CUndoHistory: undo and redo stacks of at most five images each, kept in
+// UndoHistory: undo and redo stacks of at most five images each, kept in
 // private temporary files. An undo file holds the image record (header,
 // pixel-pointer slot, palette, palette count, transparency) byte for byte,
 // followed by stride x height pixel bytes.
@@ -16,7 +16,7 @@ namespace pixmill {
 class CPluginHost;
 class CVImage;
 
-class CUndoHistory {
+class UndoHistory {
   public:
     static constexpr int kCapacity = 5;
     enum Stack { UndoStack = 0, RedoStack = 1 };
@@ -29,10 +29,10 @@ class CUndoHistory {
         ImageMetadata metadata; // kept in memory beside the file
     };
 
-    explicit CUndoHistory(CPluginHost* host);
-    ~CUndoHistory(); // deletes every remaining file
-    CUndoHistory(const CUndoHistory&) = delete;
-    CUndoHistory& operator=(const CUndoHistory&) = delete;
+    explicit UndoHistory(CPluginHost* host);
+    ~UndoHistory(); // deletes every remaining file
+    UndoHistory(const UndoHistory&) = delete;
+    UndoHistory& operator=(const UndoHistory&) = delete;
 
     // Records image (and its metadata) under name; a full stack drops its
     // oldest entry.

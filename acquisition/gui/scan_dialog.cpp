@@ -27,7 +27,7 @@ QString NumberText(double value) {
 
 } // namespace
 
-CScanDialog::CScanDialog(CSaneClient& client, std::vector<SaneDeviceInfo> devices, QWidget* parent)
+ScanDialog::ScanDialog(SaneClient& client, std::vector<SaneDeviceInfo> devices, QWidget* parent)
     : QDialog(parent), client(client), devices(std::move(devices)) {
     setObjectName(QStringLiteral("scanDialog"));
     setWindowTitle(tr("Scan"));
@@ -54,19 +54,19 @@ CScanDialog::CScanDialog(CSaneClient& client, std::vector<SaneDeviceInfo> device
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    connect(deviceBox, &QComboBox::currentIndexChanged, this, &CScanDialog::OpenDevice);
+    connect(deviceBox, &QComboBox::currentIndexChanged, this, &ScanDialog::OpenDevice);
     OpenDevice(deviceBox->currentIndex());
     setMinimumWidth(380);
 }
 
-CScanDialog::~CScanDialog() = default;
+ScanDialog::~ScanDialog() = default;
 
-QWidget* CScanDialog::OptionField(const QString& name) const {
+QWidget* ScanDialog::OptionField(const QString& name) const {
     return options != nullptr ? options->findChild<QWidget*>(QStringLiteral("option_") + name)
                               : nullptr;
 }
 
-void CScanDialog::OpenDevice(int index) {
+void ScanDialog::OpenDevice(int index) {
     device.reset(); // one device open at a time
     message->clear();
     if (index >= 0 && index < static_cast<int>(devices.size())) {
@@ -80,7 +80,7 @@ void CScanDialog::OpenDevice(int index) {
     BuildOptions();
 }
 
-void CScanDialog::BuildOptions() {
+void ScanDialog::BuildOptions() {
     // The field that had the focus gets it back in the new set.
     QString focused;
     if (options != nullptr && options->isAncestorOf(focusWidget())) {
@@ -117,17 +117,17 @@ void CScanDialog::BuildOptions() {
     }
 }
 
-void CScanDialog::Change(const std::function<void()>& set) {
+void ScanDialog::Change(const std::function<void()>& set) {
     message->clear();
     try {
         set();
     } catch (CQorelError& error) {
         message->setText(QString::fromUtf8(error.Message()));
     }
-    QTimer::singleShot(0, this, &CScanDialog::BuildOptions);
+    QTimer::singleShot(0, this, &ScanDialog::BuildOptions);
 }
 
-QWidget* CScanDialog::MakeField(const SaneOption& option) {
+QWidget* ScanDialog::MakeField(const SaneOption& option) {
     const std::string name = option.name;
     const QString unit = Text(option.UnitText());
     if (option.kind == SaneOption::Kind::Bool) {

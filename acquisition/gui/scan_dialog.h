@@ -20,14 +20,14 @@ class QVBoxLayout;
 
 namespace pixmill {
 
-class CScanDialog : public QDialog {
+class ScanDialog : public QDialog {
     Q_OBJECT
   public:
-    CScanDialog(CSaneClient& client, std::vector<SaneDeviceInfo> devices, QWidget* parent);
-    ~CScanDialog() override;
+    ScanDialog(SaneClient& client, std::vector<SaneDeviceInfo> devices, QWidget* parent);
+    ~ScanDialog() override;
 
     // The open device, or null when none could be opened.
-    CSaneDevice* Device() const { return device.get(); }
+    SaneDevice* Device() const { return device.get(); }
     QComboBox* DeviceBox() const { return deviceBox; }
     // The field of an option ("option_mode", ...), or null when not shown.
     QWidget* OptionField(const QString& name) const;
@@ -40,9 +40,9 @@ class CScanDialog : public QDialog {
     // fields once control is back in the event loop.
     void Change(const std::function<void()>& set);
 
-    CSaneClient& client;
+    SaneClient& client;
     std::vector<SaneDeviceInfo> devices;
-    std::unique_ptr<CSaneDevice> device;
+    std::unique_ptr<SaneDevice> device;
     QComboBox* deviceBox;
     QVBoxLayout* optionsHolder;
     QWidget* options = nullptr;

@@ -39,7 +39,7 @@ namespace {
 constexpr int kHelpTopic = 441;
 
 // The zoom at which the picture fits the canvas (never above 100 %).
-void FitInto(CImageCanvas* canvas, const CVImage* image) {
+void FitInto(ImageCanvas* canvas, const CVImage* image) {
     canvas->SetImage(image);
     if (image == nullptr || image->Width() <= 0 || image->Height() <= 0) {
         return;
@@ -61,8 +61,8 @@ QString Text(const std::string& text) {
 }
 } // namespace
 
-CBatchDialog::CBatchDialog(BatchJob& job, BatchSource* source, BatchDestination* destination,
-                           CGuiServices& services, ProgressDisplay* progress, QWidget* parent)
+BatchDialog::BatchDialog(BatchJob& job, BatchSource* source, BatchDestination* destination,
+                         GuiServices& services, ProgressDisplay* progress, QWidget* parent)
     : QDialog(parent), job(job), source(source), destination(destination), services(services),
       run(std::make_unique<BatchRun>(job, source, destination)) {
     setObjectName(QStringLiteral("batchDialog"));
@@ -74,15 +74,15 @@ CBatchDialog::CBatchDialog(BatchJob& job, BatchSource* source, BatchDestination*
 
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("previewTabs"));
-    sourceCanvas = new CImageCanvas(this);
+    sourceCanvas = new ImageCanvas(this);
     sourceCanvas->setObjectName(QStringLiteral("sourcePreview"));
     tabs->addTab(sourceCanvas, tr("Source Image"));
-    resultCanvas = new CCropCanvas(this);
+    resultCanvas = new CropCanvas(this);
     resultCanvas->setObjectName(QStringLiteral("resultPreview"));
     sizes = new QLabel(this);
     sizes->setObjectName(QStringLiteral("sizes"));
     sizes->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    for (CImageCanvas* canvas : {sourceCanvas, static_cast<CImageCanvas*>(resultCanvas)}) {
+    for (ImageCanvas* canvas : {sourceCanvas, static_cast<ImageCanvas*>(resultCanvas)}) {
         canvas->setMinimumSize(420, 320);
     }
 
@@ -115,7 +115,7 @@ CBatchDialog::CBatchDialog(BatchJob& job, BatchSource* source, BatchDestination*
     resize(1060, 640);
 }
 
-CBatchDialog::~CBatchDialog() {
+BatchDialog::~BatchDialog() {
     if (running) {
         run->Cancel();
     }
@@ -124,7 +124,7 @@ CBatchDialog::~CBatchDialog() {
     qApp->removeEventFilter(this);
 }
 
-QWidget* CBatchDialog::MakeButtons() {
+QWidget* BatchDialog::MakeButtons() {
     auto* box = new QWidget(this);
     saveButton = new QPushButton(tr("Save to "), box);
     saveButton->setObjectName(QStringLiteral("saveTo"));
@@ -144,22 +144,22 @@ QWidget* CBatchDialog::MakeButtons() {
     auto* zoomOut = new QPushButton(tr("Zoom O&ut"), box);
     auto* help = new QPushButton(tr("&Help"), box);
 
-    connect(saveButton, &QPushButton::clicked, this, &CBatchDialog::SaveTo);
-    connect(skipButton, &QPushButton::clicked, this, &CBatchDialog::Skip);
-    connect(allButton, &QPushButton::clicked, this, &CBatchDialog::ApplyToAll);
-    connect(cancelButton, &QPushButton::clicked, this, &CBatchDialog::Cancel);
-    connect(preview, &QPushButton::clicked, this, &CBatchDialog::Preview);
+    connect(saveButton, &QPushButton::clicked, this, &BatchDialog::SaveTo);
+    connect(skipButton, &QPushButton::clicked, this, &BatchDialog::Skip);
+    connect(allButton, &QPushButton::clicked, this, &BatchDialog::ApplyToAll);
+    connect(cancelButton, &QPushButton::clicked, this, &BatchDialog::Cancel);
+    connect(preview, &QPushButton::clicked, this, &BatchDialog::Preview);
     connect(autoPreview, &QCheckBox::toggled, this, [this](bool on) {
         if (on) {
             Preview();
         }
     });
-    connect(more, &QPushButton::clicked, this, &CBatchDialog::More);
-    connect(cropButton, &QPushButton::clicked, this, &CBatchDialog::Crop);
-    connect(resultCanvas, &CCropCanvas::SelectionChanged, this,
+    connect(more, &QPushButton::clicked, this, &BatchDialog::More);
+    connect(cropButton, &QPushButton::clicked, this, &BatchDialog::Crop);
+    connect(resultCanvas, &CropCanvas::SelectionChanged, this,
             [this] { cropButton->setEnabled(!resultCanvas->Selection().isEmpty()); });
     auto zoomBy = [this](bool in) {
-        auto* canvas = qobject_cast<CImageCanvas*>(tabs->currentWidget());
+        auto* canvas = qobject_cast<ImageCanvas*>(tabs->currentWidget());
         if (canvas == nullptr) {
             canvas = tabs->currentIndex() == thumbnailTab ? thumbnailCanvas : resultCanvas;
         }
@@ -189,7 +189,7 @@ QWidget* CBatchDialog::MakeButtons() {
     return box;
 }
 
-bool CBatchDialog::Start() {
+bool BatchDialog::Start() {
     try {
         if (!run->Start()) {
             return false;
@@ -260,7 +260,7 @@ bool CBatchDialog::Start() {
     }
     if (ThumbnailSettings* settings = destination->GetThumbnailSettings()) {
         auto* page = new QWidget(this);
-        thumbnailCanvas = new CCropCanvas(page);
+        thumbnailCanvas = new CropCanvas(page);
         thumbnailCanvas->setObjectName(QStringLiteral("thumbnailPreview"));
         thumbnailCanvas->setMinimumSize(360, 280);
         cutSlider = new QSlider(page);
@@ -309,17 +309,17 @@ bool CBatchDialog::Start() {
     return true;
 }
 
-int CBatchDialog::OutputOfTab(int tab) const {
+int BatchDialog::OutputOfTab(int tab) const {
     const int output = tab - resultTab;
     return output >= 0 && static_cast<size_t>(output) < run->Outputs().size() ? output : -1;
 }
 
-void CBatchDialog::showEvent(QShowEvent* event) {
+void BatchDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Once laid out, the previews fit their real size.
     QTimer::singleShot(0, this, [this] {
-        for (CImageCanvas* canvas : {sourceCanvas, static_cast<CImageCanvas*>(resultCanvas),
-                                     static_cast<CImageCanvas*>(thumbnailCanvas)}) {
+        for (ImageCanvas* canvas : {sourceCanvas, static_cast<ImageCanvas*>(resultCanvas),
+                                    static_cast<ImageCanvas*>(thumbnailCanvas)}) {
             if (canvas != nullptr && canvas->Image() != nullptr) {
                 FitInto(canvas, canvas->Image());
             }
@@ -327,7 +327,7 @@ void CBatchDialog::showEvent(QShowEvent* event) {
     });
 }
 
-void CBatchDialog::ShowImageInfo() {
+void BatchDialog::ShowImageInfo() {
     const CVImage& image = run->SourceImage();
     const int output = run->CurrentOutput();
     const BatchRun::OutputSlot& slot = run->Outputs()[static_cast<size_t>(output)];
@@ -344,7 +344,7 @@ void CBatchDialog::ShowImageInfo() {
                       .arg(run->Total()));
 }
 
-void CBatchDialog::ClearPreviews() {
+void BatchDialog::ClearPreviews() {
     sourceCanvas->SetImage(nullptr);
     resultCanvas->SetImage(nullptr);
     resultCanvas->ClearSelection();
@@ -355,7 +355,7 @@ void CBatchDialog::ClearPreviews() {
     thumbnailPreview.reset();
 }
 
-void CBatchDialog::Refresh() {
+void BatchDialog::Refresh() {
     if (!run->HasImage() || run->Done()) {
         return;
     }
@@ -382,8 +382,8 @@ void CBatchDialog::Refresh() {
         if (format != nullptr && (format->GetCapabilities() & CapSavePreview) &&
             format->CanSave(converted)) {
             // The picture as it will be written, with its size on disk.
-            session = std::make_unique<CSaveSession>(job.Host(), format, *converted, nullptr,
-                                                     "Save " + run->ItemName());
+            session = std::make_unique<SaveSession>(job.Host(), format, *converted, nullptr,
+                                                    "Save " + run->ItemName());
             session->SetPane(job.Formats()[slot.format].optionsPane);
             if (session->Refresh()) {
                 if (session->Preview() != nullptr) {
@@ -410,7 +410,7 @@ void CBatchDialog::Refresh() {
     }
 }
 
-void CBatchDialog::RefreshThumbnail() {
+void BatchDialog::RefreshThumbnail() {
     ThumbnailSettings* settings = destination->GetThumbnailSettings();
     if (thumbnailCanvas == nullptr || settings == nullptr || !run->HasImage()) {
         return;
@@ -465,7 +465,7 @@ void CBatchDialog::RefreshThumbnail() {
     FitInto(thumbnailCanvas, thumbnailPreview.get());
 }
 
-void CBatchDialog::Preview() {
+void BatchDialog::Preview() {
     Work([this] {
         const bool wasOn = autoPreview->isChecked();
         const QSignalBlocker block(autoPreview);
@@ -475,7 +475,7 @@ void CBatchDialog::Preview() {
     });
 }
 
-void CBatchDialog::AfterStep() {
+void BatchDialog::AfterStep() {
     if (run->Done()) {
         Finish(run->Code());
         return;
@@ -483,7 +483,7 @@ void CBatchDialog::AfterStep() {
     Refresh();
 }
 
-void CBatchDialog::Work(const std::function<void()>& work) {
+void BatchDialog::Work(const std::function<void()>& work) {
     if (busy || running) {
         return;
     }
@@ -495,7 +495,7 @@ void CBatchDialog::Work(const std::function<void()>& work) {
     }
 }
 
-void CBatchDialog::SaveTo() {
+void BatchDialog::SaveTo() {
     Work([this] {
         ClearPreviews();
         run->SaveTo();
@@ -503,7 +503,7 @@ void CBatchDialog::SaveTo() {
     });
 }
 
-void CBatchDialog::Skip() {
+void BatchDialog::Skip() {
     Work([this] {
         ClearPreviews();
         run->Skip();
@@ -511,7 +511,7 @@ void CBatchDialog::Skip() {
     });
 }
 
-void CBatchDialog::Crop() {
+void BatchDialog::Crop() {
     const QRect area = resultCanvas->Selection();
     if (running || area.isEmpty()) {
         return;
@@ -526,14 +526,14 @@ void CBatchDialog::Crop() {
     });
 }
 
-void CBatchDialog::More() {
+void BatchDialog::More() {
     if (running) {
         return;
     }
     QDialog dialog(this);
     dialog.setObjectName(QStringLiteral("imageProcessing"));
     dialog.setWindowTitle(tr("Image processing"));
-    auto* page = new CProcessingPage(job, services, CProcessingPage::MoreDialog, &dialog);
+    auto* page = new BatchProcessingPage(job, services, BatchProcessingPage::MoreDialog, &dialog);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -552,7 +552,7 @@ void CBatchDialog::More() {
     });
 }
 
-void CBatchDialog::ApplyToAll() {
+void BatchDialog::ApplyToAll() {
     if (running || busy || run->Done()) {
         return;
     }
@@ -588,7 +588,7 @@ void CBatchDialog::ApplyToAll() {
     Finish(code);
 }
 
-void CBatchDialog::Cancel() {
+void BatchDialog::Cancel() {
     if (running || busy) {
         cancelRequested = true; // the run stops before the next image
         return;
@@ -597,16 +597,16 @@ void CBatchDialog::Cancel() {
     QDialog::done(QDialog::Rejected);
 }
 
-void CBatchDialog::reject() {
+void BatchDialog::reject() {
     Cancel();
 }
 
-void CBatchDialog::closeEvent(QCloseEvent* event) {
+void BatchDialog::closeEvent(QCloseEvent* event) {
     event->ignore();
     Cancel();
 }
 
-bool CBatchDialog::eventFilter(QObject* watched, QEvent* event) {
+bool BatchDialog::eventFilter(QObject* watched, QEvent* event) {
     if (running && event->type() == QEvent::Quit) {
         quitRequested = cancelRequested = true;
         return true;
@@ -614,7 +614,7 @@ bool CBatchDialog::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void CBatchDialog::Finish(int code) {
+void BatchDialog::Finish(int code) {
     QDialog::done(code);
 }
 

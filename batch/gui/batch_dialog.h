@@ -30,20 +30,20 @@ class BatchDestination;
 class BatchJob;
 class BatchRun;
 class BatchSource;
-class CCropCanvas;
-class CGuiServices;
-class CImageCanvas;
-class CSaveSession;
+class CropCanvas;
+class GuiServices;
+class ImageCanvas;
+class SaveSession;
 class CVImage;
 class PaneSet;
 class ProgressDisplay;
 
-class CBatchDialog : public QDialog {
+class BatchDialog : public QDialog {
     Q_OBJECT
   public:
-    CBatchDialog(BatchJob& job, BatchSource* source, BatchDestination* destination,
-                 CGuiServices& services, ProgressDisplay* progress, QWidget* parent);
-    ~CBatchDialog() override;
+    BatchDialog(BatchJob& job, BatchSource* source, BatchDestination* destination,
+                GuiServices& services, ProgressDisplay* progress, QWidget* parent);
+    ~BatchDialog() override;
 
     // Creates the log and loads the first image; false when the run ended
     // at once (no image could be loaded, or the log cannot be created).
@@ -64,7 +64,7 @@ class CBatchDialog : public QDialog {
     QTabWidget* PreviewTabs() const { return tabs; }
     QSlider* CutSlider() const { return cutSlider; }
     QLabel* StatusLine() const { return status; }
-    CCropCanvas* ResultCanvas() const { return resultCanvas; }
+    CropCanvas* ResultCanvas() const { return resultCanvas; }
     bool Running() const { return running; }
 
   protected:
@@ -88,18 +88,18 @@ class CBatchDialog : public QDialog {
     BatchJob& job;
     BatchSource* source;
     BatchDestination* destination;
-    CGuiServices& services;
+    GuiServices& services;
     std::unique_ptr<BatchRun> run;
     std::unique_ptr<PaneSet> panes;
-    std::unique_ptr<CSaveSession> session;
+    std::unique_ptr<SaveSession> session;
     std::unique_ptr<CVImage> thumbnailPreview;
     QElapsedTimer clock;
 
     QTabWidget* tabs;
-    CImageCanvas* sourceCanvas;
-    CCropCanvas* resultCanvas;
+    ImageCanvas* sourceCanvas;
+    CropCanvas* resultCanvas;
     QLabel* sizes;
-    CCropCanvas* thumbnailCanvas = nullptr;
+    CropCanvas* thumbnailCanvas = nullptr;
     QSlider* cutSlider = nullptr;
     QLabel* cutLabels[2] = {};
     QCheckBox* showThumbnail = nullptr;

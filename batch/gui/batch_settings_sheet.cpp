@@ -21,8 +21,8 @@ namespace {
 constexpr int kProcessingHelpTopic = 444;
 } // namespace
 
-CBatchSettingsSheet::CBatchSettingsSheet(BatchJob& job, CGuiServices& services, int pages,
-                                         QWidget* parent)
+BatchSettingsSheet::BatchSettingsSheet(BatchJob& job, GuiServices& services, int pages,
+                                       QWidget* parent)
     : QDialog(parent), job(job), services(services) {
     setObjectName(QStringLiteral("batchSettings"));
     setWindowTitle(tr("Batch Processing settings"));
@@ -32,7 +32,7 @@ CBatchSettingsSheet::CBatchSettingsSheet(BatchJob& job, CGuiServices& services, 
         tabs->addTab(sourcePage, tr("Source"));
     }
     if (pages & ProcessingPage) {
-        processing = new CProcessingPage(job, services, CProcessingPage::SheetPage, this);
+        processing = new BatchProcessingPage(job, services, BatchProcessingPage::SheetPage, this);
         tabs->addTab(processing, tr("Processing"));
     }
     if (pages & DestinationPage) {
@@ -73,9 +73,9 @@ CBatchSettingsSheet::CBatchSettingsSheet(BatchJob& job, CGuiServices& services, 
     resize(pages & SourcePage && pages != SourcePage ? QSize(940, 600) : QSize(900, 560));
 }
 
-CBatchSettingsSheet::~CBatchSettingsSheet() = default;
+BatchSettingsSheet::~BatchSettingsSheet() = default;
 
-QWidget* CBatchSettingsSheet::MakeTypePage(bool destinations) {
+QWidget* BatchSettingsSheet::MakeTypePage(bool destinations) {
     auto* page = new QWidget(this);
     page->setObjectName(destinations ? QStringLiteral("destinationPage")
                                      : QStringLiteral("sourcePage"));
@@ -88,9 +88,9 @@ QWidget* CBatchSettingsSheet::MakeTypePage(bool destinations) {
         if (i == 0) {
             // The built-in ones' pages belong to these windows.
             if (destinations) {
-                own = fileDest = new CFileDestPage(job.FileDest(), stack);
+                own = fileDest = new FileDestPage(job.FileDest(), stack);
             } else {
-                own = fileSource = new CFileSourcePage(job, stack);
+                own = fileSource = new FileSourcePage(job, stack);
             }
         } else {
             own = destinations ? job.DestinationAt(i)->CreatePage(stack, area)
@@ -126,7 +126,7 @@ QWidget* CBatchSettingsSheet::MakeTypePage(bool destinations) {
     return page;
 }
 
-bool CBatchSettingsSheet::Leave(QWidget* page) {
+bool BatchSettingsSheet::Leave(QWidget* page) {
     if (page == processing) {
         return processing->TakeOver();
     }
@@ -145,7 +145,7 @@ bool CBatchSettingsSheet::Leave(QWidget* page) {
     return true;
 }
 
-void CBatchSettingsSheet::done(int result) {
+void BatchSettingsSheet::done(int result) {
     if (result == QDialog::Accepted) {
         // The page on screen first, then every other page takes its values
         // over; a refusal shows that page.

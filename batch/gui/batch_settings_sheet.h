@@ -18,22 +18,22 @@ class QTabWidget;
 namespace pixmill {
 
 class BatchJob;
-class CFileDestPage;
-class CFileSourcePage;
-class CGuiServices;
-class CProcessingPage;
+class FileDestPage;
+class FileSourcePage;
+class GuiServices;
+class BatchProcessingPage;
 
-class CBatchSettingsSheet : public QDialog {
+class BatchSettingsSheet : public QDialog {
     Q_OBJECT
   public:
     enum Page { SourcePage = 1, ProcessingPage = 2, DestinationPage = 4, AllPages = 7 };
-    CBatchSettingsSheet(BatchJob& job, CGuiServices& services, int pages, QWidget* parent);
-    ~CBatchSettingsSheet() override;
+    BatchSettingsSheet(BatchJob& job, GuiServices& services, int pages, QWidget* parent);
+    ~BatchSettingsSheet() override;
 
     QTabWidget* Tabs() const { return tabs; }
-    CProcessingPage* Processing() const { return processing; }
-    CFileSourcePage* FileSource() const { return fileSource; }
-    CFileDestPage* FileDest() const { return fileDest; }
+    BatchProcessingPage* Processing() const { return processing; }
+    FileSourcePage* FileSource() const { return fileSource; }
+    FileDestPage* FileDest() const { return fileDest; }
     QComboBox* SourceTypes() const { return sourceTypes; }
     QComboBox* DestinationTypes() const { return destinationTypes; }
 
@@ -46,13 +46,13 @@ class CBatchSettingsSheet : public QDialog {
     bool Leave(QWidget* page);
 
     BatchJob& job;
-    CGuiServices& services;
+    GuiServices& services;
     QTabWidget* tabs;
     QWidget* sourcePage = nullptr;
     QWidget* destinationPage = nullptr;
-    CProcessingPage* processing = nullptr;
-    CFileSourcePage* fileSource = nullptr;
-    CFileDestPage* fileDest = nullptr;
+    BatchProcessingPage* processing = nullptr;
+    FileSourcePage* fileSource = nullptr;
+    FileDestPage* fileDest = nullptr;
     QComboBox* sourceTypes = nullptr;
     QComboBox* destinationTypes = nullptr;
     QWidget* current = nullptr;

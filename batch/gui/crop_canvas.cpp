@@ -7,18 +7,18 @@
 
 namespace pixmill {
 
-void CCropCanvas::ClearSelection() {
+void CropCanvas::ClearSelection() {
     selection = QRect();
     viewport()->update();
     emit SelectionChanged();
 }
 
-void CCropCanvas::SetFrame(const QRect& rect) {
+void CropCanvas::SetFrame(const QRect& rect) {
     frame = rect;
     viewport()->update();
 }
 
-QRect CCropCanvas::Clipped(const QPoint& a, const QPoint& b) const {
+QRect CropCanvas::Clipped(const QPoint& a, const QPoint& b) const {
     if (image == nullptr) {
         return {};
     }
@@ -26,7 +26,7 @@ QRect CCropCanvas::Clipped(const QPoint& a, const QPoint& b) const {
     return QRect(a, b).normalized().intersected(picture);
 }
 
-void CCropCanvas::mousePressEvent(QMouseEvent* event) {
+void CropCanvas::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || image == nullptr) {
         return;
     }
@@ -36,14 +36,14 @@ void CCropCanvas::mousePressEvent(QMouseEvent* event) {
     viewport()->update();
 }
 
-void CCropCanvas::mouseMoveEvent(QMouseEvent* event) {
+void CropCanvas::mouseMoveEvent(QMouseEvent* event) {
     if (dragging) {
         selection = Clipped(anchor, ImagePointAt(event->position().toPoint()));
         viewport()->update();
     }
 }
 
-void CCropCanvas::mouseReleaseEvent(QMouseEvent* event) {
+void CropCanvas::mouseReleaseEvent(QMouseEvent* event) {
     if (!dragging) {
         return;
     }
@@ -56,7 +56,7 @@ void CCropCanvas::mouseReleaseEvent(QMouseEvent* event) {
     emit SelectionChanged();
 }
 
-void CCropCanvas::PaintOverlay(QPainter& painter) {
+void CropCanvas::PaintOverlay(QPainter& painter) {
     for (const QRect& rect : {selection, frame}) {
         if (rect.isEmpty()) {
             continue;

@@ -10,10 +10,10 @@
 
 namespace pixmill {
 
-class CCropCanvas : public CImageCanvas {
+class CropCanvas : public ImageCanvas {
     Q_OBJECT
   public:
-    explicit CCropCanvas(QWidget* parent = nullptr) : CImageCanvas(parent) {}
+    explicit CropCanvas(QWidget* parent = nullptr) : ImageCanvas(parent) {}
 
     // The drawn rectangle, clipped to the picture; empty when none.
     QRect Selection() const { return selection; }

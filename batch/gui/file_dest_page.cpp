@@ -16,14 +16,14 @@
 
 namespace pixmill {
 
-CFileDestPage::CFileDestPage(BatchFileDest& destination, QWidget* parent)
+FileDestPage::FileDestPage(BatchFileDest& destination, QWidget* parent)
     : QWidget(parent), destination(destination) {
     setObjectName(QStringLiteral("fileDestPage"));
     path = new QLineEdit(QString::fromStdString(destination.path), this);
     path->setObjectName(QStringLiteral("saveTo"));
-    tree = new CFolderTree(this);
+    tree = new FolderTree(this);
     tree->ShowFolder(QString::fromStdString(destination.path));
-    connect(tree, &CFolderTree::FolderChosen, this, [this](QString chosen) {
+    connect(tree, &FolderTree::FolderChosen, this, [this](QString chosen) {
         if (chosen.size() >= 3 || chosen == QStringLiteral("/")) {
             if (!chosen.endsWith('/')) {
                 chosen += '/';
@@ -67,7 +67,7 @@ CFileDestPage::CFileDestPage(BatchFileDest& destination, QWidget* parent)
         }
         UpdateEnabling();
     });
-    connect(thumbnails, &QCheckBox::toggled, this, &CFileDestPage::UpdateEnabling);
+    connect(thumbnails, &QCheckBox::toggled, this, &FileDestPage::UpdateEnabling);
 
     auto* saveTo = new QGroupBox(tr("Save To"), this);
     auto* saveToLayout = new QVBoxLayout(saveTo);
@@ -113,12 +113,12 @@ CFileDestPage::CFileDestPage(BatchFileDest& destination, QWidget* parent)
     UpdateEnabling();
 }
 
-void CFileDestPage::UpdateEnabling() {
+void FileDestPage::UpdateEnabling() {
     discard->setEnabled(fit->isChecked());
     smartCut->setEnabled(fit->isChecked());
 }
 
-void CFileDestPage::TakeOver() {
+void FileDestPage::TakeOver() {
     destination.path = path->text().toStdString();
     destination.thumbnail.enhance = enhance->value();
     destination.thumbnail.width = width->value();

@@ -15,12 +15,12 @@ class QSpinBox;
 namespace pixmill {
 
 class BatchFileDest;
-class CFolderTree;
+class FolderTree;
 
-class CFileDestPage : public QWidget {
+class FileDestPage : public QWidget {
     Q_OBJECT
   public:
-    CFileDestPage(BatchFileDest& destination, QWidget* parent);
+    FileDestPage(BatchFileDest& destination, QWidget* parent);
     void TakeOver();
     QLineEdit* PathField() const { return path; }
 
@@ -29,7 +29,7 @@ class CFileDestPage : public QWidget {
 
     BatchFileDest& destination;
     QLineEdit* path;
-    CFolderTree* tree;
+    FolderTree* tree;
     QSpinBox* enhance;
     QSpinBox* width;
     QSpinBox* height;

@@ -23,12 +23,12 @@
 
 namespace pixmill {
 
-CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
+FileSourcePage::FileSourcePage(BatchJob& job, QWidget* parent)
     : QWidget(parent), source(job.FileSource()), job(job) {
     setObjectName(QStringLiteral("fileSourcePage"));
-    tree = new CFolderTree(this);
+    tree = new FolderTree(this);
     tree->setObjectName(QStringLiteral("lookIn"));
-    connect(tree, &CFolderTree::FolderChosen, this, &CFileSourcePage::ShowFolder);
+    connect(tree, &FolderTree::FolderChosen, this, &FileSourcePage::ShowFolder);
 
     // Name and, with the preview on, size and depth in a column of their own.
     files = new QTreeWidget(this);
@@ -39,7 +39,7 @@ CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
     files->setColumnCount(2);
     preview = new QCheckBox(tr("File Pre&view"), this);
     preview->setChecked(source.preview != 0);
-    connect(preview, &QCheckBox::toggled, this, &CFileSourcePage::ListFiles);
+    connect(preview, &QCheckBox::toggled, this, &FileSourcePage::ListFiles);
     types = new QComboBox(this);
     types->setObjectName(QStringLiteral("fileTypes"));
     for (const std::string& text : source.FilterTexts()) {
@@ -116,7 +116,7 @@ CFileSourcePage::CFileSourcePage(BatchJob& job, QWidget* parent)
     UpdateCount();
 }
 
-void CFileSourcePage::ShowFolder(const QString& path) {
+void FileSourcePage::ShowFolder(const QString& path) {
     const QString absolute = QDir(path).absolutePath();
     if (absolute == folder && files->topLevelItemCount() > 0) {
         return;
@@ -126,10 +126,10 @@ void CFileSourcePage::ShowFolder(const QString& path) {
     ListFiles();
 }
 
-QString CFileSourcePage::PreviewLine(const QString& path) const {
+QString FileSourcePage::PreviewLine(const QString& path) const {
     const QString name = QFileInfo(path).fileName();
     try {
-        CVFileStream stream(path.toStdString(), CVFileStream::ForReading);
+        FileStream stream(path.toStdString(), FileStream::ForReading);
         CVImage image(job.GetPluginHost());
         const SIZE small{64, 64}; // only the header matters
         const SIZE stored = ReadHeaderByContent(job.Plugins(), stream, image, &small);
@@ -143,7 +143,7 @@ QString CFileSourcePage::PreviewLine(const QString& path) const {
     }
 }
 
-void CFileSourcePage::ListFiles() {
+void FileSourcePage::ListFiles() {
     files->clear();
     for (const std::string& name : source.ListFolder(folder.toStdString())) {
         const QString full = QDir(folder).filePath(QString::fromStdString(name));
@@ -154,7 +154,7 @@ void CFileSourcePage::ListFiles() {
     files->resizeColumnToContents(0);
 }
 
-void CFileSourcePage::AddFiles(bool all) {
+void FileSourcePage::AddFiles(bool all) {
     QStringList present;
     for (int i = 0; i < chosen->count(); ++i) {
         present << chosen->item(i)->data(Qt::UserRole).toString();
@@ -172,11 +172,11 @@ void CFileSourcePage::AddFiles(bool all) {
     UpdateCount();
 }
 
-void CFileSourcePage::UpdateCount() {
+void FileSourcePage::UpdateCount() {
     count->setText(tr("%1 &Files Select :").arg(chosen->count()));
 }
 
-void CFileSourcePage::TakeOver() {
+void FileSourcePage::TakeOver() {
     std::string path = folder.toStdString();
     if (path.empty() || path.back() != '/') {
         path += '/';

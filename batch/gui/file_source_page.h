@@ -14,13 +14,13 @@ class QTreeWidget;
 namespace pixmill {
 
 class BatchFileSource;
-class CFolderTree;
+class FolderTree;
 class BatchJob;
 
-class CFileSourcePage : public QWidget {
+class FileSourcePage : public QWidget {
     Q_OBJECT
   public:
-    CFileSourcePage(BatchJob& job, QWidget* parent);
+    FileSourcePage(BatchJob& job, QWidget* parent);
 
     // The folder shown; lists its files.
     void ShowFolder(const QString& folder);
@@ -41,7 +41,7 @@ class CFileSourcePage : public QWidget {
     BatchFileSource& source;
     BatchJob& job;
     QString folder;
-    CFolderTree* tree;
+    FolderTree* tree;
     QTreeWidget* files;
     QCheckBox* preview;
     QComboBox* types;

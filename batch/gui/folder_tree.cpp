@@ -5,7 +5,7 @@
 
 namespace pixmill {
 
-CFolderTree::CFolderTree(QWidget* parent) : QTreeView(parent) {
+FolderTree::FolderTree(QWidget* parent) : QTreeView(parent) {
     folders = new QFileSystemModel(this);
     folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     folders->setRootPath(QStringLiteral("/"));
@@ -21,7 +21,7 @@ CFolderTree::CFolderTree(QWidget* parent) : QTreeView(parent) {
             [this](const QModelIndex& index) { emit FolderChosen(folders->filePath(index)); });
 }
 
-void CFolderTree::ShowFolder(const QString& path) {
+void FolderTree::ShowFolder(const QString& path) {
     const QModelIndex index = folders->index(path);
     if (index.isValid() && currentIndex() != index) {
         setCurrentIndex(index);

@@ -9,10 +9,10 @@ class QFileSystemModel;
 
 namespace pixmill {
 
-class CFolderTree : public QTreeView {
+class FolderTree : public QTreeView {
     Q_OBJECT
   public:
-    explicit CFolderTree(QWidget* parent);
+    explicit FolderTree(QWidget* parent);
     // Makes the folder the current one (when it exists).
     void ShowFolder(const QString& path);
 

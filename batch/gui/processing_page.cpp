@@ -29,7 +29,8 @@ Qt::CheckState QtCheck(int check) {
 }
 } // namespace
 
-CProcessingPage::CProcessingPage(BatchJob& job, CGuiServices& services, Mode mode, QWidget* parent)
+BatchProcessingPage::BatchProcessingPage(BatchJob& job, GuiServices& services, Mode mode,
+                                         QWidget* parent)
     : QWidget(parent), job(job), services(services), mode(mode), model(job, mode == MoreDialog) {
     setObjectName(QStringLiteral("processingPage"));
     tree = new QTreeWidget(this);
@@ -204,13 +205,13 @@ CProcessingPage::CProcessingPage(BatchJob& job, CGuiServices& services, Mode mod
     FillFromJob();
 }
 
-CProcessingPage::~CProcessingPage() = default;
+BatchProcessingPage::~BatchProcessingPage() = default;
 
-QTreeWidgetItem* CProcessingPage::ItemOf(int node) const {
+QTreeWidgetItem* BatchProcessingPage::ItemOf(int node) const {
     return node >= 0 && static_cast<size_t>(node) < items.size() ? items[node] : nullptr;
 }
 
-void CProcessingPage::FillFromJob() {
+void BatchProcessingPage::FillFromJob() {
     filling = true;
     model.Reload();
     tree->clear();
@@ -244,7 +245,7 @@ void CProcessingPage::FillFromJob() {
     UpdateAdd();
 }
 
-void CProcessingPage::ShowChecks() {
+void BatchProcessingPage::ShowChecks() {
     filling = true;
     for (size_t n = 0; n < items.size(); ++n) {
         items[n]->setFlags(items[n]->flags() | Qt::ItemIsUserCheckable);
@@ -253,7 +254,7 @@ void CProcessingPage::ShowChecks() {
     filling = false;
 }
 
-void CProcessingPage::ShowSettings(QWidget* window) {
+void BatchProcessingPage::ShowSettings(QWidget* window) {
     if (shown != nullptr) {
         shown->hide();
     }
@@ -263,19 +264,19 @@ void CProcessingPage::ShowSettings(QWidget* window) {
     }
 }
 
-void CProcessingPage::UpdateAdd() {
+void BatchProcessingPage::UpdateAdd() {
     add->setText(QString::fromStdString(model.AddText()));
     add->setEnabled(model.AddEnabled());
 }
 
-void CProcessingPage::FillFavorites() {
+void BatchProcessingPage::FillFavorites() {
     favorites->clear();
     for (const std::string& name : model.FavoriteNames()) {
         favorites->addItem(QString::fromStdString(name));
     }
 }
 
-bool CProcessingPage::TakeOver() {
+bool BatchProcessingPage::TakeOver() {
     if (logField != nullptr) {
         job.SetLogFileName(logField->text().trimmed().toStdString());
         job.SetShowLogAfterRun(showLog->isChecked());
@@ -291,7 +292,7 @@ bool CProcessingPage::TakeOver() {
     return true;
 }
 
-void CProcessingPage::LoadProfile(const QString& path) {
+void BatchProcessingPage::LoadProfile(const QString& path) {
     try {
         job.LoadProfileFile(path.toStdString());
     } catch (CQorelError& error) {
@@ -301,7 +302,7 @@ void CProcessingPage::LoadProfile(const QString& path) {
     FillFromJob();
 }
 
-void CProcessingPage::SaveProfile(const QString& path) {
+void BatchProcessingPage::SaveProfile(const QString& path) {
     model.ApplyStates();
     try {
         job.SaveProfileFile(path.toStdString());

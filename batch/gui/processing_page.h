@@ -22,15 +22,15 @@ class QTreeWidgetItem;
 
 namespace pixmill {
 
-class CGuiServices;
+class GuiServices;
 class PaneSet;
 
-class CProcessingPage : public QWidget {
+class BatchProcessingPage : public QWidget {
     Q_OBJECT
   public:
     enum Mode { SheetPage, MoreDialog };
-    CProcessingPage(BatchJob& job, CGuiServices& services, Mode mode, QWidget* parent);
-    ~CProcessingPage() override;
+    BatchProcessingPage(BatchJob& job, GuiServices& services, Mode mode, QWidget* parent);
+    ~BatchProcessingPage() override;
 
     // Leaving the page or OK: the log file name is checked, then the checks
     // go into the job. False keeps the page.
@@ -55,7 +55,7 @@ class CProcessingPage : public QWidget {
     void FillFavorites();
 
     BatchJob& job;
-    CGuiServices& services;
+    GuiServices& services;
     Mode mode;
     ProcessingPageModel model;
     QTreeWidget* tree;

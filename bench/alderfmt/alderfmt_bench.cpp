@@ -94,7 +94,7 @@ void EncodeOurs(CPluginHost* host, const CVImage& image, bool progressive, const
     settings.chrominance = kLevel;
     settings.progressive = progressive ? 1 : 0;
     JpegCodec codec(nullptr, host, &settings);
-    CVMemoryStream stream(host, image.ImageBytes() / 3 + 1024, image.ImageBytes() / 6 + 256);
+    MemoryStream stream(host, image.ImageBytes() / 3 + 1024, image.ImageBytes() / 6 + 256);
     const double start = Now(), cpuStart = CpuNow(false);
     codec.BeginWrite(&image, nullptr);
     codec.Write(&stream, nullptr, nullptr);
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
     const fs::path work = fs::temp_directory_path() / "pixmill-alderfmt-bench";
     fs::create_directories(work);
     MemorySettingsStore store;
-    CHostServices host(store);
+    HostServices host(store);
     if (argc > 1) {
         const std::string ppm = (work / "argument.ppm").string();
         return Run("/usr/bin/convert '" + std::string(argv[1]) + "' " + ppm) &&

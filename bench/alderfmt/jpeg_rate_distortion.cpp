@@ -289,7 +289,7 @@ std::vector<uint8_t> EncodeOurs(CPluginHost* host, const Picture& picture, int l
     settings.progressive = 1;
     settings.web = web ? 1 : 0;
     JpegCodec codec(nullptr, host, &settings);
-    CVMemoryStream stream(host, image.ImageBytes() / 3 + 1024, image.ImageBytes() / 6 + 256);
+    MemoryStream stream(host, image.ImageBytes() / 3 + 1024, image.ImageBytes() / 6 + 256);
     codec.BeginWrite(&image, nullptr);
     codec.Write(&stream, nullptr, nullptr);
     codec.FreeWorkBuffer();
@@ -328,7 +328,7 @@ int main(int argc, char** argv) {
         }
         const int level = argc >= 4 ? std::atoi(argv[3]) : 50;
         MemorySettingsStore store;
-        CHostServices host(store);
+        HostServices host(store);
         double best[2] = {1e30, 1e30};
         for (int run = 0; run < 5; ++run) {
             for (int web = 0; web < 2; ++web) {
@@ -351,7 +351,7 @@ int main(int argc, char** argv) {
     fs::create_directories(work);
 
     MemorySettingsStore store;
-    CHostServices host(store);
+    HostServices host(store);
     // Levels and qualities that span web use (about quality 50 to 92). Ours
     // are about 10 % apart in bytes, so that the interpolation between them
     // is close to the curve; the yardstick's points are compared as they are.

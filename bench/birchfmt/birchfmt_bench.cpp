@@ -39,7 +39,7 @@ double BestSeconds(const std::function<void()>& work) {
 }
 
 void ReadFile(CPluginHost* host, const std::string& path, CVImage& image) {
-    CVFileStream stream(path, CVFileStream::ForReading);
+    FileStream stream(path, FileStream::ForReading);
     std::unique_ptr<birch::TiffCodec> codec(new birch::TiffCodec(nullptr, host, nullptr));
     codec->ReadHeader(&image, &stream, nullptr);
     codec->ReadPixels(nullptr);
@@ -47,7 +47,7 @@ void ReadFile(CPluginHost* host, const std::string& path, CVImage& image) {
 
 void WriteFile(CPluginHost* host, const CVImage& image, int32_t choice, const std::string& path) {
     const birch::TiffSettings settings{choice};
-    CVFileStream stream(path, CVFileStream::ForWriting);
+    FileStream stream(path, FileStream::ForWriting);
     std::unique_ptr<birch::TiffCodec> codec(new birch::TiffCodec(nullptr, host, &settings));
     codec->BeginWrite(&image, nullptr);
     codec->Write(&stream, nullptr, nullptr);
@@ -80,7 +80,7 @@ void Synthesise(CVImage& image) {
 
 int main(int argc, char** argv) {
     MemorySettingsStore settings;
-    CHostServices host(settings);
+    HostServices host(settings);
     const char* tmp = std::getenv("TMPDIR");
     const std::string dir = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/birchbench" +
                             std::to_string(getpid());

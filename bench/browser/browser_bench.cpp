@@ -44,11 +44,11 @@ QList<int> VisibleRows(QListView* grid) {
     return rows;
 }
 
-Visit Browse(CMainFrame& frame, const QString& folder) {
+Visit Browse(MainFrame& frame, const QString& folder) {
     Visit visit;
     QElapsedTimer clock;
     clock.start();
-    CImageBrowser* browser = frame.OpenBrowser(folder);
+    ImageBrowser* browser = frame.OpenBrowser(folder);
     QListView* grid = browser->Grid();
     ThumbnailModel& model = browser->Model();
     qint64 lastTick = clock.elapsed();
@@ -106,13 +106,13 @@ int main(int argc, char** argv) {
     std::printf("%d photographs (%.1f MB) copied from %s\n", kPhotos, bytes / 1e6,
                 qPrintable(source));
 
-    CGuiServices services;
-    CPixmillApp app(&services, PIXMILL_BIN_DIR);
+    GuiServices services;
+    PixmillApp app(&services, PIXMILL_BIN_DIR);
     if (!app.InitInstance({})) {
         std::fprintf(stderr, "the program did not start\n");
         return 1;
     }
-    CMainFrame& frame = *app.MainFrame();
+    MainFrame& frame = *app.Frame();
     frame.resize(1280, 800);
     frame.show();
     const Visit cold = Browse(frame, folder);

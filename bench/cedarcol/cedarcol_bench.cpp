@@ -317,7 +317,7 @@ int main(int argc, char** argv) {
     std::printf("load average at the start: %s\n", LoadAverage().c_str());
 
     MemorySettingsStore store;
-    CHostServices host(store);
+    HostServices host(store);
     struct Row {
         std::string picture;
         bool dithered;

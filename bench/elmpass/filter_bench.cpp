@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     MemorySettingsStore store;
-    CHostServices host(store);
+    HostServices host(store);
     CVImage picture(&host);
     if (!ReadPpm(argv[1], picture)) {
         std::fprintf(stderr, "%s: not a binary 8-bit PPM\n", argv[1]);

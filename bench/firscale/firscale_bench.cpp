@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     }
 
     MemorySettingsStore settings;
-    CHostServices host(settings);
+    HostServices host(settings);
     CVImage source(&host);
     if (!ReadPpm(ppm, source)) {
         std::fprintf(stderr, "could not read %s\n", ppm.c_str());

@@ -56,12 +56,12 @@ bool Convert(CPluginHost* host, const std::string& from, CFormatCodec* writer,
     CVImage image(host);
     {
         const larch::PngSettings settings{6, 0, {}};
-        CVFileStream input(from, CVFileStream::ForReading);
+        FileStream input(from, FileStream::ForReading);
         std::unique_ptr<larch::PngCodec> reader(new larch::PngCodec(nullptr, host, &settings));
         reader->ReadHeader(&image, &input, nullptr);
         reader->ReadPixels(nullptr);
     }
-    CVFileStream output(to, CVFileStream::ForWriting);
+    FileStream output(to, FileStream::ForWriting);
     writer->BeginWrite(&image, nullptr);
     const bool ok = writer->Write(&output, nullptr, nullptr);
     writer->Release();
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     MemorySettingsStore store;
-    CHostServices host(store);
+    HostServices host(store);
     const std::string from = argv[1];
     const char* tmp = std::getenv("TMPDIR");
     const std::string base =

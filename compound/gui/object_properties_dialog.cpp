@@ -53,8 +53,8 @@ QDialogButtonBox* OkCancel(QDialog* dialog) {
 
 } // namespace
 
-CCanvasPropertiesDialog::CCanvasPropertiesDialog(int width, int height, uint32_t color,
-                                                 DialogRunner runner, QWidget* parent)
+CanvasPropertiesDialog::CanvasPropertiesDialog(int width, int height, uint32_t color,
+                                               DialogRunner runner, QWidget* parent)
     : QDialog(parent), background(color), run(std::move(runner)) {
     setObjectName(QStringLiteral("canvasProperties"));
     setWindowTitle(tr("Compound Image Properties"));
@@ -83,21 +83,21 @@ CCanvasPropertiesDialog::CCanvasPropertiesDialog(int width, int height, uint32_t
     layout->addWidget(OkCancel(this));
 }
 
-int CCanvasPropertiesDialog::CanvasWidth() const {
+int CanvasPropertiesDialog::CanvasWidth() const {
     return widthBox->value();
 }
 
-int CCanvasPropertiesDialog::CanvasHeight() const {
+int CanvasPropertiesDialog::CanvasHeight() const {
     return heightBox->value();
 }
 
-void CCanvasPropertiesDialog::SetBackground(uint32_t color) {
+void CanvasPropertiesDialog::SetBackground(uint32_t color) {
     background = color;
     ShowColor(colorButton, background);
 }
 
-CObjectPropertiesDialog::CObjectPropertiesDialog(const CompoundObject& edited, DialogRunner runner,
-                                                 QWidget* parent)
+ObjectPropertiesDialog::ObjectPropertiesDialog(const CompoundObject& edited, DialogRunner runner,
+                                               QWidget* parent)
     : QDialog(parent), object(edited), run(std::move(runner)) {
     setObjectName(QStringLiteral("objectProperties"));
     setWindowTitle(QString::fromStdString(object.link.name) + tr(" Properties"));
@@ -141,7 +141,7 @@ CObjectPropertiesDialog::CObjectPropertiesDialog(const CompoundObject& edited, D
     layout->addWidget(OkCancel(this));
 }
 
-void CObjectPropertiesDialog::ShowFont() {
+void ObjectPropertiesDialog::ShowFont() {
     if (fontButton == nullptr) {
         return;
     }
@@ -154,14 +154,14 @@ void CObjectPropertiesDialog::ShowFont() {
     ShowColor(colorButton, object.textColor);
 }
 
-void CObjectPropertiesDialog::SetFont(const LogFont& font, uint32_t color) {
+void ObjectPropertiesDialog::SetFont(const LogFont& font, uint32_t color) {
     object.font = font;
     object.textColor = color;
     fontChanged = true;
     ShowFont();
 }
 
-void CObjectPropertiesDialog::ChooseFont() {
+void ObjectPropertiesDialog::ChooseFont() {
     // The dialog speaks in points; text objects keep pixels (96 per inch).
     QFont shown = QFontOf(object.font);
     shown.setPointSizeF(std::abs(object.font.height) * 72.0 / 96.0);
@@ -172,14 +172,14 @@ void CObjectPropertiesDialog::ChooseFont() {
     }
 }
 
-void CObjectPropertiesDialog::ChooseColor() {
+void ObjectPropertiesDialog::ChooseColor() {
     uint32_t color = object.textColor;
     if (PickColor(run, this, color)) {
         SetFont(object.font, color);
     }
 }
 
-CompoundObject CObjectPropertiesDialog::Result() const {
+CompoundObject ObjectPropertiesDialog::Result() const {
     CompoundObject out = object;
     out.link.name = nameEdit->text().toStdString();
     out.link.url = urlEdit->text().trimmed().toStdString();

@@ -20,11 +20,11 @@ namespace pixmill {
 
 using DialogRunner = std::function<int(QDialog&)>;
 
-class CCanvasPropertiesDialog : public QDialog {
+class CanvasPropertiesDialog : public QDialog {
     Q_OBJECT
   public:
-    CCanvasPropertiesDialog(int width, int height, uint32_t background, DialogRunner run,
-                            QWidget* parent);
+    CanvasPropertiesDialog(int width, int height, uint32_t background, DialogRunner run,
+                           QWidget* parent);
     int CanvasWidth() const;
     int CanvasHeight() const;
     uint32_t Background() const { return background; }
@@ -38,10 +38,10 @@ class CCanvasPropertiesDialog : public QDialog {
     DialogRunner run;
 };
 
-class CObjectPropertiesDialog : public QDialog {
+class ObjectPropertiesDialog : public QDialog {
     Q_OBJECT
   public:
-    CObjectPropertiesDialog(const CompoundObject& object, DialogRunner run, QWidget* parent);
+    ObjectPropertiesDialog(const CompoundObject& object, DialogRunner run, QWidget* parent);
     // The object with the dialog's values.
     CompoundObject Result() const;
     // The font or the colour of a text was changed.

@@ -40,11 +40,11 @@ QString PromptPart(const char* prompt, bool tip) {
 
 PageWindowServices::~PageWindowServices() = default;
 
-CHtmlPageFrame::CHtmlPageFrame(CompoundImageFiles& files, PageWindowServices& services,
-                               PageWindowHooks hooks, QWidget* parent)
+HtmlPageFrame::HtmlPageFrame(CompoundImageFiles& files, PageWindowServices& services,
+                             PageWindowHooks hooks, QWidget* parent)
     : QMdiSubWindow(parent), services(services), hooks(std::move(hooks)),
-      document(std::make_unique<CHtmlPageDoc>(&files, &services.Ui(),
-                                              static_cast<PageQuestions*>(this))) {
+      document(std::make_unique<PageWindowDoc>(&files, &services.Ui(),
+                                               static_cast<PageQuestions*>(this))) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("pageFrame"));
     document->SetProgramDirectory(this->hooks.programDirectory.toStdString());
@@ -62,8 +62,8 @@ CHtmlPageFrame::CHtmlPageFrame(CompoundImageFiles& files, PageWindowServices& se
     toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     layout->addWidget(toolBar);
     auto* splitter = new QSplitter(Qt::Horizontal, body);
-    tree = new CHtmlPageTreeView(splitter);
-    preview = new CPagePreview(splitter);
+    tree = new PageTreeView(splitter);
+    preview = new PagePreview(splitter);
     splitter->addWidget(tree);
     splitter->addWidget(preview);
     splitter->setStretchFactor(0, 1);
@@ -108,11 +108,11 @@ CHtmlPageFrame::CHtmlPageFrame(CompoundImageFiles& files, PageWindowServices& se
     tree->SetContextActions(contextActions);
     QMenu* helpMenu = menuBar->addMenu(tr("&Help"));
     helpMenu->addAction(tr("Page &Window Help"), this, [] { OpenHelpPage(kHelpTopic); });
-    connect(tree, &CHtmlPageTreeView::SelectionChanged, this, [this] {
+    connect(tree, &PageTreeView::SelectionChanged, this, [this] {
         UpdateCommandStates();
         ShowSelected();
     });
-    connect(tree, &CHtmlPageTreeView::ObjectActivated, this, [this](int index) {
+    connect(tree, &PageTreeView::ObjectActivated, this, [this](int index) {
         tree->SelectObject(static_cast<size_t>(index));
         RunCommand(this->hooks.openCompoundEditor ? pagecmd::EditCompound : pagecmd::EditImageFile);
     });
@@ -120,7 +120,7 @@ CHtmlPageFrame::CHtmlPageFrame(CompoundImageFiles& files, PageWindowServices& se
     resize(760, 480);
 }
 
-CHtmlPageFrame::~CHtmlPageFrame() {
+HtmlPageFrame::~HtmlPageFrame() {
     // Editor windows still open are forgotten; none calls back into a page
     // that is gone.
     for (auto& [id, window] : editors) {
@@ -132,7 +132,7 @@ CHtmlPageFrame::~CHtmlPageFrame() {
     document->SetChanged({});
 }
 
-bool CHtmlPageFrame::Open(const QString& path) {
+bool HtmlPageFrame::Open(const QString& path) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool opened = document->Open(path.toStdString());
     QApplication::restoreOverrideCursor();
@@ -148,7 +148,7 @@ bool CHtmlPageFrame::Open(const QString& path) {
     return true;
 }
 
-void CHtmlPageFrame::ShowSelected() {
+void HtmlPageFrame::ShowSelected() {
     const std::optional<size_t> index = tree->SelectedObject();
     if (!index || *index >= document->Page().Objects().size()) {
         preview->ShowObject(QImage(), QString());
@@ -159,23 +159,23 @@ void CHtmlPageFrame::ShowSelected() {
                         QString::fromStdString(document->Page().DisplayName(*index)));
 }
 
-void CHtmlPageFrame::Refresh() {
+void HtmlPageFrame::Refresh() {
     tree->SetEntries(document->Entries());
     preview->SetFile(QString::fromStdString(document->Page().PreviewPath()));
     UpdateCommandStates();
 }
 
-QAction* CHtmlPageFrame::Action(int commandId) const {
+QAction* HtmlPageFrame::Action(int commandId) const {
     const auto it = actions.find(commandId);
     return it == actions.end() ? nullptr : it->second;
 }
 
-QWidget* CHtmlPageFrame::EditorWindow(size_t index) const {
+QWidget* HtmlPageFrame::EditorWindow(size_t index) const {
     const auto it = editors.find(document->EditorOf(index));
     return it == editors.end() ? nullptr : it->second.data();
 }
 
-void CHtmlPageFrame::UpdateCommandStates() {
+void HtmlPageFrame::UpdateCommandStates() {
     PageCommandState state;
     if (const std::optional<size_t> index = tree->SelectedObject();
         index && *index < document->Page().Objects().size()) {
@@ -188,7 +188,7 @@ void CHtmlPageFrame::UpdateCommandStates() {
     }
 }
 
-void CHtmlPageFrame::RunCommand(int commandId) {
+void HtmlPageFrame::RunCommand(int commandId) {
     const PageCommandSpec* spec = FindPageCommand(commandId);
     if (spec == nullptr || !actions[commandId]->isEnabled()) {
         return;
@@ -216,7 +216,7 @@ void CHtmlPageFrame::RunCommand(int commandId) {
     UpdateCommandStates();
 }
 
-void CHtmlPageFrame::AdoptImageWindow(size_t index) {
+void HtmlPageFrame::AdoptImageWindow(size_t index) {
     if (!hooks.findImageWindow || document->EditorOf(index) != 0 ||
         document->Page().Objects().at(index).kind != HtmlPageObject::Image) {
         return;
@@ -232,21 +232,21 @@ void CHtmlPageFrame::AdoptImageWindow(size_t index) {
     }
 }
 
-bool CHtmlPageFrame::ReadyToOpen(size_t index, PageEditorKind kind) {
+bool HtmlPageFrame::ReadyToOpen(size_t index, PageEditorKind kind) {
     AdoptImageWindow(index);
     switch (document->PrepareEdit(index, kind)) {
-    case CHtmlPageDoc::EditStep::Open:
+    case PageWindowDoc::EditStep::Open:
         return true;
-    case CHtmlPageDoc::EditStep::Activate:
+    case PageWindowDoc::EditStep::Activate:
         Activate(EditorWindow(index));
         return false;
-    case CHtmlPageDoc::EditStep::Stop:
+    case PageWindowDoc::EditStep::Stop:
         break;
     }
     return false;
 }
 
-void CHtmlPageFrame::EditAsCompound(size_t index) {
+void HtmlPageFrame::EditAsCompound(size_t index) {
     if (!ReadyToOpen(index, PageEditorKind::Compound)) {
         return;
     }
@@ -256,7 +256,7 @@ void CHtmlPageFrame::EditAsCompound(size_t index) {
     }
     const int id = document->EditorOpening(index, PageEditorKind::Compound);
     // The editor may outlive this window's wish to hear from it.
-    QPointer<CHtmlPageFrame> self(this);
+    QPointer<HtmlPageFrame> self(this);
     SaveIntoPage save = [self, id](const CompoundImage& edited, std::string* error) {
         if (!self) {
             if (error) {
@@ -273,7 +273,7 @@ void CHtmlPageFrame::EditAsCompound(size_t index) {
     Watch(id, window);
 }
 
-void CHtmlPageFrame::EditAsImageFile(size_t index) {
+void HtmlPageFrame::EditAsImageFile(size_t index) {
     if (!ReadyToOpen(index, PageEditorKind::ImageFile)) {
         return;
     }
@@ -284,7 +284,7 @@ void CHtmlPageFrame::EditAsImageFile(size_t index) {
     Watch(id, hooks.openImageFile(QString::fromStdString(document->ImagePathOf(index))));
 }
 
-void CHtmlPageFrame::Watch(int id, QWidget* window) {
+void HtmlPageFrame::Watch(int id, QWidget* window) {
     if (window == nullptr) {
         document->EditorClosed(id); // nothing opened
         return;
@@ -297,7 +297,7 @@ void CHtmlPageFrame::Watch(int id, QWidget* window) {
     });
 }
 
-void CHtmlPageFrame::CloseEditor(int id) {
+void HtmlPageFrame::CloseEditor(int id) {
     const auto it = editors.find(id);
     QWidget* window = it == editors.end() ? nullptr : it->second.data();
     // A window that refuses to close (its document asked and the user
@@ -312,7 +312,7 @@ void CHtmlPageFrame::CloseEditor(int id) {
     document->EditorClosed(id);
 }
 
-void CHtmlPageFrame::Activate(QWidget* window) {
+void HtmlPageFrame::Activate(QWidget* window) {
     if (window == nullptr) {
         return;
     }
@@ -325,23 +325,23 @@ void CHtmlPageFrame::Activate(QWidget* window) {
     window->activateWindow();
 }
 
-bool CHtmlPageFrame::AskOkCancel(const std::string& text) {
-    QMessageBox box(QMessageBox::Question, Text(CHtmlPageDoc::kCaption),
+bool HtmlPageFrame::AskOkCancel(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, Text(PageWindowDoc::kCaption),
                     QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Ok);
     services.RunDialog(box);
     return box.clickedButton() == box.button(QMessageBox::Ok);
 }
 
-std::optional<CompoundForm> CHtmlPageFrame::ChooseForm(CompoundForm suggested) {
-    CWriteFormDialog dialog(suggested, this);
+std::optional<CompoundForm> HtmlPageFrame::ChooseForm(CompoundForm suggested) {
+    WriteFormDialog dialog(suggested, this);
     if (services.RunDialog(dialog) != QDialog::Accepted) {
         return std::nullopt;
     }
     return dialog.Form();
 }
 
-std::string CHtmlPageFrame::AskImageFileName(const std::string& suggested) {
+std::string HtmlPageFrame::AskImageFileName(const std::string& suggested) {
     QString path = services.GetSaveFileName(
         this, QString::fromStdString(suggested),
         tr("PNG Files (*.png);;GIF Files (*.gif);;JPEG Files (*.jpg *.jpeg)"));
@@ -351,7 +351,7 @@ std::string CHtmlPageFrame::AskImageFileName(const std::string& suggested) {
     return path.toStdString();
 }
 
-void CHtmlPageFrame::closeEvent(QCloseEvent* event) {
+void HtmlPageFrame::closeEvent(QCloseEvent* event) {
     if (document->IsModified()) {
         switch (services.AskSaveChanges(this, windowTitle())) {
         case PageWindowServices::SaveAnswer::Yes:

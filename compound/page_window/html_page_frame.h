@@ -1,4 +1,4 @@
-// CHtmlPageFrame: the window of an HTML page inside the main window's MDI
+// HtmlPageFrame: the window of an HTML page inside the main window's MDI
 // area: the page's objects in a tree beside the preview, the page commands
 // in the window's menu, its toolbar and the tree's context menu. It owns the
 // page document, the editor windows it opened on the objects, and asks the
@@ -19,24 +19,24 @@ class QToolBar;
 
 namespace pixmill {
 
-class CHtmlPageTreeView;
-class CPagePreview;
+class PageTreeView;
+class PagePreview;
 class CompoundImageFiles;
 
-class CHtmlPageFrame : public QMdiSubWindow, private PageQuestions {
+class HtmlPageFrame : public QMdiSubWindow, private PageQuestions {
     Q_OBJECT
   public:
     static constexpr int kHelpTopic = 720;
 
-    CHtmlPageFrame(CompoundImageFiles& files, PageWindowServices& services, PageWindowHooks hooks,
-                   QWidget* parent = nullptr);
-    ~CHtmlPageFrame() override;
+    HtmlPageFrame(CompoundImageFiles& files, PageWindowServices& services, PageWindowHooks hooks,
+                  QWidget* parent = nullptr);
+    ~HtmlPageFrame() override;
 
     // Reads the page; false when it cannot be parsed.
     bool Open(const QString& path);
-    CHtmlPageDoc& Document() { return *document; }
-    CHtmlPageTreeView* Tree() const { return tree; }
-    CPagePreview* Preview() const { return preview; }
+    PageWindowDoc& Document() { return *document; }
+    PageTreeView* Tree() const { return tree; }
+    PagePreview* Preview() const { return preview; }
     QMenuBar* MenuBar() const { return menuBar; }
     QToolBar* ToolBar() const { return toolBar; }
     QAction* Action(int commandId) const;
@@ -72,9 +72,9 @@ class CHtmlPageFrame : public QMdiSubWindow, private PageQuestions {
 
     PageWindowServices& services;
     PageWindowHooks hooks;
-    std::unique_ptr<CHtmlPageDoc> document;
-    CHtmlPageTreeView* tree;
-    CPagePreview* preview;
+    std::unique_ptr<PageWindowDoc> document;
+    PageTreeView* tree;
+    PagePreview* preview;
     QMenuBar* menuBar;
     QToolBar* toolBar;
     std::map<int, QAction*> actions;

@@ -18,7 +18,7 @@ namespace {
 
 void Show(CUserInterface* ui, const std::string& text) {
     if (ui) {
-        ui->ShowMessage(CHtmlPageDoc::kCaption, text.c_str(), MessageIcon::Warning);
+        ui->ShowMessage(PageWindowDoc::kCaption, text.c_str(), MessageIcon::Warning);
     }
 }
 
@@ -39,12 +39,13 @@ CompoundForm FormOfKind(int kind) {
 
 PageQuestions::~PageQuestions() = default;
 
-CHtmlPageDoc::CHtmlPageDoc(CompoundImageFiles* files, CUserInterface* ui, PageQuestions* questions)
+PageWindowDoc::PageWindowDoc(CompoundImageFiles* files, CUserInterface* ui,
+                             PageQuestions* questions)
     : ui(ui), questions(questions), page(files, ui) {}
 
-CHtmlPageDoc::~CHtmlPageDoc() = default;
+PageWindowDoc::~PageWindowDoc() = default;
 
-bool CHtmlPageDoc::Open(const std::string& file) {
+bool PageWindowDoc::Open(const std::string& file) {
     path = fs::absolute(file).lexically_normal().string();
     states.clear();
     modified = false;
@@ -55,17 +56,17 @@ bool CHtmlPageDoc::Open(const std::string& file) {
     return true;
 }
 
-std::string CHtmlPageDoc::Title() const {
+std::string PageWindowDoc::Title() const {
     return fs::path(path).filename().string();
 }
 
-void CHtmlPageDoc::SyncStates() {
+void PageWindowDoc::SyncStates() {
     // Writing back replaces one object by one, deleting removes one: the
     // states stay with their objects. Anything else starts afresh.
     states.resize(page.Objects().size());
 }
 
-void CHtmlPageDoc::Changed() {
+void PageWindowDoc::Changed() {
     SyncStates();
     modified = true;
     RefreshPreview();
@@ -74,7 +75,7 @@ void CHtmlPageDoc::Changed() {
     }
 }
 
-std::vector<PageEntry> CHtmlPageDoc::Entries() const {
+std::vector<PageEntry> PageWindowDoc::Entries() const {
     std::vector<PageEntry> entries;
     for (size_t i = 0; i < page.Objects().size(); ++i) {
         entries.push_back({page.DisplayName(i), i, page.Objects()[i].kind});
@@ -82,7 +83,7 @@ std::vector<PageEntry> CHtmlPageDoc::Entries() const {
     return entries;
 }
 
-std::string CHtmlPageDoc::ImagePathOf(size_t index) const {
+std::string PageWindowDoc::ImagePathOf(size_t index) const {
     const HtmlPageObject& object = page.Objects().at(index);
     if (object.kind != HtmlPageObject::Image) {
         return {};
@@ -90,7 +91,7 @@ std::string CHtmlPageDoc::ImagePathOf(size_t index) const {
     return ResolveAgainstPage(object.element->AttributeText("SRC"), page.PageUrl());
 }
 
-std::optional<CompoundImage> CHtmlPageDoc::CompoundOf(size_t index) const {
+std::optional<CompoundImage> PageWindowDoc::CompoundOf(size_t index) const {
     try {
         return page.ReadCompound(index);
     } catch (const CompoundSyntaxError&) {
@@ -101,7 +102,7 @@ std::optional<CompoundImage> CHtmlPageDoc::CompoundOf(size_t index) const {
     return std::nullopt;
 }
 
-std::optional<QImage> CHtmlPageDoc::PictureOf(size_t index) const {
+std::optional<QImage> PageWindowDoc::PictureOf(size_t index) const {
     std::optional<CompoundImage> image;
     try {
         image = page.ReadCompound(index);
@@ -140,15 +141,15 @@ std::optional<QImage> CHtmlPageDoc::PictureOf(size_t index) const {
     return picture;
 }
 
-PageEditorKind CHtmlPageDoc::EditorKindOf(size_t index) const {
+PageEditorKind PageWindowDoc::EditorKindOf(size_t index) const {
     return index < states.size() ? states[index].editor : PageEditorKind::None;
 }
 
-int CHtmlPageDoc::EditorOf(size_t index) const {
+int PageWindowDoc::EditorOf(size_t index) const {
     return index < states.size() ? states[index].editorId : 0;
 }
 
-std::optional<size_t> CHtmlPageDoc::ObjectOfEditor(int id) const {
+std::optional<size_t> PageWindowDoc::ObjectOfEditor(int id) const {
     for (size_t i = 0; i < states.size(); ++i) {
         if (id != 0 && states[i].editorId == id) {
             return i;
@@ -157,7 +158,7 @@ std::optional<size_t> CHtmlPageDoc::ObjectOfEditor(int id) const {
     return std::nullopt;
 }
 
-bool CHtmlPageDoc::CloseEditor(size_t index) {
+bool PageWindowDoc::CloseEditor(size_t index) {
     const int id = EditorOf(index);
     if (id == 0) {
         return true;
@@ -170,7 +171,7 @@ bool CHtmlPageDoc::CloseEditor(size_t index) {
     return EditorOf(index) == 0;
 }
 
-CHtmlPageDoc::EditStep CHtmlPageDoc::PrepareEdit(size_t index, PageEditorKind kind) {
+PageWindowDoc::EditStep PageWindowDoc::PrepareEdit(size_t index, PageEditorKind kind) {
     if (index >= states.size() || kind == PageEditorKind::None ||
         (kind == PageEditorKind::ImageFile &&
          page.Objects()[index].kind != HtmlPageObject::Image)) {
@@ -192,25 +193,25 @@ CHtmlPageDoc::EditStep CHtmlPageDoc::PrepareEdit(size_t index, PageEditorKind ki
     return EditStep::Open;
 }
 
-int CHtmlPageDoc::EditorOpening(size_t index, PageEditorKind kind) {
+int PageWindowDoc::EditorOpening(size_t index, PageEditorKind kind) {
     ObjectState& state = states.at(index);
     state.editor = kind;
     state.editorId = ++nextEditorId;
     return state.editorId;
 }
 
-void CHtmlPageDoc::EditorClosed(int id) {
+void PageWindowDoc::EditorClosed(int id) {
     if (const std::optional<size_t> index = ObjectOfEditor(id)) {
         states[*index].editor = PageEditorKind::None;
         states[*index].editorId = 0;
     }
 }
 
-std::optional<CompoundForm> CHtmlPageDoc::LastForm(size_t index) const {
+std::optional<CompoundForm> PageWindowDoc::LastForm(size_t index) const {
     return index < states.size() ? states[index].form : std::nullopt;
 }
 
-std::string CHtmlPageDoc::DefaultImageTitle(size_t index, const CompoundImage& image) const {
+std::string PageWindowDoc::DefaultImageTitle(size_t index, const CompoundImage& image) const {
     std::string title = image.DefaultFileName();
     if (title.empty() && page.Objects()[index].kind == HtmlPageObject::Image) {
         title = FileTitleOf(ImagePathOf(index));
@@ -221,7 +222,7 @@ std::string CHtmlPageDoc::DefaultImageTitle(size_t index, const CompoundImage& i
     return title;
 }
 
-bool CHtmlPageDoc::SaveIntoPage(int editorId, const CompoundImage& image, std::string* error) {
+bool PageWindowDoc::SaveIntoPage(int editorId, const CompoundImage& image, std::string* error) {
     const std::optional<size_t> found = ObjectOfEditor(editorId);
     if (!found) {
         if (error) {
@@ -270,7 +271,7 @@ bool CHtmlPageDoc::SaveIntoPage(int editorId, const CompoundImage& image, std::s
     return true;
 }
 
-bool CHtmlPageDoc::Delete(size_t index) {
+bool PageWindowDoc::Delete(size_t index) {
     if (index >= page.Objects().size()) {
         return false;
     }
@@ -290,7 +291,7 @@ bool CHtmlPageDoc::Delete(size_t index) {
     return true;
 }
 
-bool CHtmlPageDoc::UpdateWebProject() {
+bool PageWindowDoc::UpdateWebProject() {
     std::string error;
     if (!page.Save(path, &error)) {
         Show(ui, error.empty() ? path + ": the page could not be written" : error);
@@ -304,7 +305,7 @@ bool CHtmlPageDoc::UpdateWebProject() {
     return true;
 }
 
-bool CHtmlPageDoc::RefreshPreview() {
+bool PageWindowDoc::RefreshPreview() {
     const bool hadPreview = !page.PreviewPath().empty();
     if (page.UpdatePreview()) {
         return true;

@@ -1,4 +1,4 @@
-// CHtmlPageDoc: the page window's document. It holds the parsed page
+// PageWindowDoc: the page window's document. It holds the parsed page
 // (HtmlPageDoc), remembers which editor window is open on which object and
 // in which form each object was last written back, asks the questions of
 // editing and deleting, writes what a compound image window saves into the
@@ -42,7 +42,7 @@ struct PageEntry {
     int kind = HtmlPageObject::Image;
 };
 
-class CHtmlPageDoc {
+class PageWindowDoc {
   public:
     static constexpr const char* kCaption = "Pixmill";
     static constexpr const char* kImageOpenAsFile =
@@ -53,10 +53,10 @@ class CHtmlPageDoc {
         "Image is opened in edit window.\nDo you want to delete it?";
     static constexpr const char* kPreviewFailed = "Image preview failed.\nCannot create temp file.";
 
-    CHtmlPageDoc(CompoundImageFiles* files, CUserInterface* ui, PageQuestions* questions);
-    ~CHtmlPageDoc();
-    CHtmlPageDoc(const CHtmlPageDoc&) = delete;
-    CHtmlPageDoc& operator=(const CHtmlPageDoc&) = delete;
+    PageWindowDoc(CompoundImageFiles* files, CUserInterface* ui, PageQuestions* questions);
+    ~PageWindowDoc();
+    PageWindowDoc(const PageWindowDoc&) = delete;
+    PageWindowDoc& operator=(const PageWindowDoc&) = delete;
 
     // Reads the page and writes its preview copy; false when it cannot be
     // parsed (the parser told the user).

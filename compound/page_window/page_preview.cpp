@@ -14,7 +14,7 @@
 
 namespace pixmill {
 
-CPagePreview::CPagePreview(QWidget* parent) : QWidget(parent) {
+PagePreview::PagePreview(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("pagePreview"));
     auto* layout = new QVBoxLayout(this);
 #ifdef PIXMILL_HAVE_WEBENGINE
@@ -63,7 +63,7 @@ CPagePreview::CPagePreview(QWidget* parent) : QWidget(parent) {
 #endif
 }
 
-bool CPagePreview::HasWebView() {
+bool PagePreview::HasWebView() {
 #ifdef PIXMILL_HAVE_WEBENGINE
     return true;
 #else
@@ -71,7 +71,7 @@ bool CPagePreview::HasWebView() {
 #endif
 }
 
-void CPagePreview::SetFile(const QString& path) {
+void PagePreview::SetFile(const QString& path) {
     file = path;
     if (openButton != nullptr) {
         openButton->setEnabled(!file.isEmpty());
@@ -81,7 +81,7 @@ void CPagePreview::SetFile(const QString& path) {
     Reload();
 }
 
-void CPagePreview::ShowObject(const QImage& image, const QString& name) {
+void PagePreview::ShowObject(const QImage& image, const QString& name) {
     if (picture == nullptr) {
         return; // the web view shows the page itself
     }
@@ -100,7 +100,7 @@ void CPagePreview::ShowObject(const QImage& image, const QString& name) {
     caption->setText(tr("%1, %2 x %3 pixels").arg(name).arg(image.width()).arg(image.height()));
 }
 
-void CPagePreview::Reload() {
+void PagePreview::Reload() {
 #ifdef PIXMILL_HAVE_WEBENGINE
     auto* view = static_cast<QWebEngineView*>(webView);
     if (file.isEmpty()) {

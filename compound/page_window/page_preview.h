@@ -1,4 +1,4 @@
-// CPagePreview: the page as a browser shows it, from the preview copy beside
+// PagePreview: the page as a browser shows it, from the preview copy beside
 // the page. With Qt WebEngine at build time it is an embedded web view;
 // without, a pane on the window's background colour says so and offers to
 // open the copy in the desktop's browser, under a picture of the selected
@@ -12,13 +12,13 @@ class QPushButton;
 
 namespace pixmill {
 
-class CPagePreview : public QWidget {
+class PagePreview : public QWidget {
     Q_OBJECT
   public:
     static constexpr const char* kNoWebView =
         "This build of Pixmill has no web view to show the page here.";
 
-    explicit CPagePreview(QWidget* parent = nullptr);
+    explicit PagePreview(QWidget* parent = nullptr);
 
     // The preview copy to show (empty: none could be written).
     void SetFile(const QString& path);

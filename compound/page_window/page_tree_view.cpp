@@ -31,7 +31,7 @@ void CollectTexts(const QStandardItem* item, QStringList& texts) {
 
 } // namespace
 
-CHtmlPageTreeView::CHtmlPageTreeView(QWidget* parent)
+PageTreeView::PageTreeView(QWidget* parent)
     : QTreeView(parent), model(new QStandardItemModel(this)) {
     setObjectName(QStringLiteral("pageTree"));
     setModel(model);
@@ -48,7 +48,7 @@ CHtmlPageTreeView::CHtmlPageTreeView(QWidget* parent)
     });
 }
 
-void CHtmlPageTreeView::SetEntries(const std::vector<PageEntry>& entries) {
+void PageTreeView::SetEntries(const std::vector<PageEntry>& entries) {
     const std::optional<size_t> selected = SelectedObject();
     model->clear();
     if (entries.empty()) {
@@ -84,7 +84,7 @@ void CHtmlPageTreeView::SetEntries(const std::vector<PageEntry>& entries) {
     emit SelectionChanged();
 }
 
-std::optional<size_t> CHtmlPageTreeView::SelectedObject() const {
+std::optional<size_t> PageTreeView::SelectedObject() const {
     const QVariant object = currentIndex().data(kObjectRole);
     if (!object.isValid() || !selectionModel()->isSelected(currentIndex())) {
         return std::nullopt;
@@ -92,7 +92,7 @@ std::optional<size_t> CHtmlPageTreeView::SelectedObject() const {
     return static_cast<size_t>(object.toInt());
 }
 
-void CHtmlPageTreeView::SelectObject(size_t index) {
+void PageTreeView::SelectObject(size_t index) {
     for (int group = 0; group < model->rowCount(); ++group) {
         const QStandardItem* parent = model->item(group);
         for (int row = 0; row < parent->rowCount(); ++row) {
@@ -105,13 +105,13 @@ void CHtmlPageTreeView::SelectObject(size_t index) {
     }
 }
 
-QStringList CHtmlPageTreeView::Texts() const {
+QStringList PageTreeView::Texts() const {
     QStringList texts;
     CollectTexts(model->invisibleRootItem(), texts);
     return texts;
 }
 
-void CHtmlPageTreeView::contextMenuEvent(QContextMenuEvent* event) {
+void PageTreeView::contextMenuEvent(QContextMenuEvent* event) {
     const QModelIndex index = indexAt(event->pos());
     if (index.isValid()) {
         setCurrentIndex(index);

@@ -1,4 +1,4 @@
-// CHtmlPageTreeView: the page's objects grouped by kind (compound images,
+// PageTreeView: the page's objects grouped by kind (compound images,
 // applets, images), each under its display name; a page without objects
 // shows the single entry "There no resources to edit".
 #pragma once
@@ -14,7 +14,7 @@ class QStandardItemModel;
 
 namespace pixmill {
 
-class CHtmlPageTreeView : public QTreeView {
+class PageTreeView : public QTreeView {
     Q_OBJECT
   public:
     static constexpr const char* kEmptyText = "There no resources to edit";
@@ -22,7 +22,7 @@ class CHtmlPageTreeView : public QTreeView {
     // none).
     static constexpr int kObjectRole = Qt::UserRole + 1;
 
-    explicit CHtmlPageTreeView(QWidget* parent = nullptr);
+    explicit PageTreeView(QWidget* parent = nullptr);
 
     // Lists the entries, keeping the selected object selected when it is
     // still there.

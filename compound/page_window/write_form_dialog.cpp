@@ -16,7 +16,7 @@ constexpr const char* kFormNames[3] = {"imageMapForm", "appletForm", "htmlForm"}
 
 } // namespace
 
-CWriteFormDialog::CWriteFormDialog(CompoundForm chosen, QWidget* parent) : QDialog(parent) {
+WriteFormDialog::WriteFormDialog(CompoundForm chosen, QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("Save into page"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(tr("Write the compound image into the page as:"), this));
@@ -32,7 +32,7 @@ CWriteFormDialog::CWriteFormDialog(CompoundForm chosen, QWidget* parent) : QDial
     SetForm(chosen);
 }
 
-QRadioButton* CWriteFormDialog::Button(CompoundForm form) const {
+QRadioButton* WriteFormDialog::Button(CompoundForm form) const {
     for (int i = 0; i < 3; ++i) {
         if (kForms[i] == form) {
             return buttons[i];
@@ -41,11 +41,11 @@ QRadioButton* CWriteFormDialog::Button(CompoundForm form) const {
     return buttons[2];
 }
 
-void CWriteFormDialog::SetForm(CompoundForm form) {
+void WriteFormDialog::SetForm(CompoundForm form) {
     Button(form)->setChecked(true);
 }
 
-CompoundForm CWriteFormDialog::Form() const {
+CompoundForm WriteFormDialog::Form() const {
     for (int i = 0; i < 3; ++i) {
         if (buttons[i]->isChecked()) {
             return kForms[i];

@@ -1,4 +1,4 @@
-// CWriteFormDialog: the form a compound image is written into the page in.
+// WriteFormDialog: the form a compound image is written into the page in.
 #pragma once
 
 #include "compound/html_page_doc.h"
@@ -9,10 +9,10 @@ class QRadioButton;
 
 namespace pixmill {
 
-class CWriteFormDialog : public QDialog {
+class WriteFormDialog : public QDialog {
     Q_OBJECT
   public:
-    CWriteFormDialog(CompoundForm chosen, QWidget* parent = nullptr);
+    WriteFormDialog(CompoundForm chosen, QWidget* parent = nullptr);
 
     CompoundForm Form() const;
     void SetForm(CompoundForm form);

@@ -11,7 +11,7 @@
 
 namespace pixmill {
 
-std::vector<FormatFilter> FormatFilters(CPluginManager& plugins) {
+std::vector<FormatFilter> FormatFilters(PluginManager& plugins) {
     std::vector<FormatFilter> filters;
     QStringList all;
     for (int i = 0; i < plugins.FormatCount(); ++i) {

@@ -10,7 +10,7 @@
 
 namespace pixmill {
 
-class CPluginManager;
+class PluginManager;
 
 struct FileEntry {
     QString path; // absolute
@@ -30,7 +30,7 @@ struct FormatFilter {
 
 // "All supported images" (every loaded format's patterns) first, then one
 // filter per format in the plug-in manager's order.
-std::vector<FormatFilter> FormatFilters(CPluginManager& plugins);
+std::vector<FormatFilter> FormatFilters(PluginManager& plugins);
 // The filters as a file dialog takes them (";;" between them).
 QString FormatFilterText(const std::vector<FormatFilter>& filters);
 

@@ -20,8 +20,8 @@ namespace {
 // the damage list are left as they were.
 class RefuseDamage {
   public:
-    explicit RefuseDamage(CHostServices& host) : host(host), before(host.GetDamagePolicy()) {
-        host.SetDamagePolicy(CHostServices::DamagePolicy::Refuse);
+    explicit RefuseDamage(HostServices& host) : host(host), before(host.GetDamagePolicy()) {
+        host.SetDamagePolicy(HostServices::DamagePolicy::Refuse);
     }
     ~RefuseDamage() {
         host.SetDamagePolicy(before);
@@ -31,8 +31,8 @@ class RefuseDamage {
     RefuseDamage& operator=(const RefuseDamage&) = delete;
 
   private:
-    CHostServices& host;
-    CHostServices::DamagePolicy before;
+    HostServices& host;
+    HostServices::DamagePolicy before;
 };
 
 QImage ToQImage(const CVImage& image) {
@@ -49,7 +49,7 @@ QImage ToQImage(const CVImage& image) {
 
 } // namespace
 
-ThumbnailSource::ThumbnailSource(CHostServices& host, CPluginManager& plugins, ThumbnailCache cache)
+ThumbnailSource::ThumbnailSource(HostServices& host, PluginManager& plugins, ThumbnailCache cache)
     : host(host), plugins(plugins), cache(std::move(cache)) {}
 
 Thumbnail ThumbnailSource::Decode(const QString& path, ThumbnailSize size) {
@@ -60,7 +60,7 @@ Thumbnail ThumbnailSource::Decode(const QString& path, ThumbnailSize size) {
     const SIZE box{2 * side, 2 * side};
     try {
         RefuseDamage refuse(host);
-        CVFileStream stream(path.toStdString(), CVFileStream::ForReading);
+        FileStream stream(path.toStdString(), FileStream::ForReading);
         CVImage image(&host);
         const SIZE stored = ReadImageByContent(plugins, stream, image, &box, nullptr, {});
         result.width = stored.cx;
@@ -85,7 +85,7 @@ Thumbnail ThumbnailSource::Decode(const QString& path, ThumbnailSize size) {
 bool ThumbnailSource::ReadSizeAndDepth(const QString& path, Thumbnail& thumbnail) {
     try {
         RefuseDamage refuse(host);
-        CVFileStream stream(path.toStdString(), CVFileStream::ForReading);
+        FileStream stream(path.toStdString(), FileStream::ForReading);
         CVImage image(&host);
         const SIZE tiny{1, 1};
         const SIZE stored = ReadHeaderByContent(plugins, stream, image, &tiny);

@@ -12,8 +12,8 @@
 
 namespace pixmill {
 
-class CHostServices;
-class CPluginManager;
+class HostServices;
+class PluginManager;
 
 struct Thumbnail {
     QImage image;  // at most the cache size; null when failed
@@ -27,7 +27,7 @@ struct Thumbnail {
 
 class ThumbnailSource {
   public:
-    ThumbnailSource(CHostServices& host, CPluginManager& plugins,
+    ThumbnailSource(HostServices& host, PluginManager& plugins,
                     ThumbnailCache cache = ThumbnailCache());
 
     // The thumbnail for a cell of boxWidth x boxHeight (served from the
@@ -45,8 +45,8 @@ class ThumbnailSource {
     // program wrote); false when the header does not read.
     bool ReadSizeAndDepth(const QString& path, Thumbnail& thumbnail);
 
-    CHostServices& host;
-    CPluginManager& plugins;
+    HostServices& host;
+    PluginManager& plugins;
     ThumbnailCache cache;
 };
 

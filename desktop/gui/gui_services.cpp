@@ -11,9 +11,9 @@
 
 namespace pixmill {
 
-CGuiServices::~CGuiServices() = default;
+GuiServices::~GuiServices() = default;
 
-void CGuiServices::ShowMessage(const char* caption, const char* text, MessageIcon icon) {
+void GuiServices::ShowMessage(const char* caption, const char* text, MessageIcon icon) {
     QMessageBox::Icon qtIcon = QMessageBox::Critical;
     switch (icon) {
     case MessageIcon::Stop:
@@ -34,7 +34,7 @@ void CGuiServices::ShowMessage(const char* caption, const char* text, MessageIco
     RunDialog(box);
 }
 
-bool CGuiServices::AskYesNo(const char* caption, const char* text, bool defaultAnswer) {
+bool GuiServices::AskYesNo(const char* caption, const char* text, bool defaultAnswer) {
     QMessageBox box(QMessageBox::Question, QString::fromUtf8(caption), QString::fromUtf8(text),
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(defaultAnswer ? QMessageBox::Yes : QMessageBox::No);
@@ -42,7 +42,7 @@ bool CGuiServices::AskYesNo(const char* caption, const char* text, bool defaultA
     return box.clickedButton() == box.button(QMessageBox::Yes);
 }
 
-bool CGuiServices::AskText(const char* caption, const char* label, char* text, size_t capacity) {
+bool GuiServices::AskText(const char* caption, const char* label, char* text, size_t capacity) {
     QInputDialog dialog(parent);
     dialog.setWindowTitle(QString::fromUtf8(caption));
     dialog.setLabelText(QString::fromUtf8(label));
@@ -54,12 +54,12 @@ bool CGuiServices::AskText(const char* caption, const char* label, char* text, s
     return true;
 }
 
-bool CGuiServices::RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) {
-    COperationDialog dialog(plugin, image, selection, parent);
+bool GuiServices::RunOperationDialog(CProcessingPlugin* plugin, const CVImage* image) {
+    OperationDialog dialog(plugin, image, selection, parent);
     return RunDialog(dialog) == QDialog::Accepted;
 }
 
-CGuiServices::SaveAnswer CGuiServices::AskSaveChanges(QWidget* window, const QString& title) {
+GuiServices::SaveAnswer GuiServices::AskSaveChanges(QWidget* window, const QString& title) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Pixmill"),
                     QObject::tr("Save changes to %1?").arg(title),
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, window);
@@ -74,18 +74,18 @@ CGuiServices::SaveAnswer CGuiServices::AskSaveChanges(QWidget* window, const QSt
     return SaveAnswer::Cancel;
 }
 
-QStringList CGuiServices::GetOpenFileNames(QWidget* window, const QString& filters,
-                                           const QString& directory) {
-    COpenDialog dialog(window, filters, directory, openPreview);
+QStringList GuiServices::GetOpenFileNames(QWidget* window, const QString& filters,
+                                          const QString& directory) {
+    OpenDialog dialog(window, filters, directory, openPreview);
     return RunDialog(dialog) == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
 }
 
-QString CGuiServices::GetSaveFileName(QWidget* window, const QString& suggested,
-                                      const QString& filters) {
+QString GuiServices::GetSaveFileName(QWidget* window, const QString& suggested,
+                                     const QString& filters) {
     return QFileDialog::getSaveFileName(window, QObject::tr("Save As"), suggested, filters);
 }
 
-int CGuiServices::RunDialog(QDialog& dialog) {
+int GuiServices::RunDialog(QDialog& dialog) {
     return dialog.exec();
 }
 

@@ -22,11 +22,11 @@ namespace pixmill {
 
 class CPluginHost;
 
-class CGuiServices : public CUserInterface {
+class GuiServices : public CUserInterface {
   public:
     enum class SaveAnswer { Yes, No, Cancel };
 
-    ~CGuiServices() override;
+    ~GuiServices() override;
 
     void ShowMessage(const char* caption, const char* text, MessageIcon icon) override;
     bool AskYesNo(const char* caption, const char* text, bool defaultAnswer) override;

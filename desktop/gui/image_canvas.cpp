@@ -16,37 +16,37 @@ GammaTable& SharedGamma() {
 }
 } // namespace
 
-CImageCanvas::CImageCanvas(QWidget* parent) : QAbstractScrollArea(parent) {
+ImageCanvas::ImageCanvas(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setAutoFillBackground(false);
     setFrameShape(QFrame::NoFrame);
 }
 
-void CImageCanvas::SetDisplayGamma(const GammaTable& table) {
+void ImageCanvas::SetDisplayGamma(const GammaTable& table) {
     SharedGamma() = table;
 }
 
-const GammaTable& CImageCanvas::DisplayGamma() {
+const GammaTable& ImageCanvas::DisplayGamma() {
     return SharedGamma();
 }
 
-void CImageCanvas::SetImage(const CVImage* newImage) {
+void ImageCanvas::SetImage(const CVImage* newImage) {
     image = newImage;
     ImageChanged();
 }
 
-void CImageCanvas::ImageChanged() {
+void ImageCanvas::ImageChanged() {
     UpdateScrollBars();
     viewport()->update();
 }
 
-QSize CImageCanvas::ZoomedSize() const {
+QSize ImageCanvas::ZoomedSize() const {
     if (image == nullptr || image->bits == nullptr) {
         return {0, 0};
     }
     return {ImageToScreen(image->Width(), zoom), ImageToScreen(image->Height(), zoom)};
 }
 
-QRect CImageCanvas::ImageRect() const {
+QRect ImageCanvas::ImageRect() const {
     const QSize size = ZoomedSize();
     const QSize client = viewport()->size();
     const int x = CentreOffset(client.width(), size.width()) - horizontalScrollBar()->value();
@@ -54,7 +54,7 @@ QRect CImageCanvas::ImageRect() const {
     return {x, y, size.width(), size.height()};
 }
 
-QPoint CImageCanvas::ImagePointAt(const QPoint& point) const {
+QPoint ImageCanvas::ImagePointAt(const QPoint& point) const {
     const QRect rect = ImageRect();
     const int sx = point.x() - rect.x();
     const int sy = point.y() - rect.y();
@@ -63,13 +63,13 @@ QPoint CImageCanvas::ImagePointAt(const QPoint& point) const {
             sy < 0 ? -1 - ScreenToImage(-sy, zoom) : ScreenToImage(sy, zoom)};
 }
 
-QPoint CImageCanvas::ViewportPointOf(const QPoint& imagePoint) const {
+QPoint ImageCanvas::ViewportPointOf(const QPoint& imagePoint) const {
     const QRect rect = ImageRect();
     return {rect.x() + ImageToScreen(imagePoint.x(), zoom),
             rect.y() + ImageToScreen(imagePoint.y(), zoom)};
 }
 
-void CImageCanvas::UpdateScrollBars() {
+void ImageCanvas::UpdateScrollBars() {
     const QSize size = ZoomedSize();
     const QSize client = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, size.width() - client.width()));
@@ -80,7 +80,7 @@ void CImageCanvas::UpdateScrollBars() {
     verticalScrollBar()->setSingleStep(std::max(1, client.height() / 20));
 }
 
-void CImageCanvas::SetZoom(double newZoom, const QPoint* anchor) {
+void ImageCanvas::SetZoom(double newZoom, const QPoint* anchor) {
     const QPoint where = anchor != nullptr ? *anchor : viewport()->rect().center();
     const QPoint imagePoint = ImagePointAt(where);
     zoom = SnapZoom(newZoom);
@@ -102,19 +102,19 @@ void CImageCanvas::SetZoom(double newZoom, const QPoint* anchor) {
     emit ZoomChanged(zoom);
 }
 
-void CImageCanvas::resizeEvent(QResizeEvent* event) {
+void ImageCanvas::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
 }
 
-void CImageCanvas::scrollContentsBy(int dx, int dy) {
+void ImageCanvas::scrollContentsBy(int dx, int dy) {
     (void)dx;
     (void)dy;
     viewport()->update();
     emit Scrolled(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
-void CImageCanvas::paintEvent(QPaintEvent* event) {
+void ImageCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     const QColor background = palette().color(QPalette::Dark);
     const QRect imageRect = ImageRect();

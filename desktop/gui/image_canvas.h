@@ -13,10 +13,10 @@ namespace pixmill {
 
 class CVImage;
 
-class CImageCanvas : public QAbstractScrollArea {
+class ImageCanvas : public QAbstractScrollArea {
     Q_OBJECT
   public:
-    explicit CImageCanvas(QWidget* parent = nullptr);
+    explicit ImageCanvas(QWidget* parent = nullptr);
 
     void SetImage(const CVImage* image);
     const CVImage* Image() const { return image; }

@@ -13,32 +13,32 @@
 
 namespace pixmill {
 
-CImageFrame::CImageFrame(std::unique_ptr<CQorelImageDoc> doc, Workspace& workspace)
+ImageFrame::ImageFrame(std::unique_ptr<ImageDoc> doc, Workspace& workspace)
     : document(std::move(doc)), workspace(workspace) {
     setAttribute(Qt::WA_DeleteOnClose);
     document->SetFrontEnd(this);
     document->SetProgressDisplay(workspace.Progress());
-    view = new CVImageView(*document, this);
+    view = new ImageView(*document, this);
     setWidget(view);
-    connect(view, &CVImageView::ZoomChanged, this, [this] { UpdateTitle(); });
-    connect(view, &CVImageView::StatusChanged, this, &CImageFrame::StatusChanged);
-    connect(view, &CVImageView::SelectionChanged, this, &CImageFrame::CommandStatesChanged);
-    connect(view, &CVImageView::PixelsWanted, this, [this] {
+    connect(view, &ImageView::ZoomChanged, this, [this] { UpdateTitle(); });
+    connect(view, &ImageView::StatusChanged, this, &ImageFrame::StatusChanged);
+    connect(view, &ImageView::SelectionChanged, this, &ImageFrame::CommandStatesChanged);
+    connect(view, &ImageView::PixelsWanted, this, [this] {
         document->ReadPendingPixels();
         view->DocumentChanged();
     });
     UpdateTitle();
 }
 
-CImageFrame::~CImageFrame() {
+ImageFrame::~ImageFrame() {
     document->SetFrontEnd(nullptr);
 }
 
-void CImageFrame::UpdateTitle() {
+void ImageFrame::UpdateTitle() {
     setWindowTitle(QString::fromStdString(FrameTitle(document->Title(), view->Zoom())));
 }
 
-void CImageFrame::SizeToImage(bool zoomToWindow) {
+void ImageFrame::SizeToImage(bool zoomToWindow) {
     const QSize available = mdiArea() != nullptr ? mdiArea()->viewport()->size() : QSize(800, 600);
     // Borders: what the frame adds around the view's drawing area.
     const QSize borders = size() - view->viewport()->size();
@@ -59,19 +59,19 @@ void CImageFrame::SizeToImage(bool zoomToWindow) {
     resize(wanted.expandedTo(QSize(160, 120)));
 }
 
-void CImageFrame::UpdateAllViews(int hint) {
+void ImageFrame::UpdateAllViews(int hint) {
     (void)hint;
     view->DocumentChanged();
     UpdateTitle();
     emit CommandStatesChanged();
 }
 
-bool CImageFrame::RunSaveDialog(CSaveSession& session) {
-    CSaveDialog dialog(session, workspace.Settings().image.previewDelay, this);
+bool ImageFrame::RunSaveDialog(SaveSession& session) {
+    SaveDialog dialog(session, workspace.Settings().image.previewDelay, this);
     return workspace.Services().RunDialog(dialog) == QDialog::Accepted;
 }
 
-void CImageFrame::closeEvent(QCloseEvent* event) {
+void ImageFrame::closeEvent(QCloseEvent* event) {
     if (!workspace.QuerySave(this)) {
         event->ignore();
         return;

@@ -1,4 +1,4 @@
-// CImageFrame: the window of one image document inside the main window's
+// ImageFrame: the window of one image document inside the main window's
 // MDI area. It owns the document and its view and is the document's front
 // end (view updates, the save-options dialog, a parent for settings dialogs).
 #pragma once
@@ -11,24 +11,24 @@
 
 namespace pixmill {
 
-class CVImageView;
+class ImageView;
 class Workspace;
 
-class CImageFrame : public QMdiSubWindow, public DocumentFrontEnd {
+class ImageFrame : public QMdiSubWindow, public DocumentFrontEnd {
     Q_OBJECT
   public:
-    CImageFrame(std::unique_ptr<CQorelImageDoc> document, Workspace& workspace);
-    ~CImageFrame() override;
+    ImageFrame(std::unique_ptr<ImageDoc> document, Workspace& workspace);
+    ~ImageFrame() override;
 
-    CQorelImageDoc& Document() { return *document; }
-    CVImageView* View() const { return view; }
+    ImageDoc& Document() { return *document; }
+    ImageView* View() const { return view; }
     // The frame's size for the image at 100 % (or fitted with "Zoom to
     // window") inside the available area.
     void SizeToImage(bool zoomToWindow);
     void UpdateTitle();
 
     void UpdateAllViews(int hint) override;
-    bool RunSaveDialog(CSaveSession& session) override;
+    bool RunSaveDialog(SaveSession& session) override;
     bool HasParentWindow() const override { return true; }
 
   signals:
@@ -42,9 +42,9 @@ class CImageFrame : public QMdiSubWindow, public DocumentFrontEnd {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    std::unique_ptr<CQorelImageDoc> document;
+    std::unique_ptr<ImageDoc> document;
     Workspace& workspace;
-    CVImageView* view;
+    ImageView* view;
 };
 
 } // namespace pixmill

@@ -15,43 +15,43 @@ namespace {
 ToolMode currentTool = ToolMode::Select;
 } // namespace
 
-ToolMode CVImageView::Tool() {
+ToolMode ImageView::Tool() {
     return currentTool;
 }
 
-void CVImageView::SetTool(ToolMode mode) {
+void ImageView::SetTool(ToolMode mode) {
     currentTool = mode;
 }
 
-CVImageView::CVImageView(CQorelImageDoc& document, QWidget* parent)
-    : CImageCanvas(parent), document(document) {
+ImageView::ImageView(ImageDoc& document, QWidget* parent)
+    : ImageCanvas(parent), document(document) {
     viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     SetImage(&document.Image());
     DocumentChanged();
 }
 
-void CVImageView::ZoomIn() {
+void ImageView::ZoomIn() {
     SetZoom(NextZoom(zoom, true));
 }
 
-void CVImageView::ZoomOut() {
+void ImageView::ZoomOut() {
     SetZoom(NextZoom(zoom, false));
 }
 
-void CVImageView::ActualPixels() {
+void ImageView::ActualPixels() {
     if (ZoomKey(zoom) != 10000) {
         SetZoom(100.0);
     }
 }
 
-void CVImageView::ZoomToFit() {
+void ImageView::ZoomToFit() {
     const QSize client = viewport()->size();
     SetZoom(FitZoom(client.width(), client.height(), document.Image().Width(),
                     document.Image().Height()));
 }
 
-void CVImageView::DocumentChanged() {
+void ImageView::DocumentChanged() {
     if (document.HasSelection()) {
         tracker.Set(document.Selection(), document.Image().Width(), document.Image().Height());
     } else {
@@ -61,13 +61,13 @@ void CVImageView::DocumentChanged() {
     emit StatusChanged();
 }
 
-void CVImageView::SetSelection(const RECT& rect) {
+void ImageView::SetSelection(const RECT& rect) {
     tracker.Set(rect, document.Image().Width(), document.Image().Height());
     TrackerToDocument();
     viewport()->update();
 }
 
-void CVImageView::TrackerToDocument() {
+void ImageView::TrackerToDocument() {
     if (tracker.IsEmpty()) {
         document.ClearSelection();
     } else {
@@ -77,15 +77,15 @@ void CVImageView::TrackerToDocument() {
     emit SelectionChanged();
 }
 
-int CVImageView::HandleTolerance() const {
+int ImageView::HandleTolerance() const {
     return std::max(1, ScreenToImage(4, zoom));
 }
 
-void CVImageView::UpdateCursor() {
+void ImageView::UpdateCursor() {
     viewport()->setCursor(currentTool == ToolMode::Zoom ? Qt::PointingHandCursor : Qt::CrossCursor);
 }
 
-void CVImageView::mousePressEvent(QMouseEvent* event) {
+void ImageView::mousePressEvent(QMouseEvent* event) {
     UpdateCursor();
     const QPoint point = event->position().toPoint();
     if (currentTool == ToolMode::Zoom) {
@@ -106,7 +106,7 @@ void CVImageView::mousePressEvent(QMouseEvent* event) {
     }
 }
 
-void CVImageView::mouseMoveEvent(QMouseEvent* event) {
+void ImageView::mouseMoveEvent(QMouseEvent* event) {
     mouse = ImagePointAt(event->position().toPoint());
     if (tracker.Dragging()) {
         tracker.Drag(mouse.x(), mouse.y());
@@ -115,7 +115,7 @@ void CVImageView::mouseMoveEvent(QMouseEvent* event) {
     emit StatusChanged();
 }
 
-void CVImageView::mouseReleaseEvent(QMouseEvent* event) {
+void ImageView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && tracker.Dragging()) {
         tracker.Release();
         TrackerToDocument();
@@ -123,17 +123,17 @@ void CVImageView::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-void CVImageView::mouseDoubleClickEvent(QMouseEvent* event) {
+void ImageView::mouseDoubleClickEvent(QMouseEvent* event) {
     mousePressEvent(event);
 }
 
-void CVImageView::leaveEvent(QEvent* event) {
+void ImageView::leaveEvent(QEvent* event) {
     mouse = {-1, -1};
     emit StatusChanged();
-    CImageCanvas::leaveEvent(event);
+    ImageCanvas::leaveEvent(event);
 }
 
-void CVImageView::keyPressEvent(QKeyEvent* event) {
+void ImageView::keyPressEvent(QKeyEvent* event) {
     const int half = viewport()->height() / 2;
     switch (event->key()) {
     case Qt::Key_PageUp:
@@ -143,20 +143,20 @@ void CVImageView::keyPressEvent(QKeyEvent* event) {
         verticalScrollBar()->setValue(verticalScrollBar()->value() + half);
         return;
     default:
-        CImageCanvas::keyPressEvent(event);
+        ImageCanvas::keyPressEvent(event);
     }
 }
 
-void CVImageView::paintEvent(QPaintEvent* event) {
+void ImageView::paintEvent(QPaintEvent* event) {
     if (document.PixelsPending() && !pixelsAsked) {
         // Progressive view: the window shows first, the pixels follow.
         pixelsAsked = true;
         QTimer::singleShot(0, this, [this] { emit PixelsWanted(); });
     }
-    CImageCanvas::paintEvent(event);
+    ImageCanvas::paintEvent(event);
 }
 
-void CVImageView::PaintOverlay(QPainter& painter) {
+void ImageView::PaintOverlay(QPainter& painter) {
     if (tracker.IsEmpty() && !tracker.Dragging()) {
         return;
     }
@@ -184,12 +184,12 @@ void CVImageView::PaintOverlay(QPainter& painter) {
     }
 }
 
-QString CVImageView::MousePositionPane() const {
+QString ImageView::MousePositionPane() const {
     return QString::fromStdString(MousePositionText(mouse.x(), mouse.y(), document.Image().Width(),
                                                     document.Image().Height()));
 }
 
-QString CVImageView::ImageSizePane() const {
+QString ImageView::ImageSizePane() const {
     const CVImage& image = document.Image();
     if (document.HasSelection()) {
         const RECT& r = document.Selection();
@@ -199,11 +199,11 @@ QString CVImageView::ImageSizePane() const {
     return QString::fromStdString(ImageSizeText(image.Width(), image.Height(), image.BitCount()));
 }
 
-QString CVImageView::MemoryPane() const {
+QString ImageView::MemoryPane() const {
     return QString::fromStdString(SizeText(document.Image().ImageBytes()));
 }
 
-QString CVImageView::DiskPane() const {
+QString ImageView::DiskPane() const {
     return QString::fromStdString(
         SizeText(static_cast<uint64_t>(std::max(0, document.WrittenSize()))));
 }

@@ -1,4 +1,4 @@
-// CVImageView: the document's image in its window, with the program-wide
+// ImageView: the document's image in its window, with the program-wide
 // zoom and select tools, the selection tracker (kept in step with the
 // document's selection), scroll keys and the status-pane texts.
 #pragma once
@@ -10,19 +10,19 @@
 
 namespace pixmill {
 
-class CQorelImageDoc;
+class ImageDoc;
 
 enum class ToolMode { Zoom = 0, Select = 1 };
 
-class CVImageView : public CImageCanvas {
+class ImageView : public ImageCanvas {
     Q_OBJECT
   public:
-    explicit CVImageView(CQorelImageDoc& document, QWidget* parent = nullptr);
+    explicit ImageView(ImageDoc& document, QWidget* parent = nullptr);
 
     static ToolMode Tool();
     static void SetTool(ToolMode mode);
 
-    CQorelImageDoc& Document() { return document; }
+    ImageDoc& Document() { return document; }
     void ZoomIn();
     void ZoomOut();
     void ActualPixels();
@@ -60,7 +60,7 @@ class CVImageView : public CImageCanvas {
     int HandleTolerance() const;
     void UpdateCursor();
 
-    CQorelImageDoc& document;
+    ImageDoc& document;
     SelectionTracker tracker;
     QPoint mouse{-1, -1};
     bool pixelsAsked = false;

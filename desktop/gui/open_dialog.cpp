@@ -19,8 +19,8 @@ namespace {
 constexpr int kPreviewSide = 160;
 } // namespace
 
-COpenDialog::COpenDialog(QWidget* parent, const QString& filters, const QString& directory,
-                         std::function<Thumbnail(const QString&)> source)
+OpenDialog::OpenDialog(QWidget* parent, const QString& filters, const QString& directory,
+                       std::function<Thumbnail(const QString&)> source)
     : QFileDialog(parent, tr("Open"), directory, filters), preview(std::move(source)) {
     setObjectName(QStringLiteral("openDialog"));
     // The desktop's own dialog cannot take the preview area.
@@ -52,7 +52,7 @@ COpenDialog::COpenDialog(QWidget* parent, const QString& filters, const QString&
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
         grid->addWidget(area, 0, grid->columnCount(), grid->rowCount(), 1);
     }
-    connect(this, &QFileDialog::currentChanged, this, &COpenDialog::ShowPreview);
+    connect(this, &QFileDialog::currentChanged, this, &OpenDialog::ShowPreview);
     // A typed name selects the file without making it current.
     if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
         connect(name, &QLineEdit::textChanged, this, [this](const QString& typed) {
@@ -77,7 +77,7 @@ COpenDialog::COpenDialog(QWidget* parent, const QString& filters, const QString&
     resize(960, 540);
 }
 
-void COpenDialog::ShowPreview(const QString& path) {
+void OpenDialog::ShowPreview(const QString& path) {
     picture->clear();
     text->clear();
     const QFileInfo info(path);

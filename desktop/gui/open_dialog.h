@@ -1,4 +1,4 @@
-// COpenDialog: the program's file dialog for opening pictures, with a
+// OpenDialog: the program's file dialog for opening pictures, with a
 // preview beside the file list: the selected picture's thumbnail, its pixel
 // size and depth, and the file's size. The filters are "All supported
 // images" and one per format.
@@ -14,12 +14,12 @@ class QLabel;
 
 namespace pixmill {
 
-class COpenDialog : public QFileDialog {
+class OpenDialog : public QFileDialog {
     Q_OBJECT
   public:
     // preview: the thumbnail of a file (failed when it has none to show).
-    COpenDialog(QWidget* parent, const QString& filters, const QString& directory,
-                std::function<Thumbnail(const QString&)> preview);
+    OpenDialog(QWidget* parent, const QString& filters, const QString& directory,
+               std::function<Thumbnail(const QString&)> preview);
 
     // Shows a file in the preview area (the dialog calls it as the current
     // file changes).

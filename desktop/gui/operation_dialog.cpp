@@ -28,8 +28,8 @@ double PreviewZoom(const CVImage& image, int box) {
 }
 } // namespace
 
-COperationDialog::COperationDialog(CProcessingPlugin* plugin, const CVImage* image,
-                                   std::optional<RECT> selection, QWidget* parent)
+OperationDialog::OperationDialog(CProcessingPlugin* plugin, const CVImage* image,
+                                 std::optional<RECT> selection, QWidget* parent)
     : QDialog(parent), plugin(plugin), image(image), source(image->host), result(image->host) {
     setWindowTitle(QString::fromUtf8(plugin->GetName(false)));
     setObjectName(QStringLiteral("operationDialog"));
@@ -37,18 +37,18 @@ COperationDialog::COperationDialog(CProcessingPlugin* plugin, const CVImage* ima
 
     paneHolder = new QWidget(this);
     paneHolder->setObjectName(QStringLiteral("paneHolder"));
-    before = new CImageCanvas(this);
-    after = new CImageCanvas(this);
+    before = new ImageCanvas(this);
+    after = new ImageCanvas(this);
     before->setObjectName(QStringLiteral("previewBefore"));
     after->setObjectName(QStringLiteral("previewAfter"));
-    for (CImageCanvas* canvas : {before, after}) {
+    for (ImageCanvas* canvas : {before, after}) {
         canvas->setMinimumSize(kPreviewBox + 16, kPreviewBox + 16);
     }
     note = new QLabel(this);
     timer = new QTimer(this);
     timer->setSingleShot(true);
     timer->setInterval(150);
-    connect(timer, &QTimer::timeout, this, &COperationDialog::RefreshPreview);
+    connect(timer, &QTimer::timeout, this, &OperationDialog::RefreshPreview);
 
     pane = plugin->CreateSettingsPane(this);
     if (pane != nullptr) {
@@ -104,19 +104,19 @@ COperationDialog::COperationDialog(CProcessingPlugin* plugin, const CVImage* ima
     }
 }
 
-COperationDialog::~COperationDialog() {
+OperationDialog::~OperationDialog() {
     if (pane != nullptr) {
         plugin->DestroySettingsPane(pane);
     }
 }
 
-void COperationDialog::Changed(CPluginPane*) {
+void OperationDialog::Changed(CPluginPane*) {
     if (livePreview) {
         timer->start();
     }
 }
 
-void COperationDialog::RefreshPreview() {
+void OperationDialog::RefreshPreview() {
     timer->stop();
     previewValid = false;
     after->SetImage(nullptr);
@@ -126,7 +126,7 @@ void COperationDialog::RefreshPreview() {
             return;
         }
         CVImage fresh(image->host);
-        CHostProgress progress(nullptr, plugin->GetName(false));
+        HostProgress progress(nullptr, plugin->GetName(false));
         if (plugin->CanApply(&source) && plugin->Apply(&source, &fresh, &progress)) {
             CVImage::CopyImage(&result, &fresh, nullptr);
             previewValid = true;
@@ -143,7 +143,7 @@ void COperationDialog::RefreshPreview() {
     }
 }
 
-void COperationDialog::done(int code) {
+void OperationDialog::done(int code) {
     if (code == QDialog::Accepted && pane != nullptr && !pane->Commit()) {
         return; // the pane keeps the dialog open on a value it refused
     }

@@ -17,17 +17,17 @@ class QTimer;
 
 namespace pixmill {
 
-class CImageCanvas;
+class ImageCanvas;
 class CProcessingPlugin;
 
-class COperationDialog : public QDialog, public CPaneSite {
+class OperationDialog : public QDialog, public CPaneSite {
     Q_OBJECT
   public:
     static constexpr int kPreviewBox = 320;
 
-    COperationDialog(CProcessingPlugin* plugin, const CVImage* image, std::optional<RECT> selection,
-                     QWidget* parent);
-    ~COperationDialog() override;
+    OperationDialog(CProcessingPlugin* plugin, const CVImage* image, std::optional<RECT> selection,
+                    QWidget* parent);
+    ~OperationDialog() override;
 
     void Changed(CPluginPane* pane) override;
     QWidget* GetParentWindow() override { return paneHolder; }
@@ -49,8 +49,8 @@ class COperationDialog : public QDialog, public CPaneSite {
     CVImage result;
     CPluginPane* pane = nullptr;
     QWidget* paneHolder;
-    CImageCanvas* before;
-    CImageCanvas* after;
+    ImageCanvas* before;
+    ImageCanvas* after;
     QLabel* note;
     QTimer* timer;
     bool previewValid = false;

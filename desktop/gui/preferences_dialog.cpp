@@ -30,8 +30,8 @@ QSpinBox* MakeSpin(QWidget* parent, IntLimits limits, int value, const char* nam
 }
 } // namespace
 
-CPreferencesDialog::CPreferencesDialog(const AppSettings& settings, CGuiServices& services,
-                                       QWidget* parent)
+PreferencesDialog::PreferencesDialog(const AppSettings& settings, GuiServices& services,
+                                     QWidget* parent)
     : QDialog(parent), model(settings), services(services) {
     setWindowTitle(tr("Preferences"));
     setObjectName(QStringLiteral("preferencesDialog"));
@@ -136,13 +136,13 @@ CPreferencesDialog::CPreferencesDialog(const AppSettings& settings, CGuiServices
     layout->addWidget(buttons);
 }
 
-void CPreferencesDialog::ShowColour() {
+void PreferencesDialog::ShowColour() {
     const uint32_t bgr = model.Values().html.background;
     const QColor colour(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
     background->setStyleSheet(QStringLiteral("background-color: %1").arg(colour.name()));
 }
 
-void CPreferencesDialog::ToModel() {
+void PreferencesDialog::ToModel() {
     AppSettings& v = model.Values();
     v.image.sheetWidth = sheetWidth->value();
     v.image.sheetHeight = sheetHeight->value();
@@ -159,7 +159,7 @@ void CPreferencesDialog::ToModel() {
     gamma->setText(QString::number(v.gamma.gamma, 'g', 4));
 }
 
-void CPreferencesDialog::done(int code) {
+void PreferencesDialog::done(int code) {
     if (code == QDialog::Accepted) {
         ToModel();
         const std::string message = model.Validate();

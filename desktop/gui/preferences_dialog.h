@@ -15,12 +15,12 @@ class QTabWidget;
 
 namespace pixmill {
 
-class CGuiServices;
+class GuiServices;
 
-class CPreferencesDialog : public QDialog {
+class PreferencesDialog : public QDialog {
     Q_OBJECT
   public:
-    CPreferencesDialog(const AppSettings& settings, CGuiServices& services, QWidget* parent);
+    PreferencesDialog(const AppSettings& settings, GuiServices& services, QWidget* parent);
     const PreferencesModel& Model() const { return model; }
     QTabWidget* Pages() const { return pages; }
 
@@ -32,7 +32,7 @@ class CPreferencesDialog : public QDialog {
     void ShowColour();
 
     PreferencesModel model;
-    CGuiServices& services;
+    GuiServices& services;
     QTabWidget* pages;
     QSpinBox* sheetWidth;
     QSpinBox* sheetHeight;

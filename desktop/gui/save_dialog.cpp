@@ -17,7 +17,7 @@
 
 namespace pixmill {
 
-CSaveDialog::CSaveDialog(CSaveSession& session, int previewDelay, QWidget* parent)
+SaveDialog::SaveDialog(SaveSession& session, int previewDelay, QWidget* parent)
     : QDialog(parent), session(session) {
     setObjectName(QStringLiteral("saveDialog"));
     setWindowTitle(tr("Save Options - %1").arg(QString::fromUtf8(session.Format()->GetName(true))));
@@ -32,7 +32,7 @@ CSaveDialog::CSaveDialog(CSaveSession& session, int previewDelay, QWidget* paren
     timer = new QTimer(this);
     timer->setSingleShot(true);
     timer->setInterval(previewDelay);
-    connect(timer, &QTimer::timeout, this, &CSaveDialog::Refresh);
+    connect(timer, &QTimer::timeout, this, &SaveDialog::Refresh);
 
     pane = session.Format()->CreateOptionsPane(this);
     auto* left = new QVBoxLayout;
@@ -57,21 +57,21 @@ CSaveDialog::CSaveDialog(CSaveSession& session, int previewDelay, QWidget* paren
     auto* top = new QHBoxLayout;
     top->addLayout(left);
     if (session.HasPreview()) {
-        original = new CImageCanvas(this);
-        written = new CImageCanvas(this);
+        original = new ImageCanvas(this);
+        written = new ImageCanvas(this);
         original->setObjectName(QStringLiteral("original"));
         written->setObjectName(QStringLiteral("written"));
         auto* originalBox = new QGroupBox(tr("Original"), this);
         (new QVBoxLayout(originalBox))->addWidget(original);
         auto* writtenBox = new QGroupBox(tr("Saved"), this);
         (new QVBoxLayout(writtenBox))->addWidget(written);
-        for (CImageCanvas* canvas : {original, written}) {
+        for (ImageCanvas* canvas : {original, written}) {
             canvas->setMinimumSize(280, 280);
         }
         original->SetImage(&session.Image());
         // Both pictures scroll together.
         for (auto [from, to] : {std::pair{original, written}, std::pair{written, original}}) {
-            CImageCanvas* target = to;
+            ImageCanvas* target = to;
             connect(from->horizontalScrollBar(), &QScrollBar::valueChanged, target,
                     [target](int v) { target->horizontalScrollBar()->setValue(v); });
             connect(from->verticalScrollBar(), &QScrollBar::valueChanged, target,
@@ -100,26 +100,26 @@ CSaveDialog::CSaveDialog(CSaveSession& session, int previewDelay, QWidget* paren
     Refresh();
 }
 
-CSaveDialog::~CSaveDialog() {
+SaveDialog::~SaveDialog() {
     session.SetPane(nullptr);
     if (pane != nullptr) {
         session.Format()->DestroyOptionsPane(pane);
     }
 }
 
-const CVImage* CSaveDialog::GetImage() {
+const CVImage* SaveDialog::GetImage() {
     return &session.Image();
 }
 
-void CSaveDialog::Changed(CPluginPane*) {
+void SaveDialog::Changed(CPluginPane*) {
     timer->start();
 }
 
-bool CSaveDialog::RefreshPending() const {
+bool SaveDialog::RefreshPending() const {
     return timer->isActive();
 }
 
-void CSaveDialog::Refresh() {
+void SaveDialog::Refresh() {
     timer->stop();
     try {
         session.Refresh();
@@ -138,19 +138,19 @@ void CSaveDialog::Refresh() {
     }
 }
 
-QString CSaveDialog::FileSizeText() const {
+QString SaveDialog::FileSizeText() const {
     return QString::fromStdString(session.FileSizeText());
 }
 
-QString CSaveDialog::MemorySizeText() const {
+QString SaveDialog::MemorySizeText() const {
     return QString::fromStdString(session.MemorySizeText());
 }
 
-QString CSaveDialog::RatioText() const {
+QString SaveDialog::RatioText() const {
     return QString::fromStdString(session.RatioText());
 }
 
-void CSaveDialog::done(int code) {
+void SaveDialog::done(int code) {
     if (code == QDialog::Accepted && timer->isActive()) {
         Refresh(); // what is saved is what the pane shows now
     }

@@ -14,14 +14,14 @@ class QTimer;
 
 namespace pixmill {
 
-class CImageCanvas;
-class CSaveSession;
+class ImageCanvas;
+class SaveSession;
 
-class CSaveDialog : public QDialog, public CPaneSite {
+class SaveDialog : public QDialog, public CPaneSite {
     Q_OBJECT
   public:
-    CSaveDialog(CSaveSession& session, int previewDelay, QWidget* parent);
-    ~CSaveDialog() override;
+    SaveDialog(SaveSession& session, int previewDelay, QWidget* parent);
+    ~SaveDialog() override;
 
     void Changed(CPluginPane* pane) override;
     QWidget* GetParentWindow() override { return paneHolder; }
@@ -38,11 +38,11 @@ class CSaveDialog : public QDialog, public CPaneSite {
     void done(int result) override;
 
   private:
-    CSaveSession& session;
+    SaveSession& session;
     CPluginPane* pane = nullptr;
     QWidget* paneHolder;
-    CImageCanvas* original = nullptr;
-    CImageCanvas* written = nullptr;
+    ImageCanvas* original = nullptr;
+    ImageCanvas* written = nullptr;
     QLabel* memoryLabel;
     QLabel* fileLabel;
     QLabel* ratioLabel;

@@ -8,15 +8,15 @@
 
 namespace pixmill {
 
-CStatusProgress::CStatusProgress(QStatusBar* bar) : QObject(bar), bar(bar) {}
+StatusProgress::StatusProgress(QStatusBar* bar) : QObject(bar), bar(bar) {}
 
-CStatusProgress::~CStatusProgress() {
+StatusProgress::~StatusProgress() {
     if (active) {
         qApp->removeEventFilter(this);
     }
 }
 
-void CStatusProgress::Start(int position, int step, const std::string& text) {
+void StatusProgress::Start(int position, int step, const std::string& text) {
     (void)step;
     if (progress == nullptr) {
         caption = new QLabel(bar);
@@ -39,19 +39,19 @@ void CStatusProgress::Start(int position, int step, const std::string& text) {
     }
 }
 
-void CStatusProgress::SetPosition(int position) {
+void StatusProgress::SetPosition(int position) {
     if (progress != nullptr) {
         progress->setValue(position);
     }
 }
 
-void CStatusProgress::ShowText(const std::string& text) {
+void StatusProgress::ShowText(const std::string& text) {
     if (caption != nullptr && !text.empty()) {
         caption->setText(QString::fromStdString(text));
     }
 }
 
-void CStatusProgress::Finish() {
+void StatusProgress::Finish() {
     if (progress != nullptr) {
         progress->setValue(100);
         bar->removeWidget(caption);
@@ -67,14 +67,14 @@ void CStatusProgress::Finish() {
     }
 }
 
-bool CStatusProgress::PollBreak() {
+bool StatusProgress::PollBreak() {
     QApplication::processEvents();
     const bool requested = breakRequested;
     breakRequested = false;
     return requested;
 }
 
-bool CStatusProgress::eventFilter(QObject* watched, QEvent* event) {
+bool StatusProgress::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress:
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {

@@ -13,11 +13,11 @@ class QStatusBar;
 
 namespace pixmill {
 
-class CStatusProgress : public QObject, public ProgressDisplay {
+class StatusProgress : public QObject, public ProgressDisplay {
     Q_OBJECT
   public:
-    explicit CStatusProgress(QStatusBar* bar);
-    ~CStatusProgress() override;
+    explicit StatusProgress(QStatusBar* bar);
+    ~StatusProgress() override;
 
     void Start(int position, int step, const std::string& caption) override;
     void SetPosition(int position) override;

@@ -11,11 +11,11 @@
 
 namespace pixmill {
 
-class CGuiServices;
-class CImageFrame;
-class CPluginManager;
-class CQorelImageDoc;
-class CStatusProgress;
+class GuiServices;
+class ImageFrame;
+class PluginManager;
+class ImageDoc;
+class StatusProgress;
 struct AppSettings;
 
 class Workspace {
@@ -23,13 +23,13 @@ class Workspace {
     virtual ~Workspace();
 
     // Messages, questions, file dialogs and modal dialogs.
-    virtual CGuiServices& Services() = 0;
+    virtual GuiServices& Services() = 0;
     // The loaded format and processing plug-ins.
-    virtual CPluginManager& Plugins() = 0;
+    virtual PluginManager& Plugins() = 0;
     // The global settings records (preview delay, zoom to window ...).
     virtual AppSettings& Settings() = 0;
     // The status bar's progress, which documents and the batch step.
-    virtual CStatusProgress* Progress() const = 0;
+    virtual StatusProgress* Progress() const = 0;
     // True while a read or a progress-stepped piece of work holds the
     // plug-ins' scratch space: nothing else may decode then.
     virtual bool ScratchInUse() const = 0;
@@ -37,13 +37,13 @@ class Workspace {
     // Opens files; a file that fails shows its message and opens nothing.
     virtual void OpenFiles(const QStringList& paths) = 0;
     // One file in a new image window (null when it could not be opened).
-    virtual CImageFrame* OpenFile(const QString& path) = 0;
+    virtual ImageFrame* OpenFile(const QString& path) = 0;
     // A new image window on the document.
-    virtual CImageFrame* AddDocument(std::unique_ptr<CQorelImageDoc> document) = 0;
-    virtual CImageFrame* ActiveFrame() const = 0;
-    virtual QList<CImageFrame*> Frames() const = 0;
+    virtual ImageFrame* AddDocument(std::unique_ptr<ImageDoc> document) = 0;
+    virtual ImageFrame* ActiveFrame() const = 0;
+    virtual QList<ImageFrame*> Frames() const = 0;
     // Asks about a modified document; true when its window may close.
-    virtual bool QuerySave(CImageFrame* frame) = 0;
+    virtual bool QuerySave(ImageFrame* frame) = 0;
 };
 
 } // namespace pixmill

@@ -24,7 +24,7 @@ class BatchFixture : public ::testing::Test {
     void SetUp() override {
         char pattern[] = "/tmp/pixmill-batch-XXXXXX";
         dir = std::string(mkdtemp(pattern)) + "/";
-        plugins = std::make_unique<CPluginManager>(host.get());
+        plugins = std::make_unique<PluginManager>(host.get());
         plugins->LoadFormats(PIXMILL_BIN_DIR "/Formats/");
         plugins->LoadProcessing(PIXMILL_BIN_DIR "/Processing/");
         ASSERT_GE(plugins->FormatCount(), 2);
@@ -47,7 +47,7 @@ class BatchFixture : public ::testing::Test {
         image.Create(width, height, 24, 0, nullptr);
         std::mt19937 random(static_cast<unsigned>(seed));
         FillRandom(image, random);
-        CQorelImageDoc doc(*host, *plugins);
+        ImageDoc doc(*host, *plugins);
         doc.TakeImage(image, plugins->FindFormatByExtension(path));
         EXPECT_TRUE(doc.OnSaveDocument(path)) << doc.LastError();
         return path;
@@ -63,8 +63,8 @@ class BatchFixture : public ::testing::Test {
     }
     // Width and height of an image file as the program reads it.
     SIZE SizeOf(const std::string& path) {
-        CQorelImageDoc doc(*host, *plugins);
-        CVFileStream stream(path, CVFileStream::ForReading);
+        ImageDoc doc(*host, *plugins);
+        FileStream stream(path, FileStream::ForReading);
         EXPECT_TRUE(doc.ReadFromStream(&stream)) << path << ": " << doc.LastError();
         return SIZE{doc.Image().Width(), doc.Image().Height()};
     }
@@ -79,7 +79,7 @@ class BatchFixture : public ::testing::Test {
     }
 
     TestHost host;
-    std::unique_ptr<CPluginManager> plugins;
+    std::unique_ptr<PluginManager> plugins;
     std::unique_ptr<BatchJob> job;
     std::string dir;
 };

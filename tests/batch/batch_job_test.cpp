@@ -252,7 +252,7 @@ TEST_F(BatchFixture, FileDestinationPageChecks) {
 // A format and an operation with the same name: a favourite line names both.
 TEST(BatchJobNames, AFavoriteNamingAFormatAndAnOperationGivesTwo) {
     TestHost host;
-    CPluginManager plugins(host.get());
+    PluginManager plugins(host.get());
     plugins.LoadFormats(PIXMILL_TEST_PLUGIN_DIR "/batch/Formats/");
     plugins.LoadProcessing(PIXMILL_TEST_PLUGIN_DIR "/batch/Processing/");
     BatchJob job(*host, plugins);

@@ -293,7 +293,7 @@ TEST_F(BatchRunTest, AFailedWriteKeepsTheFileThatWasThere) {
             palette[i] = RGBQUAD{static_cast<uint8_t>(i), 0, static_cast<uint8_t>(255 - i), 0};
         }
         image.SetPalette(palette);
-        CQorelImageDoc doc(*host, *plugins);
+        ImageDoc doc(*host, *plugins);
         doc.TakeImage(image, plugins->FindFormatByExtension("x.tif"));
         ASSERT_TRUE(doc.OnSaveDocument(dir + "pal.tif")) << doc.LastError();
     }
@@ -351,7 +351,7 @@ TEST_F(BatchRunTest, FastDecodeKeepsTheSizeAndStaysClose) {
                                                  ((x + y) * 255 / 1118)));
             }
         }
-        CQorelImageDoc doc(*host, *plugins);
+        ImageDoc doc(*host, *plugins);
         doc.TakeImage(image, plugins->FindFormatByExtension("x.jpg"));
         ASSERT_TRUE(doc.OnSaveDocument(dir + "smooth.jpg")) << doc.LastError();
     }
@@ -365,7 +365,7 @@ TEST_F(BatchRunTest, FastDecodeKeepsTheSizeAndStaysClose) {
         ASSERT_TRUE(batch.Start());
         batch.ApplyToAll({}, {});
         ASSERT_EQ(batch.Processed(), 1) << Log();
-        CQorelImageDoc doc(*host, *plugins);
+        ImageDoc doc(*host, *plugins);
         ASSERT_TRUE(doc.OnOpenDocument(dir + "out/smooth.tif"));
         CVImage::CopyImage(&results[fast], &doc.Image(), nullptr);
     }
@@ -402,14 +402,14 @@ TEST_F(BatchFixture, BatchHostServices) {
     EXPECT_EQ(batchHost.GetPluginHost(), host.get());
     MakeImage("big.jpg", 400, 300);
     CVImage image(host.get());
-    CVFileStream file(dir + "big.jpg", CVFileStream::ForReading);
+    FileStream file(dir + "big.jpg", FileStream::ForReading);
     SIZE size{100, 100};
     ASSERT_TRUE(batchHost.LoadImage(&file, &image, &size));
     EXPECT_EQ(size.cx, 400) << "the stored size comes back";
     EXPECT_EQ(size.cy, 300);
     EXPECT_LE(image.Width(), 100);
     EXPECT_FALSE(batchHost.LoadImage(nullptr, &image, nullptr));
-    CVMemoryStream memory(host.get(), 1024, 1024);
+    MemoryStream memory(host.get(), 1024, 1024);
     int jpeg = 0;
     while (std::string(batchHost.GetFormatName(jpeg)) != "JPEG") {
         ++jpeg;
@@ -420,7 +420,7 @@ TEST_F(BatchFixture, BatchHostServices) {
     CVImage again(host.get());
     ASSERT_TRUE(batchHost.LoadImage(&memory, &again, nullptr));
     EXPECT_EQ(again.Width(), image.Width());
-    CVMemoryStream text(host.get(), 16, 16);
+    MemoryStream text(host.get(), 16, 16);
     text.Write("plain text here!", 16);
     text.Seek(0, CVStream::FromStart);
     EXPECT_THROW(batchHost.LoadImage(&text, &again, nullptr), CVImageError);

@@ -210,13 +210,13 @@ TEST_F(Cli, SetChangesPluginSettingsForOneRunOnly) {
     const std::string in = dir + "/photo.tif";
     {
         pixmill::test::TestHost host;
-        pixmill::CPluginManager plugins(host.get());
+        pixmill::PluginManager plugins(host.get());
         plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
         pixmill::CVImage image(host.get());
         image.Create(80, 50, 24, 0, nullptr);
         std::mt19937 random(3);
         pixmill::test::FillRandom(image, random);
-        pixmill::CQorelImageDoc doc(*host.host, plugins);
+        pixmill::ImageDoc doc(*host.host, plugins);
         doc.TakeImage(image, plugins.FindFormatByExtension(in));
         ASSERT_TRUE(doc.OnSaveDocument(in)) << doc.LastError();
     }
@@ -256,7 +256,7 @@ class CliBatch : public Cli {
         in = dir + "/in";
         fs::create_directories(in + "/sub");
         pixmill::test::TestHost host;
-        pixmill::CPluginManager plugins(host.get());
+        pixmill::PluginManager plugins(host.get());
         plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
         int seed = 1;
         for (const std::string name : {"a.tif", "b.tif", "sub/c.tif"}) {
@@ -264,7 +264,7 @@ class CliBatch : public Cli {
             image.Create(90 + seed, 60, 24, 0, nullptr);
             std::mt19937 random(static_cast<unsigned>(seed++));
             pixmill::test::FillRandom(image, random);
-            pixmill::CQorelImageDoc doc(*host.host, plugins);
+            pixmill::ImageDoc doc(*host.host, plugins);
             doc.TakeImage(image, plugins.FindFormatByExtension(name));
             ASSERT_TRUE(doc.OnSaveDocument(in + "/" + name)) << doc.LastError();
         }
@@ -372,7 +372,7 @@ TEST_F(Cli, SecondBreakRemovesTemporaryFiles) {
     if (pid == 0) {
         pixmill::cli::InstallBreakHandler();
         pixmill::AtomicFile output(dir + "/out.jpg");
-        pixmill::CMemoryService memory(swap + "/");
+        pixmill::MemoryService memory(swap + "/");
         memory.SetOrdinaryAllocationFails(true);
         const std::string swapFile = memory.SwapFileName(memory.Alloc(1 << 20));
         if (!fs::exists(output.Temporary()) || swapFile.empty() || !fs::exists(swapFile)) {
@@ -419,13 +419,13 @@ namespace {
 // A 24-bit picture saved through the program's own plug-ins.
 void SaveThroughProgram(const std::string& path, int width, int height) {
     pixmill::test::TestHost host;
-    pixmill::CPluginManager plugins(host.get());
+    pixmill::PluginManager plugins(host.get());
     plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
     pixmill::CVImage image(host.get());
     image.Create(width, height, 24, 0, nullptr);
     std::mt19937 random(static_cast<unsigned>(width * 31 + height));
     pixmill::test::FillRandom(image, random);
-    pixmill::CQorelImageDoc doc(*host.host, plugins);
+    pixmill::ImageDoc doc(*host.host, plugins);
     doc.TakeImage(image, plugins.FindFormatByExtension(path));
     ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.LastError();
 }

@@ -32,7 +32,7 @@ inline std::string ReadFile(const std::string& path) {
 
 struct CompoundFixture {
     CompoundFixture() {
-        plugins = std::make_unique<CPluginManager>(host.get());
+        plugins = std::make_unique<PluginManager>(host.get());
         plugins->LoadFormats(PIXMILL_BIN_DIR "/Formats/");
         plugins->LoadProcessing(PIXMILL_BIN_DIR "/Processing/");
         files = std::make_unique<PluginImageFiles>(*host, *plugins);
@@ -66,7 +66,7 @@ struct CompoundFixture {
     std::string Path(const std::string& name) const { return (dir / name).string(); }
 
     TestHost host;
-    std::unique_ptr<CPluginManager> plugins;
+    std::unique_ptr<PluginManager> plugins;
     std::unique_ptr<PluginImageFiles> files;
     std::filesystem::path dir;
     static inline int serial = 0;

@@ -2,8 +2,8 @@
 // growth, each object's own steps, the defaults questions and the checks
 // made before saving, with real picture files through the format plug-ins.
 #include "../compound/compound_test_util.h"
-#include "compound/gui/html_edit_commands.h"
-#include "compound/gui/html_edit_doc.h"
+#include "compound/gui/compound_image_commands.h"
+#include "compound/gui/compound_image_doc.h"
 #include "compound/gui/log_font.h"
 #include "compound/html_page_doc.h"
 #include "host/settings_store.h"
@@ -41,8 +41,9 @@ class ScriptedUi : public CUserInterface {
 class EditDoc : public ::testing::Test {
   protected:
     void SetUp() override { test::EnsureApplication(); }
-    CHtmlEditDoc MakeDoc(CompoundImage image = CompoundImage(CompoundDefaults{})) {
-        return CHtmlEditDoc(std::move(image), CompoundEditServices{&ui, fx.files.get(), &store});
+    CompoundImageDoc MakeDoc(CompoundImage image = CompoundImage(CompoundDefaults{})) {
+        return CompoundImageDoc(std::move(image),
+                                CompoundEditServices{&ui, fx.files.get(), &store});
     }
 
     test::CompoundFixture fx;
@@ -54,7 +55,7 @@ TEST_F(EditDoc, RegionsGoBeforePicturesAndTheCanvasHoldsEveryObject) {
     CompoundDefaults small;
     small.width = 20;
     small.height = 20;
-    CHtmlEditDoc doc = MakeDoc(CompoundImage(small));
+    CompoundImageDoc doc = MakeDoc(CompoundImage(small));
     int changes = 0;
     doc.SetChangedHandler([&] { ++changes; });
 
@@ -107,7 +108,7 @@ TEST_F(EditDoc, RegionsGoBeforePicturesAndTheCanvasHoldsEveryObject) {
 }
 
 TEST_F(EditDoc, UndoAndRedoFollowTheSelectedObjectsOwnSteps) {
-    CHtmlEditDoc doc = MakeDoc();
+    CompoundImageDoc doc = MakeDoc();
     const int first = doc.InsertText("one", 0, 0);
     const int second = doc.InsertText("two", 0, 40);
     const int region = doc.AddRegion(CompoundObject::MakeRectangle(RECT{0, 0, 10, 10}));
@@ -149,7 +150,7 @@ TEST_F(EditDoc, UndoAndRedoFollowTheSelectedObjectsOwnSteps) {
 }
 
 TEST_F(EditDoc, DefaultsChangeOnlyWhenTheUserAgrees) {
-    CHtmlEditDoc doc = MakeDoc();
+    CompoundImageDoc doc = MakeDoc();
     ui.answers = {false, true};
     doc.SetCanvasProperties(300, 200, MakeColorRef(10, 20, 30));
     EXPECT_EQ(ui.questions.back(),
@@ -195,7 +196,7 @@ TEST_F(EditDoc, SavingChecksStopOrConvertBeforeThePageIsTouched) {
         return true;
     };
     // Regions only: nothing to save.
-    CHtmlEditDoc empty = MakeDoc();
+    CompoundImageDoc empty = MakeDoc();
     empty.AddRegion(CompoundObject::MakeRectangle(RECT{0, 0, 10, 10}));
     EXPECT_FALSE(empty.SaveIntoPage(save, {}, nullptr));
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -207,7 +208,7 @@ TEST_F(EditDoc, SavingChecksStopOrConvertBeforeThePageIsTouched) {
     // A TIFF picture is saved in a web format first; a chosen format that is
     // not one stops saving.
     ui.messages.clear();
-    CHtmlEditDoc doc = MakeDoc();
+    CompoundImageDoc doc = MakeDoc();
     const std::string tiff = fx.Picture("scan.tif", 30, 20);
     ASSERT_TRUE(doc.InsertImageFile(tiff));
     std::vector<std::string> suggested;
@@ -245,7 +246,7 @@ TEST_F(EditDoc, SavingChecksStopOrConvertBeforeThePageIsTouched) {
 }
 
 TEST_F(EditDoc, PagesOfTheirOwnAndHtmlTextReadBackTheSameRegions) {
-    CHtmlEditDoc doc = MakeDoc();
+    CompoundImageDoc doc = MakeDoc();
     ASSERT_TRUE(doc.InsertImageFile(fx.Picture("photo.jpg", 90, 60)));
     CompoundObject rect = CompoundObject::MakeRectangle(RECT{10, 10, 40, 30});
     rect.link.url = "http://example.com/a";

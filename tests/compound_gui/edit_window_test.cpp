@@ -6,9 +6,9 @@
 #include "../compound/compound_test_util.h"
 #include "app/main_frame.h"
 #include "app/pixmill_app.h"
-#include "compound/gui/html_edit_commands.h"
-#include "compound/gui/html_edit_frame.h"
-#include "compound/gui/html_edit_view.h"
+#include "compound/gui/compound_image_commands.h"
+#include "compound/gui/compound_image_frame.h"
+#include "compound/gui/compound_image_view.h"
 #include "compound/html_page_doc.h"
 #include "compound/tracking/polygon_tracker.h"
 #include "desktop/commands.h"
@@ -30,7 +30,7 @@
 namespace pixmill {
 namespace {
 
-class ScriptedServices : public CGuiServices {
+class ScriptedServices : public GuiServices {
   public:
     void ShowMessage(const char*, const char* text, MessageIcon) override {
         messages.push_back(text);
@@ -60,15 +60,16 @@ class EditWindow : public ::testing::Test {
     }
     void TearDown() override { SetCompoundWindowContext({}); }
 
-    std::unique_ptr<CHtmlEditFrame> Open(CompoundImage image, SaveIntoPage save = {}) {
-        auto frame = std::make_unique<CHtmlEditFrame>(std::move(image), "photo", std::move(save));
+    std::unique_ptr<CompoundImageFrame> Open(CompoundImage image, SaveIntoPage save = {}) {
+        auto frame =
+            std::make_unique<CompoundImageFrame>(std::move(image), "photo", std::move(save));
         frame->setAttribute(Qt::WA_DeleteOnClose, false);
         frame->resize(500, 400);
         frame->show();
         return frame;
     }
     // A drag with the left button on the canvas (zoom 1, not scrolled).
-    static void Drag(CHtmlEditView* view, QPoint from, QPoint to) {
+    static void Drag(CompoundImageView* view, QPoint from, QPoint to) {
         QWidget* area = view->viewport();
         QTest::mousePress(area, Qt::LeftButton, {}, from);
         QTest::mouseMove(area, to);
@@ -78,7 +79,7 @@ class EditWindow : public ::testing::Test {
         QTest::mouseRelease(area, Qt::LeftButton, {}, to);
     }
     // Answers the properties dialog with a link.
-    void LinkSelected(CHtmlEditFrame& frame, const QString& url) {
+    void LinkSelected(CompoundImageFrame& frame, const QString& url) {
         services.handler = [url](QDialog& dialog) {
             dialog.findChild<QLineEdit*>(QStringLiteral("url"))->setText(url);
             return int(QDialog::Accepted);
@@ -134,7 +135,7 @@ TEST_F(EditWindow, RegionsDrawnWithTheMouseAreWrittenIntoThePageInEveryForm) {
                 options.imageDirectory = fx.dir.string();
                 return page.WriteBack(0, image, options, error) && page.Save(pagePath, error);
             });
-        CHtmlEditView* view = frame->View();
+        CompoundImageView* view = frame->View();
 
         frame->RunCommand(editcmd::RectangleTool);
         Drag(view, {20, 20}, {60, 50});
@@ -178,7 +179,7 @@ TEST_F(EditWindow, RegionsDrawnWithTheMouseAreWrittenIntoThePageInEveryForm) {
 
 TEST_F(EditWindow, PolygonsAreClickedClosedAndLosePointsWithDelete) {
     auto frame = Open(CompoundImage(CompoundDefaults{}));
-    CHtmlEditView* view = frame->View();
+    CompoundImageView* view = frame->View();
     frame->RunCommand(editcmd::PolygonTool);
     QWidget* area = view->viewport();
     for (QPoint point : {QPoint(10, 10), QPoint(80, 10), QPoint(80, 60)}) {
@@ -252,7 +253,7 @@ TEST_F(EditWindow, ZoomKeepsTheCentreAndNamesItInTheTitle) {
     auto frame = Open(std::move(image));
     EXPECT_EQ(frame->windowTitle(), "photo (100%)");
     EXPECT_EQ(frame->CanvasPane(), "800x600");
-    CHtmlEditView* view = frame->View();
+    CompoundImageView* view = frame->View();
     view->ZoomAt(1.0, {300, 200});
     const QPointF before = view->CenterPoint();
     frame->RunCommand(editcmd::ZoomIn);
@@ -281,18 +282,18 @@ TEST(CompoundMainWindow, OpensNewImagesAndImageMaps) {
     QImage picture(70, 50, QImage::Format_RGB888);
     picture.fill(Qt::darkGreen);
     ASSERT_TRUE(picture.save(QString::fromStdString(photo)));
-    CPixmillApp app(&services, PIXMILL_BIN_DIR);
+    PixmillApp app(&services, PIXMILL_BIN_DIR);
     ASSERT_TRUE(app.InitInstance({QString::fromStdString(photo)}));
-    CMainFrame* main = app.MainFrame();
+    MainFrame* main = app.Frame();
     main->RunCommand(cmd::ImageMap);
-    auto* map = qobject_cast<CHtmlEditFrame*>(main->MdiArea()->activeSubWindow());
+    auto* map = qobject_cast<CompoundImageFrame*>(main->MdiArea()->activeSubWindow());
     ASSERT_NE(map, nullptr);
     ASSERT_EQ(map->Document().Image().Objects().size(), 1u);
     EXPECT_EQ(map->Document().Image().Objects()[0].fileName, photo);
     EXPECT_EQ(map->CanvasPane(), "70x50");
 
     main->RunCommand(cmd::NewCompound);
-    auto* fresh = qobject_cast<CHtmlEditFrame*>(main->MdiArea()->activeSubWindow());
+    auto* fresh = qobject_cast<CompoundImageFrame*>(main->MdiArea()->activeSubWindow());
     ASSERT_NE(fresh, nullptr);
     EXPECT_NE(fresh, map);
     EXPECT_TRUE(fresh->Document().Image().Objects().empty());

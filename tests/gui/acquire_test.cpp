@@ -31,7 +31,7 @@ namespace {
 
 constexpr const char* kFakeManager = PIXMILL_TEST_PLUGIN_DIR "/twain/fake_twain_dsm.so";
 
-class AcquireServices : public CGuiServices {
+class AcquireServices : public GuiServices {
   public:
     void ShowMessage(const char*, const char* text, MessageIcon) override {
         messages.push_back(QString::fromUtf8(text));
@@ -54,15 +54,15 @@ class Acquire : public ::testing::Test {
         setenv("PIXMILL_TWAIN_DSM", "/nonexistent/libtwaindsm.so", 1);
     }
     void TearDown() override {
-        if (app && app->MainFrame()) {
-            app->MainFrame()->close();
+        if (app && app->Frame()) {
+            app->Frame()->close();
         }
         app.reset();
         unsetenv("PIXMILL_TWAIN_DSM");
     }
-    CMainFrame* Start() {
-        app = std::make_unique<CPixmillApp>(&services, PIXMILL_BIN_DIR);
-        return app->InitInstance({}) ? app->MainFrame() : nullptr;
+    MainFrame* Start() {
+        app = std::make_unique<PixmillApp>(&services, PIXMILL_BIN_DIR);
+        return app->InitInstance({}) ? app->Frame() : nullptr;
     }
     // Lets queued work run until the condition holds (or ten seconds pass).
     bool Until(const std::function<bool()>& condition) {
@@ -75,11 +75,11 @@ class Acquire : public ::testing::Test {
 
     QTemporaryDir folder;
     AcquireServices services;
-    std::unique_ptr<CPixmillApp> app;
+    std::unique_ptr<PixmillApp> app;
 };
 
 TEST_F(Acquire, TheFileMenuOffersTheThreeWaysToAcquire) {
-    CMainFrame* frame = Start();
+    MainFrame* frame = Start();
     ASSERT_NE(frame, nullptr);
     auto* menu = frame->findChild<QMenu*>(QStringLiteral("acquireMenu"));
     ASSERT_NE(menu, nullptr);
@@ -93,12 +93,12 @@ TEST_F(Acquire, TheFileMenuOffersTheThreeWaysToAcquire) {
 }
 
 TEST_F(Acquire, WithoutASourceManagerBothCommandsSaySo) {
-    CMainFrame* frame = Start();
+    MainFrame* frame = Start();
     ASSERT_NE(frame, nullptr);
     frame->RunCommand(cmd::TwainSelectSource);
     frame->RunCommand(cmd::TwainAcquire);
     EXPECT_EQ(services.messages, (QStringList{"Twain is not available", "Twain is not available"}));
-    EXPECT_EQ(frame->Twain().State(), CTwainClient::ManagerUnloaded);
+    EXPECT_EQ(frame->Twain().State(), TwainClient::ManagerUnloaded);
 }
 
 TEST_F(Acquire, PicturesFromTheSourceOpenAsUntitledWindows) {
@@ -106,28 +106,28 @@ TEST_F(Acquire, PicturesFromTheSourceOpenAsUntitledWindows) {
     ASSERT_NE(manager.handle, nullptr);
     manager.Entry<void (*)(const char*)>("FakeDsmConfigure")("images=3;thread=1");
     setenv("PIXMILL_TWAIN_DSM", kFakeManager, 1);
-    CMainFrame* frame = Start();
+    MainFrame* frame = Start();
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame->Twain().State(), CTwainClient::ManagerOpen) << "opened at start";
+    EXPECT_EQ(frame->Twain().State(), TwainClient::ManagerOpen) << "opened at start";
     frame->RunCommand(cmd::TwainAcquire);
     // The source's thread announces the pictures; the window takes them in
     // its own event loop.
     ASSERT_TRUE(Until([&] { return frame->Frames().size() == 3; }));
-    for (CImageFrame* window : frame->Frames()) {
+    for (ImageFrame* window : frame->Frames()) {
         EXPECT_TRUE(QString::fromStdString(window->Document().Title()).startsWith("Untitled"));
     }
-    EXPECT_EQ(frame->Twain().State(), CTwainClient::SourceEnabled);
+    EXPECT_EQ(frame->Twain().State(), TwainClient::SourceEnabled);
     EXPECT_TRUE(services.messages.isEmpty());
-    app->MainFrame()->close();
+    app->Frame()->close();
     app.reset(); // closes the source before the fake goes
 }
 
 TEST_F(Acquire, TheScanDialogSetsTheDeviceAndThePageBecomesAWindow) {
-    CMainFrame* frame = Start();
+    MainFrame* frame = Start();
     ASSERT_NE(frame, nullptr);
     QStringList shownOptions;
     services.dialogHandler = [&](QDialog& dialog) {
-        auto* scan = qobject_cast<CScanDialog*>(&dialog);
+        auto* scan = qobject_cast<ScanDialog*>(&dialog);
         EXPECT_NE(scan, nullptr);
         if (scan == nullptr || scan->Device() == nullptr) {
             return int(QDialog::Rejected);

@@ -45,17 +45,17 @@
 namespace pixmill {
 namespace {
 
-class Answers : public CGuiServices {
+class Answers : public GuiServices {
   public:
     void ShowMessage(const char*, const char* text, MessageIcon) override {
         messages.push_back(QString::fromUtf8(text));
     }
     bool AskYesNo(const char*, const char*, bool) override { return yes; }
     int RunDialog(QDialog& dialog) override {
-        if (auto* sheet = qobject_cast<CBatchSettingsSheet*>(&dialog); sheet && onSheet) {
+        if (auto* sheet = qobject_cast<BatchSettingsSheet*>(&dialog); sheet && onSheet) {
             return onSheet(*sheet);
         }
-        if (auto* batch = qobject_cast<CBatchDialog*>(&dialog); batch && onBatch) {
+        if (auto* batch = qobject_cast<BatchDialog*>(&dialog); batch && onBatch) {
             return onBatch(*batch);
         }
         return onOther ? onOther(dialog) : QDialog::Rejected;
@@ -63,8 +63,8 @@ class Answers : public CGuiServices {
 
     QStringList messages;
     bool yes = false;
-    std::function<int(CBatchSettingsSheet&)> onSheet;
-    std::function<int(CBatchDialog&)> onBatch;
+    std::function<int(BatchSettingsSheet&)> onSheet;
+    std::function<int(BatchDialog&)> onBatch;
     std::function<int(QDialog&)> onOther;
 };
 
@@ -118,14 +118,14 @@ class BatchWindows : public ::testing::Test {
             ASSERT_TRUE(
                 picture.save(folder.filePath(QStringLiteral("in/photo%1.jpg").arg(i)), "JPG"));
         }
-        app = std::make_unique<CPixmillApp>(&answers, PIXMILL_BIN_DIR);
+        app = std::make_unique<PixmillApp>(&answers, PIXMILL_BIN_DIR);
         ASSERT_TRUE(app->InitInstance({}));
     }
     void TearDown() override { app.reset(); }
 
-    BatchJob& Job() { return app->MainFrame()->Batch().Job(); }
+    BatchJob& Job() { return app->Frame()->Batch().Job(); }
     // Chooses every file of in/, the log in the folder and out/ as the target.
-    void ChooseRun(CBatchSettingsSheet& sheet) {
+    void ChooseRun(BatchSettingsSheet& sheet) {
         sheet.FileSource()->ShowFolder(folder.filePath("in"));
         ButtonNamed(sheet.FileSource(), "Add &All")->click();
         sheet.Processing()->LogField()->setText(folder.filePath("run.log"));
@@ -135,7 +135,7 @@ class BatchWindows : public ::testing::Test {
 
     QTemporaryDir folder;
     Answers answers;
-    std::unique_ptr<CPixmillApp> app;
+    std::unique_ptr<PixmillApp> app;
 };
 
 // A per-format operation offered by at least two formats.
@@ -149,8 +149,8 @@ int SpecificOperation(ProcessingPageModel& model) {
 }
 
 TEST_F(BatchWindows, FormatChildrenDecideTheOperationsStateAndTheProfile) {
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
-        CProcessingPage& page = *sheet.Processing();
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
+        BatchProcessingPage& page = *sheet.Processing();
         ProcessingPageModel& model = page.Model();
         const int top = SpecificOperation(model);
         EXPECT_GE(top, 0);
@@ -189,13 +189,13 @@ TEST_F(BatchWindows, FormatChildrenDecideTheOperationsStateAndTheProfile) {
         EXPECT_EQ(page.ItemOf(top)->checkState(0), Qt::PartiallyChecked);
         return int(QDialog::Rejected);
     };
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    app->Frame()->RunCommand(cmd::BatchProcessing);
     EXPECT_TRUE(answers.messages.isEmpty()) << answers.messages.join('\n').toStdString();
 }
 
 TEST_F(BatchWindows, FavouritesNeedASettingsPaneAndGoWithTheirOperation) {
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
-        CProcessingPage& page = *sheet.Processing();
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
+        BatchProcessingPage& page = *sheet.Processing();
         const ProcessingPageModel& model = page.Model();
         int withPane = -1, withoutPane = -1;
         for (int top : model.TopLevel()) {
@@ -242,11 +242,11 @@ TEST_F(BatchWindows, FavouritesNeedASettingsPaneAndGoWithTheirOperation) {
         EXPECT_TRUE(Job().Favorites().empty());
         return int(QDialog::Rejected);
     };
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    app->Frame()->RunCommand(cmd::BatchProcessing);
 }
 
 TEST_F(BatchWindows, ABadDestinationKeepsTheSheetOnItsPage) {
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
         QTabWidget* tabs = sheet.Tabs();
         QWidget* destination = tabs->widget(2);
         tabs->setCurrentWidget(destination);
@@ -274,25 +274,25 @@ TEST_F(BatchWindows, ABadDestinationKeepsTheSheetOnItsPage) {
         EXPECT_EQ(PressOk(sheet), int(QDialog::Accepted));
         return int(QDialog::Rejected);
     };
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    app->Frame()->RunCommand(cmd::BatchProcessing);
 }
 
 TEST_F(BatchWindows, ApplyToAllWritesEveryFileAndTheLog) {
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
         ChooseRun(sheet);
         return PressOk(sheet);
     };
     int code = 0;
-    answers.onBatch = [&code](CBatchDialog& dialog) {
+    answers.onBatch = [&code](BatchDialog& dialog) {
         EXPECT_EQ(dialog.SaveButton()->text(), "&Save to the original format");
         dialog.ApplyToAll();
         code = dialog.result();
         return code;
     };
     QString shownLog;
-    app->MainFrame()->Batch().SetLogViewer([&shownLog](const QString& path) { shownLog = path; });
+    app->Frame()->Batch().SetLogViewer([&shownLog](const QString& path) { shownLog = path; });
     Job().SetShowLogAfterRun(true);
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    app->Frame()->RunCommand(cmd::BatchProcessing);
     EXPECT_EQ(code, BatchRun::AppliedToAll);
     EXPECT_EQ(Written(), QStringList({"photo0.jpg", "photo1.jpg", "photo2.jpg"}));
     const QString log = ReadText(folder.filePath("run.log"));
@@ -309,16 +309,16 @@ TEST_F(BatchWindows, CancelDuringApplyToAllStopsBeforeTheNextImage) {
         for (const QString& name : Written()) {
             QFile::remove(folder.filePath("out/" + name));
         }
-        answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+        answers.onSheet = [this](BatchSettingsSheet& sheet) {
             ChooseRun(sheet);
             return PressOk(sheet);
         };
         bool closed = false;
-        answers.onBatch = [this, &closed, way](CBatchDialog& dialog) {
+        answers.onBatch = [this, &closed, way](BatchDialog& dialog) {
             // Between images: while an image is worked on, input waits.
             QTimer poll;
             QObject::connect(&poll, &QTimer::timeout, [&] {
-                if (app->MainFrame()->Progress()->Active()) {
+                if (app->Frame()->Progress()->Active()) {
                     return;
                 }
                 poll.stop();
@@ -337,7 +337,7 @@ TEST_F(BatchWindows, CancelDuringApplyToAllStopsBeforeTheNextImage) {
             closed = dialog.result() == QDialog::Rejected && !dialog.Running();
             return dialog.result();
         };
-        app->MainFrame()->RunCommand(cmd::BatchProcessing);
+        app->Frame()->RunCommand(cmd::BatchProcessing);
         EXPECT_TRUE(closed) << way;
         // The request to end the program was held back and is passed on.
         QuitRecorder quits;
@@ -351,22 +351,21 @@ TEST_F(BatchWindows, CancelDuringApplyToAllStopsBeforeTheNextImage) {
 }
 
 TEST_F(BatchWindows, BatchOpenOpensTheChosenImages) {
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
         EXPECT_EQ(sheet.Tabs()->count(), 1) << "the source page alone";
         sheet.FileSource()->ShowFolder(folder.filePath("in"));
         ButtonNamed(sheet.FileSource(), "Add &All")->click();
         return PressOk(sheet);
     };
-    app->MainFrame()->RunCommand(cmd::BatchOpen);
-    EXPECT_EQ(app->MainFrame()->Frames().size(), 3);
+    app->Frame()->RunCommand(cmd::BatchOpen);
+    EXPECT_EQ(app->Frame()->Frames().size(), 3);
 }
 
 TEST_F(BatchWindows, ExportWritesTheOpenImagesInTheChosenFormat) {
-    app->MainFrame()->OpenFiles(
-        {folder.filePath("in/photo0.jpg"), folder.filePath("in/photo2.jpg")});
-    ASSERT_EQ(app->MainFrame()->Frames().size(), 2);
+    app->Frame()->OpenFiles({folder.filePath("in/photo0.jpg"), folder.filePath("in/photo2.jpg")});
+    ASSERT_EQ(app->Frame()->Frames().size(), 2);
     bool chooseFormat = false;
-    answers.onSheet = [this, &chooseFormat](CBatchSettingsSheet& sheet) {
+    answers.onSheet = [this, &chooseFormat](BatchSettingsSheet& sheet) {
         EXPECT_EQ(sheet.Tabs()->count(), 2) << "processing and destination";
         QListWidget* formats = sheet.Processing()->FormatList();
         for (int i = 0; i < formats->count(); ++i) {
@@ -378,26 +377,26 @@ TEST_F(BatchWindows, ExportWritesTheOpenImagesInTheChosenFormat) {
         return PressOk(sheet);
     };
     int dialogs = 0;
-    answers.onBatch = [&dialogs](CBatchDialog& dialog) {
+    answers.onBatch = [&dialogs](BatchDialog& dialog) {
         ++dialogs;
         dialog.ApplyToAll();
         return dialog.result();
     };
     // Without an output format there is nothing to export to.
-    app->MainFrame()->RunCommand(cmd::ExportAll);
+    app->Frame()->RunCommand(cmd::ExportAll);
     EXPECT_EQ(dialogs, 0);
     chooseFormat = true;
-    app->MainFrame()->RunCommand(cmd::ExportAll);
+    app->Frame()->RunCommand(cmd::ExportAll);
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(Written(), QStringList({"photo0.tif", "photo2.tif"}));
-    app->MainFrame()->RunCommand(cmd::ExportCurrent);
+    app->Frame()->RunCommand(cmd::ExportCurrent);
     EXPECT_EQ(dialogs, 2);
     EXPECT_TRUE(
         ReadText(folder.filePath("export.log")).contains("The number of selected images : 1\r\n"));
 }
 
 TEST_F(BatchWindows, SteppingWithThumbnailsAndTheSmartCutSlider) {
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
         ChooseRun(sheet);
         return PressOk(sheet);
     };
@@ -409,7 +408,7 @@ TEST_F(BatchWindows, SteppingWithThumbnailsAndTheSmartCutSlider) {
     destination.thumbnail.fitToSize = 1;
     destination.thumbnail.smartCut = 1;
     destination.thumbnail.cutPosition = 50;
-    answers.onBatch = [&destination](CBatchDialog& dialog) {
+    answers.onBatch = [&destination](BatchDialog& dialog) {
         // The first picture is 120 x 80: relatively tall for a 100 x 50 box.
         QSlider* slider = dialog.CutSlider();
         EXPECT_NE(slider, nullptr);
@@ -428,7 +427,7 @@ TEST_F(BatchWindows, SteppingWithThumbnailsAndTheSmartCutSlider) {
         dialog.SaveTo();
         return dialog.result();
     };
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    app->Frame()->RunCommand(cmd::BatchProcessing);
     EXPECT_EQ(Written(),
               QStringList({"photo0.jpg", "photo0_Thumb.jpg", "photo2.jpg", "photo2_Thumb.jpg"}));
     const QString log = ReadText(folder.filePath("run.log"));
@@ -439,8 +438,8 @@ TEST_F(BatchWindows, SteppingWithThumbnailsAndTheSmartCutSlider) {
 TEST_F(BatchWindows, TheFilePagesListChooseAndTakeTheirValuesOver) {
     QFile(folder.filePath("in/README")).open(QIODevice::WriteOnly); // no extension
     ASSERT_TRUE(QFile::copy(folder.filePath("in/photo0.jpg"), folder.filePath("in/scan.tif")));
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
-        CFileSourcePage& source = *sheet.FileSource();
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
+        FileSourcePage& source = *sheet.FileSource();
         source.ShowFolder(folder.filePath("in"));
         QTreeWidget* files = source.FileList();
         // All supported images: the three JPEGs and the misnamed TIFF, never
@@ -468,7 +467,7 @@ TEST_F(BatchWindows, TheFilePagesListChooseAndTakeTheirValuesOver) {
         }
         EXPECT_TRUE(counted);
 
-        CFileDestPage& destination = *sheet.FileDest();
+        FileDestPage& destination = *sheet.FileDest();
         auto box = [&destination](const QString& text) {
             for (QAbstractButton* button : destination.findChildren<QAbstractButton*>()) {
                 if (button->text() == text) {
@@ -494,8 +493,8 @@ TEST_F(BatchWindows, TheFilePagesListChooseAndTakeTheirValuesOver) {
         sheet.Processing()->LogField()->setText(folder.filePath("run.log"));
         return PressOk(sheet);
     };
-    answers.onBatch = [](CBatchDialog&) { return int(QDialog::Rejected); };
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    answers.onBatch = [](BatchDialog&) { return int(QDialog::Rejected); };
+    app->Frame()->RunCommand(cmd::BatchProcessing);
     const BatchFileSource& source = Job().FileSource();
     ASSERT_EQ(source.Files().size(), 2u);
     EXPECT_EQ(source.Files()[0], folder.filePath("in/photo0.jpg").toStdString());
@@ -509,31 +508,31 @@ TEST_F(BatchWindows, TheFilePagesListChooseAndTakeTheirValuesOver) {
 
 TEST_F(BatchWindows, RunsThatCannotStartOpenNoDialog) {
     int dialogs = 0;
-    answers.onBatch = [&dialogs](CBatchDialog&) {
+    answers.onBatch = [&dialogs](BatchDialog&) {
         ++dialogs;
         return int(QDialog::Rejected);
     };
     // No file chosen: the sheet closes and nothing runs.
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
         sheet.FileSource()->ShowFolder(folder.filePath("in"));
         sheet.FileDest()->PathField()->setText(folder.filePath("out"));
         return PressOk(sheet);
     };
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    app->Frame()->RunCommand(cmd::BatchProcessing);
     // A log that cannot be created: its error is shown and nothing is read.
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
         ChooseRun(sheet);
         sheet.Processing()->LogField()->setText(folder.filePath("in"));
         return PressOk(sheet);
     };
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    app->Frame()->RunCommand(cmd::BatchProcessing);
     EXPECT_EQ(dialogs, 0);
     EXPECT_EQ(answers.messages.size(), 1);
     EXPECT_TRUE(Written().isEmpty());
 }
 
 TEST_F(BatchWindows, OutputTabsPreviewEachFormatAndMoreChangesTheConversions) {
-    answers.onSheet = [this](CBatchSettingsSheet& sheet) {
+    answers.onSheet = [this](BatchSettingsSheet& sheet) {
         ChooseRun(sheet);
         QListWidget* formats = sheet.Processing()->FormatList();
         for (int i = 0; i < formats->count(); ++i) {
@@ -543,7 +542,7 @@ TEST_F(BatchWindows, OutputTabsPreviewEachFormatAndMoreChangesTheConversions) {
         }
         return PressOk(sheet);
     };
-    answers.onBatch = [this](CBatchDialog& dialog) {
+    answers.onBatch = [this](BatchDialog& dialog) {
         QTabWidget* tabs = dialog.PreviewTabs();
         EXPECT_EQ(tabs->tabText(1), "JPEG");
         EXPECT_EQ(tabs->tabText(2), "TIFF");
@@ -582,7 +581,7 @@ TEST_F(BatchWindows, OutputTabsPreviewEachFormatAndMoreChangesTheConversions) {
         dialog.Skip();
         return dialog.result();
     };
-    app->MainFrame()->RunCommand(cmd::BatchProcessing);
+    app->Frame()->RunCommand(cmd::BatchProcessing);
     EXPECT_EQ(Written(), QStringList({"photo0.tif"}));
 }
 

@@ -33,7 +33,7 @@
 namespace pixmill {
 namespace {
 
-class Answers : public CGuiServices {
+class Answers : public GuiServices {
   public:
     void ShowMessage(const char*, const char* text, MessageIcon) override {
         messages << QString::fromUtf8(text);
@@ -75,9 +75,9 @@ class Browser : public ::testing::Test {
         ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
         broken.write("\xFF\xD8\xFF garbage that no reader takes");
         broken.close();
-        app = std::make_unique<CPixmillApp>(&services, PIXMILL_BIN_DIR);
+        app = std::make_unique<PixmillApp>(&services, PIXMILL_BIN_DIR);
         ASSERT_TRUE(app->InitInstance({}));
-        frame = app->MainFrame();
+        frame = app->Frame();
         frame->resize(1000, 700);
     }
     void TearDown() override {
@@ -88,12 +88,12 @@ class Browser : public ::testing::Test {
         unsetenv("XDG_CACHE_HOME");
         unsetenv("XDG_DATA_HOME");
     }
-    CImageBrowser* OpenBrowser() {
-        CImageBrowser* browser = frame->OpenBrowser(pictures);
+    ImageBrowser* OpenBrowser() {
+        ImageBrowser* browser = frame->OpenBrowser(pictures);
         EXPECT_TRUE(QTest::qWaitFor([&] { return browser->Model().Waiting() == 0; }, 10000));
         return browser;
     }
-    int RowOf(CImageBrowser* browser, const QString& name) {
+    int RowOf(ImageBrowser* browser, const QString& name) {
         const ThumbnailModel& model = browser->Model();
         for (int row = 0; row < model.rowCount(); ++row) {
             if (model.index(row).data().toString() == name) {
@@ -109,15 +109,15 @@ class Browser : public ::testing::Test {
     QTemporaryDir folder;
     QString pictures;
     Answers services;
-    std::unique_ptr<CPixmillApp> app;
-    CMainFrame* frame = nullptr;
+    std::unique_ptr<PixmillApp> app;
+    MainFrame* frame = nullptr;
 };
 
 TEST_F(Browser, ShowsTheFolderAsCellsAndOpensWhatIsChosen) {
     frame->Action(cmd::Browse)->trigger(); // the working directory
     ASSERT_EQ(frame->Browsers().size(), 1);
     EXPECT_EQ(frame->Action(cmd::Browse)->shortcut(), QKeySequence("Ctrl+Shift+B"));
-    CImageBrowser* browser = OpenBrowser();
+    ImageBrowser* browser = OpenBrowser();
     EXPECT_EQ(frame->Browsers().size(), 2);
     EXPECT_TRUE(frame->WindowMenu()->menuAction()->isVisible());
     EXPECT_TRUE(frame->Action(cmd::CloseAll)->isEnabled());
@@ -167,7 +167,7 @@ TEST_F(Browser, ShowsTheFolderAsCellsAndOpensWhatIsChosen) {
             EXPECT_FALSE(windows[i]->geometry().intersects(windows[j]->geometry()));
         }
     }
-    for (CImageFrame* image : frame->Frames()) {
+    for (ImageFrame* image : frame->Frames()) {
         const QSize shown = image->View()->viewport()->size();
         const double zoom = image->View()->Zoom() / 100.0;
         EXPECT_LE(image->Document().Image().Width() * zoom, shown.width() + 1);
@@ -180,7 +180,7 @@ TEST_F(Browser, ShowsTheFolderAsCellsAndOpensWhatIsChosen) {
 }
 
 TEST_F(Browser, KeysSortFilterAndTheTrash) {
-    CImageBrowser* browser = OpenBrowser();
+    ImageBrowser* browser = OpenBrowser();
     QListView* grid = browser->Grid();
     const ThumbnailModel& model = browser->Model();
     grid->setFocus();
@@ -229,7 +229,7 @@ TEST_F(Browser, OpenUsesTheDialogWithAPreview) {
     const QString photo = pictures + "/photo3.jpg";
     bool checked = false;
     services.dialogHandler = [&](QDialog& dialog) {
-        auto* open = qobject_cast<COpenDialog*>(&dialog);
+        auto* open = qobject_cast<OpenDialog*>(&dialog);
         EXPECT_NE(open, nullptr);
         if (open == nullptr) {
             return int(QDialog::Rejected);

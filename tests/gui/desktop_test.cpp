@@ -49,7 +49,7 @@
 namespace pixmill {
 namespace {
 
-class ScriptedServices : public CGuiServices {
+class ScriptedServices : public GuiServices {
   public:
     void ShowMessage(const char* caption, const char* text, MessageIcon) override {
         messages.push_back(QString::fromUtf8(text));
@@ -116,22 +116,22 @@ class Desktop : public ::testing::Test {
     }
     void TearDown() override { Stop(); }
 
-    CMainFrame* Start(const QStringList& files = {}, const std::string& root = PIXMILL_BIN_DIR) {
-        app = std::make_unique<CPixmillApp>(&services, root);
+    MainFrame* Start(const QStringList& files = {}, const std::string& root = PIXMILL_BIN_DIR) {
+        app = std::make_unique<PixmillApp>(&services, root);
         if (!app->InitInstance(files)) {
             return nullptr;
         }
-        return app->MainFrame();
+        return app->Frame();
     }
     void Stop() {
-        if (app && app->MainFrame()) {
-            services.saveAnswers.assign(10, CGuiServices::SaveAnswer::No);
-            app->MainFrame()->close();
+        if (app && app->Frame()) {
+            services.saveAnswers.assign(10, GuiServices::SaveAnswer::No);
+            app->Frame()->close();
         }
         app.reset();
     }
-    CMainFrame* Frame() { return app->MainFrame(); }
-    CImageFrame* Active() { return Frame()->ActiveFrame(); }
+    MainFrame* Frame() { return app->Frame(); }
+    ImageFrame* Active() { return Frame()->ActiveFrame(); }
     int OperationId(const QString& name) {
         for (const Menu& menu : app->Plugins().Menus()) {
             for (const MenuItem& item : menu.items) {
@@ -147,7 +147,7 @@ class Desktop : public ::testing::Test {
     QString settingsFile;
     QString photo;
     ScriptedServices services;
-    std::unique_ptr<CPixmillApp> app;
+    std::unique_ptr<PixmillApp> app;
 };
 
 TEST_F(Desktop, DoesNotStartWithoutFormatPlugins) {
@@ -176,9 +176,9 @@ TEST_F(Desktop, ProgressiveViewShowsTheWindowFirstAndReadsThePixelsAfter) {
         WriteRecord(store, kImagePropertyName, image);
         store.Flush();
     }
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
-    CQorelImageDoc& document = Active()->Document();
+    ImageDoc& document = Active()->Document();
     EXPECT_TRUE(document.PixelsPending());
     Active()->View()->viewport()->grab(); // paints as the screen would
     QApplication::processEvents();
@@ -195,7 +195,7 @@ TEST_F(Desktop, NewWindowsFitTheAreaOrZoomToIt) {
     QImage picture(1600, 1200, QImage::Format_RGB32);
     picture.fill(qRgb(40, 90, 160));
     ASSERT_TRUE(picture.save(large, "JPG"));
-    CMainFrame* frame = Start({large});
+    MainFrame* frame = Start({large});
     ASSERT_NE(frame, nullptr);
     const QSize area = frame->MdiArea()->viewport()->size();
     // At 100 % the window is clipped to the area.
@@ -205,7 +205,7 @@ TEST_F(Desktop, NewWindowsFitTheAreaOrZoomToIt) {
     // With "Zoom to window" the picture is zoomed to a step that fits.
     app->Settings().image.zoomToWindow = 1;
     frame->OpenFiles({large});
-    CVImageView* view = Active()->View();
+    ImageView* view = Active()->View();
     EXPECT_LT(view->Zoom(), 100.0);
     EXPECT_EQ(view->Zoom(), SnapZoom(view->Zoom()));
     EXPECT_LE(ImageToScreen(1600, view->Zoom()), view->viewport()->width());
@@ -215,7 +215,7 @@ TEST_F(Desktop, NewWindowsFitTheAreaOrZoomToIt) {
 }
 
 TEST_F(Desktop, StartsWithoutDocumentsAndOffersEveryFormat) {
-    CMainFrame* frame = Start();
+    MainFrame* frame = Start();
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(frame->Frames().isEmpty());
     // Without documents: no Image or Window menu, Edit offers Paste only.
@@ -233,7 +233,7 @@ TEST_F(Desktop, StartsWithoutDocumentsAndOffersEveryFormat) {
 TEST_F(Desktop, OpensCommandLineFilesAndRemembersThemAndTheBars) {
     const QString second = folder.filePath("second.jpg");
     QFile::copy(photo, second);
-    CMainFrame* frame = Start({photo, second});
+    MainFrame* frame = Start({photo, second});
     ASSERT_NE(frame, nullptr);
     ASSERT_EQ(frame->Frames().size(), 2);
     EXPECT_EQ(Active()->windowTitle(), "second.jpg (100%)");
@@ -285,18 +285,18 @@ TEST_F(Desktop, IgnoresAPlacementOfAnotherLength) {
         store.WriteBinary("Settings", "WindowPlace", place);
         store.Flush();
     }
-    CMainFrame* frame = Start();
+    MainFrame* frame = Start();
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(frame->Action(cmd::ToggleStatusBar)->isChecked());
     EXPECT_TRUE(frame->Action(cmd::ToggleToolbar)->isChecked());
 }
 
 TEST_F(Desktop, RunsAnOperationThroughItsDialogWithUndoAndRedo) {
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
     bool previewed = false;
     services.dialogHandler = [&](QDialog& dialog) {
-        auto* operation = dynamic_cast<COperationDialog*>(&dialog);
+        auto* operation = dynamic_cast<OperationDialog*>(&dialog);
         if (operation == nullptr) {
             return int(QDialog::Rejected);
         }
@@ -314,7 +314,7 @@ TEST_F(Desktop, RunsAnOperationThroughItsDialogWithUndoAndRedo) {
     };
     frame->RunCommand(OperationId("Rotate"));
     EXPECT_TRUE(previewed);
-    CQorelImageDoc& document = Active()->Document();
+    ImageDoc& document = Active()->Document();
     EXPECT_EQ(document.Image().Width(), 60);
     EXPECT_EQ(document.Image().Height(), 90);
     EXPECT_TRUE(document.IsModified());
@@ -337,7 +337,7 @@ TEST_F(Desktop, RunsAnOperationThroughItsDialogWithUndoAndRedo) {
 }
 
 TEST_F(Desktop, ResamplesThroughThePlainSettingsDialog) {
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
     bool plain = false;
     services.dialogHandler = [&](QDialog& dialog) {
@@ -346,7 +346,7 @@ TEST_F(Desktop, ResamplesThroughThePlainSettingsDialog) {
             return int(QDialog::Rejected);
         }
         // Resample has no live preview: the pane stands alone.
-        plain = !dialog.findChild<CImageCanvas*>("previewAfter")->isVisibleTo(&dialog);
+        plain = !dialog.findChild<ImageCanvas*>("previewAfter")->isVisibleTo(&dialog);
         width->setText("45");
         dialog.accept();
         return dialog.result();
@@ -358,7 +358,7 @@ TEST_F(Desktop, ResamplesThroughThePlainSettingsDialog) {
 }
 
 TEST_F(Desktop, EscapeEndsWorkWithUserBreak) {
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
     // Esc is waiting when the work begins.
     QApplication::postEvent(frame, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
@@ -369,18 +369,18 @@ TEST_F(Desktop, EscapeEndsWorkWithUserBreak) {
 }
 
 TEST_F(Desktop, CropsTheSelectionDrawnWithTheMouse) {
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
     frame->resize(800, 600);
     frame->RunCommand(cmd::SelectTool);
-    CVImageView* view = Active()->View();
+    ImageView* view = Active()->View();
     QWidget* viewport = view->viewport();
     const QPoint from = view->ViewportPointOf({10, 5});
     const QPoint to = view->ViewportPointOf({50, 35});
     SendMouse(viewport, QEvent::MouseButtonPress, from, Qt::LeftButton);
     SendMouse(viewport, QEvent::MouseMove, to, Qt::NoButton);
     SendMouse(viewport, QEvent::MouseButtonRelease, to, Qt::LeftButton);
-    CQorelImageDoc& document = Active()->Document();
+    ImageDoc& document = Active()->Document();
     ASSERT_TRUE(document.HasSelection());
     EXPECT_EQ(frame->Pane(4)->text(), "40x30  24 bit ");
     EXPECT_TRUE(frame->Action(cmd::Crop)->isEnabled());
@@ -399,19 +399,19 @@ TEST_F(Desktop, CropsTheSelectionDrawnWithTheMouse) {
 }
 
 TEST_F(Desktop, SavesAsJpegThroughTheOptionsDialog) {
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
     const QString target = folder.filePath("saved");
     services.saveName = target;
     QString fileText;
     bool preview = false;
     services.dialogHandler = [&](QDialog& dialog) {
-        auto* save = dynamic_cast<CSaveDialog*>(&dialog);
+        auto* save = dynamic_cast<SaveDialog*>(&dialog);
         if (save == nullptr) {
             return int(QDialog::Rejected);
         }
         fileText = save->FileSizeText();
-        auto* written = save->findChild<CImageCanvas*>("written");
+        auto* written = save->findChild<ImageCanvas*>("written");
         preview =
             written != nullptr && written->Image() != nullptr && written->Image()->Width() == 90;
         save->accept();
@@ -435,21 +435,21 @@ TEST_F(Desktop, SavesAsJpegThroughTheOptionsDialog) {
 }
 
 TEST_F(Desktop, AsksBeforeClosingAModifiedDocument) {
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
     frame->RunCommand(cmd::SelectAll);
     Active()->View()->SetSelection({0, 0, 30, 30});
     frame->RunCommand(cmd::Crop);
     ASSERT_TRUE(Active()->Document().IsModified());
-    services.saveAnswers = {CGuiServices::SaveAnswer::Cancel};
+    services.saveAnswers = {GuiServices::SaveAnswer::Cancel};
     frame->RunCommand(cmd::Close);
     EXPECT_EQ(services.questions, QStringList{"photo.jpg"});
     EXPECT_EQ(frame->Frames().size(), 1);
     // The program does not end while the document stays.
-    services.saveAnswers = {CGuiServices::SaveAnswer::Cancel};
+    services.saveAnswers = {GuiServices::SaveAnswer::Cancel};
     EXPECT_FALSE(frame->close());
     EXPECT_EQ(frame->Frames().size(), 1);
-    services.saveAnswers = {CGuiServices::SaveAnswer::No};
+    services.saveAnswers = {GuiServices::SaveAnswer::No};
     frame->RunCommand(cmd::Close);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(frame->Frames().isEmpty());
@@ -457,14 +457,14 @@ TEST_F(Desktop, AsksBeforeClosingAModifiedDocument) {
 }
 
 TEST_F(Desktop, ABadFileShowsItsErrorAndChangesNothing) {
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
     const QString bad = folder.filePath("bad.jpg");
     QFile file(bad);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray("\xFF\xD8\xFF\xE0 not really a picture"));
     file.close();
-    CQorelImageDoc& document = Active()->Document();
+    ImageDoc& document = Active()->Document();
     frame->OpenFiles({bad, folder.filePath("missing.tif")});
     EXPECT_EQ(services.messages.size(), 2);
     EXPECT_EQ(frame->Frames().size(), 1);
@@ -480,7 +480,7 @@ TEST_F(Desktop, ABadFileShowsItsErrorAndChangesNothing) {
 }
 
 TEST_F(Desktop, ZoomsInStepsAndShowsTheZoomInTheTitle) {
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
     EXPECT_FALSE(frame->Action(cmd::ActualPixels)->isEnabled());
     frame->Action(cmd::ZoomIn)->trigger();
@@ -502,10 +502,10 @@ TEST_F(Desktop, ZoomsInStepsAndShowsTheZoomInTheTitle) {
 }
 
 TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
-    CMainFrame* frame = Start({photo});
+    MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
     services.dialogHandler = [&](QDialog& dialog) {
-        auto* preferences = dynamic_cast<CPreferencesDialog*>(&dialog);
+        auto* preferences = dynamic_cast<PreferencesDialog*>(&dialog);
         if (preferences == nullptr) {
             return int(QDialog::Rejected);
         }
@@ -525,10 +525,10 @@ TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
     EXPECT_EQ(services.messages, QStringList{"Path not found"});
     EXPECT_EQ(app->Settings().gamma.enabled, 1);
     EXPECT_EQ(app->Settings().gamma.gamma, 10.0);
-    EXPECT_EQ(CImageCanvas::DisplayGamma(), MakeGammaTable(app->Settings().gamma));
+    EXPECT_EQ(ImageCanvas::DisplayGamma(), MakeGammaTable(app->Settings().gamma));
     Stop();
     // Gamma back off for the other tests in this process.
-    CImageCanvas::SetDisplayGamma(MakeGammaTable({}));
+    ImageCanvas::SetDisplayGamma(MakeGammaTable({}));
 }
 
 // The clipboard's pictures: the packed bitmap of a selection, for every depth
@@ -537,14 +537,14 @@ TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
 TEST(ClipboardImage, CopiesTheSelectionOfEveryDepthExactly) {
     test::EnsureApplication();
     test::TestHost host;
-    CPluginManager plugins(host.get());
+    PluginManager plugins(host.get());
     std::mt19937 random(11);
     for (int bits : {1, 4, 8, 24}) {
         CVImage image(host.get());
         image.Create(45, 17, bits, bits == 24 ? 0 : 1 << bits, nullptr);
         test::FillRandom(image, random);
         test::FillRandomPalette(image, random);
-        CQorelImageDoc document(*host, plugins);
+        ImageDoc document(*host, plugins);
         document.TakeImage(image, nullptr);
         const RECT selection{3, 2, 40, 15};
         document.SetSelection(selection);

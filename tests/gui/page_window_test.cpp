@@ -7,8 +7,8 @@
 #include "../compound/compound_test_util.h"
 #include "app/main_frame.h"
 #include "app/pixmill_app.h"
-#include "compound/gui/html_edit_commands.h"
-#include "compound/gui/html_edit_frame.h"
+#include "compound/gui/compound_image_commands.h"
+#include "compound/gui/compound_image_frame.h"
 #include "compound/page_window/html_page_frame.h"
 #include "compound/page_window/page_commands.h"
 #include "compound/page_window/page_preview.h"
@@ -89,7 +89,7 @@ class ScriptedPageServices : public PageWindowServices {
             box->button(ok ? QMessageBox::Ok : QMessageBox::Cancel)->click();
             return ok ? QDialog::Accepted : QDialog::Rejected;
         }
-        if (auto* forms = qobject_cast<CWriteFormDialog*>(&dialog)) {
+        if (auto* forms = qobject_cast<WriteFormDialog*>(&dialog)) {
             offeredForms.push_back(forms->Form());
             if (!chosenForm) {
                 return QDialog::Rejected;
@@ -168,8 +168,8 @@ struct PageWindow : ::testing::Test {
         page = fixture.Path("page.htm");
         WriteFile(page, PageText());
     }
-    CHtmlPageFrame* OpenFrame(const std::string& path) {
-        frame = std::make_unique<CHtmlPageFrame>(*fixture.files, services, editors.Hooks());
+    HtmlPageFrame* OpenFrame(const std::string& path) {
+        frame = std::make_unique<HtmlPageFrame>(*fixture.files, services, editors.Hooks());
         if (!frame->Open(QString::fromStdString(path))) {
             return nullptr;
         }
@@ -181,7 +181,7 @@ struct PageWindow : ::testing::Test {
     std::string page;
     ScriptedPageServices services;
     StandInEditors editors;
-    std::unique_ptr<CHtmlPageFrame> frame;
+    std::unique_ptr<HtmlPageFrame> frame;
 };
 
 struct Region {
@@ -227,7 +227,7 @@ TEST_F(PageWindow, ListsTheObjectsGroupedWithTheirNames) {
     EXPECT_EQ(fs::path(preview).parent_path(), fixture.dir);
     EXPECT_EQ(ReadFile(preview), PageText());
     EXPECT_EQ(frame->Preview()->File().toStdString(), preview);
-    if (!CPagePreview::HasWebView()) {
+    if (!PagePreview::HasWebView()) {
         EXPECT_TRUE(frame->Preview()->OpenButton()->isEnabled());
         EXPECT_EQ(frame->Preview()->ObjectPicture()->pixmap().size(), QSize(120, 80));
     }
@@ -280,7 +280,7 @@ TEST_F(PageWindow, DeletingAPictureAsksAboutItsOwnMapAndKeepsASharedOne) {
     // The preview follows the edits; the page file waits for the update.
     EXPECT_EQ(ReadFile(frame->Document().Page().PreviewPath()), text);
     EXPECT_TRUE(frame->Document().IsModified());
-    EXPECT_EQ(frame->Tree()->Texts(), QStringList{CHtmlPageTreeView::kEmptyText});
+    EXPECT_EQ(frame->Tree()->Texts(), QStringList{PageTreeView::kEmptyText});
     EXPECT_FALSE(frame->Tree()->SelectedObject());
     EXPECT_FALSE(frame->Action(pagecmd::DeleteObject)->isEnabled());
     EXPECT_FALSE(frame->Action(pagecmd::EditCompound)->isEnabled());
@@ -293,7 +293,7 @@ TEST_F(PageWindow, DeletesUntilEmpty) {
         Select(frame->Document().Page().Objects().size() - 1);
         frame->RunCommand(pagecmd::DeleteObject);
     }
-    EXPECT_EQ(frame->Tree()->Texts(), QStringList{CHtmlPageTreeView::kEmptyText});
+    EXPECT_EQ(frame->Tree()->Texts(), QStringList{PageTreeView::kEmptyText});
     // The page around the objects is left; the compound markers went with theirs.
     const std::string text = frame->Document().Page().Document().ToString();
     EXPECT_NE(text.find("Before the pictures."), std::string::npos);
@@ -341,7 +341,7 @@ TEST_F(PageWindow, SavesACompoundImageIntoThePageInEachForm) {
 
         frame->RunCommand(pagecmd::UpdateWebProject);
         EXPECT_FALSE(frame->Document().IsModified());
-        CHtmlPageDoc again(fixture.files.get(), &fixture.host.ui, nullptr);
+        PageWindowDoc again(fixture.files.get(), &fixture.host.ui, nullptr);
         ASSERT_TRUE(again.Open(page));
         ASSERT_EQ(again.Page().Objects().size(), 5u);
         EXPECT_EQ(again.Page().Objects()[0].kind, c.kind);
@@ -484,13 +484,13 @@ TEST_F(PageWindow, ReportsAPreviewCopyThatCannotBeWritten) {
         GTEST_SKIP() << "the folder stays writable (running as root)";
     }
     ASSERT_NE(OpenFrame((locked / "page.htm").string()), nullptr);
-    EXPECT_EQ(services.Texts(), (std::vector<std::string>{CHtmlPageDoc::kPreviewFailed}));
+    EXPECT_EQ(services.Texts(), (std::vector<std::string>{PageWindowDoc::kPreviewFailed}));
     EXPECT_TRUE(frame->Preview()->File().isEmpty());
     fs::permissions(locked, fs::perms::owner_all);
 }
 
 // The program's service with the answers a person would give.
-class ScriptedGuiServices : public CGuiServices {
+class ScriptedGuiServices : public GuiServices {
   public:
     void ShowMessage(const char*, const char* text, MessageIcon) override {
         messages << QString::fromUtf8(text);
@@ -502,7 +502,7 @@ class ScriptedGuiServices : public CGuiServices {
         return openNames;
     }
     int RunDialog(QDialog& dialog) override {
-        if (auto* forms = qobject_cast<CWriteFormDialog*>(&dialog)) {
+        if (auto* forms = qobject_cast<WriteFormDialog*>(&dialog)) {
             forms->SetForm(CompoundForm::Html);
             return QDialog::Accepted;
         }
@@ -526,15 +526,15 @@ TEST(PageWindowInProgram, FileOpenOpensPagesInPageWindowsAndPicturesInImageWindo
     WriteFile(page.toStdString(), "<BODY><P>Hello</P><IMG SRC=\"photo.png\"></BODY>\r\n");
 
     ScriptedGuiServices services;
-    CPixmillApp app(&services, PIXMILL_BIN_DIR);
+    PixmillApp app(&services, PIXMILL_BIN_DIR);
     ASSERT_TRUE(app.InitInstance({}));
-    CMainFrame* main = app.MainFrame();
+    MainFrame* main = app.Frame();
     services.openNames = {page};
     main->RunCommand(cmd::Open);
     EXPECT_TRUE(services.lastFilters.split(";;").contains("HTML Files (*.htm *.html)"));
     ASSERT_EQ(main->Pages().size(), 1);
     EXPECT_TRUE(main->Frames().isEmpty());
-    CHtmlPageFrame* pageFrame = main->Pages()[0];
+    HtmlPageFrame* pageFrame = main->Pages()[0];
     EXPECT_EQ(pageFrame->windowTitle(), "page.html");
     const std::vector<std::string>& recent = app.Recent().Files();
     EXPECT_NE(std::find(recent.begin(), recent.end(), page.toStdString()), recent.end());
@@ -552,7 +552,7 @@ TEST(PageWindowInProgram, FileOpenOpensPagesInPageWindowsAndPicturesInImageWindo
     // Page writes it into the page in the form chosen (here the HTML form).
     ASSERT_TRUE(pageFrame->Action(pagecmd::EditCompound)->isEnabled());
     pageFrame->RunCommand(pagecmd::EditCompound);
-    auto* editor = qobject_cast<CHtmlEditFrame*>(main->MdiArea()->activeSubWindow());
+    auto* editor = qobject_cast<CompoundImageFrame*>(main->MdiArea()->activeSubWindow());
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(pageFrame->Document().EditorKindOf(0), PageEditorKind::Compound);
     ASSERT_EQ(editor->Document().Image().Objects().size(), 1u);
@@ -571,7 +571,7 @@ TEST(PageWindowInProgram, FileOpenOpensPagesInPageWindowsAndPicturesInImageWindo
     });
     main->OpenFiles({page});
     ASSERT_EQ(main->Pages().size(), 2);
-    CHtmlPageFrame* second = qobject_cast<CHtmlPageFrame*>(main->MdiArea()->activeSubWindow());
+    HtmlPageFrame* second = qobject_cast<HtmlPageFrame*>(main->MdiArea()->activeSubWindow());
     ASSERT_NE(second, nullptr);
     second->Tree()->SelectObject(0);
     second->RunCommand(pagecmd::EditCompound);

@@ -103,7 +103,7 @@ TEST(ContextHelp, ATopicWithoutAPageOpensTheContentsNamingIt) {
 TEST(ContextHelp, TheOperationDialogsHelpButtonAndItsControls) {
     Opened opened;
     test::TestHost host;
-    CPluginManager plugins(host.get());
+    PluginManager plugins(host.get());
     plugins.LoadProcessing(PIXMILL_BIN_DIR "/Processing/");
     int resample = 0;
     for (int i = 0; i < plugins.ProcessorCount() && resample == 0; ++i) {
@@ -118,7 +118,7 @@ TEST(ContextHelp, TheOperationDialogsHelpButtonAndItsControls) {
     CVImage image(host.get());
     image.Create(45, 17, 24, 0, nullptr);
     {
-        COperationDialog dialog(plugins.SelectOperation(resample), &image, std::nullopt, nullptr);
+        OperationDialog dialog(plugins.SelectOperation(resample), &image, std::nullopt, nullptr);
         auto* buttons = dialog.findChild<QDialogButtonBox*>();
         ASSERT_NE(buttons, nullptr);
         ASSERT_NE(buttons->button(QDialogButtonBox::Help), nullptr);

@@ -76,7 +76,7 @@ TEST(HelpTopics, EveryTopicTheProgramCanOpenHasAPage) {
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
 
     test::TestHost host;
-    CPluginManager plugins(host.get());
+    PluginManager plugins(host.get());
     const std::string bin = PIXMILL_BIN_DIR "/";
     plugins.LoadFormats(bin + "Formats/");
     plugins.LoadProcessing(bin + "Processing/");

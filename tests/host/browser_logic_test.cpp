@@ -68,7 +68,7 @@ class BrowserLogic : public ::testing::Test {
             static char* argv[] = {name, nullptr};
             static QCoreApplication application(argc, argv);
         }
-        plugins = std::make_unique<CPluginManager>(host.get());
+        plugins = std::make_unique<PluginManager>(host.get());
         plugins->LoadFormats(PIXMILL_BIN_DIR "/Formats/");
         ASSERT_GE(plugins->FormatCount(), 2);
         ASSERT_TRUE(folder.isValid());
@@ -94,7 +94,7 @@ class BrowserLogic : public ::testing::Test {
             FillRandom(image, random);
         }
         const QString path = pictures + '/' + name;
-        CVFileStream stream(path.toStdString(), CVFileStream::ForWriting);
+        FileStream stream(path.toStdString(), FileStream::ForWriting);
         EXPECT_GT(WriteImage(format, image, stream, nullptr, nullptr, {}), 0)
             << format->GetName(true);
         return path;
@@ -109,7 +109,7 @@ class BrowserLogic : public ::testing::Test {
             const QString path =
                 Write(format, "kind" + QString::number(i) + extension, width, height);
             CVImage check(host.get());
-            CVFileStream stream(path.toStdString(), CVFileStream::ForReading);
+            FileStream stream(path.toStdString(), FileStream::ForReading);
             const SIZE tiny{1, 1};
             ReadImageByContent(*plugins, stream, check, &tiny, nullptr, {});
             depths[path] = check.BitCount();
@@ -132,7 +132,7 @@ class BrowserLogic : public ::testing::Test {
     }
 
     TestHost host;
-    std::unique_ptr<CPluginManager> plugins;
+    std::unique_ptr<PluginManager> plugins;
     std::unique_ptr<ThumbnailSource> source;
     QTemporaryDir folder;
     QString pictures;
@@ -189,7 +189,7 @@ TEST_F(BrowserLogic, EveryReadableKindGetsAThumbnailAndBrokenFilesAnErrorCell) {
     }
     // Damage became error cells, not messages, and the program's policy stands.
     EXPECT_TRUE(host.ui.messages.empty());
-    EXPECT_EQ(host->GetDamagePolicy(), CHostServices::DamagePolicy::Keep);
+    EXPECT_EQ(host->GetDamagePolicy(), HostServices::DamagePolicy::Keep);
 }
 
 TEST_F(BrowserLogic, CacheFilesCarryUriAndTimeAndAreRemadeWhenThePictureChanges) {

@@ -28,7 +28,7 @@ TEST(HostServices, FitSize) {
 
 TEST(HostServices, TempNamesShareTheCounter) {
     MemorySettingsStore store;
-    CHostServices host(store, nullptr, "/var/tmp");
+    HostServices host(store, nullptr, "/var/tmp");
     char name[300];
     host.MakeTempName(name, sizeof name);
     EXPECT_STREQ(name, "/var/tmp/~qorel0.tmp");
@@ -71,7 +71,7 @@ TEST(HostServices, OperationDialogGoesToTheUserInterface) {
     EXPECT_FALSE(host->RunOperationDialog(nullptr, nullptr));
     EXPECT_EQ(host.ui.dialogCalls, 1);
     MemorySettingsStore store;
-    CHostServices headless(store);
+    HostServices headless(store);
     EXPECT_TRUE(headless.RunOperationDialog(nullptr, nullptr)) << "headless: stored settings";
 }
 

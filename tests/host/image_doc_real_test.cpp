@@ -22,7 +22,7 @@ namespace {
 class RealPlugins : public ::testing::Test {
   protected:
     void SetUp() override {
-        plugins = std::make_unique<CPluginManager>(host.get());
+        plugins = std::make_unique<PluginManager>(host.get());
         plugins->LoadFormats(PIXMILL_BIN_DIR "/Formats/");
         plugins->LoadProcessing(PIXMILL_BIN_DIR "/Processing/");
         ASSERT_NE(plugins->FindFormatByExtension("a.jpg"), nullptr);
@@ -35,7 +35,7 @@ class RealPlugins : public ::testing::Test {
         plugins.reset();
         fs::remove_all(dir);
     }
-    std::unique_ptr<CQorelImageDoc> DocumentWith(int bitCount, int colors) {
+    std::unique_ptr<ImageDoc> DocumentWith(int bitCount, int colors) {
         CVImage image(host.get());
         image.Create(24, 16, bitCount, colors, nullptr);
         for (int i = 0; i < image.paletteCount; ++i) {
@@ -43,12 +43,12 @@ class RealPlugins : public ::testing::Test {
                                        static_cast<uint8_t>(255 - i * 9), 0};
         }
         FillRandom(image, random);
-        auto doc = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+        auto doc = std::make_unique<ImageDoc>(*host.host, *plugins);
         doc->TakeImage(image, plugins->FindFormatByExtension("a.tif"));
         return doc;
     }
     TestHost host;
-    std::unique_ptr<CPluginManager> plugins;
+    std::unique_ptr<PluginManager> plugins;
     std::mt19937 random{5};
     std::string dir;
 };
@@ -67,7 +67,7 @@ TEST_F(RealPlugins, JpegSavesConvertWhatJpegCannotStore) {
         if (c.expectedBits == 8) {
             EXPECT_TRUE(doc->Image().IsGrayRamp());
         }
-        auto reopened = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+        auto reopened = std::make_unique<ImageDoc>(*host.host, *plugins);
         ASSERT_TRUE(reopened->OnOpenDocument(path)) << reopened->LastError();
         EXPECT_EQ(reopened->Image().Width(), 24);
         EXPECT_EQ(reopened->Image().BitCount(), c.expectedBits);
@@ -79,7 +79,7 @@ TEST_F(RealPlugins, TiffKeepsEveryKindAndNamesItsTemplate) {
         auto doc = DocumentWith(bits, 0);
         const std::string path = dir + "/k" + std::to_string(bits) + ".tif";
         ASSERT_TRUE(doc->OnSaveDocument(path)) << doc->LastError();
-        auto reopened = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+        auto reopened = std::make_unique<ImageDoc>(*host.host, *plugins);
         ASSERT_TRUE(reopened->OnOpenDocument(path)) << reopened->LastError();
         std::string why;
         EXPECT_TRUE(SamePixels(reopened->Image(), doc->Image(), &why)) << bits << ": " << why;
@@ -88,7 +88,7 @@ TEST_F(RealPlugins, TiffKeepsEveryKindAndNamesItsTemplate) {
     EXPECT_EQ(strings.filterName, "Tagged Image File Format (*.tif;*.tiff)");
     EXPECT_EQ(strings.filterExtension, ".tif;*.tiff");
     EXPECT_EQ(strings.typeName, "Tagged_Image_File_Format");
-    EXPECT_EQ(CQorelImageDoc::FirstExtension(plugins->FindFormatByExtension("x.jpeg")), ".jpg");
+    EXPECT_EQ(ImageDoc::FirstExtension(plugins->FindFormatByExtension("x.jpeg")), ".jpg");
 }
 
 // Every front end reads by content: a picture under another format's
@@ -102,7 +102,7 @@ TEST_F(RealPlugins, OpeningFollowsTheContentNotTheName) {
         const std::string path = dir + "/" + name;
         fs::copy_file(tiff, path);
         for (const bool progressive : {false, true}) {
-            auto opened = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+            auto opened = std::make_unique<ImageDoc>(*host.host, *plugins);
             opened->SetProgressiveView(progressive);
             ASSERT_TRUE(opened->OnOpenDocument(path)) << name << ": " << opened->LastError();
             ASSERT_TRUE(opened->ReadPendingPixels()) << opened->LastError();
@@ -112,7 +112,7 @@ TEST_F(RealPlugins, OpeningFollowsTheContentNotTheName) {
         }
     }
     std::ofstream(dir + "/words.jpg") << "these are words, not a picture";
-    auto refused = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+    auto refused = std::make_unique<ImageDoc>(*host.host, *plugins);
     EXPECT_FALSE(refused->OnOpenDocument(dir + "/words.jpg"));
     EXPECT_EQ(refused->LastError(), "Unsupported image format");
 }

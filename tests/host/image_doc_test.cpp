@@ -26,7 +26,7 @@ namespace {
 class Document : public ::testing::Test, public DocumentFrontEnd {
   protected:
     void SetUp() override {
-        plugins = std::make_unique<CPluginManager>(host.get());
+        plugins = std::make_unique<PluginManager>(host.get());
         plugins->LoadFormats(PIXMILL_TEST_PLUGIN_DIR "/document/Formats/");
         plugins->LoadProcessing(PIXMILL_TEST_PLUGIN_DIR "/document/Processing/");
         ASSERT_EQ(plugins->FormatCount(), 2);
@@ -40,15 +40,14 @@ class Document : public ::testing::Test, public DocumentFrontEnd {
         plugins.reset();
         fs::remove_all(dir);
     }
-    std::unique_ptr<CQorelImageDoc> NewDocument() {
-        auto doc = std::make_unique<CQorelImageDoc>(*host.host, *plugins);
+    std::unique_ptr<ImageDoc> NewDocument() {
+        auto doc = std::make_unique<ImageDoc>(*host.host, *plugins);
         doc->SetFrontEnd(this);
         doc->SetProgressDisplay(&display);
         return doc;
     }
     // A document holding a random image of the given depth, saved as path.
-    std::unique_ptr<CQorelImageDoc> DocumentWith(int width, int height, int bitCount,
-                                                 int colors = 0) {
+    std::unique_ptr<ImageDoc> DocumentWith(int width, int height, int bitCount, int colors = 0) {
         CVImage image(host.get());
         image.Create(width, height, bitCount, colors, nullptr);
         for (int i = 0; i < image.paletteCount; ++i) {
@@ -66,7 +65,7 @@ class Document : public ::testing::Test, public DocumentFrontEnd {
     }
 
     TestHost host;
-    std::unique_ptr<CPluginManager> plugins;
+    std::unique_ptr<PluginManager> plugins;
     RecordingProgressDisplay display;
     std::vector<int> hints;
     std::mt19937 random{17};
@@ -74,7 +73,7 @@ class Document : public ::testing::Test, public DocumentFrontEnd {
 };
 
 int NegateCommand() {
-    return CPluginManager::kFirstCommandId;
+    return PluginManager::kFirstCommandId;
 }
 
 } // namespace
@@ -180,9 +179,9 @@ TEST_F(Document, StorableConversionsFollowTheSaveModes) {
 }
 
 TEST_F(Document, ConversionBlockAndMissingColourPlugin) {
-    CPluginManager bare(host.get());
+    PluginManager bare(host.get());
     bare.LoadFormats(PIXMILL_TEST_PLUGIN_DIR "/document/Formats/");
-    CQorelImageDoc doc(*host.host, bare);
+    ImageDoc doc(*host.host, bare);
     CVImage image(host.get());
     image.Create(3, 3, 1, 0, nullptr);
     doc.TakeImage(image, bare.FindFormatByExtension("a.tjp"));
@@ -199,12 +198,11 @@ TEST_F(Document, SixOperationsKeepFiveUndoLevels) {
     std::vector<std::string> files;
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(doc->ApplyCommand(NegateCommand()));
-        files.push_back(
-            doc->History()
-                .At(CUndoHistory::UndoStack, doc->History().Top(CUndoHistory::UndoStack))
-                .fileName);
+        files.push_back(doc->History()
+                            .At(UndoHistory::UndoStack, doc->History().Top(UndoHistory::UndoStack))
+                            .fileName);
     }
-    EXPECT_EQ(doc->History().Top(CUndoHistory::UndoStack), 4);
+    EXPECT_EQ(doc->History().Top(UndoHistory::UndoStack), 4);
     EXPECT_FALSE(fs::exists(files[0])) << "the oldest entry's file is gone";
     EXPECT_TRUE(fs::exists(files[5]));
     EXPECT_EQ(doc->UndoMenuText(), "&Undo Negate");
@@ -299,13 +297,13 @@ TEST_F(Document, StreamsProgressiveViewAndTemplates) {
     const std::string path = dir + "/s.trw";
     ASSERT_TRUE(source->OnSaveDocument(path));
 
-    CVImageDocTemplate raw(*host.host, *plugins, plugins->FindFormatByExtension("a.trw"));
+    ImageDocTemplate raw(*host.host, *plugins, plugins->FindFormatByExtension("a.trw"));
     EXPECT_EQ(raw.Strings().filterName, "Test Raw (*.trw)");
     EXPECT_EQ(raw.Strings().filterExtension, ".trw");
     EXPECT_EQ(raw.Strings().typeName, "Test_Raw");
     EXPECT_EQ(raw.Strings().full, "\nTest Raw\n\nTest Raw (*.trw)\n.trw\nTest_Raw\nTest_Raw");
 
-    CVFileStream stream(path, CVFileStream::ForReading);
+    FileStream stream(path, FileStream::ForReading);
     auto pasted = NewDocument();
     ASSERT_TRUE(pasted->ReadFromStream(&stream));
     EXPECT_EQ(display.caption, "Open image form clipboard");
@@ -341,7 +339,7 @@ TEST_F(Document, AnUnreadableUndoFileKeepsTheImageAndTheStacks) {
     ASSERT_TRUE(doc->ApplyCommand(NegateCommand()));
     CVImage negated(host.get());
     CVImage::CopyImage(&negated, &doc->Image(), nullptr);
-    const auto& entry = doc->History().At(CUndoHistory::UndoStack, 0);
+    const auto& entry = doc->History().At(UndoHistory::UndoStack, 0);
     fs::resize_file(entry.fileName, 100); // damaged: the pixels are missing
     EXPECT_FALSE(doc->OnUndo());
     EXPECT_EQ(doc->LastError(), "Image file read error");

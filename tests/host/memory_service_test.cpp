@@ -31,7 +31,7 @@ struct TempDir {
 } // namespace
 
 TEST(MemoryService, OrdinaryBlocksAreShareCounted) {
-    CMemoryService memory("/tmp/");
+    MemoryService memory("/tmp/");
     void* block = memory.Alloc(100);
     EXPECT_GE(memory.GetSize(block), 100u);
     EXPECT_EQ(memory.Share(block), 0) << "memory blocks answer 0";
@@ -45,7 +45,7 @@ TEST(MemoryService, OrdinaryBlocksAreShareCounted) {
 }
 
 TEST(MemoryService, UnknownAddressesAreRefused) {
-    CMemoryService memory("/tmp/");
+    MemoryService memory("/tmp/");
     int local = 0;
     char expected[64];
     std::snprintf(expected, sizeof expected, "Can't share memory block %p",
@@ -68,7 +68,7 @@ TEST(MemoryService, UnknownAddressesAreRefused) {
 
 TEST(MemoryService, SwapFallbackWhenOrdinaryMemoryFails) {
     TempDir dir;
-    CMemoryService memory(dir.path + "/");
+    MemoryService memory(dir.path + "/");
     memory.SetOrdinaryAllocationFails(true);
     auto* block = static_cast<uint8_t*>(memory.Alloc(5000));
     ASSERT_TRUE(memory.IsSwapBlock(block));
@@ -87,7 +87,7 @@ TEST(MemoryService, SwapFallbackWhenOrdinaryMemoryFails) {
 
 TEST(MemoryService, SwapTableGrowsAndKeepsOrder) {
     TempDir dir;
-    CMemoryService memory(dir.path + "/");
+    MemoryService memory(dir.path + "/");
     memory.SetOrdinaryAllocationFails(true);
     std::vector<void*> blocks;
     for (int i = 0; i < 23; ++i) {
@@ -107,7 +107,7 @@ TEST(MemoryService, SwapTableGrowsAndKeepsOrder) {
 }
 
 TEST(MemoryService, ExhaustedFallbackThrowsAndLeavesNothing) {
-    CMemoryService memory("/nonexistent-pixmill-dir/");
+    MemoryService memory("/nonexistent-pixmill-dir/");
     memory.SetOrdinaryAllocationFails(true);
     try {
         memory.Alloc(77);
@@ -120,7 +120,7 @@ TEST(MemoryService, ExhaustedFallbackThrowsAndLeavesNothing) {
 
 TEST(MemoryService, ReallocKeepsContentsInEveryCase) {
     TempDir dir;
-    CMemoryService memory(dir.path + "/");
+    MemoryService memory(dir.path + "/");
     auto fill = [](void* block, size_t n) {
         for (size_t i = 0; i < n; ++i) {
             static_cast<uint8_t*>(block)[i] = static_cast<uint8_t>(i * 7);
@@ -172,7 +172,7 @@ TEST(MemoryService, ReallocKeepsContentsInEveryCase) {
 }
 
 TEST(MemoryService, ScratchArena) {
-    CMemoryService memory("/tmp/");
+    MemoryService memory("/tmp/");
     uint8_t* first = memory.ScratchAlloc(600000);
     EXPECT_EQ(first, memory.Scratch());
     EXPECT_EQ(memory.ScratchAlloc(600000), nullptr);
@@ -193,7 +193,7 @@ TEST(MemoryService, ScratchArena) {
 TEST(MemoryService, DestructionDeletesRemainingSwapFiles) {
     TempDir dir;
     {
-        CMemoryService memory(dir.path + "/");
+        MemoryService memory(dir.path + "/");
         memory.SetOrdinaryAllocationFails(true);
         memory.Alloc(10);
         memory.Alloc(20);
@@ -205,7 +205,7 @@ TEST(MemoryService, DestructionDeletesRemainingSwapFiles) {
 // Fresh blocks are zeroed, also where freed dirty memory is reused: row
 // padding never carries stale bytes into written files.
 TEST(MemoryService, NewBlocksAreZeroed) {
-    CMemoryService memory;
+    MemoryService memory;
     for (size_t size : {size_t{24}, size_t{1000}, size_t{70000}}) {
         for (int round = 0; round < 3; ++round) {
             auto* block = static_cast<uint8_t*>(memory.Alloc(size));
@@ -238,7 +238,7 @@ TEST(MemoryService, SwapOnAFullDiskIsAnErrorNotASignal) {
         }
         int status = 1;
         {
-            CMemoryService memory(dir.path);
+            MemoryService memory(dir.path);
             memory.SetOrdinaryAllocationFails(true);
             try {
                 void* block = memory.Alloc(size_t{8} << 20);

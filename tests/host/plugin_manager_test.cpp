@@ -35,8 +35,8 @@ bool IsLoaded(const std::string& path) {
     return handle != nullptr;
 }
 
-std::unique_ptr<CVMemoryStream> StreamOf(CPluginHost* host, const std::string& bytes) {
-    auto stream = std::make_unique<CVMemoryStream>(host, 16, 16);
+std::unique_ptr<MemoryStream> StreamOf(CPluginHost* host, const std::string& bytes) {
+    auto stream = std::make_unique<MemoryStream>(host, 16, 16);
     stream->Write(bytes.data(), bytes.size());
     stream->Seek(0, CVStream::FromStart);
     return stream;
@@ -69,7 +69,7 @@ struct ScratchFolder {
 
 TEST(PluginManager, FormatsAreBoundAndLookedUp) {
     TestHost host;
-    CPluginManager manager(host.get());
+    PluginManager manager(host.get());
     // mgr_misplaced.so in the same folder has no GetFormat: skipped, released.
     EXPECT_EQ(manager.LoadFormats(kFormats), 2);
     EXPECT_FALSE(IsLoaded(kFormats + "mgr_misplaced.so"));
@@ -115,7 +115,7 @@ TEST(PluginManager, FormatsAreBoundAndLookedUp) {
 TEST(PluginManager, OperationsGetCommandsMenusAndDirectEntries) {
     TestHost host;
     {
-        CPluginManager manager(host.get());
+        PluginManager manager(host.get());
         ASSERT_EQ(manager.LoadProcessing(kProcessing), 2);
         // 1 operation, then 5 grouped under "&Filter".
         EXPECT_EQ(manager.FirstCommandOf(0), 600);
@@ -175,7 +175,7 @@ TEST(PluginManager, OperationsGetCommandsMenusAndDirectEntries) {
 
 TEST(PluginManager, RefusedLibraryLeavesNothingBehind) {
     TestHost host;
-    CPluginManager manager(host.get());
+    PluginManager manager(host.get());
     // The library exports both direct entries but refuses GetProcessing; its
     // addresses must not outlive it.
     EXPECT_EQ(manager.LoadProcessing(kRefused), 0);
@@ -206,7 +206,7 @@ TEST(PluginManager, RefusedLibraryLeavesNothingBehind) {
 TEST(PluginManager, ScanSkipsWhatIsNotALibraryAndStopsAtTwenty) {
     ScratchFolder formats("manager-formats");
     ScratchFolder processing("manager-processing");
-    for (int i = 0; i <= CPluginManager::kMaxPlugins; ++i) {
+    for (int i = 0; i <= PluginManager::kMaxPlugins; ++i) {
         char name[16];
         std::snprintf(name, sizeof(name), "f%02d.so", i);
         fs::copy_file(kFormats + "mgr_mm_format.so", formats.path / name);
@@ -217,7 +217,7 @@ TEST(PluginManager, ScanSkipsWhatIsNotALibraryAndStopsAtTwenty) {
     fs::create_directory(formats.path / "folder.so");
 
     TestHost host;
-    CPluginManager manager(host.get());
+    PluginManager manager(host.get());
     EXPECT_EQ(manager.LoadFormats(formats.Dir()), 20);
     EXPECT_TRUE(IsLoaded(formats.Dir() + "f19.so"));
     EXPECT_FALSE(IsLoaded(formats.Dir() + "f20.so")) << "the 21st is refused and released";

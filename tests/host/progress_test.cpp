@@ -10,7 +10,7 @@ using namespace pixmill::test;
 TEST(Progress, BeginAndStepArithmetic) {
     RecordingProgressDisplay display;
     {
-        CHostProgress progress(&display, "Open a.tif");
+        HostProgress progress(&display, "Open a.tif");
         EXPECT_EQ(progress.Begin(0, 100, 0, 1000), 50);
         EXPECT_EQ(display.caption, "Open a.tif");
         EXPECT_EQ(display.starts, 1);
@@ -30,7 +30,7 @@ TEST(Progress, BeginAndStepArithmetic) {
 }
 
 TEST(Progress, EqualBarEndsUseDivisorOne) {
-    CHostProgress progress(nullptr, "");
+    HostProgress progress(nullptr, "");
     EXPECT_EQ(progress.Begin(0, 0, 0, 100), 500);
     EXPECT_EQ(progress.Step(nullptr), 1000);
 }
@@ -38,7 +38,7 @@ TEST(Progress, EqualBarEndsUseDivisorOne) {
 TEST(Progress, BreakEndsTheWorkWithUserBreak) {
     RecordingProgressDisplay display;
     display.breakAfterPolls = 2;
-    CHostProgress progress(&display, "Work");
+    HostProgress progress(&display, "Work");
     progress.Begin(0, 100, 0, 100);
     progress.Step(nullptr);
     progress.Step(nullptr);

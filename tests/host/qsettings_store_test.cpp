@@ -36,7 +36,7 @@ TEST(QSettingsStore, EnvironmentSelectsTheFile) {
     ASSERT_NE(env, nullptr);
     QSettingsStore store;
     EXPECT_EQ(store.FileName(), env);
-    CHostServices host(store);
+    HostServices host(store);
     const uint8_t block[4] = {9, 8, 7, 6};
     host.SaveSettings("Probe", block, 4, 3);
     uint8_t loaded[4] = {};

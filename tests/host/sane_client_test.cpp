@@ -78,8 +78,8 @@ class Sane : public ::testing::Test {
     }
 
     TestHost host;
-    CSaneClient client;
-    std::unique_ptr<CSaneDevice> device;
+    SaneClient client;
+    std::unique_ptr<SaneDevice> device;
 };
 
 TEST_F(Sane, TheDeviceDescribesItsOptions) {
@@ -98,8 +98,8 @@ TEST_F(Sane, TheDeviceDescribesItsOptions) {
     EXPECT_EQ(right->UnitText(), "mm");
     EXPECT_DOUBLE_EQ(device->GetNumber("br-x"), 80.0);
     EXPECT_EQ(device->GetString("mode"), "Gray");
-    EXPECT_THROW(device->SetString("mode", "Infrared"), CSaneError);
-    EXPECT_THROW(device->GetNumber("no-such-option"), CSaneError);
+    EXPECT_THROW(device->SetString("mode", "Infrared"), SaneError);
+    EXPECT_THROW(device->GetNumber("no-such-option"), SaneError);
 }
 
 TEST_F(Sane, EveryModeGivesTheAreasSizeDepthAndTestPicture) {
@@ -218,7 +218,7 @@ TEST_F(Sane, AFailingReadGivesTheLibrarysMessageAndNoPicture) {
     try {
         Scan();
         FAIL() << "the scan did not fail";
-    } catch (CSaneError& error) {
+    } catch (SaneError& error) {
         EXPECT_NE(std::string(error.Message()).find("jammed"), std::string::npos)
             << error.Message();
     }
@@ -232,7 +232,7 @@ TEST_F(Sane, EscapeCancelsTheScanAndLeavesNoPicture) {
     RecordingProgressDisplay display;
     display.breakAfterPolls = 3;
     {
-        CHostProgress progress(&display, "Scanning");
+        HostProgress progress(&display, "Scanning");
         int pages = 0;
         try {
             device->Scan(*host.host, &progress, [&](CVImage&) { ++pages; });
@@ -247,7 +247,7 @@ TEST_F(Sane, EscapeCancelsTheScanAndLeavesNoPicture) {
     EXPECT_EQ(display.finished, 1);
     // The device is free again.
     display.breakAfterPolls = -1;
-    CHostProgress progress(&display, "Scanning");
+    HostProgress progress(&display, "Scanning");
     EXPECT_EQ(Scan(&progress).size(), 1u);
     EXPECT_EQ(display.position, 100);
 }

@@ -15,13 +15,13 @@ namespace fs = std::filesystem;
 TEST(FileStream, WritesReadsAndSeeks) {
     const std::string path = fs::temp_directory_path() / "pixmill-stream-test.bin";
     {
-        CVFileStream out(path, CVFileStream::ForWriting);
+        FileStream out(path, FileStream::ForWriting);
         EXPECT_EQ(out.Write("abcdef", 6), 6u);
         EXPECT_EQ(out.Seek(2, CVStream::FromStart), 2);
         out.Write("X", 1);
         EXPECT_EQ(out.Seek(0, CVStream::FromEnd), 6);
     }
-    CVFileStream in(path, CVFileStream::ForReading);
+    FileStream in(path, FileStream::ForReading);
     char buffer[16] = {};
     EXPECT_EQ(in.Read(buffer, 16), 6u) << "reads stop at the end";
     EXPECT_STREQ(buffer, "abXdef");
@@ -33,7 +33,7 @@ TEST(FileStream, WritesReadsAndSeeks) {
 
 TEST(FileStream, FailuresAreFileErrorsWithTheName) {
     try {
-        CVFileStream in("/nonexistent-pixmill/x.tif", CVFileStream::ForReading);
+        FileStream in("/nonexistent-pixmill/x.tif", FileStream::ForReading);
         FAIL();
     } catch (CVFileError& e) {
         EXPECT_EQ(e.Code(), 3 == e.Code() ? 3 : 2);
@@ -41,13 +41,13 @@ TEST(FileStream, FailuresAreFileErrorsWithTheName) {
                   std::string::npos);
     }
     try {
-        CVFileStream in("/tmp/definitely-missing-pixmill.tif", CVFileStream::ForReading);
+        FileStream in("/tmp/definitely-missing-pixmill.tif", FileStream::ForReading);
         FAIL();
     } catch (CVFileError& e) {
         EXPECT_STREQ(e.Report(false),
                      "The system cannot find the file /tmp/definitely-missing-pixmill.tif");
     }
-    CVFileStream in("/dev/null", CVFileStream::ForReading);
+    FileStream in("/dev/null", FileStream::ForReading);
     EXPECT_THROW(in.Write("x", 1), CVFileError);
 }
 
@@ -55,7 +55,7 @@ TEST(FileStream, FullDiskIsReported) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
     }
-    CVFileStream out("/dev/full", CVFileStream::ForWriting);
+    FileStream out("/dev/full", FileStream::ForWriting);
     try {
         out.Write("x", 1);
         FAIL();
@@ -67,7 +67,7 @@ TEST(FileStream, FullDiskIsReported) {
 TEST(MemoryStream, GrowsByTheStepAndCopiesInOneWrite) {
     TestHost host;
     {
-        CVMemoryStream stream(host.get(), 10, 100);
+        MemoryStream stream(host.get(), 10, 100);
         stream.Write("0123456789", 10);
         EXPECT_EQ(stream.Capacity(), 10u);
         stream.Write("a", 1);
@@ -85,7 +85,7 @@ TEST(MemoryStream, GrowsByTheStepAndCopiesInOneWrite) {
         stream.Seek(598, CVStream::FromStart);
         EXPECT_EQ(stream.Read(buffer, 4), 2u) << "reads stop at the length";
 
-        CVMemoryStream copy(host.get(), 1, 1);
+        MemoryStream copy(host.get(), 1, 1);
         stream.CopyTo(copy);
         EXPECT_EQ(copy.Length(), 600u);
         EXPECT_EQ(copy.Data()[11], 'z');

@@ -34,11 +34,11 @@ class Twain : public ::testing::Test {
         fakeState = manager.Entry<int (*)()>("FakeDsmState");
         liveHandles = manager.Entry<int (*)()>("FakeDsmLiveHandles");
         appIdentity = manager.Entry<const TW_IDENTITY* (*)()>("FakeDsmAppIdentity");
-        plugins = std::make_unique<CPluginManager>(host.get());
+        plugins = std::make_unique<PluginManager>(host.get());
         plugins->LoadFormats(PIXMILL_TEST_PLUGIN_DIR "/document/Formats/");
         ASSERT_GT(plugins->FormatCount(), 0);
         documentTemplate =
-            std::make_unique<CVImageDocTemplate>(*host.host, *plugins, plugins->FormatAt(0));
+            std::make_unique<ImageDocTemplate>(*host.host, *plugins, plugins->FormatAt(0));
     }
     void TearDown() override {
         client.reset();
@@ -50,12 +50,12 @@ class Twain : public ::testing::Test {
     }
     // A client on the fake manager; with setup, as the main frame has it
     // after start (identity set, manager open).
-    CTwainDocumentClient& Client(const char* scenario, bool setup = true) {
+    TwainDocumentClient& Client(const char* scenario, bool setup = true) {
         configure(scenario);
-        client = std::make_unique<CTwainDocumentClient>(
-            *host.host, documentTemplate.get(), [this](std::unique_ptr<CQorelImageDoc> document) {
-                documents.push_back(std::move(document));
-            });
+        client = std::make_unique<TwainDocumentClient>(*host.host, documentTemplate.get(),
+                                                       [this](std::unique_ptr<ImageDoc> document) {
+                                                           documents.push_back(std::move(document));
+                                                       });
         client->SetManagerLibraries({kFakeManager});
         if (setup) {
             client->Setup(nullptr);
@@ -79,10 +79,10 @@ class Twain : public ::testing::Test {
     int (*liveHandles)() = nullptr;
     const TW_IDENTITY* (*appIdentity)() = nullptr;
     TestHost host;
-    std::unique_ptr<CPluginManager> plugins;
-    std::unique_ptr<CVImageDocTemplate> documentTemplate;
-    std::unique_ptr<CTwainDocumentClient> client;
-    std::vector<std::unique_ptr<CQorelImageDoc>> documents;
+    std::unique_ptr<PluginManager> plugins;
+    std::unique_ptr<ImageDocTemplate> documentTemplate;
+    std::unique_ptr<TwainDocumentClient> client;
+    std::vector<std::unique_ptr<ImageDoc>> documents;
 };
 
 TEST_F(Twain, WithoutAManagerBothCommandsReportItAndStayInState1) {
@@ -90,21 +90,21 @@ TEST_F(Twain, WithoutAManagerBothCommandsReportItAndStayInState1) {
          {std::vector<std::string>{"/nonexistent/libtwaindsm.so"},
           std::vector<std::string>{PIXMILL_TEST_PLUGIN_DIR "/document/Formats/test_raw.so"}}) {
         host.ui.messages.clear();
-        CTwainDocumentClient orphan(*host.host, documentTemplate.get(), nullptr);
+        TwainDocumentClient orphan(*host.host, documentTemplate.get(), nullptr);
         orphan.SetManagerLibraries(names); // missing, or a library without DSM_Entry
         orphan.Setup(nullptr);
         EXPECT_FALSE(orphan.IsAvailable());
         orphan.SelectSourceCommand();
         orphan.AcquireCommand();
-        EXPECT_EQ(orphan.State(), CTwainClient::ManagerUnloaded);
+        EXPECT_EQ(orphan.State(), TwainClient::ManagerUnloaded);
         EXPECT_EQ(Messages(), (std::vector<std::string>{kNotAvailable, kNotAvailable}));
         EXPECT_EQ(host.ui.messages[0].caption, "Pixmill");
     }
 }
 
 TEST_F(Twain, SetupOpensTheManagerWithTheProgramsIdentity) {
-    CTwainDocumentClient& twain = Client("");
-    EXPECT_EQ(twain.State(), CTwainClient::ManagerOpen);
+    TwainDocumentClient& twain = Client("");
+    EXPECT_EQ(twain.State(), TwainClient::ManagerOpen);
     EXPECT_EQ(fakeState(), 3);
     const TW_IDENTITY& seen = *appIdentity();
     EXPECT_STREQ(seen.ProductName, "QOREL Pixmill 1.0");
@@ -120,7 +120,7 @@ TEST_F(Twain, SetupOpensTheManagerWithTheProgramsIdentity) {
 TEST_F(Twain, SelectingASourceReturnsToTheStateBefore) {
     for (const char* scenario : {"select=cancel", ""}) {
         for (bool setup : {true, false}) {
-            CTwainDocumentClient& twain = Client(scenario, setup);
+            TwainDocumentClient& twain = Client(scenario, setup);
             const int before = twain.State();
             twain.SelectSourceCommand();
             EXPECT_EQ(twain.State(), before) << scenario << " setup " << setup;
@@ -135,12 +135,12 @@ TEST_F(Twain, SelectingASourceReturnsToTheStateBefore) {
 }
 
 TEST_F(Twain, EachTransferredPictureBecomesAnUntitledDocument) {
-    CTwainDocumentClient& twain = Client("images=3");
+    TwainDocumentClient& twain = Client("images=3");
     twain.AcquireCommand();
-    EXPECT_EQ(twain.State(), CTwainClient::SourceEnabled);
+    EXPECT_EQ(twain.State(), TwainClient::SourceEnabled);
     EXPECT_TRUE(documents.empty()) << "events wait for the user-interface thread";
     twain.DispatchEvents();
-    EXPECT_EQ(twain.State(), CTwainClient::SourceEnabled) << "the source keeps its dialog";
+    EXPECT_EQ(twain.State(), TwainClient::SourceEnabled) << "the source keeps its dialog";
     ASSERT_EQ(documents.size(), 3u);
     for (int k = 0; k < 3; ++k) {
         const CVImage& image = documents[k]->Image();
@@ -167,7 +167,7 @@ TEST_F(Twain, EventsFromTheSourcesThreadAreHandedToTheDispatcher) {
     std::mutex lock;
     std::condition_variable arrived;
     int notices = 0;
-    CTwainDocumentClient& twain = Client("images=2;close=1;thread=1");
+    TwainDocumentClient& twain = Client("images=2;close=1;thread=1");
     twain.SetEventNotifier([&] {
         std::lock_guard guard(lock);
         ++notices;
@@ -179,15 +179,15 @@ TEST_F(Twain, EventsFromTheSourcesThreadAreHandedToTheDispatcher) {
     wait.unlock();
     twain.DispatchEvents();
     EXPECT_EQ(documents.size(), 2u);
-    EXPECT_EQ(twain.State(), CTwainClient::ManagerOpen);
+    EXPECT_EQ(twain.State(), TwainClient::ManagerOpen);
 }
 
 TEST_F(Twain, ACloseRequestWhileEnabledReturnsToState3) {
-    CTwainDocumentClient& twain = Client("close=1");
+    TwainDocumentClient& twain = Client("close=1");
     twain.AcquireCommand();
-    EXPECT_EQ(twain.State(), CTwainClient::SourceEnabled);
+    EXPECT_EQ(twain.State(), TwainClient::SourceEnabled);
     twain.DispatchEvents();
-    EXPECT_EQ(twain.State(), CTwainClient::ManagerOpen);
+    EXPECT_EQ(twain.State(), TwainClient::ManagerOpen);
     EXPECT_EQ(fakeState(), 3);
     // A message of the closed source is stale.
     EXPECT_FALSE(twain.ProcessMessage(MSG_XFERREADY));
@@ -197,11 +197,11 @@ TEST_F(Twain, ACloseRequestWhileEnabledReturnsToState3) {
 TEST_F(Twain, RefusedOrCancelledPicturesMakeNoDocument) {
     for (const char* scenario : {"images=3;bad=1", "images=3;cancel=2"}) {
         documents.clear();
-        CTwainDocumentClient& twain = Client(scenario);
+        TwainDocumentClient& twain = Client(scenario);
         twain.AcquireCommand();
         twain.DispatchEvents();
         EXPECT_EQ(documents.size(), 2u) << scenario;
-        EXPECT_EQ(twain.State(), CTwainClient::SourceEnabled);
+        EXPECT_EQ(twain.State(), TwainClient::SourceEnabled);
         EXPECT_TRUE(Messages().empty()) << "no message for a lost picture";
         client.reset();
     }
@@ -220,7 +220,7 @@ TEST_F(Twain, FailuresToActivateTheSourceStepBackDown) {
                           Case{"fail=enableds", false, kActivateError, 2},
                           Case{"fail=opendsm", false, kNotAvailable, 2}}) {
         host.ui.messages.clear();
-        CTwainDocumentClient& twain = Client(c.scenario, c.setup);
+        TwainDocumentClient& twain = Client(c.scenario, c.setup);
         const int before = twain.State();
         twain.AcquireCommand();
         EXPECT_EQ(twain.State(), before) << c.scenario;
@@ -232,13 +232,13 @@ TEST_F(Twain, FailuresToActivateTheSourceStepBackDown) {
 
 TEST_F(Twain, AFailedTransferLeavesTheTransferStates) {
     for (const char* scenario : {"images=2;fail=xfer", "images=2;fail=endxfer"}) {
-        CTwainDocumentClient& twain = Client(scenario);
+        TwainDocumentClient& twain = Client(scenario);
         twain.AcquireCommand();
         twain.DispatchEvents();
         EXPECT_TRUE(documents.empty()) << scenario;
-        EXPECT_LE(twain.State(), CTwainClient::Transferring);
+        EXPECT_LE(twain.State(), TwainClient::Transferring);
         if (std::string(scenario).find("endxfer") == std::string::npos) {
-            EXPECT_EQ(twain.State(), CTwainClient::SourceEnabled) << scenario;
+            EXPECT_EQ(twain.State(), TwainClient::SourceEnabled) << scenario;
         }
         configure(""); // let the client close down
         client.reset();
@@ -246,7 +246,7 @@ TEST_F(Twain, AFailedTransferLeavesTheTransferStates) {
 }
 
 TEST_F(Twain, DestroyingTheClientClosesEverything) {
-    CTwainDocumentClient& twain = Client("");
+    TwainDocumentClient& twain = Client("");
     twain.AcquireCommand();
     EXPECT_EQ(fakeState(), 5);
     client.reset(); // TearDown checks the manager is closed

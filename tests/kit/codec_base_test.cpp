@@ -117,7 +117,7 @@ TEST(CodecBase, RowsAreUntouchedBeforeTheirDataArrives) {
 TEST(CodecBase, DirectDeliveryFillsEveryRowWithProgress) {
     TestHost host;
     RecordingProgressDisplay display;
-    CHostProgress progress(&display, "Open test");
+    HostProgress progress(&display, "Open test");
     CVImage image(host.get());
     SyntheticCodec codec(host.get(), 33, 57);
     codec.ReadHeader(&image, nullptr, nullptr);
@@ -135,7 +135,7 @@ TEST(CodecBase, DirectDeliveryFillsEveryRowWithProgress) {
 TEST(CodecBase, PreviewChunksAtWidth1000) {
     TestHost host;
     RecordingProgressDisplay display;
-    CHostProgress progress(&display, "Open test");
+    HostProgress progress(&display, "Open test");
     CVImage image(host.get());
     SyntheticCodec codec(host.get(), 1000, 700);
     const SIZE box{100, 100};
@@ -171,7 +171,7 @@ TEST(CodecBase, WidePreviewRowsNeverOverrunTheChunk) {
     // ahead of the rows delivered, or the codec writes past the chunk area.
     TestHost host;
     RecordingProgressDisplay display;
-    CHostProgress progress(&display, "Open test");
+    HostProgress progress(&display, "Open test");
     CVImage image(host.get());
     SyntheticCodec codec(host.get(), 30000, 15);
     const SIZE box{20000, 100};
@@ -202,7 +202,7 @@ TEST(CodecBase, LaterScratchBlocksNeverOverlapTheOutputBuffer) {
         EXPECT_TRUE(block >= buffer + FormatCodecBase::kOutputBufferSize || block + bytes <= buffer)
             << bytes;
         std::memset(block, 0xA5, bytes);
-        CVMemoryStream stream(host.get(), 1 << 16, 1 << 16);
+        MemoryStream stream(host.get(), 1 << 16, 1 << 16);
         codec.WritePattern(&stream, 3 * FormatCodecBase::kOutputBufferSize / 2);
         EXPECT_EQ(std::count(block, block + bytes, 0xA5), static_cast<long>(bytes))
             << "the block survives the buffer's use";

@@ -209,7 +209,7 @@ TEST(WorkProgress, StepsAtThePaceItWasGiven) {
 
 TEST(ScopeGuards, GiveBackOnEveryWayOut) {
     TestHost host;
-    CMemoryService& memory = host->Memory();
+    MemoryService& memory = host->Memory();
     const size_t before = memory.LiveOrdinaryBlocks();
     int value = 1;
     EXPECT_THROW(

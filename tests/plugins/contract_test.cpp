@@ -28,7 +28,7 @@ struct SchemaCopy {
 class EveryPlugin : public ::testing::Test {
   protected:
     void Load() {
-        manager = std::make_unique<CPluginManager>(host.get());
+        manager = std::make_unique<PluginManager>(host.get());
         manager->LoadFormats(PIXMILL_BIN_DIR "/Formats/");
         manager->LoadProcessing(PIXMILL_BIN_DIR "/Processing/");
     }
@@ -52,7 +52,7 @@ class EveryPlugin : public ::testing::Test {
     }
 
     TestHost host;
-    std::unique_ptr<CPluginManager> manager;
+    std::unique_ptr<PluginManager> manager;
 };
 
 } // namespace

@@ -87,7 +87,7 @@ FileBytes TiffDeclaring(uint32_t width, uint32_t height, bool rgb) {
 class HostileInput : public ::testing::Test {
   protected:
     void SetUp() override {
-        manager = std::make_unique<CPluginManager>(host.get());
+        manager = std::make_unique<PluginManager>(host.get());
         manager->LoadFormats(PIXMILL_BIN_DIR "/Formats/");
         ASSERT_GT(manager->FormatCount(), 0);
     }
@@ -112,7 +112,7 @@ class HostileInput : public ::testing::Test {
             }
         }
         CFormatCodec* codec = format->CreateCodec();
-        CVMemoryStream stream(host.get(), 4096, 4096);
+        MemoryStream stream(host.get(), 4096, 4096);
         codec->BeginWrite(&image, nullptr);
         codec->Write(&stream, nullptr, nullptr);
         codec->FreeWorkBuffer();
@@ -148,7 +148,7 @@ class HostileInput : public ::testing::Test {
     // Reads the whole picture; the image error's code, or -1 for success.
     int Read(CFormatPlugin* format, const FileBytes& file, CVImage& image,
              std::string* message = nullptr, bool headerOnly = false) {
-        CVMemoryStream stream(host.get(), file.size() + 1, 4096);
+        MemoryStream stream(host.get(), file.size() + 1, 4096);
         stream.Write(file.data(), file.size());
         stream.Seek(0, CVStream::FromStart);
         CFormatCodec* codec = format->CreateCodec();
@@ -169,7 +169,7 @@ class HostileInput : public ::testing::Test {
     }
 
     TestHost host;
-    std::unique_ptr<CPluginManager> manager;
+    std::unique_ptr<PluginManager> manager;
 };
 
 // Pages of memory this process has resident.
@@ -301,7 +301,7 @@ TEST_F(HostileInput, DamagedJpegIsKeptWithAWarningOrRefused) {
     for (const Case& c : {Case{&truncated, "premature end of data"},
                           Case{&extraneous, "extraneous bytes before marker"}}) {
         host.ui.messages.clear();
-        host->SetDamagePolicy(CHostServices::DamagePolicy::Keep);
+        host->SetDamagePolicy(HostServices::DamagePolicy::Keep);
         CVImage kept(host.get());
         EXPECT_EQ(Read(jpeg, *c.file, kept), -1) << c.words;
         EXPECT_EQ(kept.Width(), 64);
@@ -311,7 +311,7 @@ TEST_F(HostileInput, DamagedJpegIsKeptWithAWarningOrRefused) {
         ASSERT_EQ(host.ui.messages.size(), 1u);
         EXPECT_NE(host.ui.messages[0].text.find(c.words), std::string::npos);
 
-        host->SetDamagePolicy(CHostServices::DamagePolicy::Refuse);
+        host->SetDamagePolicy(HostServices::DamagePolicy::Refuse);
         CVImage refused(host.get());
         std::string message;
         EXPECT_EQ(Read(jpeg, *c.file, refused, &message), CVImageError::ReadError) << c.words;
@@ -338,7 +338,7 @@ TEST_F(HostileInput, AFullDiskIsTheSameMessageFromEveryWriter) {
         ++writers;
         CFormatCodec* codec = format->CreateCodec();
         try {
-            CVFileStream full("/dev/full", CVFileStream::ForWriting);
+            FileStream full("/dev/full", FileStream::ForWriting);
             codec->BeginWrite(&image, nullptr);
             codec->Write(&full, nullptr, nullptr);
             full.Close();

@@ -151,7 +151,7 @@ class Metadata : public ::testing::Test {
         fs::remove_all(dir);
     }
     void Load() {
-        plugins = std::make_unique<CPluginManager>(host.get());
+        plugins = std::make_unique<PluginManager>(host.get());
         plugins->LoadFormats(PIXMILL_BIN_DIR "/Formats/");
         plugins->LoadProcessing(PIXMILL_BIN_DIR "/Processing/");
     }
@@ -161,13 +161,13 @@ class Metadata : public ::testing::Test {
         CVImage image(host.get());
         image.Create(width, height, 24, 0, nullptr);
         FillRandom(image, random);
-        CQorelImageDoc doc(*host, *plugins);
+        ImageDoc doc(*host, *plugins);
         doc.TakeImage(image, nullptr, &metadata);
         ASSERT_TRUE(doc.OnSaveDocument(path)) << path << ": " << doc.LastError();
     }
     ImageMetadata ReadBack(const std::string& path) {
         ImageMetadata metadata;
-        CVFileStream stream(path, CVFileStream::ForReading);
+        FileStream stream(path, FileStream::ForReading);
         CVImage image(host.get());
         ReadImageByContent(*plugins, stream, image, nullptr, nullptr, {}, nullptr, &metadata);
         return metadata;
@@ -198,7 +198,7 @@ class Metadata : public ::testing::Test {
     }
 
     TestHost host;
-    std::unique_ptr<CPluginManager> plugins;
+    std::unique_ptr<PluginManager> plugins;
     std::mt19937 random{18};
     std::string dir;
     // Large enough for two JPEG segments.
@@ -295,7 +295,7 @@ TEST_F(Metadata, DocumentKeepsItThroughARotationUndoAndRedo) {
     Load();
     const std::string path = dir + "/photo.jpg";
     Save(path, sample);
-    CQorelImageDoc doc(*host, *plugins);
+    ImageDoc doc(*host, *plugins);
     ASSERT_TRUE(doc.OnOpenDocument(path));
     EXPECT_EQ(doc.Metadata(), sample);
     const int rotate = ImagePipeline::FindOperation(*plugins, "Rotate");
@@ -348,7 +348,7 @@ TEST_F(Metadata, ConvertAndBatchKeepItUnlessStrippedAndThumbnailsNeverCarryIt) {
 
 TEST_F(Metadata, DamagedMetadataIsDroppedWithoutFailingTheRead) {
     Load();
-    host->SetDamagePolicy(CHostServices::DamagePolicy::Refuse);
+    host->SetDamagePolicy(HostServices::DamagePolicy::Refuse);
     const std::string path = dir + "/photo.jpg";
     Save(path, sample);
     const Bytes good = ReadFile(path);
@@ -361,7 +361,7 @@ TEST_F(Metadata, DamagedMetadataIsDroppedWithoutFailingTheRead) {
     Bytes damaged = good;
     damaged[number] = 1;
     WriteFile(path, damaged);
-    CQorelImageDoc doc(*host, *plugins);
+    ImageDoc doc(*host, *plugins);
     ASSERT_TRUE(doc.OnOpenDocument(path)) << doc.LastError();
     EXPECT_TRUE(doc.Metadata().icc.empty());
     EXPECT_EQ(doc.Metadata().exif, sample.exif);

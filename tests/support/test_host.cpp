@@ -45,7 +45,7 @@ bool RecordingProgressDisplay::PollBreak() {
     return breakAfterPolls >= 0 && polls > breakAfterPolls;
 }
 
-TestHost::TestHost() : host(std::make_unique<CHostServices>(settings, &ui)) {
+TestHost::TestHost() : host(std::make_unique<HostServices>(settings, &ui)) {
     SetUserInterface(&ui);
 }
 

@@ -57,10 +57,10 @@ struct TestHost {
     ~TestHost();
     MemorySettingsStore settings;
     ScriptedUserInterface ui;
-    std::unique_ptr<CHostServices> host;
-    CHostServices* operator->() { return host.get(); }
-    CHostServices& operator*() { return *host; }
-    CHostServices* get() { return host.get(); }
+    std::unique_ptr<HostServices> host;
+    HostServices* operator->() { return host.get(); }
+    HostServices& operator*() { return *host; }
+    HostServices* get() { return host.get(); }
 };
 
 } // namespace pixmill::test

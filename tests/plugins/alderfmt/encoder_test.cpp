@@ -45,7 +45,7 @@ std::vector<uint8_t> Encode(TestHost& host, const CVImage& image, const JpegSett
     const SIZE size = codec.BeginWrite(&image, offset);
     EXPECT_EQ(size.cx, image.Width());
     EXPECT_EQ(size.cy, image.Height());
-    CVMemoryStream stream(host.get(), 4096, 65536);
+    MemoryStream stream(host.get(), 4096, 65536);
     EXPECT_TRUE(codec.Write(&stream, progress, preview));
     EXPECT_EQ(codec.GetWrittenSize(), static_cast<int>(stream.Length()));
     if (inspect) {
@@ -528,7 +528,7 @@ TEST(JpegEncoder, PreviewMatchesWhatLibjpegDecodes) {
             MakeImage(image, 53, 37, grey, 8);
             CVImage preview(host.get());
             RecordingProgressDisplay display;
-            CHostProgress progress(&display, "Save");
+            HostProgress progress(&display, "Save");
             const auto file =
                 Encode(host, image, Levels(90, 120, progressive), nullptr, &preview, &progress);
             EXPECT_GE(display.position, 95);
@@ -596,7 +596,7 @@ TEST(JpegEncoder, GreyPicturesUseTheirPaletteAndOthersAreRefused) {
     EXPECT_TRUE(refused(small));
     small.Create(10, 10, 1, 2, nullptr);
     EXPECT_TRUE(refused(small));
-    CVMemoryStream stream(host.get(), 1024, 1024);
+    MemoryStream stream(host.get(), 1024, 1024);
     EXPECT_THROW(codec.Write(&stream, nullptr, nullptr), CVImageError) << "no picture begun";
 }
 
@@ -643,11 +643,11 @@ TEST(JpegEncoder, UserBreakLeavesNothingBehind) {
     MakeImage(image, 200, 200, false, 14);
     RecordingProgressDisplay display;
     display.breakAfterPolls = 3;
-    CHostProgress progress(&display, "Save");
+    HostProgress progress(&display, "Save");
     JpegSettings settings = Levels(50, 50, true);
     JpegCodec codec(nullptr, host.get(), &settings);
     codec.BeginWrite(&image, nullptr);
-    CVMemoryStream stream(host.get(), 4096, 4096);
+    MemoryStream stream(host.get(), 4096, 4096);
     try {
         codec.Write(&stream, &progress, nullptr);
         FAIL() << "no break";
@@ -657,7 +657,7 @@ TEST(JpegEncoder, UserBreakLeavesNothingBehind) {
     // The codec can write again after the break.
     display.breakAfterPolls = -1;
     codec.BeginWrite(&image, nullptr);
-    CVMemoryStream again(host.get(), 4096, 4096);
+    MemoryStream again(host.get(), 4096, 4096);
     EXPECT_TRUE(codec.Write(&again, nullptr, nullptr));
     EXPECT_TRUE(JudgeDecode(StreamBytes(again)).ok);
 }

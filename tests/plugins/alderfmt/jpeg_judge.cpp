@@ -334,11 +334,11 @@ void MakeGrey(CVImage& image) {
     image.SetPalette(ramp);
 }
 
-std::vector<uint8_t> StreamBytes(const CVMemoryStream& stream) {
+std::vector<uint8_t> StreamBytes(const MemoryStream& stream) {
     return std::vector<uint8_t>(stream.Data(), stream.Data() + stream.Length());
 }
 
-void LoadStream(CVMemoryStream& stream, const std::vector<uint8_t>& bytes) {
+void LoadStream(MemoryStream& stream, const std::vector<uint8_t>& bytes) {
     if (!bytes.empty()) {
         stream.Write(bytes.data(), bytes.size());
     }

@@ -61,7 +61,7 @@ void FillNoise(CVImage& image, uint32_t seed);
 void MakeGrey(CVImage& image);
 
 // A memory stream holding the bytes, positioned at the start.
-std::vector<uint8_t> StreamBytes(const CVMemoryStream& stream);
-void LoadStream(CVMemoryStream& stream, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> StreamBytes(const MemoryStream& stream);
+void LoadStream(MemoryStream& stream, const std::vector<uint8_t>& bytes);
 
 } // namespace pixmill::test

@@ -118,8 +118,8 @@ TEST(AlderfmtLibrary, SavesWithStoredSettingsAndReadsBack) {
         const int offset = 0;
         const SIZE size = codec->BeginWrite(&image, &offset);
         EXPECT_EQ(size.cx, 50);
-        CVMemoryStream stream(host.get(), image.ImageBytes() / 3 + 1024,
-                              image.ImageBytes() / 6 + 256);
+        MemoryStream stream(host.get(), image.ImageBytes() / 3 + 1024,
+                            image.ImageBytes() / 6 + 256);
         ASSERT_TRUE(codec->Write(&stream, nullptr, nullptr));
         EXPECT_EQ(codec->GetWrittenSize(), static_cast<int>(stream.Length()));
         codec->FreeWorkBuffer();

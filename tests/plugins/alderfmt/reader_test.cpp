@@ -30,7 +30,7 @@ ReadResult Read(TestHost& host, const std::vector<uint8_t>& file, CVImage& image
                 const SIZE* box = nullptr, CVProgress* progress = nullptr) {
     JpegSettings settings{};
     JpegCodec codec(nullptr, host.get(), &settings);
-    CVMemoryStream stream(host.get(), file.size() + 1, 4096);
+    MemoryStream stream(host.get(), file.size() + 1, 4096);
     LoadStream(stream, file);
     ReadResult result;
     result.headerSize = codec.ReadHeader(&image, &stream, box);
@@ -56,7 +56,7 @@ std::vector<uint8_t> OurFile(TestHost& host, int width, int height, bool grey, b
     settings.progressive = progressive ? 1 : 0;
     JpegCodec codec(nullptr, host.get(), &settings);
     codec.BeginWrite(&image, nullptr);
-    CVMemoryStream stream(host.get(), 4096, 4096);
+    MemoryStream stream(host.get(), 4096, 4096);
     codec.Write(&stream, nullptr, nullptr);
     return StreamBytes(stream);
 }
@@ -276,7 +276,7 @@ TEST(JpegReader, ProgressiveFilesAreShownScanByScan) {
         CVImage image(host.get());
         JpegSettings settings{};
         JpegCodec codec(nullptr, host.get(), &settings);
-        CVMemoryStream stream(host.get(), c.file.size(), 4096);
+        MemoryStream stream(host.get(), c.file.size(), 4096);
         LoadStream(stream, c.file);
         codec.ReadHeader(&image, &stream, nullptr);
         SnapshotProgress progress(image);

@@ -69,7 +69,7 @@ TEST(SizeBudget, CodecWritesTheBestLevelThatFits) {
         target.targetBytes = budget;
         JpegCodec codec(nullptr, host.get(), &settings, &target);
         codec.BeginWrite(&image, nullptr);
-        CVMemoryStream stream(host.get(), 4096, 65536);
+        MemoryStream stream(host.get(), 4096, 65536);
         EXPECT_TRUE(codec.Write(&stream, nullptr, preview));
         EXPECT_EQ(codec.GetWrittenSize(), static_cast<int>(stream.Length()));
         codec.FreeWorkBuffer();
@@ -148,7 +148,7 @@ TEST(SizeBudget, TheBarMovesPerTrialAndAStopEndsTheSearch) {
         progress.breakAfter = breakAfter;
         JpegCodec codec(nullptr, host.get(), &settings, &target);
         codec.BeginWrite(&image, nullptr);
-        CVMemoryStream stream(host.get(), 4096, 65536);
+        MemoryStream stream(host.get(), 4096, 65536);
         if (breakAfter == 0) {
             EXPECT_TRUE(codec.Write(&stream, &progress, nullptr));
             EXPECT_LE(stream.Length(), 2500u);

@@ -34,7 +34,7 @@ JpegSettings Web(int level, bool progressive, bool web = true) {
 std::vector<uint8_t> Encode(TestHost& host, const CVImage& image, const JpegSettings& settings) {
     JpegCodec codec(nullptr, host.get(), &settings);
     codec.BeginWrite(&image, nullptr);
-    CVMemoryStream stream(host.get(), 4096, 65536);
+    MemoryStream stream(host.get(), 4096, 65536);
     EXPECT_TRUE(codec.Write(&stream, nullptr, nullptr));
     codec.FreeWorkBuffer();
     return StreamBytes(stream);

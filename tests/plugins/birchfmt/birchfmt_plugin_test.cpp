@@ -41,7 +41,7 @@ int32_t StoredChoice(TestHost& host) {
 // Writes an image through a codec of the library; returns the file.
 ByteVector WriteThrough(CFormatPlugin* format, CPluginHost* host, const CVImage& image) {
     CFormatCodec* codec = format->CreateCodec();
-    CVMemoryStream stream(host, 1024, 4096);
+    MemoryStream stream(host, 1024, 4096);
     const SIZE size = codec->BeginWrite(&image, nullptr);
     EXPECT_EQ(size.cx, image.Width());
     EXPECT_TRUE(codec->Write(&stream, nullptr, nullptr));
@@ -111,7 +111,7 @@ TEST(BirchLibrary, CodecsOfTheLibraryUseTheStoredChoice) {
         EXPECT_EQ(TagOf(file, TIFFTAG_COMPRESSION), COMPRESSION_PACKBITS);
 
         CFormatCodec* codec = format->CreateCodec();
-        CVMemoryStream stream(host.get(), file.size(), 4096);
+        MemoryStream stream(host.get(), file.size(), 4096);
         stream.Write(file.data(), file.size());
         CVImage back(host.get());
         EXPECT_EQ(codec->ReadHeader(&back, &stream, nullptr).cy, 40);
@@ -121,7 +121,7 @@ TEST(BirchLibrary, CodecsOfTheLibraryUseTheStoredChoice) {
 
         // The host's error crosses the library to us.
         const uint8_t junk[] = {'M', 'M', 1, 2, 3, 4, 5, 6, 7, 8};
-        CVMemoryStream bad(host.get(), sizeof junk, 16);
+        MemoryStream bad(host.get(), sizeof junk, 16);
         bad.Write(junk, sizeof junk);
         try {
             codec->ReadHeader(&back, &bad, nullptr);

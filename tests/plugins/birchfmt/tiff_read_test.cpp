@@ -278,7 +278,7 @@ TEST(TiffRead, PreviewIsTheReducedPicture) {
     spec.sample = [](uint32_t x, uint32_t y, uint32_t s) { return Pattern(x, y, s, 8); };
     const ByteVector file = MakeTiff(spec);
     RecordingProgressDisplay display;
-    CHostProgress progress(&display, "Open");
+    HostProgress progress(&display, "Open");
     CVImage full(host.get());
     ReadWithCodec(host.get(), file, full);
     CVImage preview(host.get());

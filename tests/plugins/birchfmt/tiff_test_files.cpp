@@ -265,7 +265,7 @@ bool HasColorMap(const ByteVector& bytes) {
 
 void ReadWithCodec(CPluginHost* host, const ByteVector& file, CVImage& image, const SIZE* box,
                    CVProgress* progress, bool headerOnly) {
-    CVMemoryStream stream(host, file.size() + 1, 4096);
+    MemoryStream stream(host, file.size() + 1, 4096);
     if (!file.empty()) {
         stream.Write(file.data(), file.size());
     }
@@ -280,7 +280,7 @@ void ReadWithCodec(CPluginHost* host, const ByteVector& file, CVImage& image, co
 ByteVector WriteWithCodec(CPluginHost* host, const CVImage& image, int32_t choice,
                           CVProgress* progress) {
     const birch::TiffSettings settings{choice};
-    CVMemoryStream stream(host, 4096, 4096);
+    MemoryStream stream(host, 4096, 4096);
     std::unique_ptr<birch::TiffCodec> codec(new birch::TiffCodec(nullptr, host, &settings));
     codec->BeginWrite(&image, nullptr);
     codec->Write(&stream, progress, nullptr);

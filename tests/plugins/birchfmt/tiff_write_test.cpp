@@ -158,7 +158,7 @@ TEST(TiffWrite, TagsAndStripArithmetic) {
 TEST(TiffWrite, ProgressRunsOverTheRows) {
     TestHost host;
     RecordingProgressDisplay display;
-    CHostProgress progress(&display, "Save");
+    HostProgress progress(&display, "Save");
     CVImage image(host.get());
     image.Create(64, 400, 8, 256, nullptr);
     SetGrayRamp(image);
@@ -170,7 +170,7 @@ TEST(TiffWrite, ProgressRunsOverTheRows) {
     // A user break while writing ends with error 7 and nothing left open.
     RecordingProgressDisplay breaking;
     breaking.breakAfterPolls = 3;
-    CHostProgress stopping(&breaking, "Save");
+    HostProgress stopping(&breaking, "Save");
     try {
         WriteWithCodec(host.get(), image, 1, &stopping);
         ADD_FAILURE() << "no user break";

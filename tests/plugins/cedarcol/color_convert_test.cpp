@@ -78,20 +78,20 @@ class RecordingProgress : public CVProgress {
 };
 
 // A host whose scratch arena gives out no more than a set number of bytes.
-class StingyHost : public CHostServices {
+class StingyHost : public HostServices {
   public:
     StingyHost(SettingsStore& store, size_t allowance)
-        : CHostServices(store), allowance(allowance) {}
+        : HostServices(store), allowance(allowance) {}
     uint8_t* ScratchAlloc(size_t n) override {
         if (given + n > allowance) {
             return nullptr;
         }
         given += n;
-        return CHostServices::ScratchAlloc(n);
+        return HostServices::ScratchAlloc(n);
     }
     void ScratchReset() override {
         given = 0;
-        CHostServices::ScratchReset();
+        HostServices::ScratchReset();
     }
     size_t allowance;
     size_t given = 0;

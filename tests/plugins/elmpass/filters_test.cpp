@@ -544,7 +544,7 @@ TEST(Filters, ProgressReachesTheEndAndCanBeBroken) {
     for (const CVImage* image : {grey.get(), colour.get()}) {
         RecordingProgressDisplay display;
         {
-            CHostProgress progress(&display, "Despeckle");
+            HostProgress progress(&display, "Despeckle");
             CVImage destination(factory.host.get());
             ep::Despeckle(*image, destination, 10, &progress);
         }
@@ -554,7 +554,7 @@ TEST(Filters, ProgressReachesTheEndAndCanBeBroken) {
 
     RecordingProgressDisplay display;
     display.breakAfterPolls = 3;
-    CHostProgress progress(&display, "Smooth");
+    HostProgress progress(&display, "Smooth");
     CVImage destination(factory.host.get());
     try {
         ep::Smooth(*colour, destination, 10, &progress);

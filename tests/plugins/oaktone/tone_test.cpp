@@ -482,7 +482,7 @@ TEST(Tone, RefusesBilevelImagesAndGivesTheScratchBack) {
     auto image = RandomImage(host, random, 24, 0, 255);
     RecordingProgressDisplay display;
     {
-        CHostProgress progress(&display, "Gamma");
+        HostProgress progress(&display, "Gamma");
         CVImage result(host.get());
         ot::AdjustSettings s = Neutral();
         s.tone[0][1] = 30;

@@ -60,7 +60,7 @@ void MakeSmooth(CVImage& image, int width, int height) {
 
 ByteVector WriteWith(const CodecMaker& make, CPluginHost* host, const CVImage& image,
                      CVImage* preview) {
-    CVMemoryStream stream(host, 4096, 4096);
+    MemoryStream stream(host, 4096, 4096);
     CFormatCodec* codec = make();
     struct Releaser {
         CFormatCodec* c;
@@ -76,7 +76,7 @@ ByteVector WriteWith(const CodecMaker& make, CPluginHost* host, const CVImage& i
 
 SIZE ReadWith(const CodecMaker& make, CPluginHost* host, const ByteVector& file, CVImage& image,
               const SIZE* box) {
-    CVMemoryStream stream(host, file.size() + 1, 4096);
+    MemoryStream stream(host, file.size() + 1, 4096);
     if (!file.empty()) {
         stream.Write(file.data(), file.size());
     }

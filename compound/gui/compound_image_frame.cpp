@@ -1,7 +1,7 @@
-#include "compound/gui/html_edit_frame.h"
+#include "compound/gui/compound_image_frame.h"
 
-#include "compound/gui/html_edit_commands.h"
-#include "compound/gui/html_edit_view.h"
+#include "compound/gui/compound_image_commands.h"
+#include "compound/gui/compound_image_view.h"
 #include "compound/gui/log_font.h"
 #include "compound/gui/object_properties_dialog.h"
 #include "desktop/gui/gui_services.h"
@@ -41,9 +41,9 @@ QString Text(const std::string& text) {
 }
 
 // Which of the three forms HTML is written in.
-class CFormChoiceDialog : public QDialog {
+class FormChoiceDialog : public QDialog {
   public:
-    explicit CFormChoiceDialog(QWidget* parent) : QDialog(parent) {
+    explicit FormChoiceDialog(QWidget* parent) : QDialog(parent) {
         setObjectName(QStringLiteral("formChoice"));
         setWindowTitle(tr("Write the compound image as"));
         auto* layout = new QVBoxLayout(this);
@@ -86,20 +86,20 @@ const CompoundWindowContext& CompoundWindowContextOf() {
 
 QWidget* CreateCompoundEditWindow(CompoundImage image, const QString& title,
                                   SaveIntoPage saveIntoPage, QWidget* parent) {
-    return new CHtmlEditFrame(std::move(image), title, std::move(saveIntoPage), parent);
+    return new CompoundImageFrame(std::move(image), title, std::move(saveIntoPage), parent);
 }
 
-CHtmlEditFrame::CHtmlEditFrame(CompoundImage image, const QString& title, SaveIntoPage save,
-                               QWidget* parent)
+CompoundImageFrame::CompoundImageFrame(CompoundImage image, const QString& title, SaveIntoPage save,
+                                       QWidget* parent)
     : QMdiSubWindow(parent), saveIntoPage(std::move(save)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("compoundFrame"));
-    document = std::make_unique<CHtmlEditDoc>(
+    document = std::make_unique<CompoundImageDoc>(
         std::move(image), CompoundEditServices{&Services(), Context().files, Context().store});
     document->SetTitle(title.toStdString());
     window = new QMainWindow;
     window->setObjectName(QStringLiteral("compoundWindow"));
-    view = new CHtmlEditView(*document, window);
+    view = new CompoundImageView(*document, window);
     window->setCentralWidget(view);
     shapePane = new QLabel(window);
     shapePane->setObjectName(QStringLiteral("shapePane"));
@@ -112,9 +112,9 @@ CHtmlEditFrame::CHtmlEditFrame(CompoundImage image, const QString& title, SaveIn
     CreateActions();
     CreateMenus();
     document->SetChangedHandler([this] { DocumentChanged(); });
-    connect(view, &CHtmlEditView::ZoomChanged, this, [this] { UpdateTitle(); });
-    connect(view, &CHtmlEditView::StatusChanged, shapePane, &QLabel::setText);
-    connect(view, &CHtmlEditView::ObjectActivated, this,
+    connect(view, &CompoundImageView::ZoomChanged, this, [this] { UpdateTitle(); });
+    connect(view, &CompoundImageView::StatusChanged, shapePane, &QLabel::setText);
+    connect(view, &CompoundImageView::ObjectActivated, this,
             [this](int index) { ShowObjectProperties(index); });
     resize(std::min(document->Image().Width() + 80, 900),
            std::min(document->Image().Height() + 140, 700));
@@ -122,7 +122,7 @@ CHtmlEditFrame::CHtmlEditFrame(CompoundImage image, const QString& title, SaveIn
     UpdateTitle();
 }
 
-CHtmlEditFrame::~CHtmlEditFrame() {
+CompoundImageFrame::~CompoundImageFrame() {
     document->SetChangedHandler({});
     // The view draws the document: it goes first.
     QWidget* inner = widget();
@@ -130,28 +130,28 @@ CHtmlEditFrame::~CHtmlEditFrame() {
     delete inner;
 }
 
-CGuiServices& CHtmlEditFrame::Services() const {
-    static CGuiServices fallback;
+GuiServices& CompoundImageFrame::Services() const {
+    static GuiServices fallback;
     return Context().services != nullptr ? *Context().services : fallback;
 }
 
-int CHtmlEditFrame::RunDialog(QDialog& dialog) const {
+int CompoundImageFrame::RunDialog(QDialog& dialog) const {
     return Services().RunDialog(dialog);
 }
 
-QAction* CHtmlEditFrame::Action(int commandId) const {
+QAction* CompoundImageFrame::Action(int commandId) const {
     const auto it = actions.find(commandId);
     return it == actions.end() ? nullptr : it->second;
 }
 
-void CHtmlEditFrame::RunCommand(int commandId) {
+void CompoundImageFrame::RunCommand(int commandId) {
     if (const auto it = handlers.find(commandId); it != handlers.end()) {
         it->second();
     }
     UpdateCommandStates();
 }
 
-void CHtmlEditFrame::CreateActions() {
+void CompoundImageFrame::CreateActions() {
     auto* tools = new QActionGroup(this);
     for (const EditCommandSpec& spec : EditCommandTable()) {
         auto* action = new QAction(QString::fromUtf8(spec.text), this);
@@ -219,7 +219,7 @@ void CHtmlEditFrame::CreateActions() {
     };
 }
 
-void CHtmlEditFrame::CreateMenus() {
+void CompoundImageFrame::CreateMenus() {
     const auto add = [this](QMenu* menu, std::initializer_list<int> ids) {
         for (int id : ids) {
             if (id == 0) {
@@ -251,7 +251,7 @@ void CHtmlEditFrame::CreateMenus() {
     QMenu* help = bar->addMenu(tr("&Help"));
     add(help, {editcmd::Help});
     for (QMenu* menu : {file, edit, insert, image, tools}) {
-        connect(menu, &QMenu::aboutToShow, this, &CHtmlEditFrame::UpdateCommandStates);
+        connect(menu, &QMenu::aboutToShow, this, &CompoundImageFrame::UpdateCommandStates);
     }
     QToolBar* toolBar = window->addToolBar(tr("Compound image"));
     toolBar->setObjectName(QStringLiteral("compoundToolBar"));
@@ -267,7 +267,7 @@ void CHtmlEditFrame::CreateMenus() {
     }
 }
 
-void CHtmlEditFrame::UpdateCommandStates() {
+void CompoundImageFrame::UpdateCommandStates() {
     EditCommandState state;
     const CompoundObject* selected = document->SelectedObject();
     state.selection = selected != nullptr;
@@ -281,14 +281,14 @@ void CHtmlEditFrame::UpdateCommandStates() {
     }
 }
 
-void CHtmlEditFrame::DocumentChanged() {
+void CompoundImageFrame::DocumentChanged() {
     view->DocumentChanged();
     canvasPane->setText(Text(document->CanvasStatus()));
     UpdateCommandStates();
     UpdateTitle();
 }
 
-void CHtmlEditFrame::UpdateTitle() {
+void CompoundImageFrame::UpdateTitle() {
     QString title = QString::asprintf("%s (%.0f%%)", document->Title().c_str(), view->Zoom() * 100);
     if (document->IsModified()) {
         title += QStringLiteral(" *");
@@ -296,15 +296,15 @@ void CHtmlEditFrame::UpdateTitle() {
     setWindowTitle(title);
 }
 
-QString CHtmlEditFrame::ShapePane() const {
+QString CompoundImageFrame::ShapePane() const {
     return shapePane->text();
 }
 
-QString CHtmlEditFrame::CanvasPane() const {
+QString CompoundImageFrame::CanvasPane() const {
     return canvasPane->text();
 }
 
-void CHtmlEditFrame::SetTool(EditTool tool) {
+void CompoundImageFrame::SetTool(EditTool tool) {
     view->CancelDrawing();
     document->SetTool(tool);
     const int id = tool == EditTool::Rectangle ? editcmd::RectangleTool
@@ -315,7 +315,7 @@ void CHtmlEditFrame::SetTool(EditTool tool) {
     actions[id]->setChecked(true);
 }
 
-std::string CHtmlEditFrame::ChooseImagePath(const std::string& suggested) {
+std::string CompoundImageFrame::ChooseImagePath(const std::string& suggested) {
     QFileDialog dialog(this, QStringLiteral("Save HTML compatible image"), Text(suggested),
                        QtFilterOf(kHtmlImageFilter));
     dialog.setObjectName(QStringLiteral("saveHtmlImage"));
@@ -334,7 +334,7 @@ std::string CHtmlEditFrame::ChooseImagePath(const std::string& suggested) {
     return path.toStdString();
 }
 
-bool CHtmlEditFrame::Save() {
+bool CompoundImageFrame::Save() {
     if (!saveIntoPage) {
         SaveAsPage();
         return !document->IsModified();
@@ -346,7 +346,7 @@ bool CHtmlEditFrame::Save() {
     return saved;
 }
 
-void CHtmlEditFrame::SaveAsPage() {
+void CompoundImageFrame::SaveAsPage() {
     const std::string folder = document->OutputDirectory().empty() ? fs::current_path().string()
                                                                    : document->OutputDirectory();
     std::string name = document->Image().DefaultFileName();
@@ -369,7 +369,7 @@ void CHtmlEditFrame::SaveAsPage() {
     UpdateTitle();
 }
 
-void CHtmlEditFrame::InsertImage(bool background) {
+void CompoundImageFrame::InsertImage(bool background) {
     QFileDialog dialog(this, QStringLiteral("Insert image file "),
                        Text(document->OutputDirectory()), Context().openFilters);
     dialog.setObjectName(QStringLiteral("insertImage"));
@@ -383,16 +383,16 @@ void CHtmlEditFrame::InsertImage(bool background) {
     QApplication::restoreOverrideCursor();
 }
 
-void CHtmlEditFrame::InsertText() {
+void CompoundImageFrame::InsertText() {
     const QPointF center = view->CenterPoint();
     const int index =
         document->InsertText("Text", static_cast<int>(center.x()), static_cast<int>(center.y()));
     ShowObjectProperties(index);
 }
 
-void CHtmlEditFrame::ShowCanvasProperties() {
+void CompoundImageFrame::ShowCanvasProperties() {
     const CompoundImage& image = document->Image();
-    CCanvasPropertiesDialog dialog(
+    CanvasPropertiesDialog dialog(
         image.Width(), image.Height(), image.Background(),
         [this](QDialog& d) { return RunDialog(d); }, this);
     if (RunDialog(dialog) == QDialog::Accepted) {
@@ -401,12 +401,12 @@ void CHtmlEditFrame::ShowCanvasProperties() {
     }
 }
 
-void CHtmlEditFrame::ShowObjectProperties(int index) {
+void CompoundImageFrame::ShowObjectProperties(int index) {
     const auto& objects = document->Image().Objects();
     if (index < 0 || index >= static_cast<int>(objects.size())) {
         return;
     }
-    CObjectPropertiesDialog dialog(
+    ObjectPropertiesDialog dialog(
         objects[static_cast<size_t>(index)], [this](QDialog& d) { return RunDialog(d); }, this);
     if (RunDialog(dialog) != QDialog::Accepted) {
         return;
@@ -421,7 +421,7 @@ void CHtmlEditFrame::ShowObjectProperties(int index) {
     }
 }
 
-void CHtmlEditFrame::SaveSelectedAs() {
+void CompoundImageFrame::SaveSelectedAs() {
     const CompoundObject* object = document->SelectedObject();
     const QImage picture = document->SelectedPicture();
     if (object == nullptr || picture.isNull()) {
@@ -437,7 +437,7 @@ void CHtmlEditFrame::SaveSelectedAs() {
     }
 }
 
-void CHtmlEditFrame::SaveBackground() {
+void CompoundImageFrame::SaveBackground() {
     const std::string folder = document->OutputDirectory().empty() ? fs::current_path().string()
                                                                    : document->OutputDirectory();
     const std::string path = ChooseImagePath((fs::path(folder) / "background.png").string());
@@ -446,8 +446,8 @@ void CHtmlEditFrame::SaveBackground() {
     }
 }
 
-void CHtmlEditFrame::CopyAsHtml() {
-    CFormChoiceDialog choice(this);
+void CompoundImageFrame::CopyAsHtml() {
+    FormChoiceDialog choice(this);
     if (RunDialog(choice) != QDialog::Accepted) {
         return;
     }
@@ -458,18 +458,18 @@ void CHtmlEditFrame::CopyAsHtml() {
     }
 }
 
-void CHtmlEditFrame::closeEvent(QCloseEvent* event) {
+void CompoundImageFrame::closeEvent(QCloseEvent* event) {
     if (document->IsModified()) {
         switch (Services().AskSaveChanges(this, Text(document->Title()))) {
-        case CGuiServices::SaveAnswer::Yes:
+        case GuiServices::SaveAnswer::Yes:
             if (!Save()) {
                 event->ignore();
                 return;
             }
             break;
-        case CGuiServices::SaveAnswer::No:
+        case GuiServices::SaveAnswer::No:
             break;
-        case CGuiServices::SaveAnswer::Cancel:
+        case GuiServices::SaveAnswer::Cancel:
             event->ignore();
             return;
         }

@@ -1,4 +1,4 @@
-// CHtmlEditView: the compound image drawn zoomed in a scrolling area, with
+// CompoundImageView: the compound image drawn zoomed in a scrolling area, with
 // a tracker over every region and every picture or text frame. The mouse
 // selects, moves and resizes objects, draws new rectangle, circle and
 // polygon regions, and zooms; the document does the rest.
@@ -14,15 +14,15 @@
 
 namespace pixmill {
 
-class CHtmlEditDoc;
+class CompoundImageDoc;
 
-class CHtmlEditView : public QAbstractScrollArea {
+class CompoundImageView : public QAbstractScrollArea {
     Q_OBJECT
   public:
-    CHtmlEditView(CHtmlEditDoc& document, QWidget* parent);
-    ~CHtmlEditView() override;
+    CompoundImageView(CompoundImageDoc& document, QWidget* parent);
+    ~CompoundImageView() override;
 
-    CHtmlEditDoc& Document() const { return document; }
+    CompoundImageDoc& Document() const { return document; }
     // Screen pixels per canvas pixel.
     double Zoom() const { return zoom; }
     // Sets the zoom keeping the canvas point at the centre of the window
@@ -76,7 +76,7 @@ class CHtmlEditView : public QAbstractScrollArea {
     void SetStatus(const RegionTracker* tracker, POINT mouse);
     RegionTracker* Selected() const;
 
-    CHtmlEditDoc& document;
+    CompoundImageDoc& document;
     double zoom = 1.0;
     std::vector<std::unique_ptr<RegionTracker>> trackers;
     std::unique_ptr<RegionTracker> drawing;

@@ -1,10 +1,10 @@
-// CHtmlEditFrame: the window of one compound image inside the main window's
+// CompoundImageFrame: the window of one compound image inside the main window's
 // MDI area: its own menus, toolbar and status bar built from the command
 // table, the view, the properties dialogs and the file dialogs. When it was
 // opened from a page, "Update Page" hands the image back to that page.
 #pragma once
 
-#include "compound/gui/html_edit_doc.h"
+#include "compound/gui/compound_image_doc.h"
 #include "compound/save_into_page.h"
 
 #include <QMdiSubWindow>
@@ -19,14 +19,14 @@ class QMainWindow;
 
 namespace pixmill {
 
-class CGuiServices;
-class CHtmlEditView;
+class GuiServices;
+class CompoundImageView;
 
 // What compound image windows share with the program: the user-interface
 // service, the picture files, the settings store of the defaults, the
 // filters of readable pictures, the export command and the program folder.
 struct CompoundWindowContext {
-    CGuiServices* services = nullptr;
+    GuiServices* services = nullptr;
     CompoundImageFiles* files = nullptr;
     SettingsStore* store = nullptr;
     QString openFilters;
@@ -40,15 +40,15 @@ const CompoundWindowContext& CompoundWindowContextOf();
 QWidget* CreateCompoundEditWindow(CompoundImage image, const QString& title,
                                   SaveIntoPage saveIntoPage, QWidget* parent);
 
-class CHtmlEditFrame : public QMdiSubWindow {
+class CompoundImageFrame : public QMdiSubWindow {
     Q_OBJECT
   public:
-    CHtmlEditFrame(CompoundImage image, const QString& title, SaveIntoPage saveIntoPage,
-                   QWidget* parent = nullptr);
-    ~CHtmlEditFrame() override;
+    CompoundImageFrame(CompoundImage image, const QString& title, SaveIntoPage saveIntoPage,
+                       QWidget* parent = nullptr);
+    ~CompoundImageFrame() override;
 
-    CHtmlEditDoc& Document() { return *document; }
-    CHtmlEditView* View() const { return view; }
+    CompoundImageDoc& Document() { return *document; }
+    CompoundImageView* View() const { return view; }
     QAction* Action(int commandId) const;
     // Runs a command as if chosen from the menu.
     void RunCommand(int commandId);
@@ -68,7 +68,7 @@ class CHtmlEditFrame : public QMdiSubWindow {
     void CreateActions();
     void CreateMenus();
     void DocumentChanged();
-    CGuiServices& Services() const;
+    GuiServices& Services() const;
     int RunDialog(QDialog& dialog) const;
     bool Save();
     void SaveAsPage();
@@ -81,10 +81,10 @@ class CHtmlEditFrame : public QMdiSubWindow {
     void CopyAsHtml();
     void SetTool(EditTool tool);
 
-    std::unique_ptr<CHtmlEditDoc> document;
+    std::unique_ptr<CompoundImageDoc> document;
     SaveIntoPage saveIntoPage;
     QMainWindow* window;
-    CHtmlEditView* view;
+    CompoundImageView* view;
     QLabel* shapePane;
     QLabel* canvasPane;
     std::map<int, QAction*> actions;

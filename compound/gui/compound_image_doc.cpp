@@ -1,4 +1,4 @@
-#include "compound/gui/html_edit_doc.h"
+#include "compound/gui/compound_image_doc.h"
 
 #include "compound/image_files.h"
 #include "compound/text_renderer.h"
@@ -59,7 +59,7 @@ bool Contains(const CompoundObject& object, int x, int y) {
 
 } // namespace
 
-CHtmlEditDoc::CHtmlEditDoc(CompoundImage compound, CompoundEditServices services)
+CompoundImageDoc::CompoundImageDoc(CompoundImage compound, CompoundEditServices services)
     : image(std::move(compound)), services(services), steps(image.Objects().size()) {
     image.AssignNames();
     if (const std::string page = image.PageUrl().LocalPath(); !page.empty()) {
@@ -67,15 +67,15 @@ CHtmlEditDoc::CHtmlEditDoc(CompoundImage compound, CompoundEditServices services
     }
 }
 
-CompoundDefaults CHtmlEditDoc::LoadDefaults(SettingsStore* store) {
+CompoundDefaults CompoundImageDoc::LoadDefaults(SettingsStore* store) {
     return store != nullptr ? CompoundDefaults::Load(*store) : SessionDefaults();
 }
 
-CompoundDefaults CHtmlEditDoc::Defaults() const {
+CompoundDefaults CompoundImageDoc::Defaults() const {
     return LoadDefaults(services.store);
 }
 
-const QImage& CHtmlEditDoc::Composed() const {
+const QImage& CompoundImageDoc::Composed() const {
     if (!composedCurrent) {
         composed = ComposeCanvas(image);
         composedCurrent = true;
@@ -83,37 +83,37 @@ const QImage& CHtmlEditDoc::Composed() const {
     return composed;
 }
 
-std::string CHtmlEditDoc::CanvasStatus() const {
+std::string CompoundImageDoc::CanvasStatus() const {
     char text[32];
     std::snprintf(text, sizeof text, "%dx%d", image.Width(), image.Height());
     return text;
 }
 
-void CHtmlEditDoc::Changed() {
+void CompoundImageDoc::Changed() {
     composedCurrent = false;
     if (changed) {
         changed();
     }
 }
 
-void CHtmlEditDoc::ShowMessage(const std::string& caption, const std::string& text) const {
+void CompoundImageDoc::ShowMessage(const std::string& caption, const std::string& text) const {
     if (services.ui != nullptr) {
         services.ui->ShowMessage(caption.c_str(), text.c_str(), MessageIcon::Warning);
     }
 }
 
-bool CHtmlEditDoc::Ask(const std::string& text, bool defaultAnswer) const {
+bool CompoundImageDoc::Ask(const std::string& text, bool defaultAnswer) const {
     return services.ui != nullptr ? services.ui->AskYesNo(kCaption, text.c_str(), defaultAnswer)
                                   : defaultAnswer;
 }
 
-const CompoundObject* CHtmlEditDoc::SelectedObject() const {
+const CompoundObject* CompoundImageDoc::SelectedObject() const {
     return selected >= 0 && selected < static_cast<int>(image.Objects().size())
                ? &image.Objects()[static_cast<size_t>(selected)]
                : nullptr;
 }
 
-void CHtmlEditDoc::Select(int index) {
+void CompoundImageDoc::Select(int index) {
     const int count = static_cast<int>(image.Objects().size());
     selected = index >= 0 && index < count ? index : -1;
     if (changed) {
@@ -121,7 +121,7 @@ void CHtmlEditDoc::Select(int index) {
     }
 }
 
-int CHtmlEditDoc::ObjectAt(int x, int y) const {
+int CompoundImageDoc::ObjectAt(int x, int y) const {
     const auto& objects = image.Objects();
     for (int pass = 0; pass < 2; ++pass) {
         for (int i = static_cast<int>(objects.size()) - 1; i >= 0; --i) {
@@ -134,7 +134,7 @@ int CHtmlEditDoc::ObjectAt(int x, int y) const {
     return -1;
 }
 
-void CHtmlEditDoc::Inserted(int index) {
+void CompoundImageDoc::Inserted(int index) {
     steps.insert(steps.begin() + index, Steps{});
     image.AssignNames();
     selected = index;
@@ -142,7 +142,7 @@ void CHtmlEditDoc::Inserted(int index) {
     Changed();
 }
 
-bool CHtmlEditDoc::SetCanvasProperties(int width, int height, uint32_t background) {
+bool CompoundImageDoc::SetCanvasProperties(int width, int height, uint32_t background) {
     if (width <= 0 || height <= 0) {
         return false;
     }
@@ -162,7 +162,7 @@ bool CHtmlEditDoc::SetCanvasProperties(int width, int height, uint32_t backgroun
     return true;
 }
 
-bool CHtmlEditDoc::InsertImageFile(const std::string& path) {
+bool CompoundImageDoc::InsertImageFile(const std::string& path) {
     std::string error;
     QImage picture = services.files != nullptr ? services.files->Read(path, &error) : QImage();
     if (picture.isNull()) {
@@ -176,7 +176,7 @@ bool CHtmlEditDoc::InsertImageFile(const std::string& path) {
     return true;
 }
 
-bool CHtmlEditDoc::InsertBackgroundImage(const std::string& path) {
+bool CompoundImageDoc::InsertBackgroundImage(const std::string& path) {
     std::string error;
     QImage picture = services.files != nullptr ? services.files->Read(path, &error) : QImage();
     if (picture.isNull()) {
@@ -195,7 +195,7 @@ bool CHtmlEditDoc::InsertBackgroundImage(const std::string& path) {
     return true;
 }
 
-int CHtmlEditDoc::InsertText(const std::string& text, int x, int y) {
+int CompoundImageDoc::InsertText(const std::string& text, int x, int y) {
     const CompoundDefaults defaults = Defaults();
     const int index = static_cast<int>(image.Objects().size());
     image.Insert(CompoundObject::MakeText(text, defaults.font, defaults.textColor, x, y,
@@ -204,7 +204,7 @@ int CHtmlEditDoc::InsertText(const std::string& text, int x, int y) {
     return index;
 }
 
-bool CHtmlEditDoc::PasteImage(const QImage& picture) {
+bool CompoundImageDoc::PasteImage(const QImage& picture) {
     if (picture.isNull()) {
         return false;
     }
@@ -215,7 +215,7 @@ bool CHtmlEditDoc::PasteImage(const QImage& picture) {
     return true;
 }
 
-int CHtmlEditDoc::AddRegion(CompoundObject region) {
+int CompoundImageDoc::AddRegion(CompoundObject region) {
     const auto& objects = image.Objects();
     const auto first =
         std::find_if(objects.begin(), objects.end(),
@@ -226,7 +226,7 @@ int CHtmlEditDoc::AddRegion(CompoundObject region) {
     return index;
 }
 
-QImage CHtmlEditDoc::SelectedPicture() const {
+QImage CompoundImageDoc::SelectedPicture() const {
     const CompoundObject* object = SelectedObject();
     if (object == nullptr) {
         return {};
@@ -240,21 +240,21 @@ QImage CHtmlEditDoc::SelectedPicture() const {
     return inside.isEmpty() ? QImage() : Composed().copy(inside);
 }
 
-QImage CHtmlEditDoc::CanvasBitmap() const {
+QImage CompoundImageDoc::CanvasBitmap() const {
     return Composed();
 }
 
-bool CHtmlEditDoc::CanUndo() const {
+bool CompoundImageDoc::CanUndo() const {
     return selected >= 0 && selected < static_cast<int>(steps.size()) &&
            !steps[static_cast<size_t>(selected)].undo.empty();
 }
 
-bool CHtmlEditDoc::CanRedo() const {
+bool CompoundImageDoc::CanRedo() const {
     return selected >= 0 && selected < static_cast<int>(steps.size()) &&
            !steps[static_cast<size_t>(selected)].redo.empty();
 }
 
-bool CHtmlEditDoc::Restore(bool undo) {
+bool CompoundImageDoc::Restore(bool undo) {
     if (undo ? !CanUndo() : !CanRedo()) {
         return false;
     }
@@ -271,15 +271,15 @@ bool CHtmlEditDoc::Restore(bool undo) {
     return true;
 }
 
-bool CHtmlEditDoc::Undo() {
+bool CompoundImageDoc::Undo() {
     return Restore(true);
 }
 
-bool CHtmlEditDoc::Redo() {
+bool CompoundImageDoc::Redo() {
     return Restore(false);
 }
 
-bool CHtmlEditDoc::DeleteSelected() {
+bool CompoundImageDoc::DeleteSelected() {
     if (SelectedObject() == nullptr) {
         return false;
     }
@@ -291,7 +291,7 @@ bool CHtmlEditDoc::DeleteSelected() {
     return true;
 }
 
-bool CHtmlEditDoc::ChangeObject(int index, CompoundObject changedObject) {
+bool CompoundImageDoc::ChangeObject(int index, CompoundObject changedObject) {
     if (index < 0 || index >= static_cast<int>(image.Objects().size())) {
         return false;
     }
@@ -321,7 +321,7 @@ bool CHtmlEditDoc::ChangeObject(int index, CompoundObject changedObject) {
     return true;
 }
 
-bool CHtmlEditDoc::ChangeTextFont(int index, const LogFont& font, uint32_t color) {
+bool CompoundImageDoc::ChangeTextFont(int index, const LogFont& font, uint32_t color) {
     if (index < 0 || index >= static_cast<int>(image.Objects().size()) ||
         image.Objects()[static_cast<size_t>(index)].kind != CompoundKind::Text) {
         return false;
@@ -334,7 +334,7 @@ bool CHtmlEditDoc::ChangeTextFont(int index, const LogFont& font, uint32_t color
     return true;
 }
 
-void CHtmlEditDoc::OfferFontAsDefault(const LogFont& font, uint32_t color) {
+void CompoundImageDoc::OfferFontAsDefault(const LogFont& font, uint32_t color) {
     if (services.ui != nullptr) {
         CompoundDefaults defaults = Defaults();
         if (CompoundImage::OfferFontAsDefault(*services.ui, font, color, defaults)) {
@@ -343,7 +343,7 @@ void CHtmlEditDoc::OfferFontAsDefault(const LogFont& font, uint32_t color) {
     }
 }
 
-bool CHtmlEditDoc::SavePicture(const QImage& picture, const std::string& path, bool webOnly) {
+bool CompoundImageDoc::SavePicture(const QImage& picture, const std::string& path, bool webOnly) {
     std::string error;
     if (picture.isNull() || path.empty() || (webOnly && !IsHtmlImageFile(path)) ||
         services.files == nullptr || !services.files->Write(picture, path, &error)) {
@@ -353,11 +353,11 @@ bool CHtmlEditDoc::SavePicture(const QImage& picture, const std::string& path, b
     return true;
 }
 
-bool CHtmlEditDoc::SaveBackground(const std::string& path) {
+bool CompoundImageDoc::SaveBackground(const std::string& path) {
     return SavePicture(image.CanvasPicture(), path, false);
 }
 
-bool CHtmlEditDoc::Minimise() {
+bool CompoundImageDoc::Minimise() {
     if (!image.Minimise()) {
         return false;
     }
@@ -366,7 +366,7 @@ bool CHtmlEditDoc::Minimise() {
     return true;
 }
 
-bool CHtmlEditDoc::PrepareForSaving(const PathChooser& choosePath) {
+bool CompoundImageDoc::PrepareForSaving(const PathChooser& choosePath) {
     if (image.TextCount() == 0 && image.ImageCount() == 0) {
         ShowMessage(CompoundText::kEmptyCaption, CompoundText::kEmpty);
         return false;
@@ -399,8 +399,8 @@ bool CHtmlEditDoc::PrepareForSaving(const PathChooser& choosePath) {
     return true;
 }
 
-std::optional<std::string> CHtmlEditDoc::HtmlSourceText(CompoundForm form,
-                                                        const PathChooser& choosePath) {
+std::optional<std::string> CompoundImageDoc::HtmlSourceText(CompoundForm form,
+                                                            const PathChooser& choosePath) {
     if (!PrepareForSaving(choosePath)) {
         return std::nullopt;
     }
@@ -422,8 +422,8 @@ std::optional<std::string> CHtmlEditDoc::HtmlSourceText(CompoundForm form,
     return CompoundSourceText(image, form, image.PageUrl(), maps, imagePath);
 }
 
-bool CHtmlEditDoc::SaveIntoPage(const pixmill::SaveIntoPage& save, const PathChooser& choosePath,
-                                std::string* error) {
+bool CompoundImageDoc::SaveIntoPage(const pixmill::SaveIntoPage& save,
+                                    const PathChooser& choosePath, std::string* error) {
     if (!save || !PrepareForSaving(choosePath)) {
         return false;
     }
@@ -435,8 +435,8 @@ bool CHtmlEditDoc::SaveIntoPage(const pixmill::SaveIntoPage& save, const PathCho
     return true;
 }
 
-bool CHtmlEditDoc::SaveAsPage(const std::string& path, const PathChooser& choosePath,
-                              std::string* error) {
+bool CompoundImageDoc::SaveAsPage(const std::string& path, const PathChooser& choosePath,
+                                  std::string* error) {
     if (!PrepareForSaving(choosePath)) {
         return false;
     }

@@ -1,4 +1,4 @@
-// CHtmlEditDoc: the compound image being edited in a window, without the
+// CompoundImageDoc: the compound image being edited in a window, without the
 // window: the image and its composed canvas, the selected object, the tool,
 // every command of the window as a method, each object's own picture steps
 // (undo and redo), and the checks and choices made before the image is
@@ -33,13 +33,13 @@ struct CompoundEditServices {
     SettingsStore* store = nullptr;
 };
 
-class CHtmlEditDoc {
+class CompoundImageDoc {
   public:
     // The file a picture is saved as, chosen by the user from a suggested
     // path; empty when cancelled.
     using PathChooser = std::function<std::string(const std::string& suggested)>;
 
-    CHtmlEditDoc(CompoundImage image, CompoundEditServices services);
+    CompoundImageDoc(CompoundImage image, CompoundEditServices services);
 
     // The defaults new compound images and text objects take.
     CompoundDefaults Defaults() const;

@@ -1,6 +1,6 @@
-#include "compound/gui/html_edit_view.h"
+#include "compound/gui/compound_image_view.h"
 
-#include "compound/gui/html_edit_doc.h"
+#include "compound/gui/compound_image_doc.h"
 #include "compound/tracking/circle_tracker.h"
 #include "compound/tracking/object_trackers.h"
 #include "compound/tracking/polygon_tracker.h"
@@ -31,7 +31,7 @@ bool SameGeometry(const CompoundObject& a, const CompoundObject& b) {
 
 } // namespace
 
-CHtmlEditView::CHtmlEditView(CHtmlEditDoc& document, QWidget* parent)
+CompoundImageView::CompoundImageView(CompoundImageDoc& document, QWidget* parent)
     : QAbstractScrollArea(parent), document(document) {
     setObjectName(QStringLiteral("compoundView"));
     viewport()->setMouseTracking(true);
@@ -42,17 +42,17 @@ CHtmlEditView::CHtmlEditView(CHtmlEditDoc& document, QWidget* parent)
     DocumentChanged();
 }
 
-CHtmlEditView::~CHtmlEditView() = default;
+CompoundImageView::~CompoundImageView() = default;
 
-ScreenMapping CHtmlEditView::Mapping() const {
+ScreenMapping CompoundImageView::Mapping() const {
     return ScreenMapping{zoom, horizontalScrollBar()->value(), verticalScrollBar()->value()};
 }
 
-POINT CHtmlEditView::CanvasPoint(QPoint position) const {
+POINT CompoundImageView::CanvasPoint(QPoint position) const {
     return Mapping().ToCanvas(POINT{position.x(), position.y()});
 }
 
-QPointF CHtmlEditView::CenterPoint() const {
+QPointF CompoundImageView::CenterPoint() const {
     const QSize area = viewport()->size();
     const QSizeF shown(document.Image().Width() * zoom, document.Image().Height() * zoom);
     // A canvas smaller than the window has its centre shown in the middle.
@@ -65,12 +65,12 @@ QPointF CHtmlEditView::CenterPoint() const {
     return {x, y};
 }
 
-void CHtmlEditView::SetZoom(double factor) {
+void CompoundImageView::SetZoom(double factor) {
     const QPointF center = CenterPoint();
     ZoomAt(factor, QPoint(static_cast<int>(center.x()), static_cast<int>(center.y())));
 }
 
-void CHtmlEditView::ZoomAt(double factor, QPoint canvasPoint) {
+void CompoundImageView::ZoomAt(double factor, QPoint canvasPoint) {
     zoom = std::clamp(factor, kZoomSteps.front() / 10000.0, kZoomSteps.back() / 10000.0);
     for (auto& tracker : trackers) {
         if (tracker) {
@@ -90,15 +90,15 @@ void CHtmlEditView::ZoomAt(double factor, QPoint canvasPoint) {
     emit ZoomChanged(zoom);
 }
 
-void CHtmlEditView::ZoomIn() {
+void CompoundImageView::ZoomIn() {
     SetZoom(NextZoom(zoom * 100.0, true) / 100.0);
 }
 
-void CHtmlEditView::ZoomOut() {
+void CompoundImageView::ZoomOut() {
     SetZoom(NextZoom(zoom * 100.0, false) / 100.0);
 }
 
-void CHtmlEditView::UpdateScrollBars() {
+void CompoundImageView::UpdateScrollBars() {
     const QSize area = viewport()->size();
     const int width = static_cast<int>(std::ceil(document.Image().Width() * zoom));
     const int height = static_cast<int>(std::ceil(document.Image().Height() * zoom));
@@ -110,7 +110,7 @@ void CHtmlEditView::UpdateScrollBars() {
     verticalScrollBar()->setSingleStep(std::max(1, area.height() / 20));
 }
 
-void CHtmlEditView::DocumentChanged() {
+void CompoundImageView::DocumentChanged() {
     if (dragging >= 0) {
         return; // the drag's own tracker stays until the mouse is released
     }
@@ -134,20 +134,20 @@ void CHtmlEditView::DocumentChanged() {
     viewport()->update();
 }
 
-const RegionTracker* CHtmlEditView::TrackerOf(int index) const {
+const RegionTracker* CompoundImageView::TrackerOf(int index) const {
     return index >= 0 && index < static_cast<int>(trackers.size())
                ? trackers[static_cast<size_t>(index)].get()
                : nullptr;
 }
 
-RegionTracker* CHtmlEditView::Selected() const {
+RegionTracker* CompoundImageView::Selected() const {
     const int index = document.Selected();
     return index >= 0 && index < static_cast<int>(trackers.size())
                ? trackers[static_cast<size_t>(index)].get()
                : nullptr;
 }
 
-void CHtmlEditView::SetStatus(const RegionTracker* tracker, POINT mouse) {
+void CompoundImageView::SetStatus(const RegionTracker* tracker, POINT mouse) {
     shapeStatus = tracker != nullptr
                       ? QStringLiteral("%1  %2").arg(QString::fromStdString(tracker->Caption()),
                                                      QString::fromStdString(tracker->StatusText()))
@@ -155,7 +155,7 @@ void CHtmlEditView::SetStatus(const RegionTracker* tracker, POINT mouse) {
     emit StatusChanged(shapeStatus);
 }
 
-void CHtmlEditView::paintEvent(QPaintEvent* event) {
+void CompoundImageView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.fillRect(event->rect(), palette().color(QPalette::Dark));
     const QImage& canvas = document.Composed();
@@ -175,20 +175,20 @@ void CHtmlEditView::paintEvent(QPaintEvent* event) {
     }
 }
 
-void CHtmlEditView::resizeEvent(QResizeEvent* event) {
+void CompoundImageView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
 }
 
-void CHtmlEditView::scrollContentsBy(int, int) {
+void CompoundImageView::scrollContentsBy(int, int) {
     viewport()->update();
 }
 
-void CHtmlEditView::Repaint(const RECT& canvas) {
+void CompoundImageView::Repaint(const RECT& canvas) {
     viewport()->update(RepaintRect(canvas, Mapping()));
 }
 
-void CHtmlEditView::Confine(QMouseEvent* event) {
+void CompoundImageView::Confine(QMouseEvent* event) {
     const RegionTracker* tracker = drawing ? drawing.get() : Selected();
     if (tracker == nullptr || !tracker->ConfinesCursor()) {
         return;
@@ -202,7 +202,7 @@ void CHtmlEditView::Confine(QMouseEvent* event) {
     }
 }
 
-void CHtmlEditView::mousePressEvent(QMouseEvent* event) {
+void CompoundImageView::mousePressEvent(QMouseEvent* event) {
     setFocus();
     const POINT point = CanvasPoint(event->position().toPoint());
     const EditTool tool = document.Tool();
@@ -247,7 +247,7 @@ void CHtmlEditView::mousePressEvent(QMouseEvent* event) {
     Repaint(drawing->StartNew(point));
 }
 
-void CHtmlEditView::mouseMoveEvent(QMouseEvent* event) {
+void CompoundImageView::mouseMoveEvent(QMouseEvent* event) {
     Confine(event);
     const POINT point = CanvasPoint(event->position().toPoint());
     RegionTracker* tracker = drawing ? drawing.get() : (dragging >= 0 ? Selected() : nullptr);
@@ -270,7 +270,7 @@ void CHtmlEditView::mouseMoveEvent(QMouseEvent* event) {
     SetStatus(Selected(), point);
 }
 
-void CHtmlEditView::mouseReleaseEvent(QMouseEvent* event) {
+void CompoundImageView::mouseReleaseEvent(QMouseEvent* event) {
     const POINT point = CanvasPoint(event->position().toPoint());
     if (drawing && drawing->Shape() != TrackerShape::Polygon) {
         Repaint(drawing->MouseUp(point));
@@ -286,7 +286,7 @@ void CHtmlEditView::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-void CHtmlEditView::mouseDoubleClickEvent(QMouseEvent* event) {
+void CompoundImageView::mouseDoubleClickEvent(QMouseEvent* event) {
     const POINT point = CanvasPoint(event->position().toPoint());
     if (drawing && drawing->Shape() == TrackerShape::Polygon) {
         Repaint(drawing->DoubleClick(point));
@@ -299,7 +299,7 @@ void CHtmlEditView::mouseDoubleClickEvent(QMouseEvent* event) {
     }
 }
 
-void CHtmlEditView::keyPressEvent(QKeyEvent* event) {
+void CompoundImageView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && drawing) {
         CancelDrawing();
         return;
@@ -317,14 +317,14 @@ void CHtmlEditView::keyPressEvent(QKeyEvent* event) {
     document.DeleteSelected();
 }
 
-void CHtmlEditView::CancelDrawing() {
+void CompoundImageView::CancelDrawing() {
     if (drawing) {
         Repaint(drawing->Bounds());
         drawing.reset();
     }
 }
 
-void CHtmlEditView::AddDrawn() {
+void CompoundImageView::AddDrawn() {
     std::unique_ptr<RegionTracker> drawn = std::move(drawing);
     if (!drawn->IsValid() || drawn->IsEmpty()) {
         Repaint(drawn->Bounds());
@@ -339,7 +339,7 @@ void CHtmlEditView::AddDrawn() {
     }
 }
 
-void CHtmlEditView::Commit(int index) {
+void CompoundImageView::Commit(int index) {
     dragging = -1;
     const auto& objects = document.Image().Objects();
     const RegionTracker* tracker = TrackerOf(index);

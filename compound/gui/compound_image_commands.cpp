@@ -1,4 +1,4 @@
-#include "compound/gui/html_edit_commands.h"
+#include "compound/gui/compound_image_commands.h"
 
 #include <cstring>
 
