@@ -1,7 +1,7 @@
 #include "pixmill/format_table.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/help.h"
-#include "pixmill/pane_base.h"
+#include "pixmill/pane.h"
 
 namespace pixmill {
 
@@ -22,7 +22,7 @@ bool CFormatTableBase::AcceptsKinds(const ImageKindSet* kinds) {
 }
 
 void CFormatTableBase::DestroyOptionsPane(CPluginPane* pane) {
-    delete static_cast<CPaneBase*>(pane);
+    delete pane;
 }
 
 void CFormatTableBase::Help(QWidget*) {

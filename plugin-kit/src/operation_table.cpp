@@ -1,4 +1,5 @@
 #include "pixmill/operation_table.h"
+#include "pixmill/help.h"
 
 namespace pixmill {
 
@@ -69,6 +70,12 @@ CPluginPane* CTableProcessingPlugin::CreateSettingsPane(CPaneSite* site) {
         return nullptr;
     }
     return CreatePane(site);
+}
+
+void CTableProcessingPlugin::Help(QWidget*) {
+    if (HelpTopic() != 0) {
+        OpenHelpPage(HelpTopic());
+    }
 }
 
 int CTableProcessingPlugin::HelpTopic() const {

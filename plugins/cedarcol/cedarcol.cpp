@@ -8,8 +8,6 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/help.h"
-#include "pixmill/pane_base.h"
 #include "pixmill/scope_guards.h"
 
 #include <cstring>
@@ -102,16 +100,6 @@ CPluginPane* CColorPlugin::CreatePane(CPaneSite* site) {
         return new CBlackWhitePane(site, this);
     }
     return new CPalettePane(site, this);
-}
-
-void CColorPlugin::DestroySettingsPane(CPluginPane* pane) {
-    delete static_cast<CPaneBase*>(pane);
-}
-
-void CColorPlugin::Help(QWidget*) {
-    if (HelpTopic() != 0) {
-        OpenHelpPage(HelpTopic());
-    }
 }
 
 void CColorPlugin::LoadPalette(int kind) {

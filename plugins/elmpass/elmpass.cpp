@@ -8,7 +8,6 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
-#include "pixmill/help.h"
 #include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
 
@@ -49,15 +48,6 @@ class CFilterPlugin : public CTableProcessingPlugin {
     explicit CFilterPlugin(CPluginHost* host)
         : CTableProcessingPlugin(host, kStrings, kOperations, {IdGroup, IdGroupMenu}) {
         BindSettings(kFilterSchema, settings);
-    }
-
-    void DestroySettingsPane(CPluginPane* pane) override {
-        delete static_cast<CStrengthPane*>(pane);
-    }
-    void Help(QWidget*) override {
-        if (HelpTopic() != 0) {
-            OpenHelpPage(HelpTopic());
-        }
     }
 
   private:

@@ -7,7 +7,6 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/help.h"
 #include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
 
@@ -31,11 +30,6 @@ class ResampleOperation : public CTableProcessingPlugin {
         : CTableProcessingPlugin(host, kStrings, kOperations) {
         BindSettings(kResampleSchema, settings);
     }
-
-    void DestroySettingsPane(CPluginPane* pane) override {
-        delete static_cast<ResamplePane*>(pane);
-    }
-    void Help(QWidget*) override { OpenHelpPage(HelpTopic()); }
 
     // The direct entry: keepAspect replaces the stored flag for this call
     // and the stored flag comes back afterwards, also when the call fails.

@@ -9,7 +9,6 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
-#include "pixmill/help.h"
 #include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
 
@@ -36,9 +35,6 @@ class CAdjustPlugin : public CTableProcessingPlugin {
         }
         BindSettings(kAdjustSchema, settings);
     }
-
-    void DestroySettingsPane(CPluginPane* pane) override { delete static_cast<CPaneBase*>(pane); }
-    void Help(QWidget*) override { OpenHelpPage(HelpTopic()); }
 
   private:
     bool Run(const CVImage* source, CVImage* destination, CVProgress* progress) override {

@@ -6,7 +6,6 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/help.h"
 #include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
 
@@ -26,9 +25,6 @@ class RotateOperation : public CTableProcessingPlugin {
         : CTableProcessingPlugin(host, kStrings, kOperations) {
         BindSettings(kRotateSchema, settings);
     }
-
-    void DestroySettingsPane(CPluginPane* pane) override { delete static_cast<RotatePane*>(pane); }
-    void Help(QWidget*) override { OpenHelpPage(HelpTopic()); }
 
     RotateSettings settings;
 

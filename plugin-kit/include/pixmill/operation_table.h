@@ -45,6 +45,9 @@ class CTableProcessingPlugin : public CProcessingPlugin {
     uint16_t GetFlags() final;
     int GetKind() final;
     CPluginPane* CreateSettingsPane(CPaneSite* site) final;
+    // Opens the current operation's help page; nothing for an operation
+    // without a topic.
+    void Help(QWidget* window) override;
 
     // The current operation's entry, or null when the number names none.
     const OperationEntry* CurrentEntry() const;
