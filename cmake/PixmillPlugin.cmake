@@ -1,7 +1,10 @@
 # Every plug-in folder plugins/<name>/ has the same files:
 #   <name>.cpp                the plug-in object and the exported entry points
 #   <name>_settings.{h,cpp}   the stored settings block and its declaration
-#   <name>_strings.{h,cpp}    the texts by string id, help topics
+#   <name>_strings.{h,cpp}    help topics, and the texts by string id that the
+#                             pane or several slots read (an operation's own
+#                             texts stand in its table entry; a library
+#                             without such texts has only the header)
 #   <name>_pane.{h,cpp}       the settings or options panes (the only Qt widgets)
 #   the algorithm files, which with the settings and strings form <name>_core.
 

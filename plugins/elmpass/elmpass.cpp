@@ -24,12 +24,11 @@ constexpr uint16_t kTraits = 4;
 constexpr uint16_t kPaneFlags = OpHasSettings | OpLivePreview;
 
 constexpr OperationEntry kOperations[] = {
-    {IdNameNegative, IdMenuNegative, IdDescriptionNegative, 0, KindFilter, 0},
-    {IdNameSmooth, IdMenuSmooth, IdDescriptionSmooth, kPaneFlags, KindFilter, kHelpSmooth},
-    {IdNameSharpen, IdMenuSharpen, IdDescriptionSharpen, kPaneFlags, KindFilter, kHelpSharpen},
-    {IdNameMedian, IdMenuMedian, IdDescriptionMedian, 0, KindFilter, 0},
-    {IdNameDespeckle, IdMenuDespeckle, IdDescriptionDespeckle, kPaneFlags, KindFilter,
-     kHelpDespeckle},
+    {"Negative", "&Negative", "Filter Image", 0, KindFilter, 0},
+    {"Smooth", "&Smooth", "Filter Image", kPaneFlags, KindFilter, kHelpSmooth},
+    {"Sharpen", "S&harpen", "Filter Image", kPaneFlags, KindFilter, kHelpSharpen},
+    {"Median", "&Median", "Filter Image", 0, KindFilter, 0},
+    {"Despeckle", "&Despeckle", "Filter Image", kPaneFlags, KindFilter, kHelpDespeckle},
 };
 
 // The strength pane of each operation flagged with a pane.
@@ -46,7 +45,7 @@ static_assert(std::size(kPanes) == std::size(kOperations));
 class CFilterPlugin : public CTableProcessingPlugin {
   public:
     explicit CFilterPlugin(CPluginHost* host)
-        : CTableProcessingPlugin(host, kStrings, kOperations, {IdGroup, IdGroupMenu}) {
+        : CTableProcessingPlugin(host, kStrings, kOperations, {"Filter", "&Filter"}) {
         BindSettings(kFilterSchema, settings);
     }
 

@@ -5,26 +5,11 @@
 
 namespace pixmill::elmpass {
 
+// The captions of the strength panes (the operations' own texts stand in
+// their table entries).
 enum StringId : int {
-    IdNameNegative = 1,
-    IdNameSmooth = 2,
-    IdNameSharpen = 3,
-    IdNameMedian = 4,
-    IdGroup = 5,
-    IdMenuNegative = 6,
-    IdMenuSmooth = 7,
-    IdMenuSharpen = 8,
-    IdMenuMedian = 9,
-    IdGroupMenu = 10,
-    IdDescriptionNegative = 11,
-    IdDescriptionSmooth = 12,
-    IdDescriptionSharpen = 13,
-    IdDescriptionMedian = 14,
     IdCaptionSmooth = 15,
     IdCaptionSharpen = 16,
-    IdNameDespeckle = 17,
-    IdMenuDespeckle = 18,
-    IdDescriptionDespeckle = 19,
     IdCaptionDespeckle = 20,
 };
 

@@ -16,7 +16,8 @@ using namespace pixmill::firscale;
 namespace {
 
 constexpr OperationEntry kOperations[] = {
-    {kStrName, kStrMenuName, kStrDescription, OpHasSettings, KindImageOperation, kHelpResample},
+    {"Resample", "&Resample", "Resample the current image", OpHasSettings, KindImageOperation,
+     kHelpResample},
 };
 
 // Target sides are taken modulo 65536.
@@ -26,8 +27,7 @@ int LowBits(int value) {
 
 class ResampleOperation : public CTableProcessingPlugin {
   public:
-    explicit ResampleOperation(CPluginHost* host)
-        : CTableProcessingPlugin(host, kStrings, kOperations) {
+    explicit ResampleOperation(CPluginHost* host) : CTableProcessingPlugin(host, {}, kOperations) {
         BindSettings(kResampleSchema, settings);
     }
 

@@ -22,14 +22,15 @@ enum AdjustOperation : uint16_t { OpTone, OpGamma };
 constexpr uint16_t kFlags = OpHasSettings | OpLivePreview;
 
 constexpr OperationEntry kOperations[] = {
-    {IdNameTone, IdMenuTone, IdDescriptionTone, kFlags, KindFilter, kHelpTone},
-    {IdNameGamma, IdMenuGamma, IdDescriptionGamma, kFlags, KindFilter, kHelpGamma},
+    {"Brightness-Contrast-Intensity", "&Brightness-Contrast-Intensity", "Adjust image colors",
+     kFlags, KindFilter, kHelpTone},
+    {"Gamma", "&Gamma", "Adjust image colors", kFlags, KindFilter, kHelpGamma},
 };
 
 class CAdjustPlugin : public CTableProcessingPlugin {
   public:
     explicit CAdjustPlugin(CPluginHost* host)
-        : CTableProcessingPlugin(host, kStrings, kOperations, {IdGroup, IdGroupMenu}) {
+        : CTableProcessingPlugin(host, kStrings, kOperations, {"Adjust", "&Adjust"}) {
         for (int i = 0; i < RowCount; ++i) {
             channelNames[i] = LookupString(kStrings, IdChannelAll + i);
         }

@@ -15,14 +15,13 @@ using namespace pixmill::pineturn;
 namespace {
 
 constexpr OperationEntry kOperations[] = {
-    {kStrName, kStrMenuName, kStrDescription, OpHasSettings | OpLivePreview | OpReorients,
+    {"Rotate", "R&otate", "Rotate Image", OpHasSettings | OpLivePreview | OpReorients,
      KindImageOperation, kHelpRotate},
 };
 
 class RotateOperation : public CTableProcessingPlugin {
   public:
-    explicit RotateOperation(CPluginHost* host)
-        : CTableProcessingPlugin(host, kStrings, kOperations) {
+    explicit RotateOperation(CPluginHost* host) : CTableProcessingPlugin(host, {}, kOperations) {
         BindSettings(kRotateSchema, settings);
     }
 

@@ -24,8 +24,9 @@ constexpr OperationEntry kOperations[] = {
 // Counts the hook calls so that the tests see which ones the base makes.
 class TablePlugin : public CTableProcessingPlugin {
   public:
-    explicit TablePlugin(CPluginHost* host)
-        : CTableProcessingPlugin(host, kTexts, kOperations, {7, 8}) {}
+    explicit TablePlugin(CPluginHost* host,
+                         std::span<const OperationEntry> operations = kOperations)
+        : CTableProcessingPlugin(host, kTexts, operations, {7, 8}) {}
     int runs = 0;
     int accepts = 0;
     int panes = 0;
@@ -124,4 +125,15 @@ TEST(OperationTable, BaseDeletesThePanesOfItsPlugin) {
     EXPECT_EQ(deleted, 1);
     plugin.DestroySettingsPane(nullptr);
     EXPECT_EQ(deleted, 1);
+}
+
+// Texts written in the entries need no string table; entries may mix them
+// with string ids.
+TEST(OperationTable, EntriesCarryTheirOwnTexts) {
+    static constexpr OperationEntry kWritten[] = {{"Emboss", 2, "Filter Image", 0, KindFilter, 0}};
+    TestHost host;
+    TablePlugin plugin(host.get(), kWritten);
+    EXPECT_STREQ(plugin.GetName(false), "Emboss");
+    EXPECT_STREQ(plugin.GetName(true), "&Invert");
+    EXPECT_STREQ(plugin.GetDescription(), "Filter Image");
 }
