@@ -914,7 +914,7 @@ void CMainFrame::ApplyDisplayGamma() {
 
 void CMainFrame::ShowAbout() {
     QString libraries;
-    for (const LibraryVersion& library : LibraryVersions()) {
+    for (const LibraryVersion& library : LibraryVersions(app.Plugins())) {
         libraries += QStringLiteral("\n%1 %2").arg(QString::fromStdString(library.name),
                                                    QString::fromStdString(library.version));
     }

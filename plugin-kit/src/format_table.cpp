@@ -3,6 +3,9 @@
 #include "pixmill/help.h"
 #include "pixmill/pane.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace pixmill {
 
 const char* CFormatTableBase::GetName(bool longForm) {
@@ -27,6 +30,23 @@ void CFormatTableBase::DestroyOptionsPane(CPluginPane* pane) {
 
 void CFormatTableBase::Help(QWidget*) {
     OpenHelpPage(entry.helpTopic);
+}
+
+int CFormatTableBase::LibraryVersion(char* name, size_t nameCapacity, char* version,
+                                     size_t versionCapacity) const {
+    if (entry.codecLibrary == nullptr || entry.codecVersion == nullptr) {
+        return 0;
+    }
+    const auto copy = [](const std::string& text, char* buffer, size_t capacity) {
+        if (capacity > 0) {
+            const size_t length = std::min(text.size(), capacity - 1);
+            std::memcpy(buffer, text.data(), length);
+            buffer[length] = '\0';
+        }
+    };
+    copy(entry.codecLibrary, name, nameCapacity);
+    copy(entry.codecVersion(), version, versionCapacity);
+    return 1;
 }
 
 } // namespace pixmill

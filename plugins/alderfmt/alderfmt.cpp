@@ -11,6 +11,12 @@
 #include "pixmill/format_table.h"
 #include "pixmill/image_kind_set.h"
 
+#include <cstdio>
+#include <string>
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
+
 using namespace pixmill;
 using namespace pixmill::alder;
 
@@ -34,6 +40,13 @@ bool AcceptsJpegKinds(const ImageKindSet* kinds) {
     return kinds->special == 0 && (kinds->kinds & (KindGray8 | KindRgb24)) != 0;
 }
 
+#define ALDER_TEXT(x) #x
+#define ALDER_EXPAND_TEXT(x) ALDER_TEXT(x)
+
+std::string JpegVersion() {
+    return ALDER_EXPAND_TEXT(LIBJPEG_TURBO_VERSION);
+}
+
 constexpr FormatDescription<JpegSettings, JpegTargetSettings> kJpeg{
     .format = {.strings = &kStrings,
                .name = IdsName,
@@ -46,7 +59,9 @@ constexpr FormatDescription<JpegSettings, JpegTargetSettings> kJpeg{
                .saveModes = KindGray8 | KindRgb24,
                .canSave = CanSaveJpeg,
                .acceptsKinds = AcceptsJpegKinds,
-               .helpTopic = kHelpJpeg},
+               .helpTopic = kHelpJpeg,
+               .codecLibrary = "libjpeg-turbo",
+               .codecVersion = JpegVersion},
     .schemas = kJpegSchemas,
     .createCodec = MakeCodec<JpegCodec>,
     .createPane = MakePane<JpegOptionsPane>,
@@ -56,10 +71,4 @@ CTableFormatPlugin<JpegSettings, JpegTargetSettings> g_format(kJpeg);
 
 } // namespace
 
-PIXMILL_ENTRY int GetFormat(CPluginHost* host, CFormatPlugin** out) {
-    return g_format.Attach(host, out);
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    return g_format.Schemas(blocks);
-}
+PIXMILL_FORMAT_ENTRY_POINTS(g_format)

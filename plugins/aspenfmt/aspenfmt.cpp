@@ -9,9 +9,17 @@
 #include "pixmill/entry_points.h"
 #include "pixmill/format_table.h"
 
+#include <avif/avif.h>
+
+#include <string>
+
 namespace pixmill::aspen {
 
 namespace {
+
+std::string AvifVersion() {
+    return avifVersion();
+}
 
 constexpr FormatDescription<AvifSettings> kAvif{
     .format = {.strings = &kStrings,
@@ -25,7 +33,9 @@ constexpr FormatDescription<AvifSettings> kAvif{
                .saveModes = KindAll,
                .canSave = nullptr,
                .acceptsKinds = nullptr,
-               .helpTopic = kHelpAvif},
+               .helpTopic = kHelpAvif,
+               .codecLibrary = "libavif",
+               .codecVersion = AvifVersion},
     .schemas = &kAvifSchema,
     .createCodec = MakeCodec<AvifCodec>,
     .createPane = MakePane<AvifOptionsPane>,
@@ -37,10 +47,4 @@ CTableFormatPlugin<AvifSettings> g_format(kAvif);
 
 } // namespace pixmill::aspen
 
-PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
-    return pixmill::aspen::g_format.Attach(host, out);
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    return pixmill::aspen::g_format.Schemas(blocks);
-}
+PIXMILL_FORMAT_ENTRY_POINTS(pixmill::aspen::g_format)

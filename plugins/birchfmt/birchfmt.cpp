@@ -9,6 +9,10 @@
 #include "pixmill/entry_points.h"
 #include "pixmill/format_table.h"
 
+#include <tiffio.h>
+
+#include <string>
+
 namespace pixmill::birch {
 
 namespace {
@@ -16,6 +20,17 @@ namespace {
 // Either byte order mark.
 bool IsTiffSignature(const uint8_t* bytes) {
     return (bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M');
+}
+
+// "LIBTIFF, Version 4.5.0\nCopyright ..." -> "4.5.0".
+std::string TiffVersion() {
+    std::string text = TIFFGetVersion();
+    const size_t start = text.find("Version ");
+    if (start == std::string::npos) {
+        return text.substr(0, text.find('\n'));
+    }
+    text = text.substr(start + 8);
+    return text.substr(0, text.find_first_of(" \n"));
 }
 
 constexpr FormatDescription<TiffSettings> kTiff{
@@ -30,7 +45,9 @@ constexpr FormatDescription<TiffSettings> kTiff{
                .saveModes = 0x3F,
                .canSave = nullptr,
                .acceptsKinds = nullptr,
-               .helpTopic = kHelpTiff},
+               .helpTopic = kHelpTiff,
+               .codecLibrary = "libtiff",
+               .codecVersion = TiffVersion},
     .schemas = &kTiffSchema,
     .createCodec = MakeCodec<TiffCodec>,
     .createPane = MakePane<TiffOptionsPane>,
@@ -42,10 +59,4 @@ CTableFormatPlugin<TiffSettings> g_format(kTiff);
 
 } // namespace pixmill::birch
 
-PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
-    return pixmill::birch::g_format.Attach(host, out);
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    return pixmill::birch::g_format.Schemas(blocks);
-}
+PIXMILL_FORMAT_ENTRY_POINTS(pixmill::birch::g_format)

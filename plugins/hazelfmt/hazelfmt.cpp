@@ -10,6 +10,10 @@
 #include "pixmill/entry_points.h"
 #include "pixmill/format_table.h"
 
+#include <gif_lib.h>
+
+#include <string>
+
 namespace pixmill::hazel {
 
 namespace {
@@ -17,6 +21,11 @@ namespace {
 // Palette pictures only: the host converts others to 256 colours.
 bool CanSaveGif(const CVImage* image) {
     return image->BitCount() <= 8;
+}
+
+std::string GiflibVersion() {
+    return std::to_string(GIFLIB_MAJOR) + "." + std::to_string(GIFLIB_MINOR) + "." +
+           std::to_string(GIFLIB_RELEASE);
 }
 
 constexpr FormatDescription<GifSettings> kGif{
@@ -31,7 +40,9 @@ constexpr FormatDescription<GifSettings> kGif{
                .saveModes = KindBilevel | KindPaletted4 | KindGray8 | KindPaletted8,
                .canSave = CanSaveGif,
                .acceptsKinds = nullptr,
-               .helpTopic = kHelpGif},
+               .helpTopic = kHelpGif,
+               .codecLibrary = "giflib",
+               .codecVersion = GiflibVersion},
     .schemas = &kGifSchema,
     .createCodec = MakeCodec<GifCodec>,
     .createPane = MakePane<GifOptionsPane>,
@@ -43,10 +54,4 @@ CTableFormatPlugin<GifSettings> g_format(kGif);
 
 } // namespace pixmill::hazel
 
-PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
-    return pixmill::hazel::g_format.Attach(host, out);
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    return pixmill::hazel::g_format.Schemas(blocks);
-}
+PIXMILL_FORMAT_ENTRY_POINTS(pixmill::hazel::g_format)

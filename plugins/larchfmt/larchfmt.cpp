@@ -9,7 +9,10 @@
 #include "pixmill/entry_points.h"
 #include "pixmill/format_table.h"
 
+#include <png.h>
+
 #include <cstring>
+#include <string>
 
 namespace pixmill::larch {
 
@@ -17,6 +20,10 @@ namespace {
 
 bool IsPngSignature(const uint8_t* bytes) {
     return std::memcmp(bytes, kPngSignature, sizeof kPngSignature) == 0;
+}
+
+std::string PngVersion() {
+    return png_get_libpng_ver(nullptr);
 }
 
 constexpr FormatDescription<PngSettings> kPng{
@@ -31,7 +38,9 @@ constexpr FormatDescription<PngSettings> kPng{
                .saveModes = KindAll,
                .canSave = nullptr,
                .acceptsKinds = nullptr,
-               .helpTopic = kHelpPng},
+               .helpTopic = kHelpPng,
+               .codecLibrary = "libpng",
+               .codecVersion = PngVersion},
     .schemas = &kPngSchema,
     .createCodec = MakeCodec<PngCodec>,
     .createPane = MakePane<PngOptionsPane>,
@@ -43,10 +52,4 @@ CTableFormatPlugin<PngSettings> g_format(kPng);
 
 } // namespace pixmill::larch
 
-PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
-    return pixmill::larch::g_format.Attach(host, out);
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    return pixmill::larch::g_format.Schemas(blocks);
-}
+PIXMILL_FORMAT_ENTRY_POINTS(pixmill::larch::g_format)

@@ -9,9 +9,20 @@
 #include "pixmill/entry_points.h"
 #include "pixmill/format_table.h"
 
+#include <webp/decode.h>
+
+#include <string>
+
 namespace pixmill::rowan {
 
 namespace {
+
+// libwebp packs its version as 0xMMmmrr.
+std::string WebpVersion() {
+    const int packed = WebPGetDecoderVersion();
+    return std::to_string((packed >> 16) & 0xff) + "." + std::to_string((packed >> 8) & 0xff) +
+           "." + std::to_string(packed & 0xff);
+}
 
 constexpr FormatDescription<WebpSettings> kWebp{
     .format = {.strings = &kStrings,
@@ -25,7 +36,9 @@ constexpr FormatDescription<WebpSettings> kWebp{
                .saveModes = KindAll,
                .canSave = nullptr,
                .acceptsKinds = nullptr,
-               .helpTopic = kHelpWebp},
+               .helpTopic = kHelpWebp,
+               .codecLibrary = "libwebp",
+               .codecVersion = WebpVersion},
     .schemas = &kWebpSchema,
     .createCodec = MakeCodec<WebpCodec>,
     .createPane = MakePane<WebpOptionsPane>,
@@ -37,10 +50,4 @@ CTableFormatPlugin<WebpSettings> g_format(kWebp);
 
 } // namespace pixmill::rowan
 
-PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
-    return pixmill::rowan::g_format.Attach(host, out);
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    return pixmill::rowan::g_format.Schemas(blocks);
-}
+PIXMILL_FORMAT_ENTRY_POINTS(pixmill::rowan::g_format)

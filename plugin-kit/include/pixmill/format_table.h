@@ -5,12 +5,14 @@
 // description, and no format object of its own.
 #pragma once
 
+#include "pixmill/entry_points.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/settings_binding.h"
 #include "pixmill/string_table.h"
 
 #include <cstddef>
 #include <new>
+#include <string>
 #include <tuple>
 #include <utility>
 
@@ -32,6 +34,8 @@ struct FormatEntry {
     bool (*canSave)(const CVImage* image);           // null: every picture
     bool (*acceptsKinds)(const ImageKindSet* kinds); // null: every ordinary set
     int helpTopic;
+    const char* codecLibrary;      // the library the codec is built on: "libpng"
+    std::string (*codecVersion)(); // its version: "1.6.43"
 };
 
 // The answers of CFormatPlugin from a FormatEntry; the panes are deleted
@@ -51,6 +55,10 @@ class CFormatTableBase : public CFormatPlugin {
     bool AcceptsKinds(const ImageKindSet* kinds) override;
     void DestroyOptionsPane(CPluginPane* pane) override;
     void Help(QWidget* window) override;
+
+    // The GetLibraryVersion entry point.
+    int LibraryVersion(char* name, size_t nameCapacity, char* version,
+                       size_t versionCapacity) const;
 
   protected:
     ~CFormatTableBase() = default;
@@ -122,3 +130,17 @@ template <class... Blocks> class CTableFormatPlugin final : public CFormatTableB
 };
 
 } // namespace pixmill
+
+// The exported entry points of a format library whose one format object is
+// the CTableFormatPlugin `object`.
+#define PIXMILL_FORMAT_ENTRY_POINTS(object)                                                        \
+    PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {        \
+        return (object).Attach(host, out);                                                         \
+    }                                                                                              \
+    PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {             \
+        return (object).Schemas(blocks);                                                           \
+    }                                                                                              \
+    PIXMILL_ENTRY int GetLibraryVersion(char* name, size_t nameCapacity, char* version,            \
+                                        size_t versionCapacity) {                                  \
+        return (object).LibraryVersion(name, nameCapacity, version, versionCapacity);              \
+    }
