@@ -18,7 +18,14 @@ using namespace pixmill::elmpass;
 
 namespace {
 
-enum FilterOperation : uint16_t { OpNegative, OpSmooth, OpSharpen, OpMedian, OpDespeckle };
+enum FilterOperation : uint16_t {
+    OpNegative,
+    OpSmooth,
+    OpSharpen,
+    OpMedian,
+    OpDespeckle,
+    OpEmboss
+};
 
 constexpr uint16_t kTraits = 4;
 constexpr uint16_t kPaneFlags = OpHasSettings | OpLivePreview;
@@ -29,6 +36,7 @@ constexpr OperationEntry kOperations[] = {
     {"Sharpen", "S&harpen", "Filter Image", kPaneFlags, KindFilter, kHelpSharpen},
     {"Median", "&Median", "Filter Image", 0, KindFilter, 0},
     {"Despeckle", "&Despeckle", "Filter Image", kPaneFlags, KindFilter, kHelpDespeckle},
+    {"Emboss", "&Emboss", "Filter Image", 0, KindFilter, kHelpEmboss},
 };
 
 // The strength pane of each operation flagged with a pane.
@@ -38,7 +46,7 @@ struct StrengthPane {
 };
 constexpr StrengthPane kPanes[] = {
     {0, -1}, {IdCaptionSmooth, SlotSmooth},       {IdCaptionSharpen, SlotSharpen},
-    {0, -1}, {IdCaptionDespeckle, SlotDespeckle},
+    {0, -1}, {IdCaptionDespeckle, SlotDespeckle}, {0, -1},
 };
 static_assert(std::size(kPanes) == std::size(kOperations));
 
@@ -70,8 +78,11 @@ class CFilterPlugin : public CTableProcessingPlugin {
         case OpMedian:
             Median(*source, *destination, progress);
             break;
-        default:
+        case OpDespeckle:
             Despeckle(*source, *destination, settings.strength[SlotDespeckle], progress);
+            break;
+        default:
+            Emboss(*source, *destination, progress);
             break;
         }
         return true;

@@ -20,5 +20,7 @@ extern const StringTable kStrings;
 inline constexpr int kHelpSmooth = 60;
 inline constexpr int kHelpSharpen = 49;
 inline constexpr int kHelpDespeckle = 201;
+// The help page of Emboss, which has no pane.
+inline constexpr int kHelpEmboss = 202;
 
 } // namespace pixmill::elmpass
