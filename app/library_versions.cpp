@@ -2,54 +2,36 @@
 
 #include <QtGlobal>
 
-#include <avif/avif.h>
-#include <cstdio>
-#include <gif_lib.h>
-#include <png.h>
-#include <tiffio.h>
-#include <webp/decode.h>
-
-// jpeglib.h needs FILE and size_t declared before it.
-#include <jpeglib.h>
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 
 namespace pixmill {
 
 namespace {
 
-#define PIXMILL_TEXT(x) #x
-#define PIXMILL_EXPAND_TEXT(x) PIXMILL_TEXT(x)
+// The order the About box has always listed the codec libraries in; a
+// library it does not know comes after them, in plug-in order.
+constexpr std::string_view kListOrder[] = {"libjpeg-turbo", "libtiff", "libpng",
+                                           "giflib",        "libwebp", "libavif"};
 
-// "LIBTIFF, Version 4.5.0\nCopyright ..." -> "4.5.0".
-std::string TiffVersion() {
-    std::string text = TIFFGetVersion();
-    const size_t start = text.find("Version ");
-    if (start == std::string::npos) {
-        return text.substr(0, text.find('\n'));
-    }
-    text = text.substr(start + 8);
-    return text.substr(0, text.find_first_of(" \n"));
-}
-
-// libwebp packs its version as 0xMMmmrr.
-std::string WebpVersion() {
-    const int packed = WebPGetDecoderVersion();
-    return std::to_string((packed >> 16) & 0xff) + "." + std::to_string((packed >> 8) & 0xff) +
-           "." + std::to_string(packed & 0xff);
+size_t ListPosition(const LibraryVersion& library) {
+    return static_cast<size_t>(
+        std::find(std::begin(kListOrder), std::end(kListOrder), library.name) -
+        std::begin(kListOrder));
 }
 
 } // namespace
 
-std::vector<LibraryVersion> LibraryVersions() {
-    return {
-        {"Qt", qVersion()},
-        {"libjpeg-turbo", PIXMILL_EXPAND_TEXT(LIBJPEG_TURBO_VERSION)},
-        {"libtiff", TiffVersion()},
-        {"libpng", png_get_libpng_ver(nullptr)},
-        {"giflib", std::to_string(GIFLIB_MAJOR) + "." + std::to_string(GIFLIB_MINOR) + "." +
-                       std::to_string(GIFLIB_RELEASE)},
-        {"libwebp", WebpVersion()},
-        {"libavif", avifVersion()},
-    };
+std::vector<LibraryVersion> LibraryVersions(const PluginManager& plugins) {
+    std::vector<LibraryVersion> codecs = plugins.FormatLibraryVersions();
+    std::stable_sort(codecs.begin(), codecs.end(),
+                     [](const LibraryVersion& a, const LibraryVersion& b) {
+                         return ListPosition(a) < ListPosition(b);
+                     });
+    std::vector<LibraryVersion> result{{"Qt", qVersion()}};
+    result.insert(result.end(), codecs.begin(), codecs.end());
+    return result;
 }
 
 } // namespace pixmill

@@ -920,7 +920,7 @@ void MainFrame::ApplyDisplayGamma() {
 
 void MainFrame::ShowAbout() {
     QString libraries;
-    for (const LibraryVersion& library : LibraryVersions()) {
+    for (const LibraryVersion& library : LibraryVersions(app.Plugins())) {
         libraries += QStringLiteral("\n%1 %2").arg(QString::fromStdString(library.name),
                                                    QString::fromStdString(library.version));
     }

@@ -1,9 +1,20 @@
 # Every plug-in folder plugins/<name>/ has the same files:
 #   <name>.cpp                the plug-in object and the exported entry points
 #   <name>_settings.{h,cpp}   the stored settings block and its declaration
-#   <name>_strings.{h,cpp}    the texts by string id, help topics
+#   <name>_strings.{h,cpp}    help topics, and the texts by string id that the
+#                             pane or several slots read (an operation's own
+#                             texts stand in its table entry; a library
+#                             without such texts has only the header)
 #   <name>_pane.{h,cpp}       the settings or options panes (the only Qt widgets)
 #   the algorithm files, which with the settings and strings form <name>_core.
+
+# The plug-in libraries, declared once: each is a folder plugins/<name>/ and
+# a test folder tests/plugins/<name>/. The root CMakeLists.txt adds the
+# folders, and tests that load plug-ins from build/bin depend on the list.
+# A new format or processing plug-in is added here and nowhere else.
+set(PIXMILL_FORMAT_PLUGINS alderfmt birchfmt larchfmt hazelfmt rowanfmt aspenfmt)
+set(PIXMILL_PROCESSING_PLUGINS cedarcol elmpass firscale oaktone pineturn)
+set(PIXMILL_PLUGINS ${PIXMILL_FORMAT_PLUGINS} ${PIXMILL_PROCESSING_PLUGINS})
 
 # add_pixmill_plugin_core(NAME SOURCES ... [LIBS ...] [OPTIONS ...])
 #   The Qt-free static library of a plug-in (algorithms, settings, strings),

@@ -344,4 +344,18 @@ std::vector<const SettingsBlockSchema*> PluginManager::SettingsSchemas() const {
     return result;
 }
 
+std::vector<LibraryVersion> PluginManager::FormatLibraryVersions() const {
+    std::vector<LibraryVersion> result;
+    for (int i = 0; i < formatCount; ++i) {
+        auto entry =
+            reinterpret_cast<GetLibraryVersionFn>(dlsym(formats[i].module, "GetLibraryVersion"));
+        char name[64];
+        char version[64];
+        if (entry != nullptr && entry(name, sizeof name, version, sizeof version) == 1) {
+            result.push_back({name, version});
+        }
+    }
+    return result;
+}
+
 } // namespace pixmill

@@ -50,6 +50,12 @@ struct Menu {
     std::vector<MenuItem> items;
 };
 
+// A library a plug-in is built on, and its version.
+struct LibraryVersion {
+    std::string name;
+    std::string version;
+};
+
 class PluginManager {
   public:
     static constexpr int kMaxPlugins = 20;
@@ -107,6 +113,9 @@ class PluginManager {
     // Every library's settings declarations (optional export
     // GetSettingsSchema), formats first, in table order.
     std::vector<const SettingsBlockSchema*> SettingsSchemas() const;
+    // The codec libraries the format libraries name (optional export
+    // GetLibraryVersion), in table order.
+    std::vector<LibraryVersion> FormatLibraryVersions() const;
 
   private:
     struct FormatEntry {

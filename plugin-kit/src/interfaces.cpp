@@ -2,6 +2,7 @@
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/image_kind_set.h"
+#include "pixmill/pane.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/stream.h"
 
@@ -21,6 +22,7 @@ bool CPluginHost::LoadSettingsText(const char*, char* buffer, size_t capacity) {
 }
 CVStream::~CVStream() = default;
 CFormatCodec::~CFormatCodec() = default;
+CPluginPane::~CPluginPane() = default;
 
 uint16_t KindOf(const CVImage& image) {
     switch (image.header.biBitCount) {

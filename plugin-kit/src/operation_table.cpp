@@ -1,4 +1,5 @@
 #include "pixmill/operation_table.h"
+#include "pixmill/help.h"
 
 namespace pixmill {
 
@@ -11,8 +12,8 @@ const OperationEntry* CTableProcessingPlugin::CurrentEntry() const {
     return currentOperation < operations.size() ? &operations[currentOperation] : nullptr;
 }
 
-const char* CTableProcessingPlugin::Text(int id) const {
-    return LookupString(strings, id);
+const char* CTableProcessingPlugin::Text(TableText text) const {
+    return text.text != nullptr ? text.text : LookupString(strings, text.id);
 }
 
 uint16_t CTableProcessingPlugin::GetOperationCount() {
@@ -25,7 +26,7 @@ const char* CTableProcessingPlugin::GetName(bool menuForm) {
 }
 
 const char* CTableProcessingPlugin::GetGroupName(bool menuForm) {
-    if (group.name == 0) {
+    if (group.name.IsNone()) {
         return nullptr;
     }
     return Text(menuForm ? group.menuText : group.name);
@@ -69,6 +70,12 @@ CPluginPane* CTableProcessingPlugin::CreateSettingsPane(CPaneSite* site) {
         return nullptr;
     }
     return CreatePane(site);
+}
+
+void CTableProcessingPlugin::Help(QWidget*) {
+    if (HelpTopic() != 0) {
+        OpenHelpPage(HelpTopic());
+    }
 }
 
 int CTableProcessingPlugin::HelpTopic() const {

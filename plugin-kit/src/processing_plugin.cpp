@@ -1,5 +1,6 @@
 #include "pixmill/processing_plugin.h"
 #include "pixmill/cv_image.h"
+#include "pixmill/pane.h"
 #include "pixmill/plugin_host.h"
 
 namespace pixmill {
@@ -37,7 +38,9 @@ CPluginPane* CProcessingPlugin::CreateSettingsPane(CPaneSite*) {
     return nullptr;
 }
 
-void CProcessingPlugin::DestroySettingsPane(CPluginPane*) {}
+void CProcessingPlugin::DestroySettingsPane(CPluginPane* pane) {
+    delete pane;
+}
 
 void CProcessingPlugin::Help(QWidget*) {}
 

@@ -1,5 +1,6 @@
-// alderfmt: the JPEG format plug-in. The format object, its settings blocks
-// "JPEG_Parameters" and "JPEG_Target" and the exported entry points.
+// alderfmt: the JPEG format plug-in. The format's description, with its
+// settings blocks "JPEG_Parameters" and "JPEG_Target", and the exported entry
+// points; the kit's table format object answers from the description.
 #include "alderfmt_pane.h"
 #include "alderfmt_settings.h"
 #include "alderfmt_strings.h"
@@ -7,17 +8,23 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/format_plugin.h"
-#include "pixmill/help.h"
+#include "pixmill/format_table.h"
 #include "pixmill/image_kind_set.h"
-#include "pixmill/settings_binding.h"
 
-#include <new>
+#include <cstdio>
+#include <string>
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
 
 using namespace pixmill;
 using namespace pixmill::alder;
 
 namespace {
+
+bool IsJpegSignature(const uint8_t* bytes) {
+    return bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
 
 // 8-bit pictures are stored as one grey component only when the palette is
 // a full grey palette.
@@ -25,63 +32,43 @@ bool IsGreyPicture(const CVImage* image) {
     return image->BitCount() == 8 && image->paletteCount == 256 && image->IsGray();
 }
 
-class JpegFormat final : public CFormatPlugin {
-  public:
-    // Every request for the format object reloads the stored settings; they
-    // are saved when the library is unloaded.
-    void Load(CPluginHost* newHost) {
-        host = newHost;
-        binding.Bind(host, kJpegSchema, settings);
-        targetBinding.Bind(host, kJpegTargetSchema, target);
-    }
+bool CanSaveJpeg(const CVImage* image) {
+    return image->BitCount() == 24 || IsGreyPicture(image);
+}
 
-    const char* GetName(bool) override { return LookupString(kStrings, IdsName); }
-    const char* GetExtensions() override { return LookupString(kStrings, IdsExtensions); }
-    uint16_t GetSignatureSize() override { return 3; }
-    bool Recognize(const uint8_t* bytes) override {
-        return bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
-    }
-    int GetId() override { return 0; }
-    CFormatCodec* CreateCodec() override {
-        return new (std::nothrow) JpegCodec(this, host, &settings, &target);
-    }
-    uint16_t GetCapabilities() override {
-        return CapFlag01 | CapOptionsPane | CapCanSave | CapSavePreview;
-    }
-    uint16_t GetSaveModes() override { return KindGray8 | KindRgb24; }
-    bool CanSave(const CVImage* image) override {
-        return image->BitCount() == 24 || IsGreyPicture(image);
-    }
-    bool AcceptsKinds(const ImageKindSet* kinds) override {
-        return kinds->special == 0 && (kinds->kinds & (KindGray8 | KindRgb24)) != 0;
-    }
-    CPluginPane* CreateOptionsPane(CPaneSite* site) override {
-        return new JpegOptionsPane(site, &settings, &target);
-    }
-    void DestroyOptionsPane(CPluginPane* pane) override {
-        delete static_cast<JpegOptionsPane*>(pane);
-    }
-    void Help(QWidget*) override { OpenHelpPage(kHelpJpeg); }
+bool AcceptsJpegKinds(const ImageKindSet* kinds) {
+    return kinds->special == 0 && (kinds->kinds & (KindGray8 | KindRgb24)) != 0;
+}
 
-  private:
-    CPluginHost* host = nullptr;
-    JpegSettings settings{};
-    JpegTargetSettings target{};
-    CSettingsBinding binding; // after the blocks: save them before they go
-    CSettingsBinding targetBinding;
+#define ALDER_TEXT(x) #x
+#define ALDER_EXPAND_TEXT(x) ALDER_TEXT(x)
+
+std::string JpegVersion() {
+    return ALDER_EXPAND_TEXT(LIBJPEG_TURBO_VERSION);
+}
+
+constexpr FormatDescription<JpegSettings, JpegTargetSettings> kJpeg{
+    .format = {.strings = &kStrings,
+               .name = IdsName,
+               .longName = IdsName,
+               .extensions = IdsExtensions,
+               .signatureSize = 3,
+               .recognize = IsJpegSignature,
+               .id = 0,
+               .capabilities = CapFlag01 | CapOptionsPane | CapCanSave | CapSavePreview,
+               .saveModes = KindGray8 | KindRgb24,
+               .canSave = CanSaveJpeg,
+               .acceptsKinds = AcceptsJpegKinds,
+               .helpTopic = kHelpJpeg,
+               .codecLibrary = "libjpeg-turbo",
+               .codecVersion = JpegVersion},
+    .schemas = kJpegSchemas,
+    .createCodec = MakeCodec<JpegCodec>,
+    .createPane = MakePane<JpegOptionsPane>,
 };
 
-JpegFormat g_format;
+CTableFormatPlugin<JpegSettings, JpegTargetSettings> g_format(kJpeg);
 
 } // namespace
 
-PIXMILL_ENTRY int GetFormat(CPluginHost* host, CFormatPlugin** out) {
-    g_format.Load(host);
-    *out = &g_format;
-    return 1;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    *blocks = kJpegSchemas;
-    return 2;
-}
+PIXMILL_FORMAT_ENTRY_POINTS(g_format)

@@ -1,72 +1,50 @@
-// aspenfmt: the AVIF format library. One format object per library; it keeps
-// the host and the stored settings, makes codecs and options panes.
+// aspenfmt: the AVIF format library. The format is described by data; the
+// kit's table format object keeps the host and the stored settings and makes
+// codecs and options panes from it.
 #include "aspenfmt_pane.h"
 #include "aspenfmt_settings.h"
 #include "aspenfmt_strings.h"
 #include "avif_codec.h"
 
-#include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/format_plugin.h"
-#include "pixmill/help.h"
-#include "pixmill/settings_binding.h"
+#include "pixmill/format_table.h"
 
-#include <new>
+#include <avif/avif.h>
+
+#include <string>
 
 namespace pixmill::aspen {
 
 namespace {
 
-class AvifFormat final : public CFormatPlugin {
-  public:
-    // Every request for the format object reloads the stored settings; they
-    // are saved when the library is unloaded.
-    void Attach(CPluginHost* newHost) {
-        host = newHost;
-        binding.Bind(host, kAvifSchema, settings);
-    }
+std::string AvifVersion() {
+    return avifVersion();
+}
 
-    const char* GetName(bool longForm) override {
-        return LookupString(kStrings, longForm ? IdsLongName : IdsShortName);
-    }
-    const char* GetExtensions() override { return LookupString(kStrings, IdsExtensions); }
-    uint16_t GetSignatureSize() override { return kAvifSignatureSize; }
-    bool Recognize(const uint8_t* bytes) override { return IsAvifSignature(bytes); }
-    int GetId() override { return 0; }
-    CFormatCodec* CreateCodec() override {
-        return new (std::nothrow) AvifCodec(this, host, &settings);
-    }
-    uint16_t GetCapabilities() override { return CapOptionsPane | CapCanSave | CapSavePreview; }
-    uint16_t GetSaveModes() override { return KindAll; }
-    bool CanSave(const CVImage*) override { return true; }
-    bool AcceptsKinds(const ImageKindSet* kinds) override { return kinds->special == 0; }
-    CPluginPane* CreateOptionsPane(CPaneSite* site) override {
-        return new AvifOptionsPane(site, &settings);
-    }
-    void DestroyOptionsPane(CPluginPane* pane) override {
-        delete static_cast<AvifOptionsPane*>(pane);
-    }
-    void Help(QWidget*) override { OpenHelpPage(kHelpAvif); }
-
-  private:
-    CPluginHost* host = nullptr;
-    AvifSettings settings{};
-    CSettingsBinding binding; // after the block: saves it before it goes
+constexpr FormatDescription<AvifSettings> kAvif{
+    .format = {.strings = &kStrings,
+               .name = IdsShortName,
+               .longName = IdsLongName,
+               .extensions = IdsExtensions,
+               .signatureSize = kAvifSignatureSize,
+               .recognize = IsAvifSignature,
+               .id = 0,
+               .capabilities = CapOptionsPane | CapCanSave | CapSavePreview,
+               .saveModes = KindAll,
+               .canSave = nullptr,
+               .acceptsKinds = nullptr,
+               .helpTopic = kHelpAvif,
+               .codecLibrary = "libavif",
+               .codecVersion = AvifVersion},
+    .schemas = &kAvifSchema,
+    .createCodec = MakeCodec<AvifCodec>,
+    .createPane = MakePane<AvifOptionsPane>,
 };
 
-AvifFormat g_format;
+CTableFormatPlugin<AvifSettings> g_format(kAvif);
 
 } // namespace
 
 } // namespace pixmill::aspen
 
-PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
-    pixmill::aspen::g_format.Attach(host);
-    *out = &pixmill::aspen::g_format;
-    return 1;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    *blocks = &pixmill::aspen::kAvifSchema;
-    return 1;
-}
+PIXMILL_FORMAT_ENTRY_POINTS(pixmill::aspen::g_format)

@@ -1,72 +1,62 @@
-// birchfmt: the TIFF format library. One format object per library; it keeps
-// the host and the stored settings, makes codecs and options panes.
+// birchfmt: the TIFF format library. The format is described by data; the
+// kit's table format object keeps the host and the stored settings and makes
+// codecs and options panes from it.
 #include "birchfmt_pane.h"
 #include "birchfmt_settings.h"
 #include "birchfmt_strings.h"
 #include "tiff_codec.h"
 
 #include "pixmill/entry_points.h"
-#include "pixmill/format_plugin.h"
-#include "pixmill/help.h"
-#include "pixmill/settings_binding.h"
+#include "pixmill/format_table.h"
+
+#include <tiffio.h>
+
+#include <string>
 
 namespace pixmill::birch {
 
 namespace {
 
-class TiffFormat : public CFormatPlugin {
-  public:
-    TiffFormat() = default;
-    TiffFormat(const TiffFormat&) = delete;
-    TiffFormat& operator=(const TiffFormat&) = delete;
-    // Every request for the format object reloads the stored settings; they
-    // are saved when the library is unloaded.
-    void Attach(CPluginHost* newHost) {
-        host = newHost;
-        binding.Bind(host, kTiffSchema, settings);
-    }
+// Either byte order mark.
+bool IsTiffSignature(const uint8_t* bytes) {
+    return (bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M');
+}
 
-    const char* GetName(bool longForm) override {
-        return LookupString(kStrings, longForm ? IdsLongName : IdsShortName);
+// "LIBTIFF, Version 4.5.0\nCopyright ..." -> "4.5.0".
+std::string TiffVersion() {
+    std::string text = TIFFGetVersion();
+    const size_t start = text.find("Version ");
+    if (start == std::string::npos) {
+        return text.substr(0, text.find('\n'));
     }
-    const char* GetExtensions() override { return LookupString(kStrings, IdsExtensions); }
-    uint16_t GetSignatureSize() override { return 2; }
-    bool Recognize(const uint8_t* bytes) override {
-        return (bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M');
-    }
-    int GetId() override { return 0; }
-    CFormatCodec* CreateCodec() override { return new TiffCodec(this, host, &settings); }
-    uint16_t GetCapabilities() override { return CapOptionsPane | CapCanSave; }
-    uint16_t GetSaveModes() override { return 0x3F; }
-    bool CanSave(const CVImage*) override { return true; }
-    bool AcceptsKinds(const ImageKindSet* kinds) override { return kinds->special == 0; }
-    CPluginPane* CreateOptionsPane(CPaneSite* site) override {
-        return new TiffOptionsPane(site, &settings);
-    }
-    void DestroyOptionsPane(CPluginPane* pane) override {
-        delete static_cast<TiffOptionsPane*>(pane);
-    }
-    void Help(QWidget*) override { OpenHelpPage(kHelpTiff); }
+    text = text.substr(start + 8);
+    return text.substr(0, text.find_first_of(" \n"));
+}
 
-  private:
-    CPluginHost* host = nullptr;
-    TiffSettings settings{ChoiceNone};
-    CSettingsBinding binding; // after the block: saves it before it goes
+constexpr FormatDescription<TiffSettings> kTiff{
+    .format = {.strings = &kStrings,
+               .name = IdsShortName,
+               .longName = IdsLongName,
+               .extensions = IdsExtensions,
+               .signatureSize = 2,
+               .recognize = IsTiffSignature,
+               .id = 0,
+               .capabilities = CapOptionsPane | CapCanSave,
+               .saveModes = 0x3F,
+               .canSave = nullptr,
+               .acceptsKinds = nullptr,
+               .helpTopic = kHelpTiff,
+               .codecLibrary = "libtiff",
+               .codecVersion = TiffVersion},
+    .schemas = &kTiffSchema,
+    .createCodec = MakeCodec<TiffCodec>,
+    .createPane = MakePane<TiffOptionsPane>,
 };
 
-TiffFormat g_format;
+CTableFormatPlugin<TiffSettings> g_format(kTiff);
 
 } // namespace
 
 } // namespace pixmill::birch
 
-PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
-    pixmill::birch::g_format.Attach(host);
-    *out = &pixmill::birch::g_format;
-    return 1;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    *blocks = &pixmill::birch::kTiffSchema;
-    return 1;
-}
+PIXMILL_FORMAT_ENTRY_POINTS(pixmill::birch::g_format)

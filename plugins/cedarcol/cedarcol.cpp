@@ -8,8 +8,6 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/help.h"
-#include "pixmill/pane_base.h"
 #include "pixmill/scope_guards.h"
 
 #include <cstring>
@@ -22,12 +20,14 @@ namespace {
 constexpr uint16_t kPaneFlags = OpLivePreview | OpHasSettings;
 
 constexpr OperationEntry kOperations[] = {
-    {IdsNameFirst + 0, IdsMenuNameFirst + 0, IdsDescriptionFirst + 0, kPaneFlags,
-     KindColorConversion, kHelpBlackAndWhite},
-    {IdsNameFirst + 1, IdsMenuNameFirst + 1, IdsDescriptionFirst + 1, 0, KindColorConversion, 0},
-    {IdsNameFirst + 2, IdsMenuNameFirst + 2, IdsDescriptionFirst + 2, kPaneFlags,
-     KindColorConversion, kHelpPaletted},
-    {IdsNameFirst + 3, IdsMenuNameFirst + 3, IdsDescriptionFirst + 3, 0, KindImageOperation, 0},
+    {"Black and White (1-bit)", "&Black and White (1-bit)", "Transform image colorspace",
+     kPaneFlags, KindColorConversion, kHelpBlackAndWhite},
+    {"Grayscale (8-bit)", "&Grayscale (8-bit)", "Transform image colorspace", 0,
+     KindColorConversion, 0},
+    {"Paletted", "&Paletted", "Transform image colorspace", kPaneFlags, KindColorConversion,
+     kHelpPaletted},
+    {"RGB Color (24-bit)", "&RGB Color (24-bit)", "Transform image colorspace", 0,
+     KindImageOperation, 0},
 };
 
 // What each operation converts to: its conversion code and its output kinds.
@@ -46,7 +46,7 @@ static_assert(std::size(kTargets) == std::size(kOperations));
 } // namespace
 
 CColorPlugin::CColorPlugin(CPluginHost* host)
-    : CTableProcessingPlugin(host, kStrings, kOperations, {IdsGroupName, IdsGroupMenuName}) {
+    : CTableProcessingPlugin(host, kStrings, kOperations, {"Convert to", "&Convert to"}) {
     BindSettings(kColorInfoSchema, settings);
     mappingBinding.Bind(host, kColorMappingSchema, mapping);
     // The planes are not stored: a remembered fixed palette is loaded again,
@@ -102,16 +102,6 @@ CPluginPane* CColorPlugin::CreatePane(CPaneSite* site) {
         return new CBlackWhitePane(site, this);
     }
     return new CPalettePane(site, this);
-}
-
-void CColorPlugin::DestroySettingsPane(CPluginPane* pane) {
-    delete static_cast<CPaneBase*>(pane);
-}
-
-void CColorPlugin::Help(QWidget*) {
-    if (HelpTopic() != 0) {
-        OpenHelpPage(HelpTopic());
-    }
 }
 
 void CColorPlugin::LoadPalette(int kind) {

@@ -24,9 +24,6 @@ class CColorPlugin : public CTableProcessingPlugin {
   public:
     explicit CColorPlugin(CPluginHost* host);
 
-    void DestroySettingsPane(CPluginPane* pane) override;
-    void Help(QWidget* window) override;
-
     // Converts with a caller's settings block in place of the stored one; the
     // object's settings are the same afterwards, also when it fails.
     void ChangeColors(const CVImage* source, CVImage* destination, CVProgress* progress,

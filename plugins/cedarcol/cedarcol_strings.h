@@ -5,13 +5,9 @@
 
 namespace pixmill::cedarcol {
 
+// The operations' own texts stand in their table entries.
 enum StringId : int {
     IdsPaletteKindFirst = 1, // 1..5: the palette kinds in kind order
-    IdsNameFirst = 8,        // 8..11: operation names
-    IdsMenuNameFirst = 12,   // 12..15: operation menu texts
-    IdsGroupName = 16,
-    IdsGroupMenuName = 17,
-    IdsDescriptionFirst = 18, // 18..21
 };
 
 // The plug-in's texts (read with LookupString).

@@ -8,7 +8,6 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
-#include "pixmill/help.h"
 #include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
 
@@ -19,18 +18,25 @@ using namespace pixmill::elmpass;
 
 namespace {
 
-enum FilterOperation : uint16_t { OpNegative, OpSmooth, OpSharpen, OpMedian, OpDespeckle };
+enum FilterOperation : uint16_t {
+    OpNegative,
+    OpSmooth,
+    OpSharpen,
+    OpMedian,
+    OpDespeckle,
+    OpEmboss
+};
 
 constexpr uint16_t kTraits = 4;
 constexpr uint16_t kPaneFlags = OpHasSettings | OpLivePreview;
 
 constexpr OperationEntry kOperations[] = {
-    {IdNameNegative, IdMenuNegative, IdDescriptionNegative, 0, KindFilter, 0},
-    {IdNameSmooth, IdMenuSmooth, IdDescriptionSmooth, kPaneFlags, KindFilter, kHelpSmooth},
-    {IdNameSharpen, IdMenuSharpen, IdDescriptionSharpen, kPaneFlags, KindFilter, kHelpSharpen},
-    {IdNameMedian, IdMenuMedian, IdDescriptionMedian, 0, KindFilter, 0},
-    {IdNameDespeckle, IdMenuDespeckle, IdDescriptionDespeckle, kPaneFlags, KindFilter,
-     kHelpDespeckle},
+    {"Negative", "&Negative", "Filter Image", 0, KindFilter, 0},
+    {"Smooth", "&Smooth", "Filter Image", kPaneFlags, KindFilter, kHelpSmooth},
+    {"Sharpen", "S&harpen", "Filter Image", kPaneFlags, KindFilter, kHelpSharpen},
+    {"Median", "&Median", "Filter Image", 0, KindFilter, 0},
+    {"Despeckle", "&Despeckle", "Filter Image", kPaneFlags, KindFilter, kHelpDespeckle},
+    {"Emboss", "&Emboss", "Filter Image", 0, KindFilter, kHelpEmboss},
 };
 
 // The strength pane of each operation flagged with a pane.
@@ -40,24 +46,15 @@ struct StrengthPane {
 };
 constexpr StrengthPane kPanes[] = {
     {0, -1}, {IdCaptionSmooth, SlotSmooth},       {IdCaptionSharpen, SlotSharpen},
-    {0, -1}, {IdCaptionDespeckle, SlotDespeckle},
+    {0, -1}, {IdCaptionDespeckle, SlotDespeckle}, {0, -1},
 };
 static_assert(std::size(kPanes) == std::size(kOperations));
 
 class CFilterPlugin : public CTableProcessingPlugin {
   public:
     explicit CFilterPlugin(CPluginHost* host)
-        : CTableProcessingPlugin(host, kStrings, kOperations, {IdGroup, IdGroupMenu}) {
+        : CTableProcessingPlugin(host, kStrings, kOperations, {"Filter", "&Filter"}) {
         BindSettings(kFilterSchema, settings);
-    }
-
-    void DestroySettingsPane(CPluginPane* pane) override {
-        delete static_cast<CStrengthPane*>(pane);
-    }
-    void Help(QWidget*) override {
-        if (HelpTopic() != 0) {
-            OpenHelpPage(HelpTopic());
-        }
     }
 
   private:
@@ -81,8 +78,11 @@ class CFilterPlugin : public CTableProcessingPlugin {
         case OpMedian:
             Median(*source, *destination, progress);
             break;
-        default:
+        case OpDespeckle:
             Despeckle(*source, *destination, settings.strength[SlotDespeckle], progress);
+            break;
+        default:
+            Emboss(*source, *destination, progress);
             break;
         }
         return true;

@@ -5,26 +5,11 @@
 
 namespace pixmill::elmpass {
 
+// The captions of the strength panes (the operations' own texts stand in
+// their table entries).
 enum StringId : int {
-    IdNameNegative = 1,
-    IdNameSmooth = 2,
-    IdNameSharpen = 3,
-    IdNameMedian = 4,
-    IdGroup = 5,
-    IdMenuNegative = 6,
-    IdMenuSmooth = 7,
-    IdMenuSharpen = 8,
-    IdMenuMedian = 9,
-    IdGroupMenu = 10,
-    IdDescriptionNegative = 11,
-    IdDescriptionSmooth = 12,
-    IdDescriptionSharpen = 13,
-    IdDescriptionMedian = 14,
     IdCaptionSmooth = 15,
     IdCaptionSharpen = 16,
-    IdNameDespeckle = 17,
-    IdMenuDespeckle = 18,
-    IdDescriptionDespeckle = 19,
     IdCaptionDespeckle = 20,
 };
 
@@ -35,5 +20,7 @@ extern const StringTable kStrings;
 inline constexpr int kHelpSmooth = 60;
 inline constexpr int kHelpSharpen = 49;
 inline constexpr int kHelpDespeckle = 201;
+// The help page of Emboss, which has no pane.
+inline constexpr int kHelpEmboss = 202;
 
 } // namespace pixmill::elmpass

@@ -309,6 +309,33 @@ void MedianPlane(const Plane& in, const Plane& out, CVProgress* progress) {
     bar.End();
 }
 
+// ------------------------------------------------------------------ Emboss
+
+// Rows are stored bottom-up: the picture's row above is the next stored row.
+void EmbossPlane(const Plane& in, const Plane& out, CVProgress* progress) {
+    CopyPlane(in, out);
+    if (in.width < 3 || in.height < 3) {
+        return;
+    }
+    WorkProgress bar(progress);
+    bar.Begin(0, 100, 0, in.height);
+    const int s = in.step;
+    const int bytes = in.RowBytes();
+    for (int r = 1; r < in.height - 1; ++r) {
+        const uint8_t* below = in.Row(r - 1);
+        const uint8_t* cur = in.Row(r);
+        const uint8_t* above = in.Row(r + 1);
+        uint8_t* o = out.Row(r);
+        for (int i = s; i < bytes - s; ++i) {
+            const int lit = below[i] + below[i + s] + cur[i + s];
+            const int shaded = above[i - s] + above[i] + cur[i - s];
+            o[i] = Clamp(128 + lit - shaded);
+        }
+        bar.At(r + 1);
+    }
+    bar.End();
+}
+
 // ------------------------------------------------------------------ Despeckle
 
 // The neighbourhood of a value during a despeckle sweep. "upper" is the row
@@ -510,6 +537,11 @@ void Despeckle(const CVImage& source, CVImage& destination, int strength, CVProg
         }
         bar.End();
     });
+}
+
+void Emboss(const CVImage& source, CVImage& destination, CVProgress* progress) {
+    RunFilter(source, destination,
+              [&](const Plane& in, const Plane& out) { EmbossPlane(in, out, progress); });
 }
 
 } // namespace pixmill::elmpass

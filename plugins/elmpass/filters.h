@@ -1,4 +1,5 @@
-// The neighbourhood filters: Negative, Smooth, Sharpen, Median, Despeckle.
+// The neighbourhood filters: Negative, Smooth, Sharpen, Median, Despeckle,
+// Emboss.
 // Qt-free; every filter makes destination a new image of the source's size,
 // depth, palette, transparency and resolution, with blocks from the source's
 // host, and raises image errors through that host.
@@ -17,7 +18,7 @@ class CVProgress;
 
 namespace pixmill::elmpass {
 
-// Smooth, Sharpen, Median and Despeckle accept 24-bit images and 8-bit images
+// Smooth, Sharpen, Median, Despeckle and Emboss accept 24-bit images and 8-bit images
 // whose palette is all grey.
 bool AcceptsNeighbourhoodFilter(const CVImage& image);
 
@@ -28,6 +29,10 @@ void Smooth(const CVImage& source, CVImage& destination, int strength, CVProgres
 void Sharpen(const CVImage& source, CVImage& destination, int strength, CVProgress* progress);
 void Median(const CVImage& source, CVImage& destination, CVProgress* progress);
 void Despeckle(const CVImage& source, CVImage& destination, int strength, CVProgress* progress);
+// Relief lit from the top left: 128 plus the picture's neighbours below and
+// to the right minus those above and to the left, so flat areas turn
+// mid-grey. The first and last rows and columns keep their values.
+void Emboss(const CVImage& source, CVImage& destination, CVProgress* progress);
 
 // The despeckle threshold of a strength: ((50 - s) * 2) / 7, at least 0.
 int DespeckleThreshold(int strength);

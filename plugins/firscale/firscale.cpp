@@ -7,7 +7,6 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/help.h"
 #include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
 
@@ -17,7 +16,8 @@ using namespace pixmill::firscale;
 namespace {
 
 constexpr OperationEntry kOperations[] = {
-    {kStrName, kStrMenuName, kStrDescription, OpHasSettings, KindImageOperation, kHelpResample},
+    {"Resample", "&Resample", "Resample the current image", OpHasSettings, KindImageOperation,
+     kHelpResample},
 };
 
 // Target sides are taken modulo 65536.
@@ -27,15 +27,9 @@ int LowBits(int value) {
 
 class ResampleOperation : public CTableProcessingPlugin {
   public:
-    explicit ResampleOperation(CPluginHost* host)
-        : CTableProcessingPlugin(host, kStrings, kOperations) {
+    explicit ResampleOperation(CPluginHost* host) : CTableProcessingPlugin(host, {}, kOperations) {
         BindSettings(kResampleSchema, settings);
     }
-
-    void DestroySettingsPane(CPluginPane* pane) override {
-        delete static_cast<ResamplePane*>(pane);
-    }
-    void Help(QWidget*) override { OpenHelpPage(HelpTopic()); }
 
     // The direct entry: keepAspect replaces the stored flag for this call
     // and the stored flag comes back afterwards, also when the call fails.

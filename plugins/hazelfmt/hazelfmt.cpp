@@ -1,5 +1,6 @@
-// hazelfmt: the GIF format library. One format object per library; it keeps
-// the host and the stored settings, makes codecs and options panes.
+// hazelfmt: the GIF format library. The format is described by data; the
+// kit's table format object keeps the host and the stored settings and makes
+// codecs and options panes from it.
 #include "gif_codec.h"
 #include "hazelfmt_pane.h"
 #include "hazelfmt_settings.h"
@@ -7,69 +8,50 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/format_plugin.h"
-#include "pixmill/help.h"
-#include "pixmill/settings_binding.h"
+#include "pixmill/format_table.h"
 
-#include <new>
+#include <gif_lib.h>
+
+#include <string>
 
 namespace pixmill::hazel {
 
 namespace {
 
-class GifFormat final : public CFormatPlugin {
-  public:
-    // Every request for the format object reloads the stored settings; they
-    // are saved when the library is unloaded.
-    void Attach(CPluginHost* newHost) {
-        host = newHost;
-        binding.Bind(host, kGifSchema, settings);
-    }
+// Palette pictures only: the host converts others to 256 colours.
+bool CanSaveGif(const CVImage* image) {
+    return image->BitCount() <= 8;
+}
 
-    const char* GetName(bool longForm) override {
-        return LookupString(kStrings, longForm ? IdsLongName : IdsShortName);
-    }
-    const char* GetExtensions() override { return LookupString(kStrings, IdsExtensions); }
-    uint16_t GetSignatureSize() override { return kGifSignatureSize; }
-    bool Recognize(const uint8_t* bytes) override { return IsGifSignature(bytes); }
-    int GetId() override { return 0; }
-    CFormatCodec* CreateCodec() override {
-        return new (std::nothrow) GifCodec(this, host, &settings);
-    }
-    uint16_t GetCapabilities() override { return CapOptionsPane | CapCanSave; }
-    // Palette pictures only: the host converts others to 256 colours.
-    uint16_t GetSaveModes() override {
-        return KindBilevel | KindPaletted4 | KindGray8 | KindPaletted8;
-    }
-    bool CanSave(const CVImage* image) override { return image->BitCount() <= 8; }
-    bool AcceptsKinds(const ImageKindSet* kinds) override { return kinds->special == 0; }
-    CPluginPane* CreateOptionsPane(CPaneSite* site) override {
-        return new GifOptionsPane(site, &settings);
-    }
-    void DestroyOptionsPane(CPluginPane* pane) override {
-        delete static_cast<GifOptionsPane*>(pane);
-    }
-    void Help(QWidget*) override { OpenHelpPage(kHelpGif); }
+std::string GiflibVersion() {
+    return std::to_string(GIFLIB_MAJOR) + "." + std::to_string(GIFLIB_MINOR) + "." +
+           std::to_string(GIFLIB_RELEASE);
+}
 
-  private:
-    CPluginHost* host = nullptr;
-    GifSettings settings{};
-    CSettingsBinding binding; // after the block: saves it before it goes
+constexpr FormatDescription<GifSettings> kGif{
+    .format = {.strings = &kStrings,
+               .name = IdsShortName,
+               .longName = IdsLongName,
+               .extensions = IdsExtensions,
+               .signatureSize = kGifSignatureSize,
+               .recognize = IsGifSignature,
+               .id = 0,
+               .capabilities = CapOptionsPane | CapCanSave,
+               .saveModes = KindBilevel | KindPaletted4 | KindGray8 | KindPaletted8,
+               .canSave = CanSaveGif,
+               .acceptsKinds = nullptr,
+               .helpTopic = kHelpGif,
+               .codecLibrary = "giflib",
+               .codecVersion = GiflibVersion},
+    .schemas = &kGifSchema,
+    .createCodec = MakeCodec<GifCodec>,
+    .createPane = MakePane<GifOptionsPane>,
 };
 
-GifFormat g_format;
+CTableFormatPlugin<GifSettings> g_format(kGif);
 
 } // namespace
 
 } // namespace pixmill::hazel
 
-PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
-    pixmill::hazel::g_format.Attach(host);
-    *out = &pixmill::hazel::g_format;
-    return 1;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    *blocks = &pixmill::hazel::kGifSchema;
-    return 1;
-}
+PIXMILL_FORMAT_ENTRY_POINTS(pixmill::hazel::g_format)

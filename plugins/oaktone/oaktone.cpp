@@ -9,7 +9,6 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
-#include "pixmill/help.h"
 #include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
 
@@ -23,22 +22,20 @@ enum AdjustOperation : uint16_t { OpTone, OpGamma };
 constexpr uint16_t kFlags = OpHasSettings | OpLivePreview;
 
 constexpr OperationEntry kOperations[] = {
-    {IdNameTone, IdMenuTone, IdDescriptionTone, kFlags, KindFilter, kHelpTone},
-    {IdNameGamma, IdMenuGamma, IdDescriptionGamma, kFlags, KindFilter, kHelpGamma},
+    {"Brightness-Contrast-Intensity", "&Brightness-Contrast-Intensity", "Adjust image colors",
+     kFlags, KindFilter, kHelpTone},
+    {"Gamma", "&Gamma", "Adjust image colors", kFlags, KindFilter, kHelpGamma},
 };
 
 class CAdjustPlugin : public CTableProcessingPlugin {
   public:
     explicit CAdjustPlugin(CPluginHost* host)
-        : CTableProcessingPlugin(host, kStrings, kOperations, {IdGroup, IdGroupMenu}) {
+        : CTableProcessingPlugin(host, kStrings, kOperations, {"Adjust", "&Adjust"}) {
         for (int i = 0; i < RowCount; ++i) {
             channelNames[i] = LookupString(kStrings, IdChannelAll + i);
         }
         BindSettings(kAdjustSchema, settings);
     }
-
-    void DestroySettingsPane(CPluginPane* pane) override { delete static_cast<CPaneBase*>(pane); }
-    void Help(QWidget*) override { OpenHelpPage(HelpTopic()); }
 
   private:
     bool Run(const CVImage* source, CVImage* destination, CVProgress* progress) override {

@@ -5,15 +5,9 @@
 
 namespace pixmill::oaktone {
 
+// The channel names of the panes (the operations' own texts stand in their
+// table entries).
 enum StringId : int {
-    IdNameTone = 1,
-    IdMenuTone = 2,
-    IdNameGamma = 3,
-    IdMenuGamma = 4,
-    IdGroup = 5,
-    IdGroupMenu = 6,
-    IdDescriptionTone = 7,
-    IdDescriptionGamma = 8,
     IdChannelAll = 9,
     IdChannelRed = 10,
     IdChannelGreen = 11,

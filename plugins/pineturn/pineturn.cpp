@@ -6,7 +6,6 @@
 
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/help.h"
 #include "pixmill/operation_table.h"
 #include "pixmill/plugin_host.h"
 
@@ -16,19 +15,15 @@ using namespace pixmill::pineturn;
 namespace {
 
 constexpr OperationEntry kOperations[] = {
-    {kStrName, kStrMenuName, kStrDescription, OpHasSettings | OpLivePreview | OpReorients,
+    {"Rotate", "R&otate", "Rotate Image", OpHasSettings | OpLivePreview | OpReorients,
      KindImageOperation, kHelpRotate},
 };
 
 class RotateOperation : public CTableProcessingPlugin {
   public:
-    explicit RotateOperation(CPluginHost* host)
-        : CTableProcessingPlugin(host, kStrings, kOperations) {
+    explicit RotateOperation(CPluginHost* host) : CTableProcessingPlugin(host, {}, kOperations) {
         BindSettings(kRotateSchema, settings);
     }
-
-    void DestroySettingsPane(CPluginPane* pane) override { delete static_cast<RotatePane*>(pane); }
-    void Help(QWidget*) override { OpenHelpPage(HelpTopic()); }
 
     RotateSettings settings;
 

@@ -1,72 +1,53 @@
-// rowanfmt: the WebP format library. One format object per library; it keeps
-// the host and the stored settings, makes codecs and options panes.
+// rowanfmt: the WebP format library. The format is described by data; the
+// kit's table format object keeps the host and the stored settings and makes
+// codecs and options panes from it.
 #include "rowanfmt_pane.h"
 #include "rowanfmt_settings.h"
 #include "rowanfmt_strings.h"
 #include "webp_codec.h"
 
-#include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
-#include "pixmill/format_plugin.h"
-#include "pixmill/help.h"
-#include "pixmill/settings_binding.h"
+#include "pixmill/format_table.h"
 
-#include <new>
+#include <webp/decode.h>
+
+#include <string>
 
 namespace pixmill::rowan {
 
 namespace {
 
-class WebpFormat final : public CFormatPlugin {
-  public:
-    // Every request for the format object reloads the stored settings; they
-    // are saved when the library is unloaded.
-    void Attach(CPluginHost* newHost) {
-        host = newHost;
-        binding.Bind(host, kWebpSchema, settings);
-    }
+// libwebp packs its version as 0xMMmmrr.
+std::string WebpVersion() {
+    const int packed = WebPGetDecoderVersion();
+    return std::to_string((packed >> 16) & 0xff) + "." + std::to_string((packed >> 8) & 0xff) +
+           "." + std::to_string(packed & 0xff);
+}
 
-    const char* GetName(bool longForm) override {
-        return LookupString(kStrings, longForm ? IdsLongName : IdsShortName);
-    }
-    const char* GetExtensions() override { return LookupString(kStrings, IdsExtensions); }
-    uint16_t GetSignatureSize() override { return kWebpSignatureSize; }
-    bool Recognize(const uint8_t* bytes) override { return IsWebpSignature(bytes); }
-    int GetId() override { return 0; }
-    CFormatCodec* CreateCodec() override {
-        return new (std::nothrow) WebpCodec(this, host, &settings);
-    }
-    uint16_t GetCapabilities() override { return CapOptionsPane | CapCanSave | CapSavePreview; }
-    uint16_t GetSaveModes() override { return KindAll; }
-    bool CanSave(const CVImage*) override { return true; }
-    bool AcceptsKinds(const ImageKindSet* kinds) override { return kinds->special == 0; }
-    CPluginPane* CreateOptionsPane(CPaneSite* site) override {
-        return new WebpOptionsPane(site, &settings);
-    }
-    void DestroyOptionsPane(CPluginPane* pane) override {
-        delete static_cast<WebpOptionsPane*>(pane);
-    }
-    void Help(QWidget*) override { OpenHelpPage(kHelpWebp); }
-
-  private:
-    CPluginHost* host = nullptr;
-    WebpSettings settings{};
-    CSettingsBinding binding; // after the block: saves it before it goes
+constexpr FormatDescription<WebpSettings> kWebp{
+    .format = {.strings = &kStrings,
+               .name = IdsShortName,
+               .longName = IdsLongName,
+               .extensions = IdsExtensions,
+               .signatureSize = kWebpSignatureSize,
+               .recognize = IsWebpSignature,
+               .id = 0,
+               .capabilities = CapOptionsPane | CapCanSave | CapSavePreview,
+               .saveModes = KindAll,
+               .canSave = nullptr,
+               .acceptsKinds = nullptr,
+               .helpTopic = kHelpWebp,
+               .codecLibrary = "libwebp",
+               .codecVersion = WebpVersion},
+    .schemas = &kWebpSchema,
+    .createCodec = MakeCodec<WebpCodec>,
+    .createPane = MakePane<WebpOptionsPane>,
 };
 
-WebpFormat g_format;
+CTableFormatPlugin<WebpSettings> g_format(kWebp);
 
 } // namespace
 
 } // namespace pixmill::rowan
 
-PIXMILL_ENTRY int GetFormat(pixmill::CPluginHost* host, pixmill::CFormatPlugin** out) {
-    pixmill::rowan::g_format.Attach(host);
-    *out = &pixmill::rowan::g_format;
-    return 1;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {
-    *blocks = &pixmill::rowan::kWebpSchema;
-    return 1;
-}
+PIXMILL_FORMAT_ENTRY_POINTS(pixmill::rowan::g_format)

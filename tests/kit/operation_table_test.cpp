@@ -1,7 +1,9 @@
-// The table-driven processing base: answers from the table, and the one rule
-// for a null image and for an operation number beyond the table.
+// The table-driven processing base: answers from the table, the one rule
+// for a null image and for an operation number beyond the table, and the
+// panes it deletes for its plug-ins.
 #include "pixmill/cv_image.h"
 #include "pixmill/operation_table.h"
+#include "pixmill/pane.h"
 #include "support/test_host.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +24,9 @@ constexpr OperationEntry kOperations[] = {
 // Counts the hook calls so that the tests see which ones the base makes.
 class TablePlugin : public CTableProcessingPlugin {
   public:
-    explicit TablePlugin(CPluginHost* host)
-        : CTableProcessingPlugin(host, kTexts, kOperations, {7, 8}) {}
+    explicit TablePlugin(CPluginHost* host,
+                         std::span<const OperationEntry> operations = kOperations)
+        : CTableProcessingPlugin(host, kTexts, operations, {7, 8}) {}
     int runs = 0;
     int accepts = 0;
     int panes = 0;
@@ -36,6 +39,20 @@ class TablePlugin : public CTableProcessingPlugin {
         ++panes;
         return nullptr;
     }
+};
+
+// A pane that counts its deletions.
+class CountedPane : public CPluginPane {
+  public:
+    explicit CountedPane(int& deleted) : deleted(deleted) {}
+    ~CountedPane() override { ++deleted; }
+    QWidget* Create() override { return nullptr; }
+    void SetImage(const CVImage*) override {}
+    bool Commit() override { return true; }
+    int GetResultMemorySize() override { return 0; }
+
+  private:
+    int& deleted;
 };
 
 } // namespace
@@ -96,4 +113,27 @@ TEST(OperationTable, NullImagesAndUnknownOperationsRunNothing) {
     EXPECT_EQ(plugin.accepts, 1);
     EXPECT_EQ(plugin.runs, 0);
     EXPECT_EQ(plugin.panes, 0);
+}
+
+// A plug-in that does not override DestroySettingsPane still frees its panes:
+// the base deletes them through the pane's own destructor.
+TEST(OperationTable, BaseDeletesThePanesOfItsPlugin) {
+    TestHost host;
+    TablePlugin plugin(host.get());
+    int deleted = 0;
+    plugin.DestroySettingsPane(new CountedPane(deleted));
+    EXPECT_EQ(deleted, 1);
+    plugin.DestroySettingsPane(nullptr);
+    EXPECT_EQ(deleted, 1);
+}
+
+// Texts written in the entries need no string table; entries may mix them
+// with string ids.
+TEST(OperationTable, EntriesCarryTheirOwnTexts) {
+    static constexpr OperationEntry kWritten[] = {{"Emboss", 2, "Filter Image", 0, KindFilter, 0}};
+    TestHost host;
+    TablePlugin plugin(host.get(), kWritten);
+    EXPECT_STREQ(plugin.GetName(false), "Emboss");
+    EXPECT_STREQ(plugin.GetName(true), "&Invert");
+    EXPECT_STREQ(plugin.GetDescription(), "Filter Image");
 }

@@ -3,6 +3,7 @@
 
 #include "pixmill/settings_schema.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace pixmill {
@@ -28,3 +29,9 @@ using ChangeColorsFn = uint8_t (*)(const pixmill::CVImage* source, pixmill::CVIm
 using ResampleImageFn = uint8_t (*)(const pixmill::CVImage* source, pixmill::CVImage* destination,
                                     pixmill::CVProgress* progress, int width, int height,
                                     uint8_t keepAspect, uint8_t mayOverwriteSource);
+// Format libraries, optional: the codec library the format is built on and
+// its version (the one loaded at run time where the library tells it, else
+// the one built against), each copied with a terminating zero and cut to its
+// buffer. Returns 1, or 0 when the format names no library.
+using GetLibraryVersionFn = int (*)(char* name, size_t nameCapacity, char* version,
+                                    size_t versionCapacity);

@@ -1,7 +1,7 @@
 // Processing plug-ins described by a table: one constexpr entry per
-// operation (texts by string id, flags, kind, help topic) answers the
-// descriptive slots, and the base decides once what an operation number
-// beyond the table means.
+// operation (its texts, flags, kind, help topic) answers the descriptive
+// slots, and the base decides once what an operation number beyond the
+// table means.
 #pragma once
 
 #include "pixmill/processing_plugin.h"
@@ -11,19 +11,32 @@
 
 namespace pixmill {
 
+// A text of the table: written in the entry, or the string id of a text the
+// library's string table holds because its pane or another slot reads it too.
+struct TableText {
+    constexpr TableText() = default;
+    constexpr TableText(const char* text) : text(text) {}
+    constexpr TableText(int id) : id(id) {}
+    // No text and no id.
+    constexpr bool IsNone() const { return text == nullptr && id == 0; }
+
+    const char* text = nullptr;
+    int id = 0;
+};
+
 struct OperationEntry {
-    int name;        // string id: "Resample"
-    int menuText;    // string id: "&Resample"
-    int description; // string id: the status-bar text
-    uint16_t flags;  // OperationFlag bits
+    TableText name;        // "Resample"
+    TableText menuText;    // "&Resample"
+    TableText description; // the status-bar text
+    uint16_t flags;        // OperationFlag bits
     OperationKind kind;
     int helpTopic; // 0: none
 };
 
 // The submenu the library's operations go into.
 struct OperationGroup {
-    int name = 0; // string id; 0: the operations stand alone in the menu
-    int menuText = 0;
+    TableText name; // none: the operations stand alone in the menu
+    TableText menuText;
 };
 
 // An operation number at or beyond the end of the table names no operation:
@@ -45,6 +58,9 @@ class CTableProcessingPlugin : public CProcessingPlugin {
     uint16_t GetFlags() final;
     int GetKind() final;
     CPluginPane* CreateSettingsPane(CPaneSite* site) final;
+    // Opens the current operation's help page; nothing for an operation
+    // without a topic.
+    void Help(QWidget* window) override;
 
     // The current operation's entry, or null when the number names none.
     const OperationEntry* CurrentEntry() const;
@@ -61,7 +77,7 @@ class CTableProcessingPlugin : public CProcessingPlugin {
     virtual CPluginPane* CreatePane(CPaneSite* site) = 0;
 
   private:
-    const char* Text(int id) const;
+    const char* Text(TableText text) const;
 
     // First, so that the base ends on an 8-byte boundary and a packed
     // settings block declared next in a plug-in keeps its fields aligned.

@@ -28,9 +28,10 @@ class PIXMILL_EXPORT CPluginPane {
     virtual void SetImage(const CVImage* image) = 0; // slot 1
     virtual bool Commit() = 0;                       // slot 2: controls -> settings
     virtual int GetResultMemorySize() = 0;           // slot 3
-
-  protected:
-    ~CPluginPane() = default;
+    // Slot 4: the plug-in that made a pane deletes it through this
+    // destructor (the kit's bases do so in DestroySettingsPane and
+    // DestroyOptionsPane), whatever the pane's own class.
+    virtual ~CPluginPane();
 };
 
 } // namespace pixmill

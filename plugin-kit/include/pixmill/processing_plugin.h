@@ -53,9 +53,11 @@ class PIXMILL_EXPORT CProcessingPlugin {
     virtual uint16_t GetFlags() = 0;                                     // 12
     virtual int GetKind() = 0;                                           // 13
     virtual int Query14();                                               // 14: 0
-    virtual CPluginPane* CreateSettingsPane(CPaneSite* site);            // 15
-    virtual void DestroySettingsPane(CPluginPane* pane);                 // 16
-    virtual void Help(QWidget* window);                                  // 17
+    // DestroySettingsPane deletes a pane made by CreateSettingsPane through
+    // its virtual destructor; a plug-in overrides it only to keep panes.
+    virtual CPluginPane* CreateSettingsPane(CPaneSite* site); // 15
+    virtual void DestroySettingsPane(CPluginPane* pane);      // 16
+    virtual void Help(QWidget* window);                       // 17
 
     CPluginHost* host;
     uint16_t currentOperation = 0;

@@ -381,6 +381,60 @@ TEST(Filters, FlatAreas) {
     }
 }
 
+// Emboss lights the relief from the top left: inside flat areas the result
+// is mid-grey, an edge that faces the light (dark above or left of light)
+// turns white and one that faces away black, on the grey and colour paths;
+// the outermost rows and columns keep their values.
+TEST(Filters, EmbossLightsEdgesFromTheTopLeft) {
+    ImageFactory factory;
+    for (int bitCount : {8, 24}) {
+        const uint32_t unit = bitCount == 24 ? 0x010101u : 1u;
+        const auto level = [](bool light) { return light ? 200u : 10u; };
+        // A light band across rows 3..5 of a dark picture.
+        CVImage band(factory.host.get());
+        band.Create(7, 9, bitCount, 256, nullptr);
+        SetGrayRamp(band);
+        // Dark columns 0..3, light columns 4..6.
+        CVImage columns(factory.host.get());
+        columns.Create(9, 5, bitCount, 256, nullptr);
+        SetGrayRamp(columns);
+        for (int y = 0; y < 9; ++y) {
+            for (int x = 0; x < 9; ++x) {
+                if (x < 7) {
+                    SetPixelAt(band, x, y, level(y >= 3 && y <= 5) * unit);
+                }
+                if (y < 5) {
+                    SetPixelAt(columns, x, y, level(x >= 4) * unit);
+                }
+            }
+        }
+        CVImage relief(factory.host.get());
+        ep::Emboss(band, relief, nullptr);
+        const uint32_t expected[] = {128, 255, 255, 128, 0, 0, 128}; // rows 1..7
+        for (int y = 1; y < 8; ++y) {
+            for (int x = 1; x < 6; ++x) {
+                ASSERT_EQ(PixelAt(relief, x, y), expected[y - 1] * unit)
+                    << bitCount << " row " << y;
+            }
+        }
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_EQ(PixelAt(relief, 0, i), PixelAt(band, 0, i));
+            EXPECT_EQ(PixelAt(relief, 6, i), PixelAt(band, 6, i));
+            EXPECT_EQ(PixelAt(relief, i % 7, 0), PixelAt(band, i % 7, 0));
+            EXPECT_EQ(PixelAt(relief, i % 7, 8), PixelAt(band, i % 7, 8));
+        }
+
+        CVImage sideways(factory.host.get());
+        ep::Emboss(columns, sideways, nullptr);
+        for (int y = 1; y < 4; ++y) {
+            for (int x = 1; x < 8; ++x) {
+                const uint32_t value = x == 3 || x == 4 ? 255 : 128;
+                EXPECT_EQ(PixelAt(sideways, x, y), value * unit) << bitCount << " column " << x;
+            }
+        }
+    }
+}
+
 TEST(Filters, GreyAndColourPathsAgreeOnGreyContent) {
     ImageFactory factory;
     for (int width : {1, 2, 5, 11}) {

@@ -65,32 +65,30 @@ std::unique_ptr<CVImage> Image(TestHost& host, int bitCount, bool grey, std::mt1
 
 } // namespace
 
-TEST(ElmpassLibrary, DescribesItsFiveFilters) {
+TEST(ElmpassLibrary, DescribesItsSixFilters) {
     TestHost host;
     PluginLibrary library(kLibrary);
     ASSERT_NE(library.handle, nullptr) << dlerror();
     CProcessingPlugin* plugin = library.Processing(host.get());
     ASSERT_NE(plugin, nullptr);
     EXPECT_EQ(plugin, library.Processing(host.get())) << "one object per library";
-    ASSERT_EQ(plugin->GetOperationCount(), 5);
+    ASSERT_EQ(plugin->GetOperationCount(), 6);
 
     struct Expected {
         const char* name;
         const char* menu;
         uint16_t flags;
     };
-    const Expected expected[] = {{"Negative", "&Negative", 0},
-                                 {"Smooth", "&Smooth", 0x11},
-                                 {"Sharpen", "S&harpen", 0x11},
-                                 {"Median", "&Median", 0},
-                                 {"Despeckle", "&Despeckle", 0x11}};
+    const Expected expected[] = {{"Negative", "&Negative", 0},      {"Smooth", "&Smooth", 0x11},
+                                 {"Sharpen", "S&harpen", 0x11},     {"Median", "&Median", 0},
+                                 {"Despeckle", "&Despeckle", 0x11}, {"Emboss", "&Emboss", 0}};
     std::mt19937 random(1);
     auto bilevel = Image(host, 1, false, random);
     auto fourBit = Image(host, 4, true, random);
     auto grey = Image(host, 8, true, random);
     auto colourPalette = Image(host, 8, false, random);
     auto rgb = Image(host, 24, false, random);
-    for (uint16_t op = 0; op < 5; ++op) {
+    for (uint16_t op = 0; op < 6; ++op) {
         plugin->SetOperation(op);
         EXPECT_EQ(plugin->GetOperation(), op);
         EXPECT_STREQ(plugin->GetName(false), expected[op].name);
@@ -150,8 +148,9 @@ TEST(ElmpassLibrary, AppliesWithTheStoredStrengthsAndSavesThem) {
             [](const CVImage& s, CVImage& d) { ep::Sharpen(s, d, 90, nullptr); },
             [](const CVImage& s, CVImage& d) { ep::Median(s, d, nullptr); },
             [](const CVImage& s, CVImage& d) { ep::Despeckle(s, d, 60, nullptr); },
+            [](const CVImage& s, CVImage& d) { ep::Emboss(s, d, nullptr); },
         };
-        for (uint16_t op = 0; op < 5; ++op) {
+        for (uint16_t op = 0; op < 6; ++op) {
             plugin->SetOperation(op);
             CVImage viaLibrary(host.get()), expected(host.get());
             ASSERT_TRUE(plugin->Apply(source.get(), &viaLibrary, nullptr));
