@@ -38,7 +38,7 @@ constexpr FormatDescription<AvifSettings> kAvif{
                .codecVersion = AvifVersion},
     .schemas = &kAvifSchema,
     .createCodec = MakeCodec<AvifCodec>,
-    .createPane = MakePane<AvifOptionsPane>,
+    .createPane = web::MakeTablePane<AvifOptionsModel, kAvifPane>,
 };
 
 CTableFormatPlugin<AvifSettings> g_format(kAvif);

@@ -5,15 +5,14 @@
 namespace pixmill::aspen {
 
 namespace {
-const web::PaneControl kControls[] = {
-    {web::PaneControl::Number, AvifOptionsModel::Quality, LookupString(kStrings, IdsQuality),
-     IdQualityEdit, IdQualitySlider, kHelpQuality},
-    {web::PaneControl::Number, AvifOptionsModel::Speed, LookupString(kStrings, IdsSpeed),
-     IdSpeedEdit, IdSpeedSlider, kHelpSpeed},
+constexpr web::PaneControl kControls[] = {
+    {web::PaneControl::Number, AvifOptionsModel::Quality, IdsQuality, IdQualityEdit,
+     IdQualitySlider, kHelpQuality},
+    {web::PaneControl::Number, AvifOptionsModel::Speed, IdsSpeed, IdSpeedEdit, IdSpeedSlider,
+     kHelpSpeed},
 };
 } // namespace
 
-AvifOptionsPane::AvifOptionsPane(CPaneSite* site, AvifSettings* settings)
-    : CTablePane(site, *settings, LookupString(kStrings, IdsGroup), kControls) {}
+const web::PaneTable kAvifPane{&kStrings, IdsGroup, kControls};
 
 } // namespace pixmill::aspen

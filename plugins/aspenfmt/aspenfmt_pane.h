@@ -1,8 +1,8 @@
-// The AVIF options pane of the save dialog, bound to an AvifOptionsModel.
+// The AVIF options pane of the save dialog, as data: a table of controls
+// bound to a AvifOptionsModel (see web::CTablePane).
 #pragma once
 
 #include "aspenfmt_pane_model.h"
-#include "aspenfmt_settings.h"
 
 #include "table_pane.h"
 
@@ -15,9 +15,6 @@ enum PaneControl {
     IdSpeedSlider = 1003,
 };
 
-class AvifOptionsPane : public web::CTablePane<AvifOptionsModel, AvifSettings> {
-  public:
-    AvifOptionsPane(CPaneSite* site, AvifSettings* settings);
-};
+extern const web::PaneTable kAvifPane;
 
 } // namespace pixmill::aspen

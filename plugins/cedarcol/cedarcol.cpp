@@ -123,10 +123,7 @@ CPluginInstance<CColorPlugin> g_plugin;
 using namespace pixmill;
 using namespace pixmill::cedarcol;
 
-PIXMILL_ENTRY int GetProcessing(CPluginHost* host, CProcessingPlugin** out) {
-    *out = g_plugin.Get(host);
-    return 1;
-}
+PIXMILL_PROCESSING_ENTRY_POINTS(g_plugin, kColorSchemas, 2)
 
 PIXMILL_ENTRY uint8_t ChangeColors(const CVImage* source, CVImage* destination,
                                    CVProgress* progress, const void* conversion20) {
@@ -139,9 +136,4 @@ PIXMILL_ENTRY uint8_t ChangeColors(const CVImage* source, CVImage* destination,
     std::memcpy(&block, conversion20, sizeof block);
     plugin->ChangeColors(source, destination, progress, block);
     return 1;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    *blocks = kColorSchemas;
-    return 2;
 }

@@ -105,12 +105,4 @@ CPluginInstance<CFilterPlugin> g_plugin;
 
 } // namespace
 
-PIXMILL_ENTRY int GetProcessing(CPluginHost* host, CProcessingPlugin** out) {
-    *out = g_plugin.Get(host);
-    return 1;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    *blocks = &kFilterSchema;
-    return 1;
-}
+PIXMILL_PROCESSING_ENTRY_POINTS(g_plugin, &kFilterSchema, 1)

@@ -286,33 +286,11 @@ inline uint8_t MedianOfNine(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, uint
     return y;
 }
 
-void MedianPlane(const Plane& in, const Plane& out, CVProgress* progress) {
-    CopyPlane(in, out);
-    if (in.width < 3 || in.height < 3) {
-        return;
-    }
-    WorkProgress bar(progress);
-    bar.Begin(0, 100, 0, in.height);
-    const int s = in.step;
-    const int bytes = in.RowBytes();
-    for (int r = 1; r < in.height - 1; ++r) {
-        const uint8_t* up = in.Row(r - 1);
-        const uint8_t* cur = in.Row(r);
-        const uint8_t* dn = in.Row(r + 1);
-        uint8_t* o = out.Row(r);
-        for (int i = s; i < bytes - s; ++i) {
-            o[i] = MedianOfNine(up[i - s], up[i], up[i + s], cur[i - s], cur[i], cur[i + s],
-                                dn[i - s], dn[i], dn[i + s]);
-        }
-        bar.At(r + 1);
-    }
-    bar.End();
-}
-
-// ------------------------------------------------------------------ Emboss
-
-// Rows are stored bottom-up: the picture's row above is the next stored row.
-void EmbossPlane(const Plane& in, const Plane& out, CVProgress* progress) {
+// Copies the plane, then gives every value inside its first and last rows
+// and columns the result of value(below, current, above, i, step): the rows
+// before and after the value's row in storage order and the value's offset.
+template <class ValueOf>
+void InteriorFilter(const Plane& in, const Plane& out, CVProgress* progress, ValueOf value) {
     CopyPlane(in, out);
     if (in.width < 3 || in.height < 3) {
         return;
@@ -327,13 +305,32 @@ void EmbossPlane(const Plane& in, const Plane& out, CVProgress* progress) {
         const uint8_t* above = in.Row(r + 1);
         uint8_t* o = out.Row(r);
         for (int i = s; i < bytes - s; ++i) {
-            const int lit = below[i] + below[i + s] + cur[i + s];
-            const int shaded = above[i - s] + above[i] + cur[i - s];
-            o[i] = Clamp(128 + lit - shaded);
+            o[i] = value(below, cur, above, i, s);
         }
         bar.At(r + 1);
     }
     bar.End();
+}
+
+void MedianPlane(const Plane& in, const Plane& out, CVProgress* progress) {
+    InteriorFilter(in, out, progress,
+                   [](const uint8_t* up, const uint8_t* cur, const uint8_t* dn, int i, int s) {
+                       return MedianOfNine(up[i - s], up[i], up[i + s], cur[i - s], cur[i],
+                                           cur[i + s], dn[i - s], dn[i], dn[i + s]);
+                   });
+}
+
+// ------------------------------------------------------------------ Emboss
+
+// Rows are stored bottom-up: the picture's row above is the next stored row.
+void EmbossPlane(const Plane& in, const Plane& out, CVProgress* progress) {
+    InteriorFilter(
+        in, out, progress,
+        [](const uint8_t* below, const uint8_t* cur, const uint8_t* above, int i, int s) {
+            const int lit = below[i] + below[i + s] + cur[i + s];
+            const int shaded = above[i - s] + above[i] + cur[i - s];
+            return Clamp(128 + lit - shaded);
+        });
 }
 
 // ------------------------------------------------------------------ Despeckle

@@ -74,10 +74,7 @@ CPluginInstance<ResampleOperation> g_operation;
 
 } // namespace
 
-PIXMILL_ENTRY int GetProcessing(CPluginHost* host, CProcessingPlugin** out) {
-    *out = g_operation.Get(host);
-    return 1;
-}
+PIXMILL_PROCESSING_ENTRY_POINTS(g_operation, &kResampleSchema, 1)
 
 PIXMILL_ENTRY uint8_t ResampleImage(const CVImage* source, CVImage* destination,
                                     CVProgress* progress, int width, int height, uint8_t keepAspect,
@@ -90,11 +87,6 @@ PIXMILL_ENTRY uint8_t ResampleImage(const CVImage* source, CVImage* destination,
                                      mayOverwriteSource != 0)
                ? 1
                : 0;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    *blocks = &kResampleSchema;
-    return 1;
 }
 
 static_assert(std::is_same_v<decltype(&ResampleImage), ResampleImageFn>);

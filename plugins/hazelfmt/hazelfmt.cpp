@@ -45,7 +45,7 @@ constexpr FormatDescription<GifSettings> kGif{
                .codecVersion = GiflibVersion},
     .schemas = &kGifSchema,
     .createCodec = MakeCodec<GifCodec>,
-    .createPane = MakePane<GifOptionsPane>,
+    .createPane = web::MakeTablePane<GifOptionsModel, kGifPane>,
 };
 
 CTableFormatPlugin<GifSettings> g_format(kGif);

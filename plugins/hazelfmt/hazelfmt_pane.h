@@ -1,8 +1,8 @@
-// The GIF options pane of the save dialog, bound to a GifOptionsModel.
+// The GIF options pane of the save dialog, as data: a table of controls
+// bound to a GifOptionsModel (see web::CTablePane).
 #pragma once
 
 #include "hazelfmt_pane_model.h"
-#include "hazelfmt_settings.h"
 
 #include "table_pane.h"
 
@@ -13,9 +13,6 @@ enum PaneControl {
     IdTransparent = 1001,
 };
 
-class GifOptionsPane : public web::CTablePane<GifOptionsModel, GifSettings> {
-  public:
-    GifOptionsPane(CPaneSite* site, GifSettings* settings);
-};
+extern const web::PaneTable kGifPane;
 
 } // namespace pixmill::hazel

@@ -43,7 +43,7 @@ constexpr FormatDescription<PngSettings> kPng{
                .codecVersion = PngVersion},
     .schemas = &kPngSchema,
     .createCodec = MakeCodec<PngCodec>,
-    .createPane = MakePane<PngOptionsPane>,
+    .createPane = web::MakeTablePane<PngOptionsModel, kPngPane>,
 };
 
 CTableFormatPlugin<PngSettings> g_format(kPng);

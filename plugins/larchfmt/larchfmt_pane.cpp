@@ -5,15 +5,14 @@
 namespace pixmill::larch {
 
 namespace {
-const web::PaneControl kControls[] = {
-    {web::PaneControl::Number, PngOptionsModel::Level, LookupString(kStrings, IdsLevel),
-     IdLevelEdit, IdLevelSlider, kHelpLevel},
-    {web::PaneControl::Check, PngOptionsModel::Interlace, LookupString(kStrings, IdsInterlace),
-     IdInterlace, 0, kHelpInterlace},
+constexpr web::PaneControl kControls[] = {
+    {web::PaneControl::Number, PngOptionsModel::Level, IdsLevel, IdLevelEdit, IdLevelSlider,
+     kHelpLevel},
+    {web::PaneControl::Check, PngOptionsModel::Interlace, IdsInterlace, IdInterlace, 0,
+     kHelpInterlace},
 };
 } // namespace
 
-PngOptionsPane::PngOptionsPane(CPaneSite* site, PngSettings* settings)
-    : CTablePane(site, *settings, LookupString(kStrings, IdsGroup), kControls) {}
+const web::PaneTable kPngPane{&kStrings, IdsGroup, kControls};
 
 } // namespace pixmill::larch

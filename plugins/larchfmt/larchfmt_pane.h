@@ -1,8 +1,8 @@
-// The PNG options pane of the save dialog, bound to a PngOptionsModel.
+// The PNG options pane of the save dialog, as data: a table of controls
+// bound to a PngOptionsModel (see web::CTablePane).
 #pragma once
 
 #include "larchfmt_pane_model.h"
-#include "larchfmt_settings.h"
 
 #include "table_pane.h"
 
@@ -14,9 +14,6 @@ enum PaneControl {
     IdInterlace = 1002,
 };
 
-class PngOptionsPane : public web::CTablePane<PngOptionsModel, PngSettings> {
-  public:
-    PngOptionsPane(CPaneSite* site, PngSettings* settings);
-};
+extern const web::PaneTable kPngPane;
 
 } // namespace pixmill::larch

@@ -69,12 +69,4 @@ CPluginInstance<CAdjustPlugin> g_plugin;
 
 } // namespace
 
-PIXMILL_ENTRY int GetProcessing(CPluginHost* host, CProcessingPlugin** out) {
-    *out = g_plugin.Get(host);
-    return 1;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    *blocks = &kAdjustSchema;
-    return 1;
-}
+PIXMILL_PROCESSING_ENTRY_POINTS(g_plugin, &kAdjustSchema, 1)

@@ -48,15 +48,7 @@ CPluginInstance<RotateOperation> g_operation;
 
 } // namespace
 
-PIXMILL_ENTRY int GetProcessing(CPluginHost* host, CProcessingPlugin** out) {
-    *out = g_operation.Get(host);
-    return 1;
-}
-
-PIXMILL_ENTRY int GetSettingsSchema(const SettingsBlockSchema** blocks) {
-    *blocks = &kRotateSchema;
-    return 1;
-}
+PIXMILL_PROCESSING_ENTRY_POINTS(g_operation, &kRotateSchema, 1)
 
 static_assert(std::is_same_v<decltype(&GetProcessing), GetProcessingFn>);
 static_assert(std::is_same_v<decltype(&GetSettingsSchema), GetSettingsSchemaFn>);

@@ -41,7 +41,7 @@ constexpr FormatDescription<WebpSettings> kWebp{
                .codecVersion = WebpVersion},
     .schemas = &kWebpSchema,
     .createCodec = MakeCodec<WebpCodec>,
-    .createPane = MakePane<WebpOptionsPane>,
+    .createPane = web::MakeTablePane<WebpOptionsModel, kWebpPane>,
 };
 
 CTableFormatPlugin<WebpSettings> g_format(kWebp);

@@ -5,17 +5,16 @@
 namespace pixmill::rowan {
 
 namespace {
-const web::PaneControl kControls[] = {
-    {web::PaneControl::Number, WebpOptionsModel::Quality, LookupString(kStrings, IdsQuality),
-     IdQualityEdit, IdQualitySlider, kHelpQuality},
-    {web::PaneControl::Number, WebpOptionsModel::Effort, LookupString(kStrings, IdsEffort),
-     IdEffortEdit, IdEffortSlider, kHelpEffort},
-    {web::PaneControl::Check, WebpOptionsModel::Lossless, LookupString(kStrings, IdsLossless),
-     IdLossless, 0, kHelpLossless},
+constexpr web::PaneControl kControls[] = {
+    {web::PaneControl::Number, WebpOptionsModel::Quality, IdsQuality, IdQualityEdit,
+     IdQualitySlider, kHelpQuality},
+    {web::PaneControl::Number, WebpOptionsModel::Effort, IdsEffort, IdEffortEdit, IdEffortSlider,
+     kHelpEffort},
+    {web::PaneControl::Check, WebpOptionsModel::Lossless, IdsLossless, IdLossless, 0,
+     kHelpLossless},
 };
 } // namespace
 
-WebpOptionsPane::WebpOptionsPane(CPaneSite* site, WebpSettings* settings)
-    : CTablePane(site, *settings, LookupString(kStrings, IdsGroup), kControls) {}
+const web::PaneTable kWebpPane{&kStrings, IdsGroup, kControls};
 
 } // namespace pixmill::rowan

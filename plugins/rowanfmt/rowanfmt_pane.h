@@ -1,8 +1,8 @@
-// The WebP options pane of the save dialog, bound to a WebpOptionsModel.
+// The WebP options pane of the save dialog, as data: a table of controls
+// bound to a WebpOptionsModel (see web::CTablePane).
 #pragma once
 
 #include "rowanfmt_pane_model.h"
-#include "rowanfmt_settings.h"
 
 #include "table_pane.h"
 
@@ -16,9 +16,6 @@ enum PaneControl {
     IdLossless = 1004,
 };
 
-class WebpOptionsPane : public web::CTablePane<WebpOptionsModel, WebpSettings> {
-  public:
-    WebpOptionsPane(CPaneSite* site, WebpSettings* settings);
-};
+extern const web::PaneTable kWebpPane;
 
 } // namespace pixmill::rowan

@@ -35,3 +35,17 @@ using ResampleImageFn = uint8_t (*)(const pixmill::CVImage* source, pixmill::CVI
 // buffer. Returns 1, or 0 when the format names no library.
 using GetLibraryVersionFn = int (*)(char* name, size_t nameCapacity, char* version,
                                     size_t versionCapacity);
+
+// The two entry points every processing library exports: GetProcessing hands
+// out the object its CPluginInstance `instance` holds, GetSettingsSchema the
+// `count` consecutive declarations at `schemas`.
+#define PIXMILL_PROCESSING_ENTRY_POINTS(instance, schemas, count)                                  \
+    PIXMILL_ENTRY int GetProcessing(pixmill::CPluginHost* host,                                    \
+                                    pixmill::CProcessingPlugin** out) {                            \
+        *out = (instance).Get(host);                                                               \
+        return 1;                                                                                  \
+    }                                                                                              \
+    PIXMILL_ENTRY int GetSettingsSchema(const pixmill::SettingsBlockSchema** blocks) {             \
+        *blocks = (schemas);                                                                       \
+        return (count);                                                                            \
+    }

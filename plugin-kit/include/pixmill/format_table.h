@@ -74,7 +74,7 @@ template <class... Blocks> struct FormatDescription {
     FormatEntry format;
     const SettingsBlockSchema* schemas;
     CFormatCodec* (*createCodec)(CFormatPlugin* plugin, CPluginHost* host, Blocks*... blocks);
-    CPluginPane* (*createPane)(CPaneSite* site, Blocks*... blocks);
+    CPluginPane* (*createPane)(CPaneSite* site, Blocks*... blocks); // null: no options pane
 };
 
 // Factories for a description: the codec or pane constructor takes the
@@ -115,6 +115,9 @@ template <class... Blocks> class CTableFormatPlugin final : public CFormatTableB
             [this](Blocks&... b) { return description.createCodec(this, host, &b...); }, blocks);
     }
     CPluginPane* CreateOptionsPane(CPaneSite* site) override {
+        if (description.createPane == nullptr) {
+            return nullptr;
+        }
         return std::apply(
             [site, this](Blocks&... b) { return description.createPane(site, &b...); }, blocks);
     }
