@@ -45,7 +45,7 @@ static_assert(std::size(kTargets) == std::size(kOperations));
 
 } // namespace
 
-CColorPlugin::CColorPlugin(CPluginHost* host)
+ColorPlugin::ColorPlugin(CPluginHost* host)
     : CTableProcessingPlugin(host, kStrings, kOperations, {"Convert to", "&Convert to"}) {
     BindSettings(kColorInfoSchema, settings);
     mappingBinding.Bind(host, kColorMappingSchema, mapping);
@@ -56,7 +56,7 @@ CColorPlugin::CColorPlugin(CPluginHost* host)
     }
 }
 
-void CColorPlugin::Convert(const CVImage* source, CVImage* destination, CVProgress* progress) {
+void ColorPlugin::Convert(const CVImage* source, CVImage* destination, CVProgress* progress) {
     ConversionParameters params;
     params.info = settings;
     params.ditherLevel = mapping.ditherLevel;
@@ -66,21 +66,21 @@ void CColorPlugin::Convert(const CVImage* source, CVImage* destination, CVProgre
     ConvertColors(host, *source, *destination, progress, params);
 }
 
-bool CColorPlugin::Run(const CVImage* source, CVImage* destination, CVProgress* progress) {
+bool ColorPlugin::Run(const CVImage* source, CVImage* destination, CVProgress* progress) {
     settings.conversionCode = kTargets[currentOperation].code;
     Convert(source, destination, progress);
     return true;
 }
 
-void CColorPlugin::ChangeColors(const CVImage* source, CVImage* destination, CVProgress* progress,
-                                const QorelColorInfo& block) {
+void ColorPlugin::ChangeColors(const CVImage* source, CVImage* destination, CVProgress* progress,
+                               const QorelColorInfo& block) {
     // The stored block comes back however the conversion ends.
     RestoreOnExit restore(settings);
     settings = block;
     Convert(source, destination, progress);
 }
 
-bool CColorPlugin::Accepts(const CVImage& image) {
+bool ColorPlugin::Accepts(const CVImage& image) {
     switch (currentOperation) {
     case OpBlackAndWhite:
         return image.BitCount() != 1;
@@ -93,18 +93,19 @@ bool CColorPlugin::Accepts(const CVImage& image) {
     }
 }
 
-ImageKindSet CColorPlugin::OutputKinds(const ImageKindSet&) {
+ImageKindSet ColorPlugin::OutputKinds(const ImageKindSet&) {
     return {kTargets[currentOperation].kinds, 0, 0, 0};
 }
 
-CPluginPane* CColorPlugin::CreatePane(CPaneSite* site) {
+CPluginPane* ColorPlugin::CreatePane(CPaneSite* site) {
+    ColorPaneTarget target{settings, mapping, [this](int kind) { LoadPalette(kind); }};
     if (currentOperation == OpBlackAndWhite) {
-        return new CBlackWhitePane(site, this);
+        return new BlackWhitePane(site, std::move(target));
     }
-    return new CPalettePane(site, this);
+    return new PalettePane(site, std::move(target));
 }
 
-void CColorPlugin::LoadPalette(int kind) {
+void ColorPlugin::LoadPalette(int kind) {
     const int count = LoadFixedPalette(kind, planes);
     if (count > 0) {
         settings.colorCount = count;
@@ -115,7 +116,7 @@ void CColorPlugin::LoadPalette(int kind) {
 }
 
 namespace {
-CPluginInstance<CColorPlugin> g_plugin;
+CPluginInstance<ColorPlugin> g_plugin;
 }
 
 } // namespace pixmill::cedarcol
@@ -127,7 +128,7 @@ PIXMILL_PROCESSING_ENTRY_POINTS(g_plugin, kColorSchemas, 2)
 
 PIXMILL_ENTRY uint8_t ChangeColors(const CVImage* source, CVImage* destination,
                                    CVProgress* progress, const void* conversion20) {
-    CColorPlugin* plugin = g_plugin.Existing();
+    ColorPlugin* plugin = g_plugin.Existing();
     if (plugin == nullptr || source == nullptr || destination == nullptr ||
         conversion20 == nullptr) {
         return 0;

@@ -20,9 +20,9 @@ enum Operation : uint16_t {
     OpRgb = 3,
 };
 
-class CColorPlugin : public CTableProcessingPlugin {
+class ColorPlugin : public CTableProcessingPlugin {
   public:
-    explicit CColorPlugin(CPluginHost* host);
+    explicit ColorPlugin(CPluginHost* host);
 
     // Converts with a caller's settings block in place of the stored one; the
     // object's settings are the same afterwards, also when it fails.

@@ -1,6 +1,5 @@
 #include "cedarcol_pane.h"
 
-#include "cedarcol.h"
 #include "cedarcol_settings.h"
 #include "cedarcol_strings.h"
 
@@ -12,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+
+#include <utility>
 
 namespace pixmill::cedarcol {
 
@@ -73,10 +74,11 @@ NumberWidgets AddTrackBarRow(QGridLayout* grid, int row, const char* text, int t
 
 // ---------------------------------------------------------- black and white
 
-CBlackWhitePane::CBlackWhitePane(CPaneSite* site, CColorPlugin* plugin)
-    : CPaneBase(site), plugin(plugin), model(plugin->settings, plugin->mapping.ditherLevel) {}
+BlackWhitePane::BlackWhitePane(CPaneSite* site, ColorPaneTarget target)
+    : CPaneBase(site), target(std::move(target)),
+      model(this->target.settings, this->target.mapping.ditherLevel) {}
 
-void CBlackWhitePane::Build(QWidget* root) {
+void BlackWhitePane::Build(QWidget* root) {
     auto* grid = new QGridLayout(root);
     QLabel* thresholdLabel = nullptr;
     NumberWidgets threshold =
@@ -87,22 +89,22 @@ void CBlackWhitePane::Build(QWidget* root) {
                AddTrackBarRow(grid, 1, kDitherText, IdcDither, IdcDitherEdit), kTyping);
 }
 
-bool CBlackWhitePane::Commit() {
+bool BlackWhitePane::Commit() {
     if (!root) {
         return false;
     }
-    model.Store(plugin->settings, plugin->mapping.ditherLevel);
+    model.Store(target.settings, target.mapping.ditherLevel);
     return true;
 }
 
 // ----------------------------------------------------------------- paletted
 
-CPalettePane::CPalettePane(CPaneSite* site, CColorPlugin* plugin)
-    : CPaneBase(site), plugin(plugin),
-      model(plugin->settings, plugin->mapping.ditherLevel, plugin->mapping.tolerance,
-            plugin->mapping.highQuality != 0) {}
+PalettePane::PalettePane(CPaneSite* site, ColorPaneTarget target)
+    : CPaneBase(site), target(std::move(target)),
+      model(this->target.settings, this->target.mapping.ditherLevel, this->target.mapping.tolerance,
+            this->target.mapping.highQuality != 0) {}
 
-void CPalettePane::Build(QWidget* root) {
+void PalettePane::Build(QWidget* root) {
     auto* grid = new QGridLayout(root);
     kindBox = new QComboBox(root);
     SetControlId(kindBox, IdcPaletteKind);
@@ -135,19 +137,19 @@ void CPalettePane::Build(QWidget* root) {
     });
 }
 
-void CPalettePane::OnRefresh() {
+void PalettePane::OnRefresh() {
     kindBox->setCurrentIndex(model.Kind());
     refineBox->setChecked(model.HighQuality());
     refineBox->setEnabled(model.HighQualityEnabled());
 }
 
-bool CPalettePane::Commit() {
+bool PalettePane::Commit() {
     if (!root) {
         return false;
     }
-    model.Store(plugin->settings, plugin->mapping.ditherLevel, plugin->mapping.tolerance,
-                plugin->mapping.highQuality);
-    plugin->LoadPalette(model.Kind());
+    model.Store(target.settings, target.mapping.ditherLevel, target.mapping.tolerance,
+                target.mapping.highQuality);
+    target.loadPalette(model.Kind());
     return true;
 }
 

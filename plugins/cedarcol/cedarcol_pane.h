@@ -4,15 +4,24 @@
 #pragma once
 
 #include "cedarcol_pane_model.h"
+#include "cedarcol_settings.h"
 
 #include "pixmill/pane_base.h"
+
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
 
 namespace pixmill::cedarcol {
 
-class CColorPlugin;
+// What a pane edits: the plug-in's stored blocks, and how the plug-in loads
+// the fixed palette of a kind once the paletted pane is committed.
+struct ColorPaneTarget {
+    QorelColorInfo& settings;
+    ColorMapping& mapping;
+    std::function<void(int kind)> loadPalette;
+};
 
 // Dialog control identifiers.
 enum ControlId : int {
@@ -31,22 +40,22 @@ enum ControlId : int {
     IdcHighQuality = 1045,
 };
 
-class CBlackWhitePane : public CPaneBase {
+class BlackWhitePane : public CPaneBase {
   public:
-    CBlackWhitePane(CPaneSite* site, CColorPlugin* plugin);
+    BlackWhitePane(CPaneSite* site, ColorPaneTarget target);
     bool Commit() override;
 
   protected:
     void Build(QWidget* root) override;
 
   private:
-    CColorPlugin* plugin;
+    ColorPaneTarget target;
     BlackWhitePaneModel model;
 };
 
-class CPalettePane : public CPaneBase {
+class PalettePane : public CPaneBase {
   public:
-    CPalettePane(CPaneSite* site, CColorPlugin* plugin);
+    PalettePane(CPaneSite* site, ColorPaneTarget target);
     bool Commit() override;
 
   protected:
@@ -54,7 +63,7 @@ class CPalettePane : public CPaneBase {
     void OnRefresh() override;
 
   private:
-    CColorPlugin* plugin;
+    ColorPaneTarget target;
     PalettePaneModel model;
     QComboBox* kindBox = nullptr;
     QCheckBox* refineBox = nullptr;

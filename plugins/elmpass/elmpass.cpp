@@ -40,19 +40,19 @@ constexpr OperationEntry kOperations[] = {
 };
 
 // The strength pane of each operation flagged with a pane.
-struct StrengthPane {
+struct StrengthPaneSpec {
     int caption; // string id
     int slot;
 };
-constexpr StrengthPane kPanes[] = {
+constexpr StrengthPaneSpec kPanes[] = {
     {0, -1}, {IdCaptionSmooth, SlotSmooth},       {IdCaptionSharpen, SlotSharpen},
     {0, -1}, {IdCaptionDespeckle, SlotDespeckle}, {0, -1},
 };
 static_assert(std::size(kPanes) == std::size(kOperations));
 
-class CFilterPlugin : public CTableProcessingPlugin {
+class FilterPlugin : public CTableProcessingPlugin {
   public:
-    explicit CFilterPlugin(CPluginHost* host)
+    explicit FilterPlugin(CPluginHost* host)
         : CTableProcessingPlugin(host, kStrings, kOperations, {"Filter", "&Filter"}) {
         BindSettings(kFilterSchema, settings);
     }
@@ -94,14 +94,14 @@ class CFilterPlugin : public CTableProcessingPlugin {
         return {input.kinds, 0, 0, kTraits};
     }
     CPluginPane* CreatePane(CPaneSite* site) override {
-        const StrengthPane& pane = kPanes[currentOperation];
-        return new CStrengthPane(site, &settings, pane.slot, LookupString(kStrings, pane.caption));
+        const StrengthPaneSpec& pane = kPanes[currentOperation];
+        return new StrengthPane(site, &settings, pane.slot, LookupString(kStrings, pane.caption));
     }
 
     FilterSettings settings;
 };
 
-CPluginInstance<CFilterPlugin> g_plugin;
+CPluginInstance<FilterPlugin> g_plugin;
 
 } // namespace
 

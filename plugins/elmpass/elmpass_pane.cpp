@@ -7,11 +7,10 @@
 
 namespace pixmill::elmpass {
 
-CStrengthPane::CStrengthPane(CPaneSite* site, FilterSettings* settings, int slot,
-                             const char* caption)
+StrengthPane::StrengthPane(CPaneSite* site, FilterSettings* settings, int slot, const char* caption)
     : CModelPane(site, *settings, slot), caption(caption != nullptr ? caption : "") {}
 
-void CStrengthPane::Build(QWidget* root) {
+void StrengthPane::Build(QWidget* root) {
     auto* layout = new QGridLayout(root);
     auto* label = new QLabel(QString::fromLatin1(caption.c_str()), root);
     SetControlId(label, IdStrengthCaption);
@@ -23,7 +22,7 @@ void CStrengthPane::Build(QWidget* root) {
     BindNumber(model, StrengthPaneModel::Strength, {edit, trackBar});
 }
 
-bool CStrengthPane::Commit() {
+bool StrengthPane::Commit() {
     if (Widget() == nullptr) {
         return false;
     }

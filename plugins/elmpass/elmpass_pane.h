@@ -18,10 +18,10 @@ enum StrengthPaneControl : int {
 };
 inline constexpr int kStrengthDialog = 101;
 
-class CStrengthPane : public CModelPane<StrengthPaneModel, FilterSettings> {
+class StrengthPane : public CModelPane<StrengthPaneModel, FilterSettings> {
   public:
     // settings: the plug-in's block, written by Commit; slot: which filter.
-    CStrengthPane(CPaneSite* site, FilterSettings* settings, int slot, const char* caption);
+    StrengthPane(CPaneSite* site, FilterSettings* settings, int slot, const char* caption);
 
     // Stores the pane's flag and strength into the settings block.
     bool Commit() override;

@@ -1,6 +1,6 @@
 #include "column_kernels.h"
 
-#include "resample.h"
+#include "line_plan.h"
 #include "triplet_lines.h"
 
 namespace pixmill::firscale {

@@ -5,7 +5,7 @@
 // (AVX2); elsewhere the lines are run one after another by LinePlan::Run.
 #pragma once
 
-#include "resample.h"
+#include "line_plan.h"
 
 #include <cstdint>
 #include <vector>

@@ -27,9 +27,9 @@ constexpr OperationEntry kOperations[] = {
     {"Gamma", "&Gamma", "Adjust image colors", kFlags, KindFilter, kHelpGamma},
 };
 
-class CAdjustPlugin : public CTableProcessingPlugin {
+class AdjustPlugin : public CTableProcessingPlugin {
   public:
-    explicit CAdjustPlugin(CPluginHost* host)
+    explicit AdjustPlugin(CPluginHost* host)
         : CTableProcessingPlugin(host, kStrings, kOperations, {"Adjust", "&Adjust"}) {
         for (int i = 0; i < RowCount; ++i) {
             channelNames[i] = LookupString(kStrings, IdChannelAll + i);
@@ -56,16 +56,16 @@ class CAdjustPlugin : public CTableProcessingPlugin {
     ImageKindSet OutputKinds(const ImageKindSet& input) override { return {input.kinds, 0, 0, 0}; }
     CPluginPane* CreatePane(CPaneSite* site) override {
         if (currentOperation == OpTone) {
-            return new CTonePane(site, &settings, channelNames);
+            return new TonePane(site, &settings, channelNames);
         }
-        return new CGammaPane(site, &settings, channelNames);
+        return new GammaPane(site, &settings, channelNames);
     }
 
     AdjustSettings settings;
     const char* channelNames[RowCount];
 };
 
-CPluginInstance<CAdjustPlugin> g_plugin;
+CPluginInstance<AdjustPlugin> g_plugin;
 
 } // namespace
 

@@ -65,9 +65,9 @@ template <class Model> void CChannelPane<Model>::OnRefresh() {
 template class CChannelPane<TonePaneModel>;
 template class CChannelPane<GammaPaneModel>;
 
-// ----------------------------------------------------------------- CTonePane
+// ----------------------------------------------------------------- TonePane
 
-void CTonePane::Build(QWidget* root) {
+void TonePane::Build(QWidget* root) {
     QGridLayout* grid = AddFrame(root, QStringLiteral("Color &adjustment"));
     QWidget* frame = grid->parentWidget();
     for (int k = 0; k < 3; ++k) {
@@ -82,9 +82,9 @@ void CTonePane::Build(QWidget* root) {
     AddChannelCombo(frame, grid, 4, 1);
 }
 
-// ---------------------------------------------------------------- CGammaPane
+// ---------------------------------------------------------------- GammaPane
 
-void CGammaPane::Build(QWidget* root) {
+void GammaPane::Build(QWidget* root) {
     QGridLayout* grid = AddFrame(root, QStringLiteral("Gamma correction"));
     QWidget* frame = grid->parentWidget();
     QSlider* trackBar = CNumberControl::MakeSlider(frame, IdGammaTrackBar, 10, 10);
@@ -99,7 +99,7 @@ void CGammaPane::Build(QWidget* root) {
     BindNumber(model, GammaPaneModel::Position, {nullptr, trackBar});
 }
 
-void CGammaPane::OnRefresh() {
+void GammaPane::OnRefresh() {
     CChannelPane::OnRefresh();
     Control<QLineEdit>(IdGammaEdit)->setText(QString::asprintf("%.2f", model.Gamma()));
 }

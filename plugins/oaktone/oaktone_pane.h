@@ -48,7 +48,7 @@ template <class Model> class CChannelPane : public CModelPane<Model, AdjustSetti
     QString channelNames[4];
 };
 
-class CTonePane : public CChannelPane<TonePaneModel> {
+class TonePane : public CChannelPane<TonePaneModel> {
   public:
     using CChannelPane::CChannelPane;
 
@@ -56,7 +56,7 @@ class CTonePane : public CChannelPane<TonePaneModel> {
     void Build(QWidget* root) override;
 };
 
-class CGammaPane : public CChannelPane<GammaPaneModel> {
+class GammaPane : public CChannelPane<GammaPaneModel> {
   public:
     using CChannelPane::CChannelPane;
 

@@ -10,14 +10,14 @@
 
 namespace pixmill::pagesmith {
 
-CPagesmithDestination::~CPagesmithDestination() {
+HtmlPagesDestination::~HtmlPagesDestination() {
     delete page; // the library goes: its widgets go first
 }
 
-std::string CPagesmithDestination::ProgramFolder() {
+std::string HtmlPagesDestination::ProgramFolder() {
     // This library lives in <program folder>/Destinations/.
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&CPagesmithDestination::ProgramFolder), &info) == 0 ||
+    if (dladdr(reinterpret_cast<void*>(&HtmlPagesDestination::ProgramFolder), &info) == 0 ||
         info.dli_fname == nullptr) {
         return {};
     }
@@ -29,7 +29,7 @@ std::string CPagesmithDestination::ProgramFolder() {
     return path.empty() ? std::string() : path + "/";
 }
 
-QWidget* CPagesmithDestination::CreatePage(QWidget* parent, const RECT& area) {
+QWidget* HtmlPagesDestination::CreatePage(QWidget* parent, const RECT& area) {
     delete page;
     page = nullptr;
     ReadCurrentConfiguration();
@@ -40,18 +40,18 @@ QWidget* CPagesmithDestination::CreatePage(QWidget* parent, const RECT& area) {
     return page;
 }
 
-bool CPagesmithDestination::ApplyPage() {
+bool HtmlPagesDestination::ApplyPage() {
     if (page != nullptr) {
         page->Commit();
     }
     return TakeOver();
 }
 
-void CPagesmithDestination::Help(QWidget*) {
+void HtmlPagesDestination::Help(QWidget*) {
     OpenHelpPage(kHelpDestination);
 }
 
-bool CPagesmithDestination::SetOption(const std::string& name, const std::string& value) {
+bool HtmlPagesDestination::SetOption(const std::string& name, const std::string& value) {
     if (name == "profile") {
         HtmlProfile loaded;
         if (!LoadProfileFile(value, loaded)) {
@@ -69,12 +69,12 @@ bool CPagesmithDestination::SetOption(const std::string& name, const std::string
 }
 
 namespace {
-CPagesmithDestination* instance = nullptr;
+HtmlPagesDestination* instance = nullptr;
 } // namespace
 
 } // namespace pixmill::pagesmith
 
-using pixmill::pagesmith::CPagesmithDestination;
+using pixmill::pagesmith::HtmlPagesDestination;
 
 extern "C" __attribute__((visibility("default"))) int
 GetBatchDestination(pixmill::BatchDestination** destination) {
@@ -95,7 +95,7 @@ extern "C" __attribute__((visibility("default"))) int SetBatchDestinationOption(
 
 // The object lives as long as the library.
 __attribute__((constructor)) static void CreateDestination() {
-    pixmill::pagesmith::instance = new CPagesmithDestination;
+    pixmill::pagesmith::instance = new HtmlPagesDestination;
 }
 __attribute__((destructor)) static void DestroyDestination() {
     delete pixmill::pagesmith::instance;

@@ -10,9 +10,9 @@ namespace pixmill::pagesmith {
 
 class PagesmithPage;
 
-class CPagesmithDestination : public WebPageDestination {
+class HtmlPagesDestination : public WebPageDestination {
   public:
-    ~CPagesmithDestination() override;
+    ~HtmlPagesDestination() override;
     // Replaces any earlier page by a new one inside the area.
     QWidget* CreatePage(QWidget* parent, const RECT& area) override;
     // The page's values first, then the checks.

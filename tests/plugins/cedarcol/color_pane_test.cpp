@@ -30,7 +30,7 @@ namespace {
 class PaneTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { EnsureApplication(); }
-    void SetUp() override { plugin = std::make_unique<CColorPlugin>(host.get()); }
+    void SetUp() override { plugin = std::make_unique<ColorPlugin>(host.get()); }
 
     // Replaces an edit's text as a user would.
     static void Type(QLineEdit* edit, const char* text) {
@@ -45,7 +45,7 @@ class PaneTest : public ::testing::Test {
     }
 
     TestHost host;
-    std::unique_ptr<CColorPlugin> plugin;
+    std::unique_ptr<ColorPlugin> plugin;
     TestPaneSite site;
 };
 
@@ -53,7 +53,7 @@ class PaneTest : public ::testing::Test {
 
 TEST_F(PaneTest, BlackAndWhitePane) {
     plugin->SetOperation(OpBlackAndWhite);
-    auto* pane = static_cast<CBlackWhitePane*>(plugin->CreateSettingsPane(&site));
+    auto* pane = static_cast<BlackWhitePane*>(plugin->CreateSettingsPane(&site));
     ASSERT_NE(pane, nullptr);
     ASSERT_EQ(pane->Create()->parentWidget(), &site.parent);
     auto* threshold = Find<QLineEdit>(*pane, IdcThreshold);
@@ -98,14 +98,14 @@ TEST_F(PaneTest, BlackAndWhitePane) {
 
     // The threshold and the dither level are stored.
     plugin.reset();
-    plugin = std::make_unique<CColorPlugin>(host.get());
+    plugin = std::make_unique<ColorPlugin>(host.get());
     EXPECT_EQ(plugin->settings.threshold, 90);
     EXPECT_EQ(plugin->mapping.ditherLevel, 0);
 }
 
 TEST_F(PaneTest, PalettePaneKindsAndLinkedFields) {
     plugin->SetOperation(OpPaletted);
-    auto* pane = static_cast<CPalettePane*>(plugin->CreateSettingsPane(&site));
+    auto* pane = static_cast<PalettePane*>(plugin->CreateSettingsPane(&site));
     pane->Create();
     auto* kind = Find<QComboBox>(*pane, IdcPaletteKind);
     auto* colors = Find<QLineEdit>(*pane, IdcColors);

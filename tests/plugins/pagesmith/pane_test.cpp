@@ -75,7 +75,7 @@ class SettingsPage : public ::testing::Test {
 
     test::TestHost host;
     HostOnly batchHost{host.get()};
-    CPagesmithDestination destination;
+    HtmlPagesDestination destination;
     std::unique_ptr<QWidget> parent;
     PagesmithPage* page = nullptr;
     std::string dir;
