@@ -165,7 +165,8 @@ def main():
                 if not match:
                     continue
                 quoted, included = match.group(1) == '"', match.group(2)
-                where = f"{path}:{number}: #include {match.group(1)}{included}"
+                close = '"' if quoted else ">"
+                where = f"{path}:{number}: #include {match.group(1)}{included}{close}"
                 if not quoted:
                     if qt_free and QT_HEADER.match(included) and not QT_ALLOWED.match(path):
                         offences.append(f"{where}: a Qt header in the Qt-free folder {folder}/")
