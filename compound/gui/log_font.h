@@ -3,7 +3,7 @@
 // strike-out, pitch-and-family and face name the stored forms keep.
 #pragma once
 
-#include "desktop/app_settings.h"
+#include "compound/html_property.h"
 
 #include <QFont>
 #include <QString>
