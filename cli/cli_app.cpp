@@ -4,6 +4,7 @@
 #include "cli/convert_command.h"
 #include "cli/help_command.h"
 #include "cli/info_command.h"
+#include "cli/json_text.h"
 #include "cli/overlay_settings_store.h"
 #include "cli/page_command.h"
 #include "cli/schema_catalog.h"
@@ -224,8 +225,23 @@ std::string Hex(unsigned value) {
     return text;
 }
 
-int CommandFormats(Session& session) {
+int CommandFormats(Session& session, bool json) {
     PluginManager& plugins = *session.plugins;
+    if (json) {
+        std::printf("[");
+        for (int i = 0; i < plugins.FormatCount(); ++i) {
+            CFormatPlugin* format = plugins.FormatAt(i);
+            std::printf("%s\n  {\"name\": %s, \"longName\": %s, \"extensions\": %s, "
+                        "\"capabilities\": %u, \"saveModes\": %u}",
+                        i == 0 ? "" : ",", JsonString(format->GetName(false)).c_str(),
+                        JsonString(format->GetName(true)).c_str(),
+                        JsonString(format->GetExtensions()).c_str(),
+                        static_cast<unsigned>(format->GetCapabilities()),
+                        static_cast<unsigned>(format->GetSaveModes()));
+        }
+        std::printf("\n]\n");
+        return ExitOk;
+    }
     std::printf("%-6s %-28s %-34s %-6s %s\n", "NAME", "LONG NAME", "EXTENSIONS", "CAPS", "SAVES");
     for (int i = 0; i < plugins.FormatCount(); ++i) {
         CFormatPlugin* format = plugins.FormatAt(i);
@@ -236,8 +252,29 @@ int CommandFormats(Session& session) {
     return ExitOk;
 }
 
-int CommandOps(Session& session) {
+int CommandOps(Session& session, bool json) {
     PluginManager& plugins = *session.plugins;
+    if (json) {
+        std::printf("[");
+        bool first = true;
+        for (int i = 0; i < plugins.ProcessorCount(); ++i) {
+            CProcessingPlugin* plugin = plugins.ProcessorAt(i);
+            for (int j = 0; j < plugins.OperationCountOf(i); ++j) {
+                plugin->SetOperation(static_cast<uint16_t>(j));
+                const char* group = plugin->GetGroupName(false);
+                std::printf("%s\n  {\"id\": %d, \"group\": %s, \"name\": %s, "
+                            "\"flags\": %u, \"kind\": %d, \"description\": %s}",
+                            first ? "" : ",", plugins.FirstCommandOf(i) + j,
+                            group != nullptr ? JsonString(group).c_str() : "null",
+                            JsonString(plugin->GetName(false)).c_str(),
+                            static_cast<unsigned>(plugin->GetFlags()), plugin->GetKind(),
+                            JsonString(plugin->GetDescription()).c_str());
+                first = false;
+            }
+        }
+        std::printf("\n]\n");
+        return ExitOk;
+    }
     std::printf("%-5s %-12s %-30s %-6s %-4s %s\n", "ID", "GROUP", "NAME", "FLAGS", "KIND",
                 "DESCRIPTION");
     for (int i = 0; i < plugins.ProcessorCount(); ++i) {
@@ -287,10 +324,10 @@ int Run(const Options& options) {
         return code;
     }
     if (options.command == "formats") {
-        return CommandFormats(session);
+        return CommandFormats(session, options.json);
     }
     if (options.command == "ops") {
-        return CommandOps(session);
+        return CommandOps(session, options.json);
     }
     if (options.command == "info") {
         return CommandInfo(*session.host, *session.plugins, options);

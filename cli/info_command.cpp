@@ -1,5 +1,7 @@
 #include "cli/info_command.h"
 
+#include "cli/json_text.h"
+
 #include "host/host_services.h"
 #include "host/image_io.h"
 #include "host/image_metadata.h"
@@ -15,35 +17,6 @@
 namespace pixmill::cli {
 
 namespace {
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
 
 struct ImageInfo {
     std::string file, format, error;

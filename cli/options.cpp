@@ -157,7 +157,7 @@ const std::vector<OptionSpec> kOptions = {
           "~/.config/QOREL Technologies/Pixmill.ini)",
      Bytes<&Options::settingsFile>},
     {HelpSection::General, "json", nullptr,
-          "info: machine-readable output",
+          "info, ops, formats: machine-readable output (JSON)",
      Switch<&Options::json>},
     {HelpSection::General, "open", nullptr,
           "help: open the page instead of printing its path",
@@ -280,8 +280,9 @@ Opens, processes and saves images with Pixmill's plug-ins, without windows.
 Commands:
   formats                 list every loaded format: name, long name, extensions,
                           capabilities and the image kinds it can store
+                          (--json: a JSON array)
   ops                     list every operation: command id, group, name,
-                          description, flags and kind
+                          description, flags and kind (--json: a JSON array)
   info FILE...            show format, size, depth, palette, transparency,
                           resolution, file size and the sizes of the ICC
                           profile and EXIF block of each file

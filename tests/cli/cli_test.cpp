@@ -10,6 +10,9 @@
 #include "support/test_host.h"
 #include "support/test_images.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
@@ -146,6 +150,42 @@ TEST_F(Cli, ListsFormatsAndOperations) {
     EXPECT_EQ(ops.exitCode, 0);
     EXPECT_NE(ops.out.find("600"), std::string::npos);
     EXPECT_NE(ops.out.find("Negate the image"), std::string::npos);
+}
+
+// Scripts read --json with any JSON parser: every operation and format is one
+// object carrying the same facts as the table.
+TEST_F(Cli, ListsOperationsAndFormatsAsJson) {
+    const Result ops = Run({"ops", "--json"});
+    ASSERT_EQ(ops.exitCode, 0) << ops.err;
+    QJsonParseError error{};
+    const QJsonDocument opsDoc = QJsonDocument::fromJson(QByteArray::fromStdString(ops.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << ops.out;
+    ASSERT_TRUE(opsDoc.isArray());
+    const QJsonArray list = opsDoc.array();
+    ASSERT_FALSE(list.isEmpty());
+    bool negate = false;
+    for (const QJsonValue& entry : list) {
+        const QJsonObject op = entry.toObject();
+        for (const char* key : {"id", "group", "name", "flags", "kind", "description"}) {
+            EXPECT_TRUE(op.contains(key)) << key;
+        }
+        if (op["description"].toString() == "Negate the image") {
+            negate = true;
+            EXPECT_GE(op["id"].toInt(), 600);
+        }
+    }
+    EXPECT_TRUE(negate) << ops.out;
+    const Result formats = Run({"formats", "--json"});
+    ASSERT_EQ(formats.exitCode, 0) << formats.err;
+    const QJsonDocument formatsDoc =
+        QJsonDocument::fromJson(QByteArray::fromStdString(formats.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << formats.out;
+    std::map<QString, QJsonObject> byName;
+    for (const QJsonValue& entry : formatsDoc.array()) {
+        byName[entry.toObject()["name"].toString()] = entry.toObject();
+    }
+    EXPECT_EQ(byName["Test Photo"]["extensions"].toString(), "*.tjp;*.tjpeg") << formats.out;
+    EXPECT_EQ(byName["Test Raw"]["saveModes"].toInt(), 0x3F) << formats.out;
 }
 
 TEST_F(Cli, InfoInTextAndJson) {
