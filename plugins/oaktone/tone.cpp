@@ -135,54 +135,6 @@ long double Lin(long double e, long double a, long double b, long double c, long
     return sign * (std::fabs(e) * (d - c) / (b - a + 1) + c);
 }
 
-int Rnd(long double x) {
-    return static_cast<int>(x >= 0 ? std::trunc(x + 0.5L) : std::trunc(x - 0.5L));
-}
-
-ContrastBounds ContrastBoundsOf(int contrast, int minimum, int maximum) {
-    const int m = std::abs(contrast);
-    const int mn = minimum;
-    const int mx = maximum;
-    ContrastBounds b{};
-    b.low = mn + Lin(m, 1, 100, 1, (mx - mn) >> 1);
-    b.high = mx - Lin(m, 1, 100, 1, (mx - mn + 1) >> 1);
-    if (b.high > 255) {
-        b.high = 255;
-    }
-    if (!(b.high > b.low)) {
-        b.high = b.low + 1;
-    }
-
-    if (mn < 129) {
-        b.fillLow = contrast < 0 ? Rnd(Lin(m, 1, 100, 1, 127 - mn)) : Rnd(Lin(m, 1, 100, 1, mn));
-        b.fillLow = std::max(b.fillLow, 0);
-        if (b.low > 127) {
-            b.low = 127;
-        }
-    } else {
-        const int k2 = Rnd(Lin(m, 1, 100, 127, mn));
-        b.fillLow = contrast < 0 ? mn - k2 : mn + k2;
-        if (b.low < 127) {
-            b.low = 127;
-        }
-    }
-
-    if (mx < 129) {
-        if (b.high > 127) {
-            b.high = 127;
-        }
-        b.fillHigh = Rnd(Lin(m, 1, 100, mx, 128));
-        b.fillHigh = contrast < 0 ? std::min(b.fillHigh, 127) : Clamp(b.fillHigh);
-    } else {
-        if (b.high < 128) {
-            b.high = 127;
-        }
-        b.fillHigh = contrast > 0 ? Clamp(Rnd(Lin(m, 1, 100, Clamp(2 * mx - 128), 255)))
-                                  : Clamp(Rnd(Lin(100 - m, 1, 100, 127, mx)));
-    }
-    return b;
-}
-
 void BrightnessTable(int brightness, uint8_t* table) {
     const float offset = brightness == 0 ? 0.0f : static_cast<float>(brightness * 2.55);
     for (int i = 0; i < 256; ++i) {
@@ -205,53 +157,31 @@ void IntensityTable(int intensity, uint8_t* table) {
 }
 
 void ContrastTable(int contrast, int minimum, int maximum, uint8_t* table) {
-    if (contrast == 0) {
-        for (int i = 0; i < 256; ++i) {
-            table[i] = static_cast<uint8_t>(i);
+    const int v = std::clamp(contrast, kMinTone, kMaxTone);
+    // Tones spread from (or draw towards) the middle of the channel's own
+    // range, so a lowered contrast keeps every value inside that range and
+    // -100 leaves the single level at its middle. The largest gain is a
+    // threshold at that middle. The gain is a fraction, and the table is
+    // worked out in whole numbers so halves round up the same everywhere.
+    const long long sum = minimum + maximum; // twice the middle
+    for (int i = 0; i < 256; ++i) {
+        const long long twiceOffset = 2LL * i - sum;
+        long long numerator, denominator; // the new tone, as a fraction
+        if (v >= kMaxTone) {
+            numerator = twiceOffset < 0 ? 0 : twiceOffset > 0 ? 255 : sum;
+            denominator = twiceOffset == 0 ? 2 : 1;
+        } else if (v <= 0) {
+            numerator = 100 * sum + twiceOffset * (100 + v);
+            denominator = 200;
+        } else {
+            numerator = sum * (100 - v) + 100 * twiceOffset;
+            denominator = 2LL * (100 - v);
         }
-        return;
-    }
-    const ContrastBounds b = ContrastBoundsOf(contrast, minimum, maximum);
-    int lo = static_cast<int>(b.low + 0.5L);
-    int hi = static_cast<int>(b.high + 0.5L);
-    if (hi < lo) {
-        lo = hi = 127;
-    }
-    if (contrast > 0) {
-        const long double step =
-            static_cast<long double>(b.fillHigh - b.fillLow + 1) / (hi - lo + 1);
-        // A fill may lie above 255 (a channel whose darkest value is above
-        // 128); table entries are limited like every other value.
-        const uint8_t fillLow = static_cast<uint8_t>(Clamp(b.fillLow));
-        const uint8_t fillHigh = static_cast<uint8_t>(Clamp(b.fillHigh));
-        for (int i = 0; i < 256; ++i) {
-            if (i < lo) {
-                table[i] = fillLow;
-            } else if (i >= hi) {
-                table[i] = fillHigh;
-            } else {
-                table[i] =
-                    static_cast<uint8_t>(Clamp(static_cast<int>(lo + (i - lo + 1) * step + 0.5L)));
-            }
-        }
-        // The ramp starts at lo, not at the low fill, so it can rise above
-        // the high fill (dark channels) or start below the low fill (bright
-        // channels). A tone table never falls: each entry is at most the
-        // ones above it, which leaves every rising table as it was.
-        for (int i = 254; i >= 0; --i) {
-            table[i] = std::min(table[i], table[i + 1]);
-        }
-    } else {
-        // At -100 no contrast is left: the channel becomes one level. The
-        // step never turns negative, which would invert the picture.
-        const long double step =
-            contrast == -100
-                ? 0.0L
-                : std::max(0.0L, static_cast<long double>(b.fillHigh - b.fillLow + 1) / 256);
-        const int start = hi > lo ? lo : 0;
-        for (int i = 0; i < 256; ++i) {
-            table[i] = static_cast<uint8_t>(Clamp(static_cast<int>(start + i * step + 0.5L)));
-        }
+        // floor(numerator / denominator + 1/2), the denominator positive.
+        const long long top = 2 * numerator + denominator;
+        const long long bottom = 2 * denominator;
+        const long long rounded = top >= 0 ? top / bottom : -((-top + bottom - 1) / bottom);
+        table[i] = static_cast<uint8_t>(std::clamp<long long>(rounded, 0, 255));
     }
 }
 

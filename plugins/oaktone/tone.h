@@ -21,21 +21,13 @@ enum Channel : int { ChannelRed = 0, ChannelGreen = 1, ChannelBlue = 2 };
 
 // sign(e) * (|e| * (d - c) / (b - a + 1) + c), in extended precision.
 long double Lin(long double e, long double a, long double b, long double c, long double d);
-// trunc(x + 0.5) for x >= 0, trunc(x - 0.5) otherwise.
-int Rnd(long double x);
-
-struct ContrastBounds {
-    long double low;
-    long double high;
-    int fillLow;
-    int fillHigh;
-};
-// The contrast bounds and fills of a channel with values minimum..maximum,
-// for a contrast value other than 0.
-ContrastBounds ContrastBoundsOf(int contrast, int minimum, int maximum);
 
 void BrightnessTable(int brightness, uint8_t* table);
 void IntensityTable(int intensity, uint8_t* table);
+// Tone i becomes middle + (i - middle) * gain, rounded (halves up) and
+// limited to 0..255, with middle the centre of minimum..maximum and a gain of
+// 1 + contrast / 100 when lowering, 100 / (100 - contrast) when raising (the
+// two undo each other) and a threshold at the middle for 100.
 void ContrastTable(int contrast, int minimum, int maximum, uint8_t* table);
 void GammaTable(double gamma, uint8_t* table);
 

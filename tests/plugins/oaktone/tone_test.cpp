@@ -35,10 +35,6 @@ long double Lin(long double e, long double a, long double b, long double c, long
     return e > 0 ? magnitude : -magnitude;
 }
 
-long long Rnd(long double x) {
-    return static_cast<long long>(x >= 0 ? std::trunc(x + 0.5L) : std::trunc(x - 0.5L));
-}
-
 long long Trunc(long double x) {
     return static_cast<long long>(std::trunc(x));
 }
@@ -59,66 +55,20 @@ int ReferenceIntensity(int n, int i) {
     return k > 0 ? Clamp(Trunc(i * k + 0.5L)) : Clamp(Trunc(i / -k + 0.5L));
 }
 
-int RawContrast(int v, int mn, int mx, int i) {
-    if (v == 0) {
-        return i;
-    }
-    const int m = std::abs(v);
-    long double low = mn + Lin(m, 1, 100, 1, (mx - mn) / 2);
-    long double high = mx - Lin(m, 1, 100, 1, (mx - mn + 1) / 2);
-    high = std::min<long double>(high, 255);
-    if (high <= low) {
-        high = low + 1;
-    }
-    long long fillLow;
-    if (mn < 129) {
-        fillLow =
-            std::max(0LL, v < 0 ? Rnd(Lin(m, 1, 100, 1, 127 - mn)) : Rnd(Lin(m, 1, 100, 1, mn)));
-        low = std::min<long double>(low, 127);
-    } else {
-        const long long k2 = Rnd(Lin(m, 1, 100, 127, mn));
-        fillLow = v < 0 ? mn - k2 : mn + k2;
-        low = std::max<long double>(low, 127);
-    }
-    long long fillHigh;
-    if (mx < 129) {
-        high = std::min<long double>(high, 127);
-        fillHigh = Rnd(Lin(m, 1, 100, mx, 128));
-        fillHigh = v < 0 ? std::min(fillHigh, 127LL) : Clamp(fillHigh);
-    } else {
-        if (high < 128) {
-            high = 127;
-        }
-        fillHigh = v > 0 ? Clamp(Rnd(Lin(m, 1, 100, Clamp(2 * mx - 128), 255)))
-                         : Clamp(Rnd(Lin(100 - m, 1, 100, 127, mx)));
-    }
-    long long lo = Trunc(low + 0.5L);
-    long long hi = Trunc(high + 0.5L);
-    if (hi < lo) {
-        lo = hi = 127;
-    }
-    if (v > 0) {
-        const long double step = static_cast<long double>(fillHigh - fillLow + 1) / (hi - lo + 1);
-        if (i < lo) {
-            return Clamp(fillLow); // a fill above 255 is limited like any value
-        }
-        if (i >= hi) {
-            return Clamp(fillHigh);
-        }
-        return Clamp(Trunc(lo + (i - lo + 1) * step + 0.5L));
-    }
-    const long double step =
-        m == 100 ? 0 : std::max(0.0L, static_cast<long double>(fillHigh - fillLow + 1) / 256);
-    return Clamp(Trunc((hi > lo ? lo : 0) + i * step + 0.5L));
-}
-
-// Raised contrast: the formula, lowered where an entry above it is lower.
+// Contrast spreads tones from the middle of the channel's range by a gain:
+// 1 - m/100 when lowered by m, 100 / (100 - m) when raised, a threshold at 100.
 int ReferenceContrast(int v, int mn, int mx, int i) {
-    int value = RawContrast(v, mn, mx, i);
-    for (int j = i + 1; v > 0 && j < 256; ++j) {
-        value = std::min(value, RawContrast(v, mn, mx, j));
+    const long double middle = (mn + mx) / 2.0L;
+    long double value;
+    if (v == 100) {
+        value = i < middle ? 0 : i > middle ? 255 : middle;
+    } else {
+        const long double gain = v <= 0 ? (100 + v) / 100.0L : 100.0L / (100 - v);
+        value = middle + (i - middle) * gain;
     }
-    return value;
+    // Halves round up; a tie may come out a hair off in floating point.
+    const long double rounded = std::floor(value + 0.5L + 1e-9L);
+    return Clamp(static_cast<long long>(std::clamp<long double>(rounded, -1, 256)));
 }
 
 int ReferenceGamma(double gamma, int i) {
@@ -211,8 +161,7 @@ std::unique_ptr<CVImage> RandomImage(TestHost& host, std::mt19937& random, int b
 TEST(Tone, MatchesReferenceOverAllBranches) {
     TestHost host;
     std::mt19937 random(77);
-    // Channel ranges that reach every branch of the contrast bounds: a dark
-    // maximum, a bright minimum, a full range, a single value.
+    // Channel ranges of every kind: dark, bright, full, a single value.
     const std::pair<int, int> ranges[] = {{0, 255},   {0, 100},  {20, 128},  {129, 255},
                                           {150, 200}, {90, 160}, {200, 200}, {0, 0}};
     const Triple triples[] = {{0, 0, 0},         {100, 0, 0},      {-100, 0, 0},   {0, 100, 0},
@@ -318,57 +267,69 @@ TEST(Tone, ExtremeTables) {
         }
     }
 
-    // A channel whose maximum is below 129 takes the first fill-high rule:
-    // high is lowered to 127 and fill-high lies between the maximum and 128.
-    const ot::ContrastBounds dark = ot::ContrastBoundsOf(50, 10, 100);
-    EXPECT_LE(dark.high, 127);
-    EXPECT_EQ(dark.fillHigh, ot::Rnd(ot::Lin(50, 1, 100, 100, 128)));
-    EXPECT_EQ(dark.fillHigh, 114);
-    EXPECT_EQ(ot::ContrastBoundsOf(-100, 10, 100).fillHigh, 127) << "limited to 127 for v < 0";
-
-    // A bright channel with raised contrast: the low fill lies above 255, so
-    // the table starts at the ramp's first value instead of white.
-    const ot::ContrastBounds bright = ot::ContrastBoundsOf(40, 180, 250);
-    EXPECT_EQ(bright.fillLow, 328);
-    ot::ContrastTable(40, 180, 250, table);
-    const int lo = static_cast<int>(bright.low + 0.5L);
-    EXPECT_EQ(lo, 195);
-    for (int i = 0; i < lo; ++i) {
-        ASSERT_EQ(table[i], table[lo]) << i;
-    }
-    EXPECT_LT(table[lo], 255);
 }
 
-TEST(Tone, ContrastTablesNeverFallAndMinus100IsFlat) {
-    uint8_t table[256];
-    // Every channel range (every branch of the bounds) at every contrast.
-    for (int mn = 0; mn < 256; mn += 5) {
-        for (int mx = mn; mx < 256; mx += 7) {
-            for (int v = -100; v <= 100; v += 3) {
-                ot::ContrastTable(v, mn, mx, table);
-                for (int i = 1; i < 256; ++i) {
-                    ASSERT_LE(table[i - 1], table[i]) << v << " on " << mn << ".." << mx;
-                }
-            }
-            ot::ContrastTable(-100, mn, mx, table);
-            ASSERT_TRUE(std::all_of(table, table + 256, [&](uint8_t t) { return t == table[0]; }))
-                << mn << ".." << mx;
+// For every setting on every range: rising tables that keep lowered tones
+// inside the channel's range; -100 is its middle, 0 the identity, and a step
+// of one changes a tone by at most two levels.
+TEST(Tone, ContrastTablesAreSoundForEverySetting) {
+    uint8_t table[256], identity[256];
+    for (int i = 0; i < 256; ++i) {
+        identity[i] = static_cast<uint8_t>(i);
+    }
+    std::vector<std::pair<int, int>> ranges = {{0, 255}, {10, 100}, {140, 250}, {77, 77}};
+    for (int mn = 0; mn < 256; mn += 15) {
+        for (int mx = mn + 1; mx < 256; mx += 23) {
+            ranges.emplace_back(mn, mx);
         }
     }
-    // The ramps that used to fall: a dark channel stops at its high fill, a
-    // bright one rises into white and stays there.
-    ot::ContrastTable(50, 10, 100, table);
-    EXPECT_EQ(*std::max_element(table, table + 256), 114);
-    EXPECT_EQ(table[255], 114);
-    ot::ContrastTable(50, 140, 250, table);
-    EXPECT_LT(table[140], 200);
-    EXPECT_EQ(table[250], 255);
-    // A full-range picture at -100 is mid grey, not inverted.
-    ot::ContrastTable(-100, 0, 255, table);
-    EXPECT_EQ(table[0], 127);
-    EXPECT_EQ(table[255], 127);
-    ot::ContrastTable(-99, 0, 255, table);
-    EXPECT_LE(table[255] - table[0], 3);
+    for (const auto& [mn, mx] : ranges) {
+        for (int v = -100; v <= 100; ++v) {
+            ot::ContrastTable(v, mn, mx, table);
+            for (int i = mn; i <= mx; ++i) {
+                ASSERT_EQ(table[i], ReferenceContrast(v, mn, mx, i)) << v << " at " << i;
+                if (i > mn) {
+                    ASSERT_LE(table[i - 1], table[i]) << v << " on " << mn << ".." << mx;
+                }
+                if (v < 0) {
+                    ASSERT_GE(table[i], mn) << v << " on " << mn << ".." << mx;
+                    ASSERT_LE(table[i], mx) << v << " on " << mn << ".." << mx;
+                }
+            }
+        }
+        ot::ContrastTable(0, mn, mx, table);
+        ASSERT_TRUE(std::equal(table, table + 256, identity));
+        ot::ContrastTable(-100, mn, mx, table);
+        const int middle = (mn + mx + 1) / 2;
+        for (int i = mn; i <= mx; ++i) {
+            ASSERT_EQ(table[i], middle) << mn << ".." << mx;
+        }
+        for (int v : {-1, 1}) {
+            ot::ContrastTable(v, mn, mx, table);
+            for (int i = mn; i <= mx; ++i) {
+                ASSERT_LE(std::abs(table[i] - i), 2) << v << " at " << i << " on " << mn << ".."
+                                                     << mx;
+            }
+        }
+    }
+    // The bright ramp keeps its shape at small settings and stays in the
+    // channel's range when lowered, rather than turning white.
+    ot::ContrastTable(1, 140, 250, table);
+    EXPECT_EQ(table[140], 139);
+    EXPECT_EQ(table[250], 251);
+    ot::ContrastTable(-50, 140, 250, table);
+    EXPECT_EQ(table[140], 168);
+    EXPECT_EQ(table[250], 223);
+    ot::ContrastTable(100, 10, 100, table);
+    EXPECT_EQ(table[54], 0);
+    EXPECT_EQ(table[56], 255);
+    // Raising and lowering by the same amount give the tones back.
+    uint8_t lowered[256];
+    ot::ContrastTable(-50, 10, 100, lowered);
+    ot::ContrastTable(50, 33, 78, table);
+    for (int i = 10; i <= 100; ++i) {
+        ASSERT_NEAR(table[lowered[i]], i, 1) << i;
+    }
 }
 
 TEST(Tone, GreyAndColourPathsAgreeOnGreyContent) {
