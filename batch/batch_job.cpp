@@ -10,6 +10,7 @@
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/processing_plugin.h"
+#include "pixmill/side_file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -358,13 +359,7 @@ void BatchJob::SaveProfileFile(const std::string& path) const {
 }
 
 void BatchJob::LoadProfileFile(const std::string& path) {
-    FileStream file(path, FileStream::ForReading);
-    std::string text;
-    char buffer[16000];
-    for (size_t n; (n = file.Read(buffer, sizeof buffer)) > 0;) {
-        text.append(buffer, n);
-    }
-    ReadProfileText(std::move(text));
+    ReadProfileText(ReadSideFile(path, "a batch profile"));
 }
 
 bool BatchJob::SelectFormat(const std::string& name) {

@@ -11,13 +11,17 @@
 #include "pixmill/format_plugin.h"
 #include "pixmill/pane.h"
 #include "pixmill/processing_plugin.h"
+#include "pixmill/side_file.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pixmill {
 
@@ -100,10 +104,41 @@ void BatchRun::LogError(const char* format, const std::string& subject, CQorelEr
     Log(Format(format, subject.c_str(), why));
 }
 
+std::unique_ptr<FileStream> OpenLogFile(const std::string& path, bool replaceAny) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && path != "/dev/null") {
+        if (const char* kind = NonFileKind(info.st_mode)) {
+            throw SideFileError(path, std::string("the batch log must be a regular file, not ") +
+                                          kind);
+        }
+        bool isLog = info.st_size == 0;
+        if (!isLog) {
+            // A short read (a file we may not read) counts as not a log.
+            char head[sizeof kLogStart - 1] = {};
+            const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+            if (fd >= 0) {
+                isLog = read(fd, head, sizeof head) == static_cast<ssize_t>(sizeof head) &&
+                        std::memcmp(head, kLogStart, sizeof head) == 0;
+                close(fd);
+            }
+        }
+        if (!isLog && !replaceAny) {
+            throw SideFileError(path, "exists and is not a batch log; it is kept (choose "
+                                      "another log file, or --force to replace it)");
+        }
+    }
+    return std::make_unique<FileStream>(path, FileStream::ForWriting);
+}
+
 bool BatchRun::Start() {
     Prepare();
-    Log(Format("The number of selected images : %d\r\n\r\nStart batch processing...\r\n\r\n",
-               total));
+    Log(Format("%s%d\r\n\r\nStart batch processing...\r\n\r\n", kLogStart, total));
+    for (const std::string& line : startNotes) {
+        Log(line + "\r\n");
+    }
+    if (!startNotes.empty()) {
+        Log("\r\n");
+    }
     if (!NextImage()) {
         Finish(NothingLoaded);
         return false;
@@ -120,7 +155,7 @@ void BatchRun::Prepare() {
     if (externalLog != nullptr) {
         log = externalLog;
     } else {
-        ownLog = std::make_unique<FileStream>(job.LogFileName(), FileStream::ForWriting);
+        ownLog = OpenLogFile(job.LogFileName(), replaceAnyLog);
         log = ownLog.get();
     }
     if (ThumbnailSettings* settings = destination->GetThumbnailSettings()) {

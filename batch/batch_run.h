@@ -25,8 +25,18 @@ class CFormatCodec;
 class CFormatPlugin;
 class CQorelError;
 class CVStream;
+class FileStream;
 class ProgressDisplay;
 class ThumbnailMaker;
+
+// The start of every batch log; a file that begins with it is a log.
+inline constexpr char kLogStart[] = "The number of selected images : ";
+
+// Creates the batch log at path. A profile may name any file as its log, so
+// the log replaces only nothing, an empty file, a log or /dev/null; any other
+// file only with replaceAny, and never a folder, FIFO, socket or other
+// device. A CVFileError says why a file was refused.
+std::unique_ptr<FileStream> OpenLogFile(const std::string& path, bool replaceAny);
 
 class BatchRun {
   public:
@@ -59,6 +69,10 @@ class BatchRun {
     void SetClock(std::function<uint32_t()> clock) { this->clock = std::move(clock); }
     // Writes the log into this stream instead of creating the log file.
     void SetLogStream(CVStream* stream) { externalLog = stream; }
+    // Whether the log may replace a file that is not a log (see OpenLogFile).
+    void SetReplaceAnyLog(bool on) { replaceAnyLog = on; }
+    // Lines written right after the start text (inputs that were left out).
+    void SetStartNotes(std::vector<std::string> lines) { startNotes = std::move(lines); }
     // Whether errors are shown through the user-interface service as well.
     void SetInteractive(bool on) { interactive = on; }
 
@@ -148,6 +162,8 @@ class BatchRun {
     std::function<uint32_t()> clock;
     std::unique_ptr<CVStream> ownLog;
     CVStream* externalLog = nullptr;
+    bool replaceAnyLog = false;
+    std::vector<std::string> startNotes;
     CVStream* log = nullptr;
     bool interactive = false;
     std::function<void()> pumpBetweenItems;

@@ -11,6 +11,7 @@
 #include "host/plugin_manager.h"
 #include "host/streams.h"
 #include "pixmill/errors.h"
+#include "pixmill/side_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +24,7 @@
 #include <dlfcn.h>
 #include <map>
 #include <poll.h>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,12 +45,28 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// What the walk over the input folders found besides pictures: each folder
+// read (by device and inode, so a link back up the tree is read once) and a
+// log line for every entry left out.
+struct FolderWalk {
+    bool recursive = false;
+    std::set<std::pair<dev_t, ino_t>> visited;
+    std::vector<std::string> notes;
+};
+
 // The files of a folder in name order (hidden ones left out); with
 // recursive, those of its sub-folders after them, keeping their folders.
-void CollectFolder(const std::string& root, const std::string& folder, bool recursive,
+// Only regular files are inputs: FIFOs, sockets and devices are named in
+// the notes and left out.
+void CollectFolder(const std::string& root, const std::string& folder, FolderWalk& walk,
                    std::vector<InputFile>& files) {
     std::vector<std::string> names;
     const std::string directory = root + folder;
+    struct stat self {};
+    if (stat(directory.c_str(), &self) != 0 || !walk.visited.insert({self.st_dev, self.st_ino}).second) {
+        walk.notes.push_back(directory + ": the same folder as one already read (a link loop); not read again");
+        return;
+    }
     if (DIR* dir = opendir(directory.c_str())) {
         while (const dirent* entry = readdir(dir)) {
             if (entry->d_name[0] != '.') {
@@ -61,15 +79,20 @@ void CollectFolder(const std::string& root, const std::string& folder, bool recu
     std::vector<std::string> subfolders;
     for (const std::string& name : names) {
         const std::string path = directory + name;
-        if (IsDirectory(path)) {
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0) {
+            walk.notes.push_back(path + ": " + std::strerror(errno) + "; skipped");
+        } else if (S_ISDIR(info.st_mode)) {
             subfolders.push_back(name);
+        } else if (const char* kind = NonFileKind(info.st_mode)) {
+            walk.notes.push_back(path + ": " + kind + ", not a picture file; skipped");
         } else {
             files.push_back({path, folder});
         }
     }
-    if (recursive) {
+    if (walk.recursive) {
         for (const std::string& name : subfolders) {
-            CollectFolder(root, folder + name + "/", true, files);
+            CollectFolder(root, folder + name + "/", walk, files);
         }
     }
 }
@@ -140,8 +163,7 @@ bool ReadAll(int fd, void* data, size_t size) {
 std::string StartText(int total) {
     char text[160];
     std::snprintf(text, sizeof text,
-                  "The number of selected images : %d\r\n\r\nStart batch processing...\r\n\r\n",
-                  total);
+                  "%s%d\r\n\r\nStart batch processing...\r\n\r\n", kLogStart, total);
     return text;
 }
 
@@ -161,10 +183,19 @@ struct Outcome {
     bool nothingLoaded = false;
 };
 
+// How the run's log is written: over any file (--force), and the inputs that
+// were left out, named after the start text.
+struct RunLog {
+    bool replaceAny = false;
+    std::vector<std::string> notes;
+};
+
 // One process, one image after the other.
 Outcome RunInProcess(BatchJob& job, BatchDestination* destination, ProgressDisplay* progress,
-                     bool quiet) {
+                     bool quiet, const RunLog& runLog) {
     BatchRun run(job, &job.FileSource(), destination);
+    run.SetReplaceAnyLog(runLog.replaceAny);
+    run.SetStartNotes(runLog.notes);
     run.SetProgressDisplay(progress);
     run.SetClock(Milliseconds);
     Outcome outcome;
@@ -430,9 +461,17 @@ class WorkerRun {
 // N worker processes, each with its own copy of the plug-ins; the log keeps
 // the images' lines in input order.
 Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
-                     const std::vector<InputFile>& files, int jobs, bool quiet) {
-    FileStream log(job.LogFileName(), FileStream::ForWriting);
-    const std::string start = StartText(static_cast<int>(files.size()));
+                     const std::vector<InputFile>& files, int jobs, bool quiet,
+                     const RunLog& runLog) {
+    const std::unique_ptr<FileStream> logFile = OpenLogFile(job.LogFileName(), runLog.replaceAny);
+    FileStream& log = *logFile;
+    std::string start = StartText(static_cast<int>(files.size()));
+    for (const std::string& note : runLog.notes) {
+        start += note + "\r\n";
+    }
+    if (!runLog.notes.empty()) {
+        start += "\r\n";
+    }
     log.Write(start.data(), start.size());
     WorkerRun run(files, StartWorkers(job, destination, files, jobs), log, quiet);
     run.Run();
@@ -534,6 +573,16 @@ int ConfigurePluginDest(BatchJob& job, int index, HostServices& host, const Opti
             return ExitUsage;
         }
     } else {
+        if (!options.destProfile.empty()) {
+            // The library only says whether it could read the profile; the
+            // reason (a device, a folder, too large, binary) is said here.
+            try {
+                ReadSideFile(options.destProfile, "an HTML generation profile");
+            } catch (CVFileError& error) {
+                std::fprintf(stderr, "pixmill-cli: %s\n", error.Message());
+                return ExitFailure;
+            }
+        }
         if (!options.destProfile.empty() &&
             setOption("profile", options.destProfile.c_str()) == 0) {
             std::fprintf(stderr, "pixmill-cli: cannot read %s\n", options.destProfile.c_str());
@@ -568,15 +617,26 @@ int CommandBatch(HostServices& host, PluginManager& plugins, ProgressDisplay* pr
     }
     AddTrailingSlash(options.outDir);
     std::vector<InputFile> files;
+    FolderWalk walk;
+    walk.recursive = options.recursive;
     for (std::string input : options.arguments) {
+        struct stat info {};
         if (IsDirectory(input)) {
             AddTrailingSlash(input);
-            CollectFolder(input, "", options.recursive, files);
+            CollectFolder(input, "", walk, files);
+        } else if (stat(input.c_str(), &info) == 0 && NonFileKind(info.st_mode) != nullptr) {
+            walk.notes.push_back(input + ": " + NonFileKind(info.st_mode) +
+                                 ", not a picture file; skipped");
         } else if (FileExists(input.c_str())) {
             files.push_back({input, ""});
         } else {
             PrintUsageError(input + ": no such file or folder");
             return ExitUsage;
+        }
+    }
+    for (const std::string& note : walk.notes) {
+        if (!options.quiet) {
+            std::fprintf(stderr, "pixmill-cli: %s\n", note.c_str());
         }
     }
     if (options.shardCount > 1) {
@@ -647,8 +707,9 @@ int CommandBatch(HostServices& host, PluginManager& plugins, ProgressDisplay* pr
 
     Outcome outcome;
     try {
-        outcome = jobs > 1 ? RunInWorkers(job, destination, files, jobs, options.quiet)
-                           : RunInProcess(job, destination, progress, options.quiet);
+        const RunLog runLog{options.force, walk.notes};
+        outcome = jobs > 1 ? RunInWorkers(job, destination, files, jobs, options.quiet, runLog)
+                           : RunInProcess(job, destination, progress, options.quiet, runLog);
     } catch (CQorelError& error) {
         // The log could not be created: no image was touched.
         std::fprintf(stderr, "pixmill-cli: cannot write the log: %s\n", error.Report(false));

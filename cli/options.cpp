@@ -234,7 +234,9 @@ const std::vector<OptionSpec> kOptions = {
      Switch<&Options::fastDecode>},
     {HelpSection::Batch, "force", nullptr,
           "convert: allow OUT to be the input file, and replace\n"
-          "a read-only OUT; batch: replace read-only outputs;\n"
+          "a read-only OUT; batch: replace read-only outputs,\n"
+          "and a log file (--log, a profile's) that is not a\n"
+          "batch log;\n"
           "page: allow replacing the input page and an\n"
           "existing flattened picture",
      Switch<&Options::force>},

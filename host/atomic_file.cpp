@@ -3,6 +3,7 @@
 #include "host/temporary_files.h"
 #include "pixmill/errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -21,7 +22,12 @@ AtomicFile::AtomicFile(const std::string& target) : target(target) {
     const size_t slash = target.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string pattern = dir + "." + name + ".pixmill-XXXXXX";
+    // The temporary name must fit in one folder entry (255 bytes) wherever
+    // the target's name does: long names give up their tail to the suffix.
+    constexpr size_t kNameMax = 255;
+    const std::string suffix = ".pixmill-XXXXXX";
+    const std::string kept = name.substr(0, std::min(name.size(), kNameMax - 1 - suffix.size()));
+    std::string pattern = dir + "." + kept + suffix;
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = mkstemp(buffer.data());

@@ -2,6 +2,7 @@
 
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
+#include "pixmill/side_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +16,7 @@ namespace pixmill {
 
 FileStream::FileStream(const std::string& fileName, Mode mode) : path(fileName) {
     if (mode == ForReading) {
-        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = OpenRegularFile(path, "a file to read"); // a FIFO or device would never end
     } else {
         fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     }

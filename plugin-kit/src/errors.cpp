@@ -202,6 +202,12 @@ CVFileError CVFileError::FromErrno(int err, const char* name) {
     return e;
 }
 
+CVFileError CVFileError::Refused(const char* name, const char* text) {
+    CVFileError e(0, name);
+    e.SetMessage(text);
+    return e;
+}
+
 const char* CVFileError::Report(bool show) {
     return ShowAndReturn(show);
 }

@@ -1,5 +1,7 @@
 #include "html_profile.h"
 
+#include "pixmill/side_file.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -247,13 +249,13 @@ void ReadProfileText(const std::string& text, HtmlProfile& profile) {
 }
 
 bool LoadProfileFile(const std::string& path, HtmlProfile& profile) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    try {
+        text = ReadSideFile(path, "an HTML generation profile");
+    } catch (CVFileError&) {
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    ReadProfileText(text.str(), profile);
+    ReadProfileText(text, profile);
     return true;
 }
 

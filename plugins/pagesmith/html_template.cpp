@@ -2,9 +2,11 @@
 
 #include "html/html_document.h"
 #include "html/html_node.h"
+#include "html/html_source.h"
 #include "html/html_text_util.h"
 #include "page_names.h"
 #include "pagesmith_strings.h"
+#include "pixmill/side_file.h"
 
 #include <sstream>
 #include <strings.h>
@@ -93,9 +95,19 @@ SpecialLink HtmlTemplate::SpecialOf(const std::string& href) {
 }
 
 bool HtmlTemplate::Parse(HtmlDocument& document, const Log* log) const {
+    std::string text;
+    try {
+        text = ReadSideFile(file, "a page template");
+    } catch (CVFileError& error) {
+        if (log) {
+            (*log)(error.Message());
+        }
+        return false;
+    }
     std::ostringstream notes;
     document.SetWarningSink(&notes);
-    const bool parsed = document.Parse(file);
+    HtmlSource source(file, text.data(), text.size());
+    const bool parsed = document.Parse(source);
     document.SetWarningSink(nullptr);
     if (log && !notes.str().empty()) {
         (*log)(notes.str());

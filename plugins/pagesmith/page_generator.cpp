@@ -2,9 +2,11 @@
 
 #include "html/html_document.h"
 #include "html/html_node.h"
+#include "html/html_source.h"
 #include "html/html_text_util.h"
 #include "html_template.h"
 #include "pagesmith_strings.h"
+#include "pixmill/side_file.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -147,10 +149,18 @@ class AutomaticPage {
         if (file.empty()) {
             return;
         }
+        std::string text;
+        try {
+            text = ReadSideFile(file, "a header or footer file");
+        } catch (CVFileError& error) {
+            log(error.Message());
+            return;
+        }
         HtmlDocument part;
         std::ostringstream sink;
         part.SetWarningSink(&sink);
-        const bool parsed = part.Parse(file);
+        HtmlSource source(file, text.data(), text.size());
+        const bool parsed = part.Parse(source);
         part.SetWarningSink(nullptr);
         if (!sink.str().empty()) {
             log(sink.str());

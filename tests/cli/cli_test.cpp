@@ -386,6 +386,101 @@ TEST_F(CliBatch, ShardsProfilesAndUsage) {
     EXPECT_EQ(Tree(dir + "/x"), std::vector<std::string>{}) << "no image touched";
 }
 
+// Only regular files are pictures: FIFOs and devices among the inputs are
+// named in the log and left out, and a link back up the tree is read once.
+TEST_F(CliBatch, OddEntriesAreSkippedAndLoopsReadOnce) {
+    const std::string tree = dir + "/tree";
+    fs::create_directories(tree + "/sub");
+    fs::copy_file(in + "/a.tif", tree + "/a.tif");
+    fs::copy_file(in + "/b.tif", tree + "/sub/b.tif");
+    ASSERT_EQ(mkfifo((tree + "/pipe.tif").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", tree + "/zero.tif");
+    fs::create_symlink("..", tree + "/sub/up");
+    const Result run = RunReal({"batch", tree, "--recursive", "--out", dir + "/o", "-q"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Tree(dir + "/o"), (std::vector<std::string>{"a.tif", "qorel.log", "sub",
+                                                           "sub/b.tif"}));
+    const std::string log = ReadAll(dir + "/o/qorel.log");
+    EXPECT_NE(log.find("pipe.tif: a FIFO, not a picture file; skipped"), std::string::npos) << log;
+    EXPECT_NE(log.find("zero.tif: a device, not a picture file; skipped"), std::string::npos);
+    EXPECT_NE(log.find("sub/up/: the same folder as one already read"), std::string::npos);
+    const Result info = RunReal({"info", tree + "/pipe.tif"});
+    EXPECT_EQ(info.exitCode, 1);
+    EXPECT_NE(info.err.find("must be a regular file, not a FIFO"), std::string::npos) << info.err;
+}
+
+// Profiles and the log a profile names are files someone else may have
+// written: anything but a small text file is refused at once with a message,
+// and the log never replaces a file that is not a log without --force.
+TEST_F(CliBatch, SideFilesMustBeSmallTextFilesAndLogsReplaceOnlyLogs) {
+    const std::string big = dir + "/big.prf", binary = dir + "/binary.prf";
+    std::ofstream(big, std::ios::binary) << std::string((16u << 20) + 1, 'x');
+    std::ofstream(binary, std::ios::binary) << std::string("[Formats]\0\x01\x02", 12);
+    ASSERT_EQ(mkfifo((dir + "/pipe.prf").c_str(), 0600), 0);
+    const std::pair<std::string, std::string> refusals[] = {
+        {"/dev/zero", "must be a regular file, not a device"},
+        {dir + "/pipe.prf", "must be a regular file, not a FIFO"},
+        {in, "must be a regular file, not a folder"},
+        {big, "larger than 16 MB"},
+        {binary, "a binary file"}};
+    for (const auto& [profile, message] : refusals) {
+        for (const char* option : {"--profile", "--dest-profile"}) {
+            std::vector<std::string> args = {"batch", in, "--out", dir + "/x", option, profile};
+            if (std::string(option) == "--dest-profile") {
+                args.insert(args.end(), {"--dest", "HTML pages"});
+            }
+            const Result refused = RunReal(args);
+            EXPECT_EQ(refused.exitCode, 1) << option << " " << profile;
+            EXPECT_NE(refused.err.find(message), std::string::npos) << refused.err;
+        }
+    }
+
+    // A gallery whose header file is a device: the pages are made without
+    // it, and the log says why.
+    const std::string vhb = dir + "/g.vhb";
+    std::ofstream(vhb) << "[Project settings]\nCreate thumbnail pages\n[Thumbnail page]\n"
+                          "Header file=/dev/zero\n[Thumbnail table]\nColumns=5\nRows=5\n";
+    const Result gallery = RunReal({"batch", in + "/a.tif", "--out", dir + "/g", "-q", "--dest",
+                                    "HTML pages", "--dest-profile", vhb});
+    EXPECT_EQ(gallery.exitCode, 0) << gallery.err;
+    EXPECT_NE(ReadAll(dir + "/g/qorel.log")
+                  .find("/dev/zero: a header or footer file must be a regular file, not a device"),
+              std::string::npos)
+        << ReadAll(dir + "/g/qorel.log");
+
+    const std::string rc = dir + "/bashrc", prf = dir + "/log.prf";
+    std::ofstream(rc) << "export PATH\n";
+    std::ofstream(prf, std::ios::binary) << "[Formats]\r\nJPEG\r\n[LogFile]\r\n" << rc << "\r\n";
+    for (const std::vector<std::string>& chosen :
+         {std::vector<std::string>{"--profile", prf}, std::vector<std::string>{"--log", rc}}) {
+        std::vector<std::string> args = {"batch", in + "/a.tif", "--out", dir + "/l", "-q"};
+        args.insert(args.end(), chosen.begin(), chosen.end());
+        const Result kept = RunReal(args);
+        EXPECT_EQ(kept.exitCode, 1);
+        EXPECT_NE(kept.err.find("is not a batch log; it is kept"), std::string::npos) << kept.err;
+        EXPECT_EQ(ReadAll(rc), "export PATH\n");
+    }
+    const Result forced = RunReal({"batch", in + "/a.tif", "--out", dir + "/l", "-q", "--log", rc,
+                                   "--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_EQ(ReadAll(rc).rfind("The number of selected images : 1", 0), 0u);
+    const Result again = RunReal({"batch", in + "/a.tif", "--out", dir + "/l", "-q", "--log", rc});
+    EXPECT_EQ(again.exitCode, 0) << "a log replaces a log: " << again.err;
+}
+
+// Names up to the system's limit of 255 bytes are written, though the
+// temporary file beside each has a suffix of its own.
+TEST_F(CliBatch, OutputNamesUpToTheSystemLimitAreWritten) {
+    for (size_t length : {240u, 248u, 255u}) {
+        const std::string name = std::string(length - 4, 'n') + ".tif";
+        fs::copy_file(in + "/a.tif", dir + "/" + name, fs::copy_options::overwrite_existing);
+        const Result run = RunReal({"batch", dir + "/" + name, "--out", dir + "/long", "-q"});
+        EXPECT_EQ(run.exitCode, 0) << length << ": " << run.err;
+        EXPECT_TRUE(fs::exists(dir + "/long/" + name)) << length;
+        fs::remove(dir + "/" + name);
+    }
+}
+
 TEST_F(CliBatch, ReadOnlyOutputsAreKeptUnlessForced) {
     const std::string out = dir + "/ro";
     ASSERT_EQ(RunReal({"batch", in + "/a.tif", "--out", out, "-q"}).exitCode, 0);

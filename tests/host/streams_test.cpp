@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 using namespace pixmill;
 using namespace pixmill::test;
@@ -47,8 +48,23 @@ TEST(FileStream, FailuresAreFileErrorsWithTheName) {
         EXPECT_STREQ(e.Report(false),
                      "The system cannot find the file /tmp/definitely-missing-pixmill.tif");
     }
-    FileStream in("/dev/null", FileStream::ForReading);
+    // Only regular files are read: a device or FIFO would never end or
+    // would wait for a writer.
+    for (const char* device : {"/dev/null", "/dev/zero"}) {
+        try {
+            FileStream in(device, FileStream::ForReading);
+            FAIL() << device;
+        } catch (CVFileError& e) {
+            EXPECT_EQ(std::string(e.Report(false)), std::string(device) +
+                                                        ": a file to read must be a regular "
+                                                        "file, not a device");
+        }
+    }
+    const std::string name = fs::temp_directory_path() / ("pixmill-ro-" + std::to_string(getpid()));
+    std::ofstream(name) << "x";
+    FileStream in(name, FileStream::ForReading);
     EXPECT_THROW(in.Write("x", 1), CVFileError);
+    fs::remove(name);
 }
 
 TEST(FileStream, FullDiskIsReported) {

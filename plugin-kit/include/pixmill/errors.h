@@ -78,6 +78,8 @@ class PIXMILL_EXPORT CVFileError : public CQorelError {
     CVFileError(int code, const char* fileName);
     ~CVFileError() override;
     static CVFileError FromErrno(int err, const char* fileName);
+    // A file refused for what it is (code 0): message says why, in full.
+    static CVFileError Refused(const char* fileName, const char* message);
     static int WindowsCodeOf(int err);
     const char* Report(bool show) override;
     const char* Caption() const override { return "File error"; }
