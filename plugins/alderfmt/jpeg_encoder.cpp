@@ -547,8 +547,8 @@ void JpegEncoder::TransformPicture(WorkProgress& progress) {
 void JpegEncoder::QuantiseBlock(int16_t* block, int table) const {
     const uint32_t* divisor = quantDivisor[table];
     const uint64_t* reciprocal = quantReciprocal[table];
-    // Busy blocks keep their detail when sharpening; all others get a dead
-    // zone of a whole step.
+    // Blocks above the threshold are rounded to the nearest step, others get
+    // a dead zone of a whole step; the encoder rounds every block.
     if (vectorKernels) {
         const bool rounding =
             sharpenThreshold < 6000 && HighFrequencyEnergyAvx2(block) > sharpenThreshold;
@@ -1158,7 +1158,7 @@ void JpegEncoder::Write(const EncoderSettings& settings, CVStream* target, CVPro
                 static_cast<uint32_t>(quantReciprocal[t][k]); // at most 2^29
         }
     }
-    sharpenThreshold = SharpenThreshold(settings.sharpen);
+    sharpenThreshold = kRoundEveryBlock;
     BuildConversionTables();
     vectorKernels = VectorKernelsActive();
 
