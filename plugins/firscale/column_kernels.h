@@ -23,4 +23,20 @@ struct ColumnKernels {
 // The 256-bit kernels when wide and the processor has them, else the others.
 ColumnKernels ColumnKernelsFor(bool wide);
 
+// The high-quality filter's column pass: a row of 32-bit sums gets one input
+// row times its weight, and a finished row becomes bytes.
+class FilterPlan;
+
+struct FilterColumnKernels {
+    // sum[p] = current[p] * weight (first) or sum[p] += current[p] * weight
+    void (*add)(int32_t* sum, const uint8_t* current, int32_t weight, size_t count, bool first);
+    // target[p] = FinishFiltered(sum[p])
+    void (*finish)(const int32_t* sum, uint8_t* target, size_t count);
+    // Filters count blue-green-red triplets of one row along it (plan's
+    // input and output counts).
+    void (*row)(const FilterPlan& plan, const uint8_t* in, uint8_t* out);
+};
+
+FilterColumnKernels FilterColumnKernelsFor(bool wide);
+
 } // namespace pixmill::firscale

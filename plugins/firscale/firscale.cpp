@@ -41,8 +41,10 @@ class ResampleOperation : public CTableProcessingPlugin {
             ~Restore() { flag = saved; }
         } restore{settings.keepAspect, settings.keepAspect};
         settings.keepAspect = keepAspect ? 1 : 0;
+        // The program's own pictures (thumbnails, previews) always get the
+        // high-quality filter.
         return Resize(source, destination, progress, width, height, settings.keepAspect != 0,
-                      mayOverwriteSource);
+                      mayOverwriteSource, ResampleFilter::Lanczos3);
     }
 
     ResampleSettings settings;
@@ -50,7 +52,9 @@ class ResampleOperation : public CTableProcessingPlugin {
   private:
     bool Run(const CVImage* source, CVImage* destination, CVProgress* progress) override {
         return Resize(source, destination, progress, settings.width, settings.height,
-                      settings.keepAspect != 0, false);
+                      settings.keepAspect != 0, false,
+                      settings.filter != 0 ? ResampleFilter::Lanczos3
+                                           : ResampleFilter::AreaAverage);
     }
     bool Accepts(const CVImage&) override { return true; }
     ImageKindSet OutputKinds(const ImageKindSet& input) override {
@@ -59,12 +63,13 @@ class ResampleOperation : public CTableProcessingPlugin {
     CPluginPane* CreatePane(CPaneSite* site) override { return new ResamplePane(site, settings); }
 
     bool Resize(const CVImage* source, CVImage* destination, CVProgress* progress, int width,
-                int height, bool keepAspect, bool mayOverwriteSource) {
+                int height, bool keepAspect, bool mayOverwriteSource, ResampleFilter filter) {
         ResampleRequest request;
         request.width = LowBits(width);
         request.height = LowBits(height);
         request.keepAspect = keepAspect;
         request.mayOverwriteSource = mayOverwriteSource;
+        request.filter = filter;
         Resample(host, source, destination, progress, request);
         return true;
     }

@@ -89,6 +89,15 @@ void ResamplePane::Build(QWidget* root) {
             Accept(model.SetKeepAspect(checked));
         }
     });
+    auto* quality = new QCheckBox(QStringLiteral("High-&quality filter (no moiré)"), root);
+    SetControlId(quality, kIdHighQuality);
+    SetHelp(quality, 98);
+    outer->addWidget(quality);
+    QObject::connect(quality, &QCheckBox::toggled, root, [this](bool checked) {
+        if (!Filling()) {
+            Accept(model.SetHighQuality(checked));
+        }
+    });
     outer->addStretch(1);
 }
 
@@ -110,6 +119,7 @@ void ResamplePane::OnRefresh() {
         Control<QWidget>(id)->setVisible(model.HasImage());
     }
     Control<QCheckBox>(kIdKeepAspect)->setChecked(model.KeepAspect());
+    Control<QCheckBox>(kIdHighQuality)->setChecked(model.HighQuality());
 }
 
 } // namespace pixmill::firscale

@@ -20,6 +20,7 @@ enum ResampleControl {
     kIdWidthPercent = 1010,
     kIdHeightPercent = 1011,
     kIdKeepAspect = 1018,
+    kIdHighQuality = 1019,
     kIdWidthUpDown = 1020,
     kIdWidthPercentUpDown = 1021,
     kIdHeightUpDown = 1022,

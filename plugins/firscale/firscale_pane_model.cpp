@@ -28,7 +28,7 @@ ResamplePaneModel::ResamplePaneModel(const ResampleSettings& settings)
     // Only the low 16 bits of the stored sizes are used.
     : width(PixelRange().ClampInt(static_cast<uint16_t>(settings.width))),
       height(PixelRange().ClampInt(static_cast<uint16_t>(settings.height))),
-      keepAspect(settings.keepAspect != 0) {}
+      keepAspect(settings.keepAspect != 0), highQuality(settings.filter != 0) {}
 
 void ResamplePaneModel::SetImageSize(int newWidth, int newHeight) {
     imageWidth = std::max(newWidth, 0);
@@ -38,6 +38,12 @@ void ResamplePaneModel::SetImageSize(int newWidth, int newHeight) {
 bool ResamplePaneModel::SetKeepAspect(bool keep) {
     const bool changed = keep != keepAspect;
     keepAspect = keep;
+    return changed;
+}
+
+bool ResamplePaneModel::SetHighQuality(bool on) {
+    const bool changed = on != highQuality;
+    highQuality = on;
     return changed;
 }
 
@@ -93,6 +99,7 @@ void ResamplePaneModel::Store(ResampleSettings& settings) const {
     settings.width = width;
     settings.height = height;
     settings.keepAspect = keepAspect ? 1 : 0;
+    settings.filter = highQuality ? 1 : 0;
 }
 
 } // namespace pixmill::firscale

@@ -22,6 +22,8 @@ class ResamplePaneModel : public CPaneModel {
 
     bool KeepAspect() const { return keepAspect; }
     bool SetKeepAspect(bool keep);
+    bool HighQuality() const { return highQuality; }
+    bool SetHighQuality(bool on);
 
     double Value(int field) const override;
     NumberRange Range(int field) const override;
@@ -34,6 +36,7 @@ class ResamplePaneModel : public CPaneModel {
     int width;
     int height;
     bool keepAspect;
+    bool highQuality;
     int imageWidth = 0;
     int imageHeight = 0;
 };

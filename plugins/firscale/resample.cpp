@@ -1,5 +1,6 @@
 #include "resample.h"
 #include "column_kernels.h"
+#include "filter_plan.h"
 #include "triplet_lines.h"
 
 #include "pixmill/cv_image.h"
@@ -273,6 +274,114 @@ void ColumnPass(const Plane& in, const Plane& out, const PixelForm& form, PassPr
     }
 }
 
+// The high-quality filter's two passes, between a plane of pixels and a work
+// plane of tightly packed triplets (stride = width x 3). The column pass sums
+// whole rows and vectorises well; the row pass works pixel by pixel, so it
+// runs over whichever side has fewer rows.
+struct TripletPlane {
+    uint8_t* base;
+    int width;
+    int height;
+    uint8_t* Row(int row) const {
+        return base + static_cast<size_t>(width) * 3 * static_cast<size_t>(row);
+    }
+};
+
+// Rows of in (pixels when form is given, else triplets) filtered along
+// themselves into out (triplets, or pixels when form is given).
+template <typename Source, typename Target>
+void FilteredRowPass(const Source& in, const Target& out, const PixelForm* unpack,
+                     const PixelForm* pack, const FilterColumnKernels& kernels,
+                     PassProgress& progress) {
+    const FilterPlan plan(in.width, out.width);
+    std::vector<uint8_t> inLine(unpack && !unpack->Direct() ? static_cast<size_t>(in.width) * 3 : 0);
+    std::vector<uint8_t> outLine(pack && !pack->Direct() ? static_cast<size_t>(out.width) * 3 : 0);
+    for (int row = 0; row < in.height; ++row) {
+        const uint8_t* line = in.Row(row);
+        if (!inLine.empty()) {
+            unpack->Unpack(line, in.width, inLine.data());
+            line = inLine.data();
+        }
+        uint8_t* target = outLine.empty() ? out.Row(row) : outLine.data();
+        kernels.row(plan, line, target);
+        if (!outLine.empty()) {
+            pack->Pack(target, out.width, out.Row(row));
+        }
+        progress.LinesDone(row + 1, in.height);
+    }
+}
+
+// Columns of in filtered into out, one output row at a time from whole input
+// rows; the same conversions as the row pass.
+template <typename Source, typename Target>
+void FilteredColumnPass(const Source& in, const Target& out, const PixelForm* unpack,
+                        const PixelForm* pack, const FilterColumnKernels& kernels,
+                        PassProgress& progress) {
+    const FilterPlan plan(in.height, out.height);
+    const size_t values = static_cast<size_t>(out.width) * 3;
+    std::vector<int32_t> sum(values);
+    std::vector<uint8_t> outLine(pack && !pack->Direct() ? values : 0);
+    // Paletted rows are unpacked once each, kept while the kernel needs them.
+    const bool unpacks = unpack && !unpack->Direct();
+    std::vector<uint8_t> window(unpacks ? values * static_cast<size_t>(plan.MaxTaps()) : 0);
+    std::vector<int> held(unpacks ? static_cast<size_t>(plan.MaxTaps()) : 0, -1);
+    auto rowAt = [&](int row) -> const uint8_t* {
+        if (!unpacks) {
+            return in.Row(row);
+        }
+        const size_t slot = static_cast<size_t>(row % plan.MaxTaps());
+        uint8_t* triplets = window.data() + values * slot;
+        if (held[slot] != row) {
+            unpack->Unpack(in.Row(row), in.width, triplets);
+            held[slot] = row;
+        }
+        return triplets;
+    };
+    for (int row = 0; row < out.height; ++row) {
+        const int16_t* w = plan.Weights(row);
+        for (int t = 0; t < plan.Taps(row); ++t) {
+            kernels.add(sum.data(), rowAt(plan.First(row) + t), w[t], values, t == 0);
+        }
+        uint8_t* target = outLine.empty() ? out.Row(row) : outLine.data();
+        kernels.finish(sum.data(), target, values);
+        if (!outLine.empty()) {
+            pack->Pack(target, out.width, out.Row(row));
+        }
+        progress.LinesDone(row + 1, out.height);
+    }
+}
+
+// Source pixels -> work plane -> destination pixels, the row pass on the
+// side with fewer rows (columns first when the height shrinks).
+void FilteredResample(CPluginHost* host, const Plane& in, const Plane& out, const PixelForm& form,
+                      CVProgress* progress) {
+    const bool columnsFirst = out.height < in.height;
+    const TripletPlane middle{nullptr, columnsFirst ? in.width : out.width,
+                              columnsFirst ? out.height : in.height};
+    const size_t bytes = static_cast<size_t>(middle.width) * 3 * static_cast<size_t>(middle.height);
+    WorkSpace space(host, bytes, bytes <= kScratchLimit);
+    const TripletPlane work{space.Get(), middle.width, middle.height};
+    const FilterColumnKernels kernels = FilterColumnKernelsFor(HasWideLanes());
+    const int firstLines = columnsFirst ? out.height : in.height; // rows each pass makes
+    const int secondLines = out.height;
+    const int split = static_cast<int>(
+        std::lround(100.0 * firstLines / (static_cast<double>(firstLines) + secondLines)));
+    {
+        PassProgress first(progress, 0, split, firstLines);
+        if (columnsFirst) {
+            FilteredColumnPass(in, work, &form, nullptr, kernels, first);
+        } else {
+            FilteredRowPass(in, work, &form, nullptr, kernels, first);
+        }
+    }
+    PassProgress second(progress, split, 100, secondLines);
+    if (columnsFirst) {
+        FilteredRowPass(work, out, nullptr, &form, kernels, second);
+    } else {
+        FilteredColumnPass(work, out, nullptr, &form, kernels, second);
+    }
+}
+
 } // namespace
 
 void Resample(CPluginHost* host, const CVImage* source, CVImage* destination, CVProgress* progress,
@@ -312,6 +421,12 @@ void Resample(CPluginHost* host, const CVImage* source, CVImage* destination, CV
         map = &mapHolder.front();
     }
     const PixelForm form(bitCount, destination->palette, map);
+
+    if (request.filter == ResampleFilter::Lanczos3) {
+        FilteredResample(host, Plane{source->bits, source->Stride(), W, H},
+                         Plane{destination->bits, destination->Stride(), W2, H2}, form, progress);
+        return;
+    }
 
     // The pass that shrinks runs first when one direction grows and the
     // other shrinks.

@@ -50,7 +50,7 @@ TEST(FirscalePaneModel, AnythingTypedKeepsTheSizesInRangeAndTheRatio) {
 }
 
 TEST(FirscalePaneModel, PercentOfTheImage) {
-    M model(ResampleSettings{200, 100, 0, {}});
+    M model(ResampleSettings{200, 100, 0, 0, {}});
     EXPECT_FALSE(model.Enabled(M::WidthPercent)) << "nothing to take a percentage of";
     EXPECT_FALSE(model.Set(M::WidthPercent, 50));
     EXPECT_EQ(model.Value(M::Width), 200);
@@ -68,7 +68,7 @@ TEST(FirscalePaneModel, PercentOfTheImage) {
     EXPECT_EQ(model.Value(M::Width), 4) << "a percentage below 1 counts as 1";
 
     // The stored sizes use their low 16 bits.
-    M wide(ResampleSettings{0x10000 + 640, -1, 1, {}});
+    M wide(ResampleSettings{0x10000 + 640, -1, 1, 1, {}});
     EXPECT_EQ(wide.Value(M::Width), 640);
     EXPECT_EQ(wide.Value(M::Height), 32767);
 }

@@ -1,6 +1,8 @@
 // The firscale library as the program sees it: loaded with dlopen, reached
 // through its entry points, its settings block stored when it unloads, and
 // its options pane on the offscreen platform.
+#include "resample.h"
+
 #include "pixmill/cv_image.h"
 #include "pixmill/entry_points.h"
 #include "pixmill/errors.h"
@@ -33,7 +35,8 @@ struct Block {
     int32_t width;
     int32_t height;
     uint8_t keepAspect;
-    uint8_t reserved[3];
+    uint8_t filter;
+    uint8_t reserved[2];
 };
 #pragma pack(pop)
 
@@ -49,7 +52,7 @@ Block Stored(TestHost& host) {
 
 TEST(FirscaleLibrary, EntryPointsSettingsAndTheDirectResample) {
     TestHost host;
-    Store(host, Block{300, 200, 1, {}});
+    Store(host, Block{300, 200, 1, 0, {}});
     {
         PluginLibrary library(kLibrary);
         ASSERT_NE(library.handle, nullptr) << dlerror();
@@ -70,6 +73,7 @@ TEST(FirscaleLibrary, EntryPointsSettingsAndTheDirectResample) {
         EXPECT_EQ(defaults.width, 100);
         EXPECT_EQ(defaults.height, 100);
         EXPECT_EQ(defaults.keepAspect, 1);
+        EXPECT_EQ(defaults.filter, 1) << "new settings get the high-quality filter";
 
         std::mt19937 random(4);
         CVImage source(host.get());
@@ -97,10 +101,30 @@ TEST(FirscaleLibrary, EntryPointsSettingsAndTheDirectResample) {
         kinds.special = 1;
         EXPECT_EQ(plugin->GetOutputKinds(&kinds), nullptr);
 
-        // Apply uses the stored block: 400x100 fitted into 300x200.
+        // Apply uses the stored block: 400x100 fitted into 300x200, and a
+        // block stored before the filter existed (its byte 0) keeps the
+        // area average, byte for byte.
         ASSERT_TRUE(plugin->Apply(&source, &result, nullptr));
         EXPECT_EQ(result.Width(), 300);
         EXPECT_EQ(result.Height(), 75);
+        auto sameAs = [&](const CVImage& got, firscale::ResampleFilter filter) {
+            CVImage expected(host.get());
+            firscale::ResampleRequest request;
+            request.width = got.Width();
+            request.height = got.Height();
+            request.filter = filter;
+            firscale::Resample(host.get(), &source, &expected, nullptr, request);
+            const bool same = SamePixels(got, expected);
+            expected.FreeBits();
+            return same;
+        };
+        EXPECT_TRUE(sameAs(result, firscale::ResampleFilter::AreaAverage));
+        // Thumbnails and the program's own pictures: always the high-quality filter.
+        CVImage thumbnail(host.get());
+        ASSERT_EQ(resampleImage(&source, &thumbnail, nullptr, 120, 30, 0, 0), 1);
+        EXPECT_TRUE(sameAs(thumbnail, firscale::ResampleFilter::Lanczos3));
+        EXPECT_FALSE(sameAs(thumbnail, firscale::ResampleFilter::AreaAverage));
+        thumbnail.FreeBits();
 
         // The direct entry overrides keepAspect for one call; sides are
         // taken modulo 65536; the stored flag comes back.
@@ -142,7 +166,7 @@ TEST(FirscaleLibrary, EntryPointsSettingsAndTheDirectResample) {
 TEST(FirscalePane, PixelsAndPercentFollowEachOther) {
     EnsureApplication();
     TestHost host;
-    Store(host, Block{200, 100, 1, {}});
+    Store(host, Block{200, 100, 1, 0, {}});
     {
         PluginLibrary library(kLibrary);
         ASSERT_NE(library.handle, nullptr) << dlerror();
@@ -204,6 +228,13 @@ TEST(FirscalePane, PixelsAndPercentFollowEachOther) {
         // Without the ratio the other side stays.
         keep->setChecked(false);
         EXPECT_EQ(site.changes, before + 1);
+        // The stored block predates the filter: the box starts off.
+        auto* quality = FindControl<QCheckBox>(root, 1019);
+        ASSERT_NE(quality, nullptr);
+        EXPECT_FALSE(quality->isChecked());
+        EXPECT_EQ(quality->property("helpId").toInt(), 98);
+        quality->setChecked(true);
+        EXPECT_EQ(site.changes, before + 2);
         width->setText("80");
         EXPECT_EQ(height->text(), "301");
         EXPECT_TRUE(pane->Commit());
@@ -220,6 +251,7 @@ TEST(FirscalePane, PixelsAndPercentFollowEachOther) {
         image.FreeBits();
     }
     EXPECT_EQ(Stored(host).keepAspect, 0);
+    EXPECT_EQ(Stored(host).filter, 1);
 }
 
 TEST(FirscalePane, WithoutAnImageThePercentControlsAreHidden) {
