@@ -2,21 +2,12 @@
 12 mate-backgrounds photographs reduced to 1600 pixels: bytes and luma SSIM of
 each, and the bytes cjpeg needs for our SSIM (interpolated on its curve from
 quality 30 to 70). Usage (Debian's python3-numpy and python3-scipy): /usr/bin/python3 bench/judges/jpeg_level128.py [build]"""
-import glob
 import os
 import subprocess
-import sys
-import tempfile
 
-from ssim import ssim_files
+from ssim import setup, ssim_files
 
-build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '../../build')
-cli = os.path.join(build, 'bin', 'pixmill-cli')
-photos = sorted(glob.glob('/usr/share/backgrounds/mate/nature/*.jpg'))
-if not photos:
-    sys.exit('no photographs: install mate-backgrounds')
-work = tempfile.mkdtemp(prefix='pixmill-level128-')
-os.environ['PIXMILL_SETTINGS'] = os.path.join(work, 'settings.ini')  # the user's stay untouched
+cli, photos, work = setup('pixmill-level128-')
 
 
 def run(*args):

@@ -3,23 +3,14 @@ on the 12 mate-backgrounds photographs at 800 pixels wide: luma SSIM of
 each against ImageMagick's result, and the CPU time of the two Pixmill
 filters on the full-size photographs.
 Usage (Debian's python3-numpy and python3-scipy): /usr/bin/python3 bench/judges/resample_ssim.py [build]"""
-import glob
 import os
 import resource
 import shutil
 import subprocess
-import sys
-import tempfile
 
-from ssim import luma, read_rgb, ssim
+from ssim import setup, luma, read_rgb, ssim
 
-build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '../../build')
-cli = os.path.join(build, 'bin', 'pixmill-cli')
-photos = sorted(glob.glob('/usr/share/backgrounds/mate/nature/*.jpg'))
-if not photos:
-    sys.exit('no photographs: install mate-backgrounds')
-work = tempfile.mkdtemp(prefix='pixmill-resample-')
-os.environ['PIXMILL_SETTINGS'] = os.path.join(work, 'settings.ini')  # the user's stay untouched
+cli, photos, work = setup('pixmill-resample-')
 
 
 def children_cpu():

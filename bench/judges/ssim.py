@@ -1,7 +1,11 @@
 """Luma SSIM (Gaussian window 11, sigma 1.5, as in Wang et al. 2004) of two
-pictures in any format ImageMagick reads, for the judge scripts beside it."""
+pictures in any format ImageMagick reads, and the common start of the judge
+scripts beside it."""
+import glob
+import os
 import subprocess
 import sys
+import tempfile
 
 import numpy as np
 from scipy.ndimage import gaussian_filter
@@ -15,6 +19,20 @@ def read_rgb(path):
     raw = subprocess.run(['convert', path + '[0]', '-depth', '8', 'rgb:-'], check=True,
                          capture_output=True).stdout
     return np.frombuffer(raw, np.uint8).reshape(height, width, 3).astype(np.float64)
+
+
+def setup(prefix):
+    """The judges' common start: pixmill-cli of the build named on the command
+    line (default ../../build), the mate-backgrounds photographs, and a work
+    folder whose settings file stands in for the user's."""
+    build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__),
+                                                               '../../build')
+    photos = sorted(glob.glob('/usr/share/backgrounds/mate/nature/*.jpg'))
+    if not photos:
+        sys.exit('no photographs: install mate-backgrounds')
+    work = tempfile.mkdtemp(prefix=prefix)
+    os.environ['PIXMILL_SETTINGS'] = os.path.join(work, 'settings.ini')
+    return os.path.join(build, 'bin', 'pixmill-cli'), photos, work
 
 
 def luma(rgb):

@@ -80,24 +80,25 @@ void ResamplePane::Build(QWidget* root) {
             &BindNumber(model, row.percent, {percent, nullptr, percentUpDown, percentLabel});
     }
 
-    auto* keep = new QCheckBox(QStringLiteral("&Maintain aspect ratio"), root);
-    SetControlId(keep, kIdKeepAspect);
-    SetHelp(keep, 96);
-    outer->addWidget(keep);
-    QObject::connect(keep, &QCheckBox::toggled, root, [this](bool checked) {
-        if (!Filling()) {
-            Accept(model.SetKeepAspect(checked));
-        }
-    });
-    auto* quality = new QCheckBox(QStringLiteral("High-&quality filter (no moiré)"), root);
-    SetControlId(quality, kIdHighQuality);
-    SetHelp(quality, 98);
-    outer->addWidget(quality);
-    QObject::connect(quality, &QCheckBox::toggled, root, [this](bool checked) {
-        if (!Filling()) {
-            Accept(model.SetHighQuality(checked));
-        }
-    });
+    // The two switches: text, control, help topic and the model's setter.
+    const struct {
+        const char* text;
+        int id, help;
+        bool (ResamplePaneModel::*set)(bool);
+    } boxes[] = {{"&Maintain aspect ratio", kIdKeepAspect, 96, &ResamplePaneModel::SetKeepAspect},
+                 {"High-&quality filter (no moiré)", kIdHighQuality, 98,
+                  &ResamplePaneModel::SetHighQuality}};
+    for (const auto& box : boxes) {
+        auto* check = new QCheckBox(QString::fromUtf8(box.text), root);
+        SetControlId(check, box.id);
+        SetHelp(check, box.help);
+        outer->addWidget(check);
+        QObject::connect(check, &QCheckBox::toggled, root, [this, set = box.set](bool checked) {
+            if (!Filling()) {
+                Accept((model.*set)(checked));
+            }
+        });
+    }
     outer->addStretch(1);
 }
 
