@@ -23,8 +23,10 @@ if [ "${PIXMILL_WITH_HTML_JUDGE:-0}" = "1" ]; then
 fi
 if [ "${PIXMILL_WITH_BENCH:-0}" = "1" ]; then
   # The yardsticks: ImageMagick and vips; pngquant and its library for the
-  # colour reduction (the library only for bench/cedarcol's liq_quantise).
-  PKGS="$PKGS imagemagick libvips-tools pngquant libimagequant-dev"
+  # colour reduction (the library only for bench/cedarcol's liq_quantise);
+  # cjpeg, numpy and scipy for bench/judges (SSIM, stripes, JPEG level 128).
+  PKGS="$PKGS imagemagick libvips-tools pngquant libimagequant-dev libjpeg-turbo-progs"
+  PKGS="$PKGS python3-numpy python3-scipy mate-backgrounds"
 fi
 missing=""
 for p in $PKGS; do
