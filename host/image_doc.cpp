@@ -358,11 +358,12 @@ bool ImageDoc::ApplyCommand(int commandId) {
             if (!plugin->Apply(&image, &result, &progress)) {
                 return false;
             }
-            history.Push(image, name.c_str(), selection, state, UndoHistory::UndoStack, &metadata);
-            undoName = name;
+            RecordUndo(name);
             CVImage::CopyImage(&image, &result, nullptr);
             FollowPictureChange(image, reoriented);
         }
+        // What could be redone belonged to the picture before this change.
+        history.Clear(UndoHistory::RedoStack);
         const int64_t before = state;
         Touch();
         if (codecLink.format != nullptr &&
@@ -379,6 +380,12 @@ bool ImageDoc::ApplyCommand(int commandId) {
 
 void ImageDoc::FollowPictureChange(const CVImage& result, bool reoriented) {
     pixmill::FollowPictureChange(metadata, result.Width(), result.Height(), reoriented);
+}
+
+void ImageDoc::RecordUndo(const std::string& name) {
+    history.Push(image, name.c_str(), selection, state, UndoHistory::UndoStack, &metadata);
+    history.Clear(UndoHistory::RedoStack);
+    undoName = name;
 }
 
 bool ImageDoc::OnUndo() {
@@ -441,8 +448,7 @@ bool ImageDoc::OnCrop() {
     try {
         CVImage result(&host);
         CVImage::CopyImage(&result, &image, &crop);
-        history.Push(image, "Crop", selection, state, UndoHistory::UndoStack, &metadata);
-        undoName = "Crop";
+        RecordUndo("Crop");
         CVImage::CopyImage(&image, &result, nullptr);
         FollowPictureChange(image, false);
         selection = RECT{0, 0, image.Width(), image.Height()};

@@ -175,6 +175,9 @@ class ImageDoc {
     // What the picture's metadata says after an operation made result from
     // the image (reoriented: the operation turned or flipped it).
     void FollowPictureChange(const CVImage& result, bool reoriented);
+    // Puts the image on the undo stack under name before a change; a new
+    // change empties the redo stack, whose pictures belong to the old line.
+    void RecordUndo(const std::string& name);
 
     HostServices& host;
     PluginManager& plugins;

@@ -531,6 +531,45 @@ TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
     ImageCanvas::SetDisplayGamma(MakeGammaTable({}));
 }
 
+// Answers any settings or save dialog with OK.
+int AcceptDialog(QDialog& dialog) {
+    dialog.accept();
+    return dialog.result();
+}
+
+// Undo, then a new change: the undone picture can no longer come back over
+// the new work, whether the change is an operation or a crop.
+TEST_F(Desktop, ANewChangeAfterUndoLeavesNothingToRedo) {
+    MainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    services.dialogHandler = AcceptDialog;
+    ImageDoc& document = Active()->Document();
+    Active()->View()->SetSelection(RECT{10, 5, 50, 35});
+    frame->RunCommand(cmd::Crop);
+    frame->RunCommand(cmd::Undo);
+    ASSERT_TRUE(frame->Action(cmd::Redo)->isEnabled());
+    EXPECT_EQ(frame->Action(cmd::Redo)->text(), "&Redo Crop");
+
+    frame->RunCommand(OperationId("Black and White (1-bit)"));
+    ASSERT_EQ(document.Image().BitCount(), 1);
+    EXPECT_FALSE(frame->Action(cmd::Redo)->isEnabled());
+    EXPECT_EQ(frame->Action(cmd::Redo)->text(), "&Redo");
+    frame->RunCommand(cmd::Redo);
+    EXPECT_EQ(document.Image().BitCount(), 1) << "the black and white result stays";
+    EXPECT_EQ(document.Image().Width(), 90);
+
+    // The same after a crop: the undone black and white is gone.
+    frame->RunCommand(cmd::Undo);
+    ASSERT_TRUE(frame->Action(cmd::Redo)->isEnabled());
+    Active()->View()->SetSelection(RECT{0, 0, 30, 20});
+    frame->RunCommand(cmd::Crop);
+    EXPECT_FALSE(document.CanRedo());
+    EXPECT_EQ(document.Image().BitCount(), 24);
+    frame->RunCommand(cmd::Undo);
+    EXPECT_EQ(document.Image().Width(), 90);
+    EXPECT_EQ(document.Image().BitCount(), 24);
+}
+
 // The clipboard's pictures: the packed bitmap of a selection, for every depth
 // and odd offsets, shows the selected pixels through the palette; a picture
 // taken from the clipboard keeps its pixels.
