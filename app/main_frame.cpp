@@ -813,6 +813,18 @@ bool MainFrame::SaveDocument(ImageFrame* frame, bool saveAs) {
     if (saved) {
         app.Recent().Add(document.Path());
         frame->UpdateTitle();
+        if (document.SavedConverted()) {
+            // The file holds fewer colours than the window: say so, since
+            // the window keeps showing the full picture.
+            statusBar()->showMessage(
+                tr("%1 was written as a copy converted to %2 bits; the picture keeps %3 bits")
+                    .arg(QFileInfo(path).fileName())
+                    .arg(document.WrittenBitCount())
+                    .arg(document.Image().BitCount()),
+                10000);
+        } else {
+            statusBar()->clearMessage();
+        }
     }
     UpdateStatusPanes();
     UpdateCommandStates();

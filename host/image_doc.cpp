@@ -289,6 +289,7 @@ bool ImageDoc::WriteFile(const std::string& target, CFormatPlugin* format, CVIma
 
 bool ImageDoc::OnSaveDocument(const std::string& target, bool interactive) {
     lastError.clear();
+    savedConverted = false;
     try {
         CFormatPlugin* format = FormatForWriting(plugins, target);
         if (format == nullptr) {
@@ -310,10 +311,11 @@ bool ImageDoc::OnSaveDocument(const std::string& target, bool interactive) {
             }
             return false;
         }
-        if (converted) {
-            CVImage::CopyImage(&image, &storable, nullptr);
-            Touch();
-        }
+        // The written copy was converted to what the format stores; the
+        // picture in the window keeps its colours and its history, so a
+        // later save in another format starts from the full picture.
+        savedConverted = converted;
+        writtenBitCount = storable.BitCount();
         codecLink.format = format;
         path = target;
         const size_t slash = target.find_last_of('/');

@@ -89,10 +89,16 @@ class ImageDoc {
     bool ReadPendingPixels();
 
     // --- saving ---
-    // Saves through the format of the path's extension, converting the image
-    // to a kind the format can store. Interactive with a front end whose save
-    // dialog is shown when the format has an options pane.
+    // Saves through the format of the path's extension, converting a copy of
+    // the image to a kind the format can store (the document's image stays
+    // as it is). Interactive with a front end whose save dialog is shown when
+    // the format has an options pane.
     bool OnSaveDocument(const std::string& path, bool interactive = false);
+    // Whether the last successful save wrote a converted copy (a 24-bit
+    // picture saved as 256 colours, say).
+    bool SavedConverted() const { return savedConverted; }
+    // The bit count of the picture the last save wrote.
+    int WrittenBitCount() const { return writtenBitCount; }
 
     // --- editing ---
     bool ApplyCommand(int commandId);
@@ -197,6 +203,8 @@ class ImageDoc {
     bool progressiveView = false;
     bool keepHistory = true;
     int writtenSize = 0;
+    bool savedConverted = false;
+    int writtenBitCount = 0;
     // Document states: every change of the image gets a new number; the
     // document is modified when its state is not the saved one.
     int64_t stateCounter = 0;

@@ -34,6 +34,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRadioButton>
+#include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -568,6 +569,44 @@ TEST_F(Desktop, ANewChangeAfterUndoLeavesNothingToRedo) {
     frame->RunCommand(cmd::Undo);
     EXPECT_EQ(document.Image().Width(), 90);
     EXPECT_EQ(document.Image().BitCount(), 24);
+}
+
+// Saving as GIF writes a 256-colour copy; the window keeps the full picture
+// and its history, so the next save in another format has every colour.
+TEST_F(Desktop, SavingAsGifConvertsOnlyTheWrittenCopy) {
+    MainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    services.dialogHandler = AcceptDialog;
+    ImageDoc& document = Active()->Document();
+    Active()->View()->SetSelection(RECT{0, 0, 60, 40});
+    frame->RunCommand(cmd::Crop);
+
+    services.saveName = folder.filePath("x.gif");
+    frame->RunCommand(cmd::SaveAs);
+    {
+        ImageDoc written(app->Host(), app->Plugins());
+        ASSERT_TRUE(written.OnOpenDocument(services.saveName.toStdString()));
+        EXPECT_EQ(written.Image().BitCount(), 8);
+    }
+    EXPECT_EQ(document.Image().BitCount(), 24);
+    EXPECT_TRUE(frame->Action(cmd::Undo)->isEnabled());
+    EXPECT_FALSE(document.IsModified());
+    EXPECT_EQ(Active()->windowTitle(), "x.gif (100%)");
+    EXPECT_TRUE(frame->statusBar()->currentMessage().contains("converted to 8 bits"))
+        << frame->statusBar()->currentMessage().toStdString();
+
+    services.saveName = folder.filePath("y.png");
+    frame->RunCommand(cmd::SaveAs);
+    const QImage full(services.saveName);
+    ASSERT_FALSE(full.isNull());
+    QSet<QRgb> colours;
+    for (int y = 0; y < full.height(); ++y) {
+        for (int x = 0; x < full.width(); ++x) {
+            colours.insert(full.pixel(x, y));
+        }
+    }
+    EXPECT_GT(colours.size(), 256);
+    EXPECT_TRUE(frame->statusBar()->currentMessage().isEmpty());
 }
 
 // The clipboard's pictures: the packed bitmap of a selection, for every depth

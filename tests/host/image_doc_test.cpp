@@ -166,8 +166,13 @@ TEST_F(Document, StorableConversionsFollowTheSaveModes) {
         }
         const std::string path = dir + "/c" + std::to_string(c.bitCount) + ".tjp";
         ASSERT_TRUE(doc->OnSaveDocument(path)) << c.bitCount << ": " << doc->LastError();
-        EXPECT_EQ(doc->Image().BitCount(), c.expectedBits) << "converted copy becomes the image";
-        EXPECT_EQ(doc->Image().IsGrayRamp(), c.expectRamp);
+        EXPECT_EQ(doc->Image().BitCount(), c.bitCount) << "only the written copy is converted";
+        EXPECT_EQ(doc->SavedConverted(), c.expectedBits != c.bitCount);
+        EXPECT_FALSE(doc->IsModified());
+        auto written = std::make_unique<ImageDoc>(*host.host, *plugins);
+        ASSERT_TRUE(written->OnOpenDocument(path)) << written->LastError();
+        EXPECT_EQ(written->Image().BitCount(), c.expectedBits);
+        EXPECT_EQ(written->Image().IsGrayRamp(), c.expectRamp);
         if (c.bitCount != 24) {
             EXPECT_EQ(display.caption, "Save " + path);
         }
