@@ -350,6 +350,8 @@ bool ImageDoc::ApplyCommand(int commandId) {
         const std::string name = plugin->GetName(false);
         HostProgress progress(progressDisplay, name);
         const bool reoriented = (flags & OpReorients) != 0;
+        const int oldWidth = image.Width();
+        const int oldHeight = image.Height();
         if (!keepHistory) {
             if (!plugin->ApplyInPlace(&image, &progress)) {
                 return false;
@@ -364,6 +366,7 @@ bool ImageDoc::ApplyCommand(int commandId) {
             CVImage::CopyImage(&image, &result, nullptr);
             FollowPictureChange(image, reoriented);
         }
+        FollowSelection(oldWidth, oldHeight, reoriented);
         // What could be redone belonged to the picture before this change.
         history.Clear(UndoHistory::RedoStack);
         const int64_t before = state;
@@ -388,6 +391,20 @@ void ImageDoc::RecordUndo(const std::string& name) {
     history.Push(image, name.c_str(), selection, state, UndoHistory::UndoStack, &metadata);
     history.Clear(UndoHistory::RedoStack);
     undoName = name;
+}
+
+void ImageDoc::FollowSelection(int oldWidth, int oldHeight, bool reoriented) {
+    if (!hasSelection || (!reoriented && image.Width() == oldWidth && image.Height() == oldHeight)) {
+        return;
+    }
+    if (reoriented) {
+        // The same rectangle would cover another part of a turned picture.
+        hasSelection = false;
+        selection = RECT{};
+        return;
+    }
+    selection = ScaledRect(selection, oldWidth, oldHeight, image.Width(), image.Height());
+    hasSelection = selection.right > selection.left && selection.bottom > selection.top;
 }
 
 bool ImageDoc::OnUndo() {

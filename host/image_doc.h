@@ -184,6 +184,10 @@ class ImageDoc {
     // Puts the image on the undo stack under name before a change; a new
     // change empties the redo stack, whose pictures belong to the old line.
     void RecordUndo(const std::string& name);
+    // Keeps the selection on the same part of the picture after an operation
+    // changed the image from oldWidth x oldHeight: scaled with the picture,
+    // cleared when the operation turned or flipped it.
+    void FollowSelection(int oldWidth, int oldHeight, bool reoriented);
 
     HostServices& host;
     PluginManager& plugins;

@@ -609,6 +609,50 @@ TEST_F(Desktop, SavingAsGifConvertsOnlyTheWrittenCopy) {
     EXPECT_TRUE(frame->statusBar()->currentMessage().isEmpty());
 }
 
+// A resample moves the selection with the picture (each edge scaled); a turn
+// clears it, since the same rectangle would frame another part.
+TEST_F(Desktop, TheSelectionFollowsAResampleAndATurnClearsIt) {
+    QImage picture(256, 160, QImage::Format_RGB32);
+    picture.fill(qRgb(30, 90, 150));
+    const QString large = folder.filePath("large.png");
+    ASSERT_TRUE(picture.save(large));
+    MainFrame* frame = Start({large});
+    ASSERT_NE(frame, nullptr);
+    ImageDoc& document = Active()->Document();
+    Active()->View()->SetSelection(RECT{40, 20, 145, 95});
+    frame->UpdateStatusPanes();
+    EXPECT_EQ(frame->Pane(4)->text(), "105x75  24 bit ");
+    services.dialogHandler = [&](QDialog& dialog) {
+        if (auto* width = dialog.findChild<QLineEdit*>("id1004")) {
+            width->setText("80");
+        }
+        return AcceptDialog(dialog);
+    };
+    frame->RunCommand(OperationId("Resample"));
+    ASSERT_EQ(document.Image().Width(), 80);
+    ASSERT_EQ(document.Image().Height(), 50);
+    ASSERT_TRUE(document.HasSelection());
+    EXPECT_EQ(frame->Pane(4)->text(), "32x24  24 bit ");
+    frame->RunCommand(cmd::Crop);
+    EXPECT_EQ(document.Image().Width(), 32);
+    EXPECT_EQ(document.Image().Height(), 24);
+
+    // Undo brings back the picture with the selection it had.
+    frame->RunCommand(cmd::Undo);
+    EXPECT_EQ(document.Selection().right - document.Selection().left, 32);
+    services.dialogHandler = [](QDialog& dialog) {
+        if (auto* quarter = dialog.findChild<QRadioButton*>("id1000")) {
+            quarter->click();
+        }
+        return AcceptDialog(dialog);
+    };
+    frame->RunCommand(OperationId("Rotate"));
+    ASSERT_EQ(document.Image().Width(), 50);
+    EXPECT_FALSE(document.HasSelection());
+    EXPECT_FALSE(frame->Action(cmd::Crop)->isEnabled());
+    EXPECT_EQ(frame->Pane(4)->text(), "50x80  24 bit ");
+}
+
 // The clipboard's pictures: the packed bitmap of a selection, for every depth
 // and odd offsets, shows the selected pixels through the palette; a picture
 // taken from the clipboard keeps its pixels.
