@@ -42,6 +42,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -651,6 +652,40 @@ TEST_F(Desktop, TheSelectionFollowsAResampleAndATurnClearsIt) {
     EXPECT_FALSE(document.HasSelection());
     EXPECT_FALSE(frame->Action(cmd::Crop)->isEnabled());
     EXPECT_EQ(frame->Pane(4)->text(), "50x80  24 bit ");
+}
+
+// A photograph carrying EXIF saved as PNG: one eXIf chunk, before the image
+// data, and a file pngcheck accepts.
+TEST_F(Desktop, APhotographWithExifSavesAsAValidPng) {
+    MainFrame* frame = Start({});
+    ASSERT_NE(frame, nullptr);
+    // Little-endian EXIF with one entry: Orientation 1.
+    const std::vector<uint8_t> exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0,
+                                       1,   0,   0,  0, 1, 0, 0, 0, 0, 0, 0,    0};
+    const QString tagged = folder.filePath("tagged.jpg");
+    {
+        ImageDoc maker(app->Host(), app->Plugins());
+        CVImage image(&app->Host());
+        image.Create(48, 32, 24, 0, nullptr);
+        std::mt19937 random(3);
+        test::FillRandom(image, random);
+        const ImageMetadata metadata{{}, exif};
+        maker.TakeImage(image, nullptr, &metadata);
+        ASSERT_TRUE(maker.OnSaveDocument(tagged.toStdString())) << maker.LastError();
+    }
+    frame->OpenFiles({tagged});
+    ASSERT_NE(Active(), nullptr);
+    ASSERT_EQ(Active()->Document().Metadata().exif, exif);
+    services.dialogHandler = AcceptDialog;
+    services.saveName = folder.filePath("tagged.png");
+    frame->RunCommand(cmd::SaveAs);
+    const std::string png = services.saveName.toStdString();
+    const std::vector<std::string> chunks = test::PngChunks(png);
+    ASSERT_FALSE(chunks.empty());
+    const auto exifAt = std::find(chunks.begin(), chunks.end(), "eXIf");
+    EXPECT_EQ(std::count(chunks.begin(), chunks.end(), "eXIf"), 1);
+    EXPECT_LT(exifAt, std::find(chunks.begin(), chunks.end(), "IDAT"));
+    EXPECT_EQ(test::PngCheckProblems(png), "");
 }
 
 // The clipboard's pictures: the packed bitmap of a selection, for every depth
