@@ -47,6 +47,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -243,6 +244,7 @@ void MainFrame::CreateActions() {
     actions[cmd::Redo]->setIcon(style->standardIcon(QStyle::SP_ArrowForward));
     actions[cmd::ZoomIn]->setIcon(QIcon::fromTheme(QStringLiteral("zoom-in")));
     actions[cmd::ZoomOut]->setIcon(QIcon::fromTheme(QStringLiteral("zoom-out")));
+    actions[cmd::FitToWindow]->setIcon(QIcon::fromTheme(QStringLiteral("zoom-fit-best")));
     actions[cmd::About]->setIcon(style->standardIcon(QStyle::SP_MessageBoxInformation));
     for (int id : {cmd::ToggleToolbar, cmd::ToggleStatusBar, cmd::ZoomTool, cmd::SelectTool}) {
         actions[id]->setCheckable(true);
@@ -326,6 +328,7 @@ void MainFrame::CreateActions() {
          [this] { statusBar()->setVisible(actions[cmd::ToggleStatusBar]->isChecked()); }},
         {cmd::ZoomIn, withView(&ImageView::ZoomIn)},
         {cmd::ZoomOut, withView(&ImageView::ZoomOut)},
+        {cmd::FitToWindow, withView(&ImageView::ZoomToFit)},
         {cmd::ActualPixels, withView(&ImageView::ActualPixels)},
         {cmd::ZoomTool, [] { ImageView::SetTool(ToolMode::Zoom); }},
         {cmd::SelectTool, [] { ImageView::SetTool(ToolMode::Select); }},
@@ -454,7 +457,7 @@ void MainFrame::CreateMenus() {
     AddCommand(view, cmd::ToggleToolbar);
     AddCommand(view, cmd::ToggleStatusBar);
     view->addSeparator();
-    for (int id : {cmd::ZoomIn, cmd::ZoomOut, cmd::ActualPixels}) {
+    for (int id : {cmd::ZoomIn, cmd::ZoomOut, cmd::ActualPixels, cmd::FitToWindow}) {
         AddCommand(view, id);
     }
     view->addSeparator();
@@ -484,7 +487,7 @@ void MainFrame::CreateMenus() {
     toolBar = addToolBar(tr("Standard"));
     toolBar->setObjectName(QStringLiteral("toolBar"));
     for (int id : std::initializer_list<int>{cmd::Open, cmd::Save, 0, cmd::Undo, cmd::Redo, 0,
-                                             cmd::ZoomIn, cmd::ZoomOut, cmd::ActualPixels, 0,
+                                             cmd::ZoomIn, cmd::ZoomOut, cmd::ActualPixels, cmd::FitToWindow, 0,
                                              cmd::ZoomTool, cmd::SelectTool, 0, cmd::About}) {
         if (id == 0) {
             toolBar->addSeparator();
@@ -641,6 +644,8 @@ void MainFrame::RunOperation(int commandId) {
         return;
     }
     ImageDoc& document = frame->Document();
+    const QPoint scroll(frame->View()->horizontalScrollBar()->value(),
+                        frame->View()->verticalScrollBar()->value());
     Services().SetOperationContext(document.HasSelection() ? std::optional(document.Selection())
                                                            : std::nullopt);
     const bool done = document.ApplyCommand(commandId);
@@ -648,14 +653,12 @@ void MainFrame::RunOperation(int commandId) {
     if (!done) {
         return;
     }
-    // The image may have changed size.
+    // The picture stays where the user left it: same zoom, same scroll
+    // position (kept inside the new size when the image changed size).
     ImageView* view = frame->View();
-    if (Settings().image.zoomToWindow != 0) {
-        view->ZoomToFit();
-    } else {
-        view->SetZoom(100.0);
-    }
     view->DocumentChanged();
+    view->horizontalScrollBar()->setValue(scroll.x());
+    view->verticalScrollBar()->setValue(scroll.y());
     frame->UpdateTitle();
     UpdateStatusPanes();
 }

@@ -49,7 +49,7 @@ PreferencesDialog::PreferencesDialog(const AppSettings& settings, GuiServices& s
     progressive = new QCheckBox(tr("&Progressive View"), general);
     progressive->setObjectName(QStringLiteral("progressiveView"));
     progressive->setChecked(v.image.progressiveView != 0);
-    zoomToWindow = new QCheckBox(tr("&Zoom to window"), general);
+    zoomToWindow = new QCheckBox(tr("&Zoom to window: fit large pictures when opening"), general);
     zoomToWindow->setObjectName(QStringLiteral("zoomToWindow"));
     zoomToWindow->setChecked(v.image.zoomToWindow != 0);
     previewDelay =

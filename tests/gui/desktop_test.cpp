@@ -34,6 +34,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -200,13 +201,8 @@ TEST_F(Desktop, NewWindowsFitTheAreaOrZoomToIt) {
     MainFrame* frame = Start({large});
     ASSERT_NE(frame, nullptr);
     const QSize area = frame->MdiArea()->viewport()->size();
-    // At 100 % the window is clipped to the area.
-    EXPECT_EQ(Active()->View()->Zoom(), 100.0);
-    EXPECT_LE(Active()->width(), area.width());
-    EXPECT_LE(Active()->height(), area.height());
-    // With "Zoom to window" the picture is zoomed to a step that fits.
-    app->Settings().image.zoomToWindow = 1;
-    frame->OpenFiles({large});
+    // By default a picture larger than the area opens zoomed to a step that
+    // fits, its window inside the area.
     ImageView* view = Active()->View();
     EXPECT_LT(view->Zoom(), 100.0);
     EXPECT_EQ(view->Zoom(), SnapZoom(view->Zoom()));
@@ -214,6 +210,32 @@ TEST_F(Desktop, NewWindowsFitTheAreaOrZoomToIt) {
     EXPECT_LE(ImageToScreen(1200, view->Zoom()), view->viewport()->height());
     EXPECT_EQ(Active()->windowTitle(),
               QString::fromStdString(FrameTitle("large.jpg", view->Zoom())));
+    EXPECT_TRUE(QRect(QPoint(0, 0), area).contains(Active()->geometry()));
+    // Without the preference the window is clipped to the area at 100 %.
+    app->Settings().image.zoomToWindow = 0;
+    frame->OpenFiles({large});
+    EXPECT_EQ(Active()->View()->Zoom(), 100.0);
+    EXPECT_LE(Active()->width(), area.width());
+    EXPECT_LE(Active()->height(), area.height());
+    EXPECT_TRUE(QRect(QPoint(0, 0), area).contains(Active()->geometry()));
+
+    // Fit to Window, and an operation keeps the zoom and the scroll position.
+    frame->RunCommand(cmd::ZoomIn);
+    view = Active()->View();
+    view->horizontalScrollBar()->setValue(300);
+    view->verticalScrollBar()->setValue(200);
+    services.dialogHandler = [](QDialog& dialog) {
+        dialog.accept();
+        return dialog.result();
+    };
+    frame->RunCommand(OperationId("Negative"));
+    ASSERT_TRUE(Active()->Document().CanUndo());
+    EXPECT_EQ(view->Zoom(), 200.0);
+    EXPECT_EQ(view->horizontalScrollBar()->value(), 300);
+    EXPECT_EQ(view->verticalScrollBar()->value(), 200);
+    frame->RunCommand(cmd::FitToWindow);
+    EXPECT_LE(ImageToScreen(1600, view->Zoom()), view->viewport()->width());
+    EXPECT_LE(ImageToScreen(1200, view->Zoom()), view->viewport()->height());
 }
 
 TEST_F(Desktop, StartsWithoutDocumentsAndOffersEveryFormat) {
