@@ -406,7 +406,9 @@ void MainFrame::ShowSubWindow(QMdiSubWindow* window, int tenths) {
     const QSize area = mdi->viewport()->size();
     window->resize(std::max(area.width() * tenths / 10, 480),
                    std::max(area.height() * tenths / 10, 360));
+    connect(window, &QWidget::windowTitleChanged, this, &MainFrame::UpdateWindowTitle);
     window->show();
+    KeepInsideArea(window);
     mdi->setActiveSubWindow(window);
     UpdateCommandStates();
 }
@@ -609,12 +611,21 @@ void MainFrame::UpdateCommandStates() {
     for (QAction* action : operationActions) {
         action->setEnabled(app.Plugins().CanApplyCommand(image, action->data().toInt()));
     }
+    UpdateWindowTitle();
     // Without documents the frame offers File, Edit (Paste only), View and Help.
     imageMenu->menuAction()->setVisible(frame != nullptr);
     windowMenu->menuAction()->setVisible(state.windows);
     for (QAction* action : editMenu->actions()) {
         action->setVisible(frame != nullptr || action == actions[cmd::Paste]);
     }
+}
+
+void MainFrame::UpdateWindowTitle() {
+    QMdiSubWindow* active = mdi->activeSubWindow();
+    ImageFrame* frame = ActiveFrame();
+    const bool modified = frame != nullptr && frame->Document().IsModified();
+    setWindowTitle(QString::fromStdString(MainWindowTitle(
+        active != nullptr ? active->windowTitle().toStdString() : std::string(), modified)));
 }
 
 void MainFrame::UpdateStatusPanes() {
@@ -677,13 +688,27 @@ ImageFrame* MainFrame::AddDocument(std::unique_ptr<ImageDoc> document) {
     auto* frame = new ImageFrame(std::move(document), *this);
     connect(frame, &ImageFrame::StatusChanged, this, &MainFrame::UpdateStatusPanes);
     connect(frame, &ImageFrame::CommandStatesChanged, this, &MainFrame::UpdateCommandStates);
+    connect(frame, &QWidget::windowTitleChanged, this, &MainFrame::UpdateWindowTitle);
     mdi->addSubWindow(frame);
     frame->show();
     frame->SizeToImage(Settings().image.zoomToWindow != 0);
+    KeepInsideArea(frame);
     mdi->setActiveSubWindow(frame);
     UpdateCommandStates();
     UpdateStatusPanes();
     return frame;
+}
+
+// A new window lies wholly inside the visible area: the area's cascade
+// would otherwise push later windows past its right or bottom edge.
+void MainFrame::KeepInsideArea(QMdiSubWindow* window) {
+    const QSize area = mdi->viewport()->size();
+    const QRect at = window->geometry();
+    const int x = std::clamp(at.x(), 0, std::max(0, area.width() - at.width()));
+    const int y = std::clamp(at.y(), 0, std::max(0, area.height() - at.height()));
+    if (x != at.x() || y != at.y()) {
+        window->move(x, y);
+    }
 }
 
 CompoundImageFrame* MainFrame::OpenCompound(CompoundImage image, const QString& title,
@@ -691,8 +716,10 @@ CompoundImageFrame* MainFrame::OpenCompound(CompoundImage image, const QString& 
     const QString shown =
         title.isEmpty() ? QStringLiteral("Compound image %1").arg(++compoundCount) : title;
     auto* frame = new CompoundImageFrame(std::move(image), shown, std::move(saveIntoPage));
+    connect(frame, &QWidget::windowTitleChanged, this, &MainFrame::UpdateWindowTitle);
     mdi->addSubWindow(frame);
     frame->show();
+    KeepInsideArea(frame);
     mdi->setActiveSubWindow(frame);
     UpdateCommandStates();
     return frame;

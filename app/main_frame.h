@@ -107,6 +107,8 @@ class MainFrame : public QMainWindow, public Workspace {
   public slots:
     void UpdateCommandStates();
     void UpdateStatusPanes();
+    // The title names the active window and marks unsaved changes.
+    void UpdateWindowTitle();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -116,6 +118,7 @@ class MainFrame : public QMainWindow, public Workspace {
   private:
     // Adds a window to the area at tenths of its size, shown and active.
     void ShowSubWindow(QMdiSubWindow* window, int tenths);
+    void KeepInsideArea(QMdiSubWindow* window);
     void CreateActions();
     void CreateMenus();
     void CreateStatusBar();

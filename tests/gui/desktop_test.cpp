@@ -512,6 +512,12 @@ TEST_F(Desktop, ZoomsInStepsAndShowsTheZoomInTheTitle) {
     frame->Action(cmd::ZoomOut)->trigger();
     frame->Action(cmd::ZoomOut)->trigger();
     EXPECT_EQ(Active()->windowTitle(), "photo.jpg (67%)");
+    // The main window names the active picture and marks unsaved changes.
+    EXPECT_EQ(frame->windowTitle(), "photo.jpg (67%) \u2014 Pixmill");
+    frame->RunCommand(OperationId("Negative"));
+    EXPECT_EQ(frame->windowTitle(), "photo.jpg (67%) * \u2014 Pixmill");
+    frame->RunCommand(cmd::Undo);
+    EXPECT_EQ(frame->windowTitle(), "photo.jpg (67%) \u2014 Pixmill");
     EXPECT_TRUE(frame->Action(cmd::ActualPixels)->isEnabled());
     frame->Action(cmd::ActualPixels)->trigger();
     EXPECT_EQ(Active()->View()->Zoom(), 100.0);
