@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace pixmill {
 
@@ -152,6 +153,10 @@ void ImageDoc::AfterImageFromFile(const std::string& fileName) {
     history.Clear(UndoHistory::UndoStack);
     history.Clear(UndoHistory::RedoStack);
     hasSelection = false;
+    // The size on disk is the opened file's until the next save.
+    std::error_code failed;
+    const auto onDisk = std::filesystem::file_size(fileName, failed);
+    writtenSize = failed ? 0 : static_cast<int>(std::min<uintmax_t>(onDisk, INT32_MAX));
     Touch();
     savedState = state;
 }

@@ -139,7 +139,7 @@ class ImageDoc {
     bool HasSelection() const { return hasSelection; }
     void SetSelection(const RECT& rect);
     void ClearSelection() { hasSelection = false; }
-    // The written size of the last save (status bar "size on disk").
+    // The size on disk (status bar): the opened file's, then the last save's.
     int WrittenSize() const { return writtenSize; }
     // The message of the last error reported by a command ("" when none).
     const std::string& LastError() const { return lastError; }
