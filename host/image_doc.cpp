@@ -10,6 +10,7 @@
 #include "host/streams.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
+#include "pixmill/packed_pixels.h"
 #include "pixmill/processing_plugin.h"
 
 #include <algorithm>
@@ -364,7 +365,9 @@ bool ImageDoc::ApplyCommand(int commandId) {
             FollowPictureChange(image, reoriented);
         } else {
             CVImage result(&host);
-            if (!plugin->Apply(&image, &result, &progress)) {
+            const bool onSelection = hasSelection && plugin->GetKind() == KindFilter;
+            if (!(onSelection ? ApplyToSelection(*plugin, &progress, result)
+                              : plugin->Apply(&image, &result, &progress))) {
                 return false;
             }
             RecordUndo(name);
@@ -390,6 +393,58 @@ bool ImageDoc::ApplyCommand(int commandId) {
 
 void ImageDoc::FollowPictureChange(const CVImage& result, bool reoriented) {
     pixmill::FollowPictureChange(metadata, result.Width(), result.Height(), reoriented);
+}
+
+namespace {
+// Whether part's pixels can go into image as they are: one depth, one palette.
+bool SameKind(const CVImage& image, const CVImage& part) {
+    return image.BitCount() == part.BitCount() && image.paletteCount == part.paletteCount &&
+           std::memcmp(image.palette, part.palette, sizeof(RGBQUAD) * part.paletteCount) == 0;
+}
+
+// Copies part into image with its top-left corner at (left, top).
+void PastePixels(CVImage& image, const CVImage& part, int left, int top) {
+    const int bits = image.BitCount();
+    for (int y = 0; y < part.Height(); ++y) {
+        const uint8_t* from = part.Row(y);
+        uint8_t* to = image.Row(top + y);
+        if (bits >= 8) {
+            std::memcpy(to + static_cast<size_t>(left) * (bits / 8), from,
+                        static_cast<size_t>(part.Width()) * (bits / 8));
+        } else {
+            for (int x = 0; x < part.Width(); ++x) {
+                SetIndex(to, left + x, bits, GetIndex(from, x, bits));
+            }
+        }
+    }
+}
+} // namespace
+
+// A filter or adjustment with a selection changes the selected pixels only,
+// as its preview showed. Where the filtered part comes back of another kind
+// (a paletted picture turned RGB, say) it cannot sit inside the rest, and the
+// whole picture is filtered instead.
+bool ImageDoc::ApplyToSelection(CProcessingPlugin& plugin, CVProgress* progress, CVImage& result) {
+    const RECT part = NormalisedInside(selection, image.Width(), image.Height());
+    if (part.right <= part.left || part.bottom <= part.top) {
+        return plugin.Apply(&image, &result, progress);
+    }
+    CVImage piece(&host);
+    CVImage::CopyImage(&piece, &image, &part);
+    CVImage changed(&host);
+    if (!plugin.Apply(&piece, &changed, progress)) {
+        return false;
+    }
+    if (changed.Width() != piece.Width() || changed.Height() != piece.Height() ||
+        !SameKind(image, changed)) {
+        return plugin.Apply(&image, &result, progress);
+    }
+    // A copy of its own (without a rectangle the copy would share the
+    // document's pixels, and the undo entry would change with it).
+    const RECT whole{0, 0, image.Width(), image.Height()};
+    CVImage::CopyImage(&result, &image, &whole);
+    PastePixels(result, changed, part.left, part.top);
+    return true;
 }
 
 void ImageDoc::RecordUndo(const std::string& name) {

@@ -25,6 +25,8 @@ class HostServices;
 class PluginManager;
 class CFormatPlugin;
 class CFormatCodec;
+class CProcessingPlugin;
+class CVProgress;
 class CVStream;
 class ProgressDisplay;
 class SaveSession;
@@ -184,6 +186,9 @@ class ImageDoc {
     // Puts the image on the undo stack under name before a change; a new
     // change empties the redo stack, whose pictures belong to the old line.
     void RecordUndo(const std::string& name);
+    // Runs a filter on the selected part of the image only; result is the
+    // whole image with that part changed.
+    bool ApplyToSelection(CProcessingPlugin& plugin, CVProgress* progress, CVImage& result);
     // Keeps the selection on the same part of the picture after an operation
     // changed the image from oldWidth x oldHeight: scaled with the picture,
     // cleared when the operation turned or flipped it.

@@ -603,6 +603,30 @@ TEST_F(Desktop, ANewChangeAfterUndoLeavesNothingToRedo) {
     EXPECT_EQ(document.Image().BitCount(), 24);
 }
 
+// With a selection a filter changes the selected pixels only, as its
+// preview shows; operations that reshape the picture take the whole of it.
+TEST_F(Desktop, FiltersChangeOnlyTheSelection) {
+    MainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    ImageDoc& document = Active()->Document();
+    CVImage before(&app->Host());
+    const RECT whole{0, 0, 90, 60};
+    CVImage::CopyImage(&before, &document.Image(), &whole);
+    Active()->View()->SetSelection(RECT{20, 10, 50, 40});
+    frame->RunCommand(OperationId("Negative"));
+    ASSERT_TRUE(document.CanUndo());
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 90; ++x) {
+            const bool inside = x >= 20 && x < 50 && y >= 10 && y < 40;
+            const uint32_t was = test::PixelAt(before, x, y);
+            ASSERT_EQ(test::PixelAt(document.Image(), x, y), inside ? ~was & 0xFFFFFF : was)
+                << x << "," << y;
+        }
+    }
+    frame->RunCommand(cmd::Undo);
+    EXPECT_TRUE(test::SamePixels(document.Image(), before));
+}
+
 // Saving as GIF writes a 256-colour copy; the window keeps the full picture
 // and its history, so the next save in another format has every colour.
 TEST_F(Desktop, SavingAsGifConvertsOnlyTheWrittenCopy) {
