@@ -119,6 +119,7 @@ MainFrame::MainFrame(AppContext& app)
         UpdateStatusPanes();
     });
     CreateStatusBar();
+    helpFailures = std::make_unique<HelpFailureReporter>(app.Services());
     batch = std::make_unique<BatchCommands>(*this, this, app);
     pageFiles = std::make_unique<PluginImageFiles>(app.Host(), app.Plugins());
     pageServices = std::make_unique<MainFramePageServices>(app.Services());

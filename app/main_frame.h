@@ -36,6 +36,7 @@ class AppContext;
 class StatusProgress;
 class ImageDoc;
 class TwainDocumentClient;
+class HelpFailureReporter;
 class ThumbnailSource;
 
 class MainFrame : public QMainWindow, public Workspace {
@@ -152,6 +153,7 @@ class MainFrame : public QMainWindow, public Workspace {
     QLabel* panes[9] = {};
     bool startMaximized = false;
     std::unique_ptr<TwainDocumentClient> twain;
+    std::unique_ptr<HelpFailureReporter> helpFailures;
     std::unique_ptr<ThumbnailSource> thumbnails;
     std::unique_ptr<BatchCommands> batch;
     int compoundCount = 0;

@@ -627,6 +627,18 @@ TEST_F(Desktop, FiltersChangeOnlyTheSelection) {
     EXPECT_TRUE(test::SamePixels(document.Image(), before));
 }
 
+// Without a program to show help pages (the offscreen platform has none)
+// the help commands say so instead of doing nothing.
+TEST_F(Desktop, HelpWithoutABrowserSaysSo) {
+    MainFrame* frame = Start({});
+    ASSERT_NE(frame, nullptr);
+    frame->RunCommand(cmd::HelpContents);
+    ASSERT_EQ(services.messages.size(), 1);
+    EXPECT_TRUE(services.messages[0].startsWith("No program could be started to show the help"))
+        << services.messages[0].toStdString();
+    EXPECT_TRUE(services.messages[0].contains("index.html"));
+}
+
 // Saving as GIF writes a 256-colour copy; the window keeps the full picture
 // and its history, so the next save in another format has every colour.
 TEST_F(Desktop, SavingAsGifConvertsOnlyTheWrittenCopy) {
