@@ -38,6 +38,7 @@
 #include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolBar>
 #include <QUrl>
 
@@ -537,13 +538,19 @@ TEST_F(Desktop, ZoomsInStepsAndShowsTheZoomInTheTitle) {
 TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
     MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
+    QString typedGamma;
     services.dialogHandler = [&](QDialog& dialog) {
         auto* preferences = dynamic_cast<PreferencesDialog*>(&dialog);
         if (preferences == nullptr) {
             return int(QDialog::Rejected);
         }
         preferences->findChild<QCheckBox*>("useGamma")->setChecked(true);
-        preferences->findChild<QLineEdit*>("gamma")->setText("25");
+        // Typed keys reach the field, a comma as the separator too.
+        auto* gamma = preferences->findChild<QLineEdit*>("gamma");
+        gamma->selectAll();
+        QTest::keyClicks(gamma, "1,8");
+        typedGamma = gamma->text();
+        gamma->setText("25");
         auto* directory = preferences->findChild<QLineEdit*>("workingDirectory");
         directory->setText(folder.filePath("nowhere"));
         preferences->accept(); // refused: the page stays open
@@ -556,6 +563,7 @@ TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
     };
     frame->RunCommand(cmd::Preferences);
     EXPECT_EQ(services.messages, QStringList{"Path not found"});
+    EXPECT_EQ(typedGamma, "1,8");
     EXPECT_EQ(app->Settings().gamma.enabled, 1);
     EXPECT_EQ(app->Settings().gamma.gamma, 10.0);
     EXPECT_EQ(ImageCanvas::DisplayGamma(), MakeGammaTable(app->Settings().gamma));
