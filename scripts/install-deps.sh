@@ -14,8 +14,9 @@ PKGS="$PKGS libimage-exiftool-perl pngcheck python3"
 # Scanning: the scanner library, whose virtual test device the tests scan from.
 PKGS="$PKGS libsane-dev libsane1"
 if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then
-  # The photographs, and a virtual screen for the desktop program's screenshots.
-  PKGS="$PKGS mate-backgrounds xvfb xdotool imagemagick"
+  # The photographs, and a virtual screen (with a window manager for the
+  # title bar) for the desktop program's screenshots.
+  PKGS="$PKGS mate-backgrounds xvfb xdotool twm xfonts-base imagemagick"
 fi
 # Headless Chromium and a few HTML manuals, to judge pages written back (and
 # the web galleries of the "HTML pages" destination, with PIXMILL_WITH_DEMO=1).
