@@ -2,6 +2,7 @@
 
 #include "alderfmt_strings.h"
 #include "jpeg_encoder.h"
+#include "size_target.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/help.h"
 #include "pixmill/up_down.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace pixmill::alder {
@@ -118,6 +120,23 @@ void JpegOptionsPane::Build(QWidget* root) {
     budgetLabel->setBuddy(budgetEdit);
     budget->addWidget(budgetLabel);
     budget->addWidget(budgetEdit);
+    auto* chosen = new QLabel(group);
+    chosen->setObjectName(QStringLiteral("chosenLevel"));
+    budget->addWidget(chosen);
+    // The level each write chose for the size, shown on the pane's thread.
+    listenerToken = SetChosenLevelListener([label = QPointer<QLabel>(chosen)](int level) {
+        QMetaObject::invokeMethod(
+            label,
+            [label, level] {
+                if (label) {
+                    label->setText(level >= 0 ? QStringLiteral("chosen: level %1 (quality %2)")
+                                                    .arg(level)
+                                                    .arg(QualityOfLevel(level))
+                                              : QString());
+                }
+            },
+            Qt::QueuedConnection);
+    });
     budget->addStretch(1);
     grid->addLayout(budget, 6, 0, 1, 4);
     BindNumber(model, JpegOptionsModel::TargetBytes, {budgetEdit}, kLevelTyping);
@@ -134,6 +153,15 @@ void JpegOptionsPane::Build(QWidget* root) {
     });
     // Locking changes no level: the site hears nothing.
     QObject::connect(lock, &QCheckBox::toggled, root, [this](bool on) { model.SetLocked(on); });
+}
+
+JpegOptionsPane::~JpegOptionsPane() {
+    ClearChosenLevelListener(listenerToken);
+}
+
+bool JpegOptionsPane::Commit() {
+    model.Store(target);
+    return CModelPane::Commit();
 }
 
 void JpegOptionsPane::OnImage() {

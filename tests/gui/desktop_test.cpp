@@ -34,6 +34,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSet>
 #include <QStatusBar>
@@ -460,6 +461,37 @@ TEST_F(Desktop, SavesAsJpegThroughTheOptionsDialog) {
     services.dialogHandler = [](QDialog&) { return int(QDialog::Rejected); };
     frame->RunCommand(cmd::SaveAs);
     EXPECT_FALSE(QFile::exists(services.saveName));
+}
+
+// With a largest file set, the JPEG options name the level the size chose,
+// with its 1..100 quality, after each write of the save dialog.
+TEST_F(Desktop, TheSaveDialogNamesTheLevelTheSizeChose) {
+    MainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    services.saveName = folder.filePath("small.jpg");
+    QString chosen, quality;
+    services.dialogHandler = [&](QDialog& dialog) {
+        auto* save = dynamic_cast<SaveDialog*>(&dialog);
+        auto* budget = dialog.findChild<QLineEdit*>("id1012");
+        if (save == nullptr || budget == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        budget->selectAll();
+        QTest::keyClicks(budget, "800");
+        save->Refresh();
+        QApplication::processEvents();
+        chosen = dialog.findChild<QLabel*>("chosenLevel")->text();
+        quality = dialog.findChild<QLabel*>("luminanceQuality")->text();
+        save->accept();
+        return save->result();
+    };
+    frame->RunCommand(cmd::SaveAs);
+    const QRegularExpression pattern(QStringLiteral("^chosen: level (\\d+) \\(quality (\\d+)\\)$"));
+    const QRegularExpressionMatch match = pattern.match(chosen);
+    ASSERT_TRUE(match.hasMatch()) << chosen.toStdString();
+    EXPECT_GT(match.captured(1).toInt(), 0);
+    EXPECT_LE(QFileInfo(services.saveName).size(), 800);
+    EXPECT_EQ(quality, "quality 100") << "the stored level (0) is shown as it is";
 }
 
 TEST_F(Desktop, AsksBeforeClosingAModifiedDocument) {
