@@ -60,13 +60,18 @@ sleep 2
 keys alt+w h
 shoot 'Pixmill$' main-window.png
 
-# Save As: the file dialog, then the JPEG options with the written picture.
+# Save As: the file dialog, then the JPEG options with the written picture
+# and the sizes.
 keys ctrl+shift+s
 FILE_DIALOG=$(window '^Save As$')
 xdotool windowfocus --sync "$FILE_DIALOG"
 xdotool type --delay 20 "$WORK/saved.jpg"
 keys Return
-shoot '^Save Options' save-dialog.png 3
+# A largest file of 150 KB: the pane names the level the size chose.
+window '^Save Options' >/dev/null
+keys alt+f
+xdotool type --delay 20 "150000"
+shoot '^Save Options' save-dialog.png 5
 keys Escape
 
 # Image > Rotate (the last entry of the Image menu) with its preview.
