@@ -489,9 +489,10 @@ void MainFrame::CreateMenus() {
 
     toolBar = addToolBar(tr("Standard"));
     toolBar->setObjectName(QStringLiteral("toolBar"));
-    for (int id : std::initializer_list<int>{cmd::Open, cmd::Save, 0, cmd::Undo, cmd::Redo, 0,
-                                             cmd::ZoomIn, cmd::ZoomOut, cmd::ActualPixels, cmd::FitToWindow, 0,
-                                             cmd::ZoomTool, cmd::SelectTool, 0, cmd::About}) {
+    for (int id :
+         std::initializer_list<int>{cmd::Open, cmd::Save, 0, cmd::Undo, cmd::Redo, 0, cmd::ZoomIn,
+                                    cmd::ZoomOut, cmd::ActualPixels, cmd::FitToWindow, 0,
+                                    cmd::ZoomTool, cmd::SelectTool, 0, cmd::About}) {
         if (id == 0) {
             toolBar->addSeparator();
         } else {

@@ -454,7 +454,8 @@ void ImageDoc::RecordUndo(const std::string& name) {
 }
 
 void ImageDoc::FollowSelection(int oldWidth, int oldHeight, bool reoriented) {
-    if (!hasSelection || (!reoriented && image.Width() == oldWidth && image.Height() == oldHeight)) {
+    if (!hasSelection ||
+        (!reoriented && image.Width() == oldWidth && image.Height() == oldHeight)) {
         return;
     }
     if (reoriented) {

@@ -27,10 +27,10 @@ inline RECT ScaledRect(const RECT& r, int fromWidth, int fromHeight, int toWidth
         return from <= 0 ? 0 : static_cast<int>((value * to + from / 2) / from);
     };
     const RECT n = NormalisedInside(r, fromWidth, fromHeight);
-    return NormalisedInside(RECT{scale(n.left, toWidth, fromWidth), scale(n.top, toHeight, fromHeight),
-                                 scale(n.right, toWidth, fromWidth),
-                                 scale(n.bottom, toHeight, fromHeight)},
-                            toWidth, toHeight);
+    return NormalisedInside(
+        RECT{scale(n.left, toWidth, fromWidth), scale(n.top, toHeight, fromHeight),
+             scale(n.right, toWidth, fromWidth), scale(n.bottom, toHeight, fromHeight)},
+        toWidth, toHeight);
 }
 
 } // namespace pixmill

@@ -1,8 +1,8 @@
 // CompoundImageDoc: the compound image being edited in a window, without the
 // window: the image and its composed canvas, the selected object, the tool,
 // every command of the window as a method, the history of its steps (undo
-// and redo of inserts, deletes, moves, region and property edits), and the checks and choices made before the image is
-// saved into a page, as a page of its own or as HTML text.
+// and redo of inserts, deletes, moves, region and property edits), and the checks and choices made
+// before the image is saved into a page, as a page of its own or as HTML text.
 #pragma once
 
 #include "compound/compound_image.h"

@@ -32,10 +32,9 @@ bool OpenInBrowser(const QUrl& url) {
     if (QDesktopServices::openUrl(url)) {
         return true;
     }
-    const QString text =
-        QStringLiteral("No program could be started to show the help page %1.\n"
-                       "Install a web browser, or open the page in one by hand.")
-            .arg(url.toLocalFile());
+    const QString text = QStringLiteral("No program could be started to show the help page %1.\n"
+                                        "Install a web browser, or open the page in one by hand.")
+                             .arg(url.toLocalFile());
     QObject* reporter = QCoreApplication::instance() != nullptr
                             ? QCoreApplication::instance()->findChild<QObject*>(
                                   QLatin1String(kHelpFailureReporter), Qt::FindDirectChildrenOnly)

@@ -64,8 +64,9 @@ QWidget* FieldOf(QLabel* label, QLayout* layout) {
         int row = 0;
         QFormLayout::ItemRole role = QFormLayout::LabelRole;
         form->getItemPosition(index, &row, &role);
-        return role == QFormLayout::LabelRole ? FocusableIn(form->itemAt(row, QFormLayout::FieldRole))
-                                              : nullptr;
+        return role == QFormLayout::LabelRole
+                   ? FocusableIn(form->itemAt(row, QFormLayout::FieldRole))
+                   : nullptr;
     }
     if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
         int row = 0, column = 0, rows = 0, columns = 0;

@@ -2,18 +2,18 @@
 
 #include "alderfmt_strings.h"
 #include "jpeg_encoder.h"
-#include "size_target.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/help.h"
 #include "pixmill/up_down.h"
+#include "size_target.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSlider>
 #include <QPointer>
+#include <QSlider>
 #include <QVBoxLayout>
 
 namespace pixmill::alder {
@@ -68,7 +68,8 @@ void JpegOptionsPane::Build(QWidget* root) {
         quality->setObjectName(level.field == JpegOptionsModel::Luminance
                                    ? QStringLiteral("luminanceQuality")
                                    : QStringLiteral("chrominanceQuality"));
-        quality->setMinimumWidth(quality->fontMetrics().horizontalAdvance(QStringLiteral("quality 100")));
+        quality->setMinimumWidth(
+            quality->fontMetrics().horizontalAdvance(QStringLiteral("quality 100")));
         grid->addWidget(quality, level.row, 3);
         QObject::connect(edit, &QLineEdit::textChanged, quality, [quality](const QString& text) {
             quality->setText(QStringLiteral("quality %1").arg(QualityOfLevel(text.toInt())));

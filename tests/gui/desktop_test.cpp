@@ -767,8 +767,8 @@ TEST_F(Desktop, APhotographWithExifSavesAsAValidPng) {
     MainFrame* frame = Start({});
     ASSERT_NE(frame, nullptr);
     // Little-endian EXIF with one entry: Orientation 1.
-    const std::vector<uint8_t> exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0,
-                                       1,   0,   0,  0, 1, 0, 0, 0, 0, 0, 0,    0};
+    const std::vector<uint8_t> exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
+                                       0,   1,   0,  0, 0, 1, 0, 0, 0, 0, 0,    0,    0};
     const QString tagged = folder.filePath("tagged.jpg");
     {
         ImageDoc maker(app->Host(), app->Plugins());

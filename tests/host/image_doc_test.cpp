@@ -331,11 +331,16 @@ TEST_F(Document, StreamsProgressiveViewAndTemplates) {
 
 TEST(SizeText, AlwaysCarriesItsUnitInThreeDigits) {
     const std::pair<uint64_t, const char*> cases[] = {
-        {0, "0 bytes"},          {1, "1 byte"},
-        {1023, "1023 bytes"},    {1024, "1.00 KB"},
-        {1536, "1.50 KB"},       {123456, "121 KB"},
-        {102297, "99.9 KB"},     {1048575, "1.00 MB"},
-        {3 * 1048576 + 1, "3.00 MB"}, {5ull * 1073741824ull, "5.00 GB"},
+        {0, "0 bytes"},
+        {1, "1 byte"},
+        {1023, "1023 bytes"},
+        {1024, "1.00 KB"},
+        {1536, "1.50 KB"},
+        {123456, "121 KB"},
+        {102297, "99.9 KB"},
+        {1048575, "1.00 MB"},
+        {3 * 1048576 + 1, "3.00 MB"},
+        {5ull * 1073741824ull, "5.00 GB"},
         {uint64_t{1} << 62, "4194304 TB"},
     };
     for (const auto& [bytes, text] : cases) {

@@ -4,10 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <unistd.h>
 
 namespace pixmill::test {
 
@@ -135,7 +135,8 @@ std::string PngCheckProblems(const std::vector<uint8_t>& file) {
     }
     close(descriptor);
     std::ofstream(name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
     std::string problems = PngCheckProblems(std::string(name));
     std::remove(name);
     return problems;

@@ -113,7 +113,8 @@ TEST(JpegLevels, QualityOfALevelNamesTheSameTables) {
     EXPECT_EQ(QualityOfLevel(128), 49);
     EXPECT_EQ(QualityOfLevel(255), 11);
     for (int level = 1; level <= 255; ++level) {
-        ASSERT_LE(QualityOfLevel(level), QualityOfLevel(level - 1)) << "worse levels, lower quality";
+        ASSERT_LE(QualityOfLevel(level), QualityOfLevel(level - 1))
+            << "worse levels, lower quality";
     }
 }
 
