@@ -47,6 +47,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -118,6 +119,7 @@ MainFrame::MainFrame(AppContext& app)
         UpdateStatusPanes();
     });
     CreateStatusBar();
+    helpFailures = std::make_unique<HelpFailureReporter>(app.Services());
     batch = std::make_unique<BatchCommands>(*this, this, app);
     pageFiles = std::make_unique<PluginImageFiles>(app.Host(), app.Plugins());
     pageServices = std::make_unique<MainFramePageServices>(app.Services());
@@ -243,6 +245,7 @@ void MainFrame::CreateActions() {
     actions[cmd::Redo]->setIcon(style->standardIcon(QStyle::SP_ArrowForward));
     actions[cmd::ZoomIn]->setIcon(QIcon::fromTheme(QStringLiteral("zoom-in")));
     actions[cmd::ZoomOut]->setIcon(QIcon::fromTheme(QStringLiteral("zoom-out")));
+    actions[cmd::FitToWindow]->setIcon(QIcon::fromTheme(QStringLiteral("zoom-fit-best")));
     actions[cmd::About]->setIcon(style->standardIcon(QStyle::SP_MessageBoxInformation));
     for (int id : {cmd::ToggleToolbar, cmd::ToggleStatusBar, cmd::ZoomTool, cmd::SelectTool}) {
         actions[id]->setCheckable(true);
@@ -326,6 +329,7 @@ void MainFrame::CreateActions() {
          [this] { statusBar()->setVisible(actions[cmd::ToggleStatusBar]->isChecked()); }},
         {cmd::ZoomIn, withView(&ImageView::ZoomIn)},
         {cmd::ZoomOut, withView(&ImageView::ZoomOut)},
+        {cmd::FitToWindow, withView(&ImageView::ZoomToFit)},
         {cmd::ActualPixels, withView(&ImageView::ActualPixels)},
         {cmd::ZoomTool, [] { ImageView::SetTool(ToolMode::Zoom); }},
         {cmd::SelectTool, [] { ImageView::SetTool(ToolMode::Select); }},
@@ -403,7 +407,9 @@ void MainFrame::ShowSubWindow(QMdiSubWindow* window, int tenths) {
     const QSize area = mdi->viewport()->size();
     window->resize(std::max(area.width() * tenths / 10, 480),
                    std::max(area.height() * tenths / 10, 360));
+    connect(window, &QWidget::windowTitleChanged, this, &MainFrame::UpdateWindowTitle);
     window->show();
+    KeepInsideArea(window);
     mdi->setActiveSubWindow(window);
     UpdateCommandStates();
 }
@@ -454,7 +460,7 @@ void MainFrame::CreateMenus() {
     AddCommand(view, cmd::ToggleToolbar);
     AddCommand(view, cmd::ToggleStatusBar);
     view->addSeparator();
-    for (int id : {cmd::ZoomIn, cmd::ZoomOut, cmd::ActualPixels}) {
+    for (int id : {cmd::ZoomIn, cmd::ZoomOut, cmd::ActualPixels, cmd::FitToWindow}) {
         AddCommand(view, id);
     }
     view->addSeparator();
@@ -483,9 +489,10 @@ void MainFrame::CreateMenus() {
 
     toolBar = addToolBar(tr("Standard"));
     toolBar->setObjectName(QStringLiteral("toolBar"));
-    for (int id : std::initializer_list<int>{cmd::Open, cmd::Save, 0, cmd::Undo, cmd::Redo, 0,
-                                             cmd::ZoomIn, cmd::ZoomOut, cmd::ActualPixels, 0,
-                                             cmd::ZoomTool, cmd::SelectTool, 0, cmd::About}) {
+    for (int id :
+         std::initializer_list<int>{cmd::Open, cmd::Save, 0, cmd::Undo, cmd::Redo, 0, cmd::ZoomIn,
+                                    cmd::ZoomOut, cmd::ActualPixels, cmd::FitToWindow, 0,
+                                    cmd::ZoomTool, cmd::SelectTool, 0, cmd::About}) {
         if (id == 0) {
             toolBar->addSeparator();
         } else {
@@ -606,12 +613,21 @@ void MainFrame::UpdateCommandStates() {
     for (QAction* action : operationActions) {
         action->setEnabled(app.Plugins().CanApplyCommand(image, action->data().toInt()));
     }
+    UpdateWindowTitle();
     // Without documents the frame offers File, Edit (Paste only), View and Help.
     imageMenu->menuAction()->setVisible(frame != nullptr);
     windowMenu->menuAction()->setVisible(state.windows);
     for (QAction* action : editMenu->actions()) {
         action->setVisible(frame != nullptr || action == actions[cmd::Paste]);
     }
+}
+
+void MainFrame::UpdateWindowTitle() {
+    QMdiSubWindow* active = mdi->activeSubWindow();
+    ImageFrame* frame = ActiveFrame();
+    const bool modified = frame != nullptr && frame->Document().IsModified();
+    setWindowTitle(QString::fromStdString(MainWindowTitle(
+        active != nullptr ? active->windowTitle().toStdString() : std::string(), modified)));
 }
 
 void MainFrame::UpdateStatusPanes() {
@@ -641,6 +657,8 @@ void MainFrame::RunOperation(int commandId) {
         return;
     }
     ImageDoc& document = frame->Document();
+    const QPoint scroll(frame->View()->horizontalScrollBar()->value(),
+                        frame->View()->verticalScrollBar()->value());
     Services().SetOperationContext(document.HasSelection() ? std::optional(document.Selection())
                                                            : std::nullopt);
     const bool done = document.ApplyCommand(commandId);
@@ -648,14 +666,12 @@ void MainFrame::RunOperation(int commandId) {
     if (!done) {
         return;
     }
-    // The image may have changed size.
+    // The picture stays where the user left it: same zoom, same scroll
+    // position (kept inside the new size when the image changed size).
     ImageView* view = frame->View();
-    if (Settings().image.zoomToWindow != 0) {
-        view->ZoomToFit();
-    } else {
-        view->SetZoom(100.0);
-    }
     view->DocumentChanged();
+    view->horizontalScrollBar()->setValue(scroll.x());
+    view->verticalScrollBar()->setValue(scroll.y());
     frame->UpdateTitle();
     UpdateStatusPanes();
 }
@@ -674,13 +690,27 @@ ImageFrame* MainFrame::AddDocument(std::unique_ptr<ImageDoc> document) {
     auto* frame = new ImageFrame(std::move(document), *this);
     connect(frame, &ImageFrame::StatusChanged, this, &MainFrame::UpdateStatusPanes);
     connect(frame, &ImageFrame::CommandStatesChanged, this, &MainFrame::UpdateCommandStates);
+    connect(frame, &QWidget::windowTitleChanged, this, &MainFrame::UpdateWindowTitle);
     mdi->addSubWindow(frame);
     frame->show();
     frame->SizeToImage(Settings().image.zoomToWindow != 0);
+    KeepInsideArea(frame);
     mdi->setActiveSubWindow(frame);
     UpdateCommandStates();
     UpdateStatusPanes();
     return frame;
+}
+
+// A new window lies wholly inside the visible area: the area's cascade
+// would otherwise push later windows past its right or bottom edge.
+void MainFrame::KeepInsideArea(QMdiSubWindow* window) {
+    const QSize area = mdi->viewport()->size();
+    const QRect at = window->geometry();
+    const int x = std::clamp(at.x(), 0, std::max(0, area.width() - at.width()));
+    const int y = std::clamp(at.y(), 0, std::max(0, area.height() - at.height()));
+    if (x != at.x() || y != at.y()) {
+        window->move(x, y);
+    }
 }
 
 CompoundImageFrame* MainFrame::OpenCompound(CompoundImage image, const QString& title,
@@ -688,8 +718,10 @@ CompoundImageFrame* MainFrame::OpenCompound(CompoundImage image, const QString& 
     const QString shown =
         title.isEmpty() ? QStringLiteral("Compound image %1").arg(++compoundCount) : title;
     auto* frame = new CompoundImageFrame(std::move(image), shown, std::move(saveIntoPage));
+    connect(frame, &QWidget::windowTitleChanged, this, &MainFrame::UpdateWindowTitle);
     mdi->addSubWindow(frame);
     frame->show();
+    KeepInsideArea(frame);
     mdi->setActiveSubWindow(frame);
     UpdateCommandStates();
     return frame;
@@ -813,6 +845,18 @@ bool MainFrame::SaveDocument(ImageFrame* frame, bool saveAs) {
     if (saved) {
         app.Recent().Add(document.Path());
         frame->UpdateTitle();
+        if (document.SavedConverted()) {
+            // The file holds fewer colours than the window: say so, since
+            // the window keeps showing the full picture.
+            statusBar()->showMessage(
+                tr("%1 was written as a copy converted to %2 bits; the picture keeps %3 bits")
+                    .arg(QFileInfo(path).fileName())
+                    .arg(document.WrittenBitCount())
+                    .arg(document.Image().BitCount()),
+                10000);
+        } else {
+            statusBar()->clearMessage();
+        }
     }
     UpdateStatusPanes();
     UpdateCommandStates();

@@ -36,6 +36,7 @@ class AppContext;
 class StatusProgress;
 class ImageDoc;
 class TwainDocumentClient;
+class HelpFailureReporter;
 class ThumbnailSource;
 
 class MainFrame : public QMainWindow, public Workspace {
@@ -107,6 +108,8 @@ class MainFrame : public QMainWindow, public Workspace {
   public slots:
     void UpdateCommandStates();
     void UpdateStatusPanes();
+    // The title names the active window and marks unsaved changes.
+    void UpdateWindowTitle();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -116,6 +119,7 @@ class MainFrame : public QMainWindow, public Workspace {
   private:
     // Adds a window to the area at tenths of its size, shown and active.
     void ShowSubWindow(QMdiSubWindow* window, int tenths);
+    void KeepInsideArea(QMdiSubWindow* window);
     void CreateActions();
     void CreateMenus();
     void CreateStatusBar();
@@ -149,6 +153,7 @@ class MainFrame : public QMainWindow, public Workspace {
     QLabel* panes[9] = {};
     bool startMaximized = false;
     std::unique_ptr<TwainDocumentClient> twain;
+    std::unique_ptr<HelpFailureReporter> helpFailures;
     std::unique_ptr<ThumbnailSource> thumbnails;
     std::unique_ptr<BatchCommands> batch;
     int compoundCount = 0;

@@ -320,16 +320,18 @@ std::vector<std::unique_ptr<HtmlNode>> HtmlFormWriter::Write(const CompoundImage
     auto root = std::make_unique<HtmlContainer>("DIV");
     root->SetTextAttribute("STYLE", "position:relative;width:" + PxLength(image.Width()) +
                                         ";height:" + PxLength(image.Height()) + ";");
-    for (const CompoundObject& object : objects) {
+    // Texts and pictures in list order, which is their stacking order: a
+    // browser paints absolutely positioned elements in document order, so
+    // an object written later lies over the ones before it, as in the editor.
+    std::vector<std::pair<int, std::string>> mapNames;
+    for (int i = 0; i < static_cast<int>(objects.size()); ++i) {
+        const CompoundObject& object = objects[static_cast<size_t>(i)];
         if (object.kind == CompoundKind::Text) {
             if (auto element = TextElement(object)) {
                 AppendWithBreak(*root, std::move(element));
             }
+            continue;
         }
-    }
-    std::vector<std::pair<int, std::string>> mapNames;
-    for (int i = 0; i < static_cast<int>(objects.size()); ++i) {
-        const CompoundObject& object = objects[static_cast<size_t>(i)];
         if (object.kind != CompoundKind::Image) {
             continue;
         }

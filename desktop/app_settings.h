@@ -21,7 +21,7 @@ struct ImageProperty {
     int32_t sheetWidth = 100;  // contact-sheet preview, 10..150
     int32_t sheetHeight = 100; // 10..150
     int32_t progressiveView = 0;
-    int32_t zoomToWindow = 0;
+    int32_t zoomToWindow = 1; // fit pictures larger than the window when opening
     char workingDirectory[260] = {};
     int32_t reserved1[4] = {};
     int32_t previewDelay = 2000; // milliseconds, 1000..10000

@@ -39,6 +39,8 @@ constexpr CommandSpec kCommands[] = {
     {cmd::ZoomIn, "Zoom In", "Ctrl++", "", Enabling::ZoomInRoom},
     {cmd::ZoomOut, "Zoom Out", "Ctrl+-", "", Enabling::ZoomOutRoom},
     {cmd::ActualPixels, "&Actual Pixels", "Ctrl+Shift+0", "", Enabling::NotActualSize},
+    {cmd::FitToWindow, "&Fit to Window", "Ctrl+0",
+     "Zoom so that the whole picture fits the window\nFit to Window", Enabling::Document},
     {cmd::ZoomTool, "&Zoom Tool", "", "Zoom in with the left button, out with the right\nZoom",
      Enabling::Always},
     {cmd::SelectTool, "S&elect Tool", "", "Select a rectangle of the image\nSelect",

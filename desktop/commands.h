@@ -31,6 +31,7 @@ enum : int {
     ZoomIn = 32771,
     ZoomOut = 32772,
     ActualPixels = 32833,
+    FitToWindow = 32837,
     ZoomTool = 32782,
     SelectTool = 32820,
     Cascade = 57650,

@@ -83,6 +83,13 @@ std::string FrameTitle(const std::string& title, double zoom) {
     return title + text;
 }
 
+std::string MainWindowTitle(const std::string& active, bool modified) {
+    if (active.empty()) {
+        return "Pixmill";
+    }
+    return active + (modified ? " *" : "") + " \u2014 Pixmill";
+}
+
 GammaTable MakeGammaTable(const GammaParameters& parameters) {
     GammaTable table{};
     for (int i = 0; i < 256; ++i) {

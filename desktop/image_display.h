@@ -33,6 +33,9 @@ int CentreOffset(int client, int zoomedImage);
 int ScrollToCentre(int imagePoint, double zoom, int client, int zoomedImage);
 // "%s (%.0f%%)".
 std::string FrameTitle(const std::string& title, double zoom);
+// The main window's title: the active window's title, " *" when its picture
+// has unsaved changes, then the program's name ("Pixmill" alone without one).
+std::string MainWindowTitle(const std::string& active, bool modified);
 
 // The 16-byte "GammaParameters" record: enabled byte, 3 spare bytes, a
 // stored-but-unused 32-bit field, gamma.

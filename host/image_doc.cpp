@@ -10,12 +10,14 @@
 #include "host/streams.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
+#include "pixmill/packed_pixels.h"
 #include "pixmill/processing_plugin.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace pixmill {
 
@@ -152,6 +154,10 @@ void ImageDoc::AfterImageFromFile(const std::string& fileName) {
     history.Clear(UndoHistory::UndoStack);
     history.Clear(UndoHistory::RedoStack);
     hasSelection = false;
+    // The size on disk is the opened file's until the next save.
+    std::error_code failed;
+    const auto onDisk = std::filesystem::file_size(fileName, failed);
+    writtenSize = failed ? 0 : static_cast<int>(std::min<uintmax_t>(onDisk, INT32_MAX));
     Touch();
     savedState = state;
 }
@@ -289,6 +295,7 @@ bool ImageDoc::WriteFile(const std::string& target, CFormatPlugin* format, CVIma
 
 bool ImageDoc::OnSaveDocument(const std::string& target, bool interactive) {
     lastError.clear();
+    savedConverted = false;
     try {
         CFormatPlugin* format = FormatForWriting(plugins, target);
         if (format == nullptr) {
@@ -310,10 +317,11 @@ bool ImageDoc::OnSaveDocument(const std::string& target, bool interactive) {
             }
             return false;
         }
-        if (converted) {
-            CVImage::CopyImage(&image, &storable, nullptr);
-            Touch();
-        }
+        // The written copy was converted to what the format stores; the
+        // picture in the window keeps its colours and its history, so a
+        // later save in another format starts from the full picture.
+        savedConverted = converted;
+        writtenBitCount = storable.BitCount();
         codecLink.format = format;
         path = target;
         const size_t slash = target.find_last_of('/');
@@ -348,6 +356,8 @@ bool ImageDoc::ApplyCommand(int commandId) {
         const std::string name = plugin->GetName(false);
         HostProgress progress(progressDisplay, name);
         const bool reoriented = (flags & OpReorients) != 0;
+        const int oldWidth = image.Width();
+        const int oldHeight = image.Height();
         if (!keepHistory) {
             if (!plugin->ApplyInPlace(&image, &progress)) {
                 return false;
@@ -355,14 +365,18 @@ bool ImageDoc::ApplyCommand(int commandId) {
             FollowPictureChange(image, reoriented);
         } else {
             CVImage result(&host);
-            if (!plugin->Apply(&image, &result, &progress)) {
+            const bool onSelection = hasSelection && plugin->GetKind() == KindFilter;
+            if (!(onSelection ? ApplyToSelection(*plugin, &progress, result)
+                              : plugin->Apply(&image, &result, &progress))) {
                 return false;
             }
-            history.Push(image, name.c_str(), selection, state, UndoHistory::UndoStack, &metadata);
-            undoName = name;
+            RecordUndo(name);
             CVImage::CopyImage(&image, &result, nullptr);
             FollowPictureChange(image, reoriented);
         }
+        FollowSelection(oldWidth, oldHeight, reoriented);
+        // What could be redone belonged to the picture before this change.
+        history.Clear(UndoHistory::RedoStack);
         const int64_t before = state;
         Touch();
         if (codecLink.format != nullptr &&
@@ -379,6 +393,79 @@ bool ImageDoc::ApplyCommand(int commandId) {
 
 void ImageDoc::FollowPictureChange(const CVImage& result, bool reoriented) {
     pixmill::FollowPictureChange(metadata, result.Width(), result.Height(), reoriented);
+}
+
+namespace {
+// Whether part's pixels can go into image as they are: one depth, one palette.
+bool SameKind(const CVImage& image, const CVImage& part) {
+    return image.BitCount() == part.BitCount() && image.paletteCount == part.paletteCount &&
+           std::memcmp(image.palette, part.palette, sizeof(RGBQUAD) * part.paletteCount) == 0;
+}
+
+// Copies part into image with its top-left corner at (left, top).
+void PastePixels(CVImage& image, const CVImage& part, int left, int top) {
+    const int bits = image.BitCount();
+    for (int y = 0; y < part.Height(); ++y) {
+        const uint8_t* from = part.Row(y);
+        uint8_t* to = image.Row(top + y);
+        if (bits >= 8) {
+            std::memcpy(to + static_cast<size_t>(left) * (bits / 8), from,
+                        static_cast<size_t>(part.Width()) * (bits / 8));
+        } else {
+            for (int x = 0; x < part.Width(); ++x) {
+                SetIndex(to, left + x, bits, GetIndex(from, x, bits));
+            }
+        }
+    }
+}
+} // namespace
+
+// A filter or adjustment with a selection changes the selected pixels only,
+// as its preview showed. Where the filtered part comes back of another kind
+// (a paletted picture turned RGB, say) it cannot sit inside the rest, and the
+// whole picture is filtered instead.
+bool ImageDoc::ApplyToSelection(CProcessingPlugin& plugin, CVProgress* progress, CVImage& result) {
+    const RECT part = NormalisedInside(selection, image.Width(), image.Height());
+    if (part.right <= part.left || part.bottom <= part.top) {
+        return plugin.Apply(&image, &result, progress);
+    }
+    CVImage piece(&host);
+    CVImage::CopyImage(&piece, &image, &part);
+    CVImage changed(&host);
+    if (!plugin.Apply(&piece, &changed, progress)) {
+        return false;
+    }
+    if (changed.Width() != piece.Width() || changed.Height() != piece.Height() ||
+        !SameKind(image, changed)) {
+        return plugin.Apply(&image, &result, progress);
+    }
+    // A copy of its own (without a rectangle the copy would share the
+    // document's pixels, and the undo entry would change with it).
+    const RECT whole{0, 0, image.Width(), image.Height()};
+    CVImage::CopyImage(&result, &image, &whole);
+    PastePixels(result, changed, part.left, part.top);
+    return true;
+}
+
+void ImageDoc::RecordUndo(const std::string& name) {
+    history.Push(image, name.c_str(), selection, state, UndoHistory::UndoStack, &metadata);
+    history.Clear(UndoHistory::RedoStack);
+    undoName = name;
+}
+
+void ImageDoc::FollowSelection(int oldWidth, int oldHeight, bool reoriented) {
+    if (!hasSelection ||
+        (!reoriented && image.Width() == oldWidth && image.Height() == oldHeight)) {
+        return;
+    }
+    if (reoriented) {
+        // The same rectangle would cover another part of a turned picture.
+        hasSelection = false;
+        selection = RECT{};
+        return;
+    }
+    selection = ScaledRect(selection, oldWidth, oldHeight, image.Width(), image.Height());
+    hasSelection = selection.right > selection.left && selection.bottom > selection.top;
 }
 
 bool ImageDoc::OnUndo() {
@@ -441,8 +528,7 @@ bool ImageDoc::OnCrop() {
     try {
         CVImage result(&host);
         CVImage::CopyImage(&result, &image, &crop);
-        history.Push(image, "Crop", selection, state, UndoHistory::UndoStack, &metadata);
-        undoName = "Crop";
+        RecordUndo("Crop");
         CVImage::CopyImage(&image, &result, nullptr);
         FollowPictureChange(image, false);
         selection = RECT{0, 0, image.Width(), image.Height()};

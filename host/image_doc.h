@@ -25,6 +25,8 @@ class HostServices;
 class PluginManager;
 class CFormatPlugin;
 class CFormatCodec;
+class CProcessingPlugin;
+class CVProgress;
 class CVStream;
 class ProgressDisplay;
 class SaveSession;
@@ -89,10 +91,16 @@ class ImageDoc {
     bool ReadPendingPixels();
 
     // --- saving ---
-    // Saves through the format of the path's extension, converting the image
-    // to a kind the format can store. Interactive with a front end whose save
-    // dialog is shown when the format has an options pane.
+    // Saves through the format of the path's extension, converting a copy of
+    // the image to a kind the format can store (the document's image stays
+    // as it is). Interactive with a front end whose save dialog is shown when
+    // the format has an options pane.
     bool OnSaveDocument(const std::string& path, bool interactive = false);
+    // Whether the last successful save wrote a converted copy (a 24-bit
+    // picture saved as 256 colours, say).
+    bool SavedConverted() const { return savedConverted; }
+    // The bit count of the picture the last save wrote.
+    int WrittenBitCount() const { return writtenBitCount; }
 
     // --- editing ---
     bool ApplyCommand(int commandId);
@@ -133,7 +141,7 @@ class ImageDoc {
     bool HasSelection() const { return hasSelection; }
     void SetSelection(const RECT& rect);
     void ClearSelection() { hasSelection = false; }
-    // The written size of the last save (status bar "size on disk").
+    // The size on disk (status bar): the opened file's, then the last save's.
     int WrittenSize() const { return writtenSize; }
     // The message of the last error reported by a command ("" when none).
     const std::string& LastError() const { return lastError; }
@@ -175,6 +183,16 @@ class ImageDoc {
     // What the picture's metadata says after an operation made result from
     // the image (reoriented: the operation turned or flipped it).
     void FollowPictureChange(const CVImage& result, bool reoriented);
+    // Puts the image on the undo stack under name before a change; a new
+    // change empties the redo stack, whose pictures belong to the old line.
+    void RecordUndo(const std::string& name);
+    // Runs a filter on the selected part of the image only; result is the
+    // whole image with that part changed.
+    bool ApplyToSelection(CProcessingPlugin& plugin, CVProgress* progress, CVImage& result);
+    // Keeps the selection on the same part of the picture after an operation
+    // changed the image from oldWidth x oldHeight: scaled with the picture,
+    // cleared when the operation turned or flipped it.
+    void FollowSelection(int oldWidth, int oldHeight, bool reoriented);
 
     HostServices& host;
     PluginManager& plugins;
@@ -194,6 +212,8 @@ class ImageDoc {
     bool progressiveView = false;
     bool keepHistory = true;
     int writtenSize = 0;
+    bool savedConverted = false;
+    int writtenBitCount = 0;
     // Document states: every change of the image gets a new number; the
     // document is modified when its state is not the saved one.
     int64_t stateCounter = 0;

@@ -19,4 +19,18 @@ inline RECT NormalisedInside(const RECT& r, int width, int height) {
     return n;
 }
 
+// r of a fromWidth x fromHeight image on the same part of the picture
+// resized to toWidth x toHeight: each edge moves by its side's factor,
+// rounded to the nearest pixel and kept inside the new image.
+inline RECT ScaledRect(const RECT& r, int fromWidth, int fromHeight, int toWidth, int toHeight) {
+    auto scale = [](long value, long to, long from) {
+        return from <= 0 ? 0 : static_cast<int>((value * to + from / 2) / from);
+    };
+    const RECT n = NormalisedInside(r, fromWidth, fromHeight);
+    return NormalisedInside(
+        RECT{scale(n.left, toWidth, fromWidth), scale(n.top, toHeight, fromHeight),
+             scale(n.right, toWidth, fromWidth), scale(n.bottom, toHeight, fromHeight)},
+        toWidth, toHeight);
+}
+
 } // namespace pixmill

@@ -47,21 +47,12 @@ double SaveSession::Ratio() const {
     return FileSize() == 0 ? 0.0 : static_cast<double>(MemorySize()) / FileSize();
 }
 
-namespace {
-std::string Cut6(std::string text) {
-    if (text.size() > 6) {
-        text.resize(6);
-    }
-    return text;
-}
-} // namespace
-
 std::string SaveSession::MemorySizeText() const {
-    return Cut6(SizeText(MemorySize()));
+    return SizeText(MemorySize());
 }
 
 std::string SaveSession::FileSizeText() const {
-    return Cut6(SizeText(FileSize()));
+    return SizeText(FileSize());
 }
 
 std::string SaveSession::RatioText() const {

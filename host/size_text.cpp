@@ -1,34 +1,28 @@
 #include "host/size_text.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace pixmill {
 
 std::string SizeText(uint64_t bytes) {
     char text[64];
-    if (bytes <= 1024) {
-        std::snprintf(text, sizeof text, "%d byte", static_cast<int>(bytes));
+    if (bytes < 1024) {
+        std::snprintf(text, sizeof text, "%d %s", static_cast<int>(bytes),
+                      bytes == 1 ? "byte" : "bytes");
         return text;
     }
-    double value;
-    const char* unit;
-    if (bytes <= 1048576ull) {
-        value = bytes / 1024.0;
-        unit = " Kb";
-    } else if (bytes <= 1073741824ull) {
-        value = bytes / 1048576.0;
-        unit = " Mb";
-    } else {
-        value = bytes / 1073741824.0;
-        unit = " Gb";
+    static constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1024.0;
+    size_t unit = 0;
+    // 1023.9 KB would round to "1024 KB": move on to the next unit first.
+    while (value >= 999.95 && unit + 1 < std::size(kUnits)) {
+        value /= 1024.0;
+        ++unit;
     }
-    std::snprintf(text, sizeof text, "%f", value);
-    std::string number(text);
-    number.resize(number.size() < 5 ? number.size() : 5);
-    if (number.size() == 5 && number[4] == '.') {
-        number.resize(4);
-    }
-    return number + unit;
+    const char* format = value < 9.995 ? "%.2f %s" : value < 99.95 ? "%.1f %s" : "%.0f %s";
+    std::snprintf(text, sizeof text, format, value, kUnits[unit]);
+    return text;
 }
 
 } // namespace pixmill

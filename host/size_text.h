@@ -1,4 +1,6 @@
-// Byte counts as the program shows them: "1000 byte", "1.500 Kb", "120.5 Kb".
+// Byte counts as the program shows them, always with their unit: "834 bytes",
+// "1.46 KB", "120.5 KB", "12.3 MB" (1 KB = 1024 bytes; three significant
+// digits at most, so the text stays short enough for a status pane).
 #pragma once
 
 #include <cstdint>

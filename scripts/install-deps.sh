@@ -7,14 +7,16 @@ if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
 PKGS="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
 libjpeg62-turbo-dev libtiff-dev libgtest-dev libgmock-dev libjpeg-turbo-progs libtiff-tools \
 libpng-dev libgif-dev libwebp-dev libavif-dev webp libavif-bin imagemagick valgrind"
-# Tests: an independent reader of EXIF and ICC profiles in every format, and
-# Python for the scripted checks (the sources' floor plan, pages in a browser).
-PKGS="$PKGS libimage-exiftool-perl python3"
+# Tests: an independent reader of EXIF and ICC profiles in every format,
+# pngcheck (every PNG the tests write must pass it), and Python for the
+# scripted checks (the sources' floor plan, pages in a browser).
+PKGS="$PKGS libimage-exiftool-perl pngcheck python3"
 # Scanning: the scanner library, whose virtual test device the tests scan from.
 PKGS="$PKGS libsane-dev libsane1"
 if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then
-  # The photographs, and a virtual screen for the desktop program's screenshots.
-  PKGS="$PKGS mate-backgrounds xvfb xdotool imagemagick"
+  # The photographs, and a virtual screen (with a window manager for the
+  # title bar) for the desktop program's screenshots.
+  PKGS="$PKGS mate-backgrounds xvfb xdotool twm xfonts-base imagemagick"
 fi
 # Headless Chromium and a few HTML manuals, to judge pages written back (and
 # the web galleries of the "HTML pages" destination, with PIXMILL_WITH_DEMO=1).

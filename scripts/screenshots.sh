@@ -7,8 +7,9 @@
 # and the batch dialog stepping through photographs (result and thumbnail
 # tabs); then the image browser and the open dialog with its preview; a
 # compound image window with a photograph, a text and regions; then the
-# page window on a small web page with a compound image. Needs
-# xvfb, xdotool and ImageMagick
+# page window on a small web page with a compound image; last, under a
+# window manager (twm) so that the title bar shows, a large photograph
+# opened fitted to the window. Needs xvfb, xdotool, twm and ImageMagick
 # (PIXMILL_WITH_DEMO=1 ./scripts/install-deps.sh) and a build in build/.
 set -eu
 cd "$(dirname "$0")/.."
@@ -52,24 +53,25 @@ keys() { xdotool key --clearmodifiers "$@"; sleep 0.5; }
 
 "$BUILD/bin/pixmill" "$SOURCE/FreshFlower.jpg" "$SOURCE/LadyBird.jpg" >"$WORK/pixmill.log" 2>&1 &
 APP=$!
-MAIN=$(window '^Pixmill$')
+MAIN=$(window 'Pixmill$')
 xdotool windowfocus --sync "$MAIN"
 sleep 2
-# The second picture zoomed out to 20 %, both side by side.
-keys ctrl+minus
-keys ctrl+minus
-keys ctrl+minus
-keys ctrl+minus
+# Both photographs open fitted to their windows; side by side.
 keys alt+w h
-shoot '^Pixmill$' main-window.png
+shoot 'Pixmill$' main-window.png
 
-# Save As: the file dialog, then the JPEG options with the written picture.
+# Save As: the file dialog, then the JPEG options with the written picture
+# and the sizes.
 keys ctrl+shift+s
 FILE_DIALOG=$(window '^Save As$')
 xdotool windowfocus --sync "$FILE_DIALOG"
 xdotool type --delay 20 "$WORK/saved.jpg"
 keys Return
-shoot '^Save Options' save-dialog.png 3
+# A largest file of 150 KB: the pane names the level the size chose.
+window '^Save Options' >/dev/null
+keys alt+f
+xdotool type --delay 20 "150000"
+shoot '^Save Options' save-dialog.png 5
 keys Escape
 
 # Image > Rotate (the last entry of the Image menu) with its preview.
@@ -127,11 +129,11 @@ PROGRAM="$(cd "$BUILD/bin" && pwd)/pixmill"
 (cd "$SOURCE" && XDG_CACHE_HOME="$WORK/cache" PIXMILL_SETTINGS="$WORK/browse.ini" "$PROGRAM") \
   >"$WORK/browse.log" 2>&1 &
 APP=$!
-MAIN=$(window '^Pixmill$')
+MAIN=$(window 'Pixmill$')
 xdotool windowfocus --sync "$MAIN"
 sleep 1
 keys ctrl+shift+b
-shoot '^Pixmill$' image-browser.png 6
+shoot 'Pixmill$' image-browser.png 6
 keys ctrl+o
 OPEN=$(window '^Open$')
 xdotool windowfocus --sync "$OPEN"
@@ -150,7 +152,7 @@ wait "$APP" 2>/dev/null || true
 convert "$SOURCE/LadyBird.jpg" -resize 600x "$WORK/ladybird.jpg"
 PIXMILL_SETTINGS="$WORK/compound.ini" "$BUILD/bin/pixmill" >"$WORK/compound.log" 2>&1 &
 APP=$!
-MAIN=$(window '^Pixmill$')
+MAIN=$(window 'Pixmill$')
 xdotool windowfocus --sync "$MAIN"
 sleep 1
 keys alt+f n c
@@ -196,7 +198,7 @@ click 603 221
 at 555 211
 xdotool click --repeat 2 --delay 80 1
 at 772 420
-shoot '^Pixmill$' compound-editor.png
+shoot 'Pixmill$' compound-editor.png
 
 # The page window on a small web page: three photographs and a compound
 # image (a photograph with a caption and two linked regions).
@@ -222,7 +224,38 @@ cat >"$WORK/site/garden.htm" <<'HTML'
 HTML
 PIXMILL_SETTINGS="$WORK/page.ini" "$PROGRAM" "$WORK/site/garden.htm" >"$WORK/page.log" 2>&1 &
 APP=$!
-MAIN=$(window '^Pixmill$')
+MAIN=$(window 'Pixmill$')
 xdotool windowfocus --sync "$MAIN"
 sleep 2
-shoot '^Pixmill$' page-window.png 2
+shoot 'Pixmill$' page-window.png 2
+
+# A large photograph opened fitted, with the title bar naming it, under a
+# window manager (without one the window has no title bar to show). The
+# main window is made large first, then the photograph is opened into it.
+kill "$APP" 2>/dev/null || true
+wait "$APP" 2>/dev/null || true
+# Windows are placed where the program asks, not by a click; the title in
+# X's own fixed font, which has every character of the program's titles.
+printf '%s\n' 'RandomPlacement' 'UsePPosition "on"' 'NoGrabServer' \
+  'TitleFont "-misc-fixed-bold-r-normal--13-*-*-*-*-*-iso10646-1"' \
+  'MenuFont "fixed"' 'IconFont "fixed"' 'ResizeFont "fixed"' 'IconManagerFont "fixed"' \
+  >"$WORK/twmrc"
+LC_ALL=C.UTF-8 twm -f "$WORK/twmrc" >"$WORK/twm.log" 2>&1 &
+WM=$!
+sleep 1
+PIXMILL_SETTINGS="$WORK/fitted.ini" "$PROGRAM" >"$WORK/fitted.log" 2>&1 &
+APP=$!
+MAIN=$(window '^Pixmill$')
+xdotool windowsize --sync "$MAIN" 1000 680
+xdotool windowmove --sync "$MAIN" 20 20
+xdotool windowfocus --sync "$MAIN"
+sleep 1
+keys ctrl+o
+OPEN=$(window '^Open$')
+xdotool windowfocus --sync "$OPEN"
+xdotool type --delay 20 "$SOURCE/LadyBird.jpg"
+keys Return
+sleep 2
+import -frame -window "$(window 'LadyBird.jpg.*Pixmill$')" "$OUT/main-window-fitted.png"
+echo "wrote $OUT/main-window-fitted.png"
+kill "$WM" 2>/dev/null || true

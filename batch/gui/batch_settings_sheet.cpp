@@ -6,6 +6,7 @@
 #include "batch/gui/processing_page.h"
 #include "desktop/gui/gui_services.h"
 #include "pixmill/help.h"
+#include "pixmill/mnemonics.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -99,6 +100,7 @@ QWidget* BatchSettingsSheet::MakeTypePage(bool destinations) {
         if (own == nullptr) {
             own = new QWidget(stack); // a plug-in without a page of its own
         }
+        LinkMnemonicLabels(own);
         stack->addWidget(own);
         types->addItem(QString::fromUtf8(destinations ? job.DestinationAt(i)->GetName()
                                                       : job.SourceAt(i)->GetName()));

@@ -60,7 +60,7 @@ bool Contains(const CompoundObject& object, int x, int y) {
 } // namespace
 
 CompoundImageDoc::CompoundImageDoc(CompoundImage compound, CompoundEditServices services)
-    : image(std::move(compound)), services(services), steps(image.Objects().size()) {
+    : image(std::move(compound)), services(services) {
     image.AssignNames();
     if (const std::string page = image.PageUrl().LocalPath(); !page.empty()) {
         outputDirectory = fs::path(page).parent_path().string();
@@ -135,7 +135,6 @@ int CompoundImageDoc::ObjectAt(int x, int y) const {
 }
 
 void CompoundImageDoc::Inserted(int index) {
-    steps.insert(steps.begin() + index, Steps{});
     image.AssignNames();
     selected = index;
     modified = true;
@@ -146,6 +145,7 @@ bool CompoundImageDoc::SetCanvasProperties(int width, int height, uint32_t backg
     if (width <= 0 || height <= 0) {
         return false;
     }
+    RecordStep();
     image.SetCanvas(width, height, background);
     // The canvas still holds every object.
     for (int i = 0; i < static_cast<int>(image.Objects().size()); ++i) {
@@ -170,6 +170,7 @@ bool CompoundImageDoc::InsertImageFile(const std::string& path) {
         return false;
     }
     const int index = static_cast<int>(image.Objects().size());
+    RecordStep();
     image.Insert(CompoundObject::MakeImage(std::make_shared<const QImage>(std::move(picture)),
                                            fs::absolute(path).string(), 0, 0));
     Inserted(index);
@@ -188,6 +189,7 @@ bool CompoundImageDoc::InsertBackgroundImage(const std::string& path) {
         std::find_if(objects.begin(), objects.end(),
                      [](const CompoundObject& object) { return !object.IsRegion(); });
     const int index = static_cast<int>(first - objects.begin());
+    RecordStep();
     image.Insert(CompoundObject::MakeImage(std::make_shared<const QImage>(std::move(picture)),
                                            fs::absolute(path).string(), 0, 0),
                  index);
@@ -198,6 +200,7 @@ bool CompoundImageDoc::InsertBackgroundImage(const std::string& path) {
 int CompoundImageDoc::InsertText(const std::string& text, int x, int y) {
     const CompoundDefaults defaults = Defaults();
     const int index = static_cast<int>(image.Objects().size());
+    RecordStep();
     image.Insert(CompoundObject::MakeText(text, defaults.font, defaults.textColor, x, y,
                                           std::max(1, MeasureTextWidth(text, defaults.font))));
     Inserted(index);
@@ -209,6 +212,7 @@ bool CompoundImageDoc::PasteImage(const QImage& picture) {
         return false;
     }
     const int index = static_cast<int>(image.Objects().size());
+    RecordStep();
     image.Insert(CompoundObject::MakeImage(
         std::make_shared<const QImage>(picture.convertToFormat(QImage::Format_RGB888)), {}, 0, 0));
     Inserted(index);
@@ -221,6 +225,7 @@ int CompoundImageDoc::AddRegion(CompoundObject region) {
         std::find_if(objects.begin(), objects.end(),
                      [](const CompoundObject& object) { return !object.IsRegion(); });
     const int index = static_cast<int>(first - objects.begin());
+    RecordStep();
     image.Insert(std::move(region), index);
     Inserted(index);
     return index;
@@ -245,27 +250,35 @@ QImage CompoundImageDoc::CanvasBitmap() const {
 }
 
 bool CompoundImageDoc::CanUndo() const {
-    return selected >= 0 && selected < static_cast<int>(steps.size()) &&
-           !steps[static_cast<size_t>(selected)].undo.empty();
+    return !undoSteps.empty();
 }
 
 bool CompoundImageDoc::CanRedo() const {
-    return selected >= 0 && selected < static_cast<int>(steps.size()) &&
-           !steps[static_cast<size_t>(selected)].redo.empty();
+    return !redoSteps.empty();
+}
+
+void CompoundImageDoc::RecordStep() {
+    PushStep({image, selected});
+}
+
+void CompoundImageDoc::PushStep(Step before) {
+    undoSteps.push_back(std::move(before));
+    if (undoSteps.size() > kStepLimit) {
+        undoSteps.erase(undoSteps.begin());
+    }
+    redoSteps.clear();
 }
 
 bool CompoundImageDoc::Restore(bool undo) {
-    if (undo ? !CanUndo() : !CanRedo()) {
+    std::vector<Step>& from = undo ? undoSteps : redoSteps;
+    std::vector<Step>& to = undo ? redoSteps : undoSteps;
+    if (from.empty()) {
         return false;
     }
-    Steps& history = steps[static_cast<size_t>(selected)];
-    std::vector<CompoundObject>& from = undo ? history.undo : history.redo;
-    std::vector<CompoundObject>& to = undo ? history.redo : history.undo;
-    CompoundObject& object = image.Objects()[static_cast<size_t>(selected)];
-    to.push_back(object);
-    object = std::move(from.back());
+    to.push_back({std::move(image), selected});
+    image = std::move(from.back().image);
+    selected = from.back().selected;
     from.pop_back();
-    image.ObjectChanged(selected);
     modified = true;
     Changed();
     return true;
@@ -283,8 +296,8 @@ bool CompoundImageDoc::DeleteSelected() {
     if (SelectedObject() == nullptr) {
         return false;
     }
+    RecordStep();
     image.Remove(selected);
-    steps.erase(steps.begin() + selected);
     selected = -1;
     modified = true;
     Changed();
@@ -295,15 +308,8 @@ bool CompoundImageDoc::ChangeObject(int index, CompoundObject changedObject) {
     if (index < 0 || index >= static_cast<int>(image.Objects().size())) {
         return false;
     }
+    RecordStep();
     CompoundObject& object = image.Objects()[static_cast<size_t>(index)];
-    if (!object.IsRegion()) {
-        Steps& history = steps[static_cast<size_t>(index)];
-        history.undo.push_back(object);
-        if (history.undo.size() > kStepLimit) {
-            history.undo.erase(history.undo.begin());
-        }
-        history.redo.clear();
-    }
     if (changedObject.kind == CompoundKind::Text) {
         // The box follows the text and its font.
         const int width = std::max(1, MeasureTextWidth(changedObject.text, changedObject.font));
@@ -358,9 +364,11 @@ bool CompoundImageDoc::SaveBackground(const std::string& path) {
 }
 
 bool CompoundImageDoc::Minimise() {
+    Step before{image, selected};
     if (!image.Minimise()) {
-        return false;
+        return false; // nothing changed: no step
     }
+    PushStep(std::move(before));
     modified = true;
     Changed();
     return true;

@@ -1,8 +1,8 @@
 // CompoundImageDoc: the compound image being edited in a window, without the
 // window: the image and its composed canvas, the selected object, the tool,
-// every command of the window as a method, each object's own picture steps
-// (undo and redo), and the checks and choices made before the image is
-// saved into a page, as a page of its own or as HTML text.
+// every command of the window as a method, the history of its steps (undo
+// and redo of inserts, deletes, moves, region and property edits), and the checks and choices made
+// before the image is saved into a page, as a page of its own or as HTML text.
 #pragma once
 
 #include "compound/compound_image.h"
@@ -129,10 +129,11 @@ class CompoundImageDoc {
     bool SaveAsPage(const std::string& path, const PathChooser& choosePath, std::string* error);
 
   private:
-    // The step history of one object, kept beside the object list.
-    struct Steps {
-        std::vector<CompoundObject> undo;
-        std::vector<CompoundObject> redo;
+    // The whole image as it was before a step. Objects share their
+    // pictures, so a step costs the object records, not the pixels.
+    struct Step {
+        CompoundImage image;
+        int selected = -1;
     };
     static constexpr size_t kStepLimit = 16;
 
@@ -141,10 +142,15 @@ class CompoundImageDoc {
     void ShowMessage(const std::string& caption, const std::string& text) const;
     bool Ask(const std::string& text, bool defaultAnswer) const;
     bool Restore(bool undo);
+    // Keeps the image as it is now as a step to undo; a new step empties
+    // the redo list.
+    void RecordStep();
+    void PushStep(Step before);
 
     CompoundImage image;
     CompoundEditServices services;
-    std::vector<Steps> steps; // one per object
+    std::vector<Step> undoSteps; // oldest first
+    std::vector<Step> redoSteps;
     int selected = -1;
     EditTool tool = EditTool::Select;
     std::string title = "Compound image";

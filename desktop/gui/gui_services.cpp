@@ -2,9 +2,11 @@
 
 #include "desktop/gui/open_dialog.h"
 #include "desktop/gui/operation_dialog.h"
+#include "pixmill/help.h"
 
 #include <cstdio>
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -12,6 +14,15 @@
 namespace pixmill {
 
 GuiServices::~GuiServices() = default;
+
+HelpFailureReporter::HelpFailureReporter(GuiServices& services)
+    : QObject(QCoreApplication::instance()), services(services) {
+    setObjectName(QLatin1String(kHelpFailureReporter));
+}
+
+void HelpFailureReporter::Report(const QString& text) {
+    services.ShowMessage("Pixmill", text.toUtf8().constData(), MessageIcon::Warning);
+}
 
 void GuiServices::ShowMessage(const char* caption, const char* text, MessageIcon icon) {
     QMessageBox::Icon qtIcon = QMessageBox::Critical;

@@ -8,6 +8,7 @@
 #include "pixmill/user_interface.h"
 #include "pixmill/win_types.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -59,6 +60,19 @@ class GuiServices : public CUserInterface {
     QWidget* parent = nullptr;
     std::optional<RECT> selection;
     std::function<Thumbnail(const QString&)> openPreview;
+};
+
+// Shows the help's "no browser could be started" as a message of the
+// services. While one exists it is the application's child named
+// kHelpFailureReporter (pixmill/help.h), where the help code finds it.
+class HelpFailureReporter : public QObject {
+    Q_OBJECT
+  public:
+    explicit HelpFailureReporter(GuiServices& services);
+    Q_INVOKABLE void Report(const QString& text);
+
+  private:
+    GuiServices& services;
 };
 
 } // namespace pixmill

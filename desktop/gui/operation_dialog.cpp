@@ -6,6 +6,7 @@
 #include "host/progress.h"
 #include "pixmill/errors.h"
 #include "pixmill/help.h"
+#include "pixmill/mnemonics.h"
 #include "pixmill/processing_plugin.h"
 
 #include <QDialogButtonBox>
@@ -58,6 +59,7 @@ OperationDialog::OperationDialog(CProcessingPlugin* plugin, const CVImage* image
             holderLayout->setContentsMargins(0, 0, 0, 0);
             holderLayout->addWidget(widget);
             holderLayout->addStretch();
+            LinkMnemonicLabels(widget);
         }
         pane->SetImage(image);
     }

@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QDialogButtonBox>
-#include <QDoubleValidator>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -14,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -49,7 +49,7 @@ PreferencesDialog::PreferencesDialog(const AppSettings& settings, GuiServices& s
     progressive = new QCheckBox(tr("&Progressive View"), general);
     progressive->setObjectName(QStringLiteral("progressiveView"));
     progressive->setChecked(v.image.progressiveView != 0);
-    zoomToWindow = new QCheckBox(tr("&Zoom to window"), general);
+    zoomToWindow = new QCheckBox(tr("&Zoom to window: fit large pictures when opening"), general);
     zoomToWindow->setObjectName(QStringLiteral("zoomToWindow"));
     zoomToWindow->setChecked(v.image.zoomToWindow != 0);
     previewDelay =
@@ -114,7 +114,12 @@ PreferencesDialog::PreferencesDialog(const AppSettings& settings, GuiServices& s
     useGamma->setChecked(v.gamma.enabled != 0);
     gamma = new QLineEdit(QString::number(v.gamma.gamma, 'g', 4), display);
     gamma->setObjectName(QStringLiteral("gamma"));
-    gamma->setValidator(new QDoubleValidator(gamma));
+    // Digits with a point or a comma, whatever the locale: a locale-bound
+    // validator refuses every key on the "2.2" shown where the decimal
+    // separator is a comma.
+    gamma->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("\\d{0,2}([.,]\\d{0,4})?")), gamma));
+    gamma->setMinimumWidth(gamma->fontMetrics().horizontalAdvance(QStringLiteral("00.0000")) + 12);
     auto* displayForm = new QFormLayout(display);
     displayForm->addRow(useGamma);
     displayForm->addRow(tr("&Monitor Gamma :"), gamma);
@@ -153,9 +158,7 @@ void PreferencesDialog::ToModel() {
     v.html.compoundHeight = compoundHeight->value();
     model.SetHtmlWorkingDirectory(directory->text().trimmed().toStdString());
     v.gamma.enabled = useGamma->isChecked() ? 1 : 0;
-    bool ok = false;
-    const double typed = QLocale().toDouble(gamma->text(), &ok);
-    model.SetGamma(ok ? typed : gamma->text().toDouble());
+    model.SetGamma(QString(gamma->text()).replace(',', '.').toDouble());
     gamma->setText(QString::number(v.gamma.gamma, 'g', 4));
 }
 

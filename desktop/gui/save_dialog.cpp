@@ -5,6 +5,7 @@
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/help.h"
+#include "pixmill/mnemonics.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -42,6 +43,7 @@ SaveDialog::SaveDialog(SaveSession& session, int previewDelay, QWidget* parent)
         holderLayout->setContentsMargins(0, 0, 0, 0);
         if (QWidget* widget = pane->Create()) {
             holderLayout->addWidget(widget);
+            LinkMnemonicLabels(widget);
         }
         pane->SetImage(&session.Image());
     }

@@ -9,6 +9,8 @@
 #include <QUrlQuery>
 #include <QWidget>
 
+#include <cstdio>
+
 namespace pixmill {
 
 QString HelpFolder() {
@@ -23,21 +25,44 @@ QString HelpPagePath(int topic) {
     return QDir(HelpFolder()).filePath(QStringLiteral("%1.html").arg(topic));
 }
 
+namespace {
+
+// Opens url in the desktop's browser; says so when none could be started.
+bool OpenInBrowser(const QUrl& url) {
+    if (QDesktopServices::openUrl(url)) {
+        return true;
+    }
+    const QString text = QStringLiteral("No program could be started to show the help page %1.\n"
+                                        "Install a web browser, or open the page in one by hand.")
+                             .arg(url.toLocalFile());
+    QObject* reporter = QCoreApplication::instance() != nullptr
+                            ? QCoreApplication::instance()->findChild<QObject*>(
+                                  QLatin1String(kHelpFailureReporter), Qt::FindDirectChildrenOnly)
+                            : nullptr;
+    if (reporter == nullptr ||
+        !QMetaObject::invokeMethod(reporter, "Report", Q_ARG(QString, text))) {
+        std::fprintf(stderr, "pixmill: %s\n", text.toLocal8Bit().constData());
+    }
+    return false;
+}
+
+} // namespace
+
 bool OpenHelpPage(int topic) {
     const QString page = HelpPagePath(topic);
     if (QFileInfo::exists(page)) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+        return OpenInBrowser(QUrl::fromLocalFile(page));
     }
     QUrl contents = QUrl::fromLocalFile(QDir(HelpFolder()).filePath(QStringLiteral("index.html")));
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("topic"), QString::number(topic));
     contents.setQuery(query);
-    QDesktopServices::openUrl(contents);
+    OpenInBrowser(contents);
     return false;
 }
 
 bool OpenHelpContents() {
-    return QDesktopServices::openUrl(
+    return OpenInBrowser(
         QUrl::fromLocalFile(QDir(HelpFolder()).filePath(QStringLiteral("index.html"))));
 }
 

@@ -95,6 +95,9 @@ QLineEdit* CNumberControl::MakeEdit(QWidget* parent, int id, int maxLength, cons
     auto* edit = new QLineEdit(parent);
     CPaneBase::SetControlId(edit, id);
     edit->setMaxLength(maxLength);
+    // Wide enough for "-100" whatever the layout makes of it (panes may
+    // still fix a width of their own).
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-0000")) + 12);
     if (pattern != nullptr) {
         edit->setValidator(new QRegularExpressionValidator(
             QRegularExpression(QString::fromLatin1(pattern)), edit));

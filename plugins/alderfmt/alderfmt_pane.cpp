@@ -1,15 +1,18 @@
 #include "alderfmt_pane.h"
 
 #include "alderfmt_strings.h"
+#include "jpeg_encoder.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/help.h"
 #include "pixmill/up_down.h"
+#include "size_target.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -59,6 +62,18 @@ void JpegOptionsPane::Build(QWidget* root) {
         grid->addWidget(label, level.row, 0);
         grid->addWidget(slider, level.row, 1);
         grid->addWidget(edit, level.row, 2);
+        // The 1..100 quality the level corresponds to, for those who know
+        // JPEG quality from other programs; the level stays the setting.
+        auto* quality = new QLabel(group);
+        quality->setObjectName(level.field == JpegOptionsModel::Luminance
+                                   ? QStringLiteral("luminanceQuality")
+                                   : QStringLiteral("chrominanceQuality"));
+        quality->setMinimumWidth(
+            quality->fontMetrics().horizontalAdvance(QStringLiteral("quality 100")));
+        grid->addWidget(quality, level.row, 3);
+        QObject::connect(edit, &QLineEdit::textChanged, quality, [quality](const QString& text) {
+            quality->setText(QStringLiteral("quality %1").arg(QualityOfLevel(text.toInt())));
+        });
         BindNumber(model, level.field, {edit, slider}, kLevelTyping);
     }
     grid->addWidget(new QLabel(Text(IdsNumbers), group), 2, 1);
@@ -90,14 +105,14 @@ void JpegOptionsPane::Build(QWidget* root) {
     options->addStretch(1);
     options->addWidget(sharpenLabel);
     options->addLayout(sharpenBox);
-    grid->addLayout(options, 4, 0, 1, 3);
+    grid->addLayout(options, 4, 0, 1, 4);
     BindNumber(model, JpegOptionsModel::Sharpen, {sharpen, nullptr, sharpenUpDown}, kLevelTyping);
 
     // Web encoding: its own tables and rate-optimised values.
     auto* web = new QCheckBox(Text(IdsWeb), group);
     SetControlId(web, IdWeb);
     withHelp(web, kHelpJpeg);
-    grid->addWidget(web, 5, 0, 1, 3);
+    grid->addWidget(web, 5, 0, 1, 4);
 
     // The largest file: the save dialog's preview shows the level chosen.
     auto* budget = new QHBoxLayout;
@@ -106,8 +121,25 @@ void JpegOptionsPane::Build(QWidget* root) {
     budgetLabel->setBuddy(budgetEdit);
     budget->addWidget(budgetLabel);
     budget->addWidget(budgetEdit);
+    auto* chosen = new QLabel(group);
+    chosen->setObjectName(QStringLiteral("chosenLevel"));
+    budget->addWidget(chosen);
+    // The level each write chose for the size, shown on the pane's thread.
+    listenerToken = SetChosenLevelListener([label = QPointer<QLabel>(chosen)](int level) {
+        QMetaObject::invokeMethod(
+            label,
+            [label, level] {
+                if (label) {
+                    label->setText(level >= 0 ? QStringLiteral("chosen: level %1 (quality %2)")
+                                                    .arg(level)
+                                                    .arg(QualityOfLevel(level))
+                                              : QString());
+                }
+            },
+            Qt::QueuedConnection);
+    });
     budget->addStretch(1);
-    grid->addLayout(budget, 6, 0, 1, 3);
+    grid->addLayout(budget, 6, 0, 1, 4);
     BindNumber(model, JpegOptionsModel::TargetBytes, {budgetEdit}, kLevelTyping);
 
     QObject::connect(progressive, &QCheckBox::toggled, root, [this](bool on) {
@@ -122,6 +154,15 @@ void JpegOptionsPane::Build(QWidget* root) {
     });
     // Locking changes no level: the site hears nothing.
     QObject::connect(lock, &QCheckBox::toggled, root, [this](bool on) { model.SetLocked(on); });
+}
+
+JpegOptionsPane::~JpegOptionsPane() {
+    ClearChosenLevelListener(listenerToken);
+}
+
+bool JpegOptionsPane::Commit() {
+    model.Store(target);
+    return CModelPane::Commit();
 }
 
 void JpegOptionsPane::OnImage() {

@@ -30,10 +30,9 @@ class JpegOptionsPane : public CModelPane<JpegOptionsModel, JpegSettings> {
     JpegOptionsPane(CPaneSite* site, JpegSettings* pluginSettings, JpegTargetSettings* target)
         : CModelPane(site, *pluginSettings, *target), target(*target) {}
 
-    bool Commit() override {
-        model.Store(target);
-        return CModelPane::Commit();
-    }
+    ~JpegOptionsPane() override;
+
+    bool Commit() override;
 
   protected:
     void Build(QWidget* root) override;
@@ -42,6 +41,7 @@ class JpegOptionsPane : public CModelPane<JpegOptionsModel, JpegSettings> {
 
   private:
     JpegTargetSettings& target;
+    int listenerToken = 0;
 };
 
 } // namespace pixmill::alder

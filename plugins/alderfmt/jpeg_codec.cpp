@@ -244,6 +244,7 @@ bool JpegCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewIm
     if (target != nullptr && target->targetBytes > 0) {
         WriteWithinBudget(current, target->targetBytes, output, progress, previewImage);
     } else {
+        ReportChosenLevel(-1);
         encoder.Write(current, output, progress, previewImage, bufferStart);
     }
     writtenSize = static_cast<int>(output->Seek(0, CVStream::FromEnd));
@@ -314,6 +315,7 @@ void JpegCodec::WriteWithinBudget(const EncoderSettings& chosen, int64_t budget,
         BudgetMessage(message, sizeof(message), budget, found.bytes);
         throw CQorelError(message);
     }
+    ReportChosenLevel(found.level);
     if (previewImage != nullptr) {
         encoder.Write(at(found.level), output, progress, previewImage, bufferStart);
         return;

@@ -90,6 +90,14 @@ void QuantisationTable(int level, bool chrominance, uint8_t out[64]) {
     }
 }
 
+int QualityOfLevel(int level) {
+    const int d = std::clamp(level, 1, 255);
+    // The tables' scale in percent of the standard ones.
+    const double percent = std::max(1, d >= 128 ? 7 * d - 633 : 2 * d) * 100.0 / 256.0;
+    const double quality = percent <= 100.0 ? (200.0 - percent) / 2.0 : 5000.0 / percent;
+    return std::clamp(static_cast<int>(std::lround(quality)), 1, 100);
+}
+
 int SharpenThreshold(int sharpen) {
     const int s = std::clamp(sharpen, 0, 100);
     return (600050 - ((s * 35) / 36) * 6000) / 100;

@@ -45,6 +45,10 @@ struct ScanInfo {
 int AdjustLevel(int level, int offset);
 // The quantisation table of a level, in zig-zag order, as written to the file.
 void QuantisationTable(int level, bool chrominance, uint8_t out[64]);
+// The familiar 1..100 quality whose tables are the level's (the common
+// scaling of the standard tables: 50 writes them as they are, 75 at half
+// their steps); what the pane shows beside the stored 0..255 level.
+int QualityOfLevel(int level);
 // The high-frequency energy above which a block is rounded instead of
 // dead-zone quantised, for the quantisers that still take one (the vector
 // kernels); the encoder itself rounds every block (kRoundEveryBlock).

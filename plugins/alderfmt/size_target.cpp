@@ -4,8 +4,35 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace pixmill::alder {
+
+namespace {
+std::mutex listenerLock;
+std::function<void(int)> chosenLevelListener;
+int listenerToken = 0;
+} // namespace
+
+int SetChosenLevelListener(std::function<void(int level)> listener) {
+    const std::lock_guard<std::mutex> hold(listenerLock);
+    chosenLevelListener = std::move(listener);
+    return ++listenerToken;
+}
+
+void ClearChosenLevelListener(int token) {
+    const std::lock_guard<std::mutex> hold(listenerLock);
+    if (token == listenerToken) {
+        chosenLevelListener = nullptr;
+    }
+}
+
+void ReportChosenLevel(int level) {
+    const std::lock_guard<std::mutex> hold(listenerLock);
+    if (chosenLevelListener) {
+        chosenLevelListener(level);
+    }
+}
 
 LevelSearch FindLevelForBudget(int64_t budget, const std::function<int64_t(int)>& sizeAt) {
     LevelSearch result;

@@ -23,6 +23,15 @@ struct LevelSearch {
 // the file's size.
 LevelSearch FindLevelForBudget(int64_t budget, const std::function<int64_t(int)>& sizeAt);
 
+// Who hears the luminance level each write chose for its budget (-1: the
+// write had no budget): the options pane, which shows it. Called on the
+// writing thread, which in a batch run is not the pane's. SetChosenLevel-
+// Listener answers a token; ClearChosenLevelListener(token) removes that
+// listener only, if it is still the one set.
+int SetChosenLevelListener(std::function<void(int level)> listener);
+void ClearChosenLevelListener(int token);
+void ReportChosenLevel(int level);
+
 // The message for a budget no level reaches.
 void BudgetMessage(char* out, size_t capacity, int64_t budget, int64_t smallest);
 

@@ -465,7 +465,10 @@ bool GuardedWriteEnd(PngWriter* w) {
     if (setjmp(png_jmpbuf(w->png))) {
         return false;
     }
-    png_write_end(w->png, w->info);
+    // Every chunk beside the pixels went out before IDAT. Given the info,
+    // libpng would write eXIf a second time after the image data, which
+    // makes the file invalid: end with IEND alone.
+    png_write_end(w->png, nullptr);
     return true;
 }
 

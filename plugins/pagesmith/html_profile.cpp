@@ -145,6 +145,7 @@ template <class Io> void VisitProfile(Io& io, HtmlProfile& profile) {
     io.Int("Zoom style=", p.zoomStyle);
     io.Int("Zoom substyle=", p.zoomSubstyle);
     io.Flag("Create content page", p.createContentPage);
+    io.Flag("Ask for titles", p.askTitles);
     io.OptionalText("Thumbnail template=", p.thumbnailTemplate);
     io.OptionalText("Zoom template=", p.zoomTemplate);
     io.PreviewText("Preview Image=", p.previewImage);

@@ -36,6 +36,9 @@ struct ProjectSettings {
     int zoomStyle = ZoomPage;
     int zoomSubstyle = ZoomAutomatic;
     bool createContentPage = true;
+    // A question per picture for its page titles; without it a run asks
+    // nothing and the titles are the pictures' file names.
+    bool askTitles = false;
     std::string thumbnailTemplate;
     std::string zoomTemplate;
     std::string previewImage;

@@ -166,6 +166,9 @@ QWidget* PagesmithPage::BuildFirstPage() {
     grid->addLayout(row);
     index = new QCheckBox("&Index page");
     grid->addWidget(index);
+    askTitles = new QCheckBox("Ask for each picture's tit&les");
+    askTitles->setObjectName("askTitles");
+    grid->addWidget(askTitles);
     layout->addWidget(kinds);
 
     auto* previewBox = new QGroupBox("Preview options");
@@ -204,6 +207,7 @@ QWidget* PagesmithPage::BuildFirstPage() {
         (p.zoomSubstyle == ZoomFromTemplate ? zoomTemplate : zoomAutomatic)->setChecked(true);
         zoomTemplateFile->setText(QString::fromStdString(p.zoomTemplate));
         index->setChecked(p.createContentPage);
+        askTitles->setChecked(p.askTitles);
         previewImage->setText(QString::fromStdString(p.previewImage));
         previewText->setText(QString::fromStdString(p.previewText));
     });
@@ -231,6 +235,8 @@ QWidget* PagesmithPage::BuildFirstPage() {
             }));
     connect(index, &QCheckBox::toggled, this,
             changed([this, &p] { p.createContentPage = index->isChecked(); }));
+    connect(askTitles, &QCheckBox::toggled, this,
+            changed([this, &p] { p.askTitles = askTitles->isChecked(); }));
     connect(thumbTemplateFile, &QLineEdit::textChanged, this,
             changed([this, &p] { p.thumbnailTemplate = thumbTemplateFile->text().toStdString(); }));
     connect(zoomTemplateFile, &QLineEdit::textChanged, this,

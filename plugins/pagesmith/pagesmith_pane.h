@@ -81,6 +81,7 @@ class PagesmithPage : public QWidget {
     QRadioButton* zoomTemplate = nullptr;
     QLineEdit* zoomTemplateFile = nullptr;
     QCheckBox* index = nullptr;
+    QCheckBox* askTitles = nullptr;
     QComboBox* configurations = nullptr;
 };
 

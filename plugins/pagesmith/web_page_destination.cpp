@@ -230,7 +230,7 @@ SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream*
         current.thumbnailFile = thumbnailTarget;
         const std::string prefilled = baseName + "." + extension;
         current.thumbnailTitle =
-            profile.thumbnailTable.includeTitle
+            profile.thumbnailTable.includeTitle && profile.project.askTitles
                 ? AskTitle(IdThumbnailTitleCaption, IdThumbnailTitleLabel, prefilled)
                 : prefilled;
         targets.thumbnail = thumbnailTarget.data();
@@ -243,7 +243,7 @@ SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream*
             targets.main = mainTarget.data();
         }
         const std::string prefilled = baseName + "." + extension;
-        current.zoomTitle = profile.zoomImage.includeTitle
+        current.zoomTitle = profile.zoomImage.includeTitle && profile.project.askTitles
                                 ? AskTitle(IdZoomTitleCaption, IdZoomTitleLabel, prefilled)
                                 : prefilled;
     }

@@ -107,46 +107,64 @@ TEST_F(EditDoc, RegionsGoBeforePicturesAndTheCanvasHoldsEveryObject) {
     EXPECT_FALSE(doc.Minimise());
 }
 
-TEST_F(EditDoc, UndoAndRedoFollowTheSelectedObjectsOwnSteps) {
+// Every change is a step of the whole image: inserts, region moves, text
+// edits and deletes undo in order, redo again, and a new change after an
+// undo leaves nothing to redo. Sixteen steps are kept.
+TEST_F(EditDoc, UndoAndRedoStepThroughEveryChangeOfTheImage) {
     CompoundImageDoc doc = MakeDoc();
-    const int first = doc.InsertText("one", 0, 0);
-    const int second = doc.InsertText("two", 0, 40);
+    auto texts = [&doc] {
+        std::vector<std::string> all;
+        for (const CompoundObject& object : doc.Image().Objects()) {
+            all.push_back(object.IsRegion() ? "region@" + std::to_string(object.rect.left)
+                                            : object.text);
+        }
+        return all;
+    };
+    const int one = doc.InsertText("one", 0, 0);
+    doc.InsertText("two", 0, 40);
     const int region = doc.AddRegion(CompoundObject::MakeRectangle(RECT{0, 0, 10, 10}));
-    EXPECT_EQ(region, 0);
-    const int a = first + 1, b = second + 1; // shifted by the region
-
-    CompoundObject changed = doc.Image().Objects()[static_cast<size_t>(b)];
-    changed.text = "two, longer";
-    ASSERT_TRUE(doc.ChangeObject(b, changed));
-    changed.text = "two, longest of all";
-    ASSERT_TRUE(doc.ChangeObject(b, changed));
-    const long width = doc.Image().Objects()[static_cast<size_t>(b)].rect.right;
-
-    CompoundObject moved = doc.Image().Objects()[0];
+    CompoundObject moved = doc.Image().Objects()[static_cast<size_t>(region)];
     moved.rect = RECT{2, 2, 12, 12};
-    doc.ChangeObject(0, moved);
-    doc.Select(0);
-    EXPECT_FALSE(doc.CanUndo()) << "regions keep no steps";
-
-    doc.Select(a);
-    EXPECT_FALSE(doc.CanUndo()) << "steps belong to their object";
-    doc.Select(b);
-    ASSERT_TRUE(doc.CanUndo());
-    ASSERT_TRUE(doc.Undo());
-    EXPECT_EQ(doc.Image().Objects()[static_cast<size_t>(b)].text, "two, longer");
-    EXPECT_LT(doc.Image().Objects()[static_cast<size_t>(b)].rect.right, width);
-    ASSERT_TRUE(doc.Redo());
-    EXPECT_EQ(doc.Image().Objects()[static_cast<size_t>(b)].text, "two, longest of all");
-    EXPECT_FALSE(doc.CanRedo());
-
-    // Deleting an object before it keeps the steps with their object.
-    doc.Select(a);
+    ASSERT_TRUE(doc.ChangeObject(region, moved));
+    CompoundObject longer = doc.Image().Objects()[static_cast<size_t>(one + 1)];
+    longer.text = "one, longer";
+    ASSERT_TRUE(doc.ChangeObject(one + 1, longer));
+    const long width = doc.Image().Objects()[static_cast<size_t>(one + 1)].rect.right;
+    doc.Select(one + 1);
     ASSERT_TRUE(doc.DeleteSelected());
-    doc.Select(b - 1);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"region@2", "two"}));
+
+    ASSERT_TRUE(doc.Undo()); // the delete
+    EXPECT_EQ(texts(), (std::vector<std::string>{"region@2", "one, longer", "two"}));
+    EXPECT_EQ(doc.Selected(), one + 1);
+    ASSERT_TRUE(doc.Undo()); // the text edit
+    EXPECT_EQ(texts(), (std::vector<std::string>{"region@2", "one", "two"}));
+    EXPECT_LT(doc.Image().Objects()[static_cast<size_t>(one + 1)].rect.right, width);
+    ASSERT_TRUE(doc.Undo()); // the region's move
+    EXPECT_EQ(texts(), (std::vector<std::string>{"region@0", "one", "two"}));
+    ASSERT_TRUE(doc.Redo());
+    EXPECT_EQ(texts(), (std::vector<std::string>{"region@2", "one", "two"}));
+    ASSERT_TRUE(doc.Undo());
+    ASSERT_TRUE(doc.Undo()); // the region's insert
+    EXPECT_EQ(texts(), (std::vector<std::string>{"one", "two"}));
+    EXPECT_TRUE(doc.CanRedo());
+    doc.InsertText("three", 0, 80);
+    EXPECT_FALSE(doc.CanRedo()) << "a new change ends what could be redone";
     ASSERT_TRUE(doc.Undo());
     ASSERT_TRUE(doc.Undo());
-    EXPECT_EQ(doc.Image().Objects()[static_cast<size_t>(b - 1)].text, "two");
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_TRUE(doc.Image().Objects().empty());
     EXPECT_FALSE(doc.Undo());
+
+    for (int i = 0; i < 20; ++i) {
+        doc.InsertText("t" + std::to_string(i), 0, i);
+    }
+    int undone = 0;
+    while (doc.Undo()) {
+        ++undone;
+    }
+    EXPECT_EQ(undone, 16);
+    EXPECT_EQ(doc.Image().Objects().size(), 4u);
 }
 
 TEST_F(EditDoc, DefaultsChangeOnlyWhenTheUserAgrees) {

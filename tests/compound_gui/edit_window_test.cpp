@@ -10,6 +10,8 @@
 #include "compound/gui/compound_image_frame.h"
 #include "compound/gui/compound_image_view.h"
 #include "compound/html_page_doc.h"
+#include "compound/plugin_image_files.h"
+#include "compound/text_renderer.h"
 #include "compound/tracking/polygon_tracker.h"
 #include "desktop/commands.h"
 #include "desktop/gui/gui_services.h"
@@ -298,6 +300,70 @@ TEST(CompoundMainWindow, OpensNewImagesAndImageMaps) {
     EXPECT_NE(fresh, map);
     EXPECT_TRUE(fresh->Document().Image().Objects().empty());
     EXPECT_EQ(fresh->CanvasPane(), "500x500");
+    main->close();
+}
+
+// Text put over a picture stays over it in the saved page: the page lists
+// the objects in their stacking order (a browser paints later ones on top),
+// and reading the page again gives the same order and the same picture.
+TEST(CompoundMainWindow, TextOverAPictureStaysOverItInTheSavedPage) {
+    test::EnsureApplication();
+    ScriptedServices services;
+    QTemporaryDir home;
+    setenv("PIXMILL_SETTINGS", home.filePath("Pixmill.ini").toLocal8Bit().constData(), 1);
+    const QString photo = home.filePath("backdrop.png");
+    QImage picture(500, 500, QImage::Format_RGB888);
+    picture.fill(QColor(0, 100, 0));
+    ASSERT_TRUE(picture.save(photo));
+    PixmillApp app(&services, PIXMILL_BIN_DIR);
+    ASSERT_TRUE(app.InitInstance({}));
+    MainFrame* main = app.Frame();
+    main->RunCommand(cmd::NewCompound);
+    auto* frame = qobject_cast<CompoundImageFrame*>(main->MdiArea()->activeSubWindow());
+    ASSERT_NE(frame, nullptr);
+    services.handler = [&](QDialog& dialog) {
+        if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
+            files->selectFile(photo);
+        }
+        return int(QDialog::Accepted);
+    };
+    frame->RunCommand(editcmd::InsertImage);
+    frame->RunCommand(editcmd::InsertText);
+    const auto& objects = frame->Document().Image().Objects();
+    ASSERT_EQ(objects.size(), 2u);
+    ASSERT_EQ(objects[1].kind, CompoundKind::Text);
+    const RECT box = objects[1].rect;
+    // The text's box in the composed picture holds more than the backdrop.
+    auto textShows = [&box](const QImage& composed) {
+        for (int y = box.top; y < box.bottom; ++y) {
+            for (int x = box.left; x < box.right; ++x) {
+                if (composed.pixelColor(x, y) != QColor(0, 100, 0)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(textShows(ComposeCanvas(frame->Document().Image())));
+
+    const std::string pagePath = home.filePath("page.htm").toStdString();
+    services.saveName = QString::fromStdString(pagePath);
+    frame->RunCommand(editcmd::SaveAsPage);
+    std::ifstream in(pagePath);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_NE(text.find("backdrop.png"), std::string::npos) << text;
+    ASSERT_NE(text.find(">Text<"), std::string::npos) << text;
+    EXPECT_LT(text.find("backdrop.png"), text.find(">Text<")) << "the picture is written first";
+
+    PluginImageFiles files(app.Host(), app.Plugins());
+    HtmlPageDoc page(&files, &services);
+    ASSERT_TRUE(page.Open(pagePath, false));
+    ASSERT_EQ(page.Objects().size(), 1u);
+    const CompoundImage reopened = page.ReadCompound(0);
+    ASSERT_EQ(reopened.Objects().size(), 2u);
+    EXPECT_EQ(reopened.Objects()[0].kind, CompoundKind::Image);
+    EXPECT_EQ(reopened.Objects()[1].kind, CompoundKind::Text);
+    EXPECT_TRUE(textShows(ComposeCanvas(reopened)));
     main->close();
 }
 

@@ -162,7 +162,8 @@ TEST(SettingsRecords, ReadOnlyAtTheirLengthAndRoundTrip) {
     EXPECT_EQ(settings.html.background, 0xFFFFFFu);
     EXPECT_DOUBLE_EQ(settings.gamma.gamma, 2.2);
 
-    settings.image.zoomToWindow = 1;
+    EXPECT_EQ(settings.image.zoomToWindow, 1) << "large pictures open fitted";
+    settings.image.zoomToWindow = 0;
     settings.gamma.enabled = 1;
     settings.html.compoundWidth = 640;
     settings.Save(store);
@@ -171,7 +172,7 @@ TEST(SettingsRecords, ReadOnlyAtTheirLengthAndRoundTrip) {
     EXPECT_EQ(store.ReadBinary("Settings", "GammaParameters")->size(), 16u);
     AppSettings again;
     again.Load(store, "/elsewhere");
-    EXPECT_EQ(again.image.zoomToWindow, 1);
+    EXPECT_EQ(again.image.zoomToWindow, 0);
     EXPECT_EQ(again.gamma.enabled, 1);
     EXPECT_EQ(again.html.compoundWidth, 640);
     EXPECT_STREQ(again.image.workingDirectory, "/home/user");
@@ -181,7 +182,7 @@ TEST(SettingsRecords, ReadOnlyAtTheirLengthAndRoundTrip) {
     Bytes place(44, 0);
     store.WriteBinary("Settings", "WindowPlace", place);
     again.Load(store, "/elsewhere");
-    EXPECT_EQ(again.image.zoomToWindow, 0);
+    EXPECT_EQ(again.image.zoomToWindow, 1);
     EXPECT_STREQ(again.image.workingDirectory, "/elsewhere");
     WindowPlace windowPlace;
     windowPlace.statusBarVisible = 7;

@@ -46,7 +46,7 @@ MODULE_OF = {
 # Files of Qt-free folders that are the Qt part on purpose: the pane kit,
 # the panes of the plug-ins, the QSettings store, the trackers' painter.
 QT_ALLOWED = re.compile(
-    r"^plugin-kit/(include/pixmill|src)/(help|number_control|pane_base|up_down)\.(h|cpp)$"
+    r"^plugin-kit/(include/pixmill|src)/(help|mnemonics|number_control|pane_base|up_down)\.(h|cpp)$"
     r"|^plugins/[^/]+/[^/]*pane\.(h|cpp)$"
     r"|^host/qsettings_store\.(h|cpp)$"
     r"|^compound/tracking/painting/")

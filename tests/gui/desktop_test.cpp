@@ -34,13 +34,18 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolBar>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -198,13 +203,8 @@ TEST_F(Desktop, NewWindowsFitTheAreaOrZoomToIt) {
     MainFrame* frame = Start({large});
     ASSERT_NE(frame, nullptr);
     const QSize area = frame->MdiArea()->viewport()->size();
-    // At 100 % the window is clipped to the area.
-    EXPECT_EQ(Active()->View()->Zoom(), 100.0);
-    EXPECT_LE(Active()->width(), area.width());
-    EXPECT_LE(Active()->height(), area.height());
-    // With "Zoom to window" the picture is zoomed to a step that fits.
-    app->Settings().image.zoomToWindow = 1;
-    frame->OpenFiles({large});
+    // By default a picture larger than the area opens zoomed to a step that
+    // fits, its window inside the area.
     ImageView* view = Active()->View();
     EXPECT_LT(view->Zoom(), 100.0);
     EXPECT_EQ(view->Zoom(), SnapZoom(view->Zoom()));
@@ -212,6 +212,32 @@ TEST_F(Desktop, NewWindowsFitTheAreaOrZoomToIt) {
     EXPECT_LE(ImageToScreen(1200, view->Zoom()), view->viewport()->height());
     EXPECT_EQ(Active()->windowTitle(),
               QString::fromStdString(FrameTitle("large.jpg", view->Zoom())));
+    EXPECT_TRUE(QRect(QPoint(0, 0), area).contains(Active()->geometry()));
+    // Without the preference the window is clipped to the area at 100 %.
+    app->Settings().image.zoomToWindow = 0;
+    frame->OpenFiles({large});
+    EXPECT_EQ(Active()->View()->Zoom(), 100.0);
+    EXPECT_LE(Active()->width(), area.width());
+    EXPECT_LE(Active()->height(), area.height());
+    EXPECT_TRUE(QRect(QPoint(0, 0), area).contains(Active()->geometry()));
+
+    // Fit to Window, and an operation keeps the zoom and the scroll position.
+    frame->RunCommand(cmd::ZoomIn);
+    view = Active()->View();
+    view->horizontalScrollBar()->setValue(300);
+    view->verticalScrollBar()->setValue(200);
+    services.dialogHandler = [](QDialog& dialog) {
+        dialog.accept();
+        return dialog.result();
+    };
+    frame->RunCommand(OperationId("Negative"));
+    ASSERT_TRUE(Active()->Document().CanUndo());
+    EXPECT_EQ(view->Zoom(), 200.0);
+    EXPECT_EQ(view->horizontalScrollBar()->value(), 300);
+    EXPECT_EQ(view->verticalScrollBar()->value(), 200);
+    frame->RunCommand(cmd::FitToWindow);
+    EXPECT_LE(ImageToScreen(1600, view->Zoom()), view->viewport()->width());
+    EXPECT_LE(ImageToScreen(1200, view->Zoom()), view->viewport()->height());
 }
 
 TEST_F(Desktop, StartsWithoutDocumentsAndOffersEveryFormat) {
@@ -401,6 +427,9 @@ TEST_F(Desktop, CropsTheSelectionDrawnWithTheMouse) {
 TEST_F(Desktop, SavesAsJpegThroughTheOptionsDialog) {
     MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
+    // An opened picture shows its file's size, with the unit.
+    EXPECT_EQ(frame->Pane(8)->text(), QString::fromStdString(SizeText(QFileInfo(photo).size())));
+    EXPECT_TRUE(frame->Pane(8)->text().endsWith(" KB") || frame->Pane(8)->text().endsWith("bytes"));
     const QString target = folder.filePath("saved");
     services.saveName = target;
     QString fileText;
@@ -423,7 +452,7 @@ TEST_F(Desktop, SavesAsJpegThroughTheOptionsDialog) {
     const QString written = target + ".jpg";
     ASSERT_TRUE(QFile::exists(written));
     EXPECT_EQ(QImage(written).size(), QSize(90, 60));
-    EXPECT_EQ(fileText, QString::fromStdString(SizeText(QFileInfo(written).size())).left(6));
+    EXPECT_EQ(fileText, QString::fromStdString(SizeText(QFileInfo(written).size())));
     EXPECT_EQ(Active()->windowTitle(), "saved.jpg (100%)");
     EXPECT_EQ(frame->Pane(8)->text(), QString::fromStdString(SizeText(QFileInfo(written).size())));
 
@@ -432,6 +461,37 @@ TEST_F(Desktop, SavesAsJpegThroughTheOptionsDialog) {
     services.dialogHandler = [](QDialog&) { return int(QDialog::Rejected); };
     frame->RunCommand(cmd::SaveAs);
     EXPECT_FALSE(QFile::exists(services.saveName));
+}
+
+// With a largest file set, the JPEG options name the level the size chose,
+// with its 1..100 quality, after each write of the save dialog.
+TEST_F(Desktop, TheSaveDialogNamesTheLevelTheSizeChose) {
+    MainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    services.saveName = folder.filePath("small.jpg");
+    QString chosen, quality;
+    services.dialogHandler = [&](QDialog& dialog) {
+        auto* save = dynamic_cast<SaveDialog*>(&dialog);
+        auto* budget = dialog.findChild<QLineEdit*>("id1012");
+        if (save == nullptr || budget == nullptr) {
+            return int(QDialog::Rejected);
+        }
+        budget->selectAll();
+        QTest::keyClicks(budget, "800");
+        save->Refresh();
+        QApplication::processEvents();
+        chosen = dialog.findChild<QLabel*>("chosenLevel")->text();
+        quality = dialog.findChild<QLabel*>("luminanceQuality")->text();
+        save->accept();
+        return save->result();
+    };
+    frame->RunCommand(cmd::SaveAs);
+    const QRegularExpression pattern(QStringLiteral("^chosen: level (\\d+) \\(quality (\\d+)\\)$"));
+    const QRegularExpressionMatch match = pattern.match(chosen);
+    ASSERT_TRUE(match.hasMatch()) << chosen.toStdString();
+    EXPECT_GT(match.captured(1).toInt(), 0);
+    EXPECT_LE(QFileInfo(services.saveName).size(), 800);
+    EXPECT_EQ(quality, "quality 100") << "the stored level (0) is shown as it is";
 }
 
 TEST_F(Desktop, AsksBeforeClosingAModifiedDocument) {
@@ -488,6 +548,12 @@ TEST_F(Desktop, ZoomsInStepsAndShowsTheZoomInTheTitle) {
     frame->Action(cmd::ZoomOut)->trigger();
     frame->Action(cmd::ZoomOut)->trigger();
     EXPECT_EQ(Active()->windowTitle(), "photo.jpg (67%)");
+    // The main window names the active picture and marks unsaved changes.
+    EXPECT_EQ(frame->windowTitle(), "photo.jpg (67%) \u2014 Pixmill");
+    frame->RunCommand(OperationId("Negative"));
+    EXPECT_EQ(frame->windowTitle(), "photo.jpg (67%) * \u2014 Pixmill");
+    frame->RunCommand(cmd::Undo);
+    EXPECT_EQ(frame->windowTitle(), "photo.jpg (67%) \u2014 Pixmill");
     EXPECT_TRUE(frame->Action(cmd::ActualPixels)->isEnabled());
     frame->Action(cmd::ActualPixels)->trigger();
     EXPECT_EQ(Active()->View()->Zoom(), 100.0);
@@ -504,13 +570,19 @@ TEST_F(Desktop, ZoomsInStepsAndShowsTheZoomInTheTitle) {
 TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
     MainFrame* frame = Start({photo});
     ASSERT_NE(frame, nullptr);
+    QString typedGamma;
     services.dialogHandler = [&](QDialog& dialog) {
         auto* preferences = dynamic_cast<PreferencesDialog*>(&dialog);
         if (preferences == nullptr) {
             return int(QDialog::Rejected);
         }
         preferences->findChild<QCheckBox*>("useGamma")->setChecked(true);
-        preferences->findChild<QLineEdit*>("gamma")->setText("25");
+        // Typed keys reach the field, a comma as the separator too.
+        auto* gamma = preferences->findChild<QLineEdit*>("gamma");
+        gamma->selectAll();
+        QTest::keyClicks(gamma, "1,8");
+        typedGamma = gamma->text();
+        gamma->setText("25");
         auto* directory = preferences->findChild<QLineEdit*>("workingDirectory");
         directory->setText(folder.filePath("nowhere"));
         preferences->accept(); // refused: the page stays open
@@ -523,12 +595,204 @@ TEST_F(Desktop, PreferencesCheckTheDirectoryAndApplyGammaAtOnce) {
     };
     frame->RunCommand(cmd::Preferences);
     EXPECT_EQ(services.messages, QStringList{"Path not found"});
+    EXPECT_EQ(typedGamma, "1,8");
     EXPECT_EQ(app->Settings().gamma.enabled, 1);
     EXPECT_EQ(app->Settings().gamma.gamma, 10.0);
     EXPECT_EQ(ImageCanvas::DisplayGamma(), MakeGammaTable(app->Settings().gamma));
     Stop();
     // Gamma back off for the other tests in this process.
     ImageCanvas::SetDisplayGamma(MakeGammaTable({}));
+}
+
+// Answers any settings or save dialog with OK.
+int AcceptDialog(QDialog& dialog) {
+    dialog.accept();
+    return dialog.result();
+}
+
+// Undo, then a new change: the undone picture can no longer come back over
+// the new work, whether the change is an operation or a crop.
+TEST_F(Desktop, ANewChangeAfterUndoLeavesNothingToRedo) {
+    MainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    services.dialogHandler = AcceptDialog;
+    ImageDoc& document = Active()->Document();
+    Active()->View()->SetSelection(RECT{10, 5, 50, 35});
+    frame->RunCommand(cmd::Crop);
+    frame->RunCommand(cmd::Undo);
+    ASSERT_TRUE(frame->Action(cmd::Redo)->isEnabled());
+    EXPECT_EQ(frame->Action(cmd::Redo)->text(), "&Redo Crop");
+
+    frame->RunCommand(OperationId("Black and White (1-bit)"));
+    ASSERT_EQ(document.Image().BitCount(), 1);
+    EXPECT_FALSE(frame->Action(cmd::Redo)->isEnabled());
+    EXPECT_EQ(frame->Action(cmd::Redo)->text(), "&Redo");
+    frame->RunCommand(cmd::Redo);
+    EXPECT_EQ(document.Image().BitCount(), 1) << "the black and white result stays";
+    EXPECT_EQ(document.Image().Width(), 90);
+
+    // The same after a crop: the undone black and white is gone.
+    frame->RunCommand(cmd::Undo);
+    ASSERT_TRUE(frame->Action(cmd::Redo)->isEnabled());
+    Active()->View()->SetSelection(RECT{0, 0, 30, 20});
+    frame->RunCommand(cmd::Crop);
+    EXPECT_FALSE(document.CanRedo());
+    EXPECT_EQ(document.Image().BitCount(), 24);
+    frame->RunCommand(cmd::Undo);
+    EXPECT_EQ(document.Image().Width(), 90);
+    EXPECT_EQ(document.Image().BitCount(), 24);
+}
+
+// With a selection a filter changes the selected pixels only, as its
+// preview shows; operations that reshape the picture take the whole of it.
+TEST_F(Desktop, FiltersChangeOnlyTheSelection) {
+    MainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    ImageDoc& document = Active()->Document();
+    CVImage before(&app->Host());
+    const RECT whole{0, 0, 90, 60};
+    CVImage::CopyImage(&before, &document.Image(), &whole);
+    Active()->View()->SetSelection(RECT{20, 10, 50, 40});
+    frame->RunCommand(OperationId("Negative"));
+    ASSERT_TRUE(document.CanUndo());
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 90; ++x) {
+            const bool inside = x >= 20 && x < 50 && y >= 10 && y < 40;
+            const uint32_t was = test::PixelAt(before, x, y);
+            ASSERT_EQ(test::PixelAt(document.Image(), x, y), inside ? ~was & 0xFFFFFF : was)
+                << x << "," << y;
+        }
+    }
+    frame->RunCommand(cmd::Undo);
+    EXPECT_TRUE(test::SamePixels(document.Image(), before));
+}
+
+// Without a program to show help pages (the offscreen platform has none)
+// the help commands say so instead of doing nothing.
+TEST_F(Desktop, HelpWithoutABrowserSaysSo) {
+    MainFrame* frame = Start({});
+    ASSERT_NE(frame, nullptr);
+    frame->RunCommand(cmd::HelpContents);
+    ASSERT_EQ(services.messages.size(), 1);
+    EXPECT_TRUE(services.messages[0].startsWith("No program could be started to show the help"))
+        << services.messages[0].toStdString();
+    EXPECT_TRUE(services.messages[0].contains("index.html"));
+}
+
+// Saving as GIF writes a 256-colour copy; the window keeps the full picture
+// and its history, so the next save in another format has every colour.
+TEST_F(Desktop, SavingAsGifConvertsOnlyTheWrittenCopy) {
+    MainFrame* frame = Start({photo});
+    ASSERT_NE(frame, nullptr);
+    services.dialogHandler = AcceptDialog;
+    ImageDoc& document = Active()->Document();
+    Active()->View()->SetSelection(RECT{0, 0, 60, 40});
+    frame->RunCommand(cmd::Crop);
+
+    services.saveName = folder.filePath("x.gif");
+    frame->RunCommand(cmd::SaveAs);
+    {
+        ImageDoc written(app->Host(), app->Plugins());
+        ASSERT_TRUE(written.OnOpenDocument(services.saveName.toStdString()));
+        EXPECT_EQ(written.Image().BitCount(), 8);
+    }
+    EXPECT_EQ(document.Image().BitCount(), 24);
+    EXPECT_TRUE(frame->Action(cmd::Undo)->isEnabled());
+    EXPECT_FALSE(document.IsModified());
+    EXPECT_EQ(Active()->windowTitle(), "x.gif (100%)");
+    EXPECT_TRUE(frame->statusBar()->currentMessage().contains("converted to 8 bits"))
+        << frame->statusBar()->currentMessage().toStdString();
+
+    services.saveName = folder.filePath("y.png");
+    frame->RunCommand(cmd::SaveAs);
+    const QImage full(services.saveName);
+    ASSERT_FALSE(full.isNull());
+    QSet<QRgb> colours;
+    for (int y = 0; y < full.height(); ++y) {
+        for (int x = 0; x < full.width(); ++x) {
+            colours.insert(full.pixel(x, y));
+        }
+    }
+    EXPECT_GT(colours.size(), 256);
+    EXPECT_TRUE(frame->statusBar()->currentMessage().isEmpty());
+}
+
+// A resample moves the selection with the picture (each edge scaled); a turn
+// clears it, since the same rectangle would frame another part.
+TEST_F(Desktop, TheSelectionFollowsAResampleAndATurnClearsIt) {
+    QImage picture(256, 160, QImage::Format_RGB32);
+    picture.fill(qRgb(30, 90, 150));
+    const QString large = folder.filePath("large.png");
+    ASSERT_TRUE(picture.save(large));
+    MainFrame* frame = Start({large});
+    ASSERT_NE(frame, nullptr);
+    ImageDoc& document = Active()->Document();
+    Active()->View()->SetSelection(RECT{40, 20, 145, 95});
+    frame->UpdateStatusPanes();
+    EXPECT_EQ(frame->Pane(4)->text(), "105x75  24 bit ");
+    services.dialogHandler = [&](QDialog& dialog) {
+        if (auto* width = dialog.findChild<QLineEdit*>("id1004")) {
+            width->setText("80");
+        }
+        return AcceptDialog(dialog);
+    };
+    frame->RunCommand(OperationId("Resample"));
+    ASSERT_EQ(document.Image().Width(), 80);
+    ASSERT_EQ(document.Image().Height(), 50);
+    ASSERT_TRUE(document.HasSelection());
+    EXPECT_EQ(frame->Pane(4)->text(), "32x24  24 bit ");
+    frame->RunCommand(cmd::Crop);
+    EXPECT_EQ(document.Image().Width(), 32);
+    EXPECT_EQ(document.Image().Height(), 24);
+
+    // Undo brings back the picture with the selection it had.
+    frame->RunCommand(cmd::Undo);
+    EXPECT_EQ(document.Selection().right - document.Selection().left, 32);
+    services.dialogHandler = [](QDialog& dialog) {
+        if (auto* quarter = dialog.findChild<QRadioButton*>("id1000")) {
+            quarter->click();
+        }
+        return AcceptDialog(dialog);
+    };
+    frame->RunCommand(OperationId("Rotate"));
+    ASSERT_EQ(document.Image().Width(), 50);
+    EXPECT_FALSE(document.HasSelection());
+    EXPECT_FALSE(frame->Action(cmd::Crop)->isEnabled());
+    EXPECT_EQ(frame->Pane(4)->text(), "50x80  24 bit ");
+}
+
+// A photograph carrying EXIF saved as PNG: one eXIf chunk, before the image
+// data, and a file pngcheck accepts.
+TEST_F(Desktop, APhotographWithExifSavesAsAValidPng) {
+    MainFrame* frame = Start({});
+    ASSERT_NE(frame, nullptr);
+    // Little-endian EXIF with one entry: Orientation 1.
+    const std::vector<uint8_t> exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
+                                       0,   1,   0,  0, 0, 1, 0, 0, 0, 0, 0,    0,    0};
+    const QString tagged = folder.filePath("tagged.jpg");
+    {
+        ImageDoc maker(app->Host(), app->Plugins());
+        CVImage image(&app->Host());
+        image.Create(48, 32, 24, 0, nullptr);
+        std::mt19937 random(3);
+        test::FillRandom(image, random);
+        const ImageMetadata metadata{{}, exif};
+        maker.TakeImage(image, nullptr, &metadata);
+        ASSERT_TRUE(maker.OnSaveDocument(tagged.toStdString())) << maker.LastError();
+    }
+    frame->OpenFiles({tagged});
+    ASSERT_NE(Active(), nullptr);
+    ASSERT_EQ(Active()->Document().Metadata().exif, exif);
+    services.dialogHandler = AcceptDialog;
+    services.saveName = folder.filePath("tagged.png");
+    frame->RunCommand(cmd::SaveAs);
+    const std::string png = services.saveName.toStdString();
+    const std::vector<std::string> chunks = test::PngChunks(png);
+    ASSERT_FALSE(chunks.empty());
+    const auto exifAt = std::find(chunks.begin(), chunks.end(), "eXIf");
+    EXPECT_EQ(std::count(chunks.begin(), chunks.end(), "eXIf"), 1);
+    EXPECT_LT(exifAt, std::find(chunks.begin(), chunks.end(), "IDAT"));
+    EXPECT_EQ(test::PngCheckProblems(png), "");
 }
 
 // The clipboard's pictures: the packed bitmap of a selection, for every depth

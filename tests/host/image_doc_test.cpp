@@ -166,8 +166,13 @@ TEST_F(Document, StorableConversionsFollowTheSaveModes) {
         }
         const std::string path = dir + "/c" + std::to_string(c.bitCount) + ".tjp";
         ASSERT_TRUE(doc->OnSaveDocument(path)) << c.bitCount << ": " << doc->LastError();
-        EXPECT_EQ(doc->Image().BitCount(), c.expectedBits) << "converted copy becomes the image";
-        EXPECT_EQ(doc->Image().IsGrayRamp(), c.expectRamp);
+        EXPECT_EQ(doc->Image().BitCount(), c.bitCount) << "only the written copy is converted";
+        EXPECT_EQ(doc->SavedConverted(), c.expectedBits != c.bitCount);
+        EXPECT_FALSE(doc->IsModified());
+        auto written = std::make_unique<ImageDoc>(*host.host, *plugins);
+        ASSERT_TRUE(written->OnOpenDocument(path)) << written->LastError();
+        EXPECT_EQ(written->Image().BitCount(), c.expectedBits);
+        EXPECT_EQ(written->Image().IsGrayRamp(), c.expectRamp);
         if (c.bitCount != 24) {
             EXPECT_EQ(display.caption, "Save " + path);
         }
@@ -324,14 +329,23 @@ TEST_F(Document, StreamsProgressiveViewAndTemplates) {
     EXPECT_TRUE(SamePixels(progressive->Image(), source->Image()));
 }
 
-TEST(SizeText, ShownAsTheStatusBarShowsIt) {
-    EXPECT_EQ(SizeText(1000), "1000 byte");
-    EXPECT_EQ(SizeText(1024), "1024 byte");
-    EXPECT_EQ(SizeText(1536), "1.500 Kb");
-    EXPECT_EQ(SizeText(123456), "120.5 Kb");
-    EXPECT_EQ(SizeText(1048576), "1024 Kb");
-    EXPECT_EQ(SizeText(3 * 1048576 + 1), "3.000 Mb");
-    EXPECT_EQ(SizeText(5ull * 1073741824ull), "5.000 Gb");
+TEST(SizeText, AlwaysCarriesItsUnitInThreeDigits) {
+    const std::pair<uint64_t, const char*> cases[] = {
+        {0, "0 bytes"},
+        {1, "1 byte"},
+        {1023, "1023 bytes"},
+        {1024, "1.00 KB"},
+        {1536, "1.50 KB"},
+        {123456, "121 KB"},
+        {102297, "99.9 KB"},
+        {1048575, "1.00 MB"},
+        {3 * 1048576 + 1, "3.00 MB"},
+        {5ull * 1073741824ull, "5.00 GB"},
+        {uint64_t{1} << 62, "4194304 TB"},
+    };
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(SizeText(bytes), text) << bytes;
+    }
 }
 
 TEST_F(Document, AnUnreadableUndoFileKeepsTheImageAndTheStacks) {

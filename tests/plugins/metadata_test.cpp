@@ -269,6 +269,13 @@ TEST_F(Metadata, EveryWriterKeepsWhatItsFormatHoldsAndIndependentReadersAgree) {
         const ImageMetadata back = ReadBack(path);
         EXPECT_EQ(back.icc, format.icc ? sample.icc : Bytes{});
         EXPECT_EQ(back.exif, format.exif ? sample.exif : Bytes{});
+        if (std::string(format.extension) == "png") {
+            // Profile and EXIF both before the image data, each once.
+            EXPECT_EQ(PngCheckProblems(path), "");
+            const std::vector<std::string> chunks = PngChunks(path);
+            EXPECT_EQ(std::count(chunks.begin(), chunks.end(), "eXIf"), 1);
+            EXPECT_EQ(std::count(chunks.begin(), chunks.end(), "iCCP"), 1);
+        }
         // Independent readers: ImageMagick for the profile where its build
         // reads the format (not AVIF here), exiftool for both everywhere.
         if (format.icc && std::string(format.extension) != "avif") {
@@ -312,6 +319,7 @@ TEST_F(Metadata, DocumentKeepsItThroughARotationUndoAndRedo) {
     // The saved file says what the document says.
     ASSERT_TRUE(doc.OnSaveDocument(dir + "/turned.png"));
     EXPECT_EQ(ReadBack(dir + "/turned.png"), doc.Metadata());
+    EXPECT_EQ(PngCheckProblems(dir + "/turned.png"), "");
     doc.SetStripMetadata(true);
     ASSERT_TRUE(doc.OnSaveDocument(dir + "/stripped.png"));
     EXPECT_TRUE(ReadBack(dir + "/stripped.png").Empty());
@@ -330,6 +338,9 @@ TEST_F(Metadata, ConvertAndBatchKeepItUnlessStrippedAndThumbnailsNeverCarryIt) {
     ASSERT_EQ(Cli("batch " + in + " --out " + dir + "/kept --format PNG --thumbs 8x8 --jobs 1"), 0);
     EXPECT_EQ(ReadBack(dir + "/kept/in.png"), sample);
     EXPECT_TRUE(ReadBack(dir + "/kept/in_Thumb.png").Empty());
+    for (const char* written : {"/stripped.png", "/kept/in.png", "/kept/in_Thumb.png"}) {
+        EXPECT_EQ(PngCheckProblems(dir + written), "") << written;
+    }
     ASSERT_EQ(Cli("batch --strip " + in + " --out " + dir + "/stripped --format JPEG --jobs 2"), 0);
     EXPECT_TRUE(ReadBack(dir + "/stripped/in.jpg").Empty());
     // info says what each file carries.

@@ -3,7 +3,11 @@
 #include "pixmill/packed_pixels.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
+#include <unistd.h>
 
 namespace pixmill::test {
 
@@ -101,6 +105,54 @@ void DumpImage(const CVImage& image, const std::string& path) {
         }
     }
     std::fclose(file);
+}
+
+std::string PngCheckProblems(const std::string& path) {
+    // pngcheck is one of the test packages (scripts/install-deps.sh); a
+    // missing one fails every check instead of passing it unseen.
+    const std::string command = "pngcheck -q '" + path + "' 2>&1";
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return "pngcheck could not be started";
+    }
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        out.append(buffer, got);
+    }
+    const int status = pclose(pipe);
+    if (status != 0) {
+        return out.empty() ? "pngcheck failed (is it installed?)" : out;
+    }
+    return {};
+}
+
+std::string PngCheckProblems(const std::vector<uint8_t>& file) {
+    char name[] = "/tmp/pixmill-pngcheck-XXXXXX";
+    const int descriptor = mkstemp(name);
+    if (descriptor < 0) {
+        return "no temporary file for pngcheck";
+    }
+    close(descriptor);
+    std::ofstream(name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+    std::string problems = PngCheckProblems(std::string(name));
+    std::remove(name);
+    return problems;
+}
+
+std::vector<std::string> PngChunks(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::string> chunks;
+    for (size_t at = 8; at + 8 <= bytes.size();) {
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+        const size_t length = size_t{b[0]} << 24 | size_t{b[1]} << 16 | size_t{b[2]} << 8 | b[3];
+        chunks.push_back(bytes.substr(at + 4, 4));
+        at += 12 + length;
+    }
+    return chunks;
 }
 
 } // namespace pixmill::test

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace pixmill::test {
 
@@ -23,5 +24,13 @@ void SetPixelAt(CVImage& image, int x, int y, uint32_t value);
 bool SamePixels(const CVImage& a, const CVImage& b, std::string* why = nullptr);
 // Writes the image as a binary PPM/PGM-like dump for looking at failures.
 void DumpImage(const CVImage& image, const std::string& path);
+// What pngcheck says against the PNG file at path: "" when it finds the file
+// valid (every chunk in its place, none repeated that must not be, every
+// checksum right), else its report.
+std::string PngCheckProblems(const std::string& path);
+// The same for a PNG file held in memory.
+std::string PngCheckProblems(const std::vector<uint8_t>& file);
+// The chunk types of the PNG file at path in file order ("IHDR", "eXIf", ...).
+std::vector<std::string> PngChunks(const std::string& path);
 
 } // namespace pixmill::test

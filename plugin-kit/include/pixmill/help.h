@@ -25,6 +25,13 @@ bool OpenHelpPage(int topic);
 // Opens index.html, the table of contents.
 bool OpenHelpContents();
 
+// When no program could show a help page, the text saying so goes to the
+// object named kHelpFailureReporter among the application's children (its
+// invokable Report(QString)), which the desktop program shows as a message;
+// without one it goes to standard error. An object rather than a function:
+// every plug-in carries its own copy of this code, and all of them find it.
+inline constexpr char kHelpFailureReporter[] = "pixmillHelpFailureReporter";
+
 // The help topic of control: its own kHelpIdProperty or that of the nearest
 // parent below window; 0 when none of them has one.
 int ContextHelpId(const QWidget* control, const QWidget* window);

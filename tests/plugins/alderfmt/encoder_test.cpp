@@ -105,6 +105,20 @@ TEST(JpegLevels, OffsetAndTables) {
     EXPECT_EQ(table[63], 102); // 99 * 263 / 256
 }
 
+// The 1..100 quality the pane shows beside a level names the same tables:
+// 50 the example tables, 75 half their steps, 100 steps of 1.
+TEST(JpegLevels, QualityOfALevelNamesTheSameTables) {
+    EXPECT_EQ(QualityOfLevel(0), 100);
+    EXPECT_EQ(QualityOfLevel(64), 75);
+    EXPECT_EQ(QualityOfLevel(124), 52);
+    EXPECT_EQ(QualityOfLevel(128), 49);
+    EXPECT_EQ(QualityOfLevel(255), 11);
+    for (int level = 1; level <= 255; ++level) {
+        ASSERT_LE(QualityOfLevel(level), QualityOfLevel(level - 1))
+            << "worse levels, lower quality";
+    }
+}
+
 TEST(JpegLevels, FilesCarryTheTablesOfTheirLevels) {
     TestHost host;
     CVImage image(host.get());

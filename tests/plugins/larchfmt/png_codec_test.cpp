@@ -70,6 +70,7 @@ TEST(PngRoundTrip, EveryKindThroughEveryWriterSetting) {
         for (const PngSettings settings : {PngSettings{0, 0, {}}, PngSettings{9, 1, {}}}) {
             SCOPED_TRACE(kind.name + (settings.interlace ? ", interlaced" : ""));
             const ByteVector file = WriteWith(Maker(host.get(), &settings), host.get(), image);
+            EXPECT_EQ(PngCheckProblems(file), "");
             const PngFacts facts = FactsOf(file);
             EXPECT_EQ(facts.colorType, ExpectedColorType(kind));
             EXPECT_EQ(facts.bitDepth, kind.bitCount == 24 ? 8 : kind.bitCount)
@@ -115,6 +116,7 @@ TEST(PngRoundTrip, TransparentColourSurvives) {
             RGBQUAD{static_cast<uint8_t>(keyColor), static_cast<uint8_t>(keyColor >> 8),
                     static_cast<uint8_t>(keyColor >> 16), 0};
         const ByteVector file = WriteWith(Maker(host.get()), host.get(), image);
+        EXPECT_EQ(PngCheckProblems(file), "");
         const PngFacts facts = FactsOf(file);
         if (facts.colorType == PNG_COLOR_TYPE_PALETTE) {
             ASSERT_FALSE(facts.alphas.empty());

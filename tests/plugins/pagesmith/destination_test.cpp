@@ -129,7 +129,7 @@ TEST_F(PagesmithRun, TheSlotsAnswerAsADestinationOfFileNames) {
 
 TEST_F(PagesmithRun, AWholeRunWritesPicturesAndPages) {
     WriteProfile("p.vhb", "[Project settings]\nCreate thumbnail pages\nCreate zoom pages\n"
-                          "Zoom style=1\nCreate content page\n"
+                          "Zoom style=1\nCreate content page\nAsk for titles\n"
                           "[Thumbnail table]\nColumns=2\nRows=1\nLimit rows\nInclude title\n"
                           "[Zoom image]\nInclude title\n");
     host.ui.textAnswers = {"Sunset & sea"};
@@ -150,6 +150,23 @@ TEST_F(PagesmithRun, AWholeRunWritesPicturesAndPages) {
     EXPECT_NE(first.find("HREF=\"album_z2.htm\""), std::string::npos);
     EXPECT_NE(ReadFile(dir + "out/album_z3.htm").find("SRC=\"p3.jpg\""), std::string::npos);
     EXPECT_EQ(SizeOf(dir + "out/p2.jpg").cx, 42);
+}
+
+// Without "Ask for titles" a run asks nothing: Apply to all goes through
+// every picture, the titles are the file names.
+TEST_F(PagesmithRun, TitlesComeFromTheFileNamesUnlessAskedFor) {
+    WriteProfile("p.vhb", "[Project settings]\nCreate thumbnail pages\nCreate zoom pages\n"
+                          "Zoom style=1\nCreate content page\n"
+                          "[Thumbnail table]\nColumns=2\nRows=1\nLimit rows\nInclude title\n"
+                          "[Zoom image]\nInclude title\n");
+    BatchRun& batch = NewRun(3);
+    ASSERT_TRUE(batch.Start());
+    EXPECT_EQ(batch.ApplyToAll({}, {}), BatchRun::AppliedToAll);
+    for (const auto& message : host.ui.messages) {
+        EXPECT_EQ(message.caption.find("title"), std::string::npos) << message.caption;
+    }
+    EXPECT_NE(ReadFile(dir + "out/album.htm").find("P1.jpg"), std::string::npos);
+    EXPECT_NE(ReadFile(dir + "out/album_z3.htm").find("P3.jpg"), std::string::npos);
 }
 
 TEST_F(PagesmithRun, ACancelledRunStillGetsPagesForWhatWasSaved) {
