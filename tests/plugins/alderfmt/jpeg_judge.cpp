@@ -60,7 +60,8 @@ bool ReadHeader(DecodeState* s, const uint8_t* data, size_t size, const JudgeOpt
     jpeg_read_header(&s->info, TRUE);
     s->info.do_fancy_upsampling = o->fancyUpsampling ? TRUE : FALSE;
     s->info.dct_method = o->fastIdct ? JDCT_IFAST : JDCT_ISLOW;
-    if (s->info.out_color_space != JCS_GRAYSCALE) {
+    // Grey and CMYK come out as their samples, everything else as RGB.
+    if (s->info.out_color_space != JCS_GRAYSCALE && s->info.out_color_space != JCS_CMYK) {
         s->info.out_color_space = JCS_RGB;
     }
     if (o->stopAtScan > 0) {
