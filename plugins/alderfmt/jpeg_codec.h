@@ -44,8 +44,8 @@ class JpegCodec : public FormatCodecBase {
     const JpegSettings* settings;
     const JpegTargetSettings* target;
     JpegDecoder* decoder = nullptr;
-    std::vector<uint8_t> cmykRow;           // one row of a CMYK or YCCK file
-    std::unique_ptr<CVImage> flattened;     // the written image, transparent colour made white
+    std::vector<uint8_t> cmykRow;       // one row of a CMYK or YCCK file
+    std::unique_ptr<CVImage> flattened; // the written image, transparent colour made white
     SIZE headerSize{};
     JpegEncoder encoder;
 };

@@ -271,9 +271,8 @@ void JpegEncoder::WriteHeaders(bool progressive) {
     PutWord(yDensity);
     PutByte(0);
     PutByte(0);
-    for (const uint8_t b :
-         MetadataSegments(IccToWrite(image->host, metadataImage),
-                          ExifToWrite(image->host, metadataImage))) {
+    for (const uint8_t b : MetadataSegments(IccToWrite(image->host, metadataImage),
+                                            ExifToWrite(image->host, metadataImage))) {
         PutByte(b);
     }
     for (int t = 0; t < (grey ? 1 : 2); ++t) {

@@ -119,7 +119,7 @@ class ColourFidelity : public ::testing::Test {
 
     int Convert(const std::string& in, const std::string& out) {
         return Shell("PIXMILL_PLUGIN_ROOT=" PIXMILL_BIN_DIR " PIXMILL_SETTINGS=" + dir +
-                   "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli -q convert " + in + " " + out);
+                     "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli -q convert " + in + " " + out);
     }
 
     std::string dir;
@@ -227,7 +227,8 @@ const Case kCases[] = {
      "tif",
      {"png"}},
     {"lossless WebP of 3000 x 3000 white",
-     "convert -size 3000x3000 xc:white IN.png && cwebp -quiet -lossless IN.png -o IN", "webp",
+     "convert -size 3000x3000 xc:white IN.png && cwebp -quiet -lossless IN.png -o IN",
+     "webp",
      {"png"}},
 };
 

@@ -207,7 +207,9 @@ TEST(JpegReader, CmykBecomesRgb) {
     for (int y = 0; y < 10; ++y) {
         for (int x = 0; x < 20; ++x) {
             const uint8_t* cmyk = judged.pixels.data() + 4 * (static_cast<size_t>(y) * 20 + x);
-            auto ink = [&](int i) { return static_cast<uint32_t>((cmyk[i] * cmyk[3] + 127) / 255); };
+            auto ink = [&](int i) {
+                return static_cast<uint32_t>((cmyk[i] * cmyk[3] + 127) / 255);
+            };
             ASSERT_EQ(PixelAt(image, x, y), ink(0) << 16 | ink(1) << 8 | ink(2)) << x << "," << y;
         }
     }

@@ -213,11 +213,10 @@ TEST(TiffRead, AlphaIsBlendedOntoWhiteAndClearPixelsStayTransparent) {
         for (int y = 0; y < 6; ++y) {
             for (int x = 0; x < 10; ++x) {
                 const uint32_t a = (x * 29 + y * 3) & 0xFF;
-                const uint32_t expected =
-                    a == 0 ? kKey
-                           : Visible(OverWhite(Pattern(x, y, 0, 8), a) << 16 |
-                                     OverWhite(Pattern(x, y, 1, 8), a) << 8 |
-                                     OverWhite(Pattern(x, y, 2, 8), a));
+                const uint32_t expected = a == 0 ? kKey
+                                                 : Visible(OverWhite(Pattern(x, y, 0, 8), a) << 16 |
+                                                           OverWhite(Pattern(x, y, 1, 8), a) << 8 |
+                                                           OverWhite(Pattern(x, y, 2, 8), a));
                 ASSERT_EQ(PixelAt(image, x, y), expected) << bits << " bits at " << x << "," << y;
             }
         }
@@ -423,10 +422,10 @@ TEST(TiffRead, UnusualLayoutsReadThroughLibtiff) {
                 const uint32_t cover = 255 - TIFFGetA(p);
                 translucent = translucent || TIFFGetA(p) < 255;
                 auto over = [cover](uint32_t v) { return std::min<uint32_t>(255, v + cover); };
-                const uint32_t expected =
-                    TIFFGetA(p) == 0 ? kKey
-                                     : Visible(over(TIFFGetR(p)) << 16 | over(TIFFGetG(p)) << 8 |
-                                               over(TIFFGetB(p)));
+                const uint32_t expected = TIFFGetA(p) == 0
+                                              ? kKey
+                                              : Visible(over(TIFFGetR(p)) << 16 |
+                                                        over(TIFFGetG(p)) << 8 | over(TIFFGetB(p)));
                 ASSERT_EQ(ColorAt(image, x, y), expected) << "pixel " << x << "," << y;
             }
         }
