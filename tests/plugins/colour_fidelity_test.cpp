@@ -199,12 +199,12 @@ const Case kCases[] = {
      "convert -size 64x48 xc:none -fill 'rgba(32,96,200,0.5)' -draw 'rectangle 16,0 47,31' "
      "-fill '#c03020' -draw 'rectangle 0,32 31,47' -background black PNG32:IN",
      "png",
-     {"png", "tif", "webp", "jpg"}},
+     {"png", "tif", "webp", "jpg", "gif"}},
     {"RGB PNG with a tRNS key colour",
      "convert -size 64x48 xc:'#00ff00' -fill '#804020' -draw 'rectangle 16,16 47,31' "
      "-transparent '#00ff00' PNG24:IN",
      "png",
-     {"tif", "png", "jpg"}},
+     {"tif", "png", "jpg", "gif"}},
     {"grey TIFF with unassociated alpha",
      "convert -size 64x48 xc:none -fill 'graya(40%,0.6)' -draw 'rectangle 16,0 47,31' "
      "-fill gray20 -draw 'rectangle 0,32 31,47' -colorspace Gray -define tiff:alpha=unassociated "
