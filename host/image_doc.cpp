@@ -215,8 +215,12 @@ bool ImageDoc::MakeStorable(HostServices& host, PluginManager& plugins, CFormatP
     int code = 0;
     switch (target.BitCount()) {
     case 1:
-        if (modes & KindGray8) {
+        // A black and white picture becomes grey; two colours of any other
+        // kind keep their colours.
+        if (target.IsGray() && (modes & KindGray8)) {
             code = KindGray8;
+        } else if (modes & KindRgb24) {
+            code = KindRgb24;
         }
         break;
     case 4:

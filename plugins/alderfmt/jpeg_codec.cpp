@@ -2,6 +2,7 @@
 
 #include "jpeg_decoder.h"
 #include "jpeg_metadata.h"
+#include "pixmill/alpha_rule.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
@@ -71,6 +72,11 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     case JCS_RGB:
         info.out_color_space = JCS_EXT_BGR;
         break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        // libjpeg gives CMYK for both; ReadRows turns it into RGB.
+        info.out_color_space = JCS_CMYK;
+        break;
     default:
         Discard();
         host->RaiseImageError(CVImageError::UnsupportedFormat);
@@ -131,13 +137,41 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     return headerSize;
 }
 
+namespace {
+
+// A CMYK row as blue, green, red by the standard formula (each ink takes its
+// share of white away). Files with an Adobe marker store the inks inverted,
+// as all common writers do.
+void CmykToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted) {
+    for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        const int c = inverted ? cmyk[0] : 255 - cmyk[0];
+        const int m = inverted ? cmyk[1] : 255 - cmyk[1];
+        const int y = inverted ? cmyk[2] : 255 - cmyk[2];
+        const int k = inverted ? cmyk[3] : 255 - cmyk[3];
+        bgr[0] = static_cast<uint8_t>((y * k + 127) / 255);
+        bgr[1] = static_cast<uint8_t>((m * k + 127) / 255);
+        bgr[2] = static_cast<uint8_t>((c * k + 127) / 255);
+    }
+}
+
+} // namespace
+
 void JpegCodec::ReadRows(CVProgress* progress, int firstPercent, int lastPercent) {
-    const int rows = static_cast<int>(decoder->info.output_height);
+    const jpeg_decompress_struct& info = decoder->info;
+    const int rows = static_cast<int>(info.output_height);
+    const bool cmyk = info.out_color_space == JCS_CMYK;
+    if (cmyk) {
+        cmykRow.resize(4 * static_cast<size_t>(info.output_width));
+    }
     uint8_t* row = BeginRows(progress, firstPercent, lastPercent, rows,
                              CVImage::StrideOf(image->BitCount(), decodedSize.cx));
     for (int y = 0; y < rows; ++y) {
-        if (!DecoderReadRow(decoder, row)) {
+        if (!DecoderReadRow(decoder, cmyk ? cmykRow.data() : row)) {
             DecodingFailed();
+        }
+        if (cmyk) {
+            CmykToBgr(cmykRow.data(), row, static_cast<int>(info.output_width),
+                      info.saw_Adobe_marker != 0);
         }
         row = RowWritten(row, progress);
     }
@@ -224,11 +258,46 @@ bool JpegCodec::ReadPixels(CVProgress* progress) {
 
 // ------------------------------------------------------------------ writing
 
+// JPEG stores no transparency: pixels of the transparent colour are written
+// white, the background the readers blend alpha onto (alpha_rule.h). The
+// copy is made only when such pixels can exist; the source keeps its
+// metadata.
 SIZE JpegCodec::BeginWrite(const CVImage* source, const int* parameter) {
     Discard();
     Reset();
+    flattened.reset();
     FormatCodecBase::BeginWrite(source, parameter);
-    return encoder.Begin(source, parameter);
+    if (source == nullptr || !TransparencyApplies(*source)) {
+        return encoder.Begin(source, parameter);
+    }
+    flattened = std::make_unique<CVImage>(host);
+    const RGBQUAD key = source->transparentColor;
+    auto isKey = [&key](const RGBQUAD& c) {
+        return c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen && c.rgbBlue == key.rgbBlue;
+    };
+    if (source->BitCount() == 24) {
+        const RECT whole{0, 0, source->Width(), source->Height()};
+        CVImage::CopyImage(flattened.get(), source, &whole);
+        for (int y = 0; y < flattened->Height(); ++y) {
+            uint8_t* p = flattened->Row(y);
+            for (int x = 0; x < flattened->Width(); ++x, p += 3) {
+                if (isKey(RGBQUAD{p[0], p[1], p[2], 0})) {
+                    p[0] = kAlphaBackground.rgbBlue;
+                    p[1] = kAlphaBackground.rgbGreen;
+                    p[2] = kAlphaBackground.rgbRed;
+                }
+            }
+        }
+    } else {
+        CVImage::CopyImage(flattened.get(), source, nullptr); // pixels shared, palette own
+        for (RGBQUAD& entry : flattened->palette) {
+            if (isKey(entry)) {
+                entry = kAlphaBackground;
+            }
+        }
+    }
+    flattened->hasTransparentColor = 0;
+    return encoder.Begin(flattened.get(), parameter, source);
 }
 
 bool JpegCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewImage) {

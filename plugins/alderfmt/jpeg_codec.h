@@ -2,6 +2,9 @@
 // (decoding only) and writes with JpegEncoder. Qt-free.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "alderfmt_settings.h"
 #include "jpeg_encoder.h"
 #include "pixmill/format_codec_base.h"
@@ -41,6 +44,8 @@ class JpegCodec : public FormatCodecBase {
     const JpegSettings* settings;
     const JpegTargetSettings* target;
     JpegDecoder* decoder = nullptr;
+    std::vector<uint8_t> cmykRow;       // one row of a CMYK or YCCK file
+    std::unique_ptr<CVImage> flattened; // the written image, transparent colour made white
     SIZE headerSize{};
     JpegEncoder encoder;
 };

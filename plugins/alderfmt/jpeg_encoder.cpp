@@ -146,8 +146,9 @@ void JpegEncoder::FreeStore() {
     }
 }
 
-SIZE JpegEncoder::Begin(const CVImage* source, const int* offset) {
+SIZE JpegEncoder::Begin(const CVImage* source, const int* offset, const CVImage* metadataOf) {
     image = source;
+    metadataImage = metadataOf != nullptr ? metadataOf : source;
     width = source->Width();
     height = source->Height();
     if (source->BitCount() == 24) {
@@ -278,8 +279,8 @@ void JpegEncoder::WriteHeaders(bool progressive) {
     PutWord(yDensity);
     PutByte(0);
     PutByte(0);
-    for (const uint8_t b :
-         MetadataSegments(IccToWrite(image->host, image), ExifToWrite(image->host, image))) {
+    for (const uint8_t b : MetadataSegments(IccToWrite(image->host, metadataImage),
+                                            ExifToWrite(image->host, metadataImage))) {
         PutByte(b);
     }
     for (int t = 0; t < (grey ? 1 : 2); ++t) {

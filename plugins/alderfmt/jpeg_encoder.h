@@ -74,7 +74,9 @@ class JpegEncoder {
     // Decides grey or colour, lays out the MCU grid and allocates the
     // coefficient store. Raises image error 3 for images the format cannot
     // store. offset: quality offset, clamped to -100..100 (null: 0).
-    SIZE Begin(const CVImage* image, const int* offset);
+    // metadataOf: the image whose profile and EXIF are written, when image
+    // is a copy made for writing (null: image itself).
+    SIZE Begin(const CVImage* image, const int* offset, const CVImage* metadataOf = nullptr);
     // Writes the file into stream through the output buffer (capacity
     // kOutputBufferSize); with a preview image, also decodes the coded
     // coefficients into it.
@@ -162,6 +164,7 @@ class JpegEncoder {
 
     CPluginHost* host;
     const CVImage* image = nullptr;
+    const CVImage* metadataImage = nullptr;
     CVStream* stream = nullptr;
     int width = 0, height = 0;
     bool grey = false;

@@ -2,6 +2,7 @@
 
 #include "pixel_rows.h"
 
+#include "pixmill/alpha_rule.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/image_metadata.h"
@@ -120,6 +121,9 @@ SIZE AvifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSiz
     web::PictureInfo picture;
     picture.width = static_cast<int>(width);
     picture.height = static_cast<int>(height);
+    if (decoder->alphaPresent) {
+        picture.transparency = TransparencyInfo{kAlphaKey, 1};
+    }
     CreatePicture(picture, maxSize);
     return SIZE{picture.width, picture.height};
 }
@@ -142,8 +146,7 @@ bool AvifCodec::ReadPixels(CVProgress* progress) {
     const int width = decodedSize.cx;
     const size_t stride = 4 * static_cast<size_t>(width);
     DeliverRows(progress, 0, 100, [&](int y, uint8_t* row) {
-        web::FlattenRgbaRow(pixels.data() + stride * static_cast<size_t>(y), row, width,
-                            web::kWhite);
+        web::KeyRgbaRow(pixels.data() + stride * static_cast<size_t>(y), row, width);
     });
     Finish(progress, stream);
     return true;

@@ -1,8 +1,9 @@
 // AvifCodec: reads the first picture of an AVIF file (still or sequence)
-// and writes any image kind as AVIF, through libavif. Alpha is flattened
-// onto white; a written image's transparent colour becomes transparent
-// pixels (alpha coded losslessly). Writing can decode its result as a
-// preview.
+// and writes any image kind as AVIF, through libavif. Alpha follows the
+// readers' rule (pixmill/alpha_rule.h): blended onto white, fully
+// transparent pixels kept as the transparent colour; a written image's
+// transparent colour becomes transparent pixels (alpha coded losslessly).
+// Writing can decode its result as a preview.
 #pragma once
 
 #include "aspenfmt_settings.h"

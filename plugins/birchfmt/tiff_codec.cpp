@@ -1,5 +1,6 @@
 #include "tiff_codec.h"
 
+#include "pixmill/alpha_rule.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/image_metadata.h"
@@ -20,7 +21,6 @@ namespace pixmill::birch {
 namespace {
 
 constexpr uint32_t kMaxDimension = 65535;
-constexpr int kBlendLevel = 192;
 
 uint8_t HighByte(const uint8_t* sample) {
     uint16_t value; // libtiff hands 16-bit samples over in the machine's byte order
@@ -28,8 +28,13 @@ uint8_t HighByte(const uint8_t* sample) {
     return static_cast<uint8_t>(value >> 8);
 }
 
-uint8_t Blend(int value, int alpha) {
-    return static_cast<uint8_t>((value * alpha + kBlendLevel * (255 - alpha)) >> 8);
+// A grey sample with alpha as the sample of the same grey under the alpha
+// rule; white-is-zero samples count down from white.
+uint8_t GreyAlphaSample(int sample, int alpha, uint16_t photometric) {
+    if (photometric == 0) {
+        return static_cast<uint8_t>(255 - AlphaGreyLevel(255 - sample, alpha));
+    }
+    return AlphaGreyLevel(sample, alpha);
 }
 
 // A resolution tag as a whole number; nonsense values count as unknown.
@@ -251,6 +256,11 @@ uint16_t WritePhotometricOf(const CVImage& image) {
     return 3;
 }
 
+bool WritesAlpha(const CVImage& image, int32_t compressionChoice) {
+    return compressionChoice != ChoiceCcitt && compressionChoice != ChoiceHuffman &&
+           TransparencyApplies(image);
+}
+
 // --------------------------------------------------------------------- codec
 
 TiffCodec::TiffCodec(CFormatPlugin* plugin, CPluginHost* host, const TiffSettings* settings)
@@ -378,6 +388,14 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
         Fail(this, host, CVImageError::ReadError);
     }
     ReadTags();
+    if (picture.tiled) {
+        // libtiff reads small uncompressed tiles only from mapped contents.
+        file = std::make_unique<TiffStreamFile>();
+        if (!file->OpenForReading(input, true)) {
+            Fail(this, host, CVImageError::ReadError);
+        }
+        ReadTags();
+    }
     uint32_t profileSize = 0;
     const uint8_t* profile = nullptr;
     if (TIFFGetField(file->get(), TIFFTAG_ICCPROFILE, &profileSize, &profile) &&
@@ -408,17 +426,15 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     const int colors =
         kind.depth <= 8 ? static_cast<int>(std::min<uint32_t>(picture.levels, 256)) : 0;
 
+    // Alpha follows the rule of every reader (alpha_rule.h): fully
+    // transparent pixels take the key colour, kept as the transparent colour.
     TransparencyInfo transparency{};
     const SampleLayout layout = kind.layout;
     if (layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16 ||
-        ((layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16) &&
-         picture.photometric != 0)) {
-        transparency = TransparencyInfo{RGBQUAD{191, 191, 191, 0}, 1};
-    } else if (layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16) {
-        transparency = TransparencyInfo{RGBQUAD{63, 63, 63, 0}, 1};
-    } else if (layout == SampleLayout::ThroughRgba && picture.extraSamples > 0 &&
-               picture.extraSampleKind != EXTRASAMPLE_UNSPECIFIED) {
-        transparency = TransparencyInfo{RGBQUAD{191, 191, 191, 0}, 1};
+        layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16 ||
+        (layout == SampleLayout::ThroughRgba && picture.extraSamples > 0 &&
+         picture.extraSampleKind != EXTRASAMPLE_UNSPECIFIED)) {
+        transparency = TransparencyInfo{kAlphaKey, 1};
     }
 
     // A host error (no memory for the pixels): nothing stays open.
@@ -460,8 +476,10 @@ void TiffCodec::BuildPalette(const TiffClassification& kind) {
         const RGBQUAD white{255, 255, 255, 0};
         palette[0] = p.photometric == 0 ? white : black;
         palette[1] = p.photometric == 0 ? black : white;
-    } else if (kind.layout == SampleLayout::Gray16 || kind.layout == SampleLayout::GrayAlpha16) {
-        BuildGrayRamp(palette, 256, p.photometric, 0, 255); // high bytes of the samples
+    } else if (kind.layout == SampleLayout::Gray16 || kind.layout == SampleLayout::GrayAlpha ||
+               kind.layout == SampleLayout::GrayAlpha16) {
+        // High bytes of 16-bit samples; grey with alpha is blended as levels.
+        BuildGrayRamp(palette, 256, p.photometric, 0, 255);
     } else {
         BuildGrayRamp(palette, count, p.photometric, p.minSample, p.maxSample);
     }
@@ -503,16 +521,13 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
         break;
     case SampleLayout::GrayAlpha:
         for (uint32_t x = 0; x < width; ++x) {
-            const int v = s[x * step];
-            const int a = s[x * step + 1];
-            t[x] = static_cast<uint8_t>(((v - kBlendLevel) * a + 48960) >> 8);
+            t[x] = GreyAlphaSample(s[x * step], s[x * step + 1], picture.photometric);
         }
         break;
     case SampleLayout::GrayAlpha16:
         for (uint32_t x = 0; x < width; ++x) {
-            const int v = HighByte(s + 2 * step * x);
-            const int a = HighByte(s + 2 * step * x + 2);
-            t[x] = static_cast<uint8_t>(((v - kBlendLevel) * a + 48960) >> 8);
+            t[x] = GreyAlphaSample(HighByte(s + 2 * step * x), HighByte(s + 2 * step * x + 2),
+                                   picture.photometric);
         }
         break;
     case SampleLayout::Rgb:
@@ -532,19 +547,14 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
     case SampleLayout::Rgba:
         for (uint32_t x = 0; x < width; ++x) {
             const uint8_t* px = s + step * x;
-            const int a = px[3];
-            t[3 * x] = Blend(px[2], a);
-            t[3 * x + 1] = Blend(px[1], a);
-            t[3 * x + 2] = Blend(px[0], a);
+            PutAlphaPixel(px[0], px[1], px[2], px[3], t + 3 * x);
         }
         break;
     case SampleLayout::Rgba16:
         for (uint32_t x = 0; x < width; ++x) {
             const uint8_t* px = s + 2 * step * x;
-            const int a = HighByte(px + 6);
-            t[3 * x] = Blend(HighByte(px + 4), a);
-            t[3 * x + 1] = Blend(HighByte(px + 2), a);
-            t[3 * x + 2] = Blend(HighByte(px), a);
+            PutAlphaPixel(HighByte(px), HighByte(px + 2), HighByte(px + 4), HighByte(px + 6),
+                          t + 3 * x);
         }
         break;
     case SampleLayout::ThroughRgba:
@@ -572,15 +582,24 @@ void FlipSignBits(uint8_t* samples, uint64_t count, uint16_t bitsPerSample) {
 }
 
 // One row of libtiff's RGBA raster (0xAABBGGRR, colour already multiplied
-// by alpha) as blue, green, red over the light grey the strip reader blends
-// against.
+// by alpha) as blue, green, red under the alpha rule: white showing through,
+// fully transparent pixels the key colour.
 void CompositeRgbaRow(const uint32_t* source, uint8_t* target, uint32_t width) {
     for (uint32_t x = 0; x < width; ++x) {
         const uint32_t p = source[x];
-        const uint32_t cover = (kBlendLevel * (255 - TIFFGetA(p)) + 127) / 255;
-        target[3 * x] = static_cast<uint8_t>(std::min<uint32_t>(255, TIFFGetB(p) + cover));
-        target[3 * x + 1] = static_cast<uint8_t>(std::min<uint32_t>(255, TIFFGetG(p) + cover));
-        target[3 * x + 2] = static_cast<uint8_t>(std::min<uint32_t>(255, TIFFGetR(p) + cover));
+        uint8_t* t = target + 3 * x;
+        const uint32_t a = TIFFGetA(p);
+        if (a == 0) {
+            t[0] = t[1] = t[2] = kAlphaKeyLevel;
+            continue;
+        }
+        const uint32_t cover = 255 - a;
+        t[0] = static_cast<uint8_t>(std::min<uint32_t>(255, TIFFGetB(p) + cover));
+        t[1] = static_cast<uint8_t>(std::min<uint32_t>(255, TIFFGetG(p) + cover));
+        t[2] = static_cast<uint8_t>(std::min<uint32_t>(255, TIFFGetR(p) + cover));
+        if (t[0] == kAlphaKeyLevel && t[1] == kAlphaKeyLevel && t[2] == kAlphaKeyLevel) {
+            t[0] = kAlphaKeyLevel + 1;
+        }
     }
 }
 
@@ -732,8 +751,10 @@ bool TiffCodec::WriteStrips(CVStream* output, CVProgress* progress) {
     if (!file->OpenForWriting(output)) {
         FailWriting();
     }
-    const uint16_t photometric = depth == 24 ? 2 : WritePhotometricOf(*image);
-    const uint64_t scanline = (static_cast<uint64_t>(image->Width()) * depth + 7) / 8;
+    writeAlpha = WritesAlpha(*image, choice);
+    const uint16_t photometric = depth == 24 || writeAlpha ? 2 : WritePhotometricOf(*image);
+    const int writtenBits = writeAlpha ? 32 : depth;
+    const uint64_t scanline = (static_cast<uint64_t>(image->Width()) * writtenBits + 7) / 8;
     const uint32_t rowsPerStrip = RowsPerStripFor(scanline);
     if (!WriteTags(photometric, rowsPerStrip)) {
         FailWriting();
@@ -755,8 +776,8 @@ bool TiffCodec::WriteStrips(CVStream* output, CVProgress* progress) {
 bool TiffCodec::WriteTags(uint16_t photometric, uint32_t rowsPerStrip) {
     TIFF* tif = file->get();
     const int depth = image->BitCount();
-    const uint16_t bitsPerSample = depth == 24 ? 8 : static_cast<uint16_t>(depth);
-    const uint16_t samplesPerPixel = depth == 24 ? 3 : 1;
+    const uint16_t bitsPerSample = depth == 24 || writeAlpha ? 8 : static_cast<uint16_t>(depth);
+    const uint16_t samplesPerPixel = writeAlpha ? 4 : depth == 24 ? 3 : 1;
     const uint16_t compression =
         CompressionTagOf(settings != nullptr ? settings->compressionChoice : ChoiceNone);
     auto dotsPerInch = [](int32_t dotsPerMetre) {
@@ -786,7 +807,9 @@ bool TiffCodec::WriteTags(uint16_t photometric, uint32_t rowsPerStrip) {
     const bool profileOk =
         icc.Empty() || icc.size > UINT32_MAX ||
         TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(icc.size), icc.data);
-    if (!ok || !resolutionOk || !profileOk) {
+    const uint16_t alphaKind = EXTRASAMPLE_UNASSALPHA;
+    const bool alphaOk = !writeAlpha || TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &alphaKind);
+    if (!ok || !resolutionOk || !profileOk || !alphaOk) {
         return false;
     }
     if (photometric != 3) {
@@ -822,7 +845,9 @@ void TiffCodec::WriteRows(uint64_t scanline, uint32_t rowsPerStrip, CVProgress* 
             // Top row first; colours in the file's red, green, blue order.
             const uint8_t* from = image->Row(static_cast<int>(top + r));
             uint8_t* to = stripBuffer + scanline * r;
-            if (depth == 24) {
+            if (writeAlpha) {
+                RgbaRowOf(*image, static_cast<int>(top + r), to);
+            } else if (depth == 24) {
                 for (uint32_t x = 0; x < width; ++x) {
                     to[3 * x] = from[3 * x + 2];
                     to[3 * x + 1] = from[3 * x + 1];

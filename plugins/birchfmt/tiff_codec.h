@@ -1,6 +1,10 @@
 // TiffCodec: reads the first picture of a TIFF file into a CVImage and writes
 // a CVImage as a single-picture TIFF file, through libtiff on the host's
-// stream. Rows are delivered through the format codec base, bottom-up.
+// stream. Rows are delivered through the format codec base, bottom-up. An
+// image whose transparent colour its pixels use is written as RGB with an
+// unassociated alpha sample (0 where the pixel has the transparent colour),
+// so the transparency survives; alpha read from a file follows the rule of
+// every reader (pixmill/alpha_rule.h).
 #pragma once
 
 #include "birchfmt_settings.h"
@@ -86,6 +90,11 @@ uint32_t RowsPerStripFor(uint64_t scanlineSize);
 // The PhotometricInterpretation written for an image of 1, 4 or 8 bits.
 uint16_t WritePhotometricOf(const CVImage& image);
 
+// Whether the image is written with an alpha sample: it has a transparent
+// colour that a palette entry (or, at 24 bits, any pixel) can have, and the
+// compression is not a bilevel one.
+bool WritesAlpha(const CVImage& image, int32_t compressionChoice);
+
 class TiffCodec : public FormatCodecBase {
   public:
     // settings: the format's stored settings (the compression choice).
@@ -122,6 +131,7 @@ class TiffCodec : public FormatCodecBase {
     std::unique_ptr<TiffStreamFile> file;
     TiffPicture picture;
     uint8_t* stripBuffer = nullptr;
+    bool writeAlpha = false; // the image being written: RGB with alpha
 };
 
 } // namespace pixmill::birch

@@ -20,11 +20,22 @@ TiffStreamFile::~TiffStreamFile() {
     }
 }
 
-bool TiffStreamFile::OpenForReading(CVStream* input) {
+bool TiffStreamFile::OpenForReading(CVStream* input, bool inMemory) {
     reading = true;
+    contents.clear();
     try {
         length = input->Seek(0, CVStream::FromEnd);
         input->Seek(0, CVStream::FromStart); // offsets in the file count from its start
+        if (inMemory && length > 0 && length <= kMaxMappedBytes) {
+            contents.resize(static_cast<size_t>(length));
+            for (size_t got = 0, n; got < contents.size(); got += n) {
+                n = input->Read(contents.data() + got, contents.size() - got);
+                if (n == 0) {
+                    return false;
+                }
+            }
+            input->Seek(0, CVStream::FromStart);
+        }
     } catch (...) {
         return false;
     }
@@ -135,8 +146,14 @@ toff_t TiffStreamFile::SizeProc(thandle_t handle) {
     }
 }
 
-int TiffStreamFile::MapProc(thandle_t, void**, toff_t*) {
-    return 0;
+int TiffStreamFile::MapProc(thandle_t handle, void** base, toff_t* size) {
+    auto* self = static_cast<TiffStreamFile*>(handle);
+    if (self->contents.empty()) {
+        return 0;
+    }
+    *base = self->contents.data();
+    *size = static_cast<toff_t>(self->contents.size());
+    return 1;
 }
 
 void TiffStreamFile::UnmapProc(thandle_t, void*, toff_t) {}

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace pixmill {
 class CVStream;
@@ -25,7 +26,11 @@ class TiffStreamFile {
     ~TiffStreamFile();
 
     // Reads the header and the first directory; false when libtiff refuses.
-    bool OpenForReading(CVStream* stream);
+    // inMemory: the whole file is read into memory first and handed to
+    // libtiff as mapped contents (files up to kMaxMappedBytes), which tiled
+    // files need: libtiff reads small uncompressed tiles only from mapped
+    // contents.
+    bool OpenForReading(CVStream* stream, bool inMemory = false);
     // Creates a new file on the stream; false when libtiff refuses.
     bool OpenForWriting(CVStream* stream);
     // Writes what is pending (the directory, when writing) and closes;
@@ -59,6 +64,9 @@ class TiffStreamFile {
     int64_t length = 0; // reading: the stream's length, seeks beyond it fail
     std::string lastError;
     std::exception_ptr streamError;
+    std::vector<uint8_t> contents; // the whole file, when read into memory
 };
+
+inline constexpr int64_t kMaxMappedBytes = int64_t{1} << 30;
 
 } // namespace pixmill::birch

@@ -169,6 +169,11 @@ SIZE GifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
     picture.depth = DepthForColors(frame.colors);
     if (transparentIndex >= 0 && transparentIndex < frame.colors) {
         picture.transparency = TransparencyInfo{picture.palette[transparentIndex], 1};
+        // Another entry of the same colour stays visible.
+        bool transparent[256]{};
+        transparent[transparentIndex] = true;
+        web::KeepVisibleEntries(picture.palette, picture.colors, transparent,
+                                picture.transparency.color);
         frame.fill = transparentIndex;
     } else {
         frame.fill = decoder->SBackGroundColor < frame.colors ? decoder->SBackGroundColor : 0;

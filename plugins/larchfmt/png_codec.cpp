@@ -2,6 +2,7 @@
 
 #include "pixel_rows.h"
 
+#include "pixmill/alpha_rule.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/image_metadata.h"
@@ -85,7 +86,6 @@ struct PngReader {
     int colorType = 0;
     int depth = 0;
     bool interlaced = false;
-    RGBQUAD background = web::kWhite;
     size_t rowBytes = 0;
     std::vector<uint8_t> row;   // one row as libpng hands it over
     std::vector<uint8_t> whole; // every row of an interlaced picture
@@ -165,29 +165,6 @@ bool GuardedReadImage(PngReader* r, png_bytepp rows) {
     return true;
 }
 
-// The picture's background: the file's bKGD colour, or white.
-RGBQUAD BackgroundOf(PngReader& r, const png_colorp palette, int entries) {
-    png_color_16p color = nullptr;
-    if (png_get_bKGD(r.png, r.info, &color) == 0 || color == nullptr) {
-        return web::kWhite;
-    }
-    switch (r.colorType) {
-    case PNG_COLOR_TYPE_PALETTE:
-        if (color->index < entries) {
-            const png_color& c = palette[color->index];
-            return RGBQUAD{c.blue, c.green, c.red, 0};
-        }
-        return web::kWhite;
-    case PNG_COLOR_TYPE_GRAY:
-    case PNG_COLOR_TYPE_GRAY_ALPHA:
-        return Gray(Level(color->gray, r.bitDepth));
-    default:
-        return RGBQUAD{static_cast<uint8_t>(Level(color->blue, r.bitDepth)),
-                       static_cast<uint8_t>(Level(color->green, r.bitDepth)),
-                       static_cast<uint8_t>(Level(color->red, r.bitDepth)), 0};
-    }
-}
-
 } // namespace
 
 PngCodec::PngCodec(CFormatPlugin* plugin, CPluginHost* host, const PngSettings* settings)
@@ -249,20 +226,33 @@ SIZE PngCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
             Fail(CVImageError::ReadError);
         }
     }
-    r.background = BackgroundOf(r, plte, entries);
     if (r.colorType == PNG_COLOR_TYPE_PALETTE) {
+        // Alpha follows the rule of every reader (alpha_rule.h), whatever a
+        // bKGD chunk says: entries of alpha 0 all take the first such
+        // entry's colour, which becomes the transparent colour; partly
+        // transparent entries are blended onto white.
         picture.colors = std::min(entries, 256);
         for (int i = 0; i < picture.colors; ++i) {
             RGBQUAD c{plte[i].blue, plte[i].green, plte[i].red, 0};
             const int a = alpha != nullptr && i < alphas ? alpha[i] : 255;
             if (a == 0 && picture.transparency.hasColor == 0) {
                 picture.transparency = TransparencyInfo{c, 1};
+            } else if (a == 0) {
+                c = picture.transparency.color;
             } else if (a < 255) {
-                c = RGBQUAD{web::Blend(c.rgbBlue, a, r.background.rgbBlue),
-                            web::Blend(c.rgbGreen, a, r.background.rgbGreen),
-                            web::Blend(c.rgbRed, a, r.background.rgbRed), 0};
+                uint8_t bgr[3];
+                PutAlphaPixel(c.rgbRed, c.rgbGreen, c.rgbBlue, a, bgr);
+                c = RGBQUAD{bgr[0], bgr[1], bgr[2], 0};
             }
             picture.palette[i] = c;
+        }
+        if (picture.transparency.hasColor != 0) {
+            bool transparent[256]{};
+            for (int i = 0; i < picture.colors && i < alphas; ++i) {
+                transparent[i] = alpha[i] == 0;
+            }
+            web::KeepVisibleEntries(picture.palette, picture.colors, transparent,
+                                    picture.transparency.color);
         }
     } else if (r.depth <= 8) {
         const int bits = std::min(r.bitDepth, 8);
@@ -272,6 +262,8 @@ SIZE PngCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
         }
         if (key != nullptr && r.colorType == PNG_COLOR_TYPE_GRAY) {
             picture.transparency = TransparencyInfo{Gray(Level(key->gray, r.bitDepth)), 1};
+        } else if (r.colorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
+            picture.transparency = TransparencyInfo{kAlphaKey, 1};
         }
     } else if (key != nullptr && r.colorType == PNG_COLOR_TYPE_RGB) {
         picture.transparency =
@@ -279,6 +271,8 @@ SIZE PngCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
                                      static_cast<uint8_t>(Level(key->green, r.bitDepth)),
                                      static_cast<uint8_t>(Level(key->red, r.bitDepth)), 0},
                              1};
+    } else if (r.colorType == PNG_COLOR_TYPE_RGB_ALPHA) {
+        picture.transparency = TransparencyInfo{kAlphaKey, 1};
     }
     HandOverMetadata(r, host, target);
     png_uint_32 xDensity = 0;
@@ -330,11 +324,11 @@ bool PngCodec::ReadPixels(CVProgress* progress) {
         }
         switch (r.colorType) {
         case PNG_COLOR_TYPE_RGB_ALPHA:
-            web::FlattenRgbaRow(source, target, width, r.background);
+            web::KeyRgbaRow(source, target, width);
             break;
         case PNG_COLOR_TYPE_GRAY_ALPHA:
             for (int x = 0; x < width; ++x) {
-                target[x] = web::Blend(source[2 * x], source[2 * x + 1], r.background.rgbRed);
+                target[x] = AlphaGreyLevel(source[2 * x], source[2 * x + 1]);
             }
             break;
         default:

@@ -2,6 +2,7 @@
 
 #include "pixel_rows.h"
 
+#include "pixmill/alpha_rule.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/image_metadata.h"
@@ -22,8 +23,12 @@ namespace pixmill::rowan {
 
 namespace {
 
-// Both codings pack far fewer pixels into a byte than this; a canvas that
+// Lossy coding packs far fewer pixels into a byte than this; a canvas that
 // its file could not describe is refused before memory is taken for it.
+// Lossless coding has no such bound (a plain picture takes a few hundred
+// bytes at any size): a lossless frame beyond it is decoded while the header
+// is read, within the host's pixel limit, so a file that lies about its size
+// is still refused before the image is made.
 constexpr uint64_t kMaxPixelsPerByte = 16384;
 constexpr uint64_t kSmallPictureAllowance = uint64_t{1} << 20;
 
@@ -128,17 +133,31 @@ SIZE WebpCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSiz
     frameHeight = frame.height;
     frameOffset = static_cast<size_t>(frame.fragment.bytes - input.data());
     frameSize = frame.fragment.size;
+    // Alpha in the frame, or canvas the frame leaves uncovered (transparent).
+    const bool transparent = frame.has_alpha != 0 || frameLeft != 0 || frameTop != 0 ||
+                             frameWidth != width || frameHeight != height;
     WebPDemuxReleaseIterator(&frame);
     HandOverMetadata(demux, host, target);
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     if (width <= 0 || height <= 0 || frameLeft + frameWidth > width ||
-        frameTop + frameHeight > height ||
-        pixels > kMaxPixelsPerByte * input.size() + kSmallPictureAllowance) {
+        frameTop + frameHeight > height) {
         Fail(CVImageError::ReadError);
+    }
+    if (pixels > kMaxPixelsPerByte * input.size() + kSmallPictureAllowance) {
+        WebPBitstreamFeatures features;
+        if (WebPGetFeatures(input.data() + frameOffset, frameSize, &features) != VP8_STATUS_OK ||
+            features.format != 2) {
+            Fail(CVImageError::ReadError);
+        }
+        CheckPictureSize(width, height);
+        DecodeFrame(width, height);
     }
     web::PictureInfo picture;
     picture.width = width;
     picture.height = height;
+    if (transparent) {
+        picture.transparency = TransparencyInfo{kAlphaKey, 1};
+    }
     CreatePicture(picture, maxSize);
     return SIZE{width, height};
 }
@@ -151,7 +170,19 @@ bool WebpCodec::ReadPixels(CVProgress* progress) {
     OnExit drop([this] { DropWork(); });
     const int width = decodedSize.cx;
     const int height = decodedSize.cy;
-    // Outside the first frame the canvas is transparent, so shows white.
+    if (canvas.empty()) {
+        DecodeFrame(width, height);
+    }
+    const size_t stride = 4 * static_cast<size_t>(width);
+    DeliverRows(progress, 0, 100, [&](int y, uint8_t* row) {
+        web::KeyRgbaRow(canvas.data() + stride * static_cast<size_t>(y), row, width);
+    });
+    Finish(progress, stream);
+    return true;
+}
+
+void WebpCodec::DecodeFrame(int width, int height) {
+    // Outside the first frame the canvas is transparent.
     canvas.assign(4 * static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     const size_t stride = 4 * static_cast<size_t>(width);
     uint8_t* first = canvas.data() + stride * static_cast<size_t>(frameTop) + 4 * frameLeft;
@@ -160,12 +191,6 @@ bool WebpCodec::ReadPixels(CVProgress* progress) {
                            static_cast<int>(stride)) == nullptr) {
         Fail(CVImageError::ReadError);
     }
-    DeliverRows(progress, 0, 100, [&](int y, uint8_t* row) {
-        web::FlattenRgbaRow(canvas.data() + stride * static_cast<size_t>(y), row, width,
-                            web::kWhite);
-    });
-    Finish(progress, stream);
-    return true;
 }
 
 // ------------------------------------------------------------------ writing

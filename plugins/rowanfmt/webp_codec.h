@@ -1,7 +1,8 @@
 // WebpCodec: reads the first frame of a WebP file (still or animated) onto
-// its canvas and writes any image kind as WebP, through libwebp. Alpha is
-// flattened onto white; a written image's transparent colour becomes
-// transparent pixels. Writing can decode its result as a preview.
+// its canvas and writes any image kind as WebP, through libwebp. Alpha
+// follows the readers' rule (pixmill/alpha_rule.h): blended onto white,
+// fully transparent pixels kept as the transparent colour; a written image's
+// transparent colour becomes transparent pixels. Writing can decode its result as a preview.
 #pragma once
 
 #include "rowanfmt_settings.h"
@@ -31,6 +32,8 @@ class WebpCodec : public web::WebCodecBase {
 
   private:
     void WriteWithMetadata(CVStream* output, const uint8_t* encoded, size_t size);
+    // Decodes the first frame onto a transparent canvas of width x height.
+    void DecodeFrame(int width, int height);
 
     const WebpSettings* settings;
     // The first frame's place on the canvas and its coded bytes.

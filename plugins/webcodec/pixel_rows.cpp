@@ -1,16 +1,11 @@
 #include "pixel_rows.h"
 
+#include "pixmill/alpha_rule.h"
 #include "pixmill/packed_pixels.h"
 
 #include <algorithm>
 
 namespace pixmill::web {
-
-namespace {
-bool SameColor(const RGBQUAD& a, const RGBQUAD& b) {
-    return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
-}
-} // namespace
 
 void FlattenRgbaRow(const uint8_t* rgba, uint8_t* bgr, int width, RGBQUAD background) {
     for (int x = 0; x < width; ++x, rgba += 4, bgr += 3) {
@@ -21,28 +16,22 @@ void FlattenRgbaRow(const uint8_t* rgba, uint8_t* bgr, int width, RGBQUAD backgr
     }
 }
 
-void RgbaRowOf(const CVImage& image, int y, uint8_t* rgba) {
-    const uint8_t* row = image.Row(y);
-    const int width = image.Width();
-    const bool keyed = image.hasTransparentColor != 0;
-    const RGBQUAD key = image.transparentColor;
-    ForDepth(image.BitCount(), [&](auto depth) {
-        constexpr int kBits = decltype(depth)::value;
+void KeyRgbaRow(const uint8_t* rgba, uint8_t* bgr, int width) {
+    for (int x = 0; x < width; ++x, rgba += 4, bgr += 3) {
+        PutAlphaPixel(rgba[0], rgba[1], rgba[2], rgba[3], bgr);
+    }
+}
+
+bool AnyTransparent(const uint8_t* rgba, int width, int height, size_t stride) {
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = rgba + stride * static_cast<size_t>(y);
         for (int x = 0; x < width; ++x) {
-            RGBQUAD c;
-            if constexpr (kBits == 24) {
-                const uint8_t* p = row + 3 * x;
-                c = RGBQUAD{p[0], p[1], p[2], 0};
-            } else {
-                c = image.palette[GetPixel<kBits>(row, x)];
+            if (row[4 * x + 3] != 255) {
+                return true;
             }
-            uint8_t* out = rgba + 4 * x;
-            out[0] = c.rgbRed;
-            out[1] = c.rgbGreen;
-            out[2] = c.rgbBlue;
-            out[3] = keyed && SameColor(c, key) ? 0 : 255;
         }
-    });
+    }
+    return false;
 }
 
 std::vector<uint8_t> RgbaPixelsOf(const CVImage& image) {
@@ -62,6 +51,16 @@ void CreateFromRgba(CVImage& image, int width, int height, const uint8_t* rgba, 
     }
 }
 
+void KeepVisibleEntries(RGBQUAD* palette, int colors, const bool* transparent, RGBQUAD key) {
+    for (int i = 0; i < colors; ++i) {
+        RGBQUAD& c = palette[i];
+        if (!transparent[i] && c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen &&
+            c.rgbBlue == key.rgbBlue) {
+            c.rgbBlue = static_cast<uint8_t>(c.rgbBlue == 255 ? 254 : c.rgbBlue + 1);
+        }
+    }
+}
+
 int HighestIndex(const CVImage& image) {
     int highest = 0;
     ForIndexDepth(image.BitCount(), [&](auto depth) {
@@ -74,29 +73,6 @@ int HighestIndex(const CVImage& image) {
         }
     });
     return highest;
-}
-
-bool TransparencyApplies(const CVImage& image) {
-    if (image.hasTransparentColor == 0) {
-        return false;
-    }
-    if (image.BitCount() == 24) {
-        return true;
-    }
-    return TransparentIndex(image, 1 << image.BitCount()) >= 0;
-}
-
-int TransparentIndex(const CVImage& image, int entries) {
-    if (image.hasTransparentColor == 0) {
-        return -1;
-    }
-    const int count = std::min(entries, 256);
-    for (int i = 0; i < count; ++i) {
-        if (SameColor(image.palette[i], image.transparentColor)) {
-            return i;
-        }
-    }
-    return -1;
 }
 
 } // namespace pixmill::web

@@ -3,6 +3,7 @@
 // background, and any image kind widened to such rows for an encoder.
 #pragma once
 
+#include "pixmill/alpha_rule.h"
 #include "pixmill/cv_image.h"
 
 #include <cstddef>
@@ -22,13 +23,16 @@ inline uint8_t Blend(int value, int alpha, int background) {
 // green, red.
 void FlattenRgbaRow(const uint8_t* rgba, uint8_t* bgr, int width, RGBQUAD background);
 
-// Picture row y (top first) of any image kind as red, green, blue, alpha:
-// alpha 0 where the pixel has the image's transparent colour (when it has
-// one), 255 elsewhere.
-void RgbaRowOf(const CVImage& image, int y, uint8_t* rgba);
+// Red, green, blue, alpha pixels as the record's blue, green, red under the
+// alpha rule of every reader (pixmill/alpha_rule.h): fully transparent
+// pixels become kAlphaKey, which the reader makes the transparent colour.
+void KeyRgbaRow(const uint8_t* rgba, uint8_t* bgr, int width);
+
+// Whether any pixel of red, green, blue, alpha rows is not fully opaque.
+bool AnyTransparent(const uint8_t* rgba, int width, int height, size_t stride);
 
 // The whole picture as red, green, blue, alpha rows (top first, no padding),
-// as RgbaRowOf gives them: what the lossy encoders take.
+// as pixmill::RgbaRowOf gives them: what the lossy encoders take.
 std::vector<uint8_t> RgbaPixelsOf(const CVImage& image);
 
 // Makes image a 24-bit picture of width x height from red, green, blue,
@@ -37,16 +41,17 @@ std::vector<uint8_t> RgbaPixelsOf(const CVImage& image);
 void CreateFromRgba(CVImage& image, int width, int height, const uint8_t* rgba, size_t stride,
                     RGBQUAD background);
 
-// Whether pixels of the image's transparent colour exist in a palette
-// entry (paletted images) or can exist (24-bit images): the record's
-// transparent colour is worth writing.
-bool TransparencyApplies(const CVImage& image);
+// A palette whose entries transparent[i] are the transparent ones, all of
+// the colour key: a visible entry of that colour would vanish with them, so
+// it moves one level in blue.
+void KeepVisibleEntries(RGBQUAD* palette, int colors, const bool* transparent, RGBQUAD key);
 
 // The highest palette index a paletted image's pixels use.
 int HighestIndex(const CVImage& image);
 
-// The palette index a paletted image's transparent colour names: the first
-// entry of that colour, or -1.
-int TransparentIndex(const CVImage& image, int entries);
+// The transparency tests of the kit (pixmill/alpha_rule.h), as the web
+// writers name them.
+using pixmill::TransparencyApplies;
+using pixmill::TransparentIndex;
 
 } // namespace pixmill::web

@@ -58,9 +58,16 @@ class RealPlugins : public ::testing::Test {
 TEST_F(RealPlugins, JpegSavesConvertWhatJpegCannotStore) {
     struct Case {
         int bitCount, colors, expectedBits;
+        bool blackAndWhite;
     };
-    for (const Case c : {Case{24, 0, 24}, Case{4, 16, 24}, Case{1, 2, 8}}) {
+    // Two colours stay colours; only black and white becomes grey.
+    for (const Case c : {Case{24, 0, 24, false}, Case{4, 16, 24, false}, Case{1, 2, 24, false},
+                         Case{1, 2, 8, true}}) {
         auto doc = DocumentWith(c.bitCount, c.colors);
+        if (c.blackAndWhite) {
+            doc->Image().palette[0] = RGBQUAD{0, 0, 0, 0};
+            doc->Image().palette[1] = RGBQUAD{255, 255, 255, 0};
+        }
         const std::string path = dir + "/c" + std::to_string(c.bitCount) + ".jpg";
         ASSERT_TRUE(doc->OnSaveDocument(path)) << doc->LastError();
         EXPECT_EQ(doc->Image().BitCount(), c.bitCount) << "the document keeps its picture";

@@ -152,7 +152,8 @@ TEST_F(Document, StorableConversionsFollowTheSaveModes) {
     const Case cases[] = {
         {24, 0, false, 24, false}, // no conversion needed
         {4, 16, false, 24, false}, // colour palette -> RGB
-        {1, 2, false, 8, true},    // bilevel -> grey
+        {1, 2, false, 24, false},  // two colours -> RGB, not grey
+        {1, 2, true, 8, true},     // black and white -> grey
         {4, 16, true, 8, true},    // grey but not the ramp -> grey
         {8, 256, false, 24, false},
     };

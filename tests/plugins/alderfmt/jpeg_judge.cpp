@@ -60,7 +60,8 @@ bool ReadHeader(DecodeState* s, const uint8_t* data, size_t size, const JudgeOpt
     jpeg_read_header(&s->info, TRUE);
     s->info.do_fancy_upsampling = o->fancyUpsampling ? TRUE : FALSE;
     s->info.dct_method = o->fastIdct ? JDCT_IFAST : JDCT_ISLOW;
-    if (s->info.out_color_space != JCS_GRAYSCALE) {
+    // Grey and CMYK come out as their samples, everything else as RGB.
+    if (s->info.out_color_space != JCS_GRAYSCALE && s->info.out_color_space != JCS_CMYK) {
         s->info.out_color_space = JCS_RGB;
     }
     if (o->stopAtScan > 0) {
@@ -143,7 +144,7 @@ bool FinishDecompress(DecodeState* s) {
 }
 
 bool Compress(EncodeState* s, int width, int height, int components, const uint8_t* pixels,
-              int quality, bool progressive, int restartRows) {
+              int quality, bool progressive, int restartRows, bool ycck) {
     if (setjmp(s->jump)) {
         return false;
     }
@@ -153,6 +154,9 @@ bool Compress(EncodeState* s, int width, int height, int components, const uint8
     s->info.input_components = components;
     s->info.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&s->info);
+    if (ycck) {
+        jpeg_set_colorspace(&s->info, JCS_YCCK);
+    }
     jpeg_set_quality(&s->info, quality, TRUE);
     if (progressive) {
         jpeg_simple_progression(&s->info);
@@ -244,14 +248,14 @@ std::vector<JudgedImage> JudgeDisplay(const std::vector<uint8_t>& file,
 
 std::vector<uint8_t> LibjpegEncode(int width, int height, int components,
                                    const std::vector<uint8_t>& pixels, int quality,
-                                   bool progressive, int restartRows) {
+                                   bool progressive, int restartRows, bool ycck) {
     auto* state = new EncodeState{};
     state->info.err = jpeg_std_error(&state->err);
     state->err.error_exit = EncodeErrorExit;
     jpeg_create_compress(&state->info);
     std::vector<uint8_t> file;
-    if (Compress(state, width, height, components, pixels.data(), quality, progressive,
-                 restartRows)) {
+    if (Compress(state, width, height, components, pixels.data(), quality, progressive, restartRows,
+                 ycck)) {
         file.assign(state->out, state->out + state->size);
     }
     jpeg_destroy_compress(&state->info);

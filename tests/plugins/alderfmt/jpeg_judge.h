@@ -45,10 +45,11 @@ JudgedImage JudgeDecode(const std::vector<uint8_t>& file, const JudgeOptions& op
 std::vector<JudgedImage> JudgeDisplay(const std::vector<uint8_t>& file,
                                       const std::vector<int>& targets);
 
-// Encodes with libjpeg: components 1 (grey), 3 (RGB input) or 4 (CMYK input).
+// Encodes with libjpeg: components 1 (grey), 3 (RGB input) or 4 (CMYK
+// input, coded as YCCK with ycck).
 std::vector<uint8_t> LibjpegEncode(int width, int height, int components,
                                    const std::vector<uint8_t>& pixels, int quality,
-                                   bool progressive, int restartRows = 0);
+                                   bool progressive, int restartRows = 0, bool ycck = false);
 
 // Peak signal-to-noise ratio of the judged pixels against a CVImage (24-bit
 // or 8-bit grey through its palette).

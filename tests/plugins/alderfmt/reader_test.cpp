@@ -192,16 +192,34 @@ TEST(JpegReader, ResolutionFromTheDensity) {
     EXPECT_EQ(image.header.biXPelsPerMeter, 0) << "previews carry no resolution";
 }
 
-TEST(JpegReader, CmykIsRefused) {
+// CMYK and YCCK (libjpeg writes both with an Adobe marker, inks inverted as
+// every common writer stores them) become RGB by the standard formula, from
+// the CMYK samples libjpeg decodes; preview sizes too.
+TEST(JpegReader, CmykAndYcckBecomeRgb) {
     TestHost host;
-    const auto file = LibjpegEncode(20, 10, 4, Pixels(20, 10, 4, 5), 80, false);
-    ASSERT_FALSE(file.empty());
-    CVImage image(host.get());
-    try {
+    for (const bool ycck : {false, true}) {
+        SCOPED_TRACE(ycck ? "YCCK" : "CMYK");
+        const auto file = LibjpegEncode(20, 10, 4, Pixels(20, 10, 4, 5), 80, false, 0, ycck);
+        ASSERT_FALSE(file.empty());
+        const JudgedImage judged = JudgeDecode(file);
+        ASSERT_EQ(judged.components, 4);
+        CVImage image(host.get());
         Read(host, file, image);
-        FAIL() << "CMYK read";
-    } catch (const CVImageError& e) {
-        EXPECT_EQ(e.Code(), CVImageError::UnsupportedFormat);
+        ASSERT_EQ(image.BitCount(), 24);
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < 20; ++x) {
+                const uint8_t* cmyk = judged.pixels.data() + 4 * (static_cast<size_t>(y) * 20 + x);
+                auto ink = [&](int i) {
+                    return static_cast<uint32_t>((cmyk[i] * cmyk[3] + 127) / 255);
+                };
+                ASSERT_EQ(PixelAt(image, x, y), ink(0) << 16 | ink(1) << 8 | ink(2))
+                    << x << "," << y;
+            }
+        }
+        const SIZE box{10, 5};
+        Read(host, file, image, &box);
+        EXPECT_EQ(image.BitCount(), 24);
+        EXPECT_EQ(image.Width(), 10);
     }
 }
 

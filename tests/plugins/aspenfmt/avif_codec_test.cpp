@@ -148,7 +148,8 @@ TEST(AvifCodec, QualityTradesSizeAndTransparencyIsKept) {
     EXPECT_EQ(judged[23] >> 24, 255u);
     CVImage back(host.get());
     ReadWith(Maker(host.get(), &settings), host.get(), file, back);
-    EXPECT_EQ(ColorAt(back, 0, 0), 0xFFFFFFu) << "transparent pixels read as white";
+    EXPECT_EQ(ColorAt(back, 0, 0), 0xBFBFBFu) << "transparent pixels read as the key colour";
+    EXPECT_EQ(back.hasTransparentColor, 1);
 
     // avifdec reads what we write.
     TempFile temp(file, ".avif");

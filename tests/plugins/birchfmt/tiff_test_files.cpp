@@ -53,7 +53,14 @@ struct MemoryFile {
     }
     static int Close(thandle_t) { return 0; }
     static toff_t Size(thandle_t h) { return static_cast<MemoryFile*>(h)->bytes.size(); }
-    static int Map(thandle_t, void**, toff_t*) { return 0; }
+    // Mapped, as libtiff reads small uncompressed tiles only from mapped
+    // contents.
+    static int Map(thandle_t handle, void** base, toff_t* size) {
+        auto* self = static_cast<MemoryFile*>(handle);
+        *base = self->bytes.data();
+        *size = self->bytes.size();
+        return 1;
+    }
     static void Unmap(thandle_t, void*, toff_t) {}
 
     TIFF* Open(const char* mode) {
@@ -150,10 +157,8 @@ ByteVector MakeTiff(const TiffSpec& spec) {
         }
         std::vector<uint8_t> row(rowBytes);
         if (spec.tiled) {
-            // 32 x 32 tiles cut from the full rows (contiguous 8-bit samples).
-            // libtiff 4.5.0 reads uncompressed tiles through its RGBA reader
-            // only when their size is a multiple of 1024 bytes.
-            const uint32_t tile = 32;
+            // Square tiles cut from the full rows (contiguous 8-bit samples).
+            const uint32_t tile = spec.tileSize;
             TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
             TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
             const size_t pixelBytes = spec.samplesPerPixel * spec.bitsPerSample / 8;

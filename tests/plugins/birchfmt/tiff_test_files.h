@@ -34,6 +34,7 @@ struct TiffSpec {
     uint16_t resolutionUnit = RESUNIT_INCH;
     int pages = 1; // further pages hold the inverted samples
     bool tiled = false;
+    uint32_t tileSize = 32;
     uint16_t sampleFormat = SAMPLEFORMAT_UINT;
     // Further tags, set after the others (JPEG colour mode, ...).
     std::function<void(TIFF*)> moreTags;

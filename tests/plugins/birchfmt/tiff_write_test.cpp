@@ -112,6 +112,56 @@ TEST(TiffWrite, EveryKindAndCompressionRoundTrips) {
     }
 }
 
+// A transparent colour that pixels use becomes an unassociated alpha sample
+// (alpha 0 exactly there) for every kind and compression but the bilevel
+// ones, and reads back as the transparent colour.
+TEST(TiffWrite, TransparentColourBecomesAlpha) {
+    TestHost host;
+    for (const Kind& kind : Kinds()) {
+        for (int32_t choice = 0; choice <= 4; ++choice) {
+            const bool bilevel = choice == 3 || choice == 4;
+            if (bilevel && kind.depth > 1) {
+                continue;
+            }
+            SCOPED_TRACE(testing::Message() << kind.name << ", choice " << choice);
+            CVImage image(host.get());
+            MakeImage(image, kind, 21, 13, static_cast<uint32_t>(choice + kind.depth));
+            const uint32_t keyRgb = ColorAt(image, 0, 0);
+            image.hasTransparentColor = 1;
+            image.transparentColor =
+                RGBQUAD{static_cast<uint8_t>(keyRgb), static_cast<uint8_t>(keyRgb >> 8),
+                        static_cast<uint8_t>(keyRgb >> 16), 0};
+            const ByteVector file = WriteWithCodec(host.get(), image, choice);
+            EXPECT_EQ(TagOf(file, TIFFTAG_SAMPLESPERPIXEL), bilevel ? 1u : 4u);
+            if (bilevel) {
+                continue;
+            }
+            const std::vector<uint32_t> judge = ReadRgbaWithLibtiff(file);
+            ASSERT_EQ(judge.size(), 21u * 13u);
+            CVImage back(host.get());
+            ReadWithCodec(host.get(), file, back);
+            ASSERT_EQ(back.hasTransparentColor, 1);
+            const RGBQUAD backKey = back.transparentColor;
+            const uint32_t backRgb =
+                uint32_t{backKey.rgbRed} << 16 | backKey.rgbGreen << 8 | backKey.rgbBlue;
+            int clear = 0;
+            for (int y = 0; y < 13; ++y) {
+                for (int x = 0; x < 21; ++x) {
+                    const uint32_t color = ColorAt(image, x, y);
+                    const bool keyed = color == keyRgb;
+                    clear += keyed;
+                    ASSERT_EQ(TIFFGetA(judge[y * 21 + x]), keyed ? 0u : 255u) << x << "," << y;
+                    if (!keyed) {
+                        ASSERT_EQ(RgbOf(judge[y * 21 + x]), color) << x << "," << y;
+                    }
+                    ASSERT_EQ(ColorAt(back, x, y) == backRgb, keyed) << x << "," << y;
+                }
+            }
+            EXPECT_GT(clear, 0);
+        }
+    }
+}
+
 TEST(TiffWrite, TagsAndStripArithmetic) {
     TestHost host;
     CVImage image(host.get());

@@ -102,7 +102,7 @@ TEST(WebpCodec, LosslessKeepsEveryKindAndLossyStaysClose) {
     EXPECT_NE(RunCommand("dwebp -quiet " + temp.Path() + " -ppm -o - | head -c 2"), "");
 }
 
-TEST(WebpCodec, TransparentColourBecomesAlphaAndReadsAsWhite) {
+TEST(WebpCodec, TransparentColourBecomesAlphaAndReadsBackAsTheTransparentColour) {
     TestHost host;
     const WebpSettings lossless{75, 1, 1, {}};
     CVImage image(host.get());
@@ -115,11 +115,14 @@ TEST(WebpCodec, TransparentColourBecomesAlphaAndReadsAsWhite) {
     ASSERT_EQ(judged.size(), 200u);
     CVImage back(host.get());
     ReadWith(Maker(host.get(), &lossless), host.get(), file, back);
+    EXPECT_EQ(back.hasTransparentColor, 1);
+    EXPECT_EQ(back.transparentColor.rgbRed, 191);
+    EXPECT_EQ(back.transparentColor.rgbBlue, 191);
     for (int y = 0; y < 10; ++y) {
         for (int x = 0; x < 20; ++x) {
             const bool clear = PixelAt(image, x, y) == 5;
             EXPECT_EQ(judged[y * 20 + x] >> 24, clear ? 0u : 255u);
-            EXPECT_EQ(ColorAt(back, x, y), clear ? 0xFFFFFFu : ColorAt(image, x, y));
+            EXPECT_EQ(ColorAt(back, x, y), clear ? 0xBFBFBFu : ColorAt(image, x, y));
         }
     }
 }

@@ -1,0 +1,274 @@
+// Transparency and colour through `pixmill-cli convert`, judged by other
+// decoders: ImageMagick (libpng, giflib, libjpeg, libtiff's scanline
+// reader) and libwebp's dwebp. Each case makes its input with the tools,
+// converts it, and compares what the judges decode from input and output,
+// both put on white (the background of the alpha rule): within RMSE 0.01,
+// and fully transparent pixels still fully transparent where the output
+// format stores transparency. Lossy outputs (JPEG, WebP) blur edges, so
+// there the flat areas are compared. tiff2rgba is no judge for grey with
+// alpha (its RGBA reader drops grey alpha), so TIFF is judged by
+// ImageMagick too. Skips when a tool is missing.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool HasTool(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+int Shell(const std::string& command) {
+    const int status = std::system((command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A picture as 8-bit red, green, blue, alpha.
+struct Rgba {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// A PAM file (any depth of 1 to 4 samples of 8 bits) as red, green, blue, alpha.
+Rgba ReadPam(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string word;
+    int width = 0, height = 0, depth = 0, maxval = 0;
+    in >> word;
+    if (word != "P7") {
+        return {};
+    }
+    while (in >> word && word != "ENDHDR") {
+        if (word == "WIDTH") {
+            in >> width;
+        } else if (word == "HEIGHT") {
+            in >> height;
+        } else if (word == "DEPTH") {
+            in >> depth;
+        } else if (word == "MAXVAL") {
+            in >> maxval;
+        } else if (word == "TUPLTYPE") {
+            in >> word;
+        }
+    }
+    in.get();
+    if (width <= 0 || height <= 0 || depth < 1 || depth > 4 || maxval != 255) {
+        return {};
+    }
+    std::vector<uint8_t> raw(static_cast<size_t>(width) * height * depth);
+    in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(raw.size()));
+    if (!in) {
+        return {};
+    }
+    Rgba picture{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4)};
+    for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
+        const uint8_t* s = raw.data() + i * depth;
+        uint8_t* t = picture.pixels.data() + i * 4;
+        const bool grey = depth <= 2;
+        t[0] = s[0];
+        t[1] = grey ? s[0] : s[1];
+        t[2] = grey ? s[0] : s[2];
+        t[3] = depth == 2 ? s[1] : depth == 4 ? s[3] : 255;
+    }
+    return picture;
+}
+
+class ColourFidelity : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* tool : {"convert", "cwebp", "dwebp", "tiffcp"}) {
+            if (!HasTool(tool)) {
+                GTEST_SKIP() << tool << " is not installed (scripts/install-deps.sh)";
+            }
+        }
+        char pattern[] = "/tmp/pixmill-colour-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    void TearDown() override {
+        if (!dir.empty()) {
+            fs::remove_all(dir);
+        }
+    }
+
+    // The judge's decoding of a file.
+    Rgba Judge(const std::string& path) {
+        const std::string pam = path + ".judged.pam";
+        const std::string extension = fs::path(path).extension();
+        if (extension == ".webp") {
+            Shell("dwebp -pam " + path + " -o " + pam);
+        } else {
+            // CMYK files are turned into sRGB by the judge's own formula.
+            Shell("convert " + path + " -colorspace sRGB -depth 8 PAM:" + pam);
+        }
+        return ReadPam(pam);
+    }
+
+    int Convert(const std::string& in, const std::string& out) {
+        return Shell("PIXMILL_PLUGIN_ROOT=" PIXMILL_BIN_DIR " PIXMILL_SETTINGS=" + dir +
+                     "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli -q convert " + in + " " + out);
+    }
+
+    std::string dir;
+};
+
+// Sample c of pixel i on white, in 0..1.
+double OnWhite(const Rgba& p, size_t i, int c) {
+    const double alpha = p.pixels[4 * i + 3] / 255.0;
+    return (p.pixels[4 * i + c] * alpha + 255.0 * (1 - alpha)) / 255.0;
+}
+
+// Whether the pixel at x, y has the same colour on white as every pixel up
+// to 4 away: inside a flat area, where lossy coding keeps the colour.
+bool InFlatArea(const Rgba& p, int x, int y) {
+    const size_t i = static_cast<size_t>(y) * p.width + x;
+    for (int dy = -4; dy <= 4; ++dy) {
+        for (int dx = -4; dx <= 4; ++dx) {
+            const int nx = std::clamp(x + dx, 0, p.width - 1);
+            const int ny = std::clamp(y + dy, 0, p.height - 1);
+            const size_t j = static_cast<size_t>(ny) * p.width + nx;
+            for (int c = 0; c < 3; ++c) {
+                if (OnWhite(p, i, c) != OnWhite(p, j, c)) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// Both pictures on white; the root mean square difference in 0..1 over every
+// pixel, or with flatOnly over the flat areas of expected.
+double RmseOnWhite(const Rgba& expected, const Rgba& got, bool flatOnly) {
+    double sum = 0;
+    size_t samples = 0;
+    for (int y = 0; y < expected.height; ++y) {
+        for (int x = 0; x < expected.width; ++x) {
+            if (flatOnly && !InFlatArea(expected, x, y)) {
+                continue;
+            }
+            const size_t i = static_cast<size_t>(y) * expected.width + x;
+            for (int c = 0; c < 3; ++c) {
+                const double d = OnWhite(expected, i, c) - OnWhite(got, i, c);
+                sum += d * d;
+                ++samples;
+            }
+        }
+    }
+    return samples == 0 ? 1.0 : std::sqrt(sum / static_cast<double>(samples));
+}
+
+struct Case {
+    const char* name;
+    const char* make;      // the command that makes the input; IN is its path
+    const char* extension; // of the input
+    std::vector<const char*> outputs;
+};
+
+// Pictures of 64 x 48 with areas on the 16-pixel grid, so that JPEG's
+// blocks meet no edge inside them.
+const Case kCases[] = {
+    {"GIF with a transparent colour beside opaque black",
+     "convert -size 64x48 xc:none -fill '#3050c0' -draw 'rectangle 16,0 47,31' -fill black "
+     "-draw 'rectangle 0,32 31,47' IN",
+     "gif",
+     {"tif", "png", "webp", "jpg", "gif"}},
+    {"PNG with a coloured 1-bit palette",
+     "convert -size 64x48 xc:'#2040c0' -fill '#e0c020' -draw 'rectangle 16,16 47,31' -colors 2 "
+     "-define png:bit-depth=1 -define png:color-type=3 IN",
+     "png",
+     {"jpg", "tif", "webp"}},
+    {"blue 1-bit GIF",
+     "convert -size 64x48 xc:blue -fill white -draw 'rectangle 0,16 31,31' -colors 2 IN",
+     "gif",
+     {"jpg", "png"}},
+    {"PNG with alpha and a black bKGD",
+     "convert -size 64x48 xc:none -fill 'rgba(32,96,200,0.5)' -draw 'rectangle 16,0 47,31' "
+     "-fill '#c03020' -draw 'rectangle 0,32 31,47' -background black PNG32:IN",
+     "png",
+     {"png", "tif", "webp", "jpg", "gif"}},
+    {"RGB PNG with a tRNS key colour",
+     "convert -size 64x48 xc:'#00ff00' -fill '#804020' -draw 'rectangle 16,16 47,31' "
+     "-transparent '#00ff00' PNG24:IN",
+     "png",
+     {"tif", "png", "jpg", "gif"}},
+    {"grey TIFF with unassociated alpha",
+     "convert -size 64x48 xc:none -fill 'graya(40%,0.6)' -draw 'rectangle 16,0 47,31' "
+     "-fill gray20 -draw 'rectangle 0,32 31,47' -colorspace Gray -define tiff:alpha=unassociated "
+     "IN",
+     "tif",
+     {"png", "tif", "webp", "jpg"}},
+    {"16-bit RGBA TIFF with unassociated alpha",
+     "convert -size 64x48 xc:none -fill 'rgba(200,40,90,0.7)' -draw 'rectangle 16,0 47,31' "
+     "-fill '#30a040' -draw 'rectangle 0,32 31,47' -depth 16 -define tiff:alpha=unassociated IN",
+     "tif",
+     {"png", "tif", "jpg"}},
+    {"CMYK JPEG",
+     "convert -size 64x48 xc:'#d04020' -fill '#2080c0' -draw 'rectangle 16,16 47,31' -quality 100 "
+     "-colorspace CMYK IN",
+     "jpg",
+     {"png"}},
+    {"uncompressed TIFF of 16 x 16 tiles",
+     "convert -size 64x48 gradient:'#d04020'-'#2080c0' -depth 8 IN.strips.tif && "
+     "tiffcp -c none -t -w 16 -l 16 IN.strips.tif IN",
+     "tif",
+     {"png"}},
+    {"lossless WebP of 3000 x 3000 white",
+     "convert -size 3000x3000 xc:white IN.png && cwebp -quiet -lossless IN.png -o IN",
+     "webp",
+     {"png"}},
+};
+
+bool StoresTransparency(const std::string& extension) {
+    return extension != "jpg";
+}
+
+} // namespace
+
+TEST_F(ColourFidelity, ConvertKeepsColoursAndTransparencyAsTheJudgesSeeThem) {
+    int n = 0;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const std::string in = dir + "/in" + std::to_string(n++) + "." + c.extension;
+        std::string make = c.make;
+        for (size_t at; (at = make.find("IN")) != std::string::npos;) {
+            make.replace(at, 2, in);
+        }
+        ASSERT_EQ(Shell(make), 0) << make;
+        const Rgba expected = Judge(in);
+        ASSERT_GT(expected.width, 0) << "the judge cannot read " << in;
+        for (const std::string extension : c.outputs) {
+            SCOPED_TRACE(extension);
+            const std::string out = in + ".out." + extension;
+            ASSERT_EQ(Convert(in, out), 0);
+            const Rgba got = Judge(out);
+            ASSERT_EQ(got.width, expected.width);
+            ASSERT_EQ(got.height, expected.height);
+            const bool lossy = extension == "jpg" || extension == "webp";
+            EXPECT_LE(RmseOnWhite(expected, got, lossy), 0.01);
+            if (!StoresTransparency(extension)) {
+                continue;
+            }
+            int lost = 0, invented = 0;
+            for (size_t i = 3; i < got.pixels.size(); i += 4) {
+                lost += expected.pixels[i] == 0 && got.pixels[i] != 0;
+                invented += expected.pixels[i] == 255 && got.pixels[i] != 255;
+            }
+            EXPECT_EQ(lost, 0) << "transparent pixels made opaque";
+            EXPECT_EQ(invented, 0) << "opaque pixels made transparent";
+        }
+    }
+}
