@@ -105,6 +105,9 @@ bool BatchRun::Start() {
     Log(Format("The number of selected images : %d\r\n\r\nStart batch processing...\r\n\r\n",
                total));
     if (!NextImage()) {
+        // The destination still hears that the run ended (a sharded
+        // gallery's part then says this shard made nothing).
+        destination->EndBatch(log, true);
         Finish(NothingLoaded);
         return false;
     }

@@ -11,6 +11,7 @@
 #include "host/plugin_manager.h"
 #include "host/streams.h"
 #include "pixmill/errors.h"
+#include "pixmill/format_plugin.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,6 +25,7 @@
 #include <map>
 #include <poll.h>
 #include <string>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -459,6 +461,17 @@ int FindJobOperation(BatchJob& job, const std::string& name) {
     return -1;
 }
 
+// Format names are taken in any case ("webp" and "WEBP" for "WebP").
+std::string FormatNameAsListed(BatchJob& job, const std::string& name) {
+    for (const BatchJob::FormatEntry& entry : job.Formats()) {
+        const char* listed = entry.format->GetName(false);
+        if (strcasecmp(listed, name.c_str()) == 0) {
+            return listed;
+        }
+    }
+    return name;
+}
+
 int ConfigureJob(BatchJob& job, const Options& options) {
     if (!options.profile.empty()) {
         try {
@@ -471,7 +484,7 @@ int ConfigureJob(BatchJob& job, const Options& options) {
         job.ReadProfileText(std::string()); // only what the command line chooses
     }
     for (const std::string& name : options.formats) {
-        if (!job.SelectFormat(name)) {
+        if (!job.SelectFormat(FormatNameAsListed(job, name))) {
             PrintUsageError("unknown output format '" + name + "' (see 'pixmill-cli formats')");
             return ExitUsage;
         }
@@ -546,6 +559,27 @@ int ConfigurePluginDest(BatchJob& job, int index, HostServices& host, const Opti
             PrintUsageError("destination '" + options.destination + "' takes no --project");
             return ExitUsage;
         }
+        if (options.shardCount > 1) {
+            const std::string shard =
+                std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);
+            if (setOption("shard", shard.c_str()) == 0) {
+                PrintUsageError("destination '" + options.destination +
+                                "' sees the whole run and cannot be sharded");
+                return ExitUsage;
+            }
+        }
+        if (options.pagesOnly && setOption("pages-only", "1") == 0) {
+            const auto* ui = dynamic_cast<CliUserInterface*>(host.UserInterface());
+            std::fprintf(stderr, "pixmill-cli: %s\n",
+                         ui != nullptr && !ui->lastMessage.empty()
+                             ? ui->lastMessage.c_str()
+                             : "this destination writes no pages from shards");
+            return ExitFailure;
+        }
+    }
+    if (setOption == nullptr && options.pagesOnly) {
+        PrintUsageError("destination '" + options.destination + "' writes no pages");
+        return ExitUsage;
     }
     if (!destination->ApplyPage()) {
         const auto* ui = dynamic_cast<CliUserInterface*>(host.UserInterface());
@@ -557,18 +591,39 @@ int ConfigurePluginDest(BatchJob& job, int index, HostServices& host, const Opti
     return ExitOk;
 }
 
+// The pages step of a sharded gallery: every shard's pictures, taken from
+// their parts, become the pages one process would have written.
+int WriteGalleryPages(BatchJob& job, BatchDestination& destination, bool quiet) {
+    try {
+        FileStream log(job.LogFileName(), FileStream::ForWriting);
+        const std::string start = "Gallery pages from the pictures of every shard\r\n\r\n";
+        log.Write(start.data(), start.size());
+        destination.EndBatch(&log, true);
+        log.Close();
+    } catch (CQorelError& error) {
+        std::fprintf(stderr, "pixmill-cli: cannot write the log: %s\n", error.Report(false));
+        return ExitFailure;
+    }
+    if (!quiet) {
+        std::printf("gallery pages written; log: %s\n", job.LogFileName().c_str());
+    }
+    return ExitOk;
+}
+
 } // namespace
 
 int CommandBatch(HostServices& host, PluginManager& plugins, ProgressDisplay* progress,
                  const std::string& pluginRoot, const Options& given) {
     Options options = given;
-    if (options.arguments.empty() || options.outDir.empty()) {
+    if ((options.arguments.empty() && !options.pagesOnly) || options.outDir.empty()) {
         PrintUsageError("batch needs INPUT... and --out DIR");
         return ExitUsage;
     }
     AddTrailingSlash(options.outDir);
     std::vector<InputFile> files;
-    for (std::string input : options.arguments) {
+    // The pages step reads no picture: the inputs (the shards' own command
+    // line may be reused as it is) are not looked at.
+    for (std::string input : options.pagesOnly ? std::vector<std::string>() : options.arguments) {
         if (IsDirectory(input)) {
             AddTrailingSlash(input);
             CollectFolder(input, "", options.recursive, files);
@@ -625,7 +680,13 @@ int CommandBatch(HostServices& host, PluginManager& plugins, ProgressDisplay* pr
                 code != ExitOk) {
                 return code;
             }
+        } else if (options.pagesOnly) {
+            PrintUsageError("destination '" + options.destination + "' writes no pages");
+            return ExitUsage;
         }
+    }
+    if (options.pagesOnly) {
+        return WriteGalleryPages(job, *destination, options.quiet);
     }
     if (int code = ConfigureFileDest(job.FileDest(), options); code != ExitOk) {
         return code;

@@ -5,6 +5,7 @@
 #include "pagesmith_strings.h"
 #include "pixmill/help.h"
 
+#include <cstdio>
 #include <dlfcn.h>
 #include <string>
 
@@ -63,6 +64,23 @@ bool HtmlPagesDestination::SetOption(const std::string& name, const std::string&
     }
     if (name == "project") {
         SetProjectPath(value);
+        return true;
+    }
+    if (name == "shard") {
+        int shard = 0, count = 0;
+        char rest = 0;
+        if (std::sscanf(value.c_str(), "%d/%d%c", &shard, &count, &rest) != 2 || count < 1 ||
+            shard < 0 || shard >= count) {
+            return false;
+        }
+        SetShard(shard, count);
+        return true;
+    }
+    if (name == "pages-only") {
+        if (std::string missing = TakePictures(); !missing.empty()) {
+            Show(missing);
+            return false;
+        }
         return true;
     }
     return false;

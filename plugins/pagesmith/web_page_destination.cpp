@@ -1,5 +1,6 @@
 #include "web_page_destination.h"
 
+#include "gallery_parts.h"
 #include "pagesmith_strings.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/stream.h"
@@ -249,6 +250,8 @@ SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream*
     }
     current.width = request->width;
     current.height = request->height;
+    // Shard I of N processes the run's pictures I, I+N, I+2N ...
+    current.order = shardIndex + static_cast<long long>(request->index) * shardCount;
     if (targets.main == nullptr && targets.thumbnail == nullptr) {
         return nullptr;
     }
@@ -270,16 +273,47 @@ void WebPageDestination::EndSave(bool mainSaved, bool thumbnailSaved) {
 }
 
 void WebPageDestination::EndBatch(CVStream* log, bool) {
-    if (images.empty()) {
-        return;
-    }
-    PageGenerator generator(profile, projectPath, [log](const std::string& text) {
+    const auto write = [log](const std::string& text) {
         if (log != nullptr) {
             log->Write(text.data(), text.size());
         }
-    });
+    };
+    if (shardCount > 1) {
+        // The pages wait for every shard; an empty shard writes its part too.
+        const std::string error = WritePart(projectPath, shardIndex, shardCount, images);
+        write(error.empty() ? "Gallery part " + std::to_string(shardIndex) + "/" +
+                                  std::to_string(shardCount) +
+                                  " written: the pages are written by --pages-only after the "
+                                  "last shard\r\n"
+                            : error + "\r\n");
+        images.clear();
+        return;
+    }
+    if (images.empty()) {
+        return;
+    }
+    PageGenerator generator(profile, projectPath, write);
     generator.Generate(images);
     images.clear();
+    if (fromParts) {
+        RemoveParts(projectPath);
+        fromParts = false;
+    }
+}
+
+void WebPageDestination::SetShard(int shard, int count) {
+    shardIndex = shard;
+    shardCount = count;
+}
+
+std::string WebPageDestination::TakePictures() {
+    std::vector<GalleryImage> parts;
+    if (std::string error = ReadParts(projectPath, parts); !error.empty()) {
+        return error;
+    }
+    images = std::move(parts);
+    fromParts = true;
+    return {};
 }
 
 void WebPageDestination::Help(QWidget*) {}

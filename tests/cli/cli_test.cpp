@@ -669,3 +669,70 @@ TEST_F(CliBatch, DitherLevelIsASettingOfConvertAndBatch) {
     ASSERT_EQ(batch.exitCode, 0) << batch.err;
     EXPECT_EQ(ReadAll(dir + "/batched/a.tif"), ReadAll(dir + "/plain.tif"));
 }
+
+// A gallery spread over shards: each shard leaves its pictures, the pages
+// step writes the pages once, and the folder ends up as one process leaves
+// it; the pages step refuses while a shard is missing.
+TEST_F(CliBatch, ShardedGalleryEqualsOneRun) {
+    const std::vector<std::string> gallery = {"--dest", "HTML pages", "--format", "jpeg",
+                                              "--thumbs", "40x40", "-q"};
+    const auto batch = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"batch", in});
+        args.insert(args.end(), gallery.begin(), gallery.end());
+        return RunReal(args);
+    };
+    const std::string one = dir + "/one", three = dir + "/three";
+    EXPECT_EQ(batch({"--out", one, "--log", dir + "/one.log"}).exitCode, 1) << "broken.jpg";
+
+    EXPECT_EQ(batch({"--out", three, "--pages-only"}).exitCode, 1) << "no shard has run";
+    for (const char* shard : {"2/3", "0/3"}) {
+        batch({"--out", three, "--shard", shard, "--log", dir + "/shard" + shard[0] + ".log"});
+    }
+    const Result early = batch({"--out", three, "--pages-only", "--log", dir + "/pages.log"});
+    EXPECT_EQ(early.exitCode, 1);
+    EXPECT_NE(early.err.find("shard 1/3 of the gallery has not finished"), std::string::npos)
+        << early.err;
+    batch({"--out", three, "--shard", "1/3", "--log", dir + "/shard1.log"});
+    EXPECT_EQ(batch({"--out", three, "--pages-only", "--log", dir + "/pages.log"}).exitCode, 0);
+
+    const std::vector<std::string> files = Tree(one);
+    EXPECT_EQ(files, Tree(three)) << "no part is left behind";
+    EXPECT_GT(files.size(), 6u) << "pictures, thumbnails and pages";
+    for (const std::string& name : files) {
+        if (fs::is_regular_file(one + "/" + name)) {
+            EXPECT_EQ(ReadAll(one + "/" + name), ReadAll(three + "/" + name)) << name;
+        }
+    }
+    // Every picture was done once: the shards' logs name each failure once
+    // and count the two pictures once.
+    std::string logs;
+    for (const char* log : {"/shard0.log", "/shard1.log", "/shard2.log"}) {
+        logs += ReadAll(dir + log);
+    }
+    for (const char* name : {"broken.jpg", "readme.txt"}) {
+        const size_t first = logs.find(name);
+        EXPECT_NE(first, std::string::npos) << name;
+        EXPECT_EQ(logs.find(name, first + 1), std::string::npos) << name << " twice";
+    }
+    int saved = 0;
+    for (size_t at = logs.find("successfuly processed images : "); at != std::string::npos;
+         at = logs.find("successfuly processed images : ", at + 1)) {
+        saved += std::atoi(logs.c_str() + at + 31);
+    }
+    EXPECT_EQ(saved, 2) << logs;
+    EXPECT_EQ(RunReal({"batch", in, "--out", three, "--pages-only"}).exitCode, 2)
+        << "the file destination writes no pages";
+    EXPECT_EQ(batch({"--out", three, "--pages-only", "--shard", "0/2"}).exitCode, 2);
+}
+
+TEST_F(CliBatch, VersionAndFormatNamesInAnyCase) {
+    const Result version = RunReal({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, std::string("pixmill-cli ") + PIXMILL_VERSION + "\n");
+    for (const char* name : {"WEBP", "webp", "WebP"}) {
+        const Result result =
+            RunReal({"batch", in + "/a.tif", "--out", dir + "/" + name, "--format", name, "-q"});
+        EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
+        EXPECT_TRUE(fs::exists(dir + "/" + name + "/a.webp")) << name;
+    }
+}
