@@ -63,6 +63,16 @@ photo_ops="--op Resample --set Resample.width=400 --set Resample.height=32767
 # shellcheck disable=SC2086
 run files $photo_ops
 compare files
+# A failed task runs again alone with the same command: it writes its own
+# pictures again (and nothing else), with the same bytes.
+find "$work/files-four" -type f -exec touch -d 2000-01-01 {} +
+(cd "$work/files-logs" && PIXMILL_SHARDS=4 sbatch --wait --array=2 --output=again-%a.out \
+    "$src/examples/slurm/pixmill-batch.sbatch" "$work/in" --out "$work/files-four" $photo_ops) \
+    >/dev/null || fail "files: task 2 run again failed"
+diff -r "$work/files-one" "$work/files-four" >/dev/null || fail "files: task 2 run again differs"
+rewritten=$(find "$work/files-four" -type f -newermt 2001-01-01 | wc -l)
+[ "$rewritten" = $((count / 4 * 2)) ] ||
+    fail "files: task 2 run again wrote $rewritten files, not its $((count / 4)) pictures and thumbnails"
 
 # shellcheck disable=SC2086
 run gallery $photo_ops --dest "HTML pages"
