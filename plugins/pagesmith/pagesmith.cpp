@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <dlfcn.h>
+#include <filesystem>
 #include <string>
 
 namespace pixmill::pagesmith {
@@ -59,6 +60,11 @@ bool HtmlPagesDestination::SetOption(const std::string& name, const std::string&
             return false;
         }
         Profile() = loaded;
+        // A profile file may come from anyone: its pages read only beside
+        // it, in the project's folder and among the shipped templates.
+        const std::string file = std::filesystem::absolute(value).string();
+        ConfineReadsTo({file.substr(0, file.find_last_of('/') + 1),
+                        ProgramFolder() + "Destinations/pagesmith/"});
         UpdateThumbnailSettings();
         return true;
     }

@@ -2,6 +2,7 @@
 
 #include "gallery_parts.h"
 #include "pagesmith_strings.h"
+#include "profile_trust.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/stream.h"
 #include "pixmill/user_interface.h"
@@ -111,6 +112,16 @@ void WebPageDestination::Show(const std::string& text) {
 }
 
 bool WebPageDestination::TakeOver() {
+    ClampToDeclaredRanges(profile);
+    std::vector<std::string> roots = readableFolders;
+    if (!roots.empty()) {
+        const std::string folder = PageNames(projectPath).Folder();
+        roots.push_back(folder.empty() ? std::string(".") : folder);
+    }
+    if (std::string refusal = CheckProfileNames(profile, roots); !refusal.empty()) {
+        Show(refusal);
+        return false;
+    }
     const ProjectSettings& project = profile.project;
     if (!project.createThumbnailPages && !project.createZoomPages) {
         Show(LookupString(kStrings, IdMustSelect));

@@ -58,6 +58,10 @@ class WebPageDestination : public BatchDestination {
     // One message through the user-interface service.
     void Show(const std::string& text);
 
+    // A profile from a file may make the pages read only inside these
+    // folders and the project's folder (none: the user's own settings).
+    void ConfineReadsTo(std::vector<std::string> folders) { readableFolders = std::move(folders); }
+
     // A sharded run (shard of count > 1) writes its pictures into a gallery
     // part instead of pages.
     void SetShard(int shard, int count);
@@ -81,6 +85,7 @@ class WebPageDestination : public BatchDestination {
 
     std::vector<GalleryImage> images;
     GalleryImage current;
+    std::vector<std::string> readableFolders;
     int shardIndex = 0, shardCount = 1;
     bool fromParts = false; // images came from a sharded run's parts
     std::string mainTarget, thumbnailTarget;

@@ -736,3 +736,89 @@ TEST_F(CliBatch, VersionAndFormatNamesInAnyCase) {
         EXPECT_TRUE(fs::exists(dir + "/" + name + "/a.webp")) << name;
     }
 }
+
+// Gallery profiles and pages from someone else: files outside the folders
+// the gallery may read, names that are paths and sizes past the pixel limit
+// are refused with the key or object named; nothing is written outside --out.
+TEST_F(CliBatch, HostileProfilesAndPagesAreRefused) {
+    const std::string demo = ReadAll(PIXMILL_TEST_DATA_DIR "/../../scripts/demo-gallery.vhb");
+    ASSERT_FALSE(demo.empty());
+    const auto profile = [&](const std::string& name, const std::string& from,
+                             const std::string& to) {
+        std::string text = demo;
+        const size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+        fs::create_directories(dir + "/profiles");
+        std::ofstream(dir + "/profiles/" + name, std::ios::binary) << text;
+        return dir + "/profiles/" + name;
+    };
+    std::ofstream(dir + "/secret.txt") << "SECRET";
+    const std::vector<std::string> before = Tree(dir);
+    const auto gallery = [&](const std::string& vhb, const std::string& out) {
+        return RunReal({"batch", in + "/a.tif", "--out", dir + "/" + out, "--dest", "HTML pages",
+                        "--dest-profile", vhb, "-q"});
+    };
+
+    const Result header =
+        gallery(profile("header.vhb", "Header file=\n", "Header file=" + dir + "/secret.txt\n"),
+                "header");
+    EXPECT_EQ(header.exitCode, 1);
+    EXPECT_NE(header.err.find("[Thumbnail page] Header file \"" + dir + "/secret.txt\" lies outside"),
+              std::string::npos)
+        << header.err;
+    const Result escape = gallery(profile("escape.vhb", "Thumbnail name expansion=_Thumb",
+                                          "Thumbnail name expansion=/../../escape"),
+                                  "escape");
+    EXPECT_EQ(escape.exitCode, 1);
+    EXPECT_NE(escape.err.find("[Thumbnail Cell] Thumbnail name expansion \"/../../escape\" is "
+                              "not a name"),
+              std::string::npos)
+        << escape.err;
+    // Beside the profile is fine: the header is part of the gallery's own files.
+    std::ofstream(dir + "/profiles/head.htm") << "<P>Our header</P>";
+    EXPECT_EQ(gallery(profile("near.vhb", "Header file=\n", "Header file=" + dir +
+                                                                "/profiles/head.htm\n"),
+                      "near")
+                  .exitCode,
+              0);
+    EXPECT_NE(ReadAll(dir + "/near/index.htm").find("Our header"), std::string::npos);
+
+    // 100000 x 100000 is brought to the page's 32000 x 32000, which the pixel
+    // limit then refuses for the picture, quickly and with the reason.
+    const Result huge = gallery(
+        profile("huge.vhb", "Width=150\nHeight=150", "Width=100000\nHeight=100000"), "huge");
+    EXPECT_EQ(huge.exitCode, 1);
+    EXPECT_NE(ReadAll(dir + "/huge/qorel.log").find("32000 x 32000 pixels is more than the limit"),
+              std::string::npos)
+        << ReadAll(dir + "/huge/qorel.log");
+
+    std::vector<std::string> after = Tree(dir);
+    std::erase_if(after, [](const std::string& name) {
+        return name.rfind("header", 0) == 0 || name.rfind("escape", 0) == 0 ||
+               name.rfind("near", 0) == 0 || name.rfind("huge", 0) == 0 ||
+               name.rfind("profiles", 0) == 0 || name == "stdout" || name == "stderr";
+    });
+    std::erase_if(after, [&](const std::string& name) {
+        return std::find(before.begin(), before.end(), name) != before.end();
+    });
+    EXPECT_EQ(after, std::vector<std::string>{}) << "nothing written outside --out";
+
+    // A page's canvas is a picture: refused by its size before it is made.
+    std::ofstream(dir + "/applet.htm")
+        << "<HTML><BODY><APPLET CODE=getpara.class WIDTH=20000 HEIGHT=20000>"
+           "<PARAM NAME=0t0 VALUE=hi><PARAM NAME=0TCOOR VALUE=\"3,4\"></APPLET></BODY></HTML>";
+    for (const char* command : {"render", "convert"}) {
+        const Result page =
+            std::string(command) == "render"
+                ? RunReal({"page", "render", dir + "/applet.htm", "1", dir + "/canvas.png"})
+                : RunReal({"page", "convert", dir + "/applet.htm", "1", "--form", "image-map",
+                           "--out", dir + "/converted.htm"});
+        EXPECT_EQ(page.exitCode, 1) << command;
+        EXPECT_NE(page.err.find("object 1 is 20000 x 20000 pixels, more than the limit of "
+                                "268435456 pixels"),
+                  std::string::npos)
+            << command << ": " << page.err;
+    }
+    EXPECT_FALSE(fs::exists(dir + "/canvas.png") || fs::exists(dir + "/converted.htm"));
+}
