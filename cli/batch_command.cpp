@@ -10,6 +10,7 @@
 #include "host/path_fields.h"
 #include "host/plugin_manager.h"
 #include "host/streams.h"
+#include "host/temporary_files.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 
@@ -22,6 +23,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <map>
 #include <poll.h>
 #include <string>
@@ -175,6 +177,9 @@ Outcome RunInProcess(BatchJob& job, BatchDestination* destination, ProgressDispl
         outcome.nothingLoaded = true;
         return outcome;
     }
+    if (const auto* file = dynamic_cast<const FileStream*>(run.LogStream())) {
+        SetBreakLog(file->Descriptor());
+    }
     ShowStatus(BatchRun::StatusText(0, run.Total(), 1, 0), quiet);
     run.ApplyToAll([quiet](const std::string& text) { ShowStatus(text, quiet); },
                    [&run] {
@@ -186,6 +191,7 @@ Outcome RunInProcess(BatchJob& job, BatchDestination* destination, ProgressDispl
     outcome.processed = run.Processed();
     outcome.total = run.Total();
     outcome.interrupted = run.Interrupted();
+    SetBreakLog(-1);
     return outcome;
 }
 
@@ -226,7 +232,24 @@ struct Worker {
     pid_t pid = -1;
     int tasks = -1, results = -1; // the pipes' parent ends (-1: closed)
     int current = -1;             // the image it works on
+    int journal = -1;             // the temporary files it made (see RemoveLeftovers)
 };
+
+// An unnamed file the worker lists its temporary files in: a worker that
+// is killed cannot remove them itself.
+int MakeJournal() {
+    const char* folder = std::getenv("TMPDIR");
+    const std::string dir = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+    int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) { // file systems without O_TMPFILE
+        std::string pattern = dir + "/pixmill-journal-XXXXXX";
+        fd = mkostemp(pattern.data(), O_APPEND | O_CLOEXEC);
+        if (fd >= 0) {
+            unlink(pattern.c_str());
+        }
+    }
+    return fd;
+}
 
 // Forks the workers, each with the ends of its two pipes; signals are held
 // meanwhile so that a Ctrl+C reaches every worker or none.
@@ -241,8 +264,10 @@ std::vector<Worker> StartWorkers(BatchJob& job, BatchDestination* destination,
         if (pipe(taskPipe) != 0 || pipe(resultPipe) != 0) {
             throw CVFileError::FromErrno(errno, "pipe");
         }
+        worker.journal = MakeJournal();
         worker.pid = fork();
         if (worker.pid == 0) {
+            temporary_files::JournalTo(worker.journal);
             close(taskPipe[1]);
             close(resultPipe[0]);
             for (const Worker& other : workers) {
@@ -292,6 +317,12 @@ class WorkerRun {
         for (Worker& worker : workers) {
             int status = 0;
             waitpid(worker.pid, &status, 0);
+            // What a killed worker was writing goes with it.
+            if (worker.journal >= 0) {
+                temporary_files::RemoveJournaled(worker.journal);
+                close(worker.journal);
+                worker.journal = -1;
+            }
         }
         ForgetWorkers();
     }
@@ -308,6 +339,17 @@ class WorkerRun {
             }
             Write("Batch processing was interrupted.");
         } else {
+            // Every image is named: those no worker was left to take too.
+            for (int index = written; index < total; ++index) {
+                if (const auto it = done.find(index); it != done.end()) {
+                    processed += it->second.first ? 1 : 0;
+                    Write(it->second.second);
+                } else {
+                    Write(NameWithExtension(files[static_cast<size_t>(index)].path) +
+                          " save error : not processed, every worker process ended "
+                          "unexpectedly \r\n");
+                }
+            }
             Write(FinishText(processed, total));
         }
         outcome.processed = processed;
@@ -436,10 +478,12 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
     FileStream log(job.LogFileName(), FileStream::ForWriting);
     const std::string start = StartText(static_cast<int>(files.size()));
     log.Write(start.data(), start.size());
+    SetBreakLog(log.Descriptor());
     WorkerRun run(files, StartWorkers(job, destination, files, jobs), log, quiet);
     run.Run();
     EndStatus(quiet);
     const Outcome outcome = run.Finish();
+    SetBreakLog(-1);
     log.Close();
     return outcome;
 }

@@ -6,6 +6,7 @@
 #include "host/image_doc.h"
 #include "host/memory_service.h"
 #include "host/plugin_manager.h"
+#include "host/temporary_files.h"
 #include "host/qsettings_store.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
@@ -16,9 +17,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,8 +59,11 @@ class Cli : public ::testing::Test {
     // The same with the program's own plug-ins.
     Result RunReal(const std::vector<std::string>& args) { return RunWith(PIXMILL_BIN_DIR, args); }
 
+    // slowStarted: what to do to the process once the slow operation has
+    // started (default with interrupt: one Ctrl+C).
     Result RunWith(const std::string& pluginRoot, const std::vector<std::string>& args,
-                   bool interrupt = false) {
+                   bool interrupt = false,
+                   const std::function<void(pid_t)>& slowStarted = nullptr) {
         const std::string marker = dir + "/slow-started";
         const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
         const pid_t pid = fork();
@@ -82,7 +88,11 @@ class Cli : public ::testing::Test {
             for (int waited = 0; waited < 60000 && !fs::exists(marker); waited += 20) {
                 usleep(20 * 1000);
             }
-            kill(pid, SIGINT);
+            if (slowStarted) {
+                slowStarted(pid);
+            } else {
+                kill(pid, SIGINT);
+            }
         }
         int status = 0;
         waitpid(pid, &status, 0);
@@ -821,4 +831,75 @@ TEST_F(CliBatch, HostileProfilesAndPagesAreRefused) {
             << command << ": " << page.err;
     }
     EXPECT_FALSE(fs::exists(dir + "/canvas.png") || fs::exists(dir + "/converted.htm"));
+}
+
+// Faults during a batch: workers killed, two Ctrl+C in a row. Every image
+// not written is named, the log keeps its last line, and what a killed
+// worker was writing is removed by its parent.
+TEST_F(Cli, BatchFaultsLeaveACompleteLogAndNoTemporaryFiles) {
+    std::vector<std::string> args = {"batch"};
+    for (int i = 1; i <= 6; ++i) {
+        args.push_back(MakeImage(std::to_string(i) + ".trw"));
+    }
+    const auto children = [](pid_t pid) {
+        std::vector<pid_t> found;
+        std::ifstream list("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                           "/children");
+        for (pid_t child = 0; list >> child;) {
+            found.push_back(child);
+        }
+        return found;
+    };
+    std::vector<std::string> killed = args;
+    killed.insert(killed.end(), {"--out", dir + "/killed", "--op", "Slow", "--jobs", "2"});
+    const Result result = RunWith(PIXMILL_TEST_PLUGIN_DIR "/document", killed, true,
+                                  [&](pid_t pid) {
+                                      for (const pid_t worker : children(pid)) {
+                                          kill(worker, SIGKILL);
+                                      }
+                                  });
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string log = ReadAll(dir + "/killed/qorel.log");
+    for (int i = 1; i <= 6; ++i) {
+        EXPECT_NE(log.find(std::to_string(i) + ".trw save error : "), std::string::npos)
+            << i << " is not named: " << log;
+    }
+    EXPECT_NE(log.find("The number of unprocessed images : 6"), std::string::npos) << log;
+
+    fs::remove(dir + "/slow-started");
+    std::vector<std::string> twice = args;
+    twice.insert(twice.end(), {"--out", dir + "/twice", "--op", "Slow", "--jobs", "2"});
+    const Result broken = RunWith(PIXMILL_TEST_PLUGIN_DIR "/document", twice, true,
+                                  [](pid_t pid) {
+                                      kill(pid, SIGINT);
+                                      usleep(20 * 1000);
+                                      kill(pid, SIGINT);
+                                  });
+    EXPECT_EQ(broken.exitCode, 130);
+    const std::string cut = ReadAll(dir + "/twice/qorel.log");
+    const std::string last = "Batch processing was interrupted.";
+    ASSERT_GE(cut.size(), last.size()) << cut;
+    EXPECT_EQ(cut.substr(cut.size() - last.size()), last) << cut;
+
+    // A writer killed mid-file: its parent removes the temporary file.
+    const int journal = open(dir.c_str(), O_TMPFILE | O_RDWR | O_APPEND, 0600);
+    ASSERT_GE(journal, 0);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        pixmill::temporary_files::JournalTo(journal);
+        pixmill::AtomicFile output(dir + "/half.png");
+        kill(getpid(), SIGKILL);
+    }
+    waitpid(writer, nullptr, 0);
+    const auto leftovers = [&] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            count += entry.path().filename().string().find(".pixmill-") != std::string::npos;
+        }
+        return count;
+    };
+    EXPECT_EQ(leftovers(), 1) << "the killed writer's file";
+    EXPECT_EQ(pixmill::temporary_files::RemoveJournaled(journal), 1);
+    EXPECT_EQ(leftovers(), 0);
+    close(journal);
 }
