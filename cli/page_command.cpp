@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 namespace pixmill::cli {
@@ -237,8 +238,28 @@ int CommandPage(HostServices& host, PluginManager& plugins, CUserInterface& ui,
     CompoundImage::LimitCanvasPixels(host.MaxImagePixels());
     PluginImageFiles files(host, plugins);
     HtmlPageDoc page(&files, &ui);
-    if (!page.Open(args[1], false)) {
-        std::fprintf(stderr, "pixmill-cli: %s: cannot read the page\n", args[1].c_str());
+    // The parser says why it gave up (a missing file, UTF-16, a syntax
+    // error) to its warning sink; the refusal carries it.
+    std::ostringstream why;
+    page.Document().SetWarningSink(&why);
+    const bool opened = page.Open(args[1], false);
+    page.Document().SetWarningSink(nullptr);
+    if (!opened) {
+        // One line: the parser's message may span several.
+        std::string reason;
+        std::istringstream lines(why.str());
+        for (std::string line; std::getline(lines, line);) {
+            const size_t first = line.find_first_not_of(" \t\r");
+            const size_t last = line.find_last_not_of(" \t\r");
+            if (first != std::string::npos) {
+                if (!reason.empty()) {
+                    reason += ' ';
+                }
+                reason.append(line, first, last - first + 1);
+            }
+        }
+        std::fprintf(stderr, "pixmill-cli: %s: cannot read the page%s%s\n", args[1].c_str(),
+                     reason.empty() ? "" : ": ", reason.c_str());
         return ExitFailure;
     }
     if (sub == "list") {
