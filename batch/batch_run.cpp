@@ -140,6 +140,9 @@ bool BatchRun::Start() {
         Log("\r\n");
     }
     if (!NextImage()) {
+        // The destination still hears that the run ended (a sharded
+        // gallery's part then says this shard made nothing).
+        destination->EndBatch(log, true);
         Finish(NothingLoaded);
         return false;
     }

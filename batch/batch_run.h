@@ -125,6 +125,8 @@ class BatchRun {
     int Position() const { return position; }
     int Processed() const { return processed; }
     int Total() const { return total; }
+    // The log the run writes (after Start or Prepare).
+    CVStream* LogStream() const { return log; }
     bool HasImage() const { return hasImage; }
     const CVImage& SourceImage() const { return sourceImage; }
     const CVImage& ResultImage() const { return resultImage; }

@@ -2,10 +2,12 @@
 
 #include "host/plugin_manager.h"
 #include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 namespace pixmill {
 
@@ -59,6 +61,19 @@ ThumbnailMaker::ThumbnailMaker(PluginManager& plugins, const ThumbnailSettings& 
 
 bool ThumbnailMaker::Make(const CVImage& image, CVImage& thumbnail, CVProgress* progress) const {
     const int w = settings.width, h = settings.height;
+    // The box comes from settings a profile may carry: the thumbnail obeys
+    // the pixel limit like every picture read.
+    const SIZE size = settings.fitToSize ? SIZE{w, h}
+                                         : image.host->FitSize(image.Width(), image.Height(), w, h);
+    const uint64_t limit = image.host->MaxImagePixels();
+    if (size.cx > 0 && size.cy > 0 && uint64_t(size.cx) * uint64_t(size.cy) > limit) {
+        char detail[160];
+        std::snprintf(detail, sizeof detail,
+                      "a thumbnail of %d x %d pixels is more than the limit of %llu pixels",
+                      static_cast<int>(size.cx), static_cast<int>(size.cy),
+                      static_cast<unsigned long long>(limit));
+        image.host->RaiseImageErrorDetail(CVImageError::DimensionsTooLarge, detail);
+    }
     if (!settings.fitToSize) {
         return plugins.CallResampleImage(&image, &thumbnail, progress, w, h, 1, 0) != 0;
     }

@@ -10,7 +10,9 @@
 #include "host/path_fields.h"
 #include "host/plugin_manager.h"
 #include "host/streams.h"
+#include "host/temporary_files.h"
 #include "pixmill/errors.h"
+#include "pixmill/format_plugin.h"
 #include "pixmill/side_file.h"
 
 #include <algorithm>
@@ -22,10 +24,12 @@
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <map>
 #include <poll.h>
 #include <set>
 #include <string>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -204,6 +208,9 @@ Outcome RunInProcess(BatchJob& job, BatchDestination* destination, ProgressDispl
         outcome.nothingLoaded = true;
         return outcome;
     }
+    if (const auto* file = dynamic_cast<const FileStream*>(run.LogStream())) {
+        SetBreakLog(file->Descriptor());
+    }
     ShowStatus(BatchRun::StatusText(0, run.Total(), 1, 0), quiet);
     run.ApplyToAll([quiet](const std::string& text) { ShowStatus(text, quiet); },
                    [&run] {
@@ -215,6 +222,7 @@ Outcome RunInProcess(BatchJob& job, BatchDestination* destination, ProgressDispl
     outcome.processed = run.Processed();
     outcome.total = run.Total();
     outcome.interrupted = run.Interrupted();
+    SetBreakLog(-1);
     return outcome;
 }
 
@@ -255,7 +263,24 @@ struct Worker {
     pid_t pid = -1;
     int tasks = -1, results = -1; // the pipes' parent ends (-1: closed)
     int current = -1;             // the image it works on
+    int journal = -1;             // the temporary files it made (see RemoveLeftovers)
 };
+
+// An unnamed file the worker lists its temporary files in: a worker that
+// is killed cannot remove them itself.
+int MakeJournal() {
+    const char* folder = std::getenv("TMPDIR");
+    const std::string dir = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+    int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) { // file systems without O_TMPFILE
+        std::string pattern = dir + "/pixmill-journal-XXXXXX";
+        fd = mkostemp(pattern.data(), O_APPEND | O_CLOEXEC);
+        if (fd >= 0) {
+            unlink(pattern.c_str());
+        }
+    }
+    return fd;
+}
 
 // Forks the workers, each with the ends of its two pipes; signals are held
 // meanwhile so that a Ctrl+C reaches every worker or none.
@@ -270,8 +295,10 @@ std::vector<Worker> StartWorkers(BatchJob& job, BatchDestination* destination,
         if (pipe(taskPipe) != 0 || pipe(resultPipe) != 0) {
             throw CVFileError::FromErrno(errno, "pipe");
         }
+        worker.journal = MakeJournal();
         worker.pid = fork();
         if (worker.pid == 0) {
+            temporary_files::JournalTo(worker.journal);
             close(taskPipe[1]);
             close(resultPipe[0]);
             for (const Worker& other : workers) {
@@ -321,6 +348,12 @@ class WorkerRun {
         for (Worker& worker : workers) {
             int status = 0;
             waitpid(worker.pid, &status, 0);
+            // What a killed worker was writing goes with it.
+            if (worker.journal >= 0) {
+                temporary_files::RemoveJournaled(worker.journal);
+                close(worker.journal);
+                worker.journal = -1;
+            }
         }
         ForgetWorkers();
     }
@@ -337,6 +370,17 @@ class WorkerRun {
             }
             Write("Batch processing was interrupted.");
         } else {
+            // Every image is named: those no worker was left to take too.
+            for (int index = written; index < total; ++index) {
+                if (const auto it = done.find(index); it != done.end()) {
+                    processed += it->second.first ? 1 : 0;
+                    Write(it->second.second);
+                } else {
+                    Write(NameWithExtension(files[static_cast<size_t>(index)].path) +
+                          " save error : not processed, every worker process ended "
+                          "unexpectedly \r\n");
+                }
+            }
             Write(FinishText(processed, total));
         }
         outcome.processed = processed;
@@ -473,10 +517,12 @@ Outcome RunInWorkers(BatchJob& job, BatchDestination* destination,
         start += "\r\n";
     }
     log.Write(start.data(), start.size());
+    SetBreakLog(log.Descriptor());
     WorkerRun run(files, StartWorkers(job, destination, files, jobs), log, quiet);
     run.Run();
     EndStatus(quiet);
     const Outcome outcome = run.Finish();
+    SetBreakLog(-1);
     log.Close();
     return outcome;
 }
@@ -498,6 +544,17 @@ int FindJobOperation(BatchJob& job, const std::string& name) {
     return -1;
 }
 
+// Format names are taken in any case ("webp" and "WEBP" for "WebP").
+std::string FormatNameAsListed(BatchJob& job, const std::string& name) {
+    for (const BatchJob::FormatEntry& entry : job.Formats()) {
+        const char* listed = entry.format->GetName(false);
+        if (strcasecmp(listed, name.c_str()) == 0) {
+            return listed;
+        }
+    }
+    return name;
+}
+
 int ConfigureJob(BatchJob& job, const Options& options) {
     if (!options.profile.empty()) {
         try {
@@ -510,7 +567,7 @@ int ConfigureJob(BatchJob& job, const Options& options) {
         job.ReadProfileText(std::string()); // only what the command line chooses
     }
     for (const std::string& name : options.formats) {
-        if (!job.SelectFormat(name)) {
+        if (!job.SelectFormat(FormatNameAsListed(job, name))) {
             PrintUsageError("unknown output format '" + name + "' (see 'pixmill-cli formats')");
             return ExitUsage;
         }
@@ -595,6 +652,27 @@ int ConfigurePluginDest(BatchJob& job, int index, HostServices& host, const Opti
             PrintUsageError("destination '" + options.destination + "' takes no --project");
             return ExitUsage;
         }
+        if (options.shardCount > 1) {
+            const std::string shard =
+                std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);
+            if (setOption("shard", shard.c_str()) == 0) {
+                PrintUsageError("destination '" + options.destination +
+                                "' sees the whole run and cannot be sharded");
+                return ExitUsage;
+            }
+        }
+        if (options.pagesOnly && setOption("pages-only", "1") == 0) {
+            const auto* ui = dynamic_cast<CliUserInterface*>(host.UserInterface());
+            std::fprintf(stderr, "pixmill-cli: %s\n",
+                         ui != nullptr && !ui->lastMessage.empty()
+                             ? ui->lastMessage.c_str()
+                             : "this destination writes no pages from shards");
+            return ExitFailure;
+        }
+    }
+    if (setOption == nullptr && options.pagesOnly) {
+        PrintUsageError("destination '" + options.destination + "' writes no pages");
+        return ExitUsage;
     }
     if (!destination->ApplyPage()) {
         const auto* ui = dynamic_cast<CliUserInterface*>(host.UserInterface());
@@ -606,12 +684,33 @@ int ConfigurePluginDest(BatchJob& job, int index, HostServices& host, const Opti
     return ExitOk;
 }
 
+// The pages step of a sharded gallery: every shard's pictures, taken from
+// their parts, become the pages one process would have written.
+// Its log is a batch log like the shards' (no picture is read here).
+int WriteGalleryPages(BatchJob& job, BatchDestination& destination, bool quiet, bool force) {
+    try {
+        const std::unique_ptr<FileStream> log = OpenLogFile(job.LogFileName(), force);
+        const std::string start =
+            StartText(0) + "Gallery pages from the pictures of every shard\r\n";
+        log->Write(start.data(), start.size());
+        destination.EndBatch(log.get(), true);
+        log->Close();
+    } catch (CQorelError& error) {
+        std::fprintf(stderr, "pixmill-cli: cannot write the log: %s\n", error.Report(false));
+        return ExitFailure;
+    }
+    if (!quiet) {
+        std::printf("gallery pages written; log: %s\n", job.LogFileName().c_str());
+    }
+    return ExitOk;
+}
+
 } // namespace
 
 int CommandBatch(HostServices& host, PluginManager& plugins, ProgressDisplay* progress,
                  const std::string& pluginRoot, const Options& given) {
     Options options = given;
-    if (options.arguments.empty() || options.outDir.empty()) {
+    if ((options.arguments.empty() && !options.pagesOnly) || options.outDir.empty()) {
         PrintUsageError("batch needs INPUT... and --out DIR");
         return ExitUsage;
     }
@@ -619,7 +718,9 @@ int CommandBatch(HostServices& host, PluginManager& plugins, ProgressDisplay* pr
     std::vector<InputFile> files;
     FolderWalk walk;
     walk.recursive = options.recursive;
-    for (std::string input : options.arguments) {
+    // The pages step reads no picture: the inputs (the shards' own command
+    // line may be reused as it is) are not looked at.
+    for (std::string input : options.pagesOnly ? std::vector<std::string>() : options.arguments) {
         struct stat info {};
         if (IsDirectory(input)) {
             AddTrailingSlash(input);
@@ -685,7 +786,13 @@ int CommandBatch(HostServices& host, PluginManager& plugins, ProgressDisplay* pr
                 code != ExitOk) {
                 return code;
             }
+        } else if (options.pagesOnly) {
+            PrintUsageError("destination '" + options.destination + "' writes no pages");
+            return ExitUsage;
         }
+    }
+    if (options.pagesOnly) {
+        return WriteGalleryPages(job, *destination, options.quiet, options.force);
     }
     if (int code = ConfigureFileDest(job.FileDest(), options); code != ExitOk) {
         return code;

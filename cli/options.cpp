@@ -227,6 +227,12 @@ const std::vector<OptionSpec> kOptions = {
           "process only every N-th image starting at I (0-based),\n"
           "to spread one collection over N machines",
      Shard},
+    {HelpSection::Batch, "pages-only", nullptr,
+          "with --dest \"HTML pages\": write the gallery's pages\n"
+          "from what its --shard runs into the same --out left\n"
+          "(after the last shard); no picture is read. Sharded\n"
+          "gallery runs write no pages themselves",
+     Switch<&Options::pagesOnly>},
     {HelpSection::Batch, "fast-decode", nullptr,
           "decode JPEG files at 1/2, 1/4 or 1/8 of their size\n"
           "when the first operation shrinks them at least twice\n"
@@ -462,6 +468,9 @@ std::string CheckCombinations(const Options& options) {
         options.destination.empty()) {
         return "--dest-profile and --project need --dest NAME";
     }
+    if (options.pagesOnly && (options.destination.empty() || options.shardCount > 1)) {
+        return "--pages-only needs --dest NAME and no --shard";
+    }
     return {};
 }
 
@@ -508,7 +517,7 @@ bool ParseArguments(int argc, char** argv, Options& options, int& exitCode) {
         return false;
     }
     if (parser.isSet("version")) {
-        std::printf("pixmill-cli 0.1\n");
+        std::printf("pixmill-cli %s\n", PIXMILL_VERSION);
         exitCode = ExitOk;
         return false;
     }

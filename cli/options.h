@@ -47,6 +47,7 @@ struct Options {
     int shardIndex = 0, shardCount = 1; // --shard I/N
     bool recursive = false;
     bool fastDecode = false;
+    bool pagesOnly = false;             // --pages-only: a sharded gallery's pages
 
     // page
     std::string pageForm;    // --form html|applet|image-map

@@ -1,14 +1,22 @@
 #include "cli/page_command.h"
 
+#include "cli/terminal.h"
 #include "compound/html_page_doc.h"
 #include "compound/plugin_image_files.h"
 #include "compound/text_renderer.h"
+#include "host/host_services.h"
+#include "host/temporary_files.h"
 
 #include <QGuiApplication>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
+#include <thread>
 
 namespace pixmill::cli {
 
@@ -47,15 +55,53 @@ bool FindObject(const HtmlPageDoc& page, const std::string& text, size_t& index)
     return false;
 }
 
-bool ReadCompound(const HtmlPageDoc& page, size_t index, CompoundImage& image) {
+// pixelLimit: a canvas is a picture like any other (0: only listed, no
+// canvas is made).
+bool ReadCompound(const HtmlPageDoc& page, size_t index, CompoundImage& image,
+                  uint64_t pixelLimit = 0) {
     try {
         image = page.ReadCompound(index);
-        return true;
     } catch (const CompoundSyntaxError&) {
         std::fprintf(stderr, "pixmill-cli: %s\n", CompoundText::kWrongSyntax);
         return false;
     }
+    const uint64_t pixels = uint64_t(std::max(image.Width(), 0)) * uint64_t(std::max(image.Height(), 0));
+    if (pixelLimit > 0 && pixels > pixelLimit) {
+        std::fprintf(stderr,
+                     "pixmill-cli: object %zu is %d x %d pixels, more than the limit of %llu "
+                     "pixels (--max-pixels raises it)\n",
+                     index + 1, image.Width(), image.Height(),
+                     static_cast<unsigned long long>(pixelLimit));
+        return false;
+    }
+    return true;
 }
+
+// Page work runs in long library calls that cannot look for a break: a
+// watcher ends the command on Ctrl+C or SIGTERM, removing temporary files,
+// as image work would stop at its next row.
+class BreakWatch {
+  public:
+    BreakWatch()
+        : watcher([this] {
+              while (!done.load()) {
+                  if (BreakRequested()) {
+                      std::fprintf(stderr, "pixmill-cli: User break\n");
+                      temporary_files::RemoveAll();
+                      std::_Exit(ExitFailure);
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              }
+          }) {}
+    ~BreakWatch() {
+        done.store(true);
+        watcher.join();
+    }
+
+  private:
+    std::atomic<bool> done{false};
+    std::thread watcher;
+};
 
 int List(HtmlPageDoc& page) {
     for (size_t i = 0; i < page.Objects().size(); ++i) {
@@ -73,7 +119,8 @@ int List(HtmlPageDoc& page) {
     return ExitOk;
 }
 
-int Render(HtmlPageDoc& page, PluginImageFiles& files, const Options& options) {
+int Render(HtmlPageDoc& page, PluginImageFiles& files, uint64_t pixelLimit,
+           const Options& options) {
     const std::string& out = options.arguments[3];
     if (!options.force && SameFile(options.arguments[1], out)) {
         std::fprintf(stderr, "pixmill-cli: %s: refusing to overwrite the page (use --force)\n",
@@ -82,7 +129,8 @@ int Render(HtmlPageDoc& page, PluginImageFiles& files, const Options& options) {
     }
     size_t index = 0;
     CompoundImage image;
-    if (!FindObject(page, options.arguments[2], index) || !ReadCompound(page, index, image)) {
+    if (!FindObject(page, options.arguments[2], index) ||
+        !ReadCompound(page, index, image, pixelLimit)) {
         return ExitFailure;
     }
     std::string error;
@@ -96,7 +144,8 @@ int Render(HtmlPageDoc& page, PluginImageFiles& files, const Options& options) {
     return ExitOk;
 }
 
-int Convert(HtmlPageDoc& page, const std::string& programDirectory, const Options& options) {
+int Convert(HtmlPageDoc& page, const std::string& programDirectory, uint64_t pixelLimit,
+            const Options& options) {
     const std::string& in = options.arguments[1];
     const std::string& out = options.outDir;
     if (out.empty()) {
@@ -127,7 +176,8 @@ int Convert(HtmlPageDoc& page, const std::string& programDirectory, const Option
     }
     size_t index = 0;
     CompoundImage image;
-    if (!FindObject(page, options.arguments[2], index) || !ReadCompound(page, index, image)) {
+    if (!FindObject(page, options.arguments[2], index) ||
+        !ReadCompound(page, index, image, pixelLimit)) {
         return ExitFailure;
     }
     // References in the written object are made from the new page.
@@ -184,19 +234,41 @@ int CommandPage(HostServices& host, PluginManager& plugins, CUserInterface& ui,
     static char* argv[] = {name, nullptr};
     QGuiApplication application(argc, argv);
 
+    const BreakWatch breakWatch;
+    CompoundImage::LimitCanvasPixels(host.MaxImagePixels());
     PluginImageFiles files(host, plugins);
     HtmlPageDoc page(&files, &ui);
-    if (!page.Open(args[1], false)) {
-        std::fprintf(stderr, "pixmill-cli: %s: cannot read the page\n", args[1].c_str());
+    // The parser says why it gave up (a missing file, UTF-16, a syntax
+    // error) to its warning sink; the refusal carries it.
+    std::ostringstream why;
+    page.Document().SetWarningSink(&why);
+    const bool opened = page.Open(args[1], false);
+    page.Document().SetWarningSink(nullptr);
+    if (!opened) {
+        // One line: the parser's message may span several.
+        std::string reason;
+        std::istringstream lines(why.str());
+        for (std::string line; std::getline(lines, line);) {
+            const size_t first = line.find_first_not_of(" \t\r");
+            const size_t last = line.find_last_not_of(" \t\r");
+            if (first != std::string::npos) {
+                if (!reason.empty()) {
+                    reason += ' ';
+                }
+                reason.append(line, first, last - first + 1);
+            }
+        }
+        std::fprintf(stderr, "pixmill-cli: %s: cannot read the page%s%s\n", args[1].c_str(),
+                     reason.empty() ? "" : ": ", reason.c_str());
         return ExitFailure;
     }
     if (sub == "list") {
         return List(page);
     }
     if (sub == "render") {
-        return Render(page, files, options);
+        return Render(page, files, host.MaxImagePixels(), options);
     }
-    return Convert(page, programDirectory, options);
+    return Convert(page, programDirectory, host.MaxImagePixels(), options);
 }
 
 } // namespace pixmill::cli

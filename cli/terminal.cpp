@@ -11,6 +11,7 @@ namespace pixmill::cli {
 
 namespace {
 std::atomic<int> g_breaks{0};
+std::atomic<int> g_breakLog{-1};
 
 // Worker processes of a batch run, told of a second Ctrl+C too.
 constexpr int kMaxWorkers = 256;
@@ -25,6 +26,10 @@ void OnInterrupt(int) {
             }
         }
         temporary_files::RemoveAll();
+        if (const int log = g_breakLog.load(); log >= 0) {
+            static const char kLast[] = "\r\nBatch processing was interrupted.";
+            (void)!write(log, kLast, sizeof kLast - 1);
+        }
         _exit(130);
     }
 }
@@ -42,6 +47,10 @@ void InstallBreakHandler() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+}
+
+void SetBreakLog(int fd) {
+    g_breakLog.store(fd);
 }
 
 void RegisterWorker(pid_t pid) {

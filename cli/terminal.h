@@ -14,6 +14,9 @@ namespace pixmill::cli {
 
 // Installs the Ctrl+C handler; a second Ctrl+C ends the program at once.
 void InstallBreakHandler();
+// The batch log a second Ctrl+C still ends with "Batch processing was
+// interrupted." (-1: none).
+void SetBreakLog(int fd);
 bool BreakRequested();
 // In a worker process: Ctrl+C is left to the parent, which passes the break
 // on with SIGUSR1.

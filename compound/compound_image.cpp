@@ -5,6 +5,7 @@
 #include "pixmill/user_interface.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -40,11 +41,22 @@ CompoundImage::CompoundImage(const CompoundDefaults& defaults) {
     SetCanvas(defaults.width, defaults.height, defaults.background);
 }
 
+namespace {
+std::atomic<uint64_t> g_canvasPixelLimit{0};
+} // namespace
+
+void CompoundImage::LimitCanvasPixels(uint64_t pixels) {
+    g_canvasPixelLimit.store(pixels);
+}
+
 void CompoundImage::SetCanvas(int newWidth, int newHeight, uint32_t color) {
     width = std::max(0, newWidth);
     height = std::max(0, newHeight);
     background = color;
-    canvas = QImage(std::max(1, width), std::max(1, height), QImage::Format_RGB888);
+    const uint64_t limit = g_canvasPixelLimit.load();
+    const bool tooLarge = limit > 0 && uint64_t(width) * uint64_t(height) > limit;
+    canvas = QImage(tooLarge ? 1 : std::max(1, width), tooLarge ? 1 : std::max(1, height),
+                    QImage::Format_RGB888);
     canvas.fill(QColor(RedOf(color), GreenOf(color), BlueOf(color)));
 }
 

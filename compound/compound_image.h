@@ -42,6 +42,10 @@ class CompoundImage {
     uint32_t Background() const { return background; }
     // Sets the canvas size and colour and makes the canvas picture again.
     void SetCanvas(int width, int height, uint32_t background);
+    // The most pixels a canvas picture is made for (0: no limit). A page
+    // may declare any size: a larger canvas keeps its size but gets no
+    // picture, and the command that reads it refuses it by its size.
+    static void LimitCanvasPixels(uint64_t pixels);
     // The canvas picture: 24-bit, the canvas size, the background colour.
     const QImage& CanvasPicture() const { return canvas; }
 

@@ -15,10 +15,16 @@ namespace pixmill {
 
 HostServices::HostServices(SettingsStore& store, CUserInterface* service, std::string tempDirectory)
     : memory(std::move(tempDirectory)), settings(store), ui(service) {
+    // A settings file may raise the limit, never switch it off: only a
+    // whole number from 1 to 2^34 pixels (a 131072 x 131072 picture) is
+    // taken; anything else ("-1", "0", "1e99") keeps the default.
+    constexpr unsigned long long kLargestLimit = 1ull << 34;
     if (const auto stored = settings.ReadText(SettingsStore::kSettingsSection, "MaxImagePixels")) {
+        const std::string& text = *stored;
         char* end = nullptr;
-        const unsigned long long value = std::strtoull(stored->c_str(), &end, 10);
-        if (end != stored->c_str() && *end == '\0' && value > 0) {
+        const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+        const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+        if (digits && end != text.c_str() && *end == '\0' && value >= 1 && value <= kLargestLimit) {
             maxImagePixels = value;
         }
     }

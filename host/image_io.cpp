@@ -9,6 +9,8 @@
 #include "pixmill/scope_guards.h"
 #include "pixmill/stream.h"
 
+#include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace pixmill {
@@ -46,9 +48,15 @@ namespace {
 
 CFormatPlugin* Required(CFormatPlugin* format) {
     if (format == nullptr) {
-        throw CVImageError(CVImageError::UnsupportedFormat);
+        throw CVImageError(CVImageError::UnsupportedFormat,
+                           "the file's content is not a picture in a format Pixmill reads");
     }
     return format;
+}
+
+// Whether the error says only its code's words, no reason.
+bool WithoutReason(const CVImageError& error) {
+    return std::strcmp(error.Message(), CVImageError::MessageOf(error.Code())) == 0;
 }
 
 OwnedCodec CodecOf(CFormatPlugin* format) {
@@ -66,24 +74,56 @@ OwnedCodec CodecOf(CFormatPlugin* format) {
 ImageReader::ImageReader(CFormatPlugin* format)
     : format(Required(format)), codec(CodecOf(format)) {}
 
-SIZE ImageReader::ReadHeader(CVStream& stream, CVImage& target, const SIZE* maxSize,
+SIZE ImageReader::ReadHeader(CVStream& from, CVImage& target, const SIZE* maxSize,
                              ImageMetadata* metadata) {
     image = &target;
+    stream = &from;
     const MetadataBinding binding(target, metadata, MetadataBinding::ReadAnew);
-    return codec.get()->ReadHeader(&target, &stream, maxSize);
+    try {
+        return codec.get()->ReadHeader(&target, &from, maxSize);
+    } catch (const CVImageError& error) {
+        RethrowWithReason(error);
+    }
 }
 
 void ImageReader::ReadPixels(ProgressDisplay* display, const std::string& title,
                              ImageMetadata* metadata) {
     bool read = false;
-    {
+    try {
         const MetadataBinding binding(*image, metadata, MetadataBinding::ReadOn);
         HostProgress progress(display, title);
         read = codec.get()->ReadPixels(&progress);
+    } catch (const CVImageError& error) {
+        RethrowWithReason(error);
     }
     if (!read) {
-        throw CVImageError(CVImageError::ReadError);
+        RethrowWithReason(CVImageError(CVImageError::ReadError));
     }
+}
+
+void ImageReader::RethrowWithReason(const CVImageError& error) const {
+    const int code = error.Code();
+    if (!WithoutReason(error) || stream == nullptr ||
+        (code != CVImageError::ReadError && code != CVImageError::MismatchedFormat)) {
+        throw error;
+    }
+    const int64_t stopped = stream->Seek(0, SEEK_CUR);
+    const int64_t size = stream->Seek(0, SEEK_END);
+    const char* name = format->GetName(false);
+    char reason[300];
+    if (stopped >= 0 && size >= 0 && stopped >= size) {
+        std::snprintf(reason, sizeof reason,
+                      "the file ends before the %s picture does (%lld bytes: cut short, or "
+                      "damaged)",
+                      name, static_cast<long long>(size));
+    } else if (stopped >= 0 && size > 0) {
+        std::snprintf(reason, sizeof reason,
+                      "the %s data is damaged (the reader stopped at byte %lld of %lld)", name,
+                      static_cast<long long>(stopped), static_cast<long long>(size));
+    } else {
+        std::snprintf(reason, sizeof reason, "the %s data is damaged", name);
+    }
+    throw CVImageError(code, reason);
 }
 
 SIZE ReadImageWith(CFormatPlugin* format, CVStream& stream, CVImage& image, const SIZE* maxSize,

@@ -27,6 +27,7 @@ class PluginManager;
 class CFormatPlugin;
 class CFormatCodec;
 class CVImage;
+class CVImageError;
 class CVStream;
 class ProgressDisplay;
 struct ImageMetadata;
@@ -81,9 +82,14 @@ class ImageReader {
     CFormatCodec* Codec() const { return codec.get(); }
 
   private:
+    // A reader's failure without a reason gets one: where in the file the
+    // reader stopped.
+    [[noreturn]] void RethrowWithReason(const CVImageError& error) const;
+
     CFormatPlugin* format;
     OwnedCodec codec;
     CVImage* image = nullptr;
+    CVStream* stream = nullptr;
 };
 
 // Reads the image the stream holds with a new codec of format, under a

@@ -22,6 +22,7 @@ class FileStream : public CVStream {
     int64_t Seek(int64_t offset, int origin) override;
     void Close();
     const std::string& Path() const { return path; }
+    int Descriptor() const { return fd; }
 
   private:
     [[noreturn]] void Fail(int err) const;

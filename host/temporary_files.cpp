@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 
 namespace pixmill::temporary_files {
@@ -19,10 +20,15 @@ struct Slot {
 };
 
 Slot g_slots[kSlots];
+std::atomic<int> g_journal{-1};
 
 } // namespace
 
 int Register(const std::string& path) {
+    if (const int journal = g_journal.load(); journal >= 0 && !path.empty()) {
+        const std::string line = path + "\n";
+        (void)!write(journal, line.data(), line.size()); // O_APPEND: one line per write
+    }
     if (path.empty() || path.size() >= kPathSize) {
         return -1;
     }
@@ -49,6 +55,28 @@ void RemoveAll() {
             unlink(slot.path);
         }
     }
+}
+
+void JournalTo(int fd) {
+    g_journal.store(fd);
+}
+
+int RemoveJournaled(int fd) {
+    std::string text;
+    char buffer[4096];
+    off_t offset = 0;
+    for (ssize_t n; (n = pread(fd, buffer, sizeof buffer, offset)) > 0; offset += n) {
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    int removed = 0;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        const std::string path = text.substr(start, end - start);
+        if (unlink(path.c_str()) == 0) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 } // namespace pixmill::temporary_files

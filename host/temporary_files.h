@@ -15,4 +15,12 @@ void Unregister(int slot);
 // Removes every recorded file. Async-signal-safe: only unlink(2) is called.
 void RemoveAll();
 
+// A worker process also writes every name it records into the journal fd,
+// so that its parent can remove what it left if it dies (-1: no journal).
+void JournalTo(int fd);
+// The parent's side: removes every file the journal names that still
+// exists (a finished writer has renamed or removed its own); returns how
+// many were removed.
+int RemoveJournaled(int fd);
+
 } // namespace pixmill::temporary_files

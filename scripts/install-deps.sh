@@ -11,6 +11,9 @@ libpng-dev libgif-dev libwebp-dev libavif-dev webp libavif-bin imagemagick valgr
 # pngcheck (every PNG the tests write must pass it), and Python for the
 # scripted checks (the sources' floor plan, pages in a browser).
 PKGS="$PKGS libimage-exiftool-perl pngcheck python3"
+# Shipping: the Debian package's validators and manual pages, and a one-node
+# Slurm cluster for the sharded batch test.
+PKGS="$PKGS lintian desktop-file-utils appstream man-db slurm-wlm munge"
 # Scanning: the scanner library, whose virtual test device the tests scan from.
 PKGS="$PKGS libsane-dev libsane1"
 if [ "${PIXMILL_WITH_DEMO:-0}" = "1" ]; then

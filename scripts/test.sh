@@ -20,6 +20,10 @@ run_suite() {
 }
 
 run_suite build -DCMAKE_BUILD_TYPE=Release
+echo "=== the Debian package: validators, install and removal"
+if ! ./packaging/check-package.sh build; then
+  status=1
+fi
 echo "=== valgrind over the command line's TIFF reading and writing"
 if ! ./scripts/valgrind-cli.sh build; then
   status=1

@@ -15,7 +15,7 @@ using namespace pixmill;
 namespace {
 
 const char kUsage[] =
-    "usage: pixmill-html [--help] IN [OUT]\n"
+    "usage: pixmill-html [--help] [--version] IN [OUT]\n"
     "\n"
     "Parses the HTML page IN, prints the parser's warnings to standard error and,\n"
     "when OUT is given, writes the parsed tree back to OUT (\"-\" for standard\n"
@@ -103,6 +103,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("pixmill-html %s\n", PIXMILL_VERSION);
             return 0;
         }
         if (arg.size() > 1 && arg[0] == '-' && arg != "--") {

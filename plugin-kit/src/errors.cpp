@@ -132,6 +132,8 @@ const char* FileMessageFormat(int code) {
         return "Reached the end of the file %s.";
     case 39:
         return "The disk is full.";
+    case 206:
+        return "The name %s is too long (a file name may have at most 255 bytes, a path 4095).";
     default:
         return nullptr;
     }
@@ -156,7 +158,7 @@ int CVFileError::WindowsCodeOf(int err) {
     case ENOTDIR:
         return 3;
     case ENAMETOOLONG:
-        return 3;
+        return 206;
     case ELOOP:
         return 3;
     case EMFILE:

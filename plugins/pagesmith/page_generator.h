@@ -20,6 +20,7 @@ struct GalleryImage {
     bool bigPresent = false;
     int width = 0, height = 0;
     std::string thumbnailTitle, zoomTitle;
+    long long order = 0; // the picture's place in the whole run (a sharded run's parts)
 };
 
 class PageGenerator {

@@ -5,7 +5,9 @@
 #include "pagesmith_strings.h"
 #include "pixmill/help.h"
 
+#include <cstdio>
 #include <dlfcn.h>
+#include <filesystem>
 #include <string>
 
 namespace pixmill::pagesmith {
@@ -58,11 +60,33 @@ bool HtmlPagesDestination::SetOption(const std::string& name, const std::string&
             return false;
         }
         Profile() = loaded;
+        // A profile file may come from anyone: its pages read only beside
+        // it, in the project's folder and among the shipped templates.
+        const std::string file = std::filesystem::absolute(value).string();
+        ConfineReadsTo({file.substr(0, file.find_last_of('/') + 1),
+                        ProgramFolder() + "Destinations/pagesmith/"});
         UpdateThumbnailSettings();
         return true;
     }
     if (name == "project") {
         SetProjectPath(value);
+        return true;
+    }
+    if (name == "shard") {
+        int shard = 0, count = 0;
+        char rest = 0;
+        if (std::sscanf(value.c_str(), "%d/%d%c", &shard, &count, &rest) != 2 || count < 1 ||
+            shard < 0 || shard >= count) {
+            return false;
+        }
+        SetShard(shard, count);
+        return true;
+    }
+    if (name == "pages-only") {
+        if (std::string missing = TakePictures(); !missing.empty()) {
+            Show(missing);
+            return false;
+        }
         return true;
     }
     return false;

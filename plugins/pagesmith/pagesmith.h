@@ -18,8 +18,10 @@ class HtmlPagesDestination : public WebPageDestination {
     // The page's values first, then the checks.
     bool ApplyPage() override;
     void Help(QWidget* window) override;
-    // Headless settings: "profile" (a ".vhb" file) and "project" (the
-    // project output name).
+    // Headless settings: "profile" (a ".vhb" file), "project" (the
+    // project output name), "shard" ("I/N": write a gallery part, not
+    // pages) and "pages-only" (any value: the pages of the parts every
+    // shard wrote; refused while one is missing).
     bool SetOption(const std::string& name, const std::string& value);
 
     // The program's folder (where "def.jpg" lies), with "/".

@@ -1,6 +1,8 @@
 #include "web_page_destination.h"
 
+#include "gallery_parts.h"
 #include "pagesmith_strings.h"
+#include "profile_trust.h"
 #include "pixmill/plugin_host.h"
 #include "pixmill/stream.h"
 #include "pixmill/user_interface.h"
@@ -110,6 +112,16 @@ void WebPageDestination::Show(const std::string& text) {
 }
 
 bool WebPageDestination::TakeOver() {
+    ClampToDeclaredRanges(profile);
+    std::vector<std::string> roots = readableFolders;
+    if (!roots.empty()) {
+        const std::string folder = PageNames(projectPath).Folder();
+        roots.push_back(folder.empty() ? std::string(".") : folder);
+    }
+    if (std::string refusal = CheckProfileNames(profile, roots); !refusal.empty()) {
+        Show(refusal);
+        return false;
+    }
     const ProjectSettings& project = profile.project;
     if (!project.createThumbnailPages && !project.createZoomPages) {
         Show(LookupString(kStrings, IdMustSelect));
@@ -249,6 +261,8 @@ SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream*
     }
     current.width = request->width;
     current.height = request->height;
+    // Shard I of N processes the run's pictures I, I+N, I+2N ...
+    current.order = shardIndex + static_cast<long long>(request->index) * shardCount;
     if (targets.main == nullptr && targets.thumbnail == nullptr) {
         return nullptr;
     }
@@ -270,16 +284,47 @@ void WebPageDestination::EndSave(bool mainSaved, bool thumbnailSaved) {
 }
 
 void WebPageDestination::EndBatch(CVStream* log, bool) {
-    if (images.empty()) {
-        return;
-    }
-    PageGenerator generator(profile, projectPath, [log](const std::string& text) {
+    const auto write = [log](const std::string& text) {
         if (log != nullptr) {
             log->Write(text.data(), text.size());
         }
-    });
+    };
+    if (shardCount > 1) {
+        // The pages wait for every shard; an empty shard writes its part too.
+        const std::string error = WritePart(projectPath, shardIndex, shardCount, images);
+        write(error.empty() ? "Gallery part " + std::to_string(shardIndex) + "/" +
+                                  std::to_string(shardCount) +
+                                  " written: the pages are written by --pages-only after the "
+                                  "last shard\r\n"
+                            : error + "\r\n");
+        images.clear();
+        return;
+    }
+    if (images.empty()) {
+        return;
+    }
+    PageGenerator generator(profile, projectPath, write);
     generator.Generate(images);
     images.clear();
+    if (fromParts) {
+        RemoveParts(projectPath);
+        fromParts = false;
+    }
+}
+
+void WebPageDestination::SetShard(int shard, int count) {
+    shardIndex = shard;
+    shardCount = count;
+}
+
+std::string WebPageDestination::TakePictures() {
+    std::vector<GalleryImage> parts;
+    if (std::string error = ReadParts(projectPath, parts); !error.empty()) {
+        return error;
+    }
+    images = std::move(parts);
+    fromParts = true;
+    return {};
 }
 
 void WebPageDestination::Help(QWidget*) {}

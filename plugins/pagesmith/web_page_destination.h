@@ -58,6 +58,17 @@ class WebPageDestination : public BatchDestination {
     // One message through the user-interface service.
     void Show(const std::string& text);
 
+    // A profile from a file may make the pages read only inside these
+    // folders and the project's folder (none: the user's own settings).
+    void ConfineReadsTo(std::vector<std::string> folders) { readableFolders = std::move(folders); }
+
+    // A sharded run (shard of count > 1) writes its pictures into a gallery
+    // part instead of pages.
+    void SetShard(int shard, int count);
+    // The pages step: takes every shard's pictures from their parts, to be
+    // written as pages at the end of the batch; "" or what is missing.
+    std::string TakePictures();
+
   private:
     class HostStore;
 
@@ -74,6 +85,9 @@ class WebPageDestination : public BatchDestination {
 
     std::vector<GalleryImage> images;
     GalleryImage current;
+    std::vector<std::string> readableFolders;
+    int shardIndex = 0, shardCount = 1;
+    bool fromParts = false; // images came from a sharded run's parts
     std::string mainTarget, thumbnailTarget;
     SaveTargets targets;
     std::string configName;

@@ -6,6 +6,7 @@
 #include "host/image_doc.h"
 #include "host/memory_service.h"
 #include "host/plugin_manager.h"
+#include "host/temporary_files.h"
 #include "host/qsettings_store.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
@@ -19,10 +20,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,8 +63,11 @@ class Cli : public ::testing::Test {
     // The same with the program's own plug-ins.
     Result RunReal(const std::vector<std::string>& args) { return RunWith(PIXMILL_BIN_DIR, args); }
 
+    // slowStarted: what to do to the process once the slow operation has
+    // started (default with interrupt: one Ctrl+C).
     Result RunWith(const std::string& pluginRoot, const std::vector<std::string>& args,
-                   bool interrupt = false) {
+                   bool interrupt = false,
+                   const std::function<void(pid_t)>& slowStarted = nullptr) {
         const std::string marker = dir + "/slow-started";
         const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
         const pid_t pid = fork();
@@ -86,7 +92,11 @@ class Cli : public ::testing::Test {
             for (int waited = 0; waited < 60000 && !fs::exists(marker); waited += 20) {
                 usleep(20 * 1000);
             }
-            kill(pid, SIGINT);
+            if (slowStarted) {
+                slowStarted(pid);
+            } else {
+                kill(pid, SIGINT);
+            }
         }
         int status = 0;
         waitpid(pid, &status, 0);
@@ -803,4 +813,228 @@ TEST_F(CliBatch, DitherLevelIsASettingOfConvertAndBatch) {
                                   "QorelColorInfo.conversionCode=32", "--jobs", "1", "-q"});
     ASSERT_EQ(batch.exitCode, 0) << batch.err;
     EXPECT_EQ(ReadAll(dir + "/batched/a.tif"), ReadAll(dir + "/plain.tif"));
+}
+
+// A gallery spread over shards: each shard leaves its pictures, the pages
+// step writes the pages once, and the folder ends up as one process leaves
+// it; the pages step refuses while a shard is missing.
+TEST_F(CliBatch, ShardedGalleryEqualsOneRun) {
+    const std::vector<std::string> gallery = {"--dest", "HTML pages", "--format", "jpeg",
+                                              "--thumbs", "40x40", "-q"};
+    const auto batch = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"batch", in});
+        args.insert(args.end(), gallery.begin(), gallery.end());
+        return RunReal(args);
+    };
+    const std::string one = dir + "/one", three = dir + "/three";
+    EXPECT_EQ(batch({"--out", one, "--log", dir + "/one.log"}).exitCode, 1) << "broken.jpg";
+
+    EXPECT_EQ(batch({"--out", three, "--pages-only"}).exitCode, 1) << "no shard has run";
+    for (const char* shard : {"2/3", "0/3"}) {
+        batch({"--out", three, "--shard", shard, "--log", dir + "/shard" + shard[0] + ".log"});
+    }
+    const Result early = batch({"--out", three, "--pages-only", "--log", dir + "/pages.log"});
+    EXPECT_EQ(early.exitCode, 1);
+    EXPECT_NE(early.err.find("shard 1/3 of the gallery has not finished"), std::string::npos)
+        << early.err;
+    batch({"--out", three, "--shard", "1/3", "--log", dir + "/shard1.log"});
+    EXPECT_EQ(batch({"--out", three, "--pages-only", "--log", dir + "/pages.log"}).exitCode, 0);
+
+    const std::vector<std::string> files = Tree(one);
+    EXPECT_EQ(files, Tree(three)) << "no part is left behind";
+    EXPECT_GT(files.size(), 6u) << "pictures, thumbnails and pages";
+    for (const std::string& name : files) {
+        if (fs::is_regular_file(one + "/" + name)) {
+            EXPECT_EQ(ReadAll(one + "/" + name), ReadAll(three + "/" + name)) << name;
+        }
+    }
+    // Every picture was done once: the shards' logs name each failure once
+    // and count the two pictures once.
+    std::string logs;
+    for (const char* log : {"/shard0.log", "/shard1.log", "/shard2.log"}) {
+        logs += ReadAll(dir + log);
+    }
+    for (const char* name : {"broken.jpg", "readme.txt"}) {
+        const size_t first = logs.find(name);
+        EXPECT_NE(first, std::string::npos) << name;
+        EXPECT_EQ(logs.find(name, first + 1), std::string::npos) << name << " twice";
+    }
+    int saved = 0;
+    for (size_t at = logs.find("successfuly processed images : "); at != std::string::npos;
+         at = logs.find("successfuly processed images : ", at + 1)) {
+        saved += std::atoi(logs.c_str() + at + 31);
+    }
+    EXPECT_EQ(saved, 2) << logs;
+    EXPECT_EQ(RunReal({"batch", in, "--out", three, "--pages-only"}).exitCode, 2)
+        << "the file destination writes no pages";
+    EXPECT_EQ(batch({"--out", three, "--pages-only", "--shard", "0/2"}).exitCode, 2);
+}
+
+TEST_F(CliBatch, VersionAndFormatNamesInAnyCase) {
+    const Result version = RunReal({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, std::string("pixmill-cli ") + PIXMILL_VERSION + "\n");
+    for (const char* name : {"WEBP", "webp", "WebP"}) {
+        const Result result =
+            RunReal({"batch", in + "/a.tif", "--out", dir + "/" + name, "--format", name, "-q"});
+        EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
+        EXPECT_TRUE(fs::exists(dir + "/" + name + "/a.webp")) << name;
+    }
+}
+
+// Gallery profiles and pages from someone else: files outside the folders
+// the gallery may read, names that are paths and sizes past the pixel limit
+// are refused with the key or object named; nothing is written outside --out.
+TEST_F(CliBatch, HostileProfilesAndPagesAreRefused) {
+    const std::string demo = ReadAll(PIXMILL_TEST_DATA_DIR "/../../scripts/demo-gallery.vhb");
+    ASSERT_FALSE(demo.empty());
+    const auto profile = [&](const std::string& name, const std::string& from,
+                             const std::string& to) {
+        std::string text = demo;
+        const size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+        fs::create_directories(dir + "/profiles");
+        std::ofstream(dir + "/profiles/" + name, std::ios::binary) << text;
+        return dir + "/profiles/" + name;
+    };
+    std::ofstream(dir + "/secret.txt") << "SECRET";
+    const std::vector<std::string> before = Tree(dir);
+    const auto gallery = [&](const std::string& vhb, const std::string& out) {
+        return RunReal({"batch", in + "/a.tif", "--out", dir + "/" + out, "--dest", "HTML pages",
+                        "--dest-profile", vhb, "-q"});
+    };
+
+    const Result header =
+        gallery(profile("header.vhb", "Header file=\n", "Header file=" + dir + "/secret.txt\n"),
+                "header");
+    EXPECT_EQ(header.exitCode, 1);
+    EXPECT_NE(header.err.find("[Thumbnail page] Header file \"" + dir + "/secret.txt\" lies outside"),
+              std::string::npos)
+        << header.err;
+    const Result escape = gallery(profile("escape.vhb", "Thumbnail name expansion=_Thumb",
+                                          "Thumbnail name expansion=/../../escape"),
+                                  "escape");
+    EXPECT_EQ(escape.exitCode, 1);
+    EXPECT_NE(escape.err.find("[Thumbnail Cell] Thumbnail name expansion \"/../../escape\" is "
+                              "not a name"),
+              std::string::npos)
+        << escape.err;
+    // Beside the profile is fine: the header is part of the gallery's own files.
+    std::ofstream(dir + "/profiles/head.htm") << "<P>Our header</P>";
+    EXPECT_EQ(gallery(profile("near.vhb", "Header file=\n", "Header file=" + dir +
+                                                                "/profiles/head.htm\n"),
+                      "near")
+                  .exitCode,
+              0);
+    EXPECT_NE(ReadAll(dir + "/near/index.htm").find("Our header"), std::string::npos);
+
+    // 100000 x 100000 is brought to the page's 32000 x 32000, which the pixel
+    // limit then refuses for the picture, quickly and with the reason.
+    const Result huge = gallery(
+        profile("huge.vhb", "Width=150\nHeight=150", "Width=100000\nHeight=100000"), "huge");
+    EXPECT_EQ(huge.exitCode, 1);
+    EXPECT_NE(ReadAll(dir + "/huge/qorel.log").find("32000 x 32000 pixels is more than the limit"),
+              std::string::npos)
+        << ReadAll(dir + "/huge/qorel.log");
+
+    std::vector<std::string> after = Tree(dir);
+    std::erase_if(after, [](const std::string& name) {
+        return name.rfind("header", 0) == 0 || name.rfind("escape", 0) == 0 ||
+               name.rfind("near", 0) == 0 || name.rfind("huge", 0) == 0 ||
+               name.rfind("profiles", 0) == 0 || name == "stdout" || name == "stderr";
+    });
+    std::erase_if(after, [&](const std::string& name) {
+        return std::find(before.begin(), before.end(), name) != before.end();
+    });
+    EXPECT_EQ(after, std::vector<std::string>{}) << "nothing written outside --out";
+
+    // A page's canvas is a picture: refused by its size before it is made.
+    std::ofstream(dir + "/applet.htm")
+        << "<HTML><BODY><APPLET CODE=getpara.class WIDTH=20000 HEIGHT=20000>"
+           "<PARAM NAME=0t0 VALUE=hi><PARAM NAME=0TCOOR VALUE=\"3,4\"></APPLET></BODY></HTML>";
+    for (const char* command : {"render", "convert"}) {
+        const Result page =
+            std::string(command) == "render"
+                ? RunReal({"page", "render", dir + "/applet.htm", "1", dir + "/canvas.png"})
+                : RunReal({"page", "convert", dir + "/applet.htm", "1", "--form", "image-map",
+                           "--out", dir + "/converted.htm"});
+        EXPECT_EQ(page.exitCode, 1) << command;
+        EXPECT_NE(page.err.find("object 1 is 20000 x 20000 pixels, more than the limit of "
+                                "268435456 pixels"),
+                  std::string::npos)
+            << command << ": " << page.err;
+    }
+    EXPECT_FALSE(fs::exists(dir + "/canvas.png") || fs::exists(dir + "/converted.htm"));
+}
+
+// Faults during a batch: workers killed, two Ctrl+C in a row. Every image
+// not written is named, the log keeps its last line, and what a killed
+// worker was writing is removed by its parent.
+TEST_F(Cli, BatchFaultsLeaveACompleteLogAndNoTemporaryFiles) {
+    std::vector<std::string> args = {"batch"};
+    for (int i = 1; i <= 6; ++i) {
+        args.push_back(MakeImage(std::to_string(i) + ".trw"));
+    }
+    const auto children = [](pid_t pid) {
+        std::vector<pid_t> found;
+        std::ifstream list("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                           "/children");
+        for (pid_t child = 0; list >> child;) {
+            found.push_back(child);
+        }
+        return found;
+    };
+    std::vector<std::string> killed = args;
+    killed.insert(killed.end(), {"--out", dir + "/killed", "--op", "Slow", "--jobs", "2"});
+    const Result result = RunWith(PIXMILL_TEST_PLUGIN_DIR "/document", killed, true,
+                                  [&](pid_t pid) {
+                                      for (const pid_t worker : children(pid)) {
+                                          kill(worker, SIGKILL);
+                                      }
+                                  });
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string log = ReadAll(dir + "/killed/qorel.log");
+    for (int i = 1; i <= 6; ++i) {
+        EXPECT_NE(log.find(std::to_string(i) + ".trw save error : "), std::string::npos)
+            << i << " is not named: " << log;
+    }
+    EXPECT_NE(log.find("The number of unprocessed images : 6"), std::string::npos) << log;
+
+    fs::remove(dir + "/slow-started");
+    std::vector<std::string> twice = args;
+    twice.insert(twice.end(), {"--out", dir + "/twice", "--op", "Slow", "--jobs", "2"});
+    const Result broken = RunWith(PIXMILL_TEST_PLUGIN_DIR "/document", twice, true,
+                                  [](pid_t pid) {
+                                      kill(pid, SIGINT);
+                                      usleep(20 * 1000);
+                                      kill(pid, SIGINT);
+                                  });
+    EXPECT_EQ(broken.exitCode, 130);
+    const std::string cut = ReadAll(dir + "/twice/qorel.log");
+    const std::string last = "Batch processing was interrupted.";
+    ASSERT_GE(cut.size(), last.size()) << cut;
+    EXPECT_EQ(cut.substr(cut.size() - last.size()), last) << cut;
+
+    // A writer killed mid-file: its parent removes the temporary file.
+    const int journal = open(dir.c_str(), O_TMPFILE | O_RDWR | O_APPEND, 0600);
+    ASSERT_GE(journal, 0);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        pixmill::temporary_files::JournalTo(journal);
+        pixmill::AtomicFile output(dir + "/half.png");
+        kill(getpid(), SIGKILL);
+    }
+    waitpid(writer, nullptr, 0);
+    const auto leftovers = [&] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            count += entry.path().filename().string().find(".pixmill-") != std::string::npos;
+        }
+        return count;
+    };
+    EXPECT_EQ(leftovers(), 1) << "the killed writer's file";
+    EXPECT_EQ(pixmill::temporary_files::RemoveJournaled(journal), 1);
+    EXPECT_EQ(leftovers(), 0);
+    close(journal);
 }

@@ -120,3 +120,23 @@ TEST(BandScaler, ScalesBandsOfEveryDepthLikeNearestPixel) {
         }
     }
 }
+
+// A settings file may raise the pixel limit but never switch it off.
+TEST(HostServices, StoredPixelLimitIsAWholeNumberInRange) {
+    const std::pair<const char*, uint64_t> cases[] = {
+        {"1000000000", 1000000000},
+        {"17179869184", uint64_t{1} << 34},
+        {"-1", CPluginHost::kDefaultMaxImagePixels},
+        {"0", CPluginHost::kDefaultMaxImagePixels},
+        {"17179869185", CPluginHost::kDefaultMaxImagePixels},
+        {"18446744073709551615", CPluginHost::kDefaultMaxImagePixels},
+        {" 5", CPluginHost::kDefaultMaxImagePixels},
+        {"1e99", CPluginHost::kDefaultMaxImagePixels},
+    };
+    for (const auto& [text, limit] : cases) {
+        MemorySettingsStore store;
+        store.WriteText(SettingsStore::kSettingsSection, "MaxImagePixels", text);
+        HostServices host(store, nullptr, "/var/tmp");
+        EXPECT_EQ(host.MaxImagePixels(), limit) << text;
+    }
+}

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 
 using namespace pixmill;
@@ -121,5 +122,47 @@ TEST_F(RealPlugins, OpeningFollowsTheContentNotTheName) {
     std::ofstream(dir + "/words.jpg") << "these are words, not a picture";
     auto refused = std::make_unique<ImageDoc>(*host.host, *plugins);
     EXPECT_FALSE(refused->OnOpenDocument(dir + "/words.jpg"));
-    EXPECT_EQ(refused->LastError(), "Unsupported image format");
+    EXPECT_EQ(refused->LastError(), "Unsupported image format: the file's content is not a "
+                                    "picture in a format Pixmill reads");
+}
+
+// Damaged files of every format: cut short, bits flipped, sizes that lie.
+// Whatever the reader refuses, the message says why after the described text.
+TEST_F(RealPlugins, EveryRefusalOfADamagedFileSaysWhy) {
+    auto doc = DocumentWith(24, 0);
+    int refusals = 0;
+    for (const char* extension : {"jpg", "tif", "png", "gif", "webp", "avif"}) {
+        const std::string good = dir + "/good." + extension;
+        ASSERT_TRUE(doc->OnSaveDocument(good)) << extension << ": " << doc->LastError();
+        std::ifstream in(good, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::vector<std::pair<std::string, std::string>> damaged = {
+            {"half", bytes.substr(0, bytes.size() / 2)},
+            {"head", bytes.substr(0, std::min<size_t>(bytes.size(), 24))}};
+        for (const size_t at : {bytes.size() / 3, bytes.size() / 2, bytes.size() * 3 / 4}) {
+            std::string flipped = bytes;
+            for (size_t i = at; i < std::min(bytes.size(), at + 16); ++i) {
+                flipped[i] = static_cast<char>(~flipped[i]);
+            }
+            damaged.push_back({"flipped at " + std::to_string(at), flipped});
+        }
+        std::string sizes = bytes; // the header's numbers made huge
+        for (size_t i = 12; i < std::min<size_t>(sizes.size(), 40); ++i) {
+            sizes[i] = static_cast<char>(0x7F);
+        }
+        damaged.push_back({"sizes", sizes});
+        for (const auto& [what, content] : damaged) {
+            const std::string path = dir + "/damaged." + extension;
+            std::ofstream(path, std::ios::binary) << content;
+            auto opened = std::make_unique<ImageDoc>(*host.host, *plugins);
+            if (opened->OnOpenDocument(path) && opened->ReadPendingPixels()) {
+                continue; // some damage still leaves a readable picture
+            }
+            ++refusals;
+            const std::string message = opened->LastError();
+            EXPECT_NE(message.find(": "), std::string::npos)
+                << extension << ", " << what << ": \"" << message << "\" gives no reason";
+        }
+    }
+    EXPECT_GT(refusals, 12) << "the damage was refused often enough to mean something";
 }

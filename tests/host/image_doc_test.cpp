@@ -111,10 +111,12 @@ TEST_F(Document, FailedOpenKeepsThePreviousImageAndSaysWhy) {
 
     std::ofstream(dir + "/short.trw") << "RW\x05";
     EXPECT_FALSE(doc->OnOpenDocument(dir + "/short.trw"));
-    EXPECT_EQ(doc->LastError(), "Image file read error");
+    EXPECT_EQ(doc->LastError(), "Image file read error: the file ends before the Test Photo "
+                                "picture does (3 bytes: cut short, or damaged)");
     std::ofstream(dir + "/notes.xyz") << "hello";
     EXPECT_FALSE(doc->OnOpenDocument(dir + "/notes.xyz"));
-    EXPECT_EQ(doc->LastError(), "Unsupported image format");
+    EXPECT_EQ(doc->LastError(), "Unsupported image format: the file's content is not a picture "
+                                "in a format Pixmill reads");
     EXPECT_EQ(doc->Image().bits, before);
     EXPECT_EQ(doc->Image().Width(), 5);
 }

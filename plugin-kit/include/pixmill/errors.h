@@ -74,7 +74,7 @@ class PIXMILL_EXPORT CVMemoryError : public CQorelError {
 class PIXMILL_EXPORT CVFileError : public CQorelError {
   public:
     // code is a Windows error code of the message table (183, 2, 3, 4, 5, 15,
-    // 19, 25, 29, 30, 32, 33, 38, 39); FromErrno maps a POSIX errno onto it.
+    // 19, 25, 29, 30, 32, 33, 38, 39, 206); FromErrno maps a POSIX errno onto it.
     CVFileError(int code, const char* fileName);
     ~CVFileError() override;
     static CVFileError FromErrno(int err, const char* fileName);
