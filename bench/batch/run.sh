@@ -45,18 +45,8 @@ work="$(mktemp -d /tmp/pixmill-batch-bench-XXXXXX)"
 export work build cores
 trap 'rm -rf "$work"' EXIT
 
-mkdir -p "$work/in"
 : >"$work/settings.ini" # the program's defaults, never the user's settings
-set -- "$photos"/*.jpg
-[ -e "$1" ] || { echo "no photographs in $photos" >&2; exit 1; }
-i=0
-while [ "$i" -lt 60 ]; do
-  for photo in "$photos"/*.jpg; do
-    [ "$i" -lt 60 ] || break
-    cp "$photo" "$work/in/$(printf %02d "$i").jpg"
-    i=$((i + 1))
-  done
-done
+"$here/../sixty-photos.sh" "$photos" "$work/in"
 
 if [ ! -d "$here/node_modules/sharp" ]; then
   (cd "$here" && npm install --no-save --no-audit --no-fund sharp >/dev/null 2>&1) ||

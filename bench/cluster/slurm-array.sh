@@ -16,15 +16,7 @@ trap '"$root/scripts/slurm-local-cluster.sh" stop "$work/cluster"; rm -rf "$work
 export PATH="$build/bin:$PATH" PIXMILL_SETTINGS="$work/settings.ini"
 export SLURM_CONF="$work/cluster/slurm.conf"
 
-mkdir -p "$work/in"
-i=0
-while [ "$i" -lt 60 ]; do
-  for photo in "$photos"/*.jpg; do
-    [ "$i" -lt 60 ] || break
-    cp "$photo" "$work/in/$(printf %02d "$i").jpg"
-    i=$((i + 1))
-  done
-done
+"$here/../sixty-photos.sh" "$photos" "$work/in"
 set -- --format JPEG --op Resample --set Resample.width=800 --set Resample.height=32767 \
   --set Resample.keepAspect=1 --thumbs 150x150 -q
 "$root/scripts/slurm-local-cluster.sh" start "$work/cluster"
