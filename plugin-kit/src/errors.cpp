@@ -200,7 +200,15 @@ CVFileError CVFileError::FromErrno(int err, const char* name) {
         return CVFileError(code, name);
     }
     CVFileError e(0, name);
-    std::snprintf(e.message, sizeof e.message, "%s: %s", name ? name : "", std::strerror(err));
+    if (err == EINTR) {
+        // A signal (Ctrl+C, a FIFO's reader that never came) stopped the wait.
+        std::snprintf(e.message, sizeof e.message,
+                      "%s: the work was interrupted before the file could be opened, read or "
+                      "written",
+                      name ? name : "");
+    } else {
+        std::snprintf(e.message, sizeof e.message, "%s: %s", name ? name : "", std::strerror(err));
+    }
     return e;
 }
 

@@ -189,7 +189,12 @@ std::string RefusalOf(const TiffPicture& p) {
     } else if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) {
         std::snprintf(text, sizeof text, "TIFF: %u-bit samples are not supported", bits);
     } else if (p.rgbaRefusal[0] != '\0') {
-        std::snprintf(text, sizeof text, "TIFF: %s", p.rgbaRefusal);
+        // The library's own words go last, for those who know them.
+        std::snprintf(text, sizeof text,
+                      "TIFF: this arrangement of colours is not supported (%u samples of %u "
+                      "bits, photometric interpretation %u; the TIFF library says: %s)",
+                      static_cast<unsigned>(p.samplesPerPixel), bits,
+                      static_cast<unsigned>(p.photometric), p.rgbaRefusal);
     } else {
         std::snprintf(text, sizeof text,
                       "TIFF: %u samples of %u bits with photometric interpretation %u are not "

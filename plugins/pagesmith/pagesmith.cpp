@@ -84,7 +84,7 @@ bool HtmlPagesDestination::SetOption(const std::string& name, const std::string&
     }
     if (name == "pages-only") {
         if (std::string missing = TakePictures(); !missing.empty()) {
-            Show(missing);
+            Refuse(missing);
             return false;
         }
         return true;

@@ -111,6 +111,14 @@ void WebPageDestination::Show(const std::string& text) {
     }
 }
 
+void WebPageDestination::Refuse(const std::string& text) {
+    if (CUserInterface* ui = GetUserInterface()) {
+        ui->ShowMessage("Pixmill", text.c_str(), MessageIcon::Stop);
+    } else {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+}
+
 bool WebPageDestination::TakeOver() {
     ClampToDeclaredRanges(profile);
     std::vector<std::string> roots = readableFolders;
@@ -119,12 +127,12 @@ bool WebPageDestination::TakeOver() {
         roots.push_back(folder.empty() ? std::string(".") : folder);
     }
     if (std::string refusal = CheckProfileNames(profile, roots); !refusal.empty()) {
-        Show(refusal);
+        Refuse(refusal);
         return false;
     }
     const ProjectSettings& project = profile.project;
     if (!project.createThumbnailPages && !project.createZoomPages) {
-        Show(LookupString(kStrings, IdMustSelect));
+        Refuse(LookupString(kStrings, IdMustSelect));
         return false;
     }
     auto checkTemplate = [this](bool used, const std::string& file) {
@@ -132,7 +140,7 @@ bool WebPageDestination::TakeOver() {
         if (used && !std::filesystem::is_regular_file(file, error)) {
             char text[1200];
             std::snprintf(text, sizeof text, LookupString(kStrings, IdFileNotFound), file.c_str());
-            Show(text);
+            Refuse(text);
             return false;
         }
         return true;
@@ -146,7 +154,7 @@ bool WebPageDestination::TakeOver() {
         return false;
     }
     if (projectPath.empty() || FileNameOf(projectPath).empty()) {
-        Show(LookupString(kStrings, IdNeedProject));
+        Refuse(LookupString(kStrings, IdNeedProject));
         return false;
     }
     const std::string folder = PageNames(projectPath).Folder();
@@ -156,7 +164,7 @@ bool WebPageDestination::TakeOver() {
         char text[1200];
         std::snprintf(text, sizeof text, LookupString(kStrings, IdFailCreateDirectory),
                       folder.c_str());
-        Show(text);
+        Refuse(text);
         return false;
     }
     wantThumbnails = project.createThumbnailPages;

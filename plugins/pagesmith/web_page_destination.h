@@ -57,6 +57,8 @@ class WebPageDestination : public BatchDestination {
     bool TakeOver();
     // One message through the user-interface service.
     void Show(const std::string& text);
+    // A message that stops the run (an error, not a warning).
+    void Refuse(const std::string& text);
 
     // A profile from a file may make the pages read only inside these
     // folders and the project's folder (none: the user's own settings).

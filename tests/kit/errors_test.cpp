@@ -45,6 +45,8 @@ TEST(Errors, FileErrorMessagesFromErrno) {
     EXPECT_STREQ(CVFileError::FromErrno(ENOTDIR, "x/y").Report(false),
                  "The system cannot find the path x/y");
     EXPECT_STREQ(CVFileError::FromErrno(EACCES, "b").Report(false), "Access to b is denied.");
+    EXPECT_STREQ(CVFileError::FromErrno(EINTR, "p").Report(false),
+                 "p: the work was interrupted before the file could be opened, read or written");
     EXPECT_STREQ(CVFileError::FromErrno(ENAMETOOLONG, "n").Report(false),
                  "The name n is too long (a file name may have at most 255 bytes, a path 4095).");
     EXPECT_STREQ(CVFileError::FromErrno(EPERM, "b").Report(false), "Access to b is denied.");
