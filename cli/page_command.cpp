@@ -65,7 +65,8 @@ bool ReadCompound(const HtmlPageDoc& page, size_t index, CompoundImage& image,
         std::fprintf(stderr, "pixmill-cli: %s\n", CompoundText::kWrongSyntax);
         return false;
     }
-    const uint64_t pixels = uint64_t(std::max(image.Width(), 0)) * uint64_t(std::max(image.Height(), 0));
+    const uint64_t pixels =
+        uint64_t(std::max(image.Width(), 0)) * uint64_t(std::max(image.Height(), 0));
     if (pixelLimit > 0 && pixels > pixelLimit) {
         std::fprintf(stderr,
                      "pixmill-cli: object %zu is %d x %d pixels, more than the limit of %llu "

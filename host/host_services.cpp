@@ -21,10 +21,10 @@ HostServices::HostServices(SettingsStore& store, CUserInterface* service, std::s
     constexpr unsigned long long kLargestLimit = 1ull << 34;
     if (const auto stored = settings.ReadText(SettingsStore::kSettingsSection, "MaxImagePixels")) {
         const std::string& text = *stored;
-        char* end = nullptr;
-        const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
         const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-        if (digits && end != text.c_str() && *end == '\0' && value >= 1 && value <= kLargestLimit) {
+        // Past the range (an overflow gives the largest number) keeps the default.
+        const unsigned long long value = digits ? std::strtoull(text.c_str(), nullptr, 10) : 0;
+        if (value >= 1 && value <= kLargestLimit) {
             maxImagePixels = value;
         }
     }

@@ -103,20 +103,16 @@ void WebPageDestination::ReadCurrentConfiguration() {
     UpdateThumbnailSettings();
 }
 
-void WebPageDestination::Show(const std::string& text) {
+void WebPageDestination::Show(const std::string& text, MessageIcon icon) {
     if (CUserInterface* ui = GetUserInterface()) {
-        ui->ShowMessage("Pixmill", text.c_str(), MessageIcon::Warning);
+        ui->ShowMessage("Pixmill", text.c_str(), icon);
     } else {
         std::fprintf(stderr, "%s\n", text.c_str());
     }
 }
 
 void WebPageDestination::Refuse(const std::string& text) {
-    if (CUserInterface* ui = GetUserInterface()) {
-        ui->ShowMessage("Pixmill", text.c_str(), MessageIcon::Stop);
-    } else {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
+    Show(text, MessageIcon::Stop);
 }
 
 bool WebPageDestination::TakeOver() {

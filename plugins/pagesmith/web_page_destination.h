@@ -6,6 +6,7 @@
 #include "html_profile.h"
 #include "page_generator.h"
 #include "pixmill/batch_interfaces.h"
+#include "pixmill/user_interface.h"
 #include "profile_configurations.h"
 
 #include <memory>
@@ -55,8 +56,9 @@ class WebPageDestination : public BatchDestination {
     // Validates the profile and the project path and takes them over for
     // the next run; messages go through the user-interface service.
     bool TakeOver();
-    // One message through the user-interface service.
-    void Show(const std::string& text);
+    // One message through the user-interface service (a warning unless
+    // told otherwise).
+    void Show(const std::string& text, MessageIcon icon = MessageIcon::Warning);
     // A message that stops the run (an error, not a warning).
     void Refuse(const std::string& text);
 
