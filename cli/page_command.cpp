@@ -135,6 +135,20 @@ int Render(HtmlPageDoc& page, PluginImageFiles& files, uint64_t pixelLimit,
         return ExitFailure;
     }
     std::string error;
+    if (image.Width() <= 0 || image.Height() <= 0) {
+        // A picture of no pixels is no file; say what the page lacks.
+        std::string reason = "it has no size";
+        for (const CompoundObject& object : image.Objects()) {
+            if (object.kind == CompoundKind::Image && !object.picture) {
+                files.Read(object.fileName, &error);
+                reason = "its picture cannot be read: " + error;
+                break;
+            }
+        }
+        std::fprintf(stderr, "pixmill-cli: object %zu has nothing to render: %s\n", index + 1,
+                     reason.c_str());
+        return ExitFailure;
+    }
     if (!files.Write(ComposeCanvas(image), out, &error)) {
         std::fprintf(stderr, "pixmill-cli: %s\n", error.c_str());
         return ExitFailure;

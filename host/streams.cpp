@@ -18,6 +18,7 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : path(fileName) 
     if (mode == ForReading) {
         fd = OpenRegularFile(path, "a file to read"); // a FIFO or device would never end
     } else {
+        RefuseNulInPath(path);
         fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     }
     if (fd < 0) {

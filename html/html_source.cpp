@@ -1,6 +1,7 @@
 #include "html/html_source.h"
 
 #include "pixmill/errors.h"
+#include "pixmill/side_file.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 namespace pixmill {
 
 HtmlSource::HtmlSource(const std::string& fileName) : name(fileName) {
+    RefuseNulInPath(fileName);
     fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         throw CVFileError::FromErrno(errno, fileName.c_str());

@@ -33,7 +33,20 @@ CVFileError SideFileError(const std::string& path, const std::string& problem) {
     return CVFileError::Refused(path.c_str(), (path + ": " + problem).c_str());
 }
 
+void RefuseNulInPath(const std::string& path) {
+    if (path.find('\0') == std::string::npos) {
+        return;
+    }
+    std::string shown;
+    for (const char c : path) {
+        shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+    }
+    throw SideFileError(shown, "the name holds a NUL byte (\"%00\" in a web address), which no "
+                               "file name can hold; nothing was opened");
+}
+
 int OpenRegularFile(const std::string& path, const char* what) {
+    RefuseNulInPath(path);
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {

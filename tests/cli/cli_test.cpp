@@ -969,6 +969,24 @@ TEST_F(CliBatch, HostileProfilesAndPagesAreRefused) {
             << command << ": " << page.err;
     }
     EXPECT_FALSE(fs::exists(dir + "/canvas.png") || fs::exists(dir + "/converted.htm"));
+
+    // "%00" in a picture's address would cut the name at that byte and read
+    // another file; a picture that cannot be read leaves nothing to render.
+    // Both are refused with the reason, and no empty picture is written.
+    SaveThroughProgram(dir + "/pic.png", 40, 30);
+    const std::pair<const char*, const char*> pictures[] = {
+        {"pic.png%00.jpg", "holds a NUL byte"}, {"missing.png", "cannot find the file"}};
+    for (const auto& [source, reason] : pictures) {
+        std::ofstream(dir + "/img.htm")
+            << "<HTML><BODY><IMG SRC=\"" << source << "\" WIDTH=40 HEIGHT=30></BODY></HTML>";
+        const Result render = RunReal({"page", "render", dir + "/img.htm", "1", dir + "/img.png"});
+        EXPECT_EQ(render.exitCode, 1) << source;
+        EXPECT_NE(render.err.find("object 1 has nothing to render: its picture cannot be read"),
+                  std::string::npos)
+            << render.err;
+        EXPECT_NE(render.err.find(reason), std::string::npos) << render.err;
+        EXPECT_FALSE(fs::exists(dir + "/img.png")) << source;
+    }
 }
 
 // Faults during a batch: workers killed, two Ctrl+C in a row. Every image

@@ -21,6 +21,11 @@ inline constexpr size_t kSideFileLimit = 16u << 20;
 // socket", "a device"; nullptr for a regular file.
 const char* NonFileKind(unsigned mode);
 
+// Throws a CVFileError when path holds a NUL byte (a page's "%00", a
+// profile's binary junk): the system would open the name cut at that byte,
+// a different file from the one named.
+void RefuseNulInPath(const std::string& path);
+
 // Opens path for reading without waiting on a FIFO and returns the
 // descriptor (blocking reads, close on exec). Throws CVFileError when it
 // cannot be opened or is not a regular file; what names the file's role in
