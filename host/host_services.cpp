@@ -42,7 +42,7 @@ void HostServices::ReportDamage(const char* what) {
     }
     damageReports.push_back(text);
     const std::string message =
-        "The image file is damaged (" + text + "); the picture may be incomplete.";
+        "The picture may be incomplete: " + text + ".";
     if (ui != nullptr) {
         ui->ShowMessage("Image warning", message.c_str(), MessageIcon::Warning);
     } else {

@@ -15,6 +15,8 @@
 #include <cmath>
 #include <string>
 
+#include <jerror.h>
+
 namespace pixmill::alder {
 
 JpegCodec::JpegCodec(CFormatPlugin* plugin, CPluginHost* host, const JpegSettings* settings,
@@ -32,9 +34,24 @@ void JpegCodec::Discard() {
 
 void JpegCodec::DecodingFailed() {
     std::exception_ptr streamError = decoder != nullptr ? decoder->streamError : nullptr;
+    const std::string fatal = decoder != nullptr ? decoder->fatal : "";
+    const int fatalCode = decoder != nullptr ? decoder->fatalCode : 0;
     Discard();
     if (streamError) {
         std::rethrow_exception(streamError);
+    }
+    // libjpeg's words in brackets, for whoever reports the file.
+    if (fatalCode == JERR_OUT_OF_MEMORY) {
+        host->RaiseImageError(CVImageError::OutOfMemory);
+    }
+    if (fatalCode == JERR_BAD_PRECISION || fatalCode == JERR_NOT_COMPILED) {
+        host->RaiseImageErrorDetail(
+            CVImageError::UnsupportedFormat,
+            ("a kind of JPEG this reader does not support (" + fatal + ")").c_str());
+    }
+    if (!fatal.empty()) {
+        host->RaiseImageErrorDetail(CVImageError::ReadError,
+                                    ("the JPEG data is damaged (" + fatal + ")").c_str());
     }
     host->RaiseImageError(CVImageError::ReadError);
     throw CVImageError(CVImageError::ReadError); // not reached: the host raises

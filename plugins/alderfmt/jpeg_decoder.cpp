@@ -20,8 +20,12 @@ JpegDecoder* DecoderOf(j_decompress_ptr info) {
 }
 
 [[noreturn]] void ErrorExit(j_common_ptr info) {
+    info->err->format_message(info, DecoderOf(info)->fatal);
+    DecoderOf(info)->fatalCode = info->err->msg_code;
     std::longjmp(DecoderOf(info)->jump, 1);
 }
+
+constexpr const char* kCutShort = "the file ends before the JPEG picture does (cut short)";
 
 void NoteWarning(JpegDecoder* decoder, const char* text) {
     if (decoder->warnings++ == 0) {
@@ -37,7 +41,35 @@ void EmitMessage(j_common_ptr info, int level) {
     }
     char text[JMSG_LENGTH_MAX];
     info->err->format_message(info, text);
-    NoteWarning(DecoderOf(info), text);
+    char worded[JMSG_LENGTH_MAX + 64];
+    switch (info->err->msg_code) {
+    case JWRN_EXTRANEOUS_DATA:
+        std::snprintf(worded, sizeof worded,
+                      "the JPEG data is damaged: %d stray bytes stand before a marker",
+                      info->err->msg_parm.i[0]);
+        break;
+    case JWRN_HUFF_BAD_CODE:
+        std::snprintf(worded, sizeof worded,
+                      "the JPEG data is damaged: a compressed block cannot be decoded");
+        break;
+    case JWRN_HIT_MARKER:
+        std::snprintf(worded, sizeof worded,
+                      "the JPEG data is damaged: a compressed segment ends early");
+        break;
+    case JWRN_JPEG_EOF:
+        std::snprintf(worded, sizeof worded, "%s", kCutShort);
+        break;
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+        std::snprintf(worded, sizeof worded,
+                      "the JPEG data is damaged: its restart markers are out of order");
+        break;
+    default:
+        // libjpeg's own words in brackets, for whoever reports the file.
+        std::snprintf(worded, sizeof worded, "the JPEG data is damaged (%s)", text);
+        break;
+    }
+    NoteWarning(DecoderOf(info), worded);
 }
 void OutputMessage(j_common_ptr) {}
 
@@ -63,7 +95,7 @@ boolean FillInput(j_decompress_ptr info) {
         decoder->buffer[0] = 0xFF;
         decoder->buffer[1] = JPEG_EOI;
         got = 2;
-        NoteWarning(decoder, "premature end of data");
+        NoteWarning(decoder, kCutShort);
     }
     info->src->next_input_byte = decoder->buffer;
     info->src->bytes_in_buffer = got;

@@ -32,9 +32,12 @@ struct JpegDecoder {
     CVStream* stream = nullptr;
     uint8_t* buffer = nullptr; // kInputBufferSize bytes
     int warnings = 0;
-    // The first warning that says the data is damaged, in libjpeg's words
-    // (or "premature end of data" when the file ended early).
-    char firstWarning[JMSG_LENGTH_MAX] = {};
+    // The first warning that says the data is damaged, in the program's
+    // words (libjpeg's own in brackets where there are none).
+    char firstWarning[JMSG_LENGTH_MAX + 64] = {};
+    // libjpeg's words for the error that ended decoding.
+    char fatal[JMSG_LENGTH_MAX] = {};
+    int fatalCode = 0;
     // An exception the stream threw while libjpeg asked for data; rethrown
     // by the caller after the object is destroyed.
     std::exception_ptr streamError;

@@ -84,6 +84,17 @@ void AvifCodec::DropWork() {
 
 // ------------------------------------------------------------------ reading
 
+void AvifCodec::FailAvif(int result) {
+    const auto code = static_cast<avifResult>(result);
+    std::string detail = avifResultToString(code);
+    if (decoder != nullptr && decoder->diag.error[0] != '\0') {
+        detail += std::string(": ") + decoder->diag.error;
+    }
+    // The parser says "truncated" where a box runs past the end of the file.
+    FailDamaged(code == AVIF_RESULT_TRUNCATED_DATA || detail.find("truncated") != std::string::npos,
+                detail);
+}
+
 SIZE AvifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize) {
     BeginRead(target, source);
     if (input.size() < kAvifSignatureSize || !IsAvifSignature(input.data())) {
@@ -107,12 +118,12 @@ SIZE AvifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSiz
         parsed = avifDecoderParse(decoder);
     }
     if (parsed != AVIF_RESULT_OK) {
-        Fail(CVImageError::ReadError);
+        FailAvif(parsed);
     }
     const uint32_t width = decoder->image->width;
     const uint32_t height = decoder->image->height;
     if (width == 0 || height == 0 || static_cast<uint64_t>(width) * height > budget) {
-        Fail(CVImageError::ReadError);
+        FailDamaged(false, "its picture size does not fit its file");
     }
     if (width > 65535 || height > 65535) {
         Fail(CVImageError::DimensionsTooLarge);
@@ -134,8 +145,8 @@ bool AvifCodec::ReadPixels(CVProgress* progress) {
     }
     // A user break or a host error: the decoder goes.
     OnExit drop([this] { DropWork(); });
-    if (avifDecoderNextImage(decoder) != AVIF_RESULT_OK) {
-        Fail(CVImageError::ReadError);
+    if (const avifResult decoded = avifDecoderNextImage(decoder); decoded != AVIF_RESULT_OK) {
+        FailAvif(decoded);
     }
     // The coded picture must be the one the container announced.
     if (static_cast<int>(decoder->image->width) != decodedSize.cx ||

@@ -35,6 +35,8 @@ class AvifCodec : public web::WebCodecBase {
     void DropWork() override;
 
   private:
+    // A read error naming what the AVIF library found (an avifResult).
+    [[noreturn]] void FailAvif(int result);
     const AvifSettings* settings;
     ::avifDecoder* decoder = nullptr;
     std::vector<uint8_t> pixels; // red, green, blue, alpha

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -309,6 +310,33 @@ void TiffCodec::Release() {
     throw CVImageError(code); // not reached: the host throws
 }
 
+// A read error with what libtiff said about it, in brackets after our
+// words; without a word from libtiff the host says where reading stopped.
+[[noreturn]] static void FailReading(TiffCodec* codec, CPluginHost* host, std::string complaint,
+                                     int64_t length) {
+    if (complaint.empty()) {
+        Fail(codec, host, CVImageError::ReadError);
+    }
+    // The name libtiff was given for the file says nothing to the user.
+    for (size_t named; (named = complaint.find("stream: ")) != std::string::npos;) {
+        complaint.erase(named, 8);
+    }
+    // A directory "at offset N" past the end: the file was cut short.
+    const size_t at = complaint.find("at offset ");
+    const bool directoryPastEnd =
+        at != std::string::npos &&
+        std::strtoull(complaint.c_str() + at + 10, nullptr, 10) >= static_cast<uint64_t>(length);
+    const bool cutShort = directoryPastEnd || complaint.find("Read error") != std::string::npos ||
+                          complaint.find("Premature EOF") != std::string::npos ||
+                          complaint.find("Cannot read") != std::string::npos;
+    const std::string reason =
+        (cutShort ? "the file ends before the TIFF picture does (" : "the TIFF data is damaged (") +
+        complaint + ")";
+    codec->FreeWorkBuffer();
+    host->RaiseImageErrorDetail(CVImageError::ReadError, reason.c_str());
+    throw CVImageError(CVImageError::ReadError); // not reached: the host throws
+}
+
 void TiffCodec::ReadTags() {
     TIFF* tif = file->get();
     TiffPicture p;
@@ -390,14 +418,14 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
 
     file = std::make_unique<TiffStreamFile>();
     if (!file->OpenForReading(input)) {
-        Fail(this, host, CVImageError::ReadError);
+        FailReading(this, host, file->LastError(), stream->Seek(0, CVStream::FromEnd));
     }
     ReadTags();
     if (picture.tiled) {
         // libtiff reads small uncompressed tiles only from mapped contents.
         file = std::make_unique<TiffStreamFile>();
         if (!file->OpenForReading(input, true)) {
-            Fail(this, host, CVImageError::ReadError);
+            FailReading(this, host, file->LastError(), stream->Seek(0, CVStream::FromEnd));
         }
         ReadTags();
     }
@@ -651,7 +679,7 @@ bool TiffCodec::ReadThroughRgba(CVProgress* progress) {
         if (!TIFFRGBAImageGet(&rgba, reinterpret_cast<uint32_t*>(stripBuffer), width, rows)) {
             end.Dismiss(); // ended while libtiff is still open
             TIFFRGBAImageEnd(&rgba);
-            Fail(this, host, CVImageError::ReadError);
+            FailReading(this, host, file->LastError(), stream->Seek(0, CVStream::FromEnd));
         }
         for (uint32_t r = 0; r < rows; ++r) {
             CompositeRgbaRow(raster + size_t{width} * r, row, width);
@@ -707,7 +735,7 @@ bool TiffCodec::ReadStrips(CVProgress* progress) {
         const tmsize_t got =
             TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), stripBuffer, wanted);
         if (got != wanted) {
-            Fail(this, host, CVImageError::ReadError);
+            FailReading(this, host, file->LastError(), stream->Seek(0, CVStream::FromEnd));
         }
         if (kind.signedSamples) {
             FlipSignBits(stripBuffer, scanline * rows / (picture.bitsPerSample / 8),

@@ -82,10 +82,16 @@ extern "C" int ReadData(GifFileType* gif, GifByteType* out, int count) {
         std::min<size_t>(static_cast<size_t>(std::max(count, 0)), source->size - source->position);
     std::memcpy(out, source->data + source->position, n);
     source->position += n;
+    source->ranOut = source->ranOut || n < static_cast<size_t>(std::max(count, 0));
     return static_cast<int>(n);
 }
 
 } // namespace
+
+void GifCodec::FailGif(int error) {
+    const char* text = GifErrorString(error);
+    FailDamaged(reading.ranOut || error == D_GIF_ERR_EOF_TOO_SOON, text != nullptr ? text : "");
+}
 
 SIZE GifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize) {
     BeginRead(target, source);
@@ -96,15 +102,18 @@ SIZE GifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
     int error = 0;
     decoder = DGifOpen(&reading, ReadData, &error);
     if (decoder == nullptr) {
-        Fail(CVImageError::ReadError);
+        FailGif(error);
     }
     // Extensions up to the first frame: a graphics control block gives its
     // transparent index.
     int transparentIndex = -1;
     for (;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(decoder, &record) == GIF_ERROR || record == TERMINATE_RECORD_TYPE) {
-            Fail(CVImageError::ReadError);
+        if (DGifGetRecordType(decoder, &record) == GIF_ERROR) {
+            FailGif(decoder->Error);
+        }
+        if (record == TERMINATE_RECORD_TYPE) {
+            FailDamaged(false, "it ends without a picture");
         }
         if (record == IMAGE_DESC_RECORD_TYPE) {
             break;
@@ -115,19 +124,19 @@ SIZE GifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
         int code = 0;
         GifByteType* block = nullptr;
         if (DGifGetExtension(decoder, &code, &block) == GIF_ERROR) {
-            Fail(CVImageError::ReadError);
+            FailGif(decoder->Error);
         }
         while (block != nullptr) {
             if (code == kGraphicsControl && block[0] >= 4) {
                 transparentIndex = (block[1] & 1) != 0 ? block[4] : -1;
             }
             if (DGifGetExtensionNext(decoder, &block) == GIF_ERROR) {
-                Fail(CVImageError::ReadError);
+                FailGif(decoder->Error);
             }
         }
     }
     if (DGifGetImageDesc(decoder) == GIF_ERROR) {
-        Fail(CVImageError::ReadError);
+        FailGif(decoder->Error);
     }
     const GifImageDesc& desc = decoder->Image;
     frame = Frame{};
@@ -142,7 +151,7 @@ SIZE GifCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
     const uint64_t budget = kMaxPixelsPerByte * input.size() + kSmallPictureAllowance;
     if (frame.width <= 0 || frame.height <= 0 ||
         static_cast<uint64_t>(frame.width) * static_cast<uint64_t>(frame.height) > budget) {
-        Fail(CVImageError::ReadError);
+        FailDamaged(false, "its picture size does not fit its file");
     }
     if (static_cast<uint64_t>(screenWidth) * static_cast<uint64_t>(screenHeight) > budget) {
         Fail(CVImageError::DimensionsTooLarge);
@@ -195,7 +204,7 @@ bool GifCodec::ReadPixels(CVProgress* progress) {
         const int y = frame.interlaced ? order[static_cast<size_t>(n)] : n;
         if (DGifGetLine(decoder, indices.data() + static_cast<size_t>(y) * frame.width,
                         frame.width) == GIF_ERROR) {
-            Fail(CVImageError::ReadError);
+            FailGif(decoder->Error);
         }
     }
     const int width = decodedSize.cx;

@@ -39,12 +39,15 @@ class GifCodec : public web::WebCodecBase {
         const uint8_t* data = nullptr;
         size_t size = 0;
         size_t position = 0;
+        bool ranOut = false; // the decoder asked for bytes past the end
     };
 
   protected:
     void DropWork() override;
 
   private:
+    // A read error naming what the GIF library found (its error code).
+    [[noreturn]] void FailGif(int error);
     struct Frame {
         int left = 0, top = 0, width = 0, height = 0;
         bool interlaced = false;

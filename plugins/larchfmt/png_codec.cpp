@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <climits>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -44,8 +45,20 @@ int Level(unsigned value, int bitDepth) {
     return static_cast<int>(std::min(value, top) * 255 / top);
 }
 
-extern "C" void OnError(png_structp png, png_const_charp) {
+// libpng's complaint, kept for the error message (a reader's buffer, or
+// none for a writer).
+constexpr size_t kComplaintSize = 160;
+extern "C" void OnError(png_structp png, png_const_charp text) {
+    if (auto* complaint = static_cast<char*>(png_get_error_ptr(png)); complaint != nullptr) {
+        std::snprintf(complaint, kComplaintSize, "%s", text != nullptr ? text : "");
+    }
     png_longjmp(png, 1);
+}
+// Our reader's word for running out of data, and libpng's own.
+bool CutShort(const char* complaint) {
+    return std::strcmp(complaint, "truncated") == 0 ||
+           std::strcmp(complaint, "Not enough image data") == 0 ||
+           std::strcmp(complaint, "Read Error") == 0;
 }
 extern "C" void OnWarning(png_structp, png_const_charp) {}
 
@@ -65,7 +78,7 @@ int DepthForPng(int colorType, int bitDepth) {
 
 struct PngReader {
     PngReader() {
-        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, complaint, OnError, OnWarning);
         if (png != nullptr) {
             info = png_create_info_struct(png);
         }
@@ -76,6 +89,7 @@ struct PngReader {
 
     png_structp png = nullptr;
     png_infop info = nullptr;
+    char complaint[kComplaintSize] = {};
     const uint8_t* data = nullptr;
     size_t size = 0;
     size_t position = 0;
@@ -195,7 +209,7 @@ SIZE PngCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
     r.size = input.size();
     png_set_read_fn(r.png, &r, ReadData);
     if (!GuardedReadInfo(&r)) {
-        Fail(CVImageError::ReadError);
+        FailDamaged(CutShort(r.complaint), r.complaint);
     }
     int interlace = 0;
     png_get_IHDR(r.png, r.info, &r.width, &r.height, &r.bitDepth, &r.colorType, &interlace, nullptr,
@@ -205,7 +219,7 @@ SIZE PngCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
     const uint64_t rawBytes =
         (static_cast<uint64_t>(r.width) * png_get_channels(r.png, r.info) * r.bitDepth + 7) / 8 + 1;
     if (rawBytes * r.height > kMaxDeflateRatio * input.size()) {
-        Fail(CVImageError::ReadError);
+        FailDamaged(false, "it declares more rows than its file can hold");
     }
     if (r.width > 65535 || r.height > 65535) {
         Fail(CVImageError::DimensionsTooLarge);
@@ -223,7 +237,7 @@ SIZE PngCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
     png_get_tRNS(r.png, r.info, &alpha, &alphas, &key);
     if (r.colorType == PNG_COLOR_TYPE_PALETTE) {
         if (png_get_PLTE(r.png, r.info, &plte, &entries) == 0 || entries <= 0) {
-            Fail(CVImageError::ReadError);
+            FailDamaged(false, "a palette picture without its palette");
         }
     }
     if (r.colorType == PNG_COLOR_TYPE_PALETTE) {
@@ -284,7 +298,7 @@ SIZE PngCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
         picture.yPelsPerMeter = static_cast<int>(std::min<png_uint_32>(yDensity, INT_MAX));
     }
     if (!GuardedUpdateInfo(&r)) {
-        Fail(CVImageError::ReadError);
+        FailDamaged(CutShort(r.complaint), r.complaint);
     }
     r.rowBytes = png_get_rowbytes(r.png, r.info);
     CreatePicture(picture, maxSize);
@@ -306,7 +320,7 @@ bool PngCodec::ReadPixels(CVProgress* progress) {
             rows[y] = r.whole.data() + r.rowBytes * y;
         }
         if (!GuardedReadImage(&r, rows.data())) {
-            Fail(CVImageError::ReadError);
+            FailDamaged(CutShort(r.complaint), r.complaint);
         }
     } else {
         r.row.resize(r.rowBytes);
@@ -318,7 +332,7 @@ bool PngCodec::ReadPixels(CVProgress* progress) {
             source = r.whole.data() + r.rowBytes * static_cast<size_t>(y);
         } else {
             if (!GuardedReadRow(&r, r.row.data())) {
-                Fail(CVImageError::ReadError);
+                FailDamaged(CutShort(r.complaint), r.complaint);
             }
             source = r.row.data();
         }

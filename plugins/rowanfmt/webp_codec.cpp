@@ -110,6 +110,16 @@ void WebpCodec::WriteWithMetadata(CVStream* output, const uint8_t* encoded, size
 
 // ------------------------------------------------------------------ reading
 
+bool WebpCodec::CutShort() const {
+    // The RIFF header gives the file's length.
+    if (input.size() < 8) {
+        return true;
+    }
+    const uint64_t riff = uint64_t{input[4]} | uint64_t{input[5]} << 8 |
+                          uint64_t{input[6]} << 16 | uint64_t{input[7]} << 24;
+    return input.size() < riff + 8;
+}
+
 SIZE WebpCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize) {
     BeginRead(target, source);
     if (input.size() < kWebpSignatureSize || !IsWebpSignature(input.data())) {
@@ -118,14 +128,14 @@ SIZE WebpCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSiz
     const WebPData data{input.data(), input.size()};
     WebPDemuxer* demux = WebPDemux(&data);
     if (demux == nullptr) {
-        Fail(CVImageError::ReadError);
+        FailDamaged(CutShort(), "its container cannot be parsed");
     }
     OnExit deleteDemux([demux] { WebPDemuxDelete(demux); });
     const int width = static_cast<int>(WebPDemuxGetI(demux, WEBP_FF_CANVAS_WIDTH));
     const int height = static_cast<int>(WebPDemuxGetI(demux, WEBP_FF_CANVAS_HEIGHT));
     WebPIterator frame;
     if (!WebPDemuxGetFrame(demux, 1, &frame)) {
-        Fail(CVImageError::ReadError);
+        FailDamaged(CutShort(), "it holds no picture");
     }
     frameLeft = frame.x_offset;
     frameTop = frame.y_offset;
@@ -141,13 +151,13 @@ SIZE WebpCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSiz
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     if (width <= 0 || height <= 0 || frameLeft + frameWidth > width ||
         frameTop + frameHeight > height) {
-        Fail(CVImageError::ReadError);
+        FailDamaged(false, "its picture does not fit its canvas");
     }
     if (pixels > kMaxPixelsPerByte * input.size() + kSmallPictureAllowance) {
         WebPBitstreamFeatures features;
         if (WebPGetFeatures(input.data() + frameOffset, frameSize, &features) != VP8_STATUS_OK ||
             features.format != 2) {
-            Fail(CVImageError::ReadError);
+            FailDamaged(CutShort(), "its lossless picture cannot be decoded");
         }
         CheckPictureSize(width, height);
         DecodeFrame(width, height);
@@ -189,7 +199,7 @@ void WebpCodec::DecodeFrame(int width, int height) {
     if (WebPDecodeRGBAInto(input.data() + frameOffset, frameSize, first,
                            canvas.size() - static_cast<size_t>(first - canvas.data()),
                            static_cast<int>(stride)) == nullptr) {
-        Fail(CVImageError::ReadError);
+        FailDamaged(CutShort(), "its compressed picture cannot be decoded");
     }
 }
 

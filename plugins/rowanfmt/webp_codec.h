@@ -34,6 +34,8 @@ class WebpCodec : public web::WebCodecBase {
     void WriteWithMetadata(CVStream* output, const uint8_t* encoded, size_t size);
     // Decodes the first frame onto a transparent canvas of width x height.
     void DecodeFrame(int width, int height);
+    // Whether the file is shorter than its RIFF header says.
+    bool CutShort() const;
 
     const WebpSettings* settings;
     // The first frame's place on the canvas and its coded bytes.

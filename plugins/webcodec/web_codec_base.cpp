@@ -23,6 +23,18 @@ void WebCodecBase::Fail(int code) {
     throw CVImageError(code); // not reached: the host raises
 }
 
+void WebCodecBase::FailDamaged(bool cutShort, const std::string& detail) {
+    const std::string name = plugin != nullptr ? plugin->GetName(false) : "picture";
+    std::string reason = cutShort ? "the file ends before the " + name + " picture does (cut short)"
+                                  : "the " + name + " data is damaged";
+    if (!detail.empty() && !cutShort) {
+        reason += " (" + detail + ")";
+    }
+    DropWork();
+    host->RaiseImageErrorDetail(CVImageError::ReadError, reason.c_str());
+    throw CVImageError(CVImageError::ReadError); // not reached: the host raises
+}
+
 void WebCodecBase::BeginRead(CVImage* target, CVStream* source) {
     DropWork();
     Reset();

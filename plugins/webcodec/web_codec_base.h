@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace pixmill::web {
@@ -70,6 +71,11 @@ class WebCodecBase : public FormatCodecBase {
         input.shrink_to_fit();
     }
     [[noreturn]] void Fail(int code);
+    // A read error with its reason in words: the data ends before the
+    // picture does (cutShort), or it is damaged; detail is what the
+    // library found, shown in brackets after the words. The whole file is
+    // in memory, so where reading stopped says nothing: the reader must say.
+    [[noreturn]] void FailDamaged(bool cutShort, const std::string& detail = {});
 
     std::vector<uint8_t> input; // the file being read
 };

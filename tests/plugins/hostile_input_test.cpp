@@ -298,8 +298,8 @@ TEST_F(HostileInput, DamagedJpegIsKeptWithAWarningOrRefused) {
         const FileBytes* file;
         const char* words;
     };
-    for (const Case& c : {Case{&truncated, "premature end of data"},
-                          Case{&extraneous, "extraneous bytes before marker"}}) {
+    for (const Case& c : {Case{&truncated, "the file ends before the JPEG picture does"},
+                          Case{&extraneous, "3 stray bytes stand before a marker"}}) {
         host.ui.messages.clear();
         host->SetDamagePolicy(HostServices::DamagePolicy::Keep);
         CVImage kept(host.get());
