@@ -235,6 +235,9 @@ std::string HtmlPageDoc::DisplayName(size_t index) const {
 }
 
 HtmlContainer* HtmlPageDoc::FindMap(const std::string& name) const {
+    if (name.empty()) {
+        return nullptr; // a picture without USEMAP: no walk over the page
+    }
     HtmlContainer* found = nullptr;
     WalkTree(document.Root(), [&](HtmlNode* node) {
         if (HtmlElement* element = node->AsElement();
