@@ -6,6 +6,7 @@
 #include "host/host_services.h"
 #include "host/image_io.h"
 #include "host/progress.h"
+#include "host/reduced_decode.h"
 #include "host/streams.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
@@ -19,7 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,35 +51,6 @@ std::string FirstExtension(const std::string& list) {
 std::string BaseName(const std::string& name) {
     const size_t dot = name.find('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-// The size a JPEG stream's frame header states, or 0 x 0; the stream is
-// rewound.
-SIZE JpegFrameSize(CVStream& stream) {
-    SIZE size{0, 0};
-    uint8_t marker[4];
-    stream.Seek(0, CVStream::FromStart);
-    if (stream.Read(marker, 2) == 2 && marker[0] == 0xFF && marker[1] == 0xD8) {
-        while (stream.Read(marker, 4) == 4 && marker[0] == 0xFF) {
-            const uint8_t type = marker[1];
-            const int length = marker[2] << 8 | marker[3];
-            const bool frame =
-                type >= 0xC0 && type <= 0xCF && type != 0xC4 && type != 0xC8 && type != 0xCC;
-            if (frame) {
-                uint8_t header[5];
-                if (stream.Read(header, 5) == 5) {
-                    size = SIZE{header[3] << 8 | header[4], header[1] << 8 | header[2]};
-                }
-                break;
-            }
-            if (length < 2) {
-                break;
-            }
-            stream.Seek(length - 2, CVStream::FromCurrent);
-        }
-    }
-    stream.Seek(0, CVStream::FromStart);
-    return size;
 }
 
 } // namespace
@@ -221,51 +192,13 @@ bool BatchRun::NextImage() {
 }
 
 SIZE BatchRun::FastDecodeSize(CFormatPlugin* format, CVStream& stream) {
-    // Only JPEG decodes at 1/2, 1/4 and 1/8 of its size on its own.
-    if (!job.FastDecode() || std::strstr(format->GetExtensions(), "*.jpg") == nullptr) {
+    if (!job.FastDecode()) {
         return {0, 0};
     }
-    int first = -1;
     for (int p = 0; p < job.ImageOperationCount(); ++p) {
         if (job.Order()[p].state != BatchJob::NotChosen) {
-            first = job.Order()[p].operation;
-            break;
-        }
-    }
-    const SIZE stored = JpegFrameSize(stream);
-    if (first < 0 || stored.cx <= 0 || stored.cy <= 0) {
-        return {0, 0};
-    }
-    // The operation's result size on two small pictures of exactly the
-    // image's shape: when both agree it does not depend on the input's size
-    // (a resample to a box), so decoding smaller gives the same result size
-    // (or one a pixel apart, where the reduced shape rounds differently).
-    const int divisor = std::gcd(stored.cx, stored.cy);
-    const SIZE shape{stored.cx / divisor, stored.cy / divisor};
-    if (shape.cx > 256 || shape.cy > 256) {
-        return {0, 0}; // no small picture has this shape
-    }
-    const int grow = std::max(1, 32 / std::min(shape.cx, shape.cy));
-    CProcessingPlugin* plugin = job.SelectOperation(first);
-    SIZE results[2];
-    for (int i = 0; i < 2; ++i) {
-        CVImage probe(&job.Host()), result(&job.Host());
-        probe.Create(shape.cx * grow << i, shape.cy * grow << i, 24, 0, nullptr);
-        std::memset(probe.bits, 128, probe.ImageBytes());
-        if (!plugin->CanApply(&probe) || !plugin->Apply(&probe, &result, nullptr)) {
-            return {0, 0};
-        }
-        results[i] = SIZE{result.Width(), result.Height()};
-    }
-    const SIZE target = results[0];
-    if (target.cx != results[1].cx || target.cy != results[1].cy || target.cx * 2 > stored.cx ||
-        target.cy * 2 > stored.cy) {
-        return {0, 0};
-    }
-    for (int scale = 8; scale >= 2; scale /= 2) {
-        const SIZE reduced{(stored.cx + scale - 1) / scale, (stored.cy + scale - 1) / scale};
-        if (reduced.cx >= target.cx && reduced.cy >= target.cy) {
-            return reduced;
+            return ReducedDecodeSize(&job.Host(), format, stream,
+                                     job.SelectOperation(job.Order()[p].operation));
         }
     }
     return {0, 0};

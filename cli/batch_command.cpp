@@ -584,7 +584,7 @@ int ConfigureJob(BatchJob& job, const Options& options) {
     } else if (options.profile.empty()) {
         job.SetLogFileName(options.outDir + BatchJob::kDefaultLogName);
     }
-    job.SetFastDecode(options.fastDecode);
+    job.SetFastDecode(!options.exactDecode);
     job.SetStripMetadata(options.strip);
     return ExitOk;
 }

@@ -211,7 +211,11 @@ int OpenSession(Session& session, const Options& options) {
     }
     session.plugins = std::make_unique<PluginManager>(session.host.get());
     session.plugins->LoadFormats(root + "Formats/");
-    session.plugins->LoadProcessing(root + "Processing/");
+    // info and formats read headers and names only: opening the processing
+    // libraries would be most of their time.
+    if (options.command != "info" && options.command != "formats") {
+        session.plugins->LoadProcessing(root + "Processing/");
+    }
     if (session.plugins->FormatCount() == 0) {
         std::fprintf(stderr, "pixmill-cli: no format plug-ins found in %sFormats/\n", root.c_str());
         return ExitFailure;

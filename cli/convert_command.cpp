@@ -100,6 +100,7 @@ int CommandConvert(HostServices& host, PluginManager& plugins, ProgressDisplay* 
         pipeline.SetWriteParameter(options.qualityOffset);
     }
     pipeline.SetStripMetadata(options.strip);
+    pipeline.SetReducedDecode(!options.exactDecode);
     if (!pipeline.Run(in, steps, out)) {
         std::fprintf(stderr, "pixmill-cli: %s\n", pipeline.Error().c_str());
         if (!host.TakeDamageReports().empty()) {

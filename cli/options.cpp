@@ -151,6 +151,15 @@ const std::vector<OptionSpec> kOptions = {
           "whose file is at most N bytes (JPEG); an image that\n"
           "cannot get that small fails with a message",
      MaxBytes},
+    {HelpSection::General, "exact-decode", nullptr,
+          "convert, batch: decode every picture at its full size.\n"
+          "Without it a JPEG picture whose first operation\n"
+          "shrinks it to a size of its own (Resample) at least\n"
+          "twice is decoded at 1/2, 1/4 or 1/8 of its size, still\n"
+          "at least the target's size, and resampled from there:\n"
+          "faster and leaner, within a few grey levels of the\n"
+          "exact result",
+     Switch<&Options::exactDecode>},
     {HelpSection::General, "settings", "FILE",
           "read settings from FILE instead of the program's\n"
           "settings file (default: $PIXMILL_SETTINGS, else\n"
@@ -234,9 +243,7 @@ const std::vector<OptionSpec> kOptions = {
           "gallery runs write no pages themselves",
      Switch<&Options::pagesOnly>},
     {HelpSection::Batch, "fast-decode", nullptr,
-          "decode JPEG files at 1/2, 1/4 or 1/8 of their size\n"
-          "when the first operation shrinks them at least twice\n"
-          "as much (faster, slightly less exact)",
+          "the default, kept for older scripts: see --exact-decode",
      Switch<&Options::fastDecode>},
     {HelpSection::Batch, "force", nullptr,
           "convert: allow OUT to be the input file, and replace\n"

@@ -28,6 +28,7 @@ struct Options {
     unsigned long long maxPixels = 0; // --max-pixels (0: the stored or default limit)
     bool allowDamaged = false;        // --allow-damaged
     bool strip = false;               // --strip: no ICC profile or EXIF in outputs
+    bool exactDecode = false;         // --exact-decode: no reduced JPEG decoding
     bool hasQualityOffset = false;
     int qualityOffset = 0;
     long long maxBytes = 0; // --max-bytes: every format's targetBytes field (0: not given)
@@ -46,7 +47,7 @@ struct Options {
     int jobs = 0;                       // --jobs (0: one per core)
     int shardIndex = 0, shardCount = 1; // --shard I/N
     bool recursive = false;
-    bool fastDecode = false;
+    bool fastDecode = false;            // --fast-decode: the default, accepted for older scripts
     bool pagesOnly = false;             // --pages-only: a sharded gallery's pages
 
     // page

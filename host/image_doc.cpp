@@ -113,13 +113,14 @@ bool ImageDoc::OnOpenDocument(const std::string& fileName) {
     }
 }
 
-void ImageDoc::ReadWhole(CVStream& stream, const std::string& progressTitle) {
+void ImageDoc::ReadWhole(CVStream& stream, const std::string& progressTitle,
+                         const SIZE* maxSize) {
     // Read into a fresh record, so that a failure keeps the old image.
     ReleaseCodec();
     CVImage fresh(&host);
     ImageMetadata freshMetadata;
     CFormatPlugin* format = nullptr;
-    ReadImageByContent(plugins, stream, fresh, nullptr, progressDisplay, progressTitle, &format,
+    ReadImageByContent(plugins, stream, fresh, maxSize, progressDisplay, progressTitle, &format,
                        &freshMetadata);
     CVImage::CopyImage(&image, &fresh, nullptr);
     metadata = std::move(freshMetadata);
@@ -162,13 +163,13 @@ void ImageDoc::AfterImageFromFile(const std::string& fileName) {
     savedState = state;
 }
 
-bool ImageDoc::ReadFromStream(CVStream* stream) {
+bool ImageDoc::ReadFromStream(CVStream* stream, const SIZE* maxSize) {
     lastError.clear();
     try {
         if (stream == nullptr) {
             throw CVImageError(CVImageError::UnsupportedFormat);
         }
-        ReadWhole(*stream, path.empty() ? "Open image form clipboard" : "Open " + path);
+        ReadWhole(*stream, path.empty() ? "Open image form clipboard" : "Open " + path, maxSize);
         CFormatPlugin* format = codecLink.format;
         Touch();
         if (path.empty()) {

@@ -81,8 +81,10 @@ class ImageDoc {
     // consulted). With progressive view the header is read now and the
     // pixels when the view first needs them (ReadPendingPixels).
     bool OnOpenDocument(const std::string& path);
-    // Opens from a stream by its content (clipboard, drag and drop).
-    bool ReadFromStream(CVStream* stream);
+    // Opens from a stream by its content (clipboard, drag and drop, the
+    // pipeline); maxSize (optional) limits the decoded size, as
+    // ImageReader::ReadHeader's does.
+    bool ReadFromStream(CVStream* stream, const SIZE* maxSize = nullptr);
     // Takes an image that did not come from a file (share-copy), with the
     // picture's metadata when it has some.
     void TakeImage(const CVImage& source, CFormatPlugin* format,
@@ -172,7 +174,8 @@ class ImageDoc {
     void ReleaseCodec();
     // Reads the whole picture the stream holds (the format by its content)
     // into the document's image; a failure keeps the old image.
-    void ReadWhole(CVStream& stream, const std::string& progressTitle);
+    void ReadWhole(CVStream& stream, const std::string& progressTitle,
+                   const SIZE* maxSize = nullptr);
     bool StepThroughHistory(UndoHistory::Stack from, UndoHistory::Stack to);
     void Report(class CQorelError& error);
     void UpdateViews(int hint);

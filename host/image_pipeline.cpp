@@ -4,6 +4,7 @@
 #include "host/image_metadata.h"
 #include "host/plugin_manager.h"
 #include "host/progress.h"
+#include "host/reduced_decode.h"
 #include "host/streams.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
@@ -51,7 +52,7 @@ int ImagePipeline::FindOperation(PluginManager& plugins, const std::string& want
     return 0;
 }
 
-bool ImagePipeline::Open(const std::string& path) {
+bool ImagePipeline::Open(const std::string& path, const Step* firstStep) {
     input = path;
     std::unique_ptr<FileStream> stream;
     try {
@@ -61,7 +62,14 @@ bool ImagePipeline::Open(const std::string& path) {
         return false;
     }
     document.SetPathForStream(path);
-    if (!document.ReadFromStream(stream.get())) {
+    SIZE reduced{0, 0};
+    if (reducedDecode && firstStep != nullptr) {
+        CProcessingPlugin* first = plugins.SelectOperation(firstStep->commandId);
+        if (first != nullptr) {
+            reduced = ReducedDecodeSize(&host, FormatForReading(plugins, *stream), *stream, first);
+        }
+    }
+    if (!document.ReadFromStream(stream.get(), reduced.cx > 0 ? &reduced : nullptr)) {
         error = path + ": " + document.LastError();
         return false;
     }
@@ -143,7 +151,7 @@ bool ImagePipeline::Save(const std::string& path) {
 
 bool ImagePipeline::Run(const std::string& in, const std::vector<Step>& steps,
                         const std::string& out) {
-    if (!Open(in)) {
+    if (!Open(in, steps.empty() ? nullptr : &steps.front())) {
         return false;
     }
     for (const Step& step : steps) {

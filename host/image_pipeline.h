@@ -42,9 +42,16 @@ class ImagePipeline {
     // Saves without the picture's ICC profile and EXIF.
     void SetStripMetadata(bool strip) { document.SetStripMetadata(strip); }
 
+    // Run decodes a JPEG picture at 1/2, 1/4 or 1/8 of its size when the
+    // first step shrinks it at least twice to a size of its own (a resample
+    // to a box; reduced_decode.h); off (the default), every picture is
+    // decoded whole.
+    void SetReducedDecode(bool on) { reducedDecode = on; }
+
     // Each step returns false on failure; Error() then holds the message to
-    // show, naming the file concerned.
-    bool Open(const std::string& path);
+    // show, naming the file concerned. firstStep (optional) is the step Run
+    // applies first, which may choose a reduced decode.
+    bool Open(const std::string& path, const Step* firstStep = nullptr);
     bool Apply(const Step& step);
     bool Save(const std::string& path);
     // Open, every step in order, save.
@@ -63,6 +70,7 @@ class ImagePipeline {
     ImageDoc document;
     std::string input;
     std::string error;
+    bool reducedDecode = false;
 };
 
 } // namespace pixmill

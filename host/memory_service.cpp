@@ -64,6 +64,26 @@ MemoryService::BlockHeader* MemoryService::HeaderOf(void* block) {
     return it == ordinary.end() ? nullptr : it->second;
 }
 
+namespace {
+
+// A picture's block (tens of megabytes) is committed a page at a time as
+// rows arrive; in 2 MB pages that is 512 times fewer faults, a tenth of a
+// large copy's time. Only the whole large pages inside the block are
+// advised; the system may decline.
+void AdviseLargePages(void* start, size_t length) {
+    constexpr size_t kLargePage = size_t{2} << 20;
+    if (length < 4 * kLargePage) {
+        return;
+    }
+    const auto first = (reinterpret_cast<uintptr_t>(start) + kLargePage - 1) & ~(kLargePage - 1);
+    const auto end = (reinterpret_cast<uintptr_t>(start) + length) & ~(kLargePage - 1);
+    if (end > first) {
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+}
+
+} // namespace
+
 void* MemoryService::AllocOrdinary(size_t size) {
     if (ordinaryFails || size > SIZE_MAX - sizeof(BlockHeader)) {
         return nullptr;
@@ -77,6 +97,7 @@ void* MemoryService::AllocOrdinary(size_t size) {
     }
     header->size = size;
     header->locks = 1;
+    AdviseLargePages(header, sizeof(BlockHeader) + size);
     void* block = header + 1;
     ordinary.emplace(block, header);
     return block;

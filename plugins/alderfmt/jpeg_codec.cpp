@@ -108,21 +108,38 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     }
     // A host error while the image is made: the decoder goes.
     OnExit discard([this] { Discard(); });
+    int xDensity = info.X_density, yDensity = info.Y_density;
+    if (info.density_unit == 0) {
+        // Only the aspect ratio is known (also without a JFIF header).
+        xDensity = yDensity = 0;
+    } else if (info.density_unit == 2) {
+        xDensity *= 100;
+        yDensity *= 100;
+    } else {
+        xDensity = static_cast<int>(std::lround(xDensity * 39.37007874015748));
+        yDensity = static_cast<int>(std::lround(yDensity * 39.37007874015748));
+    }
+    // A largest size that is exactly the picture at 1/2, 1/4 or 1/8 (sides
+    // rounded up, as the decoder rounds) is a reduced decode that an
+    // operation resamples further: the scaled inverse DCT gives it with no
+    // band scaling after it.
+    int exactScale = 0;
+    for (int scale = 2; maxSize != nullptr && scale <= 8; scale *= 2) {
+        if ((width + scale - 1) / scale == maxSize->cx &&
+            (height + scale - 1) / scale == maxSize->cy) {
+            exactScale = scale;
+        }
+    }
     if (maxSize == nullptr) {
         info.dct_method = JDCT_ISLOW;
-        int xDensity = info.X_density, yDensity = info.Y_density;
-        if (info.density_unit == 0) {
-            // Only the aspect ratio is known (also without a JFIF header).
-            xDensity = yDensity = 0;
-        } else if (info.density_unit == 2) {
-            xDensity *= 100;
-            yDensity *= 100;
-        } else {
-            xDensity = static_cast<int>(std::lround(xDensity * 39.37007874015748));
-            yDensity = static_cast<int>(std::lround(yDensity * 39.37007874015748));
-        }
         image->Create(width, height, bitCount, bitCount == 8 ? 256 : 0, nullptr, xDensity,
                       yDensity);
+    } else if (exactScale > 0) {
+        info.dct_method = JDCT_ISLOW;
+        info.scale_num = 1;
+        info.scale_denom = static_cast<unsigned int>(exactScale);
+        image->Create(maxSize->cx, maxSize->cy, bitCount, bitCount == 8 ? 256 : 0, nullptr,
+                      xDensity, yDensity);
     } else {
         info.dct_method = JDCT_IFAST;
         preview = true;
@@ -242,7 +259,10 @@ bool JpegCodec::ReadPixels(CVProgress* progress) {
         // The decoder goes however reading ends.
         OnExit discard([this] { Discard(); });
         jpeg_decompress_struct& info = decoder->info;
-        const bool buffered = !preview && jpeg_has_multiple_scans(&info);
+        // Scan by scan only for a picture shown as it arrives: a reduced
+        // decode is read once, for the operation after it.
+        const bool buffered =
+            !preview && decodedSize.cx == headerSize.cx && jpeg_has_multiple_scans(&info);
         if (buffered) {
             info.buffered_image = TRUE;
             info.do_block_smoothing = TRUE;

@@ -46,6 +46,26 @@ std::string ReadAll(const std::string& path) {
     return text.str();
 }
 
+// A 24-bit picture saved through the program's own plug-ins: made by fill,
+// or random pixels.
+void SaveThroughProgram(const std::string& path, int width, int height,
+                        const std::function<void(pixmill::CVImage&)>& fill = nullptr) {
+    pixmill::test::TestHost host;
+    pixmill::PluginManager plugins(host.get());
+    plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
+    pixmill::CVImage image(host.get());
+    image.Create(width, height, 24, 0, nullptr);
+    if (fill) {
+        fill(image);
+    } else {
+        std::mt19937 random(static_cast<unsigned>(width * 31 + height));
+        pixmill::test::FillRandom(image, random);
+    }
+    pixmill::ImageDoc doc(*host.host, plugins);
+    doc.TakeImage(image, plugins.FindFormatByExtension(path));
+    ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.LastError();
+}
+
 class Cli : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -255,21 +275,55 @@ TEST_F(Cli, InterruptedRunIsAUserBreakAndLeavesNoOutput) {
     EXPECT_FALSE(fs::exists(out));
 }
 
+// A JPEG picture four times the target's width: by default decoded reduced
+// (the same size, other pixels), with --exact-decode the bytes the program
+// has always written for it.
+TEST_F(Cli, ExactDecodeKeepsTheWholeDecodesBytes) {
+    const std::string in = dir + "/wide.jpg";
+    SaveThroughProgram(in, 1600, 1000, [](pixmill::CVImage& image) {
+        std::mt19937 random(7);
+        for (int y = 0; y < 1000; ++y) {
+            for (int x = 0; x < 1600; ++x) {
+                const uint32_t grain = random() % 24;
+                pixmill::test::SetPixelAt(
+                    image, x, y,
+                    static_cast<uint32_t>((x / 7 + grain) << 16 | (y / 4 + grain) << 8 |
+                                          ((x * y / 997) % 200 + grain)));
+            }
+        }
+    });
+    const auto fnv = [](const std::string& bytes) {
+        uint64_t hash = 0xcbf29ce484222325;
+        for (const char c : bytes) {
+            hash = (hash ^ static_cast<uint8_t>(c)) * 0x100000001b3;
+        }
+        return hash;
+    };
+    std::string written[2];
+    for (int exact = 0; exact < 2; ++exact) {
+        const std::string out = dir + "/small" + std::to_string(exact) + ".tif";
+        std::vector<std::string> args = {"convert", in, out, "--op", "Resample", "--set",
+                                         "Resample.width=400", "--set", "Resample.height=32767",
+                                         "--set", "Resample.keepAspect=1"};
+        if (exact != 0) {
+            args.push_back("--exact-decode");
+        }
+        const Result converted = RunReal(args);
+        ASSERT_EQ(converted.exitCode, 0) << converted.err;
+        EXPECT_NE(converted.out.find("400 x 250"), std::string::npos) << converted.out;
+        written[exact] = ReadAll(out);
+    }
+    EXPECT_EQ(fnv(written[1]), 0x79ead3730995e89dULL) << std::hex << fnv(written[1]);
+    EXPECT_NE(written[0], written[1]) << "the default decodes reduced";
+}
+
 TEST_F(Cli, SetChangesPluginSettingsForOneRunOnly) {
     // An 80 x 50 TIFF made through the program's own document and plug-ins.
     const std::string in = dir + "/photo.tif";
-    {
-        pixmill::test::TestHost host;
-        pixmill::PluginManager plugins(host.get());
-        plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
-        pixmill::CVImage image(host.get());
-        image.Create(80, 50, 24, 0, nullptr);
+    SaveThroughProgram(in, 80, 50, [](pixmill::CVImage& image) {
         std::mt19937 random(3);
         pixmill::test::FillRandom(image, random);
-        pixmill::ImageDoc doc(*host.host, plugins);
-        doc.TakeImage(image, plugins.FindFormatByExtension(in));
-        ASSERT_TRUE(doc.OnSaveDocument(in)) << doc.LastError();
-    }
+    });
     const Result listing = RunReal({"settings"});
     EXPECT_EQ(listing.exitCode, 0);
     EXPECT_NE(listing.out.find("Resample.width"), std::string::npos);
@@ -561,24 +615,6 @@ TEST_F(Cli, BatchCtrlCCancelsTheRun) {
 }
 
 // ------------------------------------------------------ hostile and unusual input
-
-namespace {
-
-// A 24-bit picture saved through the program's own plug-ins.
-void SaveThroughProgram(const std::string& path, int width, int height) {
-    pixmill::test::TestHost host;
-    pixmill::PluginManager plugins(host.get());
-    plugins.LoadFormats(PIXMILL_BIN_DIR "/Formats/");
-    pixmill::CVImage image(host.get());
-    image.Create(width, height, 24, 0, nullptr);
-    std::mt19937 random(static_cast<unsigned>(width * 31 + height));
-    pixmill::test::FillRandom(image, random);
-    pixmill::ImageDoc doc(*host.host, plugins);
-    doc.TakeImage(image, plugins.FindFormatByExtension(path));
-    ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.LastError();
-}
-
-} // namespace
 
 TEST_F(Cli, PixelLimitRefusesLargePicturesNamingTheLimit) {
     const std::string jpg = dir + "/in.jpg";
