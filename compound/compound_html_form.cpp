@@ -106,6 +106,28 @@ const char* FamilyKeyword(int pitchAndFamily) {
     }
 }
 
+// The CSS family list of a font: its face, then its generic family.
+std::string FontFamilyList(const LogFont& font) {
+    std::string list;
+    for (const char c : FaceNameOf(font)) {
+        // Quotes and separators cannot stand in a family name.
+        if (c != '\'' && c != '"' && c != ',' && c != ';' && static_cast<unsigned char>(c) >= 32) {
+            list += c;
+        }
+    }
+    const bool plain = !list.empty() && !html::IsDigit(list.front()) &&
+                       std::all_of(list.begin(), list.end(), [](char c) {
+                           return html::IsAlnum(c) || c == ' ' || c == '-';
+                       });
+    if (!list.empty() && !plain) {
+        list = "'" + list + "'";
+    }
+    if (const char* family = FamilyKeyword(font.pitchAndFamily)) {
+        list += (list.empty() ? "" : ",") + std::string(family);
+    }
+    return list;
+}
+
 void SetPosition(HtmlStyle& style, const RECT& rect) {
     style.Set("position", "absolute");
     style.Set("left", PxLength(rect.left));
@@ -186,14 +208,17 @@ std::unique_ptr<HtmlContainer> HtmlFormWriter::TextElement(const CompoundObject&
     } else if (font.weight != 400) {
         style.Set("font-weight", std::to_string(font.weight) + " ");
     }
-    if (const int points = std::abs(font.height) * 72 / dpi; points != 0) {
-        style.Set("font-size", PtLength(points));
+    if (const int pixels = std::abs(font.height); pixels != 0) {
+        int asRead = 0;
+        if (ParseFontSize(text.fontSize, dpi, asRead) && asRead == pixels) {
+            style.Set("font-size", text.fontSize);
+        } else {
+            const std::string unit = FontSizeUnit(text.fontSize);
+            style.Set("font-size", FontSizeText(pixels, unit.empty() ? "pt" : unit, dpi));
+        }
     }
-    if (const char* family = FamilyKeyword(font.pitchAndFamily)) {
+    if (const std::string family = FontFamilyList(font); !family.empty()) {
         style.Set("font-family", family);
-    }
-    if (const std::string face = FaceNameOf(font); !face.empty()) {
-        style.Set("font-name", face);
     }
     style.Set("color", RgbText(text.textColor));
     const bool linked = !text.link.url.empty();
@@ -388,22 +413,43 @@ void ReadFontStyle(const HtmlStyle& style, int dpi, LogFont& font) {
             }
         }
     }
-    if (const std::string* value = style.Find("font-size")) {
-        font.height = -std::abs(ParsePxValueOrZero(*value, dpi));
-    } else {
-        font.height = 0;
-    }
+    int pixels = 0;
+    const std::string* size = style.Find("font-size");
+    font.height = size && ParseFontSize(*size, dpi, pixels) ? -pixels : 0;
+    // The face is the first name of the family list that is no generic
+    // family; pages written before the list name it in "font-name".
+    std::string face;
     if (const std::string* value = style.Find("font-family")) {
         static const char* const keywords[] = {"serif", "sans-serif", "monospace", "cursive",
                                                "fantasy"};
-        for (int i = 0; i < 5; ++i) {
-            if (html::EqualNoCase(*value, keywords[i])) {
-                font.pitchAndFamily = static_cast<uint8_t>((i + 1) << 4);
+        size_t start = 0;
+        while (start <= value->size()) {
+            const size_t end = std::min(value->find(',', start), value->size());
+            std::string name = value->substr(start, end - start);
+            name.erase(0, name.find_first_not_of(" \t\r\n"));
+            name.erase(name.find_last_not_of(" \t\r\n") + 1);
+            if (name.size() >= 2 && (name.front() == '\'' || name.front() == '"') &&
+                name.back() == name.front()) {
+                name = name.substr(1, name.size() - 2);
             }
+            bool generic = false;
+            for (int i = 0; i < 5; ++i) {
+                if (html::EqualNoCase(name, keywords[i])) {
+                    font.pitchAndFamily = static_cast<uint8_t>((i + 1) << 4);
+                    generic = true;
+                }
+            }
+            if (!generic && face.empty()) {
+                face = name;
+            }
+            start = end + 1;
         }
     }
-    if (const std::string* value = style.Find("font-name"); value && value->size() < 32) {
-        SetFaceName(font, *value);
+    if (const std::string* value = style.Find("font-name"); value && face.empty()) {
+        face = *value;
+    }
+    if (face.size() < 32) {
+        SetFaceName(font, face);
     }
 }
 
@@ -554,6 +600,9 @@ void HtmlFormReader::ReadSpan(const HtmlContainer& span, const HtmlLink* link, P
     const std::string* color = style.Find("color");
     CompoundObject object = CompoundObject::MakeText(
         UnescapeHtmlText(text), font, color ? ParseRgb(*color) : 0, left, top, width);
+    if (const std::string* size = style.Find("font-size"); size && font.height != 0) {
+        object.fontSize = *size;
+    }
     if (link) {
         object.link = *link;
     }

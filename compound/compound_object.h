@@ -48,6 +48,10 @@ struct CompoundObject {
     // text
     std::string text;
     LogFont font;
+    // The CSS font size as the page wrote it ("14pt", "0.9em"): written
+    // again as long as the font's height is the one it reads as, and its
+    // unit kept when the height changes. Empty for texts made here.
+    std::string fontSize;
     uint32_t textColor = 0; // 0x00BBGGRR
     // image
     std::shared_ptr<const QImage> picture;

@@ -9,6 +9,7 @@
 #include "pixmill/user_interface.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -78,12 +79,58 @@ bool Ask(CUserInterface* ui, const std::string& text, bool defaultAnswer) {
 
 } // namespace
 
+namespace {
+
+// What a reader is told of a flattened object: its hint, its text, or the
+// picture's file title; for a region, its hint or its target.
+std::string AlternativeText(const CompoundObject& part) {
+    if (!part.link.name.empty() && (part.link.HasHint() || part.kind == CompoundKind::Image)) {
+        return part.link.name;
+    }
+    if (part.kind == CompoundKind::Text) {
+        std::string text = part.text;
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        std::erase(text, '\r');
+        return text;
+    }
+    if (part.kind == CompoundKind::Image) {
+        return FileTitleOf(part.fileName);
+    }
+    return part.link.url;
+}
+
+// The flattened picture's own alternative: the texts on the canvas (what
+// were captions stay readable and searchable), else the pictures' hints.
+std::string CanvasAlternative(const CompoundImage& image) {
+    std::string texts, hints;
+    for (const CompoundObject& part : image.Objects()) {
+        std::string& list = part.kind == CompoundKind::Text ? texts : hints;
+        if (part.kind == CompoundKind::Text ||
+            (part.kind == CompoundKind::Image && part.link.HasHint())) {
+            const std::string text = AlternativeText(part);
+            if (!text.empty()) {
+                list += (list.empty() ? "" : " ") + text;
+            }
+        }
+    }
+    return texts.empty() ? hints : texts;
+}
+
+} // namespace
+
 std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
                                                      const std::string& imagePath,
                                                      const HtmlUrl& page, MapNameTable& maps) {
     std::vector<std::unique_ptr<HtmlNode>> nodes;
     auto img = std::make_unique<HtmlElement>("IMG");
     img->SetTextAttribute("SRC", FileRelativeToPage(imagePath, page));
+    // A block of the canvas's size, as the compound image's DIV is, so what
+    // follows stays below it.
+    img->SetAttribute("WIDTH", std::to_string(image.Width()));
+    img->SetAttribute("HEIGHT", std::to_string(image.Height()));
+    img->SetTextAttribute("STYLE", "display:block;width:" + PxLength(image.Width()) +
+                                       ";height:" + PxLength(image.Height()) + ";");
+    img->SetTextAttribute("ALT", CanvasAlternative(image));
     std::unique_ptr<HtmlContainer> map;
     HtmlFormWriter writer(page, maps);
     for (const CompoundObject& part : image.Objects()) {
@@ -104,7 +151,11 @@ std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
         if (!part.IsRegion()) {
             area.kind = CompoundKind::Rectangle;
         }
-        map->Children().Append(writer.AreaElement(area, 0, 0));
+        auto element = writer.AreaElement(area, 0, 0);
+        if (!element->HasAttribute("ALT")) {
+            element->SetTextAttribute("ALT", AlternativeText(part));
+        }
+        map->Children().Append(std::move(element));
         map->Children().Append(std::make_unique<HtmlLineBreak>());
     }
     nodes.push_back(std::move(img));
@@ -115,13 +166,28 @@ std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
     return nodes;
 }
 
+std::unique_ptr<HtmlContainer> AppletWithFallback(const CompoundImage& image,
+                                                  const std::string& imagePath,
+                                                  const HtmlUrl& page, MapNameTable& maps) {
+    std::unique_ptr<HtmlContainer> applet = AppletWriter(page).Write(image);
+    if (!imagePath.empty()) {
+        // Browsers without applets show the content instead: the flattened
+        // picture with its links. Reading the applet takes only its PARAMs.
+        applet->Children().Append(std::make_unique<HtmlLineBreak>());
+        for (auto& node : ImageMapNodes(image, imagePath, page, maps)) {
+            applet->Children().Append(std::move(node));
+        }
+    }
+    return applet;
+}
+
 std::string CompoundSourceText(const CompoundImage& image, CompoundForm form, const HtmlUrl& page,
                                MapNameTable& maps, const std::string& imagePath) {
     std::vector<std::unique_ptr<HtmlNode>> nodes;
     if (form == CompoundForm::ImageMap) {
         nodes = ImageMapNodes(image, imagePath, page, maps);
     } else if (form == CompoundForm::Applet) {
-        nodes.push_back(AppletWriter(page).Write(image));
+        nodes.push_back(AppletWithFallback(image, imagePath, page, maps));
     } else {
         nodes = HtmlFormWriter(page, maps).Write(image);
         nodes.insert(nodes.begin() + 1, std::make_unique<HtmlLineBreak>());
@@ -147,10 +213,34 @@ bool HtmlPageDoc::Open(const std::string& path, bool preview) {
     RemovePreview();
     objects.clear();
     maps = MapNameTable();
+    splices.clear();
+    splicing = false;
+    source.clear();
     pagePath = fs::absolute(path).lexically_normal().string();
-    if (!document.Parse(path)) {
-        return false;
+    // The bytes are kept: saving writes them back with only the edited
+    // objects replaced. A file that cannot be read so is left to the
+    // parser, which reports why.
+    std::error_code code;
+    bool read = false;
+    if (const auto size = fs::file_size(path, code); !code && fs::is_regular_file(path, code)) {
+        std::ifstream in(path, std::ios::binary);
+        source.resize(static_cast<size_t>(size));
+        in.read(source.data(), static_cast<std::streamsize>(size));
+        read = in && static_cast<uintmax_t>(in.gcount()) == size && in.peek() == EOF;
     }
+    if (read) {
+        HtmlSource bytes(path, source.data(), source.size());
+        if (!document.Parse(bytes)) {
+            return false;
+        }
+    } else {
+        source.clear();
+        if (!document.Parse(path)) {
+            return false;
+        }
+    }
+    splicing = read;
+    markupStyle = DetectMarkupStyle(source);
     pageUrl = HtmlUrl::FromLocalPath(pagePath);
     Scan();
     if (preview && !WritePreview()) {
@@ -203,6 +293,12 @@ void HtmlPageDoc::Scan(bool quiet) {
         }
         if (name == "APPLET" && element->AttributeText("CODE") == kAppletClass) {
             objects.push_back({HtmlPageObject::Applet, ++applets, element, nullptr});
+            // Its fallback picture belongs to it; its map's name is taken.
+            for (const HtmlNode* inner : element->AsContainer()->Children()) {
+                if (const HtmlElement* map = inner->AsElement(); map && map->Name() == "MAP") {
+                    maps.Add(map->AttributeText("NAME"));
+                }
+            }
             return false;
         }
         if (name == "IMG") {
@@ -427,7 +523,11 @@ bool HtmlPageDoc::WriteBack(size_t index, CompoundImage image, const WriteBackOp
             return false;
         }
         if (options.form == CompoundForm::Applet) {
-            nodes.push_back(AppletWriter(pageUrl).Write(image));
+            const std::string fallback = AppletFallbackPath(object, options);
+            if (files == nullptr || !files->Write(ComposeCanvas(image), fallback, error)) {
+                return false;
+            }
+            nodes.push_back(AppletWithFallback(image, fallback, pageUrl, maps));
             if (!options.programDirectory.empty()) {
                 CopyAppletSupportFiles(options.programDirectory,
                                        options.imageDirectory.empty()
@@ -446,6 +546,7 @@ bool HtmlPageDoc::WriteBack(size_t index, CompoundImage image, const WriteBackOp
         return false;
     }
     if (oldMap != nullptr && oldMap->List() != nullptr) {
+        Replacing(oldMap, {});
         oldMap->List()->Remove(oldMap);
     }
     replaced = true;
@@ -453,13 +554,17 @@ bool HtmlPageDoc::WriteBack(size_t index, CompoundImage image, const WriteBackOp
         HtmlChildList* markerList = object.marker->List();
         // Line breaks between the marker and its root go with the marker.
         while (object.marker->Next() && object.marker->Next()->IsLineBreak()) {
+            Replacing(object.marker->Next(), {});
             markerList->Remove(object.marker->Next());
         }
+        Replacing(object.marker, {});
         markerList->Remove(object.marker);
     }
+    std::vector<HtmlNode*> added;
     for (auto& node : nodes) {
-        list->InsertBefore(std::move(node), object.element);
+        added.push_back(list->InsertBefore(std::move(node), object.element));
     }
+    Replacing(object.element, added);
     list->Remove(object.element);
     Scan(true);
     previewCurrent = false;
@@ -474,18 +579,125 @@ void HtmlPageDoc::Delete(size_t index) {
             if (HtmlContainer* map = FindMap(mapName);
                 map && map->List() &&
                 Ask(ui, "Image has imagemap regions.\nDo you want to delete it also ?", true)) {
+                Replacing(map, {});
                 map->List()->Remove(map);
             }
         }
     }
     if (object.marker != nullptr && object.marker->List() != nullptr) {
+        Replacing(object.marker, {});
         object.marker->List()->Remove(object.marker);
     }
     if (HtmlChildList* list = object.element->List()) {
+        Replacing(object.element, {});
         list->Remove(object.element);
     }
     Scan(true);
     previewCurrent = false;
+}
+
+std::string HtmlPageDoc::AppletFallbackPath(const HtmlPageObject& object,
+                                            const WriteBackOptions& options) const {
+    if (!options.imagePath.empty()) {
+        return options.imagePath;
+    }
+    // An applet written before keeps its fallback picture's file.
+    if (object.kind == HtmlPageObject::Applet) {
+        for (const HtmlNode* node : object.element->AsContainer()->Children()) {
+            if (const HtmlElement* img = node->AsElement(); img && img->Name() == "IMG") {
+                const std::string path = ResolveAgainstPage(img->AttributeText("SRC"), pageUrl);
+                if (!path.empty() && path[0] == '/') {
+                    return path;
+                }
+            }
+        }
+    }
+    // Else the first free "<page>_appletN" beside the pictures.
+    const fs::path folder = options.imageDirectory.empty() ? fs::path(pagePath).parent_path()
+                                                           : fs::path(options.imageDirectory);
+    const std::string stem = fs::path(pagePath).stem().string() + "_applet";
+    for (int number = 1;; ++number) {
+        const fs::path path = folder / (stem + std::to_string(number) + options.convertExtension);
+        std::error_code code;
+        if (!fs::exists(path, code)) {
+            return path.string();
+        }
+    }
+}
+
+void HtmlPageDoc::Replacing(HtmlNode* old, const std::vector<HtmlNode*>& added) {
+    // A node written in an earlier edit: the nodes of that edit change.
+    for (SourceSplice& splice : splices) {
+        auto at = std::find(splice.nodes.begin(), splice.nodes.end(), old);
+        if (at != splice.nodes.end()) {
+            at = splice.nodes.erase(at);
+            splice.nodes.insert(at, added.begin(), added.end());
+            return;
+        }
+    }
+    if (!splicing) {
+        return;
+    }
+    if (!old->HasSourceRange()) {
+        // Inside markup written by an earlier edit, the edit's text follows
+        // the tree; anything else has no bytes to replace: the whole tree
+        // is written from now on.
+        splicing = InsideReplacement(old);
+        return;
+    }
+    const size_t begin = old->SourceBegin();
+    const size_t end = old->SourceEnd();
+    for (const SourceSplice& splice : splices) {
+        const bool overlaps = splice.begin < end && begin < splice.end;
+        if (overlaps && !(begin <= splice.begin && splice.end <= end)) {
+            splicing = false;
+            return;
+        }
+    }
+    // Edits inside the node's bytes go with it.
+    std::erase_if(splices, [begin, end](const SourceSplice& splice) {
+        return begin <= splice.begin && splice.end <= end;
+    });
+    splices.push_back({begin, end, added});
+}
+
+bool HtmlPageDoc::InsideReplacement(const HtmlNode* node) const {
+    for (const HtmlNode* at = node; at->List() && at->List()->Owner();) {
+        at = at->List()->Owner();
+        for (const SourceSplice& splice : splices) {
+            if (std::find(splice.nodes.begin(), splice.nodes.end(), at) != splice.nodes.end()) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::string HtmlPageDoc::PageText() const {
+    if (!splicing) {
+        return document.ToString();
+    }
+    std::vector<const SourceSplice*> ordered;
+    for (const SourceSplice& splice : splices) {
+        ordered.push_back(&splice);
+    }
+    std::sort(ordered.begin(), ordered.end(),
+              [](const SourceSplice* a, const SourceSplice* b) { return a->begin < b->begin; });
+    std::string text;
+    text.reserve(source.size());
+    size_t at = 0;
+    for (const SourceSplice* splice : ordered) {
+        text.append(source, at, splice->begin - at);
+        HtmlStringSink sink;
+        HtmlTreeWriter writer(sink);
+        for (const HtmlNode* node : splice->nodes) {
+            writer.Write(*node, nullptr);
+        }
+        text += ApplyMarkupStyle(sink.text, markupStyle);
+        at = splice->end;
+    }
+    text.append(source, at, std::string::npos);
+    return text;
 }
 
 bool HtmlPageDoc::Save(const std::string& path, std::string* error) {
@@ -493,7 +705,7 @@ bool HtmlPageDoc::Save(const std::string& path, std::string* error) {
         AtomicFile file(path);
         {
             std::ofstream out(file.Temporary(), std::ios::binary | std::ios::trunc);
-            out << document.ToString();
+            out << PageText();
             out.flush();
             if (!out) {
                 if (error) {
@@ -512,9 +724,44 @@ bool HtmlPageDoc::Save(const std::string& path, std::string* error) {
     return true;
 }
 
+std::string HtmlPageDoc::PreviewText() const {
+    std::string text = PageText();
+    const HtmlHead* head = document.Head();
+    if (head != nullptr && head->Base() != nullptr) {
+        return text; // the page's own base already resolves its references
+    }
+    // The copy lies in a temporary folder: a BASE makes its relative
+    // references (pictures, links, style sheets) resolve in the page's
+    // folder. It goes after the DOCTYPE, which must stay first.
+    std::string url = pageUrl.Full();
+    for (size_t at = 0; (at = url.find('"', at)) != std::string::npos;) {
+        url.replace(at, 1, "%22");
+    }
+    const std::string base = "<BASE HREF=\"" + url + "\">";
+    size_t at = text.find_first_not_of(" \t\r\n");
+    if (at != std::string::npos && text.size() - at > 9 &&
+        html::EqualNoCase(std::string_view(text).substr(at, 9), "<!DOCTYPE")) {
+        const size_t close = text.find('>', at);
+        at = close == std::string::npos ? text.size() : close + 1;
+    } else {
+        at = 0;
+    }
+    text.insert(at, ApplyMarkupStyle(base, markupStyle));
+    return text;
+}
+
 bool HtmlPageDoc::WritePreview() {
-    const fs::path folder = fs::path(pagePath).parent_path();
-    const std::string text = document.ToString();
+    // A private folder of its own, never the user's web folder.
+    if (previewFolder.empty()) {
+        std::error_code code;
+        std::string pattern = (fs::temp_directory_path(code) / "pixmill-preview-XXXXXX").string();
+        if (code || ::mkdtemp(pattern.data()) == nullptr) {
+            return false;
+        }
+        previewFolder = pattern;
+    }
+    const fs::path folder(previewFolder);
+    const std::string text = PreviewText();
     for (int attempt = 0; attempt < 65536; ++attempt) {
         char name[32];
         std::snprintf(name, sizeof name, "$vs%x.htm", previewCounter++);
@@ -544,7 +791,7 @@ bool HtmlPageDoc::UpdatePreview() {
         return WritePreview();
     }
     const int fd = ::open(previewPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    const bool written = fd >= 0 && WriteWhole(fd, document.ToString());
+    const bool written = fd >= 0 && WriteWhole(fd, PreviewText());
     if (fd >= 0) {
         ::close(fd);
     }
@@ -561,6 +808,10 @@ void HtmlPageDoc::RemovePreview() {
     if (!previewPath.empty()) {
         ::unlink(previewPath.c_str());
         previewPath.clear();
+    }
+    if (!previewFolder.empty()) {
+        ::rmdir(previewFolder.c_str());
+        previewFolder.clear();
     }
     previewCurrent = false;
 }

@@ -7,6 +7,7 @@
 
 #include "compound/compound_html_form.h"
 #include "html/html_document.h"
+#include "html/html_markup_style.h"
 #include "html/html_url.h"
 
 #include <string>
@@ -30,7 +31,8 @@ enum class CompoundForm { ImageMap = 1, Applet = 2, Html = 3 };
 
 struct WriteBackOptions {
     CompoundForm form = CompoundForm::Html;
-    // Image map: the file the flattened canvas is saved as (absolute).
+    // Image map: the file the flattened canvas is saved as (absolute); also
+    // the applet's fallback picture when set.
     std::string imagePath;
     // HTML and applet forms: where the pictures are copied ("": they stay
     // where they are); pictures not in a web format are saved there with
@@ -46,6 +48,11 @@ struct WriteBackOptions {
 std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
                                                      const std::string& imagePath,
                                                      const HtmlUrl& page, MapNameTable& maps);
+// The APPLET of a compound image; with imagePath (the flattened canvas's
+// file) it holds that picture and its MAP as fallback content.
+std::unique_ptr<HtmlContainer> AppletWithFallback(const CompoundImage& image,
+                                                  const std::string& imagePath,
+                                                  const HtmlUrl& page, MapNameTable& maps);
 // The HTML that saving would put into the page, as text (what "Copy ... as
 // HTML Source text" puts on the clipboard).
 std::string CompoundSourceText(const CompoundImage& image, CompoundForm form, const HtmlUrl& page,
@@ -64,6 +71,10 @@ class HtmlPageDoc {
     bool Open(const std::string& path, bool preview = true);
     // Writes the page (under a temporary name, renamed when complete).
     bool Save(const std::string& path, std::string* error = nullptr);
+    // The page as Save writes it: a page read from a file is its bytes as
+    // they were, with only the edited objects' markup replaced (written in
+    // the page's own case and line ends); otherwise the whole tree.
+    std::string PageText() const;
 
     HtmlDocument& Document() { return document; }
     const HtmlUrl& PageUrl() const { return pageUrl; }
@@ -90,7 +101,8 @@ class HtmlPageDoc {
     // image whose map no other image uses, asks whether the map goes too.
     void Delete(size_t index);
 
-    // The preview copy ("$vs%x.htm" beside the page), or empty.
+    // The preview copy ("$vs%x.htm" in a private temporary folder, its
+    // relative references resolved against the page's folder), or empty.
     const std::string& PreviewPath() const { return previewPath; }
     bool PreviewCurrent() const { return previewCurrent; }
     // Rewrites the preview copy after an edit.
@@ -107,6 +119,24 @@ class HtmlPageDoc {
     int MapUsers(const std::string& name) const;
     HtmlContainer* FindMap(const std::string& name) const;
     bool PreparePictures(CompoundImage& image, const WriteBackOptions& options, std::string* error);
+    // Before a node leaves the tree: the bytes it was read from are replaced
+    // by the markup of added (nodes standing in its place), or the nodes it
+    // stood among in an earlier replacement take added instead of it.
+    void Replacing(HtmlNode* old, const std::vector<HtmlNode*>& added);
+    bool InsideReplacement(const HtmlNode* node) const;
+    // Where an applet's fallback picture is saved: the options' picture
+    // path, the one the applet already had, or "<page>_appletN" beside the
+    // pictures (the first free number).
+    std::string AppletFallbackPath(const HtmlPageObject& object,
+                                   const WriteBackOptions& options) const;
+    std::string PreviewText() const;
+
+    // An edited stretch of the page's bytes and the nodes now standing there.
+    struct SourceSplice {
+        size_t begin = 0;
+        size_t end = 0;
+        std::vector<HtmlNode*> nodes;
+    };
 
     CompoundImageFiles* files;
     CUserInterface* ui;
@@ -115,7 +145,14 @@ class HtmlPageDoc {
     std::string pagePath;
     std::vector<HtmlPageObject> objects;
     MapNameTable maps;
+    // The page's bytes as read, the edits to them, and whether the page is
+    // written as those bytes with the edits (false: the whole tree).
+    std::string source;
+    std::vector<SourceSplice> splices;
+    bool splicing = false;
+    HtmlMarkupStyle markupStyle;
     std::string previewPath;
+    std::string previewFolder;
     bool previewCurrent = false;
     int applets = 0;
     int compounds = 0;

@@ -4,7 +4,9 @@
 #include "html/html_text_util.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace pixmill {
 
@@ -111,6 +113,82 @@ int ParsePxValueOrZero(std::string_view text, int dpi) {
     } catch (const ParsePxValueException&) {
         return 0;
     }
+}
+
+namespace {
+
+// A decimal number with an optional fraction ("12", "13.5", ".75").
+bool ReadDecimal(std::string_view text, double& value) {
+    if (text.empty() || text.front() == '-' ||
+        text.find_first_not_of("+0123456789.") != std::string_view::npos) {
+        return false;
+    }
+    if (text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
+// The pixels of one unit.
+double UnitPixels(const std::string& unit, int dpi) {
+    if (unit == "pt") {
+        return dpi / 72.0;
+    }
+    if (unit == "em" || unit == "rem") {
+        return kEmPixels;
+    }
+    return 1.0;
+}
+
+} // namespace
+
+std::string FontSizeUnit(std::string_view text) {
+    text = Trim(text);
+    for (const char* unit : {"rem", "px", "pt", "em"}) {
+        const size_t length = std::char_traits<char>::length(unit);
+        double value = 0;
+        if (text.size() > length &&
+            html::EqualNoCase(text.substr(text.size() - length), unit) &&
+            ReadDecimal(Trim(text.substr(0, text.size() - length)), value)) {
+            return unit;
+        }
+    }
+    return {};
+}
+
+bool ParseFontSize(std::string_view text, int dpi, int& pixels) {
+    const std::string unit = FontSizeUnit(text);
+    if (unit.empty() || dpi <= 0) {
+        return false;
+    }
+    text = Trim(text);
+    double value = 0;
+    ReadDecimal(Trim(text.substr(0, text.size() - unit.size())), value);
+    const double exact = value * UnitPixels(unit, dpi);
+    if (exact > 100000) {
+        return false;
+    }
+    pixels = static_cast<int>(std::lround(exact));
+    return true;
+}
+
+std::string FontSizeText(int pixels, const std::string& unit, int dpi) {
+    const std::string written = unit.empty() ? "px" : unit;
+    const double value = pixels / UnitPixels(written, dpi);
+    // The fewest decimals that give the value exactly (19px is 14.25pt at
+    // 96 dpi), at most four, which read back as the same pixels anyway.
+    std::string number;
+    for (int decimals = 0; decimals <= 4; ++decimals) {
+        char text[48];
+        std::snprintf(text, sizeof text, "%.*f", decimals, value);
+        number = text;
+        if (std::abs(std::strtod(text, nullptr) - value) < 1e-9) {
+            break;
+        }
+    }
+    return number + written + (written == "pt" ? " " : "");
 }
 
 std::string RgbText(uint32_t color) {

@@ -48,6 +48,20 @@ int ParsePxValue(std::string_view text, int dpi);
 // The same, 0 where the text is no such length.
 int ParsePxValueOrZero(std::string_view text, int dpi);
 
+// Font sizes. A size is kept in the unit the page wrote it in: "px", "pt"
+// (at the document's dpi) or "em"/"rem" (of the browser's 16-pixel default),
+// with decimals. Reading rounds to the nearest pixel, and writing gives as
+// many decimals as the pixel value needs, so a size goes through any number
+// of round trips unchanged.
+inline constexpr int kEmPixels = 16;
+// The pixels of a font size; false for anything that is no such length.
+bool ParseFontSize(std::string_view text, int dpi, int& pixels);
+// The unit of a font size as written ("px", "pt", "em", "rem"), lower case;
+// empty when the text is no font size.
+std::string FontSizeUnit(std::string_view text);
+// pixels in the unit (one of FontSizeUnit's); "pt" keeps its trailing blank.
+std::string FontSizeText(int pixels, const std::string& unit, int dpi);
+
 // "rgb(%d,%d,%d)" of a 0x00BBGGRR colour.
 std::string RgbText(uint32_t color);
 // "rgb(r,g,b)" with exactly three numbers; anything else is black.

@@ -72,6 +72,10 @@ struct HtmlToken {
     int code = HtmlCode::EndOfInput;
     // A new list for every tag, shared with the element built from it.
     HtmlAttributeListRef attributes;
+    // The bytes of the source it was read from, [begin, end). A raw text
+    // takes its end tag's bytes with it, and that end tag is empty.
+    size_t begin = 0;
+    size_t end = 0;
 };
 
 // The grammar's actions: the parser's table names them and a builder carries

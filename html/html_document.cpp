@@ -2,9 +2,11 @@
 
 #include "html/html_error.h"
 #include "html/html_parser.h"
+#include "html/html_text_util.h"
 #include "html/html_tokenizer.h"
 #include "pixmill/errors.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace pixmill {
@@ -25,6 +27,13 @@ void HtmlDocument::ResetParseState() {
 }
 
 namespace {
+// A node of the token's tag, knowing the bytes it was read from.
+template <class Node> std::unique_ptr<Node> FromToken(const HtmlToken& token) {
+    auto node = std::make_unique<Node>(token.text, token.attributes);
+    node->SetSourceRange(token.begin, token.end);
+    return node;
+}
+
 // The first container among list's nodes and, one level down, the children
 // of its HTML containers that the test accepts.
 template <class Test> HtmlContainer* FindTopLevel(const HtmlChildList& list, Test test) {
@@ -128,19 +137,17 @@ HtmlContainer* HtmlDocument::Open(std::unique_ptr<HtmlContainer> container) {
 }
 
 HtmlContainer* HtmlDocument::OpenFromToken(const HtmlToken& token) {
-    return Open(std::make_unique<HtmlContainer>(token.text, token.attributes));
+    return Open(FromToken<HtmlContainer>(token));
 }
 
 HtmlContainer* HtmlDocument::OpenIn(HtmlChildList& list, const HtmlToken& token) {
-    auto* raw = static_cast<HtmlContainer*>(
-        list.Append(std::make_unique<HtmlContainer>(token.text, token.attributes)));
+    auto* raw = static_cast<HtmlContainer*>(list.Append(FromToken<HtmlContainer>(token)));
     stack.push_back(&raw->Children());
     return raw;
 }
 
 HtmlElement* HtmlDocument::LeafIn(HtmlChildList& list, const HtmlToken& token) {
-    return static_cast<HtmlElement*>(
-        list.Append(std::make_unique<HtmlElement>(token.text, token.attributes)));
+    return static_cast<HtmlElement*>(list.Append(FromToken<HtmlElement>(token)));
 }
 
 HtmlChildList* HtmlDocument::LateHeadList() {
@@ -148,13 +155,26 @@ HtmlChildList* HtmlDocument::LateHeadList() {
 }
 
 HtmlElement* HtmlDocument::LeafFromToken(const HtmlToken& token) {
-    return static_cast<HtmlElement*>(
-        Append(std::make_unique<HtmlElement>(token.text, token.attributes)));
+    return static_cast<HtmlElement*>(Append(FromToken<HtmlElement>(token)));
 }
 
-void HtmlDocument::Close() {
+void HtmlDocument::Close(const HtmlToken& token) {
     // The root list stays at the bottom whatever the input.
     if (stack.size() > 1) {
+        // The container's bytes end with its own end tag, or with its last
+        // child when another tag ended it.
+        if (HtmlContainer* container = stack.back()->Owner();
+            container && container->HasSourceRange()) {
+            size_t end = container->SourceEnd();
+            if (token.kind == HtmlToken::EndTag && token.text.size() > 1 &&
+                html::EqualNoCase(std::string_view(token.text).substr(1), container->Name())) {
+                end = token.end;
+            } else if (const HtmlNode* last = container->Children().Last();
+                       last && last->HasSourceRange()) {
+                end = std::max(end, last->SourceEnd());
+            }
+            container->SetSourceRange(container->SourceBegin(), end);
+        }
         stack.pop_back();
     }
 }
@@ -248,22 +268,21 @@ void HtmlDocument::Action(HtmlAction action, const HtmlToken& token) {
     case A::LineBreak:
         // A line break, or a blank run that stays as written.
         if (token.kind == HtmlToken::LineBreak) {
-            Append(std::make_unique<HtmlLineBreak>());
+            Append(std::make_unique<HtmlLineBreak>())->SetSourceRange(token.begin, token.end);
         } else {
-            Append(std::make_unique<HtmlText>(token.text));
+            Append(std::make_unique<HtmlText>(token.text))->SetSourceRange(token.begin, token.end);
         }
         break;
     case A::Comment:
-        Append(std::make_unique<HtmlComment>(token.text));
+        Append(std::make_unique<HtmlComment>(token.text))->SetSourceRange(token.begin, token.end);
         break;
     case A::HtmlImplied:
         Open(std::make_unique<HtmlContainer>("HTML"))->SetTagsImplied(true);
         break;
     case A::HeadOpen:
     case A::HeadImplied: {
-        auto element = action == A::HeadOpen
-                           ? std::make_unique<HtmlHead>(token.text, token.attributes)
-                           : std::make_unique<HtmlHead>("HEAD");
+        auto element = action == A::HeadOpen ? FromToken<HtmlHead>(token)
+                                             : std::make_unique<HtmlHead>("HEAD");
         element->SetTagsImplied(action == A::HeadImplied);
         headOpen = true;
         head = static_cast<HtmlHead*>(Open(std::move(element)));
@@ -308,21 +327,20 @@ void HtmlDocument::Action(HtmlAction action, const HtmlToken& token) {
     case A::MapClose:
     case A::BodyClose:
     case A::HtmlClose:
-        Close();
+        Close(token);
         break;
     case A::RawText:
     case A::Text:
-        Append(std::make_unique<HtmlText>(token.text));
+        Append(std::make_unique<HtmlText>(token.text))->SetSourceRange(token.begin, token.end);
         break;
     case A::HeadClose:
         headOpen = false;
-        Close();
+        Close(token);
         break;
     case A::BodyOpen:
     case A::BodyImplied: {
-        auto element = action == A::BodyOpen
-                           ? std::make_unique<HtmlContainer>(token.text, token.attributes)
-                           : std::make_unique<HtmlContainer>("BODY");
+        auto element = action == A::BodyOpen ? FromToken<HtmlContainer>(token)
+                                             : std::make_unique<HtmlContainer>("BODY");
         element->SetTagsImplied(action == A::BodyImplied);
         bodyTagWritten = action == A::BodyOpen;
         Open(std::move(element));

@@ -64,7 +64,8 @@ class HtmlDocument : public HtmlBuilder {
     // Where head content met after the head ended goes: the head's list
     // while no BODY tag was written, else null (it stays in place).
     HtmlChildList* LateHeadList();
-    void Close();
+    // Closes the innermost open container; token is the one that ends it.
+    void Close(const HtmlToken& token);
     void ResetParseState();
 
     HtmlChildList root;

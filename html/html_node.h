@@ -72,6 +72,19 @@ class HtmlNode {
     // The whole node as HTML text.
     std::string ToString() const;
 
+    // The bytes of the parsed source the node was read from, [begin, end):
+    // a container's from its start tag to its end tag (or its last child
+    // when the end was implied). Nodes made by the program, and containers
+    // whose tags were implied, have none.
+    static constexpr size_t kNoSource = static_cast<size_t>(-1);
+    bool HasSourceRange() const { return sourceBegin != kNoSource; }
+    size_t SourceBegin() const { return sourceBegin; }
+    size_t SourceEnd() const { return sourceEnd; }
+    void SetSourceRange(size_t begin, size_t end) {
+        sourceBegin = begin;
+        sourceEnd = end;
+    }
+
   protected:
     HtmlNode(NodeType type, uint8_t flag) : type(type), flag(flag) {}
 
@@ -81,6 +94,8 @@ class HtmlNode {
     HtmlNode* prev = this;
     HtmlNode* next = this;
     HtmlChildList* list = nullptr;
+    size_t sourceBegin = kNoSource;
+    size_t sourceEnd = kNoSource;
     uint8_t type;
     uint8_t flag;
 };

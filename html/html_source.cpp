@@ -83,12 +83,14 @@ bool HtmlSource::Refill() {
 int HtmlSource::GetChar() {
     if (ungot) {
         ungot = false;
+        ++consumed;
         return lastByte;
     }
     if (position >= size && !Refill()) {
         throw Eof();
     }
     lastByte = data[position++];
+    ++consumed;
     return lastByte;
 }
 
@@ -113,8 +115,9 @@ bool HtmlSource::StartsWithUtf16Mark() {
 }
 
 void HtmlSource::UngetChar() {
-    if (lastByte >= 0) {
+    if (lastByte >= 0 && !ungot) {
         ungot = true;
+        --consumed;
     }
 }
 

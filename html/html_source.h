@@ -26,6 +26,9 @@ class HtmlSource {
     virtual int GetChar();
     // Makes the next GetChar return the last byte again (one level only).
     virtual void UngetChar();
+    // How many bytes have been read so far (a byte put back not counted):
+    // the offset in the file of the next byte GetChar returns.
+    size_t Offset() const { return consumed; }
     virtual const std::string& Name() const { return name; }
     // Before the first GetChar: whether the bytes begin with a UTF-16
     // byte-order mark (either byte order).
@@ -47,6 +50,7 @@ class HtmlSource {
     std::vector<unsigned char> buffer;
     int lastByte = -1;
     bool ungot = false;
+    size_t consumed = 0;
 };
 
 } // namespace pixmill

@@ -142,8 +142,13 @@ HtmlToken HtmlTokenizer::NextToken() {
             token.kind = HtmlToken::LineBreak;
             token.text = "\r\n";
             token.code = HtmlCode::LineBreak;
+            token.begin = pendingBegin;
+            token.end = pendingEnd;
             return token;
         }
+        const State before = state;
+        const size_t start = source.Offset();
+        const size_t openedAt = tagStart;
         int kind;
         try {
             kind = ReadByState();
@@ -152,6 +157,21 @@ HtmlToken HtmlTokenizer::NextToken() {
         }
         HtmlToken token;
         token.kind = kind;
+        // A tag's bytes begin at its "<", read with the text before it (or,
+        // for a raw text's end tag, with the raw text).
+        const bool fromTag = before == InStartTag || before == InDeclaration ||
+                             before == InEndTag || before == InComment ||
+                             before == InProcessingInstruction || before == PendingRawEnd;
+        token.begin = fromTag ? openedAt : start;
+        token.end = source.Offset();
+        if ((kind == HtmlToken::Text && state != InText && state != AtEndOfInput) ||
+            (kind == HtmlToken::RawText && state == PendingRawEnd)) {
+            token.end = tagStart; // the tag that ended the text is read next
+        } else if (kind == HtmlToken::EndTag && before != PendingRawEnd && !fromTag &&
+                   (before == InScript || before == InStyle || before == InTitle ||
+                    before == InPlaintext)) {
+            token.begin = tagStart; // an empty raw text's end tag
+        }
         token.code = CodeOf(kind, text);
         if ((kind == HtmlToken::Text || kind == HtmlToken::RawText) && text.empty()) {
             continue;
@@ -163,6 +183,8 @@ HtmlToken HtmlTokenizer::NextToken() {
             // crosses a line may become one line break.
             if (preformattedDepth == 0 && text.find('\n') != std::string::npos) {
                 lineBreakPending = true;
+                pendingBegin = token.begin;
+                pendingEnd = token.end;
                 continue;
             }
             token.code = HtmlCode::LineBreak;
@@ -227,6 +249,7 @@ int HtmlTokenizer::ReadText() {
         // What follows "<" decides; until then the bytes are held in pending
         // so that an end of input here keeps them in the text.
         pending.assign(1, '<');
+        tagStart = source.Offset() - 1;
         int d = ReadByte();
         if (IsAlpha(d)) {
             PutBack();
@@ -506,6 +529,7 @@ int HtmlTokenizer::ReadRawText() {
         }
     }
     text.resize(text.size() - end.size());
+    tagStart = source.Offset() - end.size();
     for (;;) {
         int c = ReadByte();
         if (c == '>') {

@@ -63,6 +63,11 @@ class HtmlTokenizer {
     int line = 0;
     int lastByte = -1;
     bool lineBreakPending = false;
+    // The source bytes of the blank run a pending line break stands for.
+    size_t pendingBegin = 0;
+    size_t pendingEnd = 0;
+    // Where the "<" of the tag or comment being read stands.
+    size_t tagStart = 0;
     // Open PRE, XMP, LISTING and TEXTAREA elements.
     int preformattedDepth = 0;
 

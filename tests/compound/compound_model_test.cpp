@@ -142,8 +142,8 @@ TEST(HtmlForm, WritesTheDocumentedElements) {
     const auto span = writer.TextElement(text);
     EXPECT_EQ(
         span->AttributeText("STYLE"),
-        "font-style:italic;font-weight:bold;font-size:12pt ;font-family:sans-serif;"
-        "font-name:Arial;color:rgb(255,0,0);position:absolute;left:10px;top:20px;width:100px;");
+        "font-style:italic;font-weight:bold;font-size:12pt ;font-family:Arial,sans-serif;"
+        "color:rgb(255,0,0);position:absolute;left:10px;top:20px;width:100px;");
 
     CompoundImage image;
     image.SetCanvas(200, 100, 0xFFFFFF);
@@ -216,6 +216,95 @@ TEST(HtmlForm, ReadingRulesAndSyntaxErrors) {
         EXPECT_THROW(HtmlFormReader(page, nullptr).Read(*broken.Find("DIV")), CompoundSyntaxError)
             << bad;
     }
+}
+
+// Texts keep their size in the unit the page used through any number of
+// saves, and a size changed in the editor stays exact in that unit.
+TEST(HtmlForm, FontSizesKeepTheirUnitThroughRoundTrips) {
+    const HtmlUrl page = HtmlUrl::FromLocalPath("/site/page.htm");
+    std::mt19937 random(20261209);
+    const auto pick = [&random](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    // Sizes as pages write them: whole and fractional, every unit.
+    std::vector<std::string> sizes;
+    for (int i = 0; i < 6; ++i) {
+        sizes.push_back(std::to_string(pick(6, 72)) + "px");
+        sizes.push_back(std::to_string(pick(5, 54)) + (pick(0, 1) ? ".5pt" : "pt"));
+        sizes.push_back(std::to_string(pick(0, 3)) + "." + std::to_string(pick(1, 99)) + "em");
+    }
+    sizes.insert(sizes.end(), {"14pt", "15px", "13.5pt", "1em", " 2REM", "0.75em"});
+    std::string html = "<DIV STYLE=\"position:relative;width:400px;height:400px\">";
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        html += "<SPAN STYLE=\"font-size:" + sizes[i] + ";left:" + std::to_string(i) +
+                "px;top:0px;width:50px\">t" + std::to_string(i) + "</SPAN>";
+    }
+    html += "</DIV>";
+    CompoundImage image = HtmlFormReader(page, nullptr).Read(*Parsed(html).Find("DIV"));
+    ASSERT_EQ(image.Objects().size(), sizes.size());
+    std::vector<int> heights;
+    for (const CompoundObject& text : image.Objects()) {
+        heights.push_back(text.font.height);
+    }
+    EXPECT_EQ(image.Objects()[sizes.size() - 6].font.height, -19); // 14pt at 96 dpi
+    for (int round = 0; round < 50; ++round) {
+        MapNameTable maps;
+        const std::string written = Html(HtmlFormWriter(page, maps).Write(image));
+        image = HtmlFormReader(page, nullptr).Read(*Parsed(written).Find("DIV"));
+        ASSERT_EQ(image.Objects().size(), sizes.size());
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            const std::string trimmed = sizes[i].substr(sizes[i].find_first_not_of(' '));
+            ASSERT_NE(written.find("font-size:" + trimmed + ";"), std::string::npos)
+                << "round " << round << ": " << trimmed << " in " << written;
+            ASSERT_EQ(image.Objects()[i].font.height, heights[i]) << sizes[i];
+        }
+    }
+
+    // A size changed in the editor is written exactly in the page's unit
+    // (a new text in points), and reads back as the same pixels.
+    const std::pair<const char*, const char*> changed[] = {
+        {"12pt", "14.25pt "}, {"15px", "19px"}, {"1em", "1.1875em"}, {"", "14.25pt "}};
+    for (const auto& [before, after] : changed) {
+        CompoundObject text = CompoundObject::MakeText("x", Font("", -19, 400, false, 0), 0, 0, 0, 9);
+        text.fontSize = before;
+        MapNameTable maps;
+        const std::string style = HtmlFormWriter(page, maps).TextElement(text)->AttributeText("STYLE");
+        EXPECT_NE(style.find(std::string("font-size:") + after + ";"), std::string::npos) << style;
+        int pixels = 0;
+        EXPECT_TRUE(ParseFontSize(after, 96, pixels));
+        EXPECT_EQ(pixels, 19);
+    }
+    int pixels = 0;
+    EXPECT_FALSE(ParseFontSize("12", 96, pixels));
+    EXPECT_FALSE(ParseFontSize("-3px", 96, pixels));
+    EXPECT_FALSE(ParseFontSize("large", 96, pixels));
+}
+
+// The face goes into the family list browsers read; pages that named it in
+// "font-name" still read.
+TEST(HtmlForm, FontFamilyListWrittenAndRead) {
+    const HtmlUrl page = HtmlUrl::FromLocalPath("/site/page.htm");
+    MapNameTable maps;
+    const std::pair<LogFont, const char*> fonts[] = {
+        {Font("Times New Roman", -16, 400, false, 0x10), "font-family:Times New Roman,serif;"},
+        {Font("9x15", -16, 400, false, 0), "font-family:'9x15';"},
+        {Font("", -16, 400, false, 0x30), "font-family:monospace;"},
+    };
+    for (const auto& [font, expected] : fonts) {
+        const CompoundObject text = CompoundObject::MakeText("x", font, 0, 0, 0, 9);
+        const auto span = HtmlFormWriter(page, maps).TextElement(text);
+        EXPECT_NE(span->AttributeText("STYLE").find(expected), std::string::npos)
+            << span->AttributeText("STYLE");
+        EXPECT_EQ(span->AttributeText("STYLE").find("font-name"), std::string::npos);
+        const std::string html = "<DIV>" + span->ToString() + "</DIV>";
+        const CompoundImage back = HtmlFormReader(page, nullptr).Read(*Parsed(html).Find("DIV"));
+        EXPECT_EQ(FaceNameOf(back.Objects()[0].font), FaceNameOf(font));
+        EXPECT_EQ(back.Objects()[0].font.pitchAndFamily & 0xF0, font.pitchAndFamily & 0xF0);
+    }
+    const CompoundImage old = HtmlFormReader(page, nullptr).Read(*Parsed(
+        "<DIV><SPAN STYLE=\"font-family:sans-serif;font-name:Arial\">x</SPAN></DIV>").Find("DIV"));
+    EXPECT_EQ(FaceNameOf(old.Objects()[0].font), "Arial");
+    EXPECT_EQ(old.Objects()[0].font.pitchAndFamily & 0xF0, 0x20);
 }
 
 TEST(AppletForm, DocumentedParameters) {

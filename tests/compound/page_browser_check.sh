@@ -79,6 +79,7 @@ function check() {
 <PARAM NAME="0HSMap" VALUE="0+1">
 <PARAM NAME="addr" VALUE="one.htm;two.htm">
 </APPLET>
+<SPAN CLASS=next>Text after.</SPAN>
 <P>After the applet.</P>
 </BODY></HTML>
 PAGE
@@ -94,6 +95,7 @@ code=0
 
 "$cli" -q page convert src.htm 1 --form html --out html.htm
 "$cli" -q page convert src.htm 1 --form image-map --out map.htm
+"$cli" -q page convert src.htm 1 --form applet --out applet.htm
 "$cli" -q page render html.htm 1 render.png
 grep -q "QorelCompoundImage" html.htm || fail "no HTML form in html.htm"
 grep -q "After the applet." html.htm || fail "html.htm lost the rest of the page"
@@ -132,6 +134,27 @@ for page in html.htm map.htm; do
   echo "$page areas: $got"
   [ "$got" = "$expected" ] || fail "$page: areas are not where the regions were"
 done
+
+# The image-map form is a block like the HTML form's DIV: same box, and
+# the text after it stays below it, where it was.
+measure() { # measure PAGE: the block's box and the next text's place
+  sed 's|</BODY>|<SCRIPT>var b = document.querySelector("div[style*=relative], img[usemap]").getBoundingClientRect(); var n = document.querySelector("span.next").getBoundingClientRect(); document.body.setAttribute("data-m", [b.left, b.top, b.width, b.height, n.left, n.top].join(","));</SCRIPT></BODY>|' "$1" >"m-$1"
+  "$browser" --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking \
+    --disable-component-update --disable-sync --window-size=400,400 \
+    --user-data-dir="$work/profile" --dump-dom "file://$work/m-$1" 2>/dev/null |
+    sed -n 's/.*data-m="\([^"]*\)".*/\1/p'
+}
+htmlBox=$(measure html.htm)
+mapBox=$(measure map.htm)
+echo "block and next text: HTML form $htmlBox, image-map form $mapBox"
+[ -n "$htmlBox" ] && [ "$htmlBox" = "$mapBox" ] || fail "the image-map form moves the block or what follows"
+case $htmlBox in 0,0,240,160,0,16*) ;; *) fail "the HTML form's block is not 240x160 with the text below: $htmlBox" ;; esac
+
+# The applet form shows its fallback picture with working links.
+got=$(areas applet.htm)
+echo "applet.htm fallback areas: $got"
+[ "$got" = "$expected" ] || fail "applet.htm: the fallback picture's areas do not link where the regions were"
+grep -q "getpara.class" applet.htm || fail "applet.htm has no applet"
 
 shot map.htm map-shot.png
 n=$(pixels render.png map-shot.png 240x160+0+0)

@@ -19,9 +19,11 @@
 #include "desktop/gui/gui_services.h"
 #include "desktop/gui/image_frame.h"
 #include "host/image_doc.h"
+#include "html/html_url.h"
 #include "support/test_pane_site.h"
 
 #include <QAction>
+
 #include <QApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -168,6 +170,10 @@ struct PageWindow : ::testing::Test {
         page = fixture.Path("page.htm");
         WriteFile(page, PageText());
     }
+    // The preview copy of the page text: a BASE to the page's folder first.
+    std::string PreviewOf(const std::string& text) const {
+        return "<BASE HREF=\"" + HtmlUrl::FromLocalPath(page).Full() + "\">" + text;
+    }
     HtmlPageFrame* OpenFrame(const std::string& path) {
         frame = std::make_unique<HtmlPageFrame>(*fixture.files, services, editors.Hooks());
         if (!frame->Open(QString::fromStdString(path))) {
@@ -221,11 +227,13 @@ TEST_F(PageWindow, ListsTheObjectsGroupedWithTheirNames) {
     EXPECT_EQ(frame->Tree()->Texts(),
               (QStringList{"Compound images", "Compound image 1", "Compound image 2", "Applets",
                            "Applet 1", "Images", "photo.png", "logo.png"}));
-    // The preview copy was written beside the page and is what the pane shows.
+    // The preview copy was written in a temporary folder of its own (never
+    // the web folder), resolves references in the page's folder and is
+    // what the pane shows.
     const std::string preview = frame->Document().Page().PreviewPath();
     ASSERT_FALSE(preview.empty());
-    EXPECT_EQ(fs::path(preview).parent_path(), fixture.dir);
-    EXPECT_EQ(ReadFile(preview), PageText());
+    EXPECT_NE(fs::path(preview).parent_path(), fixture.dir);
+    EXPECT_EQ(ReadFile(preview), PreviewOf(PageText()));
     EXPECT_EQ(frame->Preview()->File().toStdString(), preview);
     if (!PagePreview::HasWebView()) {
         EXPECT_TRUE(frame->Preview()->OpenButton()->isEnabled());
@@ -265,7 +273,7 @@ TEST_F(PageWindow, DeletingAPictureAsksAboutItsOwnMapAndKeepsASharedOne) {
     services.ui.answers = {true};
     frame->RunCommand(pagecmd::DeleteObject);
     EXPECT_EQ(services.Texts(), (std::vector<std::string>{mapQuestion}));
-    std::string text = frame->Document().Page().Document().ToString();
+    std::string text = frame->Document().Page().PageText();
     EXPECT_EQ(text.find("NAME=\"own\""), std::string::npos);
     EXPECT_NE(text.find("NAME=\"shared\""), std::string::npos);
     // Now its last user: asked, and kept on No.
@@ -273,12 +281,12 @@ TEST_F(PageWindow, DeletingAPictureAsksAboutItsOwnMapAndKeepsASharedOne) {
     services.ui.answers = {false};
     frame->RunCommand(pagecmd::DeleteObject);
     EXPECT_EQ(services.Texts().size(), 2u);
-    text = frame->Document().Page().Document().ToString();
+    text = frame->Document().Page().PageText();
     EXPECT_NE(text.find("NAME=\"shared\""), std::string::npos);
     EXPECT_EQ(text.find("<IMG"), std::string::npos);
 
     // The preview follows the edits; the page file waits for the update.
-    EXPECT_EQ(ReadFile(frame->Document().Page().PreviewPath()), text);
+    EXPECT_EQ(ReadFile(frame->Document().Page().PreviewPath()), PreviewOf(text));
     EXPECT_TRUE(frame->Document().IsModified());
     EXPECT_EQ(frame->Tree()->Texts(), QStringList{PageTreeView::kEmptyText});
     EXPECT_FALSE(frame->Tree()->SelectedObject());
@@ -387,7 +395,7 @@ TEST_F(PageWindow, UpdateWebProjectLeavesTheRestOfThePageAsWritten) {
     EXPECT_EQ(after.substr(after.size() - tail.size()), tail);
     EXPECT_NE(after.find("new.htm"), std::string::npos);
     // The preview shows the written page.
-    EXPECT_EQ(ReadFile(frame->Document().Page().PreviewPath()), after);
+    EXPECT_EQ(ReadFile(frame->Document().Page().PreviewPath()), PreviewOf(after));
 }
 
 TEST_F(PageWindow, AsksBeforeOpeningAnotherEditorOrDeletingAnEditedObject) {
@@ -475,15 +483,20 @@ TEST_F(PageWindow, CompoundWindowsCloseWithThePageAndCannotSaveIntoItAfter) {
 }
 
 TEST_F(PageWindow, ReportsAPreviewCopyThatCannotBeWritten) {
+    // The temporary folder is where the copy goes: one that takes no files.
     const fs::path locked = fixture.dir / "locked";
     fs::create_directories(locked);
-    WriteFile((locked / "page.htm").string(), "<BODY><IMG SRC=\"../a.png\"></BODY>");
+    WriteFile(fixture.Path("plain.htm"), "<BODY><IMG SRC=\"a.png\"></BODY>");
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
     if (::access(locked.c_str(), W_OK) == 0) {
         fs::permissions(locked, fs::perms::owner_all);
         GTEST_SKIP() << "the folder stays writable (running as root)";
     }
-    ASSERT_NE(OpenFrame((locked / "page.htm").string()), nullptr);
+    const char* was = std::getenv("TMPDIR");
+    const std::string saved = was ? was : "";
+    ::setenv("TMPDIR", locked.c_str(), 1);
+    ASSERT_NE(OpenFrame(fixture.Path("plain.htm")), nullptr);
+    was ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
     EXPECT_EQ(services.Texts(), (std::vector<std::string>{PageWindowDoc::kPreviewFailed}));
     EXPECT_TRUE(frame->Preview()->File().isEmpty());
     fs::permissions(locked, fs::perms::owner_all);

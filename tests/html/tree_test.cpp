@@ -1,5 +1,6 @@
 #include "html/html_document.h"
 #include "html/html_number.h"
+#include "html/html_markup_style.h"
 #include "html_test_util.h"
 
 #include <gtest/gtest.h>
@@ -228,4 +229,22 @@ TEST(HtmlTree, NumberReader) {
     EXPECT_TRUE(percent);
     table.SetAttribute("height", "auto");
     EXPECT_THROW(table.IntAttribute("height"), ParseIntException);
+}
+
+// New markup takes the page's habits: names in lower case where the page
+// writes them so (values, texts and comments untouched), "\n" line ends.
+TEST(HtmlMarkupStyleTest, DetectedAndApplied) {
+    const HtmlMarkupStyle lower = DetectMarkupStyle("<html>\n<body><p>x</p><B>y</B>\n");
+    EXPECT_TRUE(lower.lowerCaseNames);
+    EXPECT_FALSE(lower.crlf);
+    const HtmlMarkupStyle upper = DetectMarkupStyle("<HTML>\r\n<BODY><p>x</P>\r\n<a>\n");
+    EXPECT_FALSE(upper.lowerCaseNames);
+    EXPECT_TRUE(upper.crlf);
+    EXPECT_TRUE(DetectMarkupStyle("<p>no line end").crlf); // nothing seen: as the writer does
+    const std::string markup = "<!-- Keep ME -->\r\n<DIV STYLE=\"A:B\"><AREA SHAPE=RECT "
+                               "HREF='X.htm' NOHREF>Text &AMP; MORE</DIV>\r\n";
+    EXPECT_EQ(ApplyMarkupStyle(markup, lower),
+              "<!-- Keep ME -->\n<div style=\"A:B\"><area shape=RECT href='X.htm' nohref>Text "
+              "&AMP; MORE</div>\n");
+    EXPECT_EQ(ApplyMarkupStyle(markup, upper), markup);
 }
