@@ -20,7 +20,11 @@ struct GalleryImage {
     bool bigPresent = false;
     int width = 0, height = 0;
     std::string thumbnailTitle, zoomTitle;
+    // What the picture shows (its caption) and a longer text; both may be empty.
+    std::string caption, description;
     long long order = 0; // the picture's place in the whole run (a sharded run's parts)
+    // The big picture in the run's further output formats (full paths).
+    std::vector<std::string> otherFiles;
 };
 
 class PageGenerator {
