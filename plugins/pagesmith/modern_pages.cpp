@@ -23,19 +23,10 @@ std::string Extension(const std::string& file) {
     return extension;
 }
 
-// The media type of a picture file a browser may pick from <source>.
-const char* SourceType(const std::string& extension) {
-    if (extension == "avif") {
-        return "image/avif";
-    }
-    if (extension == "webp") {
-        return "image/webp";
-    }
-    if (extension == "jxl") {
-        return "image/jxl";
-    }
-    return nullptr;
-}
+// The formats a browser may pick from <source>, smallest files first: a
+// browser takes the first source it can show.
+constexpr std::pair<const char*, const char*> kSourceTypes[] = {{"avif", "image/avif"},
+                                                                {"webp", "image/webp"}};
 
 bool EveryBrowserShows(const std::string& extension) {
     return extension == "jpg" || extension == "jpeg" || extension == "png" || extension == "gif";
@@ -79,7 +70,7 @@ std::string GalleryTitle(const HtmlProfile& profile) {
 }
 
 // The big picture as <picture>: the formats only some browsers show as
-// sources, in the order given, and one every browser shows as the <img>.
+// sources and one every browser shows as the <img>.
 std::string PictureElement(const GalleryImage& image) {
     std::vector<std::string> files{image.bigFile};
     files.insert(files.end(), image.otherFiles.begin(), image.otherFiles.end());
@@ -91,11 +82,13 @@ std::string PictureElement(const GalleryImage& image) {
         }
     }
     std::string sources;
-    for (const std::string& file : files) {
-        const char* type = SourceType(Extension(file));
-        if (file != fallback && type != nullptr) {
-            sources += "<source" + Attribute("type", type) +
-                       Attribute("srcset", LinkTarget(FileNameOf(file))) + ">\n";
+    for (const auto& [extension, type] : kSourceTypes) {
+        for (const std::string& file : files) {
+            if (file != fallback && Extension(file) == extension) {
+                sources += "<source" + Attribute("type", type) +
+                           Attribute("srcset", LinkTarget(FileNameOf(file))) + ">\n";
+                break;
+            }
         }
     }
     std::string img = "<img" + Attribute("src", LinkTarget(FileNameOf(fallback))) +
