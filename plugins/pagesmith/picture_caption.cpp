@@ -31,6 +31,24 @@ std::string WithoutExtension(const std::string& name) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
 // XML text with its five entities and numeric references (as UTF-8) undone.
 std::string XmlText(const std::string& text) {
     std::string out;
@@ -55,21 +73,7 @@ std::string XmlText(const std::string& text) {
                                            ? std::strtoul(entity.c_str() + 2, nullptr, 16)
                                            : std::strtoul(entity.c_str() + 1, nullptr, 10);
             if (code > 0 && code < 0x110000) {
-                if (code < 0x80) {
-                    out += static_cast<char>(code);
-                } else if (code < 0x800) {
-                    out += static_cast<char>(0xC0 | code >> 6);
-                    out += static_cast<char>(0x80 | (code & 0x3F));
-                } else if (code < 0x10000) {
-                    out += static_cast<char>(0xE0 | code >> 12);
-                    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-                    out += static_cast<char>(0x80 | (code & 0x3F));
-                } else {
-                    out += static_cast<char>(0xF0 | code >> 18);
-                    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-                    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-                    out += static_cast<char>(0x80 | (code & 0x3F));
-                }
+                AppendUtf8(out, static_cast<uint32_t>(code));
                 known = true;
             }
         }
@@ -117,21 +121,7 @@ std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
                 i += 2;
             }
         }
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | code >> 6);
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | code >> 12);
-            out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | code >> 18);
-            out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
+        AppendUtf8(out, code);
     }
     return out;
 }

@@ -6,7 +6,7 @@
   function follow(id) {
     var link = document.getElementById(id);
     if (link && link.href) {
-      window.location.href = link.href;
+      link.click();
     }
   }
   document.addEventListener('keydown', function (event) {
