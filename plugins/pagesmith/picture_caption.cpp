@@ -2,6 +2,8 @@
 
 #include "pixmill/side_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -126,6 +128,15 @@ std::string Utf16ToUtf8(const uint8_t* data, size_t size) {
     return out;
 }
 
+// Cameras fill ImageDescription with their own name in capitals ("... DIGITAL
+// CAMERA"): that says nothing about the picture.
+bool IsCameraFiller(const std::string& text) {
+    const bool lowerCase = std::any_of(text.begin(), text.end(), [](char c) {
+        return std::islower(static_cast<unsigned char>(c)) != 0;
+    });
+    return !lowerCase && text.find("CAMERA") != std::string::npos;
+}
+
 // The first directory of TIFF-structured bytes: ImageDescription (ASCII),
 // XPTitle and XPSubject (UTF-16LE bytes). Every offset is checked.
 void ReadTiffDirectory(const std::vector<uint8_t>& tiff, Caption& exifTitle,
@@ -162,6 +173,9 @@ void ReadTiffDirectory(const std::vector<uint8_t>& tiff, Caption& exifTitle,
         if (tag == 0x010E) {
             imageDescription = Trimmed(std::string(reinterpret_cast<const char*>(bytes),
                                                    strnlen(reinterpret_cast<const char*>(bytes), n)));
+            if (IsCameraFiller(imageDescription)) {
+                imageDescription.clear();
+            }
         } else if (tag == 0x9C9B) {
             exifTitle.title = Trimmed(Utf16ToUtf8(bytes, n));
         } else if (tag == 0x9C9F) {

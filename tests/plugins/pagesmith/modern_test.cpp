@@ -173,6 +173,11 @@ TEST_F(Modern, CaptionsFileThenStoredTitlesThenNothing) {
     EXPECT_EQ(source.For(dir + "xmp.jpg").title, "Dunes & sky \xC3\xA9");
     EXPECT_EQ(source.For(dir + "plain.jpg").title, "");
     EXPECT_EQ(source.For("").title, "");
+    // A camera's own name is no description.
+    std::string filler = tiff;
+    filler.replace(38, 6, "CAMERA");
+    Write("filler.tif", filler);
+    EXPECT_EQ(ReadStoredCaption(dir + "filler.tif").description, "");
     // Damaged EXIF (an offset past the end) gives nothing, not a crash.
     tiff[8 + 2 + 8] = '\x7f';
     Write("broken.tif", tiff.substr(0, 40));
