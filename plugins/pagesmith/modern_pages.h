@@ -4,8 +4,8 @@
 // them (B + ".css", B + ".js"). Every page works without the script.
 #pragma once
 
+#include "gallery_image.h"
 #include "html_profile.h"
-#include "page_generator.h"
 #include "page_names.h"
 
 #include <functional>
