@@ -4,6 +4,7 @@
 #include "host/path_fields.h"
 #include "host/settings_store.h"
 #include "host/streams.h"
+#include "pixmill/stream.h"
 #include "pixmill/user_interface.h"
 
 #include "pixmill/errors.h"
@@ -105,7 +106,7 @@ void BatchFileDest::CloseTargets() {
     targets = SaveTargets{};
 }
 
-SaveTargets* BatchFileDest::BeginSave(const SaveRequest* request, CVStream*) {
+SaveTargets* BatchFileDest::BeginSave(const SaveRequest* request, CVStream* log) {
     CloseTargets();
     std::string name = request->baseName != nullptr ? request->baseName : "";
     if (newFileName == 0 && askFileName) {
@@ -121,8 +122,25 @@ SaveTargets* BatchFileDest::BeginSave(const SaveRequest* request, CVStream*) {
             CreatePath(folder);
         }
     }
+    const bool wantMain = !isThumbnail || mainImageMode != MainThumbnailsOnly;
+    std::vector<std::string> suffixes;
+    if (wantMain) {
+        suffixes.push_back(std::string(".") + request->mainExtension);
+    }
+    if (isThumbnail) {
+        suffixes.push_back(thumbName + "." + request->thumbnailExtension);
+    }
+    const std::string unique = names.Claim(request->index, folder + name, suffixes);
+    if (unique != folder + name) {
+        const std::string chosen = unique.substr(folder.size());
+        const std::string line = NameClashLine(name + suffixes.front(), chosen + suffixes.front());
+        if (log != nullptr) {
+            log->Write(line.data(), line.size());
+        }
+        name = chosen;
+    }
     try {
-        if (!isThumbnail || mainImageMode != MainThumbnailsOnly) {
+        if (wantMain) {
             mainTarget = std::make_unique<Target>(folder + name + "." + request->mainExtension,
                                                   replaceReadOnly);
             targets.main = &mainTarget->stream;
@@ -154,6 +172,7 @@ void BatchFileDest::EndSave(bool mainSaved, bool thumbnailSaved) {
 
 void BatchFileDest::EndBatch(CVStream*, bool) {
     CloseTargets();
+    names.Clear();
 }
 
 void BatchFileDest::Help(QWidget*) {

@@ -7,6 +7,7 @@
 
 #include "batch/field_property_list.h"
 #include "pixmill/batch_interfaces.h"
+#include "pixmill/output_names.h"
 
 #include <functional>
 #include <memory>
@@ -80,6 +81,7 @@ class BatchFileDest : public BatchDestination {
     bool replaceReadOnly = false;
     std::function<std::optional<std::string>(const std::string&)> askFileName;
     std::function<void(int)> helpHandler;
+    OutputNames names; // this run's file names
 };
 
 } // namespace pixmill

@@ -458,6 +458,7 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
     const int entryIndex = SlotEntry(slot);
     request.formatInfo[0] = entryIndex >= 0 ? job.Formats()[entryIndex].pluginIndex : -1;
     request.formatInfo[1] = reinterpret_cast<intptr_t>(format);
+    request.sourcePath = itemPath.empty() ? nullptr : itemPath.c_str();
 
     bool mainSaved = false, thumbnailSaved = false, complete = false;
     SaveTargets* targets = nullptr;

@@ -5,9 +5,9 @@
 # saved as JPEG at quality level 64 for luminance and chrominance (half the
 # steps of the standard tables) into ./demo-out with a 150 x 150 thumbnail cut
 # from its middle, and the "HTML pages" destination makes a web gallery of
-# them (scripts/demo-gallery.vhb): thumbnail pages demo-out/index.htm and
-# on, one page per picture, and the index page demo-out/index_c.htm. The batch
-# log is demo-out/qorel.log. (The gallery sees the whole run, so it runs in
+# them with its modern pages (scripts/demo-gallery.vhb): the grid of
+# thumbnails demo-out/index.htm and one page per picture. The batch log is
+# demo-out/qorel.log. (The gallery sees the whole run, so it runs in
 # one process.)
 set -eu
 cd "$(dirname "$0")/.."

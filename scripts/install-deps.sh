@@ -24,7 +24,7 @@ fi
 # Headless Chromium and a few HTML manuals, to judge pages written back (and
 # the web galleries of the "HTML pages" destination, with PIXMILL_WITH_DEMO=1).
 if [ "${PIXMILL_WITH_HTML_JUDGE:-0}" = "1" ]; then
-  PKGS="$PKGS chromium git-doc sqlite3-doc"
+  PKGS="$PKGS chromium tidy git-doc sqlite3-doc"
 fi
 if [ "${PIXMILL_WITH_BENCH:-0}" = "1" ]; then
   # The yardsticks: ImageMagick and vips; pngquant and its library for the

@@ -14,9 +14,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A part: a heading, then per picture its numbers on one line and its five
-// texts, each as "<bytes>:<text>\n" (names may hold any byte).
-constexpr const char* kHeading = "Pixmill gallery part 1";
+// A part: a heading, then per picture its numbers on one line (the last: how
+// many further formats) and its texts, each as "<bytes>:<text>\n" (names may
+// hold any byte): item, big file, thumbnail, the two titles, caption,
+// description, then the big files of the further formats.
+constexpr const char* kHeading = "Pixmill gallery part 2";
 
 std::string PartName(int shard, int count) {
     return "part-" + std::to_string(shard) + "-of-" + std::to_string(count);
@@ -49,11 +51,19 @@ bool ReadPart(const fs::path& path, int count, std::vector<GalleryImage>& images
     for (size_t i = 0; i < entries; ++i) {
         GalleryImage image;
         int present = 0;
-        if (!(in >> image.order >> present >> image.width >> image.height) || in.get() != '\n' ||
-            !GetText(in, image.itemName) || !GetText(in, image.bigFile) ||
-            !GetText(in, image.thumbnailFile) || !GetText(in, image.thumbnailTitle) ||
-            !GetText(in, image.zoomTitle)) {
+        size_t others = 0;
+        if (!(in >> image.order >> present >> image.width >> image.height >> others) ||
+            in.get() != '\n' || others > 64 || !GetText(in, image.itemName) ||
+            !GetText(in, image.bigFile) || !GetText(in, image.thumbnailFile) ||
+            !GetText(in, image.thumbnailTitle) || !GetText(in, image.zoomTitle) ||
+            !GetText(in, image.caption) || !GetText(in, image.description)) {
             return false;
+        }
+        image.otherFiles.resize(others);
+        for (std::string& file : image.otherFiles) {
+            if (!GetText(in, file)) {
+                return false;
+            }
         }
         image.bigPresent = present != 0;
         images.push_back(std::move(image));
@@ -79,10 +89,14 @@ std::string WritePart(const std::string& projectPath, int shard, int count,
         out << kHeading << '\n' << count << ' ' << images.size() << '\n';
         for (const GalleryImage& image : images) {
             out << image.order << ' ' << (image.bigPresent ? 1 : 0) << ' ' << image.width << ' '
-                << image.height << '\n';
-            for (const std::string* text : {&image.itemName, &image.bigFile, &image.thumbnailFile,
-                                            &image.thumbnailTitle, &image.zoomTitle}) {
+                << image.height << ' ' << image.otherFiles.size() << '\n';
+            for (const std::string* text :
+                 {&image.itemName, &image.bigFile, &image.thumbnailFile, &image.thumbnailTitle,
+                  &image.zoomTitle, &image.caption, &image.description}) {
                 PutText(out, *text);
+            }
+            for (const std::string& file : image.otherFiles) {
+                PutText(out, file);
             }
         }
         out.flush();

@@ -146,6 +146,8 @@ template <class Io> void VisitProfile(Io& io, HtmlProfile& profile) {
     io.Int("Zoom substyle=", p.zoomSubstyle);
     io.Flag("Create content page", p.createContentPage);
     io.Flag("Ask for titles", p.askTitles);
+    io.Flag("Modern pages", p.modernPages);
+    io.OptionalText("Gallery title=", p.galleryTitle);
     io.OptionalText("Thumbnail template=", p.thumbnailTemplate);
     io.OptionalText("Zoom template=", p.zoomTemplate);
     io.PreviewText("Preview Image=", p.previewImage);

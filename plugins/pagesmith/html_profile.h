@@ -39,6 +39,10 @@ struct ProjectSettings {
     // A question per picture for its page titles; without it a run asks
     // nothing and the titles are the pictures' file names.
     bool askTitles = false;
+    // The modern page set (a grid page and a page per picture in HTML5)
+    // instead of the thumbnail, zoom and index pages; its grid page's title.
+    bool modernPages = false;
+    std::string galleryTitle;
     std::string thumbnailTemplate;
     std::string zoomTemplate;
     std::string previewImage;

@@ -5,6 +5,7 @@
 #include "html/html_source.h"
 #include "html/html_text_util.h"
 #include "html_template.h"
+#include "modern_pages.h"
 #include "pagesmith_strings.h"
 #include "pixmill/side_file.h"
 
@@ -268,6 +269,13 @@ bool PageGenerator::WriteFile(const std::string& name, const std::string& text,
 
 std::vector<std::string> PageGenerator::Generate(const std::vector<GalleryImage>& images) {
     std::vector<std::string> written;
+    if (profile.project.modernPages) {
+        WriteModernGallery(profile, names, images,
+                           [&](const std::string& name, const std::string& text) {
+                               return WriteFile(name, text, written);
+                           });
+        return written;
+    }
     thumbnailPageCount = 0;
     auto guarded = [&](auto make) {
         try {

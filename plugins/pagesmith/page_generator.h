@@ -3,6 +3,7 @@
 // into the project folder. Messages (template errors and notes) go to the log.
 #pragma once
 
+#include "gallery_image.h"
 #include "html_profile.h"
 #include "page_names.h"
 
@@ -11,17 +12,6 @@
 #include <vector>
 
 namespace pixmill::pagesmith {
-
-// One picture of the run.
-struct GalleryImage {
-    std::string itemName;
-    std::string bigFile;       // full path
-    std::string thumbnailFile; // full path, empty when there is none
-    bool bigPresent = false;
-    int width = 0, height = 0;
-    std::string thumbnailTitle, zoomTitle;
-    long long order = 0; // the picture's place in the whole run (a sharded run's parts)
-};
 
 class PageGenerator {
   public:

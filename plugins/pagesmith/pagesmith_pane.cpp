@@ -109,6 +109,13 @@ QWidget* PagesmithPage::BuildFirstPage() {
     project = new QLineEdit;
     project->setObjectName("project");
     projectRow->addRow("Pro&ject:", fileRow(project, "HTML pages (*.htm *.html)", true));
+    modern = new QCheckBox("Mode&rn pages: a grid for phones and wide screens, a page per picture");
+    modern->setObjectName("modern");
+    projectRow->addRow(QString(), modern);
+    galleryTitle = new QLineEdit;
+    galleryTitle->setObjectName("galleryTitle");
+    galleryTitle->setPlaceholderText("Photographs");
+    projectRow->addRow("&Gallery title:", galleryTitle);
     layout->addLayout(projectRow);
 
     auto* kinds = new QGroupBox("Pages");
@@ -208,6 +215,8 @@ QWidget* PagesmithPage::BuildFirstPage() {
         zoomTemplateFile->setText(QString::fromStdString(p.zoomTemplate));
         index->setChecked(p.createContentPage);
         askTitles->setChecked(p.askTitles);
+        modern->setChecked(p.modernPages);
+        galleryTitle->setText(QString::fromStdString(p.galleryTitle));
         previewImage->setText(QString::fromStdString(p.previewImage));
         previewText->setText(QString::fromStdString(p.previewText));
     });
@@ -237,6 +246,10 @@ QWidget* PagesmithPage::BuildFirstPage() {
             changed([this, &p] { p.createContentPage = index->isChecked(); }));
     connect(askTitles, &QCheckBox::toggled, this,
             changed([this, &p] { p.askTitles = askTitles->isChecked(); }));
+    connect(modern, &QCheckBox::toggled, this,
+            changed([this, &p] { p.modernPages = modern->isChecked(); }));
+    connect(galleryTitle, &QLineEdit::textChanged, this,
+            changed([this, &p] { p.galleryTitle = galleryTitle->text().toStdString(); }));
     connect(thumbTemplateFile, &QLineEdit::textChanged, this,
             changed([this, &p] { p.thumbnailTemplate = thumbTemplateFile->text().toStdString(); }));
     connect(zoomTemplateFile, &QLineEdit::textChanged, this,
@@ -379,6 +392,7 @@ void PagesmithPage::UpdateEnabling() {
     zoomAutomatic->setEnabled(zoomPages);
     zoomTemplate->setEnabled(zoomPages);
     zoomTemplateFile->setEnabled(zoomPages && p.zoomSubstyle == ZoomFromTemplate);
+    galleryTitle->setEnabled(p.modernPages);
     const int current = stack->currentIndex();
     previous->setEnabled(StepPage(pages, p, current, -1) >= 0);
     next->setEnabled(StepPage(pages, p, current, 1) >= 0);

@@ -82,6 +82,8 @@ class PagesmithPage : public QWidget {
     QLineEdit* zoomTemplateFile = nullptr;
     QCheckBox* index = nullptr;
     QCheckBox* askTitles = nullptr;
+    QCheckBox* modern = nullptr;
+    QLineEdit* galleryTitle = nullptr;
     QComboBox* configurations = nullptr;
 };
 

@@ -127,7 +127,9 @@ bool WebPageDestination::TakeOver() {
         return false;
     }
     const ProjectSettings& project = profile.project;
-    if (!project.createThumbnailPages && !project.createZoomPages) {
+    // The modern set is always a grid of thumbnails and a page per picture.
+    const bool modern = project.modernPages;
+    if (!modern && !project.createThumbnailPages && !project.createZoomPages) {
         Refuse(LookupString(kStrings, IdMustSelect));
         return false;
     }
@@ -141,12 +143,12 @@ bool WebPageDestination::TakeOver() {
         }
         return true;
     };
-    if (!checkTemplate(project.createThumbnailPages &&
-                           project.thumbnailStyle == ThumbnailsFromTemplate,
-                       project.thumbnailTemplate) ||
-        !checkTemplate(project.createZoomPages && project.zoomStyle == ZoomPage &&
-                           project.zoomSubstyle == ZoomFromTemplate,
-                       project.zoomTemplate)) {
+    if (!modern && (!checkTemplate(project.createThumbnailPages &&
+                                       project.thumbnailStyle == ThumbnailsFromTemplate,
+                                   project.thumbnailTemplate) ||
+                    !checkTemplate(project.createZoomPages && project.zoomStyle == ZoomPage &&
+                                       project.zoomSubstyle == ZoomFromTemplate,
+                                   project.zoomTemplate))) {
         return false;
     }
     if (projectPath.empty() || FileNameOf(projectPath).empty()) {
@@ -163,11 +165,13 @@ bool WebPageDestination::TakeOver() {
         Refuse(text);
         return false;
     }
-    wantThumbnails = project.createThumbnailPages;
-    wantZoom = project.createZoomPages;
+    wantThumbnails = modern || project.createThumbnailPages;
+    wantZoom = modern || project.createZoomPages;
     wantIndex = project.createContentPage;
     int generation = profile.justZoom.generationStyle;
-    if (project.zoomStyle == ZoomPage) {
+    if (modern) {
+        generation = profile.zoomImage.generationStyle;
+    } else if (project.zoomStyle == ZoomPage) {
         generation = project.zoomSubstyle == ZoomFromTemplate
                          ? profile.zoomTemplatePage.generationStyle
                          : profile.zoomImage.generationStyle;
@@ -226,47 +230,74 @@ ThumbnailSettings* WebPageDestination::GetThumbnailSettings() {
     return &thumbnail;
 }
 
-SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream*) {
+SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream* log) {
     current = GalleryImage{};
     mainTarget.clear();
     thumbnailTarget.clear();
     targets = SaveTargets{};
     const std::string baseName = request->baseName != nullptr ? request->baseName : "";
     const std::string folder = PageNames(projectPath).Folder();
-    current.itemName = baseName;
+    const std::string mainExtension = request->mainExtension ? request->mainExtension : "";
+    const std::string thumbnailExtension =
+        request->thumbnailExtension ? request->thumbnailExtension : "";
+    const std::string& expansion = profile.project.thumbnailStyle == ThumbnailsFromTemplate
+                                       ? profile.thumbnailTemplatePage.nameExpansion
+                                       : profile.thumbnailCell.nameExpansion;
+    // Shard I of N processes the run's pictures I, I+N, I+2N ...
+    current.order = shardIndex + static_cast<long long>(request->index) * shardCount;
+    // A picture saved in a further output format is the same entry of the
+    // gallery: only its big picture is written, beside the first one.
+    otherFormat = !images.empty() && images.back().order == current.order;
     // Only the names are made lower case: the folder is the user's, and
-    // this file system tells case apart.
+    // this file system tells case apart. Names another picture of the run
+    // holds, in any case, get a number.
+    const std::string stem = Lower(baseName);
+    const std::string unique =
+        names.Claim(current.order, stem,
+                    {"." + Lower(mainExtension), Lower(expansion + "." + thumbnailExtension)});
+    if (unique != stem && log != nullptr) {
+        const std::string line = NameClashLine(stem + "." + Lower(mainExtension),
+                                               unique + "." + Lower(mainExtension));
+        log->Write(line.data(), line.size());
+    }
+    current.itemName = baseName;
+    if (otherFormat) {
+        if (wantZoom && mainImageMode != MainThumbnailsOnly) {
+            mainTarget = folder + unique + "." + Lower(mainExtension);
+            targets.main = mainTarget.data();
+        }
+        return targets.main != nullptr ? &targets : nullptr;
+    }
+    // The modern pages show the caption; a title asked for starts from it,
+    // while the other page sets keep the file names they always showed.
+    const Caption caption = captions.For(request->sourcePath ? request->sourcePath : "");
+    current.caption = caption.title;
+    current.description = caption.description;
     if (wantThumbnails) {
-        const std::string extension =
-            request->thumbnailExtension ? request->thumbnailExtension : "";
-        const std::string& expansion = profile.project.thumbnailStyle == ThumbnailsFromTemplate
-                                           ? profile.thumbnailTemplatePage.nameExpansion
-                                           : profile.thumbnailCell.nameExpansion;
-        thumbnailTarget = folder + Lower(baseName + expansion + "." + extension);
+        thumbnailTarget = folder + unique + Lower(expansion + "." + thumbnailExtension);
         current.thumbnailFile = thumbnailTarget;
-        const std::string prefilled = baseName + "." + extension;
+        const std::string fileName = baseName + "." + thumbnailExtension;
         current.thumbnailTitle =
             profile.thumbnailTable.includeTitle && profile.project.askTitles
-                ? AskTitle(IdThumbnailTitleCaption, IdThumbnailTitleLabel, prefilled)
-                : prefilled;
+                ? AskTitle(IdThumbnailTitleCaption, IdThumbnailTitleLabel,
+                           caption.title.empty() ? fileName : caption.title)
+                : fileName;
         targets.thumbnail = thumbnailTarget.data();
     }
     if (wantZoom) {
-        const std::string extension = request->mainExtension ? request->mainExtension : "";
-        current.bigFile = folder + Lower(baseName + "." + extension);
+        current.bigFile = folder + unique + "." + Lower(mainExtension);
         if (mainImageMode != MainThumbnailsOnly) {
             mainTarget = current.bigFile;
             targets.main = mainTarget.data();
         }
-        const std::string prefilled = baseName + "." + extension;
+        const std::string fileName = baseName + "." + mainExtension;
         current.zoomTitle = profile.zoomImage.includeTitle && profile.project.askTitles
-                                ? AskTitle(IdZoomTitleCaption, IdZoomTitleLabel, prefilled)
-                                : prefilled;
+                                ? AskTitle(IdZoomTitleCaption, IdZoomTitleLabel,
+                                           caption.title.empty() ? fileName : caption.title)
+                                : fileName;
     }
     current.width = request->width;
     current.height = request->height;
-    // Shard I of N processes the run's pictures I, I+N, I+2N ...
-    current.order = shardIndex + static_cast<long long>(request->index) * shardCount;
     if (targets.main == nullptr && targets.thumbnail == nullptr) {
         return nullptr;
     }
@@ -274,7 +305,11 @@ SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream*
 }
 
 void WebPageDestination::EndSave(bool mainSaved, bool thumbnailSaved) {
-    if (!thumbnailTarget.empty() && thumbnailSaved) {
+    if (otherFormat) {
+        if (mainSaved) {
+            images.back().otherFiles.push_back(mainTarget);
+        }
+    } else if (!thumbnailTarget.empty() && thumbnailSaved) {
         current.bigPresent =
             !current.bigFile.empty() && (mainSaved || mainImageMode != MainEncoded);
         images.push_back(current);
@@ -282,12 +317,15 @@ void WebPageDestination::EndSave(bool mainSaved, bool thumbnailSaved) {
         current.bigPresent = true;
         images.push_back(current);
     }
+    otherFormat = false;
     mainTarget.clear();
     thumbnailTarget.clear();
     targets = SaveTargets{};
 }
 
 void WebPageDestination::EndBatch(CVStream* log, bool) {
+    names.Clear();
+    captions = CaptionSource{};
     const auto write = [log](const std::string& text) {
         if (log != nullptr) {
             log->Write(text.data(), text.size());

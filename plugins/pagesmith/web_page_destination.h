@@ -5,7 +5,9 @@
 
 #include "html_profile.h"
 #include "page_generator.h"
+#include "picture_caption.h"
 #include "pixmill/batch_interfaces.h"
+#include "pixmill/output_names.h"
 #include "pixmill/user_interface.h"
 #include "profile_configurations.h"
 
@@ -89,6 +91,9 @@ class WebPageDestination : public BatchDestination {
 
     std::vector<GalleryImage> images;
     GalleryImage current;
+    bool otherFormat = false; // the current save is a further format of the last entry
+    OutputNames names;        // this run's file names
+    CaptionSource captions;
     std::vector<std::string> readableFolders;
     int shardIndex = 0, shardCount = 1;
     bool fromParts = false; // images came from a sharded run's parts

@@ -97,6 +97,45 @@ TEST_F(BatchRunTest, EveryChosenFormatGetsItsFiles) {
     EXPECT_EQ(SmartCutPreviewSize(*host, 40, 10, box).cy, 100);
 }
 
+// Names that differ only in case, or that end up the same, are kept apart
+// with a number and a log line; a picture's own formats share its stem.
+TEST_F(BatchRunTest, OutputNamesOfOneRunNeverCollide) {
+    MakeImage("Dune.tif", 40, 30, 1);
+    MakeImage("dune.TIF", 50, 30, 2);
+    MakeImage("dune.b.tif", 60, 30, 3);
+    MakeImage("dune-2.tif", 70, 30, 4);
+    BatchRun& batch = NewRun({"Dune.tif", "dune.TIF", "dune.b.tif", "dune-2.tif"});
+    Job().SelectFormat("JPEG");
+    Job().SelectFormat("TIFF");
+    Job().FileDest().isThumbnail = 1;
+    ASSERT_TRUE(batch.Start());
+    batch.ApplyToAll({}, {});
+    EXPECT_EQ(batch.Processed(), 4);
+    std::vector<std::string> expected;
+    for (const char* stem : {"Dune", "dune-2", "dune-3", "dune-2-2"}) {
+        for (const char* suffix : {".jpg", ".tif", "_Thumb.jpg", "_Thumb.tif"}) {
+            expected.push_back(std::string(stem) + suffix);
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Outputs(), expected);
+    EXPECT_EQ(SizeOf(dir + "out/dune-2.jpg").cx, 50);
+    EXPECT_EQ(SizeOf(dir + "out/dune-3.tif").cx, 60);
+    EXPECT_EQ(SizeOf(dir + "out/dune-2-2.jpg").cx, 70);
+    const std::string log = Log();
+    EXPECT_NE(log.find("dune.jpg is the name of another picture of this run: saved as "
+                       "dune-2.jpg\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("saved as dune-2-2.jpg"), std::string::npos);
+
+    // A second run into the same folder replaces its files, numbered alike.
+    BatchRun& again = NewRun({"Dune.tif", "dune.TIF"});
+    ASSERT_TRUE(again.Start());
+    again.ApplyToAll({}, {});
+    EXPECT_EQ(Outputs(), expected);
+}
+
 TEST_F(BatchRunTest, CopyingTheOriginalBytesAndTheThumbnailEnhancement) {
     MakeImage("photo.jpg", 64, 48);
     struct Case {

@@ -39,6 +39,9 @@ struct SaveRequest {
     int width = 0;
     int height = 0;
     intptr_t formatInfo[2] = {0, 0}; // the output slot's format identity
+    // The picture's own file (full path) when the source hands over files,
+    // else null: a destination may read what lies beside it.
+    const char* sourcePath = nullptr;
 };
 
 // Each target is null or, by the destination's target kind, a CVStream*, a

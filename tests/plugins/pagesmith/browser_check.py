@@ -1,12 +1,24 @@
 #!/usr/bin/env python3
 """Galleries of 25 photographs made by pixmill-cli, judged by headless Chromium.
 
-Four galleries are made, one per way a thumbnail opens its picture: automatic
+Five galleries are made, one per way a thumbnail opens its picture: automatic
 pages linking to zoom pages, template pages linking to zoom pages, automatic
-pages linking straight to the pictures, and automatic pages opening them in a
-window of their own. Every page must load, every picture in it must have a
-natural width above 0, every link must point at a file that exists, and
-clicking the first thumbnail of a thumbnail page must show the picture.
+pages linking straight to the pictures, automatic pages opening them in a
+window of their own, and the modern page set (JPEG and WebP, a captions file,
+a picture whose name differs from another's only in case). Every page must
+load, every picture in it must have a natural width above 0, every link must
+point at a file that exists, and clicking the first thumbnail of a thumbnail
+page must show the picture.
+
+The modern gallery is also read at 390 x 844 (device scale 3) and 1280 x 800,
+in the light and the dark scheme (modern_check.html): no page scrolls
+sideways, body text is at least 16 CSS px on the phone, every picture has a
+natural width, an alt text and a width and height, every thumbnail sits in a
+link the Tab key reaches, all text has a contrast of 4.5:1 or more against
+its background, the layout never shifts, and on a picture page the left and
+right arrows lead to the previous and next picture and Esc to the grid. Every
+modern page passes tidy with no warning but the one tidy 5.6 gives for the
+loading attribute it predates.
 
 usage: browser_check.py BIN_DIR CHECKER_HTML [--screenshots DIR] [--keep DIR]
 Exit 77 (skipped) when Chromium or the photographs are missing.
@@ -23,6 +35,11 @@ import urllib.parse
 
 PHOTOS = '/usr/share/backgrounds/mate'
 COUNT = 25
+# The modern gallery's captions file: a title with a character the pages
+# must escape, one with a description, one left to the file name.
+CAPTIONS = ('# file | title | description\n'
+            'Photo01.jpg | Sand & sky | Wind lines on the dunes.\n'
+            'photo02 | Second <light>\n')
 
 GALLERIES = {
     'automatic': '[Project settings]\nCreate thumbnail pages\nCreate zoom pages\nZoom style=1\n'
@@ -40,7 +57,10 @@ GALLERIES = {
               '[Thumbnail table]\nColumns=5\nRows=5\nLimit rows\n[Just zoom]\nJust style=0\n',
     'window': '[Project settings]\nCreate thumbnail pages\nCreate zoom pages\nZoom style=0\n'
               '[Thumbnail table]\nColumns=5\nRows=3\nLimit rows\n[Just zoom]\nJust style=1\n',
+    'modern': '[Project settings]\nModern pages\nGallery title=Photographs\n'
+              '[Thumbnail Cell]\nWidth=240\nHeight=160\nFit to thumbnail size\nFit style=0\n',
 }
+FORMATS = {'modern': ['--format', 'JPEG', '--format', 'WebP']}
 
 
 def chromium():
@@ -68,8 +88,8 @@ def make_gallery(bin_dir, inputs, work, name):
     with open(profile, 'w') as f:
         f.write(GALLERIES[name].replace('{bin}', bin_dir))
     command = [os.path.join(bin_dir, 'pixmill-cli'), 'batch', *inputs, '--out', out,
-               '--settings', os.path.join(work, 'settings.ini'), '--format', 'JPEG',
-               '--op', 'Resample', '--set', 'Resample.width=640', '--set', 'Resample.height=32767',
+               '--settings', os.path.join(work, 'settings.ini'),
+               *FORMATS.get(name, ['--format', 'JPEG']), '--op', 'Resample', '--set', 'Resample.width=640', '--set', 'Resample.height=32767',
                '--set', 'Resample.keepAspect=1', '--fast-decode', '--quiet',
                '--dest', 'HTML pages', '--dest-profile', profile, '--project', 'album.htm']
     run = subprocess.run(command, capture_output=True, text=True)
@@ -131,6 +151,72 @@ def check_gallery(binary, checker, out, name):
     return failures
 
 
+def check_modern(binary, checker, out):
+    """The modern gallery at a phone's and a desktop's size, light and dark."""
+    failures = []
+    pages = sorted(p for p in os.listdir(out) if p.endswith('.htm'))
+    for page in pages if shutil.which('tidy') else []:
+        tidy = subprocess.run(['tidy', '-q', '-e', os.path.join(out, page)],
+                              capture_output=True, text=True)
+        for line in tidy.stderr.splitlines():
+            if 'proprietary attribute "loading"' not in line:
+                failures.append(f'modern/{page}: tidy: {line}')
+    shutil.copy(checker, os.path.join(out, 'modern_check.html'))
+    grid = ''
+    with open(os.path.join(out, 'album.htm')) as f:
+        grid = f.read()
+    for thumbnail in ('photo01_thumbnail.jpg', 'photo01-2_thumbnail.jpg'):
+        if f'src="{thumbnail}"' not in grid:
+            failures.append(f'modern: {thumbnail} is not on the grid page')
+    if 'alt="Sand &amp; sky"' not in grid or 'alt="Second &lt;light&gt;"' not in grid:
+        failures.append('modern: the captions file was not used')
+    for label, width, height, scale in (('phone', 390, 844, 3), ('desktop', 1280, 800, 1)):
+        for scheme, setting in (('light', 1), ('dark', 0)):
+            with open(os.path.join(out, 'pages.js'), 'w') as f:
+                f.write('var WIDTH = %d, HEIGHT = %d; var PAGES = %s;'
+                        % (width, height, json.dumps(pages)))
+            dom = browser(binary, '--virtual-time-budget=600000', '--dump-dom',
+                          f'--window-size={width + 40},{height + 40}',
+                          f'--force-device-scale-factor={scale}',
+                          f'--blink-settings=preferredColorScheme={setting}',
+                          'file://' + os.path.join(out, 'modern_check.html'))
+            where = f'modern {label} {scheme}'
+            found = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
+            if not found or found.group(1) == 'pending':
+                failures.append(f'{where}: the checker did not finish')
+                continue
+            import html
+            results = json.loads(html.unescape(found.group(1)))
+            if len(results) != len(pages):
+                failures.append(f'{where}: {len(results)} of {len(pages)} pages loaded')
+            for page, r in zip(pages, results):
+                at = f'{where}/{page}'
+                if r['scrollWidth'] > r['clientWidth']:
+                    failures.append(f'{at}: scrolls sideways ({r["scrollWidth"]} > '
+                                    f'{r["clientWidth"]})')
+                if label == 'phone' and r['fontSize'] < 16:
+                    failures.append(f'{at}: body text of {r["fontSize"]} px')
+                for image in r['images']:
+                    if image['width'] <= 0 or not image['alt'] or not image['sized']:
+                        failures.append(f'{at}: picture {image["src"]}: {image}')
+                if r['unreachable']:
+                    failures.append(f'{at}: {r["unreachable"]} thumbnails Tab does not reach')
+                for text in r['contrast']:
+                    failures.append(f'{at}: low contrast: {text}')
+                if r['shift'] != 0:
+                    failures.append(f'{at}: layout shift {r["shift"]}')
+                if 'keys' in r:
+                    links = {link['id']: link['href'] for link in r['links'] if link['id']}
+                    expected = {'ArrowLeft': links.get('prev'), 'ArrowRight': links.get('next'),
+                                'Escape': links.get('up')}
+                    for key, target in expected.items():
+                        if r['keys'].get(key) != target:
+                            failures.append(f'{at}: {key} led to {r["keys"].get(key)}, '
+                                            f'not {target}')
+            print(f'{where}: {len(results)} pages checked')
+    return failures
+
+
 def screenshots(binary, galleries, target):
     os.makedirs(target, exist_ok=True)
     shots = [('gallery-index.png', galleries['automatic'], 'album_c.htm'),
@@ -141,6 +227,17 @@ def screenshots(binary, galleries, target):
     for file, folder, page in shots:
         browser(binary, '--window-size=1100,860', '--screenshot=' + os.path.join(target, file),
                 'file://' + os.path.join(folder, page))
+        print('screenshot', os.path.join(target, file))
+    modern = galleries['modern']
+    for file, page, size, scale in (('gallery-modern-grid-desktop.png', 'album.htm', '1280,800', 1),
+                                    ('gallery-modern-picture-desktop.png', 'album_z1.htm',
+                                     '1280,800', 1),
+                                    ('gallery-modern-grid-phone.png', 'album.htm', '390,844', 3),
+                                    ('gallery-modern-picture-phone.png', 'album_z1.htm',
+                                     '390,844', 3)):
+        browser(binary, f'--window-size={size}', f'--force-device-scale-factor={scale}',
+                '--virtual-time-budget=5000', '--screenshot=' + os.path.join(target, file),
+                'file://' + os.path.join(modern, page))
         print('screenshot', os.path.join(target, file))
 
 
@@ -170,10 +267,19 @@ def main():
             link = os.path.join(work, 'in', 'Photo%02d.jpg' % (i + 1))
             os.symlink(photos[i % len(photos)], link)
             inputs.append(link)
-        galleries = {name: make_gallery(bin_dir, inputs, work, name) for name in GALLERIES}
+        with open(os.path.join(work, 'in', 'captions.txt'), 'w') as f:
+            f.write(CAPTIONS)
+        # A name that differs from Photo01.jpg only in case: both pictures stay.
+        twin = os.path.join(work, 'in', 'photo01.JPG')
+        os.symlink(photos[(COUNT + 1) % len(photos)], twin)
+        galleries = {name: make_gallery(bin_dir, inputs + ([twin] if name == 'modern' else []),
+                                        work, name)
+                     for name in GALLERIES}
         failures = []
         for name, out in galleries.items():
             failures += check_gallery(binary, checker, out, name)
+        failures += check_modern(binary, os.path.join(os.path.dirname(checker),
+                                                      'modern_check.html'), galleries['modern'])
         if '--screenshots' in options:
             screenshots(binary, galleries, os.path.abspath(options['--screenshots']))
         if '--keep' in options:

@@ -169,6 +169,36 @@ TEST_F(PagesmithRun, TitlesComeFromTheFileNamesUnlessAskedFor) {
     EXPECT_NE(ReadFile(dir + "out/album_z3.htm").find("P3.jpg"), std::string::npos);
 }
 
+// Pictures whose names differ only in case both stay in the gallery, and a
+// picture saved in two formats is one entry with both files.
+TEST_F(PagesmithRun, EveryPictureIsOneEntryUnderItsOwnName) {
+    WriteProfile("p.vhb", "[Project settings]\nCreate thumbnail pages\nCreate zoom pages\n"
+                          "Zoom style=1\n[Thumbnail table]\nColumns=4\nRows=1\nInclude title\n");
+    const std::vector<std::string> paths = {MakeImage("Dune.tif", 40, 30, 1),
+                                            MakeImage("dune.TIF", 50, 30, 2)};
+    BatchDestination* dest = Destination();
+    ASSERT_EQ(setOption("project", (dir + "out/album.htm").c_str()), 1);
+    ASSERT_TRUE(dest->ApplyPage());
+    Job().SetLogFileName(dir + "run.log");
+    Job().SelectFormat("JPEG");
+    Job().SelectFormat("TIFF");
+    Job().FileSource().SetFiles(paths);
+    run = std::make_unique<BatchRun>(Job(), &Job().FileSource(), dest);
+    ASSERT_TRUE(run->Start());
+    EXPECT_EQ(run->ApplyToAll({}, {}), BatchRun::AppliedToAll);
+    EXPECT_EQ(Outputs(), (std::vector<std::string>{"album.htm", "album_z1.htm", "album_z2.htm",
+                                                   "dune-2.jpg", "dune-2.tif",
+                                                   "dune-2_thumbnail.jpg", "dune.jpg", "dune.tif",
+                                                   "dune_thumbnail.jpg"}));
+    EXPECT_EQ(SizeOf(dir + "out/dune.jpg").cx, 40);
+    EXPECT_EQ(SizeOf(dir + "out/dune-2.tif").cx, 50);
+    const std::string page = ReadFile(dir + "out/album.htm");
+    EXPECT_NE(page.find("SRC=\"dune_thumbnail.jpg\""), std::string::npos) << page;
+    EXPECT_NE(page.find("SRC=\"dune-2_thumbnail.jpg\""), std::string::npos) << page;
+    EXPECT_NE(ReadFile(dir + "out/album_z2.htm").find("SRC=\"dune-2.jpg\""), std::string::npos);
+    EXPECT_NE(ReadFile(dir + "run.log").find("saved as dune-2.jpg"), std::string::npos);
+}
+
 TEST_F(PagesmithRun, ACancelledRunStillGetsPagesForWhatWasSaved) {
     WriteProfile("p.vhb", "[Project settings]\nCreate thumbnail pages\nCreate zoom pages\n"
                           "Zoom style=1\nCreate content page\n");
