@@ -60,6 +60,7 @@ bool PixmillApp::InitInstance(const QStringList& files) {
     // The plug-ins, formats first.
     SetUserInterface(services);
     host = std::make_unique<HostServices>(*store, services);
+    host->SetAutoOrient(settings.image.keepStoredOrientation == 0);
     plugins = std::make_unique<PluginManager>(host.get());
     plugins->LoadFormats(pluginRoot + "Formats/");
     plugins->LoadProcessing(pluginRoot + "Processing/");

@@ -3,8 +3,10 @@
 #include "batch/batch_job.h"
 #include "batch/thumbnail_maker.h"
 #include "host/atomic_file.h"
+#include "host/color_management.h"
 #include "host/host_services.h"
 #include "host/image_io.h"
+#include "host/orientation.h"
 #include "host/progress.h"
 #include "host/streams.h"
 #include "pixmill/errors.h"
@@ -86,7 +88,14 @@ SIZE JpegFrameSize(CVStream& stream) {
 
 BatchRun::BatchRun(BatchJob& job, BatchSource* source, BatchDestination* destination)
     : job(job), source(source), destination(destination), sourceImage(&job.Host()),
-      resultImage(&job.Host()) {}
+      resultImage(&job.Host()), outputPolicy(job.OutputPolicy()) {
+    const MetadataPrivacy asked = job.DestinationPrivacy(destination);
+    // The stricter of the two: web-safe over keeping the location over all.
+    if (asked == MetadataPrivacy::WebSafe ||
+        (asked == MetadataPrivacy::KeepLocation && outputPolicy.privacy == MetadataPrivacy::KeepAll)) {
+        outputPolicy.privacy = asked;
+    }
+}
 
 BatchRun::~BatchRun() {
     ReleaseKeptItem();
@@ -232,9 +241,16 @@ SIZE BatchRun::FastDecodeSize(CFormatPlugin* format, CVStream& stream) {
             break;
         }
     }
-    const SIZE stored = JpegFrameSize(stream);
+    SIZE stored = JpegFrameSize(stream);
     if (first < 0 || stored.cx <= 0 || stored.cy <= 0) {
         return {0, 0};
+    }
+    // The operation sees the picture upright; the reader reduces it as
+    // stored, so a quarter-turned picture's sides trade places on the way.
+    const bool turned =
+        OrientationSwapsSides(OrientationToTurn(format, stream, job.Host()));
+    if (turned) {
+        std::swap(stored.cx, stored.cy);
     }
     // The operation's result size on two small pictures of exactly the
     // image's shape: when both agree it does not depend on the input's size
@@ -265,7 +281,7 @@ SIZE BatchRun::FastDecodeSize(CFormatPlugin* format, CVStream& stream) {
     for (int scale = 8; scale >= 2; scale /= 2) {
         const SIZE reduced{(stored.cx + scale - 1) / scale, (stored.cy + scale - 1) / scale};
         if (reduced.cx >= target.cx && reduced.cy >= target.cy) {
-            return reduced;
+            return turned ? SIZE{reduced.cy, reduced.cx} : reduced;
         }
     }
     return {0, 0};
@@ -302,7 +318,7 @@ bool BatchRun::LoadItem(BatchItem* item) {
             const SIZE reduced = FastDecodeSize(recognised, *stream);
             CVImage fresh(&job.Host());
             ReadImageWith(recognised, *stream, fresh, reduced.cx > 0 ? &reduced : nullptr, display,
-                          "Open " + itemName, job.StripMetadata() ? nullptr : &sourceMetadata);
+                          "Open " + itemName, &sourceMetadata);
             CVImage::CopyImage(&sourceImage, &fresh, nullptr);
             sourceFormat = recognised;
         }
@@ -437,26 +453,31 @@ bool BatchRun::ConvertOutput(int slot) {
 bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const CVImage& image,
                            const int* parameter, bool withMetadata) {
     CFormatPlugin* format = SlotFormat(slot);
-    ImageMetadata written;
-    if (withMetadata && !job.StripMetadata()) {
-        written = sourceMetadata;
-        FollowPictureChange(written, image.Width(), image.Height(), reoriented);
-    }
-    const ImageMetadata* metadata = written.Empty() ? nullptr : &written;
     try {
-        if (format == nullptr || !format->CanSave(&image)) {
+        // The picture as written: converted to sRGB where its profile
+        // cannot go with it (a copy; the slot's image stays).
+        CVImage picture(&job.Host());
+        CVImage::CopyImage(&picture, &image, nullptr);
+        ImageMetadata written;
+        if (withMetadata) {
+            ImageMetadata followed = sourceMetadata;
+            FollowPictureChange(followed, image.Width(), image.Height(), reoriented);
+            written = MetadataForOutput(picture, followed, format, outputPolicy);
+        }
+        const ImageMetadata* metadata = written.Empty() ? nullptr : &written;
+        if (format == nullptr || !format->CanSave(&picture)) {
             throw CVImageError(CVImageError::UnsupportedFormat);
         }
         CFormatCodec* codec = format == slot.codecFormat ? slot.codec.get() : nullptr;
         const std::string title = "Save " + itemName;
         if (targetKind == TargetImages) {
-            CVImage::CopyImage(static_cast<CVImage*>(target), &image, nullptr);
+            CVImage::CopyImage(static_cast<CVImage*>(target), &picture, nullptr);
             return true;
         }
         if (targetKind == TargetFileNames) {
             AtomicFile file(static_cast<const char*>(target));
             FileStream stream(file.Temporary(), FileStream::ForWriting);
-            if (WriteImage(format, image, stream, parameter, display, title, codec, metadata) < 0) {
+            if (WriteImage(format, picture, stream, parameter, display, title, codec, metadata) < 0) {
                 throw CVImageError(CVImageError::WriteError);
             }
             slot.savedSize = stream.Seek(0, CVStream::FromCurrent);
@@ -465,7 +486,7 @@ bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const
             return true;
         }
         CVStream* stream = static_cast<CVStream*>(target);
-        if (WriteImage(format, image, *stream, parameter, display, title, codec, metadata) < 0) {
+        if (WriteImage(format, picture, *stream, parameter, display, title, codec, metadata) < 0) {
             throw CVImageError(CVImageError::WriteError);
         }
         slot.savedSize = stream->Seek(0, CVStream::FromCurrent);
@@ -553,6 +574,9 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
                     auto thumbnail = std::make_unique<CVImage>(&job.Host());
                     HostProgress progress(display, "Create Thumbnail");
                     if (thumbnailMaker->Make(*slot.convertedImage, *thumbnail, &progress)) {
+                        // Thumbnails carry no profile: their colours are
+                        // made sRGB, as browsers take them.
+                        ConvertToSrgb(*thumbnail, sourceMetadata.icc);
                         slot.thumbnailImage = std::move(thumbnail);
                     } else {
                         Log(Format("%s save error : %s \r\n", itemName.c_str(),

@@ -82,6 +82,7 @@ class PagesmithPage : public QWidget {
     QLineEdit* zoomTemplateFile = nullptr;
     QCheckBox* index = nullptr;
     QCheckBox* askTitles = nullptr;
+    QCheckBox* keepLocation = nullptr;
     QComboBox* configurations = nullptr;
 };
 
