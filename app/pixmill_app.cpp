@@ -1,6 +1,7 @@
 #include "app/pixmill_app.h"
 
 #include "app/main_frame.h"
+#include "app/screen_profile.h"
 #include "desktop/gui/gui_services.h"
 #include "desktop/gui/image_canvas.h"
 #include "host/doc_template.h"
@@ -56,6 +57,7 @@ bool PixmillApp::InitInstance(const QStringList& files) {
         return false;
     }
     ImageCanvas::SetDisplayGamma(MakeGammaTable(settings.gamma));
+    ImageCanvas::SetScreenProfile(ReadScreenProfile());
 
     // The plug-ins, formats first.
     SetUserInterface(services);

@@ -135,7 +135,7 @@ void ConvertMetadataToSrgb(CVImage& image, ImageMetadata& metadata) {
 
 bool ConvertBetween(CVImage& image, const std::vector<uint8_t>& from,
                     const std::vector<uint8_t>& to) {
-    return image.BitCount() == 24 && Convert(image, from, to);
+    return Convert(image, from, to);
 }
 
 std::string ProfileDescription(const std::vector<uint8_t>& icc) {

@@ -28,9 +28,10 @@ bool ConvertToSrgb(CVImage& image, const std::vector<uint8_t>& icc);
 // A profile that cannot be used stays with the picture.
 void ConvertMetadataToSrgb(CVImage& image, ImageMetadata& metadata);
 
-// Converts 24-bit pixels (blue, green, red) between two profiles in place;
-// the display's conversion (a picture's profile to the screen's). False
-// when either profile cannot be read or is not an RGB or grey one.
+// Converts the picture (24-bit pixels or the palette) between two profiles
+// in place (empty: sRGB); the display's conversion, a picture's profile to
+// the screen's. False when the source profile is not an RGB or grey one,
+// the target not an RGB one, or either cannot be read.
 bool ConvertBetween(CVImage& image, const std::vector<uint8_t>& from,
                     const std::vector<uint8_t>& to);
 
