@@ -531,7 +531,12 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
     CFormatPlugin* format = SlotFormat(slot);
     const std::string formatExtensions = format != nullptr ? format->GetExtensions() : "";
     const std::string baseName = BaseName(itemName);
-    const bool copying = saveMode == MainCopySource && !pendingExtensions.empty();
+    // A copy of the source's bytes would publish what web output leaves out
+    // of the EXIF: such a picture is encoded instead.
+    std::vector<uint8_t> publishable = sourceMetadata.exif;
+    RemovePrivateExif(publishable, outputPolicy.privacy);
+    const bool copying = saveMode == MainCopySource && !pendingExtensions.empty() &&
+                         publishable == sourceMetadata.exif;
     const std::string mainExtension =
         FirstExtension(copying ? pendingExtensions : formatExtensions);
     const std::string thumbnailExtension = FirstExtension(formatExtensions);
