@@ -949,6 +949,7 @@ void MainFrame::ShowPreferences() {
         return;
     }
     Settings() = dialog.Model().Values();
+    app.Host().SetAutoOrient(Settings().image.keepStoredOrientation == 0);
     ApplyDisplayGamma();
     for (ImageBrowser* browser : Browsers()) {
         browser->SetCellSize(Settings().image.sheetWidth, Settings().image.sheetHeight);

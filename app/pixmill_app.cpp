@@ -1,6 +1,7 @@
 #include "app/pixmill_app.h"
 
 #include "app/main_frame.h"
+#include "app/screen_profile.h"
 #include "desktop/gui/gui_services.h"
 #include "desktop/gui/image_canvas.h"
 #include "host/doc_template.h"
@@ -56,10 +57,12 @@ bool PixmillApp::InitInstance(const QStringList& files) {
         return false;
     }
     ImageCanvas::SetDisplayGamma(MakeGammaTable(settings.gamma));
+    ImageCanvas::SetScreenProfile(ReadScreenProfile());
 
     // The plug-ins, formats first.
     SetUserInterface(services);
     host = std::make_unique<HostServices>(*store, services);
+    host->SetAutoOrient(settings.image.keepStoredOrientation == 0);
     plugins = std::make_unique<PluginManager>(host.get());
     plugins->LoadFormats(pluginRoot + "Formats/");
     plugins->LoadProcessing(pluginRoot + "Processing/");

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace pixmill {
 
@@ -480,6 +481,25 @@ bool BatchJob::ResampleImage(CVImage* destination, const CVImage* source, int wi
 
 CPluginHost* BatchJob::GetPluginHost() {
     return &host;
+}
+
+MetadataPrivacy BatchJob::DestinationPrivacy(const BatchDestination* destination) const {
+    for (int i = 0; i < destinationCount; ++i) {
+        if (destinations[i].destination != destination || destinations[i].module == nullptr) {
+            continue;
+        }
+        const auto privacy = reinterpret_cast<GetBatchDestinationPrivacyFn>(
+            dlsym(destinations[i].module, "GetBatchDestinationPrivacy"));
+        switch (privacy != nullptr ? privacy() : 0) {
+        case 1:
+            return MetadataPrivacy::WebSafe;
+        case 2:
+            return MetadataPrivacy::KeepLocation;
+        default:
+            return MetadataPrivacy::KeepAll;
+        }
+    }
+    return MetadataPrivacy::KeepAll;
 }
 
 } // namespace pixmill

@@ -8,6 +8,7 @@
 // files. The job is also the BatchHost its sources and destinations use.
 #pragma once
 
+#include "host/output_metadata.h"
 #include "host/path_fields.h"
 #include "host/plugin_manager.h"
 #include "pixmill/batch_interfaces.h"
@@ -133,8 +134,18 @@ class BatchJob : public BatchHost {
     void SetFastDecode(bool on) { fastDecode = on; }
     // Main images are saved without the source's ICC profile and EXIF
     // (thumbnails never carry them; a setting of this run only).
-    bool StripMetadata() const { return stripMetadata; }
-    void SetStripMetadata(bool on) { stripMetadata = on; }
+    bool StripMetadata() const { return outputPolicy.strip; }
+    void SetStripMetadata(bool on) { outputPolicy.strip = on; }
+    // Main images are written as sRGB without the profile (--to-srgb).
+    void SetConvertToSrgb(bool on) { outputPolicy.toSrgb = on; }
+    // What main images keep of their EXIF (--web-safe, --keep-location); a
+    // destination that publishes on the web may ask for less
+    // (DestinationPrivacy).
+    void SetMetadataPrivacy(MetadataPrivacy privacy) { outputPolicy.privacy = privacy; }
+    const OutputMetadataPolicy& OutputPolicy() const { return outputPolicy; }
+    // What the destination asks its main images to keep of their EXIF: its
+    // library's optional "GetBatchDestinationPrivacy" entry, else all.
+    MetadataPrivacy DestinationPrivacy(const BatchDestination* destination) const;
 
     // Chooses the format or operation by name (exact case); false when none
     // has it. An operation of another kind than 0 is chosen for every format
@@ -200,7 +211,7 @@ class BatchJob : public BatchHost {
     std::string logFileName = kDefaultLogName;
     bool showLogAfterRun = false;
     bool fastDecode = false;
-    bool stripMetadata = false;
+    OutputMetadataPolicy outputPolicy;
     std::vector<OperationOrder> order;
     std::vector<Favorite> favorites;
     std::unique_ptr<BatchFileSource> fileSource;

@@ -3,8 +3,10 @@
 #include "batch/batch_job.h"
 #include "batch/thumbnail_maker.h"
 #include "host/atomic_file.h"
+#include "host/color_management.h"
 #include "host/host_services.h"
 #include "host/image_io.h"
+#include "host/orientation.h"
 #include "host/progress.h"
 #include "host/reduced_decode.h"
 #include "host/streams.h"
@@ -57,7 +59,14 @@ std::string BaseName(const std::string& name) {
 
 BatchRun::BatchRun(BatchJob& job, BatchSource* source, BatchDestination* destination)
     : job(job), source(source), destination(destination), sourceImage(&job.Host()),
-      resultImage(&job.Host()) {}
+      resultImage(&job.Host()), outputPolicy(job.OutputPolicy()) {
+    const MetadataPrivacy asked = job.DestinationPrivacy(destination);
+    // The stricter of the two: web-safe over keeping the location over all.
+    if (asked == MetadataPrivacy::WebSafe ||
+        (asked == MetadataPrivacy::KeepLocation && outputPolicy.privacy == MetadataPrivacy::KeepAll)) {
+        outputPolicy.privacy = asked;
+    }
+}
 
 BatchRun::~BatchRun() {
     ReleaseKeptItem();
@@ -235,7 +244,7 @@ bool BatchRun::LoadItem(BatchItem* item) {
             const SIZE reduced = FastDecodeSize(recognised, *stream);
             CVImage fresh(&job.Host());
             ReadImageWith(recognised, *stream, fresh, reduced.cx > 0 ? &reduced : nullptr, display,
-                          "Open " + itemName, job.StripMetadata() ? nullptr : &sourceMetadata);
+                          "Open " + itemName, &sourceMetadata);
             CVImage::CopyImage(&sourceImage, &fresh, nullptr);
             sourceFormat = recognised;
         }
@@ -370,26 +379,31 @@ bool BatchRun::ConvertOutput(int slot) {
 bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const CVImage& image,
                            const int* parameter, bool withMetadata) {
     CFormatPlugin* format = SlotFormat(slot);
-    ImageMetadata written;
-    if (withMetadata && !job.StripMetadata()) {
-        written = sourceMetadata;
-        FollowPictureChange(written, image.Width(), image.Height(), reoriented);
-    }
-    const ImageMetadata* metadata = written.Empty() ? nullptr : &written;
     try {
-        if (format == nullptr || !format->CanSave(&image)) {
+        // The picture as written: converted to sRGB where its profile
+        // cannot go with it (a copy; the slot's image stays).
+        CVImage picture(&job.Host());
+        CVImage::CopyImage(&picture, &image, nullptr);
+        ImageMetadata written;
+        if (withMetadata) {
+            ImageMetadata followed = sourceMetadata;
+            FollowPictureChange(followed, image.Width(), image.Height(), reoriented);
+            written = MetadataForOutput(picture, followed, format, outputPolicy);
+        }
+        const ImageMetadata* metadata = written.Empty() ? nullptr : &written;
+        if (format == nullptr || !format->CanSave(&picture)) {
             throw CVImageError(CVImageError::UnsupportedFormat);
         }
         CFormatCodec* codec = format == slot.codecFormat ? slot.codec.get() : nullptr;
         const std::string title = "Save " + itemName;
         if (targetKind == TargetImages) {
-            CVImage::CopyImage(static_cast<CVImage*>(target), &image, nullptr);
+            CVImage::CopyImage(static_cast<CVImage*>(target), &picture, nullptr);
             return true;
         }
         if (targetKind == TargetFileNames) {
             AtomicFile file(static_cast<const char*>(target));
             FileStream stream(file.Temporary(), FileStream::ForWriting);
-            if (WriteImage(format, image, stream, parameter, display, title, codec, metadata) < 0) {
+            if (WriteImage(format, picture, stream, parameter, display, title, codec, metadata) < 0) {
                 throw CVImageError(CVImageError::WriteError);
             }
             slot.savedSize = stream.Seek(0, CVStream::FromCurrent);
@@ -398,7 +412,7 @@ bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const
             return true;
         }
         CVStream* stream = static_cast<CVStream*>(target);
-        if (WriteImage(format, image, *stream, parameter, display, title, codec, metadata) < 0) {
+        if (WriteImage(format, picture, *stream, parameter, display, title, codec, metadata) < 0) {
             throw CVImageError(CVImageError::WriteError);
         }
         slot.savedSize = stream->Seek(0, CVStream::FromCurrent);
@@ -443,7 +457,12 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
     CFormatPlugin* format = SlotFormat(slot);
     const std::string formatExtensions = format != nullptr ? format->GetExtensions() : "";
     const std::string baseName = BaseName(itemName);
-    const bool copying = saveMode == MainCopySource && !pendingExtensions.empty();
+    // A copy of the source's bytes would publish what web output leaves out
+    // of the EXIF: such a picture is encoded instead.
+    std::vector<uint8_t> publishable = sourceMetadata.exif;
+    RemovePrivateExif(publishable, outputPolicy.privacy);
+    const bool copying = saveMode == MainCopySource && !pendingExtensions.empty() &&
+                         publishable == sourceMetadata.exif;
     const std::string mainExtension =
         FirstExtension(copying ? pendingExtensions : formatExtensions);
     const std::string thumbnailExtension = FirstExtension(formatExtensions);
@@ -487,6 +506,9 @@ bool BatchRun::SaveToSlot(OutputSlot& slot) {
                     auto thumbnail = std::make_unique<CVImage>(&job.Host());
                     HostProgress progress(display, "Create Thumbnail");
                     if (thumbnailMaker->Make(*slot.convertedImage, *thumbnail, &progress)) {
+                        // Thumbnails carry no profile: their colours are
+                        // made sRGB, as browsers take them.
+                        ConvertToSrgb(*thumbnail, sourceMetadata.icc);
                         slot.thumbnailImage = std::move(thumbnail);
                     } else {
                         Log(Format("%s save error : %s \r\n", itemName.c_str(),

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "host/image_io.h"
-#include "host/image_metadata.h"
+#include "host/output_metadata.h"
 #include "pixmill/batch_interfaces.h"
 #include "pixmill/cv_image.h"
 
@@ -182,6 +182,9 @@ class BatchRun {
     CVImage sourceImage;
     CVImage resultImage;
     ImageMetadata sourceMetadata;
+    // What main images carry of the source's metadata: the job's setting,
+    // with the destination's own privacy where it asks for more.
+    OutputMetadataPolicy outputPolicy;
     bool reoriented = false; // an operation turned or flipped the picture
     std::vector<OutputSlot> outputs;
     int currentOutput = 0;

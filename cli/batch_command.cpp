@@ -586,6 +586,8 @@ int ConfigureJob(BatchJob& job, const Options& options) {
     }
     job.SetFastDecode(!options.exactDecode);
     job.SetStripMetadata(options.strip);
+    job.SetConvertToSrgb(options.toSrgb);
+    job.SetMetadataPrivacy(PrivacyOf(options));
     return ExitOk;
 }
 
@@ -652,6 +654,9 @@ int ConfigurePluginDest(BatchJob& job, int index, HostServices& host, const Opti
             PrintUsageError("destination '" + options.destination + "' takes no --project");
             return ExitUsage;
         }
+        // A gallery leaves the location out unless this run keeps it,
+        // whatever the desktop's settings page chose.
+        setOption("keep-location", options.keepLocation ? "1" : "0");
         if (options.shardCount > 1) {
             const std::string shard =
                 std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);

@@ -209,6 +209,7 @@ int OpenSession(Session& session, const Options& options) {
     if (!options.allowDamaged) {
         session.host->SetDamagePolicy(HostServices::DamagePolicy::Refuse);
     }
+    session.host->SetAutoOrient(!options.noAutoOrient);
     session.plugins = std::make_unique<PluginManager>(session.host.get());
     session.plugins->LoadFormats(root + "Formats/");
     // info and formats read headers and names only: opening the processing

@@ -101,6 +101,8 @@ int CommandConvert(HostServices& host, PluginManager& plugins, ProgressDisplay* 
     }
     pipeline.SetStripMetadata(options.strip);
     pipeline.SetReducedDecode(!options.exactDecode);
+    pipeline.SetConvertToSrgb(options.toSrgb);
+    pipeline.SetMetadataPrivacy(PrivacyOf(options));
     if (!pipeline.Run(in, steps, out)) {
         std::fprintf(stderr, "pixmill-cli: %s\n", pipeline.Error().c_str());
         if (!host.TakeDamageReports().empty()) {

@@ -2,9 +2,11 @@
 
 #include "cli/json_text.h"
 
+#include "host/color_management.h"
 #include "host/host_services.h"
 #include "host/image_io.h"
 #include "host/image_metadata.h"
+#include "host/private_metadata.h"
 #include "host/streams.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
@@ -26,6 +28,10 @@ struct ImageInfo {
     int dpiX = 0, dpiY = 0;
     long long fileSize = 0;
     size_t iccBytes = 0, exifBytes = 0; // metadata the header carries
+    std::string iccDescription;          // what the profile calls itself
+    int orientation = 0;                 // EXIF orientation (0: none)
+    bool turned = false;                 // the picture opens turned upright
+    bool location = false;               // the EXIF holds a GPS position
 };
 
 ImageInfo ReadInfo(HostServices& host, PluginManager& plugins, const std::string& file) {
@@ -36,10 +42,15 @@ ImageInfo ReadInfo(HostServices& host, PluginManager& plugins, const std::string
         CVImage image(&host);
         ImageMetadata metadata;
         CFormatPlugin* format = nullptr;
-        ReadHeaderByContent(plugins, stream, image, nullptr, &format, &metadata);
+        // The size the picture opens at (upright, unless --no-auto-orient).
+        const SIZE size = ReadHeaderByContent(plugins, stream, image, nullptr, &format, &metadata);
         info.format = format->GetName(false);
-        info.width = image.Width();
-        info.height = image.Height();
+        info.width = size.cx;
+        info.height = size.cy;
+        info.orientation = ExifOrientation(metadata.exif);
+        info.turned = host.AutoOrient() && info.orientation >= 2 && info.orientation <= 8;
+        info.iccDescription = ProfileDescription(metadata.icc);
+        info.location = ExifHasLocation(metadata.exif);
         info.bits = image.BitCount();
         info.palette = image.paletteCount;
         info.transparent = image.hasTransparentColor != 0;
@@ -68,6 +79,25 @@ std::string BytesOrNone(size_t bytes) {
     return bytes == 0 ? std::string("none") : std::to_string(bytes) + " bytes";
 }
 
+std::string ProfileText(const ImageInfo& info) {
+    std::string text = BytesOrNone(info.iccBytes);
+    if (!info.iccDescription.empty()) {
+        text += " (" + info.iccDescription + ")";
+    }
+    return text;
+}
+
+std::string OrientationText(const ImageInfo& info) {
+    if (info.orientation == 0) {
+        return "none";
+    }
+    std::string text = std::to_string(info.orientation);
+    if (info.turned) {
+        text += " (turned upright on opening)";
+    }
+    return text;
+}
+
 } // namespace
 
 int CommandInfo(HostServices& host, PluginManager& plugins, const Options& options) {
@@ -94,12 +124,17 @@ int CommandInfo(HostServices& host, PluginManager& plugins, const Options& optio
                 std::printf(", \"format\": %s, \"width\": %d, \"height\": %d, \"bits\": %d, "
                             "\"paletteEntries\": %d, \"transparentColor\": %s, "
                             "\"dpiX\": %d, \"dpiY\": %d, \"fileSize\": %lld, "
-                            "\"iccProfileBytes\": %zu, \"exifBytes\": %zu}",
+                            "\"iccProfileBytes\": %zu, \"iccDescription\": %s, \"exifBytes\": %zu, "
+                            "\"orientation\": %d, \"turnedUpright\": %s, \"location\": %s}",
                             JsonString(info.format).c_str(), info.width, info.height, info.bits,
                             info.palette,
                             info.transparent ? JsonString(ColorText(info.transparentColor)).c_str()
                                              : "null",
-                            info.dpiX, info.dpiY, info.fileSize, info.iccBytes, info.exifBytes);
+                            info.dpiX, info.dpiY, info.fileSize, info.iccBytes,
+                            info.iccDescription.empty() ? "null"
+                                                        : JsonString(info.iccDescription).c_str(),
+                            info.exifBytes, info.orientation, info.turned ? "true" : "false",
+                            info.location ? "true" : "false");
             }
             first = false;
         } else if (info.error.empty()) {
@@ -107,12 +142,14 @@ int CommandInfo(HostServices& host, PluginManager& plugins, const Options& optio
                         "  depth:        %d bit\n  palette:      %d entries\n"
                         "  transparency: %s\n  resolution:   %d x %d dpi\n"
                         "  file size:    %lld bytes\n"
-                        "  ICC profile:  %s\n  EXIF:         %s\n",
+                        "  ICC profile:  %s\n  EXIF:         %s\n"
+                        "  orientation:  %s\n  location:     %s\n",
                         file.c_str(), info.format.c_str(), info.width, info.height, info.bits,
                         info.palette,
                         info.transparent ? ColorText(info.transparentColor).c_str() : "none",
-                        info.dpiX, info.dpiY, info.fileSize, BytesOrNone(info.iccBytes).c_str(),
-                        BytesOrNone(info.exifBytes).c_str());
+                        info.dpiX, info.dpiY, info.fileSize, ProfileText(info).c_str(),
+                        BytesOrNone(info.exifBytes).c_str(), OrientationText(info).c_str(),
+                        info.location ? "GPS position present" : "none");
         }
     }
     if (options.json) {

@@ -273,6 +273,29 @@ const std::vector<OptionSpec> kOptions = {
           "(often tens of kilobytes) for pictures on the web;\n"
           "thumbnails never carry either",
      Switch<&Options::strip>},
+    {HelpSection::Batch, "to-srgb", nullptr,
+          "convert, batch: convert a picture that carries an ICC\n"
+          "profile to sRGB and write it without the profile\n"
+          "(untagged pixels are sRGB to browsers). Thumbnails,\n"
+          "--strip and formats without profiles (GIF) always\n"
+          "convert",
+     Switch<&Options::toSrgb>},
+    {HelpSection::Batch, "web-safe", nullptr,
+          "convert, batch: leave out of the EXIF what a picture\n"
+          "on the web should not tell: the location (GPS),\n"
+          "serial numbers, owner and artist names, maker notes.\n"
+          "The \"HTML pages\" destination always does",
+     Switch<&Options::webSafe>},
+    {HelpSection::Batch, "keep-location", nullptr,
+          "with --web-safe or the \"HTML pages\" destination:\n"
+          "keep the GPS location (the rest is still removed)",
+     Switch<&Options::keepLocation>},
+    {HelpSection::Batch, "no-auto-orient", nullptr,
+          "convert, batch, info: keep the pixels as stored\n"
+          "instead of turning a photograph upright by its EXIF\n"
+          "orientation (the default turns it, and the written\n"
+          "file says orientation 1)",
+     Switch<&Options::noAutoOrient>},
     {HelpSection::Batch, "q,quiet", nullptr,
           "no progress bar and no report of what was written",
      Switch<&Options::quiet>},
@@ -298,9 +321,11 @@ Commands:
                           (--json: a JSON array)
   ops                     list every operation: command id, group, name,
                           description, flags and kind (--json: a JSON array)
-  info FILE...            show format, size, depth, palette, transparency,
-                          resolution, file size and the sizes of the ICC
-                          profile and EXIF block of each file
+  info FILE...            show format, size (as the picture opens: upright),
+                          depth, palette, transparency, resolution, file
+                          size, the sizes of the ICC profile (with its
+                          description) and EXIF block, the EXIF orientation
+                          and whether a GPS location is present of each file
   convert IN OUT          open IN (by its content), run the --op operations in
                           order, save OUT in the format of its extension
                           (converting the image to a kind that format stores)
@@ -554,6 +579,13 @@ bool SameFile(const std::string& a, const std::string& b) {
     }, sb{};
     return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
+}
+
+MetadataPrivacy PrivacyOf(const Options& options, bool gallery) {
+    if (!options.webSafe && !gallery) {
+        return MetadataPrivacy::KeepAll;
+    }
+    return options.keepLocation ? MetadataPrivacy::KeepLocation : MetadataPrivacy::WebSafe;
 }
 
 } // namespace pixmill::cli

@@ -5,6 +5,8 @@
 // without being listed or listed without being parsed.
 #pragma once
 
+#include "host/private_metadata.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +31,10 @@ struct Options {
     bool allowDamaged = false;        // --allow-damaged
     bool strip = false;               // --strip: no ICC profile or EXIF in outputs
     bool exactDecode = false;         // --exact-decode: no reduced JPEG decoding
+    bool noAutoOrient = false;        // --no-auto-orient: keep the stored pixels
+    bool toSrgb = false;              // --to-srgb: sRGB pixels, no profile in outputs
+    bool webSafe = false;             // --web-safe: no private EXIF in outputs
+    bool keepLocation = false;        // --keep-location: web output keeps GPS
     bool hasQualityOffset = false;
     int qualityOffset = 0;
     long long maxBytes = 0; // --max-bytes: every format's targetBytes field (0: not given)
@@ -55,6 +61,11 @@ struct Options {
     std::string imageFormat; // --image-format gif|png|jpg
     bool openPage = false;   // help --open
 };
+
+// What web output leaves out of the EXIF: --web-safe, or always for a
+// destination that publishes on the web (gallery), the location kept with
+// --keep-location; otherwise everything stays.
+MetadataPrivacy PrivacyOf(const Options& options, bool gallery = false);
 
 // One option as the parser found it: every value given (in order; none for
 // a switch) and the argument's bytes as typed (file names are bytes).

@@ -25,7 +25,9 @@ struct ImageProperty {
     char workingDirectory[260] = {};
     int32_t reserved1[4] = {};
     int32_t previewDelay = 2000; // milliseconds, 1000..10000
-    int32_t reserved2 = 0;
+    // 1: pictures keep their stored pixels; 0 (the default, and what
+    // earlier settings hold here): turned upright by their EXIF orientation.
+    int32_t keepStoredOrientation = 0;
     int32_t reserved3 = 0;
 };
 static_assert(sizeof(ImageProperty) == 304);

@@ -66,6 +66,11 @@ class HostServices : public CPluginHost {
     void SetMaxImagePixels(uint64_t pixels) { maxImagePixels = pixels; }
     void SetDamagePolicy(DamagePolicy policy) { damagePolicy = policy; }
     DamagePolicy GetDamagePolicy() const { return damagePolicy; }
+    // Whether reads turn pictures upright from their EXIF orientation (on
+    // unless the user keeps the stored pixels: the desktop's preference,
+    // --no-auto-orient).
+    void SetAutoOrient(bool on) { autoOrient = on; }
+    bool AutoOrient() const { return autoOrient; }
     // The damage reported (kept or refused) since the last call, which
     // clears the list.
     std::vector<std::string> TakeDamageReports();
@@ -78,6 +83,7 @@ class HostServices : public CPluginHost {
 
   private:
     MemoryService memory;
+    bool autoOrient = true;
     SettingsStore& settings;
     CUserInterface* ui;
     BandScaler scaler;

@@ -1,6 +1,7 @@
 #include "host/image_doc.h"
 
 #include "host/atomic_file.h"
+#include "host/color_management.h"
 #include "host/host_services.h"
 #include "host/image_io.h"
 #include "host/plugin_manager.h"
@@ -94,11 +95,20 @@ bool ImageDoc::OnOpenDocument(const std::string& fileName) {
             ReleaseCodec();
             auto reader = std::make_unique<ImageReader>(FormatForReading(plugins, *stream));
             reader->ReadHeader(*stream, image, nullptr, &metadata);
-            codecLink.format = reader->Format();
-            codecLink.codec = reader->Codec();
-            pendingRead = std::move(reader);
-            pendingStream = std::move(stream);
-            pixelsPending = true;
+            if (reader->Orientation() == 1) {
+                codecLink.format = reader->Format();
+                codecLink.codec = reader->Codec();
+                pendingRead = std::move(reader);
+                pendingStream = std::move(stream);
+                pixelsPending = true;
+            } else {
+                // A picture to be turned changes its size with its pixels,
+                // which a view sized from the header would not follow: it
+                // is read whole.
+                reader.reset();
+                stream->Seek(0, SEEK_SET);
+                ReadWhole(*stream, "Open " + fileName);
+            }
         } else {
             ReadWhole(*stream, "Open " + fileName);
         }
@@ -262,12 +272,13 @@ bool ImageDoc::MakeStorable(HostServices& host, PluginManager& plugins, CFormatP
 }
 
 bool ImageDoc::WriteFile(const std::string& target, CFormatPlugin* format, CVImage& storable,
-                         bool interactive, bool* cancelled) {
+                         const ImageMetadata& outgoing, bool interactive, bool* cancelled) {
+    const ImageMetadata* carried = outgoing.Empty() ? nullptr : &outgoing;
     AtomicFile file(target);
     if (interactive && frontEnd != nullptr && (format->GetCapabilities() & CapOptionsPane) != 0) {
         SaveSession session(host, format, storable, progressDisplay, "Save " + target);
         session.SetWriteParameter(writeParameter);
-        session.SetMetadata(stripMetadata ? nullptr : &metadata);
+        session.SetMetadata(carried);
         if (!frontEnd->RunSaveDialog(session)) {
             *cancelled = true; // nothing written
             return false;
@@ -285,7 +296,7 @@ bool ImageDoc::WriteFile(const std::string& target, CFormatPlugin* format, CVIma
         FileStream stream(file.Temporary(), FileStream::ForWriting);
         written = WriteImage(format, storable, stream, writeParameter ? &*writeParameter : nullptr,
                              progressDisplay, "Save " + target, nullptr,
-                             stripMetadata ? nullptr : &metadata);
+                             carried);
         if (written >= 0) {
             stream.Close();
         }
@@ -314,8 +325,9 @@ bool ImageDoc::OnSaveDocument(const std::string& target, bool interactive) {
             // suits it: say so instead of failing silently.
             throw CVImageError(CVImageError::UnsupportedFormat);
         }
+        const ImageMetadata written = MetadataForOutput(storable, metadata, format, outputPolicy);
         bool cancelled = false;
-        if (!WriteFile(target, format, storable, interactive, &cancelled)) {
+        if (!WriteFile(target, format, storable, written, interactive, &cancelled)) {
             SetModified(true);
             if (!cancelled) {
                 throw CVImageError(CVImageError::WriteError);
@@ -562,6 +574,8 @@ PackedDib ImageDoc::OnCopy() {
     try {
         CVImage part(&host);
         CVImage::CopyImage(&part, &image, &rect);
+        // The clipboard carries no profile: the colours go as sRGB.
+        ConvertToSrgb(part, metadata.icc);
         const size_t colors = part.paletteCount;
         const size_t pixels = part.ImageBytes();
         PackedDib dib;

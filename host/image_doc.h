@@ -8,6 +8,7 @@
 #pragma once
 
 #include "host/image_metadata.h"
+#include "host/output_metadata.h"
 #include "host/undo_history.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/stream.h"
@@ -124,8 +125,13 @@ class ImageDoc {
     // operations, undo and redo, written with it unless stripped.
     const ImageMetadata& Metadata() const { return metadata; }
     void SetMetadata(ImageMetadata value) { metadata = std::move(value); }
-    // Saves leave the metadata out (the document keeps it).
-    void SetStripMetadata(bool strip) { stripMetadata = strip; }
+    // Saves leave the metadata out (the document keeps it); the colours of
+    // a picture with a profile are then written as sRGB.
+    void SetStripMetadata(bool strip) { outputPolicy.strip = strip; }
+    // Saves write sRGB pixels without a profile (convert --to-srgb).
+    void SetConvertToSrgb(bool on) { outputPolicy.toSrgb = on; }
+    // Saves leave private EXIF out (convert --web-safe).
+    void SetMetadataPrivacy(MetadataPrivacy privacy) { outputPolicy.privacy = privacy; }
     CFormatPlugin* Format() const { return codecLink.format; }
     const CodecLink& Link() const { return codecLink; }
     const EditContext& Context() const { return editContext; }
@@ -182,7 +188,7 @@ class ImageDoc {
     void Touch() { state = ++stateCounter; }
     void AfterImageFromFile(const std::string& path);
     bool WriteFile(const std::string& target, CFormatPlugin* format, CVImage& storable,
-                   bool interactive, bool* cancelled);
+                   const ImageMetadata& outgoing, bool interactive, bool* cancelled);
     // What the picture's metadata says after an operation made result from
     // the image (reoriented: the operation turned or flipped it).
     void FollowPictureChange(const CVImage& result, bool reoriented);
@@ -201,7 +207,7 @@ class ImageDoc {
     PluginManager& plugins;
     CVImage image;
     ImageMetadata metadata;
-    bool stripMetadata = false;
+    OutputMetadataPolicy outputPolicy;
     CodecLink codecLink;
     UndoHistory history;
     EditContext editContext;

@@ -1,6 +1,8 @@
 #include "host/image_io.h"
 
+#include "host/host_services.h"
 #include "host/image_metadata.h"
+#include "host/orientation.h"
 #include "host/plugin_manager.h"
 #include "host/progress.h"
 #include "pixmill/cv_image.h"
@@ -59,6 +61,17 @@ bool WithoutReason(const CVImageError& error) {
     return std::strcmp(error.Message(), CVImageError::MessageOf(error.Code())) == 0;
 }
 
+// The orientation a read turns the picture from: the EXIF's, unless the
+// host keeps stored pixels.
+int OrientationToApply(const CVImage& image, const ImageMetadata& metadata) {
+    const auto* host = dynamic_cast<const HostServices*>(image.host);
+    if (host != nullptr && !host->AutoOrient()) {
+        return 1;
+    }
+    const int orientation = ExifOrientation(metadata.exif);
+    return orientation >= 2 && orientation <= 8 ? orientation : 1;
+}
+
 OwnedCodec CodecOf(CFormatPlugin* format) {
     OwnedCodec codec(format);
     if (!codec) {
@@ -78,19 +91,32 @@ SIZE ImageReader::ReadHeader(CVStream& from, CVImage& target, const SIZE* maxSiz
                              ImageMetadata* metadata) {
     image = &target;
     stream = &from;
-    const MetadataBinding binding(target, metadata, MetadataBinding::ReadAnew);
-    try {
-        return codec.get()->ReadHeader(&target, &from, maxSize);
-    } catch (const CVImageError& error) {
-        RethrowWithReason(error);
+    bound = metadata != nullptr ? metadata : &own;
+    SIZE stored{};
+    {
+        const MetadataBinding binding(target, bound, MetadataBinding::ReadAnew);
+        try {
+            stored = codec.get()->ReadHeader(&target, &from, maxSize);
+        } catch (const CVImageError& error) {
+            RethrowWithReason(error);
+        }
     }
+    orientation = OrientationToApply(target, *bound);
+    if (OrientationSwapsSides(orientation)) {
+        std::swap(stored.cx, stored.cy);
+    }
+    return stored;
 }
 
 void ImageReader::ReadPixels(ProgressDisplay* display, const std::string& title,
                              ImageMetadata* metadata) {
     bool read = false;
+    if (metadata != nullptr && metadata != bound) {
+        *metadata = *bound;
+        bound = metadata;
+    }
     try {
-        const MetadataBinding binding(*image, metadata, MetadataBinding::ReadOn);
+        const MetadataBinding binding(*image, bound, MetadataBinding::ReadOn);
         HostProgress progress(display, title);
         read = codec.get()->ReadPixels(&progress);
     } catch (const CVImageError& error) {
@@ -98,6 +124,12 @@ void ImageReader::ReadPixels(ProgressDisplay* display, const std::string& title,
     }
     if (!read) {
         RethrowWithReason(CVImageError(CVImageError::ReadError));
+    }
+    // Formats whose EXIF follows the pixels tell the orientation only now.
+    orientation = OrientationToApply(*image, *bound);
+    if (orientation != 1) {
+        TurnUpright(*image, orientation);
+        FollowPictureChange(*bound, image->Width(), image->Height(), true);
     }
 }
 
@@ -152,6 +184,21 @@ SIZE ReadHeaderByContent(PluginManager& plugins, CVStream& stream, CVImage& imag
     }
     ImageReader reader(found);
     return reader.ReadHeader(stream, image, maxSize, metadata);
+}
+
+int OrientationToTurn(CFormatPlugin* format, CVStream& stream, CPluginHost& host) {
+    int orientation = 1;
+    try {
+        CVImage image(&host);
+        ImageReader reader(format);
+        const SIZE tiny{1, 1};
+        reader.ReadHeader(stream, image, &tiny, nullptr);
+        orientation = reader.Orientation();
+    } catch (const CQorelError&) {
+        orientation = 1;
+    }
+    stream.Seek(0, CVStream::FromStart);
+    return orientation;
 }
 
 // ----------------------------------------------------------------- writing

@@ -17,6 +17,7 @@
 // error 3.
 #pragma once
 
+#include "host/image_metadata.h"
 #include "pixmill/win_types.h"
 
 #include <string>
@@ -25,6 +26,7 @@ namespace pixmill {
 
 class PluginManager;
 class CFormatPlugin;
+class CPluginHost;
 class CFormatCodec;
 class CVImage;
 class CVImageError;
@@ -64,6 +66,12 @@ class OwnedCodec {
 // them; the stream must stay open until then). Errors are thrown: image
 // error 3 for a null format, out of memory when the format makes no codec,
 // image error 1 when the codec reports that the pixels failed.
+//
+// A picture whose EXIF orientation is not 1 is turned upright after its
+// pixels are read (whatever size the reader decoded), and its metadata says
+// orientation 1 and the upright size from then on, unless the image's host
+// keeps stored pixels (HostServices::SetAutoOrient(false)). The size
+// ReadHeader answers is the upright one too.
 class ImageReader {
   public:
     explicit ImageReader(CFormatPlugin* format);
@@ -80,6 +88,9 @@ class ImageReader {
 
     CFormatPlugin* Format() const { return format; }
     CFormatCodec* Codec() const { return codec.get(); }
+    // The orientation the pixels will be turned from (1: as stored), known
+    // from the header's EXIF.
+    int Orientation() const { return orientation; }
 
   private:
     // A reader's failure without a reason gets one: where in the file the
@@ -90,6 +101,11 @@ class ImageReader {
     OwnedCodec codec;
     CVImage* image = nullptr;
     CVStream* stream = nullptr;
+    // The caller's metadata, or own when the caller wants none (the EXIF
+    // still tells how to turn the picture).
+    ImageMetadata own;
+    ImageMetadata* bound = &own;
+    int orientation = 1;
 };
 
 // Reads the image the stream holds with a new codec of format, under a
@@ -110,6 +126,12 @@ SIZE ReadImageByContent(PluginManager& plugins, CVStream& stream, CVImage& image
 SIZE ReadHeaderByContent(PluginManager& plugins, CVStream& stream, CVImage& image,
                          const SIZE* maxSize, CFormatPlugin** format = nullptr,
                          ImageMetadata* metadata = nullptr);
+
+// The orientation a read of the stream would turn its picture from (1: it
+// is read as stored), from the header alone; the stream is rewound. For
+// callers that choose a reduced decode size: readers reduce the stored
+// picture, before it is turned. A header that fails to read answers 1.
+int OrientationToTurn(CFormatPlugin* format, CVStream& stream, CPluginHost& host);
 
 // Writes image into stream with codec (a new one of format when codec is
 // null); parameter is the format-specific write adjustment; metadata

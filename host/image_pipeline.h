@@ -41,6 +41,10 @@ class ImagePipeline {
     void SetWriteParameter(std::optional<int> value) { document.SetWriteParameter(value); }
     // Saves without the picture's ICC profile and EXIF.
     void SetStripMetadata(bool strip) { document.SetStripMetadata(strip); }
+    // Saves sRGB pixels without a profile.
+    void SetConvertToSrgb(bool on) { document.SetConvertToSrgb(on); }
+    // Saves without private EXIF (location, serial numbers, names).
+    void SetMetadataPrivacy(MetadataPrivacy privacy) { document.SetMetadataPrivacy(privacy); }
 
     // Run decodes a JPEG picture at 1/2, 1/4 or 1/8 of its size when the
     // first step shrinks it at least twice to a size of its own (a resample

@@ -1,5 +1,8 @@
 #include "host/reduced_decode.h"
 
+#include "host/image_io.h"
+#include "host/orientation.h"
+
 #include "pixmill/cv_image.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/processing_plugin.h"
@@ -121,8 +124,13 @@ SIZE ReducedDecodeSize(CPluginHost* host, CFormatPlugin* format, CVStream& strea
     if (stored.cx < 32 || stored.cy < 32) {
         return {0, 0}; // too small to gain anything, and the probes would be slivers
     }
-    const SIZE target = SizeIndependentResult(host, firstOperation, stored);
-    const int scale = ChooseDecodeScale(stored, target);
+    // The operation sees the picture upright; the reader reduces it as
+    // stored, so a quarter-turned picture's sides trade places on the way.
+    const bool turned =
+        host != nullptr && OrientationSwapsSides(OrientationToTurn(format, stream, *host));
+    const SIZE upright = turned ? SIZE{stored.cy, stored.cx} : stored;
+    const SIZE target = SizeIndependentResult(host, firstOperation, upright);
+    const int scale = ChooseDecodeScale(upright, target);
     return scale > 1 ? Reduced(stored, scale) : SIZE{0, 0};
 }
 

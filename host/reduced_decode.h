@@ -8,9 +8,10 @@
 // pictures of the stored picture's shape (1/8 and 1/16 of its size): when
 // both agree (within what the probes' rounding explains), the result does
 // not depend on the input's size and the decoded size is chosen from the
-// target alone: the smallest reduction that still covers it. The sizes
-// are in the picture's stored axes; a reader that turns the picture
-// (stored orientation) must hand ChooseDecodeScale the turned stored size.
+// target alone: the smallest reduction that still covers it. The operation
+// sees the picture upright (EXIF orientation), so the probes and the scale
+// are found in upright axes; the size handed to the reader is in the
+// picture's stored axes, as the reader reduces before it turns.
 #pragma once
 
 #include "pixmill/win_types.h"

@@ -6,11 +6,15 @@ SUDO=""
 if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
 PKGS="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
 libjpeg62-turbo-dev libtiff-dev libgtest-dev libgmock-dev libjpeg-turbo-progs libtiff-tools \
-libpng-dev libgif-dev libwebp-dev libavif-dev webp libavif-bin imagemagick valgrind"
+libpng-dev libgif-dev libwebp-dev libavif-dev webp libavif-bin imagemagick valgrind \
+libexiv2-dev liblcms2-dev libxcb1-dev"
 # Tests: an independent reader of EXIF and ICC profiles in every format,
 # pngcheck (every PNG the tests write must pass it), and Python for the
 # scripted checks (the sources' floor plan, pages in a browser).
 PKGS="$PKGS libimage-exiftool-perl pngcheck python3"
+# The free ICC profiles (Adobe RGB compatible, sRGB) that the colour checks
+# convert with.
+PKGS="$PKGS icc-profiles-free"
 # Shipping: the Debian package's validators and manual pages, and a one-node
 # Slurm cluster for the sharded batch test.
 PKGS="$PKGS lintian desktop-file-utils appstream man-db slurm-wlm munge"

@@ -9,7 +9,8 @@
 # compound image window with a photograph, a text and regions; then the
 # page window on a small web page with a compound image; last, under a
 # window manager (twm) so that the title bar shows, a large photograph
-# opened fitted to the window. Needs xvfb, xdotool, twm and ImageMagick
+# opened fitted to the window, and a phone photograph in Adobe RGB stored on
+# its side. Needs xvfb, xdotool, twm, ImageMagick and exiftool
 # (PIXMILL_WITH_DEMO=1 ./scripts/install-deps.sh) and a build in build/.
 set -eu
 cd "$(dirname "$0")/.."
@@ -258,4 +259,20 @@ keys Return
 sleep 2
 import -frame -window "$(window 'LadyBird.jpg.*Pixmill$')" "$OUT/main-window-fitted.png"
 echo "wrote $OUT/main-window-fitted.png"
+
+# A phone photograph in Adobe RGB, stored on its side (EXIF orientation 6):
+# it opens upright and in the screen's colours (sRGB here), as a browser
+# shows it.
+cp "$SOURCE/Garden.jpg" "$WORK/phone.jpg"
+exiftool -q -overwrite_original \
+  "-ICC_Profile<=/usr/share/color/icc/compatibleWithAdobeRGB1998.icc" \
+  -Orientation#=6 "$WORK/phone.jpg"
+keys ctrl+o
+OPEN=$(window '^Open$')
+xdotool windowfocus --sync "$OPEN"
+xdotool type --delay 20 "$WORK/phone.jpg"
+keys Return
+sleep 2
+import -frame -window "$(window 'phone.jpg.*Pixmill$')" "$OUT/main-window-adobe-rgb.png"
+echo "wrote $OUT/main-window-adobe-rgb.png"
 kill "$WM" 2>/dev/null || true

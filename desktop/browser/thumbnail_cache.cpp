@@ -25,6 +25,7 @@ constexpr char kWidthKey[] = "Thumb::Image::Width";
 constexpr char kHeightKey[] = "Thumb::Image::Height";
 // Not one of the shared keys: other programs ignore it.
 constexpr char kDepthKey[] = "X-Pixmill::Depth";
+constexpr char kOrientationKey[] = "X-Pixmill::Orientation"; // "upright" or "stored"
 
 const char* FolderOf(ThumbnailSize size) {
     return size == ThumbnailSize::Large ? "large" : "normal";
@@ -124,7 +125,8 @@ QString ThumbnailCache::FileOf(const QString& absolutePath, ThumbnailSize size) 
 }
 
 std::optional<CachedThumbnail> ThumbnailCache::Lookup(const QString& absolutePath, int64_t modified,
-                                                      ThumbnailSize size) const {
+                                                      ThumbnailSize size,
+                                                      bool storedOrientation) const {
     QImageReader reader(FileOf(absolutePath, size), "png");
     CachedThumbnail result;
     // The reader's own text() splits keys at ":", so the keys are taken
@@ -135,6 +137,15 @@ std::optional<CachedThumbnail> ThumbnailCache::Lookup(const QString& absolutePat
         result.image.text(QString::fromLatin1(kMTimeKey)) != QString::number(modified)) {
         return std::nullopt;
     }
+    QString shows = result.image.text(QString::fromLatin1(kOrientationKey));
+    if (shows.isEmpty()) {
+        const bool ours = result.image.text(QStringLiteral("Software")) == QStringLiteral("Pixmill");
+        shows = ours ? QStringLiteral("stored") : QStringLiteral("upright");
+    }
+    if (shows != (storedOrientation ? QStringLiteral("stored") : QStringLiteral("upright"))) {
+        return std::nullopt;
+    }
+    result.storedOrientation = storedOrientation;
     result.width = TextNumber(result.image, kWidthKey);
     result.height = TextNumber(result.image, kHeightKey);
     result.depth = TextNumber(result.image, kDepthKey);
@@ -156,6 +167,8 @@ bool ThumbnailCache::Store(const QString& absolutePath, int64_t modified, int64_
         {kMTimeKey, QString::number(modified)},
         {kSizeKey, QString::number(fileSize)},
         {QStringLiteral("Software"), QStringLiteral("Pixmill")},
+        {kOrientationKey, thumbnail.storedOrientation ? QStringLiteral("stored")
+                                                      : QStringLiteral("upright")},
     };
     if (thumbnail.width > 0 && thumbnail.height > 0) {
         text.emplace_back(kWidthKey, QString::number(thumbnail.width));

@@ -24,6 +24,9 @@ struct CachedThumbnail {
     int width = 0;
     int height = 0;
     int depth = 0;
+    // Whether the pixels are the picture's as stored, not turned upright by
+    // its EXIF orientation (the "keep stored pixels" preference).
+    bool storedOrientation = false;
 };
 
 class ThumbnailCache {
@@ -42,9 +45,13 @@ class ThumbnailCache {
     QString FileOf(const QString& absolutePath, ThumbnailSize size) const;
 
     // The cached thumbnail when it exists and its URI and time match the
-    // picture's (modification time in whole seconds since the epoch).
+    // picture's (modification time in whole seconds since the epoch), and
+    // it shows the picture as wanted: upright by its EXIF orientation, or
+    // as stored. Other programs' thumbnails are upright; ours say which
+    // (and ours that do not say are from before pictures were turned).
     std::optional<CachedThumbnail> Lookup(const QString& absolutePath, int64_t modified,
-                                          ThumbnailSize size) const;
+                                          ThumbnailSize size,
+                                          bool storedOrientation = false) const;
     // Writes a thumbnail (already no larger than the size); false when the
     // cache cannot be written, which only costs a later decode.
     bool Store(const QString& absolutePath, int64_t modified, int64_t fileSize, ThumbnailSize size,

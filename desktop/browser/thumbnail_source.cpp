@@ -2,6 +2,7 @@
 
 #include "desktop/image_display.h"
 #include "desktop/row_renderer.h"
+#include "host/color_management.h"
 #include "host/host_services.h"
 #include "host/image_io.h"
 #include "host/plugin_manager.h"
@@ -62,7 +63,11 @@ Thumbnail ThumbnailSource::Decode(const QString& path, ThumbnailSize size) {
         RefuseDamage refuse(host);
         FileStream stream(path.toStdString(), FileStream::ForReading);
         CVImage image(&host);
-        const SIZE stored = ReadImageByContent(plugins, stream, image, &box, nullptr, {});
+        ImageMetadata metadata;
+        const SIZE stored =
+            ReadImageByContent(plugins, stream, image, &box, nullptr, {}, nullptr, &metadata);
+        // The thumbnail shows what a colour-managed viewer shows.
+        ConvertToSrgb(image, metadata.icc);
         result.width = stored.cx;
         result.height = stored.cy;
         result.depth = image.BitCount();
@@ -103,7 +108,8 @@ Thumbnail ThumbnailSource::Get(const QString& path, int boxWidth, int boxHeight)
     const QString absolute = info.absoluteFilePath();
     const int64_t modified = info.lastModified().toSecsSinceEpoch();
     const ThumbnailSize size = ThumbnailCache::SizeFor(boxWidth, boxHeight);
-    if (std::optional<CachedThumbnail> cached = cache.Lookup(absolute, modified, size)) {
+    const bool stored = !host.AutoOrient();
+    if (std::optional<CachedThumbnail> cached = cache.Lookup(absolute, modified, size, stored)) {
         Thumbnail result;
         result.image = cached->image;
         result.width = cached->width;
@@ -121,7 +127,8 @@ Thumbnail ThumbnailSource::Get(const QString& path, int boxWidth, int boxHeight)
     const bool insideCache = absolute.startsWith(cache.Root() + '/');
     if (!result.failed && !insideCache) {
         cache.Store(absolute, modified, info.size(), size,
-                    CachedThumbnail{result.image, result.width, result.height, result.depth});
+                    CachedThumbnail{result.image, result.width, result.height, result.depth,
+                                    stored});
     }
     return result;
 }

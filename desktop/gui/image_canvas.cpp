@@ -1,7 +1,9 @@
 #include "desktop/gui/image_canvas.h"
 
 #include "desktop/row_renderer.h"
+#include "host/color_management.h"
 #include "pixmill/cv_image.h"
+#include "pixmill/errors.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,12 +16,18 @@ GammaTable& SharedGamma() {
     static GammaTable table = MakeGammaTable(GammaParameters{});
     return table;
 }
+std::vector<uint8_t>& SharedScreenProfile() {
+    static std::vector<uint8_t> profile;
+    return profile;
+}
 } // namespace
 
 ImageCanvas::ImageCanvas(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setAutoFillBackground(false);
     setFrameShape(QFrame::NoFrame);
 }
+
+ImageCanvas::~ImageCanvas() = default;
 
 void ImageCanvas::SetDisplayGamma(const GammaTable& table) {
     SharedGamma() = table;
@@ -29,12 +37,44 @@ const GammaTable& ImageCanvas::DisplayGamma() {
     return SharedGamma();
 }
 
+void ImageCanvas::SetScreenProfile(std::vector<uint8_t> icc) {
+    SharedScreenProfile() = std::move(icc);
+}
+
+const std::vector<uint8_t>& ImageCanvas::ScreenProfile() {
+    return SharedScreenProfile();
+}
+
+void ImageCanvas::SetProfile(const std::vector<uint8_t>* icc) {
+    profile = icc;
+    ImageChanged();
+}
+
+void ImageCanvas::UpdateShown() {
+    shown.reset();
+    if (image == nullptr || image->bits == nullptr || profile == nullptr || profile->empty() ||
+        *profile == ScreenProfile()) {
+        return;
+    }
+    try {
+        auto copy = std::make_unique<CVImage>(image->host);
+        const RECT whole{0, 0, image->Width(), image->Height()};
+        CVImage::CopyImage(copy.get(), image, &whole);
+        if (ConvertBetween(*copy, *profile, ScreenProfile())) {
+            shown = std::move(copy);
+        }
+    } catch (CQorelError&) {
+        shown.reset(); // no memory for the copy: shown unconverted
+    }
+}
+
 void ImageCanvas::SetImage(const CVImage* newImage) {
     image = newImage;
     ImageChanged();
 }
 
 void ImageCanvas::ImageChanged() {
+    UpdateShown();
     UpdateScrollBars();
     viewport()->update();
 }
@@ -133,7 +173,7 @@ void ImageCanvas::paintEvent(QPaintEvent* event) {
     }
     RenderArea area{visible.x() - imageRect.x(), visible.y() - imageRect.y(), visible.width(),
                     visible.height()};
-    RenderRows(*image, zoom, DisplayGamma(), area, reinterpret_cast<uint32_t*>(rows.bits()),
+    RenderRows(shown ? *shown : *image, zoom, DisplayGamma(), area, reinterpret_cast<uint32_t*>(rows.bits()),
                static_cast<size_t>(rows.bytesPerLine() / 4));
     painter.drawImage(visible.topLeft(), rows, QRect(0, 0, visible.width(), visible.height()));
     PaintOverlay(painter);

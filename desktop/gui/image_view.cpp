@@ -28,6 +28,7 @@ ImageView::ImageView(ImageDoc& document, QWidget* parent)
     viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     SetImage(&document.Image());
+    SetProfile(&document.Metadata().icc);
     DocumentChanged();
 }
 

@@ -52,6 +52,11 @@ PreferencesDialog::PreferencesDialog(const AppSettings& settings, GuiServices& s
     zoomToWindow = new QCheckBox(tr("&Zoom to window: fit large pictures when opening"), general);
     zoomToWindow->setObjectName(QStringLiteral("zoomToWindow"));
     zoomToWindow->setChecked(v.image.zoomToWindow != 0);
+    turnUpright = new QCheckBox(tr("&Turn photographs upright on opening"), general);
+    turnUpright->setObjectName(QStringLiteral("turnUpright"));
+    turnUpright->setToolTip(tr("Turn and mirror pictures as their EXIF orientation says; "
+                               "off: show the pixels as the file stores them"));
+    turnUpright->setChecked(v.image.keepStoredOrientation == 0);
     previewDelay =
         MakeSpin(general, PreferencesModel::kPreviewDelay, v.image.previewDelay, "previewDelay");
     previewDelay->setSuffix(tr(" ms"));
@@ -61,6 +66,7 @@ PreferencesDialog::PreferencesDialog(const AppSettings& settings, GuiServices& s
     generalLayout->addWidget(sheet);
     generalLayout->addWidget(progressive);
     generalLayout->addWidget(zoomToWindow);
+    generalLayout->addWidget(turnUpright);
     generalLayout->addLayout(delayForm);
     generalLayout->addStretch();
     pages->addTab(general, tr("General"));
@@ -153,6 +159,7 @@ void PreferencesDialog::ToModel() {
     v.image.sheetHeight = sheetHeight->value();
     v.image.progressiveView = progressive->isChecked() ? 1 : 0;
     v.image.zoomToWindow = zoomToWindow->isChecked() ? 1 : 0;
+    v.image.keepStoredOrientation = turnUpright->isChecked() ? 0 : 1;
     v.image.previewDelay = previewDelay->value();
     v.html.compoundWidth = compoundWidth->value();
     v.html.compoundHeight = compoundHeight->value();

@@ -38,6 +38,7 @@ class PreferencesDialog : public QDialog {
     QSpinBox* sheetHeight;
     QCheckBox* progressive;
     QCheckBox* zoomToWindow;
+    QCheckBox* turnUpright;
     QSpinBox* previewDelay;
     QLabel* fontText;
     QLineEdit* directory;

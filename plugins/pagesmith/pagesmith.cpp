@@ -68,6 +68,10 @@ bool HtmlPagesDestination::SetOption(const std::string& name, const std::string&
         UpdateThumbnailSettings();
         return true;
     }
+    if (name == "keep-location") {
+        SetKeepLocation(value == "1");
+        return true;
+    }
     if (name == "project") {
         SetProjectPath(value);
         return true;
@@ -115,6 +119,14 @@ extern "C" __attribute__((visibility("default"))) int SetBatchDestinationOption(
         return 0;
     }
     return pixmill::pagesmith::instance->SetOption(name, value) ? 1 : 0;
+}
+
+extern "C" __attribute__((visibility("default"))) int GetBatchDestinationPrivacy() {
+    // The pages are published: private EXIF stays out, the location too
+    // unless kept.
+    const bool keep = pixmill::pagesmith::instance != nullptr &&
+                      pixmill::pagesmith::instance->KeepLocation();
+    return keep ? 2 : 1;
 }
 
 // The object lives as long as the library.

@@ -176,6 +176,12 @@ QWidget* PagesmithPage::BuildFirstPage() {
     askTitles = new QCheckBox("Ask for each picture's tit&les");
     askTitles->setObjectName("askTitles");
     grid->addWidget(askTitles);
+    keepLocation = new QCheckBox("Keep the photographs' &location (GPS) in published pictures");
+    keepLocation->setObjectName("keepLocation");
+    keepLocation->setToolTip("Off: the pictures leave out where they were taken, serial "
+                             "numbers, owner and artist names and maker notes");
+    keepLocation->setChecked(destination.KeepLocation());
+    grid->addWidget(keepLocation);
     layout->addWidget(kinds);
 
     auto* previewBox = new QGroupBox("Preview options");
@@ -408,6 +414,7 @@ void PagesmithPage::Step(int delta) {
 
 void PagesmithPage::Commit() {
     destination.Profile() = edited;
+    destination.SetKeepLocation(keepLocation->isChecked(), true);
     destination.SetProjectPath(project->text().trimmed().toStdString());
     destination.UpdateThumbnailSettings();
 }

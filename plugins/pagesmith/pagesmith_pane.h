@@ -84,6 +84,7 @@ class PagesmithPage : public QWidget {
     QCheckBox* askTitles = nullptr;
     QCheckBox* modern = nullptr;
     QLineEdit* galleryTitle = nullptr;
+    QCheckBox* keepLocation = nullptr;
     QComboBox* configurations = nullptr;
 };
 

@@ -90,6 +90,7 @@ void WebPageDestination::Attach(BatchHost* host) {
             return ui != nullptr && ui->AskYesNo("Pixmill", question.c_str(), false);
         });
     projectPath = store->ReadText(kProjectName);
+    keepLocation = store->ReadText(kKeepLocationName) == "1";
     ReadCurrentConfiguration();
 }
 
@@ -113,6 +114,13 @@ void WebPageDestination::Show(const std::string& text, MessageIcon icon) {
 
 void WebPageDestination::Refuse(const std::string& text) {
     Show(text, MessageIcon::Stop);
+}
+
+void WebPageDestination::SetKeepLocation(bool on, bool remember) {
+    keepLocation = on;
+    if (remember && store) {
+        store->WriteText(kKeepLocationName, on ? "1" : "0");
+    }
 }
 
 bool WebPageDestination::TakeOver() {

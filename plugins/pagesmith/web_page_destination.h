@@ -20,6 +20,7 @@ namespace pixmill::pagesmith {
 class WebPageDestination : public BatchDestination {
   public:
     static constexpr const char* kProjectName = "HtmlProjectPath";
+    static constexpr const char* kKeepLocationName = "HtmlKeepLocation";
 
     WebPageDestination();
     ~WebPageDestination() override;
@@ -47,6 +48,12 @@ class WebPageDestination : public BatchDestination {
 
     HtmlProfile& Profile() { return profile; }
     const std::string& ProjectPath() const { return projectPath; }
+    // Whether the published pictures keep their GPS location (off: the
+    // pictures leave location, serial numbers, names and maker notes out).
+    // The settings page remembers the choice; a headless run's option does
+    // not.
+    bool KeepLocation() const { return keepLocation; }
+    void SetKeepLocation(bool on, bool remember = false);
     void SetProjectPath(const std::string& path) { projectPath = path; }
     const std::vector<GalleryImage>& Images() const { return images; }
     ProfileConfigurations* Configurations() { return configurations.get(); }
@@ -81,6 +88,7 @@ class WebPageDestination : public BatchDestination {
     HtmlProfile profile;
     ThumbnailSettings thumbnail;
     std::string projectPath;
+    bool keepLocation = false;
     bool wantThumbnails = true, wantZoom = true, wantIndex = true;
     int mainImageMode = MainEncoded;
 

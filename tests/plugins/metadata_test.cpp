@@ -2,9 +2,11 @@
 // command line's convert and batch: kept where the format holds them, judged
 // by our readers and by ImageMagick, dropped by --strip and when damaged.
 #include "host/image_doc.h"
+#include "host/image_io.h"
 #include "host/image_metadata.h"
 #include "host/image_pipeline.h"
 #include "host/plugin_manager.h"
+#include "host/private_metadata.h"
 #include "host/streams.h"
 #include "jpeg_metadata.h"
 #include "pineturn_settings.h"
@@ -17,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -201,8 +204,9 @@ class Metadata : public ::testing::Test {
     std::unique_ptr<PluginManager> plugins;
     std::mt19937 random{18};
     std::string dir;
-    // Large enough for two JPEG segments.
-    const ImageMetadata sample{MakeIccProfile(100000), MakeExif(6, 40, 24)};
+    // Large enough for two JPEG segments; upright, so that reads keep it
+    // byte for byte.
+    const ImageMetadata sample{MakeIccProfile(100000), MakeExif(1, 40, 24)};
 };
 
 } // namespace
@@ -287,7 +291,7 @@ TEST_F(Metadata, EveryWriterKeepsWhatItsFormatHoldsAndIndependentReadersAgree) {
             const std::string icc = Shell("exiftool -b -ICC_Profile " + path);
             EXPECT_EQ(Bytes(icc.begin(), icc.end()), format.icc ? sample.icc : Bytes{});
             EXPECT_EQ(Shell("exiftool -s3 -Orientation# -Make " + path),
-                      format.exif ? "6\nPixmill test\n" : "");
+                      format.exif ? "1\nPixmill test\n" : "");
         }
     }
     if (!haveExiftool) {
@@ -388,4 +392,271 @@ TEST_F(Metadata, DamagedMetadataIsDroppedWithoutFailingTheRead) {
     ASSERT_TRUE(doc.OnOpenDocument(dir + "/photo.png")) << doc.LastError();
     EXPECT_TRUE(doc.Metadata().icc.empty());
     EXPECT_EQ(doc.Metadata().exif, sample.exif);
+}
+
+// ------------------------------------------------- photographs as made today
+
+namespace {
+
+// CIEDE2000 between two sRGB colours (8-bit, D65).
+double DeltaE2000(const uint8_t a[3], const uint8_t b[3]) {
+    auto lab = [](const uint8_t rgb[3], double out[3]) {
+        double linear[3];
+        for (int i = 0; i < 3; ++i) {
+            const double c = rgb[i] / 255.0;
+            linear[i] = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        }
+        const double xyz[3] = {
+            (0.4124 * linear[0] + 0.3576 * linear[1] + 0.1805 * linear[2]) / 0.95047,
+            0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2],
+            (0.0193 * linear[0] + 0.1192 * linear[1] + 0.9505 * linear[2]) / 1.08883};
+        double f[3];
+        for (int i = 0; i < 3; ++i) {
+            f[i] = xyz[i] > 0.008856 ? std::cbrt(xyz[i]) : 7.787 * xyz[i] + 16.0 / 116;
+        }
+        out[0] = 116 * f[1] - 16;
+        out[1] = 500 * (f[0] - f[1]);
+        out[2] = 200 * (f[1] - f[2]);
+    };
+    double p[3], q[3];
+    lab(a, p);
+    lab(b, q);
+    constexpr double kPi = 3.14159265358979323846;
+    const double c1 = std::hypot(p[1], p[2]), c2 = std::hypot(q[1], q[2]);
+    const double meanC7 = std::pow((c1 + c2) / 2, 7);
+    const double g = 0.5 * (1 - std::sqrt(meanC7 / (meanC7 + std::pow(25.0, 7))));
+    const double a1 = (1 + g) * p[1], a2 = (1 + g) * q[1];
+    const double C1 = std::hypot(a1, p[2]), C2 = std::hypot(a2, q[2]);
+    auto hue = [&](double x, double y) {
+        const double h = std::atan2(y, x) * 180 / kPi;
+        return h < 0 ? h + 360 : h;
+    };
+    const double h1 = hue(a1, p[2]), h2 = hue(a2, q[2]);
+    double dh = h2 - h1;
+    if (C1 * C2 != 0 && std::fabs(dh) > 180) {
+        dh += dh > 0 ? -360 : 360;
+    }
+    const double dL = q[0] - p[0], dC = C2 - C1;
+    const double dH = 2 * std::sqrt(C1 * C2) * std::sin(dh * kPi / 360);
+    const double L = (p[0] + q[0]) / 2, C = (C1 + C2) / 2;
+    double H = h1 + h2;
+    if (C1 * C2 != 0) {
+        H = std::fabs(h1 - h2) <= 180 ? H / 2 : (H < 360 ? (H + 360) / 2 : (H - 360) / 2);
+    }
+    const double T = 1 - 0.17 * std::cos((H - 30) * kPi / 180) +
+                     0.24 * std::cos(2 * H * kPi / 180) + 0.32 * std::cos((3 * H + 6) * kPi / 180) -
+                     0.20 * std::cos((4 * H - 63) * kPi / 180);
+    const double sL = 1 + 0.015 * (L - 50) * (L - 50) / std::sqrt(20 + (L - 50) * (L - 50));
+    const double sC = 1 + 0.045 * C, sH = 1 + 0.015 * C * T;
+    const double C7 = std::pow(C, 7);
+    const double rT = -2 * std::sqrt(C7 / (C7 + std::pow(25.0, 7))) *
+                      std::sin(60 * std::exp(-std::pow((H - 275) / 25, 2)) * kPi / 180);
+    return std::sqrt(std::pow(dL / sL, 2) + std::pow(dC / sC, 2) + std::pow(dH / sH, 2) +
+                     rT * (dC / sC) * (dH / sH));
+}
+
+constexpr const char* kAdobeRgb = "/usr/share/color/icc/compatibleWithAdobeRGB1998.icc";
+constexpr const char* kSrgb = "/usr/share/color/icc/sRGB.icc";
+
+} // namespace
+
+class Photographs : public Metadata {
+  protected:
+    // Whether the judges are installed (exiftool, ImageMagick).
+    bool HaveJudges() {
+        return !Shell("exiftool -ver 2>/dev/null").empty() &&
+               !Shell("convert -version 2>/dev/null").empty();
+    }
+    // The pixels of a file as our reader gives them (turned as the host
+    // says).
+    void Read(const std::string& path, CVImage& image) {
+        FileStream stream(path, FileStream::ForReading);
+        ReadImageByContent(*plugins, stream, image, nullptr, nullptr, {});
+    }
+    // The mean CIEDE2000 between two files of one size, read as stored.
+    double MeanDeltaE(const std::string& a, const std::string& b) {
+        CVImage first(host.get()), second(host.get());
+        Read(a, first);
+        Read(b, second);
+        EXPECT_EQ(first.Width(), second.Width());
+        EXPECT_EQ(first.Height(), second.Height());
+        double sum = 0;
+        // A palette picture's colour, else the pixel's (0xRRGGBB).
+        const auto colour = [](const CVImage& image, int x, int y) {
+            const uint32_t value = PixelAt(image, x, y);
+            if (image.BitCount() > 8) {
+                return value;
+            }
+            const RGBQUAD& entry = image.palette[value];
+            return uint32_t{entry.rgbRed} << 16 | uint32_t{entry.rgbGreen} << 8 | entry.rgbBlue;
+        };
+        for (int y = 0; y < first.Height(); ++y) {
+            for (int x = 0; x < first.Width(); ++x) {
+                const uint32_t p = colour(first, x, y), q = colour(second, x, y);
+                const uint8_t one[3] = {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)};
+                const uint8_t two[3] = {uint8_t(q >> 16), uint8_t(q >> 8), uint8_t(q)};
+                sum += DeltaE2000(one, two);
+            }
+        }
+        return sum / (first.Width() * first.Height());
+    }
+};
+
+TEST_F(Photographs, EveryOrientationOpensUprightAsImageMagickTurnsItUnlessKeptAsStored) {
+    if (!HaveJudges()) {
+        GTEST_SKIP() << "exiftool and ImageMagick judge the orientation";
+    }
+    Load();
+    // An asymmetric picture (a yellow block near one corner), 4:4:4 so that
+    // every decoder gives the same pixels.
+    const std::string base = dir + "/base.jpg";
+    Shell("convert -size 40x24 gradient:red-blue -fill yellow -draw 'rectangle 2,3 11,8' "
+          "-quality 100 -sampling-factor 1x1 " + base);
+    fs::create_directory(dir + "/in");
+    for (int o = 1; o <= 8; ++o) {
+        const std::string name = dir + "/in/o" + std::to_string(o) + ".jpg";
+        fs::copy_file(base, name);
+        Shell("exiftool -q -overwrite_original -Orientation#=" + std::to_string(o) + " " + name);
+        Shell("convert " + name + " -auto-orient " + dir + "/ref" + std::to_string(o) + ".png");
+    }
+    ASSERT_EQ(Cli("batch " + dir + "/in --out " + dir + "/batch --format PNG --thumbs 40x40"), 0);
+    ASSERT_EQ(Cli("batch " + dir + "/in --out " + dir + "/gallery --dest \"HTML pages\""), 0);
+    for (int o = 1; o <= 8; ++o) {
+        SCOPED_TRACE("orientation " + std::to_string(o));
+        const std::string n = std::to_string(o), in = dir + "/in/o" + n + ".jpg";
+        const std::string ref = dir + "/ref" + n + ".png";
+        ASSERT_EQ(Cli("convert " + in + " " + dir + "/c" + n + ".png"), 0);
+        for (const std::string& out :
+             {dir + "/c" + n + ".png", dir + "/batch/o" + n + ".png",
+              dir + "/batch/o" + n + "_Thumb.png"}) {
+            EXPECT_EQ(Shell("compare -metric AE " + out + " " + ref + " null: 2>&1"), "0") << out;
+        }
+        // The written file says it is upright (or says nothing).
+        EXPECT_NE(Shell("exiftool -s3 -Orientation# " + dir + "/batch/o" + n + ".png"), "6\n");
+        for (const std::string& out : {dir + "/c" + n + ".png", dir + "/gallery/o" + n + ".jpg"}) {
+            const std::string said = Shell("exiftool -s3 -Orientation# " + out);
+            EXPECT_TRUE(said.empty() || said == "1\n") << out << ": " << said;
+        }
+        // The gallery re-encodes: close to the upright picture, far from
+        // any other position of it.
+        const double error = std::stod(
+            Shell("compare -metric RMSE " + dir + "/gallery/o" + n + ".jpg " + ref +
+                  " null: 2>&1 | sed 's/.*(\\(.*\\))/\\1/'"));
+        EXPECT_LT(error, 0.1);
+        // The document, read whole and progressively.
+        for (const bool progressive : {false, true}) {
+            ImageDoc doc(*host, *plugins);
+            doc.SetProgressiveView(progressive);
+            ASSERT_TRUE(doc.OnOpenDocument(in)) << doc.LastError();
+            ASSERT_TRUE(doc.ReadPendingPixels());
+            EXPECT_EQ(ExifOrientation(doc.Metadata().exif), 1);
+            ASSERT_TRUE(doc.OnSaveDocument(dir + "/doc.png"));
+            EXPECT_EQ(Shell("compare -metric AE " + dir + "/doc.png " + ref + " null: 2>&1"), "0");
+        }
+    }
+    // Kept as stored: the pixels of the file and its orientation tag.
+    ASSERT_EQ(Cli("convert --no-auto-orient " + dir + "/in/o6.jpg " + dir + "/kept.png"), 0);
+    EXPECT_EQ(Shell("compare -metric AE " + dir + "/kept.png " + dir + "/ref1.png null: 2>&1"),
+              "0");
+    EXPECT_EQ(Shell("exiftool -s3 -Orientation# " + dir + "/kept.png"), "6\n");
+    host->SetAutoOrient(false);
+    ImageDoc doc(*host, *plugins);
+    ASSERT_TRUE(doc.OnOpenDocument(dir + "/in/o6.jpg"));
+    EXPECT_EQ(doc.Image().Width(), 40);
+    EXPECT_EQ(ExifOrientation(doc.Metadata().exif), 6);
+}
+
+TEST_F(Photographs, AdobeRgbLeavesAsSrgbWhereItsProfileDoesNotFollow) {
+    if (!HaveJudges() || !fs::exists(kAdobeRgb) || !fs::exists(kSrgb)) {
+        GTEST_SKIP() << "ImageMagick and the free ICC profiles judge the colours";
+    }
+    Load();
+    // Saturated and grey patches of a wide-gamut photograph, its profile
+    // embedded.
+    const std::string in = dir + "/adobe.png";
+    Shell("convert -size 48x32 gradient:'rgb(0,200,40)'-'rgb(230,20,180)' -fill 'rgb(250,210,0)' "
+          "-draw 'rectangle 0,0 15,15' -fill 'rgb(128,128,128)' -draw 'rectangle 32,16 47,31' "
+          "-profile " + std::string(kAdobeRgb) + " " + in);
+    // The judges: Little CMS through ImageMagick, perceptual with black-point
+    // compensation, and untagged.
+    const std::string judge = dir + "/judge.png";
+    Shell("convert " + in + " -intent Perceptual -black-point-compensation -profile " + kSrgb +
+          " -strip " + judge);
+    ASSERT_EQ(Cli("convert --to-srgb " + in + " " + dir + "/srgb.png"), 0);
+    ASSERT_EQ(Cli("convert --strip " + in + " " + dir + "/stripped.png"), 0);
+    ASSERT_EQ(Cli("convert " + in + " " + dir + "/palette.gif"), 0);
+    ASSERT_EQ(Cli("batch " + in + " --out " + dir + "/batch --format PNG --thumbs 48x48"), 0);
+    for (const char* out : {"/srgb.png", "/stripped.png", "/batch/adobe_Thumb.png"}) {
+        EXPECT_LT(MeanDeltaE(dir + out, judge), 1.0) << out;
+        EXPECT_TRUE(ReadBack(dir + out).icc.empty()) << out;
+    }
+    // The GIF's palette holds the converted colours (give or take its
+    // colour reduction).
+    EXPECT_LT(MeanDeltaE(dir + "/palette.gif", judge), 3.0);
+    // The main picture keeps its profile and its own values; the same
+    // values taken for sRGB are far from the judge.
+    EXPECT_FALSE(ReadBack(dir + "/batch/adobe.png").icc.empty());
+    EXPECT_GT(MeanDeltaE(dir + "/batch/adobe.png", judge), 2.0);
+    // info names the profile.
+    EXPECT_NE(CliOutput("info " + in).find("(Compatible with Adobe RGB (1998))"),
+              std::string::npos);
+}
+
+TEST_F(Photographs, WebOutputLeavesPrivateExifOutUnlessTheLocationIsKept) {
+    if (!HaveJudges()) {
+        GTEST_SKIP() << "exiftool writes and judges the EXIF";
+    }
+    Load();
+    fs::create_directory(dir + "/in");
+    const std::string in = dir + "/in/trip.jpg";
+    Shell("convert -size 64x48 gradient:navy-orange -quality 90 " + in);
+    Shell("exiftool -q -overwrite_original -Make=Maker -Model=M1 -Orientation#=6 "
+          "-GPSLatitude=48.85 -GPSLatitudeRef=N -GPSLongitude=2.35 -GPSLongitudeRef=E "
+          "-SerialNumber=SN123 -LensSerialNumber=L456 -Artist='Jane Doe' -OwnerName=Jane "
+          "-ImageUniqueID=0123456789abcdef -DateTimeOriginal='2026:05:01 10:00:00' " + in);
+    const std::string privateTags =
+        "exiftool -a -s -s -s -GPS:all -SerialNumber -LensSerialNumber -Artist -OwnerName "
+        "-ImageUniqueID ";
+    const auto problems = [&](const std::string& file) {
+        return Shell("exiftool -validate -warning -a -s3 " + file + " | grep -v '^[0-9]* Warn'");
+    };
+    EXPECT_NE(CliOutput("info " + in).find("location:     GPS position present"),
+              std::string::npos);
+    EXPECT_NE(CliOutput("info --json " + in).find("\"orientation\": 6, \"turnedUpright\": true, "
+                                                  "\"location\": true"),
+              std::string::npos);
+
+    // Plain output keeps everything; web-safe output nothing private, the
+    // rest still valid EXIF.
+    ASSERT_EQ(Cli("convert " + in + " " + dir + "/plain.jpg"), 0);
+    EXPECT_NE(Shell(privateTags + dir + "/plain.jpg").find("SN123"), std::string::npos);
+    ASSERT_EQ(Cli("convert --web-safe " + in + " " + dir + "/safe.jpg"), 0);
+    EXPECT_EQ(Shell(privateTags + dir + "/safe.jpg"), "");
+    EXPECT_EQ(Shell("exiftool -s3 -Make -Model -DateTimeOriginal -Orientation# " + dir +
+                    "/safe.jpg"),
+              "Maker\nM1\n2026:05:01 10:00:00\n1\n");
+    EXPECT_EQ(problems(dir + "/safe.jpg"), problems(in));
+
+    // A gallery: no file it writes says where, unless the location is kept.
+    ASSERT_EQ(Cli("batch " + dir + "/in --out " + dir + "/gallery --dest \"HTML pages\""), 0);
+    ASSERT_EQ(Cli("batch " + dir + "/in --out " + dir + "/kept --dest \"HTML pages\" "
+                  "--keep-location"),
+              0);
+    int pictures = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir + "/gallery")) {
+        if (entry.path().extension() == ".jpg") {
+            ++pictures;
+            EXPECT_EQ(Shell(privateTags + entry.path().string()), "") << entry.path();
+        }
+    }
+    EXPECT_EQ(pictures, 2); // the picture and its thumbnail
+    const std::string kept = Shell(privateTags + dir + "/kept/trip.jpg");
+    EXPECT_NE(kept.find("48 deg 51"), std::string::npos) << kept;
+    EXPECT_EQ(kept.find("SN123"), std::string::npos) << kept;
+
+    // A block that cannot be read is not published as it is.
+    Bytes damaged = MakeExif(1, 40, 24);
+    damaged[4] = 0xF0;
+    RemovePrivateExif(damaged, MetadataPrivacy::WebSafe);
+    EXPECT_TRUE(damaged.empty());
 }

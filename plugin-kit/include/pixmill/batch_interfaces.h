@@ -128,5 +128,11 @@ using GetBatchDestinationFn = int (*)(BatchDestination** destination);
 // one named setting without the settings page (headless runs); 1 when it
 // was taken, 0 for an unknown name or a value it refuses.
 using SetBatchDestinationOptionFn = int (*)(const char* name, const char* value);
+// Optional entry of a destination library, "GetBatchDestinationPrivacy":
+// what the main images it receives keep of their EXIF — 0 everything, 1
+// nothing private (location, serial numbers, owner and artist names, maker
+// notes), 2 nothing private but the location. Destinations that publish on
+// the web answer 1 unless their user keeps the location.
+using GetBatchDestinationPrivacyFn = int (*)();
 
 } // namespace pixmill
