@@ -207,7 +207,8 @@ const std::vector<OptionSpec> kOptions = {
      Switch<&Options::thumbsOnly>},
     {HelpSection::Batch, "copy-original", nullptr,
           "the main file is the input file's bytes unchanged\n"
-          "(thumbnails are still made from the result)",
+          "beside its thumbnail, which is still made from the\n"
+          "result (needs --thumbs WxH)",
      Switch<&Options::copyOriginal>},
     {HelpSection::Batch, "log", "FILE",
           "the log file (default: DIR/qorel.log, or the\n"
@@ -490,8 +491,11 @@ std::string ApplyOptions(const QCommandLineParser& parser,
 
 // Options that only mean something together.
 std::string CheckCombinations(const Options& options) {
-    if ((options.fit || options.smartCut || options.thumbsOnly) && options.thumbWidth == 0) {
-        return "--fit, --smart-cut and --thumbs-only need --thumbs WxH";
+    // Without thumbnails the image files destination encodes every main
+    // file: --copy-original alone would copy nothing.
+    if ((options.fit || options.smartCut || options.thumbsOnly || options.copyOriginal) &&
+        options.thumbWidth == 0) {
+        return "--fit, --smart-cut, --thumbs-only and --copy-original need --thumbs WxH";
     }
     if (options.thumbsOnly && options.copyOriginal) {
         return "--thumbs-only and --copy-original exclude each other";

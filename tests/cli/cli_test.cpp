@@ -155,6 +155,14 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
     EXPECT_EQ(Run({"ops", "--no-such-option"}).exitCode, 2);
     EXPECT_EQ(Run({"convert", "only-one"}).exitCode, 2);
     EXPECT_EQ(Run({"convert", "a", "b", "--quality-offset", "500"}).exitCode, 2);
+    // --copy-original without thumbnails used to encode the file and say nothing.
+    const Result copy = Run({"batch", MakeImage("a.raw"), "--out", dir + "/c", "--copy-original"});
+    EXPECT_EQ(copy.exitCode, 2);
+    EXPECT_NE(copy.err.find("--copy-original need --thumbs"), std::string::npos) << copy.err;
+    const Result copied = Run({"batch", MakeImage("b.raw"), "--out", dir + "/d", "--copy-original",
+                               "--thumbs", "2x2", "-q"});
+    EXPECT_EQ(copied.exitCode, 0) << copied.err;
+    EXPECT_EQ(ReadAll(dir + "/d/b.raw"), ReadAll(dir + "/b.raw"));
     const Result help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Exit codes:"), std::string::npos);
