@@ -6,7 +6,8 @@
 # steps of the standard tables) into ./demo-out with a 150 x 150 thumbnail cut
 # from its middle, and the "HTML pages" destination makes a web gallery of
 # them with its modern pages (scripts/demo-gallery.vhb): the grid of
-# thumbnails demo-out/index.htm and one page per picture. The batch log is
+# thumbnails demo-out/index.htm, one page per picture and demo-out/index.zip
+# of the full-size pictures, linked from the grid. The batch log is
 # demo-out/qorel.log. (The gallery sees the whole run, so it runs in
 # one process.)
 set -eu

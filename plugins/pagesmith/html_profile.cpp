@@ -147,6 +147,7 @@ template <class Io> void VisitProfile(Io& io, HtmlProfile& profile) {
     io.Flag("Create content page", p.createContentPage);
     io.Flag("Ask for titles", p.askTitles);
     io.Flag("Modern pages", p.modernPages);
+    io.Flag("Zip of pictures", p.pictureZip);
     io.OptionalText("Gallery title=", p.galleryTitle);
     io.OptionalText("Thumbnail template=", p.thumbnailTemplate);
     io.OptionalText("Zoom template=", p.zoomTemplate);

@@ -42,6 +42,9 @@ struct ProjectSettings {
     // The modern page set (a grid page and a page per picture in HTML5)
     // instead of the thumbnail, zoom and index pages; its grid page's title.
     bool modernPages = false;
+    // A zip of the full-size pictures beside the pages, linked from the
+    // index (written to the profile only when on).
+    bool pictureZip = false;
     std::string galleryTitle;
     std::string thumbnailTemplate;
     std::string zoomTemplate;

@@ -101,12 +101,18 @@ std::string PictureElement(const GalleryImage& image) {
 }
 
 std::string GridPage(const HtmlProfile& profile, const PageNames& names,
-                     const std::vector<GalleryImage>& images, int thumbnailWidth) {
+                     const std::vector<GalleryImage>& images, int thumbnailWidth,
+                     const PictureDownload& download) {
     const std::string title = GalleryTitle(profile);
     const std::string card =
         images.empty() ? std::string() : LinkTarget(FileNameOf(images.front().thumbnailFile));
     std::string text = Head(names, title, card);
-    text += "<body>\n<header>\n<h1>" + EscapeHtmlText(title) + "</h1>\n</header>\n<main>\n";
+    text += "<body>\n<header>\n<h1>" + EscapeHtmlText(title) + "</h1>\n";
+    if (!download.name.empty()) {
+        text += "<p class=\"download\"><a" + Attribute("href", LinkTarget(download.name)) +
+                " download>" + EscapeHtmlText(download.LinkText()) + "</a></p>\n";
+    }
+    text += "</header>\n<main>\n";
     text += "<ul class=\"grid\" style=\"--thumb: " + std::to_string(thumbnailWidth) + "px\">\n";
     for (size_t i = 0; i < images.size(); ++i) {
         const GalleryImage& image = images[i];
@@ -178,7 +184,8 @@ std::string PictureCaption(const GalleryImage& image) {
 std::vector<std::string>
 WriteModernGallery(const HtmlProfile& profile, const PageNames& names,
                    const std::vector<GalleryImage>& images,
-                   const std::function<bool(const std::string&, const std::string&)>& write) {
+                   const std::function<bool(const std::string&, const std::string&)>& write,
+                   const PictureDownload& download) {
     std::vector<std::string> written;
     const auto put = [&](const std::string& name, const std::string& text) {
         if (write(name, text)) {
@@ -193,7 +200,7 @@ WriteModernGallery(const HtmlProfile& profile, const PageNames& names,
         thumbnailWidth = std::max(thumbnailWidth, ReadPictureSize(image.thumbnailFile).width);
     }
     put(names.Thumbnail(0, 1),
-        GridPage(profile, names, images, thumbnailWidth > 0 ? thumbnailWidth : 150));
+        GridPage(profile, names, images, thumbnailWidth > 0 ? thumbnailWidth : 150, download));
     // Pictures whose big file was not saved have no page; their neighbours
     // link past them.
     std::vector<int> shown;

@@ -7,6 +7,7 @@
 #include "gallery_image.h"
 #include "html_profile.h"
 #include "page_names.h"
+#include "picture_zip.h"
 
 #include <functional>
 #include <string>
@@ -23,11 +24,12 @@ extern const char* const kModernScript;
 inline constexpr int kEagerThumbnails = 12;
 
 // Writes the files of a modern gallery through write(name, text); returns
-// the names written.
+// the names written. The grid page links the download when there is one.
 std::vector<std::string>
 WriteModernGallery(const HtmlProfile& profile, const PageNames& names,
                    const std::vector<GalleryImage>& images,
-                   const std::function<bool(const std::string&, const std::string&)>& write);
+                   const std::function<bool(const std::string&, const std::string&)>& write,
+                   const PictureDownload& download = {});
 
 // The text a picture is known by: its caption, else its file name without
 // the extension.

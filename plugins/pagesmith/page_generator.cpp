@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 
 namespace pixmill::pagesmith {
@@ -267,13 +268,55 @@ bool PageGenerator::WriteFile(const std::string& name, const std::string& text,
     return true;
 }
 
+void PageGenerator::WriteDownload(const std::vector<GalleryImage>& images,
+                                  std::vector<std::string>& written) {
+    download = PictureDownload{};
+    if (!profile.project.pictureZip) {
+        return;
+    }
+    // Every big picture the run wrote, in every format, in the gallery's
+    // order; a file is one entry however often the list names it.
+    std::vector<std::string> files;
+    std::set<std::string> taken;
+    const auto take = [&](const std::string& file) {
+        if (taken.insert(file).second) {
+            files.push_back(file);
+        }
+    };
+    for (const GalleryImage& image : images) {
+        if (image.bigPresent && !image.bigFile.empty()) {
+            take(image.bigFile);
+            std::for_each(image.otherFiles.begin(), image.otherFiles.end(), take);
+        }
+    }
+    if (files.empty()) {
+        return;
+    }
+    const std::string path = names.Path(names.Zip());
+    if (std::string error = WritePictureZip(path, files); !error.empty()) {
+        // The pages are still written, without the link to a missing file.
+        log(error + "\r\n");
+        return;
+    }
+    std::error_code error;
+    download.name = names.Zip();
+    download.bytes = std::filesystem::file_size(path, error);
+    written.push_back(path);
+    log("Zip of the pictures written: " + path + " (" + std::to_string(files.size()) +
+        " files, " + std::to_string(download.bytes) + " bytes)\r\n");
+}
+
 std::vector<std::string> PageGenerator::Generate(const std::vector<GalleryImage>& images) {
     std::vector<std::string> written;
+    // The zip first: the index shows its size.
+    WriteDownload(images, written);
     if (profile.project.modernPages) {
-        WriteModernGallery(profile, names, images,
-                           [&](const std::string& name, const std::string& text) {
-                               return WriteFile(name, text, written);
-                           });
+        WriteModernGallery(
+            profile, names, images,
+            [&](const std::string& name, const std::string& text) {
+                return WriteFile(name, text, written);
+            },
+            download);
         return written;
     }
     thumbnailPageCount = 0;
@@ -517,6 +560,9 @@ std::string PageGenerator::IndexPage(int thumbnailPages, int zoomPages) {
             AddLink(Add(row->Children(), "TD")->Children(), names.Zoom(j + 1),
                     std::string("Zoom page ") + std::to_string(j + 1));
         }
+    }
+    if (!download.name.empty()) {
+        AddLink(Add(page.Body(), "P")->Children(), download.name, download.LinkText());
     }
     return page.Finish();
 }

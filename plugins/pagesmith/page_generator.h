@@ -6,6 +6,7 @@
 #include "gallery_image.h"
 #include "html_profile.h"
 #include "page_names.h"
+#include "picture_zip.h"
 
 #include <functional>
 #include <string>
@@ -37,6 +38,8 @@ class PageGenerator {
     std::vector<std::string> ThumbnailPages(const std::vector<GalleryImage>& images);
     std::vector<std::string> ZoomPages(const std::vector<GalleryImage>& images);
     std::string IndexPage(int thumbnailPages, int zoomPages);
+    // Writes the zip of the full-size pictures when the profile asks for it.
+    void WriteDownload(const std::vector<GalleryImage>& images, std::vector<std::string>& written);
     bool WriteFile(const std::string& name, const std::string& text,
                    std::vector<std::string>& written);
 
@@ -44,6 +47,7 @@ class PageGenerator {
     PageNames names;
     Log log;
     int thumbnailPageCount = 0;
+    PictureDownload download; // the zip the index links, when written
 };
 
 } // namespace pixmill::pagesmith

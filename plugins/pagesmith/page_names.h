@@ -19,6 +19,8 @@ class PageNames {
     // B + "L" + E for the last of several, B + index + E between.
     std::string Thumbnail(int index, int count) const;
     std::string Index() const { return base + "_c" + extension; }
+    // The zip of the full-size pictures: B + ".zip".
+    std::string Zip() const { return base + ".zip"; }
     // The zoom page of image number (1-based, run order).
     std::string Zoom(int number) const;
     // A page name with the folder before it.

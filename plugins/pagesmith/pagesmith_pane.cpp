@@ -116,6 +116,9 @@ QWidget* PagesmithPage::BuildFirstPage() {
     galleryTitle->setObjectName("galleryTitle");
     galleryTitle->setPlaceholderText("Photographs");
     projectRow->addRow("&Gallery title:", galleryTitle);
+    pictureZip = new QCheckBox("Zip o&f the full-size pictures, linked from the index");
+    pictureZip->setObjectName("pictureZip");
+    projectRow->addRow(QString(), pictureZip);
     layout->addLayout(projectRow);
 
     auto* kinds = new QGroupBox("Pages");
@@ -223,6 +226,7 @@ QWidget* PagesmithPage::BuildFirstPage() {
         askTitles->setChecked(p.askTitles);
         modern->setChecked(p.modernPages);
         galleryTitle->setText(QString::fromStdString(p.galleryTitle));
+        pictureZip->setChecked(p.pictureZip);
         previewImage->setText(QString::fromStdString(p.previewImage));
         previewText->setText(QString::fromStdString(p.previewText));
     });
@@ -254,6 +258,8 @@ QWidget* PagesmithPage::BuildFirstPage() {
             changed([this, &p] { p.askTitles = askTitles->isChecked(); }));
     connect(modern, &QCheckBox::toggled, this,
             changed([this, &p] { p.modernPages = modern->isChecked(); }));
+    connect(pictureZip, &QCheckBox::toggled, this,
+            changed([this, &p] { p.pictureZip = pictureZip->isChecked(); }));
     connect(galleryTitle, &QLineEdit::textChanged, this,
             changed([this, &p] { p.galleryTitle = galleryTitle->text().toStdString(); }));
     connect(thumbTemplateFile, &QLineEdit::textChanged, this,

@@ -83,6 +83,7 @@ class PagesmithPage : public QWidget {
     QCheckBox* index = nullptr;
     QCheckBox* askTitles = nullptr;
     QCheckBox* modern = nullptr;
+    QCheckBox* pictureZip = nullptr;
     QLineEdit* galleryTitle = nullptr;
     QCheckBox* keepLocation = nullptr;
     QComboBox* configurations = nullptr;

@@ -18,7 +18,9 @@ link the Tab key reaches, all text has a contrast of 4.5:1 or more against
 its background, the layout never shifts, and on a picture page the left and
 right arrows lead to the previous and next picture and Esc to the grid. Every
 modern page passes tidy with no warning but the one tidy 5.6 gives for the
-loading attribute it predates.
+loading attribute it predates. The modern gallery's grid links a zip of its
+full-size pictures that Python's zipfile reads back byte for byte; the other
+galleries, whose profiles do not ask for one, have none.
 
 usage: browser_check.py BIN_DIR CHECKER_HTML [--screenshots DIR] [--keep DIR]
 Exit 77 (skipped) when Chromium or the photographs are missing.
@@ -57,7 +59,7 @@ GALLERIES = {
               '[Thumbnail table]\nColumns=5\nRows=5\nLimit rows\n[Just zoom]\nJust style=0\n',
     'window': '[Project settings]\nCreate thumbnail pages\nCreate zoom pages\nZoom style=0\n'
               '[Thumbnail table]\nColumns=5\nRows=3\nLimit rows\n[Just zoom]\nJust style=1\n',
-    'modern': '[Project settings]\nModern pages\nGallery title=Photographs\n'
+    'modern': '[Project settings]\nModern pages\nZip of pictures\nGallery title=Photographs\n'
               '[Thumbnail Cell]\nWidth=240\nHeight=160\nFit to thumbnail size\nFit style=0\n',
 }
 FORMATS = {'modern': ['--format', 'JPEG', '--format', 'WebP']}
@@ -170,6 +172,7 @@ def check_modern(binary, checker, out):
             failures.append(f'modern: {thumbnail} is not on the grid page')
     if 'alt="Sand &amp; sky"' not in grid or 'alt="Second &lt;light&gt;"' not in grid:
         failures.append('modern: the captions file was not used')
+    failures += check_zip(out)
     for label, width, height, scale in (('phone', 390, 844, 3), ('desktop', 1280, 800, 1)):
         for scheme, setting in (('light', 1), ('dark', 0)):
             with open(os.path.join(out, 'pages.js'), 'w') as f:
@@ -205,6 +208,9 @@ def check_modern(binary, checker, out):
                     failures.append(f'{at}: low contrast: {text}')
                 if r['shift'] != 0:
                     failures.append(f'{at}: layout shift {r["shift"]}')
+                if page == 'album.htm' and not any(
+                        (link['href'] or '').endswith('/album.zip') for link in r['links']):
+                    failures.append(f'{at}: no link to the zip of the pictures')
                 if 'keys' in r:
                     links = {link['id']: link['href'] for link in r['links'] if link['id']}
                     expected = {'ArrowLeft': links.get('prev'), 'ArrowRight': links.get('next'),
@@ -215,6 +221,28 @@ def check_modern(binary, checker, out):
                                             f'not {target}')
             print(f'{where}: {len(results)} pages checked')
     return failures
+
+
+def check_zip(out):
+    """The zip holds every big picture the pages show, byte for byte."""
+    import zipfile
+    path = os.path.join(out, 'album.zip')
+    if not os.path.isfile(path):
+        return ['modern: no album.zip']
+    pictures = sorted(p for p in os.listdir(out)
+                      if re.search(r'\.(jpg|webp|avif)$', p) and '_thumbnail' not in p)
+    with zipfile.ZipFile(path) as archive:
+        if archive.testzip() is not None:
+            return [f'modern: album.zip: bad entry {archive.testzip()}']
+        names = sorted(archive.namelist())
+        if names != pictures:
+            return [f'modern: album.zip holds {names}, the gallery {pictures}']
+        for name in names:
+            with open(os.path.join(out, name), 'rb') as f:
+                if archive.read(name) != f.read():
+                    return [f'modern: album.zip: {name} differs from the picture']
+    print(f'modern: album.zip holds the {len(names)} pictures as written')
+    return []
 
 
 def screenshots(binary, galleries, target):
@@ -278,6 +306,9 @@ def main():
         failures = []
         for name, out in galleries.items():
             failures += check_gallery(binary, checker, out, name)
+            # The zip is written only when its profile asks for it.
+            if name != 'modern' and any(p.endswith('.zip') for p in os.listdir(out)):
+                failures.append(f'{name}: a zip the profile did not ask for')
         failures += check_modern(binary, os.path.join(os.path.dirname(checker),
                                                       'modern_check.html'), galleries['modern'])
         if '--screenshots' in options:

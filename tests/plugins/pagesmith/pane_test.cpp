@@ -92,7 +92,10 @@ TEST_F(SettingsPage, PageKindsAreCheckedWhenApplied) {
               "You must select:\nCreate thumbnail pages or\nZoomed images");
     Button<QCheckBox>("&Zoom images")->setChecked(true);
     Button("Z&oom page")->click();
+    EXPECT_FALSE(destination.Profile().project.pictureZip);
+    Button<QCheckBox>("Zip o&f the full-size pictures, linked from the index")->setChecked(true);
     EXPECT_TRUE(destination.ApplyPage());
+    EXPECT_TRUE(destination.Profile().project.pictureZip);
     EXPECT_EQ(destination.ProjectPath(), dir + "site/a.htm");
     EXPECT_FALSE(destination.Profile().project.createThumbnailPages);
     EXPECT_EQ(destination.GetMainImageMode(), MainEncoded);

@@ -45,6 +45,7 @@ HtmlProfile RandomProfile(unsigned seed) {
     p.zoomTemplate = random() % 2 ? "/t/zoom.htm" : "";
     p.previewImage = random() % 2 ? "/t/p.jpg" : "";
     p.previewText = random() % 2 ? "Preview" : "";
+    p.pictureZip = random() % 2 == 0;
     return profile;
 }
 
