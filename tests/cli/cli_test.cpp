@@ -159,10 +159,11 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
     const Result copy = Run({"batch", MakeImage("a.raw"), "--out", dir + "/c", "--copy-original"});
     EXPECT_EQ(copy.exitCode, 2);
     EXPECT_NE(copy.err.find("--copy-original need --thumbs"), std::string::npos) << copy.err;
-    const Result copied = Run({"batch", MakeImage("b.raw"), "--out", dir + "/d", "--copy-original",
-                               "--thumbs", "2x2", "-q"});
+    SaveThroughProgram(dir + "/b.jpg", 40, 30);
+    const Result copied = RunReal({"batch", dir + "/b.jpg", "--out", dir + "/d", "--copy-original",
+                                   "--thumbs", "8x8", "-q"});
     EXPECT_EQ(copied.exitCode, 0) << copied.err;
-    EXPECT_EQ(ReadAll(dir + "/d/b.raw"), ReadAll(dir + "/b.raw"));
+    EXPECT_EQ(ReadAll(dir + "/d/b.jpg"), ReadAll(dir + "/b.jpg"));
     const Result help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Exit codes:"), std::string::npos);
