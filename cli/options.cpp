@@ -347,7 +347,7 @@ Commands:
   page render PAGE OBJECT OUT
                           save the composed picture of an object (by its
                           number in the list or its name) as an image file
-  page convert PAGE OBJECT --form html|applet|image-map --out NEWPAGE
+  page convert PAGE OBJECT --form html|applet|image-map|responsive --out NEWPAGE
                           write the page again as NEWPAGE with the object in
                           another form; pictures are written beside NEWPAGE
                           (--image-format gif|png|jpg for the flattened

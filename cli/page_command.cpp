@@ -180,8 +180,10 @@ int Convert(HtmlPageDoc& page, const std::string& programDirectory, uint64_t pix
         write.form = CompoundForm::Applet;
     } else if (options.pageForm == "image-map") {
         write.form = CompoundForm::ImageMap;
+    } else if (options.pageForm == "responsive") {
+        write.form = CompoundForm::Responsive;
     } else {
-        std::fprintf(stderr, "pixmill-cli: --form takes html, applet or image-map\n");
+        std::fprintf(stderr, "pixmill-cli: --form takes html, applet, image-map or responsive\n");
         return ExitUsage;
     }
     const std::string format = options.imageFormat.empty() ? "png" : options.imageFormat;
@@ -202,7 +204,7 @@ int Convert(HtmlPageDoc& page, const std::string& programDirectory, uint64_t pix
     write.imageDirectory = folder.string();
     write.convertExtension = "." + format;
     write.programDirectory = programDirectory;
-    if (write.form == CompoundForm::ImageMap) {
+    if (WritesFlatPicture(write.form)) {
         std::string title = image.DefaultFileName();
         if (title.empty()) {
             title = target.stem().string() + "_" + std::to_string(index + 1);

@@ -116,11 +116,27 @@ std::string CanvasAlternative(const CompoundImage& image) {
     return texts.empty() ? hints : texts;
 }
 
+// The responsive form's map scaling, the IMG's onload handler: each AREA
+// keeps its coordinates in canvas pixels (data-coords) and shows them scaled
+// by the picture's shown width over its own, again when the page has loaded
+// (the MAP may follow later in a long page) and on every resize. Without
+// script the map is right at full size. Written without '&', '<' and '"' so
+// the attribute reads as written.
+constexpr const char* kScaleMapScript =
+    "var i=this;function f(){var m=document.getElementsByName(i.useMap.slice(1))[0];"
+    "if(!m)return;var k=i.clientWidth/i.naturalWidth;"
+    "[].forEach.call(m.areas,function(a){"
+    "if(!a.hasAttribute('data-coords'))a.setAttribute('data-coords',a.coords);"
+    "a.coords=a.getAttribute('data-coords').split(',')"
+    ".map(function(v){return Math.round(v*k)}).join(',')})}"
+    "f();addEventListener('load',f);addEventListener('resize',f)";
+
 } // namespace
 
 std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
                                                      const std::string& imagePath,
-                                                     const HtmlUrl& page, MapNameTable& maps) {
+                                                     const HtmlUrl& page, MapNameTable& maps,
+                                                     bool responsive) {
     std::vector<std::unique_ptr<HtmlNode>> nodes;
     auto img = std::make_unique<HtmlElement>("IMG");
     img->SetTextAttribute("SRC", FileRelativeToPage(imagePath, page));
@@ -128,8 +144,14 @@ std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
     // follows stays below it.
     img->SetAttribute("WIDTH", std::to_string(image.Width()));
     img->SetAttribute("HEIGHT", std::to_string(image.Height()));
-    img->SetTextAttribute("STYLE", "display:block;width:" + PxLength(image.Width()) +
-                                       ";height:" + PxLength(image.Height()) + ";");
+    if (responsive) {
+        // WIDTH and HEIGHT keep the aspect ratio before the picture loads.
+        img->SetTextAttribute("STYLE", "display:block;width:100%;max-width:" +
+                                           PxLength(image.Width()) + ";height:auto;");
+    } else {
+        img->SetTextAttribute("STYLE", "display:block;width:" + PxLength(image.Width()) +
+                                           ";height:" + PxLength(image.Height()) + ";");
+    }
     img->SetTextAttribute("ALT", CanvasAlternative(image));
     std::unique_ptr<HtmlContainer> map;
     HtmlFormWriter writer(page, maps);
@@ -146,6 +168,9 @@ std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
             map->SetTextAttribute("NAME", name);
             img->SetQuotedAttribute("USEMAP", "#" + name);
             img->SetAttribute("BORDER", "0");
+            if (responsive) {
+                img->SetTextAttribute("ONLOAD", kScaleMapScript);
+            }
         }
         CompoundObject area = part;
         if (!part.IsRegion()) {
@@ -184,8 +209,8 @@ std::unique_ptr<HtmlContainer> AppletWithFallback(const CompoundImage& image,
 std::string CompoundSourceText(const CompoundImage& image, CompoundForm form, const HtmlUrl& page,
                                MapNameTable& maps, const std::string& imagePath) {
     std::vector<std::unique_ptr<HtmlNode>> nodes;
-    if (form == CompoundForm::ImageMap) {
-        nodes = ImageMapNodes(image, imagePath, page, maps);
+    if (WritesFlatPicture(form)) {
+        nodes = ImageMapNodes(image, imagePath, page, maps, form == CompoundForm::Responsive);
     } else if (form == CompoundForm::Applet) {
         nodes.push_back(AppletWithFallback(image, imagePath, page, maps));
     } else {
@@ -480,11 +505,12 @@ bool HtmlPageDoc::WriteBack(size_t index, CompoundImage image, const WriteBackOp
     };
     std::unique_ptr<void, decltype(keepName)> restore(this, keepName);
     std::vector<std::unique_ptr<HtmlNode>> nodes;
-    if (options.form == CompoundForm::ImageMap) {
+    if (WritesFlatPicture(options.form)) {
         if (files == nullptr || !files->Write(ComposeCanvas(image), options.imagePath, error)) {
             return false;
         }
-        nodes = ImageMapNodes(image, options.imagePath, pageUrl, maps);
+        nodes = ImageMapNodes(image, options.imagePath, pageUrl, maps,
+                              options.form == CompoundForm::Responsive);
     } else {
         // Regions over no picture: the background may be saved as one.
         bool outside = false;

@@ -26,13 +26,21 @@ struct HtmlPageObject {
     HtmlComment* marker = nullptr;  // the marker comment of a compound image
 };
 
-// The three forms an edited compound image is written back in.
-enum class CompoundForm { ImageMap = 1, Applet = 2, Html = 3 };
+// The forms an edited compound image is written back in. Responsive is the
+// image-map form whose picture shrinks with a narrow page (never wider than
+// the canvas) and whose map's coordinates follow it; it reads back as the
+// image-map form does.
+enum class CompoundForm { ImageMap = 1, Applet = 2, Html = 3, Responsive = 4 };
+
+// The forms written with a flattened picture file of their own.
+inline bool WritesFlatPicture(CompoundForm form) {
+    return form == CompoundForm::ImageMap || form == CompoundForm::Responsive;
+}
 
 struct WriteBackOptions {
     CompoundForm form = CompoundForm::Html;
-    // Image map: the file the flattened canvas is saved as (absolute); also
-    // the applet's fallback picture when set.
+    // Image map and responsive: the file the flattened canvas is saved as
+    // (absolute); also the applet's fallback picture when set.
     std::string imagePath;
     // HTML and applet forms: where the pictures are copied ("": they stay
     // where they are); pictures not in a web format are saved there with
@@ -45,9 +53,13 @@ struct WriteBackOptions {
 
 // The IMG of a flattened compound image saved as imagePath and, when it has
 // regions (or linked texts and pictures), its MAP; map names from maps.
+// Responsive: the IMG is as wide as the page allows up to the canvas's width,
+// and its map's coordinates are scaled to the shown size by the IMG's own
+// onload handler (the written coordinates stay in canvas pixels).
 std::vector<std::unique_ptr<HtmlNode>> ImageMapNodes(const CompoundImage& image,
                                                      const std::string& imagePath,
-                                                     const HtmlUrl& page, MapNameTable& maps);
+                                                     const HtmlUrl& page, MapNameTable& maps,
+                                                     bool responsive = false);
 // The APPLET of a compound image; with imagePath (the flattened canvas's
 // file) it holds that picture and its MAP as fallback content.
 std::unique_ptr<HtmlContainer> AppletWithFallback(const CompoundImage& image,

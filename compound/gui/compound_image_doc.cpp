@@ -413,7 +413,7 @@ std::optional<std::string> CompoundImageDoc::HtmlSourceText(CompoundForm form,
         return std::nullopt;
     }
     std::string imagePath;
-    if (form == CompoundForm::ImageMap) {
+    if (WritesFlatPicture(form)) {
         std::string title = image.DefaultFileName();
         const std::string folder =
             outputDirectory.empty() ? fs::current_path().string() : outputDirectory;

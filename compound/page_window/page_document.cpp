@@ -246,7 +246,7 @@ bool PageWindowDoc::SaveIntoPage(int editorId, const CompoundImage& image, std::
     options.form = *form;
     options.imageDirectory = folder.string();
     options.programDirectory = programDirectory;
-    if (*form == CompoundForm::ImageMap) {
+    if (WritesFlatPicture(*form)) {
         const std::string suggestedFile =
             (folder / (DefaultImageTitle(index, image) + ".png")).string();
         options.imagePath = questions ? questions->AskImageFileName(suggestedFile) : suggestedFile;

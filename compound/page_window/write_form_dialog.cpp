@@ -9,10 +9,13 @@ namespace pixmill {
 
 namespace {
 
-constexpr CompoundForm kForms[3] = {CompoundForm::ImageMap, CompoundForm::Applet,
-                                    CompoundForm::Html};
-constexpr const char* kFormTexts[3] = {"Image with image map", "Applet", "HTML form"};
-constexpr const char* kFormNames[3] = {"imageMapForm", "appletForm", "htmlForm"};
+constexpr int kFormCount = WriteFormDialog::kFormCount;
+constexpr CompoundForm kForms[kFormCount] = {CompoundForm::ImageMap, CompoundForm::Applet,
+                                             CompoundForm::Html, CompoundForm::Responsive};
+constexpr const char* kFormTexts[kFormCount] = {"Image with image map", "Applet", "HTML form",
+                                                "Image with image map, fitting narrow screens"};
+constexpr const char* kFormNames[kFormCount] = {"imageMapForm", "appletForm", "htmlForm",
+                                                "responsiveForm"};
 
 } // namespace
 
@@ -20,7 +23,7 @@ WriteFormDialog::WriteFormDialog(CompoundForm chosen, QWidget* parent) : QDialog
     setWindowTitle(tr("Save into page"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(tr("Write the compound image into the page as:"), this));
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kFormCount; ++i) {
         buttons[i] = new QRadioButton(QString::fromUtf8(kFormTexts[i]), this);
         buttons[i]->setObjectName(QString::fromUtf8(kFormNames[i]));
         layout->addWidget(buttons[i]);
@@ -33,7 +36,7 @@ WriteFormDialog::WriteFormDialog(CompoundForm chosen, QWidget* parent) : QDialog
 }
 
 QRadioButton* WriteFormDialog::Button(CompoundForm form) const {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kFormCount; ++i) {
         if (kForms[i] == form) {
             return buttons[i];
         }
@@ -46,7 +49,7 @@ void WriteFormDialog::SetForm(CompoundForm form) {
 }
 
 CompoundForm WriteFormDialog::Form() const {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kFormCount; ++i) {
         if (buttons[i]->isChecked()) {
             return kForms[i];
         }

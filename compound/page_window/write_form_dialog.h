@@ -12,6 +12,8 @@ namespace pixmill {
 class WriteFormDialog : public QDialog {
     Q_OBJECT
   public:
+    static constexpr int kFormCount = 4;
+
     WriteFormDialog(CompoundForm chosen, QWidget* parent = nullptr);
 
     CompoundForm Form() const;
@@ -19,7 +21,7 @@ class WriteFormDialog : public QDialog {
     QRadioButton* Button(CompoundForm form) const;
 
   private:
-    QRadioButton* buttons[3] = {};
+    QRadioButton* buttons[kFormCount] = {};
 };
 
 } // namespace pixmill

@@ -5,8 +5,11 @@
 # the same object (pictures exactly, texts within a tolerance), and in both
 # forms the image-map areas must lie where the regions were (checked with
 # document.elementFromPoint by a script in the page). Also: `page list`
-# output and the refusal to overwrite the input page. Exit 77 (skipped)
-# without Chromium or ImageMagick.
+# output and the refusal to overwrite the input page. The responsive form
+# of a canvas wider than a phone is clicked through the browser's DevTools
+# pipe at the centre of each region, at 390 and 1280 px viewport width, and
+# each click must follow the region's link. Exit 77 (skipped) without
+# Chromium or ImageMagick.
 # Usage: page_browser_check.sh BIN_DIR WORK_DIR
 set -eu
 bin=$1
@@ -160,4 +163,37 @@ shot map.htm map-shot.png
 n=$(pixels render.png map-shot.png 240x160+0+0)
 echo "image-map form: $n pixels differ from page render"
 [ "$n" = 0 ] || fail "the flattened picture differs from page render"
+
+# The responsive form: a 640 px canvas shrinks to a 390 px phone and its
+# regions (rectangle, circle, polygon) still link right; at 1280 px it keeps
+# its own size.
+convert -size 300x200 gradient:red-blue -depth 8 -strip wa.png
+convert -size 320x300 pattern:checkerboard -fill green -colorize 40% -strip wb.gif
+for target in one two three; do echo "<P>$target</P>" >"$target.htm"; done
+cat >wide.htm <<'PAGE'
+<HTML><HEAD><TITLE>wide</TITLE>
+<META NAME="viewport" CONTENT="width=device-width"></HEAD><BODY STYLE="margin:0">
+<APPLET CODE=getpara.class WIDTH=640 HEIGHT=320>
+<PARAM NAME="0image" VALUE="wb.gif;wa.png">
+<PARAM NAME="0imcoor" VALUE="310,10,10,10">
+<PARAM NAME="0HSPoint" VALUE="20,20,260,20,260,200,20,200;-1,40,450,150;300,240,620,240,640,300,300,300">
+<PARAM NAME="0HSAction" VALUE="map;map;map">
+<PARAM NAME="0HSMap" VALUE="0+1+2">
+<PARAM NAME="addr" VALUE="one.htm;two.htm;three.htm">
+</APPLET>
+<P>After the picture.</P>
+</BODY></HTML>
+PAGE
+"$cli" -q page convert wide.htm 1 --form responsive --out fit.htm
+grep -q "max-width:640px" fit.htm || fail "fit.htm is not in the responsive form"
+here=$(dirname "$0")
+for width in 390 1280; do
+  shown=$([ "$width" = 390 ] && echo 390 || echo 640)
+  printf '%s %s\n140,110 one.htm\n450,150 two.htm\n470,270 three.htm\n' "$width" "$shown" >clicks.expected
+  python3 "$here/click_regions.py" "$browser" "file://$work/fit.htm" 'img[usemap]' 640 "$width" \
+    140,110 450,150 470,270 >clicks.txt 2>clicks.err || true
+  echo "responsive form at $width px: $(tr '\n' ' ' <clicks.txt)"
+  cmp -s clicks.txt clicks.expected ||
+    fail "responsive form at $width px: clicks did not follow the regions' links ($(cat clicks.err))"
+done
 exit $status

@@ -299,7 +299,9 @@ TEST(HtmlPage, UpdatesLeaveTheRestOfRealPagesByteForByte) {
     LogFont font;
     font.height = -15;
     image.Insert(CompoundObject::MakeText("Caption", font, 0, 5, 20, 50));
-    const CompoundForm forms[] = {CompoundForm::Html, CompoundForm::ImageMap, CompoundForm::Applet};
+    const CompoundForm forms[] = {CompoundForm::Html, CompoundForm::ImageMap, CompoundForm::Applet,
+                                  CompoundForm::Responsive};
+    constexpr int kForms = 4;
     ASSERT_TRUE(fixture.files->Write(ComposeCanvas(image), fixture.Path("flat0.png"), nullptr));
     // The object in the form: the first compound image or applet, or the
     // picture of that name.
@@ -308,7 +310,7 @@ TEST(HtmlPage, UpdatesLeaveTheRestOfRealPagesByteForByte) {
             const HtmlPageObject& object = page.Objects()[i];
             if ((form == CompoundForm::Html && object.kind == HtmlPageObject::Compound) ||
                 (form == CompoundForm::Applet && object.kind == HtmlPageObject::Applet) ||
-                (form == CompoundForm::ImageMap && object.kind == HtmlPageObject::Image &&
+                (WritesFlatPicture(form) && object.kind == HtmlPageObject::Image &&
                  object.element->AttributeText("SRC") == picture)) {
                 return i;
             }
@@ -341,7 +343,7 @@ TEST(HtmlPage, UpdatesLeaveTheRestOfRealPagesByteForByte) {
                                    markup.find("<APPLET") != std::string::npos))
                 << markup;
         };
-        for (int f = 0; f < 3; ++f) {
+        for (int f = 0; f < kForms; ++f) {
             SCOPED_TRACE(real.string() + " form " + std::to_string(f));
             const std::string pagePath = fixture.Path("real.htm");
             MapNameTable maps;
@@ -356,7 +358,7 @@ TEST(HtmlPage, UpdatesLeaveTheRestOfRealPagesByteForByte) {
             const size_t index = find(page, forms[f], "flat0.png");
             ASSERT_LT(index, page.Objects().size());
             WriteBackOptions options;
-            options.form = forms[(f + 1) % 3];
+            options.form = forms[(f + 1) % kForms];
             options.imagePath = fixture.Path("flat1.png");
             ASSERT_TRUE(page.WriteBack(index, page.ReadCompound(index), options));
             expectRestKept(page.PageText());
@@ -365,7 +367,7 @@ TEST(HtmlPage, UpdatesLeaveTheRestOfRealPagesByteForByte) {
             // Edited once more, then deleted: still only that object changes.
             const size_t again = find(page, options.form, "flat1.png");
             ASSERT_LT(again, page.Objects().size());
-            options.form = forms[(f + 2) % 3];
+            options.form = forms[(f + 2) % kForms];
             options.imagePath = fixture.Path("flat2.png");
             ASSERT_TRUE(page.WriteBack(again, page.ReadCompound(again), options));
             expectRestKept(page.PageText());
@@ -378,8 +380,61 @@ TEST(HtmlPage, UpdatesLeaveTheRestOfRealPagesByteForByte) {
             lowerCase += lower ? 1 : 0;
         }
     }
-    EXPECT_GE(edited, 90); // 30 pages at least, in each form
-    EXPECT_GE(lowerCase, 30);
+    EXPECT_GE(edited, 120); // 30 pages at least, in each form
+    EXPECT_GE(lowerCase, 40);
+}
+
+// The responsive form is the image-map form with a picture that fits a
+// narrow page: its map keeps canvas coordinates (scaled in the browser), so
+// the page reads back as the same compound image, and written again in
+// another form it leaves no scaling behind.
+TEST(HtmlPage, ResponsiveFormReadsBackAsTheSameImage) {
+    PageFixture fixture;
+    HtmlPageDoc page(fixture.files.get(), &fixture.host.ui);
+    ASSERT_TRUE(page.Open(fixture.Path("page.htm"), false));
+    CompoundImage image = page.ReadCompound(3);
+    CompoundObject rect = CompoundObject::MakeRectangle(RECT{2, 3, 9, 12});
+    rect.link = HtmlLink{HtmlLink::Hint, "r.htm", "Shop"};
+    image.Insert(rect, 0);
+    CompoundObject circle = CompoundObject::MakeCircle(14, 14, 4);
+    circle.link.url = "c.htm";
+    image.Insert(circle, 0);
+    WriteBackOptions options;
+    options.form = CompoundForm::Responsive;
+    options.imagePath = fixture.Path("fit.png");
+    ASSERT_TRUE(page.WriteBack(3, image, options));
+    const std::string text = page.PageText();
+    EXPECT_NE(text.find("<IMG SRC=\"fit.png\" WIDTH=20 HEIGHT=20 STYLE=\"display:block;width:100%;"
+                        "max-width:20px;height:auto;\""),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("ONLOAD=\"var i=this"), std::string::npos) << text;
+    EXPECT_NE(text.find("COORDS=\"2,3,9,12\" HREF=\"r.htm\" ALT=\"Shop\""), std::string::npos);
+    ASSERT_TRUE(page.Save(fixture.Path("fit.htm")));
+
+    HtmlPageDoc again(fixture.files.get(), &fixture.host.ui);
+    ASSERT_TRUE(again.Open(fixture.Path("fit.htm"), false));
+    ASSERT_EQ(again.Objects()[3].kind, HtmlPageObject::Image);
+    const CompoundImage read = again.ReadCompound(3);
+    ASSERT_EQ(read.Objects().size(), image.Objects().size());
+    EXPECT_EQ(read.Width(), 20);
+    EXPECT_EQ(read.Height(), 20);
+    // The regions as written, then the flattened picture.
+    const auto shape = [](const CompoundObject& o) {
+        return o.kind == CompoundKind::Circle
+                   ? std::vector<int>{o.centerX, o.centerY, o.radius}
+                   : std::vector<int>{o.rect.left, o.rect.top, o.rect.right, o.rect.bottom};
+    };
+    for (size_t i = 0; i + 1 < image.Objects().size(); ++i) {
+        EXPECT_EQ(read.Objects()[i].kind, image.Objects()[i].kind) << i;
+        EXPECT_EQ(read.Objects()[i].link.url, image.Objects()[i].link.url) << i;
+        EXPECT_EQ(shape(read.Objects()[i]), shape(image.Objects()[i])) << i;
+    }
+    options.form = CompoundForm::ImageMap;
+    options.imagePath = fixture.Path("fixed.png");
+    ASSERT_TRUE(again.WriteBack(3, again.ReadCompound(3), options));
+    EXPECT_EQ(again.PageText().find("ONLOAD"), std::string::npos);
+    EXPECT_EQ(again.PageText().find("fit.png"), std::string::npos);
 }
 
 TEST(HtmlPage, AppletSupportFilesAreCopiedOnlyElsewhere) {

@@ -316,7 +316,8 @@ TEST_F(PageWindow, SavesACompoundImageIntoThePageInEachForm) {
     };
     for (const Case& c : {Case{CompoundForm::ImageMap, HtmlPageObject::Image},
                           Case{CompoundForm::Applet, HtmlPageObject::Applet},
-                          Case{CompoundForm::Html, HtmlPageObject::Compound}}) {
+                          Case{CompoundForm::Html, HtmlPageObject::Compound},
+                          Case{CompoundForm::Responsive, HtmlPageObject::Image}}) {
         SCOPED_TRACE(static_cast<int>(c.form));
         WriteFile(page, PageText());
         editors.images.clear();
@@ -356,7 +357,7 @@ TEST_F(PageWindow, SavesACompoundImageIntoThePageInEachForm) {
         const std::optional<CompoundImage> read = again.CompoundOf(0);
         ASSERT_TRUE(read);
         EXPECT_EQ(RegionsOf(*read), regions);
-        if (c.form == CompoundForm::ImageMap) {
+        if (WritesFlatPicture(c.form)) {
             // The flattened picture: named after the one picture, beside the
             // page; a name without extension is a PNG.
             EXPECT_EQ(services.suggestedNames.back(), fixture.Path("a.png"));

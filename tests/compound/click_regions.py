@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+# Clicks points of a compound image's picture in headless Chromium, driven
+# over its DevTools pipe (no packages beyond Python), and prints the address
+# each click followed. The points are given in canvas pixels and placed on
+# the picture as the page shows it at the viewport's width, so a picture
+# that shrinks on a narrow screen is clicked where a reader sees a region.
+# Usage: click_regions.py BROWSER PAGE_URL IMG_SELECTOR CANVAS_WIDTH WIDTH X,Y...
+# Prints "WIDTH SHOWN_WIDTH" and then one "X,Y HREF" line per point.
+import fcntl
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+
+class Pipe:
+    def __init__(self, browser, profile):
+        to_child, self.write_fd = os.pipe()
+        self.read_fd, from_child = os.pipe()
+        # The browser reads commands on descriptor 3 and answers on 4; the
+        # pipe ends are moved out of the way of those numbers first.
+        child_in = fcntl.fcntl(to_child, fcntl.F_DUPFD, 10)
+        child_out = fcntl.fcntl(from_child, fcntl.F_DUPFD, 10)
+        os.close(to_child)
+        os.close(from_child)
+
+        def place():
+            os.dup2(child_in, 3)
+            os.dup2(child_out, 4)
+
+        self.process = subprocess.Popen(
+            [browser, "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
+             "--no-first-run", "--disable-background-networking", "--disable-component-update",
+             "--disable-sync", "--remote-debugging-pipe", "--user-data-dir=" + profile,
+             "about:blank"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=place, pass_fds=(3, 4))
+        os.close(child_in)
+        os.close(child_out)
+        self.buffer = b""
+        self.next_id = 0
+        self.events = []
+
+    def send(self, method, params=None, session=None):
+        self.next_id += 1
+        message = {"id": self.next_id, "method": method, "params": params or {}}
+        if session:
+            message["sessionId"] = session
+        os.write(self.write_fd, json.dumps(message).encode() + b"\0")
+        while True:
+            reply = self.receive(30)
+            if reply.get("id") == self.next_id:
+                if "error" in reply:
+                    raise RuntimeError(f"{method}: {reply['error']}")
+                return reply.get("result", {})
+            self.events.append(reply)
+
+    def receive(self, timeout):
+        deadline = time.time() + timeout
+        while b"\0" not in self.buffer:
+            if time.time() > deadline:
+                raise TimeoutError("no answer from the browser")
+            chunk = os.read(self.read_fd, 65536)
+            if not chunk:
+                raise RuntimeError("the browser closed its pipe")
+            self.buffer += chunk
+        message, self.buffer = self.buffer.split(b"\0", 1)
+        return json.loads(message)
+
+    def wait_event(self, method, session, timeout=20):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for event in self.events:
+                if event.get("method") == method and event.get("sessionId") == session:
+                    self.events.remove(event)
+                    return event
+            self.events.append(self.receive(deadline - time.time()))
+        raise TimeoutError(method)
+
+    def close(self):
+        self.process.kill()
+        self.process.wait()
+
+
+def main():
+    browser, url, selector, canvas, width = sys.argv[1:6]
+    canvas, width = int(canvas), int(width)
+    points = [tuple(map(float, p.split(","))) for p in sys.argv[6:]]
+    with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as profile:
+        pipe = Pipe(browser, profile)
+        try:
+            target = pipe.send("Target.createTarget", {"url": "about:blank"})["targetId"]
+            session = pipe.send("Target.attachToTarget",
+                                {"targetId": target, "flatten": True})["sessionId"]
+            pipe.send("Page.enable", session=session)
+            pipe.send("Emulation.setDeviceMetricsOverride",
+                      {"width": width, "height": 900, "deviceScaleFactor": 1,
+                       "mobile": width < 600}, session)
+
+            def evaluate(expression):
+                result = pipe.send("Runtime.evaluate",
+                                   {"expression": expression, "returnByValue": True}, session)
+                return result["result"].get("value")
+
+            def load():
+                pipe.events.clear()
+                pipe.send("Page.navigate", {"url": url}, session)
+                pipe.wait_event("Page.loadEventFired", session)
+
+            load()
+            shown = evaluate(f"document.querySelector('{selector}').getBoundingClientRect().width")
+            print(width, round(shown))
+            for x, y in points:
+                box = None
+                deadline = time.time() + 10
+                while box is None and time.time() < deadline:
+                    box = evaluate(f"(function(){{var p=document.querySelector('{selector}');"
+                                   "if(!p||!p.complete)return null;var r=p.getBoundingClientRect();"
+                                   "return [r.left,r.top,r.width];})()")
+                    time.sleep(0 if box else 0.1)
+                if box is None:
+                    raise TimeoutError("the picture did not load")
+                scale = box[2] / canvas
+                at = {"x": box[0] + x * scale, "y": box[1] + y * scale, "button": "left",
+                      "clickCount": 1}
+                pipe.send("Input.dispatchMouseEvent", dict(at, type="mousePressed"), session)
+                pipe.send("Input.dispatchMouseEvent", dict(at, type="mouseReleased"), session)
+                href = url
+                deadline = time.time() + 5
+                while href == url and time.time() < deadline:
+                    time.sleep(0.1)
+                    href = evaluate("location.href") or url
+                print(f"{x:g},{y:g} {href.rsplit('/', 1)[-1] if href != url else '(none)'}")
+                load()
+        finally:
+            pipe.close()
+
+
+if __name__ == "__main__":
+    main()
