@@ -120,6 +120,26 @@ int List(HtmlPageDoc& page) {
     return ExitOk;
 }
 
+// A canvas of no pixels makes no picture file (a plain picture whose file
+// cannot be read): says so, with what the page lacks.
+bool NothingToRender(const CompoundImage& image, size_t index, PluginImageFiles& files) {
+    if (image.Width() > 0 && image.Height() > 0) {
+        return false;
+    }
+    std::string reason = "it has no size";
+    for (const CompoundObject& object : image.Objects()) {
+        if (object.kind == CompoundKind::Image && !object.picture) {
+            std::string error;
+            files.Read(object.fileName, &error);
+            reason = "its picture cannot be read: " + error;
+            break;
+        }
+    }
+    std::fprintf(stderr, "pixmill-cli: object %zu has nothing to render: %s\n", index + 1,
+                 reason.c_str());
+    return true;
+}
+
 int Render(HtmlPageDoc& page, PluginImageFiles& files, uint64_t pixelLimit,
            const Options& options) {
     const std::string& out = options.arguments[3];
@@ -135,18 +155,7 @@ int Render(HtmlPageDoc& page, PluginImageFiles& files, uint64_t pixelLimit,
         return ExitFailure;
     }
     std::string error;
-    if (image.Width() <= 0 || image.Height() <= 0) {
-        // A picture of no pixels is no file; say what the page lacks.
-        std::string reason = "it has no size";
-        for (const CompoundObject& object : image.Objects()) {
-            if (object.kind == CompoundKind::Image && !object.picture) {
-                files.Read(object.fileName, &error);
-                reason = "its picture cannot be read: " + error;
-                break;
-            }
-        }
-        std::fprintf(stderr, "pixmill-cli: object %zu has nothing to render: %s\n", index + 1,
-                     reason.c_str());
+    if (NothingToRender(image, index, files)) {
         return ExitFailure;
     }
     if (!files.Write(ComposeCanvas(image), out, &error)) {
@@ -159,8 +168,8 @@ int Render(HtmlPageDoc& page, PluginImageFiles& files, uint64_t pixelLimit,
     return ExitOk;
 }
 
-int Convert(HtmlPageDoc& page, const std::string& programDirectory, uint64_t pixelLimit,
-            const Options& options) {
+int Convert(HtmlPageDoc& page, PluginImageFiles& files, const std::string& programDirectory,
+            uint64_t pixelLimit, const Options& options) {
     const std::string& in = options.arguments[1];
     const std::string& out = options.outDir;
     if (out.empty()) {
@@ -195,6 +204,10 @@ int Convert(HtmlPageDoc& page, const std::string& programDirectory, uint64_t pix
     CompoundImage image;
     if (!FindObject(page, options.arguments[2], index) ||
         !ReadCompound(page, index, image, pixelLimit)) {
+        return ExitFailure;
+    }
+    // A flattened picture of no pixels would hide the object in the new page.
+    if (WritesFlatPicture(write.form) && NothingToRender(image, index, files)) {
         return ExitFailure;
     }
     // References in the written object are made from the new page.
@@ -285,7 +298,7 @@ int CommandPage(HostServices& host, PluginManager& plugins, CUserInterface& ui,
     if (sub == "render") {
         return Render(page, files, host.MaxImagePixels(), options);
     }
-    return Convert(page, programDirectory, host.MaxImagePixels(), options);
+    return Convert(page, files, programDirectory, host.MaxImagePixels(), options);
 }
 
 } // namespace pixmill::cli

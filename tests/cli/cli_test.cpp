@@ -1039,6 +1039,12 @@ TEST_F(CliBatch, HostileProfilesAndPagesAreRefused) {
             << render.err;
         EXPECT_NE(render.err.find(reason), std::string::npos) << render.err;
         EXPECT_FALSE(fs::exists(dir + "/img.png")) << source;
+        // Flattened into a new page, the picture would be 0 x 0 there.
+        const Result convert = RunReal({"page", "convert", dir + "/img.htm", "1", "--form",
+                                        "image-map", "--out", dir + "/img-map.htm"});
+        EXPECT_EQ(convert.exitCode, 1) << source;
+        EXPECT_NE(convert.err.find(reason), std::string::npos) << convert.err;
+        EXPECT_FALSE(fs::exists(dir + "/img-map.htm")) << source;
     }
 }
 
