@@ -105,9 +105,18 @@ def main():
                 return result["result"].get("value")
 
             def load():
-                pipe.events.clear()
-                pipe.send("Page.navigate", {"url": url}, session)
-                pipe.wait_event("Page.loadEventFired", session)
+                # A click's own navigation may still land after ours: navigate
+                # again until the page shown is ours and complete.
+                for _ in range(3):
+                    pipe.events.clear()
+                    pipe.send("Page.navigate", {"url": url}, session)
+                    pipe.wait_event("Page.loadEventFired", session)
+                    deadline = time.time() + 3
+                    while time.time() < deadline:
+                        if evaluate(f"location.href==={json.dumps(url)}&&"
+                                    "document.readyState==='complete'"):
+                            return
+                        time.sleep(0.1)
 
             load()
             shown = evaluate(f"document.querySelector('{selector}').getBoundingClientRect().width")
@@ -116,8 +125,17 @@ def main():
                 box = None
                 deadline = time.time() + 10
                 while box is None and time.time() < deadline:
-                    box = evaluate(f"(function(){{var p=document.querySelector('{selector}');"
-                                   "if(!p||!p.complete)return null;var r=p.getBoundingClientRect();"
+                    # The page itself (not the one the last click left for), loaded,
+                    # its picture shown and its map's areas placed by the page's script.
+                    box = evaluate(f"(function(){{if(location.href!=={json.dumps(url)}||"
+                                   "document.readyState!=='complete')return null;"
+                                   f"var p=document.querySelector('{selector}');"
+                                   "if(!p||!p.complete)return null;"
+                                   "var m=p.useMap?document.getElementsByName("
+                                   "p.useMap.slice(1))[0]:null;"
+                                   "if(m&&[].some.call(m.areas,function(a){"
+                                   "return !a.hasAttribute('data-coords')}))return null;"
+                                   "var r=p.getBoundingClientRect();"
                                    "return [r.left,r.top,r.width];})()")
                     time.sleep(0 if box else 0.1)
                 if box is None:
