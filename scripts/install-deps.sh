@@ -12,9 +12,9 @@ libexiv2-dev liblcms2-dev libxcb1-dev"
 # pngcheck (every PNG the tests write must pass it), and Python for the
 # scripted checks (the sources' floor plan, pages in a browser).
 PKGS="$PKGS libimage-exiftool-perl pngcheck python3"
-# The free ICC profiles (Adobe RGB compatible, sRGB) that the colour checks
-# convert with.
-PKGS="$PKGS icc-profiles-free"
+# The free ICC profiles (Adobe RGB compatible, sRGB; a CMYK print profile
+# from libgs-common) that the colour checks convert with.
+PKGS="$PKGS icc-profiles-free libgs-common"
 # Shipping: the Debian package's validators and manual pages, and a one-node
 # Slurm cluster for the sharded batch test.
 PKGS="$PKGS lintian desktop-file-utils appstream man-db slurm-wlm munge"

@@ -30,6 +30,7 @@ JpegCodec::~JpegCodec() {
 void JpegCodec::Discard() {
     DestroyDecoder(decoder);
     decoder = nullptr;
+    inks.reset();
 }
 
 void JpegCodec::DecodingFailed() {
@@ -78,7 +79,9 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
         host->RaiseImageError(CVImageError::ReadError);
     }
     jpeg_decompress_struct& info = decoder->info;
-    HandOverMetadata(info, host, target);
+    const bool storedAsInks =
+        info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    const std::vector<uint8_t> profile = HandOverMetadata(info, host, target, storedAsInks);
     int bitCount = 24;
     switch (info.jpeg_color_space) {
     case JCS_GRAYSCALE:
@@ -91,8 +94,12 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
         break;
     case JCS_CMYK:
     case JCS_YCCK:
-        // libjpeg gives CMYK for both; ReadRows turns it into RGB.
+        // libjpeg gives CMYK for both; ReadRows turns the inks into sRGB,
+        // through the file's profile when it has one. Files with an Adobe
+        // marker store the inks inverted, as all common writers do.
         info.out_color_space = JCS_CMYK;
+        inks = std::make_unique<InkConverter>(profile.data(), profile.size(),
+                                              info.saw_Adobe_marker != 0);
         break;
     default:
         Discard();
@@ -171,25 +178,6 @@ SIZE JpegCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     return headerSize;
 }
 
-namespace {
-
-// A CMYK row as blue, green, red by the standard formula (each ink takes its
-// share of white away). Files with an Adobe marker store the inks inverted,
-// as all common writers do.
-void CmykToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted) {
-    for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
-        const int c = inverted ? cmyk[0] : 255 - cmyk[0];
-        const int m = inverted ? cmyk[1] : 255 - cmyk[1];
-        const int y = inverted ? cmyk[2] : 255 - cmyk[2];
-        const int k = inverted ? cmyk[3] : 255 - cmyk[3];
-        bgr[0] = static_cast<uint8_t>((y * k + 127) / 255);
-        bgr[1] = static_cast<uint8_t>((m * k + 127) / 255);
-        bgr[2] = static_cast<uint8_t>((c * k + 127) / 255);
-    }
-}
-
-} // namespace
-
 void JpegCodec::ReadRows(CVProgress* progress, int firstPercent, int lastPercent) {
     const jpeg_decompress_struct& info = decoder->info;
     const int rows = static_cast<int>(info.output_height);
@@ -204,8 +192,7 @@ void JpegCodec::ReadRows(CVProgress* progress, int firstPercent, int lastPercent
             DecodingFailed();
         }
         if (cmyk) {
-            CmykToBgr(cmykRow.data(), row, static_cast<int>(info.output_width),
-                      info.saw_Adobe_marker != 0);
+            inks->Row(cmykRow.data(), row, static_cast<int>(info.output_width));
         }
         row = RowWritten(row, progress);
     }

@@ -8,6 +8,7 @@
 #include "alderfmt_settings.h"
 #include "jpeg_encoder.h"
 #include "pixmill/format_codec_base.h"
+#include "pixmill/ink_colours.h"
 
 namespace pixmill::alder {
 
@@ -45,6 +46,7 @@ class JpegCodec : public FormatCodecBase {
     const JpegTargetSettings* target;
     JpegDecoder* decoder = nullptr;
     std::vector<uint8_t> cmykRow;       // one row of a CMYK or YCCK file
+    std::unique_ptr<InkConverter> inks; // its inks as sRGB
     std::unique_ptr<CVImage> flattened; // the written image, transparent colour made white
     SIZE headerSize{};
     JpegEncoder encoder;

@@ -55,7 +55,8 @@ std::vector<uint8_t> JoinIccSegments(const std::vector<std::vector<uint8_t>>& pa
     return profile;
 }
 
-void HandOverMetadata(const jpeg_decompress_struct& info, CPluginHost* host, const CVImage* image) {
+std::vector<uint8_t> HandOverMetadata(const jpeg_decompress_struct& info, CPluginHost* host,
+                                      const CVImage* image, bool storedAsInks) {
     std::vector<std::vector<uint8_t>> iccPayloads;
     bool exifHandedOver = false;
     for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr;
@@ -72,8 +73,11 @@ void HandOverMetadata(const jpeg_decompress_struct& info, CPluginHost* host, con
             exifHandedOver = true;
         }
     }
-    const std::vector<uint8_t> profile = JoinIccSegments(iccPayloads);
-    PutIccProfile(host, image, profile.data(), profile.size());
+    std::vector<uint8_t> profile = JoinIccSegments(iccPayloads);
+    if (!storedAsInks) {
+        PutIccProfile(host, image, profile.data(), profile.size());
+    }
+    return profile;
 }
 
 std::vector<uint8_t> MetadataSegments(MetadataBytes icc, MetadataBytes exif) {

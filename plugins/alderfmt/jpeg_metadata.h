@@ -23,8 +23,11 @@ constexpr size_t kIccBytesPerSegment = 65519;
 // The markers to keep while reading the header (before jpeg_read_header).
 void KeepMetadataMarkers(jpeg_decompress_struct& info);
 // Hands the host the profile and EXIF found in the kept markers; a profile
-// with missing, repeated or inconsistent segments is dropped.
-void HandOverMetadata(const jpeg_decompress_struct& info, CPluginHost* host, const CVImage* image);
+// with missing, repeated or inconsistent segments is dropped. Returns the
+// profile. A picture stored as inks keeps its profile back: the reader turns
+// the inks into sRGB, which the CMYK profile does not describe.
+std::vector<uint8_t> HandOverMetadata(const jpeg_decompress_struct& info, CPluginHost* host,
+                                      const CVImage* image, bool storedAsInks);
 
 // Joins APP2 segment payloads (each after its identifier: number, count,
 // bytes); empty when the segments do not make one whole profile.

@@ -92,8 +92,18 @@ TiffClassification ClassifyStripLayout(const TiffPicture& p) {
     } else {
         result.depth = 24;
     }
-    if (p.photometric > 4 || p.tiled || (p.planar == 2 && p.samplesPerPixel > 1)) {
+    if (p.tiled || (p.planar == 2 && p.samplesPerPixel > 1)) {
         return result; // separate planes and tiles are not read
+    }
+    if (p.photometric == PHOTOMETRIC_SEPARATED && p.inksRead) {
+        result.depth = 24;
+        if (p.scanlineSize >= uint64_t{p.bitsPerSample} / 2 * p.width) {
+            result.layout = SampleLayout::Cmyk;
+        }
+        return result;
+    }
+    if (p.photometric > 4) {
+        return result;
     }
     SampleLayout layout = SampleLayout::Unsupported;
     const uint16_t samples = p.samplesPerPixel;
@@ -370,6 +380,21 @@ void TiffCodec::ReadTags() {
         p.extraSampleKind = extraKinds[0];
     }
     p.scanlineSize = TIFFScanlineSize64(tif);
+    inks.reset();
+    uint16_t inkSet = INKSET_CMYK;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkSet);
+    uint32_t profileSize = 0;
+    const uint8_t* profile = nullptr;
+    if (p.photometric == PHOTOMETRIC_SEPARATED && inkSet == INKSET_CMYK &&
+        (p.bitsPerSample == 8 || p.bitsPerSample == 16) && p.samplesPerPixel == 4 &&
+        p.sampleFormat == SAMPLEFORMAT_UINT) {
+        if (!TIFFGetField(tif, TIFFTAG_ICCPROFILE, &profileSize, &profile)) {
+            profile = nullptr;
+            profileSize = 0;
+        }
+        inks = std::make_unique<InkConverter>(profile, profileSize, false, p.bitsPerSample);
+        p.inksRead = inks->ThroughProfile() || p.bitsPerSample == 16;
+    }
     p.bytesPerPixel = p.width > 0 ? std::max<uint64_t>(1, p.scanlineSize / p.width) : 1;
     p.levels = p.bitsPerSample <= 8 ? 1u << p.bitsPerSample : 256u;
 
@@ -431,8 +456,11 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     }
     uint32_t profileSize = 0;
     const uint8_t* profile = nullptr;
+    // A CMYK profile describes the inks, which are read as sRGB pixels: it
+    // is not handed on with them.
     if (TIFFGetField(file->get(), TIFFTAG_ICCPROFILE, &profileSize, &profile) &&
-        profile != nullptr) {
+        profile != nullptr &&
+        !(picture.photometric == PHOTOMETRIC_SEPARATED && IsCmykProfile(profile, profileSize))) {
         PutIccProfile(host, target, profile, profileSize);
     }
     if (picture.width == 0 || picture.height == 0) {
@@ -589,6 +617,9 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
             PutAlphaPixel(HighByte(px), HighByte(px + 2), HighByte(px + 4), HighByte(px + 6),
                           t + 3 * x);
         }
+        break;
+    case SampleLayout::Cmyk:
+        inks->Row(s, t, static_cast<int>(width));
         break;
     case SampleLayout::ThroughRgba:
     case SampleLayout::Unsupported:

@@ -9,6 +9,7 @@
 
 #include "birchfmt_settings.h"
 #include "pixmill/format_codec_base.h"
+#include "pixmill/ink_colours.h"
 #include "tiff_stream_file.h"
 
 #include <cstdint>
@@ -29,6 +30,7 @@ enum class SampleLayout {
     Rgb16,       // 16-bit red, green, blue: high bytes
     Rgba,        // 8-bit red, green, blue, alpha, blended against 192
     Rgba16,      // 16-bit red, green, blue, alpha: high bytes, blended likewise
+    Cmyk,        // 8- or 16-bit inks, through the file's CMYK profile to sRGB
     ThroughRgba, // any other layout libtiff can decode (tiles, planes, CMYK,
                  // YCbCr, associated alpha): its RGBA reader, as 24-bit
 };
@@ -53,6 +55,11 @@ struct TiffPicture {
     uint16_t sampleFormat = 1;    // 1 unsigned, 2 signed, 3 floating point
     uint16_t extraSampleKind = 0; // of the first extra sample: 1 associated alpha
     uint16_t extraSamples = 0;
+    // CMYK inks the strip reader converts (contiguous, 4 samples): 8-bit
+    // ones with a CMYK profile Little CMS can use, and 16-bit ones, through
+    // their profile or by the standard formula. 8-bit inks without a profile
+    // are left to libtiff's RGBA reader, which uses the formula.
+    bool inksRead = false;
     // Whether libtiff's RGBA reader can decode the picture, and if not why.
     bool rgbaReadable = false;
     char rgbaRefusal[256] = {};
@@ -132,6 +139,7 @@ class TiffCodec : public FormatCodecBase {
     TiffPicture picture;
     uint8_t* stripBuffer = nullptr;
     bool writeAlpha = false; // the image being written: RGB with alpha
+    std::unique_ptr<InkConverter> inks; // a CMYK picture's inks as sRGB
 };
 
 } // namespace pixmill::birch

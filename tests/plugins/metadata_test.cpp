@@ -457,6 +457,7 @@ double DeltaE2000(const uint8_t a[3], const uint8_t b[3]) {
 
 constexpr const char* kAdobeRgb = "/usr/share/color/icc/compatibleWithAdobeRGB1998.icc";
 constexpr const char* kSrgb = "/usr/share/color/icc/sRGB.icc";
+constexpr const char* kCmyk = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
 
 } // namespace
 
@@ -659,4 +660,43 @@ TEST_F(Photographs, WebOutputLeavesPrivateExifOutUnlessTheLocationIsKept) {
     damaged[4] = 0xF0;
     RemovePrivateExif(damaged, MetadataPrivacy::WebSafe);
     EXPECT_TRUE(damaged.empty());
+}
+
+TEST_F(Photographs, PrintPicturesComeThroughTheirCmykProfile) {
+    if (!HaveJudges() || !fs::exists(kCmyk) || !fs::exists(kSrgb)) {
+        GTEST_SKIP() << "ImageMagick and a CMYK profile (libgs-common) judge the inks";
+    }
+    Load();
+    // Saturated patches, a grey and a near-black, separated through the CMYK
+    // profile and stored with it: a JPEG (inverted inks, Adobe marker) and
+    // TIFFs of 8- and 16-bit inks (plain).
+    const std::string rgb = dir + "/rgb.png";
+    Shell("convert -size 48x32 gradient:'rgb(0,160,220)'-'rgb(230,30,60)' -fill 'rgb(250,210,0)' "
+          "-draw 'rectangle 0,0 15,15' -fill 'rgb(128,128,128)' -draw 'rectangle 32,16 47,31' "
+          "-fill 'rgb(20,20,30)' -draw 'rectangle 0,24 15,31' -profile " + std::string(kSrgb) +
+          " " + rgb);
+    for (const std::string kind : {"jpg", "tif", "16.tif"}) {
+        SCOPED_TRACE(kind);
+        const std::string in = dir + "/print." + kind;
+        Shell("convert " + rgb + " -intent Perceptual -black-point-compensation -profile " +
+              kCmyk + " -quality 100 -sampling-factor 1x1 -depth " +
+              (kind == "16.tif" ? "16 " : "8 ") + in);
+        ASSERT_EQ(Shell("identify -format %[colorspace] " + in), "CMYK");
+        // The judge: Little CMS through ImageMagick, from the embedded
+        // profile, perceptual with black-point compensation.
+        const std::string judge = dir + "/judge-" + kind + ".png";
+        Shell("convert " + in + " -intent Perceptual -black-point-compensation -profile " +
+              kSrgb + " -strip " + judge);
+        const std::string out = dir + "/out-" + kind + ".png";
+        ASSERT_EQ(Cli("convert " + in + " " + out), 0);
+        EXPECT_LT(MeanDeltaE(out, judge), 1.0);
+        // The pixels are sRGB now: the ink profile does not go with them.
+        EXPECT_TRUE(ReadBack(out).icc.empty());
+        // Without the profile the standard formula applies, which is far
+        // from what the profile means (so the check above tells them apart).
+        const std::string bare = dir + "/bare." + kind;
+        Shell("convert " + in + " +profile '*' " + bare);
+        ASSERT_EQ(Cli("convert " + bare + " " + dir + "/bare-" + kind + ".png"), 0);
+        EXPECT_GT(MeanDeltaE(dir + "/bare-" + kind + ".png", judge), 3.0);
+    }
 }
