@@ -51,6 +51,7 @@ BatchCommands::~BatchCommands() = default;
 
 void BatchCommands::RunDialog(BatchSource* source) {
     BatchDestination* destination = job->DestinationAt(job->CurrentDestination());
+    job->SetConvertToSrgb(app.Settings().image.saveAsSrgb != 0);
     {
         BatchDialog dialog(*job, source, destination, app.Services(), workspace.Progress(), parent);
         if (dialog.Start()) {

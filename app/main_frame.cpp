@@ -841,6 +841,7 @@ bool MainFrame::SaveDocument(ImageFrame* frame, bool saveAs) {
             path += QString::fromStdString(ImageDoc::FirstExtension(document.Format()));
         }
     }
+    document.SetConvertToSrgb(Settings().image.saveAsSrgb != 0);
     const bool saved = document.OnSaveDocument(path.toStdString(), true);
     if (saved) {
         app.Recent().Add(document.Path());

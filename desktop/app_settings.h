@@ -28,7 +28,10 @@ struct ImageProperty {
     // 1: pictures keep their stored pixels; 0 (the default, and what
     // earlier settings hold here): turned upright by their EXIF orientation.
     int32_t keepStoredOrientation = 0;
-    int32_t reserved3 = 0;
+    // 1: pictures are saved (from the window and the batch window) as sRGB,
+    // converted from their colour profile, without it; 0 (the default, and
+    // what earlier settings hold here): they keep their profile.
+    int32_t saveAsSrgb = 0;
 };
 static_assert(sizeof(ImageProperty) == 304);
 

@@ -57,6 +57,12 @@ PreferencesDialog::PreferencesDialog(const AppSettings& settings, GuiServices& s
     turnUpright->setToolTip(tr("Turn and mirror pictures as their EXIF orientation says; "
                                "off: show the pixels as the file stores them"));
     turnUpright->setChecked(v.image.keepStoredOrientation == 0);
+    saveAsSrgb = new QCheckBox(tr("&Save pictures in sRGB, converted from their colour profile"),
+                               general);
+    saveAsSrgb->setObjectName(QStringLiteral("saveAsSrgb"));
+    saveAsSrgb->setToolTip(tr("For the web: every browser shows sRGB pixels as meant; "
+                              "off: a picture keeps its own profile (Adobe RGB, ...)"));
+    saveAsSrgb->setChecked(v.image.saveAsSrgb != 0);
     previewDelay =
         MakeSpin(general, PreferencesModel::kPreviewDelay, v.image.previewDelay, "previewDelay");
     previewDelay->setSuffix(tr(" ms"));
@@ -67,6 +73,7 @@ PreferencesDialog::PreferencesDialog(const AppSettings& settings, GuiServices& s
     generalLayout->addWidget(progressive);
     generalLayout->addWidget(zoomToWindow);
     generalLayout->addWidget(turnUpright);
+    generalLayout->addWidget(saveAsSrgb);
     generalLayout->addLayout(delayForm);
     generalLayout->addStretch();
     pages->addTab(general, tr("General"));
@@ -160,6 +167,7 @@ void PreferencesDialog::ToModel() {
     v.image.progressiveView = progressive->isChecked() ? 1 : 0;
     v.image.zoomToWindow = zoomToWindow->isChecked() ? 1 : 0;
     v.image.keepStoredOrientation = turnUpright->isChecked() ? 0 : 1;
+    v.image.saveAsSrgb = saveAsSrgb->isChecked() ? 1 : 0;
     v.image.previewDelay = previewDelay->value();
     v.html.compoundWidth = compoundWidth->value();
     v.html.compoundHeight = compoundHeight->value();

@@ -39,6 +39,7 @@ class PreferencesDialog : public QDialog {
     QCheckBox* progressive;
     QCheckBox* zoomToWindow;
     QCheckBox* turnUpright;
+    QCheckBox* saveAsSrgb;
     QSpinBox* previewDelay;
     QLabel* fontText;
     QLineEdit* directory;

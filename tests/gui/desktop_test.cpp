@@ -795,6 +795,63 @@ TEST_F(Desktop, APhotographWithExifSavesAsAValidPng) {
     EXPECT_EQ(test::PngCheckProblems(png), "");
 }
 
+// The preference "Save pictures in sRGB": a picture with its own profile is
+// written as sRGB pixels without the profile; off, the profile and the
+// stored values go with it.
+TEST_F(Desktop, AWideGamutPictureSavesAsSrgbWhenThePreferenceSaysSo) {
+    QFile profileFile("/usr/share/color/icc/compatibleWithAdobeRGB1998.icc");
+    if (!profileFile.open(QIODevice::ReadOnly)) {
+        GTEST_SKIP() << "the free ICC profiles (icc-profiles-free) are not installed";
+    }
+    const QByteArray profileBytes = profileFile.readAll();
+    MainFrame* frame = Start({});
+    ASSERT_NE(frame, nullptr);
+    const QString wide = folder.filePath("wide.png");
+    {
+        ImageDoc maker(app->Host(), app->Plugins());
+        CVImage image(&app->Host());
+        image.Create(8, 8, 24, 0, nullptr);
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                uint8_t* pixel = image.Row(y) + 3 * x; // a saturated green
+                pixel[0] = 40, pixel[1] = 200, pixel[2] = 0;
+            }
+        }
+        const ImageMetadata metadata{{profileBytes.begin(), profileBytes.end()}, {}};
+        maker.TakeImage(image, nullptr, &metadata);
+        ASSERT_TRUE(maker.OnSaveDocument(wide.toStdString())) << maker.LastError();
+    }
+    services.dialogHandler = [](QDialog& dialog) {
+        if (auto* preferences = dynamic_cast<PreferencesDialog*>(&dialog)) {
+            preferences->findChild<QCheckBox*>("saveAsSrgb")->setChecked(true);
+        }
+        return AcceptDialog(dialog);
+    };
+    frame->RunCommand(cmd::Preferences);
+    ASSERT_EQ(app->Settings().image.saveAsSrgb, 1);
+    frame->OpenFiles({wide});
+    ASSERT_NE(Active(), nullptr);
+    services.dialogHandler = AcceptDialog;
+    for (const bool srgb : {true, false}) {
+        SCOPED_TRACE(srgb ? "sRGB" : "own profile");
+        app->Settings().image.saveAsSrgb = srgb ? 1 : 0;
+        services.saveName = folder.filePath(srgb ? "srgb.png" : "kept.png");
+        frame->RunCommand(cmd::SaveAs);
+        ImageDoc written(app->Host(), app->Plugins());
+        ASSERT_TRUE(written.OnOpenDocument(services.saveName.toStdString()));
+        EXPECT_EQ(written.Metadata().icc.empty(), srgb);
+        // Adobe RGB's green lies outside sRGB: converted, its red goes to 0
+        // and its blue changes; kept, the stored values stay.
+        const uint8_t* pixel = written.Image().Row(4) + 12;
+        if (srgb) {
+            EXPECT_NE(pixel[0], 40);
+        } else {
+            EXPECT_EQ(pixel[0], 40);
+            EXPECT_EQ(pixel[1], 200);
+        }
+    }
+}
+
 // The clipboard's pictures: the packed bitmap of a selection, for every depth
 // and odd offsets, shows the selected pixels through the palette; a picture
 // taken from the clipboard keeps its pixels.
