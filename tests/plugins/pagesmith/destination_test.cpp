@@ -44,11 +44,18 @@ class PagesmithRun : public BatchFixture {
             paths.push_back(
                 MakeImage(std::string("P") + std::to_string(i) + ".tif", 40 + i, 30, i));
         }
+        return RunOver(paths, {"JPEG"});
+    }
+    // A run of `paths` in `formats` through the destination into out/album.htm.
+    BatchRun& RunOver(const std::vector<std::string>& paths,
+                      std::initializer_list<const char*> formats) {
         BatchDestination* dest = Destination();
         EXPECT_EQ(setOption("project", (dir + "out/album.htm").c_str()), 1);
         EXPECT_TRUE(dest->ApplyPage());
         Job().SetLogFileName(dir + "run.log");
-        Job().SelectFormat("JPEG");
+        for (const char* format : formats) {
+            Job().SelectFormat(format);
+        }
         Job().FileSource().SetFiles(paths);
         run = std::make_unique<BatchRun>(Job(), &Job().FileSource(), dest);
         return *run;
@@ -174,16 +181,8 @@ TEST_F(PagesmithRun, TitlesComeFromTheFileNamesUnlessAskedFor) {
 TEST_F(PagesmithRun, EveryPictureIsOneEntryUnderItsOwnName) {
     WriteProfile("p.vhb", "[Project settings]\nCreate thumbnail pages\nCreate zoom pages\n"
                           "Zoom style=1\n[Thumbnail table]\nColumns=4\nRows=1\nInclude title\n");
-    const std::vector<std::string> paths = {MakeImage("Dune.tif", 40, 30, 1),
-                                            MakeImage("dune.TIF", 50, 30, 2)};
-    BatchDestination* dest = Destination();
-    ASSERT_EQ(setOption("project", (dir + "out/album.htm").c_str()), 1);
-    ASSERT_TRUE(dest->ApplyPage());
-    Job().SetLogFileName(dir + "run.log");
-    Job().SelectFormat("JPEG");
-    Job().SelectFormat("TIFF");
-    Job().FileSource().SetFiles(paths);
-    run = std::make_unique<BatchRun>(Job(), &Job().FileSource(), dest);
+    RunOver({MakeImage("Dune.tif", 40, 30, 1), MakeImage("dune.TIF", 50, 30, 2)},
+            {"JPEG", "TIFF"});
     ASSERT_TRUE(run->Start());
     EXPECT_EQ(run->ApplyToAll({}, {}), BatchRun::AppliedToAll);
     EXPECT_EQ(Outputs(), (std::vector<std::string>{"album.htm", "album_z1.htm", "album_z2.htm",
@@ -207,15 +206,7 @@ TEST_F(PagesmithRun, FurtherSizesKeepTheirNamesApart) {
                           "[Thumbnail Cell]\nWidth=16\nHeight=16\n");
     ASSERT_EQ(setOption("sizes", "x"), 0);
     ASSERT_EQ(setOption("sizes", "20,45"), 1);
-    const std::vector<std::string> paths = {MakeImage("Dune.tif", 40, 30, 1),
-                                            MakeImage("dune-20.tif", 50, 30, 2)};
-    BatchDestination* dest = Destination();
-    ASSERT_EQ(setOption("project", (dir + "out/album.htm").c_str()), 1);
-    ASSERT_TRUE(dest->ApplyPage());
-    Job().SetLogFileName(dir + "run.log");
-    Job().SelectFormat("JPEG");
-    Job().FileSource().SetFiles(paths);
-    run = std::make_unique<BatchRun>(Job(), &Job().FileSource(), dest);
+    RunOver({MakeImage("Dune.tif", 40, 30, 1), MakeImage("dune-20.tif", 50, 30, 2)}, {"JPEG"});
     ASSERT_TRUE(run->Start());
     EXPECT_EQ(run->ApplyToAll({}, {}), BatchRun::AppliedToAll);
     EXPECT_EQ(Outputs(), (std::vector<std::string>{
