@@ -626,9 +626,9 @@ int ConfigurePluginDest(BatchJob& job, int index, HostServices& host, const Opti
             ? dlsym(job.DestinationModule(index), "SetBatchDestinationOption")
             : nullptr);
     if (setOption == nullptr) {
-        if (!options.destProfile.empty() || !options.project.empty()) {
+        if (!options.destProfile.empty() || !options.project.empty() || !options.sizes.empty()) {
             PrintUsageError("destination '" + options.destination +
-                            "' takes no --dest-profile or --project");
+                            "' takes no --dest-profile, --project or --sizes");
             return ExitUsage;
         }
     } else {
@@ -646,6 +646,14 @@ int ConfigurePluginDest(BatchJob& job, int index, HostServices& host, const Opti
             setOption("profile", options.destProfile.c_str()) == 0) {
             std::fprintf(stderr, "pixmill-cli: cannot read %s\n", options.destProfile.c_str());
             return ExitFailure;
+        }
+        if (!options.sizes.empty() && setOption("sizes", options.sizes.c_str()) == 0) {
+            const auto* ui = dynamic_cast<CliUserInterface*>(host.UserInterface());
+            PrintUsageError("--sizes: " + (ui != nullptr && !ui->lastMessage.empty()
+                                               ? ui->lastMessage
+                                               : "destination '" + options.destination +
+                                                     "' takes no picture sizes"));
+            return ExitUsage;
         }
         // Pages go into DIR; "index.htm" names them when no project is given.
         const std::string project =

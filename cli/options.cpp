@@ -226,6 +226,14 @@ const std::vector<OptionSpec> kOptions = {
           "the destination's project name in DIR (for \"HTML\n"
           "pages\": the first page's name, e.g. album.htm)",
      Text<&Options::project>},
+    {HelpSection::Batch, "sizes", "W,W,...",
+          "with --dest \"HTML pages\" and modern pages: also\n"
+          "write every picture at these widths in pixels (e.g.\n"
+          "480,960,1600), in each --format, for browsers to\n"
+          "choose from; a picture is never enlarged (a width at\n"
+          "or above its own is the full picture). Overrides\n"
+          "the profile's \"Picture sizes\"",
+     Text<&Options::sizes>},
     {HelpSection::Batch, "recursive", nullptr,
           "descend into sub-folders of folder inputs",
      Switch<&Options::recursive>},
@@ -503,6 +511,9 @@ std::string CheckCombinations(const Options& options) {
     if ((!options.destProfile.empty() || !options.project.empty()) &&
         options.destination.empty()) {
         return "--dest-profile and --project need --dest NAME";
+    }
+    if (!options.sizes.empty() && options.destination.empty()) {
+        return "--sizes needs --dest \"HTML pages\"";
     }
     if (options.pagesOnly && (options.destination.empty() || options.shardCount > 1)) {
         return "--pages-only needs --dest NAME and no --shard";

@@ -50,6 +50,7 @@ struct Options {
     std::string destination;            // --dest NAME
     std::string destProfile;            // --dest-profile FILE (the destination's profile)
     std::string project;                // --project NAME (the destination's project name)
+    std::string sizes;                  // --sizes W,W,...: a gallery's further picture widths
     int jobs = 0;                       // --jobs (0: one per core)
     int shardIndex = 0, shardCount = 1; // --shard I/N
     bool recursive = false;

@@ -7,7 +7,10 @@
 # from its middle, and the "HTML pages" destination makes a web gallery of
 # them with its modern pages (scripts/demo-gallery.vhb): the grid of
 # thumbnails demo-out/index.htm, one page per picture and demo-out/index.zip
-# of the full-size pictures, linked from the grid. The batch log is
+# of the full-size pictures, linked from the grid. Each picture is also
+# written 480 pixels wide (the profile's sizes 960 and 1600 are not below
+# its 800 pixels: there the full picture serves), which phones load, and
+# each thumbnail at 300 x 300 for sharp screens. The batch log is
 # demo-out/qorel.log. (The gallery sees the whole run, so it runs in
 # one process.)
 set -eu

@@ -14,11 +14,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A part: a heading, then per picture its numbers on one line (the last: how
-// many further formats) and its texts, each as "<bytes>:<text>\n" (names may
-// hold any byte): item, big file, thumbnail, the two titles, caption,
-// description, then the big files of the further formats.
-constexpr const char* kHeading = "Pixmill gallery part 2";
+// A part: a heading, then per picture its numbers on one line (the last two:
+// how many further formats and further sizes) and its texts, each as
+// "<bytes>:<text>\n" (names may hold any byte): item, big file, thumbnail,
+// the two titles, caption, description, the sharp thumbnail, then the big
+// files of the further formats, then per further size "<width> <height>\n"
+// and its file. Parts of the previous kind (no sizes, no sharp thumbnail)
+// are still read.
+constexpr const char* kHeading = "Pixmill gallery part 3";
+constexpr const char* kPreviousHeading = "Pixmill gallery part 2";
 
 std::string PartName(int shard, int count) {
     return "part-" + std::to_string(shard) + "-of-" + std::to_string(count);
@@ -44,24 +48,34 @@ bool ReadPart(const fs::path& path, int count, std::vector<GalleryImage>& images
     std::string heading;
     int partCount = 0;
     size_t entries = 0;
-    if (!std::getline(in, heading) || heading != kHeading || !(in >> partCount >> entries) ||
-        partCount != count) {
+    if (!std::getline(in, heading) || (heading != kHeading && heading != kPreviousHeading) ||
+        !(in >> partCount >> entries) || partCount != count) {
         return false;
     }
+    const bool withSizes = heading == kHeading;
     for (size_t i = 0; i < entries; ++i) {
         GalleryImage image;
         int present = 0;
-        size_t others = 0;
+        size_t others = 0, sizes = 0;
         if (!(in >> image.order >> present >> image.width >> image.height >> others) ||
-            in.get() != '\n' || others > 64 || !GetText(in, image.itemName) ||
-            !GetText(in, image.bigFile) || !GetText(in, image.thumbnailFile) ||
-            !GetText(in, image.thumbnailTitle) || !GetText(in, image.zoomTitle) ||
-            !GetText(in, image.caption) || !GetText(in, image.description)) {
+            (withSizes && !(in >> sizes)) || in.get() != '\n' || others > 64 || sizes > 1024 ||
+            !GetText(in, image.itemName) || !GetText(in, image.bigFile) ||
+            !GetText(in, image.thumbnailFile) || !GetText(in, image.thumbnailTitle) ||
+            !GetText(in, image.zoomTitle) || !GetText(in, image.caption) ||
+            !GetText(in, image.description) ||
+            (withSizes && !GetText(in, image.doubleThumbnailFile))) {
             return false;
         }
         image.otherFiles.resize(others);
         for (std::string& file : image.otherFiles) {
             if (!GetText(in, file)) {
+                return false;
+            }
+        }
+        image.sizedFiles.resize(sizes);
+        for (SizedPicture& sized : image.sizedFiles) {
+            if (!(in >> sized.width >> sized.height) || in.get() != '\n' ||
+                !GetText(in, sized.file)) {
                 return false;
             }
         }
@@ -89,14 +103,19 @@ std::string WritePart(const std::string& projectPath, int shard, int count,
         out << kHeading << '\n' << count << ' ' << images.size() << '\n';
         for (const GalleryImage& image : images) {
             out << image.order << ' ' << (image.bigPresent ? 1 : 0) << ' ' << image.width << ' '
-                << image.height << ' ' << image.otherFiles.size() << '\n';
-            for (const std::string* text :
-                 {&image.itemName, &image.bigFile, &image.thumbnailFile, &image.thumbnailTitle,
-                  &image.zoomTitle, &image.caption, &image.description}) {
+                << image.height << ' ' << image.otherFiles.size() << ' ' << image.sizedFiles.size()
+                << '\n';
+            for (const std::string* text : {&image.itemName, &image.bigFile, &image.thumbnailFile,
+                                            &image.thumbnailTitle, &image.zoomTitle, &image.caption,
+                                            &image.description, &image.doubleThumbnailFile}) {
                 PutText(out, *text);
             }
             for (const std::string& file : image.otherFiles) {
                 PutText(out, file);
+            }
+            for (const SizedPicture& sized : image.sizedFiles) {
+                out << sized.width << ' ' << sized.height << '\n';
+                PutText(out, sized.file);
             }
         }
         out.flush();

@@ -2,6 +2,7 @@
 
 #include "pixmill/side_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -149,6 +150,7 @@ template <class Io> void VisitProfile(Io& io, HtmlProfile& profile) {
     io.Flag("Modern pages", p.modernPages);
     io.Flag("Zip of pictures", p.pictureZip);
     io.OptionalText("Gallery title=", p.galleryTitle);
+    io.OptionalText("Picture sizes=", p.pictureSizes);
     io.OptionalText("Thumbnail template=", p.thumbnailTemplate);
     io.OptionalText("Zoom template=", p.zoomTemplate);
     io.PreviewText("Preview Image=", p.previewImage);
@@ -276,6 +278,39 @@ std::string HtmlColor(ColorValue color) {
     std::snprintf(text, sizeof text, "#%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF,
                   (color >> 16) & 0xFF);
     return text;
+}
+
+std::string ParsePictureSizes(const std::string& text, std::vector<int>& widths) {
+    widths.clear();
+    std::vector<int> found;
+    size_t at = 0;
+    while (at < text.size()) {
+        const char c = text[at];
+        if (c == ',' || c == ' ' || c == '\t') {
+            ++at;
+            continue;
+        }
+        size_t end = at;
+        while (end < text.size() && text[end] != ',' && text[end] != ' ' && text[end] != '\t') {
+            ++end;
+        }
+        const std::string word = text.substr(at, end - at);
+        at = end;
+        const bool digits = word.size() <= 6 && std::all_of(word.begin(), word.end(), [](char d) {
+                                return d >= '0' && d <= '9';
+                            });
+        const int width = digits ? std::atoi(word.c_str()) : 0;
+        if (width < kSmallestPictureSize || width > kLargestPictureSize) {
+            return "picture sizes: \"" + word + "\" is not a width in pixels from " +
+                   std::to_string(kSmallestPictureSize) + " to " +
+                   std::to_string(kLargestPictureSize) + " (give widths like 480,960,1600)";
+        }
+        found.push_back(width);
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    widths = std::move(found);
+    return {};
 }
 
 } // namespace pixmill::pagesmith

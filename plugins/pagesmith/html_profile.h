@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pixmill::pagesmith {
 
@@ -46,6 +47,10 @@ struct ProjectSettings {
     // index (written to the profile only when on).
     bool pictureZip = false;
     std::string galleryTitle;
+    // The modern pages' further widths of every picture, in pixels, as
+    // typed ("480,960,1600"; empty: the full size only). Written to the
+    // profile only when set.
+    std::string pictureSizes;
     std::string thumbnailTemplate;
     std::string zoomTemplate;
     std::string previewImage;
@@ -198,5 +203,11 @@ bool SaveProfileFile(const std::string& path, const HtmlProfile& profile);
 
 // "#RRGGBB" of a Windows colour value.
 std::string HtmlColor(ColorValue color);
+
+// The widths of a sizes text ("480,960,1600": numbers separated by commas
+// or blanks), ascending without repeats, into `widths`; "" or why the text
+// is refused (the widths are then left empty).
+inline constexpr int kSmallestPictureSize = 16, kLargestPictureSize = 16384;
+std::string ParsePictureSizes(const std::string& text, std::vector<int>& widths);
 
 } // namespace pixmill::pagesmith

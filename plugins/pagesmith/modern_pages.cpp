@@ -4,6 +4,7 @@
 #include "picture_size.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <strings.h>
 
@@ -69,8 +70,40 @@ std::string GalleryTitle(const HtmlProfile& profile) {
                                                 : profile.project.galleryTitle;
 }
 
+// The widths a browser may choose from for one format: "a-480.avif 480w,
+// a.avif 1600w" when the picture was also written narrower, else the file
+// alone. `full` is the full-size file of that format.
+std::string SourceSet(const GalleryImage& image, const std::string& full) {
+    const std::string extension = Extension(full);
+    std::string set;
+    for (const SizedPicture& sized : image.sizedFiles) {
+        if (Extension(sized.file) == extension && sized.width < image.width) {
+            set += LinkTarget(FileNameOf(sized.file)) + " " + std::to_string(sized.width) + "w, ";
+        }
+    }
+    if (set.empty() || image.width <= 0) {
+        return LinkTarget(FileNameOf(full));
+    }
+    return set + LinkTarget(FileNameOf(full)) + " " + std::to_string(image.width) + "w";
+}
+
+// How wide the picture is shown, as the style sheet lays it out: never
+// wider than the page's column (the screen less the margins, at most
+// 98rem), its own width, or the width that keeps it within 85% of the
+// screen's height. The browser chooses the file by it before any layout.
+std::string SizesAttribute(const GalleryImage& image) {
+    if (image.sizedFiles.empty() || image.width <= 0 || image.height <= 0) {
+        return {};
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "min(100vw - 2rem, 98rem, %dpx, %.4gvh)", image.width,
+                  85.0 * image.width / image.height);
+    return Attribute("sizes", text);
+}
+
 // The big picture as <picture>: the formats only some browsers show as
-// sources and one every browser shows as the <img>.
+// sources and one every browser shows as the <img>, each at every width it
+// was written at.
 std::string PictureElement(const GalleryImage& image) {
     std::vector<std::string> files{image.bigFile};
     files.insert(files.end(), image.otherFiles.begin(), image.otherFiles.end());
@@ -81,18 +114,22 @@ std::string PictureElement(const GalleryImage& image) {
             break;
         }
     }
+    const std::string sizes = SizesAttribute(image);
     std::string sources;
     for (const auto& [extension, type] : kSourceTypes) {
         for (const std::string& file : files) {
             if (file != fallback && Extension(file) == extension) {
                 sources += "<source" + Attribute("type", type) +
-                           Attribute("srcset", LinkTarget(FileNameOf(file))) + ">\n";
+                           Attribute("srcset", SourceSet(image, file)) + sizes + ">\n";
                 break;
             }
         }
     }
-    std::string img = "<img" + Attribute("src", LinkTarget(FileNameOf(fallback))) +
-                      SizeAttributes(ReadPictureSize(fallback));
+    std::string img = "<img" + Attribute("src", LinkTarget(FileNameOf(fallback)));
+    if (!sizes.empty()) {
+        img += Attribute("srcset", SourceSet(image, fallback)) + sizes;
+    }
+    img += SizeAttributes(ReadPictureSize(fallback));
     img += Attribute("alt", PictureCaption(image)) + ">";
     if (sources.empty()) {
         return img + "\n";
@@ -123,8 +160,14 @@ std::string GridPage(const HtmlProfile& profile, const PageNames& names,
         if (linked) {
             text += "<a" + Attribute("href", LinkTarget(names.Zoom(number))) + ">";
         }
-        text += "<img" + Attribute("src", LinkTarget(FileNameOf(image.thumbnailFile))) +
-                SizeAttributes(ReadPictureSize(image.thumbnailFile));
+        text += "<img" + Attribute("src", LinkTarget(FileNameOf(image.thumbnailFile)));
+        if (!image.doubleThumbnailFile.empty()) {
+            // Screens with two device pixels per CSS pixel take the sharp one.
+            text +=
+                Attribute("srcset", LinkTarget(FileNameOf(image.thumbnailFile)) + " 1x, " +
+                                        LinkTarget(FileNameOf(image.doubleThumbnailFile)) + " 2x");
+        }
+        text += SizeAttributes(ReadPictureSize(image.thumbnailFile));
         text += Attribute("alt", caption);
         if (number > kEagerThumbnails) {
             text += " loading=\"lazy\"";

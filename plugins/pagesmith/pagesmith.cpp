@@ -68,6 +68,9 @@ bool HtmlPagesDestination::SetOption(const std::string& name, const std::string&
         UpdateThumbnailSettings();
         return true;
     }
+    if (name == "sizes") {
+        return SetPictureSizes(value);
+    }
     if (name == "keep-location") {
         SetKeepLocation(value == "1");
         return true;

@@ -116,6 +116,13 @@ QWidget* PagesmithPage::BuildFirstPage() {
     galleryTitle->setObjectName("galleryTitle");
     galleryTitle->setPlaceholderText("Photographs");
     projectRow->addRow("&Gallery title:", galleryTitle);
+    pictureSizes = new QLineEdit;
+    pictureSizes->setObjectName("pictureSizes");
+    pictureSizes->setPlaceholderText("e.g. 480,960,1600 (empty: the full size only)");
+    pictureSizes->setToolTip("Every picture is also written at these widths, in each output "
+                             "format, and browsers load the one that fits the screen. A picture "
+                             "is never enlarged.");
+    projectRow->addRow("Sizes (&widths in pixels):", pictureSizes);
     pictureZip = new QCheckBox("Zip o&f the full-size pictures, linked from the index");
     pictureZip->setObjectName("pictureZip");
     projectRow->addRow(QString(), pictureZip);
@@ -226,6 +233,7 @@ QWidget* PagesmithPage::BuildFirstPage() {
         askTitles->setChecked(p.askTitles);
         modern->setChecked(p.modernPages);
         galleryTitle->setText(QString::fromStdString(p.galleryTitle));
+        pictureSizes->setText(QString::fromStdString(p.pictureSizes));
         pictureZip->setChecked(p.pictureZip);
         previewImage->setText(QString::fromStdString(p.previewImage));
         previewText->setText(QString::fromStdString(p.previewText));
@@ -262,6 +270,8 @@ QWidget* PagesmithPage::BuildFirstPage() {
             changed([this, &p] { p.pictureZip = pictureZip->isChecked(); }));
     connect(galleryTitle, &QLineEdit::textChanged, this,
             changed([this, &p] { p.galleryTitle = galleryTitle->text().toStdString(); }));
+    connect(pictureSizes, &QLineEdit::textChanged, this,
+            changed([this, &p] { p.pictureSizes = pictureSizes->text().toStdString(); }));
     connect(thumbTemplateFile, &QLineEdit::textChanged, this,
             changed([this, &p] { p.thumbnailTemplate = thumbTemplateFile->text().toStdString(); }));
     connect(zoomTemplateFile, &QLineEdit::textChanged, this,
@@ -405,6 +415,7 @@ void PagesmithPage::UpdateEnabling() {
     zoomTemplate->setEnabled(zoomPages);
     zoomTemplateFile->setEnabled(zoomPages && p.zoomSubstyle == ZoomFromTemplate);
     galleryTitle->setEnabled(p.modernPages);
+    pictureSizes->setEnabled(p.modernPages);
     const int current = stack->currentIndex();
     previous->setEnabled(StepPage(pages, p, current, -1) >= 0);
     next->setEnabled(StepPage(pages, p, current, 1) >= 0);

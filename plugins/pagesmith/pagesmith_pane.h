@@ -85,6 +85,7 @@ class PagesmithPage : public QWidget {
     QCheckBox* modern = nullptr;
     QCheckBox* pictureZip = nullptr;
     QLineEdit* galleryTitle = nullptr;
+    QLineEdit* pictureSizes = nullptr;
     QCheckBox* keepLocation = nullptr;
     QComboBox* configurations = nullptr;
 };

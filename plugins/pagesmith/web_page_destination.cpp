@@ -76,6 +76,7 @@ QWidget* WebPageDestination::CreatePage(QWidget*, const RECT&) {
 void WebPageDestination::Attach(BatchHost* host) {
     batchHost = host;
     pluginHost = host != nullptr ? host->GetPluginHost() : nullptr;
+    sized = host != nullptr ? std::make_unique<SizedPictures>(*host) : nullptr;
     if (pluginHost == nullptr) {
         return;
     }
@@ -137,6 +138,11 @@ bool WebPageDestination::TakeOver() {
     const ProjectSettings& project = profile.project;
     // The modern set is always a grid of thumbnails and a page per picture.
     const bool modern = project.modernPages;
+    std::vector<int> widths;
+    if (std::string refusal = ParsePictureSizes(project.pictureSizes, widths); !refusal.empty()) {
+        Refuse(refusal);
+        return false;
+    }
     if (!modern && !project.createThumbnailPages && !project.createZoomPages) {
         Refuse(LookupString(kStrings, IdMustSelect));
         return false;
@@ -176,6 +182,12 @@ bool WebPageDestination::TakeOver() {
     wantThumbnails = modern || project.createThumbnailPages;
     wantZoom = modern || project.createZoomPages;
     wantIndex = project.createContentPage;
+    // Only the modern pages offer a picture in several sizes.
+    pictureWidths = modern ? widths : std::vector<int>();
+    if (!modern && sizesGiven && !widths.empty()) {
+        Show("The picture sizes are for the modern pages: these pages show every picture at "
+             "its full size only.");
+    }
     int generation = profile.justZoom.generationStyle;
     if (modern) {
         generation = profile.zoomImage.generationStyle;
@@ -240,6 +252,7 @@ ThumbnailSettings* WebPageDestination::GetThumbnailSettings() {
 
 SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream* log) {
     current = GalleryImage{};
+    runLog = log;
     mainTarget.clear();
     thumbnailTarget.clear();
     targets = SaveTargets{};
@@ -256,13 +269,23 @@ SaveTargets* WebPageDestination::BeginSave(const SaveRequest* request, CVStream*
     // A picture saved in a further output format is the same entry of the
     // gallery: only its big picture is written, beside the first one.
     otherFormat = !images.empty() && images.back().order == current.order;
+    if (!otherFormat && sized) {
+        sized->Release(); // the last picture's sizes are written
+    }
     // Only the names are made lower case: the folder is the user's, and
     // this file system tells case apart. Names another picture of the run
     // holds, in any case, get a number.
     const std::string stem = Lower(baseName);
-    const std::string unique =
-        names.Claim(current.order, stem,
-                    {"." + Lower(mainExtension), Lower(expansion + "." + thumbnailExtension)});
+    std::vector<std::string> suffixes{"." + Lower(mainExtension),
+                                      Lower(expansion + "." + thumbnailExtension)};
+    if (profile.project.modernPages) {
+        // The further sizes and the sharp thumbnail are names of the picture too.
+        for (const int width : pictureWidths) {
+            suffixes.push_back(SizedName(suffixes[0], width));
+        }
+        suffixes.push_back(DoubleThumbnailName(suffixes[1]));
+    }
+    const std::string unique = names.Claim(current.order, stem, suffixes);
     if (unique != stem && log != nullptr) {
         const std::string line = NameClashLine(stem + "." + Lower(mainExtension),
                                                unique + "." + Lower(mainExtension));
@@ -316,11 +339,15 @@ void WebPageDestination::EndSave(bool mainSaved, bool thumbnailSaved) {
     if (otherFormat) {
         if (mainSaved) {
             images.back().otherFiles.push_back(mainTarget);
+            AddSizes(images.back(), mainTarget, false);
         }
     } else if (!thumbnailTarget.empty() && thumbnailSaved) {
         current.bigPresent =
             !current.bigFile.empty() && (mainSaved || mainImageMode != MainEncoded);
         images.push_back(current);
+        if (mainSaved) {
+            AddSizes(images.back(), mainTarget, true);
+        }
     } else if (!wantThumbnails && mainSaved) {
         current.bigPresent = true;
         images.push_back(current);
@@ -331,7 +358,69 @@ void WebPageDestination::EndSave(bool mainSaved, bool thumbnailSaved) {
     targets = SaveTargets{};
 }
 
+void WebPageDestination::AddSizes(GalleryImage& entry, const std::string& bigFile, bool first) {
+    if (!profile.project.modernPages || !sized || bigFile.empty()) {
+        return;
+    }
+    const auto note = [this](const std::string& text) {
+        if (runLog != nullptr) {
+            const std::string line = text + "\r\n";
+            runLog->Write(line.data(), line.size());
+        }
+    };
+    const auto extension = [](const std::string& file) {
+        const size_t dot = file.rfind('.');
+        return dot == std::string::npos ? std::string() : file.substr(dot + 1);
+    };
+    if (first) {
+        if (std::string error = sized->Prepare(bigFile, pictureWidths); !error.empty()) {
+            sized->Release();
+            note(error + ": the picture is shown at its full size only");
+            return;
+        }
+        // The size of the file the pages show (a copied original may differ
+        // from the processed picture).
+        entry.width = sized->Width();
+        entry.height = sized->Height();
+        std::string error;
+        const int thumbnailFormat =
+            SizedPictures::FormatForExtension(*batchHost, extension(entry.thumbnailFile));
+        if (!entry.thumbnailFile.empty() && thumbnailFormat >= 0) {
+            if (sized->WriteDoubleThumbnail(entry.thumbnailFile, thumbnailFormat, error)) {
+                entry.doubleThumbnailFile = DoubleThumbnailName(entry.thumbnailFile);
+            } else if (!error.empty()) {
+                note(error);
+            }
+        }
+    }
+    if (!sized->Prepared()) {
+        return;
+    }
+    const int format = SizedPictures::FormatForExtension(*batchHost, extension(bigFile));
+    if (format < 0) {
+        return; // no format of this program writes it: the full size only
+    }
+    if (std::string error = sized->Write(bigFile, format, entry.sizedFiles); !error.empty()) {
+        note(error);
+    }
+}
+
+bool WebPageDestination::SetPictureSizes(const std::string& text) {
+    std::vector<int> widths;
+    if (std::string refusal = ParsePictureSizes(text, widths); !refusal.empty()) {
+        Refuse(refusal);
+        return false;
+    }
+    profile.project.pictureSizes = text;
+    sizesGiven = true;
+    return true;
+}
+
 void WebPageDestination::EndBatch(CVStream* log, bool) {
+    if (sized) {
+        sized->Release();
+    }
+    runLog = nullptr;
     names.Clear();
     captions = CaptionSource{};
     const auto write = [log](const std::string& text) {

@@ -10,6 +10,7 @@
 #include "pixmill/output_names.h"
 #include "pixmill/user_interface.h"
 #include "profile_configurations.h"
+#include "sized_pictures.h"
 
 #include <memory>
 #include <string>
@@ -78,6 +79,10 @@ class WebPageDestination : public BatchDestination {
     // A sharded run (shard of count > 1) writes its pictures into a gallery
     // part instead of pages.
     void SetShard(int shard, int count);
+    // The further widths of the modern pages' pictures ("480,960,1600"; ""
+    // none); false, with the profile unchanged, for a text that is no list
+    // of widths (the reason is shown).
+    bool SetPictureSizes(const std::string& text);
     // The pages step: takes every shard's pictures from their parts, to be
     // written as pages at the end of the batch; "" or what is missing.
     std::string TakePictures();
@@ -85,17 +90,25 @@ class WebPageDestination : public BatchDestination {
   private:
     class HostStore;
 
+    // The current picture's further sizes and sharp thumbnail, for the
+    // modern pages; `first`: the run's first format of the picture.
+    void AddSizes(GalleryImage& entry, const std::string& bigFile, bool first);
+
     HtmlProfile profile;
     ThumbnailSettings thumbnail;
     std::string projectPath;
     bool keepLocation = false;
     bool wantThumbnails = true, wantZoom = true, wantIndex = true;
     int mainImageMode = MainEncoded;
+    std::vector<int> pictureWidths; // the modern pages' further widths, taken over
+    bool sizesGiven = false;        // the sizes came as a headless run's option
 
     BatchHost* batchHost = nullptr;
     CPluginHost* pluginHost = nullptr;
     std::unique_ptr<HostStore> store;
     std::unique_ptr<ProfileConfigurations> configurations;
+    std::unique_ptr<SizedPictures> sized; // the current picture's further sizes
+    CVStream* runLog = nullptr;           // the log of the save in progress
 
     std::vector<GalleryImage> images;
     GalleryImage current;

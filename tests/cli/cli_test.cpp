@@ -869,57 +869,96 @@ TEST_F(CliBatch, DitherLevelIsASettingOfConvertAndBatch) {
 
 // A gallery spread over shards: each shard leaves its pictures, the pages
 // step writes the pages once, and the folder ends up as one process leaves
-// it; the pages step refuses while a shard is missing.
+// it; the pages step refuses while a shard is missing. The classic pages,
+// and the modern ones with further sizes in two formats and sharp
+// thumbnails, which the parts carry to the pages step.
 TEST_F(CliBatch, ShardedGalleryEqualsOneRun) {
-    const std::vector<std::string> gallery = {"--dest", "HTML pages", "--format", "jpeg",
-                                              "--thumbs", "40x40", "-q"};
-    const auto batch = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"batch", in});
-        args.insert(args.end(), gallery.begin(), gallery.end());
-        return RunReal(args);
-    };
-    const std::string one = dir + "/one", three = dir + "/three";
-    EXPECT_EQ(batch({"--out", one, "--log", dir + "/one.log"}).exitCode, 1) << "broken.jpg";
+    std::ofstream(dir + "/modern.vhb") << "[Project settings]\nModern pages\n"
+                                          "[Thumbnail Cell]\nWidth=20\nHeight=20\n";
+    for (const bool modern : {false, true}) {
+        SCOPED_TRACE(modern ? "modern" : "classic");
+        std::vector<std::string> gallery = {"--dest",   "HTML pages", "--format", "jpeg",
+                                            "--thumbs", "40x40",      "-q"};
+        if (modern) {
+            gallery.insert(gallery.end(), {"--dest-profile", dir + "/modern.vhb", "--format", "png",
+                                           "--sizes", "30,60,400"});
+        }
+        const auto batch = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), {"batch", in});
+            args.insert(args.end(), gallery.begin(), gallery.end());
+            return RunReal(args);
+        };
+        const std::string one = dir + (modern ? "/one-modern" : "/one"),
+                          three = dir + (modern ? "/three-modern" : "/three");
+        EXPECT_EQ(batch({"--out", one, "--log", dir + "/one.log"}).exitCode, 1) << "broken.jpg";
 
-    EXPECT_EQ(batch({"--out", three, "--pages-only"}).exitCode, 1) << "no shard has run";
-    for (const char* shard : {"2/3", "0/3"}) {
-        batch({"--out", three, "--shard", shard, "--log", dir + "/shard" + shard[0] + ".log"});
-    }
-    const Result early = batch({"--out", three, "--pages-only", "--log", dir + "/pages.log"});
-    EXPECT_EQ(early.exitCode, 1);
-    EXPECT_NE(early.err.find("shard 1/3 of the gallery has not finished"), std::string::npos)
-        << early.err;
-    batch({"--out", three, "--shard", "1/3", "--log", dir + "/shard1.log"});
-    EXPECT_EQ(batch({"--out", three, "--pages-only", "--log", dir + "/pages.log"}).exitCode, 0);
+        EXPECT_EQ(batch({"--out", three, "--pages-only"}).exitCode, 1) << "no shard has run";
+        for (const char* shard : {"2/3", "0/3"}) {
+            batch({"--out", three, "--shard", shard, "--log", dir + "/shard" + shard[0] + ".log"});
+        }
+        const Result early = batch({"--out", three, "--pages-only", "--log", dir + "/pages.log"});
+        EXPECT_EQ(early.exitCode, 1);
+        EXPECT_NE(early.err.find("shard 1/3 of the gallery has not finished"), std::string::npos)
+            << early.err;
+        batch({"--out", three, "--shard", "1/3", "--log", dir + "/shard1.log"});
+        EXPECT_EQ(batch({"--out", three, "--pages-only", "--log", dir + "/pages.log"}).exitCode, 0);
 
-    const std::vector<std::string> files = Tree(one);
-    EXPECT_EQ(files, Tree(three)) << "no part is left behind";
-    EXPECT_GT(files.size(), 6u) << "pictures, thumbnails and pages";
-    for (const std::string& name : files) {
-        if (fs::is_regular_file(one + "/" + name)) {
-            EXPECT_EQ(ReadAll(one + "/" + name), ReadAll(three + "/" + name)) << name;
+        const std::vector<std::string> files = Tree(one);
+        EXPECT_EQ(files, Tree(three)) << "no part is left behind";
+        EXPECT_GT(files.size(), 6u) << "pictures, thumbnails and pages";
+        for (const std::string& name : files) {
+            if (fs::is_regular_file(one + "/" + name)) {
+                EXPECT_EQ(ReadAll(one + "/" + name), ReadAll(three + "/" + name)) << name;
+            }
+        }
+        // Every picture was done once: the shards' logs name each failure once
+        // and count the two pictures once.
+        std::string logs;
+        for (const char* log : {"/shard0.log", "/shard1.log", "/shard2.log"}) {
+            logs += ReadAll(dir + log);
+        }
+        for (const char* name : {"broken.jpg", "readme.txt"}) {
+            const size_t first = logs.find(name);
+            EXPECT_NE(first, std::string::npos) << name;
+            EXPECT_EQ(logs.find(name, first + 1), std::string::npos) << name << " twice";
+        }
+        int saved = 0;
+        for (size_t at = logs.find("successfuly processed images : "); at != std::string::npos;
+             at = logs.find("successfuly processed images : ", at + 1)) {
+            saved += std::atoi(logs.c_str() + at + 31);
+        }
+        EXPECT_EQ(saved, 2) << logs;
+        if (modern) {
+            // 30 and 60 below the pictures' 91 and 92 pixels, in both formats;
+            // 400 is the full picture. The pages list them.
+            for (const char* name : {"a-30.jpg", "a-60.jpg", "a-30.png", "b-60.png",
+                                     "a_thumbnail@2x.jpg", "b_thumbnail@2x.jpg"}) {
+                EXPECT_TRUE(fs::is_regular_file(three + "/" + name)) << name;
+            }
+            EXPECT_FALSE(fs::exists(three + "/a-400.jpg"));
+            const std::string page = ReadAll(three + "/index_z1.htm");
+            EXPECT_NE(page.find("srcset=\"a-30.jpg 30w, a-60.jpg 60w, a.jpg 91w\""),
+                      std::string::npos)
+                << page;
+            EXPECT_NE(
+                ReadAll(three + "/index.htm").find("a_thumbnail.jpg 1x, a_thumbnail%402x.jpg 2x"),
+                std::string::npos);
         }
     }
-    // Every picture was done once: the shards' logs name each failure once
-    // and count the two pictures once.
-    std::string logs;
-    for (const char* log : {"/shard0.log", "/shard1.log", "/shard2.log"}) {
-        logs += ReadAll(dir + log);
-    }
-    for (const char* name : {"broken.jpg", "readme.txt"}) {
-        const size_t first = logs.find(name);
-        EXPECT_NE(first, std::string::npos) << name;
-        EXPECT_EQ(logs.find(name, first + 1), std::string::npos) << name << " twice";
-    }
-    int saved = 0;
-    for (size_t at = logs.find("successfuly processed images : "); at != std::string::npos;
-         at = logs.find("successfuly processed images : ", at + 1)) {
-        saved += std::atoi(logs.c_str() + at + 31);
-    }
-    EXPECT_EQ(saved, 2) << logs;
-    EXPECT_EQ(RunReal({"batch", in, "--out", three, "--pages-only"}).exitCode, 2)
+    EXPECT_EQ(RunReal({"batch", in, "--out", dir + "/three", "--pages-only"}).exitCode, 2)
         << "the file destination writes no pages";
-    EXPECT_EQ(batch({"--out", three, "--pages-only", "--shard", "0/2"}).exitCode, 2);
+    EXPECT_EQ(RunReal({"batch", in, "--out", dir + "/three", "--dest", "HTML pages", "--pages-only",
+                       "--shard", "0/2"})
+                  .exitCode,
+              2);
+    // Sizes that are no widths are refused before any picture is read.
+    const Result bad =
+        RunReal({"batch", in, "--out", dir + "/bad", "--dest", "HTML pages", "--sizes", "480,big"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("--sizes: picture sizes: \"big\" is not a width"), std::string::npos)
+        << bad.err;
+    EXPECT_EQ(RunReal({"batch", in, "--out", dir + "/bad", "--sizes", "480"}).exitCode, 2);
+    EXPECT_FALSE(fs::exists(dir + "/bad/a.jpg"));
 }
 
 TEST_F(CliBatch, VersionAndFormatNamesInAnyCase) {

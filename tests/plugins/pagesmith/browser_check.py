@@ -22,6 +22,15 @@ loading attribute it predates. The modern gallery's grid links a zip of its
 full-size pictures that Python's zipfile reads back byte for byte; the other
 galleries, whose profiles do not ask for one, have none.
 
+A sixth gallery holds 24 photographs at 1600 pixels in AVIF, WebP and JPEG
+with --sizes 480,960,1600: on a phone of 390 x 844 CSS px at device scale 2
+(780 device pixels across, so the 960 file is the right one: at scale 3 the
+screen is 1170 device pixels wide and a browser is right to take the 1600
+file) every picture page loads a 960-pixel file and the grid the 2x
+thumbnails, at 1280 x 800 (scale 1) the 1600-pixel file; the bytes the phone
+loads for the grid's first screen are printed. The modern checks above hold
+for it too.
+
 usage: browser_check.py BIN_DIR CHECKER_HTML [--screenshots DIR] [--keep DIR]
 Exit 77 (skipped) when Chromium or the photographs are missing.
 """
@@ -62,7 +71,13 @@ GALLERIES = {
     'modern': '[Project settings]\nModern pages\nZip of pictures\nGallery title=Photographs\n'
               '[Thumbnail Cell]\nWidth=240\nHeight=160\nFit to thumbnail size\nFit style=0\n',
 }
-FORMATS = {'modern': ['--format', 'JPEG', '--format', 'WebP']}
+GALLERIES['sized'] = GALLERIES['modern']
+SIZED_COUNT = 24
+FORMATS = {'modern': ['--format', 'JPEG', '--format', 'WebP'],
+           # AVIF at its fastest speed keeps the check quick.
+           'sized': ['--format', 'AVIF', '--format', 'WebP', '--format', 'JPEG',
+                     '--set', 'AVIF_Parameters.speed=10', '--sizes', '480,960,1600']}
+WIDTHS = {'sized': 1600}
 
 
 def chromium():
@@ -91,7 +106,8 @@ def make_gallery(bin_dir, inputs, work, name):
         f.write(GALLERIES[name].replace('{bin}', bin_dir))
     command = [os.path.join(bin_dir, 'pixmill-cli'), 'batch', *inputs, '--out', out,
                '--settings', os.path.join(work, 'settings.ini'),
-               *FORMATS.get(name, ['--format', 'JPEG']), '--op', 'Resample', '--set', 'Resample.width=640', '--set', 'Resample.height=32767',
+               *FORMATS.get(name, ['--format', 'JPEG']), '--op', 'Resample',
+               '--set', 'Resample.width=%d' % WIDTHS.get(name, 640), '--set', 'Resample.height=32767',
                '--set', 'Resample.keepAspect=1', '--fast-decode', '--quiet',
                '--dest', 'HTML pages', '--dest-profile', profile, '--project', 'album.htm']
     run = subprocess.run(command, capture_output=True, text=True)
@@ -156,14 +172,6 @@ def check_gallery(binary, checker, out, name):
 def check_modern(binary, checker, out):
     """The modern gallery at a phone's and a desktop's size, light and dark."""
     failures = []
-    pages = sorted(p for p in os.listdir(out) if p.endswith('.htm'))
-    for page in pages if shutil.which('tidy') else []:
-        tidy = subprocess.run(['tidy', '-q', '-e', os.path.join(out, page)],
-                              capture_output=True, text=True)
-        for line in tidy.stderr.splitlines():
-            if 'proprietary attribute "loading"' not in line:
-                failures.append(f'modern/{page}: tidy: {line}')
-    shutil.copy(checker, os.path.join(out, 'modern_check.html'))
     grid = ''
     with open(os.path.join(out, 'album.htm')) as f:
         grid = f.read()
@@ -172,76 +180,183 @@ def check_modern(binary, checker, out):
             failures.append(f'modern: {thumbnail} is not on the grid page')
     if 'alt="Sand &amp; sky"' not in grid or 'alt="Second &lt;light&gt;"' not in grid:
         failures.append('modern: the captions file was not used')
-    failures += check_zip(out)
-    for label, width, height, scale in (('phone', 390, 844, 3), ('desktop', 1280, 800, 1)):
-        for scheme, setting in (('light', 1), ('dark', 0)):
-            with open(os.path.join(out, 'pages.js'), 'w') as f:
-                f.write('var WIDTH = %d, HEIGHT = %d; var PAGES = %s;'
-                        % (width, height, json.dumps(pages)))
-            dom = browser(binary, '--virtual-time-budget=600000', '--dump-dom',
-                          f'--window-size={width + 40},{height + 40}',
-                          f'--force-device-scale-factor={scale}',
-                          f'--blink-settings=preferredColorScheme={setting}',
-                          'file://' + os.path.join(out, 'modern_check.html'))
-            where = f'modern {label} {scheme}'
-            found = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
-            if not found or found.group(1) == 'pending':
-                failures.append(f'{where}: the checker did not finish')
-                continue
-            import html
-            results = json.loads(html.unescape(found.group(1)))
-            if len(results) != len(pages):
-                failures.append(f'{where}: {len(results)} of {len(pages)} pages loaded')
-            for page, r in zip(pages, results):
-                at = f'{where}/{page}'
-                if r['scrollWidth'] > r['clientWidth']:
-                    failures.append(f'{at}: scrolls sideways ({r["scrollWidth"]} > '
-                                    f'{r["clientWidth"]})')
-                if label == 'phone' and r['fontSize'] < 16:
-                    failures.append(f'{at}: body text of {r["fontSize"]} px')
-                for image in r['images']:
-                    if image['width'] <= 0 or not image['alt'] or not image['sized']:
-                        failures.append(f'{at}: picture {image["src"]}: {image}')
-                if r['unreachable']:
-                    failures.append(f'{at}: {r["unreachable"]} thumbnails Tab does not reach')
-                for text in r['contrast']:
-                    failures.append(f'{at}: low contrast: {text}')
-                if r['shift'] != 0:
-                    failures.append(f'{at}: layout shift {r["shift"]}')
-                if page == 'album.htm' and not any(
-                        (link['href'] or '').endswith('/album.zip') for link in r['links']):
-                    failures.append(f'{at}: no link to the zip of the pictures')
-                if 'keys' in r:
-                    links = {link['id']: link['href'] for link in r['links'] if link['id']}
-                    expected = {'ArrowLeft': links.get('prev'), 'ArrowRight': links.get('next'),
-                                'Escape': links.get('up')}
-                    for key, target in expected.items():
-                        if r['keys'].get(key) != target:
-                            failures.append(f'{at}: {key} led to {r["keys"].get(key)}, '
-                                            f'not {target}')
-            print(f'{where}: {len(results)} pages checked')
+    runs = [(label, width, height, scale, scheme, setting)
+            for label, width, height, scale in (('phone', 390, 844, 3), ('desktop', 1280, 800, 1))
+            for scheme, setting in (('light', 1), ('dark', 0))]
+    return failures + check_modern_pages(binary, checker, out, 'modern', runs)[0]
+
+
+def check_modern_pages(binary, checker, out, name, runs):
+    """Every page of a modern gallery in each run (a size, scale and scheme);
+    the failures and each run's results by label."""
+    failures = []
+    pages = sorted(p for p in os.listdir(out) if p.endswith('.htm'))
+    for page in pages if shutil.which('tidy') else []:
+        tidy = subprocess.run(['tidy', '-q', '-e', os.path.join(out, page)],
+                              capture_output=True, text=True)
+        for line in tidy.stderr.splitlines():
+            # tidy 5.6 predates these HTML attributes.
+            if ('proprietary attribute "loading"' not in line and
+                    '<source> proprietary attribute "sizes"' not in line):
+                failures.append(f'{name}/{page}: tidy: {line}')
+    shutil.copy(checker, os.path.join(out, 'modern_check.html'))
+    failures += check_zip(out, name)
+    by_run = {}
+    for label, width, height, scale, scheme, setting in runs:
+        with open(os.path.join(out, 'pages.js'), 'w') as f:
+            f.write('var WIDTH = %d, HEIGHT = %d; var PAGES = %s;'
+                    % (width, height, json.dumps(pages)))
+        dom = browser(binary, '--virtual-time-budget=600000', '--dump-dom',
+                      f'--window-size={width + 40},{height + 40}',
+                      f'--force-device-scale-factor={scale}',
+                      f'--blink-settings=preferredColorScheme={setting}',
+                      'file://' + os.path.join(out, 'modern_check.html'))
+        where = f'{name} {label} {scheme}'
+        found = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
+        if not found or found.group(1) == 'pending':
+            failures.append(f'{where}: the checker did not finish')
+            continue
+        import html
+        results = json.loads(html.unescape(found.group(1)))
+        by_run[label] = dict(zip(pages, results))
+        if len(results) != len(pages):
+            failures.append(f'{where}: {len(results)} of {len(pages)} pages loaded')
+        for page, r in zip(pages, results):
+            at = f'{where}/{page}'
+            if r['scrollWidth'] > r['clientWidth']:
+                failures.append(f'{at}: scrolls sideways ({r["scrollWidth"]} > '
+                                f'{r["clientWidth"]})')
+            if label == 'phone' and r['fontSize'] < 16:
+                failures.append(f'{at}: body text of {r["fontSize"]} px')
+            for image in r['images']:
+                if image['width'] <= 0 or not image['alt'] or not image['sized']:
+                    failures.append(f'{at}: picture {image["src"]}: {image}')
+            if r['unreachable']:
+                failures.append(f'{at}: {r["unreachable"]} thumbnails Tab does not reach')
+            for text in r['contrast']:
+                failures.append(f'{at}: low contrast: {text}')
+            if r['shift'] != 0:
+                failures.append(f'{at}: layout shift {r["shift"]}')
+            if page == 'album.htm' and not any(
+                    (link['href'] or '').endswith('/album.zip') for link in r['links']):
+                failures.append(f'{at}: no link to the zip of the pictures')
+            if 'keys' in r:
+                links = {link['id']: link['href'] for link in r['links'] if link['id']}
+                expected = {'ArrowLeft': links.get('prev'), 'ArrowRight': links.get('next'),
+                            'Escape': links.get('up')}
+                for key, target in expected.items():
+                    if r['keys'].get(key) != target:
+                        failures.append(f'{at}: {key} led to {r["keys"].get(key)}, '
+                                        f'not {target}')
+        print(f'{where}: {len(results)} pages checked')
+    return failures, by_run
+
+
+def check_sizes(binary, checker, out):
+    """The gallery with further sizes: the file each screen loads."""
+    runs = [('phone', 390, 844, 2, 'light', 1), ('desktop', 1280, 800, 1, 'light', 1)]
+    failures, by_run = check_modern_pages(binary, checker, out, 'sized', runs)
+    for label, width, height, scale, _, _ in runs:
+        pages = by_run.get(label, {})
+        loaded = {}
+        for page, r in sorted(pages.items()):
+            for image in r['images']:
+                path = local(image['src'])
+                file = os.path.basename(path or image['src'])
+                if page == 'album.htm':
+                    # The sharp thumbnails on a screen of two device pixels per px.
+                    if ('@2x.' in file) != (scale == 2):
+                        failures.append(f'sized {label}/{page}: thumbnail {file}')
+                    continue
+                expected = expected_file(out, file, width, height, scale)
+                loaded[file] = expected
+                if file != expected:
+                    failures.append(f'sized {label}/{page}: loaded {file}, not {expected}')
+        pictures = len([p for p in pages if p != 'album.htm'])
+        if pictures != SIZED_COUNT:
+            failures.append(f'sized {label}: {pictures} picture pages, not {SIZED_COUNT}')
+        widths = {}
+        for file in loaded:
+            suffix = re.search(r'(-\d+)?\.\w+$', file).group(0)
+            widths[suffix] = widths.get(suffix, 0) + 1
+        print(f'sized {label} ({width} x {height} at scale {scale}): the picture pages loaded '
+              + ', '.join(f'{n} x {s}' for s, n in sorted(widths.items())))
+        grid = pages.get('album.htm')
+        if grid and label == 'phone':
+            files = sorted(set(local(u) for u in grid.get('firstScreen', []) if local(u)))
+            size = sum(os.path.getsize(f) for f in files) + \
+                os.path.getsize(os.path.join(out, 'album.htm'))
+            print(f'sized phone: the grid\'s first screen loads {size} bytes: the page and '
+                  f'{len(files)} files ({", ".join(os.path.basename(f) for f in files[:3])}, ...)')
     return failures
 
 
-def check_zip(out):
-    """The zip holds every big picture the pages show, byte for byte."""
+def expected_file(out, loaded, width, height, scale):
+    """The file a browser should take for the picture of `loaded`: the
+    narrowest of its format's files at least as wide as the picture is
+    shown (the page's sizes: the column, the picture's own width, the width
+    85% of the screen's height allows) times the device scale."""
+    stem, extension = re.match(r'(.*?)(?:-\d+)?(\.\w+)$', loaded).groups()
+    full = os.path.join(out, stem + extension)
+    candidates = []
+    for name in os.listdir(out):
+        match = re.fullmatch(re.escape(stem) + r'-(\d+)' + re.escape(extension), name)
+        if match:
+            candidates.append((int(match.group(1)), name))
+    own_width, own_height = picture_size(full)
+    candidates.append((own_width, stem + extension))
+    shown = min(width - 32, own_width, 0.85 * height * own_width / own_height) * scale
+    fitting = sorted(c for c in candidates if c[0] >= shown)
+    return (fitting[0] if fitting else max(candidates))[1]
+
+
+def picture_size(path):
+    """Width and height of a JPEG, WebP or AVIF file from its header."""
+    with open(path, 'rb') as f:
+        data = f.read(1 << 16)
+    if data[:2] == b'\xff\xd8':
+        at = 2
+        while at < len(data):
+            marker, length = data[at + 1], int.from_bytes(data[at + 2:at + 4], 'big')
+            if marker in (0xC0, 0xC1, 0xC2):
+                return (int.from_bytes(data[at + 7:at + 9], 'big'),
+                        int.from_bytes(data[at + 5:at + 7], 'big'))
+            at += 2 + length
+    if data[8:12] == b'WEBP':
+        if data[12:16] == b'VP8X':
+            return (int.from_bytes(data[24:27], 'little') + 1,
+                    int.from_bytes(data[27:30], 'little') + 1)
+        if data[12:16] == b'VP8 ':
+            return (int.from_bytes(data[26:28], 'little') & 0x3FFF,
+                    int.from_bytes(data[28:30], 'little') & 0x3FFF)
+    at = data.find(b'ispe')
+    if at > 0:
+        return (int.from_bytes(data[at + 8:at + 12], 'big'),
+                int.from_bytes(data[at + 12:at + 16], 'big'))
+    raise SystemExit(f'no size in {path}')
+
+
+def check_zip(out, name):
+    """The zip holds every full-size picture the pages show, byte for byte,
+    and none of the further sizes."""
     import zipfile
     path = os.path.join(out, 'album.zip')
     if not os.path.isfile(path):
-        return ['modern: no album.zip']
+        return [f'{name}: no album.zip']
     pictures = sorted(p for p in os.listdir(out)
-                      if re.search(r'\.(jpg|webp|avif)$', p) and '_thumbnail' not in p)
+                      if re.search(r'\.(jpg|webp|avif)$', p) and '_thumbnail' not in p
+                      and not re.search(r'-(480|960|1600)\.\w+$', p))
     with zipfile.ZipFile(path) as archive:
         if archive.testzip() is not None:
-            return [f'modern: album.zip: bad entry {archive.testzip()}']
+            return [f'{name}: album.zip: bad entry {archive.testzip()}']
         names = sorted(archive.namelist())
         if names != pictures:
-            return [f'modern: album.zip holds {names}, the gallery {pictures}']
-        for name in names:
-            with open(os.path.join(out, name), 'rb') as f:
-                if archive.read(name) != f.read():
-                    return [f'modern: album.zip: {name} differs from the picture']
-    print(f'modern: album.zip holds the {len(names)} pictures as written')
+            return [f'{name}: album.zip holds {names}, the gallery {pictures}']
+        for entry in names:
+            with open(os.path.join(out, entry), 'rb') as f:
+                if archive.read(entry) != f.read():
+                    return [f'{name}: album.zip: {entry} differs from the picture']
+    print(f'{name}: album.zip holds the {len(names)} pictures as written')
     return []
 
 
@@ -256,7 +371,7 @@ def screenshots(binary, galleries, target):
         browser(binary, '--window-size=1100,860', '--screenshot=' + os.path.join(target, file),
                 'file://' + os.path.join(folder, page))
         print('screenshot', os.path.join(target, file))
-    modern = galleries['modern']
+    modern = galleries['sized']
     for file, page, size, scale in (('gallery-modern-grid-desktop.png', 'album.htm', '1280,800', 1),
                                     ('gallery-modern-picture-desktop.png', 'album_z1.htm',
                                      '1280,800', 1),
@@ -300,17 +415,22 @@ def main():
         # A name that differs from Photo01.jpg only in case: both pictures stay.
         twin = os.path.join(work, 'in', 'photo01.JPG')
         os.symlink(photos[(COUNT + 1) % len(photos)], twin)
-        galleries = {name: make_gallery(bin_dir, inputs + ([twin] if name == 'modern' else []),
-                                        work, name)
+        def gallery_inputs(name):
+            if name == 'sized':
+                return inputs[:SIZED_COUNT]
+            return inputs + ([twin] if name == 'modern' else [])
+        galleries = {name: make_gallery(bin_dir, gallery_inputs(name), work, name)
                      for name in GALLERIES}
         failures = []
         for name, out in galleries.items():
             failures += check_gallery(binary, checker, out, name)
             # The zip is written only when its profile asks for it.
-            if name != 'modern' and any(p.endswith('.zip') for p in os.listdir(out)):
+            if name not in ('modern', 'sized') and any(p.endswith('.zip')
+                                                       for p in os.listdir(out)):
                 failures.append(f'{name}: a zip the profile did not ask for')
-        failures += check_modern(binary, os.path.join(os.path.dirname(checker),
-                                                      'modern_check.html'), galleries['modern'])
+        modern_checker = os.path.join(os.path.dirname(checker), 'modern_check.html')
+        failures += check_modern(binary, modern_checker, galleries['modern'])
+        failures += check_sizes(binary, modern_checker, galleries['sized'])
         if '--screenshots' in options:
             screenshots(binary, galleries, os.path.abspath(options['--screenshots']))
         if '--keep' in options:

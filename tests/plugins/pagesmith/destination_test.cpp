@@ -44,11 +44,18 @@ class PagesmithRun : public BatchFixture {
             paths.push_back(
                 MakeImage(std::string("P") + std::to_string(i) + ".tif", 40 + i, 30, i));
         }
+        return RunOver(paths, {"JPEG"});
+    }
+    // A run of `paths` in `formats` through the destination into out/album.htm.
+    BatchRun& RunOver(const std::vector<std::string>& paths,
+                      std::initializer_list<const char*> formats) {
         BatchDestination* dest = Destination();
         EXPECT_EQ(setOption("project", (dir + "out/album.htm").c_str()), 1);
         EXPECT_TRUE(dest->ApplyPage());
         Job().SetLogFileName(dir + "run.log");
-        Job().SelectFormat("JPEG");
+        for (const char* format : formats) {
+            Job().SelectFormat(format);
+        }
         Job().FileSource().SetFiles(paths);
         run = std::make_unique<BatchRun>(Job(), &Job().FileSource(), dest);
         return *run;
@@ -174,16 +181,8 @@ TEST_F(PagesmithRun, TitlesComeFromTheFileNamesUnlessAskedFor) {
 TEST_F(PagesmithRun, EveryPictureIsOneEntryUnderItsOwnName) {
     WriteProfile("p.vhb", "[Project settings]\nCreate thumbnail pages\nCreate zoom pages\n"
                           "Zoom style=1\n[Thumbnail table]\nColumns=4\nRows=1\nInclude title\n");
-    const std::vector<std::string> paths = {MakeImage("Dune.tif", 40, 30, 1),
-                                            MakeImage("dune.TIF", 50, 30, 2)};
-    BatchDestination* dest = Destination();
-    ASSERT_EQ(setOption("project", (dir + "out/album.htm").c_str()), 1);
-    ASSERT_TRUE(dest->ApplyPage());
-    Job().SetLogFileName(dir + "run.log");
-    Job().SelectFormat("JPEG");
-    Job().SelectFormat("TIFF");
-    Job().FileSource().SetFiles(paths);
-    run = std::make_unique<BatchRun>(Job(), &Job().FileSource(), dest);
+    RunOver({MakeImage("Dune.tif", 40, 30, 1), MakeImage("dune.TIF", 50, 30, 2)},
+            {"JPEG", "TIFF"});
     ASSERT_TRUE(run->Start());
     EXPECT_EQ(run->ApplyToAll({}, {}), BatchRun::AppliedToAll);
     EXPECT_EQ(Outputs(), (std::vector<std::string>{"album.htm", "album_z1.htm", "album_z2.htm",
@@ -197,6 +196,32 @@ TEST_F(PagesmithRun, EveryPictureIsOneEntryUnderItsOwnName) {
     EXPECT_NE(page.find("SRC=\"dune-2_thumbnail.jpg\""), std::string::npos) << page;
     EXPECT_NE(ReadFile(dir + "out/album_z2.htm").find("SRC=\"dune-2.jpg\""), std::string::npos);
     EXPECT_NE(ReadFile(dir + "run.log").find("saved as dune-2.jpg"), std::string::npos);
+}
+
+// A further size is a name of its picture: a picture whose own name is that
+// name is given another, so neither overwrites the other. A width at or
+// above a picture's own is not written.
+TEST_F(PagesmithRun, FurtherSizesKeepTheirNamesApart) {
+    WriteProfile("p.vhb", "[Project settings]\nModern pages\n"
+                          "[Thumbnail Cell]\nWidth=16\nHeight=16\n");
+    ASSERT_EQ(setOption("sizes", "x"), 0);
+    ASSERT_EQ(setOption("sizes", "20,45"), 1);
+    RunOver({MakeImage("Dune.tif", 40, 30, 1), MakeImage("dune-20.tif", 50, 30, 2)}, {"JPEG"});
+    ASSERT_TRUE(run->Start());
+    EXPECT_EQ(run->ApplyToAll({}, {}), BatchRun::AppliedToAll);
+    EXPECT_EQ(Outputs(), (std::vector<std::string>{
+                             "album.css", "album.htm", "album.js", "album_z1.htm", "album_z2.htm",
+                             "dune-20-2-20.jpg", "dune-20-2-45.jpg", "dune-20-2.jpg",
+                             "dune-20-2_thumbnail.jpg", "dune-20-2_thumbnail@2x.jpg", "dune-20.jpg",
+                             "dune.jpg", "dune_thumbnail.jpg", "dune_thumbnail@2x.jpg"}));
+    EXPECT_EQ(SizeOf(dir + "out/dune-20.jpg").cx, 20);
+    EXPECT_EQ(SizeOf(dir + "out/dune-20.jpg").cy, 15);
+    EXPECT_EQ(SizeOf(dir + "out/dune-20-2-45.jpg").cx, 45);
+    EXPECT_EQ(SizeOf(dir + "out/dune_thumbnail@2x.jpg").cx, 32);
+    EXPECT_NE(ReadFile(dir + "run.log").find("saved as dune-20-2.jpg"), std::string::npos);
+    EXPECT_NE(ReadFile(dir + "out/album_z2.htm")
+                  .find("srcset=\"dune-20-2-20.jpg 20w, dune-20-2-45.jpg 45w, dune-20-2.jpg 50w\""),
+              std::string::npos);
 }
 
 TEST_F(PagesmithRun, ACancelledRunStillGetsPagesForWhatWasSaved) {

@@ -126,6 +126,64 @@ TEST_F(Modern, GridAndPicturePages) {
     EXPECT_NE(last.find("<title>wood</title>"), std::string::npos);
 }
 
+// Further sizes: every format lists its files by width, narrowest first and
+// the full-size file last, and says how wide the page shows the picture;
+// a sharp thumbnail is offered to 2x screens. Sizes of one format do not
+// leak into another's list.
+TEST_F(Modern, SizesBecomeSourceSetsAndTheThumbnailHasA2xFile) {
+    GalleryImage image;
+    image.itemName = "dune";
+    image.bigFile = dir + "dune.jpg";
+    image.otherFiles = {dir + "dune.avif"};
+    image.thumbnailFile = dir + "dune_t.jpg";
+    image.doubleThumbnailFile = dir + "dune_t@2x.jpg";
+    image.bigPresent = true;
+    image.width = 1600;
+    image.height = 1000;
+    image.sizedFiles = {{dir + "dune-480.jpg", 480, 300},
+                        {dir + "dune-960.jpg", 960, 600},
+                        {dir + "dune-480.avif", 480, 300},
+                        {dir + "dune-960.avif", 960, 600}};
+    Write("dune.jpg", Jpeg(1600, 1000));
+    Write("dune_t.jpg", Jpeg(160, 100));
+    GalleryImage plain = image;
+    plain.itemName = "wood";
+    plain.bigFile = dir + "wood.jpg";
+    plain.otherFiles = {dir + "wood.avif"};
+    plain.thumbnailFile = dir + "wood_t.jpg";
+    plain.doubleThumbnailFile.clear();
+    plain.sizedFiles.clear();
+    Write("wood.jpg", Jpeg(400, 300));
+    Write("wood_t.jpg", Jpeg(160, 120));
+    HtmlProfile profile;
+    WriteModernGallery(profile, PageNames(dir + "album.htm"), {image, plain},
+                       [&](const std::string& name, const std::string& text) {
+                           Write(name, text);
+                           return true;
+                       });
+    const std::string sizes = " sizes=\"min(100vw - 2rem, 98rem, 1600px, 136vh)\"";
+    const std::string page = Read("album_z1.htm");
+    EXPECT_NE(page.find("<picture>\n<source type=\"image/avif\" srcset=\"dune-480.avif 480w, "
+                        "dune-960.avif 960w, dune.avif 1600w\"" +
+                        sizes +
+                        ">\n<img src=\"dune.jpg\" srcset=\"dune-480.jpg 480w, "
+                        "dune-960.jpg 960w, dune.jpg 1600w\"" +
+                        sizes + " width=\"1600\" height=\"1000\" alt=\"dune\">\n</picture>"),
+              std::string::npos)
+        << page;
+    // A picture without further sizes keeps the plain element.
+    EXPECT_NE(Read("album_z2.htm")
+                  .find("<source type=\"image/avif\" srcset=\"wood.avif\">\n"
+                        "<img src=\"wood.jpg\" width=\"400\""),
+              std::string::npos);
+    const std::string grid = Read("album.htm");
+    EXPECT_NE(grid.find("<img src=\"dune_t.jpg\" srcset=\"dune_t.jpg 1x, dune_t%402x.jpg 2x\" "
+                        "width=\"160\" height=\"100\""),
+              std::string::npos)
+        << grid;
+    EXPECT_NE(grid.find("<img src=\"wood_t.jpg\" width=\"160\""), std::string::npos);
+}
+
 TEST_F(Modern, CaptionsFileThenStoredTitlesThenNothing) {
     const auto captions = ParseCaptions("\xEF\xBB\xBF# name | title | description\r\n"
                                         "Dune.JPG | Sand | Wind lines | and a bar\r\n"

@@ -104,6 +104,29 @@ TEST_F(SettingsPage, PageKindsAreCheckedWhenApplied) {
               dir + "site/a.htm");
 }
 
+// The Sizes field: for the modern pages only, checked when applied and
+// kept in the profile as typed.
+TEST_F(SettingsPage, SizesAreForTheModernPagesAndCheckedWhenApplied) {
+    page->findChild<QLineEdit*>("project")->setText(QString::fromStdString(dir + "a.htm"));
+    auto* sizes = page->findChild<QLineEdit*>("pictureSizes");
+    ASSERT_NE(sizes, nullptr);
+    QCheckBox* modern =
+        Button<QCheckBox>("Mode&rn pages: a grid for phones and wide screens, a page per picture");
+    modern->setChecked(false);
+    EXPECT_FALSE(sizes->isEnabled());
+    modern->setChecked(true);
+    EXPECT_TRUE(sizes->isEnabled());
+    sizes->setText("480, 960 x");
+    EXPECT_FALSE(destination.ApplyPage());
+    EXPECT_NE(host.ui.messages.back().text.find("\"x\" is not a width in pixels"),
+              std::string::npos);
+    sizes->setText("1600,480");
+    EXPECT_TRUE(destination.ApplyPage());
+    EXPECT_EQ(destination.Profile().project.pictureSizes, "1600,480");
+    EXPECT_NE(WriteProfileText(destination.Profile()).find("Picture sizes=1600,480\n"),
+              std::string::npos);
+}
+
 TEST_F(SettingsPage, NextAndPreviousStepThroughThePagesThatMatter) {
     QAbstractButton* next = Button("&Next  >");
     QAbstractButton* previous = Button("<  &Previous");

@@ -46,6 +46,7 @@ HtmlProfile RandomProfile(unsigned seed) {
     p.previewImage = random() % 2 ? "/t/p.jpg" : "";
     p.previewText = random() % 2 ? "Preview" : "";
     p.pictureZip = random() % 2 == 0;
+    p.pictureSizes = random() % 2 ? "480,960,1600" : "";
     return profile;
 }
 
@@ -106,6 +107,31 @@ TEST(ProfileText, ReaderWorksOnPlainSearches) {
     EXPECT_TRUE(profile.thumbnailTable.limitRows);
     EXPECT_FALSE(profile.thumbnailTable.includeTitle); // flags are off unless named
     EXPECT_EQ(profile.zoomLink.columns, -3);
+}
+
+TEST(ProfileText, PictureSizes) {
+    // Written only when set, so profiles without sizes keep their bytes.
+    HtmlProfile profile;
+    EXPECT_EQ(WriteProfileText(profile).find("Picture sizes"), std::string::npos);
+    profile.project.pictureSizes = "960,480";
+    EXPECT_NE(WriteProfileText(profile).find("\nPicture sizes=960,480\n"), std::string::npos);
+
+    const std::pair<const char*, std::vector<int>> accepted[] = {
+        {"", {}},
+        {"480,960,1600", {480, 960, 1600}},
+        {" 1600, 480 960,,480\t", {480, 960, 1600}},
+        {"16,16384", {16, 16384}}};
+    for (const auto& [text, widths] : accepted) {
+        std::vector<int> parsed{7};
+        EXPECT_EQ(ParsePictureSizes(text, parsed), "") << text;
+        EXPECT_EQ(parsed, widths) << text;
+    }
+    for (const char* text : {"480,abc", "15", "16385", "-480", "480px", "9999999999", "4.5"}) {
+        std::vector<int> parsed{7};
+        const std::string refusal = ParsePictureSizes(text, parsed);
+        EXPECT_NE(refusal.find("is not a width in pixels"), std::string::npos) << text;
+        EXPECT_TRUE(parsed.empty()) << text;
+    }
 }
 
 class MapStore : public ConfigurationStore {
