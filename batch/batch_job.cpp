@@ -2,6 +2,7 @@
 
 #include "batch/batch_file_dest.h"
 #include "batch/batch_file_source.h"
+#include "host/color_management.h"
 #include "host/host_services.h"
 #include "host/image_io.h"
 #include "host/progress.h"
@@ -449,8 +450,14 @@ bool BatchJob::LoadImage(CVStream* stream, CVImage* image, SIZE* size) {
     if (stream == nullptr) {
         return false;
     }
-    const SIZE stored =
-        ReadImageByContent(plugins, *stream, *image, size, progressDisplay, "Load Image");
+    // The pixels come as sRGB: SaveImage writes no profile, so a picture
+    // with its own (an Adobe RGB photograph) would otherwise leave as values
+    // that browsers take for sRGB, paler than the picture written with its
+    // profile beside them.
+    ImageMetadata metadata;
+    const SIZE stored = ReadImageByContent(plugins, *stream, *image, size, progressDisplay,
+                                           "Load Image", nullptr, &metadata);
+    ConvertMetadataToSrgb(*image, metadata);
     if (size != nullptr) {
         *size = stored;
     }

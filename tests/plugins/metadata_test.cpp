@@ -598,6 +598,16 @@ TEST_F(Photographs, AdobeRgbLeavesAsSrgbWhereItsProfileDoesNotFollow) {
     // values taken for sRGB are far from the judge.
     EXPECT_FALSE(ReadBack(dir + "/batch/adobe.png").icc.empty());
     EXPECT_GT(MeanDeltaE(dir + "/batch/adobe.png", judge), 2.0);
+    // A modern gallery's further size (written without a profile) is sRGB
+    // like the thumbnail, beside the full picture that keeps its profile.
+    std::ofstream(dir + "/modern.vhb") << "[Project settings]\nModern pages\n";
+    ASSERT_EQ(Cli("batch " + in + " --out " + dir + "/gallery --dest \"HTML pages\" --format PNG "
+                  "--dest-profile " + dir + "/modern.vhb --sizes 24"),
+              0);
+    Shell("convert " + judge + " -filter Triangle -resize 24x16 " + dir + "/judge24.png");
+    EXPECT_TRUE(ReadBack(dir + "/gallery/adobe-24.png").icc.empty());
+    EXPECT_LT(MeanDeltaE(dir + "/gallery/adobe-24.png", dir + "/judge24.png"), 1.5);
+    EXPECT_FALSE(ReadBack(dir + "/gallery/adobe.png").icc.empty());
     // info names the profile.
     EXPECT_NE(CliOutput("info " + in).find("(Compatible with Adobe RGB (1998))"),
               std::string::npos);

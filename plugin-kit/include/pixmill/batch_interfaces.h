@@ -68,9 +68,10 @@ class PIXMILL_EXPORT BatchHost {
     virtual int GetFormatCount() = 0;                   // 0
     virtual const char* GetFormatName(int i) = 0;       // 1: null when out of range
     virtual const char* GetFormatExtensions(int i) = 0; // 2: null when out of range
-    // Reads the image through the format that recognises the stream. With
-    // size: the decoded image is limited to it, and it receives the stored
-    // size. False for a null stream; errors are thrown.
+    // Reads the image through the format that recognises the stream, its
+    // pixels converted to sRGB when it carries a colour profile (SaveImage
+    // writes none). With size: the decoded image is limited to it, and it
+    // receives the stored size. False for a null stream; errors are thrown.
     virtual bool LoadImage(CVStream* stream, CVImage* image, SIZE* size) = 0; // 3
     // False for a null stream or an index out of range, else the codec's result.
     virtual bool SaveImage(CVImage* image, CVStream* stream, int formatIndex,
