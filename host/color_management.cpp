@@ -70,44 +70,29 @@ class TransformCache {
 
 thread_local TransformCache cache;
 
-// The 24-bit rows, or the palette (blue, green, red, reserved entries),
-// through the transform.
+// The 24- or 32-bit rows, or the palette (blue, green, red, reserved
+// entries), through the transform. Alpha is copied by the transform
+// (cmsFLAGS_COPY_ALPHA); a grey profile's input is the green samples, and
+// alpha is taken back after.
 bool Run(CVImage& image, cmsHTRANSFORM transform, bool greyInput) {
-    if (image.HasAlphaPlane()) {
-        // The transform copies alpha (cmsFLAGS_COPY_ALPHA); a grey profile's
-        // input is the green samples, alpha taken back after.
+    if (image.BitCount() == 24 || image.HasAlphaPlane()) {
+        const size_t bytes = image.HasAlphaPlane() ? 4 : 3;
         const int width = image.Width();
         std::vector<uint8_t> grey(greyInput ? static_cast<size_t>(width) : 0);
+        std::vector<uint8_t> alpha(greyInput && bytes == 4 ? static_cast<size_t>(width) : 0);
         for (int y = 0; y < image.Height(); ++y) {
             uint8_t* row = image.Row(y);
             if (greyInput) {
-                for (int x = 0; x < width; ++x) {
-                    grey[static_cast<size_t>(x)] = row[4 * x + 1];
+                for (size_t x = 0; x < grey.size(); ++x) {
+                    grey[x] = row[bytes * x + 1];
                 }
-                std::vector<uint8_t> alpha(static_cast<size_t>(width));
-                for (int x = 0; x < width; ++x) {
-                    alpha[static_cast<size_t>(x)] = row[4 * x + 3];
-                }
-                cmsDoTransform(transform, grey.data(), row, static_cast<cmsUInt32Number>(width));
-                for (int x = 0; x < width; ++x) {
-                    row[4 * x + 3] = alpha[static_cast<size_t>(x)];
-                }
-            } else {
-                cmsDoTransform(transform, row, row, static_cast<cmsUInt32Number>(width));
-            }
-        }
-        return true;
-    }
-    if (image.BitCount() == 24) {
-        const int width = image.Width();
-        std::vector<uint8_t> grey(greyInput ? static_cast<size_t>(width) : 0);
-        for (int y = 0; y < image.Height(); ++y) {
-            uint8_t* row = image.Row(y);
-            if (greyInput) {
-                for (int x = 0; x < width; ++x) {
-                    grey[static_cast<size_t>(x)] = row[3 * x + 1];
+                for (size_t x = 0; x < alpha.size(); ++x) {
+                    alpha[x] = row[bytes * x + 3];
                 }
                 cmsDoTransform(transform, grey.data(), row, static_cast<cmsUInt32Number>(width));
+                for (size_t x = 0; x < alpha.size(); ++x) {
+                    row[bytes * x + 3] = alpha[x];
+                }
             } else {
                 cmsDoTransform(transform, row, row, static_cast<cmsUInt32Number>(width));
             }
