@@ -95,6 +95,9 @@ int CommandConvert(HostServices& host, PluginManager& plugins, ProgressDisplay* 
         return ExitFailure;
     }
 
+    // Partly transparent pictures keep their alpha plane through to formats
+    // that store it (the pipeline flattens it for the others).
+    host.SetKeepAlpha(true);
     ImagePipeline pipeline(host, plugins, progress);
     if (options.hasQualityOffset) {
         pipeline.SetWriteParameter(options.qualityOffset);

@@ -24,6 +24,7 @@ struct ImageInfo {
     std::string file, format, error;
     int width = 0, height = 0, bits = 0, palette = 0;
     bool transparent = false;
+    bool alphaChannel = false; // partly transparent pixels: an alpha channel convert keeps
     RGBQUAD transparentColor{};
     int dpiX = 0, dpiY = 0;
     long long fileSize = 0;
@@ -59,6 +60,21 @@ ImageInfo ReadInfo(HostServices& host, PluginManager& plugins, const std::string
         info.exifBytes = metadata.exif.size();
         info.dpiX = static_cast<int>(std::lround(image.header.biXPelsPerMeter / 39.37007874015748));
         info.dpiY = static_cast<int>(std::lround(image.header.biYPelsPerMeter / 39.37007874015748));
+        if (info.transparent) {
+            // Only the pixels tell partly transparent pixels (an alpha
+            // channel) from a transparent colour.
+            stream.Seek(0, CVStream::FromStart);
+            const bool kept = host.KeepAlpha();
+            host.SetKeepAlpha(true);
+            CVImage pixels(&host);
+            try {
+                ReadImageWith(format, stream, pixels, nullptr, nullptr, "");
+            } catch (CQorelError&) {
+                // The header said what it could; a damaged body is for convert to report.
+            }
+            host.SetKeepAlpha(kept);
+            info.alphaChannel = pixels.HasAlphaPlane();
+        }
         struct stat st {};
         if (stat(file.c_str(), &st) == 0) {
             info.fileSize = st.st_size;
@@ -73,6 +89,14 @@ std::string ColorText(const RGBQUAD& c) {
     char text[16];
     std::snprintf(text, sizeof text, "#%02X%02X%02X", c.rgbRed, c.rgbGreen, c.rgbBlue);
     return text;
+}
+
+std::string TransparencyText(const ImageInfo& info) {
+    if (info.alphaChannel) {
+        return "alpha channel (partly transparent pixels; " + ColorText(info.transparentColor) +
+               " where flattened)";
+    }
+    return info.transparent ? ColorText(info.transparentColor) : "none";
 }
 
 std::string BytesOrNone(size_t bytes) {
@@ -125,7 +149,8 @@ int CommandInfo(HostServices& host, PluginManager& plugins, const Options& optio
                             "\"paletteEntries\": %d, \"transparentColor\": %s, "
                             "\"dpiX\": %d, \"dpiY\": %d, \"fileSize\": %lld, "
                             "\"iccProfileBytes\": %zu, \"iccDescription\": %s, \"exifBytes\": %zu, "
-                            "\"orientation\": %d, \"turnedUpright\": %s, \"location\": %s}",
+                            "\"orientation\": %d, \"turnedUpright\": %s, \"location\": %s, "
+                            "\"alphaChannel\": %s}",
                             JsonString(info.format).c_str(), info.width, info.height, info.bits,
                             info.palette,
                             info.transparent ? JsonString(ColorText(info.transparentColor)).c_str()
@@ -134,7 +159,7 @@ int CommandInfo(HostServices& host, PluginManager& plugins, const Options& optio
                             info.iccDescription.empty() ? "null"
                                                         : JsonString(info.iccDescription).c_str(),
                             info.exifBytes, info.orientation, info.turned ? "true" : "false",
-                            info.location ? "true" : "false");
+                            info.location ? "true" : "false", info.alphaChannel ? "true" : "false");
             }
             first = false;
         } else if (info.error.empty()) {
@@ -146,7 +171,7 @@ int CommandInfo(HostServices& host, PluginManager& plugins, const Options& optio
                         "  orientation:  %s\n  location:     %s\n",
                         file.c_str(), info.format.c_str(), info.width, info.height, info.bits,
                         info.palette,
-                        info.transparent ? ColorText(info.transparentColor).c_str() : "none",
+                        TransparencyText(info).c_str(),
                         info.dpiX, info.dpiY, info.fileSize, ProfileText(info).c_str(),
                         BytesOrNone(info.exifBytes).c_str(), OrientationText(info).c_str(),
                         info.location ? "GPS position present" : "none");

@@ -54,7 +54,8 @@ class TransformCache {
         const cmsUInt32Number in = grey ? TYPE_GRAY_8 : layout;
         transform.reset(cmsCreateTransform(source.get(), in, target.get(), layout,
                                            INTENT_PERCEPTUAL,
-                                           cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_NOCACHE));
+                                           cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_NOCACHE |
+                                               cmsFLAGS_COPY_ALPHA));
         greyInput = grey;
         return transform.get();
     }
@@ -69,19 +70,29 @@ class TransformCache {
 
 thread_local TransformCache cache;
 
-// The 24-bit rows, or the palette (blue, green, red, reserved entries),
-// through the transform.
+// The 24- or 32-bit rows, or the palette (blue, green, red, reserved
+// entries), through the transform. Alpha is copied by the transform
+// (cmsFLAGS_COPY_ALPHA); a grey profile's input is the green samples, and
+// alpha is taken back after.
 bool Run(CVImage& image, cmsHTRANSFORM transform, bool greyInput) {
-    if (image.BitCount() == 24) {
+    if (image.BitCount() == 24 || image.HasAlphaPlane()) {
+        const size_t bytes = image.HasAlphaPlane() ? 4 : 3;
         const int width = image.Width();
         std::vector<uint8_t> grey(greyInput ? static_cast<size_t>(width) : 0);
+        std::vector<uint8_t> alpha(greyInput && bytes == 4 ? static_cast<size_t>(width) : 0);
         for (int y = 0; y < image.Height(); ++y) {
             uint8_t* row = image.Row(y);
             if (greyInput) {
-                for (int x = 0; x < width; ++x) {
-                    grey[static_cast<size_t>(x)] = row[3 * x + 1];
+                for (size_t x = 0; x < grey.size(); ++x) {
+                    grey[x] = row[bytes * x + 1];
+                }
+                for (size_t x = 0; x < alpha.size(); ++x) {
+                    alpha[x] = row[bytes * x + 3];
                 }
                 cmsDoTransform(transform, grey.data(), row, static_cast<cmsUInt32Number>(width));
+                for (size_t x = 0; x < alpha.size(); ++x) {
+                    row[bytes * x + 3] = alpha[x];
+                }
             } else {
                 cmsDoTransform(transform, row, row, static_cast<cmsUInt32Number>(width));
             }
@@ -112,10 +123,12 @@ bool Run(CVImage& image, cmsHTRANSFORM transform, bool greyInput) {
 
 bool Convert(CVImage& image, const std::vector<uint8_t>& from, const std::vector<uint8_t>& to) {
     const int bits = image.BitCount();
-    if (image.bits == nullptr || (bits != 24 && bits != 8 && bits != 4 && bits != 1)) {
+    if (image.bits == nullptr ||
+        (bits != kAlphaBitCount && bits != 24 && bits != 8 && bits != 4 && bits != 1)) {
         return false;
     }
-    // Palette entries are four bytes: blue, green, red and a spare one.
+    // Palette entries are four bytes: blue, green, red and a spare one; a
+    // picture with an alpha plane the same with its alpha.
     const cmsUInt32Number layout = bits == 24 ? TYPE_BGR_8 : TYPE_BGRA_8;
     cmsHTRANSFORM transform = cache.Get(from, to, layout);
     return transform != nullptr && Run(image, transform, cache.GreyInput());

@@ -71,6 +71,12 @@ class HostServices : public CPluginHost {
     // --no-auto-orient).
     void SetAutoOrient(bool on) { autoOrient = on; }
     bool AutoOrient() const { return autoOrient; }
+    // Whether reads keep the alpha plane of partly transparent pictures
+    // (32-bit records) for writers that store it; off, reads flatten it by
+    // the alpha rule (pixmill/alpha_rule.h), as every consumer that does not
+    // take 32-bit pictures needs. On for the command line's conversions.
+    void SetKeepAlpha(bool on) { keepAlpha = on; }
+    bool KeepAlpha() const { return keepAlpha; }
     // The damage reported (kept or refused) since the last call, which
     // clears the list.
     std::vector<std::string> TakeDamageReports();
@@ -84,6 +90,7 @@ class HostServices : public CPluginHost {
   private:
     MemoryService memory;
     bool autoOrient = true;
+    bool keepAlpha = false;
     SettingsStore& settings;
     CUserInterface* ui;
     BandScaler scaler;

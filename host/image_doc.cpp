@@ -9,10 +9,12 @@
 #include "host/rectangles.h"
 #include "host/save_session.h"
 #include "host/streams.h"
+#include "pixmill/alpha_rule.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/packed_pixels.h"
 #include "pixmill/processing_plugin.h"
+#include "pixmill/scope_guards.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -219,6 +221,15 @@ bool ImageDoc::MakeStorable(HostServices& host, PluginManager& plugins, CFormatP
     if (converted != nullptr) {
         *converted = false;
     }
+    // An alpha plane goes only to formats that store it; for the others it
+    // is flattened by the alpha rule (a transparent colour where they keep
+    // one, white under partly transparent pixels).
+    if (target.HasAlphaPlane() && (format->GetSaveModes() & KindRgba32) == 0) {
+        FlattenAlphaPlane(target);
+        if (converted != nullptr) {
+            *converted = true;
+        }
+    }
     if (format->CanSave(&target)) {
         return true;
     }
@@ -375,7 +386,20 @@ bool ImageDoc::ApplyCommand(int commandId) {
         const bool reoriented = (flags & OpReorients) != 0;
         const int oldWidth = image.Width();
         const int oldHeight = image.Height();
+        // An operation that does not take the alpha plane works on the
+        // picture flattened by the alpha rule; the history keeps the plane.
+        CVImage withAlpha(&host);
+        const OnExit restore([&] {
+            if (withAlpha.bits != nullptr) {
+                CVImage::CopyImage(&image, &withAlpha, nullptr);
+            }
+        });
+        if (image.HasAlphaPlane() && (flags & OpTakesAlpha) == 0) {
+            CVImage::CopyImage(&withAlpha, &image, nullptr);
+            FlattenAlphaPlane(image);
+        }
         if (!keepHistory) {
+            withAlpha.FreeBits(); // no history: the flattened picture is the one worked on
             if (!plugin->ApplyInPlace(&image, &progress)) {
                 return false;
             }
@@ -386,6 +410,10 @@ bool ImageDoc::ApplyCommand(int commandId) {
             if (!(onSelection ? ApplyToSelection(*plugin, &progress, result)
                               : plugin->Apply(&image, &result, &progress))) {
                 return false;
+            }
+            if (withAlpha.bits != nullptr) {
+                CVImage::CopyImage(&image, &withAlpha, nullptr);
+                withAlpha.FreeBits();
             }
             RecordUndo(name);
             CVImage::CopyImage(&image, &result, nullptr);

@@ -5,6 +5,7 @@
 #include "host/orientation.h"
 #include "host/plugin_manager.h"
 #include "host/progress.h"
+#include "pixmill/alpha_rule.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
@@ -124,6 +125,14 @@ void ImageReader::ReadPixels(ProgressDisplay* display, const std::string& title,
     }
     if (!read) {
         RethrowWithReason(CVImageError(CVImageError::ReadError));
+    }
+    // A reader keeps a partly transparent picture's alpha plane; a host that
+    // does not take it has it flattened here, once for every format.
+    if (image->HasAlphaPlane()) {
+        const auto* host = dynamic_cast<const HostServices*>(image->host);
+        if (host == nullptr || !host->KeepAlpha()) {
+            FlattenAlphaPlane(*image);
+        }
     }
     // Formats whose EXIF follows the pixels tell the orientation only now.
     orientation = OrientationToApply(*image, *bound);

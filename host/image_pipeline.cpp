@@ -92,6 +92,8 @@ std::string KindText(const CVImage& image) {
         return "4-bit paletted";
     case 8:
         return image.IsGray() ? "8-bit grey" : "8-bit paletted";
+    case kAlphaBitCount:
+        return "32-bit colour with alpha";
     default:
         return std::to_string(image.BitCount()) + "-bit colour";
     }
@@ -124,7 +126,19 @@ std::string ImagePipeline::KindsAccepted(int commandId) {
 }
 
 bool ImagePipeline::Apply(const Step& step) {
-    if (!plugins.CanApplyCommand(&document.Image(), step.commandId)) {
+    // A picture with an alpha plane goes to an operation that does not take
+    // it flattened (ImageDoc::ApplyCommand): the operation is asked about a
+    // 24-bit picture.
+    const CVImage* asked = &document.Image();
+    CVImage flat(&host);
+    if (asked->HasAlphaPlane()) {
+        CProcessingPlugin* plugin = plugins.SelectOperation(step.commandId);
+        if (plugin != nullptr && (plugin->GetFlags() & OpTakesAlpha) == 0) {
+            flat.Create(asked->Width(), asked->Height(), 24, 0, nullptr);
+            asked = &flat;
+        }
+    }
+    if (!plugins.CanApplyCommand(asked, step.commandId)) {
         const std::string accepted = KindsAccepted(step.commandId);
         error =
             input + ": '" + step.name + "' cannot be applied to " +

@@ -57,9 +57,14 @@ void TurnUpright(CVImage& image, int orientation) {
     const int outWidth = swaps ? H : W, outHeight = swaps ? W : H;
     CVImage turned(image.host);
     const TransparencyInfo transparency = image.Transparency();
-    turned.Create(outWidth, outHeight, image.BitCount(), image.paletteCount, &transparency,
-                  swaps ? image.header.biYPelsPerMeter : image.header.biXPelsPerMeter,
-                  swaps ? image.header.biXPelsPerMeter : image.header.biYPelsPerMeter);
+    const int xDensity = swaps ? image.header.biYPelsPerMeter : image.header.biXPelsPerMeter;
+    const int yDensity = swaps ? image.header.biXPelsPerMeter : image.header.biYPelsPerMeter;
+    if (image.HasAlphaPlane()) {
+        turned.CreateWithAlpha(outWidth, outHeight, xDensity, yDensity);
+    } else {
+        turned.Create(outWidth, outHeight, image.BitCount(), image.paletteCount, &transparency,
+                      xDensity, yDensity);
+    }
     turned.SetPalette(image.palette);
     if (swaps && image.BitCount() == 24) {
         // Every pixel is written: only the rows' padding is cleared (the
@@ -82,6 +87,20 @@ void TurnUpright(CVImage& image, int orientation) {
         default: sx = W - 1 - y; sy = x; break; // 8
         }
     };
+    if (image.HasAlphaPlane()) {
+        // Blue, green, red, alpha: four bytes a pixel, moved whole.
+        for (int y = 0; y < outHeight; ++y) {
+            uint8_t* out = turned.Row(y);
+            for (int x = 0; x < outWidth; ++x) {
+                int sx = 0, sy = 0;
+                source(x, y, sx, sy);
+                std::memcpy(out + 4 * static_cast<size_t>(x),
+                            image.Row(sy) + 4 * static_cast<size_t>(sx), 4);
+            }
+        }
+        CVImage::CopyImage(&image, &turned, nullptr);
+        return;
+    }
     ForDepth(image.BitCount(), [&](auto bits) {
         constexpr int Bits = decltype(bits)::value;
         for (int y = 0; y < outHeight; ++y) {

@@ -119,8 +119,13 @@ void UndoHistory::ReadImageFile(CVImage& image, const std::string& fileName) {
     TransparencyInfo transparency;
     std::memcpy(&transparency, record + kTransparencyAt, 5);
 
-    image.Create(header.biWidth, header.biHeight, header.biBitCount, paletteCount, &transparency,
-                 header.biXPelsPerMeter, header.biYPelsPerMeter);
+    if (header.biBitCount == kAlphaBitCount) {
+        image.CreateWithAlpha(header.biWidth, header.biHeight, header.biXPelsPerMeter,
+                              header.biYPelsPerMeter);
+    } else {
+        image.Create(header.biWidth, header.biHeight, header.biBitCount, paletteCount,
+                     &transparency, header.biXPelsPerMeter, header.biYPelsPerMeter);
+    }
     std::memcpy(image.palette, palette, sizeof palette);
     if (file.Read(image.bits, image.ImageBytes()) != image.ImageBytes()) {
         throw CVImageError(CVImageError::ReadError);

@@ -28,14 +28,16 @@ void CVImage::FreeBits() {
 }
 
 void CVImage::FillHeader(int width, int height, int bitCount, int colorCount, int xPelsPerMeter,
-                         int yPelsPerMeter) {
+                         int yPelsPerMeter, bool alphaPlane) {
     if (width < 1 || height < 1) {
         host->RaiseImageError(CVImageError::MismatchedFormat);
     }
     if (width > 65535 || height > 65535) {
         host->RaiseImageError(CVImageError::DimensionsTooLarge);
     }
-    if (bitCount == 16 || bitCount == 32) {
+    if (alphaPlane) {
+        bitCount = kAlphaBitCount;
+    } else if (bitCount == 16 || bitCount == 32) {
         bitCount = 24;
     }
     header.biSize = 40;
@@ -71,6 +73,13 @@ void CVImage::Create(int width, int height, int bitCount, int colorCount,
     bits = static_cast<uint8_t*>(host->Alloc(ImageBytes() + 1));
 }
 
+void CVImage::CreateWithAlpha(int width, int height, int xPelsPerMeter, int yPelsPerMeter) {
+    FillHeader(width, height, kAlphaBitCount, 0, xPelsPerMeter, yPelsPerMeter, true);
+    hasTransparentColor = 0;
+    FreeBits();
+    bits = static_cast<uint8_t*>(host->Alloc(ImageBytes() + 1));
+}
+
 void CVImage::CreateKeepBuffer(int width, int height, int bitCount, int colorCount,
                                const TransparencyInfo* transparency, int xPelsPerMeter,
                                int yPelsPerMeter) {
@@ -85,6 +94,12 @@ void CVImage::CreateKeepBuffer(int width, int height, int bitCount, int colorCou
 }
 
 void CVImage::CreateLike(const CVImage& source) {
+    if (source.HasAlphaPlane()) {
+        CreateWithAlpha(source.Width(), source.Height(), source.header.biXPelsPerMeter,
+                        source.header.biYPelsPerMeter);
+        std::memcpy(palette, source.palette, sizeof palette);
+        return;
+    }
     const TransparencyInfo transparency = source.Transparency();
     Create(source.Width(), source.Height(), source.BitCount(), source.paletteCount, &transparency,
            source.header.biXPelsPerMeter, source.header.biYPelsPerMeter);
@@ -217,9 +232,15 @@ void CVImage::CopyImage(CVImage* destination, const CVImage* source, const RECT*
 
     const int bitCount = source->header.biBitCount;
     const TransparencyInfo transparency = source->Transparency();
-    destination->Create(crop->right - crop->left, crop->bottom - crop->top, bitCount,
-                        source->paletteCount, &transparency, source->header.biXPelsPerMeter,
-                        source->header.biYPelsPerMeter);
+    if (source->HasAlphaPlane()) {
+        destination->CreateWithAlpha(crop->right - crop->left, crop->bottom - crop->top,
+                                     source->header.biXPelsPerMeter,
+                                     source->header.biYPelsPerMeter);
+    } else {
+        destination->Create(crop->right - crop->left, crop->bottom - crop->top, bitCount,
+                            source->paletteCount, &transparency, source->header.biXPelsPerMeter,
+                            source->header.biYPelsPerMeter);
+    }
     std::memcpy(destination->palette, source->palette, sizeof destination->palette);
 
     const int width = destination->Width();

@@ -1,4 +1,5 @@
 #include "pixmill/format_codec_base.h"
+#include "pixmill/alpha_rule.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/plugin_host.h"
@@ -90,6 +91,24 @@ void FormatCodecBase::PrepareRows(int decodedWidth, int decodedHeight) {
         band = RECT{0, 0, 0, 0};
     }
     totalRows = 0;
+}
+
+bool FormatCodecBase::DeliverAlphaPlane(CVProgress* progress, int firstPercent,
+                                        int lastPercent, const uint8_t* rgba, size_t stride) {
+    if (preview || !AnyPartialAlpha(rgba, decodedSize.cx, decodedSize.cy, stride)) {
+        return false;
+    }
+    image->CreateWithAlpha(decodedSize.cx, decodedSize.cy, image->header.biXPelsPerMeter,
+                           image->header.biYPelsPerMeter);
+    PrepareRows(decodedSize.cx, decodedSize.cy);
+    uint8_t* row = BeginRows(progress, firstPercent, lastPercent, decodedSize.cy,
+                             CVImage::StrideOf(kAlphaBitCount, decodedSize.cx));
+    for (int y = 0; y < decodedSize.cy; ++y) {
+        PutRgbaRow(rgba + stride * static_cast<size_t>(y), row, decodedSize.cx);
+        row = RowWritten(row, progress);
+    }
+    EndRows(row, progress);
+    return true;
 }
 
 uint8_t* FormatCodecBase::chunkFirstRow() const {

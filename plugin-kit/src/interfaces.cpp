@@ -32,6 +32,8 @@ uint16_t KindOf(const CVImage& image) {
         return KindPaletted4;
     case 8:
         return image.IsGray() ? KindGray8 : KindPaletted8;
+    case kAlphaBitCount:
+        return KindRgba32;
     default:
         return KindRgb24;
     }

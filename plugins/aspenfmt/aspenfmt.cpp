@@ -30,7 +30,7 @@ constexpr FormatDescription<AvifSettings> kAvif{
                .recognize = IsAvifSignature,
                .id = 0,
                .capabilities = CapOptionsPane | CapCanSave | CapSavePreview,
-               .saveModes = KindAll,
+               .saveModes = KindAll | KindRgba32,
                .canSave = nullptr,
                .acceptsKinds = nullptr,
                .helpTopic = kHelpAvif,

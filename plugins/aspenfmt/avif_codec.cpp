@@ -156,6 +156,10 @@ bool AvifCodec::ReadPixels(CVProgress* progress) {
     }
     const int width = decodedSize.cx;
     const size_t stride = 4 * static_cast<size_t>(width);
+    if (DeliverAlphaPlane(progress, 0, 100, pixels.data(), stride)) {
+        Finish(progress, stream);
+        return true;
+    }
     DeliverRows(progress, 0, 100, [&](int y, uint8_t* row) {
         web::KeyRgbaRow(pixels.data() + stride * static_cast<size_t>(y), row, width);
     });

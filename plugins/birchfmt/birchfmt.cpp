@@ -42,7 +42,7 @@ constexpr FormatDescription<TiffSettings> kTiff{
                .recognize = IsTiffSignature,
                .id = 0,
                .capabilities = CapOptionsPane | CapCanSave,
-               .saveModes = 0x3F,
+               .saveModes = 0x3F | KindRgba32,
                .canSave = nullptr,
                .acceptsKinds = nullptr,
                .helpTopic = kHelpTiff,

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace pixmill::birch {
 
@@ -667,6 +668,66 @@ void CompositeRgbaRow(const uint32_t* source, uint8_t* target, uint32_t width) {
     }
 }
 
+// Whether the strip reader's layout has an alpha sample.
+bool HasAlphaSamples(SampleLayout layout) {
+    return layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16 ||
+           layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16;
+}
+
+// One scan line of a layout with alpha as 8-bit red, green, blue, alpha
+// (16-bit samples keep their high byte; white-is-zero grey counts down from
+// white).
+void AlphaSamplesToRgba(const uint8_t* s, uint8_t* rgba, SampleLayout layout,
+                        const TiffPicture& p) {
+    const uint64_t step = p.samplesPerPixel;
+    for (uint32_t x = 0; x < p.width; ++x, rgba += 4) {
+        if (layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16) {
+            const bool wide = layout == SampleLayout::Rgba16;
+            const uint8_t* px = s + (wide ? 2 : 1) * step * x;
+            for (int c = 0; c < 4; ++c) {
+                rgba[c] = wide ? HighByte(px + 2 * c) : px[c];
+            }
+            continue;
+        }
+        const bool wide = layout == SampleLayout::GrayAlpha16;
+        const uint8_t* px = s + (wide ? 2 : 1) * step * x;
+        const uint8_t sample = wide ? HighByte(px) : px[0];
+        rgba[0] = rgba[1] = rgba[2] = p.photometric == 0 ? 255 - sample : sample;
+        rgba[3] = wide ? HighByte(px + 2) : px[1];
+    }
+}
+
+// Red, green, blue, alpha as the record's row under the alpha rule: grey
+// layouts as levels of the picture's grey ramp, colour as blue, green, red.
+void RgbaToRuleRow(const uint8_t* rgba, uint8_t* t, uint32_t width, SampleLayout layout,
+                   uint16_t photometric) {
+    const bool grey = layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16;
+    for (uint32_t x = 0; x < width; ++x, rgba += 4) {
+        if (grey) {
+            const uint8_t level = AlphaGreyLevel(rgba[0], rgba[3]);
+            t[x] = photometric == 0 ? static_cast<uint8_t>(255 - level) : level;
+        } else {
+            PutAlphaPixel(rgba[0], rgba[1], rgba[2], rgba[3], t + 3 * x);
+        }
+    }
+}
+
+// libtiff's RGBA raster (colour multiplied by alpha) as straight red, green,
+// blue, alpha.
+void UnpremultiplyRaster(const uint32_t* raster, uint8_t* rgba, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i, rgba += 4) {
+        const uint32_t p = raster[i];
+        const uint32_t a = TIFFGetA(p);
+        const auto straight = [a](uint32_t c) {
+            return static_cast<uint8_t>(a == 0 ? 0 : std::min<uint32_t>(255, (c * 255 + a / 2) / a));
+        };
+        rgba[0] = straight(TIFFGetR(p));
+        rgba[1] = straight(TIFFGetG(p));
+        rgba[2] = straight(TIFFGetB(p));
+        rgba[3] = static_cast<uint8_t>(a);
+    }
+}
+
 } // namespace
 
 bool TiffCodec::ReadPixels(CVProgress* progress) {
@@ -701,8 +762,14 @@ bool TiffCodec::ReadThroughRgba(CVProgress* progress) {
     stripBuffer = static_cast<uint8_t*>(host->Alloc(size_t{width} * band * sizeof(uint32_t)));
     const auto* raster = reinterpret_cast<const uint32_t*>(stripBuffer);
 
+    // A picture with alpha at its own size is decoded whole first: only its
+    // pixels tell whether it keeps the alpha plane.
+    const bool whole = !preview && picture.extraSamples > 0 &&
+                       picture.extraSampleKind != EXTRASAMPLE_UNSPECIFIED;
+    std::vector<uint32_t> all(whole ? size_t{width} * height : 0);
     const size_t targetRowSize = CVImage::StrideOf(24, static_cast<int>(width));
-    uint8_t* row = BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
+    uint8_t* row =
+        whole ? nullptr : BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
     for (uint32_t top = 0; top < height; top += band) {
         const uint32_t rows = std::min(band, height - top);
         rgba.row_offset = static_cast<int>(top);
@@ -712,12 +779,29 @@ bool TiffCodec::ReadThroughRgba(CVProgress* progress) {
             TIFFRGBAImageEnd(&rgba);
             FailReading(this, host, file->LastError(), stream->Seek(0, CVStream::FromEnd));
         }
+        if (whole) {
+            std::memcpy(all.data() + size_t{width} * top, raster, size_t{width} * rows * 4);
+            continue;
+        }
         for (uint32_t r = 0; r < rows; ++r) {
             CompositeRgbaRow(raster + size_t{width} * r, row, width);
             row = RowWritten(row, progress);
         }
     }
-    EndRows(row, progress);
+    if (whole) {
+        std::vector<uint8_t> straight(all.size() * 4);
+        UnpremultiplyRaster(all.data(), straight.data(), all.size());
+        if (!DeliverAlphaPlane(progress, 0, 100, straight.data(), 4 * size_t{width})) {
+            row = BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
+            for (uint32_t y = 0; y < height; ++y) {
+                CompositeRgbaRow(all.data() + size_t{width} * y, row, width);
+                row = RowWritten(row, progress);
+            }
+            EndRows(row, progress);
+        }
+    } else {
+        EndRows(row, progress);
+    }
     end.Dismiss();
     TIFFRGBAImageEnd(&rgba);
     EndReading(progress);
@@ -759,7 +843,13 @@ bool TiffCodec::ReadStrips(CVProgress* progress) {
     stripBuffer = static_cast<uint8_t*>(host->Alloc(static_cast<size_t>(stripBytes)));
 
     const size_t targetRowSize = CVImage::StrideOf(kind.depth, static_cast<int>(picture.width));
-    uint8_t* row = BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
+    // A picture with alpha at its own size is decoded whole first: only its
+    // pixels tell whether it keeps the alpha plane.
+    const bool whole = !preview && HasAlphaSamples(kind.layout);
+    const size_t rgbaStride = 4 * size_t{picture.width};
+    std::vector<uint8_t> rgba(whole ? rgbaStride * height : 0);
+    uint8_t* row =
+        whole ? nullptr : BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
     for (uint32_t top = 0; top < height; top += rowsPerStrip) {
         const uint32_t rows = std::min(rowsPerStrip, height - top);
         const auto wanted = static_cast<tmsize_t>(scanline * rows);
@@ -773,11 +863,26 @@ bool TiffCodec::ReadStrips(CVProgress* progress) {
                          picture.bitsPerSample);
         }
         for (uint32_t r = 0; r < rows; ++r) {
+            if (whole) {
+                AlphaSamplesToRgba(stripBuffer + scanline * r, rgba.data() + rgbaStride * (top + r),
+                                   kind.layout, picture);
+                continue;
+            }
             ConvertRow(stripBuffer + scanline * r, row, kind.layout);
             row = RowWritten(row, progress);
         }
     }
-    EndRows(row, progress);
+    if (whole && !DeliverAlphaPlane(progress, 0, 100, rgba.data(), rgbaStride)) {
+        row = BeginRows(progress, 0, 100, static_cast<int>(height), targetRowSize);
+        for (uint32_t y = 0; y < height; ++y) {
+            RgbaToRuleRow(rgba.data() + rgbaStride * y, row, picture.width, kind.layout,
+                          picture.photometric);
+            row = RowWritten(row, progress);
+        }
+    }
+    if (row != nullptr) {
+        EndRows(row, progress);
+    }
     EndReading(progress);
     return true;
 }
@@ -801,7 +906,7 @@ bool TiffCodec::WriteStrips(CVStream* output, CVProgress* progress) {
     }
     stream = output;
     const int depth = image->BitCount();
-    if (depth != 1 && depth != 4 && depth != 8 && depth != 24) {
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 24 && depth != kAlphaBitCount) {
         host->RaiseImageError(CVImageError::UnsupportedFormat);
     }
     const int32_t choice = settings != nullptr ? settings->compressionChoice : ChoiceNone;

@@ -16,7 +16,8 @@ using namespace pixmill::firscale;
 namespace {
 
 constexpr OperationEntry kOperations[] = {
-    {"Resample", "&Resample", "Resample the current image", OpHasSettings, KindImageOperation,
+    {"Resample", "&Resample", "Resample the current image", OpHasSettings | OpTakesAlpha,
+     KindImageOperation,
      kHelpResample},
 };
 

@@ -382,10 +382,60 @@ void FilteredResample(CPluginHost* host, const Plane& in, const Plane& out, cons
     }
 }
 
+// A picture with an alpha plane: its colours multiplied by alpha and its
+// alpha resampled as two 24-bit pictures, the colours divided by the new
+// alpha after. Filtering straight colours would pull the colour of
+// invisible pixels into the visible ones at every transparent edge (dark or
+// light fringes).
+void ResampleWithAlpha(CPluginHost* host, const CVImage* source, CVImage* destination,
+                       CVProgress* progress, const ResampleRequest& request) {
+    const int W = source->Width(), H = source->Height();
+    CVImage colour(host), alpha(host);
+    colour.Create(W, H, 24, 0, nullptr);
+    alpha.Create(W, H, 24, 0, nullptr);
+    for (int y = 0; y < H; ++y) {
+        const uint8_t* from = source->Row(y);
+        uint8_t* c = colour.Row(y);
+        uint8_t* a = alpha.Row(y);
+        for (int x = 0; x < W; ++x, from += 4, c += 3, a += 3) {
+            const int opacity = from[3];
+            for (int k = 0; k < 3; ++k) {
+                c[k] = static_cast<uint8_t>((from[k] * opacity + 127) / 255);
+            }
+            a[0] = a[1] = a[2] = from[3];
+        }
+    }
+    ResampleRequest work = request;
+    work.mayOverwriteSource = true; // both are this function's own copies
+    CVImage colourOut(host), alphaOut(host);
+    Resample(host, &colour, &colourOut, progress, work);
+    Resample(host, &alpha, &alphaOut, nullptr, work);
+    destination->CreateWithAlpha(colourOut.Width(), colourOut.Height(),
+                                 source->header.biXPelsPerMeter, source->header.biYPelsPerMeter);
+    for (int y = 0; y < colourOut.Height(); ++y) {
+        const uint8_t* c = colourOut.Row(y);
+        const uint8_t* a = alphaOut.Row(y);
+        uint8_t* to = destination->Row(y);
+        for (int x = 0; x < colourOut.Width(); ++x, c += 3, a += 3, to += 4) {
+            const int opacity = a[1];
+            for (int k = 0; k < 3; ++k) {
+                to[k] = opacity == 0 ? 0
+                                     : static_cast<uint8_t>(
+                                           std::min(255, (c[k] * 255 + opacity / 2) / opacity));
+            }
+            to[3] = static_cast<uint8_t>(opacity);
+        }
+    }
+}
+
 } // namespace
 
 void Resample(CPluginHost* host, const CVImage* source, CVImage* destination, CVProgress* progress,
               const ResampleRequest& request) {
+    if (source->HasAlphaPlane() && source->bits != nullptr) {
+        ResampleWithAlpha(host, source, destination, progress, request);
+        return;
+    }
     const int bitCount = source->BitCount();
     if (source->bits == nullptr) {
         host->RaiseImageError(CVImageError::MismatchedFormat);

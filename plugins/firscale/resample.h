@@ -2,7 +2,8 @@
 // precision) or by the high-quality Lanczos-3 filter (filter_plan.h), run
 // over the rows and then the columns (or the other way round) of 24-bit
 // images per colour component, and of 1-, 4- and 8-bit images through their
-// palette, mapping the new colours back to the nearest entry.
+// palette, mapping the new colours back to the nearest entry; 32-bit
+// pictures with their alpha as colours multiplied by alpha and alpha.
 #pragma once
 
 #include "line_plan.h"

@@ -35,7 +35,7 @@ constexpr FormatDescription<PngSettings> kPng{
                .recognize = IsPngSignature,
                .id = 0,
                .capabilities = CapOptionsPane | CapCanSave,
-               .saveModes = KindAll,
+               .saveModes = KindAll | KindRgba32,
                .canSave = nullptr,
                .acceptsKinds = nullptr,
                .helpTopic = kHelpPng,

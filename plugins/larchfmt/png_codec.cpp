@@ -312,23 +312,47 @@ bool PngCodec::ReadPixels(CVProgress* progress) {
     // A user break or a host error: the decoder goes.
     OnExit drop([this] { DropWork(); });
     PngReader& r = *reader;
-    if (r.interlaced) {
-        // Seven passes over the whole picture before any row is complete.
+    // A picture with an alpha channel is decoded whole first: only its
+    // pixels tell whether it keeps the alpha plane (partly transparent
+    // pixels) or follows the alpha rule.
+    const bool alphaChannel = (r.colorType & PNG_COLOR_MASK_ALPHA) != 0;
+    const bool whole = r.interlaced || (alphaChannel && !preview);
+    const int width = static_cast<int>(r.width);
+    if (whole) {
         r.whole.resize(r.rowBytes * r.height);
         std::vector<png_bytep> rows(r.height);
         for (png_uint_32 y = 0; y < r.height; ++y) {
             rows[y] = r.whole.data() + r.rowBytes * y;
         }
+        // Interlaced: seven passes over the whole picture before any row is
+        // complete.
         if (!GuardedReadImage(&r, rows.data())) {
             FailDamaged(CutShort(r.complaint), r.complaint);
         }
     } else {
         r.row.resize(r.rowBytes);
     }
-    const int width = static_cast<int>(r.width);
+    if (whole && alphaChannel && !preview) {
+        if (r.colorType == PNG_COLOR_TYPE_RGB_ALPHA) {
+            if (DeliverAlphaPlane(progress, 0, 100, r.whole.data(), r.rowBytes)) {
+                Finish(progress, stream);
+                return true;
+            }
+        } else {
+            std::vector<uint8_t> rgba(4 * static_cast<size_t>(width) * r.height);
+            for (size_t i = 0; i < static_cast<size_t>(width) * r.height; ++i) {
+                rgba[4 * i] = rgba[4 * i + 1] = rgba[4 * i + 2] = r.whole[2 * i];
+                rgba[4 * i + 3] = r.whole[2 * i + 1];
+            }
+            if (DeliverAlphaPlane(progress, 0, 100, rgba.data(), 4 * static_cast<size_t>(width))) {
+                Finish(progress, stream);
+                return true;
+            }
+        }
+    }
     DeliverRows(progress, 0, 100, [&](int y, uint8_t* target) {
         const uint8_t* source = nullptr;
-        if (r.interlaced) {
+        if (whole) {
             source = r.whole.data() + r.rowBytes * static_cast<size_t>(y);
         } else {
             if (!GuardedReadRow(&r, r.row.data())) {
@@ -446,7 +470,7 @@ bool GuardedWriteHeader(PngWriter* w, const WriteLayout* l, const WriteMetadata*
                        const_cast<png_bytep>(m->exif.data));
     }
     png_write_info(w->png, w->info);
-    if (l->colorType == PNG_COLOR_TYPE_RGB) {
+    if (l->colorType == PNG_COLOR_TYPE_RGB || l->colorType == PNG_COLOR_TYPE_RGB_ALPHA) {
         png_set_bgr(w->png);
     }
     return true;
@@ -495,6 +519,10 @@ WriteLayout LayoutFor(const CVImage& image, const PngSettings& settings) {
     l.yDensity = static_cast<png_uint_32>(std::max(0, image.header.biYPelsPerMeter));
     const int depth = image.BitCount();
     const RGBQUAD key = image.transparentColor;
+    if (depth == kAlphaBitCount) {
+        l.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+        return l;
+    }
     if (depth == 24) {
         l.keyed = image.hasTransparentColor != 0;
         l.key.red = key.rgbRed;
@@ -539,7 +567,7 @@ bool PngCodec::Write(CVStream* output, CVProgress* progress, CVImage*) {
         host->RaiseImageError(CVImageError::WriteError);
     }
     const int depth = image->BitCount();
-    if (depth != 1 && depth != 4 && depth != 8 && depth != 24) {
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 24 && depth != kAlphaBitCount) {
         host->RaiseImageError(CVImageError::UnsupportedFormat);
     }
     PngWriter writer;

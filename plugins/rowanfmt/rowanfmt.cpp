@@ -33,7 +33,7 @@ constexpr FormatDescription<WebpSettings> kWebp{
                .recognize = IsWebpSignature,
                .id = 0,
                .capabilities = CapOptionsPane | CapCanSave | CapSavePreview,
-               .saveModes = KindAll,
+               .saveModes = KindAll | KindRgba32,
                .canSave = nullptr,
                .acceptsKinds = nullptr,
                .helpTopic = kHelpWebp,

@@ -184,6 +184,10 @@ bool WebpCodec::ReadPixels(CVProgress* progress) {
         DecodeFrame(width, height);
     }
     const size_t stride = 4 * static_cast<size_t>(width);
+    if (DeliverAlphaPlane(progress, 0, 100, canvas.data(), stride)) {
+        Finish(progress, stream);
+        return true;
+    }
     DeliverRows(progress, 0, 100, [&](int y, uint8_t* row) {
         web::KeyRgbaRow(canvas.data() + stride * static_cast<size_t>(y), row, width);
     });
@@ -223,6 +227,9 @@ bool WebpCodec::Write(CVStream* output, CVProgress* progress, CVImage* previewIm
     config.method = std::clamp<int>(settings->effort, 0, 6);
     config.lossless = settings->lossless != 0 ? 1 : 0;
     picture.use_argb = config.lossless;
+    // A picture with an alpha plane keeps the colours under its transparent
+    // pixels: an editor may make them visible again.
+    config.exact = image->HasAlphaPlane() ? 1 : 0;
     picture.width = image->Width();
     picture.height = image->Height();
     OnExit freePicture([&picture] { WebPPictureFree(&picture); });

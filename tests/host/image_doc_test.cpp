@@ -6,6 +6,7 @@
 #include "host/save_session.h"
 #include "host/size_text.h"
 #include "host/streams.h"
+#include "pixmill/alpha_rule.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 #include "support/test_host.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -363,4 +365,38 @@ TEST_F(Document, AnUnreadableUndoFileKeepsTheImageAndTheStacks) {
     EXPECT_TRUE(SamePixels(doc->Image(), negated));
     EXPECT_TRUE(doc->CanUndo());
     EXPECT_FALSE(doc->CanRedo()) << "the redo entry made for the failed step is gone";
+}
+
+TEST_F(Document, AnAlphaPlaneIsFlattenedForWhatCannotTakeItAndKeptInTheHistory) {
+    CVImage picture(host.get());
+    picture.CreateWithAlpha(5, 3);
+    for (int y = 0; y < 3; ++y) {
+        for (int i = 0; i < 20; ++i) {
+            picture.Row(y)[i] = static_cast<uint8_t>(y * 80 + i * 9); // alpha of every kind
+        }
+    }
+    auto doc = NewDocument();
+    doc->TakeImage(picture, plugins->FindFormatByExtension("x.trw"));
+    CVImage flat(host.get());
+    CVImage::CopyImage(&flat, &picture, nullptr);
+    FlattenAlphaPlane(flat);
+
+    // The raw test format stores no alpha: the written copy is flattened.
+    const std::string path = dir + "/a.trw";
+    ASSERT_TRUE(doc->OnSaveDocument(path)) << doc->LastError();
+    EXPECT_TRUE(doc->Image().HasAlphaPlane()) << "only the written copy is flattened";
+    EXPECT_TRUE(doc->SavedConverted());
+    auto written = NewDocument();
+    ASSERT_TRUE(written->OnOpenDocument(path)) << written->LastError();
+    EXPECT_TRUE(SamePixels(written->Image(), flat));
+
+    // Negate takes no alpha: it works on the flattened picture; undo (an
+    // undo file of the 32-bit record) gives the plane back.
+    ASSERT_TRUE(doc->ApplyCommand(NegateCommand())) << doc->LastError();
+    EXPECT_EQ(doc->Image().BitCount(), 24);
+    ASSERT_TRUE(doc->OnUndo());
+    ASSERT_TRUE(doc->Image().HasAlphaPlane());
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(std::memcmp(doc->Image().Row(y), picture.Row(y), 20), 0) << "row " << y;
+    }
 }

@@ -102,3 +102,41 @@ TEST(Orientation, PaletteDepthsTurnAsTheirColoursDoAndTurnsComposeAsRotations) {
         EXPECT_EQ(picture.Width(), 3);
     }
 }
+
+TEST(Orientation, AnAlphaPlaneTurnsWithItsColours) {
+    TestHost host;
+    std::mt19937 random(7);
+    constexpr int W = 5, H = 3;
+    CVImage stored(host.get()), colours(host.get()), alphas(host.get());
+    stored.CreateWithAlpha(W, H, 2000, 3000);
+    colours.Create(W, H, 24, 0, nullptr);
+    alphas.Create(W, H, 24, 0, nullptr);
+    for (int y = 0; y < H; ++y) {
+        for (int x = 0; x < W; ++x) {
+            const auto value = static_cast<uint32_t>(random());
+            std::memcpy(stored.Row(y) + 4 * x, &value, 4);
+            SetPixelAt(colours, x, y, value & 0xFFFFFF);
+            SetPixelAt(alphas, x, y, value >> 24);
+        }
+    }
+    for (int orientation = 2; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        CVImage turned(host.get()), turnedColours(host.get()), turnedAlphas(host.get());
+        CVImage::CopyImage(&turned, &stored, nullptr);
+        CVImage::CopyImage(&turnedColours, &colours, nullptr);
+        CVImage::CopyImage(&turnedAlphas, &alphas, nullptr);
+        TurnUpright(turned, orientation);
+        TurnUpright(turnedColours, orientation);
+        TurnUpright(turnedAlphas, orientation);
+        ASSERT_TRUE(turned.HasAlphaPlane());
+        EXPECT_EQ(turned.header.biXPelsPerMeter, OrientationSwapsSides(orientation) ? 3000 : 2000);
+        for (int y = 0; y < turned.Height(); ++y) {
+            for (int x = 0; x < turned.Width(); ++x) {
+                uint32_t value = 0;
+                std::memcpy(&value, turned.Row(y) + 4 * x, 4);
+                EXPECT_EQ(value & 0xFFFFFF, PixelAt(turnedColours, x, y));
+                EXPECT_EQ(value >> 24, PixelAt(turnedAlphas, x, y));
+            }
+        }
+    }
+}

@@ -1,3 +1,4 @@
+#include "pixmill/alpha_rule.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "support/test_host.h"
@@ -7,6 +8,7 @@
 
 #include <cstring>
 #include <random>
+#include <vector>
 
 using namespace pixmill;
 using namespace pixmill::test;
@@ -278,4 +280,85 @@ TEST(CVImage, AttachDibRefusesABitmapLargerThanItsBlock) {
     EXPECT_FALSE(image.AttachDib(dib));
     EXPECT_EQ(image.bits, nullptr);
     host->Free(dib);
+}
+
+namespace {
+
+// A 32-bit picture of the given pixels (blue, green, red, alpha, top row first).
+void FillAlphaPicture(CVImage& image, int width, int height, const std::vector<uint8_t>& bgra) {
+    image.CreateWithAlpha(width, height, 100, 200);
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(image.Row(y), bgra.data() + 4 * static_cast<size_t>(width) * y, 4 * width);
+    }
+}
+
+} // namespace
+
+TEST(CVImage, AlphaPlaneIsMadeOnPurposeAndKeptByCopiesAndCrops) {
+    TestHost host;
+    CVImage image(host.get());
+    std::vector<uint8_t> pixels(4 * 3 * 2);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<uint8_t>(i * 11);
+    }
+    FillAlphaPicture(image, 3, 2, pixels);
+    EXPECT_TRUE(image.HasAlphaPlane());
+    EXPECT_EQ(image.Stride(), 12u);
+    EXPECT_EQ(image.paletteCount, 0);
+    EXPECT_EQ(image.hasTransparentColor, 0);
+    EXPECT_EQ(image.header.biXPelsPerMeter, 100);
+
+    CVImage like(host.get());
+    like.CreateLike(image);
+    EXPECT_TRUE(like.HasAlphaPlane());
+    EXPECT_EQ(like.header.biYPelsPerMeter, 200);
+
+    CVImage cropped(host.get());
+    const RECT corner{1, 1, 3, 2};
+    CVImage::CopyImage(&cropped, &image, &corner);
+    ASSERT_TRUE(cropped.HasAlphaPlane());
+    EXPECT_EQ(cropped.Width(), 2);
+    EXPECT_EQ(std::memcmp(cropped.Row(0), image.Row(1) + 4, 8), 0);
+}
+
+TEST(AlphaRule, FlatteningFollowsTheRuleOfEveryReader) {
+    TestHost host;
+    // Opaque, half transparent, fully transparent, and a visible pixel that
+    // would land on the key colour.
+    const std::vector<uint8_t> colour = {10, 20, 30, 255, 0, 0, 200, 128, 1, 2, 3, 0,
+                                         kAlphaKeyLevel, kAlphaKeyLevel, kAlphaKeyLevel, 255};
+    CVImage image(host.get());
+    FillAlphaPicture(image, 4, 1, colour);
+    std::vector<uint8_t> rgba(16);
+    RgbaRowOf(image, 0, rgba.data());
+    EXPECT_EQ(rgba[0], 30) << "red first";
+    EXPECT_EQ(rgba[7], 128) << "alpha as stored";
+    EXPECT_TRUE(TransparencyApplies(image));
+
+    FlattenAlphaPlane(image);
+    ASSERT_EQ(image.BitCount(), 24);
+    ASSERT_EQ(image.hasTransparentColor, 1);
+    const uint8_t* row = image.Row(0);
+    uint8_t expected[3];
+    PutAlphaPixel(200, 0, 0, 128, expected);
+    EXPECT_EQ(std::memcmp(row, colour.data(), 3), 0);
+    EXPECT_EQ(std::memcmp(row + 3, expected, 3), 0);
+    EXPECT_EQ(row[6], kAlphaKeyLevel);
+    EXPECT_EQ(row[9], kAlphaKeyLevel + 1) << "a visible pixel does not become the key";
+    EXPECT_EQ(image.header.biXPelsPerMeter, 100);
+
+    // Grey with alpha flattens to 8-bit grey, as grey readers make it.
+    CVImage grey(host.get());
+    FillAlphaPicture(grey, 2, 1, {90, 90, 90, 100, 7, 7, 7, 0});
+    FlattenAlphaPlane(grey);
+    ASSERT_EQ(grey.BitCount(), 8);
+    EXPECT_TRUE(grey.IsGrayRamp());
+    EXPECT_EQ(grey.Row(0)[0], AlphaGreyLevel(90, 100));
+    EXPECT_EQ(grey.Row(0)[1], kAlphaKeyLevel);
+
+    // Whether a reader keeps the plane: only an alpha strictly between 0 and 255.
+    const uint8_t keyed[] = {1, 2, 3, 0, 4, 5, 6, 255};
+    const uint8_t partial[] = {1, 2, 3, 0, 4, 5, 6, 254};
+    EXPECT_FALSE(AnyPartialAlpha(keyed, 2, 1, 8));
+    EXPECT_TRUE(AnyPartialAlpha(partial, 2, 1, 8));
 }

@@ -10,10 +10,16 @@
 //     level in blue (grey pictures: one level up) so it stays visible;
 //   - a writer that cannot store transparency (JPEG) writes the transparent
 //     colour as white, the same background the blend uses.
+// A picture with partly transparent pixels may instead be read into a 32-bit
+// record with its alpha plane (CVImage::CreateWithAlpha) when the program
+// keeps alpha; wherever the plane cannot go on (a format or an operation
+// that does not take it) it is flattened by this same rule
+// (FlattenAlphaPlane), so the result is the one the reader would have made.
 #pragma once
 
 #include "pixmill/win_types.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace pixmill {
@@ -58,13 +64,27 @@ inline uint8_t AlphaGreyLevel(int grey, int alpha) {
 }
 
 // Picture row y (top first) of any image kind as red, green, blue, alpha:
-// alpha 0 where the pixel has the image's transparent colour (when it has
-// one), 255 elsewhere.
+// a 32-bit picture's own alpha; else alpha 0 where the pixel has the image's
+// transparent colour (when it has one), 255 elsewhere.
 void RgbaRowOf(const CVImage& image, int y, uint8_t* rgba);
 
+// Whether 4-byte pixels (alpha the fourth byte) hold an alpha strictly
+// between 0 and 255: what makes a reader keep the alpha plane.
+bool AnyPartialAlpha(const uint8_t* pixels, int width, int height, size_t stride);
+
+// Red, green, blue, alpha pixels as a 32-bit record row (blue, green, red,
+// alpha).
+void PutRgbaRow(const uint8_t* rgba, uint8_t* bgra, int width);
+
+// Makes a 32-bit picture 24-bit under the rule above (partly transparent
+// pixels onto white, fully transparent ones the key colour, which becomes
+// the transparent colour), or 8-bit grey when every pixel is grey (as grey
+// with alpha is read); other pictures are left as they are.
+void FlattenAlphaPlane(CVImage& image);
+
 // Whether pixels of the image's transparent colour exist in a palette
-// entry (paletted images) or can exist (24-bit images): the record's
-// transparent colour is worth writing.
+// entry (paletted images) or can exist (24-bit images), or the image has an
+// alpha plane: the writer must store alpha.
 bool TransparencyApplies(const CVImage& image);
 
 // The palette index a paletted image's transparent colour names: the first

@@ -1,6 +1,10 @@
 // CVImage: the image record of every library. A device-independent bitmap:
 // header, one pixel block from the host's memory service (rows bottom-up,
 // each padded to 32 bits), a 256-entry palette and a transparent colour.
+// Pixels are 1-, 4- or 8-bit palette indexes, 24-bit blue, green, red, or
+// (made only on purpose, CreateWithAlpha) 32-bit blue, green, red, alpha
+// with straight (not premultiplied) alpha: the picture of a file with
+// partly transparent pixels, kept for writers that store alpha.
 // The layout is packed and fixed: it is compiled separately into every
 // library and written raw into undo files.
 #pragma once
@@ -23,6 +27,9 @@ struct TransparencyInfo {
 };
 static_assert(sizeof(TransparencyInfo) == 5);
 
+// The bit count of a picture with an alpha plane.
+inline constexpr int kAlphaBitCount = 32;
+
 class PIXMILL_EXPORT CVImage {
   public:
     explicit CVImage(CPluginHost* host);
@@ -43,6 +50,8 @@ class PIXMILL_EXPORT CVImage {
 
     // Validates the size (image error 2 below 1, 6 above 65535), fills the
     // header, returns the old block and allocates stride * height + 1 bytes.
+    // A bit count of 16 or 32 makes a 24-bit image: a 32-bit one only comes
+    // from CreateWithAlpha.
     void Create(int width, int height, int bitCount, int colorCount,
                 const TransparencyInfo* transparency, int xPelsPerMeter = 0, int yPelsPerMeter = 0);
     // As Create, but keeps an existing block whatever its size, and keeps the
@@ -50,7 +59,10 @@ class PIXMILL_EXPORT CVImage {
     void CreateKeepBuffer(int width, int height, int bitCount, int colorCount,
                           const TransparencyInfo* transparency, int xPelsPerMeter = 0,
                           int yPelsPerMeter = 0);
-    // As Create with source's size, depth, colour count, transparency and
+    // As Create for a 32-bit picture with an alpha plane (no palette, no
+    // transparent colour).
+    void CreateWithAlpha(int width, int height, int xPelsPerMeter = 0, int yPelsPerMeter = 0);
+    // As Create with source's size, depth (32-bit pictures stay 32-bit), colour count, transparency and
     // resolution; copies source's whole palette.
     void CreateLike(const CVImage& source);
     // Takes a packed DIB (header, colour table, pixels in one host block)
@@ -71,6 +83,7 @@ class PIXMILL_EXPORT CVImage {
     int Width() const { return header.biWidth; }
     int Height() const { return header.biHeight; }
     int BitCount() const { return header.biBitCount; }
+    bool HasAlphaPlane() const { return header.biBitCount == kAlphaBitCount; }
     size_t Stride() const { return StrideOf(header.biBitCount, header.biWidth); }
     size_t ImageBytes() const { return Stride() * static_cast<size_t>(header.biHeight); }
     // Row y counted from the top of the picture.
@@ -87,7 +100,7 @@ class PIXMILL_EXPORT CVImage {
 
   private:
     void FillHeader(int width, int height, int bitCount, int colorCount, int xPelsPerMeter,
-                    int yPelsPerMeter);
+                    int yPelsPerMeter, bool alphaPlane = false);
 };
 
 #pragma pack(pop)

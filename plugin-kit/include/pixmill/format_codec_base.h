@@ -79,6 +79,15 @@ class FormatCodecBase : public CFormatCodec {
         }
     }
 
+    // A whole decoded picture as red, green, blue, alpha rows (top first,
+    // stride bytes apart): when some pixel is partly transparent and the
+    // picture is read at its own size, the image becomes 32-bit with its
+    // alpha plane and receives every row (true). Otherwise (a preview, or
+    // alpha only 0 and 255) nothing happens: the reader delivers its rows
+    // under the alpha rule (alpha_rule.h).
+    bool DeliverAlphaPlane(CVProgress* progress, int firstPercent, int lastPercent,
+                           const uint8_t* rgba, size_t stride);
+
     CFormatPlugin* plugin;
     CPluginHost* host;
     CVStream* stream = nullptr;

@@ -14,7 +14,8 @@ enum ImageKind : uint16_t {
     KindGray8 = 0x04,     // 8-bit grey
     KindPaletted8 = 0x08, // 8-bit paletted
     KindRgb24 = 0x10,     // 24-bit RGB
-    KindAll = 0x1F,
+    KindAll = 0x1F,       // every kind without an alpha plane
+    KindRgba32 = 0x100,   // 32-bit RGB with alpha (save modes: the format stores the plane)
 };
 
 #pragma pack(push, 1)

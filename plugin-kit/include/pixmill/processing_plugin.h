@@ -23,6 +23,7 @@ enum OperationFlag : uint16_t {
     OpBatchWeight = 0x08,
     OpHasSettings = 0x10,
     OpReorients = 0x40, // turns or flips the picture (its stored orientation no longer applies)
+    OpTakesAlpha = 0x80, // works on 32-bit pictures with their alpha plane; others get them flattened
 };
 
 enum OperationKind : int {

@@ -72,7 +72,7 @@ TEST(BirchLibrary, FormatAnswersAndSettingsDeclaration) {
     EXPECT_FALSE(format->Recognize(jpeg));
     EXPECT_EQ(format->GetId(), 0);
     EXPECT_EQ(format->GetCapabilities(), 0x30);
-    EXPECT_EQ(format->GetSaveModes(), 0x3F);
+    EXPECT_EQ(format->GetSaveModes(), 0x3F | KindRgba32);
     CVImage image(host.get());
     image.Create(3, 3, 24, 0, nullptr);
     EXPECT_TRUE(format->CanSave(&image));

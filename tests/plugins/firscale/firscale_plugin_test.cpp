@@ -92,7 +92,7 @@ TEST(FirscaleLibrary, EntryPointsSettingsAndTheDirectResample) {
         EXPECT_STREQ(plugin->GetDescription(), "Resample the current image");
         EXPECT_EQ(plugin->GetGroupName(true), nullptr);
         EXPECT_EQ(plugin->GetOperationCount(), 1);
-        EXPECT_EQ(plugin->GetFlags(), 0x10);
+        EXPECT_EQ(plugin->GetFlags(), 0x10 | OpTakesAlpha);
         EXPECT_EQ(plugin->GetKind(), 0);
         EXPECT_TRUE(plugin->CanApply(&source));
         ImageKindSet kinds{KindAll, 0, 0, 0};

@@ -52,7 +52,7 @@ TEST_F(LarchLibrary, AnswersSettingsAndPane) {
         const uint8_t gif[8] = {'G', 'I', 'F', '8', '9', 'a', 0, 0};
         EXPECT_FALSE(format->Recognize(gif));
         EXPECT_EQ(format->GetCapabilities(), CapOptionsPane | CapCanSave);
-        EXPECT_EQ(format->GetSaveModes(), KindAll);
+        EXPECT_EQ(format->GetSaveModes(), KindAll | KindRgba32);
         ImageKindSet kinds{KindBilevel, 0, 0, 0};
         EXPECT_TRUE(format->AcceptsKinds(&kinds));
         kinds.special = 1;
