@@ -31,6 +31,10 @@ BatchCommands::BatchCommands(Workspace& workspace, QWidget* parent, AppContext& 
     : workspace(workspace), parent(parent), app(app),
       job(std::make_unique<BatchJob>(app.Host(), app.Plugins())) {
     job->LoadSourcesAndDestinations(app.PluginRoot());
+    // As the command line's batch: a JPEG whose first operation reduces it
+    // at least twofold is decoded at 1/2, 1/4 or 1/8 and resampled exactly
+    // from there.
+    job->SetFastDecode(true);
     job->SetProgressDisplay(workspace.Progress());
     job->FileSource().SetHelpHandler([](int topic) { OpenHelpPage(topic); });
     job->FileDest().SetHelpHandler([](int topic) { OpenHelpPage(topic); });

@@ -211,7 +211,14 @@ int OpenSession(Session& session, const Options& options) {
     }
     session.host->SetAutoOrient(!options.noAutoOrient);
     session.plugins = std::make_unique<PluginManager>(session.host.get());
-    session.plugins->LoadFormats(root + "Formats/");
+    // info and convert need only the library that reads the input and the
+    // one that writes the output: the others open only if those are not
+    // found first.
+    if (options.command == "info" || options.command == "convert") {
+        session.plugins->LoadFormatsOnDemand(root + "Formats/");
+    } else {
+        session.plugins->LoadFormats(root + "Formats/");
+    }
     // info and formats read headers and names only: opening the processing
     // libraries would be most of their time.
     if (options.command != "info" && options.command != "formats") {

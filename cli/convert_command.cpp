@@ -20,7 +20,8 @@ namespace {
 
 // The format whose extension list ("*.jpg;*.jpeg") holds the name's
 // extension exactly (in any case); null when none does, with every known
-// extension in known.
+// extension in known. Format libraries still unopened open in turn until
+// one is found.
 CFormatPlugin* FormatForOutput(PluginManager& plugins, const std::string& path,
                                std::string& known) {
     std::string extension = ExtensionOf(path);
@@ -28,7 +29,8 @@ CFormatPlugin* FormatForOutput(PluginManager& plugins, const std::string& path,
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     CFormatPlugin* found = nullptr;
-    for (int i = 0; i < plugins.FormatCount(); ++i) {
+    for (int i = 0; found == nullptr && (i < plugins.FormatCount() || plugins.LoadNextFormat());
+         ++i) {
         CFormatPlugin* format = plugins.FormatAt(i);
         if (!(format->GetCapabilities() & CapCanSave)) {
             continue;

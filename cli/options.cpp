@@ -292,7 +292,8 @@ const std::vector<OptionSpec> kOptions = {
     {HelpSection::Batch, "web-safe", nullptr,
           "convert, batch: leave out of the EXIF what a picture\n"
           "on the web should not tell: the location (GPS),\n"
-          "serial numbers, owner and artist names, maker notes.\n"
+          "serial numbers, owner and artist names, maker notes,\n"
+          "the camera's embedded preview.\n"
           "The \"HTML pages\" destination always does",
      Switch<&Options::webSafe>},
     {HelpSection::Batch, "keep-location", nullptr,

@@ -36,45 +36,50 @@ struct ModuleGuard {
 
 } // namespace
 
-int ScanPluginDirectory(const std::string& directory, const char* entryName,
-                        const std::function<bool(ModuleHandle, void*)>& accept) {
+std::vector<std::string> ListPluginLibraries(const std::string& directory) {
     // dlopen takes a name without "/" as a library to search for, so the
     // current folder is named explicitly.
     std::string prefix = directory.empty() ? "./" : directory;
     if (prefix.back() != '/') {
         prefix += '/';
     }
+    std::vector<std::string> paths;
     DIR* dir = opendir(prefix.c_str());
     if (dir == nullptr) {
-        return 0;
+        return paths;
     }
-    std::vector<std::string> names;
     while (const dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;
         if (HasLibrarySuffix(name)) {
-            names.push_back(std::move(name));
+            paths.push_back(prefix + name);
         }
     }
     closedir(dir);
     // Name order, so that the tables and the menus come out the same on every
     // machine whatever order the file system lists the folder in.
-    std::sort(names.begin(), names.end());
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
 
+bool OpenPluginLibrary(const std::string& path, const char* entryName,
+                       const std::function<bool(ModuleHandle, void*)>& accept) {
+    ModuleGuard guard{dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)};
+    if (guard.module == nullptr) {
+        return false;
+    }
+    void* entryPoint = dlsym(guard.module, entryName);
+    if (entryPoint == nullptr || !accept(guard.module, entryPoint)) {
+        return false;
+    }
+    guard.module = nullptr; // the callback keeps it
+    return true;
+}
+
+int ScanPluginDirectory(const std::string& directory, const char* entryName,
+                        const std::function<bool(ModuleHandle, void*)>& accept) {
     int accepted = 0;
-    for (const std::string& name : names) {
-        const std::string path = prefix + name;
-        ModuleGuard guard{dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)};
-        if (guard.module == nullptr) {
-            continue;
-        }
-        void* entryPoint = dlsym(guard.module, entryName);
-        if (entryPoint == nullptr) {
-            continue;
-        }
-        if (accept(guard.module, entryPoint)) {
-            guard.module = nullptr; // the callback keeps it
-            ++accepted;
-        }
+    for (const std::string& path : ListPluginLibraries(directory)) {
+        accepted += OpenPluginLibrary(path, entryName, accept) ? 1 : 0;
     }
     return accepted;
 }
@@ -101,6 +106,31 @@ int PluginManager::LoadFormats(const std::string& directory) {
         return AddPlugin(module, entry, FormatKind);
     });
     return formatCount;
+}
+
+int PluginManager::LoadFormatsOnDemand(const std::string& directory) {
+    std::vector<std::string> paths = ListPluginLibraries(directory);
+    // Appended in name order behind any already listed: the table fills in
+    // exactly the order LoadFormats gives it.
+    unopenedFormats.insert(unopenedFormats.end(), paths.begin(), paths.end());
+    while (formatCount == 0 && LoadNextFormat()) {
+    }
+    return formatCount;
+}
+
+bool PluginManager::LoadNextFormat() const {
+    // Opening a library only adds to the table; every lookup keeps its
+    // answer, so the lookups that call this stay const to their callers.
+    auto* self = const_cast<PluginManager*>(this);
+    while (self->nextUnopenedFormat < self->unopenedFormats.size()) {
+        const std::string& path = self->unopenedFormats[self->nextUnopenedFormat++];
+        if (OpenPluginLibrary(path, "GetFormat", [self](ModuleHandle module, void* entry) {
+                return self->AddPlugin(module, entry, FormatKind);
+            })) {
+            return true;
+        }
+    }
+    return false;
 }
 
 int PluginManager::LoadProcessing(const std::string& directory) {
@@ -205,7 +235,7 @@ CFormatPlugin* PluginManager::FindFormatByExtension(const std::string& fileName)
     for (char& c : extension) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    for (int i = 0; i < formatCount; ++i) {
+    for (int i = 0; i < formatCount || LoadNextFormat(); ++i) {
         const char* list = formats[i].plugin->GetExtensions();
         if (list != nullptr && std::strstr(list, extension.c_str()) != nullptr) {
             return formats[i].plugin;
@@ -215,14 +245,21 @@ CFormatPlugin* PluginManager::FindFormatByExtension(const std::string& fileName)
 }
 
 CFormatPlugin* PluginManager::DetectFormat(CVStream* stream) const {
-    if (stream == nullptr || formatCount == 0) {
+    if (stream == nullptr || (formatCount == 0 && !LoadNextFormat())) {
         return nullptr;
     }
-    std::vector<uint8_t> bytes(std::max<size_t>(maxSignatureSize, 1), 0);
-    if (stream->Read(bytes.data(), maxSignatureSize) < maxSignatureSize) {
-        return nullptr;
-    }
-    for (int i = 0; i < formatCount; ++i) {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < formatCount || LoadNextFormat(); ++i) {
+        // A library opened on demand may compare more bytes than those read.
+        if (bytes.size() < std::max<size_t>(maxSignatureSize, 1)) {
+            if (!bytes.empty()) {
+                stream->Seek(0, CVStream::FromStart);
+            }
+            bytes.assign(std::max<size_t>(maxSignatureSize, 1), 0);
+            if (stream->Read(bytes.data(), maxSignatureSize) < maxSignatureSize) {
+                return nullptr;
+            }
+        }
         if (formats[i].plugin->Recognize(bytes.data())) {
             stream->Seek(0, CVStream::FromStart);
             return formats[i].plugin;
@@ -320,6 +357,8 @@ void PluginManager::UnloadAll() {
     formatCount = 0;
     operationPluginCount = 0;
     maxSignatureSize = 0;
+    unopenedFormats.clear();
+    nextUnopenedFormat = 0;
 }
 
 std::vector<const SettingsBlockSchema*> PluginManager::SettingsSchemas() const {

@@ -29,7 +29,14 @@ class CVStream;
 using ModuleHandle = void*;
 void ReleaseModule(ModuleHandle module);
 
-// Lists directory + "*.so" in the order the file system returns; for each
+// The paths of directory's "*.so" files, in name order.
+std::vector<std::string> ListPluginLibraries(const std::string& directory);
+// Opens one library; when it exports entryName and accept(module,
+// entryPoint) takes it, returns true and the callback owns the module.
+// Otherwise the library is released without a message.
+bool OpenPluginLibrary(const std::string& path, const char* entryName,
+                       const std::function<bool(ModuleHandle, void*)>& accept);
+// Lists directory + "*.so" in name order; for each
 // file that loads and exports entryName, calls accept(module, entryPoint).
 // A library that fails to load, lacks the entry or is refused (accept
 // returns false) is released without a message. A missing directory loads
@@ -68,6 +75,17 @@ class PluginManager {
     // Scans directory (ending with "/") for format libraries ("GetFormat");
     // returns the number of format plug-ins loaded so far.
     int LoadFormats(const std::string& directory);
+    // The same table, filled as lookups need it: the libraries are listed
+    // and only the first that loads is opened. DetectFormat and
+    // FindFormatByExtension open the next ones in turn until one answers, so
+    // they answer as after LoadFormats, and a picture opens with its own
+    // library alone when that comes first (most of a short command's time is
+    // the loader mapping and relocating a library's dependencies). For
+    // commands that only read and write by content and extension: FormatAt
+    // and FormatCount see only the libraries opened so far.
+    int LoadFormatsOnDemand(const std::string& directory);
+    // Opens the next listed library; false when none is left to open.
+    bool LoadNextFormat() const;
     // Scans for processing libraries ("GetProcessing"), then builds the menus;
     // returns the number of processing plug-ins.
     int LoadProcessing(const std::string& directory);
@@ -134,6 +152,8 @@ class PluginManager {
     int formatCount = 0;
     int operationPluginCount = 0;
     uint16_t maxSignatureSize = 0;
+    std::vector<std::string> unopenedFormats; // LoadFormatsOnDemand's list
+    size_t nextUnopenedFormat = 0;
     FormatEntry formats[kMaxPlugins];
     ProcessorEntry processors[kMaxPlugins];
     ResampleImageFn resampleEntry = nullptr;

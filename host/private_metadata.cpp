@@ -36,6 +36,12 @@ bool IsPrivate(const Exiv2::Exifdatum& datum, bool keepLocation) {
     if (Exiv2::ExifTags::isMakerGroup(group) || group == "MakerNote") {
         return true;
     }
+    // The embedded preview (the second directory and its JPEG) shows the
+    // picture as the camera took it, before any crop or retouch, and only
+    // adds bytes to a picture that is itself small.
+    if (group == "Thumbnail") {
+        return true;
+    }
     for (const char* key : kPrivateKeys) {
         if (datum.key() == key) {
             return true;

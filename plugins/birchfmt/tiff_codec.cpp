@@ -1,6 +1,7 @@
 #include "tiff_codec.h"
 
 #include "pixmill/alpha_rule.h"
+#include "pixmill/color_order.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/image_metadata.h"
@@ -593,11 +594,7 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
         }
         break;
     case SampleLayout::Rgb:
-        for (uint32_t x = 0; x < width; ++x) {
-            t[3 * x] = s[3 * x + 2];
-            t[3 * x + 1] = s[3 * x + 1];
-            t[3 * x + 2] = s[3 * x];
-        }
+        ReverseColorOrder(s, t, width);
         break;
     case SampleLayout::Rgb16:
         for (uint32_t x = 0; x < width; ++x) {
@@ -1017,11 +1014,7 @@ void TiffCodec::WriteRows(uint64_t scanline, uint32_t rowsPerStrip, CVProgress* 
             if (writeAlpha) {
                 RgbaRowOf(*image, static_cast<int>(top + r), to);
             } else if (depth == 24) {
-                for (uint32_t x = 0; x < width; ++x) {
-                    to[3 * x] = from[3 * x + 2];
-                    to[3 * x + 1] = from[3 * x + 1];
-                    to[3 * x + 2] = from[3 * x];
-                }
+                ReverseColorOrder(from, to, width);
             } else {
                 std::memcpy(to, from, static_cast<size_t>(scanline));
             }

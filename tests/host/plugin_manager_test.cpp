@@ -112,6 +112,51 @@ TEST(PluginManager, FormatsAreBoundAndLookedUp) {
     EXPECT_FALSE(IsLoaded(kFormats + "mgr_mm_format.so"));
 }
 
+// On demand, each lookup opens libraries in name order only until it is
+// answered, with the answers and the table order of a full load.
+TEST(PluginManager, FormatsOpenOnDemandAnswerAsAFullLoad) {
+    TestHost host;
+    PluginManager manager(host.get());
+    EXPECT_EQ(manager.LoadFormatsOnDemand(kFormats), 1);
+    const std::string mm = kFormats + "mgr_mm_format.so";
+    EXPECT_FALSE(IsLoaded(mm));
+    CFormatPlugin* jpeg = manager.FormatAt(0);
+    auto jfif = StreamOf(host.get(), "\xFF\xD8\xFF\xE0");
+    EXPECT_EQ(manager.DetectFormat(jfif.get()), jpeg);
+    EXPECT_EQ(manager.FindFormatByExtension("photo.jpeg"), jpeg);
+    EXPECT_FALSE(IsLoaded(mm)) << "the first library answered both";
+
+    // Content only the last library knows opens it, past the one without
+    // the entry point.
+    auto tiff = StreamOf(host.get(), std::string("MM\0*rest", 8));
+    CFormatPlugin* found = manager.DetectFormat(tiff.get());
+    EXPECT_EQ(found, manager.FormatAt(1));
+    EXPECT_NE(found, nullptr);
+    EXPECT_EQ(tiff->Position(), 0u);
+    EXPECT_TRUE(IsLoaded(mm));
+    EXPECT_EQ(manager.FormatCount(), 2);
+    EXPECT_FALSE(manager.LoadNextFormat());
+    auto unknown = StreamOf(host.get(), "GIF89a");
+    EXPECT_EQ(manager.DetectFormat(unknown.get()), nullptr);
+
+    // An extension nobody has opens everything, then answers null; the
+    // table is the full load's.
+    PluginManager lazy(host.get());
+    PluginManager full(host.get());
+    lazy.LoadFormatsOnDemand(kFormats);
+    full.LoadFormats(kFormats);
+    EXPECT_EQ(lazy.FindFormatByExtension("picture.bmp"), nullptr);
+    ASSERT_EQ(lazy.FormatCount(), full.FormatCount());
+    for (int i = 0; i < full.FormatCount(); ++i) {
+        EXPECT_STREQ(lazy.FormatAt(i)->GetExtensions(), full.FormatAt(i)->GetExtensions());
+    }
+    lazy.UnloadAll();
+    EXPECT_FALSE(lazy.LoadNextFormat()) << "the list goes with the libraries";
+    PluginManager none(host.get());
+    EXPECT_EQ(none.LoadFormatsOnDemand(kManagerDir + "Missing/"), 0);
+    EXPECT_EQ(none.DetectFormat(jfif.get()), nullptr);
+}
+
 TEST(PluginManager, OperationsGetCommandsMenusAndDirectEntries) {
     TestHost host;
     {

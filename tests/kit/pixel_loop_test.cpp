@@ -1,5 +1,7 @@
 // The kit's pixel-loop mechanics: packed pixels against a bit-by-bit
-// reference, the stepping of WorkProgress, and the scope guards.
+// reference, the colour-order swap, the stepping of WorkProgress, and the
+// scope guards.
+#include "pixmill/color_order.h"
 #include "pixmill/packed_pixels.h"
 #include "pixmill/scope_guards.h"
 #include "pixmill/work_progress.h"
@@ -258,3 +260,27 @@ TEST(ScopeGuards, GiveBackOnEveryWayOut) {
 }
 
 } // namespace
+
+// Every row length around the shuffled steps (five pixels, six left) and
+// every alignment: each pixel's outer bytes exchanged, nothing written past
+// the row.
+TEST(ColorOrder, ReversesEveryPixelOfAnyRowAndWritesNothingBeyond) {
+    std::mt19937 random(7);
+    for (size_t pixels = 0; pixels <= 40; ++pixels) {
+        for (size_t offset = 0; offset < 4; ++offset) {
+            std::vector<uint8_t> from(offset + 3 * pixels + 16);
+            for (uint8_t& b : from) {
+                b = static_cast<uint8_t>(random());
+            }
+            std::vector<uint8_t> to(from.size(), 0xA5);
+            ReverseColorOrder(from.data() + offset, to.data() + offset, pixels);
+            for (size_t i = 0; i < to.size(); ++i) {
+                const size_t at = i - offset;
+                const bool inRow = i >= offset && at < 3 * pixels;
+                const uint8_t expected =
+                    !inRow ? 0xA5 : from[offset + at - at % 3 + 2 - at % 3];
+                ASSERT_EQ(to[i], expected) << pixels << " pixels, byte " << i;
+            }
+        }
+    }
+}

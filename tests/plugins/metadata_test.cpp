@@ -665,6 +665,35 @@ TEST_F(Photographs, WebOutputLeavesPrivateExifOutUnlessTheLocationIsKept) {
     EXPECT_NE(kept.find("48 deg 51"), std::string::npos) << kept;
     EXPECT_EQ(kept.find("SN123"), std::string::npos) << kept;
 
+    // A camera's photograph: its maker notes and embedded preview (the second
+    // directory and its JPEG) stay in plain output and leave web output, in
+    // a copy and a gallery thumbnail alike.
+    const std::string camera = "/usr/share/backgrounds/mate/nature/Wood.jpg";
+    if (fs::exists(camera)) {
+        const std::string cameraTags = "exiftool -a -s -s -s -MakerNotes:MakerNoteVersion "
+                                       "-IFD1:ThumbnailLength ";
+        const std::string resample = "--op Resample --set Resample.width=800 "
+                                     "--set Resample.height=32767 --set Resample.keepAspect=1 ";
+        ASSERT_EQ(Cli("convert " + resample + camera + " " + dir + "/wood.jpg"), 0);
+        EXPECT_EQ(Shell(cameraTags + dir + "/wood.jpg"), "MLT0\n2040\n");
+        ASSERT_EQ(Cli("convert --web-safe " + resample + camera + " " + dir + "/wood-safe.jpg"),
+                  0);
+        EXPECT_EQ(Shell(cameraTags + dir + "/wood-safe.jpg"), "");
+        EXPECT_EQ(Shell("exiftool -s3 -Make -ExposureTime " + dir + "/wood-safe.jpg"),
+                  "KONICA MINOLTA\n1/1000\n");
+        EXPECT_EQ(problems(dir + "/wood-safe.jpg"), "OK\n");
+        fs::create_directory(dir + "/camera");
+        fs::copy_file(camera, dir + "/camera/wood.jpg");
+        ASSERT_EQ(Cli("batch " + dir + "/camera --out " + dir + "/camera-gallery --dest "
+                      "\"HTML pages\""),
+                  0);
+        for (const char* name : {"wood.jpg", "wood_thumbnail.jpg"}) {
+            const std::string written = dir + "/camera-gallery/" + name;
+            ASSERT_TRUE(fs::exists(written)) << written;
+            EXPECT_EQ(Shell(cameraTags + written), "") << written;
+        }
+    }
+
     // A block that cannot be read is not published as it is.
     Bytes damaged = MakeExif(1, 40, 24);
     damaged[4] = 0xF0;
