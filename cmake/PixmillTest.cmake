@@ -7,6 +7,8 @@ function(pixmill_add_test NAME)
   add_executable(${NAME} ${T_SOURCES})
   set_target_properties(${NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main ${CMAKE_DL_LIBS})
+  # The header-only helpers of tests/support (file_text.h) for every test.
+  target_include_directories(${NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(${NAME} PRIVATE
     PIXMILL_BIN_DIR="${PIXMILL_BIN_DIR}"
     PIXMILL_TEST_PLUGIN_DIR="${CMAKE_BINARY_DIR}/test-plugins"

@@ -7,6 +7,7 @@
 #include "host/streams.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
+#include "support/file_text.h"
 
 #include <gtest/gtest.h>
 
@@ -55,12 +56,7 @@ class BatchFixture : public ::testing::Test {
     void WriteFile(const std::string& name, const std::string& bytes) {
         std::ofstream(dir + name, std::ios::binary) << bytes;
     }
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream file(path, std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    static std::string ReadFile(const std::string& path) { return test::FileText(path); }
     // Width and height of an image file as the program reads it.
     SIZE SizeOf(const std::string& path) {
         ImageDoc doc(*host, *plugins);

@@ -5,6 +5,7 @@
 #include "compound/plugin_image_files.h"
 #include "host/plugin_manager.h"
 #include "support/test_host.h"
+#include "support/file_text.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -24,10 +25,7 @@ inline void WriteFile(const std::string& path, const std::string& text) {
 }
 
 inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return test::FileText(path);
 }
 
 struct CompoundFixture {

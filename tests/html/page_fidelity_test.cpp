@@ -4,6 +4,7 @@
 #include "html/html_text_util.h"
 #include "html/html_visible_text.h"
 #include "html_test_util.h"
+#include "support/file_text.h"
 
 #include <gtest/gtest.h>
 
@@ -179,10 +180,7 @@ std::vector<fs::path> RealPages() {
 }
 
 std::string ReadPage(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return test::FileText(path);
 }
 
 // Every node that knows its bytes finds itself there: a tag at its start

@@ -3,6 +3,7 @@
 #include "html_template.h"
 #include "page_generator.h"
 #include "pagesmith_strings.h"
+#include "support/file_text.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Read(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return test::FileText(path);
 }
 
 class Gallery : public ::testing::Test {

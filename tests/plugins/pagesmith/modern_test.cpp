@@ -4,6 +4,7 @@
 #include "modern_pages.h"
 #include "picture_caption.h"
 #include "picture_size.h"
+#include "support/file_text.h"
 
 #include <gtest/gtest.h>
 
@@ -27,12 +28,7 @@ class Modern : public ::testing::Test {
     void Write(const std::string& name, const std::string& bytes) {
         std::ofstream(dir + name, std::ios::binary) << bytes;
     }
-    std::string Read(const std::string& name) {
-        std::ifstream file(dir + name, std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    std::string Read(const std::string& name) { return test::FileText(dir + name); }
     // The header of a baseline JPEG of w x h (APP0, then SOF0).
     static std::string Jpeg(int w, int h, const std::string& app1 = {}) {
         std::string bytes = "\xFF\xD8";

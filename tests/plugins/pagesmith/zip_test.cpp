@@ -3,6 +3,7 @@
 // out when off or when it cannot be made whole.
 #include "page_generator.h"
 #include "picture_zip.h"
+#include "support/file_text.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Read(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return test::FileText(path);
 }
 
 // What Python's zipfile reads: "name size sha256" per entry after testzip
