@@ -10,6 +10,7 @@
 #include "pixmill/work_progress.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -299,19 +300,21 @@ struct Shear {
 // Lines handed to a thread at a time.
 constexpr int kRowChunk = 32;
 
-// Rows to the right by i * tan(theta / 2).
-void ShearRows(const Shear& g, const CVImage& pixels, uint8_t* first, WorkProgress& phase) {
+// Rows first..last-1 to the right by i * tan(theta / 2), row i into rows[i];
+// report(done) is told the rows finished so far.
+template <class Report>
+void ShearRows(const Shear& g, const CVImage& pixels, uint8_t* const* rows, int first, int last,
+               Report&& report) {
     const size_t inStride = pixels.Stride();
     ParallelRows(
-        g.H, kRowChunk, PixelLoopThreads(),
+        last - first, kRowChunk, PixelLoopThreads(),
         [&](int begin, int end) {
-            for (int i = begin; i < end; ++i) {
-                ShiftRow(pixels.bits + inStride * static_cast<size_t>(i), g.W,
-                         first + g.middleStride * static_cast<size_t>(i), g.N, i * g.t,
-                         g.background);
+            for (int i = first + begin; i < first + end; ++i) {
+                ShiftRow(pixels.bits + inStride * static_cast<size_t>(i), g.W, rows[i], g.N,
+                         i * g.t, g.background);
             }
         },
-        [&](int done) { phase.At(done); });
+        report);
 }
 
 } // namespace
@@ -328,8 +331,8 @@ ColumnShift::ColumnShift(double shift, int inCount) {
     currentWeight = shift > 0 ? phi : 1.0 - phi;
 }
 
-void ShearColumnsRow(const uint8_t* first, size_t stride, const ColumnShift* columns, int count,
-                     int j, uint8_t* out, Bgr background) {
+void ShearColumnsRow(const uint8_t* const* rows, const ColumnShift* columns, int count, int j,
+                     uint8_t* out, Bgr background) {
     for (int x = 0; x < count; ++x, out += 3) {
         const ColumnShift& c = columns[x];
         const int m = j - c.offset;
@@ -339,12 +342,12 @@ void ShearColumnsRow(const uint8_t* first, size_t stride, const ColumnShift* col
             out[2] = background.red;
             continue;
         }
-        const uint8_t* p = first + stride * static_cast<size_t>(m) + 3 * static_cast<size_t>(x);
+        const uint8_t* p = rows[m] + 3 * static_cast<size_t>(x);
         if (!c.blend) {
             std::memcpy(out, p, 3);
             continue;
         }
-        const uint8_t* q = p + stride;
+        const uint8_t* q = rows[m + 1] + 3 * static_cast<size_t>(x);
         for (int b = 0; b < 3; ++b) {
             // Summed in the order ShiftRow sums its weighted values.
             out[b] = static_cast<uint8_t>(c.nextWeight * q[b] + c.currentWeight * p[b] + 0.5);
@@ -354,33 +357,67 @@ void ShearColumnsRow(const uint8_t* first, size_t stride, const ColumnShift* col
 
 namespace {
 
-// Columns by sin(theta) * (W - 1 - x), then rows by
-// tan(theta / 2) * (j - sin(theta) * (W - 1)) into the 24-bit target, one
-// result row at a time: each thread shears the columns into a row of its
-// own and at once shifts that row into place.
-void ShearColumnsAndRows(const Shear& g, const uint8_t* first, CVImage& target,
-                         WorkProgress& phase) {
+// Rows by tan(theta / 2) * i into the first shear, then columns by
+// sin(theta) * (W - 1 - x), then rows by tan(theta / 2) * (j - sin(theta) *
+// (W - 1)) into the 24-bit target, one result row at a time: each thread
+// shears the columns into a row of its own and at once shifts that row into
+// place.
+//
+// Result row j reads the first shear's rows j - offset and j - offset + 1 of
+// the columns' offsets, so a block of result rows reads a band of the block's
+// height plus the spread of the offsets. The first shear lives in a ring of
+// that many rows: before each block the rows it reads that are not there yet
+// are sheared into the slots of rows no later block reads. Work positions:
+// the first shear's rows made plus the result rows made.
+void ShearInBands(CPluginHost* host, const Shear& g, const CVImage& pixels, CVImage& target,
+                  WorkProgress& phase) {
     const double top = g.s * (g.W - 1);
     std::vector<ColumnShift> columns;
     columns.reserve(static_cast<size_t>(g.N));
+    int lowOffset = INT_MAX, highOffset = INT_MIN;
     for (int x = 0; x < g.N; ++x) {
         columns.emplace_back(top - g.s * x, g.H);
+        lowOffset = std::min(lowOffset, columns.back().offset);
+        highOffset = std::max(highOffset, columns.back().offset);
     }
+    // Two chunks a thread per block keeps every thread busy within a block.
+    const int threads = PixelLoopThreads();
+    const int blockRows = kRowChunk * 2 * std::min(threads, 64);
+    const int64_t bandRows = int64_t{blockRows} + highOffset - lowOffset + 1;
+    const int ringRows = static_cast<int>(std::min<int64_t>(g.H, bandRows));
+    HostBlock ring(host, g.middleStride * static_cast<size_t>(ringRows));
+    std::vector<uint8_t*> rows(static_cast<size_t>(g.H));
+    for (int m = 0; m < g.H; ++m) {
+        rows[static_cast<size_t>(m)] =
+            ring.Get() + g.middleStride * static_cast<size_t>(m % ringRows);
+    }
+
     const size_t outStride = target.Stride();
-    ParallelRows(
-        g.H2, kRowChunk, PixelLoopThreads(),
-        [&](int begin, int end) {
-            std::vector<uint8_t> line(g.middleStride);
-            for (int j = begin; j < end; ++j) {
-                ShearColumnsRow(first, g.middleStride, columns.data(), g.N, j, line.data(),
-                                g.background);
-                uint8_t* out = target.bits + outStride * static_cast<size_t>(j);
-                ShiftRow(line.data(), g.N, out, g.W2, g.t * (j - top), g.background);
-                std::memset(out + 3 * static_cast<size_t>(g.W2), 0,
-                            outStride - 3 * static_cast<size_t>(g.W2));
-            }
-        },
-        [&](int done) { phase.At(done); });
+    int sheared = 0; // rows 0..sheared-1 of the first shear made so far
+    for (int block = 0; block < g.H2; block += blockRows) {
+        const int end = std::min(block + blockRows, g.H2);
+        // The last row this block reads is (end - 1) - lowOffset + 1.
+        const int needed =
+            static_cast<int>(std::clamp<int64_t>(int64_t{end} - lowOffset + 1, 0, g.H));
+        if (needed > sheared) {
+            ShearRows(g, pixels, rows.data(), sheared, needed,
+                      [&](int done) { phase.At(sheared + done + block); });
+            sheared = needed;
+        }
+        ParallelRows(
+            end - block, kRowChunk, threads,
+            [&](int begin, int last) {
+                std::vector<uint8_t> line(g.middleStride);
+                for (int j = block + begin; j < block + last; ++j) {
+                    ShearColumnsRow(rows.data(), columns.data(), g.N, j, line.data(), g.background);
+                    uint8_t* out = target.bits + outStride * static_cast<size_t>(j);
+                    ShiftRow(line.data(), g.N, out, g.W2, g.t * (j - top), g.background);
+                    std::memset(out + 3 * static_cast<size_t>(g.W2), 0,
+                                outStride - 3 * static_cast<size_t>(g.W2));
+                }
+            },
+            [&](int done) { phase.At(sheared + block + done); });
+    }
 }
 
 // The rotated colours back to the destination's own palette.
@@ -450,11 +487,6 @@ void ShearRotate(CPluginHost* host, const CVImage* source, CVImage* destination,
                   std::tan(theta / 2),
                   3 * static_cast<size_t>(sizes.middleWidth),
                   background};
-    HostBlock first(host, g.middleStride * static_cast<size_t>(H));
-    {
-        WorkProgress phase = Phase(progress, paletted ? 15 : 0, 30, H);
-        ShearRows(g, *pixels, first.Get(), phase);
-    }
     CVImage colours(host);
     CVImage* target = destination;
     if (paletted) {
@@ -462,8 +494,8 @@ void ShearRotate(CPluginHost* host, const CVImage* source, CVImage* destination,
         target = &colours;
     }
     {
-        WorkProgress phase = Phase(progress, 30, paletted ? 90 : 100, g.H2);
-        ShearColumnsAndRows(g, first.Get(), *target, phase);
+        WorkProgress phase = Phase(progress, paletted ? 15 : 0, paletted ? 90 : 100, H + g.H2);
+        ShearInBands(host, g, *pixels, *target, phase);
     }
     if (paletted) {
         WorkProgress phase = Phase(progress, 90, 100, g.H2);

@@ -69,11 +69,12 @@ struct ColumnShift {
     double currentWeight;
 };
 
-// Row j of the column shear: column x of count 3-byte columns (rows stride
-// bytes apart from first) shifted as columns[x] says, written to out. Gives
-// the same bytes as ShiftRow run down every column.
-void ShearColumnsRow(const uint8_t* first, size_t stride, const ColumnShift* columns, int count,
-                     int j, uint8_t* out, Bgr background);
+// Row j of the column shear: column x of count 3-byte columns (row m of
+// them starting at rows[m]) shifted as columns[x] says, written to out. Gives
+// the same bytes as ShiftRow run down every column. Only the rows the shifts
+// reach for j are read: j - offset, and the one after it when blending.
+void ShearColumnsRow(const uint8_t* const* rows, const ColumnShift* columns, int count, int j,
+                     uint8_t* out, Bgr background);
 
 // The colour that is most frequent along the border of a 24-bit image, at
 // 6 bits per component; cells holds 64 x 64 x 64 counters of work space.
