@@ -8,6 +8,7 @@
 #include "host/progress.h"
 #include "host/settings_store.h"
 #include "host/streams.h"
+#include "pixmill/alpha_rule.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/processing_plugin.h"
@@ -455,6 +456,9 @@ bool BatchJob::LoadImage(CVStream* stream, CVImage* image, SIZE* size) {
     // that browsers take for sRGB, paler than the picture written with its
     // profile beside them.
     ImageMetadata metadata;
+    // Partly transparent pixels stay; SaveImage flattens them for formats
+    // that do not store them.
+    const KeepAlphaScope keepAlpha(host);
     const SIZE stored = ReadImageByContent(plugins, *stream, *image, size, progressDisplay,
                                            "Load Image", nullptr, &metadata);
     ConvertMetadataToSrgb(*image, metadata);
@@ -470,12 +474,28 @@ bool BatchJob::SaveImage(CVImage* image, CVStream* stream, int formatIndex, bool
     if (stream == nullptr || formatIndex < 0 || formatIndex >= plugins.FormatCount()) {
         return false;
     }
-    return WriteImage(plugins.FormatAt(formatIndex), *image, *stream, nullptr, progressDisplay,
-                      "Save Image") >= 0;
+    CFormatPlugin* format = plugins.FormatAt(formatIndex);
+    const CVImage* written = image;
+    CVImage flat(&host);
+    if (image != nullptr && image->HasAlphaPlane()) {
+        CVImage::CopyImage(&flat, image, nullptr);
+        if (FlattenForFormat(flat, format)) {
+            written = &flat;
+        }
+    }
+    return WriteImage(format, *written, *stream, nullptr, progressDisplay, "Save Image") >= 0;
 }
 
 bool BatchJob::ConvertColors(const CVImage* source, CVImage* destination, const void* parameters) {
     HostProgress progress(progressDisplay, "Convert to Paletted image");
+    // A palette holds no alpha plane: the colours are chosen from the
+    // picture flattened by the alpha rule.
+    CVImage flat(&host);
+    if (source != nullptr && source->HasAlphaPlane()) {
+        CVImage::CopyImage(&flat, source, nullptr);
+        FlattenAlphaPlane(flat);
+        source = &flat;
+    }
     return plugins.CallChangeColors(source, destination, &progress, parameters) != 0;
 }
 

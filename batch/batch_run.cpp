@@ -243,6 +243,9 @@ bool BatchRun::LoadItem(BatchItem* item) {
             }
             const SIZE reduced = FastDecodeSize(recognised, *stream);
             CVImage fresh(&job.Host());
+            // Partly transparent pixels stay for the writers that store them;
+            // operations and writers that do not get them flattened.
+            const KeepAlphaScope keepAlpha(job.Host());
             ReadImageWith(recognised, *stream, fresh, reduced.cx > 0 ? &reduced : nullptr, display,
                           "Open " + itemName, &sourceMetadata);
             CVImage::CopyImage(&sourceImage, &fresh, nullptr);
@@ -281,6 +284,7 @@ bool BatchRun::RunImageOperations() {
                 entry.settingsPane->Commit();
             }
             HostProgress progress(display, entry.name + " " + itemName);
+            FlattenForOperation(ran ? resultImage : sourceImage, plugin);
             const bool done = ran ? plugin->ApplyInPlace(&resultImage, &progress)
                                   : plugin->Apply(&sourceImage, &resultImage, &progress);
             if (!done) {
@@ -344,8 +348,19 @@ bool BatchRun::ConvertForSlot(OutputSlot& slot) {
                     entry.settingsPane->Commit();
                 }
                 HostProgress progress(display, entry.name + " " + itemName);
+                // The result serves every output: a conversion that does not
+                // take alpha gets a flattened copy of it.
+                const CVImage* input = &resultImage;
+                CVImage flat(&job.Host());
+                if (!ran && NeedsFlattening(resultImage, plugin)) {
+                    CVImage::CopyImage(&flat, &resultImage, nullptr);
+                    FlattenForOperation(flat, plugin);
+                    input = &flat;
+                } else if (ran) {
+                    FlattenForOperation(*converted, plugin);
+                }
                 const bool done = ran ? plugin->ApplyInPlace(converted.get(), &progress)
-                                      : plugin->Apply(&resultImage, converted.get(), &progress);
+                                      : plugin->Apply(input, converted.get(), &progress);
                 if (!done) {
                     throw CQorelError("The operation failed");
                 }
@@ -384,6 +399,7 @@ bool BatchRun::WriteTarget(OutputSlot& slot, int targetKind, void* target, const
         // cannot go with it (a copy; the slot's image stays).
         CVImage picture(&job.Host());
         CVImage::CopyImage(&picture, &image, nullptr);
+        FlattenForFormat(picture, format);
         ImageMetadata written;
         if (withMetadata) {
             ImageMetadata followed = sourceMetadata;

@@ -64,15 +64,13 @@ ImageInfo ReadInfo(HostServices& host, PluginManager& plugins, const std::string
             // Only the pixels tell partly transparent pixels (an alpha
             // channel) from a transparent colour.
             stream.Seek(0, CVStream::FromStart);
-            const bool kept = host.KeepAlpha();
-            host.SetKeepAlpha(true);
             CVImage pixels(&host);
             try {
+                const KeepAlphaScope keepAlpha(host);
                 ReadImageWith(format, stream, pixels, nullptr, nullptr, "");
             } catch (CQorelError&) {
                 // The header said what it could; a damaged body is for convert to report.
             }
-            host.SetKeepAlpha(kept);
             info.alphaChannel = pixels.HasAlphaPlane();
         }
         struct stat st {};

@@ -74,7 +74,8 @@ class HostServices : public CPluginHost {
     // Whether reads keep the alpha plane of partly transparent pictures
     // (32-bit records) for writers that store it; off, reads flatten it by
     // the alpha rule (pixmill/alpha_rule.h), as every consumer that does not
-    // take 32-bit pictures needs. On for the command line's conversions.
+    // take 32-bit pictures needs. On for the command line's conversions and
+    // batch runs.
     void SetKeepAlpha(bool on) { keepAlpha = on; }
     bool KeepAlpha() const { return keepAlpha; }
     // The damage reported (kept or refused) since the last call, which
@@ -102,6 +103,23 @@ class HostServices : public CPluginHost {
         bool fillable;
     };
     std::map<const CVImage*, BoundMetadata> boundMetadata;
+};
+
+// Keeps the alpha plane of partly transparent pictures for as long as it
+// lives (batch runs and the gallery's further sizes, whose writers store it
+// or whose pipeline flattens it), then gives back the setting it found.
+class KeepAlphaScope {
+  public:
+    explicit KeepAlphaScope(HostServices& host) : host(host), kept(host.KeepAlpha()) {
+        host.SetKeepAlpha(true);
+    }
+    ~KeepAlphaScope() { host.SetKeepAlpha(kept); }
+    KeepAlphaScope(const KeepAlphaScope&) = delete;
+    KeepAlphaScope& operator=(const KeepAlphaScope&) = delete;
+
+  private:
+    HostServices& host;
+    bool kept;
 };
 
 // The size-fitting rule: keeps the aspect ratio and fills the box in one

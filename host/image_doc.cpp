@@ -224,11 +224,8 @@ bool ImageDoc::MakeStorable(HostServices& host, PluginManager& plugins, CFormatP
     // An alpha plane goes only to formats that store it; for the others it
     // is flattened by the alpha rule (a transparent colour where they keep
     // one, white under partly transparent pixels).
-    if (target.HasAlphaPlane() && (format->GetSaveModes() & KindRgba32) == 0) {
-        FlattenAlphaPlane(target);
-        if (converted != nullptr) {
-            *converted = true;
-        }
+    if (FlattenForFormat(target, format) && converted != nullptr) {
+        *converted = true;
     }
     if (format->CanSave(&target)) {
         return true;

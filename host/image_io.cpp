@@ -9,6 +9,7 @@
 #include "pixmill/cv_image.h"
 #include "pixmill/errors.h"
 #include "pixmill/format_plugin.h"
+#include "pixmill/processing_plugin.h"
 #include "pixmill/scope_guards.h"
 #include "pixmill/stream.h"
 
@@ -235,6 +236,30 @@ int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, co
         return -1;
     }
     return codec->GetWrittenSize();
+}
+
+// ------------------------------------------------------------ alpha plane
+
+bool NeedsFlattening(const CVImage& image, CProcessingPlugin* operation) {
+    return image.HasAlphaPlane() && operation != nullptr &&
+           (operation->GetFlags() & OpTakesAlpha) == 0;
+}
+
+bool FlattenForOperation(CVImage& image, CProcessingPlugin* operation) {
+    if (!NeedsFlattening(image, operation)) {
+        return false;
+    }
+    FlattenAlphaPlane(image);
+    return true;
+}
+
+bool FlattenForFormat(CVImage& image, CFormatPlugin* format) {
+    if (!image.HasAlphaPlane() || format == nullptr ||
+        (format->GetSaveModes() & KindRgba32) != 0) {
+        return false;
+    }
+    FlattenAlphaPlane(image);
+    return true;
 }
 
 } // namespace pixmill

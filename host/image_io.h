@@ -28,6 +28,7 @@ class PluginManager;
 class CFormatPlugin;
 class CPluginHost;
 class CFormatCodec;
+class CProcessingPlugin;
 class CVImage;
 class CVImageError;
 class CVStream;
@@ -142,5 +143,15 @@ int OrientationToTurn(CFormatPlugin* format, CVStream& stream, CPluginHost& host
 int WriteImage(CFormatPlugin* format, const CVImage& image, CVStream& stream, const int* parameter,
                ProgressDisplay* display, const std::string& title, CFormatCodec* codec = nullptr,
                const ImageMetadata* metadata = nullptr, CVImage* preview = nullptr);
+
+// Whether the image has an alpha plane the operation does not take (no
+// OpTakesAlpha): it must work on the picture flattened by the alpha rule.
+bool NeedsFlattening(const CVImage& image, CProcessingPlugin* operation);
+
+// Flattens the image's alpha plane by the alpha rule where the operation
+// does not take it, or the format does not store it (no KindRgba32 save
+// mode); whether it did.
+bool FlattenForOperation(CVImage& image, CProcessingPlugin* operation);
+bool FlattenForFormat(CVImage& image, CFormatPlugin* format);
 
 } // namespace pixmill

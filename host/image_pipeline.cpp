@@ -1,6 +1,7 @@
 #include "host/image_pipeline.h"
 
 #include "host/host_services.h"
+#include "host/image_io.h"
 #include "host/image_metadata.h"
 #include "host/plugin_manager.h"
 #include "host/progress.h"
@@ -131,12 +132,9 @@ bool ImagePipeline::Apply(const Step& step) {
     // 24-bit picture.
     const CVImage* asked = &document.Image();
     CVImage flat(&host);
-    if (asked->HasAlphaPlane()) {
-        CProcessingPlugin* plugin = plugins.SelectOperation(step.commandId);
-        if (plugin != nullptr && (plugin->GetFlags() & OpTakesAlpha) == 0) {
-            flat.Create(asked->Width(), asked->Height(), 24, 0, nullptr);
-            asked = &flat;
-        }
+    if (NeedsFlattening(*asked, plugins.SelectOperation(step.commandId))) {
+        flat.Create(asked->Width(), asked->Height(), 24, 0, nullptr);
+        asked = &flat;
     }
     if (!plugins.CanApplyCommand(asked, step.commandId)) {
         const std::string accepted = KindsAccepted(step.commandId);

@@ -412,3 +412,44 @@ TEST_F(ColourFidelity, ResampleLeavesNoFringeAtTransparentEdges) {
     }
     EXPECT_EQ(fringe, 0) << "visible pixels with the transparent area's green";
 }
+
+// A batch run with two workers keeps partly transparent pixels in the
+// pictures and the thumbnails of every output format that stores them and
+// flattens them on white for JPEG; the thumbnail is judged against
+// ImageMagick's Lanczos-3 of the same size.
+TEST_F(ColourFidelity, BatchKeepsAlphaInPicturesAndThumbnails) {
+    const std::string in = dir + "/in", judged = dir + "/thumb.judge.png";
+    fs::create_directories(in);
+    ASSERT_EQ(Shell(std::string(kAlphaRamp) + " PNG32:" + in + "/ramp.png"), 0);
+    ASSERT_EQ(Shell("cp " + in + "/ramp.png " + in + "/second.png"), 0);
+    ASSERT_EQ(Shell("convert " + in + "/ramp.png -filter Lanczos -resize 32x24! PNG32:" + judged),
+              0);
+    const Rgba picture = Judge(in + "/ramp.png"), thumbnail = Judge(judged);
+    const std::pair<const char*, const char*> outputs[] = {
+        {"PNG", "png"},
+        {"WebP", "webp"},
+        {"TIFF", "tif"},
+        {"JPEG", "jpg"},
+    };
+    for (const auto& [format, extension] : outputs) {
+        SCOPED_TRACE(format);
+        const std::string out = dir + "/out" + extension;
+        ASSERT_EQ(Shell("PIXMILL_PLUGIN_ROOT=" PIXMILL_BIN_DIR " PIXMILL_SETTINGS=" + dir +
+                        "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli -q batch --jobs 2 --format " +
+                        format +
+                        " --set WebP_Parameters.lossless=1 --quality-offset 100 --thumbs 32x24 "
+                        "--fit --out " +
+                        out + " " + in + "/ramp.png " + in + "/second.png"),
+                  0);
+        const bool flat = std::string(extension) == "jpg";
+        for (const char* name : {"/ramp.", "/second."}) {
+            const Rgba got = Judge(out + name + extension);
+            ASSERT_EQ(got.width, picture.width);
+            EXPECT_LE(flat ? RmseOnWhite(picture, got, false) : RmseWithAlpha(picture, got), 0.01);
+        }
+        const Rgba small = Judge(out + "/ramp_Thumb." + extension);
+        ASSERT_EQ(small.width, 32);
+        EXPECT_LE(flat ? RmseOnWhite(thumbnail, small, false) : RmseWithAlpha(thumbnail, small),
+                  0.01);
+    }
+}
