@@ -11,6 +11,19 @@ QImage QImageOf(const CVImage& image) {
     if (image.bits == nullptr || image.Width() <= 0 || image.Height() <= 0) {
         return {};
     }
+    if (image.HasAlphaPlane()) {
+        // Straight alpha, as the record holds it: drawn over the canvas, a
+        // partly transparent picture shows what lies under it.
+        QImage picture(image.Width(), image.Height(), QImage::Format_ARGB32);
+        for (int y = 0; y < image.Height(); ++y) {
+            const uint8_t* row = image.Row(y);
+            auto* out = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < image.Width(); ++x, row += 4) {
+                out[x] = qRgba(row[2], row[1], row[0], row[3]);
+            }
+        }
+        return picture;
+    }
     QImage picture(image.Width(), image.Height(), QImage::Format_RGB888);
     const int bitCount = image.BitCount();
     for (int y = 0; y < image.Height(); ++y) {
@@ -40,6 +53,32 @@ QImage QImageOf(const CVImage& image) {
 }
 
 void CVImageOf(const QImage& picture, CVImage& image) {
+    if (picture.hasAlphaChannel()) {
+        const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
+        bool partial = false;
+        for (int y = 0; y < argb.height() && !partial; ++y) {
+            const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+            for (int x = 0; x < argb.width() && !partial; ++x) {
+                partial = qAlpha(from[x]) != 0 && qAlpha(from[x]) != 255;
+            }
+        }
+        if (partial) {
+            // Partly transparent pixels keep their alpha plane, as a file
+            // with them read by the program does.
+            image.CreateWithAlpha(argb.width(), argb.height());
+            for (int y = 0; y < argb.height(); ++y) {
+                const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+                uint8_t* to = image.Row(y);
+                for (int x = 0; x < argb.width(); ++x, to += 4) {
+                    to[0] = static_cast<uint8_t>(qBlue(from[x]));
+                    to[1] = static_cast<uint8_t>(qGreen(from[x]));
+                    to[2] = static_cast<uint8_t>(qRed(from[x]));
+                    to[3] = static_cast<uint8_t>(qAlpha(from[x]));
+                }
+            }
+            return;
+        }
+    }
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
     image.Create(rgb.width(), rgb.height(), 24, 0, nullptr);
     for (int y = 0; y < rgb.height(); ++y) {

@@ -10,9 +10,11 @@ class HostServices;
 class PluginManager;
 class CVImage;
 
-// The picture of an image record of any depth (palettes applied).
+// The picture of an image record of any depth (palettes applied; a record
+// with an alpha plane gives a picture with alpha).
 QImage QImageOf(const CVImage& image);
-// A 24-bit image record of a picture.
+// A 24-bit image record of a picture, or one with an alpha plane where the
+// picture has partly transparent pixels.
 void CVImageOf(const QImage& picture, CVImage& image);
 
 class PluginImageFiles : public CompoundImageFiles {

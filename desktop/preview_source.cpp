@@ -61,12 +61,19 @@ void MakePreviewSource(const CVImage& image, const RECT* selection, int maxWidth
     const SIZE size = FitSizeInBox(width, height, maxWidth, maxHeight);
     const int newWidth = std::max(1, static_cast<int>(size.cx));
     const int newHeight = std::max(1, static_cast<int>(size.cy));
-    const TransparencyInfo transparency = cropped.Transparency();
-    target.Create(newWidth, newHeight, cropped.BitCount(), cropped.paletteCount, &transparency,
-                  cropped.header.biXPelsPerMeter, cropped.header.biYPelsPerMeter);
-    target.SetPalette(cropped.palette);
-    target.paletteCount = cropped.paletteCount;
+    if (cropped.HasAlphaPlane()) {
+        target.CreateWithAlpha(newWidth, newHeight, cropped.header.biXPelsPerMeter,
+                               cropped.header.biYPelsPerMeter);
+    } else {
+        const TransparencyInfo transparency = cropped.Transparency();
+        target.Create(newWidth, newHeight, cropped.BitCount(), cropped.paletteCount,
+                      &transparency, cropped.header.biXPelsPerMeter,
+                      cropped.header.biYPelsPerMeter);
+        target.SetPalette(cropped.palette);
+        target.paletteCount = cropped.paletteCount;
+    }
     const int bitCount = cropped.BitCount();
+    const size_t pixelBytes = static_cast<size_t>(bitCount / 8);
     for (int y = 0; y < newHeight; ++y) {
         const uint8_t* source =
             cropped.Row(static_cast<int>(static_cast<int64_t>(y) * height / newHeight));
@@ -74,8 +81,8 @@ void MakePreviewSource(const CVImage& image, const RECT* selection, int maxWidth
         std::memset(row, 0, target.Stride());
         for (int x = 0; x < newWidth; ++x) {
             const int sx = static_cast<int>(static_cast<int64_t>(x) * width / newWidth);
-            if (bitCount == 24) {
-                std::memcpy(row + 3 * x, source + 3 * sx, 3);
+            if (bitCount >= 24) {
+                std::memcpy(row + pixelBytes * x, source + pixelBytes * sx, pixelBytes);
             } else {
                 SetPixel(row, x, bitCount, PixelAt(source, sx, bitCount));
             }

@@ -10,7 +10,8 @@ namespace pixmill {
 class CVImage;
 
 // Fills target (made with the image's host) from image; selection may be
-// null. The copy keeps bit count, palette and transparency.
+// null. The copy keeps bit count, palette and transparency (an alpha plane
+// too).
 void MakePreviewSource(const CVImage& image, const RECT* selection, int maxWidth, int maxHeight,
                        CVImage& target);
 

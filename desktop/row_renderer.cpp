@@ -9,6 +9,12 @@ namespace pixmill {
 
 namespace {
 
+// The checkerboard under partly transparent pictures: squares of this many
+// screen pixels in two light greys.
+constexpr int kCheckerSquare = 8;
+constexpr int kCheckerLight = 0xFF;
+constexpr int kCheckerDark = 0xCC;
+
 uint32_t Pack(uint8_t red, uint8_t green, uint8_t blue) {
     return 0xFF000000u | (uint32_t{red} << 16) | (uint32_t{green} << 8) | blue;
 }
@@ -45,6 +51,26 @@ void RenderRows(const CVImage& image, double zoom, const GammaTable& gamma, cons
         const uint8_t* source = image.Row(rows[r]);
         uint32_t* target = out + r * outStride;
         switch (bitCount) {
+        case kAlphaBitCount: {
+            // Straight alpha over a light checkerboard fixed to the zoomed
+            // picture, so transparent areas read as such and stay put
+            // while it scrolls.
+            const int screenY = area.y + static_cast<int>(r);
+            for (size_t c = 0; c < columns.size(); ++c) {
+                const uint8_t* pixel = source + 4 * static_cast<size_t>(columns[c]);
+                const int alpha = pixel[3];
+                const int screenX = area.x + static_cast<int>(c);
+                const int under = (((screenX / kCheckerSquare) + (screenY / kCheckerSquare)) & 1) != 0
+                                      ? kCheckerDark
+                                      : kCheckerLight;
+                const auto over = [&](uint8_t value) {
+                    return static_cast<uint8_t>((gamma[value] * alpha + under * (255 - alpha) + 127) /
+                                                255);
+                };
+                target[c] = Pack(over(pixel[2]), over(pixel[1]), over(pixel[0]));
+            }
+            break;
+        }
         case 24:
             for (size_t c = 0; c < columns.size(); ++c) {
                 const uint8_t* pixel = source + 3 * static_cast<size_t>(columns[c]);

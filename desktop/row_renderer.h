@@ -1,7 +1,8 @@
 // The row renderer: builds the visible part of an image at a zoom, one
 // screen row at a time, as 32-bit pixels 0xFFRRGGBB (the layout of a Qt RGB32
 // image). Every source depth goes through the gamma table: paletted images
-// through their palette passed through it, 24-bit images per sample. Only
+// through their palette passed through it, 24-bit images per sample, and
+// pictures with an alpha plane over a light checkerboard. Only
 // the requested area is converted, so large images scroll and zoom at the
 // cost of what is on screen.
 #pragma once

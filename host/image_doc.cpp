@@ -127,8 +127,12 @@ bool ImageDoc::OnOpenDocument(const std::string& fileName) {
 
 void ImageDoc::ReadWhole(CVStream& stream, const std::string& progressTitle,
                          const SIZE* maxSize) {
-    // Read into a fresh record, so that a failure keeps the old image.
+    // Read into a fresh record, so that a failure keeps the old image. A
+    // document keeps the alpha plane of a partly transparent picture: the
+    // view shows it, saving keeps it where the format stores it, and
+    // operations that do not take it work on the flattened picture.
     ReleaseCodec();
+    const KeepAlphaScope keepAlpha(host);
     CVImage fresh(&host);
     ImageMetadata freshMetadata;
     CFormatPlugin* format = nullptr;
@@ -148,6 +152,7 @@ bool ImageDoc::ReadPendingPixels() {
         if (pendingRead == nullptr) {
             throw CVImageError(CVImageError::ReadError);
         }
+        const KeepAlphaScope keepAlpha(host);
         pendingRead->ReadPixels(progressDisplay, "Open " + path, &metadata);
         ReleaseCodec();
         pendingStream.reset();
@@ -599,6 +604,9 @@ PackedDib ImageDoc::OnCopy() {
     try {
         CVImage part(&host);
         CVImage::CopyImage(&part, &image, &rect);
+        // The clipboard's packed bitmap has no alpha that other programs
+        // read: partly transparent pixels go flattened by the alpha rule.
+        FlattenAlphaPlane(part);
         // The clipboard carries no profile: the colours go as sRGB.
         ConvertToSrgb(part, metadata.icc);
         const size_t colors = part.paletteCount;

@@ -1,5 +1,6 @@
 #include "host/plugin_manager.h"
 
+#include "pixmill/cv_image.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/processing_plugin.h"
 #include "pixmill/stream.h"
@@ -320,7 +321,17 @@ bool PluginManager::CanApplyCommand(const CVImage* image, int commandId) const {
         return false;
     }
     CProcessingPlugin* plugin = SelectOperation(commandId);
-    return plugin != nullptr && plugin->CanApply(image);
+    if (plugin == nullptr) {
+        return false;
+    }
+    if (image->HasAlphaPlane() && (plugin->GetFlags() & OpTakesAlpha) == 0) {
+        // The operation will work on the picture flattened by the alpha
+        // rule, which is RGB: it is asked about that.
+        CVImage flattened(image->host);
+        flattened.Create(1, 1, 24, 0, nullptr);
+        return plugin->CanApply(&flattened);
+    }
+    return plugin->CanApply(image);
 }
 
 uint8_t PluginManager::CallResampleImage(const CVImage* source, CVImage* destination,

@@ -3,6 +3,7 @@
 #include "desktop/gui/image_canvas.h"
 #include "desktop/image_display.h"
 #include "desktop/preview_source.h"
+#include "host/image_io.h"
 #include "host/progress.h"
 #include "pixmill/errors.h"
 #include "pixmill/help.h"
@@ -35,6 +36,9 @@ OperationDialog::OperationDialog(CProcessingPlugin* plugin, const CVImage* image
     setWindowTitle(QString::fromUtf8(plugin->GetName(false)));
     setObjectName(QStringLiteral("operationDialog"));
     MakePreviewSource(*image, selection ? &*selection : nullptr, kPreviewBox, kPreviewBox, source);
+    // An operation that does not take the alpha plane works on the picture
+    // flattened by the alpha rule: both previews show that picture.
+    FlattenForOperation(source, plugin);
 
     paneHolder = new QWidget(this);
     paneHolder->setObjectName(QStringLiteral("paneHolder"));

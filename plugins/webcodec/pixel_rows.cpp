@@ -45,6 +45,13 @@ std::vector<uint8_t> RgbaPixelsOf(const CVImage& image) {
 
 void CreateFromRgba(CVImage& image, int width, int height, const uint8_t* rgba, size_t stride,
                     RGBQUAD background) {
+    if (AnyPartialAlpha(rgba, width, height, stride)) {
+        image.CreateWithAlpha(width, height);
+        for (int y = 0; y < height; ++y) {
+            PutRgbaRow(rgba + stride * static_cast<size_t>(y), image.Row(y), width);
+        }
+        return;
+    }
     image.Create(width, height, 24, 0, nullptr);
     for (int y = 0; y < height; ++y) {
         FlattenRgbaRow(rgba + stride * static_cast<size_t>(y), image.Row(y), width, background);

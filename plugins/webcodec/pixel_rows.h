@@ -35,9 +35,10 @@ bool AnyTransparent(const uint8_t* rgba, int width, int height, size_t stride);
 // as pixmill::RgbaRowOf gives them: what the lossy encoders take.
 std::vector<uint8_t> RgbaPixelsOf(const CVImage& image);
 
-// Makes image a 24-bit picture of width x height from red, green, blue,
-// alpha rows (top first, stride bytes apart), flattened onto background:
-// how a written result is shown as a preview.
+// Makes image a picture of width x height from red, green, blue, alpha rows
+// (top first, stride bytes apart): how a written result is shown as a
+// preview. Partly transparent pixels keep their alpha plane, as the
+// picture being saved has it; else it is 24-bit, flattened onto background.
 void CreateFromRgba(CVImage& image, int width, int height, const uint8_t* rgba, size_t stride,
                     RGBQUAD background);
 

@@ -4,6 +4,7 @@
 #include "compound/compound_html_form.h"
 #include "compound/compound_image.h"
 #include "compound/html_style.h"
+#include "compound/text_renderer.h"
 #include "compound_test_util.h"
 #include "html/html_document.h"
 
@@ -87,6 +88,28 @@ TEST(CompoundModel, NamesGrowthMinimiseAndImageUnder) {
     EXPECT_EQ(image.Width(), 110);
     EXPECT_EQ(image.Height(), 55);
     EXPECT_FALSE(image.Minimise());
+}
+
+// A partly transparent picture keeps its alpha in a compound image: read
+// with it, composed over the canvas colour (not over white), and written
+// back as PNG with it.
+TEST(CompoundModel, APartlyTransparentPictureShowsTheCanvasThrough) {
+    test::CompoundFixture fixture;
+    QImage soft(8, 4, QImage::Format_ARGB32);
+    soft.fill(qRgba(200, 40, 10, 128));
+    const std::string path = fixture.Path("soft.png");
+    std::string error;
+    ASSERT_TRUE(fixture.files->Write(soft, path, &error)) << error;
+    const QImage read = fixture.files->Read(path, &error);
+    ASSERT_TRUE(read.hasAlphaChannel()) << error;
+    EXPECT_EQ(read.pixel(3, 2), qRgba(200, 40, 10, 128));
+
+    CompoundImage image(CompoundDefaults{});
+    image.SetCanvas(8, 4, 0x000000);
+    image.Insert(CompoundObject::MakeImage(std::make_shared<const QImage>(read), path, 0, 0));
+    const QColor shown = ComposeCanvas(image).pixelColor(3, 2);
+    EXPECT_NEAR(shown.red(), 100, 2) << "half of the red over black";
+    EXPECT_NEAR(shown.green(), 20, 2);
 }
 
 TEST(CompoundModel, DefaultsKeepTheRestOfTheStoredRecord) {

@@ -151,6 +151,69 @@ TEST(RowRenderer, TakesEveryThirdPixelAtAThird) {
     EXPECT_EQ(out[2] & 0xFF, 60u);
 }
 
+// A picture with an alpha plane shows over a checkerboard fixed to the
+// zoomed picture: transparent pixels as the square under them, opaque ones
+// as they are, the rest between the two; a window onto the picture shows
+// what the whole picture shows there, so the squares stay put as it scrolls.
+TEST(RowRenderer, ShowsAnAlphaPlaneOverACheckerboardFixedToThePicture) {
+    test::TestHost host;
+    CVImage image(host.get());
+    image.CreateWithAlpha(40, 24);
+    const uint8_t alphas[4] = {0, 255, 128, 40};
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            uint8_t* pixel = image.Row(y) + 4 * x;
+            pixel[0] = 10, pixel[1] = 100, pixel[2] = 250, pixel[3] = alphas[x / 10];
+        }
+    }
+    const GammaTable gamma = MakeGammaTable({});
+    for (double zoom : {100.0, 300.0}) {
+        const int width = ImageToScreen(40, zoom);
+        const int height = ImageToScreen(24, zoom);
+        std::vector<uint32_t> whole(static_cast<size_t>(width * height));
+        RenderRows(image, zoom, gamma, RenderArea{0, 0, width, height}, whole.data(),
+                   static_cast<size_t>(width));
+        std::set<uint32_t> squares;
+        for (int sy = 0; sy < height; ++sy) {
+            for (int sx = 0; sx < width; ++sx) {
+                const uint32_t shown = whole[static_cast<size_t>(sy * width + sx)];
+                const int red = (shown >> 16) & 0xFF;
+                const int blue = shown & 0xFF;
+                switch (alphas[ScreenToImage(sx, zoom) / 10]) {
+                case 0:
+                    ASSERT_EQ(red, blue) << "a transparent pixel shows grey";
+                    squares.insert(shown);
+                    // One square to the right is the other grey.
+                    if (sx >= 8 && alphas[ScreenToImage(sx - 8, zoom) / 10] == 0) {
+                        ASSERT_NE(shown, whole[static_cast<size_t>(sy * width + sx - 8)]);
+                    }
+                    break;
+                case 255:
+                    ASSERT_EQ(shown, 0xFFFA640Au);
+                    break;
+                default:
+                    // Between the colour and the square under it.
+                    ASSERT_GT(red, blue);
+                    ASSERT_GT(red, 0xCC);
+                    ASSERT_GT(blue, 10);
+                    ASSERT_LT(blue, 0xFF);
+                    break;
+                }
+            }
+        }
+        EXPECT_EQ(squares.size(), 2u) << "two greys in the checkerboard";
+        const RenderArea window{width / 3, height / 4, width / 2, height / 2};
+        std::vector<uint32_t> part(static_cast<size_t>(window.width * window.height));
+        RenderRows(image, zoom, gamma, window, part.data(), static_cast<size_t>(window.width));
+        for (int y = 0; y < window.height; ++y) {
+            for (int x = 0; x < window.width; ++x) {
+                ASSERT_EQ(part[static_cast<size_t>(y * window.width + x)],
+                          whole[static_cast<size_t>((window.y + y) * width + window.x + x)]);
+            }
+        }
+    }
+}
+
 TEST(SettingsRecords, ReadOnlyAtTheirLengthAndRoundTrip) {
     MemorySettingsStore store;
     AppSettings settings;
@@ -302,9 +365,13 @@ TEST(PreferencesModel, LimitsGammaShowsTheFontAndChecksTheDirectory) {
 TEST(PreviewSource, KeepsTheKindAndFitsTheBox) {
     test::TestHost host;
     std::mt19937 random(3);
-    for (int bits : {1, 4, 8, 24}) {
+    for (int bits : {1, 4, 8, 24, kAlphaBitCount}) {
         CVImage image(host.get());
-        image.Create(1000, 400, bits, bits == 24 ? 0 : 1 << bits, nullptr);
+        if (bits == kAlphaBitCount) {
+            image.CreateWithAlpha(1000, 400);
+        } else {
+            image.Create(1000, 400, bits, bits == 24 ? 0 : 1 << bits, nullptr);
+        }
         test::FillRandom(image, random);
         CVImage preview(host.get());
         MakePreviewSource(image, nullptr, 320, 320, preview);

@@ -16,6 +16,7 @@
 #include "host/plugin_manager.h"
 #include "host/qsettings_store.h"
 #include "host/size_text.h"
+#include "pixmill/alpha_rule.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 #include "support/test_pane_site.h"
@@ -49,6 +50,7 @@
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <map>
 #include <random>
 
 namespace pixmill {
@@ -850,6 +852,97 @@ TEST_F(Desktop, AWideGamutPictureSavesAsSrgbWhenThePreferenceSaysSo) {
             EXPECT_EQ(pixel[1], 200);
         }
     }
+}
+
+// A partly transparent picture opens with its alpha plane: the status pane
+// says 32 bit; saving as PNG keeps the plane and as JPEG flattens it on
+// white, leaving the window's picture whole; operations that do not take
+// the plane see the flattened picture (their preview too) and undo brings
+// the plane back, while Resample keeps it; the clipboard gets the picture
+// flattened, and a picture with partial alpha from the clipboard keeps it.
+TEST_F(Desktop, APartlyTransparentPictureKeepsItsAlphaPlane) {
+    MainFrame* frame = Start({});
+    ASSERT_NE(frame, nullptr);
+    const QString soft = folder.filePath("soft.png");
+    CVImage original(&app->Host());
+    original.CreateWithAlpha(32, 16);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            uint8_t* pixel = original.Row(y) + 4 * x;
+            pixel[0] = static_cast<uint8_t>(8 * x), pixel[1] = static_cast<uint8_t>(16 * y);
+            pixel[2] = 200, pixel[3] = static_cast<uint8_t>(x * 255 / 31);
+        }
+    }
+    {
+        ImageDoc maker(app->Host(), app->Plugins());
+        maker.TakeImage(original, nullptr);
+        ASSERT_TRUE(maker.OnSaveDocument(soft.toStdString())) << maker.LastError();
+    }
+    frame->OpenFiles({soft});
+    ASSERT_NE(Active(), nullptr);
+    ImageDoc& document = Active()->Document();
+    ASSERT_TRUE(test::SamePixels(document.Image(), original));
+    EXPECT_TRUE(Active()->View()->ImageSizePane().contains("32 bit"));
+
+    // The pixel (16, 5) is about half transparent: on white in a JPEG.
+    const auto onWhite = [&](int channel) {
+        return BlendOnBackground(original.Row(5)[4 * 16 + channel], original.Row(5)[4 * 16 + 3]);
+    };
+    services.dialogHandler = AcceptDialog;
+    for (const char* name : {"kept.png", "flat.jpg"}) {
+        SCOPED_TRACE(name);
+        services.saveName = folder.filePath(name);
+        frame->RunCommand(cmd::SaveAs);
+        ImageDoc written(app->Host(), app->Plugins());
+        ASSERT_TRUE(written.OnOpenDocument(services.saveName.toStdString()));
+        if (QString(name).endsWith(".png")) {
+            EXPECT_TRUE(test::SamePixels(written.Image(), original));
+        } else {
+            ASSERT_EQ(written.Image().BitCount(), 24);
+            const uint8_t* pixel = written.Image().Row(5) + 3 * 16;
+            for (int channel = 0; channel < 3; ++channel) {
+                EXPECT_NEAR(pixel[channel], onWhite(channel), 12) << "channel " << channel;
+            }
+        }
+        EXPECT_TRUE(test::SamePixels(document.Image(), original)) << "the window keeps the plane";
+    }
+
+    // Rotate's preview works on the flattened picture, Resample's keeps alpha.
+    std::map<QString, bool> previewAlpha;
+    services.dialogHandler = [&](QDialog& dialog) {
+        if (auto* operation = dynamic_cast<OperationDialog*>(&dialog)) {
+            operation->RefreshPreview();
+            if (operation->PreviewValid()) {
+                previewAlpha[dialog.windowTitle()] = operation->PreviewResult().HasAlphaPlane();
+            }
+        }
+        return int(QDialog::Rejected);
+    };
+    frame->RunCommand(OperationId("Rotate"));
+    frame->RunCommand(OperationId("Resample"));
+    EXPECT_EQ(previewAlpha, (std::map<QString, bool>{{"Rotate", false}, {"Resample", true}}));
+
+    ASSERT_TRUE(app->Plugins().CanApplyCommand(&document.Image(), OperationId("Negative")));
+    frame->RunCommand(OperationId("Negative"));
+    ASSERT_EQ(document.Image().BitCount(), 24);
+    EXPECT_EQ(document.Image().Row(5)[3 * 16], static_cast<uint8_t>(255 - onWhite(0)));
+    frame->RunCommand(cmd::Undo);
+    EXPECT_TRUE(test::SamePixels(document.Image(), original));
+
+    frame->RunCommand(cmd::SelectAll);
+    frame->RunCommand(cmd::Copy);
+    const QImage copied = QApplication::clipboard()->image().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(copied.size(), QSize(32, 16));
+    EXPECT_EQ(qAlpha(copied.pixel(16, 5)), 255);
+    EXPECT_EQ(qBlue(copied.pixel(16, 5)), onWhite(0));
+    EXPECT_EQ(qRed(copied.pixel(16, 5)), onWhite(2));
+
+    QImage withAlpha(4, 2, QImage::Format_ARGB32);
+    withAlpha.fill(qRgba(10, 20, 30, 100));
+    QApplication::clipboard()->setImage(withAlpha);
+    frame->RunCommand(cmd::Paste);
+    ASSERT_TRUE(Active()->Document().Image().HasAlphaPlane());
+    EXPECT_EQ(test::PixelAt(Active()->Document().Image(), 3, 1), 0x640A141Eu);
 }
 
 // The clipboard's pictures: the packed bitmap of a selection, for every depth

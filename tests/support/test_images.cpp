@@ -16,10 +16,12 @@ void FillRandom(CVImage& image, std::mt19937& random) {
     const int bitCount = image.BitCount();
     for (int y = 0; y < image.Height(); ++y) {
         for (int x = 0; x < image.Width(); ++x) {
-            if (bitCount == 24) {
-                SetPixelAt(
-                    image, x, y,
-                    static_cast<uint32_t>(byte(random) | byte(random) << 8 | byte(random) << 16));
+            if (bitCount >= 24) {
+                const int alpha = bitCount == kAlphaBitCount ? byte(random) : 0;
+                SetPixelAt(image, x, y,
+                           static_cast<uint32_t>(byte(random) | byte(random) << 8 |
+                                                 byte(random) << 16) |
+                               static_cast<uint32_t>(alpha) << 24);
             } else {
                 const int limit = image.paletteCount > 0 ? image.paletteCount : (1 << bitCount);
                 SetPixelAt(image, x, y, static_cast<uint32_t>(byte(random) % limit));
@@ -46,13 +48,22 @@ void SetGrayRamp(CVImage& image) {
 
 uint32_t PixelAt(const CVImage& image, int x, int y) {
     const uint8_t* row = image.Row(y);
+    if (image.BitCount() == kAlphaBitCount) {
+        const uint8_t* pixel = row + 4 * x;
+        return uint32_t{pixel[0]} | uint32_t{pixel[1]} << 8 | uint32_t{pixel[2]} << 16 |
+               uint32_t{pixel[3]} << 24;
+    }
     return image.BitCount() == 24 ? GetPixel<24>(row, x)
                                   : static_cast<uint32_t>(GetIndex(row, x, image.BitCount()));
 }
 
 void SetPixelAt(CVImage& image, int x, int y, uint32_t value) {
     uint8_t* row = image.Row(y);
-    if (image.BitCount() == 24) {
+    if (image.BitCount() == kAlphaBitCount) {
+        for (int i = 0; i < 4; ++i) {
+            row[4 * x + i] = static_cast<uint8_t>(value >> (8 * i));
+        }
+    } else if (image.BitCount() == 24) {
         SetPixel<24>(row, x, value);
     } else {
         SetIndex(row, x, image.BitCount(), static_cast<int>(value));

@@ -17,7 +17,8 @@ void FillRandom(CVImage& image, std::mt19937& random);
 void FillRandomPalette(CVImage& image, std::mt19937& random);
 // Sets a 256-entry grey ramp palette.
 void SetGrayRamp(CVImage& image);
-// Pixel value at (x, y), y from the top: the palette index, or 0xRRGGBB.
+// Pixel value at (x, y), y from the top: the palette index, 0xRRGGBB, or
+// 0xAARRGGBB for a picture with an alpha plane.
 uint32_t PixelAt(const CVImage& image, int x, int y);
 void SetPixelAt(CVImage& image, int x, int y, uint32_t value);
 // True when both images have the same size, depth and pixels (padding ignored).
