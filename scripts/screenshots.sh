@@ -10,7 +10,8 @@
 # page window on a small web page with a compound image; last, under a
 # window manager (twm) so that the title bar shows, a large photograph
 # opened fitted to the window, and a phone photograph in Adobe RGB stored on
-# its side. Needs xvfb, xdotool, twm, ImageMagick and exiftool
+# its side, and a picture with partly transparent edges. Needs xvfb,
+# xdotool, twm, ImageMagick and exiftool
 # (PIXMILL_WITH_DEMO=1 ./scripts/install-deps.sh) and a build in build/.
 set -eu
 cd "$(dirname "$0")/.."
@@ -275,4 +276,18 @@ keys Return
 sleep 2
 import -frame -window "$(window 'phone.jpg.*Pixmill$')" "$OUT/main-window-adobe-rgb.png"
 echo "wrote $OUT/main-window-adobe-rgb.png"
+
+# A picture with soft, partly transparent edges: it shows over the
+# checkerboard and the status bar gives 32 bit.
+convert "$SOURCE/LadyBird.jpg" -resize 560x \( +clone -alpha off -fill black -colorize 100 \
+  -fill white -draw "ellipse 280,175 220,140 0,360" -blur 0x30 \) \
+  -alpha off -compose copy_opacity -composite "$WORK/soft.png"
+keys ctrl+o
+OPEN=$(window '^Open$')
+xdotool windowfocus --sync "$OPEN"
+xdotool type --delay 20 "$WORK/soft.png"
+keys Return
+sleep 2
+import -frame -window "$(window 'soft.png.*Pixmill$')" "$OUT/main-window-alpha.png"
+echo "wrote $OUT/main-window-alpha.png"
 kill "$WM" 2>/dev/null || true
