@@ -60,9 +60,10 @@ ImageInfo ReadInfo(HostServices& host, PluginManager& plugins, const std::string
         info.exifBytes = metadata.exif.size();
         info.dpiX = static_cast<int>(std::lround(image.header.biXPelsPerMeter / 39.37007874015748));
         info.dpiY = static_cast<int>(std::lround(image.header.biYPelsPerMeter / 39.37007874015748));
-        if (info.transparent) {
+        if (info.transparent || (info.bits <= 8 && !image.IsGrayRamp())) {
             // Only the pixels tell partly transparent pixels (an alpha
-            // channel) from a transparent colour.
+            // channel) from a transparent colour; a palette may hold partly
+            // transparent entries without a fully transparent one.
             stream.Seek(0, CVStream::FromStart);
             CVImage pixels(&host);
             try {

@@ -56,6 +56,7 @@ class HostServices : public CPluginHost {
     void PutImageMetadata(const CVImage* image, int kind, const uint8_t* data,
                           size_t size) override;
     const uint8_t* GetImageMetadata(const CVImage* image, int kind, size_t* size) override;
+    bool KeepsAlphaPlane() override { return keepAlpha; }
 
     // The metadata record that image's reader fills (fillable) or writer
     // takes while bound (MetadataBinding binds and unbinds).

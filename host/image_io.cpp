@@ -15,7 +15,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace pixmill {
 
@@ -253,12 +255,64 @@ bool FlattenForOperation(CVImage& image, CProcessingPlugin* operation) {
     return true;
 }
 
+namespace {
+
+// A 24-bit picture of at most 256 colours as the 8-bit palette picture of
+// those colours (in the order they first appear, the transparent colour
+// kept); a picture of more colours is left as it is.
+void ToPaletteOfItsColours(CVImage& image) {
+    std::unordered_map<uint32_t, uint8_t> indexOf;
+    std::vector<uint32_t> colours;
+    const int width = image.Width(), height = image.Height();
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* p = image.Row(y);
+        for (int x = 0; x < width; ++x, p += 3) {
+            const uint32_t colour = uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+            if (indexOf.count(colour) == 0) {
+                if (colours.size() == 256) {
+                    return;
+                }
+                indexOf.emplace(colour, static_cast<uint8_t>(colours.size()));
+                colours.push_back(colour);
+            }
+        }
+    }
+    CVImage paletted(image.host);
+    const TransparencyInfo transparency = image.Transparency();
+    paletted.Create(width, height, 8, static_cast<int>(colours.size()), &transparency,
+                    image.header.biXPelsPerMeter, image.header.biYPelsPerMeter);
+    for (size_t i = 0; i < colours.size(); ++i) {
+        paletted.palette[i] = RGBQUAD{static_cast<uint8_t>(colours[i]),
+                                      static_cast<uint8_t>(colours[i] >> 8),
+                                      static_cast<uint8_t>(colours[i] >> 16), 0};
+    }
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* p = image.Row(y);
+        uint8_t* to = paletted.Row(y);
+        for (int x = 0; x < width; ++x, p += 3) {
+            to[x] = indexOf[uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]];
+        }
+    }
+    CVImage::CopyImage(&image, &paletted, nullptr);
+}
+
+} // namespace
+
 bool FlattenForFormat(CVImage& image, CFormatPlugin* format) {
-    if (!image.HasAlphaPlane() || format == nullptr ||
-        (format->GetSaveModes() & KindRgba32) != 0) {
+    if (!image.HasAlphaPlane() || format == nullptr) {
+        return false;
+    }
+    const uint16_t modes = format->GetSaveModes();
+    if ((modes & KindRgba32) != 0) {
         return false;
     }
     FlattenAlphaPlane(image);
+    // A format of palettes only (GIF) takes a flattened picture of few
+    // colours (a palette of partly transparent entries read with its alpha
+    // plane) as those colours, rather than reduced to 256 or refused.
+    if (image.BitCount() == 24 && (modes & KindRgb24) == 0) {
+        ToPaletteOfItsColours(image);
+    }
     return true;
 }
 

@@ -150,7 +150,8 @@ bool NeedsFlattening(const CVImage& image, CProcessingPlugin* operation);
 
 // Flattens the image's alpha plane by the alpha rule where the operation
 // does not take it, or the format does not store it (no KindRgba32 save
-// mode); whether it did.
+// mode); whether it did. For a format without 24-bit pictures (GIF) a
+// flattened picture of at most 256 colours becomes the palette of them.
 bool FlattenForOperation(CVImage& image, CProcessingPlugin* operation);
 bool FlattenForFormat(CVImage& image, CFormatPlugin* format);
 

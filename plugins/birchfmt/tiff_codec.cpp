@@ -53,6 +53,28 @@ RGBQUAD Gray(int level) {
     return RGBQUAD{v, v, v, 0};
 }
 
+// A colour map value (8 or 16 bits) as an 8-bit level.
+uint8_t MapLevel(const TiffPicture& p, uint16_t value) {
+    return static_cast<uint8_t>(p.colorMap16 ? value * 255u / 65535u : value & 0xFF);
+}
+
+// Pixel x of a palette scan line with an alpha sample (index and alpha of
+// bitsPerSample bits each, packed from the high bit) as red, green, blue,
+// alpha: the colour map's entry and the alpha widened to 8 bits.
+void PaletteAlphaPixel(const uint8_t* s, uint32_t x, const TiffPicture& p, uint8_t* rgba) {
+    const unsigned bits = p.bitsPerSample;
+    const unsigned top = (1u << bits) - 1;
+    const auto sample = [&](uint64_t n) {
+        const uint64_t bit = n * bits;
+        return (s[bit / 8] >> (8 - bits - bit % 8)) & top;
+    };
+    const unsigned index = sample(2 * uint64_t{x});
+    rgba[0] = MapLevel(p, p.mapRed[index]);
+    rgba[1] = MapLevel(p, p.mapGreen[index]);
+    rgba[2] = MapLevel(p, p.mapBlue[index]);
+    rgba[3] = static_cast<uint8_t>(sample(2 * uint64_t{x} + 1) * 255 / top);
+}
+
 // How many bytes of a scan line one pixel of a layout occupies.
 uint64_t SourcePixelBytes(SampleLayout layout, uint16_t samplesPerPixel) {
     switch (layout) {
@@ -131,7 +153,17 @@ TiffClassification ClassifyStripLayout(const TiffPicture& p) {
         if (p.photometric == 3 && !p.hasColorMap) {
             layout = SampleLayout::Unsupported;
         }
-    } else if (p.photometric != 3) {
+    } else if (p.photometric == 3) {
+        // A palette with an alpha sample: libtiff's RGBA reader would drop
+        // the alpha, so the strip reader takes it, as colour with alpha.
+        const bool packed = bits == 1 || bits == 2 || bits == 4 || bits == 8;
+        if (packed && samples == 2 && p.hasColorMap &&
+            p.extraSampleKind == EXTRASAMPLE_UNASSALPHA &&
+            p.scanlineSize * 8 >= 2 * uint64_t{bits} * p.width) {
+            layout = SampleLayout::PaletteAlpha;
+            result.depth = 24;
+        }
+    } else {
         if (bits == 8) {
             layout = SampleLayout::GrayAlpha;
         } else if (bits == 16) {
@@ -495,6 +527,7 @@ SIZE TiffCodec::ReadHeader(CVImage* target, CVStream* input, const SIZE* maxSize
     const SampleLayout layout = kind.layout;
     if (layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16 ||
         layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16 ||
+        layout == SampleLayout::PaletteAlpha ||
         (layout == SampleLayout::ThroughRgba && picture.extraSamples > 0 &&
          picture.extraSampleKind != EXTRASAMPLE_UNSPECIFIED)) {
         transparency = TransparencyInfo{kAlphaKey, 1};
@@ -528,11 +561,8 @@ void TiffCodec::BuildPalette(const TiffClassification& kind) {
     const uint32_t count = std::min<uint32_t>(p.levels, 256);
     if (p.photometric == 3) {
         for (uint32_t i = 0; i < count; ++i) {
-            auto component = [&](uint16_t value) {
-                return static_cast<uint8_t>(p.colorMap16 ? value * 255u / 65535u : value & 0xFF);
-            };
-            palette[i] = RGBQUAD{component(p.mapBlue[i]), component(p.mapGreen[i]),
-                                 component(p.mapRed[i]), 0};
+            palette[i] = RGBQUAD{MapLevel(p, p.mapBlue[i]), MapLevel(p, p.mapGreen[i]),
+                                 MapLevel(p, p.mapRed[i]), 0};
         }
     } else if (p.bitsPerSample == 1) {
         const RGBQUAD black{0, 0, 0, 0};
@@ -619,6 +649,13 @@ void TiffCodec::ConvertRow(const uint8_t* s, uint8_t* t, SampleLayout layout) co
     case SampleLayout::Cmyk:
         inks->Row(s, t, static_cast<int>(width));
         break;
+    case SampleLayout::PaletteAlpha:
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t rgba[4];
+            PaletteAlphaPixel(s, x, picture, rgba);
+            PutAlphaPixel(rgba[0], rgba[1], rgba[2], rgba[3], t + 3 * x);
+        }
+        break;
     case SampleLayout::ThroughRgba:
     case SampleLayout::Unsupported:
         break;
@@ -668,7 +705,8 @@ void CompositeRgbaRow(const uint32_t* source, uint8_t* target, uint32_t width) {
 // Whether the strip reader's layout has an alpha sample.
 bool HasAlphaSamples(SampleLayout layout) {
     return layout == SampleLayout::GrayAlpha || layout == SampleLayout::GrayAlpha16 ||
-           layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16;
+           layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16 ||
+           layout == SampleLayout::PaletteAlpha;
 }
 
 // One scan line of a layout with alpha as 8-bit red, green, blue, alpha
@@ -678,6 +716,10 @@ void AlphaSamplesToRgba(const uint8_t* s, uint8_t* rgba, SampleLayout layout,
                         const TiffPicture& p) {
     const uint64_t step = p.samplesPerPixel;
     for (uint32_t x = 0; x < p.width; ++x, rgba += 4) {
+        if (layout == SampleLayout::PaletteAlpha) {
+            PaletteAlphaPixel(s, x, p, rgba);
+            continue;
+        }
         if (layout == SampleLayout::Rgba || layout == SampleLayout::Rgba16) {
             const bool wide = layout == SampleLayout::Rgba16;
             const uint8_t* px = s + (wide ? 2 : 1) * step * x;
@@ -716,7 +758,8 @@ void UnpremultiplyRaster(const uint32_t* raster, uint8_t* rgba, size_t pixels) {
         const uint32_t p = raster[i];
         const uint32_t a = TIFFGetA(p);
         const auto straight = [a](uint32_t c) {
-            return static_cast<uint8_t>(a == 0 ? 0 : std::min<uint32_t>(255, (c * 255 + a / 2) / a));
+            return static_cast<uint8_t>(a == 0 ? 0
+                                               : std::min<uint32_t>(255, (c * 255 + a / 2) / a));
         };
         rgba[0] = straight(TIFFGetR(p));
         rgba[1] = straight(TIFFGetG(p));
@@ -761,8 +804,8 @@ bool TiffCodec::ReadThroughRgba(CVProgress* progress) {
 
     // A picture with alpha at its own size is decoded whole first: only its
     // pixels tell whether it keeps the alpha plane.
-    const bool whole = !preview && picture.extraSamples > 0 &&
-                       picture.extraSampleKind != EXTRASAMPLE_UNSPECIFIED;
+    const bool whole =
+        !preview && picture.extraSamples > 0 && picture.extraSampleKind != EXTRASAMPLE_UNSPECIFIED;
     std::vector<uint32_t> all(whole ? size_t{width} * height : 0);
     const size_t targetRowSize = CVImage::StrideOf(24, static_cast<int>(width));
     uint8_t* row =

@@ -21,18 +21,19 @@ namespace pixmill::birch {
 // How the decoded samples of one pixel become the image's pixel.
 enum class SampleLayout {
     Unsupported,
-    Packed,      // 1, 4 or 8 bits per pixel: rows copied as they are
-    TwoBit,      // 2-bit samples widened to 4-bit pixels
-    Gray16,      // one 16-bit grey sample: its high byte
-    GrayAlpha,   // 8-bit grey and alpha, blended against level 192
-    GrayAlpha16, // 16-bit grey and alpha: high bytes, blended likewise
-    Rgb,         // 8-bit red, green, blue
-    Rgb16,       // 16-bit red, green, blue: high bytes
-    Rgba,        // 8-bit red, green, blue, alpha, blended against 192
-    Rgba16,      // 16-bit red, green, blue, alpha: high bytes, blended likewise
-    Cmyk,        // 8- or 16-bit inks, through the file's CMYK profile to sRGB
-    ThroughRgba, // any other layout libtiff can decode (tiles, planes, CMYK,
-                 // YCbCr, associated alpha): its RGBA reader, as 24-bit
+    Packed,       // 1, 4 or 8 bits per pixel: rows copied as they are
+    TwoBit,       // 2-bit samples widened to 4-bit pixels
+    Gray16,       // one 16-bit grey sample: its high byte
+    GrayAlpha,    // 8-bit grey and alpha, blended against level 192
+    GrayAlpha16,  // 16-bit grey and alpha: high bytes, blended likewise
+    Rgb,          // 8-bit red, green, blue
+    Rgb16,        // 16-bit red, green, blue: high bytes
+    Rgba,         // 8-bit red, green, blue, alpha, blended against 192
+    Rgba16,       // 16-bit red, green, blue, alpha: high bytes, blended likewise
+    Cmyk,         // 8- or 16-bit inks, through the file's CMYK profile to sRGB
+    PaletteAlpha, // 1-, 2-, 4- or 8-bit palette index and unassociated alpha
+    ThroughRgba,  // any other layout libtiff can decode (tiles, planes, CMYK,
+                  // YCbCr, associated alpha): its RGBA reader, as 24-bit
 };
 
 // What the reader knows about the picture after the header.
@@ -138,7 +139,7 @@ class TiffCodec : public FormatCodecBase {
     std::unique_ptr<TiffStreamFile> file;
     TiffPicture picture;
     uint8_t* stripBuffer = nullptr;
-    bool writeAlpha = false; // the image being written: RGB with alpha
+    bool writeAlpha = false;            // the image being written: RGB with alpha
     std::unique_ptr<InkConverter> inks; // a CMYK picture's inks as sRGB
 };
 

@@ -100,6 +100,11 @@ struct PngReader {
     int colorType = 0;
     int depth = 0;
     bool interlaced = false;
+    // A palette with partly transparent entries: every entry as red, green,
+    // blue, alpha (entries past the palette opaque black), for a host that
+    // keeps the alpha plane.
+    bool partlyTransparentPalette = false;
+    uint8_t paletteRgba[4 * 256] = {};
     size_t rowBytes = 0;
     std::vector<uint8_t> row;   // one row as libpng hands it over
     std::vector<uint8_t> whole; // every row of an interlaced picture
@@ -259,6 +264,15 @@ SIZE PngCodec::ReadHeader(CVImage* target, CVStream* source, const SIZE* maxSize
                 c = RGBQUAD{bgr[0], bgr[1], bgr[2], 0};
             }
             picture.palette[i] = c;
+            r.partlyTransparentPalette = r.partlyTransparentPalette || (a > 0 && a < 255);
+            uint8_t* entry = r.paletteRgba + 4 * i;
+            entry[0] = plte[i].red;
+            entry[1] = plte[i].green;
+            entry[2] = plte[i].blue;
+            entry[3] = static_cast<uint8_t>(a);
+        }
+        for (int i = picture.colors; i < 256; ++i) {
+            r.paletteRgba[4 * i + 3] = 255;
         }
         if (picture.transparency.hasColor != 0) {
             bool transparent[256]{};
@@ -314,9 +328,13 @@ bool PngCodec::ReadPixels(CVProgress* progress) {
     PngReader& r = *reader;
     // A picture with an alpha channel is decoded whole first: only its
     // pixels tell whether it keeps the alpha plane (partly transparent
-    // pixels) or follows the alpha rule.
+    // pixels) or follows the alpha rule. So is a palette with partly
+    // transparent entries when the host keeps the plane; else its entries
+    // are blended under the rule and it stays a palette picture.
     const bool alphaChannel = (r.colorType & PNG_COLOR_MASK_ALPHA) != 0;
-    const bool whole = r.interlaced || (alphaChannel && !preview);
+    const bool expandPalette = r.colorType == PNG_COLOR_TYPE_PALETTE &&
+                               r.partlyTransparentPalette && !preview && host->KeepsAlphaPlane();
+    const bool whole = r.interlaced || (alphaChannel && !preview) || expandPalette;
     const int width = static_cast<int>(r.width);
     if (whole) {
         r.whole.resize(r.rowBytes * r.height);
@@ -348,6 +366,22 @@ bool PngCodec::ReadPixels(CVProgress* progress) {
                 Finish(progress, stream);
                 return true;
             }
+        }
+    }
+    if (expandPalette) {
+        // One index per byte (packing); the plane only where a pixel uses a
+        // partly transparent entry.
+        std::vector<uint8_t> rgba(4 * static_cast<size_t>(width) * r.height);
+        for (png_uint_32 y = 0; y < r.height; ++y) {
+            const uint8_t* index = r.whole.data() + r.rowBytes * y;
+            uint8_t* out = rgba.data() + 4 * static_cast<size_t>(width) * y;
+            for (int x = 0; x < width; ++x) {
+                std::memcpy(out + 4 * x, r.paletteRgba + 4 * index[x], 4);
+            }
+        }
+        if (DeliverAlphaPlane(progress, 0, 100, rgba.data(), 4 * static_cast<size_t>(width))) {
+            Finish(progress, stream);
+            return true;
         }
     }
     DeliverRows(progress, 0, 100, [&](int y, uint8_t* target) {

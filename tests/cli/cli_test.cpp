@@ -8,6 +8,7 @@
 #include "host/plugin_manager.h"
 #include "host/temporary_files.h"
 #include "host/qsettings_store.h"
+#include "support/judged_pictures.h"
 #include "support/test_host.h"
 #include "support/test_images.h"
 
@@ -959,6 +960,57 @@ TEST_F(CliBatch, ShardedGalleryEqualsOneRun) {
         << bad.err;
     EXPECT_EQ(RunReal({"batch", in, "--out", dir + "/bad", "--sizes", "480"}).exitCode, 2);
     EXPECT_FALSE(fs::exists(dir + "/bad/a.jpg"));
+}
+
+// The modern gallery over a partly transparent picture (64 x 48, alpha
+// running from 0 to 255) with further sizes: in PNG, WebP and AVIF the
+// picture, each size, the thumbnail and its 2x file keep the alpha channel,
+// and match ImageMagick's Lanczos-3 of the picture at their size (colour
+// weighted by alpha, and alpha); in JPEG they are flattened on white.
+TEST_F(CliBatch, GalleryKeepsAlphaInEverySize) {
+    using pixmill::test::Judge;
+    for (const char* tool : {"convert", "dwebp", "avifdec"}) {
+        if (!pixmill::test::HasTool(tool)) {
+            GTEST_SKIP() << tool << " is not installed (scripts/install-deps.sh)";
+        }
+    }
+    const std::string pictures = dir + "/transparent", input = pictures + "/ramp.png";
+    fs::create_directories(pictures);
+    ASSERT_EQ(pixmill::test::Shell(std::string(pixmill::test::kAlphaRamp) + " PNG32:" + input), 0);
+    std::ofstream(dir + "/modern.vhb") << "[Project settings]\nModern pages\n"
+                                          "[Thumbnail Cell]\nWidth=20\nHeight=20\n";
+    // The files a gallery of ramp.png holds, with their widths.
+    const std::pair<const char*, int> files[] = {{"ramp", 64},
+                                                 {"ramp-24", 24},
+                                                 {"ramp-48", 48},
+                                                 {"ramp_thumbnail", 20},
+                                                 {"ramp_thumbnail@2x", 40}};
+    for (const char* format : {"png", "webp", "avif", "jpeg"}) {
+        SCOPED_TRACE(format);
+        const std::string out = dir + "/gallery-" + format;
+        const Result run =
+            RunReal({"batch", pictures, "--out", out, "--dest", "HTML pages", "--dest-profile",
+                     dir + "/modern.vhb", "--format", format, "--sizes", "24,48", "--set",
+                     "WebP_Parameters.lossless=1", "--set", "AVIF_Parameters.quality=100",
+                     "--quality-offset", "100", "-q"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const bool flat = std::string(format) == "jpeg";
+        for (const auto& [name, width] : files) {
+            SCOPED_TRACE(name);
+            const std::string file = out + "/" + name + "." + (flat ? "jpg" : format);
+            const pixmill::test::Rgba got = Judge(file);
+            ASSERT_EQ(got.width, width) << file;
+            const std::string judged = file + ".judge.png";
+            ASSERT_EQ(pixmill::test::Shell("convert " + input + " -filter Lanczos -resize " +
+                                           std::to_string(got.width) + "x" +
+                                           std::to_string(got.height) + "! PNG32:" + judged),
+                      0);
+            const pixmill::test::Rgba expected = Judge(judged);
+            EXPECT_LE(flat ? pixmill::test::RmseOnWhite(expected, got, false)
+                           : pixmill::test::RmseWithAlpha(expected, got),
+                      0.01);
+        }
+    }
 }
 
 TEST_F(CliBatch, VersionAndFormatNamesInAnyCase) {

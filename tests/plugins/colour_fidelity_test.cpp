@@ -11,84 +11,23 @@
 // their alpha where the output stores it: there colour and alpha are
 // compared as they are (colours weighted by their alpha, as what lies under
 // a fully transparent pixel is not seen). Skips when a tool is missing.
+#include "support/judged_pictures.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace pixmill::test;
 
 namespace {
-
-bool HasTool(const char* name) {
-    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-int Shell(const std::string& command) {
-    const int status = std::system((command + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// A picture as 8-bit red, green, blue, alpha.
-struct Rgba {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;
-};
-
-// A PAM file (any depth of 1 to 4 samples of 8 bits) as red, green, blue, alpha.
-Rgba ReadPam(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string word;
-    int width = 0, height = 0, depth = 0, maxval = 0;
-    in >> word;
-    if (word != "P7") {
-        return {};
-    }
-    while (in >> word && word != "ENDHDR") {
-        if (word == "WIDTH") {
-            in >> width;
-        } else if (word == "HEIGHT") {
-            in >> height;
-        } else if (word == "DEPTH") {
-            in >> depth;
-        } else if (word == "MAXVAL") {
-            in >> maxval;
-        } else if (word == "TUPLTYPE") {
-            in >> word;
-        }
-    }
-    in.get();
-    if (width <= 0 || height <= 0 || depth < 1 || depth > 4 || maxval != 255) {
-        return {};
-    }
-    std::vector<uint8_t> raw(static_cast<size_t>(width) * height * depth);
-    in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(raw.size()));
-    if (!in) {
-        return {};
-    }
-    Rgba picture{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4)};
-    for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
-        const uint8_t* s = raw.data() + i * depth;
-        uint8_t* t = picture.pixels.data() + i * 4;
-        const bool grey = depth <= 2;
-        t[0] = s[0];
-        t[1] = grey ? s[0] : s[1];
-        t[2] = grey ? s[0] : s[2];
-        t[3] = depth == 2 ? s[1] : depth == 4 ? s[3] : 255;
-    }
-    return picture;
-}
 
 class ColourFidelity : public ::testing::Test {
   protected:
@@ -107,27 +46,11 @@ class ColourFidelity : public ::testing::Test {
         }
     }
 
-    // The judge's decoding of a file.
-    Rgba Judge(const std::string& path) {
-        const std::string pam = path + ".judged.pam";
-        const std::string extension = fs::path(path).extension();
-        if (extension == ".webp") {
-            Shell("dwebp -pam " + path + " -o " + pam);
-        } else if (extension == ".avif") {
-            Shell("avifdec --depth 8 " + path + " " + path + ".judged.png && convert " + path +
-                  ".judged.png -depth 8 PAM:" + pam);
-        } else {
-            // CMYK files are turned into sRGB by the judge's own formula.
-            Shell("convert " + path + " -colorspace sRGB -depth 8 PAM:" + pam);
-        }
-        return ReadPam(pam);
-    }
-
     // What pixmill-cli info --json says of a file.
     std::string InfoOf(const std::string& path) {
-        const std::string command = "PIXMILL_PLUGIN_ROOT=" PIXMILL_BIN_DIR " PIXMILL_SETTINGS=" +
-                                    dir + "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli info --json " +
-                                    path + " 2>&1";
+        const std::string command =
+            "PIXMILL_PLUGIN_ROOT=" PIXMILL_BIN_DIR " PIXMILL_SETTINGS=" + dir +
+            "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli info --json " + path + " 2>&1";
         std::string text;
         if (FILE* pipe = popen(command.c_str(), "r"); pipe != nullptr) {
             char buffer[4096];
@@ -144,55 +67,13 @@ class ColourFidelity : public ::testing::Test {
                      "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli -q convert " + options + " " + in +
                      " " + out);
     }
+    int Batch(const std::string& arguments) {
+        return Shell("PIXMILL_PLUGIN_ROOT=" PIXMILL_BIN_DIR " PIXMILL_SETTINGS=" + dir +
+                     "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli -q batch " + arguments);
+    }
 
     std::string dir;
 };
-
-// Sample c of pixel i on white, in 0..1.
-double OnWhite(const Rgba& p, size_t i, int c) {
-    const double alpha = p.pixels[4 * i + 3] / 255.0;
-    return (p.pixels[4 * i + c] * alpha + 255.0 * (1 - alpha)) / 255.0;
-}
-
-// Whether the pixel at x, y has the same colour on white as every pixel up
-// to 4 away: inside a flat area, where lossy coding keeps the colour.
-bool InFlatArea(const Rgba& p, int x, int y) {
-    const size_t i = static_cast<size_t>(y) * p.width + x;
-    for (int dy = -4; dy <= 4; ++dy) {
-        for (int dx = -4; dx <= 4; ++dx) {
-            const int nx = std::clamp(x + dx, 0, p.width - 1);
-            const int ny = std::clamp(y + dy, 0, p.height - 1);
-            const size_t j = static_cast<size_t>(ny) * p.width + nx;
-            for (int c = 0; c < 3; ++c) {
-                if (OnWhite(p, i, c) != OnWhite(p, j, c)) {
-                    return false;
-                }
-            }
-        }
-    }
-    return true;
-}
-
-// Both pictures on white; the root mean square difference in 0..1 over every
-// pixel, or with flatOnly over the flat areas of expected.
-double RmseOnWhite(const Rgba& expected, const Rgba& got, bool flatOnly) {
-    double sum = 0;
-    size_t samples = 0;
-    for (int y = 0; y < expected.height; ++y) {
-        for (int x = 0; x < expected.width; ++x) {
-            if (flatOnly && !InFlatArea(expected, x, y)) {
-                continue;
-            }
-            const size_t i = static_cast<size_t>(y) * expected.width + x;
-            for (int c = 0; c < 3; ++c) {
-                const double d = OnWhite(expected, i, c) - OnWhite(got, i, c);
-                sum += d * d;
-                ++samples;
-            }
-        }
-    }
-    return samples == 0 ? 1.0 : std::sqrt(sum / static_cast<double>(samples));
-}
 
 struct Case {
     const char* name;
@@ -209,6 +90,11 @@ const Case kCases[] = {
      "-draw 'rectangle 0,32 31,47' IN",
      "gif",
      {"tif", "png", "webp", "jpg", "gif"}},
+    {"PNG palette with a fully transparent entry",
+     "convert -size 64x48 xc:none -fill '#3050c0' -draw 'rectangle 16,0 47,31' -fill black "
+     "-draw 'rectangle 0,32 31,47' PNG8:IN",
+     "png",
+     {"png", "tif", "webp", "jpg", "gif"}},
     {"PNG with a coloured 1-bit palette",
      "convert -size 64x48 xc:'#2040c0' -fill '#e0c020' -draw 'rectangle 16,16 47,31' -colors 2 "
      "-define png:bit-depth=1 -define png:color-type=3 IN",
@@ -287,7 +173,8 @@ TEST_F(ColourFidelity, ConvertKeepsColoursAndTransparencyAsTheJudgesSeeThem) {
             }
             // Transparency of only fully transparent and opaque pixels is a
             // transparent colour, not an alpha channel.
-            if (std::string(c.name).find("GIF with a") == 0) {
+            const std::string name = c.name;
+            if (name.find("GIF with a") == 0 || name.find("fully transparent entry") != name.npos) {
                 EXPECT_NE(InfoOf(out).find("\"alphaChannel\": false"), std::string::npos);
             }
             int lost = 0, invented = 0;
@@ -303,35 +190,48 @@ TEST_F(ColourFidelity, ConvertKeepsColoursAndTransparencyAsTheJudgesSeeThem) {
 
 namespace {
 
-// Colours weighted by alpha, and alpha, in 0..1: the root mean square
-// difference over every sample.
-double RmseWithAlpha(const Rgba& expected, const Rgba& got) {
-    double sum = 0;
-    for (size_t i = 0; i < expected.pixels.size(); i += 4) {
-        const double a = expected.pixels[i + 3] / 255.0, b = got.pixels[i + 3] / 255.0;
-        for (int c = 0; c < 3; ++c) {
-            const double d = (expected.pixels[i + c] * a - got.pixels[i + c] * b) / 255.0;
-            sum += d * d;
-        }
-        sum += (a - b) * (a - b);
-    }
-    return std::sqrt(sum / static_cast<double>(expected.pixels.size()));
-}
-
-// 64 x 48: colour running down, alpha running across from 0 to 255.
-const char* const kAlphaRamp = "convert -size 64x48 gradient:'#d04020'-'#2080c0' \\( -size 48x64 "
-                               "gradient: -rotate 90 \\) -alpha off -compose CopyOpacity -composite";
-
 struct AlphaCase {
     const char* name;
     std::string make; // IN is the input's path, RAMP.png a picture of kAlphaRamp
     const char* extension;
+    bool blocks = false;   // areas with hard edges, which JPEG blurs: judged on the flat areas
+    bool paletted = false; // at most 256 colours, which a GIF holds as they are
 };
+
+// `python3 palette.py OUT BITS [LOWEST]`: a 64 x 48 palette PNG of BITS bits
+// per pixel (2, 4 or 8) whose tRNS holds partly transparent entries:
+// colour running down, alpha running across from LOWEST (0 by default) to
+// 255, a palette entry for each pair.
+const char* const kPaletteScript = R"(import struct, sys, zlib
+out, bits = sys.argv[1], int(sys.argv[2])
+lowest = int(sys.argv[3]) if len(sys.argv) > 3 else 0
+side = 1 << (bits // 2)
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+def mix(a, b, t):
+    return round(a + (b - a) * t)
+plte = bytes(mix(a, b, (i % side) / (side - 1)) for i in range(side * side)
+             for a, b in ((0xd0, 0x20), (0x40, 0x80), (0x20, 0xc0)))
+trns = bytes(mix(lowest, 255, (i // side) / (side - 1)) for i in range(side * side))
+rows = b''
+for y in range(48):
+    value, packed = 0, bytearray()
+    for x in range(64):
+        value = value << bits | (x * side // 64) * side + y * side // 48
+        if (x + 1) * bits % 8 == 0:
+            packed.append(value)
+            value = 0
+    rows += b'\0' + bytes(packed)
+open(out, 'wb').write(b'\x89PNG\r\n\x1a\n' +
+    chunk(b'IHDR', struct.pack('>IIBBBBB', 64, 48, bits, 3, 0, 0, 0)) + chunk(b'PLTE', plte) +
+    chunk(b'tRNS', trns) + chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
+)";
 
 } // namespace
 
 TEST_F(ColourFidelity, PartlyTransparentPicturesKeepTheirAlphaWhereTheOutputStoresIt) {
     ASSERT_EQ(Shell(std::string(kAlphaRamp) + " PNG32:" + dir + "/RAMP.png"), 0);
+    std::ofstream(dir + "/palette.py") << kPaletteScript;
     const AlphaCase cases[] = {
         {"8-bit RGBA PNG", "cp RAMP.png IN", "png"},
         {"16-bit RGBA PNG", "convert RAMP.png -depth 16 PNG64:IN", "png"},
@@ -347,6 +247,21 @@ TEST_F(ColourFidelity, PartlyTransparentPicturesKeepTheirAlphaWhereTheOutputStor
          "tif"},
         {"grey TIFF with alpha",
          "convert RAMP.png -colorspace Gray -define tiff:alpha=unassociated IN", "tif"},
+        {"8-bit palette PNG with partly transparent entries", "python3 palette.py IN 8", "png",
+         false, true},
+        {"4-bit palette PNG of partly transparent entries only", "python3 palette.py IN 4 40",
+         "png", true, true},
+        {"2-bit palette PNG with partly transparent entries", "python3 palette.py IN 2 128", "png",
+         true, true},
+        // libtiff's RGBA reader drops a palette's alpha sample: ImageMagick judges.
+        {"8-bit palette TIFF with an alpha sample",
+         "python3 palette.py IN.png 8 && convert IN.png +dither -type PaletteAlpha -depth 8 "
+         "-define tiff:alpha=unassociated IN",
+         "tif", false, true},
+        {"4-bit palette TIFF with an alpha sample",
+         "python3 palette.py IN.png 4 40 && convert IN.png -type PaletteAlpha "
+         "-define tiff:alpha=unassociated IN",
+         "tif", true, true},
     };
     // The output options: lossless where the format has a choice.
     const std::pair<const char*, const char*> outputs[] = {
@@ -376,10 +291,30 @@ TEST_F(ColourFidelity, PartlyTransparentPicturesKeepTheirAlphaWhereTheOutputStor
             ASSERT_EQ(got.width, expected.width);
             ASSERT_EQ(got.height, expected.height);
             if (std::string(extension) == "jpg") {
-                EXPECT_LE(RmseOnWhite(expected, got, false), 0.01) << "flattened on white";
+                EXPECT_LE(RmseOnWhite(expected, got, c.blocks), 0.01) << "flattened on white";
             } else {
                 EXPECT_LE(RmseWithAlpha(expected, got), 0.01);
             }
+        }
+        if (!c.paletted) {
+            continue;
+        }
+        // A GIF holds the colours flattened on white and the fully
+        // transparent pixels, from convert and from batch alike.
+        const std::string gif = in + ".out.gif", batched = dir + "/batched" + std::to_string(n);
+        ASSERT_EQ(Convert(in, gif), 0);
+        ASSERT_EQ(Batch("--format GIF --out " + batched + " " + in), 0);
+        for (const std::string& path :
+             {gif, batched + "/" + fs::path(in).stem().string() + ".gif"}) {
+            SCOPED_TRACE(path);
+            const Rgba got = Judge(path);
+            ASSERT_EQ(got.width, expected.width);
+            EXPECT_LE(RmseOnWhite(expected, got, false), 0.01);
+            int lost = 0;
+            for (size_t i = 3; i < got.pixels.size(); i += 4) {
+                lost += (expected.pixels[i] == 0) != (got.pixels[i] == 0);
+            }
+            EXPECT_EQ(lost, 0) << "fully transparent pixels kept, no others";
         }
     }
 }
@@ -434,9 +369,7 @@ TEST_F(ColourFidelity, BatchKeepsAlphaInPicturesAndThumbnails) {
     for (const auto& [format, extension] : outputs) {
         SCOPED_TRACE(format);
         const std::string out = dir + "/out" + extension;
-        ASSERT_EQ(Shell("PIXMILL_PLUGIN_ROOT=" PIXMILL_BIN_DIR " PIXMILL_SETTINGS=" + dir +
-                        "/cli.ini " PIXMILL_BIN_DIR "/pixmill-cli -q batch --jobs 2 --format " +
-                        format +
+        ASSERT_EQ(Batch(std::string("--jobs 2 --format ") + format +
                         " --set WebP_Parameters.lossless=1 --quality-offset 100 --thumbs 32x24 "
                         "--fit --out " +
                         out + " " + in + "/ramp.png " + in + "/second.png"),

@@ -92,6 +92,13 @@ class PIXMILL_EXPORT CPluginHost {
         *size = 0;
         return nullptr;
     } // 27
+    // Whether the record being read may keep a partly transparent picture's
+    // alpha plane (CVImage::CreateWithAlpha); when not, the host flattens the
+    // plane after the read by the alpha rule (pixmill/alpha_rule.h). A
+    // reader whose picture would come out otherwise under the rule than
+    // flattened from its plane (a palette of partly transparent entries,
+    // which the rule keeps a palette) asks before it makes the plane.
+    virtual bool KeepsAlphaPlane() { return false; } // 28
 };
 
 } // namespace pixmill

@@ -239,6 +239,22 @@ TEST(PngReading, EveryColourTypeAndDepth) {
                 }
             }
             EXPECT_EQ(sawKey, anyClear) << "every fully transparent pixel keeps its transparency";
+            if (entries > 0 && !spec.alphas.empty()) {
+                // A host that keeps alpha gets a palette of partly
+                // transparent entries as the alpha plane libpng decodes.
+                const KeepAlphaScope keep(*host);
+                CVImage kept(host.get());
+                ReadWith(Maker(host.get()), host.get(), file, kept);
+                ASSERT_TRUE(kept.HasAlphaPlane());
+                for (int y = 0; y < 17; ++y) {
+                    const uint8_t* p = kept.Row(y);
+                    for (int x = 0; x < 23; ++x, p += 4) {
+                        const uint32_t argb = uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 |
+                                              uint32_t{p[1]} << 8 | p[0];
+                        ASSERT_EQ(argb, judged[y * 23 + x]) << x << "," << y;
+                    }
+                }
+            }
         }
     }
 }
