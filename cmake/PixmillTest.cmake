@@ -17,6 +17,7 @@ function(pixmill_add_test NAME)
     add_dependencies(${NAME} ${T_DEPENDS})
   endif()
   add_test(NAME ${NAME} COMMAND ${NAME})
+  set_property(GLOBAL APPEND PROPERTY PIXMILL_TEST_TARGETS ${NAME})
   set_tests_properties(${NAME} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PIXMILL_SETTINGS=${CMAKE_BINARY_DIR}/tests/${NAME}.ini;ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1"
     TIMEOUT 600)
@@ -46,3 +47,114 @@ function(pixmill_keep_qt_loaded TARGET)
   target_link_libraries(${TARGET} PRIVATE Qt6::Widgets)
   target_link_options(${TARGET} PRIVATE -Wl,--no-as-needed)
 endfunction()
+
+# Precompiled headers shared by the test programs. Much of a test source's
+# compile time goes into GoogleTest, the standard library and Qt's widget
+# headers; each test program reuses one precompiled set instead of parsing
+# them again for every source. A set is only valid under the flags and
+# definitions it was made with (Qt's definitions and -fPIC among them), so
+# there is one per kind of test:
+#   none     GoogleTest and the standard library, for tests without Qt;
+#   core     the same headers, for tests whose libraries bring Qt but not its
+#            widgets;
+#   widgets  the same with Qt's core, image and widget headers.
+# Which one a test takes is decided when the whole tree is configured, from
+# everything it links, so libraries added after pixmill_add_test (Qt6::Test,
+# pixmill_keep_qt_loaded) count too. A test with compile options of its own
+# builds its own copy. -DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON turns the sets
+# off, which shows whether every test source still includes what it uses.
+set(PIXMILL_TEST_PCH_PLAIN
+  <gtest/gtest.h>
+  <algorithm> <cmath> <cstdint> <cstdio> <cstdlib> <cstring> <filesystem>
+  <fstream> <functional> <map> <memory> <random> <set> <sstream> <string>
+  <vector>)
+set(PIXMILL_TEST_PCH_QT
+  ${PIXMILL_TEST_PCH_PLAIN}
+  <QApplication> <QCheckBox> <QComboBox> <QDir> <QFile> <QImage> <QLabel>
+  <QLineEdit> <QMenu> <QPushButton> <QRadioButton> <QSlider> <QSpinBox>
+  <QString> <QTemporaryDir> <QWidget>)
+
+# The program that makes one set: built with the flags of the tests that
+# reuse it (the defines of pixmill_add_test, the kit's options, Qt's).
+function(_pixmill_test_pch_donor KIND)
+  set(donor pixmill_test_pch_${KIND})
+  add_executable(${donor} ${CMAKE_SOURCE_DIR}/tests/support/pch_donor.cpp)
+  set_target_properties(${donor} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/pch)
+  target_link_libraries(${donor} PRIVATE pixmill_kit GTest::gtest GTest::gtest_main)
+  if(KIND STREQUAL "widgets")
+    target_link_libraries(${donor} PRIVATE Qt6::Widgets)
+    target_precompile_headers(${donor} PRIVATE ${PIXMILL_TEST_PCH_QT})
+  elseif(KIND STREQUAL "core")
+    target_link_libraries(${donor} PRIVATE Qt6::Core)
+    target_precompile_headers(${donor} PRIVATE ${PIXMILL_TEST_PCH_PLAIN})
+  else()
+    target_precompile_headers(${donor} PRIVATE ${PIXMILL_TEST_PCH_PLAIN})
+  endif()
+  target_compile_definitions(${donor} PRIVATE
+    PIXMILL_BIN_DIR="${PIXMILL_BIN_DIR}"
+    PIXMILL_TEST_PLUGIN_DIR="${CMAKE_BINARY_DIR}/test-plugins"
+    PIXMILL_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+endfunction()
+
+# Which Qt linking the given libraries brings (none, core: Qt without the
+# widgets, widgets): a walk over the libraries they pass on (link-only
+# dependencies pass on no flags).
+function(_pixmill_qt_level OUT)
+  set(todo ${ARGN})
+  set(seen "")
+  set(level none)
+  while(todo)
+    list(POP_FRONT todo item)
+    if(item IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${item})
+    if(item STREQUAL "Qt6::Widgets")
+      set(level widgets)
+      break()
+    elseif(item MATCHES "^Qt6::")
+      set(level core)
+      continue()
+    endif()
+    if(NOT TARGET ${item})
+      continue()
+    endif()
+    get_target_property(deps ${item} INTERFACE_LINK_LIBRARIES)
+    if(deps)
+      foreach(dep IN LISTS deps)
+        if(NOT dep MATCHES "^\\$<")
+          list(APPEND todo ${dep})
+        endif()
+      endforeach()
+    endif()
+  endwhile()
+  set(${OUT} ${level} PARENT_SCOPE)
+endfunction()
+
+# Runs once the whole tree is configured: gives every test program its set.
+function(_pixmill_share_test_pch)
+  get_property(tests GLOBAL PROPERTY PIXMILL_TEST_TARGETS)
+  set(donors "")
+  get_directory_property(common_options DIRECTORY ${CMAKE_SOURCE_DIR} COMPILE_OPTIONS)
+  foreach(test IN LISTS tests)
+    get_target_property(libs ${test} LINK_LIBRARIES)
+    _pixmill_qt_level(kind ${libs})
+    get_target_property(options ${test} COMPILE_OPTIONS)
+    if(NOT options STREQUAL common_options)
+      if(kind STREQUAL "widgets")
+        target_precompile_headers(${test} PRIVATE ${PIXMILL_TEST_PCH_QT})
+      else()
+        target_precompile_headers(${test} PRIVATE ${PIXMILL_TEST_PCH_PLAIN})
+      endif()
+      continue()
+    endif()
+    if(NOT kind IN_LIST donors)
+      _pixmill_test_pch_donor(${kind})
+      list(APPEND donors ${kind})
+    endif()
+    set_target_properties(${test} PROPERTIES
+      PRECOMPILE_HEADERS_REUSE_FROM pixmill_test_pch_${kind})
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _pixmill_share_test_pch)
