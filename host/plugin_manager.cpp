@@ -1,5 +1,6 @@
 #include "host/plugin_manager.h"
 
+#include "host/image_io.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/processing_plugin.h"
@@ -324,7 +325,7 @@ bool PluginManager::CanApplyCommand(const CVImage* image, int commandId) const {
     if (plugin == nullptr) {
         return false;
     }
-    if (image->HasAlphaPlane() && (plugin->GetFlags() & OpTakesAlpha) == 0) {
+    if (NeedsFlattening(*image, plugin)) {
         // The operation will work on the picture flattened by the alpha
         // rule, which is RGB: it is asked about that.
         CVImage flattened(image->host);
