@@ -1,6 +1,5 @@
 #include "host/plugin_manager.h"
 
-#include "host/image_io.h"
 #include "pixmill/cv_image.h"
 #include "pixmill/format_plugin.h"
 #include "pixmill/processing_plugin.h"
@@ -325,7 +324,7 @@ bool PluginManager::CanApplyCommand(const CVImage* image, int commandId) const {
     if (plugin == nullptr) {
         return false;
     }
-    if (NeedsFlattening(*image, plugin)) {
+    if (image->HasAlphaPlane() && (plugin->GetFlags() & OpTakesAlpha) == 0) {
         // The operation will work on the picture flattened by the alpha
         // rule, which is RGB: it is asked about that.
         CVImage flattened(image->host);
