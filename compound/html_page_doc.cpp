@@ -119,9 +119,10 @@ std::string CanvasAlternative(const CompoundImage& image) {
 // The responsive form's map scaling, the IMG's onload handler: each AREA
 // keeps its coordinates in canvas pixels (data-coords) and shows them scaled
 // by the picture's shown width over its own, again when the page has loaded
-// (the MAP may follow later in a long page) and on every resize. Without
-// script the map is right at full size. Written without '&', '<' and '"' so
-// the attribute reads as written.
+// (the MAP may follow later in a long page) and on every resize. A bare name
+// in an inline handler is looked up on the element first, so the window's
+// events are asked of window itself. Without script the map is right at full
+// size. Written without '&', '<' and '"' so the attribute reads as written.
 constexpr const char* kScaleMapScript =
     "var i=this;function f(){var m=document.getElementsByName(i.useMap.slice(1))[0];"
     "if(!m)return;var k=i.clientWidth/i.naturalWidth;"
@@ -129,7 +130,7 @@ constexpr const char* kScaleMapScript =
     "if(!a.hasAttribute('data-coords'))a.setAttribute('data-coords',a.coords);"
     "a.coords=a.getAttribute('data-coords').split(',')"
     ".map(function(v){return Math.round(v*k)}).join(',')})}"
-    "f();addEventListener('load',f);addEventListener('resize',f)";
+    "f();window.addEventListener('load',f);window.addEventListener('resize',f)";
 
 } // namespace
 

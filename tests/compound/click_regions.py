@@ -5,6 +5,8 @@
 # the picture as the page shows it at the viewport's width, so a picture
 # that shrinks on a narrow screen is clicked where a reader sees a region.
 # Usage: click_regions.py BROWSER PAGE_URL IMG_SELECTOR CANVAS_WIDTH WIDTH X,Y...
+# WIDTH may be FIRST:WIDTH: the page is then loaded at FIRST pixels and the
+# window made WIDTH wide before each click, as when a phone is turned.
 # Prints "WIDTH SHOWN_WIDTH" and then one "X,Y HREF" line per point.
 import fcntl
 import json
@@ -85,8 +87,9 @@ class Pipe:
 
 
 def main():
-    browser, url, selector, canvas, width = sys.argv[1:6]
-    canvas, width = int(canvas), int(width)
+    browser, url, selector, canvas, widths = sys.argv[1:6]
+    canvas = int(canvas)
+    first, width = (int(w) for w in (widths.split(":") if ":" in widths else [widths] * 2))
     points = [tuple(map(float, p.split(","))) for p in sys.argv[6:]]
     with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as profile:
         pipe = Pipe(browser, profile)
@@ -95,9 +98,11 @@ def main():
             session = pipe.send("Target.attachToTarget",
                                 {"targetId": target, "flatten": True})["sessionId"]
             pipe.send("Page.enable", session=session)
-            pipe.send("Emulation.setDeviceMetricsOverride",
-                      {"width": width, "height": 900, "deviceScaleFactor": 1,
-                       "mobile": width < 600}, session)
+
+            def resize(to):
+                pipe.send("Emulation.setDeviceMetricsOverride",
+                          {"width": to, "height": 900, "deviceScaleFactor": 1,
+                           "mobile": to < 600}, session)
 
             def evaluate(expression):
                 result = pipe.send("Runtime.evaluate",
@@ -108,6 +113,7 @@ def main():
                 # A click's own navigation may still land after ours: navigate
                 # again until the page shown is ours and complete.
                 for _ in range(3):
+                    resize(first)
                     pipe.events.clear()
                     pipe.send("Page.navigate", {"url": url}, session)
                     pipe.wait_event("Page.loadEventFired", session)
@@ -115,12 +121,14 @@ def main():
                     while time.time() < deadline:
                         if evaluate(f"location.href==={json.dumps(url)}&&"
                                     "document.readyState==='complete'"):
+                            if first != width:
+                                resize(width)
                             return
                         time.sleep(0.1)
 
             load()
             shown = evaluate(f"document.querySelector('{selector}').getBoundingClientRect().width")
-            print(width, round(shown))
+            print(widths, round(shown))
             for x, y in points:
                 box = None
                 deadline = time.time() + 10
@@ -140,6 +148,17 @@ def main():
                     time.sleep(0 if box else 0.1)
                 if box is None:
                     raise TimeoutError("the picture did not load")
+                # A resize's new coordinates come with the next frame; wait a
+                # little for them, then click whatever the page shows.
+                deadline = time.time() + 2
+                while time.time() < deadline and not evaluate(
+                        f"(function(){{var p=document.querySelector('{selector}');"
+                        "var m=p.useMap?document.getElementsByName(p.useMap.slice(1))[0]:null;"
+                        "if(!m)return true;var k=p.clientWidth/p.naturalWidth;"
+                        "return [].every.call(m.areas,function(a){return a.coords===a"
+                        ".getAttribute('data-coords').split(',').map(function(v){"
+                        "return Math.round(v*k)}).join(',')});})()"):
+                    time.sleep(0.1)
                 scale = box[2] / canvas
                 at = {"x": box[0] + x * scale, "y": box[1] + y * scale, "button": "left",
                       "clickCount": 1}

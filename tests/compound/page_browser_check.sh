@@ -187,8 +187,8 @@ PAGE
 "$cli" -q page convert wide.htm 1 --form responsive --out fit.htm
 grep -q "max-width:640px" fit.htm || fail "fit.htm is not in the responsive form"
 here=$(dirname "$0")
-for width in 390 1280; do
-  shown=$([ "$width" = 390 ] && echo 390 || echo 640)
+for width in 390 1280 1280:390; do
+  shown=$(case $width in *390) echo 390 ;; *) echo 640 ;; esac)
   printf '%s %s\n140,110 one.htm\n450,150 two.htm\n470,270 three.htm\n' "$width" "$shown" >clicks.expected
   python3 "$here/click_regions.py" "$browser" "file://$work/fit.htm" 'img[usemap]' 640 "$width" \
     140,110 450,150 470,270 >clicks.txt 2>clicks.err || true
