@@ -127,16 +127,9 @@ std::string ImagePipeline::KindsAccepted(int commandId) {
 }
 
 bool ImagePipeline::Apply(const Step& step) {
-    // A picture with an alpha plane goes to an operation that does not take
-    // it flattened (ImageDoc::ApplyCommand): the operation is asked about a
-    // 24-bit picture.
-    const CVImage* asked = &document.Image();
-    CVImage flat(&host);
-    if (NeedsFlattening(*asked, plugins.SelectOperation(step.commandId))) {
-        flat.Create(asked->Width(), asked->Height(), 24, 0, nullptr);
-        asked = &flat;
-    }
-    if (!plugins.CanApplyCommand(asked, step.commandId)) {
+    // CanApplyCommand asks an operation that does not take an alpha plane
+    // about the flattened picture it will get (ImageDoc::ApplyCommand).
+    if (!plugins.CanApplyCommand(&document.Image(), step.commandId)) {
         const std::string accepted = KindsAccepted(step.commandId);
         error =
             input + ": '" + step.name + "' cannot be applied to " +
