@@ -1,3 +1,9 @@
+# Test code is built for compile speed: in the optimised tree the program's
+# own libraries and plug-ins keep full optimisation, while the test sources,
+# which mostly instantiate GoogleTest's templates, are compiled without
+# optimisation.
+set(PIXMILL_TEST_OPTIMIZE $<$<CONFIG:Release>:-O0>)
+
 # pixmill_add_test(NAME SOURCES ... [LIBS ...] [DEPENDS target ...])
 #   One GoogleTest executable registered with CTest. Tests run with the
 #   offscreen Qt platform and a private settings file, and know where the
@@ -9,6 +15,7 @@ function(pixmill_add_test NAME)
   target_link_libraries(${NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main ${CMAKE_DL_LIBS})
   # The header-only helpers of tests/support (file_text.h) for every test.
   target_include_directories(${NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_options(${NAME} PRIVATE ${PIXMILL_TEST_OPTIMIZE})
   target_compile_definitions(${NAME} PRIVATE
     PIXMILL_BIN_DIR="${PIXMILL_BIN_DIR}"
     PIXMILL_TEST_PLUGIN_DIR="${CMAKE_BINARY_DIR}/test-plugins"
@@ -82,6 +89,7 @@ function(_pixmill_test_pch_donor KIND)
   set_target_properties(${donor} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/pch)
   target_link_libraries(${donor} PRIVATE pixmill_kit GTest::gtest GTest::gtest_main)
+  target_compile_options(${donor} PRIVATE ${PIXMILL_TEST_OPTIMIZE})
   if(KIND STREQUAL "widgets")
     target_link_libraries(${donor} PRIVATE Qt6::Widgets)
     target_precompile_headers(${donor} PRIVATE ${PIXMILL_TEST_PCH_QT})
@@ -137,6 +145,7 @@ function(_pixmill_share_test_pch)
   get_property(tests GLOBAL PROPERTY PIXMILL_TEST_TARGETS)
   set(donors "")
   get_directory_property(common_options DIRECTORY ${CMAKE_SOURCE_DIR} COMPILE_OPTIONS)
+  list(APPEND common_options ${PIXMILL_TEST_OPTIMIZE})
   foreach(test IN LISTS tests)
     get_target_property(libs ${test} LINK_LIBRARIES)
     _pixmill_qt_level(kind ${libs})
